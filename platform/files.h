@@ -1,0 +1,133 @@
+#pragma once
+// Files and directories. The only door to the file system: no other folder includes
+// system headers for files. Symbolic links are never followed, and FIFOs, sockets and
+// devices are never opened.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// 100 ns units since 1601-01-01 UTC.
+using FileTime = uint64_t;
+
+// Attribute bits as the lists write them.
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrHidden = 0x02;
+constexpr uint32_t kAttrVolumeLabel = 0x08;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+
+enum class EntryKind { kFile, kDirectory, kOther };
+
+// What one lookup tells about a regular file or a real directory.
+struct FileInfo {
+  uint32_t attributes = 0;
+  FileTime creation_time = 0;
+  FileTime last_access_time = 0;
+  FileTime last_write_time = 0;
+  uint64_t size = 0;  // 0 for a directory
+  EntryKind kind = EntryKind::kOther;
+};
+
+// Looks the path up without following a final link. False when it does not exist or
+// is a link, FIFO, socket or device (those are never catalogued). A trailing "/" is
+// allowed for directories.
+bool StatPath(const std::string& path, FileInfo* info);
+
+// First entry whose name matches the last component of path, which may hold the
+// wildcards "*" and "?". Without wildcards this is StatPath. `name` receives the
+// matched entry's name. Entries that are links or special files are passed over.
+bool FindFirst(const std::string& path, FileInfo* info, std::string* name);
+
+// Reads the entries of one directory in the order the file system returns them,
+// without "." and "..". Not thread-safe per object; one object per walk level.
+class DirReader {
+ public:
+  DirReader() = default;
+  ~DirReader();
+  DirReader(const DirReader&) = delete;
+  DirReader& operator=(const DirReader&) = delete;
+
+  // False when the directory cannot be opened (missing, not a directory, no access,
+  // a link).
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const { return dir_ != nullptr; }
+
+  // Next entry; false at the end or on a read error. `name` stays valid until the
+  // next call. Kind comes from the entry type; an unknown type is resolved with one
+  // lstat. Links and special files come back as kOther.
+  bool Next(std::string_view* name, EntryKind* kind);
+
+  // Looks up an entry of this directory (relative to its open descriptor).
+  bool Stat(std::string_view name, FileInfo* info) const;
+
+ private:
+  void* dir_ = nullptr;  // DIR*
+  int fd_ = -1;
+};
+
+enum class OpenMode {
+  kRead,              // existing file, read only
+  kReadWriteLocked,   // existing file, read-write, exclusive advisory lock
+  kCreateTruncate,    // create or truncate, write only
+};
+
+// A plain descriptor. Reads and writes retry EINTR and short transfers, so callers
+// never see them. Errors keep errno's text for messages.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+
+  // False when it cannot be opened; kReadWriteLocked also fails when another process
+  // holds the lock. kRead refuses anything but a regular file, without blocking.
+  bool Open(const std::string& path, OpenMode mode);
+  bool Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Reads up to `size` bytes; returns the count (0 at end of file) or -1 on error.
+  int64_t Read(void* buffer, size_t size);
+  // Writes all bytes; false on any error (disk full, file size limit, I/O error).
+  bool Write(const void* data, size_t size);
+  bool Write(std::string_view text) { return Write(text.data(), text.size()); }
+  // Absolute seek; returns the new position or -1.
+  int64_t Seek(int64_t position);
+  int64_t SeekEnd();
+  int64_t Position() const;
+  int64_t Size() const;
+  // Sets the file's length (cuts or extends with zeros).
+  bool SetSize(int64_t size);
+  // Reserves space up to `size` bytes (posix_fallocate, ftruncate where unsupported).
+  bool Reserve(int64_t size);
+  // Metadata of the open file.
+  bool Stat(FileInfo* info) const;
+
+  // errno text of the last failure.
+  const std::string& ErrorText() const { return error_; }
+
+ private:
+  void SetError();
+  int fd_ = -1;
+  std::string error_;
+};
+
+// Creates the directory and its missing parents; true when it exists afterwards.
+bool MakeDirs(const std::string& path);
+bool RemoveFile(const std::string& path);
+bool WriteWholeFile(const std::string& path, std::string_view data);
+// Reads a whole regular file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* data);
+
+// Test seam: when set, File::Read calls it instead of read(2) (to simulate I/O errors).
+using ReadHook = int64_t (*)(int fd, void* buffer, size_t size);
+void SetReadHookForTesting(ReadHook hook);
+
+}  // namespace platform

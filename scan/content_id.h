@@ -1,0 +1,33 @@
+#pragma once
+// The content id of a file: a multiplicative fold of its 16-bit little-endian words
+// modulo 4294967295, and the page-rounded read buffer it reads through.
+
+#include <cstdint>
+#include <string>
+
+#include "support/find_data.h"
+
+// Result codes of FileChkSx.
+constexpr uint8_t kChkOk = 0;
+constexpr uint8_t kChkReadError = 1;
+constexpr uint8_t kChkOpenFailed = 250;
+constexpr uint8_t kChkBufferSizeFailed = 251;
+constexpr uint8_t kChkNoBuffer = 252;
+constexpr uint8_t kChkTooShort = 253;
+constexpr uint8_t kChkEmpty = 254;
+constexpr uint8_t kChkNotFound = 255;
+
+// Computes the id of one file. `id` is 0 unless the whole file was folded; `find_data`
+// receives the file's record. buffer: a region from VirtAllocSx lent for the call, or
+// null to use an own one; buffer_size below 1 (lent) or below 4 (own) picks the default
+// size. share_mode (1 or 3) has no effect here. Never throws.
+uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData* find_data,
+                  int32_t buffer_size, void* buffer, uint8_t share_mode);
+
+// Maps a region of `size` bytes (whole pages), releasing *region first when set.
+// fill >= 0 sets every byte to fill's low byte. Returns the committed size or -1.
+int64_t VirtAllocSx(void** region, int fill, int64_t size);
+// Committed size of the region, 0 when clear or unknown.
+int64_t VirtSizeSx(const void* region);
+// Releases the region and clears *region; true when clear already or released.
+bool VirtFreeSx(void** region, int64_t size);

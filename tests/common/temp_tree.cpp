@@ -1,0 +1,59 @@
+#include "common/temp_tree.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+TempTree::TempTree() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/checker-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  root_ = pattern + "/";
+}
+
+TempTree::~TempTree() {
+  std::error_code ec;
+  // Tests may leave unreadable directories behind.
+  for (auto it = fs::recursive_directory_iterator(
+           root_, fs::directory_options::skip_permission_denied, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(root_, ec);
+}
+
+std::string TempTree::Path(std::string_view relative) const {
+  return root_ + std::string(relative);
+}
+
+std::string TempTree::File(std::string_view relative, std::string_view contents) {
+  const std::string path = Path(relative);
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+  return path;
+}
+
+std::string TempTree::Dir(std::string_view relative) {
+  std::string path = Path(relative);
+  fs::create_directories(path);
+  if (path.back() != '/') path += '/';
+  return path;
+}
+
+std::string TempTree::Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+}  // namespace testing_support

@@ -1,0 +1,32 @@
+#pragma once
+// A fresh temporary directory per test, removed afterwards, with helpers to build
+// real trees in it.
+
+#include <string>
+#include <string_view>
+
+namespace testing_support {
+
+class TempTree {
+ public:
+  TempTree();
+  ~TempTree();
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+
+  // Absolute path of the root, with a trailing "/".
+  const std::string& root() const { return root_; }
+  // root() + relative.
+  std::string Path(std::string_view relative) const;
+  // Writes a file (parents created); returns its absolute path.
+  std::string File(std::string_view relative, std::string_view contents);
+  // Creates a directory (parents created); returns its absolute path with "/".
+  std::string Dir(std::string_view relative);
+  // Reads a whole file; empty when it cannot.
+  static std::string Read(const std::string& path);
+
+ private:
+  std::string root_;
+};
+
+}  // namespace testing_support
