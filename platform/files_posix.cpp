@@ -1,0 +1,399 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/files.h"
+
+namespace platform {
+
+namespace {
+
+// Seconds between 1601-01-01 and 1970-01-01.
+constexpr int64_t kEpochDelta = 11644473600LL;
+
+FileTime ToFileTime(int64_t sec, int64_t nsec) {
+  const int64_t units = (sec + kEpochDelta) * 10000000LL + nsec / 100;
+  return units < 0 ? 0 : static_cast<FileTime>(units);
+}
+
+// The last component, for the hidden bit.
+std::string_view BaseName(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool FillInfo(const struct statx& st, std::string_view name, FileInfo* info) {
+  const mode_t mode = st.stx_mode;
+  if (S_ISREG(mode)) {
+    info->kind = EntryKind::kFile;
+    info->attributes = kAttrArchive;
+    info->size = st.stx_size;
+  } else if (S_ISDIR(mode)) {
+    info->kind = EntryKind::kDirectory;
+    info->attributes = kAttrDirectory;
+    info->size = 0;
+  } else {
+    info->kind = EntryKind::kOther;
+    return false;
+  }
+  if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) info->attributes |= kAttrReadOnly;
+  if (!name.empty() && name[0] == '.' && name != "." && name != "..")
+    info->attributes |= kAttrHidden;
+  info->last_write_time = ToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
+  info->last_access_time = ToFileTime(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
+  info->creation_time = (st.stx_mask & STATX_BTIME)
+                            ? ToFileTime(st.stx_btime.tv_sec, st.stx_btime.tv_nsec)
+                            : info->last_write_time;
+  return true;
+}
+
+constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME |
+                                STATX_ATIME | STATX_BTIME;
+
+bool StatxAt(int dirfd, const char* path, int flags, std::string_view name, FileInfo* info) {
+  struct statx st;
+  if (statx(dirfd, path, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &st) != 0)
+    return false;
+  return FillInfo(st, name, info);
+}
+
+bool HasWildcard(std::string_view text) {
+  return text.find_first_of("*?") != std::string_view::npos;
+}
+
+std::atomic<ReadHook> g_read_hook{nullptr};
+
+}  // namespace
+
+bool StatPath(const std::string& path, FileInfo* info) {
+  if (path.empty()) return false;
+  return StatxAt(AT_FDCWD, path.c_str(), 0, BaseName(path), info);
+}
+
+bool FindFirst(const std::string& path, FileInfo* info, std::string* name) {
+  const size_t slash = path.rfind('/');
+  const std::string_view last =
+      slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+  if (!HasWildcard(last)) {
+    if (!StatPath(path, info)) return false;
+    if (name) *name = std::string(BaseName(path));
+    return true;
+  }
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string pattern(last);
+  DirReader reader;
+  if (!reader.Open(dir)) return false;
+  std::string_view entry;
+  EntryKind kind;
+  while (reader.Next(&entry, &kind)) {
+    if (kind == EntryKind::kOther) continue;
+    const std::string candidate(entry);
+    if (fnmatch(pattern.c_str(), candidate.c_str(), 0) != 0) continue;
+    if (!reader.Stat(candidate, info)) continue;
+    if (name) *name = candidate;
+    return true;
+  }
+  return false;
+}
+
+DirReader::~DirReader() { Close(); }
+
+bool DirReader::Open(const std::string& path) {
+  Close();
+  if (path.empty()) return false;
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    close(fd);
+    return false;
+  }
+  dir_ = dir;
+  fd_ = fd;
+  return true;
+}
+
+void DirReader::Close() {
+  if (dir_ != nullptr) closedir(static_cast<DIR*>(dir_));  // closes fd_ too
+  dir_ = nullptr;
+  fd_ = -1;
+}
+
+bool DirReader::Next(std::string_view* name, EntryKind* kind) {
+  if (dir_ == nullptr) return false;
+  for (;;) {
+    errno = 0;
+    const struct dirent* entry = readdir(static_cast<DIR*>(dir_));
+    if (entry == nullptr) return false;
+    const char* n = entry->d_name;
+    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+    *name = std::string_view(n);
+    switch (entry->d_type) {
+      case DT_REG:
+        *kind = EntryKind::kFile;
+        break;
+      case DT_DIR:
+        *kind = EntryKind::kDirectory;
+        break;
+      case DT_UNKNOWN: {
+        // Some file systems do not fill the type in.
+        struct stat st;
+        if (fstatat(fd_, n, &st, AT_SYMLINK_NOFOLLOW) != 0)
+          *kind = EntryKind::kOther;
+        else if (S_ISREG(st.st_mode))
+          *kind = EntryKind::kFile;
+        else if (S_ISDIR(st.st_mode))
+          *kind = EntryKind::kDirectory;
+        else
+          *kind = EntryKind::kOther;
+        break;
+      }
+      default:
+        *kind = EntryKind::kOther;
+    }
+    return true;
+  }
+}
+
+bool DirReader::Stat(std::string_view name, FileInfo* info) const {
+  if (fd_ < 0) return false;
+  char buffer[256];
+  if (name.size() < sizeof buffer) {
+    std::memcpy(buffer, name.data(), name.size());
+    buffer[name.size()] = 0;
+    return StatxAt(fd_, buffer, 0, name, info);
+  }
+  const std::string copy(name);
+  return StatxAt(fd_, copy.c_str(), 0, name, info);
+}
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_), error_(std::move(other.error_)) {
+  other.fd_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    error_ = std::move(other.error_);
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+void File::SetError() { error_ = std::strerror(errno); }
+
+bool File::Open(const std::string& path, OpenMode mode) {
+  Close();
+  error_.clear();
+  int flags = O_CLOEXEC | O_NOFOLLOW;
+  switch (mode) {
+    case OpenMode::kRead:
+      // O_NONBLOCK: a FIFO must never block the open.
+      flags |= O_RDONLY | O_NONBLOCK;
+      break;
+    case OpenMode::kReadWriteLocked:
+      flags |= O_RDWR;
+      break;
+    case OpenMode::kCreateTruncate:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC;
+      break;
+  }
+  int fd;
+  do {
+    fd = open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    SetError();
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    SetError();
+    close(fd);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error_ = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+    close(fd);
+    return false;
+  }
+  if (mode == OpenMode::kRead) {
+    const int fl = fcntl(fd, F_GETFL);
+    if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+  if (mode == OpenMode::kReadWriteLocked && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    error_ = errno == EWOULDBLOCK ? "in use by another run" : std::strerror(errno);
+    close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+bool File::Close() {
+  if (fd_ < 0) return true;
+  const int rc = close(fd_);  // also drops the lock
+  fd_ = -1;
+  if (rc != 0 && errno != EINTR) {
+    SetError();
+    return false;
+  }
+  return true;
+}
+
+int64_t File::Read(void* buffer, size_t size) {
+  if (fd_ < 0) return -1;
+  char* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  const ReadHook hook = g_read_hook.load(std::memory_order_relaxed);
+  // Fill the request unless the file ends: callers count on whole chunks.
+  while (done < size) {
+    const int64_t n = hook ? hook(fd_, out + done, size - done) : read(fd_, out + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      SetError();
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+bool File::Write(const void* data, size_t size) {
+  if (fd_ < 0) return false;
+  const char* in = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = write(fd_, in, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      SetError();
+      return false;
+    }
+    if (n == 0) {
+      error_ = std::strerror(ENOSPC);
+      return false;
+    }
+    in += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+int64_t File::Seek(int64_t position) {
+  if (fd_ < 0) return -1;
+  const off_t r = lseek(fd_, position, SEEK_SET);
+  if (r < 0) SetError();
+  return r;
+}
+
+int64_t File::SeekEnd() {
+  if (fd_ < 0) return -1;
+  const off_t r = lseek(fd_, 0, SEEK_END);
+  if (r < 0) SetError();
+  return r;
+}
+
+int64_t File::Position() const { return fd_ < 0 ? -1 : lseek(fd_, 0, SEEK_CUR); }
+
+int64_t File::Size() const {
+  struct stat st;
+  if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
+  return st.st_size;
+}
+
+bool File::SetSize(int64_t size) {
+  if (fd_ < 0) return false;
+  int rc;
+  do {
+    rc = ftruncate(fd_, size);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) SetError();
+  return rc == 0;
+}
+
+bool File::Reserve(int64_t size) {
+  if (fd_ < 0) return false;
+  const int64_t current = Size();
+  if (current < 0) return false;
+  if (size <= current) return true;
+  const int rc = posix_fallocate(fd_, current, size - current);
+  if (rc == 0) return true;
+  if (rc != EOPNOTSUPP && rc != EINVAL) {
+    error_ = std::strerror(rc);
+    return false;
+  }
+  return SetSize(size);
+}
+
+bool File::Stat(FileInfo* info) const {
+  if (fd_ < 0) return false;
+  struct statx st;
+  if (statx(fd_, "", AT_EMPTY_PATH, kStatxMask, &st) != 0) return false;
+  return FillInfo(st, {}, info);
+}
+
+bool MakeDirs(const std::string& path) {
+  if (path.empty()) return false;
+  std::string partial;
+  partial.reserve(path.size());
+  size_t pos = 0;
+  while (pos <= path.size()) {
+    size_t next = path.find('/', pos);
+    if (next == std::string::npos) next = path.size();
+    partial.assign(path, 0, next);
+    if (!partial.empty() && mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    pos = next + 1;
+  }
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool WriteWholeFile(const std::string& path, std::string_view data) {
+  File file;
+  if (!file.Open(path, OpenMode::kCreateTruncate)) return false;
+  const bool ok = file.Write(data);
+  return file.Close() && ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* data) {
+  File file;
+  if (!file.Open(path, OpenMode::kRead)) return false;
+  const int64_t size = file.Size();
+  if (size < 0) return false;
+  std::string result;
+  result.resize(static_cast<size_t>(size));
+  const int64_t n = file.Read(result.data(), result.size());
+  if (n < 0) return false;
+  result.resize(static_cast<size_t>(n));
+  // The file may have grown since the size was taken.
+  char extra[65536];
+  for (;;) {
+    const int64_t more = file.Read(extra, sizeof extra);
+    if (more < 0) return false;
+    if (more == 0) break;
+    result.append(extra, static_cast<size_t>(more));
+  }
+  *data = std::move(result);
+  return true;
+}
+
+void SetReadHookForTesting(ReadHook hook) { g_read_hook.store(hook); }
+
+}  // namespace platform
