@@ -1,0 +1,117 @@
+#pragma once
+// Directory iteration with include and exclude name masks: FilesToStringsSx lists the
+// files and/or directories under a start directory and sums the sizes of the files it
+// sees. Symbolic links are never followed or listed; FIFOs, sockets and devices are
+// never opened or listed. Entries come in the order the file system returns them, a
+// directory's own line before its contents; callers sort.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/string_list.h"
+
+// Option bits of FilesToStringsSx. Parameters may add NoDirs, NoFiles and Recurse,
+// never remove any.
+namespace walk_option {
+inline constexpr uint32_t NoDirs = 1;          // directories are not listed (still walked)
+inline constexpr uint32_t NoFiles = 2;         // files are not listed (sizes still count)
+inline constexpr uint32_t Recurse = 4;         // descend into subdirectories
+inline constexpr uint32_t NoDirSlash = 8;      // directory lines without the trailing "/"
+inline constexpr uint32_t RelativeNames = 16;  // names relative to the base path
+inline constexpr uint32_t BareNames = 32;      // bare names; wins over RelativeNames
+inline constexpr uint32_t SumSizes = 64;       // the result is the total size of the files seen
+}  // namespace walk_option
+
+// Mask flags, kept with every mask.
+inline constexpr uint8_t kMaskNoWildcard = 1;  // neither "*" nor "?"
+inline constexpr uint8_t kMaskAnchorStart =
+    2;  // does not begin with "*": match at the first character
+inline constexpr uint8_t kMaskAnchorEnd = 4;  // does not end with "*": match to the last character
+inline constexpr uint8_t kMaskHasStar = 8;
+inline constexpr uint8_t kMaskHasQuestion = 16;
+
+// A mask list holds at most this many masks; further ones are dropped.
+inline constexpr size_t kMaxMasks = 255;
+
+// The flags of a (trimmed) mask text.
+uint8_t MaskFlags(std::string_view mask);
+
+enum class MaskListKind {
+  kIncludeFiles,
+  kExcludeFiles,
+  kIncludeDirs,
+  kExcludeDirs,
+  kIncludeSubdirs,
+  kExcludeSubdirs,
+};
+
+struct MaskEntry {
+  std::string text;
+  uint8_t flags = 0;
+};
+
+// The iteration object: six mask lists that only grow, the output list and the name
+// offset of the current call. One object may serve many calls on one thread (masks of
+// earlier calls stay in force); it must not be shared between threads.
+class THddRun {
+ public:
+  THddRun();
+  ~THddRun();
+  THddRun(const THddRun&) = delete;
+  THddRun& operator=(const THddRun&) = delete;
+
+  const std::vector<MaskEntry>& masks(MaskListKind kind) const;
+
+  // Adds the "|"-separated masks of `value`: each piece trimmed, empty pieces skipped,
+  // a mask already in the list (compared without regard to case) not added again.
+  // Returns how many were added.
+  size_t AddMasks(MaskListKind kind, std::string_view value);
+  // Appends one mask as given (not trimmed, duplicates kept) with the given flags.
+  // False when it is empty or the list is full.
+  bool AppendMask(MaskListKind kind, std::string_view text, uint8_t flags);
+
+  // Whether the bare name matches the list; an empty list answers `if_empty`.
+  bool Matches(MaskListKind kind, std::string_view name, bool if_empty) const;
+  // With the defaults of the walk: true for empty include lists, false for exclude.
+  bool Matches(MaskListKind kind, std::string_view name) const;
+
+  // Reads the parameter text ("/"-separated items with one- or two-letter keys), adds
+  // its masks and returns `options` with the option bits its keys set. Unknown keys,
+  // empty items and empty mask pieces are ignored.
+  uint32_t ApplyParams(std::string_view params, uint32_t options);
+
+  // Set by FilesToStringsSx for the current call; not owned.
+  support::StringList* output() const { return output_; }
+  void set_output(support::StringList* list) { output_ = list; }
+  // 1 + length of the base path of the current call.
+  size_t name_offset() const { return name_offset_; }
+  void set_name_offset(size_t offset) { name_offset_ = offset; }
+
+ private:
+  struct CompiledList;
+  std::unique_ptr<CompiledList[]> lists_;
+  support::StringList* output_ = nullptr;
+  size_t name_offset_ = 1;
+};
+
+// Appends to `list` the entries found under the start `path` and returns the total
+// size of the files seen under SumSizes (else 0), or -1 when the start directory cannot
+// be enumerated (the list is then unchanged).
+// path: a directory; or a directory followed by a "|"-separated mask list
+// ("/data/*.jpg|*.png"); optionally followed by parameter items, which begin at the
+// first "/" that follows a blank ("/data /S /EF *.bak"). A path that is an existing
+// directory as a whole is never split. An empty path is the current directory.
+// run: the iteration object to use, or null for a temporary one.
+// base: its length sets the name offset; empty means the start directory.
+// params: the parameter text, may be empty.
+// The list is never cleared. Subdirectories that cannot be read are skipped silently.
+int64_t FilesToStringsSx(support::StringList* list, std::string_view path, uint32_t options,
+                         THddRun* run, std::string_view base, std::string_view params);
+
+// Splits `text` at `separator`: each item trimmed, empty items and items already in
+// `items` (compared without regard to case) skipped.
+void SplitTextItems(std::string_view text, char separator, support::StringList* items);
