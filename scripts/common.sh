@@ -1,0 +1,33 @@
+# Shared by ./run and ./test: install what is missing, configure and build.
+# Sourced, not run.
+
+checker_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian packages the build needs.
+checker_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+                  libfmt-dev libblkid-dev)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_missing() {
+  local missing=()
+  for p in "${checker_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >&2
+  fi
+}
+
+# build_tree DIR [cmake args...]
+build_tree() {
+  local dir=$1
+  shift
+  cmake -S "$checker_root" -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}

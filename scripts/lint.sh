@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Small source lint: trailing blanks, final newlines, CR LF, and which folder may
+# include which (lowest layer first: platform, support, fs, scan, then cli).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+status=0
+fail() { echo "lint: $*" >&2; status=1; }
+
+mapfile -t sources < <(git ls-files -co --exclude-standard -- '*.h' '*.cpp' '*.sh' \
+  'CMakeLists.txt' '*.cmake' run test .ci/run)
+for f in "${sources[@]}"; do
+  [ -f "$f" ] || continue
+  grep -nE '[[:blank:]]$' "$f" | head -3 | sed "s|^|lint: trailing blank: $f:|" >&2 &&
+    status=1
+  grep -q $'\r' "$f" && fail "CR LF line ends: $f"
+  [ -s "$f" ] && [ "$(tail -c1 "$f" | od -An -c | tr -d ' ')" != '\n' ] &&
+    fail "no final newline: $f"
+done
+
+allowed() {
+  case $1 in
+    platform) echo "platform" ;;
+    support) echo "platform support" ;;
+    fs) echo "platform support fs" ;;
+    scan) echo "platform support fs scan" ;;
+    cli) echo "platform support fs scan cli" ;;
+  esac
+}
+# System headers for files, directories, volumes, memory and time live in platform/.
+system_headers='^#include <(sys/[^>]*|unistd\.h|fcntl\.h|dirent\.h|blkid/[^>]*|mntent\.h|pwd\.h|time\.h|ctime|fnmatch\.h|glob\.h|limits\.h)>'
+for layer in platform support fs scan cli; do
+  ok=" $(allowed $layer) "
+  for f in $(git ls-files -co --exclude-standard -- "$layer/*.h" "$layer/*.cpp"); do
+    [ -f "$f" ] || continue
+    while IFS= read -r inc; do
+      top=${inc%%/*}
+      case "$ok" in *" $top "*) ;; *) fail "$f includes \"$inc\" from a higher layer" ;; esac
+    done < <(sed -nE 's/^#include "([^"]+)".*/\1/p' "$f")
+    if [ "$layer" != platform ] && grep -qE "$system_headers" "$f"; then
+      fail "$f includes a system header that belongs in platform/"
+    fi
+    if [ "$layer" = platform ] && [[ "$f" == *.h ]] && grep -qE "$system_headers" "$f"; then
+      fail "$f: platform headers expose our own types only"
+    fi
+  done
+done
+grep -rlE '#include <Q' platform support fs scan 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
+  status=1
+exit $status
