@@ -1,0 +1,67 @@
+#pragma once
+// Where the lists of a run go: the base folders of the shared base settings file, their
+// resolution against the base path, and the names of the tree list and the id list.
+
+#include <string>
+#include <string_view>
+
+namespace scan {
+
+// Section and keys of the shared base settings file.
+constexpr char kBaseSection[] = "NorvelBase";
+constexpr char kKeyAppPath[] = "AppPath";
+constexpr char kKeyVolPath[] = "VolPath";
+constexpr char kKeyDirPath[] = "DirPath";
+constexpr char kKeyBackUps[] = "BackUps";
+constexpr char kKeyLstExt[] = "LstExt";
+constexpr char kKeyDirExt[] = "DirExt";
+
+constexpr char kDefaultVolPath[] = "xBase/";
+constexpr char kDefaultDirPath[] = "xData/";
+constexpr char kDefaultBackUps[] = "xxBackUp/";
+constexpr char kDefaultLstExt[] = "v00";
+constexpr char kDefaultDirExt[] = "t00";
+
+constexpr char kSameNamesMessage[] = "Tree and list filenames are the same";
+
+// The "NorvelBase" settings as stored (texts as entered, not resolved).
+struct BaseSettings {
+  std::string app_path;
+  std::string vol_path = kDefaultVolPath;
+  std::string dir_path = kDefaultDirPath;
+  std::string back_ups = kDefaultBackUps;
+  std::string lst_ext = kDefaultLstExt;
+  std::string dir_ext = kDefaultDirExt;
+};
+
+// Reads the section from the base settings file SxBaseIniFile (only when it exists and
+// is not empty); a missing key keeps its default, AppPath defaults to SxAppDir. Texts are
+// trimmed. Call after SysInitSx. Throws support::ConversionError never (texts only).
+BaseSettings LoadBaseSettings();
+// The same from a given file (a test or another program's base file).
+BaseSettings LoadBaseSettingsFrom(const std::string& ini_file, const std::string& app_dir);
+
+// A folder setting resolved against AppPath (both trimmed first): empty stays empty; a
+// setting that begins with "/" is absolute and used unchanged; anything else is joined to
+// AppPath, or to `app_dir` when AppPath is empty. The result ends with "/".
+std::string ResolveBaseFolder(std::string_view app_path, std::string_view setting,
+                              std::string_view app_dir);
+
+// The list base name composed from name parts: [net + net_sep] label [dir_sep + dirs]
+// [ser_sep + serial]; parts that are empty are left out with their separators.
+std::string ComposeListName(std::string_view net, std::string_view label, std::string_view dirs,
+                            std::string_view serial, std::string_view net_sep = "%",
+                            std::string_view dir_sep = "^", std::string_view ser_sep = "~");
+
+struct ListFileNames {
+  std::string folder;     // the resolved list folder, ending with "/"
+  std::string id_list;    // folder + name + "." + LstExt (".v00" when empty)
+  std::string tree_list;  // folder + name + "." + DirExt (".t00" when empty)
+  bool same = false;      // both names are equal
+};
+
+// Names the two lists: base_name (trimmed; one leading "/" dropped) in `folder`.
+ListFileNames NameListFiles(const std::string& folder, std::string_view base_name,
+                            std::string_view lst_ext, std::string_view dir_ext);
+
+}  // namespace scan

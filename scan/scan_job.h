@@ -1,0 +1,271 @@
+#pragma once
+// The scan job: gathers the directories under a search path into the tree list, then
+// computes the content id of every file and writes the id list. It runs once on its own
+// worker thread and reports its phases and progress to a window through synchronous
+// notifications; the window's reply is the only way back into the job.
+//
+// Lifecycle: create the job (it starts suspended), configure it, then hand it to
+// TDskFil::Start, which moves it onto its thread. From then on the job belongs to its
+// thread: it frees itself after its last notification (9999), and the creator may touch
+// it only inside ScanWindow::OnJobNotify. The future returned by Start outlives the job
+// and tells how the run ended.
+
+#include <atomic>
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fs/dir_iter.h"
+#include "support/string_list.h"
+
+// The window message of a notification.
+constexpr uint32_t kJobMessage = 0x1008;
+
+// Notification codes.
+constexpr int16_t kNotifyStart = 9000;
+constexpr int16_t kNotifyGather = 1;  // the directory gathering begins
+constexpr int16_t kNotifySort = 2;    // directories gathered; sorting and list preparation
+constexpr int16_t kNotifyScan = 3;    // the file scan begins
+constexpr int16_t kNotifyProgress = 9080;
+constexpr int16_t kNotifyEnd = 9999;
+
+// A reply below this value stops the job.
+constexpr int32_t kStopReplyLimit = -9;
+// What a window replies to stop the job.
+constexpr int32_t kStopReply = -10;
+
+// Sender kind in the notification record once the scan has started.
+constexpr uint16_t kSenderScan = 2;
+
+// Modes.
+constexpr uint8_t kModeCreate = 1;
+constexpr uint8_t kModeContinue = 2;
+constexpr uint8_t kModeUpdate = 3;
+
+// Option bits.
+constexpr uint8_t kOptNoBackUp = 1;  // carried for the window, not read by the scan
+constexpr uint8_t kOptHexFile = 2;
+constexpr uint8_t kOptHexPath = 4;
+constexpr uint8_t kOptNoLocks = 8;
+
+// Timing slots.
+constexpr int kSlotJobStart = 0;
+constexpr int kSlotScanLoop = 1;
+constexpr int kSlotDirectory = 2;
+constexpr int kSlotDirectoryFiles = 3;
+constexpr int kSlotFileStart = 5;
+constexpr int kSlotFileEnd = 6;
+constexpr int kSlotScanEnd = 10;
+constexpr int kSlotCount = 256;
+
+constexpr char kScanMessageCaption[] = "Scandisk";
+constexpr char kNoBufferMessage[] = "Failed to allocate memory buffer";
+
+class TDskFil;
+
+// The receiver of a job's notifications. OnJobNotify runs on the job's worker thread and
+// the job waits for its return, so it may read every counter of the job without locks.
+// Inside the call, and only there, it may set the job's screen-update interval and its
+// stop flag. A reply below kStopReplyLimit stops the job. After the code 9999 the job is
+// gone: keep no reference to it.
+class ScanWindow {
+ public:
+  virtual ~ScanWindow() = default;
+  virtual int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) = 0;
+};
+
+// The code carried by a notification's parameters (bytes 3 and 4 of the record).
+inline int16_t NotifyCode(uint32_t wparam, uint32_t lparam) {
+  return static_cast<int16_t>((wparam >> 24) | ((lparam & 0xFF) << 8));
+}
+
+// What a disk command shares with its window: notification, timing, buffer limits.
+class cmdDisk {
+ public:
+  explicit cmdDisk(ScanWindow* window);
+  virtual ~cmdDisk();
+  cmdDisk(const cmdDisk&) = delete;
+  cmdDisk& operator=(const cmdDisk&) = delete;
+
+  // Without a window: returns the stop flag and sends nothing. Otherwise stores the code
+  // in the record, calls the window and waits, keeps its reply, sets the stop flag when
+  // the reply is below kStopReplyLimit and returns the stop flag.
+  bool Notify(int16_t code);
+
+  // Slots 0 to 255 hold tick counts; -1 for a slot never set.
+  int32_t GetSlot(int slot) const;
+  void SetSlot(int slot, int32_t ticks);
+
+  // The stop flag. Terminate may be called before Start, from the job's thread, or by the
+  // window inside a notification; the job tests the flag after each notification.
+  void Terminate() { terminated_.store(true, std::memory_order_relaxed); }
+  bool Terminated() const { return terminated_.load(std::memory_order_relaxed); }
+
+  // Before Start only (or inside a notification): a job without a window notifies nobody.
+  void set_window(ScanWindow* window) { window_ = window; }
+  ScanWindow* window() const { return window_; }
+
+  uint8_t mode() const { return mode_; }
+  void set_mode(uint8_t mode) { mode_ = mode; }
+  int16_t interval() const { return interval_; }
+  void set_interval(int16_t interval) { interval_ = interval; }
+  int32_t buffer_percent() const { return buffer_percent_; }
+  void set_buffer_percent(int32_t percent) { buffer_percent_ = percent; }
+  int32_t buffer_max() const { return buffer_max_; }
+  void set_buffer_max(int32_t bytes) { buffer_max_ = bytes; }
+
+  // Day serials (local time); 0 until set.
+  double begin_time() const { return begin_time_; }
+  double end_time() const { return end_time_; }
+  int32_t last_reply() const { return last_reply_; }
+  // The 8-byte notification record and the parameters it gives.
+  const uint8_t* record() const { return record_; }
+  uint32_t wparam() const;
+  uint32_t lparam() const;
+
+ protected:
+  void set_sender_kind(uint16_t kind);
+
+  ScanWindow* window_ = nullptr;
+  uint8_t mode_ = 0;
+  uint8_t record_[8] = {};
+  int32_t last_reply_ = 0;
+  int16_t interval_ = 1000;
+  double begin_time_ = 0;
+  double end_time_ = 0;
+  std::vector<int32_t> slots_;
+  int32_t buffer_percent_ = 60;
+  int32_t buffer_max_ = -1;
+
+ private:
+  std::atomic<bool> terminated_{false};
+};
+
+// How a run ended, for the creator; filled when the job has ended.
+struct ScanOutcome {
+  bool scanned = false;          // the scan ran (it was not stopped before it began)
+  bool finished = false;         // every directory was scanned ("F" in the header)
+  bool stopped = false;          // the stop flag was set
+  bool id_list_written = false;  // the id list was opened and a header written
+  int32_t error_count = 0;
+  int32_t files_done = 0;
+  // Why the run could not write its lists or ended abnormally; empty otherwise.
+  std::string failure;
+};
+
+// The file scan job.
+class TDskFil : public cmdDisk {
+ public:
+  // job_name empty: "DskFil" without a window, else the window's own name + "_DskFil"
+  // (set_job_name). The job starts suspended.
+  TDskFil(ScanWindow* window, const std::string& job_name, const std::string& search_path);
+  ~TDskFil() override;
+
+  // Moves the job onto its own thread and starts it. The job frees itself when its thread
+  // ends; the future becomes ready after that. A job that was told to stop (and given no
+  // window) before Start runs straight to its end without scanning.
+  static std::shared_future<ScanOutcome> Start(std::unique_ptr<TDskFil> job);
+
+  // Configuration: before Start only.
+  const std::string& job_name() const { return job_name_; }
+  void set_job_name(const std::string& name) { job_name_ = name; }
+  const std::string& search_path() const { return search_path_; }
+  void set_search_path(const std::string& path) { search_path_ = path; }
+  const std::string& tree_list_file() const { return tree_list_file_; }
+  void set_tree_list_file(const std::string& file) { tree_list_file_ = file; }
+  const std::string& id_list_file() const { return id_list_file_; }
+  void set_id_list_file(const std::string& file) { id_list_file_ = file; }
+  const std::string& backup_folder() const { return backup_folder_; }
+  void set_backup_folder(const std::string& folder) { backup_folder_ = folder; }
+  const std::string& volume_list_folder() const { return volume_list_folder_; }
+  void set_volume_list_folder(const std::string& folder) { volume_list_folder_ = folder; }
+  uint8_t options() const { return options_; }
+  void set_options(uint8_t options) { options_ = options; }
+  int32_t expand() const { return expand_; }
+  void set_expand(int32_t bytes) { expand_ = bytes; }
+  const std::string& volume_label() const { return volume_label_; }
+  void set_volume_label(const std::string& label) { volume_label_ = label; }
+  uint32_t volume_serial() const { return volume_serial_; }
+  void set_volume_serial(uint32_t serial) { volume_serial_ = serial; }
+  const std::string& dir_params() const { return dir_params_; }
+  void set_dir_params(const std::string& params) { dir_params_ = params; }
+  const std::string& file_params() const { return file_params_; }
+  void set_file_params(const std::string& params) { file_params_ = params; }
+  uint16_t min_blocks() const { return min_blocks_; }
+  void set_min_blocks(uint16_t blocks) { min_blocks_ = blocks; }
+
+  // Counters, read by the window during a notification.
+  int32_t dir_index() const { return dir_index_; }
+  int32_t last_dir_index() const { return last_dir_index_; }
+  int32_t file_index() const { return file_index_; }
+  int32_t last_file_index() const { return last_file_index_; }
+  int32_t error_count() const { return error_count_; }
+  int32_t files_done() const { return files_done_; }
+  int64_t total_bytes() const { return total_bytes_; }
+  int64_t bytes_done() const { return bytes_done_; }
+  int64_t dir_bytes() const { return dir_bytes_; }
+  int64_t dir_bytes_done() const { return dir_bytes_done_; }
+  int32_t buffer_size() const { return buffer_size_; }
+  const std::string& current_dir() const { return current_dir_; }
+  const std::string& current_file() const { return current_file_; }
+  uint64_t dir_id_sum() const { return dir_id_sum_; }
+  uint64_t run_id_sum() const { return run_id_sum_; }
+  const support::StringList& dir_list() const { return dir_list_; }
+  // Why the scan ended abnormally; empty otherwise.
+  const std::string& failure() const { return failure_; }
+
+  // The thread body: start notification, the scan, end notification. Public so that
+  // tests can run a job on the calling thread; Start is the normal way.
+  void Execute();
+
+ private:
+  class Scanner;
+  friend class Scanner;
+
+  void Scan();
+  // Runs Execute and turns anything that escapes it into a failed run.
+  void RunGuarded() noexcept;
+  ScanOutcome Outcome() const;
+
+  std::string job_name_;
+  std::string search_path_;
+  std::string tree_list_file_;
+  std::string id_list_file_;
+  std::string backup_folder_;
+  std::string volume_list_folder_;
+  uint8_t options_ = 0;
+  int32_t expand_ = 0;
+  std::string volume_label_;
+  uint32_t volume_serial_ = 0;
+  std::string dir_params_ = "recycler|recycled|temp|tmp|system volume information|#recycled";
+  std::string file_params_ = "thumbs.db|desktop.ini|*.tmp";
+  uint16_t min_blocks_ = 0;
+
+  THddRun run_;
+  int32_t dir_index_ = 0;
+  int32_t last_dir_index_ = 0;
+  int32_t file_index_ = 0;
+  int32_t last_file_index_ = 0;
+  int32_t error_count_ = 0;
+  int32_t files_done_ = 0;
+  int64_t total_bytes_ = 0;
+  int64_t bytes_done_ = 0;
+  int64_t dir_bytes_ = 0;
+  int64_t dir_bytes_done_ = 0;
+  int32_t buffer_size_ = 0;
+  std::string current_dir_;
+  std::string current_file_;
+  uint64_t dir_id_sum_ = 0;
+  uint64_t run_id_sum_ = 0;
+  support::StringList dir_list_;
+  support::StringList file_list_;
+  support::StringList scratch_list_;
+
+  bool scanned_ = false;
+  bool finished_ = false;
+  bool header_written_ = false;
+  bool end_sent_ = false;
+  std::string failure_;
+};
