@@ -1,0 +1,221 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "common/temp_tree.h"
+#include "platform/clock.h"
+#include "platform/memory.h"
+#include "platform/paths.h"
+
+namespace {
+
+using platform::EntryKind;
+using platform::FileInfo;
+using testing_support::TempTree;
+
+class FilesTest : public ::testing::Test {
+ protected:
+  TempTree tree_;
+};
+
+TEST_F(FilesTest, StatPathMapsAttributesSizeAndKind) {
+  const std::string file = tree_.File("a.txt", "hello");
+  FileInfo info;
+  ASSERT_TRUE(platform::StatPath(file, &info));
+  EXPECT_EQ(info.kind, EntryKind::kFile);
+  EXPECT_EQ(info.attributes, platform::kAttrArchive);
+  EXPECT_EQ(info.size, 5u);
+  EXPECT_GT(info.last_write_time, 116444736000000000ULL);  // after 1970
+  EXPECT_GE(info.last_write_time, info.creation_time - 10000000ULL * 3600);
+
+  chmod(file.c_str(), 0444);
+  ASSERT_TRUE(platform::StatPath(file, &info));
+  EXPECT_EQ(info.attributes, platform::kAttrArchive | platform::kAttrReadOnly);
+
+  ASSERT_TRUE(platform::StatPath(tree_.File(".hidden", "x"), &info));
+  EXPECT_EQ(info.attributes, platform::kAttrArchive | platform::kAttrHidden);
+
+  const std::string dir = tree_.Dir("sub");
+  ASSERT_TRUE(platform::StatPath(dir, &info));  // with trailing "/"
+  EXPECT_EQ(info.kind, EntryKind::kDirectory);
+  EXPECT_EQ(info.attributes, platform::kAttrDirectory);
+  EXPECT_EQ(info.size, 0u);
+}
+
+TEST_F(FilesTest, LinksAndSpecialFilesAreNeverCatalogued) {
+  const std::string file = tree_.File("real", "data");
+  const std::string dir = tree_.Dir("d");
+  ASSERT_EQ(symlink(file.c_str(), tree_.Path("link").c_str()), 0);
+  ASSERT_EQ(symlink(dir.c_str(), tree_.Path("dlink").c_str()), 0);
+  ASSERT_EQ(symlink("/nowhere/at/all", tree_.Path("dangling").c_str()), 0);
+  ASSERT_EQ(mkfifo(tree_.Path("fifo").c_str(), 0644), 0);
+  FileInfo info;
+  EXPECT_FALSE(platform::StatPath(tree_.Path("link"), &info));
+  EXPECT_FALSE(platform::StatPath(tree_.Path("dlink"), &info));
+  EXPECT_FALSE(platform::StatPath(tree_.Path("dangling"), &info));
+  EXPECT_FALSE(platform::StatPath(tree_.Path("fifo"), &info));
+  EXPECT_FALSE(platform::StatPath(tree_.Path("missing"), &info));
+
+  platform::File f;
+  EXPECT_FALSE(f.Open(tree_.Path("fifo"), platform::OpenMode::kRead));  // must not block
+  EXPECT_FALSE(f.Open(tree_.Path("link"), platform::OpenMode::kRead));
+  EXPECT_FALSE(f.Open(dir, platform::OpenMode::kRead));
+
+  platform::DirReader reader;
+  ASSERT_TRUE(reader.Open(tree_.root()));
+  std::set<std::string> files, dirs, others;
+  std::string_view name;
+  EntryKind kind;
+  while (reader.Next(&name, &kind)) {
+    (kind == EntryKind::kFile ? files : kind == EntryKind::kDirectory ? dirs : others)
+        .insert(std::string(name));
+  }
+  EXPECT_EQ(files, (std::set<std::string>{"real"}));
+  EXPECT_EQ(dirs, (std::set<std::string>{"d"}));
+  EXPECT_EQ(others, (std::set<std::string>{"link", "dlink", "dangling", "fifo"}));
+  EXPECT_FALSE(reader.Open(tree_.Path("dlink")));  // a link to a directory is not walked
+}
+
+TEST_F(FilesTest, DirReaderStatsRelativeToTheOpenDirectory) {
+  tree_.File("sub/x y.bin", std::string(1000, 'x'));
+  platform::DirReader reader;
+  ASSERT_TRUE(reader.Open(tree_.Path("sub")));
+  FileInfo info;
+  ASSERT_TRUE(reader.Stat("x y.bin", &info));
+  EXPECT_EQ(info.size, 1000u);
+  EXPECT_FALSE(reader.Stat("nope", &info));
+  EXPECT_FALSE(platform::DirReader().Open(tree_.Path("missing")));
+}
+
+TEST_F(FilesTest, FindFirstHonoursWildcardsInTheLastComponent) {
+  tree_.File("one.dat", "1");
+  tree_.Dir("two.dat");
+  FileInfo info;
+  std::string name;
+  ASSERT_TRUE(platform::FindFirst(tree_.Path("*.dat"), &info, &name));
+  EXPECT_TRUE(name == "one.dat" || name == "two.dat");
+  ASSERT_TRUE(platform::FindFirst(tree_.Path("on?.dat"), &info, &name));
+  EXPECT_EQ(name, "one.dat");
+  EXPECT_FALSE(platform::FindFirst(tree_.Path("*.none"), &info, &name));
+  EXPECT_FALSE(platform::FindFirst(tree_.Path("missing/*.dat"), &info, &name));
+}
+
+TEST_F(FilesTest, ReadWriteSeekSizeAndReserve) {
+  const std::string path = tree_.Path("list.v00");
+  platform::File f;
+  ASSERT_TRUE(f.Open(path, platform::OpenMode::kCreateTruncate));
+  ASSERT_TRUE(f.Write("hello world"));
+  ASSERT_TRUE(f.Close());
+
+  ASSERT_TRUE(f.Open(path, platform::OpenMode::kReadWriteLocked));
+  EXPECT_EQ(f.Size(), 11);
+  EXPECT_EQ(f.SeekEnd(), 11);
+  ASSERT_TRUE(f.Reserve(11 + 512));
+  EXPECT_EQ(f.Size(), 523);
+  EXPECT_EQ(f.Position(), 11);
+  ASSERT_TRUE(f.Write("!"));
+  ASSERT_TRUE(f.SetSize(f.Position()));
+  EXPECT_EQ(f.Seek(6), 6);
+  char buffer[16] = {};
+  EXPECT_EQ(f.Read(buffer, sizeof buffer), 6);
+  EXPECT_EQ(std::string(buffer, 6), "world!");
+  FileInfo info;
+  ASSERT_TRUE(f.Stat(&info));
+  EXPECT_EQ(info.size, 12u);
+
+  // A second run on the same list is refused while the first holds it.
+  platform::File other;
+  EXPECT_FALSE(other.Open(path, platform::OpenMode::kReadWriteLocked));
+  EXPECT_FALSE(other.ErrorText().empty());
+  f.Close();
+  EXPECT_TRUE(other.Open(path, platform::OpenMode::kReadWriteLocked));
+}
+
+int64_t FailingRead(int, void*, size_t) {
+  errno = EIO;
+  return -1;
+}
+
+TEST_F(FilesTest, ReadHookInjectsErrors) {
+  const std::string path = tree_.File("f", "abcdef");
+  platform::File f;
+  ASSERT_TRUE(f.Open(path, platform::OpenMode::kRead));
+  platform::SetReadHookForTesting(&FailingRead);
+  char buffer[8];
+  EXPECT_EQ(f.Read(buffer, sizeof buffer), -1);
+  platform::SetReadHookForTesting(nullptr);
+  EXPECT_EQ(f.Read(buffer, sizeof buffer), 6);
+}
+
+TEST_F(FilesTest, WholeFilesAndDirectories) {
+  const std::string dir = tree_.Path("a/b/c");
+  ASSERT_TRUE(platform::MakeDirs(dir));
+  ASSERT_TRUE(platform::MakeDirs(dir + "/"));
+  ASSERT_TRUE(platform::WriteWholeFile(dir + "/f", std::string("x\0y", 3)));
+  std::string data;
+  ASSERT_TRUE(platform::ReadWholeFile(dir + "/f", &data));
+  EXPECT_EQ(data, std::string("x\0y", 3));
+  EXPECT_FALSE(platform::ReadWholeFile(dir + "/missing", &data));
+  EXPECT_FALSE(platform::MakeDirs(dir + "/f/g"));
+}
+
+TEST(MemoryTest, RegionsAreWholePagesAndKnowTheirSize) {
+  void* r = platform::MapRegion(1);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(platform::RegionSize(r), platform::PageSize());
+  static_cast<char*>(r)[platform::PageSize() - 1] = 1;
+  EXPECT_TRUE(platform::UnmapRegion(r));
+  EXPECT_FALSE(platform::UnmapRegion(r));
+  EXPECT_EQ(platform::RegionSize(r), 0u);
+  EXPECT_EQ(platform::MapRegion(0), nullptr);
+  EXPECT_GT(platform::AvailableMemory(), 0u);
+}
+
+TEST(ClockTest, FileTimesConvertToUtcCalendarFields) {
+  platform::DateTime t;
+  ASSERT_TRUE(platform::FileTimeToDateTime(0, &t));
+  EXPECT_EQ(t.year, 1601);
+  EXPECT_EQ(t.month, 1);
+  EXPECT_EQ(t.day, 1);
+  // 2003-07-04 09:05:01.007 UTC
+  const uint64_t unix_seconds = 1057309501;
+  const uint64_t ft = (unix_seconds + 11644473600ULL) * 10000000ULL + 70000;
+  ASSERT_TRUE(platform::FileTimeToDateTime(ft, &t));
+  EXPECT_EQ(t.year, 2003);
+  EXPECT_EQ(t.month, 7);
+  EXPECT_EQ(t.day, 4);
+  EXPECT_EQ(t.hour, 9);
+  EXPECT_EQ(t.minute, 5);
+  EXPECT_EQ(t.second, 1);
+  EXPECT_EQ(t.millisecond, 7);
+  EXPECT_FALSE(platform::FileTimeToDateTime(0x8000000000000000ULL, &t));
+  EXPECT_GT(platform::NowSerial(), 45000.0);  // after 2023
+}
+
+TEST(PathsTest, AbsoluteAndResolvedPaths) {
+  const std::string cwd = platform::CurrentDir();
+  ASSERT_FALSE(cwd.empty());
+  EXPECT_EQ(cwd.back(), '/');
+  EXPECT_EQ(platform::AbsolutePath("x/y"), cwd + "x/y");
+  EXPECT_EQ(platform::AbsolutePath("/a/b"), "/a/b");
+  EXPECT_EQ(platform::AbsolutePath("./z"), cwd + "z");
+
+  TempTree tree;
+  tree.Dir("real/inner");
+  ASSERT_EQ(symlink(tree.Path("real").c_str(), tree.Path("alias").c_str()), 0);
+  const std::string resolved_root = platform::ResolveExisting(tree.root());
+  EXPECT_EQ(platform::ResolveExisting(tree.Path("alias/inner/missing/more/")),
+            resolved_root + "real/inner/missing/more/");
+  EXPECT_EQ(platform::ResolveExisting("/"), "/");
+  EXPECT_FALSE(platform::ExecutablePath().empty());
+}
+
+}  // namespace
