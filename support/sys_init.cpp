@@ -1,0 +1,129 @@
+#include "support/sys_init.h"
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "support/entities.h"
+#include "support/msg.h"
+#include "support/toolkit.h"
+
+std::string SxAppName;
+std::string SxAppDir;
+std::string SxAppIniFile;
+std::string SxBaseDir;
+std::string SxBaseIniFile;
+support::StringList SxAppIni;
+
+namespace {
+
+constexpr char kSysInitCaption[] = "Vantic SysInit";
+constexpr char kFallbackAppName[] = "checker";
+constexpr char kConfigSubdir[] = "checker/";
+
+std::string WithSlash(std::string path) {
+  if (!path.empty() && path.back() != '/') path.push_back('/');
+  return path;
+}
+
+// The text between the last "/" and the last "." after it.
+std::string BaseNameWithoutExtension(const std::string& path) {
+  size_t slash = path.rfind('/');
+  size_t start = slash == std::string::npos ? 0 : slash + 1;
+  size_t dot = path.rfind('.');
+  size_t end = dot == std::string::npos || dot < start ? path.size() : dot;
+  return path.substr(start, end - start);
+}
+
+std::string ChooseAppDir(const std::string& program) {
+  std::string dir = platform::GetEnv("CHECKER_APPDIR");
+  if (!dir.empty()) {
+    dir = WithSlash(platform::AbsolutePath(dir));
+    platform::MakeDirs(dir);
+    return dir;
+  }
+  size_t slash = program.rfind('/');
+  if (slash != std::string::npos) {
+    dir = program.substr(0, slash + 1);
+    if (platform::IsWritableDir(dir)) return dir;
+  }
+  // A read-only install keeps its settings in the user's config folder, never nowhere.
+  std::string config = platform::ConfigHome();
+  if (config.empty()) return platform::TempDir();
+  dir = config + kConfigSubdir;
+  platform::MakeDirs(dir);
+  return dir;
+}
+
+bool BaseFileExists(const std::string& dir) {
+  // An empty base file counts.
+  return !dir.empty() && FileExistsSx(dir + support::kBaseIniName, 0);
+}
+
+std::string MissingBaseFileText(const std::string& win_dir, const std::string& app_dir) {
+  std::string text;
+  auto line = [&text](const std::string& part) { text += part + "\r\n"; };
+  text += "Base file Quorvane.Ini was not found. Cannot go on without it.\r\n";
+  line("The file has paths for playlist, slideshow custom root, volume, etc. sub systems.");
+  line(
+      "It is intended to be in Windows direcory, the data is common to all Vantic powered "
+      "programs and games.");
+  line(
+      "- In application directory file is unique to the programs in the application's "
+      "directory.");
+  line("- Also then,when you have another file in Windows Directory.");
+  line("");
+  line("Yes - Creates the file into Windows directory :");
+  line(" " + win_dir);
+  line("");
+  line("No  - Creates the file into application direcory :");
+  line("  " + app_dir);
+  line("");
+  line("Cancel terminates program.");
+  line("");
+  line(
+      "? You can add, synchronize and maintain multiple locations /  operating systems from "
+      "the maintenance screen.");
+  line(
+      "? If you or Windows setup deletes the file, you'll get to answer this for "
+      "recreational purposes.");
+  return text;
+}
+
+}  // namespace
+
+std::string WinDirSx() { return WithSlash(platform::ConfigHome()); }
+
+support::InitStatus SysInitSx() {
+  support::BuildEntityTables();
+  const std::string program = platform::ExecutablePath();
+  SxAppName = BaseNameWithoutExtension(program);
+  if (SxAppName.empty()) SxAppName = kFallbackAppName;
+  SxAppDir = ChooseAppDir(program);
+  SxAppIniFile = SxAppDir + SxAppName + ".Ini";
+
+  // A file in the application directory overrides the shared one.
+  const std::string win_dir = WinDirSx();
+  if (BaseFileExists(SxAppDir)) {
+    SxBaseDir = SxAppDir;
+  } else if (BaseFileExists(win_dir)) {
+    SxBaseDir = win_dir;
+  } else {
+    int answer = MsgSx(MissingBaseFileText(win_dir, SxAppDir), kSysInitCaption,
+                       support::kMbYesNoCancel | support::kMbIconQuestion);
+    if (answer == support::kIdCancel) {
+      SxBaseDir.clear();
+      SxBaseIniFile.clear();
+      return support::InitStatus::kCancelled;
+    }
+    // Any answer but Yes (No, or a box that could not be shown) keeps the file with the
+    // program; so does Yes when there is no shared folder.
+    SxBaseDir = answer == support::kIdYes && !win_dir.empty() ? win_dir : SxAppDir;
+    SxBaseIniFile = SxBaseDir + support::kBaseIniName;
+    platform::MakeDirs(SxBaseDir);
+    if (!support::StringList().SaveToFile(SxBaseIniFile, support::kLf)) {
+      return support::InitStatus::kBaseFileFailed;
+    }
+    return support::InitStatus::kReady;
+  }
+  SxBaseIniFile = SxBaseDir + support::kBaseIniName;
+  return support::InitStatus::kReady;
+}
