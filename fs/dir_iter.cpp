@@ -1,0 +1,323 @@
+#include "fs/dir_iter.h"
+
+#include <array>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "support/pattern.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr size_t kListCount = 6;
+
+size_t ListIndex(MaskListKind kind) { return static_cast<size_t>(kind); }
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+char UpperAscii(uint32_t code) {
+  if (code >= 'a' && code <= 'z') return static_cast<char>(code - 32);
+  return code < 128 ? static_cast<char>(code) : '\0';
+}
+
+bool IsDirectory(const std::string& path) {
+  platform::FileInfo info;
+  return platform::StatPath(path, &info) && info.kind == platform::EntryKind::kDirectory;
+}
+
+void AddSlash(std::string* dir) {
+  if (dir->empty() || dir->back() != '/') dir->push_back('/');
+}
+
+}  // namespace
+
+uint8_t MaskFlags(std::string_view mask) {
+  uint8_t flags = 0;
+  const bool star = mask.find('*') != std::string_view::npos;
+  const bool question = mask.find('?') != std::string_view::npos;
+  if (!star && !question) flags |= kMaskNoWildcard;
+  if (mask.empty() || mask.front() != '*') flags |= kMaskAnchorStart;
+  if (mask.empty() || mask.back() != '*') flags |= kMaskAnchorEnd;
+  if (star) flags |= kMaskHasStar;
+  if (question) flags |= kMaskHasQuestion;
+  return flags;
+}
+
+// Each mask is compiled once, when it is added, and matched against many names.
+struct THddRun::CompiledList {
+  std::vector<MaskEntry> masks;
+  std::vector<PatternMatcher> matchers;
+};
+
+THddRun::THddRun() : lists_(new CompiledList[kListCount]) {}
+
+THddRun::~THddRun() = default;
+
+const std::vector<MaskEntry>& THddRun::masks(MaskListKind kind) const {
+  return lists_[ListIndex(kind)].masks;
+}
+
+bool THddRun::AppendMask(MaskListKind kind, std::string_view text, uint8_t flags) {
+  CompiledList& list = lists_[ListIndex(kind)];
+  if (text.empty() || list.masks.size() >= kMaxMasks) return false;
+  list.masks.push_back(MaskEntry{std::string(text), flags});
+  list.matchers.emplace_back(text);
+  return true;
+}
+
+size_t THddRun::AddMasks(MaskListKind kind, std::string_view value) {
+  value = support::TrimView(value);
+  size_t added = 0;
+  while (!value.empty()) {
+    const size_t bar = value.find('|');
+    const std::string_view piece = support::TrimView(value.substr(0, bar));
+    value = bar == std::string_view::npos ? std::string_view() : value.substr(bar + 1);
+    if (piece.empty()) continue;
+    bool present = false;
+    for (const MaskEntry& mask : masks(kind)) {
+      if (support::SameText(mask.text, piece)) {
+        present = true;
+        break;
+      }
+    }
+    if (!present && AppendMask(kind, piece, MaskFlags(piece))) ++added;
+  }
+  return added;
+}
+
+bool THddRun::Matches(MaskListKind kind, std::string_view name, bool if_empty) const {
+  const CompiledList& list = lists_[ListIndex(kind)];
+  if (list.masks.empty()) return if_empty;
+  // Match ends are character positions; count the name's characters only when a mask
+  // needs it.
+  size_t name_chars = 0;
+  bool counted = false;
+  for (size_t i = 0; i < list.masks.size(); ++i) {
+    const uint8_t flags = list.masks[i].flags;
+    int match_end = 0;
+    const int start = list.matchers[i].Find(name, &match_end);
+    if (start == 0) continue;
+    if ((flags & kMaskAnchorStart) && start != 1) continue;
+    if (flags & kMaskAnchorEnd) {
+      if (!counted) {
+        name_chars = support::CharCount(name);
+        counted = true;
+      }
+      if (static_cast<size_t>(match_end) != name_chars) continue;
+    }
+    return true;
+  }
+  return false;
+}
+
+bool THddRun::Matches(MaskListKind kind, std::string_view name) const {
+  const bool include = kind == MaskListKind::kIncludeFiles || kind == MaskListKind::kIncludeDirs ||
+                       kind == MaskListKind::kIncludeSubdirs;
+  return Matches(kind, name, include);
+}
+
+void SplitTextItems(std::string_view text, char separator, support::StringList* items) {
+  while (!text.empty()) {
+    const size_t end = text.find(separator);
+    const std::string_view item = support::TrimView(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (!item.empty() && items->IndexOf(item) < 0) items->Add(std::string(item));
+  }
+}
+
+uint32_t THddRun::ApplyParams(std::string_view params, uint32_t options) {
+  support::StringList items;
+  SplitTextItems(params, '/', &items);
+  for (const std::string& item : items.items()) {
+    const char first = UpperAscii(static_cast<unsigned char>(item[0]));
+    const bool keyed = first == 'E' || first == 'I' || first == 'N' || first == 'S';
+    // A two-letter key takes the next character whatever it is: "/I*.txt" has the key
+    // "I*" and the value ".txt".
+    char second = ' ';
+    size_t value_start = 1;
+    if (keyed && item.size() >= 2) {
+      size_t pos = 1;
+      second = UpperAscii(support::NextChar(item, &pos));
+      value_start = pos;
+    }
+    const std::string_view value = support::TrimView(std::string_view(item).substr(value_start));
+    switch (first) {
+      case 'I':
+      case 'E': {
+        const bool include = first == 'I';
+        const MaskListKind files =
+            include ? MaskListKind::kIncludeFiles : MaskListKind::kExcludeFiles;
+        const MaskListKind dirs = include ? MaskListKind::kIncludeDirs : MaskListKind::kExcludeDirs;
+        const MaskListKind subdirs =
+            include ? MaskListKind::kIncludeSubdirs : MaskListKind::kExcludeSubdirs;
+        if (second == 'D') {
+          AddMasks(dirs, value);
+        } else if (second == 'S') {
+          AddMasks(subdirs, value);
+        } else if (second == 'P') {
+          AddMasks(subdirs, value);
+          AddMasks(dirs, value);
+        } else {
+          AddMasks(files, value);
+        }
+        break;
+      }
+      case 'N':
+        options |= second == 'F' ? walk_option::NoFiles : walk_option::NoDirs;
+        break;
+      case 'S':
+        options |= walk_option::Recurse;
+        break;
+      default:
+        break;
+    }
+  }
+  return options;
+}
+
+namespace {
+
+// Walks one tree. Keeps one reader per depth and one path buffer for the whole walk, so
+// nothing is allocated per entry but the listed lines.
+class Walker {
+ public:
+  Walker(const THddRun& run, uint32_t options, support::StringList* list)
+      : run_(run), options_(options), list_(list) {}
+
+  // Walks the directory held open by the reader of `depth`; `dir` ends with "/" and
+  // is restored before returning.
+  uint64_t WalkOpen(std::string* dir, size_t depth);
+
+  platform::DirReader& Reader(size_t depth) {
+    while (readers_.size() <= depth) readers_.push_back(std::make_unique<platform::DirReader>());
+    return *readers_[depth];
+  }
+
+ private:
+  void AddLine(const std::string& dir, std::string_view name, bool is_dir);
+
+  const THddRun& run_;
+  const uint32_t options_;
+  support::StringList* list_;
+  std::vector<std::unique_ptr<platform::DirReader>> readers_;
+};
+
+void Walker::AddLine(const std::string& dir, std::string_view name, bool is_dir) {
+  std::string_view prefix;
+  if (!(options_ & walk_option::BareNames)) {
+    prefix = dir;
+    if (options_ & walk_option::RelativeNames) {
+      const size_t cut = run_.name_offset() - 1;
+      prefix = cut < prefix.size() ? prefix.substr(cut) : std::string_view();
+    }
+  }
+  const bool slash = is_dir && !(options_ & walk_option::NoDirSlash);
+  std::string line;
+  line.reserve(prefix.size() + name.size() + (slash ? 1 : 0));
+  line.append(prefix);
+  line.append(name);
+  if (slash) line.push_back('/');
+  list_->Add(std::move(line));
+}
+
+uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
+  platform::DirReader& reader = Reader(depth);
+  const size_t dir_size = dir->size();
+  uint64_t total = 0;
+  std::string_view name;
+  platform::EntryKind kind;
+  while (reader.Next(&name, &kind)) {
+    if (kind == platform::EntryKind::kDirectory) {
+      if (!(options_ & walk_option::NoDirs) && run_.Matches(MaskListKind::kIncludeDirs, name) &&
+          !run_.Matches(MaskListKind::kExcludeDirs, name)) {
+        AddLine(*dir, name, true);
+      }
+      if ((options_ & walk_option::Recurse) && run_.Matches(MaskListKind::kIncludeSubdirs, name) &&
+          !run_.Matches(MaskListKind::kExcludeSubdirs, name)) {
+        dir->append(name);
+        dir->push_back('/');
+        // A directory that cannot be opened (no access, removed meanwhile) counts 0.
+        if (Reader(depth + 1).Open(*dir)) {
+          total += WalkOpen(dir, depth + 1);
+          Reader(depth + 1).Close();
+        }
+        dir->resize(dir_size);
+      }
+    } else if (kind == platform::EntryKind::kFile) {
+      if (options_ & walk_option::SumSizes) {
+        platform::FileInfo info;
+        if (reader.Stat(name, &info)) total += info.size;
+      }
+      if (!(options_ & walk_option::NoFiles) && run_.Matches(MaskListKind::kIncludeFiles, name) &&
+          !run_.Matches(MaskListKind::kExcludeFiles, name)) {
+        AddLine(*dir, name, false);
+      }
+    }
+    // Links, FIFOs, sockets and devices are neither listed nor counted.
+  }
+  return total;
+}
+
+}  // namespace
+
+int64_t FilesToStringsSx(support::StringList* list, std::string_view path, uint32_t options,
+                         THddRun* run, std::string_view base, std::string_view params) {
+  std::unique_ptr<THddRun> temporary;
+  if (run == nullptr) {
+    temporary = std::make_unique<THddRun>();
+    run = temporary.get();
+  }
+  run->set_output(list);
+
+  // A path that names a directory as a whole is never split: "/" is also the path
+  // separator here, so parameters begin only at a "/" that follows a blank.
+  std::string start(path);
+  std::string all_params(params);
+  if (!IsDirectory(start)) {
+    start = support::Trim(start);
+    if (!IsDirectory(start)) {
+      for (size_t i = 1; i < start.size(); ++i) {
+        if (start[i] == '/' && IsBlank(start[i - 1])) {
+          all_params += support::TrimView(std::string_view(start).substr(i));
+          start = support::Trim(std::string_view(start).substr(0, i));
+          break;
+        }
+      }
+    }
+  }
+
+  std::string mask;
+  if (start.empty()) {
+    start = platform::CurrentDir();
+  } else if (IsDirectory(start)) {
+    AddSlash(&start);
+  } else {
+    const size_t slash = start.rfind('/');
+    if (slash == std::string::npos) {
+      // A bare mask applies to the current directory.
+      mask = start;
+      start = platform::CurrentDir();
+    } else {
+      mask = start.substr(slash + 1);
+      start.resize(slash + 1);
+    }
+  }
+  AddSlash(&start);
+
+  if (!all_params.empty()) options = run->ApplyParams(all_params, options);
+
+  // Masks from the path are taken as written and not anchored.
+  std::string_view masks = mask;
+  while (!masks.empty()) {
+    const size_t bar = masks.find('|');
+    const std::string_view piece = masks.substr(0, bar);
+    masks = bar == std::string_view::npos ? std::string_view() : masks.substr(bar + 1);
+    if (!piece.empty()) run->AppendMask(MaskListKind::kIncludeFiles, piece, kMaskNoWildcard);
+  }
+
+  Walker walker(*run, options, list);
+  if (!walker.Reader(0).Open(start)) return -1;
+  run->set_name_offset(1 + (base.empty() ? start.size() : base.size()));
+  const uint64_t total = walker.WalkOpen(&start, 0);
+  return (options & walk_option::SumSizes) ? static_cast<int64_t>(total) : 0;
+}
