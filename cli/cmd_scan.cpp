@@ -1,5 +1,211 @@
+// "scan" and "continue": one run of the scan job, with the terminal as its window.
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
 #include "cli/commands.h"
+#include "cli/progress_line.h"
+#include "cli/scan_options.h"
+#include "cli/terminal_msg.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/interrupt.h"
+#include "platform/paths.h"
+#include "scan/list_names.h"
+#include "scan/list_paths.h"
+#include "scan/scan_job.h"
+#include "support/sys_init.h"
+#include "support/toolkit.h"
 
 namespace cli {
-int RunScanCommand(const Args&, bool) { return UsageError("scan: not available yet"); }
+
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitFileErrors = 1;
+constexpr int kExitNotWritten = 2;
+constexpr int kExitStopped = 130;
+
+constexpr int kStderr = 2;
+
+// Replies to the job: asks it to stop once a stop signal came, and draws the progress.
+class TerminalWindow : public ScanWindow {
+ public:
+  explicit TerminalWindow(ProgressLine* progress) : progress_(progress) {}
+
+  int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) override {
+    const int16_t code = NotifyCode(wparam, lparam);
+    if (progress_ != nullptr) {
+      ProgressFigures figures;
+      figures.code = code;
+      figures.elapsed_ms =
+          platform::TickCount() - static_cast<uint32_t>(job.GetSlot(kSlotJobStart));
+      figures.total_bytes = job.total_bytes();
+      figures.bytes_done = job.bytes_done();
+      figures.files_done = job.files_done();
+      figures.error_count = job.error_count();
+      figures.current_file = job.current_file();
+      progress_->Show(figures);
+      if (code == kNotifyEnd) progress_->Finish();
+    }
+    return platform::StopSignalReceived() ? kStopReply : 0;
+  }
+
+ private:
+  ProgressLine* progress_;
+};
+
+// The serial number of a name-part text such as "03054_41741": its digits as a 64-bit
+// number, of which the low 32 bits count.
+uint32_t SerialFromText(const std::string& text) {
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return static_cast<uint32_t>(value);
+}
+
+int Fail(const std::string& message) {
+  std::cerr << "checker-cli: " << message << "\n";
+  return kExitNotWritten;
+}
+
+// A list file given or derived must be a file that this run may lock.
+bool CheckListFile(const std::string& path, const char* what, std::string* error) {
+  platform::FileInfo info;
+  if (!platform::StatPath(path, &info)) return true;
+  if (info.kind != platform::EntryKind::kFile) {
+    *error = std::string(what) + " " + path + " is not a regular file";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunScanCommand(const Args& args, bool continue_run) {
+  const char* command = continue_run ? "continue" : "scan";
+  ScanOptions options;
+  std::string error;
+  if (!ParseScanOptions(args, &options, &error)) {
+    return UsageError(std::string(command) + ": " + error);
+  }
+
+  const std::string path = platform::AbsolutePath(options.path);
+  if (!DirExistsSx(path)) return Fail("cannot read " + options.path + ": not a directory");
+  {
+    platform::DirReader reader;
+    if (!reader.Open(path)) return Fail("cannot read the directory " + options.path);
+  }
+
+  std::string label;
+  if (options.label) {
+    label = *options.label;
+  } else {
+    NamePartsSx(path, &label, scan::kNameLabel, "");
+  }
+  uint32_t serial = 0;
+  std::string serial_text;
+  if (options.serial) {
+    serial = *options.serial;
+    serial_text = scan::SerialNumberText(serial);
+  } else if (NamePartsSx(path, &serial_text, scan::kNameSerial, "")) {
+    serial = SerialFromText(serial_text);
+  }
+
+  std::string id_list = options.list_file.empty() ? "" : platform::AbsolutePath(options.list_file);
+  std::string tree_list =
+      options.tree_file.empty() ? "" : platform::AbsolutePath(options.tree_file);
+  if (id_list.empty() || tree_list.empty()) {
+    InstallTerminalMsgHandler();
+    if (SysInitSx() == support::InitStatus::kCancelled) return kExitDone;
+    const scan::BaseSettings base = scan::LoadBaseSettings();
+    const std::string folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
+    if (folder.empty()) return Fail("no folder for the lists is set (VolPath)");
+    if (!DirExistsSx(folder)) {
+      if (!platform::MakeDirs(folder)) return Fail("cannot create the list folder " + folder);
+      if (!options.quiet) std::cerr << "checker-cli: created the list folder " << folder << "\n";
+    }
+    std::string name = options.name;
+    if (name.empty()) {
+      std::string net;
+      std::string dirs;
+      NamePartsSx(path, &net, scan::kNameNetwork, "");
+      NamePartsSx(path, &dirs, scan::kNameDirectories, "");
+      name = scan::ComposeListName(net, label, dirs, serial_text);
+    }
+    if (name.empty()) return Fail("cannot name the lists of " + path + "; give --name");
+    const scan::ListFileNames names = scan::NameListFiles(folder, name, base.lst_ext, base.dir_ext);
+    if (id_list.empty()) id_list = names.id_list;
+    if (tree_list.empty()) tree_list = names.tree_list;
+  }
+  if (id_list == tree_list) return Fail(std::string(scan::kSameNamesMessage) + ": " + id_list);
+  if (!CheckListFile(id_list, "the id list", &error) ||
+      !CheckListFile(tree_list, "the tree list", &error)) {
+    return Fail(error);
+  }
+  {
+    // Another run holding the id list would have its tree list overwritten before the
+    // job found out; refuse at once.
+    platform::FileInfo info;
+    platform::File probe;
+    if (platform::StatPath(id_list, &info) &&
+        !probe.Open(id_list, platform::OpenMode::kReadWriteLocked)) {
+      return Fail("cannot open the id list " + id_list + ": " + probe.ErrorText());
+    }
+  }
+  if (!options.quiet) {
+    std::cout << "tree list: " << tree_list << "\n"
+              << "id list: " << id_list << "\n";
+    std::cout.flush();
+  }
+
+  auto job = std::make_unique<TDskFil>(nullptr, options.name, path);
+  job->set_mode(continue_run ? kModeContinue : kModeCreate);
+  job->set_tree_list_file(tree_list);
+  job->set_id_list_file(id_list);
+  uint8_t bits = 0;
+  if (options.hex_file) bits |= kOptHexFile;
+  if (options.hex_path) bits |= kOptHexPath;
+  if (options.no_locks) bits |= kOptNoLocks;
+  job->set_options(bits);
+  job->set_dir_params(options.dir_params);
+  job->set_file_params(options.file_params);
+  job->set_interval(options.interval);
+  job->set_expand(options.expand);
+  job->set_buffer_percent(options.buffer_percent);
+  job->set_buffer_max(options.buffer_max);
+  job->set_volume_label(label);
+  job->set_volume_serial(serial);
+  job->set_min_blocks(options.min_blocks);
+
+  const bool terminal = platform::IsTerminal(kStderr);
+  std::unique_ptr<ProgressLine> progress;
+  if (!options.quiet && (terminal || options.progress)) {
+    progress = std::make_unique<ProgressLine>(stderr, terminal, platform::TerminalColumns(kStderr));
+  }
+  TerminalWindow window(progress.get());
+  job->set_window(&window);
+
+  platform::IgnoreFileSizeSignal();
+  platform::InstallStopSignals();
+  const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
+
+  if (!outcome.failure.empty()) return Fail(outcome.failure);
+  if (outcome.finished) {
+    if (!options.quiet) {
+      std::cerr << "checker-cli: " << outcome.files_done << " files, " << outcome.error_count
+                << " errors\n";
+    }
+    return outcome.error_count > 0 ? kExitFileErrors : kExitDone;
+  }
+  if (!options.quiet) {
+    std::cerr << "checker-cli: stopped after " << outcome.files_done
+              << " files; 'checker-cli continue' with the same arguments finishes the lists\n";
+  }
+  return kExitStopped;
+}
+
 }  // namespace cli

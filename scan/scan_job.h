@@ -127,6 +127,8 @@ class cmdDisk {
 
  protected:
   void set_sender_kind(uint16_t kind);
+  // Hands the notification to the window and returns its reply.
+  virtual int32_t SendToWindow(uint32_t wparam, uint32_t lparam) = 0;
 
   ScanWindow* window_ = nullptr;
   uint8_t mode_ = 0;
@@ -224,9 +226,12 @@ class TDskFil : public cmdDisk {
   class Scanner;
   friend class Scanner;
 
+  int32_t SendToWindow(uint32_t wparam, uint32_t lparam) override;
   void Scan();
   // Runs Execute and turns anything that escapes it into a failed run.
   void RunGuarded() noexcept;
+  // Inside a catch block: keeps the text of what escaped as the failure.
+  void NoteFailure() noexcept;
   ScanOutcome Outcome() const;
 
   std::string job_name_;

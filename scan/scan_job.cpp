@@ -1,0 +1,558 @@
+#include "scan/scan_job.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <new>
+#include <thread>
+#include <utility>
+
+#include "fs/volume_info.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "scan/content_id.h"
+#include "scan/list_format.h"
+#include "support/msg.h"
+#include "support/toolkit.h"
+
+namespace {
+
+// Lines are gathered and written in pieces of this size: one write per many files.
+constexpr size_t kFlushSize = 64 * 1024;
+// The growth step is used only above this.
+constexpr int32_t kMinExpand = 512;
+// The shared buffer: shares of available memory above this are capped, the buffer maximum
+// counts only above kMinBufferMax, and a refused size shrinks in these steps.
+constexpr int32_t kMaxBufferPercent = 80;
+constexpr int32_t kMinBufferMax = 31;
+constexpr int64_t kBigStep = 104857600;
+constexpr int64_t kSmallStep = 1048576;
+// The buffer size is a 32-bit field; larger reads gain nothing.
+constexpr int64_t kBufferCeiling = 1 << 30;
+
+// Options of the directory walks.
+constexpr uint32_t kWalkTree = walk_option::NoFiles | walk_option::Recurse | walk_option::SumSizes;
+constexpr uint32_t kWalkTreeLine = walk_option::NoFiles | walk_option::SumSizes;
+constexpr uint32_t kWalkFiles =
+    walk_option::NoDirs | walk_option::BareNames | walk_option::SumSizes;
+
+// Inside a catch block: what went wrong, as a line for the user.
+std::string CurrentFailureText() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return "out of memory";
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "unexpected error";
+  }
+}
+
+int32_t Ticks() { return static_cast<int32_t>(platform::TickCount()); }
+
+std::string WithSlash(const std::string& path) {
+  if (!path.empty() && path.back() == '/') return path;
+  return path + "/";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// cmdDisk
+
+cmdDisk::cmdDisk(ScanWindow* window) : window_(window) {}
+
+cmdDisk::~cmdDisk() = default;
+
+bool cmdDisk::Notify(int16_t code) {
+  if (window_ == nullptr) return Terminated();
+  const auto bits = static_cast<uint16_t>(code);
+  record_[3] = static_cast<uint8_t>(bits & 0xFF);
+  record_[4] = static_cast<uint8_t>(bits >> 8);
+  last_reply_ = SendToWindow(wparam(), lparam());
+  if (last_reply_ < kStopReplyLimit) Terminate();
+  return Terminated();
+}
+
+int32_t cmdDisk::GetSlot(int slot) const {
+  if (slot < 0 || static_cast<size_t>(slot) >= slots_.size()) return -1;
+  return slots_[slot];
+}
+
+void cmdDisk::SetSlot(int slot, int32_t ticks) {
+  if (slot < 0 || slot >= kSlotCount) return;
+  if (static_cast<size_t>(slot) >= slots_.size()) slots_.resize(slot + 1, -1);
+  slots_[slot] = ticks;
+}
+
+uint32_t cmdDisk::wparam() const {
+  return record_[0] | (record_[1] << 8) | (record_[2] << 16) |
+         (static_cast<uint32_t>(record_[3]) << 24);
+}
+
+uint32_t cmdDisk::lparam() const {
+  return record_[4] | (record_[5] << 8) | (record_[6] << 16) |
+         (static_cast<uint32_t>(record_[7]) << 24);
+}
+
+void cmdDisk::set_sender_kind(uint16_t kind) {
+  record_[1] = static_cast<uint8_t>(kind & 0xFF);
+  record_[2] = static_cast<uint8_t>(kind >> 8);
+}
+
+// ---------------------------------------------------------------------------------------
+// The id list while a scan writes it: lines are gathered and written in large pieces;
+// position() counts what was handed over, written() what reached the file.
+
+namespace {
+
+class ListOutput {
+ public:
+  platform::File& file() { return file_; }
+  bool failed() const { return failed_; }
+  const std::string& error() const { return error_; }
+
+  // Writing starts at `position` of a file of `size` bytes.
+  void StartAt(int64_t position, int64_t size) {
+    written_ = position;
+    size_ = size;
+  }
+
+  int64_t position() const { return written_ + static_cast<int64_t>(pending_.size()); }
+  int64_t written() const { return written_; }
+
+  void Append(std::string_view text) {
+    if (failed_) return;
+    pending_.append(text);
+    if (pending_.size() >= kFlushSize) Flush();
+  }
+
+  // Grows the file by `expand` bytes when the position has reached its end, so that the
+  // file system gets the list in few pieces. A refused growth only turns growing off.
+  void Grow(int32_t expand) {
+    if (expand <= kMinExpand || failed_ || no_growth_) return;
+    const int64_t at = position();
+    if (at < size_) return;
+    if (file_.Reserve(at + expand)) {
+      size_ = at + expand;
+    } else {
+      no_growth_ = true;
+    }
+  }
+
+  bool Flush() {
+    if (failed_) return false;
+    if (pending_.empty()) return true;
+    if (!file_.Write(pending_)) {
+      failed_ = true;
+      error_ = file_.ErrorText();
+      return false;
+    }
+    written_ += static_cast<int64_t>(pending_.size());
+    size_ = std::max(size_, written_);
+    pending_.clear();
+    return true;
+  }
+
+  // Cuts the file after the last data that reached it.
+  bool Cut() { return file_.SetSize(written_); }
+
+ private:
+  platform::File file_;
+  std::string pending_;
+  int64_t written_ = 0;
+  int64_t size_ = 0;
+  bool failed_ = false;
+  bool no_growth_ = false;
+  std::string error_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// The scan proper. Owns what lives only during the scan: the open id list, the read
+// buffer, the done list of a continued run and the line writer.
+
+class TDskFil::Scanner {
+ public:
+  explicit Scanner(TDskFil& job) : job_(job) {}
+  ~Scanner() { VirtFreeSx(&buffer_, -1); }
+
+  // Steps up to the end of the directory loop; returns at a stop or an early end.
+  void Run();
+  // Cuts and stamps the id list, frees the buffer and the done list.
+  void End();
+
+ private:
+  bool PrepareIdList();
+  bool AllocateBuffer();
+  void WriteHeader();
+  // False when the job was told to stop.
+  bool ScanDirectories();
+  bool ScanFiles();
+  void Fail(const std::string& text) {
+    if (job_.failure_.empty()) job_.failure_ = text;
+  }
+
+  TDskFil& job_;
+  ListOutput out_;
+  bool list_open_ = false;
+  void* buffer_ = nullptr;
+  support::StringList done_;
+  bool have_done_ = false;
+  std::unique_ptr<scan::IdListWriter> writer_;
+  int64_t header_position_ = -1;
+  int64_t header_end_ = -1;
+  size_t stamp_offset_ = 0;
+  uint8_t share_mode_ = 1;
+  std::string full_path_;
+  support::FindData find_data_;
+  bool blank_line_ = true;
+  bool dir_written_ = false;
+  bool progress_sent_ = false;
+  uint32_t progress_tick_ = 0;
+};
+
+void TDskFil::Scanner::Run() {
+  job_.SetSlot(kSlotJobStart, Ticks());
+  job_.set_sender_kind(kSenderScan);
+  share_mode_ = (job_.options_ & kOptNoLocks) ? 3 : 1;
+  if (job_.Notify(kNotifyGather)) return;
+
+  const bool reuse_tree = job_.mode_ == kModeContinue && FileExistsSx(job_.tree_list_file_, 1);
+  if (reuse_tree && job_.dir_list_.LoadFromFile(job_.tree_list_file_)) {
+    job_.total_bytes_ = 0;
+    for (const std::string& line : job_.dir_list_.items()) {
+      // An empty line would walk the current directory.
+      if (line.empty()) continue;
+      const int64_t bytes = FilesToStringsSx(&job_.scratch_list_, line, kWalkTreeLine, &job_.run_,
+                                             {}, job_.dir_params_);
+      if (bytes > 0) job_.total_bytes_ += bytes;
+      job_.scratch_list_.Clear();
+    }
+  } else {
+    job_.dir_list_.Clear();
+    job_.dir_list_.Add(WithSlash(job_.search_path_));
+    const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.search_path_, kWalkTree,
+                                           &job_.run_, {}, job_.dir_params_);
+    job_.total_bytes_ = std::max<int64_t>(bytes, 0);
+    if (job_.Notify(kNotifySort)) return;
+    job_.dir_list_.Sort();
+    scan::SaveTreeList(job_.dir_list_, job_.tree_list_file_);  // a failure is ignored
+  }
+
+  if (!PrepareIdList()) return;
+  if (!AllocateBuffer()) return;
+  if (job_.Notify(kNotifyScan)) return;
+  WriteHeader();
+  if (!ScanDirectories()) return;
+  job_.finished_ = true;
+}
+
+bool TDskFil::Scanner::PrepareIdList() {
+  const std::string& name = job_.id_list_file_;
+  const bool exists = FileExistsSx(name, 1);
+  if (!exists) {
+    platform::File created;
+    if (!created.Open(name, platform::OpenMode::kCreateTruncate)) {
+      Fail("cannot create the id list " + name + ": " + created.ErrorText());
+      return false;
+    }
+    created.Close();
+  }
+  // The lock is taken before the old list is read, so that no other run changes it
+  // between reading and appending.
+  platform::File& file = out_.file();
+  if (!file.Open(name, platform::OpenMode::kReadWriteLocked)) {
+    Fail("cannot open the id list " + name + ": " + file.ErrorText());
+    return false;
+  }
+  list_open_ = true;
+  const int64_t size = file.Size();
+  if (size < 0) {
+    Fail("cannot read the id list " + name + ": " + file.ErrorText());
+    return false;
+  }
+  int64_t start = 0;
+  if (exists && job_.mode_ == kModeContinue && size > 0) {
+    std::string text(static_cast<size_t>(size), '\0');
+    if (file.Seek(0) != 0 || file.Read(text.data(), text.size()) != size) {
+      Fail("cannot read the id list " + name + ": " + file.ErrorText());
+      return false;
+    }
+    // A crash while the list was grown leaves NUL bytes after the last line; the new
+    // run goes where the lines end.
+    const size_t end = text.find_last_not_of('\0');
+    start = end == std::string::npos ? 0 : static_cast<int64_t>(end + 1);
+    text.resize(static_cast<size_t>(start));
+    scan::ReadDoneList(text, &done_);
+    done_.Sort();
+    have_done_ = !done_.empty();
+  }
+  if (file.Seek(start) != start) {
+    Fail("cannot position in the id list " + name + ": " + file.ErrorText());
+    return false;
+  }
+  out_.StartAt(start, size);
+  return true;
+}
+
+bool TDskFil::Scanner::AllocateBuffer() {
+  if (job_.buffer_percent_ < 1) return true;
+  const auto percent = static_cast<uint8_t>(std::min(job_.buffer_percent_, kMaxBufferPercent));
+  int64_t bytes = static_cast<int64_t>(std::min<uint64_t>(MemPercentSx(percent), kBufferCeiling));
+  if (job_.buffer_max_ > kMinBufferMax && job_.buffer_max_ < bytes) bytes = job_.buffer_max_;
+  bytes &= ~int64_t{1};
+  int64_t size = VirtAllocSx(&buffer_, -1, bytes);
+  while (buffer_ == nullptr && bytes > kSmallStep) {
+    bytes -= bytes > kBigStep ? kBigStep : kSmallStep;
+    size = VirtAllocSx(&buffer_, -1, bytes);
+  }
+  if (buffer_ == nullptr) {
+    job_.buffer_size_ = -1;
+    MsgSx(kNoBufferMessage, kScanMessageCaption);
+    Fail(kNoBufferMessage);
+    return false;
+  }
+  job_.buffer_size_ = static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX));
+  return true;
+}
+
+void TDskFil::Scanner::WriteHeader() {
+  job_.dir_index_ = -1;
+  job_.last_dir_index_ = static_cast<int32_t>(job_.dir_list_.size()) - 1;
+  job_.bytes_done_ = 0;
+  job_.files_done_ = 0;
+  job_.dir_bytes_ = 0;
+  job_.dir_id_sum_ = 0;
+  blank_line_ = true;
+  dir_written_ = false;
+
+  scan::ListOptions options;
+  options.hex_file = (job_.options_ & kOptHexFile) != 0;
+  options.hex_path = (job_.options_ & kOptHexPath) != 0;
+  options.min_blocks = job_.min_blocks_;
+  options.root_column = fs::RootColumn(job_.search_path_);
+  writer_ = std::make_unique<scan::IdListWriter>(options);
+  const auto mode = job_.mode_ == kModeContinue ? scan::RunMode::kContinue
+                    : job_.mode_ == kModeUpdate ? scan::RunMode::kUpdate
+                                                : scan::RunMode::kCreate;
+  writer_->FormatHeader(mode, job_.volume_serial_, job_.volume_label_, platform::NowLocal(),
+                        job_.search_path_);
+  header_position_ = out_.position();
+  stamp_offset_ = writer_->end_stamp_offset();
+  header_end_ = header_position_ + static_cast<int64_t>(writer_->line().size());
+  out_.Append(writer_->line());
+  job_.header_written_ = true;
+  job_.SetSlot(kSlotScanLoop, Ticks());
+}
+
+bool TDskFil::Scanner::ScanDirectories() {
+  scan::IdListWriter& writer = *writer_;
+  while (true) {
+    job_.SetSlot(kSlotDirectory, Ticks());
+    if (dir_written_) {
+      writer.FormatDirectoryLine(job_.current_dir_, job_.dir_id_sum_,
+                                 static_cast<uint64_t>(job_.dir_bytes_), job_.file_list_.size());
+      out_.Append(writer.line());
+      job_.run_id_sum_ += job_.dir_id_sum_;
+      dir_written_ = false;
+      job_.file_list_.Clear();
+    }
+    if (out_.failed()) return false;
+    ++job_.dir_index_;
+    if (job_.dir_index_ > job_.last_dir_index_) {
+      if (job_.files_done_ > 0) {
+        writer.FormatTotalsLine(job_.run_id_sum_, static_cast<uint64_t>(job_.total_bytes_),
+                                static_cast<uint64_t>(job_.files_done_), job_.search_path_);
+        out_.Append(writer.line());
+      }
+      return !out_.failed();
+    }
+    job_.current_dir_ = job_.dir_list_[job_.dir_index_];
+    job_.current_file_.clear();
+    writer.SetDirectory(job_.current_dir_);
+
+    job_.file_list_.Clear();
+    const int64_t bytes = FilesToStringsSx(&job_.file_list_, job_.current_dir_, kWalkFiles, nullptr,
+                                           {}, job_.file_params_);
+    job_.dir_bytes_ = std::max<int64_t>(bytes, 0);  // a directory that cannot be listed is empty
+    dir_written_ = false;
+    if (job_.file_list_.empty()) continue;
+    job_.file_list_.Sort();
+    if (!blank_line_) {
+      out_.Append(scan::kListLineEnd);
+      blank_line_ = true;
+    }
+    job_.file_index_ = -1;
+    job_.last_file_index_ = static_cast<int32_t>(job_.file_list_.size()) - 1;
+    job_.SetSlot(kSlotDirectoryFiles, Ticks());
+    job_.dir_bytes_done_ = 0;
+    job_.dir_id_sum_ = 0;
+    if (!ScanFiles()) return false;
+  }
+}
+
+bool TDskFil::Scanner::ScanFiles() {
+  scan::IdListWriter& writer = *writer_;
+  const bool notify_progress = job_.window_ != nullptr;
+  for (const std::string& entry : job_.file_list_.items()) {
+    ++job_.file_index_;
+    if (entry.empty()) continue;
+    job_.SetSlot(kSlotFileStart, Ticks());
+    job_.current_file_.assign(entry);
+    full_path_.assign(job_.current_dir_).append(entry);
+    if (have_done_) {
+      // Listed by an earlier run: no line, nothing counted. The done list is kept whole
+      // (deleting from the middle of a large sorted list costs more than it saves).
+      size_t index = 0;
+      if (done_.Find(full_path_, &index)) continue;
+    }
+    uint32_t id = 0;
+    const uint8_t code = FileChkSx(full_path_, &id, &find_data_, -1, buffer_, share_mode_);
+    job_.SetSlot(kSlotFileEnd, Ticks());
+    job_.dir_id_sum_ += id;
+    ++job_.files_done_;
+    job_.error_count_ += writer.FormatFileLine(code, id, find_data_, entry);
+    if (code != kChkNotFound) {
+      job_.dir_bytes_done_ += static_cast<int64_t>(find_data_.size);
+      job_.bytes_done_ += static_cast<int64_t>(find_data_.size);
+    }
+    out_.Append(writer.line());
+    if (out_.failed()) return false;
+    dir_written_ = true;
+    blank_line_ = false;
+    out_.Grow(job_.expand_);
+
+    const int16_t interval = job_.interval_;
+    if (!notify_progress || interval == 0) continue;
+    const uint32_t now = platform::TickCount();
+    if (interval > 1 && progress_sent_ && now - progress_tick_ < static_cast<uint32_t>(interval)) {
+      continue;
+    }
+    progress_sent_ = true;
+    progress_tick_ = now;
+    if (job_.Notify(kNotifyProgress)) return false;
+  }
+  return true;
+}
+
+void TDskFil::Scanner::End() {
+  if (list_open_) {
+    const std::string& name = job_.id_list_file_;
+    if (!out_.Flush()) Fail("cannot write the id list " + name + ": " + out_.error());
+    platform::File& file = out_.file();
+    if (!out_.Cut()) Fail("cannot cut the id list " + name + ": " + file.ErrorText());
+    // The stamp goes only over a header that reached the file; after a failed write
+    // the state says the run stopped early, so that Continue can finish it.
+    if (header_position_ >= 0 && out_.written() >= header_end_) {
+      const int64_t at = header_position_ + static_cast<int64_t>(stamp_offset_);
+      const std::string stamp =
+          scan::EndStamp(platform::NowLocal(),
+                         job_.finished_ ? scan::RunState::kFinished : scan::RunState::kStopped,
+                         job_.error_count_ > 0);
+      if (file.Seek(at) != at || !file.Write(stamp)) {
+        Fail("cannot stamp the id list " + name + ": " + file.ErrorText());
+      }
+    }
+    if (!file.Close()) Fail("cannot close the id list " + name + ": " + file.ErrorText());
+    list_open_ = false;
+  }
+  done_.Clear();
+  have_done_ = false;
+  VirtFreeSx(&buffer_, -1);
+  job_.SetSlot(kSlotScanEnd, Ticks());
+}
+
+// ---------------------------------------------------------------------------------------
+// TDskFil
+
+TDskFil::TDskFil(ScanWindow* window, const std::string& job_name, const std::string& search_path)
+    : cmdDisk(window), job_name_(job_name), search_path_(search_path) {
+  if (job_name_.empty()) job_name_ = "DskFil";
+}
+
+TDskFil::~TDskFil() = default;
+
+int32_t TDskFil::SendToWindow(uint32_t wparam, uint32_t lparam) {
+  return window_->OnJobNotify(*this, wparam, lparam);
+}
+
+void TDskFil::Execute() {
+  SetSlot(kSlotJobStart, Ticks());
+  begin_time_ = platform::NowSerial();
+  if (!Notify(kNotifyStart)) {
+    scanned_ = true;
+    Scan();
+    end_time_ = platform::NowSerial();
+  }
+  end_sent_ = true;
+  Notify(kNotifyEnd);
+}
+
+void TDskFil::NoteFailure() noexcept {
+  try {
+    if (failure_.empty()) failure_ = CurrentFailureText();
+  } catch (...) {
+    // No memory even for the text; this one fits the string's own storage.
+    failure_ = "out of memory";
+  }
+}
+
+void TDskFil::Scan() {
+  Scanner scanner(*this);
+  try {
+    scanner.Run();
+  } catch (...) {
+    NoteFailure();
+  }
+  scanner.End();
+}
+
+void TDskFil::RunGuarded() noexcept {
+  try {
+    Execute();
+    return;
+  } catch (...) {
+    NoteFailure();
+  }
+  if (end_sent_) return;
+  end_sent_ = true;
+  try {
+    Notify(kNotifyEnd);
+  } catch (...) {
+    // The window failed at the last notification; the future still tells the end.
+  }
+}
+
+ScanOutcome TDskFil::Outcome() const {
+  ScanOutcome outcome;
+  outcome.scanned = scanned_;
+  outcome.finished = finished_;
+  outcome.stopped = Terminated();
+  outcome.id_list_written = header_written_;
+  outcome.error_count = error_count_;
+  outcome.files_done = files_done_;
+  outcome.failure = failure_;
+  return outcome;
+}
+
+std::shared_future<ScanOutcome> TDskFil::Start(std::unique_ptr<TDskFil> job) {
+  std::promise<ScanOutcome> promise;
+  std::shared_future<ScanOutcome> done = promise.get_future().share();
+  std::thread thread([job = std::move(job), promise = std::move(promise)]() mutable {
+    job->RunGuarded();
+    ScanOutcome outcome;
+    try {
+      outcome = job->Outcome();
+    } catch (...) {
+      outcome.failure = "out of memory";
+    }
+    // The job is gone before anyone learns that it ended.
+    job.reset();
+    promise.set_value(std::move(outcome));
+  });
+  thread.detach();
+  return done;
+}
