@@ -20,8 +20,8 @@ inline constexpr std::string_view kMaskCount = "### ### ##0";
 inline constexpr std::string_view kMaskSerial = " 00000 00000 ";
 
 // Appends the value in the mask, right-aligned with blanks to `width` characters
-// (the mask's length when width is 0). Literals left of the first digit shown are
-// dropped unless a "0" place follows them.
+// (the mask's length when width is 0). From the first "0" on, "#" places show too.
+// A literal between places shows only when a place left of it shows.
 void AppendMasked(std::string* out, uint64_t value, std::string_view mask, size_t width = 0);
 std::string FormatMasked(uint64_t value, std::string_view mask, size_t width = 0);
 
