@@ -1,0 +1,162 @@
+// Speed of the content id: the fold in memory (literal reference and each kernel this
+// processor runs), and FileChkSx on a cached 1 GiB file beside `cat` of the same file.
+//
+//   content_id_bench --benchmark_min_time=0.5
+//
+// CHECKER_BENCH_DIR picks the directory for the 1 GiB file (default: the system's
+// temporary directory).
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "scan/content_id.h"
+#include "scan/fold.h"
+#include "tests/scan/literal_fold.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int64_t kReadBuffer = 512000;
+constexpr uint64_t kBigFile = uint64_t{1} << 30;
+
+std::string RandomBytes(size_t size) {
+  std::string bytes(size, '\0');
+  std::mt19937_64 rng(42);
+  for (size_t i = 0; i + 8 <= size; i += 8) {
+    const uint64_t v = rng();
+    for (int b = 0; b < 8; ++b) bytes[i + b] = static_cast<char>(v >> (8 * b));
+  }
+  return bytes;
+}
+
+const std::string& Buffer(size_t size) {
+  static std::string small = RandomBytes(kReadBuffer);
+  static std::string large;
+  if (size == small.size()) return small;
+  if (large.size() != size) large = RandomBytes(size);
+  return large;
+}
+
+void BM_FoldLiteral(benchmark::State& state) {
+  const std::string& bytes = Buffer(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) {
+    testing_support::LiteralFold fold;
+    fold.Words(bytes);
+    benchmark::DoNotOptimize(fold.Id());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_FoldLiteral)->Arg(kReadBuffer);
+
+void BM_FoldKernel(benchmark::State& state, scan::FoldKernel kernel) {
+  if (!scan::FoldKernelAvailable(kernel)) {
+    state.SkipWithError("not supported by this processor");
+    return;
+  }
+  const std::string& bytes = Buffer(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) {
+    scan::FoldState fold;
+    scan::FoldWordsWith(kernel, bytes.data(), bytes.size() / 2, &fold);
+    benchmark::DoNotOptimize(scan::FoldResult(fold));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK_CAPTURE(BM_FoldKernel, scalar, scan::FoldKernel::kScalar)
+    ->Arg(kReadBuffer)
+    ->Arg(256 << 20);
+BENCHMARK_CAPTURE(BM_FoldKernel, avx2, scan::FoldKernel::kAvx2)->Arg(kReadBuffer)->Arg(256 << 20);
+BENCHMARK_CAPTURE(BM_FoldKernel, avx512, scan::FoldKernel::kAvx512)
+    ->Arg(kReadBuffer)
+    ->Arg(256 << 20);
+
+// A 1 GiB file of random bytes, written once per run and removed at exit.
+class BigFile {
+ public:
+  BigFile() {
+    const char* dir = std::getenv("CHECKER_BENCH_DIR");
+    const fs::path base = dir && *dir ? fs::path(dir) : fs::temp_directory_path();
+    path_ = (base / ("checker-id-bench-" + std::to_string(std::random_device{}()))).string();
+    const std::string block = RandomBytes(64 << 20);
+    std::FILE* out = std::fopen(path_.c_str(), "wb");
+    if (out == nullptr) return;
+    for (uint64_t done = 0; done < kBigFile; done += block.size()) {
+      std::fwrite(block.data(), 1, block.size(), out);
+    }
+    ok_ = std::fclose(out) == 0;
+  }
+  ~BigFile() {
+    std::error_code ec;
+    fs::remove(path_, ec);
+  }
+  bool ok() const { return ok_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  bool ok_ = false;
+};
+
+BigFile& TheBigFile() {
+  static BigFile file;
+  return file;
+}
+
+double Seconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+// Best of a few runs of `cat FILE > /dev/null`, as the yardstick for reading alone.
+double CatSeconds(const std::string& path) {
+  const std::string command = "cat '" + path + "' > /dev/null";
+  double best = 1e9;
+  for (int i = 0; i < 3; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    if (std::system(command.c_str()) != 0) return 0;
+    best = std::min(best, Seconds(std::chrono::steady_clock::now() - start));
+  }
+  return best;
+}
+
+void BM_FileChkCached1GiB(benchmark::State& state) {
+  BigFile& file = TheBigFile();
+  if (!file.ok()) {
+    state.SkipWithError("cannot write the 1 GiB file");
+    return;
+  }
+  void* buffer = nullptr;
+  if (VirtAllocSx(&buffer, 0, kReadBuffer) < 0) {
+    state.SkipWithError("no buffer");
+    return;
+  }
+  support::FindData record;
+  uint32_t id = 0;
+  FileChkSx(file.path(), &id, &record, -1, buffer, 1);  // brings it into the cache
+  double best = 1e9;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const uint8_t code = FileChkSx(file.path(), &id, &record, -1, buffer, 1);
+    best = std::min(best, Seconds(std::chrono::steady_clock::now() - start));
+    if (code != kChkOk) state.SkipWithError("FileChkSx failed");
+    benchmark::DoNotOptimize(id);
+  }
+  const double cat = CatSeconds(file.path());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBigFile));
+  state.counters["best_s"] = best;
+  state.counters["cat_s"] = cat;
+  state.counters["vs_cat"] = cat > 0 ? best / cat : 0;
+  VirtFreeSx(&buffer, -1);
+}
+BENCHMARK(BM_FileChkCached1GiB)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,179 @@
+#include "scan/content_id.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/files.h"
+#include "platform/memory.h"
+#include "scan/fold.h"
+#include "support/toolkit.h"
+
+namespace {
+
+// An own buffer never shrinks below this while retrying.
+constexpr uint64_t kOwnBufferFloor = 32000;
+constexpr uint64_t kShrinkLarge = 104857600;  // 100 MiB
+constexpr uint64_t kShrinkMedium = 1048576;   // 1 MiB, while above 10 MiB
+constexpr uint64_t kShrinkMediumAbove = 10485760;
+constexpr uint64_t kShrinkSmall = 1024;
+// Chunks are 32-bit counts, kept even.
+constexpr uint64_t kMaxChunk = 0xfffffffe;
+constexpr uint8_t kOwnBufferPercent = 80;
+
+std::string LastComponent(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The record of the file to be read. The open descriptor answers first, so a file that
+// opens is described by exactly what is read; only when it cannot be opened does a
+// lookup decide between "no such file" and "cannot open".
+bool FillRecord(const std::string& file_name, platform::File* file, support::FindData* record) {
+  platform::FileInfo info;
+  if (file->Open(file_name, platform::OpenMode::kRead) && file->Stat(&info)) {
+    support::AssignFileInfo(info, record);
+    record->name = LastComponent(file_name);
+    record->short_name.clear();
+    return true;
+  }
+  file->Close();
+  return FindDataSx(file_name, record, 1);
+}
+
+// An own region of `*chunk` bytes, shrinking stepwise while the system refuses.
+void* AllocateOwnBuffer(uint64_t* chunk) {
+  void* region = nullptr;
+  uint64_t size = *chunk;
+  while (VirtAllocSx(&region, -1, static_cast<int64_t>(size)) < 0) {
+    if (size <= kOwnBufferFloor) return nullptr;
+    if (size > kShrinkLarge) {
+      size -= kShrinkLarge;
+    } else if (size > kShrinkMediumAbove) {
+      size -= kShrinkMedium;
+    } else if (size > kShrinkSmall) {
+      size -= kShrinkSmall;
+    }
+  }
+  *chunk = size;
+  return region;
+}
+
+// Reads and folds the file. Returns the result code; *id is set only when every
+// recorded byte was folded.
+uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* buffer,
+                 uint32_t* id) {
+  scan::FoldState state;
+  uint64_t remaining = size;
+  for (;;) {
+    const int64_t got = file->Read(buffer, chunk);
+    if (got < 0) return kChkReadError;
+    remaining -= static_cast<uint64_t>(got);
+    scan::FoldWords(buffer, static_cast<size_t>(got) / 2, &state);
+    // Read fills the request unless the file ends, so a short read means the file
+    // shrank: the id stays 0.
+    if (static_cast<uint64_t>(got) < chunk) return kChkOk;
+    if (remaining >= chunk) continue;
+    if (remaining > 2) {
+      chunk = remaining & ~uint64_t{1};
+      continue;
+    }
+    break;
+  }
+  if (remaining > 0) {
+    // One or two bytes left; a single byte is the low byte of a word whose high byte is
+    // 0. A tail that fails or is missing is an error or a shrunk file like any other
+    // read, not a zero word.
+    buffer[0] = 0;
+    buffer[1] = 0;
+    const int64_t got = file->Read(buffer, remaining);
+    if (got < 0) return kChkReadError;
+    if (static_cast<uint64_t>(got) < remaining) return kChkOk;
+    scan::FoldWord(static_cast<uint16_t>(buffer[0] | (buffer[1] << 8)), &state);
+  }
+  *id = scan::FoldResult(state);
+  return kChkOk;
+}
+
+}  // namespace
+
+uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData* find_data,
+                  int32_t buffer_size, void* buffer, uint8_t /*share_mode*/) {
+  uint32_t unused_id = 0;
+  if (id == nullptr) id = &unused_id;
+  *id = 0;
+  support::FindData unused_record;
+  if (find_data == nullptr) find_data = &unused_record;
+
+  platform::File file;
+  try {
+    if (!FillRecord(file_name, &file, find_data)) return kChkNotFound;
+  } catch (const std::bad_alloc&) {
+    return kChkNotFound;
+  }
+  const uint64_t size = find_data->size;
+  if (size == 0) return kChkEmpty;
+  if (size < 6) return kChkTooShort;
+  const uint64_t even_size = size & ~uint64_t{1};
+
+  uint64_t chunk;
+  void* own = nullptr;
+  if (buffer != nullptr) {
+    // A lent size that cannot hold one word means the whole region; one larger than
+    // the region is cut to it, so a wrong size never reads past the buffer.
+    const int64_t committed = VirtSizeSx(buffer);
+    if (buffer_size < 2) {
+      if (committed < 2) return kChkBufferSizeFailed;
+      chunk = static_cast<uint64_t>(committed);
+    } else {
+      chunk = static_cast<uint64_t>(buffer_size);
+      if (committed > 0 && chunk > static_cast<uint64_t>(committed)) {
+        chunk = static_cast<uint64_t>(committed);
+      }
+    }
+  } else {
+    chunk = buffer_size < 4 ? MemPercentSx(kOwnBufferPercent) : static_cast<uint64_t>(buffer_size);
+  }
+  if (chunk > kMaxChunk) chunk = kMaxChunk;
+  chunk &= ~uint64_t{1};
+  if (chunk > even_size) chunk = even_size;
+  if (buffer == nullptr) {
+    own = chunk >= 2 ? AllocateOwnBuffer(&chunk) : nullptr;
+    if (own == nullptr) return kChkNoBuffer;
+    buffer = own;
+  }
+
+  uint8_t code = kChkOpenFailed;
+  if (file.IsOpen()) {
+    code = FoldFile(&file, size, chunk, static_cast<uint8_t*>(buffer), id);
+  }
+  VirtFreeSx(&own, -1);
+  return code;
+}
+
+int64_t VirtAllocSx(void** region, int fill, int64_t size) {
+  if (region == nullptr) return -1;
+  if (*region != nullptr && !VirtFreeSx(region, -1)) return -1;
+  if (size < 1) return -1;
+  try {
+    *region = platform::MapRegion(static_cast<uint64_t>(size));
+  } catch (const std::bad_alloc&) {
+    *region = nullptr;
+  }
+  if (*region == nullptr) return -1;
+  const int64_t committed = VirtSizeSx(*region);
+  if (fill >= 0) std::memset(*region, fill & 0xff, static_cast<size_t>(committed));
+  return committed;
+}
+
+int64_t VirtSizeSx(const void* region) {
+  return static_cast<int64_t>(platform::RegionSize(region));
+}
+
+bool VirtFreeSx(void** region, int64_t /*size*/) {
+  if (region == nullptr || *region == nullptr) return true;
+  // Unmapping releases every page at once; a region we never mapped is refused, and is
+  // forgotten all the same.
+  const bool released = platform::UnmapRegion(*region);
+  *region = nullptr;
+  return released;
+}

@@ -1,0 +1,337 @@
+#include "scan/content_id.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/temp_tree.h"
+#include "platform/files.h"
+#include "scan/literal_fold.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::LiteralId;
+
+struct Outcome {
+  uint8_t code;
+  uint32_t id;
+  bool operator==(const Outcome& other) const { return code == other.code && id == other.id; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
+  return out << "code " << int{outcome.code} << " id " << outcome.id;
+}
+
+// Runs FileChkSx; the id starts at a value the call must overwrite.
+Outcome Check(const std::string& path, int32_t buffer_size = -1, void* buffer = nullptr,
+              support::FindData* record = nullptr) {
+  uint32_t id = 0xdeadbeef;
+  support::FindData local;
+  const uint8_t code = FileChkSx(path, &id, record ? record : &local, buffer_size, buffer, 1);
+  return {code, id};
+}
+
+std::string RandomBytes(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(rng() % 3 == 0 ? 0 : rng());
+  return bytes;
+}
+
+// A lent region from VirtAllocSx, released at the end of the test.
+class Region {
+ public:
+  explicit Region(int64_t size) { committed_ = VirtAllocSx(&region_, -1, size); }
+  ~Region() { VirtFreeSx(&region_, -1); }
+  void* get() const { return region_; }
+  int64_t committed() const { return committed_; }
+
+ private:
+  void* region_ = nullptr;
+  int64_t committed_ = -1;
+};
+
+// Stands in for read(2): serves `data` from memory, remembers every request, and can
+// fail or end early. Which file was opened does not matter to it.
+struct FakeDisk {
+  explicit FakeDisk(std::string contents) : data(std::move(contents)) {}
+
+  std::string data;
+  size_t position = 0;
+  std::vector<size_t> requests;
+  int fail_on_call = -1;              // this request (0-based) fails with EIO
+  size_t end_at = std::string::npos;  // the file seems to end here
+
+  static FakeDisk* current;
+  static int64_t Read(int /*fd*/, void* buffer, size_t size) {
+    FakeDisk& disk = *current;
+    if (static_cast<int>(disk.requests.size()) == disk.fail_on_call) {
+      disk.requests.push_back(size);
+      errno = EIO;
+      return -1;
+    }
+    disk.requests.push_back(size);
+    const size_t end = std::min(disk.end_at, disk.data.size());
+    const size_t n = disk.position >= end ? 0 : std::min(size, end - disk.position);
+    std::memcpy(buffer, disk.data.data() + disk.position, n);
+    disk.position += n;
+    return static_cast<int64_t>(n);
+  }
+};
+FakeDisk* FakeDisk::current = nullptr;
+
+class HookedReads {
+ public:
+  explicit HookedReads(FakeDisk* disk) {
+    FakeDisk::current = disk;
+    platform::SetReadHookForTesting(&FakeDisk::Read);
+  }
+  ~HookedReads() {
+    platform::SetReadHookForTesting(nullptr);
+    FakeDisk::current = nullptr;
+  }
+};
+
+class ContentIdTest : public ::testing::Test {
+ protected:
+  testing_support::TempTree tree_;
+};
+
+TEST_F(ContentIdTest, WorkedExamples) {
+  EXPECT_EQ(Check(tree_.File("six", "abcdef")), (Outcome{kChkOk, 701218845}));
+  EXPECT_EQ(Check(tree_.File("seven", "abcdefg")), (Outcome{kChkOk, 3506064315u}));
+  EXPECT_EQ(Check(tree_.File("zeros10", std::string(10, '\0'))), (Outcome{kChkOk, 120}));
+  EXPECT_EQ(Check(tree_.File("zeros600", std::string(600, '\0'))),
+            (Outcome{kChkOk, LiteralId(std::string(600, '\0'))}));
+}
+
+TEST_F(ContentIdTest, ShortFilesHaveNoId) {
+  EXPECT_EQ(Check(tree_.File("empty", "")), (Outcome{kChkEmpty, 0}));
+  for (size_t size = 1; size <= 5; ++size) {
+    EXPECT_EQ(Check(tree_.File("short", std::string(size, 'x'))), (Outcome{kChkTooShort, 0}))
+        << size;
+  }
+  EXPECT_EQ(Check(tree_.File("short", "xxxxxx")).code, kChkOk);
+}
+
+TEST_F(ContentIdTest, RecordDescribesTheFile) {
+  const std::string path = tree_.File("sub/name with spaces \xc3\xa4.txt", "abcdefg");
+  support::FindData record;
+  record.short_name = "left over";
+  EXPECT_EQ(Check(path, -1, nullptr, &record), (Outcome{kChkOk, 3506064315u}));
+  EXPECT_EQ(record.name, "name with spaces \xc3\xa4.txt");
+  EXPECT_EQ(record.short_name, "");
+  EXPECT_EQ(record.size, 7u);
+  EXPECT_EQ(record.attributes, platform::kAttrArchive);
+  EXPECT_NE(record.last_write_time, 0u);
+}
+
+TEST_F(ContentIdTest, WhatIsNeverCataloguedIsNotFound) {
+  const std::string file = tree_.File("real", "abcdefgh");
+  EXPECT_EQ(Check(tree_.Dir("dir")), (Outcome{kChkNotFound, 0}));
+  EXPECT_EQ(Check(tree_.Path("dir")), (Outcome{kChkNotFound, 0}));
+  EXPECT_EQ(Check(tree_.Path("missing")), (Outcome{kChkNotFound, 0}));
+  EXPECT_EQ(Check(tree_.Path("missing/deeper")), (Outcome{kChkNotFound, 0}));
+  fs::create_symlink(file, tree_.Path("link"));
+  EXPECT_EQ(Check(tree_.Path("link")), (Outcome{kChkNotFound, 0}));
+  fs::create_symlink(tree_.Path("nowhere"), tree_.Path("dangling"));
+  EXPECT_EQ(Check(tree_.Path("dangling")), (Outcome{kChkNotFound, 0}));
+}
+
+TEST_F(ContentIdTest, UnreadableFileFailsToOpenAfterTheSizeTests) {
+  const std::string big = tree_.File("big", "abcdefgh");
+  const std::string tiny = tree_.File("tiny", "abc");
+  const std::string empty = tree_.File("empty", "");
+  for (const std::string& path : {big, tiny, empty}) fs::permissions(path, fs::perms::none);
+  if (std::ifstream(big).is_open()) GTEST_SKIP() << "running with rights to read anything";
+  support::FindData record;
+  EXPECT_EQ(Check(big, -1, nullptr, &record), (Outcome{kChkOpenFailed, 0}));
+  EXPECT_EQ(record.size, 8u);
+  EXPECT_EQ(record.name, "big");
+  EXPECT_EQ(Check(tiny), (Outcome{kChkTooShort, 0}));
+  EXPECT_EQ(Check(empty), (Outcome{kChkEmpty, 0}));
+  Region region(8192);
+  EXPECT_EQ(Check(big, -1, region.get()), (Outcome{kChkOpenFailed, 0}));
+}
+
+TEST_F(ContentIdTest, FoundButNotOpenable) {
+  // The lookup forgives blanks and a trailing "/" that the open does not.
+  tree_.File("f", "abcdefgh");
+  tree_.File("e", "");
+  support::FindData record;
+  EXPECT_EQ(Check(tree_.Path("f "), -1, nullptr, &record), (Outcome{kChkOpenFailed, 0}));
+  EXPECT_EQ(record.name, "f");
+  EXPECT_EQ(record.size, 8u);
+  EXPECT_EQ(Check(tree_.Path("f/")), (Outcome{kChkOpenFailed, 0}));
+  EXPECT_EQ(Check(tree_.Path("e ")), (Outcome{kChkEmpty, 0}));
+}
+
+TEST_F(ContentIdTest, LentBufferReadsInItsChunksAndGivesTheSameId) {
+  const std::string bytes = RandomBytes(20001, 1);
+  const std::string path = tree_.File("f", bytes);
+  const Outcome expected{kChkOk, LiteralId(bytes)};
+  EXPECT_EQ(Check(path), expected);
+
+  Region region(8192);
+  ASSERT_EQ(region.committed(), 8192);
+  FakeDisk disk{bytes};
+  {
+    HookedReads hooked(&disk);
+    EXPECT_EQ(Check(path, -1, region.get()), expected);
+  }
+  EXPECT_EQ(disk.requests, (std::vector<size_t>{8192, 8192, 3616, 1}));
+
+  // An own buffer takes the whole even part in one read.
+  disk = FakeDisk{bytes};
+  {
+    HookedReads hooked(&disk);
+    EXPECT_EQ(Check(path), expected);
+  }
+  EXPECT_EQ(disk.requests, (std::vector<size_t>{20000, 1}));
+}
+
+TEST_F(ContentIdTest, ExactMultipleOfTheChunkNeedsNoFurtherRead) {
+  const std::string bytes = RandomBytes(16384, 2);
+  const std::string path = tree_.File("f", bytes);
+  Region region(8192);
+  FakeDisk disk{bytes};
+  {
+    HookedReads hooked(&disk);
+    EXPECT_EQ(Check(path, 8192, region.get()), (Outcome{kChkOk, LiteralId(bytes)}));
+  }
+  EXPECT_EQ(disk.requests, (std::vector<size_t>{8192, 8192}));
+}
+
+TEST_F(ContentIdTest, LentSizesAreEvenAndNeverPastTheRegion) {
+  const std::string bytes = RandomBytes(10002, 3);
+  const std::string path = tree_.File("f", bytes);
+  const Outcome expected{kChkOk, LiteralId(bytes)};
+  Region region(4096);
+  struct Case {
+    int32_t size;
+    std::vector<size_t> reads;
+  };
+  for (const Case& c : {Case{3001, {3000, 3000, 3000, 1002}}, Case{1, {4096, 4096, 1810}},
+                        Case{0, {4096, 4096, 1810}}, Case{100000, {4096, 4096, 1810}},
+                        Case{4095, {4094, 4094, 1814}}, Case{10004, {4096, 4096, 1810}}}) {
+    FakeDisk disk{bytes};
+    {
+      HookedReads hooked(&disk);
+      EXPECT_EQ(Check(path, c.size, region.get()), expected) << c.size;
+    }
+    EXPECT_EQ(disk.requests, c.reads) << c.size;
+  }
+}
+
+TEST_F(ContentIdTest, LentBufferOfUnknownSize) {
+  const std::string path = tree_.File("f", "abcdefgh");
+  std::vector<char> plain(64);
+  EXPECT_EQ(Check(path, -1, plain.data()), (Outcome{kChkBufferSizeFailed, 0}));
+  EXPECT_EQ(Check(path, 64, plain.data()), (Outcome{kChkOk, LiteralId("abcdefgh")}));
+}
+
+TEST_F(ContentIdTest, OwnBufferOfAGivenSize) {
+  const std::string bytes = RandomBytes(7001, 4);
+  const std::string path = tree_.File("f", bytes);
+  FakeDisk disk{bytes};
+  {
+    HookedReads hooked(&disk);
+    EXPECT_EQ(Check(path, 2001), (Outcome{kChkOk, LiteralId(bytes)}));
+  }
+  EXPECT_EQ(disk.requests, (std::vector<size_t>{2000, 2000, 2000, 1000, 1}));
+}
+
+TEST_F(ContentIdTest, SameIdForEveryBufferSize) {
+  for (size_t size : {size_t{6}, size_t{7}, size_t{8193}, size_t{512001}, size_t{1536000},
+                      size_t{3} << 20, (size_t{5} << 20) + 1}) {
+    const std::string bytes = RandomBytes(size, static_cast<uint32_t>(size));
+    const std::string path = tree_.File("f", bytes);
+    const Outcome expected{kChkOk, LiteralId(bytes)};
+    EXPECT_EQ(Check(path), expected) << size;
+    for (int64_t lent : {int64_t{8192}, int64_t{512000}, int64_t{64} << 20}) {
+      Region region(lent);
+      EXPECT_EQ(Check(path, -1, region.get()), expected) << size << " in " << lent;
+      EXPECT_EQ(Check(path, 4098, region.get()), expected) << size << " in 4098 of " << lent;
+    }
+  }
+}
+
+TEST_F(ContentIdTest, ReadErrorMidFile) {
+  const std::string bytes = RandomBytes(20001, 5);
+  const std::string path = tree_.File("f", bytes);
+  Region region(8192);
+  for (int failing : {0, 1, 2, 3}) {  // the last one is the tail byte
+    FakeDisk disk{bytes};
+    disk.fail_on_call = failing;
+    support::FindData record;
+    {
+      HookedReads hooked(&disk);
+      EXPECT_EQ(Check(path, -1, region.get(), &record), (Outcome{kChkReadError, 0})) << failing;
+    }
+    EXPECT_EQ(disk.requests.size(), static_cast<size_t>(failing + 1));
+    EXPECT_EQ(record.size, 20001u);
+  }
+}
+
+TEST_F(ContentIdTest, FileThatShrinksWhileReadHasNoId) {
+  const std::string bytes = RandomBytes(20001, 6);
+  const std::string path = tree_.File("f", bytes);
+  Region region(8192);
+  for (size_t end : {size_t{0}, size_t{8192}, size_t{10001}, size_t{20000}}) {
+    FakeDisk disk{bytes};
+    disk.end_at = end;
+    HookedReads hooked(&disk);
+    EXPECT_EQ(Check(path, -1, region.get()), (Outcome{kChkOk, 0})) << end;
+  }
+}
+
+TEST_F(ContentIdTest, BytesBeyondTheRecordedSizeAreNotRead) {
+  const std::string bytes = RandomBytes(9000, 7);
+  const std::string path = tree_.File("f", bytes);
+  FakeDisk disk{bytes + "grown later"};
+  HookedReads hooked(&disk);
+  EXPECT_EQ(Check(path), (Outcome{kChkOk, LiteralId(bytes)}));
+  EXPECT_EQ(disk.position, 9000u);
+}
+
+TEST(ReadBufferTest, AllocSizeAndFree) {
+  void* region = nullptr;
+  EXPECT_EQ(VirtSizeSx(region), 0);
+  EXPECT_TRUE(VirtFreeSx(&region, -1));
+  EXPECT_EQ(VirtAllocSx(&region, 0, 0), -1);
+  EXPECT_EQ(region, nullptr);
+
+  EXPECT_EQ(VirtAllocSx(&region, 0x1ab, 5000), 8192);
+  ASSERT_NE(region, nullptr);
+  EXPECT_EQ(VirtSizeSx(region), 8192);
+  const auto* bytes = static_cast<const unsigned char*>(region);
+  EXPECT_EQ(bytes[0], 0xab);
+  EXPECT_EQ(bytes[8191], 0xab);
+
+  // A second allocation releases the first.
+  EXPECT_EQ(VirtAllocSx(&region, -1, 512000), 512000);
+  EXPECT_EQ(VirtSizeSx(region), 512000);
+  EXPECT_TRUE(VirtFreeSx(&region, 1));
+  EXPECT_EQ(region, nullptr);
+  EXPECT_EQ(VirtSizeSx(region), 0);
+}
+
+TEST(ReadBufferTest, ForeignMemoryIsNotARegion) {
+  char plain[16];
+  void* region = plain;
+  EXPECT_EQ(VirtSizeSx(region), 0);
+  EXPECT_FALSE(VirtFreeSx(&region, -1));
+  EXPECT_EQ(region, nullptr);
+  region = plain;
+  EXPECT_EQ(VirtAllocSx(&region, -1, 4096), -1);
+}
+
+}  // namespace
