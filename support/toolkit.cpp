@@ -24,12 +24,21 @@ bool FileExistsSx(const std::string& path, uint8_t mode) {
   return mode != 1 || info.size != 0;
 }
 
+namespace {
+
+// A trailing "/" would make the system follow a link to a directory.
+std::string WithoutTrailingSlashes(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  return std::string(path);
+}
+
+}  // namespace
+
 bool DirExistsSx(const std::string& path) {
   if (path.empty()) return false;
   platform::FileInfo info;
-  bool found = platform::StatPath(path, &info);
-  if (!found && path.back() != '/') found = platform::StatPath(path + "/", &info);
-  return found && info.kind == platform::EntryKind::kDirectory;
+  return platform::StatPath(WithoutTrailingSlashes(path), &info) &&
+         info.kind == platform::EntryKind::kDirectory;
 }
 
 namespace {
@@ -49,11 +58,8 @@ bool LookUp(const std::string& path, support::FindData* record) {
   if (path.empty()) return false;
   platform::FileInfo info;
   std::string name;
-  bool found = platform::FindFirst(path, &info, &name);
-  if (!found && path.size() > 1 && path.back() == '/') {
-    found = platform::FindFirst(path.substr(0, path.size() - 1), &info, &name);
-  }
-  if (!found) return false;
+  // "Data/" finds the directory "Data"; "file.txt/" finds the file as well.
+  if (!platform::FindFirst(WithoutTrailingSlashes(path), &info, &name)) return false;
   support::AssignFileInfo(info, record);
   record->name = name.empty() ? LastName(path) : name;
   record->short_name.clear();

@@ -1,0 +1,111 @@
+#include "cli/terminal_msg.h"
+
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "platform/paths.h"
+#include "support/msg.h"
+#include "support/text.h"
+
+namespace cli {
+
+namespace {
+
+struct Button {
+  char key;
+  const char* word;
+  int id;
+};
+
+std::vector<Button> ButtonsOf(int flags) {
+  switch (flags & support::kMbButtonMask) {
+    case support::kMbOkCancel:
+      return {{'o', "ok", support::kIdOk}, {'c', "cancel", support::kIdCancel}};
+    case support::kMbAbortRetryIgnore:
+      return {{'a', "abort", support::kIdAbort},
+              {'r', "retry", support::kIdRetry},
+              {'i', "ignore", support::kIdIgnore}};
+    case support::kMbYesNoCancel:
+      return {{'y', "yes", support::kIdYes},
+              {'n', "no", support::kIdNo},
+              {'c', "cancel", support::kIdCancel}};
+    case support::kMbYesNo:
+      return {{'y', "yes", support::kIdYes}, {'n', "no", support::kIdNo}};
+    case support::kMbRetryCancel:
+      return {{'r', "retry", support::kIdRetry}, {'c', "cancel", support::kIdCancel}};
+    default:
+      return {};
+  }
+}
+
+// Message texts carry Windows line ends; a terminal wants plain ones.
+std::string PlainLines(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out.push_back('\n');
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  if (out.empty() || out.back() != '\n') out.push_back('\n');
+  return out;
+}
+
+std::string Prompt(const std::vector<Button>& buttons) {
+  std::string prompt;
+  for (const Button& b : buttons) {
+    if (!prompt.empty()) prompt += "/";
+    prompt += std::string("[") + b.key + "]" + (b.word + 1);
+  }
+  return prompt + "? ";
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(support::TrimView(text));
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+}  // namespace
+
+int AnswerOnTerminal(const std::string& text, const std::string& caption, int flags,
+                     std::istream& in, std::ostream& err, bool interactive) {
+  if (!caption.empty()) err << caption << ":\n";
+  err << PlainLines(text);
+  const std::vector<Button> buttons = ButtonsOf(flags);
+  if (buttons.empty()) {
+    err.flush();
+    return support::kIdOk;
+  }
+  const Button& first = buttons.front();
+  if (interactive) {
+    std::string line;
+    for (;;) {
+      err << Prompt(buttons);
+      err.flush();
+      if (!std::getline(in, line)) break;
+      const std::string answer = Lower(line);
+      for (const Button& b : buttons) {
+        if (answer == std::string(1, b.key) || answer == b.word) return b.id;
+      }
+    }
+    err << "\n";
+  }
+  err << "(no answer from a terminal: " << first.word << ")\n";
+  err.flush();
+  return first.id;
+}
+
+void InstallTerminalMsgHandler() {
+  support::SetMsgHandler([](const std::string& text, const std::string& caption, int flags) {
+    return AnswerOnTerminal(text, caption, flags, std::cin, std::cerr, platform::IsTerminal(0));
+  });
+}
+
+}  // namespace cli

@@ -1,0 +1,20 @@
+#pragma once
+// The command line's answer to MsgSx: messages go to stderr; a question is asked on the
+// terminal when stdin is one, else the box's first button is taken and said so.
+
+#include <iosfwd>
+#include <string>
+
+namespace cli {
+
+// Installs the handler for the whole process.
+void InstallTerminalMsgHandler();
+
+// What the handler does, with its streams given: prints caption and text on `err`;
+// for a question, reads answers from `in` when `interactive` (asking again after an
+// answer it does not know; the end of input takes the first button). Returns the id
+// of the button chosen.
+int AnswerOnTerminal(const std::string& text, const std::string& caption, int flags,
+                     std::istream& in, std::ostream& err, bool interactive);
+
+}  // namespace cli
