@@ -1,6 +1,167 @@
+// checker-cli volume PATH, checker-cli names PATH [--separators TEXT].
+
+#include <cstdint>
+#include <iostream>
+#include <string>
+#include <string_view>
+
 #include "cli/commands.h"
+#include "fs/volume_info.h"
+#include "platform/paths.h"
+#include "scan/list_names.h"
+#include "support/text.h"
 
 namespace cli {
-int RunVolumeCommand(const Args&) { return UsageError("volume: not available yet"); }
-int RunNamesCommand(const Args&) { return UsageError("names: not available yet"); }
+
+namespace {
+
+constexpr size_t kMaxSeparators = 3;
+
+// "Field: value", or "Field:" alone when the value is empty.
+std::string FieldLine(std::string_view field, std::string_view value) {
+  std::string line(field);
+  line += ':';
+  if (!value.empty()) {
+    line += ' ';
+    line += value;
+  }
+  line += '\n';
+  return line;
+}
+
+void PrintField(std::string_view field, std::string_view value) {
+  std::cout << FieldLine(field, value);
+}
+
+void PrintField(std::string_view field, uint64_t value) {
+  PrintField(field, std::to_string(value));
+}
+
+const char* DriveTypeName(uint16_t drive_type) {
+  switch (drive_type) {
+    case fs::kDriveNoRoot:
+      return "no root directory";
+    case fs::kDriveRemovable:
+      return "removable";
+    case fs::kDriveFixed:
+      return "fixed";
+    case fs::kDriveRemote:
+      return "remote";
+    case fs::kDriveCdRom:
+      return "CD-ROM";
+    case fs::kDriveRamDisk:
+      return "RAM disk";
+    default:
+      return "unknown";
+  }
+}
+
+std::string CannotQuery(const std::string& path) {
+  return "cannot query the volume of '" + path + "'";
+}
+
+// Takes one PATH and, for `names`, the value of --separators. False after printing a
+// usage error, whose status goes to `status`.
+bool ParseArgs(const std::string& command, const Args& args, std::string* path,
+               std::string* separators, int* status) {
+  bool options_done = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool option = !options_done && arg.size() > 1 && arg[0] == '-';
+    if (option && arg == "--") {
+      options_done = true;
+    } else if (option && separators != nullptr && arg == "--separators") {
+      if (i + 1 >= args.size()) {
+        *status = UsageError(command + ": --separators needs a value");
+        return false;
+      }
+      *separators = args[++i];
+    } else if (option && separators != nullptr && arg.rfind("--separators=", 0) == 0) {
+      *separators = arg.substr(arg.find('=') + 1);
+    } else if (option) {
+      *status = UsageError(command + ": unknown option '" + arg + "'");
+      return false;
+    } else if (path->empty()) {
+      *path = arg;
+    } else {
+      *status = UsageError(command + ": only one PATH is allowed");
+      return false;
+    }
+  }
+  if (path->empty()) {
+    *status = UsageError(command + ": missing PATH");
+    return false;
+  }
+  *path = platform::AbsolutePath(*path);
+  return true;
+}
+
+}  // namespace
+
+int RunVolumeCommand(const Args& args) {
+  std::string path;
+  int status = 0;
+  if (!ParseArgs("volume", args, &path, nullptr, &status)) return status;
+
+  TVolumeInfo info;
+  if (!GetVolumeInfoSx(path, &info)) return UsageError(CannotQuery(path));
+  PrintField("Root path", info.root_path);
+  PrintField("Root kind", info.root_kind);
+  PrintField("Drive type",
+             std::to_string(info.drive_type) + " (" + DriveTypeName(info.drive_type) + ")");
+  PrintField("File system", info.file_system_name);
+  PrintField("Label", info.label);
+  PrintField("Serial number", std::to_string(info.serial_number) + " (" +
+                                  scan::SerialNumberText(info.serial_number) + ")");
+  PrintField("File-system flags", info.file_system_flags);
+  PrintField("Maximum name length", info.max_name_length);
+  PrintField("Free bytes for caller", info.free_bytes_for_caller);
+  PrintField("Total bytes", info.total_bytes);
+  PrintField("Total free bytes", info.total_free_bytes);
+  PrintField("Bytes per sector", info.bytes_per_sector);
+  PrintField("Sectors per cluster", info.sectors_per_cluster);
+  PrintField("Total clusters", info.total_clusters);
+  PrintField("Free clusters", info.free_clusters);
+  PrintField("Source", info.source);
+  PrintField("Network host", info.network_host);
+  PrintField("Root column", static_cast<uint64_t>(fs::RootColumnFor(path, info.root_path)));
+  return 0;
+}
+
+int RunNamesCommand(const Args& args) {
+  std::string path;
+  std::string separators = scan::kDefaultSeparators;
+  int status = 0;
+  if (!ParseArgs("names", args, &path, &separators, &status)) return status;
+  if (support::CharCount(separators) > kMaxSeparators) {
+    return UsageError(
+        "names: --separators takes at most three characters (serial, directory, "
+        "network), got '" +
+        separators + "'");
+  }
+
+  // One part at a time without separators, as the name-part fields show them, then all
+  // of them joined, as the "Get" button composes a custom name.
+  struct Part {
+    const char* field;
+    uint8_t selector;
+  };
+  static constexpr Part kParts[] = {{"Net name", scan::kNameNetwork},
+                                    {"Label", scan::kNameLabel},
+                                    {"Directory", scan::kNameDirectories},
+                                    {"Serial", scan::kNameSerial}};
+  std::string lines;
+  std::string part;
+  for (const Part& p : kParts) {
+    if (!NamePartsSx(path, &part, p.selector, "")) return UsageError(CannotQuery(path));
+    lines += FieldLine(p.field, part);
+  }
+  if (!NamePartsSx(path, &part, scan::kNameAll, separators)) {
+    return UsageError(CannotQuery(path));
+  }
+  lines += FieldLine("Name", part);
+  std::cout << lines;
+  return 0;
+}
+
 }  // namespace cli
