@@ -147,6 +147,15 @@ class ListOutput {
     if (!file_.Write(pending_)) {
       failed_ = true;
       error_ = file_.ErrorText();
+      // Part of the piece may have reached the file (a size limit stops a write midway);
+      // whole lines of it are kept, so that the list stays readable and can be continued.
+      const int64_t reached = file_.Position() - written_;
+      if (reached > 0 && reached <= static_cast<int64_t>(pending_.size())) {
+        const size_t line_end =
+            std::string_view(pending_).substr(0, static_cast<size_t>(reached)).rfind("\r\n");
+        if (line_end != std::string::npos) written_ += static_cast<int64_t>(line_end + 2);
+      }
+      pending_.clear();
       return false;
     }
     written_ += static_cast<int64_t>(pending_.size());
@@ -441,7 +450,12 @@ bool TDskFil::Scanner::ScanFiles() {
 void TDskFil::Scanner::End() {
   if (list_open_) {
     const std::string& name = job_.id_list_file_;
-    if (!out_.Flush()) Fail("cannot write the id list " + name + ": " + out_.error());
+    // Lines still pending are written here; when they cannot be, the run did not finish.
+    out_.Flush();
+    if (out_.failed()) {
+      job_.finished_ = false;
+      Fail("cannot write the id list " + name + ": " + out_.error());
+    }
     platform::File& file = out_.file();
     if (!out_.Cut()) Fail("cannot cut the id list " + name + ": " + file.ErrorText());
     // The stamp goes only over a header that reached the file; after a failed write

@@ -1,0 +1,671 @@
+// Whole scans of real trees: the tree list and the id list compared line for line with
+// lines built here from the format rules.
+
+#include "scan/scan_job.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/temp_tree.h"
+#include "fs/volume_info.h"
+#include "platform/files.h"
+#include "platform/memory.h"
+#include "support/find_data.h"
+#include "support/msg.h"
+#include "support/toolkit.h"
+
+namespace {
+
+using testing_support::TempTree;
+
+// ---------------------------------------------------------------------------------------
+// Expected lines, built from the rules of the list format.
+
+std::string Pad(std::string text, size_t width) {
+  if (text.size() < width) text.insert(0, width - text.size(), ' ');
+  return text;
+}
+
+// Digits grouped by three from the right with blanks: 1234567 -> "1 234 567".
+std::string Grouped(uint64_t value) {
+  std::string digits = std::to_string(value);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
+    out += digits[i];
+  }
+  return out;
+}
+
+// "00 000 000 000 000 000 000": 20 digits with leading zeros.
+std::string IdSum(uint64_t value) {
+  std::string digits = std::to_string(value);
+  digits.insert(0, 20 - digits.size(), '0');
+  std::string out = digits.substr(0, 2);
+  for (size_t i = 2; i < 20; i += 3) out += " " + digits.substr(i, 3);
+  return out;
+}
+
+// "00000 00000".
+std::string IdText(uint32_t id) {
+  std::string digits = std::to_string(id);
+  digits.insert(0, 10 - digits.size(), '0');
+  return digits.substr(0, 5) + " " + digits.substr(5);
+}
+
+std::string NameSection(const std::string& name, unsigned min_blocks = 4) {
+  unsigned blocks = static_cast<unsigned>((name.size() + 3) / 15 + 1);
+  if (blocks < min_blocks) blocks = min_blocks;
+  std::string block_field = "+" + std::to_string(blocks);
+  if (block_field.size() == 2) block_field += ' ';
+  return Pad(std::to_string(name.size()), 3) + block_field + "| " + name +
+         std::string(blocks * 15 - 3 - name.size(), ' ');
+}
+
+std::string PathSection(const std::string& dir, int root_column) {
+  return "/p" + Pad(std::to_string(dir.size()), 3) + "+0 |" + Pad(std::to_string(root_column), 2) +
+         " " + dir;
+}
+
+// Splits at the last "/" before the last character.
+void SplitPath(const std::string& path, std::string* dir, std::string* name) {
+  const size_t slash = path.size() >= 2 ? path.rfind('/', path.size() - 2) : std::string::npos;
+  if (slash == std::string::npos) {
+    *dir = path;
+    name->clear();
+    return;
+  }
+  *dir = path.substr(0, slash + 1);
+  *name = path.substr(slash + 1);
+}
+
+std::string FileTimes(const std::string& path) {
+  support::FindData data;
+  EXPECT_TRUE(FindDataSx(path, &data, 1)) << path;
+  return FileTimeTextSx(data.last_write_time, 0) + " " + FileTimeTextSx(data.creation_time, 0);
+}
+
+std::string FLine(const std::string& id_field, const std::string& dir, const std::string& name,
+                  uint64_t size, int root_column) {
+  std::string field = id_field;
+  field.resize(14, ' ');
+  return field + Pad(Grouped(size), 15) + " " + FileTimes(dir + name) + " 32" + NameSection(name) +
+         PathSection(dir, root_column);
+}
+
+std::string RLine(const std::string& dir, uint64_t id_sum, uint64_t bytes, uint64_t files,
+                  int root_column) {
+  std::string parent, name;
+  SplitPath(dir, &parent, &name);
+  return "R  " + IdSum(id_sum) + Pad(Grouped(bytes), 20) + Pad(Grouped(files), 11) +
+         "          16" + NameSection(name) + PathSection(parent, root_column);
+}
+
+std::string TLine(const std::string& search_path, uint64_t id_sum, uint64_t bytes, uint64_t files,
+                  int root_column) {
+  std::string parent, name;
+  SplitPath(search_path, &parent, &name);
+  return "T  " + IdSum(id_sum) + Pad(Grouped(bytes), 20) + Pad(Grouped(files), 11) +
+         "           8" + NameSection(name) + PathSection(parent, root_column);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// ---------------------------------------------------------------------------------------
+// A window that records every notification and can stop the job or change it.
+
+struct Seen {
+  int16_t code;
+  uint32_t wparam;
+  uint32_t lparam;
+  int32_t files_done;
+  int32_t buffer_size;
+  std::string current_file;
+};
+
+class RecordingWindow : public ScanWindow {
+ public:
+  int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) override {
+    const int16_t code = NotifyCode(wparam, lparam);
+    seen.push_back({code, wparam, lparam, job.files_done(), job.buffer_size(), job.current_file()});
+    const int count = ++counts[code];
+    if (on_notify) on_notify(job, code, count);
+    if (code == kNotifyEnd) {
+      for (int slot = 0; slot <= 11; ++slot) end_slots.push_back(job.GetSlot(slot));
+      end_failure = job.failure();
+    }
+    if (code == stop_code && count == stop_count) return kStopReply;
+    return 0;
+  }
+
+  std::vector<int16_t> Codes() const {
+    std::vector<int16_t> codes;
+    for (const Seen& s : seen) codes.push_back(s.code);
+    return codes;
+  }
+
+  std::vector<Seen> seen;
+  std::map<int16_t, int> counts;
+  std::vector<int32_t> end_slots;
+  std::string end_failure;
+  int16_t stop_code = 0;
+  int stop_count = 1;
+  std::function<void(TDskFil&, int16_t, int)> on_notify;
+};
+
+class ScanJobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    search_path_ = tree_.root() + "scan";  // without the trailing "/" on purpose
+    dir_ = search_path_ + "/";
+    id_list_ = tree_.Path("lists/run.v00");
+    tree_list_ = tree_.Path("lists/run.t00");
+    tree_.Dir("lists");
+    root_column_ = fs::RootColumn(search_path_);
+    previous_handler_ =
+        support::SetMsgHandler([this](const std::string& text, const std::string& caption, int) {
+          messages_.push_back(caption + ": " + text);
+          return support::kIdOk;
+        });
+  }
+  void TearDown() override { support::SetMsgHandler(previous_handler_); }
+
+  // The job as the desktop program configures it.
+  std::unique_ptr<TDskFil> MakeJob(uint8_t mode, ScanWindow* window) {
+    auto job = std::make_unique<TDskFil>(window, "", search_path_);
+    job->set_mode(mode);
+    job->set_tree_list_file(tree_list_);
+    job->set_id_list_file(id_list_);
+    job->set_dir_params("/EP recycler|recycled|temp|tmp|system volume information|#recycled");
+    job->set_file_params("/EF thumbs.db|desktop.ini|*.tmp");
+    job->set_interval(1000);
+    job->set_expand(100000);
+    job->set_buffer_percent(30);
+    job->set_buffer_max(512000);
+    job->set_volume_label("DATA");
+    job->set_volume_serial(305441741);
+    job->set_min_blocks(4);
+    return job;
+  }
+
+  ScanOutcome Run(std::unique_ptr<TDskFil> job) { return TDskFil::Start(std::move(job)).get(); }
+
+  std::string IdList() const { return TempTree::Read(id_list_); }
+
+  TempTree tree_;
+  std::string search_path_;
+  std::string dir_;
+  std::string id_list_;
+  std::string tree_list_;
+  int root_column_ = 0;
+  std::vector<std::string> messages_;
+  support::MsgHandler previous_handler_;
+};
+
+// The tree of the create test: an excluded directory, an excluded file whose size still
+// counts, files of 6, 3, 0 and 7 bytes.
+void BuildSmallTree(TempTree& tree) {
+  tree.File("scan/a.txt", "abcdef");
+  tree.File("scan/c", "abc");
+  tree.File("scan/empty", "");
+  tree.File("scan/Thumbs.db", "xxxx");
+  tree.File("scan/sub/b.txt", "abcdefg");
+  tree.File("scan/temp/hidden.txt", "not listed");
+}
+
+void ExpectHeader(const std::string& line, char mode, char state, char error_flag,
+                  const std::string& sections) {
+  ASSERT_GE(line.size(), 72u) << line;
+  EXPECT_EQ(line.substr(0, 30), std::string("A") + mode + " 03054 41741 DATA           ");
+  EXPECT_EQ(line[49], ' ');
+  EXPECT_EQ(line[69], ' ');
+  EXPECT_NE(line.substr(50, 19), "0000-00-00 00:00:00");
+  EXPECT_EQ(line[70], state) << line;
+  EXPECT_EQ(line[71], error_flag) << line;
+  EXPECT_EQ(line.substr(72), sections);
+}
+
+TEST_F(ScanJobTest, CreateWritesBothListsLineForLine) {
+  BuildSmallTree(tree_);
+  RecordingWindow window;
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, &window));
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_TRUE(outcome.failure.empty()) << outcome.failure;
+  EXPECT_EQ(outcome.files_done, 4);
+  EXPECT_EQ(outcome.error_count, 0);
+
+  EXPECT_EQ(TempTree::Read(tree_list_), dir_ + "\r\n" + dir_ + "sub/\r\n");
+
+  const std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 11u) << IdList();
+  std::string parent, name;
+  SplitPath(search_path_, &parent, &name);
+  ExpectHeader(lines[0], '1', 'F', ' ', NameSection(name) + PathSection(parent, root_column_));
+  const std::vector<std::string> expected = {
+      "",
+      FLine("F  07012 18845", dir_, "a.txt", 6, root_column_),
+      FLine("F  $616263", dir_, "c", 3, root_column_),
+      FLine("F  00000 00000", dir_, "empty", 0, root_column_),
+      RLine(dir_, 701218845, 13, 3, root_column_),
+      "",
+      FLine("F  35060 64315", dir_ + "sub/", "b.txt", 7, root_column_),
+      RLine(dir_ + "sub/", 3506064315u, 7, 1, root_column_),
+      "",
+      TLine(search_path_, 701218845ull + 3506064315ull, 20, 4, root_column_),
+  };
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i + 1], expected[i]) << i;
+  EXPECT_EQ(IdList().substr(IdList().size() - 2), "\r\n");
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ScanJobTest, NotificationsCarryCodeAndSenderKind) {
+  BuildSmallTree(tree_);
+  RecordingWindow window;
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_interval(1);
+  Run(std::move(job));
+  const std::vector<int16_t> expected = {kNotifyStart,    kNotifyGather,   kNotifySort,
+                                         kNotifyScan,     kNotifyProgress, kNotifyProgress,
+                                         kNotifyProgress, kNotifyProgress, kNotifyEnd};
+  EXPECT_EQ(window.Codes(), expected);
+  // 9000 = 0x2328 before the scan (kind 0); 3 and 9080 = 0x2378 with kind 2.
+  EXPECT_EQ(window.seen[0].wparam, 0x28000000u);
+  EXPECT_EQ(window.seen[0].lparam, 0x23u);
+  EXPECT_EQ(window.seen[3].wparam, 0x03000200u);
+  EXPECT_EQ(window.seen[3].lparam, 0u);
+  EXPECT_EQ(window.seen[4].wparam, 0x78000200u);
+  EXPECT_EQ(window.seen[4].lparam, 0x23u);
+  EXPECT_EQ(window.seen[4].current_file, "a.txt");
+  EXPECT_EQ(window.seen[4].files_done, 1);
+  // Slots 4 and 7 to 9 are never set; 10 is set at the end of the scan.
+  ASSERT_EQ(window.end_slots.size(), 12u);
+  EXPECT_EQ(window.end_slots[4], -1);
+  EXPECT_EQ(window.end_slots[7], -1);
+  EXPECT_EQ(window.end_slots[9], -1);
+  EXPECT_EQ(window.end_slots[11], -1);
+  EXPECT_NE(window.end_slots[10], -1);
+}
+
+TEST_F(ScanJobTest, SlotsGrowWithMinusOne) {
+  TDskFil job(nullptr, "", "");
+  EXPECT_EQ(job.GetSlot(0), -1);
+  job.SetSlot(3, 77);
+  EXPECT_EQ(job.GetSlot(3), 77);
+  EXPECT_EQ(job.GetSlot(2), -1);
+  EXPECT_EQ(job.GetSlot(255), -1);
+  job.SetSlot(255, 5);
+  EXPECT_EQ(job.GetSlot(255), 5);
+  EXPECT_EQ(job.GetSlot(256), -1);
+  EXPECT_EQ(job.job_name(), "DskFil");
+}
+
+TEST_F(ScanJobTest, StopAtGatheringOrSortingLeavesTheListsAlone) {
+  BuildSmallTree(tree_);
+  for (int16_t code : {kNotifyGather, kNotifySort}) {
+    tree_.File("lists/run.v00", "old list\r\n");
+    std::filesystem::remove(tree_list_);
+    RecordingWindow window;
+    window.stop_code = code;
+    const ScanOutcome outcome = Run(MakeJob(kModeCreate, &window));
+    EXPECT_FALSE(outcome.finished);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(IdList(), "old list\r\n");
+    EXPECT_FALSE(std::filesystem::exists(tree_list_));
+    EXPECT_EQ(window.Codes().back(), kNotifyEnd);
+    EXPECT_EQ(window.counts[kNotifyScan], 0);
+  }
+}
+
+TEST_F(ScanJobTest, StopAtScanStartEmptiesACreatedListButKeepsAContinuedOne) {
+  BuildSmallTree(tree_);
+  tree_.File("lists/run.v00", "old list\r\n");
+  RecordingWindow window;
+  window.stop_code = kNotifyScan;
+  Run(MakeJob(kModeCreate, &window));
+  EXPECT_EQ(IdList(), "");
+  EXPECT_TRUE(std::filesystem::exists(id_list_));
+  EXPECT_EQ(TempTree::Read(tree_list_), dir_ + "\r\n" + dir_ + "sub/\r\n");
+
+  // A list left padded with NULs by a crash keeps its lines; the padding goes.
+  tree_.File("lists/run.v00", std::string("old list\r\n") + std::string(300, '\0'));
+  RecordingWindow again;
+  again.stop_code = kNotifyScan;
+  Run(MakeJob(kModeContinue, &again));
+  EXPECT_EQ(IdList(), "old list\r\n");
+  EXPECT_EQ(again.counts[kNotifySort], 0);  // the tree list was reused
+}
+
+TEST_F(ScanJobTest, StopAtProgressThenContinueFinishesTheList) {
+  tree_.File("scan/a1", "abcdef");
+  tree_.File("scan/a2", "abcdefg");
+  tree_.File("scan/a3", "abcdef");
+  tree_.File("scan/d/b1", "abcdefg");
+  RecordingWindow window;
+  window.stop_code = kNotifyProgress;
+  window.stop_count = 2;
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_interval(1);
+  ScanOutcome outcome = Run(std::move(job));
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_FALSE(outcome.finished);
+
+  std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 4u) << IdList();
+  std::string parent, name;
+  SplitPath(search_path_, &parent, &name);
+  const std::string header_sections = NameSection(name) + PathSection(parent, root_column_);
+  ExpectHeader(lines[0], '1', 'C', ' ', header_sections);
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, "a1", 6, root_column_));
+  EXPECT_EQ(lines[3], FLine("F  35060 64315", dir_, "a2", 7, root_column_));
+
+  RecordingWindow second;
+  outcome = Run(MakeJob(kModeContinue, &second));
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(outcome.files_done, 2);
+  EXPECT_EQ(second.counts[kNotifySort], 0);
+  lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 14u) << IdList();
+  ExpectHeader(lines[0], '1', 'C', ' ', header_sections);
+  EXPECT_EQ(lines[4], "");
+  ExpectHeader(lines[5], '2', 'F', ' ', header_sections);
+  const std::vector<std::string> expected = {
+      "",
+      FLine("F  07012 18845", dir_, "a3", 6, root_column_),
+      // The trailer counts what this run processed, the bytes and files of the listing.
+      RLine(dir_, 701218845, 19, 3, root_column_),
+      "",
+      FLine("F  35060 64315", dir_ + "d/", "b1", 7, root_column_),
+      RLine(dir_ + "d/", 3506064315u, 7, 1, root_column_),
+      "",
+      TLine(search_path_, 701218845ull + 3506064315ull, 26, 2, root_column_),
+  };
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i + 6], expected[i]) << i;
+}
+
+TEST_F(ScanJobTest, ContinueOverAFullyListedDirectoryWritesOnlyAnEmptyLine) {
+  tree_.File("scan/d/b1", "abcdefg");
+  RecordingWindow window;
+  window.stop_code = kNotifyProgress;
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_interval(1);
+  Run(std::move(job));  // stops after d/b1, before the trailer of d/
+  const std::string first = IdList();
+  ASSERT_EQ(Lines(first).size(), 3u) << first;
+  tree_.File("scan/a0", "abcdef");  // new since the first run
+
+  RecordingWindow second;
+  Run(MakeJob(kModeContinue, &second));
+  const std::vector<std::string> lines = Lines(IdList().substr(first.size()));
+  ASSERT_EQ(lines.size(), 8u) << IdList();
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1].substr(0, 2), "A2");
+  EXPECT_EQ(lines[2], "");  // after the header
+  EXPECT_EQ(lines[3], FLine("F  07012 18845", dir_, "a0", 6, root_column_));
+  EXPECT_EQ(lines[4], RLine(dir_, 701218845, 6, 1, root_column_));
+  EXPECT_EQ(lines[5], "");  // d/, whose only file was listed before
+  EXPECT_EQ(lines[6], "");  // before the totals
+  EXPECT_EQ(lines[7], TLine(search_path_, 701218845, 13, 1, root_column_));
+}
+
+TEST_F(ScanJobTest, ContinueWithoutAListCreatesItAndScansEverything) {
+  BuildSmallTree(tree_);
+  RecordingWindow window;
+  const ScanOutcome outcome = Run(MakeJob(kModeContinue, &window));
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(outcome.files_done, 4);
+  EXPECT_EQ(window.counts[kNotifySort], 1);  // no tree list to reuse
+  const std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1].substr(0, 2), "A2");
+  EXPECT_EQ(lines[11], TLine(search_path_, 701218845ull + 3506064315ull, 20, 4, root_column_));
+}
+
+TEST_F(ScanJobTest, BufferSettings) {
+  tree_.File("scan/big", std::string(20001, 'x'));
+  tree_.File("scan/a.txt", "abcdef");
+  struct Case {
+    int32_t percent;
+    int32_t max;
+  };
+  const uint64_t page = platform::PageSize();
+  std::string big_line;
+  for (const Case& c : {Case{0, 512000}, Case{30, 20}, Case{30, 512000}, Case{30, 8192}}) {
+    RecordingWindow window;
+    auto job = MakeJob(kModeCreate, &window);
+    job->set_buffer_percent(c.percent);
+    job->set_buffer_max(c.max);
+    const ScanOutcome outcome = Run(std::move(job));
+    EXPECT_TRUE(outcome.finished);
+    ASSERT_GE(window.seen.size(), 4u);
+    const int32_t size = window.seen[3].buffer_size;  // at code 3
+    if (c.percent == 0) {
+      EXPECT_EQ(size, 0);
+    } else if (c.max == 20) {
+      EXPECT_GT(size, 512000);  // a maximum below 32 is ignored
+    } else {
+      EXPECT_EQ(static_cast<uint64_t>(size), (c.max + page - 1) / page * page);
+    }
+    const std::vector<std::string> lines = Lines(IdList());
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, "a.txt", 6, root_column_));
+    // The same id whatever the buffer.
+    if (big_line.empty()) big_line = lines[3];
+    EXPECT_EQ(lines[3], big_line);
+  }
+  EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ScanJobTest, IntervalZeroSendsNoProgress) {
+  BuildSmallTree(tree_);
+  RecordingWindow window;
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_interval(0);
+  Run(std::move(job));
+  const std::vector<int16_t> expected = {kNotifyStart, kNotifyGather, kNotifySort, kNotifyScan,
+                                         kNotifyEnd};
+  EXPECT_EQ(window.Codes(), expected);
+}
+
+TEST_F(ScanJobTest, WindowMayChangeTheIntervalDuringTheRun) {
+  for (int i = 0; i < 5; ++i) tree_.File("scan/f" + std::to_string(i), "abcdef");
+  RecordingWindow window;
+  window.on_notify = [](TDskFil& job, int16_t code, int count) {
+    if (code == kNotifyProgress && count == 2) job.set_interval(0);
+  };
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_interval(-5);  // negative: after every file
+  Run(std::move(job));
+  EXPECT_EQ(window.counts[kNotifyProgress], 2);
+  EXPECT_EQ(window.counts[kNotifyEnd], 1);
+}
+
+TEST_F(ScanJobTest, ExpandGrowsTheListInStepsAndTheEndCutsIt) {
+  for (int i = 0; i < 3; ++i) tree_.File("scan/f" + std::to_string(i), "abcdef");
+  for (int32_t expand : {512, 100000}) {
+    std::filesystem::remove(id_list_);
+    RecordingWindow window;
+    int64_t size_during_run = -1;
+    window.on_notify = [&](TDskFil&, int16_t code, int count) {
+      if (code != kNotifyProgress || count != 1) return;
+      platform::FileInfo info;
+      ASSERT_TRUE(platform::StatPath(id_list_, &info));
+      size_during_run = static_cast<int64_t>(info.size);
+    };
+    auto job = MakeJob(kModeCreate, &window);
+    job->set_interval(1);
+    job->set_expand(expand);
+    Run(std::move(job));
+    if (expand == 512) {
+      EXPECT_LT(size_during_run, 512);
+    } else {
+      EXPECT_GE(size_during_run, 100000);
+    }
+    const std::string text = IdList();
+    EXPECT_EQ(text.find('\0'), std::string::npos);
+    const std::vector<std::string> lines = Lines(text);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[7], TLine(search_path_, 3 * 701218845ull, 18, 3, root_column_));
+  }
+}
+
+TEST_F(ScanJobTest, FileVanishingBeforeItIsReadIsReportedInItsLine) {
+  tree_.File("scan/a1", "abcdef");
+  tree_.File("scan/a2", "abcdefg");
+  RecordingWindow window;
+  window.on_notify = [&](TDskFil&, int16_t code, int count) {
+    if (code == kNotifyProgress && count == 1) std::filesystem::remove(dir_ + "a2");
+  };
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_interval(1);
+  const ScanOutcome outcome = Run(std::move(job));
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(outcome.error_count, 1);
+  const std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0][71], 'E');
+  EXPECT_EQ(lines[3], "F  !CannotFind" + std::string(58, ' ') + NameSection("a2") +
+                          PathSection(dir_, root_column_));
+  // The vanished file adds nothing to the bytes done; the listing still counted it.
+  EXPECT_EQ(lines[4], RLine(dir_, 701218845, 13, 2, root_column_));
+  EXPECT_EQ(lines[6], TLine(search_path_, 701218845, 13, 2, root_column_));
+}
+
+TEST_F(ScanJobTest, SmallFilesAroundTheSixByteBoundary) {
+  tree_.File("scan/s0", "");
+  tree_.File("scan/s1", "a");
+  tree_.File("scan/s5", "abcde");
+  tree_.File("scan/s6", "abcdef");
+  tree_.File("scan/s7", "abcdefg");
+  tree_.File("scan/z10", std::string(10, '\0'));
+  RecordingWindow window;
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, &window));
+  EXPECT_EQ(outcome.error_count, 0);
+  const std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 11u);
+  EXPECT_EQ(lines[2], FLine("F  00000 00000", dir_, "s0", 0, root_column_));
+  EXPECT_EQ(lines[3], FLine("F  $61", dir_, "s1", 1, root_column_));
+  EXPECT_EQ(lines[4], FLine("F  $6162636465", dir_, "s5", 5, root_column_));
+  EXPECT_EQ(lines[5], FLine("F  " + IdText(701218845), dir_, "s6", 6, root_column_));
+  EXPECT_EQ(lines[6], FLine("F  " + IdText(3506064315u), dir_, "s7", 7, root_column_));
+  EXPECT_EQ(lines[7], FLine("F  00000 00120", dir_, "z10", 10, root_column_));
+  EXPECT_EQ(lines[8], RLine(dir_, 701218845ull + 3506064315ull + 120, 29, 6, root_column_));
+}
+
+TEST_F(ScanJobTest, ListHeldByAnotherRunIsNotTouched) {
+  BuildSmallTree(tree_);
+  tree_.File("lists/run.v00", "other run\r\n");
+  platform::File holder;
+  ASSERT_TRUE(holder.Open(id_list_, platform::OpenMode::kReadWriteLocked));
+  RecordingWindow window;
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, &window));
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_NE(outcome.failure.find("in use by another run"), std::string::npos) << outcome.failure;
+  EXPECT_EQ(window.Codes().back(), kNotifyEnd);
+  EXPECT_EQ(window.counts[kNotifyScan], 0);
+  EXPECT_EQ(IdList(), "other run\r\n");
+}
+
+TEST_F(ScanJobTest, IdListThatIsADirectoryFailsWithoutWriting) {
+  BuildSmallTree(tree_);
+  tree_.Dir("lists/run.v00");
+  RecordingWindow window;
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, &window));
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_FALSE(outcome.failure.empty());
+  EXPECT_EQ(window.end_failure, outcome.failure);
+  EXPECT_EQ(window.Codes().back(), kNotifyEnd);
+}
+
+TEST_F(ScanJobTest, JobWithoutWindowRunsOnTheCallingThread) {
+  BuildSmallTree(tree_);
+  auto job = MakeJob(kModeCreate, nullptr);
+  job->Execute();
+  EXPECT_EQ(job->files_done(), 4);
+  EXPECT_NE(job->end_time(), 0);
+  EXPECT_EQ(Lines(IdList()).size(), 11u);
+}
+
+TEST_F(ScanJobTest, JobToldToStopBeforeStartEndsWithoutScanning) {
+  BuildSmallTree(tree_);
+  RecordingWindow window;
+  auto job = MakeJob(kModeCreate, &window);
+  job->Terminate();
+  job->set_window(nullptr);
+  const ScanOutcome outcome = Run(std::move(job));
+  EXPECT_FALSE(outcome.scanned);
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_TRUE(window.seen.empty());
+  EXPECT_FALSE(std::filesystem::exists(id_list_));
+  EXPECT_FALSE(std::filesystem::exists(tree_list_));
+}
+
+TEST_F(ScanJobTest, WindowThatThrowsStillGetsTheEnd) {
+  BuildSmallTree(tree_);
+  RecordingWindow window;
+  window.on_notify = [](TDskFil&, int16_t code, int) {
+    if (code == kNotifyScan) throw std::runtime_error("window broke");
+  };
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, &window));
+  EXPECT_EQ(outcome.failure, "window broke");
+  EXPECT_EQ(window.Codes().back(), kNotifyEnd);
+  EXPECT_EQ(IdList(), "");  // opened, nothing written before the header
+}
+
+// A write failure (here the file-size limit) ends the run with the complete lines that
+// reached the list, stamped as stopped, and the end still notified. Runs in a child
+// process so that the limit stays there.
+TEST_F(ScanJobTest, WriteFailureEndsTheRunAndStillNotifies) {
+  for (int i = 0; i < 60; ++i) tree_.File("scan/file" + std::to_string(i), "abcdef");
+  constexpr rlim_t kLimit = 4000;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {kLimit, kLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    RecordingWindow window;
+    auto job = MakeJob(kModeCreate, &window);
+    job->set_expand(0);
+    const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
+    const bool ok = !outcome.finished &&
+                    outcome.failure.find("cannot write the id list") != std::string::npos &&
+                    !window.seen.empty() && window.seen.back().code == kNotifyEnd;
+    _exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string text = IdList();
+  EXPECT_LE(text.size(), kLimit);
+  ASSERT_GE(text.size(), 74u);
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  EXPECT_EQ(text[70], 'C');  // stamped: Continue can finish it
+  EXPECT_EQ(Lines(text).back().substr(0, 14), "F  07012 18845");
+}
+
+}  // namespace
