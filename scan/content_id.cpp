@@ -19,11 +19,7 @@ constexpr uint64_t kShrinkSmall = 1024;
 // Chunks are 32-bit counts, kept even.
 constexpr uint64_t kMaxChunk = 0xfffffffe;
 constexpr uint8_t kOwnBufferPercent = 80;
-
-std::string LastComponent(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+constexpr uint64_t kUnknownMemoryBuffer = 512000;
 
 // The record of the file to be read. The open descriptor answers first, so a file that
 // opens is described by exactly what is read; only when it cannot be opened does a
@@ -32,7 +28,9 @@ bool FillRecord(const std::string& file_name, platform::File* file, support::Fin
   platform::FileInfo info;
   if (file->Open(file_name, platform::OpenMode::kRead) && file->Stat(&info)) {
     support::AssignFileInfo(info, record);
-    record->name = LastComponent(file_name);
+    // Assigned in place, so a record reused from file to file keeps its capacity.
+    const size_t slash = file_name.find_last_of('/');
+    record->name.assign(file_name, slash == std::string::npos ? 0 : slash + 1);
     record->short_name.clear();
     return true;
   }
@@ -132,6 +130,8 @@ uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData*
     }
   } else {
     chunk = buffer_size < 4 ? MemPercentSx(kOwnBufferPercent) : static_cast<uint64_t>(buffer_size);
+    // Memory that cannot be measured is no reason to refuse every file.
+    if (chunk == 0) chunk = kUnknownMemoryBuffer;
   }
   if (chunk > kMaxChunk) chunk = kMaxChunk;
   chunk &= ~uint64_t{1};

@@ -18,9 +18,14 @@ constexpr uint8_t kChkEmpty = 254;
 constexpr uint8_t kChkNotFound = 255;
 
 // Computes the id of one file. `id` is 0 unless the whole file was folded; `find_data`
-// receives the file's record. buffer: a region from VirtAllocSx lent for the call, or
-// null to use an own one; buffer_size below 1 (lent) or below 4 (own) picks the default
-// size. share_mode (1 or 3) has no effect here. Never throws.
+// receives the file's record (taken from the open file, so it describes exactly what was
+// read). buffer: a region from VirtAllocSx lent for the call, or null to use an own one;
+// buffer_size below 2 (lent) uses the whole region, larger than the region is cut to it;
+// below 4 (own) sizes the own buffer from 80 % of the available memory, never larger
+// than the file. Reads go in chunks of that size (even), then the rest, then a last odd
+// byte; the chunking never changes the id. share_mode (1 or 3) has no effect here.
+// Symbolic links, directories and special files are "not found". Never throws; safe on
+// any thread as long as a lent buffer is not shared between calls running at once.
 uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData* find_data,
                   int32_t buffer_size, void* buffer, uint8_t share_mode);
 

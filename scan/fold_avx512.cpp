@@ -19,24 +19,24 @@ namespace {
 
 #define CHECKER_AVX512 __attribute__((target("avx512f,avx512bw"), always_inline)) inline
 
-// Per 64-bit lane: the low 32 bits of the result are x mod 4294967295 in 0 ... 2^32-1
-// (congruent, folded twice); the high bits are left over, which vpmuludq ignores.
-CHECKER_AVX512 __m512i Fold64(__m512i x, __m512i low32) {
-  const __m512i s = _mm512_add_epi64(_mm512_and_si512(x, low32), _mm512_srli_epi64(x, 32));
-  return _mm512_add_epi64(s, _mm512_srli_epi64(s, 32));
-}
-
-// One vector of 32 words into the two accumulators of its stream. Zero words become 1
-// and are counted (per 16-bit lane) to be multiplied in afterwards.
-CHECKER_AVX512 void Step(__m512i v, __m512i* even, __m512i* odd, __m512i* zeros, __m512i low16,
-                         __m512i low32, __m512i one16) {
+// One vector of 32 words into the 16 residues of its stream. Zero words become 1 and are
+// counted (per 16-bit lane) to be multiplied in afterwards.
+CHECKER_AVX512 __m512i Step(__m512i v, __m512i acc, __m512i* zeros, __m512i low16, __m512i one16,
+                            __m512i one32) {
   const __mmask32 zero_mask = _mm512_cmpeq_epi16_mask(v, _mm512_setzero_si512());
   *zeros = _mm512_mask_add_epi16(*zeros, zero_mask, *zeros, one16);
   v = _mm512_mask_mov_epi16(v, zero_mask, one16);
   // Pairs of words multiplied into 32-bit lanes: below 2^32, exact.
   const __m512i pairs = _mm512_mullo_epi32(_mm512_and_si512(v, low16), _mm512_srli_epi32(v, 16));
-  *even = Fold64(_mm512_mul_epu32(*even, pairs), low32);
-  *odd = Fold64(_mm512_mul_epu32(*odd, _mm512_srli_epi64(pairs, 32)), low32);
+  // Even and odd lanes times their accumulators: 64-bit products.
+  const __m512i even = _mm512_mul_epu32(acc, pairs);
+  const __m512i odd = _mm512_mul_epu32(_mm512_srli_epi64(acc, 32), _mm512_srli_epi64(pairs, 32));
+  // x mod (2^32 - 1) = low half + high half, plus one when that sum carries; the two
+  // halves of both products are gathered into 32-bit lanes so that one add serves both.
+  const __m512i low = _mm512_mask_shuffle_epi32(even, 0xaaaa, odd, _MM_PERM_CCAA);
+  const __m512i high = _mm512_mask_shuffle_epi32(odd, 0x5555, even, _MM_PERM_DDBB);
+  const __m512i sum = _mm512_add_epi32(low, high);
+  return _mm512_mask_add_epi32(sum, _mm512_cmplt_epu32_mask(sum, low), sum, one32);
 }
 
 CHECKER_AVX512 uint64_t SumCounts(__m512i zeros) {
@@ -45,9 +45,9 @@ CHECKER_AVX512 uint64_t SumCounts(__m512i zeros) {
 }
 
 CHECKER_AVX512 uint64_t Combine(__m512i acc, uint64_t product) {
-  alignas(64) uint64_t lanes[8];
+  alignas(64) uint32_t lanes[16];
   _mm512_store_si512(lanes, acc);
-  for (uint64_t lane : lanes) product = MulMod(product, lane & 0xffffffffu);
+  for (uint32_t lane : lanes) product = MulMod(product, lane);
   return product;
 }
 
@@ -58,11 +58,10 @@ CHECKER_AVX512 uint64_t Combine(__m512i acc, uint64_t product) {
 __attribute__((target("avx512f,avx512bw"))) void Avx512(const uint8_t* data, size_t words,
                                                         FoldState* state) {
   const __m512i low16 = _mm512_set1_epi32(0xffff);
-  const __m512i low32 = _mm512_set1_epi64(0xffffffff);
   const __m512i one16 = _mm512_set1_epi16(1);
-  const __m512i one64 = _mm512_set1_epi64(1);
+  const __m512i one32 = _mm512_set1_epi32(1);
   // Four streams of 64 bytes each hide the latency of multiply and fold.
-  __m512i acc[8] = {one64, one64, one64, one64, one64, one64, one64, one64};
+  __m512i acc[4] = {one32, one32, one32, one32};
   uint64_t zero_words = 0;
   constexpr size_t kWordsPerRound = 128;
   // The 16-bit counters gain at most 4 per round; flush them well before they wrap.
@@ -72,14 +71,10 @@ __attribute__((target("avx512f,avx512bw"))) void Avx512(const uint8_t* data, siz
     if (rounds > kRoundsPerBlock) rounds = kRoundsPerBlock;
     __m512i zeros = _mm512_setzero_si512();
     for (size_t r = 0; r < rounds; ++r) {
-      const __m512i v0 = _mm512_loadu_si512(data);
-      const __m512i v1 = _mm512_loadu_si512(data + 64);
-      const __m512i v2 = _mm512_loadu_si512(data + 128);
-      const __m512i v3 = _mm512_loadu_si512(data + 192);
-      Step(v0, &acc[0], &acc[1], &zeros, low16, low32, one16);
-      Step(v1, &acc[2], &acc[3], &zeros, low16, low32, one16);
-      Step(v2, &acc[4], &acc[5], &zeros, low16, low32, one16);
-      Step(v3, &acc[6], &acc[7], &zeros, low16, low32, one16);
+      acc[0] = Step(_mm512_loadu_si512(data), acc[0], &zeros, low16, one16, one32);
+      acc[1] = Step(_mm512_loadu_si512(data + 64), acc[1], &zeros, low16, one16, one32);
+      acc[2] = Step(_mm512_loadu_si512(data + 128), acc[2], &zeros, low16, one16, one32);
+      acc[3] = Step(_mm512_loadu_si512(data + 192), acc[3], &zeros, low16, one16, one32);
       data += 256;
     }
     words -= rounds * kWordsPerRound;

@@ -325,7 +325,7 @@ TEST(ReadBufferTest, AllocSizeAndFree) {
 }
 
 TEST(ReadBufferTest, ForeignMemoryIsNotARegion) {
-  char plain[16];
+  char plain[16] = {};
   void* region = plain;
   EXPECT_EQ(VirtSizeSx(region), 0);
   EXPECT_FALSE(VirtFreeSx(&region, -1));
