@@ -87,10 +87,7 @@ bool FindDataSx(const std::string& path, support::FindData* record, uint8_t cond
 std::string MsecTextSx(int64_t ms) {
   std::string text;
   uint64_t magnitude = static_cast<uint64_t>(ms);
-  if (ms < 0) {
-    text = "-";
-    magnitude = 0 - magnitude;
-  }
+  if (ms < 0) magnitude = 0 - magnitude;
   uint64_t seconds = magnitude / 1000;
   uint64_t millis = magnitude % 1000;
   uint64_t hours = seconds / 3600;
@@ -108,7 +105,7 @@ std::string MsecTextSx(int64_t ms) {
   }
   if (seconds > 0 || written) text += fmt::format("{} s ", seconds);
   text += fmt::format("{} ms", millis);
-  return text;
+  return ms < 0 ? fmt::format("-{}", text) : text;
 }
 
 std::string FileTimeTextSx(uint64_t file_time, uint8_t form) {
