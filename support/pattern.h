@@ -31,6 +31,7 @@
 //   character) never matches, even where "*" or "§" could take nothing.
 
 #include <bitset>
+#include <climits>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -84,10 +85,19 @@ class PatternMatcher {
 
  private:
   enum class Kind : uint8_t { kChar, kBlankRun, kAnyOne, kAnyRun, kSet, kGroup };
-  // code: the folded character (kChar) or the index into sets_ / groups_.
+  // code: the folded character (kChar), the index into sets_ / groups_, or the number
+  // of the star (kAnyRun).
   struct Element {
     Kind kind;
     uint32_t code;
+    bool variable = false;  // a group whose alternatives may take different lengths
+  };
+  // Per search and per star: where its search is known to lead to failure, and a
+  // stretch known to hold none of the character it searches for.
+  struct StarMemo {
+    int fail_from = INT_MAX;
+    int seen_from = 1;
+    int seen_at = 0;
   };
   struct CharSet {
     std::bitset<256> low;        // folded members below 256
@@ -96,17 +106,24 @@ class PatternMatcher {
   };
   using Alternative = std::vector<Element>;  // kChar, kBlankRun, kAnyOne, kAnyRun only
 
+  enum class GroupOutcome { kFits, kNoFit, kPastEnd };
+
+  static bool FixedWidth(const std::vector<Alternative>& group);
+  int Run(std::string_view data, int first, int last, int* match_end) const;
   template <typename Text>
-  int SearchIn(const Text& text, int n, int first, int last, int* match_end) const;
+  int SearchIn(const Text& text, int n, int first, int last, StarMemo* memo, int* match_end) const;
   template <typename Text>
-  bool MatchAt(const Text& text, int n, int start, int* match_end, bool* hopeless) const;
+  static int NextOf(const Text& text, int n, uint32_t code, int q, StarMemo* memo);
   template <typename Text>
-  int MatchGroup(const Text& text, int n, int d, uint32_t group, int* new_d) const;
+  bool MatchAt(const Text& text, int n, int start, StarMemo* memo, int* match_end,
+               bool* hopeless) const;
+  template <typename Text>
+  GroupOutcome MatchGroup(const Text& text, int n, int d, uint32_t group, int* new_d) const;
 
   std::vector<Element> elements_;
   std::vector<CharSet> sets_;
   std::vector<std::vector<Alternative>> groups_;
-  int min_length_ = 0;   // characters the data needs before a match is tried
-  int first_group_ = 0;  // index of the first kGroup element, or elements_.size()
+  int min_length_ = 0;  // characters the data needs before a match is tried
+  int star_count_ = 0;
   bool never_matches_ = false;
 };

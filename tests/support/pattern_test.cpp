@@ -1,0 +1,617 @@
+#include "support/pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/temp_tree.h"
+
+namespace {
+
+// "start-end" of the match, or "0". Also checks that the compiled matcher agrees and that
+// the record's line fields are cleared.
+std::string Match(std::string_view pattern, std::string_view data, int first = 0,
+                  int last = kInStrSDefaultLast) {
+  InStrSResult result{};
+  result.match_start_line = 7;
+  result.match_end_line = 7;
+  const int start = InStrS(pattern, data, first, &result, last, 0);
+  const PatternMatcher matcher(pattern);
+  InStrSResult again{};
+  EXPECT_EQ(matcher.Search(data, first, &again, last), start) << pattern << " in " << data;
+  if (start == 0) return "0";
+  EXPECT_EQ(result.match_start, start);
+  EXPECT_EQ(result.match_start_line, 0);
+  EXPECT_EQ(result.match_end_line, 0);
+  EXPECT_EQ(again.match_end, result.match_end);
+  return std::to_string(start) + "-" + std::to_string(result.match_end);
+}
+
+// Same with replaced metacharacters.
+std::string MatchWith(std::string_view metas, std::string_view pattern, std::string_view data,
+                      int count = 6) {
+  InStrSResult result{};
+  result.meta_count = static_cast<uint8_t>(count);
+  for (size_t i = 0; i < metas.size() && i < 6; ++i) result.meta[i] = metas[i];
+  const int start = InStrS(pattern, data, 0, &result, kInStrSDefaultLast, 0);
+  EXPECT_EQ(PatternMatcher(pattern, &result).Search(data, 0, nullptr, 0), start);
+  if (start == 0) return "0";
+  return std::to_string(start) + "-" + std::to_string(result.match_end);
+}
+
+// InStrS alone, for the big inputs.
+std::string Quick(std::string_view pattern, std::string_view data) {
+  InStrSResult result{};
+  const int start = InStrS(pattern, data, 0, &result, kInStrSDefaultLast, 0);
+  if (start == 0) return "0";
+  return std::to_string(start) + "-" + std::to_string(result.match_end);
+}
+
+TEST(PatternTest, WorkedExamples) {
+  EXPECT_EQ(Match("*.tmp", "a.TMP"), "1-5");
+  EXPECT_EQ(Match("tmp", "a.tmp"), "3-5");
+  EXPECT_EQ(Match("a?c", "xabc"), "2-4");
+  EXPECT_EQ(Match("a*c", "abxyc"), "1-5");
+  EXPECT_EQ(Match("{x,ab}c", "zabc"), "2-4");
+  EXPECT_EQ(Match("f{ab}", "fB"), "1-2");
+  EXPECT_EQ(Match("f{}", "xf"), "2-2");
+  EXPECT_EQ(Match("f{}", "f"), "1-1");
+  EXPECT_EQ(Match("a\u00A7b", "a  b"), "1-4");
+  EXPECT_EQ(Match("a\u00A7b", "a  xb"), "0");
+  EXPECT_EQ(Match("a\u00A7", "a  "), "1-2");
+  EXPECT_EQ(Match("a*?b", "abcd"), "1-2");
+  EXPECT_EQ(Match("*{a,b}", "ab"), "0");
+  EXPECT_EQ(Match("*{a,b}", "xxa"), "0");
+  EXPECT_EQ(Match("\u00C9T\u00C9", "\u00E9t\u00E9"), "1-3");
+  EXPECT_EQ(Match("{abc,a}", "xa"), "0");
+  EXPECT_EQ(Match("\u00A7a", "  a"), "0");
+  EXPECT_EQ(Match("\u00A7a", "a"), "0");
+  EXPECT_EQ(Match("a*", "a"), "0");
+  EXPECT_EQ(Match("a*", "ab"), "1-2");
+  EXPECT_EQ(Match("a*b", "ab"), "0");
+  EXPECT_EQ(Match("a*b", "abXX"), "1-2");
+}
+
+TEST(PatternTest, EmptyInputsAndOptionsGiveZero) {
+  EXPECT_EQ(InStrS("", "abc", 0, nullptr, kInStrSDefaultLast, 0), 0);
+  EXPECT_EQ(InStrS("a", "", 0, nullptr, kInStrSDefaultLast, 0), 0);
+  EXPECT_EQ(InStrS("", "", 0, nullptr, kInStrSDefaultLast, 0), 0);
+  EXPECT_EQ(InStrS("a", "a", 0, nullptr, kInStrSDefaultLast, 0), 1);
+  EXPECT_EQ(InStrS("a", "a", 0, nullptr, kInStrSDefaultLast, 1), 0);
+  EXPECT_EQ(InStrS("a", "a", 0, nullptr, kInStrSDefaultLast, -1), 0);
+  EXPECT_EQ(Match("{}", "abc"), "0");
+  EXPECT_EQ(Match("{}{}", "{}"), "0");
+  EXPECT_TRUE(PatternMatcher("").empty());
+  EXPECT_TRUE(PatternMatcher("{}").empty());
+  EXPECT_FALSE(PatternMatcher("{").empty());
+  EXPECT_FALSE(PatternMatcher("\u00A7").empty());
+  EXPECT_EQ(Match("{}*", "abc"), "1-3");
+}
+
+TEST(PatternTest, RecordIsWrittenOnlyOnSuccess) {
+  InStrSResult result{};
+  result.match_start = 77;
+  result.match_end = 78;
+  EXPECT_EQ(InStrS("z", "abc", 0, &result, kInStrSDefaultLast, 0), 0);
+  EXPECT_EQ(result.match_start, 77);
+  EXPECT_EQ(result.match_end, 78);
+  EXPECT_EQ(InStrS("b", "abc", 0, &result, kInStrSDefaultLast, 0), 2);
+  EXPECT_EQ(result.match_start, 2);
+  EXPECT_EQ(result.match_end, 2);
+  int end = 55;
+  EXPECT_EQ(PatternMatcher("c").Find("abc", &end), 3);
+  EXPECT_EQ(end, 3);
+  EXPECT_EQ(PatternMatcher("x").Find("abc", &end), 0);
+  EXPECT_EQ(end, 3);
+  EXPECT_EQ(PatternMatcher("*").Find("\u00E9t\u00E9", &end), 1);
+  EXPECT_EQ(end, 3);
+}
+
+TEST(PatternTest, QuickRejectionCountsEveryElementOnce) {
+  EXPECT_EQ(Match("*?*?", "abc"), "0");
+  EXPECT_EQ(Match("*?*?", "abcd"), "1-4");
+  EXPECT_EQ(Match("***c", "abc"), "0");
+  EXPECT_EQ(Match("***c", "abcd"), "1-3");
+  EXPECT_EQ(Match("{t,tmp}", "t"), "1-1");
+  EXPECT_EQ(Match("{x,y}{ab}", "xb"), "1-2");
+  EXPECT_EQ(Match("{x,y}{ab}", "x"), "0");
+  EXPECT_EQ(Match("a\u00A7\u00A7b", "ab"), "0");
+  EXPECT_EQ(Match("a\u00A7\u00A7b", "abcd"), "1-2");
+  // The whole text counts, not what lies after `first`.
+  EXPECT_EQ(Match("ab", "xxab", 3), "3-4");
+  EXPECT_EQ(Match("f{}", "f"), "1-1");
+}
+
+TEST(PatternTest, StarRunsAbsorbAndReachTheEnd) {
+  EXPECT_EQ(Match("*", "abc"), "1-3");
+  EXPECT_EQ(Match("b*", "abc"), "2-3");
+  EXPECT_EQ(Match("?*", "abc"), "1-3");
+  EXPECT_EQ(Match("*?b", "xab"), "1-3");
+  EXPECT_EQ(Match("a*b*c", "aXbYbZc"), "1-7");
+  EXPECT_EQ(Match("a*bc", "abxbc"), "1-5");
+  EXPECT_EQ(Match("a*b?d", "abcbxd"), "1-6");
+  EXPECT_EQ(Match("a*b?d", "abcbx"), "0");
+  EXPECT_EQ(Match("*a", "bbb"), "0");
+  EXPECT_EQ(Match("x*y", "x y x"), "1-3");
+  EXPECT_EQ(Match("*.*", "name.tar.gz"), "1-11");
+  EXPECT_EQ(Match("*.", "a.b.c"), "1-2");
+}
+
+TEST(PatternTest, FirstAndLastBoundTheStart) {
+  EXPECT_EQ(Match("b", "abab", 3), "4-4");
+  EXPECT_EQ(Match("b", "abab", 0, 1), "0");
+  EXPECT_EQ(Match("b", "abab", 0, 0), "2-2");
+  EXPECT_EQ(Match("b", "abab", 0, 99), "2-2");
+  EXPECT_EQ(Match("b", "abab", -5), "2-2");
+  EXPECT_EQ(Match("b", "abab", 0, -5), "2-2");
+  EXPECT_EQ(Match("b", "abab", 5), "0");
+  EXPECT_EQ(Match("b", "abab", 3, 2), "0");
+  EXPECT_EQ(Match("b", "abab", 4, 4), "4-4");
+  // The match may run past `last`.
+  EXPECT_EQ(Match("ab", "xab", 0, 2), "2-3");
+  // Positions count characters.
+  EXPECT_EQ(Match("b", "\u00E9b\u00E9b", 3), "4-4");
+}
+
+TEST(PatternTest, PositionsAreCharacters) {
+  EXPECT_EQ(Match("*.txt", "\u00C4pfel.txt"), "1-9");
+  EXPECT_EQ(Match("pfel", "\u00C4pfel"), "2-5");
+  EXPECT_EQ(Match("?", "\u20AC"), "1-1");
+  EXPECT_EQ(Match("??", "\U0001F600"), "0");
+  EXPECT_EQ(Match("?x", "\U0001F600x"), "1-2");
+  EXPECT_EQ(Match("\U0001F600", "a\U0001F600"), "2-2");
+  // A cut sequence is two characters of their own.
+  EXPECT_EQ(Match("a?b",
+                  "a\xE2\x82"
+                  "b"),
+            "0");
+  EXPECT_EQ(Match("a??b",
+                  "a\xE2\x82"
+                  "b"),
+            "1-4");
+  EXPECT_EQ(Match("\xE2\x82", "x\xE2\x82"), "2-3");
+}
+
+TEST(PatternTest, CaseFoldingIsAsciiAndLatinOne) {
+  EXPECT_EQ(Match("ABC", "xabc"), "2-4");
+  EXPECT_EQ(Match("abc", "XABC"), "2-4");
+  EXPECT_EQ(Match("\u00C0\u00DE", "\u00E0\u00FE"), "1-2");
+  EXPECT_EQ(Match("\u00E0\u00FE", "\u00C0\u00DE"), "1-2");
+  // An invalid byte is the character of its code and folds like it.
+  EXPECT_EQ(Match("\u00E9", "x\xC9"), "2-2");
+  EXPECT_EQ(Match("\xC9", "\u00E9"), "1-1");
+  EXPECT_EQ(Match("\xE9t\xE9", "\u00C9T\u00C9"), "1-3");
+  // Only themselves.
+  EXPECT_EQ(Match("\u00DF", "SS"), "0");
+  EXPECT_EQ(Match("\u00DF", "\u1E9E"), "0");
+  EXPECT_EQ(Match("\u00DF", "\u00DF"), "1-1");
+  EXPECT_EQ(Match("\u00FF", "\u0178"), "0");
+  EXPECT_EQ(Match("\u00D7", "\u00F7"), "0");
+  EXPECT_EQ(Match("\u0101", "\u0100"), "0");
+  EXPECT_EQ(Match("[", "{"), "0");
+  EXPECT_EQ(Match("@", "`"), "0");
+}
+
+TEST(PatternTest, BlankRuns) {
+  EXPECT_EQ(Match("a\u00A7b", "ab"), "0");  // quick rejection
+  EXPECT_EQ(Match("a\u00A7b", "abX"), "1-2");
+  EXPECT_EQ(Match("a\u00A7b", "a\tb"), "1-3");
+  EXPECT_EQ(Match("a\u00A7b", std::string("a\0\0b", 4)), "1-4");
+  // Codes 1 to 5 are not blanks here.
+  EXPECT_EQ(Match("a\u00A7b",
+                  "a\x01"
+                  "b"),
+            "0");
+  EXPECT_EQ(Match("a\u00A7b",
+                  "a\x05"
+                  "b"),
+            "0");
+  EXPECT_EQ(Match("a\u00A7b",
+                  "a\x06"
+                  "b"),
+            "1-3");
+  // Never the last character, and it needs a character after what was taken.
+  EXPECT_EQ(Match("a\u00A7", "ab"), "1-1");
+  EXPECT_EQ(Match("a\u00A7", "a \t"), "1-2");
+  EXPECT_EQ(Match("a\u00A7", "ba"), "0");
+  // No going back into the run.
+  EXPECT_EQ(Match("a\u00A7 b", "a  b"), "0");
+  EXPECT_EQ(Match("x\u00A7\u00A7y", "x  y"), "1-4");
+  // The blank-run character written as an invalid byte is the same character.
+  EXPECT_EQ(Match("a\xA7"
+                  "b",
+                  "a  b"),
+            "1-4");
+}
+
+TEST(PatternTest, CharacterSets) {
+  EXPECT_EQ(Match("{xy}z", "aYz"), "2-3");
+  EXPECT_EQ(Match("{xy}z", "aqz"), "0");
+  // Metacharacters in a set are plain.
+  EXPECT_EQ(Match("a{?*}", "a*"), "1-2");
+  EXPECT_EQ(Match("a{?*}", "a?"), "1-2");
+  EXPECT_EQ(Match("a{?*}", "ab"), "0");
+  EXPECT_EQ(Match("{\u00A7}", "x\u00A7"), "2-2");
+  EXPECT_EQ(Match("{\u00A7}", "x "), "0");
+  EXPECT_EQ(Match("{\u00E9}", "\u00C9"), "1-1");
+  EXPECT_EQ(Match("{\u20AC$}", "x\u20AC"), "2-2");
+  EXPECT_EQ(Match("{\u00DF}", "s"), "0");
+  EXPECT_EQ(Match("*{ab}", "ab"), "0");
+  EXPECT_EQ(Match("*.{ab}", "x.B"), "1-3");
+}
+
+TEST(PatternTest, Alternatives) {
+  EXPECT_EQ(Match("{a?c,zz}", "xabc"), "2-4");
+  EXPECT_EQ(Match("{a*c,q}d", "abbcd"), "1-5");
+  EXPECT_EQ(Match("{a*?c,q}", "abc"), "1-3");
+  EXPECT_EQ(Match("{a*z,ab}", "ab"), "1-2");
+  // "*" at an alternative's end takes nothing.
+  EXPECT_EQ(Match("{a*,q}", "abc"), "1-1");
+  // Inside an alternative a blank run takes codes 0-32 up to the very end.
+  EXPECT_EQ(Match("{a\u00A7b,q}",
+                  "a\x01\x02"
+                  "b"),
+            "1-4");
+  EXPECT_EQ(Match("{a\u00A7,q}", "a  "), "1-3");
+  EXPECT_EQ(Match("{a*\u00A7,q}", "a  "), "0");
+  // Empty alternatives take nothing.
+  EXPECT_EQ(Match("{,a}b", "ab"), "2-2");
+  EXPECT_EQ(Match("{a,}b", "ab"), "1-2");
+  EXPECT_EQ(Match("x{,}", "x"), "0");  // two elements, one character
+  EXPECT_EQ(Match("x{,}", "xy"), "1-1");
+  // The first that fits is kept.
+  EXPECT_EQ(Match("{a,ab}c", "abc"), "0");
+  EXPECT_EQ(Match("{ab,a}c", "abc"), "1-3");
+  EXPECT_EQ(Match("{ab,a}c", "ac"), "1-2");
+  // One running past the end stops the others at that start.
+  EXPECT_EQ(Match("{abc,a}", "xab"), "0");
+  EXPECT_EQ(Match("{abc,a}", "xabz"), "2-2");
+  EXPECT_EQ(Match("{a?,a}", "ba"), "0");
+  // No fit fails the start without going back to the last "*".
+  EXPECT_EQ(Match("a*b{x,y}", "abqbx"), "0");
+  // A mismatch after the group does go back.
+  EXPECT_EQ(Match("a*b{x,y}z", "abxqbyz"), "1-7");
+  // So a group right after "*" and its character may match only from a later start.
+  EXPECT_EQ(Match("*.{tmp,bak}", "a.b.BAK"), "3-7");
+  EXPECT_EQ(Match("*.{tmp,bak}", "a.BAK"), "1-5");
+  EXPECT_EQ(Match("{recycler,recycled,temp,tmp}", "TEMP"), "1-4");
+  EXPECT_EQ(Match("{recycler,recycled,temp,tmp}", "Recycled"), "1-8");
+  EXPECT_EQ(Match("{recycler,recycled,temp,tmp}", "recycle"), "0");
+}
+
+TEST(PatternTest, SeveralGroupsAreParsedOneByOne) {
+  EXPECT_EQ(Match("{a,b}{c,d}", "xbd"), "2-3");
+  EXPECT_EQ(Match("{a,b}x{cd}", "bxD"), "1-3");
+  EXPECT_EQ(Match("{ab}{c,d}{}e", "BdE"), "1-3");
+  EXPECT_EQ(Match("{x,y}-{1,22}-{z}", "y-22-Z"), "1-6");
+  EXPECT_EQ(Match("{x,y}-{1,22}-{z}", "y-2-z"), "0");
+}
+
+TEST(PatternTest, UnmatchedBracesArePlain) {
+  EXPECT_EQ(Match("a{b", "xa{b"), "2-4");
+  EXPECT_EQ(Match("{a,b", "{a,b"), "1-4");
+  EXPECT_EQ(Match("{a,b", "a"), "0");
+  EXPECT_EQ(Match("a}b", "a}b"), "1-3");
+  EXPECT_EQ(Match("a,b", "a,b"), "1-3");
+  EXPECT_EQ(Match("{{", "x{{"), "2-3");
+  EXPECT_EQ(Match("{a*", "{abc"), "1-4");
+  // The first closer ends the group; an opener inside is plain.
+  EXPECT_EQ(Match("{a{b}", "{"), "1-1");
+  EXPECT_EQ(Match("{a,b{c}", "b{c"), "1-3");
+  EXPECT_EQ(Match("{a,b}}", "b}"), "1-2");
+  EXPECT_EQ(Match("}{", "}{"), "1-2");
+}
+
+TEST(PatternTest, ControlCharactersInThePatternAreLiterals) {
+  EXPECT_EQ(Match("a\x03", "abc"), "0");
+  EXPECT_EQ(Match("a\x03", "a\x03"), "1-2");
+  EXPECT_EQ(Match("a\x02"
+                  "c",
+                  "abc"),
+            "0");
+  EXPECT_EQ(Match("\x01x", "\x01x"), "1-2");
+  EXPECT_EQ(Match("*\x05", "ab\x05"), "1-3");
+}
+
+TEST(PatternTest, ReplacedMetacharacters) {
+  const std::string metas = "#%+<>|";
+  EXPECT_EQ(MatchWith(metas, "a%c", "abc"), "1-3");
+  EXPECT_EQ(MatchWith(metas, "a?c", "abc"), "0");
+  EXPECT_EQ(MatchWith(metas, "a?c", "a?c"), "1-3");
+  EXPECT_EQ(MatchWith(metas, "+.tmp", "a.tmp"), "1-5");
+  EXPECT_EQ(MatchWith(metas, "*.tmp", "a*.tmp"), "2-6");
+  EXPECT_EQ(MatchWith(metas, "<x|ab>c", "zabc"), "2-4");
+  EXPECT_EQ(MatchWith(metas, "{x,ab}c", "{x,ab}c"), "1-7");
+  EXPECT_EQ(MatchWith(metas, "<x%>", "%"), "1-1");
+  EXPECT_EQ(MatchWith(metas, "a#b", "a  b"), "1-4");
+  EXPECT_EQ(MatchWith(metas, "a\u00A7b", "a\u00A7b"), "1-3");
+  // Only the first meta_count bytes count; a byte of 32 or less keeps the default.
+  EXPECT_EQ(MatchWith("#%", "a#b%", "a  bc", 2), "1-5");
+  EXPECT_EQ(MatchWith("#%+", "a*c%", "aXYc?", 2), "1-5");
+  EXPECT_EQ(MatchWith("#%+", "a+c", "abc", 2), "0");
+  EXPECT_EQ(MatchWith(" %", "a\u00A7b", "a  b", 2), "1-4");
+  EXPECT_EQ(MatchWith(std::string("\0\x20+", 3), "a?+", "abcd", 3), "1-4");
+  EXPECT_EQ(MatchWith(metas, "a%", "ab", 9), "1-2");
+  EXPECT_EQ(MatchWith("#%", "a#b%", "a  bc", 1), "0");
+  // A byte above 127 stands for the character of that code, not for the byte.
+  EXPECT_EQ(MatchWith("\x01\x01\xE9", "a\u00E9", "aXYZ", 3), "1-4");
+  EXPECT_EQ(MatchWith("\x01\x01\xE9", "a\xE9", "aXYZ", 3), "1-4");
+  EXPECT_EQ(MatchWith("\x01\x01\xE9", "a\u00C9", "aXYZ", 3), "0");
+  EXPECT_EQ(MatchWith("\x01\x01\xE9", "a\u00C9", "a\u00E9", 3), "1-2");
+}
+
+TEST(PatternTest, RealDirectoryNames) {
+  testing_support::TempTree tree;
+  for (const char* name : {"a.tmp", "B.TMP", "x.tmpl", "y.tmp.bak", "\u00E9t\u00E9.tmp",
+                           "Thumbs.db", "thumbs.DB.old", "tmp", "  .tmp", "\xC9\xFF.tmp"}) {
+    tree.File(name, "");
+  }
+  tree.Dir("RECYCLED");
+  tree.Dir("temp");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(tree.root())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  std::string lines;
+  const PatternMatcher tmp("*.tmp");
+  const PatternMatcher thumbs("thumbs.db");
+  const PatternMatcher groups("{recycler,recycled,temp,tmp}");
+  for (const std::string& name : names) {
+    int end = 0;
+    lines += name + ":";
+    for (const PatternMatcher* m : {&tmp, &thumbs, &groups}) {
+      const int start = m->Find(name, &end);
+      lines += start == 0 ? " 0" : " " + std::to_string(start) + "-" + std::to_string(end);
+    }
+    lines += "\n";
+  }
+  EXPECT_EQ(lines,
+            "  .tmp: 1-6 0 4-6\n"
+            "B.TMP: 1-5 0 3-5\n"
+            "RECYCLED: 0 0 1-8\n"
+            "Thumbs.db: 0 1-9 0\n"
+            "a.tmp: 1-5 0 3-5\n"
+            "temp: 0 0 1-4\n"
+            "thumbs.DB.old: 0 1-9 0\n"
+            "tmp: 0 0 1-3\n"
+            "x.tmpl: 1-5 0 3-5\n"
+            "y.tmp.bak: 1-5 0 3-5\n"
+            "\u00E9t\u00E9.tmp: 1-7 0 5-7\n"
+            "\xC9\xFF.tmp: 1-6 0 4-6\n");
+}
+
+TEST(PatternTest, OneMatcherServesManyThreads) {
+  const PatternMatcher matcher("*z{a,bb}?.t\u00A7x");
+  std::vector<std::string> names;
+  for (int i = 0; i < 2000; ++i) {
+    names.push_back(std::string(i % 7, 'z') + (i % 2 ? "a" : "BB") + "q.T" +
+                    std::string(i % 3, ' ') + (i % 5 ? "x" : "y") + (i % 11 ? "" : "\u00E9"));
+  }
+  std::vector<int> expected;
+  for (const std::string& name : names) {
+    int end = 0;
+    expected.push_back(matcher.Find(name, &end) * 1000 + end);
+  }
+  std::vector<std::vector<int>> seen(4);
+  std::vector<std::thread> threads;
+  for (auto& out : seen) {
+    threads.emplace_back([&matcher, &names, &out] {
+      for (const std::string& name : names) {
+        int end = 0;
+        out.push_back(matcher.Find(name, &end) * 1000 + end);
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (const auto& out : seen) EXPECT_EQ(out, expected);
+  EXPECT_NE(std::count(expected.begin(), expected.end(), 0), 0);
+  EXPECT_NE(std::count(expected.begin(), expected.end(), 0), static_cast<long>(names.size()));
+}
+
+// A plain backtracking matcher for literals, "?" and "*", written from the rules rather
+// than from the engine: every way a "*" can stretch is tried, and the smallest end wins.
+class ReferenceMatcher {
+ public:
+  static uint32_t Fold(uint32_t c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
+    return c;
+  }
+
+  // pattern and text as code points; returns "start-end" or "0".
+  static std::string Search(const std::vector<uint32_t>& pattern, const std::vector<uint32_t>& text,
+                            int first, int last) {
+    const int n = static_cast<int>(text.size());
+    if (pattern.empty() || text.empty() || n < static_cast<int>(pattern.size())) return "0";
+    ReferenceMatcher ref;
+    for (uint32_t c : pattern) {
+      // "?" and "*" right after "*" add nothing.
+      if ((c == '?' || c == '*') && !ref.pattern_.empty() && ref.pattern_.back() == '*') continue;
+      ref.pattern_.push_back(c);
+    }
+    ref.text_ = text;
+    const int from = first < 1 ? 1 : first;
+    const int to = (last < 1 || last > n) ? n : last;
+    for (int s = from; s <= to; ++s) {
+      const int end = ref.MinEnd(0, s - 1);
+      if (end >= 0) return std::to_string(s) + "-" + std::to_string(end);
+    }
+    return "0";
+  }
+
+ private:
+  // Smallest position of the last character taken when pattern_[p..] matches after
+  // `taken` characters, or -1.
+  int MinEnd(size_t p, int taken) const {
+    const int n = static_cast<int>(text_.size());
+    if (p == pattern_.size()) return taken;
+    if (pattern_[p] == '*') {
+      if (p + 1 == pattern_.size()) return n;
+      int best = -1;
+      for (int j = taken; j <= n; ++j) {
+        const int end = MinEnd(p + 1, j);
+        if (end >= 0 && (best < 0 || end < best)) best = end;
+      }
+      return best;
+    }
+    if (taken == n) return -1;
+    if (pattern_[p] != '?' && Fold(pattern_[p]) != Fold(text_[taken])) return -1;
+    return MinEnd(p + 1, taken + 1);
+  }
+
+  std::vector<uint32_t> pattern_;
+  std::vector<uint32_t> text_;
+};
+
+struct Token {
+  const char* bytes;
+  uint32_t code;
+};
+
+TEST(PatternTest, AgreesWithPlainBacktrackingOnWildcards) {
+  const std::vector<Token> ascii_pattern = {
+      {"a", 'a'}, {"b", 'b'}, {"B", 'B'}, {"?", '?'}, {"*", '*'}};
+  const std::vector<Token> ascii_text = {{"a", 'a'}, {"A", 'A'}, {"b", 'b'}, {"c", 'c'}};
+  const std::vector<Token> wide_pattern = {{"a", 'a'},       {"\u00E9", 0xE9},   {"\u00C4", 0xC4},
+                                           {"\u00DF", 0xDF}, {"\u20AC", 0x20AC}, {"?", '?'},
+                                           {"*", '*'},       {"*", '*'}};
+  const std::vector<Token> wide_text = {{"\u00C9", 0xC9}, {"\u00E9", 0xE9},  {"\xC9", 0xC9},
+                                        {"\u00E4", 0xE4}, {"\u00C4", 0xC4},  {"\u00DF", 0xDF},
+                                        {"a", 'a'},       {"\u20AC", 0x20AC}};
+  std::mt19937 random(20261208);
+  auto pick = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  int matches = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const bool wide = round % 2 == 1;
+    const auto& pattern_tokens = wide ? wide_pattern : ascii_pattern;
+    const auto& text_tokens = wide ? wide_text : ascii_text;
+    std::string pattern;
+    std::vector<uint32_t> pattern_codes;
+    for (int i = pick(1, 7); i > 0; --i) {
+      const Token& t = pattern_tokens[pick(0, static_cast<int>(pattern_tokens.size()) - 1)];
+      pattern += t.bytes;
+      pattern_codes.push_back(t.code);
+    }
+    std::string text;
+    std::vector<uint32_t> text_codes;
+    for (int i = pick(0, 10); i > 0; --i) {
+      const Token& t = text_tokens[pick(0, static_cast<int>(text_tokens.size()) - 1)];
+      text += t.bytes;
+      text_codes.push_back(t.code);
+    }
+    const int n = static_cast<int>(text_codes.size());
+    int first = 0;
+    int last = kInStrSDefaultLast;
+    if (round % 5 == 0) first = pick(-1, n + 1);
+    if (round % 7 == 0) last = pick(-1, n + 1);
+    const std::string expected = ReferenceMatcher::Search(pattern_codes, text_codes, first, last);
+    ASSERT_EQ(Match(pattern, text, first, last), expected)
+        << "pattern '" << pattern << "' text '" << text << "' first " << first << " last " << last;
+    if (expected != "0") ++matches;
+  }
+  // The cases must exercise both outcomes.
+  EXPECT_GT(matches, 4000);
+  EXPECT_LT(matches, 16000);
+}
+
+TEST(PatternTest, HugeInputsStayFast) {
+  constexpr int kData = 1 << 20;
+  std::string data(kData, 'x');
+  data[499999] = 'a';
+  data[599998] = 'b';
+  const std::string wide_pattern = "a" + std::string(99998, '?') + "b";
+  EXPECT_EQ(Quick(wide_pattern, data), "500000-599999");
+  EXPECT_EQ(Quick(std::string(99999, '*') + "b", data), "1-599999");
+  EXPECT_EQ(Quick(std::string(100000, '*'), data), "1-1048576");
+  EXPECT_EQ(Quick(std::string(100000, 'x'), data), "1-100000");
+  EXPECT_EQ(Quick("a" + std::string(100000, '?'), data), "500000-600000");
+  EXPECT_EQ(Quick(std::string(100000, 'z'), data), "0");
+  // Too long for the data.
+  EXPECT_EQ(Quick(std::string(kData + 1, '?'), data), "0");
+
+  // Runs of "*a" that fail at the very end: every start is tried in principle.
+  const std::string all_a(kData, 'a');
+  std::string stars;
+  for (int i = 0; i < 50000; ++i) stars += "*a";
+  EXPECT_EQ(Quick(stars + "*b", all_a), "0");
+  EXPECT_EQ(Quick("{a,c}" + stars + "*b", all_a), "0");
+  EXPECT_EQ(Quick("{a,cc}" + stars + "*b", all_a), "0");
+  EXPECT_EQ(Quick("{a,cc}*a*a*b{x,y}", all_a + "b"), "0");
+  EXPECT_EQ(Quick("{a,cc}*b{x,yy}", all_a + "b"), "0");
+  EXPECT_EQ(Quick("a*a\u00A7b", all_a), "0");
+  EXPECT_EQ(Quick(stars + "*a", all_a), "1-50001");
+  EXPECT_EQ(Quick("{a,aa}*b", all_a + "b"), "1-1048577");
+  EXPECT_EQ(Quick("*a?b", all_a), "0");
+  EXPECT_EQ(Quick("a*ab", all_a), "0");
+
+  // The same over text that has to be decoded.
+  std::string wide;
+  for (int i = 0; i < kData / 2; ++i) wide += "\u00E9";
+  EXPECT_EQ(Quick("*\u00C9", wide), "1-1");
+  EXPECT_EQ(Quick("*\u00C9b", wide), "0");
+  EXPECT_EQ(Quick("{\u00E9,xy}*\u00E9*b", wide), "0");
+  EXPECT_EQ(Quick("\u00E9" + std::string(1000, '?') + "\u00C9", wide), "1-1002");
+}
+
+TEST(PatternTest, BinaryAndInvalidTextIsSearchedAsCharacters) {
+  // Every byte value in turn: each byte is a character of its own here (no lead byte is
+  // followed by a continuation byte), so positions equal byte offsets.
+  std::string data;
+  for (int round = 0; round < 4096; ++round) {
+    for (int b = 0; b < 256; ++b) data += static_cast<char>(b);
+  }
+  EXPECT_EQ(Match("\xFE\xFF", data), "255-256");
+  EXPECT_EQ(Match("\xDE\xDF", data), "223-224");
+  EXPECT_EQ(Match("\xFE\xDF", data), "223-224");
+  EXPECT_EQ(Match("\xD7\xF7", data), "0");
+  EXPECT_EQ(Match(std::string("\0\x01", 2), data), "1-2");
+  EXPECT_EQ(Match("*\xFF", data), "1-256");
+  EXPECT_EQ(Match("{\xFF\x80}?", data), "129-130");
+  EXPECT_EQ(Match("{\xFF,\x80\x81}*\x80", data), "129-385");
+  EXPECT_EQ(Match("\x1F\u00A7!", data), "32-34");
+  EXPECT_EQ(Quick(std::string(1, '\0') + "*" + std::string(1, '\0') + "*zz", data), "0");
+  // Malformed patterns: lone continuation bytes, cut sequences, stray braces.
+  EXPECT_EQ(Match("\x80\x81\x82", data), "129-131");
+  EXPECT_EQ(Match("\xE2\x82", "\xE2\x82\xAC\xE2\x82"), "2-3");
+  EXPECT_EQ(Match("{\xF0\x9F,}", "\xF0\x9F"), "1-2");
+  EXPECT_EQ(Match("{\xF0\x9F}", "\xF0\x9F"), "1-1");
+}
+
+TEST(PatternTest, ManyGroupsAndBraces) {
+  std::string groups;
+  for (int i = 0; i < 10000; ++i) groups += "{a,b}";
+  std::string sets;
+  for (int i = 0; i < 10000; ++i) sets += "{ab}";
+  const std::string text = std::string(10000, 'b') + "c";
+  EXPECT_EQ(Quick(groups, text), "1-10000");
+  EXPECT_EQ(Quick(sets, text), "1-10000");
+  EXPECT_EQ(Quick(groups + "c", text), "1-10001");
+  EXPECT_EQ(Quick(sets + "C", text), "1-10001");
+  EXPECT_EQ(Quick(groups + "d", std::string(10001, 'b')), "0");
+  EXPECT_EQ(Quick(groups + "c", "x" + text), "2-10002");
+  // The first "{" opens a group of its own, "{a" and "b".
+  EXPECT_EQ(Quick("{" + groups, "{" + text), "2-10001");
+
+  // Openers that never close are plain, however many.
+  const std::string openers(100000, '{');
+  EXPECT_EQ(Quick(openers, "x" + openers), "2-100001");
+  std::string commas;
+  for (int i = 0; i < 50000; ++i) commas += "{,";
+  EXPECT_EQ(Quick(commas, commas), "1-100000");
+  // One group with 10,001 alternatives; the last one fits.
+  std::string many = "{";
+  for (int i = 0; i < 10000; ++i) many += "q" + std::to_string(i) + ",";
+  many += "z}";
+  EXPECT_EQ(Quick(many, "xyz"), "3-3");
+  EXPECT_EQ(Quick(many, "q9999"), "1-2");  // "q9" fits first
+  EXPECT_EQ(Quick(std::string(10000, '}'), std::string(10000, '}')), "1-10000");
+}
+
+}  // namespace
