@@ -1,7 +1,5 @@
 #include "fs/dir_iter.h"
 
-#include <array>
-
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "support/pattern.h"
