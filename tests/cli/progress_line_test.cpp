@@ -1,0 +1,101 @@
+#include "cli/progress_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "scan/scan_job.h"
+
+namespace {
+
+std::string ReadBack(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  int c;
+  while ((c = std::fgetc(file)) != EOF) text += static_cast<char>(c);
+  return text;
+}
+
+TEST(ProgressFiguresTest, TextsAndFiguresOfTheRunPage) {
+  EXPECT_EQ(cli::BytesText(4096), "4 096 bytes");
+  EXPECT_EQ(cli::BytesText(0), "0 bytes");
+  EXPECT_EQ(cli::BytesText(1234567890123), "1 234 567 890 123 bytes");
+  EXPECT_DOUBLE_EQ(cli::SpeedKbs(2048000, 2000), 1000.0);
+  EXPECT_DOUBLE_EQ(cli::SpeedKbs(2048000, 0), 0.0);
+  EXPECT_EQ(cli::TimeLeftMs(8192000, 2048000, 1000.0), 6000);
+  EXPECT_EQ(cli::TimeLeftMs(8192000, 2048000, 0.0), 0);
+  EXPECT_EQ(cli::PercentText(425, 1000), "42.50 %");
+  EXPECT_EQ(cli::PercentText(1000, 1000), "100.00 %");
+  EXPECT_EQ(cli::PercentText(0, 0), "");
+  EXPECT_EQ(cli::PhaseText(kNotifyStart), "Initiating new run");
+  EXPECT_EQ(cli::PhaseText(kNotifyGather),
+            " Searching directories ( might take long with big volume )");
+  EXPECT_EQ(cli::PhaseText(kNotifySort),
+            " Sorting directories ( might take long with big volume )");
+  EXPECT_EQ(cli::PhaseText(kNotifyScan), " Scanning directories");
+  EXPECT_EQ(cli::PhaseText(kNotifyEnd), " Finished");
+  EXPECT_EQ(cli::PhaseText(kNotifyProgress), "");
+}
+
+TEST(ProgressFiguresTest, WholeLines) {
+  cli::ProgressFigures figures;
+  figures.code = kNotifyProgress;
+  figures.elapsed_ms = 2000;
+  figures.total_bytes = 8192000;
+  figures.bytes_done = 2048000;
+  figures.files_done = 1234;
+  figures.error_count = 2;
+  figures.current_file = "IMG_0001.JPG";
+  EXPECT_EQ(cli::FormatProgress(figures),
+            "25.00 % | 2 048 000 bytes of 8 192 000 bytes | 1 000 kB/s | 2 s 0 ms, left 6 s 0 ms"
+            " | 1 234 files | 2 errors | IMG_0001.JPG");
+
+  figures.code = kNotifyEnd;
+  figures.total_bytes = 0;
+  figures.elapsed_ms = 0;
+  EXPECT_EQ(cli::FormatProgress(figures),
+            "2 048 000 bytes of 0 bytes | 0 kB/s | 0 ms, left 0 ms | 1 234 files | 2 errors |"
+            " Finished");
+
+  figures.code = kNotifyGather;
+  figures.elapsed_ms = 61000;
+  EXPECT_EQ(cli::FormatProgress(figures),
+            "1 m 1 s 0 ms | Searching directories ( might take long with big volume )");
+
+  figures.code = kNotifyProgress;
+  figures.current_file = "two\nlines";
+  EXPECT_NE(cli::FormatProgress(figures).find("| two?lines"), std::string::npos);
+}
+
+TEST(ProgressLineTest, OneLinePerNotificationOffTheTerminal) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  cli::ProgressLine line(file, false, 0);
+  cli::ProgressFigures figures;
+  figures.code = kNotifyStart;
+  line.Show(figures);
+  figures.code = kNotifyScan;
+  line.Show(figures);
+  line.Finish();
+  EXPECT_EQ(ReadBack(file), "0 ms | Initiating new run\n0 ms | Scanning directories\n");
+  std::fclose(file);
+}
+
+TEST(ProgressLineTest, RedrawnInPlaceAndCutToTheTerminal) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  cli::ProgressLine line(file, true, 12);
+  cli::ProgressFigures figures;
+  figures.code = kNotifyStart;
+  line.Show(figures);
+  figures.code = kNotifyScan;
+  line.Show(figures);
+  line.Finish();
+  line.Finish();  // nothing left open
+  EXPECT_EQ(ReadBack(file), "\r\x1b[K0 ms | Init\r\x1b[K0 ms | Scan\n");
+  std::fclose(file);
+}
+
+}  // namespace

@@ -1,0 +1,319 @@
+// checker-cli scan and continue, run as a program on temp trees.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/scan_options.h"
+#include "common/temp_tree.h"
+#include "platform/files.h"
+#include "scan/list_names.h"
+
+namespace {
+
+using testing_support::TempTree;
+
+struct CliResult {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+class ScanCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app_ = tree_.Dir("app");
+    config_ = tree_.Dir("config");
+    path_ = tree_.root() + "data";
+  }
+
+  // Runs a shell command line with the program's settings kept in the temp dir; "@CLI@"
+  // in the line stands for the program.
+  CliResult Shell(std::string line) {
+    const std::string cli = "'" CHECKER_CLI_PATH "'";
+    for (size_t at = line.find("@CLI@"); at != std::string::npos; at = line.find("@CLI@", at)) {
+      line.replace(at, 5, cli);
+      at += cli.size();
+    }
+    const std::string out = tree_.Path("stdout");
+    const std::string err = tree_.Path("stderr");
+    const std::string command = "CHECKER_APPDIR='" + app_ + "' XDG_CONFIG_HOME='" + config_ +
+                                "'; export CHECKER_APPDIR XDG_CONFIG_HOME; (" + line + ") >'" +
+                                out + "' 2>'" + err + "' </dev/null";
+    const int status = std::system(command.c_str());
+    CliResult result;
+    if (WIFEXITED(status)) result.code = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.code = 128 + WTERMSIG(status);
+    result.out = TempTree::Read(out);
+    result.err = TempTree::Read(err);
+    return result;
+  }
+
+  CliResult Cli(const std::string& args) { return Shell("@CLI@ " + args); }
+
+  std::string ListArgs() const {
+    return "--list '" + tree_.Path("out/run.v00") + "' --tree '" + tree_.Path("out/run.t00") + "'";
+  }
+
+  TempTree tree_;
+  std::string app_;
+  std::string config_;
+  std::string path_;
+};
+
+TEST_F(ScanCommandTest, UsageErrorsGiveOneLineAndStatusTwo) {
+  tree_.File("data/a", "abcdef");
+  const std::string missing = tree_.Path("nothing");
+  const std::string file = tree_.Path("data/a");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"scan", "checker-cli: scan: missing PATH\n"},
+      {"scan --bogus " + path_, "checker-cli: scan: unknown option '--bogus'\n"},
+      {"scan --expand=abc " + path_,
+       "checker-cli: scan: option '--expand' needs a number from 0 to 2147483647, not 'abc'\n"},
+      {"continue --interval 99999 " + path_,
+       "checker-cli: continue: option '--interval' needs a number from -32768 to 32767, not "
+       "'99999'\n"},
+      {"scan --min-blocks ' 4' " + path_,
+       "checker-cli: scan: option '--min-blocks' needs a number from 0 to 99, not ' 4'\n"},
+      {"scan --serial -1 " + path_,
+       "checker-cli: scan: option '--serial' needs a number from 0 to 4294967295, not '-1'\n"},
+      {"scan " + path_ + " --list", "checker-cli: scan: option '--list' needs a value\n"},
+      {"scan --quiet=1 " + path_, "checker-cli: scan: option '--quiet' takes no value\n"},
+      {"scan " + path_ + " other", "checker-cli: scan: more than one PATH given: 'other'\n"},
+      {"scan " + missing, "checker-cli: cannot read " + missing + ": not a directory\n"},
+      {"scan " + file, "checker-cli: cannot read " + file + ": not a directory\n"},
+  };
+  for (const auto& [args, expected] : cases) {
+    const CliResult result = Cli(args);
+    EXPECT_EQ(result.code, 2) << args;
+    EXPECT_EQ(result.err, expected) << args;
+    EXPECT_EQ(result.out, "") << args;
+  }
+  EXPECT_FALSE(std::filesystem::exists(app_ + "xBase"));
+}
+
+TEST_F(ScanCommandTest, OptionsInBothForms) {
+  cli::ScanOptions options;
+  std::string error;
+  ASSERT_TRUE(cli::ParseScanOptions(
+      {"--list=a b", "--tree", "t", "--hex-file", "--min-blocks=0", "--buffer-max", "-1",
+       "--serial=305441741", "--interval", "-1", "--", "-odd path"},
+      &options, &error))
+      << error;
+  EXPECT_EQ(options.list_file, "a b");
+  EXPECT_EQ(options.tree_file, "t");
+  EXPECT_TRUE(options.hex_file);
+  EXPECT_FALSE(options.hex_path);
+  EXPECT_EQ(options.min_blocks, 0);
+  EXPECT_EQ(options.buffer_max, -1);
+  EXPECT_EQ(options.serial, 305441741u);
+  EXPECT_EQ(options.interval, -1);
+  EXPECT_EQ(options.path, "-odd path");
+  EXPECT_FALSE(options.label.has_value());
+
+  cli::ScanOptions defaults;
+  ASSERT_TRUE(cli::ParseScanOptions({"p"}, &defaults, &error));
+  EXPECT_EQ(defaults.dir_params,
+            "/EP recycler|recycled|temp|tmp|system volume information|#recycled");
+  EXPECT_EQ(defaults.file_params, "/EF thumbs.db|desktop.ini|*.tmp");
+  EXPECT_EQ(defaults.min_blocks, 4);
+  EXPECT_EQ(defaults.expand, 100000);
+  EXPECT_EQ(defaults.buffer_percent, 30);
+  EXPECT_EQ(defaults.buffer_max, 512000);
+  EXPECT_EQ(defaults.interval, 1000);
+}
+
+TEST_F(ScanCommandTest, ScanWithGivenListsWritesBothAndPrintsTheirNames) {
+  tree_.File("data/a.txt", "abcdef");
+  tree_.File("data/sub/b.txt", "abcdefg");
+  tree_.Dir("out");
+  const CliResult result = Cli("scan " + ListArgs() + " --label DATA --serial 305441741 " + path_);
+  EXPECT_EQ(result.code, 0) << result.err;
+  EXPECT_EQ(result.out, "tree list: " + tree_.Path("out/run.t00") +
+                            "\nid list: " + tree_.Path("out/run.v00") + "\n");
+  EXPECT_EQ(result.err, "checker-cli: 2 files, 0 errors\n");  // no progress off a terminal
+  EXPECT_EQ(TempTree::Read(tree_.Path("out/run.t00")), path_ + "/\r\n" + path_ + "/sub/\r\n");
+  const std::vector<std::string> lines = Lines(TempTree::Read(tree_.Path("out/run.v00")));
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[0].substr(0, 30), "A1 03054 41741 DATA           ");
+  EXPECT_EQ(lines[0].substr(70, 2), "F ");
+  EXPECT_EQ(lines[2].substr(0, 29), "F  07012 18845              6");
+  EXPECT_EQ(lines[5].substr(0, 29), "F  35060 64315              7");
+  EXPECT_EQ(lines[8].substr(0, 60), "T  00 000 000 004 207 283 160                  13          2");
+}
+
+TEST_F(ScanCommandTest, RelativePathsAreMadeAbsolute) {
+  tree_.File("data/a.txt", "abcdef");
+  const CliResult result =
+      Shell("cd '" + tree_.root() + "' && @CLI@ scan --quiet --list r.v00 --tree r.t00 data");
+  EXPECT_EQ(result.code, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(TempTree::Read(tree_.Path("r.t00")), path_ + "/\r\n");
+}
+
+TEST_F(ScanCommandTest, DerivedNamesFollowTheBaseSettings) {
+  tree_.File("data/a.txt", "abcdef");
+  tree_.File("app/Quorvane.Ini", "[NorvelBase]\nVolPath=lists/\nLstExt=idl\n");
+  CliResult result = Cli("scan --name Vol7 " + path_);
+  EXPECT_EQ(result.code, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "tree list: " + app_ + "lists/Vol7.t00\nid list: " + app_ + "lists/Vol7.idl\n");
+  EXPECT_EQ(result.err, "checker-cli: created the list folder " + app_ +
+                            "lists/\nchecker-cli: 1 files, 0 errors\n");
+  EXPECT_TRUE(std::filesystem::exists(app_ + "lists/Vol7.idl"));
+
+  // Without a name the lists are named after the volume's parts.
+  std::string dirs;
+  ASSERT_TRUE(NamePartsSx(path_, &dirs, scan::kNameDirectories, ""));
+  std::string net;
+  NamePartsSx(path_, &net, scan::kNameNetwork, "");
+  result = Cli("scan --quiet --label Music --serial 123 " + path_);
+  EXPECT_EQ(result.code, 0) << result.err;
+  const std::string name = (net.empty() ? "" : net + "%") + "Music^" + dirs + "~00000_00123";
+  EXPECT_TRUE(std::filesystem::exists(app_ + "lists/" + name + ".idl")) << name;
+  EXPECT_TRUE(std::filesystem::exists(app_ + "lists/" + name + ".t00")) << name;
+}
+
+TEST_F(ScanCommandTest, MissingBaseFileIsCreatedWithoutAsking) {
+  tree_.File("data/a.txt", "abcdef");
+  const CliResult result = Cli("scan --name x " + path_);
+  EXPECT_EQ(result.code, 0) << result.err;
+  // No terminal: the first button, the shared folder.
+  EXPECT_TRUE(std::filesystem::exists(config_ + "Quorvane.Ini"));
+  EXPECT_TRUE(std::filesystem::exists(app_ + "xBase/x.v00"));
+}
+
+TEST_F(ScanCommandTest, ListsThatCannotBeWrittenAreRefused) {
+  tree_.File("data/a.txt", "abcdef");
+  tree_.File("app/Quorvane.Ini", "[NorvelBase]\nVolPath=lists/\nLstExt=t00\n");
+  CliResult result = Cli("scan --name same " + path_);
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.err, "checker-cli: created the list folder " + app_ +
+                            "lists/\nchecker-cli: Tree and list filenames are the same: " + app_ +
+                            "lists/same.t00\n");
+
+  tree_.File("app/Quorvane.Ini", "[NorvelBase]\nVolPath=/proc/checker-none/\n");
+  result = Cli("scan --name x " + path_);
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.err, "checker-cli: cannot create the list folder /proc/checker-none/\n");
+
+  tree_.Dir("listdir");
+  result = Cli("scan --list '" + tree_.Path("listdir") + "' --tree '" + tree_.Path("r.t00") + "' " +
+               path_);
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.err,
+            "checker-cli: the id list " + tree_.Path("listdir") + " is not a regular file\n");
+  EXPECT_FALSE(std::filesystem::exists(tree_.Path("r.t00")));
+
+  result = Cli("scan --list '" + tree_.Path("r.v00") + "' --tree '" + tree_.Path("listdir") + "' " +
+               path_);
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.err,
+            "checker-cli: the tree list " + tree_.Path("listdir") + " is not a regular file\n");
+}
+
+TEST_F(ScanCommandTest, ListHeldByAnotherRunIsRefused) {
+  tree_.File("data/a.txt", "abcdef");
+  tree_.File("out/run.v00", "held\r\n");
+  platform::File holder;
+  ASSERT_TRUE(holder.Open(tree_.Path("out/run.v00"), platform::OpenMode::kReadWriteLocked));
+  const CliResult result = Cli("scan " + ListArgs() + " " + path_);
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.err, "checker-cli: cannot open the id list " + tree_.Path("out/run.v00") +
+                            ": in use by another run\n");
+  EXPECT_EQ(result.out, "");
+  EXPECT_FALSE(std::filesystem::exists(tree_.Path("out/run.t00")));
+  EXPECT_EQ(TempTree::Read(tree_.Path("out/run.v00")), "held\r\n");
+}
+
+TEST_F(ScanCommandTest, FileErrorsGiveStatusOne) {
+  tree_.File("data/a.txt", "abcdef");
+  tree_.File("data/two\nlines", "abcdef");  // a name a line cannot hold counts as an error
+  tree_.Dir("out");
+  const CliResult result = Cli("scan --quiet " + ListArgs() + " " + path_);
+  EXPECT_EQ(result.code, 1) << result.err;
+  const std::vector<std::string> lines = Lines(TempTree::Read(tree_.Path("out/run.v00")));
+  ASSERT_GE(lines.size(), 1u);
+  EXPECT_EQ(lines[0].substr(70, 2), "FE");
+}
+
+TEST_F(ScanCommandTest, WriteFailureEndsWithStatusTwoAndAReadableList) {
+  for (int i = 0; i < 40; ++i) tree_.File("data/f" + std::to_string(i), "abcdef");
+  tree_.Dir("out");
+  // 4 blocks of 512 or 1024 bytes, depending on the shell.
+  const CliResult result = Shell("ulimit -f 4; @CLI@ scan --quiet " + ListArgs() + " " + path_);
+  EXPECT_EQ(result.code, 2) << result.err;
+  EXPECT_NE(result.err.find("checker-cli: cannot write the id list " + tree_.Path("out/run.v00")),
+            std::string::npos)
+      << result.err;
+  const std::string text = TempTree::Read(tree_.Path("out/run.v00"));
+  ASSERT_GE(text.size(), 72u);
+  EXPECT_EQ(text[70], 'C');
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+
+  // The stopped list is finished by continue.
+  const CliResult again = Cli("continue --quiet " + ListArgs() + " " + path_);
+  EXPECT_EQ(again.code, 0) << again.err;
+  std::set<std::string> names;
+  for (const std::string& line : Lines(TempTree::Read(tree_.Path("out/run.v00")))) {
+    if (line.rfind("F  ", 0) == 0) names.insert(line.substr(81, 4));
+  }
+  EXPECT_EQ(names.size(), 40u);
+}
+
+// Ctrl-C stops the run at its next notification; continue with the same arguments
+// finishes it, each file listed once.
+TEST_F(ScanCommandTest, InterruptThenContinueCompletesTheList) {
+  constexpr int kFiles = 1500;
+  for (int i = 0; i < kFiles; ++i) tree_.File("data/f" + std::to_string(10000 + i), "abcdef");
+  tree_.Dir("out");
+  const std::string args = "--interval 1 " + ListArgs() + " " + path_;
+  // The progress goes into a pipe that is read only up to the first file's line, so the
+  // run cannot get far before the signal arrives.
+  const std::string pid = tree_.Path("pid");
+  const std::string rc = tree_.Path("rc");
+  Shell("{ sh -c 'echo $$ > \"$0\"; exec \"$@\" 2>&1 >/dev/null' " + pid +
+        " @CLI@ scan --progress " + args + "; echo $? > " + rc +
+        "; } | { while read -r l; do case \"$l\" in *files*) kill -INT $(cat " + pid +
+        "); break;; esac; done; cat >/dev/null; }");
+  EXPECT_EQ(TempTree::Read(rc), "130\n");
+  const std::string first = TempTree::Read(tree_.Path("out/run.v00"));
+  std::vector<std::string> lines = Lines(first);
+  ASSERT_GE(lines.size(), 3u) << first;
+  EXPECT_EQ(lines[0].substr(70, 1), "C");
+  EXPECT_LT(lines.size(), static_cast<size_t>(kFiles));
+
+  const CliResult finished = Cli("continue --quiet " + args);
+  EXPECT_EQ(finished.code, 0) << finished.err;
+  lines = Lines(TempTree::Read(tree_.Path("out/run.v00")));
+  std::set<std::string> names;
+  size_t file_lines = 0;
+  for (const std::string& line : lines) {
+    if (line.rfind("F  ", 0) != 0) continue;
+    ++file_lines;
+    names.insert(line.substr(81, 6));
+  }
+  EXPECT_EQ(file_lines, static_cast<size_t>(kFiles));
+  EXPECT_EQ(names.size(), static_cast<size_t>(kFiles));
+  EXPECT_EQ(lines.back().substr(0, 3), "T  ");
+}
+
+}  // namespace

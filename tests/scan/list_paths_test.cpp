@@ -1,0 +1,82 @@
+#include "scan/list_paths.h"
+
+#include <gtest/gtest.h>
+
+#include "common/temp_tree.h"
+
+namespace {
+
+using testing_support::TempTree;
+
+TEST(ResolveBaseFolderTest, RelativeSettingsJoinTheBasePath) {
+  EXPECT_EQ(scan::ResolveBaseFolder("", "xBase/", "/opt/app/"), "/opt/app/xBase/");
+  EXPECT_EQ(scan::ResolveBaseFolder("/data", "lists", "/opt/app/"), "/data/lists/");
+  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "lists/", "/opt/app/"), "/data/lists/");
+  EXPECT_EQ(scan::ResolveBaseFolder("  /data/ ", " a b ", "/opt/app/"), "/data/a b/");
+  EXPECT_EQ(scan::ResolveBaseFolder("", "x", "/opt/app"), "/opt/app/x/");
+}
+
+TEST(ResolveBaseFolderTest, AbsoluteAndEmptySettings) {
+  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "/srv/x", "/opt/app/"), "/srv/x/");
+  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "//nas/share", "/opt/app/"), "//nas/share/");
+  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "", "/opt/app/"), "");
+  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "   ", "/opt/app/"), "");
+}
+
+TEST(ComposeListNameTest, PartsAndSeparators) {
+  EXPECT_EQ(scan::ComposeListName("nas", "Music", "Pop", "123"), "nas%Music^Pop~123");
+  EXPECT_EQ(scan::ComposeListName("", "DATA", "", "03054_41741"), "DATA~03054_41741");
+  EXPECT_EQ(scan::ComposeListName("", "", "home", ""), "^home");
+  EXPECT_EQ(scan::ComposeListName("h", "", "", "", "#", "^", "~"), "h#");
+  EXPECT_EQ(scan::ComposeListName("", "", "", ""), "");
+}
+
+TEST(NameListFilesTest, ExtensionsAndDefaults) {
+  scan::ListFileNames names = scan::NameListFiles("/L/", " Vol7 ", "v00", "t00");
+  EXPECT_EQ(names.id_list, "/L/Vol7.v00");
+  EXPECT_EQ(names.tree_list, "/L/Vol7.t00");
+  EXPECT_FALSE(names.same);
+
+  names = scan::NameListFiles("/L/", "/Vol7", "", "");
+  EXPECT_EQ(names.id_list, "/L/Vol7.v00");
+  EXPECT_EQ(names.tree_list, "/L/Vol7.t00");
+
+  names = scan::NameListFiles("/L/", "x", "v00", "v00");
+  EXPECT_TRUE(names.same);
+  EXPECT_EQ(names.id_list, "/L/x.v00");
+
+  // File names differ by case here.
+  EXPECT_FALSE(scan::NameListFiles("/L/", "x", "v00", "V00").same);
+}
+
+TEST(LoadBaseSettingsTest, MissingOrEmptyFileGivesDefaults) {
+  TempTree tree;
+  scan::BaseSettings settings = scan::LoadBaseSettingsFrom(tree.Path("none.ini"), "/app/");
+  EXPECT_EQ(settings.app_path, "/app/");
+  EXPECT_EQ(settings.vol_path, "xBase/");
+  EXPECT_EQ(settings.dir_path, "xData/");
+  EXPECT_EQ(settings.back_ups, "xxBackUp/");
+  EXPECT_EQ(settings.lst_ext, "v00");
+  EXPECT_EQ(settings.dir_ext, "t00");
+
+  settings = scan::LoadBaseSettingsFrom(tree.File("empty.ini", ""), "/app/");
+  EXPECT_EQ(settings.vol_path, "xBase/");
+}
+
+TEST(LoadBaseSettingsTest, ReadsTheSharedSectionOnly) {
+  TempTree tree;
+  const std::string ini = tree.File("base.ini",
+                                    "[Other]\nVolPath=wrong/\n"
+                                    "[norvelbase]\nAppPath= /srv/base \nvolpath=lists/ ; comment\n"
+                                    "LstExt=idl\n");
+  const scan::BaseSettings settings = scan::LoadBaseSettingsFrom(ini, "/app/");
+  EXPECT_EQ(settings.app_path, "/srv/base");
+  EXPECT_EQ(settings.vol_path, "lists/");
+  EXPECT_EQ(settings.dir_path, "xData/");
+  EXPECT_EQ(settings.lst_ext, "idl");
+  EXPECT_EQ(settings.dir_ext, "t00");
+  EXPECT_EQ(scan::ResolveBaseFolder(settings.app_path, settings.vol_path, "/app/"),
+            "/srv/base/lists/");
+}
+
+}  // namespace
