@@ -311,6 +311,36 @@ TEST_F(DirIterTest, UnreadableSubdirectoryIsSkippedSilently) {
   EXPECT_EQ(FilesToStringsSx(&list_, Root() + "closed/", 4 | 64, nullptr, "", ""), -1);
 }
 
+// A chain deeper than the longest path the system opens: the walk lists what it can
+// reach and skips the rest silently, also for a user who may read everything.
+TEST_F(DirIterTest, DirectoryBeyondTheLongestPathIsSkippedSilently) {
+  constexpr int kLevels = 20;
+  auto level = [](int k) { return std::string(250, 'd') + std::to_string(k + 10); };
+  // Built bottom up by moving each chain into a new parent, so that no call needs the
+  // whole path.
+  tree_.File(level(kLevels - 1) + "/deep.bin", "12345");
+  for (int k = kLevels - 2; k >= 0; --k) {
+    tree_.Dir(level(k));
+    stdfs::rename(Root() + level(k + 1), Root() + level(k) + "/" + level(k + 1));
+  }
+  tree_.File(level(0) + "/top.bin", "123");
+  const int64_t total = FilesToStringsSx(&list_, Root(), 4 | 64, nullptr, "", "");
+  EXPECT_EQ(total, 3);
+  std::string chain = Root();
+  Lines expected;
+  for (int k = 0; k < kLevels && expected.size() + 1 < list_.size(); ++k) {
+    chain += level(k) + "/";
+    expected.push_back(chain);
+  }
+  expected.push_back(Root() + level(0) + "/top.bin");
+  EXPECT_EQ(Sorted(list_), expected);
+  EXPECT_LT(list_.size(), static_cast<size_t>(kLevels));
+  // Shorten the chain again so that the temp tree can be removed.
+  std::string middle = Root();
+  for (int k = 0; k < kLevels / 2; ++k) middle += level(k) + "/";
+  stdfs::rename(middle, Root() + "rest");
+}
+
 TEST_F(DirIterTest, NamesAreKeptByteForByte) {
   const std::string invalid = "bad\xC9\xFF.txt";
   tree_.File(" lead and trail ", "1");
