@@ -104,7 +104,12 @@ int64_t ParseCurrencyText(std::string_view text) {
 std::string FloatText(double value) {
   // fmt formats without regard to the process locale, so "." is always the separator.
   if (value == 0) return "0";
-  return fmt::format("{:.15g}", value);
+  std::string text = fmt::format("{:.15g}", value);
+  // Near the largest double, 15 digits round up past it and would not read back.
+  double back = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), back);
+  if (error != std::errc() || !std::isfinite(back)) text = fmt::format("{}", value);
+  return text;
 }
 
 std::string CurrencyText(int64_t scaled) {
