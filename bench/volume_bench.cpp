@@ -1,0 +1,54 @@
+// Cost of the volume queries behind list names: the desktop's refresh asks for four name
+// parts one at a time, each a full volume query.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "fs/volume_info.h"
+#include "platform/paths.h"
+#include "platform/volume.h"
+#include "scan/list_names.h"
+
+namespace {
+
+std::string BenchPath() { return platform::TempDir(); }
+
+void BM_ReadMountTable(benchmark::State& state) {
+  platform::MountTable table;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(platform::ReadMountTable(&table));
+  }
+  state.counters["mounts"] = static_cast<double>(table.size());
+}
+BENCHMARK(BM_ReadMountTable);
+
+void BM_GetVolumeInfo(benchmark::State& state) {
+  const std::string path = BenchPath();
+  TVolumeInfo info;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(GetVolumeInfoSx(path, &info));
+  }
+}
+BENCHMARK(BM_GetVolumeInfo);
+
+void BM_NameParts(benchmark::State& state) {
+  const std::string path = BenchPath();
+  std::string name;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(NamePartsSx(path, &name, scan::kNameAll, scan::kDefaultSeparators));
+  }
+}
+BENCHMARK(BM_NameParts);
+
+void BM_RootColumn(benchmark::State& state) {
+  const std::string path = BenchPath() + "a/b/c/d/e/f/";
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(fs::RootColumn(path));
+  }
+}
+BENCHMARK(BM_RootColumn);
+
+}  // namespace
+
+BENCHMARK_MAIN();
