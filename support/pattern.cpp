@@ -167,18 +167,44 @@ PatternMatcher::PatternMatcher(std::string_view pattern, const InStrSResult* met
     }
   }
   if (!elements_.empty() && elements_[0].kind == Kind::kBlankRun) never_matches_ = true;
+  // A leading group can only fit where one of its alternatives' first characters stands,
+  // when all of them begin with a plain character.
+  if (!elements_.empty() && elements_[0].kind == Kind::kGroup) {
+    has_lead_set_ = true;
+    for (const Alternative& alternative : groups_[elements_[0].code]) {
+      if (alternative.empty() || alternative[0].kind != Kind::kChar) {
+        has_lead_set_ = false;
+        break;
+      }
+      const uint32_t code = alternative[0].code;
+      if (code < 256) {
+        lead_set_.low.set(code);
+      } else {
+        lead_set_.high.push_back(code);
+      }
+    }
+    std::sort(lead_set_.high.begin(), lead_set_.high.end());
+  }
 }
 
 int PatternMatcher::Find(std::string_view data, int* match_end) const {
   int end = 0;
-  int start = Run(data, 0, 0, &end);
+  int start = Run(data, 0, 0, false, &end);
+  if (start != 0 && match_end != nullptr) *match_end = end;
+  return start;
+}
+
+int PatternMatcher::FindAnchored(std::string_view data, bool at_first, bool at_last,
+                                 int* match_end) const {
+  int end = 0;
+  int start = Run(data, 0, at_first ? 1 : 0, at_last, &end);
   if (start != 0 && match_end != nullptr) *match_end = end;
   return start;
 }
 
 int PatternMatcher::Search(std::string_view data, int first, InStrSResult* result, int last) const {
   int end = 0;
-  int start = Run(data, first, last, &end);
+  int start = Run(data, first, last, false, &end);
   if (start != 0 && result != nullptr) {
     result->match_start = start;
     result->match_start_line = 0;
@@ -188,7 +214,8 @@ int PatternMatcher::Search(std::string_view data, int first, InStrSResult* resul
   return start;
 }
 
-int PatternMatcher::Run(std::string_view data, int first, int last, int* match_end) const {
+int PatternMatcher::Run(std::string_view data, int first, int last, bool to_end,
+                        int* match_end) const {
   // Positions are 32-bit; a text too long for them is not searched.
   if (elements_.empty() || never_matches_ || data.empty() || data.size() >= INT_MAX) return 0;
   constexpr int kStackStars = 16;
@@ -202,7 +229,7 @@ int PatternMatcher::Run(std::string_view data, int first, int last, int* match_e
   if (IsAscii(data)) {
     return SearchIn(
         AsciiText{reinterpret_cast<const unsigned char*>(data.data()), FoldTable().data()},
-        static_cast<int>(data.size()), first, last, memo, match_end);
+        static_cast<int>(data.size()), first, last, to_end, memo, match_end);
   }
   // Names fit the stack buffer; only long texts allocate.
   constexpr size_t kStackCodes = 512;
@@ -215,7 +242,7 @@ int PatternMatcher::Run(std::string_view data, int first, int last, int* match_e
   }
   int n = 0;
   for (size_t pos = 0; pos < data.size();) codes[n++] = Fold(support::NextChar(data, &pos));
-  return SearchIn(CodeText{codes}, n, first, last, memo, match_end);
+  return SearchIn(CodeText{codes}, n, first, last, to_end, memo, match_end);
 }
 
 bool PatternMatcher::FixedWidth(const std::vector<Alternative>& group) {
@@ -229,8 +256,8 @@ bool PatternMatcher::FixedWidth(const std::vector<Alternative>& group) {
 }
 
 template <typename Text>
-int PatternMatcher::SearchIn(const Text& text, int n, int first, int last, StarMemo* memo,
-                             int* match_end) const {
+int PatternMatcher::SearchIn(const Text& text, int n, int first, int last, bool to_end,
+                             StarMemo* memo, int* match_end) const {
   if (n < min_length_) return 0;
   const int from = first < 1 ? 1 : first;
   const int to = (last < 1 || last > n) ? n : last;
@@ -239,13 +266,13 @@ int PatternMatcher::SearchIn(const Text& text, int n, int first, int last, StarM
     if (lead.kind == Kind::kChar) {
       while (s <= to && text.At(s) != lead.code) ++s;
       if (s > to) break;
-    } else if (lead.kind == Kind::kSet) {
-      const CharSet& set = sets_[lead.code];
+    } else if (lead.kind == Kind::kSet || has_lead_set_) {
+      const CharSet& set = lead.kind == Kind::kSet ? sets_[lead.code] : lead_set_;
       while (s <= to && !set.Contains(text.At(s))) ++s;
       if (s > to) break;
     }
     bool hopeless = false;
-    if (MatchAt(text, n, s, memo, match_end, &hopeless)) return s;
+    if (MatchAt(text, n, s, to_end, memo, match_end, &hopeless)) return s;
     if (hopeless) break;
   }
   return 0;
@@ -276,8 +303,8 @@ int PatternMatcher::NextOf(const Text& text, int n, uint32_t code, int q, StarMe
 // start fails: *hopeless. Neither shortcut changes a result; they keep long texts and
 // long patterns from going quadratic in the common shapes.
 template <typename Text>
-bool PatternMatcher::MatchAt(const Text& text, int n, int start, StarMemo* memo, int* match_end,
-                             bool* hopeless) const {
+bool PatternMatcher::MatchAt(const Text& text, int n, int start, bool to_end, StarMemo* memo,
+                             int* match_end, bool* hopeless) const {
   constexpr int kFromStart = -1;
   constexpr int kNoAnchor = -2;
   const int m = static_cast<int>(elements_.size());
@@ -298,10 +325,31 @@ bool PatternMatcher::MatchAt(const Text& text, int n, int start, StarMemo* memo,
     }
     return false;
   };
+  // On a mismatch: the next place of the most recent star's character; false when the
+  // start fails.
+  auto go_back = [&] {
+    if (back_k < 0) return false;
+    StarMemo& star = memo[elements_[back_k - 1].code];
+    const int j = NextOf(text, n, elements_[back_k].code, back_d + 1, &star);
+    anchor = back_anchor;
+    anchor_query = back_anchor_query;
+    if (j > n) {
+      star.fail_from = std::min(star.fail_from, back_from);
+      return lasting_failure();
+    }
+    back_d = j;
+    d = j;
+    k = back_k + 1;
+    return true;
+  };
   while (true) {
     if (k == m) {
-      *match_end = d;
-      return true;
+      if (!to_end || d == n) {
+        *match_end = d;
+        return true;
+      }
+      if (!go_back()) return false;
+      continue;
     }
     const Element& e = elements_[k];
     if (e.kind == Kind::kAnyRun) {
@@ -363,18 +411,7 @@ bool PatternMatcher::MatchAt(const Text& text, int n, int start, StarMemo* memo,
       ++k;
       continue;
     }
-    if (back_k < 0) return false;
-    StarMemo& star = memo[elements_[back_k - 1].code];
-    const int j = NextOf(text, n, elements_[back_k].code, back_d + 1, &star);
-    anchor = back_anchor;
-    anchor_query = back_anchor_query;
-    if (j > n) {
-      star.fail_from = std::min(star.fail_from, back_from);
-      return lasting_failure();
-    }
-    back_d = j;
-    d = j;
-    k = back_k + 1;
+    if (!go_back()) return false;
   }
 }
 

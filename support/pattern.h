@@ -79,6 +79,12 @@ class PatternMatcher {
   int Search(std::string_view data, int first, InStrSResult* result, int last) const;
   // Search over the whole of `data`; *match_end (when given) gets the end on success.
   int Find(std::string_view data, int* match_end = nullptr) const;
+  // For whole-name tests. at_first: only a match starting at position 1 counts. at_last:
+  // only a match ending at the last character counts, and reaching the pattern's end
+  // anywhere else counts as a mismatch, so the last "*" searches on ("*.tmp" hits
+  // "a.tmp.tmp", which Find reports as ending at 5). Otherwise as Find.
+  int FindAnchored(std::string_view data, bool at_first, bool at_last,
+                   int* match_end = nullptr) const;
 
   // True when the pattern compiled to nothing, so that it matches no data.
   bool empty() const { return elements_.empty(); }
@@ -109,13 +115,14 @@ class PatternMatcher {
   enum class GroupOutcome { kFits, kNoFit, kPastEnd };
 
   static bool FixedWidth(const std::vector<Alternative>& group);
-  int Run(std::string_view data, int first, int last, int* match_end) const;
+  int Run(std::string_view data, int first, int last, bool to_end, int* match_end) const;
   template <typename Text>
-  int SearchIn(const Text& text, int n, int first, int last, StarMemo* memo, int* match_end) const;
+  int SearchIn(const Text& text, int n, int first, int last, bool to_end, StarMemo* memo,
+               int* match_end) const;
   template <typename Text>
   static int NextOf(const Text& text, int n, uint32_t code, int q, StarMemo* memo);
   template <typename Text>
-  bool MatchAt(const Text& text, int n, int start, StarMemo* memo, int* match_end,
+  bool MatchAt(const Text& text, int n, int start, bool to_end, StarMemo* memo, int* match_end,
                bool* hopeless) const;
   template <typename Text>
   GroupOutcome MatchGroup(const Text& text, int n, int d, uint32_t group, int* new_d) const;
@@ -125,5 +132,7 @@ class PatternMatcher {
   std::vector<std::vector<Alternative>> groups_;
   int min_length_ = 0;  // characters the data needs before a match is tried
   int star_count_ = 0;
+  CharSet lead_set_;  // first characters of a leading group's alternatives
+  bool has_lead_set_ = false;
   bool never_matches_ = false;
 };

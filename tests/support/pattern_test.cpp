@@ -67,6 +67,10 @@ TEST(PatternTest, WorkedExamples) {
   EXPECT_EQ(Match("a*?b", "abcd"), "1-2");
   EXPECT_EQ(Match("*{a,b}", "ab"), "0");
   EXPECT_EQ(Match("*{a,b}", "xxa"), "0");
+  EXPECT_EQ(Match("{?a,b}", "xa"), "1-2");
+  EXPECT_EQ(Match("{,x}y", "zy"), "2-2");
+  EXPECT_EQ(Match("{b,\u00E9}", "x\u00C9"), "2-2");
+  EXPECT_EQ(Match("{\u20AC,b}", "x\u20AC"), "2-2");
   EXPECT_EQ(Match("\u00C9T\u00C9", "\u00E9t\u00E9"), "1-3");
   EXPECT_EQ(Match("{abc,a}", "xa"), "0");
   EXPECT_EQ(Match("\u00A7a", "  a"), "0");
@@ -345,6 +349,39 @@ TEST(PatternTest, ReplacedMetacharacters) {
   EXPECT_EQ(MatchWith("\x01\x01\xE9", "a\u00C9", "a\u00E9", 3), "1-2");
 }
 
+// "start-end" from FindAnchored, or "0".
+std::string Whole(std::string_view pattern, std::string_view data, bool at_first, bool at_last) {
+  int end = 0;
+  const int start = PatternMatcher(pattern).FindAnchored(data, at_first, at_last, &end);
+  return start == 0 ? "0" : std::to_string(start) + "-" + std::to_string(end);
+}
+
+TEST(PatternTest, AnchoredSearchKeepsLookingForTheEnd) {
+  EXPECT_EQ(Whole("*.tmp", "x.tmp.tmp", false, true), "1-9");
+  EXPECT_EQ(Match("*.tmp", "x.tmp.tmp"), "1-5");
+  EXPECT_EQ(Whole("*.tmp", "x.tmp.tmpl", false, true), "0");
+  EXPECT_EQ(Whole("*.tmp", "x.tmp.tmp", true, true), "1-9");
+  EXPECT_EQ(Whole("tmp", "a.tmp", true, false), "0");
+  EXPECT_EQ(Whole("tmp", "a.tmp", false, true), "3-5");
+  EXPECT_EQ(Whole("tmp", "tmp.x", true, false), "1-3");
+  EXPECT_EQ(Whole("thumbs.db", "Thumbs.DB", true, true), "1-9");
+  EXPECT_EQ(Whole("thumbs.db", "thumbs.db.old", true, true), "0");
+  EXPECT_EQ(Whole("thumbs.db", "old.thumbs.db", true, true), "0");
+  EXPECT_EQ(Whole("a?c", "abcabc", false, true), "4-6");
+  EXPECT_EQ(Whole("a*", "ab", true, true), "1-2");
+  EXPECT_EQ(Whole("*a*b", "xaybzb", true, true), "1-6");
+  EXPECT_EQ(Whole("temp", "mytemp", true, true), "0");
+  EXPECT_EQ(Whole("temp", "temp2", true, true), "0");
+  EXPECT_EQ(Whole("{recycler,recycled,temp,tmp}", "RECYCLED", true, true), "1-8");
+  // Alternatives are still not retried: the first that fits is kept.
+  EXPECT_EQ(Whole("{tmp,tmpx}", "tmpx", true, true), "0");
+  EXPECT_EQ(Whole("*.{tmp,bak}", "a.tmp.bak", false, true), "1-9");
+  EXPECT_EQ(Whole("a\u00A7", "a ", true, true), "0");
+  EXPECT_EQ(Whole("", "a", true, true), "0");
+  EXPECT_EQ(Whole("a", "", true, true), "0");
+  EXPECT_EQ(Whole("a", "a", true, true), "1-1");
+}
+
 TEST(PatternTest, RealDirectoryNames) {
   testing_support::TempTree tree;
   for (const char* name : {"a.tmp", "B.TMP", "x.tmpl", "y.tmp.bak", "\u00E9t\u00E9.tmp",
@@ -425,7 +462,7 @@ class ReferenceMatcher {
 
   // pattern and text as code points; returns "start-end" or "0".
   static std::string Search(const std::vector<uint32_t>& pattern, const std::vector<uint32_t>& text,
-                            int first, int last) {
+                            int first, int last, bool to_end = false) {
     const int n = static_cast<int>(text.size());
     if (pattern.empty() || text.empty() || n < static_cast<int>(pattern.size())) return "0";
     ReferenceMatcher ref;
@@ -435,6 +472,7 @@ class ReferenceMatcher {
       ref.pattern_.push_back(c);
     }
     ref.text_ = text;
+    ref.to_end_ = to_end;
     const int from = first < 1 ? 1 : first;
     const int to = (last < 1 || last > n) ? n : last;
     for (int s = from; s <= to; ++s) {
@@ -449,7 +487,7 @@ class ReferenceMatcher {
   // `taken` characters, or -1.
   int MinEnd(size_t p, int taken) const {
     const int n = static_cast<int>(text_.size());
-    if (p == pattern_.size()) return taken;
+    if (p == pattern_.size()) return to_end_ && taken != n ? -1 : taken;
     if (pattern_[p] == '*') {
       if (p + 1 == pattern_.size()) return n;
       int best = -1;
@@ -466,6 +504,7 @@ class ReferenceMatcher {
 
   std::vector<uint32_t> pattern_;
   std::vector<uint32_t> text_;
+  bool to_end_ = false;
 };
 
 struct Token {
@@ -515,6 +554,17 @@ TEST(PatternTest, AgreesWithPlainBacktrackingOnWildcards) {
     ASSERT_EQ(Match(pattern, text, first, last), expected)
         << "pattern '" << pattern << "' text '" << text << "' first " << first << " last " << last;
     if (expected != "0") ++matches;
+
+    // Whole-name forms.
+    const bool at_first = round % 3 == 0;
+    const bool at_last = round % 4 != 1;
+    const std::string whole =
+        ReferenceMatcher::Search(pattern_codes, text_codes, 0, at_first ? 1 : 0, at_last);
+    int end = 0;
+    const int start = PatternMatcher(pattern).FindAnchored(text, at_first, at_last, &end);
+    ASSERT_EQ(start == 0 ? "0" : std::to_string(start) + "-" + std::to_string(end), whole)
+        << "pattern '" << pattern << "' text '" << text << "' at_first " << at_first << " at_last "
+        << at_last;
   }
   // The cases must exercise both outcomes.
   EXPECT_GT(matches, 4000);
