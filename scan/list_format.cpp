@@ -334,7 +334,11 @@ constexpr size_t kMaxSizeWidening = 9;
 size_t Advance(std::string_view text, size_t pos, size_t count) {
   while (count > 0) {
     if (pos >= text.size()) return kNpos;
-    support::NextChar(text, &pos);
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      ++pos;  // the fixed part and most names are ASCII
+    } else {
+      support::NextChar(text, &pos);
+    }
     --count;
   }
   return pos;

@@ -10,6 +10,7 @@
 
 #include "common/temp_tree.h"
 #include "scan/content_id.h"
+#include "support/toolkit.h"
 
 namespace scan {
 namespace {
@@ -349,6 +350,15 @@ TEST(IdListWriterTest, TimesThatCannotBeShownStayBlank) {
   record.creation_time = 0xFFFFFFFFFFFFFFFFULL;
   writer.FormatFileLine(kChkOk, 1, record, "f");
   EXPECT_EQ(writer.line().substr(29, 50), " 1601-01-01 00:00:00 " + Blanks(19) + " 32  1+4 |");
+}
+
+TEST(IdListWriterTest, FileTimesReadLikeTheToolkitsForm0) {
+  for (uint64_t time : {uint64_t{0}, FileTimeOf(0), FileTimeOf(951782400), FileTimeOf(1588336496),
+                        FileTimeOf(4102444799), FileTimeOf(253402300799)}) {
+    std::string text;
+    AppendFileTime(&text, time);
+    EXPECT_EQ(text, FileTimeTextSx(time, 0));
+  }
 }
 
 TEST(IdListWriterTest, RootColumnsOfThreeDigitsAndUnknownRoots) {
