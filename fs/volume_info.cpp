@@ -31,36 +31,14 @@ uint32_t Saturate32(uint64_t value) {
 }  // namespace
 
 bool IsNetworkFileSystem(std::string_view fs_type) {
-  static constexpr std::array<std::string_view, 30> kNetworkTypes = {"nfs",
-                                                                     "nfs4",
-                                                                     "cifs",
-                                                                     "smb3",
-                                                                     "smbfs",
-                                                                     "9p",
-                                                                     "afs",
-                                                                     "ceph",
-                                                                     "glusterfs",
-                                                                     "fuse.sshfs",
-                                                                     "fuse.rclone",
-                                                                     "fuse.glusterfs",
-                                                                     "fuse.ceph-fuse",
-                                                                     "fuse.s3fs",
-                                                                     "fuse.gcsfuse",
-                                                                     "fuse.curlftpfs",
-                                                                     "fuse.smbnetfs",
-                                                                     "fuse.davfs",
-                                                                     "davfs",
-                                                                     "coda",
-                                                                     "ncpfs",
-                                                                     "lustre",
-                                                                     "orangefs",
-                                                                     "beegfs",
-                                                                     "gpfs",
-                                                                     "pvfs2",
-                                                                     "virtiofs",
-                                                                     "fuse.juicefs",
-                                                                     "fuse.sshfs-fuse",
-                                                                     "fuse.afpfs-ng"};
+  // clang-format off
+  static constexpr std::array<std::string_view, 30> kNetworkTypes = {
+      "nfs", "nfs4", "cifs", "smb3", "smbfs", "9p", "afs", "ceph", "glusterfs", "coda",
+      "ncpfs", "lustre", "orangefs", "beegfs", "gpfs", "pvfs2", "virtiofs", "davfs",
+      "fuse.sshfs", "fuse.sshfs-fuse", "fuse.rclone", "fuse.glusterfs", "fuse.ceph-fuse",
+      "fuse.s3fs", "fuse.gcsfuse", "fuse.curlftpfs", "fuse.smbnetfs", "fuse.davfs",
+      "fuse.juicefs", "fuse.afpfs-ng"};
+  // clang-format on
   return std::find(kNetworkTypes.begin(), kNetworkTypes.end(), fs_type) != kNetworkTypes.end();
 }
 
