@@ -196,6 +196,16 @@ TEST_F(ContentIdTest, LentBufferReadsInItsChunksAndGivesTheSameId) {
     EXPECT_EQ(Check(path), expected);
   }
   EXPECT_EQ(disk.requests, (std::vector<size_t>{20000, 1}));
+
+  // Two bytes left after the last full chunk are read as one word.
+  const std::string two_over = RandomBytes(8194, 8);
+  disk = FakeDisk{two_over};
+  {
+    HookedReads hooked(&disk);
+    EXPECT_EQ(Check(tree_.File("g", two_over), -1, region.get()),
+              (Outcome{kChkOk, LiteralId(two_over)}));
+  }
+  EXPECT_EQ(disk.requests, (std::vector<size_t>{8192, 2}));
 }
 
 TEST_F(ContentIdTest, ExactMultipleOfTheChunkNeedsNoFurtherRead) {
@@ -261,6 +271,21 @@ TEST_F(ContentIdTest, SameIdForEveryBufferSize) {
       EXPECT_EQ(Check(path, -1, region.get()), expected) << size << " in " << lent;
       EXPECT_EQ(Check(path, 4098, region.get()), expected) << size << " in 4098 of " << lent;
     }
+  }
+}
+
+TEST_F(ContentIdTest, ZeroRunsAndFullWordsAcrossLargeChunks) {
+  // Past one 64 MiB chunk, with runs of zero words and of 65535 across every boundary.
+  const std::string block = testing_support::MixedBytes((size_t{1} << 20) + 7, 9);
+  std::string bytes;
+  while (bytes.size() < (size_t{64} << 20)) bytes += block;
+  bytes.resize((size_t{64} << 20) + 3);
+  const std::string path = tree_.File("big", bytes);
+  const Outcome expected{kChkOk, LiteralId(bytes)};
+  EXPECT_EQ(Check(path), expected);
+  for (int64_t lent : {int64_t{8192}, int64_t{512000}, int64_t{64} << 20}) {
+    Region region(lent);
+    EXPECT_EQ(Check(path, -1, region.get()), expected) << lent;
   }
 }
 

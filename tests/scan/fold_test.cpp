@@ -13,6 +13,7 @@ namespace {
 
 using scan::FoldKernel;
 using testing_support::LiteralId;
+using testing_support::MixedBytes;
 
 std::vector<FoldKernel> AvailableKernels() {
   std::vector<FoldKernel> kernels;
@@ -53,26 +54,6 @@ uint32_t DispatchedId(const std::string& bytes) {
   scan::FoldWords(bytes.data(), bytes.size() / 2, &state);
   if (bytes.size() % 2 != 0) scan::FoldWord(static_cast<uint8_t>(bytes.back()), &state);
   return scan::FoldResult(state);
-}
-
-// Random bytes with runs of zero words and of 0xFFFF words mixed in.
-std::string MixedBytes(size_t size, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::string bytes(size, '\0');
-  size_t at = 0;
-  while (at < size) {
-    const uint32_t kind = rng() % 8;
-    const size_t run = std::min<size_t>(size - at, 1 + rng() % 700);
-    for (size_t i = 0; i < run; ++i) {
-      char c = static_cast<char>(rng());
-      if (kind == 0) c = 0;
-      if (kind == 1) c = static_cast<char>(0xff);
-      if (kind == 2 && (rng() % 4) == 0) c = 0;  // scattered zero bytes
-      bytes[at + i] = c;
-    }
-    at += run;
-  }
-  return bytes;
 }
 
 TEST(FoldTest, WorkedExamples) {

@@ -3,7 +3,10 @@
 // per word, reduced only when the product reaches 2^32. The reference for every faster
 // path.
 
+#include <algorithm>
 #include <cstdint>
+#include <random>
+#include <string>
 #include <string_view>
 
 namespace testing_support {
@@ -43,6 +46,26 @@ inline uint32_t LiteralId(std::string_view bytes) {
   fold.Words(bytes);
   if (bytes.size() % 2 != 0) fold.Word(static_cast<uint8_t>(bytes.back()));
   return fold.Id();
+}
+
+// Random bytes with runs of zero words and of 0xFFFF words mixed in.
+inline std::string MixedBytes(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::string bytes(size, '\0');
+  size_t at = 0;
+  while (at < size) {
+    const uint32_t kind = rng() % 8;
+    const size_t run = std::min<size_t>(size - at, 1 + rng() % 700);
+    for (size_t i = 0; i < run; ++i) {
+      char c = static_cast<char>(rng());
+      if (kind == 0) c = 0;
+      if (kind == 1) c = static_cast<char>(0xff);
+      if (kind == 2 && (rng() % 4) == 0) c = 0;  // scattered zero bytes
+      bytes[at + i] = c;
+    }
+    at += run;
+  }
+  return bytes;
 }
 
 }  // namespace testing_support
