@@ -15,6 +15,10 @@ constexpr std::string_view kUnsetEndTime = "0000-00-00 00:00:00";
 constexpr size_t kTimeWidth = 19;
 constexpr size_t kShortFileBytes = 5;
 constexpr size_t kLabelFieldWidth = 15;
+constexpr size_t kLengthFieldWidth = 3;    // name and directory lengths
+constexpr size_t kRootFieldWidth = 2;      // root column of a path section
+constexpr size_t kSumAttributeWidth = 12;  // attribute field of trailer and totals lines
+constexpr std::string_view kReadErrorPrefix = "F  %IO";
 
 constexpr std::string_view kCannotFind = "F  !CannotFind";
 constexpr std::string_view kCannotOpen = "F  !CannotOpen";
@@ -112,11 +116,11 @@ void IdListWriter::AppendNameSection(std::string_view name) {
   const uint32_t blocks = NameBlocks(chars, options_.min_blocks);
   const size_t block_field_start = line_.size() + 3;
   if (options_.hex_file) {
-    AppendHex(&line_, chars, 3);
+    AppendHex(&line_, chars, kLengthFieldWidth);
     line_.push_back('$');
     AppendHex(&line_, blocks, 0);
   } else {
-    AppendDecimal(&line_, chars, 3);
+    AppendDecimal(&line_, chars, kLengthFieldWidth);
     line_.push_back('+');
     AppendDecimal(&line_, blocks, 0);
   }
@@ -130,16 +134,16 @@ void IdListWriter::AppendPathSection(std::string_view directory, std::string* ou
   const size_t chars = support::CharCount(directory);
   out->append("/p");
   if (options_.hex_path) {
-    AppendHex(out, chars, 3);
+    AppendHex(out, chars, kLengthFieldWidth);
     out->append("$0 |");
   } else {
-    AppendDecimal(out, chars, 3);
+    AppendDecimal(out, chars, kLengthFieldWidth);
     out->append("+0 |");
   }
   if (options_.root_column > 0) {
-    AppendDecimal(out, static_cast<uint64_t>(options_.root_column), 2);
+    AppendDecimal(out, static_cast<uint64_t>(options_.root_column), kRootFieldWidth);
   } else {
-    out->append(2, ' ');
+    out->append(kRootFieldWidth, ' ');
   }
   out->push_back(' ');
   out->append(directory);
@@ -204,7 +208,7 @@ int IdListWriter::AppendShortFileId(std::string_view name) {
   }
   if (count < 0) {
     // Opened but unreadable: report it like a failed read rather than as no bytes.
-    line_.append("F  %IO");
+    line_.append(kReadErrorPrefix);
     AppendMasked(&line_, kChkReadError, kMaskReadError);
     line_.push_back(' ');
     return 1;
@@ -249,7 +253,7 @@ int IdListWriter::FormatFileLine(uint8_t code, uint32_t id, const support::FindD
       break;
     default:
       // A read error, or any code without a text of its own: its number.
-      line_.append("F  %IO");
+      line_.append(kReadErrorPrefix);
       AppendMasked(&line_, code, kMaskReadError);
       line_.push_back(' ');
       errors = 1;
@@ -281,7 +285,7 @@ void IdListWriter::AppendSumFields(char record, uint64_t id_sum, uint64_t bytes,
   AppendMasked(&line_, id_sum, kMaskIdSum);
   AppendMasked(&line_, bytes, kMaskBytes);
   AppendMasked(&line_, files, kMaskCount);
-  AppendDecimal(&line_, attribute, 12);
+  AppendDecimal(&line_, attribute, kSumAttributeWidth);
 }
 
 void IdListWriter::FormatDirectoryLine(std::string_view directory, uint64_t id_sum, uint64_t bytes,
@@ -426,8 +430,9 @@ bool ReadFileLine(std::string_view line, FileLineFields* fields) {
 
   // Block field: the three characters before the bar; length field before that.
   const size_t fields_start = Advance(line, 0, bar_column - 7);
-  const std::string_view length_field = CharSpan(line, fields_start, 3);
-  const std::string_view block_field = CharSpan(line, Advance(line, fields_start, 3), 3);
+  const std::string_view length_field = CharSpan(line, fields_start, kLengthFieldWidth);
+  const std::string_view block_field =
+      CharSpan(line, Advance(line, fields_start, kLengthFieldWidth), 3);
   int64_t blocks = 0;
   if (!ConvertInt(block_field, &blocks) || blocks <= 0) return false;
   // Beyond this the name section could not fit in any line we read.
