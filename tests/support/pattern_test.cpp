@@ -571,6 +571,213 @@ TEST(PatternTest, AgreesWithPlainBacktrackingOnWildcards) {
   EXPECT_LT(matches, 16000);
 }
 
+// The rules for the whole language walked step by step, without any of the engine's
+// shortcuts (filters, memos, giving up early, absorbing at compile time).
+class StepwiseMatcher {
+ public:
+  enum class Kind { kChar, kAnyOne, kAnyRun, kBlankRun, kSet, kGroup };
+  struct Element {
+    Kind kind;
+    std::string chars;                       // kChar: one character; kSet: its members
+    std::vector<std::vector<Element>> alts;  // kGroup
+  };
+
+  StepwiseMatcher(std::vector<Element> pattern, std::string text, bool to_end)
+      : pattern_(std::move(pattern)), text_(std::move(text)), to_end_(to_end) {}
+
+  std::string Search() const {
+    const int n = static_cast<int>(text_.size());
+    if (pattern_.empty() || n == 0 || n < static_cast<int>(pattern_.size())) return "0";
+    if (pattern_[0].kind == Kind::kBlankRun) return "0";
+    for (int s = 1; s <= n; ++s) {
+      int end = 0;
+      if (MatchAt(s, &end)) return std::to_string(s) + "-" + std::to_string(end);
+    }
+    return "0";
+  }
+
+ private:
+  static char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+  char At(int pos) const { return Fold(text_[pos - 1]); }
+  int Find(char c, int from) const {
+    const int n = static_cast<int>(text_.size());
+    while (from <= n && At(from) != Fold(c)) ++from;
+    return from;
+  }
+
+  bool MatchAt(int s, int* end) const {
+    const int n = static_cast<int>(text_.size());
+    const int m = static_cast<int>(pattern_.size());
+    int d = s - 1;
+    int k = 0;
+    int back_k = -1;
+    int back_d = 0;
+    while (true) {
+      bool ok = true;
+      if (k == m) {
+        if (!to_end_ || d == n) {
+          *end = d;
+          return true;
+        }
+        ok = false;
+      } else if (pattern_[k].kind == Kind::kAnyRun) {
+        int next = k + 1;
+        while (next < m &&
+               (pattern_[next].kind == Kind::kAnyOne || pattern_[next].kind == Kind::kAnyRun)) {
+          ++next;
+        }
+        if (next == m) {
+          *end = n;
+          return true;
+        }
+        if (pattern_[next].kind != Kind::kChar) return false;
+        const int j = Find(pattern_[next].chars[0], d + 1);
+        if (j > n) return false;
+        back_k = next;
+        back_d = j;
+        d = j;
+        k = next + 1;
+        continue;
+      } else if (pattern_[k].kind == Kind::kGroup) {
+        int outcome = 1;
+        for (const auto& alt : pattern_[k].alts) {
+          outcome = TryAlternative(alt, &d);
+          if (outcome != 1) break;
+        }
+        if (outcome != 0) return false;
+        ++k;
+        continue;
+      } else if (d + 1 > n) {
+        return false;
+      } else {
+        const Element& e = pattern_[k];
+        const char c = At(d + 1);
+        if (e.kind == Kind::kChar) ok = c == Fold(e.chars[0]);
+        if (e.kind == Kind::kSet) ok = e.chars.find(c) != std::string::npos;
+        if (e.kind == Kind::kBlankRun) {
+          int j = d + 1;
+          while (j < n && (At(j) == ' ' || At(j) == '\t')) ++j;
+          d = j - 2;
+        }
+        if (ok) {
+          ++d;
+          ++k;
+          continue;
+        }
+      }
+      if (back_k < 0) return false;
+      const int j = Find(pattern_[back_k].chars[0], back_d + 1);
+      if (j > n) return false;
+      back_d = j;
+      d = j;
+      k = back_k + 1;
+    }
+  }
+
+  // 0 fits (d moved), 1 mismatch, 2 past the end.
+  int TryAlternative(const std::vector<Element>& alt, int* d) const {
+    const int n = static_cast<int>(text_.size());
+    const int size = static_cast<int>(alt.size());
+    int pos = *d;
+    for (int i = 0; i < size; ++i) {
+      switch (alt[i].kind) {
+        case Kind::kChar:
+          if (pos + 1 > n) return 2;
+          if (At(pos + 1) != Fold(alt[i].chars[0])) return 1;
+          ++pos;
+          break;
+        case Kind::kAnyOne:
+          if (pos + 1 > n) return 2;
+          ++pos;
+          break;
+        case Kind::kBlankRun:
+          while (pos + 1 <= n && (At(pos + 1) == ' ' || At(pos + 1) == '\t')) ++pos;
+          break;
+        case Kind::kAnyRun: {
+          while (i + 1 < size &&
+                 (alt[i + 1].kind == Kind::kAnyOne || alt[i + 1].kind == Kind::kAnyRun)) {
+            ++i;
+          }
+          if (i + 1 == size) break;
+          if (alt[i + 1].kind != Kind::kChar) return 1;
+          const int j = Find(alt[i + 1].chars[0], pos + 1);
+          if (j > n) return 1;
+          pos = j;
+          ++i;
+          break;
+        }
+        default:
+          return 1;
+      }
+    }
+    *d = pos;
+    return 0;
+  }
+
+  std::vector<Element> pattern_;
+  std::string text_;
+  bool to_end_;
+};
+
+TEST(PatternTest, AgreesWithStepwiseRulesOnTheWholeLanguage) {
+  using Kind = StepwiseMatcher::Kind;
+  using Element = StepwiseMatcher::Element;
+  auto chr = [](char c) { return Element{Kind::kChar, std::string(1, c), {}}; };
+  const Element any{Kind::kAnyOne, "", {}};
+  const Element run{Kind::kAnyRun, "", {}};
+  const Element blank{Kind::kBlankRun, "", {}};
+  struct Piece {
+    const char* text;
+    Element element;
+  };
+  const std::vector<Piece> pieces = {
+      {"a", chr('a')},
+      {"B", chr('B')},
+      {" ", chr(' ')},
+      {"?", any},
+      {"*", run},
+      {"*", run},
+      {"\u00A7", blank},
+      {"{ab}", {Kind::kSet, "ab", {}}},
+      {"{b }", {Kind::kSet, "b ", {}}},
+      {"{a,bb}", {Kind::kGroup, "", {{chr('a')}, {chr('b'), chr('b')}}}},
+      {"{a,b}", {Kind::kGroup, "", {{chr('a')}, {chr('b')}}}},
+      {"{,a}", {Kind::kGroup, "", {{}, {chr('a')}}}},
+      {"{ab,a}", {Kind::kGroup, "", {{chr('a'), chr('b')}, {chr('a')}}}},
+      {"{a*b,c}", {Kind::kGroup, "", {{chr('a'), run, chr('b')}, {chr('c')}}}},
+      {"{b\u00A7,a}", {Kind::kGroup, "", {{chr('b'), blank}, {chr('a')}}}},
+      {"{a?,b*}", {Kind::kGroup, "", {{chr('a'), any}, {chr('b'), run}}}},
+  };
+  const std::string letters = "abAB \tc";
+  std::mt19937 random(8122026);
+  auto pick = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  int matches = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string pattern;
+    std::vector<Element> elements;
+    for (int i = pick(1, 6); i > 0; --i) {
+      const Piece& piece = pieces[pick(0, static_cast<int>(pieces.size()) - 1)];
+      pattern += piece.text;
+      elements.push_back(piece.element);
+    }
+    std::string text;
+    for (int i = round % 10 == 0 ? pick(20, 60) : pick(0, 12); i > 0; --i) {
+      text += letters[pick(0, static_cast<int>(letters.size()) - 1)];
+    }
+    const bool to_end = round % 3 == 0;
+    const std::string expected = StepwiseMatcher(elements, text, to_end).Search();
+    int end = 0;
+    const int start = PatternMatcher(pattern).FindAnchored(text, false, to_end, &end);
+    ASSERT_EQ(start == 0 ? "0" : std::to_string(start) + "-" + std::to_string(end), expected)
+        << "pattern '" << pattern << "' text '" << text << "' to_end " << to_end;
+    if (expected != "0") ++matches;
+  }
+  EXPECT_GT(matches, 3000);
+  EXPECT_LT(matches, 17000);
+}
+
 TEST(PatternTest, HugeInputsStayFast) {
   constexpr int kData = 1 << 20;
   std::string data(kData, 'x');
