@@ -226,9 +226,14 @@ void IniSetListSx(support::StringList& list, std::string_view section, std::stri
     IniSetSx(list, section, fmt::format("{}#{}", name, i), SxValue(source[i]));
   }
   for (int i = static_cast<int>(source.size()); i <= kMaxListItem; ++i) {
-    support::IniLocation loc = IniFindSx(&list, section, fmt::format("{}#{}", name, i));
+    const std::string key = fmt::format("{}#{}", name, i);
+    support::IniLocation loc = IniFindSx(&list, section, key);
     if (loc.result < 0) break;
-    list.Delete(static_cast<size_t>(loc.result));
+    // A hand-edited file may hold the same item twice; the second would come back.
+    do {
+      list.Delete(static_cast<size_t>(loc.result));
+      loc = IniFindSx(&list, section, key);
+    } while (loc.result >= 0);
   }
 }
 

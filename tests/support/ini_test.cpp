@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -288,6 +289,12 @@ TEST_F(IniTest, ListWrittenThenShorterListLeavesOnlyItsItems) {
   EXPECT_EQ(list.items(), (Lines{"[H]", "Other=1", "[Next]"}));
 }
 
+TEST_F(IniTest, StaleItemsWrittenTwiceAreAllRemoved) {
+  StringList list = ListOf({"[H]", "P#0=a", "P#1=b", "p#1 = c", "P#2=d", "  P#3=indented"});
+  IniSetListSx(list, "H", "P", ListOf({"x"}));
+  EXPECT_EQ(list.items(), (Lines{"[H]", "P#0=x", "  P#3=indented"}));
+}
+
 TEST_F(IniTest, ListReadStopsAtTheFirstEmptyItem) {
   StringList list = ListOf({"[H]", "P#0=  one ", "P#1=two", "P#2=   ", "P#3=four"});
   StringList target;
@@ -316,6 +323,44 @@ TEST_F(IniTest, SaveWritesLinefeedLinesAndIgnoresFailures) {
   EXPECT_EQ(testing_support::TempTree::Read(tree.Path("out.ini")), "[A]\nx=1\n");
   IniSaveSx(list, tree.Path("missing/dir/out.ini"));
   IniSaveSx(list, "");
+}
+
+// Random lines built from the pieces that matter to the engine, with the names used
+// below mixed in, so that writes land among headers, comments and look-alike keys.
+StringList RandomText(std::mt19937& random) {
+  static const char* const kPieces[] = {"[", "]",    "=",    ";",    " ",    "\t",    "\r",
+                                        "x", "é",    "\xff", "Qz",   "QZ",   "Kw",    "kW",
+                                        "1", "Lv#0", "Lv#1", "Lv#2", "[Qz]", "[qz] ", "Kw="};
+  std::uniform_int_distribution<int> lines(0, 30), length(0, 6), piece(0, 20);
+  StringList list;
+  for (int n = lines(random); n > 0; --n) {
+    std::string line;
+    for (int k = length(random); k > 0; --k) line += kPieces[piece(random)];
+    if (piece(random) == 0) line.push_back('\0');
+    list.Add(std::move(line));
+  }
+  return list;
+}
+
+TEST_F(IniTest, WhatIsWrittenReadsBackAmongRandomLines) {
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 3000; ++round) {
+    StringList list = RandomText(random);
+    const char* section = round % 3 == 0 ? "" : "Qz";
+    const std::string value = std::to_string(round);
+    ASSERT_GE(IniSetSx(list, section, "Kw", SxValue(value)), 0);
+    ASSERT_EQ(IniGetSx(list, section, "KW", SxValue("")).AsText(), value) << round;
+    StringList items;
+    for (int i = 0; i <= round % 4; ++i) items.Add(" item" + std::to_string(i));
+    IniSetListSx(list, section, "Lv", items);
+    StringList back;
+    ASSERT_EQ(IniGetListSx(list, section, "lv", &back), static_cast<int>(items.size()));
+    for (size_t i = 0; i < items.size(); ++i) EXPECT_EQ(back[i], "item" + std::to_string(i));
+    if (section[0] != '\0') {
+      ASSERT_TRUE(IniClearSectionSx(list, section));
+      EXPECT_EQ(IniGetSx(list, section, "Kw", SxValue("gone")).AsText(), "gone");
+    }
+  }
 }
 
 TEST_F(IniTest, HostileTextNeitherCrashesNorHangs) {
