@@ -24,7 +24,7 @@ const std::array<uint32_t, 256>& FoldTable() {
 
 uint32_t Fold(uint32_t code) { return code < 256 ? FoldTable()[code] : support::FoldLower(code); }
 
-// A blank run in the pattern proper skips 1-5, which the compiled form once used as codes.
+// Outside alternatives a blank run leaves out codes 1-5; masks have always matched so.
 bool IsRunBlank(uint32_t code) { return code == 0 || (code >= 6 && code <= 32); }
 
 // Pure-ASCII data is matched in place; positions are 1-based.

@@ -26,7 +26,8 @@
 //   Several groups in one pattern are each parsed on their own, left to right: a group
 //   ends at its first "}", and the scan for the next "{" resumes after it. There is no
 //   escape; replace a metacharacter to match it literally (or put it in a set).
-//   Other characters match themselves folded as support::FoldLower folds them.
+//   Other characters, control characters included, match themselves folded as
+//   support::FoldLower folds them.
 //   Data shorter than the pattern (each group and metacharacter counting as one
 //   character) never matches, even where "*" or "§" could take nothing.
 
@@ -67,8 +68,10 @@ int InStrS(std::string_view pattern, std::string_view data, int first, InStrSRes
            int last, int options);
 
 // A pattern compiled once and matched many times, exactly as InStrS with options 0
-// would match it. Immutable after construction: Search may be called from any number
-// of threads at once. Search allocates nothing for ASCII data.
+// would match it. Immutable after construction: its const members may be called from any
+// number of threads at once. They allocate nothing for ASCII data and patterns with up
+// to 16 "*"; other data over 512 bytes is decoded into a temporary buffer. Data of
+// INT_MAX bytes or more is not searched (0).
 class PatternMatcher {
  public:
   // metas: only its meta_count and meta fields are read; null means the defaults.
