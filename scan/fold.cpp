@@ -47,16 +47,23 @@ inline uint64_t MulFold(uint64_t a, uint64_t b) {
   return (x & 0xffffffffu) + (x >> 32);
 }
 
-FoldKernel DetectBestKernel() {
 #if defined(__x86_64__) || defined(__i386__)
+bool ProcessorHas(FoldKernel kernel) {
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
-    return FoldKernel::kAvx512;
+  switch (kernel) {
+    case FoldKernel::kScalar:
+      return true;
+    case FoldKernel::kAvx2:
+      return __builtin_cpu_supports("avx2");
+    case FoldKernel::kAvx512:
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+             __builtin_cpu_supports("avx2");
   }
-  if (__builtin_cpu_supports("avx2")) return FoldKernel::kAvx2;
-#endif
-  return FoldKernel::kScalar;
+  return false;
 }
+#else
+bool ProcessorHas(FoldKernel kernel) { return kernel == FoldKernel::kScalar; }
+#endif
 
 // Below this many words the SIMD set-up costs more than it saves.
 constexpr size_t kSimdMinWords = 64;
@@ -100,19 +107,23 @@ void Scalar(const uint8_t* data, size_t words, FoldState* state) {
 }  // namespace fold_kernels
 
 bool FoldKernelAvailable(FoldKernel kernel) {
+  static const bool avx2 = ProcessorHas(FoldKernel::kAvx2);
+  static const bool avx512 = ProcessorHas(FoldKernel::kAvx512);
   switch (kernel) {
     case FoldKernel::kScalar:
       return true;
     case FoldKernel::kAvx2:
-      return BestFoldKernel() != FoldKernel::kScalar;
+      return avx2;
     case FoldKernel::kAvx512:
-      return BestFoldKernel() == FoldKernel::kAvx512;
+      return avx512;
   }
   return false;
 }
 
 FoldKernel BestFoldKernel() {
-  static const FoldKernel best = DetectBestKernel();
+  static const FoldKernel best = FoldKernelAvailable(FoldKernel::kAvx512) ? FoldKernel::kAvx512
+                                 : FoldKernelAvailable(FoldKernel::kAvx2) ? FoldKernel::kAvx2
+                                                                          : FoldKernel::kScalar;
   return best;
 }
 
