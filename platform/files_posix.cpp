@@ -77,7 +77,12 @@ std::atomic<ReadHook> g_read_hook{nullptr};
 
 bool StatPath(const std::string& path, FileInfo* info) {
   if (path.empty()) return false;
-  return StatxAt(AT_FDCWD, path.c_str(), 0, BaseName(path), info);
+  // A trailing "/" would make the system follow a link to a directory.
+  size_t end = path.size();
+  while (end > 1 && path[end - 1] == '/') --end;
+  if (end == path.size()) return StatxAt(AT_FDCWD, path.c_str(), 0, BaseName(path), info);
+  const std::string bare = path.substr(0, end);
+  return StatxAt(AT_FDCWD, bare.c_str(), 0, BaseName(bare), info);
 }
 
 bool FindFirst(const std::string& path, FileInfo* info, std::string* name) {

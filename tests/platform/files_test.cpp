@@ -60,6 +60,8 @@ TEST_F(FilesTest, LinksAndSpecialFilesAreNeverCatalogued) {
   FileInfo info;
   EXPECT_FALSE(platform::StatPath(tree_.Path("link"), &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("dlink"), &info));
+  EXPECT_FALSE(platform::StatPath(tree_.Path("dlink/"), &info));
+  EXPECT_FALSE(platform::StatPath(tree_.Path("dlink//"), &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("dangling"), &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("fifo"), &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("missing"), &info));
