@@ -218,6 +218,8 @@ int PatternMatcher::Run(std::string_view data, int first, int last, bool to_end,
                         int* match_end) const {
   // Positions are 32-bit; a text too long for them is not searched.
   if (elements_.empty() || never_matches_ || data.empty() || data.size() >= INT_MAX) return 0;
+  // No more characters than bytes: too short in bytes is too short.
+  if (data.size() < static_cast<size_t>(min_length_)) return 0;
   constexpr int kStackStars = 16;
   StarMemo stack_memo[kStackStars];
   std::unique_ptr<StarMemo[]> heap_memo;
