@@ -121,7 +121,7 @@ double CatSeconds(const std::string& command) {
   return Seconds(std::chrono::steady_clock::now() - start);
 }
 
-// FileChkSx with a lent 512000-byte buffer, each run followed by one `cat FILE >
+// FileChkSx with a lent buffer (512000 bytes is the default), each run followed by one `cat FILE >
 // /dev/null` as the yardstick for reading alone; the best of each is compared, so a
 // busy machine disturbs both alike.
 void BM_FileChkCached1GiB(benchmark::State& state) {
@@ -131,7 +131,7 @@ void BM_FileChkCached1GiB(benchmark::State& state) {
     return;
   }
   void* buffer = nullptr;
-  if (VirtAllocSx(&buffer, 0, kReadBuffer) < 0) {
+  if (VirtAllocSx(&buffer, 0, state.range(0)) < 0) {
     state.SkipWithError("no buffer");
     return;
   }
@@ -157,7 +157,13 @@ void BM_FileChkCached1GiB(benchmark::State& state) {
   state.counters["vs_cat"] = best_cat > 0 ? best / best_cat : 0;
   VirtFreeSx(&buffer, -1);
 }
-BENCHMARK(BM_FileChkCached1GiB)->Unit(benchmark::kMillisecond)->Iterations(7)->UseManualTime();
+BENCHMARK(BM_FileChkCached1GiB)
+    ->Arg(kReadBuffer)
+    ->Arg(4 << 20)
+    ->Arg(64 << 20)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(7)
+    ->UseManualTime();
 
 // Many small files: what each file costs beside its bytes (open, record, close).
 class SmallFiles {
