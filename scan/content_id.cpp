@@ -65,11 +65,11 @@ uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* b
   for (;;) {
     const int64_t got = file->Read(buffer, chunk);
     if (got < 0) return kChkReadError;
-    remaining -= static_cast<uint64_t>(got);
-    scan::FoldWords(buffer, static_cast<size_t>(got) / 2, &state);
     // Read fills the request unless the file ends, so a short read means the file
     // shrank: the id stays 0.
     if (static_cast<uint64_t>(got) < chunk) return kChkOk;
+    remaining -= chunk;
+    scan::FoldWords(buffer, chunk / 2, &state);
     if (remaining >= chunk) continue;
     if (remaining > 2) {
       chunk = remaining & ~uint64_t{1};
@@ -144,7 +144,12 @@ uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData*
 
   uint8_t code = kChkOpenFailed;
   if (file.IsOpen()) {
-    code = FoldFile(&file, size, chunk, static_cast<uint8_t*>(buffer), id);
+    try {
+      code = FoldFile(&file, size, chunk, static_cast<uint8_t*>(buffer), id);
+    } catch (const std::bad_alloc&) {  // keeping an error text can fail
+      *id = 0;
+      code = kChkReadError;
+    }
   }
   VirtFreeSx(&own, -1);
   return code;
