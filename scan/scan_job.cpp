@@ -484,7 +484,8 @@ void TDskFil::Scanner::End() {
 
 TDskFil::TDskFil(ScanWindow* window, const std::string& job_name, const std::string& search_path)
     : cmdDisk(window), job_name_(job_name), search_path_(search_path) {
-  if (job_name_.empty()) job_name_ = "DskFil";
+  if (job_name_.empty())
+    job_name_ = window == nullptr ? "DskFil" : window->WindowName() + "_DskFil";
 }
 
 TDskFil::~TDskFil() = default;

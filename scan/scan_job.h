@@ -74,6 +74,8 @@ class ScanWindow {
  public:
   virtual ~ScanWindow() = default;
   virtual int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) = 0;
+  // The window's own name; a job created without a name is called this + "_DskFil".
+  virtual std::string WindowName() const { return {}; }
 };
 
 // The code carried by a notification's parameters (bytes 3 and 4 of the record).
@@ -160,8 +162,8 @@ struct ScanOutcome {
 // The file scan job.
 class TDskFil : public cmdDisk {
  public:
-  // job_name empty: "DskFil" without a window, else the window's own name + "_DskFil"
-  // (set_job_name). The job starts suspended.
+  // job_name empty: "DskFil" without a window, else the window's name + "_DskFil". The
+  // job starts suspended.
   TDskFil(ScanWindow* window, const std::string& job_name, const std::string& search_path);
   ~TDskFil() override;
 

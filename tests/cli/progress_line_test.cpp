@@ -69,33 +69,29 @@ TEST(ProgressFiguresTest, WholeLines) {
   EXPECT_NE(cli::FormatProgress(figures).find("| two?lines"), std::string::npos);
 }
 
-TEST(ProgressLineTest, OneLinePerNotificationOffTheTerminal) {
+// What the line writes for the start and the scan phase, then two Finish calls.
+std::string TwoPhases(bool terminal, int columns) {
   std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  cli::ProgressLine line(file, false, 0);
+  if (file == nullptr) return "no temp file";
+  cli::ProgressLine line(file, terminal, columns);
   cli::ProgressFigures figures;
   figures.code = kNotifyStart;
   line.Show(figures);
   figures.code = kNotifyScan;
   line.Show(figures);
   line.Finish();
-  EXPECT_EQ(ReadBack(file), "0 ms | Initiating new run\n0 ms | Scanning directories\n");
+  line.Finish();  // nothing left open the second time
+  std::string text = ReadBack(file);
   std::fclose(file);
+  return text;
+}
+
+TEST(ProgressLineTest, OneLinePerNotificationOffTheTerminal) {
+  EXPECT_EQ(TwoPhases(false, 0), "0 ms | Initiating new run\n0 ms | Scanning directories\n");
 }
 
 TEST(ProgressLineTest, RedrawnInPlaceAndCutToTheTerminal) {
-  std::FILE* file = std::tmpfile();
-  ASSERT_NE(file, nullptr);
-  cli::ProgressLine line(file, true, 12);
-  cli::ProgressFigures figures;
-  figures.code = kNotifyStart;
-  line.Show(figures);
-  figures.code = kNotifyScan;
-  line.Show(figures);
-  line.Finish();
-  line.Finish();  // nothing left open
-  EXPECT_EQ(ReadBack(file), "\r\x1b[K0 ms | Init\r\x1b[K0 ms | Scan\n");
-  std::fclose(file);
+  EXPECT_EQ(TwoPhases(true, 12), "\r\x1b[K0 ms | Init\r\x1b[K0 ms | Scan\n");
 }
 
 }  // namespace

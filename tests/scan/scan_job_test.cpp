@@ -319,6 +319,12 @@ TEST_F(ScanJobTest, SlotsGrowWithMinusOne) {
   EXPECT_EQ(job.GetSlot(255), 5);
   EXPECT_EQ(job.GetSlot(256), -1);
   EXPECT_EQ(job.job_name(), "DskFil");
+
+  class NamedWindow : public RecordingWindow {
+    std::string WindowName() const override { return "Viv050"; }
+  } window;
+  EXPECT_EQ(TDskFil(&window, "", "").job_name(), "Viv050_DskFil");
+  EXPECT_EQ(TDskFil(&window, "mine", "").job_name(), "mine");
 }
 
 TEST_F(ScanJobTest, StopAtGatheringOrSortingLeavesTheListsAlone) {
