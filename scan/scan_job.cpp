@@ -117,6 +117,7 @@ class ListOutput {
   void StartAt(int64_t position, int64_t size) {
     written_ = position;
     size_ = size;
+    started_ = true;
   }
 
   int64_t position() const { return written_ + static_cast<int64_t>(pending_.size()); }
@@ -164,14 +165,15 @@ class ListOutput {
     return true;
   }
 
-  // Cuts the file after the last data that reached it.
-  bool Cut() { return file_.SetSize(written_); }
+  // Cuts the file after the last data that reached it; nothing to cut before StartAt.
+  bool Cut() { return !started_ || file_.SetSize(written_); }
 
  private:
   platform::File file_;
   std::string pending_;
   int64_t written_ = 0;
   int64_t size_ = 0;
+  bool started_ = false;  // a list that could not be read is never cut
   bool failed_ = false;
   bool no_growth_ = false;
   std::string error_;

@@ -595,6 +595,20 @@ TEST_F(ScanJobTest, ListHeldByAnotherRunIsNotTouched) {
   EXPECT_EQ(IdList(), "other run\r\n");
 }
 
+TEST_F(ScanJobTest, ContinuedListThatCannotBeReadIsLeftAlone) {
+  BuildSmallTree(tree_);
+  const std::string old = std::string(80, 'x') + "\r\n";
+  tree_.File("lists/run.v00", old);
+  platform::SetReadHookForTesting([](int, void*, size_t) -> int64_t { return -1; });
+  RecordingWindow window;
+  const ScanOutcome outcome = Run(MakeJob(kModeContinue, &window));
+  platform::SetReadHookForTesting(nullptr);
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_NE(outcome.failure.find("cannot read the id list"), std::string::npos) << outcome.failure;
+  EXPECT_EQ(window.counts[kNotifyScan], 0);
+  EXPECT_EQ(IdList(), old);
+}
+
 TEST_F(ScanJobTest, IdListThatIsADirectoryFailsWithoutWriting) {
   BuildSmallTree(tree_);
   tree_.Dir("lists/run.v00");
