@@ -22,7 +22,8 @@ constexpr uint8_t kChkNotFound = 255;
 // read). buffer: a region from VirtAllocSx lent for the call, or null to use an own one;
 // buffer_size below 2 (lent) uses the whole region, larger than the region is cut to it;
 // below 4 (own) sizes the own buffer from 80 % of the available memory, never larger
-// than the file. Reads go in chunks of that size (even), then the rest, then a last odd
+// than the file nor than 4 MiB; the own buffer is kept for the thread's next call.
+// Reads go in chunks of that size (even), then the rest, then a last odd
 // byte; the chunking never changes the id. share_mode (1 or 3) has no effect here.
 // Symbolic links, directories and special files are "not found". Never throws; safe on
 // any thread as long as a lent buffer is not shared between calls running at once.

@@ -259,6 +259,19 @@ TEST_F(ContentIdTest, OwnBufferOfAGivenSize) {
   EXPECT_EQ(disk.requests, (std::vector<size_t>{2000, 2000, 2000, 1000, 1}));
 }
 
+TEST_F(ContentIdTest, OwnBufferStaysWithinAFewMegabytes) {
+  const std::string bytes = RandomBytes((size_t{4} << 20) + 3, 10);
+  const std::string path = tree_.File("f", bytes);
+  for (int32_t size : {-1, 3, 100 << 20}) {
+    FakeDisk disk{bytes};
+    {
+      HookedReads hooked(&disk);
+      EXPECT_EQ(Check(path, size), (Outcome{kChkOk, LiteralId(bytes)})) << size;
+    }
+    EXPECT_EQ(disk.requests, (std::vector<size_t>{4194304, 2, 1})) << size;
+  }
+}
+
 TEST_F(ContentIdTest, SameIdForEveryBufferSize) {
   for (size_t size : {size_t{6}, size_t{7}, size_t{8193}, size_t{512001}, size_t{1536000},
                       size_t{3} << 20, (size_t{5} << 20) + 1}) {
