@@ -87,6 +87,8 @@ bool CheckListFile(const std::string& path, const char* what, std::string* error
 
 int RunScanCommand(const Args& args, bool continue_run) {
   const char* command = continue_run ? "continue" : "scan";
+  // The job's own messages (no read buffer) come through it too.
+  InstallTerminalMsgHandler();
   ScanOptions options;
   std::string error;
   if (!ParseScanOptions(args, &options, &error)) {
@@ -119,7 +121,6 @@ int RunScanCommand(const Args& args, bool continue_run) {
   std::string tree_list =
       options.tree_file.empty() ? "" : platform::AbsolutePath(options.tree_file);
   if (id_list.empty() || tree_list.empty()) {
-    InstallTerminalMsgHandler();
     if (SysInitSx() == support::InitStatus::kCancelled) return kExitDone;
     const scan::BaseSettings base = scan::LoadBaseSettings();
     const std::string folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
