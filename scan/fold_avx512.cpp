@@ -11,7 +11,9 @@
 
 // GCC 12's AVX-512 intrinsics start from a deliberately undefined value, which its
 // flow analysis then reports.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace scan::fold_kernels {
 
