@@ -100,8 +100,8 @@ class cmdDisk {
   int32_t GetSlot(int slot) const;
   void SetSlot(int slot, int32_t ticks);
 
-  // The stop flag. Terminate may be called before Start, from the job's thread, or by the
-  // window inside a notification; the job tests the flag after each notification.
+  // The stop flag, safe from any thread (a stop signal, a window closing); the job tests
+  // it after each notification, so it takes effect at the next one.
   void Terminate() { terminated_.store(true, std::memory_order_relaxed); }
   bool Terminated() const { return terminated_.load(std::memory_order_relaxed); }
 
@@ -169,7 +169,8 @@ class TDskFil : public cmdDisk {
 
   // Moves the job onto its own thread and starts it. The job frees itself when its thread
   // ends; the future becomes ready after that. A job that was told to stop (and given no
-  // window) before Start runs straight to its end without scanning.
+  // window) before Start runs straight to its end without scanning. Throws
+  // std::system_error when no thread can be created; the job is freed then.
   static std::shared_future<ScanOutcome> Start(std::unique_ptr<TDskFil> job);
 
   // Configuration: before Start only.
