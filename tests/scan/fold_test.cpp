@@ -101,6 +101,10 @@ TEST(FoldTest, EveryKernelMatchesLiteralOnEverySmallSize) {
       ASSERT_EQ(KernelId(k, part), LiteralId(part)) << KernelName(k) << " size " << size;
     }
   }
+  for (size_t size = 0; size <= 1100; ++size) {
+    const std::string part = bytes.substr(0, size);
+    ASSERT_EQ(DispatchedId(part), LiteralId(part)) << "size " << size;
+  }
 }
 
 TEST(FoldTest, EveryKernelMatchesLiteralAtAnyAlignment) {
