@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -579,6 +580,23 @@ TEST_F(ScanJobTest, SmallFilesAroundTheSixByteBoundary) {
   EXPECT_EQ(lines[6], FLine("F  " + IdText(3506064315u), dir_, "s7", 7, root_column_));
   EXPECT_EQ(lines[7], FLine("F  00000 00120", dir_, "z10", 10, root_column_));
   EXPECT_EQ(lines[8], RLine(dir_, 701218845ull + 3506064315ull + 120, 29, 6, root_column_));
+}
+
+TEST_F(ScanJobTest, HexOptionsAndMinimumBlocksReachTheLines) {
+  const std::string name = "abcdefghijklmnopqrstuvwxyz01234";  // 31 characters
+  tree_.File("scan/" + name, "abcdef");
+  RecordingWindow window;
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_options(kOptHexFile | kOptHexPath | kOptNoLocks);
+  job->set_min_blocks(0);
+  Run(std::move(job));
+  char dir_length[8];
+  std::snprintf(dir_length, sizeof dir_length, "%3zX", dir_.size());
+  const std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[2].substr(0, 69), FLine("F  07012 18845", dir_, name, 6, 0).substr(0, 69));
+  EXPECT_EQ(lines[2].substr(69), " 32 1F$3 | " + name + std::string(11, ' ') + "/p" + dir_length +
+                                     "$0 |" + Pad(std::to_string(root_column_), 2) + " " + dir_);
 }
 
 TEST_F(ScanJobTest, ListHeldByAnotherRunIsNotTouched) {
