@@ -107,7 +107,7 @@ class File {
   bool SetSize(int64_t size);
   // Reserves space up to `size` bytes (posix_fallocate, ftruncate where unsupported).
   bool Reserve(int64_t size);
-  // Metadata of the open file.
+  // Metadata of the open file; for a file opened with kRead, as it was when opened.
   bool Stat(FileInfo* info) const;
 
   // errno text of the last failure.
@@ -116,6 +116,9 @@ class File {
  private:
   void SetError();
   int fd_ = -1;
+  bool writable_ = false;
+  bool has_info_ = false;
+  FileInfo info_;
   std::string error_;
 };
 

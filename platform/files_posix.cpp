@@ -73,6 +73,9 @@ bool HasWildcard(std::string_view text) {
 
 std::atomic<ReadHook> g_read_hook{nullptr};
 
+// Below this size the read-ahead hint costs more than it saves.
+constexpr uint64_t kSequentialHintSize = 1 << 20;
+
 }  // namespace
 
 bool StatPath(const std::string& path, FileInfo* info) {
@@ -184,16 +187,26 @@ bool DirReader::Stat(std::string_view name, FileInfo* info) const {
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : fd_(other.fd_), error_(std::move(other.error_)) {
+File::File(File&& other) noexcept
+    : fd_(other.fd_),
+      writable_(other.writable_),
+      has_info_(other.has_info_),
+      info_(other.info_),
+      error_(std::move(other.error_)) {
   other.fd_ = -1;
+  other.has_info_ = false;
 }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = other.fd_;
+    writable_ = other.writable_;
+    has_info_ = other.has_info_;
+    info_ = other.info_;
     error_ = std::move(other.error_);
     other.fd_ = -1;
+    other.has_info_ = false;
   }
   return *this;
 }
@@ -224,32 +237,34 @@ bool File::Open(const std::string& path, OpenMode mode) {
     SetError();
     return false;
   }
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
+  // One statx serves both the type check and Stat() of a file opened for reading.
+  struct statx st;
+  if (statx(fd, "", AT_EMPTY_PATH, kStatxMask, &st) != 0) {
     SetError();
     close(fd);
     return false;
   }
-  if (!S_ISREG(st.st_mode)) {
-    error_ = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+  if (!S_ISREG(st.stx_mode)) {
+    error_ = S_ISDIR(st.stx_mode) ? std::strerror(EISDIR) : "not a regular file";
     close(fd);
     return false;
   }
-  if (mode == OpenMode::kRead) {
-    const int fl = fcntl(fd, F_GETFL);
-    if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  has_info_ = FillInfo(st, {}, &info_);
+  // O_NONBLOCK has no effect on reads of a regular file, so it stays set.
+  if (mode == OpenMode::kRead && st.stx_size >= kSequentialHintSize)
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  }
   if (mode == OpenMode::kReadWriteLocked && flock(fd, LOCK_EX | LOCK_NB) != 0) {
     error_ = errno == EWOULDBLOCK ? "in use by another run" : std::strerror(errno);
     close(fd);
     return false;
   }
   fd_ = fd;
+  writable_ = mode != OpenMode::kRead;
   return true;
 }
 
 bool File::Close() {
+  has_info_ = false;
   if (fd_ < 0) return true;
   const int rc = close(fd_);  // also drops the lock
   fd_ = -1;
@@ -347,6 +362,10 @@ bool File::Reserve(int64_t size) {
 
 bool File::Stat(FileInfo* info) const {
   if (fd_ < 0) return false;
+  if (has_info_ && !writable_) {
+    *info = info_;
+    return true;
+  }
   struct statx st;
   if (statx(fd_, "", AT_EMPTY_PATH, kStatxMask, &st) != 0) return false;
   return FillInfo(st, {}, info);
