@@ -85,7 +85,13 @@ bool StatPath(const std::string& path, FileInfo* info) {
   while (end > 1 && path[end - 1] == '/') --end;
   if (end == path.size()) return StatxAt(AT_FDCWD, path.c_str(), 0, BaseName(path), info);
   const std::string bare = path.substr(0, end);
-  return StatxAt(AT_FDCWD, bare.c_str(), 0, BaseName(bare), info);
+  // ...but it still names a directory only.
+  FileInfo found;
+  if (!StatxAt(AT_FDCWD, bare.c_str(), 0, BaseName(bare), &found) ||
+      found.kind != EntryKind::kDirectory)
+    return false;
+  *info = found;
+  return true;
 }
 
 bool FindFirst(const std::string& path, FileInfo* info, std::string* name) {

@@ -62,6 +62,7 @@ TEST_F(FilesTest, LinksAndSpecialFilesAreNeverCatalogued) {
   EXPECT_FALSE(platform::StatPath(tree_.Path("dlink"), &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("dlink/"), &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("dlink//"), &info));
+  EXPECT_FALSE(platform::StatPath(file + "/", &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("dangling"), &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("fifo"), &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("missing"), &info));
