@@ -13,6 +13,7 @@
 #include "scan/content_id.h"
 #include "scan/list_format.h"
 #include "support/msg.h"
+#include "support/text.h"
 #include "support/toolkit.h"
 
 namespace {
@@ -50,11 +51,6 @@ std::string CurrentFailureText() {
 }
 
 int32_t Ticks() { return static_cast<int32_t>(platform::TickCount()); }
-
-std::string WithSlash(const std::string& path) {
-  if (!path.empty() && path.back() == '/') return path;
-  return path + "/";
-}
 
 }  // namespace
 
@@ -244,7 +240,7 @@ void TDskFil::Scanner::Run() {
     }
   } else {
     job_.dir_list_.Clear();
-    job_.dir_list_.Add(WithSlash(job_.search_path_));
+    job_.dir_list_.Add(support::WithTrailingSlash(job_.search_path_));
     const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.search_path_, kWalkTree,
                                            &job_.run_, {}, job_.dir_params_);
     job_.total_bytes_ = std::max<int64_t>(bytes, 0);

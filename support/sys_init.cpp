@@ -4,6 +4,7 @@
 #include "platform/paths.h"
 #include "support/entities.h"
 #include "support/msg.h"
+#include "support/text.h"
 #include "support/toolkit.h"
 
 std::string SxAppName;
@@ -19,11 +20,6 @@ constexpr char kSysInitCaption[] = "Vantic SysInit";
 constexpr char kFallbackAppName[] = "checker";
 constexpr char kConfigSubdir[] = "checker/";
 
-std::string WithSlash(std::string path) {
-  if (!path.empty() && path.back() != '/') path.push_back('/');
-  return path;
-}
-
 // The text between the last "/" and the last "." after it.
 std::string BaseNameWithoutExtension(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -36,7 +32,7 @@ std::string BaseNameWithoutExtension(const std::string& path) {
 std::string ChooseAppDir(const std::string& program) {
   std::string dir = platform::GetEnv("CHECKER_APPDIR");
   if (!dir.empty()) {
-    dir = WithSlash(platform::AbsolutePath(dir));
+    dir = support::WithTrailingSlash(platform::AbsolutePath(dir));
     platform::MakeDirs(dir);
     return dir;
   }
@@ -90,7 +86,7 @@ std::string MissingBaseFileText(const std::string& win_dir, const std::string& a
 
 }  // namespace
 
-std::string WinDirSx() { return WithSlash(platform::ConfigHome()); }
+std::string WinDirSx() { return support::WithTrailingSlash(platform::ConfigHome()); }
 
 support::InitStatus SysInitSx() {
   support::BuildEntityTables();

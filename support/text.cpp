@@ -166,6 +166,11 @@ bool SameText(std::string_view a, std::string_view b) {
   return i == a.size() && j == b.size();
 }
 
+std::string WithTrailingSlash(std::string path) {
+  if (!path.empty() && path.back() != '/') path.push_back('/');
+  return path;
+}
+
 bool ReplaceLineBreaks(std::string* text) {
   bool changed = false;
   for (char& c : *text) {

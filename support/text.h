@@ -38,6 +38,9 @@ int CompareText(std::string_view a, std::string_view b);
 // Equal under the fixed folding.
 bool SameText(std::string_view a, std::string_view b);
 
+// The path with "/" appended when it does not end with one; empty stays empty.
+std::string WithTrailingSlash(std::string path);
+
 // Replaces each CR and LF by "?"; returns true when anything was replaced.
 bool ReplaceLineBreaks(std::string* text);
 
