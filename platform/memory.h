@@ -14,6 +14,10 @@ uint64_t RegionSize(const void* region);
 bool UnmapRegion(void* region);
 
 uint64_t PageSize();
+
+// Test seam: when set, MapRegion refuses every size for which it returns true.
+using MapRefusal = bool (*)(uint64_t size);
+void SetMapRefusalForTesting(MapRefusal refusal);
 // Available physical memory in bytes (MemAvailable), 0 when unknown.
 uint64_t AvailableMemory();
 

@@ -1,6 +1,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -20,7 +21,11 @@ std::map<const void*, uint64_t>& Regions() {
   return *regions;
 }
 
+std::atomic<MapRefusal> g_map_refusal{nullptr};
+
 }  // namespace
+
+void SetMapRefusalForTesting(MapRefusal refusal) { g_map_refusal.store(refusal); }
 
 uint64_t PageSize() {
   static const uint64_t size = [] {
@@ -32,6 +37,8 @@ uint64_t PageSize() {
 
 void* MapRegion(uint64_t size) {
   if (size == 0) return nullptr;
+  const MapRefusal refusal = g_map_refusal.load(std::memory_order_relaxed);
+  if (refusal != nullptr && refusal(size)) return nullptr;
   const uint64_t page = PageSize();
   if (size > UINT64_MAX - page) return nullptr;
   const uint64_t rounded = (size + page - 1) / page * page;

@@ -13,6 +13,7 @@
 
 #include "common/temp_tree.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "scan/literal_fold.h"
 
 namespace {
@@ -360,6 +361,16 @@ TEST(ReadBufferTest, AllocSizeAndFree) {
   EXPECT_TRUE(VirtFreeSx(&region, 1));
   EXPECT_EQ(region, nullptr);
   EXPECT_EQ(VirtSizeSx(region), 0);
+}
+
+TEST(ReadBufferTest, RefusedAllocationLeavesTheRegionClear) {
+  void* region = nullptr;
+  ASSERT_EQ(VirtAllocSx(&region, -1, 8192), 8192);
+  platform::SetMapRefusalForTesting([](uint64_t) { return true; });
+  // The old region is released first, and nothing takes its place.
+  EXPECT_EQ(VirtAllocSx(&region, -1, 8192), -1);
+  platform::SetMapRefusalForTesting(nullptr);
+  EXPECT_EQ(region, nullptr);
 }
 
 TEST(ReadBufferTest, ForeignMemoryIsNotARegion) {

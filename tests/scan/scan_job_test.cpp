@@ -707,3 +707,72 @@ TEST_F(ScanJobTest, WriteFailureEndsTheRunAndStillNotifies) {
 }
 
 }  // namespace
+
+bool RefuseEverything(uint64_t) { return true; }
+bool RefuseAboveTwoMiB(uint64_t size) { return size > 2 * 1048576; }
+
+// Puts the memory seam back whatever the test's outcome.
+struct MapRefusal {
+  explicit MapRefusal(platform::MapRefusal refusal) {
+    platform::SetMapRefusalForTesting(refusal);
+  }
+  ~MapRefusal() { platform::SetMapRefusalForTesting(nullptr); }
+};
+
+TEST_F(ScanJobTest, NoSharedBufferAtAnySizeShowsTheMessageAndEndsTheRun) {
+  BuildSmallTree(tree_);
+  tree_.File("lists/run.v00", "old list\r\n");
+  RecordingWindow window;
+  ScanOutcome outcome;
+  {
+    MapRefusal refuse(&RefuseEverything);
+    outcome = Run(MakeJob(kModeCreate, &window));
+  }
+  EXPECT_EQ(messages_, (std::vector<std::string>{"Scandisk: Failed to allocate memory buffer"}));
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_EQ(IdList(), "");  // opened for the run, then cut before any header
+  EXPECT_EQ(window.Codes(),
+            (std::vector<int16_t>{kNotifyStart, kNotifyGather, kNotifySort, kNotifyEnd}));
+  EXPECT_EQ(window.seen.back().buffer_size, -1);
+}
+
+TEST_F(ScanJobTest, RefusedSharedBufferShrinksUntilASizeIsGranted) {
+  tree_.File("scan/a", "abcdef");
+  RecordingWindow window;
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_buffer_percent(80);
+  job->set_buffer_max(-1);
+  ScanOutcome outcome;
+  {
+    MapRefusal refuse(&RefuseAboveTwoMiB);
+    outcome = Run(std::move(job));
+  }
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_TRUE(messages_.empty());
+  ASSERT_GE(window.seen.size(), 3u);
+  const Seen& at_scan = window.seen[3];
+  ASSERT_EQ(at_scan.code, kNotifyScan);
+  EXPECT_GT(at_scan.buffer_size, 1048576);
+  EXPECT_LE(at_scan.buffer_size, 2 * 1048576);
+}
+
+TEST_F(ScanJobTest, FileWithoutAnyBufferIsAnAllocationError) {
+  tree_.File("scan/six", "abcdef");
+  tree_.File("scan/tiny", "abc");  // short files need no buffer
+  RecordingWindow window;
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_buffer_percent(0);
+  ScanOutcome outcome;
+  {
+    MapRefusal refuse(&RefuseEverything);
+    outcome = Run(std::move(job));
+  }
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(outcome.error_count, 1);
+  EXPECT_TRUE(messages_.empty());
+  const std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[2].substr(0, 29), "F  !Allocation              6");
+  EXPECT_EQ(lines[3].substr(0, 29), "F  $616263                  3");
+  EXPECT_EQ(lines[4], RLine(dir_, 0, 9, 2, root_column_));
+}
