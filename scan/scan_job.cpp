@@ -226,6 +226,11 @@ void TDskFil::Scanner::Run() {
   job_.set_sender_kind(kSenderScan);
   share_mode_ = (job_.options_ & kOptNoLocks) ? 3 : 1;
   if (job_.Notify(kNotifyGather)) return;
+  // An empty start would walk the current directory; there is nothing to catalogue.
+  if (job_.search_path_.empty()) {
+    Fail("no search path");
+    return;
+  }
 
   const bool reuse_tree = job_.mode_ == kModeContinue && FileExistsSx(job_.tree_list_file_, 1);
   if (reuse_tree && job_.dir_list_.LoadFromFile(job_.tree_list_file_)) {

@@ -776,3 +776,16 @@ TEST_F(ScanJobTest, FileWithoutAnyBufferIsAnAllocationError) {
   EXPECT_EQ(lines[3].substr(0, 29), "F  $616263                  3");
   EXPECT_EQ(lines[4], RLine(dir_, 0, 9, 2, root_column_));
 }
+
+TEST_F(ScanJobTest, EmptySearchPathWritesNothing) {
+  tree_.File("lists/run.t00", "old tree\r\n");
+  RecordingWindow window;
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_search_path("");
+  const ScanOutcome outcome = Run(std::move(job));
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_EQ(outcome.failure, "no search path");
+  EXPECT_EQ(TempTree::Read(tree_list_), "old tree\r\n");
+  EXPECT_FALSE(std::filesystem::exists(id_list_));
+  EXPECT_EQ(window.Codes(), (std::vector<int16_t>{kNotifyStart, kNotifyGather, kNotifyEnd}));
+}
