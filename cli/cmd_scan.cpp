@@ -96,7 +96,12 @@ int RunScanCommand(const Args& args, bool continue_run) {
   }
 
   const std::string path = platform::AbsolutePath(options.path);
-  if (!DirExistsSx(path)) return Fail("cannot read " + options.path + ": not a directory");
+  if (!DirExistsSx(path)) {
+    platform::FileInfo info;
+    return Fail(platform::StatPath(path, &info)
+                    ? "cannot scan " + options.path + ": not a directory"
+                    : "cannot scan " + options.path + ": no such directory");
+  }
   {
     platform::DirReader reader;
     if (!reader.Open(path)) return Fail("cannot read the directory " + options.path);

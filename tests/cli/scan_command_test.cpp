@@ -97,8 +97,8 @@ TEST_F(ScanCommandTest, UsageErrorsGiveOneLineAndStatusTwo) {
       {"scan " + path_ + " --list", "checker-cli: scan: option '--list' needs a value\n"},
       {"scan --quiet=1 " + path_, "checker-cli: scan: option '--quiet' takes no value\n"},
       {"scan " + path_ + " other", "checker-cli: scan: more than one PATH given: 'other'\n"},
-      {"scan " + missing, "checker-cli: cannot read " + missing + ": not a directory\n"},
-      {"scan " + file, "checker-cli: cannot read " + file + ": not a directory\n"},
+      {"scan " + missing, "checker-cli: cannot scan " + missing + ": no such directory\n"},
+      {"scan " + file, "checker-cli: cannot scan " + file + ": not a directory\n"},
   };
   for (const auto& [args, expected] : cases) {
     const CliResult result = Cli(args);
