@@ -182,6 +182,11 @@ class Walker {
   Walker(const THddRun& run, uint32_t options, support::StringList* list)
       : run_(run), options_(options), list_(list) {}
 
+  // Notes a directory that could not be read (when the run collects them).
+  void Report(const std::string& dir, const std::string& reason) const {
+    if (run_.errors() != nullptr) run_.errors()->push_back({dir, reason});
+  }
+
   // Walks the directory held open by the reader of `depth`; `dir` ends with "/" and
   // is restored before returning.
   uint64_t WalkOpen(std::string* dir, size_t depth);
@@ -225,6 +230,7 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
   std::string_view name;
   platform::EntryKind kind;
   while (reader.Next(&name, &kind)) {
+    if (run_.StopRequested()) return total;
     if (kind == platform::EntryKind::kDirectory) {
       if (!(options_ & walk_option::NoDirs) && run_.Matches(MaskListKind::kIncludeDirs, name) &&
           !run_.Matches(MaskListKind::kExcludeDirs, name)) {
@@ -234,10 +240,14 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
           !run_.Matches(MaskListKind::kExcludeSubdirs, name)) {
         dir->append(name);
         dir->push_back('/');
-        // A directory that cannot be opened (no access, removed meanwhile) counts 0.
-        if (Reader(depth + 1).Open(*dir)) {
+        // Opened relative to its parent: no link is followed, and no path is too long.
+        // One that cannot be opened (no access, removed meanwhile) counts 0.
+        platform::DirReader& child = Reader(depth + 1);
+        if (reader.OpenChild(name, &child)) {
           total += WalkOpen(dir, depth + 1);
-          Reader(depth + 1).Close();
+          child.Close();
+        } else {
+          Report(*dir, child.ErrorText());
         }
         dir->resize(dir_size);
       }
@@ -253,6 +263,7 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
     }
     // Links, FIFOs, sockets and devices are neither listed nor counted.
   }
+  if (reader.Failed()) Report(*dir, reader.ErrorText());
   return total;
 }
 
@@ -314,8 +325,33 @@ int64_t FilesToStringsSx(support::StringList* list, std::string_view path, uint3
   }
 
   Walker walker(*run, options, list);
-  if (!walker.Reader(0).Open(start)) return -1;
+  if (!walker.Reader(0).Open(start)) {
+    walker.Report(start, walker.Reader(0).ErrorText());
+    return -1;
+  }
   run->set_name_offset(1 + (base.empty() ? start.size() : base.size()));
+  const uint64_t total = walker.WalkOpen(&start, 0);
+  return (options & walk_option::SumSizes) ? static_cast<int64_t>(total) : 0;
+}
+
+int64_t FilesToStringsAt(support::StringList* list, const platform::DirHandle& dir,
+                         const std::string& path, uint32_t options, THddRun* run,
+                         std::string_view params) {
+  std::unique_ptr<THddRun> temporary;
+  if (run == nullptr) {
+    temporary = std::make_unique<THddRun>();
+    run = temporary.get();
+  }
+  run->set_output(list);
+  if (!params.empty()) options = run->ApplyParams(params, options);
+  std::string start = path;
+  AddSlash(&start);
+  Walker walker(*run, options, list);
+  if (!walker.Reader(0).Open(dir)) {
+    walker.Report(start, walker.Reader(0).ErrorText());
+    return -1;
+  }
+  run->set_name_offset(1 + start.size());
   const uint64_t total = walker.WalkOpen(&start, 0);
   return (options & walk_option::SumSizes) ? static_cast<int64_t>(total) : 0;
 }

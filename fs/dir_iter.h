@@ -5,6 +5,7 @@
 // never opened or listed. Entries come in the order the file system returns them, a
 // directory's own line before its contents; callers sort.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -13,6 +14,10 @@
 #include <vector>
 
 #include "support/string_list.h"
+
+namespace platform {
+class DirHandle;
+}
 
 // Option bits of FilesToStringsSx. Parameters may add NoDirs, NoFiles and Recurse,
 // never remove any.
@@ -54,6 +59,12 @@ struct MaskEntry {
   uint8_t flags = 0;
 };
 
+// A directory a walk could not read, or not read to its end, and why.
+struct WalkError {
+  std::string path;  // ends with "/"
+  std::string reason;
+};
+
 // The iteration object: six mask lists that only grow, the output list and the name
 // offset of the current call. One object may serve many calls on one thread (masks of
 // earlier calls stay in force); it must not be shared between threads.
@@ -91,11 +102,24 @@ class THddRun {
   size_t name_offset() const { return name_offset_; }
   void set_name_offset(size_t offset) { name_offset_ = offset; }
 
+  // Where walks report the directories they could not read; none (the default): such
+  // directories are passed over in silence. Not owned.
+  std::vector<WalkError>* errors() const { return errors_; }
+  void set_errors(std::vector<WalkError>* errors) { errors_ = errors; }
+  // A flag the walk tests before each directory it enters; once it is set the walk ends
+  // early and stopped() tells so. Not owned; may be set from any thread.
+  void set_stop_flag(const std::atomic<bool>* flag) { stop_flag_ = flag; }
+  bool StopRequested() const {
+    return stop_flag_ != nullptr && stop_flag_->load(std::memory_order_relaxed);
+  }
+
  private:
   struct CompiledList;
   std::unique_ptr<CompiledList[]> lists_;
   support::StringList* output_ = nullptr;
   size_t name_offset_ = 1;
+  std::vector<WalkError>* errors_ = nullptr;
+  const std::atomic<bool>* stop_flag_ = nullptr;
 };
 
 // Appends to `list` the entries found under the start `path` and returns the total
@@ -108,9 +132,17 @@ class THddRun {
 // run: the iteration object to use, or null for a temporary one.
 // base: its length sets the name offset; empty means the start directory.
 // params: the parameter text, may be empty.
-// The list is never cleared. Subdirectories that cannot be read are skipped silently.
+// The list is never cleared. Subdirectories that cannot be read are skipped, and reported
+// in run->errors() when it is set; so is a read error that ends a directory early.
 int64_t FilesToStringsSx(support::StringList* list, std::string_view path, uint32_t options,
                          THddRun* run, std::string_view base, std::string_view params);
+
+// The same walk from an open directory whose path is `path` (ending with "/"); nothing is
+// split off the path and no link is followed anywhere below `dir`. -1 when it cannot be
+// read (reported in run->errors() when set).
+int64_t FilesToStringsAt(support::StringList* list, const platform::DirHandle& dir,
+                         const std::string& path, uint32_t options, THddRun* run,
+                         std::string_view params);
 
 // Splits `text` at `separator`: each item trimmed, empty items and items already in
 // `items` (compared without regard to case) skipped.

@@ -30,6 +30,9 @@ struct FileInfo {
   FileTime last_write_time = 0;
   uint64_t size = 0;  // 0 for a directory
   EntryKind kind = EntryKind::kOther;
+  // Which file it is: equal pairs name the same file.
+  uint64_t device = 0;
+  uint64_t inode = 0;
 };
 
 // Looks the path up without following a final link. False when it does not exist or
@@ -41,6 +44,43 @@ bool StatPath(const std::string& path, FileInfo* info);
 // wildcards "*" and "?". Without wildcards this is StatPath. `name` receives the
 // matched entry's name. Entries that are links or special files are passed over.
 bool FindFirst(const std::string& path, FileInfo* info, std::string* name);
+
+class DirReader;
+class File;
+
+// An open directory. What lies in it is reached relative to it, without following a
+// link, so a directory swapped for a link while a run goes on is never left through.
+class DirHandle {
+ public:
+  DirHandle() = default;
+  ~DirHandle();
+  DirHandle(const DirHandle&) = delete;
+  DirHandle& operator=(const DirHandle&) = delete;
+  DirHandle(DirHandle&& other) noexcept;
+  DirHandle& operator=(DirHandle&& other) noexcept;
+
+  // Opens the directory path; links in its leading part are followed, a final link is
+  // refused.
+  bool Open(const std::string& path);
+  // Opens the subdirectory `name` of `parent`; refused when it is a link or not a
+  // directory.
+  bool OpenAt(const DirHandle& parent, std::string_view name);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Looks up an entry of this directory without following a link.
+  bool Stat(std::string_view name, FileInfo* info) const;
+  // This directory itself.
+  bool StatSelf(FileInfo* info) const;
+  // Why the last Open or OpenAt failed: errno's text, or what the entry is instead.
+  const std::string& ErrorText() const { return error_; }
+
+ private:
+  friend class DirReader;
+  friend class File;
+  int fd_ = -1;
+  std::string error_;
+};
 
 // Reads the entries of one directory in the order the file system returns them,
 // without "." and "..". Not thread-safe per object; one object per walk level.
@@ -54,10 +94,20 @@ class DirReader {
   // False when the directory cannot be opened (missing, not a directory, no access,
   // a link).
   bool Open(const std::string& path);
+  // Reads the directory held by `dir` from its start (dir stays open and usable).
+  bool Open(const DirHandle& dir);
+  // Opens the subdirectory `name` of the directory this reader holds, without following
+  // a link; `other` is the reader to open it in.
+  bool OpenChild(std::string_view name, DirReader* other) const;
   void Close();
   bool IsOpen() const { return dir_ != nullptr; }
 
-  // Next entry; false at the end or on a read error. `name` stays valid until the
+  // Why the last Open failed, or the read error that ended Next.
+  const std::string& ErrorText() const { return error_; }
+  // Next ended on a read error rather than at the end of the directory.
+  bool Failed() const { return failed_; }
+
+  // Next entry; false at the end or on a read error (then Failed()). `name` stays valid until the
   // next call. Kind comes from the entry type; an unknown type is resolved with one
   // lstat. Links and special files come back as kOther.
   bool Next(std::string_view* name, EntryKind* kind);
@@ -66,14 +116,18 @@ class DirReader {
   bool Stat(std::string_view name, FileInfo* info) const;
 
  private:
+  bool Adopt(int fd);
   void* dir_ = nullptr;  // DIR*
   int fd_ = -1;
+  bool failed_ = false;
+  std::string error_;
 };
 
 enum class OpenMode {
   kRead,              // existing file, read only
   kReadWriteLocked,   // existing file, read-write, exclusive advisory lock
   kCreateTruncate,    // create or truncate, write only
+  kOpenOrCreateLocked,  // read-write, created when missing, exclusive advisory lock
 };
 
 // A plain descriptor. Reads and writes retry EINTR and short transfers, so callers
@@ -90,6 +144,8 @@ class File {
   // False when it cannot be opened; kReadWriteLocked also fails when another process
   // holds the lock. kRead refuses anything but a regular file, without blocking.
   bool Open(const std::string& path, OpenMode mode);
+  // The same for the entry `name` of an open directory, without following a link.
+  bool OpenAt(const DirHandle& dir, std::string_view name, OpenMode mode);
   bool Close();
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -109,14 +165,19 @@ class File {
   bool Reserve(int64_t size);
   // Metadata of the open file; for a file opened with kRead, as it was when opened.
   bool Stat(FileInfo* info) const;
+  // Flushes the file's data and size to the disk.
+  bool Sync();
 
   // errno text of the last failure.
   const std::string& ErrorText() const { return error_; }
 
  private:
   void SetError();
+  bool OpenIn(int dirfd, const char* path, std::string_view name, OpenMode mode);
   int fd_ = -1;
   bool writable_ = false;
+  bool hidden_ = false;  // the name it was opened by begins with "."
+
   bool has_info_ = false;
   FileInfo info_;
   std::string error_;
@@ -126,6 +187,12 @@ class File {
 bool MakeDirs(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, std::string_view data);
+// Writes `data` to a new file beside `path`, holding the lock of `lock` (kOpenOrCreateLocked
+// on path) over the change: the new file is locked, written, synced and renamed over path,
+// then takes lock's place, so no reader ever sees a half-written file and the lock is
+// never let go. False with lock unchanged and path untouched on any failure.
+bool ReplaceFileLocked(const std::string& path, std::string_view data, File* lock,
+                       std::string* error);
 // Reads a whole regular file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* data);
 

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -32,8 +33,14 @@ std::string_view BaseName(std::string_view path) {
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+bool IsHiddenName(std::string_view name) {
+  return !name.empty() && name[0] == '.' && name != "." && name != "..";
+}
+
 bool FillInfo(const struct statx& st, std::string_view name, FileInfo* info) {
   const mode_t mode = st.stx_mode;
+  info->device = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+  info->inode = st.stx_ino;
   if (S_ISREG(mode)) {
     info->kind = EntryKind::kFile;
     info->attributes = kAttrArchive;
@@ -47,8 +54,7 @@ bool FillInfo(const struct statx& st, std::string_view name, FileInfo* info) {
     return false;
   }
   if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) info->attributes |= kAttrReadOnly;
-  if (!name.empty() && name[0] == '.' && name != "." && name != "..")
-    info->attributes |= kAttrHidden;
+  if (IsHiddenName(name)) info->attributes |= kAttrHidden;
   info->last_write_time = ToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
   info->last_access_time = ToFileTime(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
   info->creation_time = (st.stx_mask & STATX_BTIME)
@@ -58,7 +64,47 @@ bool FillInfo(const struct statx& st, std::string_view name, FileInfo* info) {
 }
 
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME |
-                                STATX_ATIME | STATX_BTIME;
+                                STATX_ATIME | STATX_BTIME | STATX_INO;
+
+// A name as a C string without allocating for ordinary lengths.
+class CName {
+ public:
+  explicit CName(std::string_view name) {
+    if (name.size() < sizeof small_) {
+      std::memcpy(small_, name.data(), name.size());
+      small_[name.size()] = 0;
+      text_ = small_;
+    } else {
+      large_.assign(name);
+      text_ = large_.c_str();
+    }
+  }
+  const char* c_str() const { return text_; }
+
+ private:
+  char small_[256];
+  std::string large_;
+  const char* text_;
+};
+
+// What an entry that could not be opened as a directory is instead, for messages.
+std::string NotADirectoryText(int dirfd, const char* name, int error) {
+  struct stat st;
+  if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISLNK(st.st_mode)) return "is a symbolic link";
+    if (!S_ISDIR(st.st_mode)) return "is not a directory";
+  }
+  return std::strerror(error);
+}
+
+int OpenDirAt(int dirfd, const char* name, std::string* error) {
+  int fd;
+  do {
+    fd = openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) *error = NotADirectoryText(dirfd, name, errno);
+  return fd;
+}
 
 bool StatxAt(int dirfd, const char* path, int flags, std::string_view name, FileInfo* info) {
   struct statx st;
@@ -122,13 +168,69 @@ bool FindFirst(const std::string& path, FileInfo* info, std::string* name) {
 
 DirReader::~DirReader() { Close(); }
 
-bool DirReader::Open(const std::string& path) {
+DirHandle::~DirHandle() { Close(); }
+
+DirHandle::DirHandle(DirHandle&& other) noexcept
+    : fd_(other.fd_), error_(std::move(other.error_)) {
+  other.fd_ = -1;
+}
+
+DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    error_ = std::move(other.error_);
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+bool DirHandle::Open(const std::string& path) {
   Close();
-  if (path.empty()) return false;
-  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
+  error_.clear();
+  if (path.empty()) {
+    error_ = std::strerror(ENOENT);
+    return false;
+  }
+  fd_ = OpenDirAt(AT_FDCWD, path.c_str(), &error_);
+  return fd_ >= 0;
+}
+
+bool DirHandle::OpenAt(const DirHandle& parent, std::string_view name) {
+  // The parent may be this very handle: open first, then let the old one go.
+  error_.clear();
+  if (parent.fd_ < 0) {
+    error_ = std::strerror(EBADF);
+    Close();
+    return false;
+  }
+  const CName c_name(name);
+  const int fd = OpenDirAt(parent.fd_, c_name.c_str(), &error_);
+  Close();
+  fd_ = fd;
+  return fd_ >= 0;
+}
+
+void DirHandle::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+bool DirHandle::Stat(std::string_view name, FileInfo* info) const {
+  if (fd_ < 0) return false;
+  const CName c_name(name);
+  return StatxAt(fd_, c_name.c_str(), 0, name, info);
+}
+
+bool DirHandle::StatSelf(FileInfo* info) const {
+  if (fd_ < 0) return false;
+  return StatxAt(fd_, "", AT_EMPTY_PATH, {}, info);
+}
+
+bool DirReader::Adopt(int fd) {
   DIR* dir = fdopendir(fd);
   if (dir == nullptr) {
+    error_ = std::strerror(errno);
     close(fd);
     return false;
   }
@@ -137,10 +239,48 @@ bool DirReader::Open(const std::string& path) {
   return true;
 }
 
+bool DirReader::Open(const std::string& path) {
+  Close();
+  if (path.empty()) {
+    error_ = std::strerror(ENOENT);
+    return false;
+  }
+  const int fd = OpenDirAt(AT_FDCWD, path.c_str(), &error_);
+  return fd >= 0 && Adopt(fd);
+}
+
+bool DirReader::Open(const DirHandle& dir) {
+  Close();
+  if (dir.fd_ < 0) {
+    error_ = std::strerror(EBADF);
+    return false;
+  }
+  // A descriptor of its own, read from the start: the handle keeps its position.
+  const int fd = openat(dir.fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  return Adopt(fd);
+}
+
+bool DirReader::OpenChild(std::string_view name, DirReader* other) const {
+  other->Close();
+  if (fd_ < 0) {
+    other->error_ = std::strerror(EBADF);
+    return false;
+  }
+  const CName c_name(name);
+  const int fd = OpenDirAt(fd_, c_name.c_str(), &other->error_);
+  return fd >= 0 && other->Adopt(fd);
+}
+
 void DirReader::Close() {
   if (dir_ != nullptr) closedir(static_cast<DIR*>(dir_));  // closes fd_ too
   dir_ = nullptr;
   fd_ = -1;
+  failed_ = false;
+  error_.clear();
 }
 
 bool DirReader::Next(std::string_view* name, EntryKind* kind) {
@@ -148,7 +288,14 @@ bool DirReader::Next(std::string_view* name, EntryKind* kind) {
   for (;;) {
     errno = 0;
     const struct dirent* entry = readdir(static_cast<DIR*>(dir_));
-    if (entry == nullptr) return false;
+    if (entry == nullptr) {
+      // The end and a failure look alike but for errno.
+      if (errno != 0) {
+        failed_ = true;
+        error_ = std::strerror(errno);
+      }
+      return false;
+    }
     const char* n = entry->d_name;
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
     *name = std::string_view(n);
@@ -181,14 +328,8 @@ bool DirReader::Next(std::string_view* name, EntryKind* kind) {
 
 bool DirReader::Stat(std::string_view name, FileInfo* info) const {
   if (fd_ < 0) return false;
-  char buffer[256];
-  if (name.size() < sizeof buffer) {
-    std::memcpy(buffer, name.data(), name.size());
-    buffer[name.size()] = 0;
-    return StatxAt(fd_, buffer, 0, name, info);
-  }
-  const std::string copy(name);
-  return StatxAt(fd_, copy.c_str(), 0, name, info);
+  const CName c_name(name);
+  return StatxAt(fd_, c_name.c_str(), 0, name, info);
 }
 
 File::~File() { Close(); }
@@ -196,6 +337,7 @@ File::~File() { Close(); }
 File::File(File&& other) noexcept
     : fd_(other.fd_),
       writable_(other.writable_),
+      hidden_(other.hidden_),
       has_info_(other.has_info_),
       info_(other.info_),
       error_(std::move(other.error_)) {
@@ -208,6 +350,7 @@ File& File::operator=(File&& other) noexcept {
     Close();
     fd_ = other.fd_;
     writable_ = other.writable_;
+    hidden_ = other.hidden_;
     has_info_ = other.has_info_;
     info_ = other.info_;
     error_ = std::move(other.error_);
@@ -220,6 +363,20 @@ File& File::operator=(File&& other) noexcept {
 void File::SetError() { error_ = std::strerror(errno); }
 
 bool File::Open(const std::string& path, OpenMode mode) {
+  return OpenIn(AT_FDCWD, path.c_str(), BaseName(path), mode);
+}
+
+bool File::OpenAt(const DirHandle& dir, std::string_view name, OpenMode mode) {
+  if (dir.fd_ < 0) {
+    Close();
+    error_ = std::strerror(EBADF);
+    return false;
+  }
+  const CName c_name(name);
+  return OpenIn(dir.fd_, c_name.c_str(), name, mode);
+}
+
+bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode mode) {
   Close();
   error_.clear();
   int flags = O_CLOEXEC | O_NOFOLLOW;
@@ -234,10 +391,13 @@ bool File::Open(const std::string& path, OpenMode mode) {
     case OpenMode::kCreateTruncate:
       flags |= O_WRONLY | O_CREAT | O_TRUNC;
       break;
+    case OpenMode::kOpenOrCreateLocked:
+      flags |= O_RDWR | O_CREAT;
+      break;
   }
   int fd;
   do {
-    fd = open(path.c_str(), flags, 0666);
+    fd = openat(dirfd, path, flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     SetError();
@@ -255,11 +415,15 @@ bool File::Open(const std::string& path, OpenMode mode) {
     close(fd);
     return false;
   }
-  has_info_ = FillInfo(st, {}, &info_);
+  // The descriptor knows no name; the hidden bit comes from the one it was opened by, so
+  // that the record agrees with a lookup of the same path.
+  hidden_ = IsHiddenName(name);
+  has_info_ = FillInfo(st, name, &info_);
   // O_NONBLOCK has no effect on reads of a regular file, so it stays set.
   if (mode == OpenMode::kRead && st.stx_size >= kSequentialHintSize)
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  if (mode == OpenMode::kReadWriteLocked && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if ((mode == OpenMode::kReadWriteLocked || mode == OpenMode::kOpenOrCreateLocked) &&
+      flock(fd, LOCK_EX | LOCK_NB) != 0) {
     error_ = errno == EWOULDBLOCK ? "in use by another run" : std::strerror(errno);
     close(fd);
     return false;
@@ -374,7 +538,18 @@ bool File::Stat(FileInfo* info) const {
   }
   struct statx st;
   if (statx(fd_, "", AT_EMPTY_PATH, kStatxMask, &st) != 0) return false;
-  return FillInfo(st, {}, info);
+  if (!FillInfo(st, {}, info)) return false;
+  if (hidden_) info->attributes |= kAttrHidden;
+  return true;
+}
+
+bool File::Sync() {
+  if (fd_ < 0) return false;
+  if (fsync(fd_) != 0) {
+    SetError();
+    return false;
+  }
+  return true;
 }
 
 bool MakeDirs(const std::string& path) {
@@ -400,6 +575,40 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
   if (!file.Open(path, OpenMode::kCreateTruncate)) return false;
   const bool ok = file.Write(data);
   return file.Close() && ok;
+}
+
+bool ReplaceFileLocked(const std::string& path, std::string_view data, File* lock,
+                       std::string* error) {
+  // One fixed name beside the file: whoever holds the lock owns it, and a copy left by
+  // a crash is simply written over.
+  const std::string temporary = path + ".new";
+  File fresh;
+  if (!fresh.Open(temporary, OpenMode::kOpenOrCreateLocked)) {
+    *error = fresh.ErrorText();
+    return false;
+  }
+  if (!fresh.SetSize(0) || !fresh.Write(data) || !fresh.Sync()) {
+    *error = fresh.ErrorText();
+    fresh.Close();
+    unlink(temporary.c_str());
+    return false;
+  }
+  if (rename(temporary.c_str(), path.c_str()) != 0) {
+    *error = std::strerror(errno);
+    fresh.Close();
+    unlink(temporary.c_str());
+    return false;
+  }
+  // The rename itself must reach the disk before the old name's data is trusted gone.
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int dir_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir_fd >= 0) {
+    fsync(dir_fd);
+    close(dir_fd);
+  }
+  *lock = std::move(fresh);
+  return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* data) {

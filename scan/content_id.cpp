@@ -24,18 +24,39 @@ constexpr uint64_t kOwnBufferLimit = 4194304;
 // The record of the file to be read. The open descriptor answers first, so a file that
 // opens is described by exactly what is read; only when it cannot be opened does a
 // lookup decide between "no such file" and "cannot open".
+void AssignOpenRecord(const platform::FileInfo& info, std::string_view name,
+                      support::FindData* record) {
+  support::AssignFileInfo(info, record);
+  // Assigned in place, so a record reused from file to file keeps its capacity.
+  record->name.assign(name);
+  record->short_name.clear();
+}
+
 bool FillRecord(const std::string& file_name, platform::File* file, support::FindData* record) {
   platform::FileInfo info;
   if (file->Open(file_name, platform::OpenMode::kRead) && file->Stat(&info)) {
-    support::AssignFileInfo(info, record);
-    // Assigned in place, so a record reused from file to file keeps its capacity.
     const size_t slash = file_name.find_last_of('/');
-    record->name.assign(file_name, slash == std::string::npos ? 0 : slash + 1);
-    record->short_name.clear();
+    AssignOpenRecord(info, std::string_view(file_name).substr(slash == std::string::npos ? 0 : slash + 1),
+                     record);
     return true;
   }
   file->Close();
   return FindDataSx(file_name, record, 1);
+}
+
+bool FillRecordAt(const platform::DirHandle& dir, std::string_view name, platform::File* file,
+                  support::FindData* record) {
+  platform::FileInfo info;
+  if (file->OpenAt(dir, name, platform::OpenMode::kRead) && file->Stat(&info)) {
+    AssignOpenRecord(info, name, record);
+    return true;
+  }
+  file->Close();
+  // Not openable: a regular file still gets its record (and "cannot open"); anything
+  // else, a link included, is "not found".
+  if (!dir.Stat(name, &info) || info.kind != platform::EntryKind::kFile) return false;
+  AssignOpenRecord(info, name, record);
+  return true;
 }
 
 // A new region of `*chunk` bytes, shrinking stepwise while the system refuses.
@@ -88,15 +109,16 @@ thread_local OwnBuffer t_own_buffer;
 // Reads and folds the file. Returns the result code; *id is set only when every
 // recorded byte was folded.
 uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* buffer,
-                 uint32_t* id) {
+                 uint32_t* id, const std::atomic<bool>* stop) {
   scan::FoldState state;
   uint64_t remaining = size;
   for (;;) {
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) return kChkStopped;
     const int64_t got = file->Read(buffer, chunk);
     if (got < 0) return kChkReadError;
     // Read fills the request unless the file ends, so a short read means the file
     // shrank: the id stays 0.
-    if (static_cast<uint64_t>(got) < chunk) return kChkOk;
+    if (static_cast<uint64_t>(got) < chunk) return kChkChanged;
     remaining -= chunk;
     scan::FoldWords(buffer, chunk / 2, &state);
     if (remaining >= chunk) continue;
@@ -114,29 +136,16 @@ uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* b
     buffer[1] = 0;
     const int64_t got = file->Read(buffer, remaining);
     if (got < 0) return kChkReadError;
-    if (static_cast<uint64_t>(got) < remaining) return kChkOk;
+    if (static_cast<uint64_t>(got) < remaining) return kChkChanged;
     scan::FoldWord(static_cast<uint16_t>(buffer[0] | (buffer[1] << 8)), &state);
   }
   *id = scan::FoldResult(state);
   return kChkOk;
 }
 
-}  // namespace
-
-uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData* find_data,
-                  int32_t buffer_size, void* buffer, uint8_t /*share_mode*/) {
-  uint32_t unused_id = 0;
-  if (id == nullptr) id = &unused_id;
-  *id = 0;
-  support::FindData unused_record;
-  if (find_data == nullptr) find_data = &unused_record;
-
-  platform::File file;
-  try {
-    if (!FillRecord(file_name, &file, find_data)) return kChkNotFound;
-  } catch (const std::bad_alloc&) {
-    return kChkNotFound;
-  }
+// Reads the file opened (or not) by FillRecord and folds it.
+uint8_t CheckFile(platform::File* file, uint32_t* id, support::FindData* find_data,
+                  int32_t buffer_size, void* buffer, const std::atomic<bool>* stop) {
   const uint64_t size = find_data->size;
   if (size == 0) return kChkEmpty;
   if (size < 6) return kChkTooShort;
@@ -171,15 +180,49 @@ uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData*
   }
 
   uint8_t code = kChkOpenFailed;
-  if (file.IsOpen()) {
+  if (file->IsOpen()) {
     try {
-      code = FoldFile(&file, size, chunk, static_cast<uint8_t*>(buffer), id);
+      code = FoldFile(file, size, chunk, static_cast<uint8_t*>(buffer), id, stop);
     } catch (const std::bad_alloc&) {  // keeping an error text can fail
       *id = 0;
       code = kChkReadError;
     }
   }
   return code;
+}
+
+}  // namespace
+
+uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData* find_data,
+                  int32_t buffer_size, void* buffer, uint8_t /*share_mode*/) {
+  uint32_t unused_id = 0;
+  if (id == nullptr) id = &unused_id;
+  *id = 0;
+  support::FindData unused_record;
+  if (find_data == nullptr) find_data = &unused_record;
+
+  platform::File file;
+  try {
+    if (!FillRecord(file_name, &file, find_data)) return kChkNotFound;
+  } catch (const std::bad_alloc&) {
+    return kChkNotFound;
+  }
+  const uint8_t code = CheckFile(&file, id, find_data, buffer_size, buffer, nullptr);
+  // A file that shrank keeps id 0 and reads as an ordinary result here.
+  return code == kChkChanged ? kChkOk : code;
+}
+
+uint8_t FileChkAt(const platform::DirHandle& dir, std::string_view name, uint32_t* id,
+                  support::FindData* find_data, int32_t buffer_size, void* buffer,
+                  const std::atomic<bool>* stop) {
+  *id = 0;
+  platform::File file;
+  try {
+    if (!FillRecordAt(dir, name, &file, find_data)) return kChkNotFound;
+  } catch (const std::bad_alloc&) {
+    return kChkNotFound;
+  }
+  return CheckFile(&file, id, find_data, buffer_size, buffer, stop);
 }
 
 int64_t VirtAllocSx(void** region, int fill, int64_t size) {

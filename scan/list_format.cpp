@@ -187,8 +187,9 @@ void IdListWriter::FormatHeader(RunMode mode, uint32_t serial, std::string_view 
   line_.append(kListLineEnd);
 }
 
-void IdListWriter::SetDirectory(std::string_view directory) {
+void IdListWriter::SetDirectory(std::string_view directory, const platform::DirHandle* handle) {
   directory_.assign(directory);
+  handle_ = handle;
   const std::string_view text = WithoutLineBreaks(directory, &scratch_, &directory_had_breaks_);
   directory_section_.clear();
   AppendPathSection(text, &directory_section_);
@@ -196,12 +197,18 @@ void IdListWriter::SetDirectory(std::string_view directory) {
 }
 
 int IdListWriter::AppendShortFileId(std::string_view name) {
-  scratch_.assign(directory_);
-  scratch_.append(name);
   platform::File file;
   unsigned char bytes[kShortFileBytes];
   int64_t count = -1;
-  if (file.Open(scratch_, platform::OpenMode::kRead)) count = file.Read(bytes, sizeof bytes);
+  bool opened;
+  if (handle_ != nullptr) {
+    opened = file.OpenAt(*handle_, name, platform::OpenMode::kRead);
+  } else {
+    scratch_.assign(directory_);
+    scratch_.append(name);
+    opened = file.Open(scratch_, platform::OpenMode::kRead);
+  }
+  if (opened) count = file.Read(bytes, sizeof bytes);
   if (!file.IsOpen()) {
     line_.append(kCannotOpen);
     return 1;
@@ -413,9 +420,13 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 bool ReadFileLine(std::string_view line, FileLineFields* fields) {
+  return ReadListLine(line, kRecordFile, fields);
+}
+
+bool ReadListLine(std::string_view line, char record, FileLineFields* fields) {
   // Trailing blanks (and NULs or a stray CR) go first, as the columns are read after.
   while (!line.empty() && static_cast<unsigned char>(line.back()) <= 32) line.remove_suffix(1);
-  if (line.empty() || line[0] != kRecordFile) return false;
+  if (line.empty() || line[0] != record) return false;
 
   // The bar of the name section: column 79, or a little further when a size of 10^12
   // bytes or more widened its field.

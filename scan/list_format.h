@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "support/find_data.h"
 #include "support/string_list.h"
 
@@ -88,8 +89,9 @@ class IdListWriter {
   size_t end_stamp_offset() const { return end_stamp_offset_; }
 
   // Sets the directory whose files follow (a full path ending with "/") and builds its
-  // path section once. The path is kept as given for reading short files.
-  void SetDirectory(std::string_view directory);
+  // path section once. Short files are read through `handle` when given (it must stay
+  // open while the directory's lines are formatted), else by the path as given.
+  void SetDirectory(std::string_view directory, const platform::DirHandle* handle = nullptr);
   const std::string& directory() const { return directory_; }
 
   // One "F" line for a file of the current directory: the result code and id of
@@ -120,6 +122,7 @@ class IdListWriter {
   ListOptions options_;
   std::string line_;
   std::string directory_;
+  const platform::DirHandle* handle_ = nullptr;
   std::string directory_section_;  // path section of directory_, with its CR LF
   bool directory_had_breaks_ = false;
   std::string scratch_;  // replaced names, the full path of a short file
@@ -153,6 +156,8 @@ struct FileLineFields {
 // line: another record, a block count that is empty, 0 or does not convert, sections
 // cut short, no path section. Never reads outside the line.
 bool ReadFileLine(std::string_view line, FileLineFields* fields);
+// The same for a line of the given record id ("A" and "T" lines name the search path).
+bool ReadListLine(std::string_view line, char record, FileLineFields* fields);
 // The file's full path (directory + name); false when ReadFileLine fails.
 bool FileLinePath(std::string_view line, std::string* path);
 

@@ -1,5 +1,7 @@
 #include "scan/list_paths.h"
 
+#include <algorithm>
+
 #include "support/ini.h"
 #include "support/string_list.h"
 #include "support/sys_init.h"
@@ -51,35 +53,60 @@ std::string ResolveBaseFolder(std::string_view app_path, std::string_view settin
   return result;
 }
 
+std::string FileNamePart(std::string_view part) {
+  if (part == "." || part == "..") return "_";
+  std::string result(part);
+  for (char& c : result) {
+    if (c == '/' || c == '\0') c = '_';
+  }
+  return result;
+}
+
 std::string ComposeListName(std::string_view net, std::string_view label, std::string_view dirs,
                             std::string_view serial, std::string_view net_sep,
                             std::string_view dir_sep, std::string_view ser_sep) {
   std::string name;
   if (!net.empty()) {
-    name.append(net);
+    name.append(FileNamePart(net));
     name.append(net_sep);
   }
-  name.append(label);
+  name.append(FileNamePart(label));
   if (!dirs.empty()) {
     name.append(dir_sep);
-    name.append(dirs);
+    name.append(FileNamePart(dirs));
   }
   if (!serial.empty()) {
     name.append(ser_sep);
-    name.append(serial);
+    name.append(FileNamePart(serial));
   }
   return name;
 }
 
 ListFileNames NameListFiles(const std::string& folder, std::string_view base_name,
                             std::string_view lst_ext, std::string_view dir_ext) {
-  std::string_view name = support::TrimView(base_name);
-  if (!name.empty() && name.front() == '/') name.remove_prefix(1);
+  std::string_view trimmed = support::TrimView(base_name);
+  if (!trimmed.empty() && trimmed.front() == '/') trimmed.remove_prefix(1);
+  std::string name = FileNamePart(trimmed);
+  const std::string lst = lst_ext.empty() ? std::string(kDefaultLstExt) : FileNamePart(lst_ext);
+  const std::string dir = dir_ext.empty() ? std::string(kDefaultDirExt) : FileNamePart(dir_ext);
+  // Room for the longer extension and its dot; whole characters only.
+  const size_t ext = std::max(lst.size(), dir.size()) + 1;
+  const size_t room = kMaxListFileName > ext ? kMaxListFileName - ext : 0;
+  if (name.size() > room) {
+    size_t keep = 0;
+    size_t pos = 0;
+    while (pos < name.size()) {
+      support::NextChar(name, &pos);
+      if (pos > room) break;
+      keep = pos;
+    }
+    name.resize(keep);
+  }
   ListFileNames names;
   names.folder = folder;
-  const std::string stem = folder + std::string(name) + ".";
-  names.id_list = stem + (lst_ext.empty() ? std::string(kDefaultLstExt) : std::string(lst_ext));
-  names.tree_list = stem + (dir_ext.empty() ? std::string(kDefaultDirExt) : std::string(dir_ext));
+  const std::string stem = folder + name + ".";
+  names.id_list = stem + lst;
+  names.tree_list = stem + dir;
   // File names on Linux differ by case, so equal means byte for byte.
   names.same = names.id_list == names.tree_list;
   return names;

@@ -47,8 +47,16 @@ BaseSettings LoadBaseSettingsFrom(const std::string& ini_file, const std::string
 std::string ResolveBaseFolder(std::string_view app_path, std::string_view setting,
                               std::string_view app_dir);
 
+// The longest file name the lists may have, extension included.
+constexpr size_t kMaxListFileName = 255;
+
+// A name part as it may stand in a file name: every "/" and NUL becomes "_", and a part
+// that is "." or ".." becomes "_" (a volume label comes from whoever formatted the disk).
+std::string FileNamePart(std::string_view part);
+
 // The list base name composed from name parts: [net + net_sep] label [dir_sep + dirs]
-// [ser_sep + serial]; parts that are empty are left out with their separators.
+// [ser_sep + serial]; parts that are empty are left out with their separators. Each part
+// passes FileNamePart first.
 std::string ComposeListName(std::string_view net, std::string_view label, std::string_view dirs,
                             std::string_view serial, std::string_view net_sep = "%",
                             std::string_view dir_sep = "^", std::string_view ser_sep = "~");
@@ -60,7 +68,9 @@ struct ListFileNames {
   bool same = false;      // both names are equal
 };
 
-// Names the two lists: base_name (trimmed; one leading "/" dropped) in `folder`.
+// Names the two lists: base_name (trimmed; one leading "/" dropped, then made a single
+// file name by FileNamePart) in `folder`. A name too long for the file system with
+// either extension is cut at a character boundary before the extension.
 ListFileNames NameListFiles(const std::string& folder, std::string_view base_name,
                             std::string_view lst_ext, std::string_view dir_ext);
 

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <exception>
 #include <new>
+#include <string_view>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 
 #include "fs/volume_info.h"
@@ -51,6 +53,27 @@ std::string CurrentFailureText() {
 }
 
 int32_t Ticks() { return static_cast<int32_t>(platform::TickCount()); }
+
+// A text as the lists write it: CR and LF become "?" (one byte for one).
+std::string AsListed(std::string text) {
+  support::ReplaceLineBreaks(&text);
+  return text;
+}
+
+// A directory line below `root`: it ends with "/", and none of its components below the
+// root is empty, "." or "..".
+bool IsDirectoryBelow(std::string_view line, std::string_view root) {
+  if (line.size() <= root.size() || line.compare(0, root.size(), root) != 0 || line.back() != '/')
+    return false;
+  size_t pos = root.size();
+  while (pos < line.size()) {
+    const size_t slash = line.find('/', pos);
+    const std::string_view part = line.substr(pos, slash - pos);
+    if (part.empty() || part == "." || part == "..") return false;
+    pos = slash + 1;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -188,32 +211,70 @@ class TDskFil::Scanner {
 
   // Steps up to the end of the directory loop; returns at a stop or an early end.
   void Run();
-  // Cuts and stamps the id list, frees the buffer and the done list.
+  // Cuts and stamps the id list, frees the buffer and the done list, lets the locks go.
   void End();
 
  private:
+  bool LockLists();
+  bool LoadTreeList();
+  bool GatherTree();
   bool PrepareIdList();
+  bool CheckIdListHeader(std::string_view text);
   bool AllocateBuffer();
   void WriteHeader();
   // False when the job was told to stop.
   bool ScanDirectories();
-  bool ScanFiles();
+  bool ScanFiles(const platform::DirHandle& dir);
+  // The directory of the tree list, opened from the search path down without following
+  // a link; null (and *reason set) when it cannot be.
+  const platform::DirHandle* OpenListed(const std::string& dir, std::string* reason);
+  // Leaves out the run's own lists when they lie in this directory.
+  void DropOwnLists(const platform::DirHandle& dir);
+  void Problem(const std::string& path, const std::string& reason, bool directory) {
+    // A directory the walk could not enter is also one the file pass cannot: once.
+    if (directory && !reported_.insert(path).second) return;
+    job_.problems_.push_back({path, reason, directory});
+    ++job_.error_count_;
+  }
   void Fail(const std::string& text) {
     if (job_.failure_.empty()) job_.failure_ = text;
+  }
+  void Refuse(const std::string& text) {
+    job_.refused_ = true;
+    Fail(text);
   }
 
   TDskFil& job_;
   ListOutput out_;
   bool list_open_ = false;
+  bool id_list_created_ = false;
+  platform::File tree_lock_;
+  bool tree_list_created_ = false;
+  bool tree_list_written_ = false;
+  bool prepared_ = false;
+  std::string root_;         // the search path with "/"
+  std::string root_listed_;  // the same as the lists write it
+  std::vector<platform::DirHandle> open_dirs_;  // root, then each component below it
+  std::vector<std::string> open_names_;
+  THddRun file_run_;
+  uint32_t file_options_ = 0;
+  std::vector<WalkError> walk_errors_;
+  std::unordered_set<std::string> reported_;
+  struct OwnList {
+    platform::FileInfo folder;
+    std::string name;
+  };
+  std::vector<OwnList> own_lists_;
   void* buffer_ = nullptr;
   support::StringList done_;
   bool have_done_ = false;
   std::unique_ptr<scan::IdListWriter> writer_;
+  int64_t content_end_ = 0;  // where the old content of a continued list ends
   int64_t header_position_ = -1;
   int64_t header_end_ = -1;
   size_t stamp_offset_ = 0;
-  uint8_t share_mode_ = 1;
   std::string full_path_;
+  std::string replaced_path_;
   support::FindData find_data_;
   bool blank_line_ = true;
   bool dir_written_ = false;
@@ -224,34 +285,23 @@ class TDskFil::Scanner {
 void TDskFil::Scanner::Run() {
   job_.SetSlot(kSlotJobStart, Ticks());
   job_.set_sender_kind(kSenderScan);
-  share_mode_ = (job_.options_ & kOptNoLocks) ? 3 : 1;
   if (job_.Notify(kNotifyGather)) return;
   // An empty start would walk the current directory; there is nothing to catalogue.
   if (job_.search_path_.empty()) {
     Fail("no search path");
     return;
   }
+  root_ = support::WithTrailingSlash(job_.search_path_);
+  root_listed_ = AsListed(root_);
+  // Both lists are held before either is touched, so a second run is refused before
+  // it changes anything.
+  if (!LockLists()) return;
 
-  const bool reuse_tree = job_.mode_ == kModeContinue && FileExistsSx(job_.tree_list_file_, 1);
-  if (reuse_tree && job_.dir_list_.LoadFromFile(job_.tree_list_file_)) {
-    job_.total_bytes_ = 0;
-    for (const std::string& line : job_.dir_list_.items()) {
-      // An empty line would walk the current directory.
-      if (line.empty()) continue;
-      const int64_t bytes = FilesToStringsSx(&job_.scratch_list_, line, kWalkTreeLine, &job_.run_,
-                                             {}, job_.dir_params_);
-      if (bytes > 0) job_.total_bytes_ += bytes;
-      job_.scratch_list_.Clear();
-    }
-  } else {
-    job_.dir_list_.Clear();
-    job_.dir_list_.Add(support::WithTrailingSlash(job_.search_path_));
-    const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.search_path_, kWalkTree,
-                                           &job_.run_, {}, job_.dir_params_);
-    job_.total_bytes_ = std::max<int64_t>(bytes, 0);
-    if (job_.Notify(kNotifySort)) return;
-    job_.dir_list_.Sort();
-    scan::SaveTreeList(job_.dir_list_, job_.tree_list_file_);  // a failure is ignored
+  const bool reuse_tree = job_.mode_ == kModeContinue && tree_lock_.Size() > 0;
+  if (reuse_tree) {
+    if (!LoadTreeList()) return;
+  } else if (!GatherTree()) {
+    return;
   }
 
   if (!PrepareIdList()) return;
@@ -262,32 +312,110 @@ void TDskFil::Scanner::Run() {
   job_.finished_ = true;
 }
 
-bool TDskFil::Scanner::PrepareIdList() {
-  const std::string& name = job_.id_list_file_;
-  const bool exists = FileExistsSx(name, 1);
-  if (!exists) {
-    platform::File created;
-    if (!created.Open(name, platform::OpenMode::kCreateTruncate)) {
-      Fail("cannot create the id list " + name + ": " + created.ErrorText());
-      return false;
-    }
-    created.Close();
-  }
-  // The lock is taken before the old list is read, so that no other run changes it
-  // between reading and appending.
+bool TDskFil::Scanner::LockLists() {
+  platform::FileInfo info;
+  id_list_created_ = !platform::StatPath(job_.id_list_file_, &info);
   platform::File& file = out_.file();
-  if (!file.Open(name, platform::OpenMode::kReadWriteLocked)) {
-    Fail("cannot open the id list " + name + ": " + file.ErrorText());
+  if (!file.Open(job_.id_list_file_, platform::OpenMode::kOpenOrCreateLocked)) {
+    id_list_created_ = false;
+    Fail("cannot open the id list " + job_.id_list_file_ + ": " + file.ErrorText());
     return false;
   }
   list_open_ = true;
-  const int64_t size = file.Size();
+  tree_list_created_ = !platform::StatPath(job_.tree_list_file_, &info);
+  if (!tree_lock_.Open(job_.tree_list_file_, platform::OpenMode::kOpenOrCreateLocked)) {
+    tree_list_created_ = false;
+    Fail("cannot open the tree list " + job_.tree_list_file_ + ": " + tree_lock_.ErrorText());
+    return false;
+  }
+  return true;
+}
+
+// A tree list of this run: its first line is the search path, and every line a directory
+// at or below it with no "." or ".." in it. Anything else (a list cut short by a crash is
+// never seen: it is replaced whole) belongs to another run or to nobody.
+bool TDskFil::Scanner::LoadTreeList() {
+  const std::string& name = job_.tree_list_file_;
+  std::string text;
+  const int64_t size = tree_lock_.Size();
+  text.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+  if (size < 0 || tree_lock_.Seek(0) != 0 || tree_lock_.Read(text.data(), text.size()) != size) {
+    Fail("cannot read the tree list " + name + ": " + tree_lock_.ErrorText());
+    return false;
+  }
+  job_.dir_list_.SetText(text);
+  const std::string& root = root_listed_;
+  const support::StringList& lines = job_.dir_list_;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    const bool ok = i == 0 ? line == root : IsDirectoryBelow(line, root);
+    if (!ok) {
+      Refuse("the tree list " + name + " is not one of " + job_.search_path_ + " (line " +
+             std::to_string(i + 1) + ")");
+      return false;
+    }
+  }
+  if (lines.empty()) {
+    Refuse("the tree list " + name + " is empty");
+    return false;
+  }
+  job_.total_bytes_ = 0;
+  for (const std::string& line : lines.items()) {
+    if (job_.Terminated()) return false;
+    std::string reason;
+    const platform::DirHandle* dir = OpenListed(line, &reason);
+    if (dir == nullptr) continue;  // named in the file pass
+    const int64_t bytes = FilesToStringsAt(&job_.scratch_list_, *dir, line, kWalkTreeLine,
+                                           &job_.run_, job_.dir_params_);
+    if (bytes > 0) job_.total_bytes_ += bytes;
+    job_.scratch_list_.Clear();
+  }
+  return true;
+}
+
+bool TDskFil::Scanner::GatherTree() {
+  job_.dir_list_.Clear();
+  job_.dir_list_.Add(root_);
+  job_.run_.set_errors(&walk_errors_);
+  job_.run_.set_stop_flag(job_.StopFlag().get());
+  const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.search_path_, kWalkTree,
+                                         &job_.run_, {}, job_.dir_params_);
+  job_.run_.set_errors(nullptr);
+  job_.total_bytes_ = std::max<int64_t>(bytes, 0);
+  for (const WalkError& error : walk_errors_) Problem(error.path, error.reason, true);
+  walk_errors_.clear();
+  // A stop during the walk ends the run here, as one at this notification does.
+  if (job_.Notify(kNotifySort)) return false;
+  job_.dir_list_.Sort();
+  std::string error;
+  if (!platform::ReplaceFileLocked(job_.tree_list_file_, scan::TreeListText(job_.dir_list_),
+                                   &tree_lock_, &error)) {
+    Fail("cannot write the tree list " + job_.tree_list_file_ + ": " + error);
+    return false;
+  }
+  tree_list_written_ = true;
+  return true;
+}
+
+bool TDskFil::Scanner::PrepareIdList() {
+  const std::string& name = job_.id_list_file_;
+  platform::File& file = out_.file();
+  prepared_ = true;
+  int64_t size = file.Size();
   if (size < 0) {
     Fail("cannot read the id list " + name + ": " + file.ErrorText());
     return false;
   }
   int64_t start = 0;
-  if (exists && job_.mode_ == kModeContinue && size > 0) {
+  if (job_.mode_ != kModeContinue) {
+    // Emptied before anything is written: a run killed midway must not leave the old
+    // list's tail behind its lines.
+    if (size > 0 && !file.SetSize(0)) {
+      Fail("cannot empty the id list " + name + ": " + file.ErrorText());
+      return false;
+    }
+    size = 0;
+  } else if (size > 0) {
     std::string text(static_cast<size_t>(size), '\0');
     if (file.Seek(0) != 0 || file.Read(text.data(), text.size()) != size) {
       Fail("cannot read the id list " + name + ": " + file.ErrorText());
@@ -298,6 +426,7 @@ bool TDskFil::Scanner::PrepareIdList() {
     const size_t end = text.find_last_not_of('\0');
     start = end == std::string::npos ? 0 : static_cast<int64_t>(end + 1);
     text.resize(static_cast<size_t>(start));
+    if (start > 0 && !CheckIdListHeader(text)) return false;
     scan::ReadDoneList(text, &done_);
     done_.Sort();
     have_done_ = !done_.empty();
@@ -306,8 +435,28 @@ bool TDskFil::Scanner::PrepareIdList() {
     Fail("cannot position in the id list " + name + ": " + file.ErrorText());
     return false;
   }
+  content_end_ = start;
   out_.StartAt(start, size);
   return true;
+}
+
+bool TDskFil::Scanner::CheckIdListHeader(std::string_view text) {
+  size_t end = text.find_first_of("\r\n");
+  if (end == std::string_view::npos) end = text.size();
+  const std::string_view first = text.substr(0, end);
+  scan::FileLineFields fields;
+  bool ours = first.size() > 1 && first[1] >= '1' && first[1] <= '3' &&
+              scan::ReadListLine(first, scan::kRecordHeader, &fields);
+  if (ours) {
+    std::string named(fields.directory);
+    named.append(fields.name);
+    ours = support::WithTrailingSlash(named) == root_listed_;
+  }
+  if (!ours) {
+    Refuse("the id list " + job_.id_list_file_ + " does not begin with a header of " +
+           job_.search_path_);
+  }
+  return ours;
 }
 
 bool TDskFil::Scanner::AllocateBuffer() {
@@ -360,8 +509,83 @@ void TDskFil::Scanner::WriteHeader() {
   job_.SetSlot(kSlotScanLoop, Ticks());
 }
 
+const platform::DirHandle* TDskFil::Scanner::OpenListed(const std::string& dir,
+                                                         std::string* reason) {
+  if (open_dirs_.empty()) {
+    platform::DirHandle root;
+    if (!root.Open(root_)) {
+      *reason = root.ErrorText();
+      return nullptr;
+    }
+    open_dirs_.push_back(std::move(root));
+  }
+  // A continued run's lines show the search path as the lists write it.
+  if (dir.size() < root_.size() ||
+      (dir.compare(0, root_.size(), root_) != 0 &&
+       dir.compare(0, root_.size(), root_listed_) != 0)) {
+    *reason = "not below the search path";
+    return nullptr;
+  }
+  // The tree list is sorted, so most directories share all but their last component
+  // with the one before: only what differs is opened.
+  size_t depth = 0;
+  size_t pos = root_.size();
+  while (pos < dir.size()) {
+    const size_t slash = dir.find('/', pos);
+    const size_t end = slash == std::string::npos ? dir.size() : slash;
+    const std::string_view name = std::string_view(dir).substr(pos, end - pos);
+    pos = end + 1;
+    if (depth < open_names_.size() && open_names_[depth] == name) {
+      ++depth;
+      continue;
+    }
+    open_names_.resize(depth);
+    open_dirs_.resize(depth + 1);
+    platform::DirHandle child;
+    if (!child.OpenAt(open_dirs_.back(), name)) {
+      *reason = child.ErrorText();
+      return nullptr;
+    }
+    open_dirs_.push_back(std::move(child));
+    open_names_.emplace_back(name);
+    ++depth;
+  }
+  open_names_.resize(depth);
+  open_dirs_.resize(depth + 1);
+  return &open_dirs_.back();
+}
+
+void TDskFil::Scanner::DropOwnLists(const platform::DirHandle& dir) {
+  if (own_lists_.empty()) return;
+  platform::FileInfo self;
+  if (!dir.StatSelf(&self)) return;
+  for (const OwnList& own : own_lists_) {
+    if (own.folder.device != self.device || own.folder.inode != self.inode) continue;
+    std::vector<std::string>& names = job_.file_list_.items();
+    const auto at = std::find(names.begin(), names.end(), own.name);
+    if (at == names.end()) continue;
+    platform::FileInfo info;
+    if (dir.Stat(own.name, &info)) job_.dir_bytes_ -= static_cast<int64_t>(info.size);
+    names.erase(at);
+  }
+}
+
 bool TDskFil::Scanner::ScanDirectories() {
   scan::IdListWriter& writer = *writer_;
+  file_run_.set_errors(&walk_errors_);
+  file_options_ = file_run_.ApplyParams(job_.file_params_, kWalkFiles);
+  for (const std::string* list : {&job_.id_list_file_, &job_.tree_list_file_}) {
+    const size_t slash = list->rfind('/');
+    platform::DirHandle folder;
+    OwnList own;
+    if (slash == std::string::npos || !folder.Open(list->substr(0, slash + 1)) ||
+        !folder.StatSelf(&own.folder)) {
+      continue;
+    }
+    own.name = list->substr(slash + 1);
+    own_lists_.push_back(std::move(own));
+  }
+  std::unordered_set<std::string_view> seen;
   while (true) {
     job_.SetSlot(kSlotDirectory, Ticks());
     if (dir_written_) {
@@ -382,15 +606,33 @@ bool TDskFil::Scanner::ScanDirectories() {
       }
       return !out_.failed();
     }
-    job_.current_dir_ = job_.dir_list_[job_.dir_index_];
+    // Between directories a stop takes effect as at a notification.
+    if (job_.Terminated()) return false;
+    const std::string& listed = job_.dir_list_[job_.dir_index_];
+    job_.current_dir_ = listed;
     job_.current_file_.clear();
-    writer.SetDirectory(job_.current_dir_);
-
     job_.file_list_.Clear();
-    const int64_t bytes = FilesToStringsSx(&job_.file_list_, job_.current_dir_, kWalkFiles, nullptr,
-                                           {}, job_.file_params_);
-    job_.dir_bytes_ = std::max<int64_t>(bytes, 0);  // a directory that cannot be listed is empty
+    job_.dir_bytes_ = 0;
     dir_written_ = false;
+    // Two names that differ only in a CR or LF stand in the tree list as one line: the
+    // directory so named is read once, the other is not found.
+    if (!seen.insert(listed).second) {
+      Problem(listed, "named twice in the tree list", true);
+      continue;
+    }
+    std::string reason;
+    const platform::DirHandle* dir = OpenListed(listed, &reason);
+    if (dir == nullptr) {
+      Problem(listed, reason, true);
+      continue;
+    }
+    writer.SetDirectory(job_.current_dir_, dir);
+    const int64_t bytes =
+        FilesToStringsAt(&job_.file_list_, *dir, listed, file_options_, &file_run_, {});
+    for (const WalkError& error : walk_errors_) Problem(error.path, error.reason, true);
+    walk_errors_.clear();
+    job_.dir_bytes_ = std::max<int64_t>(bytes, 0);
+    DropOwnLists(*dir);
     if (job_.file_list_.empty()) continue;
     job_.file_list_.Sort();
     if (!blank_line_) {
@@ -402,28 +644,43 @@ bool TDskFil::Scanner::ScanDirectories() {
     job_.SetSlot(kSlotDirectoryFiles, Ticks());
     job_.dir_bytes_done_ = 0;
     job_.dir_id_sum_ = 0;
-    if (!ScanFiles()) return false;
+    if (!ScanFiles(*dir)) return false;
   }
 }
 
-bool TDskFil::Scanner::ScanFiles() {
+bool TDskFil::Scanner::ScanFiles(const platform::DirHandle& dir) {
   scan::IdListWriter& writer = *writer_;
   const bool notify_progress = job_.window_ != nullptr;
+  const std::shared_ptr<std::atomic<bool>> stop_flag = job_.StopFlag();
+  const std::atomic<bool>* stop = stop_flag.get();
   for (const std::string& entry : job_.file_list_.items()) {
     ++job_.file_index_;
     if (entry.empty()) continue;
+    if (stop->load(std::memory_order_relaxed)) return false;
     job_.SetSlot(kSlotFileStart, Ticks());
     job_.current_file_.assign(entry);
     full_path_.assign(job_.current_dir_).append(entry);
     if (have_done_) {
-      // Listed by an earlier run: no line, nothing counted. The done list is kept whole
-      // (deleting from the middle of a large sorted list costs more than it saves).
+      // Listed by an earlier run: no line, nothing counted. The list holds "?" for CR
+      // and LF, so the name on disk is compared the same way. The done list is kept
+      // whole (deleting from the middle of a large sorted list costs more than it saves).
       size_t index = 0;
-      if (done_.Find(full_path_, &index)) continue;
+      const std::string& listed_as =
+          full_path_.find_first_of("\r\n") == std::string::npos
+              ? full_path_
+              : (replaced_path_ = AsListed(full_path_));
+      if (done_.Find(listed_as, &index)) continue;
     }
     uint32_t id = 0;
-    const uint8_t code = FileChkSx(full_path_, &id, &find_data_, -1, buffer_, share_mode_);
+    uint8_t code = FileChkAt(dir, entry, &id, &find_data_, -1, buffer_, stop);
+    // Given up for a stop: the file is not listed, a Continue reads it again.
+    if (code == kChkStopped) return false;
     job_.SetSlot(kSlotFileEnd, Ticks());
+    if (code == kChkChanged) {
+      // Written as the list has always shown it (id 0), but not counted as fine.
+      code = kChkOk;
+      Problem(full_path_, kChangedWhileRead, false);
+    }
     job_.dir_id_sum_ += id;
     ++job_.files_done_;
     job_.error_count_ += writer.FormatFileLine(code, id, find_data_, entry);
@@ -451,31 +708,52 @@ bool TDskFil::Scanner::ScanFiles() {
 }
 
 void TDskFil::Scanner::End() {
+  const bool continued = job_.mode_ == kModeContinue;
   if (list_open_) {
     const std::string& name = job_.id_list_file_;
-    // Lines still pending are written here; when they cannot be, the run did not finish.
-    out_.Flush();
-    if (out_.failed()) {
-      job_.finished_ = false;
-      Fail("cannot write the id list " + name + ": " + out_.error());
-    }
     platform::File& file = out_.file();
-    if (!out_.Cut()) Fail("cannot cut the id list " + name + ": " + file.ErrorText());
-    // The stamp goes only over a header that reached the file; after a failed write
-    // the state says the run stopped early, so that Continue can finish it.
-    if (header_position_ >= 0 && out_.written() >= header_end_) {
-      const int64_t at = header_position_ + static_cast<int64_t>(stamp_offset_);
-      const std::string stamp =
-          scan::EndStamp(platform::NowLocal(),
-                         job_.finished_ ? scan::RunState::kFinished : scan::RunState::kStopped,
-                         job_.error_count_ > 0);
-      if (file.Seek(at) != at || !file.Write(stamp)) {
-        Fail("cannot stamp the id list " + name + ": " + file.ErrorText());
+    if (continued && job_.finished_ && job_.files_done_ == 0 && job_.error_count_ == 0 &&
+        header_position_ >= 0) {
+      // Nothing was left to read: the list stays as it was, without an empty run.
+      job_.nothing_left_ = true;
+      if (!file.SetSize(content_end_)) {
+        Fail("cannot cut the id list " + name + ": " + file.ErrorText());
+      }
+    } else {
+      // Lines still pending are written here; when they cannot be, the run did not
+      // finish.
+      out_.Flush();
+      if (out_.failed()) {
+        job_.finished_ = false;
+        Fail("cannot write the id list " + name + ": " + out_.error());
+      }
+      if (!out_.Cut()) Fail("cannot cut the id list " + name + ": " + file.ErrorText());
+      // The stamp goes only over a header that reached the file; after a failed write
+      // the state says the run stopped early, so that Continue can finish it.
+      if (header_position_ >= 0 && out_.written() >= header_end_) {
+        const int64_t at = header_position_ + static_cast<int64_t>(stamp_offset_);
+        const std::string stamp =
+            scan::EndStamp(platform::NowLocal(),
+                           job_.finished_ ? scan::RunState::kFinished : scan::RunState::kStopped,
+                           job_.error_count_ > 0);
+        if (file.Seek(at) != at || !file.Write(stamp)) {
+          Fail("cannot stamp the id list " + name + ": " + file.ErrorText());
+        }
       }
     }
+    // A list this run created only to hold its lock, and never came to, goes again.
+    if (id_list_created_ && !prepared_) platform::RemoveFile(name);
     if (!file.Close()) Fail("cannot close the id list " + name + ": " + file.ErrorText());
     list_open_ = false;
   }
+  if (tree_lock_.IsOpen()) {
+    if (tree_list_created_ && !tree_list_written_ && tree_lock_.Size() == 0) {
+      platform::RemoveFile(job_.tree_list_file_);
+    }
+    tree_lock_.Close();
+  }
+  open_dirs_.clear();
+  open_names_.clear();
   done_.Clear();
   have_done_ = false;
   VirtFreeSx(&buffer_, -1);
@@ -548,7 +826,10 @@ ScanOutcome TDskFil::Outcome() const {
   ScanOutcome outcome;
   outcome.scanned = scanned_;
   outcome.finished = finished_;
-  outcome.stopped = Terminated();
+  outcome.stopped = Terminated() && !finished_;
+  outcome.nothing_left = nothing_left_;
+  outcome.refused = refused_;
+  outcome.problems = problems_;
   outcome.id_list_written = header_written_;
   outcome.error_count = error_count_;
   outcome.files_done = files_done_;

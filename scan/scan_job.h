@@ -100,10 +100,14 @@ class cmdDisk {
   int32_t GetSlot(int slot) const;
   void SetSlot(int slot, int32_t ticks);
 
-  // The stop flag, safe from any thread (a stop signal, a window closing); the job tests
-  // it after each notification, so it takes effect at the next one.
-  void Terminate() { terminated_.store(true, std::memory_order_relaxed); }
-  bool Terminated() const { return terminated_.load(std::memory_order_relaxed); }
+  // The stop flag, safe from any thread (a stop signal, a window closing). The job tests
+  // it after each notification, between files and directories and between the buffers
+  // of one file, so it takes effect within one buffer of reading.
+  void Terminate() { stop_->store(true, std::memory_order_relaxed); }
+  bool Terminated() const { return stop_->load(std::memory_order_relaxed); }
+  // The same flag, shared: it outlives the job, so a creator may set it at any time,
+  // also after the job has freed itself.
+  std::shared_ptr<std::atomic<bool>> StopFlag() const { return stop_; }
 
   // Before Start only (or inside a notification): a job without a window notifies nobody.
   void set_window(ScanWindow* window) { window_ = window; }
@@ -144,19 +148,34 @@ class cmdDisk {
   int32_t buffer_max_ = -1;
 
  private:
-  std::atomic<bool> terminated_{false};
+  std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
 };
+
+// A directory the run could not read (fully), or a file that changed while it was read.
+// Each is an error of the run.
+struct ScanProblem {
+  std::string path;    // a directory ends with "/"
+  std::string reason;  // errno's text, or what went wrong
+  bool directory = true;
+};
+
+constexpr char kChangedWhileRead[] = "changed while read";
 
 // How a run ended, for the creator; filled when the job has ended.
 struct ScanOutcome {
   bool scanned = false;          // the scan ran (it was not stopped before it began)
   bool finished = false;         // every directory was scanned ("F" in the header)
-  bool stopped = false;          // the stop flag was set
+  bool stopped = false;          // stopped early (never together with finished)
+  // A Continue found every file listed already and left the id list as it was.
+  bool nothing_left = false;
+  // The lists given to a Continue are not those of this search path; nothing was written.
+  bool refused = false;
   bool id_list_written = false;  // the id list was opened and a header written
   int32_t error_count = 0;
   int32_t files_done = 0;
   // Why the run could not write its lists or ended abnormally; empty otherwise.
   std::string failure;
+  std::vector<ScanProblem> problems;
 };
 
 // The file scan job.
@@ -218,6 +237,8 @@ class TDskFil : public cmdDisk {
   uint64_t dir_id_sum() const { return dir_id_sum_; }
   uint64_t run_id_sum() const { return run_id_sum_; }
   const support::StringList& dir_list() const { return dir_list_; }
+  // Directories not read and files that changed while read, so far.
+  const std::vector<ScanProblem>& problems() const { return problems_; }
   // Why the scan ended abnormally; empty otherwise.
   const std::string& failure() const { return failure_; }
 
@@ -271,8 +292,11 @@ class TDskFil : public cmdDisk {
   support::StringList file_list_;
   support::StringList scratch_list_;
 
+  std::vector<ScanProblem> problems_;
   bool scanned_ = false;
   bool finished_ = false;
+  bool nothing_left_ = false;
+  bool refused_ = false;
   bool header_written_ = false;
   bool end_sent_ = false;
   std::string failure_;

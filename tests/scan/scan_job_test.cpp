@@ -5,21 +5,27 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/temp_tree.h"
 #include "fs/volume_info.h"
 #include "platform/files.h"
 #include "platform/memory.h"
+#include "scan/content_id.h"
 #include "support/find_data.h"
 #include "support/msg.h"
 #include "support/toolkit.h"
@@ -95,12 +101,23 @@ std::string FileTimes(const std::string& path) {
   return FileTimeTextSx(data.last_write_time, 0) + " " + FileTimeTextSx(data.creation_time, 0);
 }
 
+// The attribute field of a file: 32, plus 1 when no write bit is set, plus 2 when the
+// name begins with ".".
+std::string FileAttributes(const std::string& dir, const std::string& name) {
+  struct stat st;
+  EXPECT_EQ(lstat((dir + name).c_str(), &st), 0) << dir + name;
+  int attributes = 32;
+  if ((st.st_mode & 0222) == 0) attributes += 1;
+  if (!name.empty() && name[0] == '.') attributes += 2;
+  return Pad(std::to_string(attributes), 3);
+}
+
 std::string FLine(const std::string& id_field, const std::string& dir, const std::string& name,
                   uint64_t size, int root_column) {
   std::string field = id_field;
   field.resize(14, ' ');
-  return field + Pad(Grouped(size), 15) + " " + FileTimes(dir + name) + " 32" + NameSection(name) +
-         PathSection(dir, root_column);
+  return field + Pad(Grouped(size), 15) + " " + FileTimes(dir + name) +
+         FileAttributes(dir, name) + NameSection(name) + PathSection(dir, root_column);
 }
 
 std::string RLine(const std::string& dir, uint64_t id_sum, uint64_t bytes, uint64_t files,
@@ -212,6 +229,15 @@ class ScanJobTest : public ::testing::Test {
   }
 
   ScanOutcome Run(std::unique_ptr<TDskFil> job) { return TDskFil::Start(std::move(job)).get(); }
+
+  // A Create stopped at its first progress notification, after its first file.
+  void RunStoppedAfterFirstFile() {
+    RecordingWindow window;
+    window.stop_code = kNotifyProgress;
+    auto job = MakeJob(kModeCreate, &window);
+    job->set_interval(1);
+    Run(std::move(job));
+  }
 
   std::string IdList() const { return TempTree::Read(id_list_); }
 
@@ -356,11 +382,14 @@ TEST_F(ScanJobTest, StopAtScanStartEmptiesACreatedListButKeepsAContinuedOne) {
   EXPECT_EQ(TempTree::Read(tree_list_), dir_ + "\r\n" + dir_ + "sub/\r\n");
 
   // A list left padded with NULs by a crash keeps its lines; the padding goes.
-  tree_.File("lists/run.v00", std::string("old list\r\n") + std::string(300, '\0'));
+  RunStoppedAfterFirstFile();
+  const std::string lines = IdList();
+  ASSERT_NE(lines, "");
+  tree_.File("lists/run.v00", lines + std::string(300, '\0'));
   RecordingWindow again;
   again.stop_code = kNotifyScan;
   Run(MakeJob(kModeContinue, &again));
-  EXPECT_EQ(IdList(), "old list\r\n");
+  EXPECT_EQ(IdList(), lines);
   EXPECT_EQ(again.counts[kNotifySort], 0);  // the tree list was reused
 }
 
@@ -788,4 +817,267 @@ TEST_F(ScanJobTest, EmptySearchPathWritesNothing) {
   EXPECT_EQ(TempTree::Read(tree_list_), "old tree\r\n");
   EXPECT_FALSE(std::filesystem::exists(id_list_));
   EXPECT_EQ(window.Codes(), (std::vector<int16_t>{kNotifyStart, kNotifyGather, kNotifyEnd}));
+}
+
+// ---------------------------------------------------------------------------------------
+// Lists that tell the truth.
+
+namespace {
+
+std::vector<std::string> FileLinesNamed(const std::string& text, const std::string& name) {
+  std::vector<std::string> found;
+  for (const std::string& line : Lines(text)) {
+    if (!line.empty() && line[0] == 'F' && line.find("| " + name + " ") != std::string::npos)
+      found.push_back(line);
+  }
+  return found;
+}
+
+size_t FileLineCount(const std::string& text) {
+  size_t count = 0;
+  for (const std::string& line : Lines(text)) count += !line.empty() && line[0] == 'F';
+  return count;
+}
+
+// Makes File::Read give up after a number of reads, as a file cut short on disk does.
+std::atomic<int> g_reads_left{0};
+int64_t ShortAfterSomeReads(int fd, void* buffer, size_t size) {
+  if (g_reads_left.fetch_sub(1) <= 0) return 0;
+  return read(fd, buffer, size);
+}
+
+// Stops a job from inside its own reads, at the n-th one.
+std::atomic<TDskFil*> g_job_to_stop{nullptr};
+std::atomic<int> g_reads_before_stop{0};
+int64_t StopAfterSomeReads(int fd, void* buffer, size_t size) {
+  if (g_reads_before_stop.fetch_sub(1) == 1) {
+    TDskFil* job = g_job_to_stop.load();
+    if (job != nullptr) job->Terminate();
+  }
+  return read(fd, buffer, size);
+}
+
+struct ReadHook {
+  explicit ReadHook(platform::ReadHook hook) { platform::SetReadHookForTesting(hook); }
+  ~ReadHook() { platform::SetReadHookForTesting(nullptr); }
+};
+
+}  // namespace
+
+TEST_F(ScanJobTest, DotFilesCarryTheHiddenBitLikeTheirLookup) {
+  tree_.File("scan/.hidden", "abcdef");
+  const std::string read_only = tree_.File("scan/.hidden_ro", "abcdef");
+  std::filesystem::permissions(read_only, std::filesystem::perms::owner_read |
+                                              std::filesystem::perms::group_read |
+                                              std::filesystem::perms::others_read);
+  tree_.File("scan/.dir/inside", "abcdefg");
+  tree_.File("scan/plain", "abcdef");
+  RecordingWindow window;
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, &window));
+  ASSERT_TRUE(outcome.finished);
+  const std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 11u) << IdList();
+  EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, ".hidden", 6, root_column_));
+  EXPECT_EQ(lines[3], FLine("F  07012 18845", dir_, ".hidden_ro", 6, root_column_));
+  EXPECT_EQ(lines[4], FLine("F  07012 18845", dir_, "plain", 6, root_column_));
+  EXPECT_EQ(lines[7], FLine("F  35060 64315", dir_ + ".dir/", "inside", 7, root_column_));
+  EXPECT_EQ(lines[2].substr(69, 3), " 34");
+  EXPECT_EQ(lines[3].substr(69, 3), " 35");
+  EXPECT_EQ(lines[7].substr(69, 3), " 32");
+
+  // The record read from the open file and the one looked up by name agree in full.
+  for (const std::string& path : {dir_ + ".hidden", read_only, dir_ + ".dir/inside", dir_ + "plain"}) {
+    support::FindData opened;
+    support::FindData looked_up;
+    FileChkSx(path, nullptr, &opened, -1, nullptr, 1);
+    ASSERT_TRUE(FindDataSx(path, &looked_up, 1)) << path;
+    EXPECT_EQ(opened.attributes, looked_up.attributes) << path;
+    EXPECT_EQ(opened.creation_time, looked_up.creation_time) << path;
+    EXPECT_EQ(opened.last_access_time, looked_up.last_access_time) << path;
+    EXPECT_EQ(opened.last_write_time, looked_up.last_write_time) << path;
+    EXPECT_EQ(opened.size, looked_up.size) << path;
+    EXPECT_EQ(opened.name, looked_up.name) << path;
+    EXPECT_EQ(opened.short_name, looked_up.short_name) << path;
+  }
+}
+
+TEST_F(ScanJobTest, StopBetweenFilesWithoutNotificationsEndsTheRunAtOnce) {
+  for (int i = 0; i < 40; ++i) tree_.File("scan/f" + std::to_string(100 + i), "abcdefgh");
+  auto job = MakeJob(kModeCreate, nullptr);
+  job->set_interval(0);
+  g_job_to_stop = job.get();
+  g_reads_before_stop = 5;
+  ScanOutcome outcome;
+  {
+    ReadHook hook(&StopAfterSomeReads);
+    outcome = Run(std::move(job));
+  }
+  g_job_to_stop = nullptr;
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_FALSE(outcome.finished);
+  const std::string text = IdList();
+  // The fifth read belongs to a file given up at its next buffer or not started: at
+  // most the four before it are listed.
+  EXPECT_LE(FileLineCount(text), 5u) << text;
+  EXPECT_GE(FileLineCount(text), 4u) << text;
+  EXPECT_EQ(text[70], 'C');
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+
+  // A Continue finishes the list with every file exactly once.
+  const ScanOutcome second = Run(MakeJob(kModeContinue, nullptr));
+  EXPECT_TRUE(second.finished);
+  EXPECT_FALSE(second.stopped);
+  EXPECT_EQ(FileLineCount(IdList()), 40u);
+}
+
+TEST_F(ScanJobTest, StopWhileOneLargeFileIsReadLeavesItUnlisted) {
+  tree_.File("scan/a", "abcdef");
+  tree_.File("scan/big", std::string(64 * 8192 + 1, 'x'));
+  tree_.File("scan/c", "abcdef");
+  auto job = MakeJob(kModeCreate, nullptr);
+  job->set_buffer_max(8192);
+  g_job_to_stop = job.get();
+  g_reads_before_stop = 4;  // a: 1 read, then three buffers into big
+  ScanOutcome outcome;
+  {
+    ReadHook hook(&StopAfterSomeReads);
+    outcome = Run(std::move(job));
+  }
+  g_job_to_stop = nullptr;
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_EQ(outcome.files_done, 1);
+  const std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 3u) << IdList();
+  EXPECT_EQ(lines[0][70], 'C');
+  EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, "a", 6, root_column_));
+}
+
+// The stop is asked for from another thread while a large tree is scanned without any
+// notification between files: far fewer files than the tree holds may be listed.
+TEST_F(ScanJobTest, StopFromAnotherThreadReachesARunWithoutNotifications) {
+  constexpr int kFiles = 20000;
+  for (int d = 0; d < 20; ++d) {
+    const std::string dir = tree_.Dir("scan/d" + std::to_string(d));
+    for (int f = 0; f < kFiles / 20; ++f) {
+      std::FILE* file = std::fopen((dir + std::to_string(f)).c_str(), "w");
+      ASSERT_NE(file, nullptr);
+      std::fputs("abcdefgh", file);
+      std::fclose(file);
+    }
+  }
+  auto job = MakeJob(kModeCreate, nullptr);
+  job->set_interval(0);
+  const std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
+  std::shared_future<ScanOutcome> done = TDskFil::Start(std::move(job));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  stop->store(true);
+  const ScanOutcome outcome = done.get();
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_LT(FileLineCount(IdList()), static_cast<size_t>(kFiles / 2));
+}
+
+TEST_F(ScanJobTest, FinishedAndStoppedAreNeverBothReported) {
+  BuildSmallTree(tree_);
+  RecordingWindow window;
+  window.stop_code = kNotifyEnd;  // too late to stop anything
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, &window));
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_FALSE(outcome.stopped);
+}
+
+TEST_F(ScanJobTest, FileThatShrinksWhileReadIsAnErrorOfTheRun) {
+  tree_.File("scan/big", std::string(20001, 'x'));
+  auto job = MakeJob(kModeCreate, nullptr);
+  job->set_buffer_max(8192);
+  g_reads_left = 1;  // the second read finds the file ended
+  ScanOutcome outcome;
+  {
+    ReadHook hook(&ShortAfterSomeReads);
+    outcome = Run(std::move(job));
+  }
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(outcome.error_count, 1);
+  ASSERT_EQ(outcome.problems.size(), 1u);
+  EXPECT_EQ(outcome.problems[0].path, dir_ + "big");
+  EXPECT_EQ(outcome.problems[0].reason, "changed while read");
+  const std::vector<std::string> lines = Lines(IdList());
+  ASSERT_EQ(lines.size(), 6u) << IdList();
+  EXPECT_EQ(lines[0][71], 'E');
+  // The line is the one the format gives: id 0 and the size of the record.
+  EXPECT_EQ(lines[2], FLine("F  00000 00000", dir_, "big", 20001, root_column_));
+}
+
+TEST_F(ScanJobTest, DirectoriesThatCannotBeReadAreErrorsOfTheRun) {
+  tree_.File("scan/a", "abcdef");
+  tree_.File("scan/gone/b", "abcdef");
+  tree_.File("scan/kept/c", "abcdef");
+  // A first run stopped after its first file leaves a tree list naming gone/.
+  RunStoppedAfterFirstFile();
+  std::filesystem::remove_all(dir_ + "gone");
+  const ScanOutcome outcome = Run(MakeJob(kModeContinue, nullptr));
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(outcome.error_count, 1);
+  ASSERT_EQ(outcome.problems.size(), 1u);
+  EXPECT_EQ(outcome.problems[0].path, dir_ + "gone/");
+  EXPECT_TRUE(outcome.problems[0].directory);
+  const std::string text = IdList();
+  const size_t second = text.find("A2");
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_EQ(text[second + 71], 'E');
+  EXPECT_EQ(FileLinesNamed(text, "c").size(), 1u);
+}
+
+TEST_F(ScanJobTest, UnreadableSubdirectoryIsAnErrorOfTheRun) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every directory";
+  tree_.File("scan/a", "abcdef");
+  const std::string closed = tree_.Dir("scan/closed");
+  tree_.File("scan/closed/b", "abcdef");
+  std::filesystem::permissions(closed, std::filesystem::perms::none);
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, nullptr));
+  std::filesystem::permissions(closed, std::filesystem::perms::owner_all);
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(outcome.error_count, 1);
+  ASSERT_EQ(outcome.problems.size(), 1u);
+  EXPECT_EQ(outcome.problems[0].path, dir_ + "closed/");
+  EXPECT_EQ(IdList()[71], 'E');
+}
+
+TEST_F(ScanJobTest, TreeListThatCannotBeWrittenEndsTheRun) {
+  tree_.File("scan/a", "abcdef");
+  tree_.File("lists/run.v00", "");
+  // The tree list is written beside itself first; a directory in that place fails it.
+  tree_.Dir("lists/run.t00.new");
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, nullptr));
+  EXPECT_FALSE(outcome.finished);
+  EXPECT_NE(outcome.failure.find("cannot write the tree list"), std::string::npos)
+      << outcome.failure;
+  EXPECT_EQ(IdList(), "");
+}
+
+TEST_F(ScanJobTest, ContinueMatchesNamesWithLineBreaksAsTheListWritesThem) {
+  tree_.File("scan/a\nb", "abcdef");
+  tree_.File("scan/z", "abcdefg");
+  RunStoppedAfterFirstFile();  // stops after "a\nb"
+  ASSERT_EQ(FileLinesNamed(IdList(), "a?b").size(), 1u) << IdList();
+  const ScanOutcome outcome = Run(MakeJob(kModeContinue, nullptr));
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(outcome.files_done, 1);
+  EXPECT_EQ(FileLinesNamed(IdList(), "a?b").size(), 1u) << IdList();
+  EXPECT_EQ(FileLinesNamed(IdList(), "z").size(), 1u) << IdList();
+}
+
+TEST_F(ScanJobTest, ContinueNamesADirectoryWithALineBreakInsteadOfSkippingIt) {
+  tree_.File("scan/a", "abcdef");
+  tree_.File("scan/d\ne/x", "abcdef");
+  tree_.File("scan/d?e/y", "abcdefg");
+  RunStoppedAfterFirstFile();  // stops after "a"
+  const ScanOutcome outcome = Run(MakeJob(kModeContinue, nullptr));
+  EXPECT_TRUE(outcome.finished);
+  // "d?e" is read once; the line that named "d\ne" too is an error, not a silent skip.
+  EXPECT_EQ(FileLinesNamed(IdList(), "y").size(), 1u) << IdList();
+  EXPECT_EQ(FileLinesNamed(IdList(), "x").size(), 0u) << IdList();
+  ASSERT_EQ(outcome.problems.size(), 1u);
+  EXPECT_EQ(outcome.problems[0].path, dir_ + "d?e/");
+  EXPECT_GE(outcome.error_count, 1);
 }
