@@ -219,7 +219,8 @@ class TDskFil::Scanner {
   bool LoadTreeList();
   bool GatherTree();
   bool PrepareIdList();
-  bool CheckIdListHeader(std::string_view text);
+  // A continued id list must begin with a header of this search path (or hold nothing).
+  bool CheckIdListHeader();
   bool AllocateBuffer();
   void WriteHeader();
   // False when the job was told to stop.
@@ -296,6 +297,7 @@ void TDskFil::Scanner::Run() {
   // Both lists are held before either is touched, so a second run is refused before
   // it changes anything.
   if (!LockLists()) return;
+  if (job_.mode_ == kModeContinue && !CheckIdListHeader()) return;
 
   const bool reuse_tree = job_.mode_ == kModeContinue && tree_lock_.Size() > 0;
   if (reuse_tree) {
@@ -426,7 +428,6 @@ bool TDskFil::Scanner::PrepareIdList() {
     const size_t end = text.find_last_not_of('\0');
     start = end == std::string::npos ? 0 : static_cast<int64_t>(end + 1);
     text.resize(static_cast<size_t>(start));
-    if (start > 0 && !CheckIdListHeader(text)) return false;
     scan::ReadDoneList(text, &done_);
     done_.Sort();
     have_done_ = !done_.empty();
@@ -440,10 +441,28 @@ bool TDskFil::Scanner::PrepareIdList() {
   return true;
 }
 
-bool TDskFil::Scanner::CheckIdListHeader(std::string_view text) {
-  size_t end = text.find_first_of("\r\n");
-  if (end == std::string_view::npos) end = text.size();
-  const std::string_view first = text.substr(0, end);
+bool TDskFil::Scanner::CheckIdListHeader() {
+  platform::File& file = out_.file();
+  const int64_t size = file.Size();
+  std::string first;
+  constexpr size_t kPiece = 65536;
+  char piece[kPiece];
+  int64_t got = 0;
+  if (size < 0 || file.Seek(0) != 0) got = -1;
+  // Only the first line is needed; it ends at the first line break.
+  while (got >= 0 && first.find_first_of("\r\n") == std::string::npos &&
+         static_cast<int64_t>(first.size()) < size) {
+    got = file.Read(piece, kPiece);
+    if (got <= 0) break;
+    first.append(piece, static_cast<size_t>(got));
+  }
+  if (got < 0) {
+    Fail("cannot read the id list " + job_.id_list_file_ + ": " + file.ErrorText());
+    return false;
+  }
+  first.resize(std::min(first.size(), first.find_first_of("\r\n")));
+  // A list of nothing but the NULs of a crash while it grew holds no run yet.
+  if (first.find_first_not_of('\0') == std::string::npos) return true;
   scan::FileLineFields fields;
   bool ours = first.size() > 1 && first[1] >= '1' && first[1] <= '3' &&
               scan::ReadListLine(first, scan::kRecordHeader, &fields);

@@ -1081,3 +1081,153 @@ TEST_F(ScanJobTest, ContinueNamesADirectoryWithALineBreakInsteadOfSkippingIt) {
   EXPECT_EQ(outcome.problems[0].path, dir_ + "d?e/");
   EXPECT_GE(outcome.error_count, 1);
 }
+
+// ---------------------------------------------------------------------------------------
+// Lists a run trusts, and files it never leaves the tree for.
+
+TEST_F(ScanJobTest, ContinueRefusesATreeListThatIsNotThisRuns) {
+  tree_.File("scan/a", "abcdef");
+  tree_.File("elsewhere/secret", "abcdef");
+  const std::string other = tree_.root() + "elsewhere/";
+  const std::vector<std::string> foreign = {
+      other + "\r\n",                                  // another tree
+      dir_ + "\r\n" + other + "\r\n",                  // a line outside the tree
+      dir_ + "\r\n" + dir_ + "../elsewhere/\r\n",      // a way out
+      dir_ + "\r\n" + dir_ + "./\r\n",                 // "." is no directory of its own
+      dir_ + "\r\n   \r\n",                            // blanks
+      dir_ + "\r\n" + dir_ + "sub\r\n",                // not a directory line
+      std::string("\x01\x02\xff\xfe binary\r\n"),  // garbage
+  };
+  for (const std::string& tree_text : foreign) {
+    tree_.File("lists/run.t00", tree_text);
+    std::filesystem::remove(id_list_);
+    const ScanOutcome outcome = Run(MakeJob(kModeContinue, nullptr));
+    EXPECT_TRUE(outcome.refused) << tree_text;
+    EXPECT_NE(outcome.failure.find("the tree list " + tree_list_), std::string::npos)
+        << outcome.failure;
+    EXPECT_EQ(TempTree::Read(tree_list_), tree_text);
+    EXPECT_FALSE(std::filesystem::exists(id_list_)) << tree_text;
+  }
+}
+
+TEST_F(ScanJobTest, ContinueRefusesAnIdListThatIsNotThisRuns) {
+  tree_.File("scan/a", "abcdef");
+  tree_.File("other/b", "abcdef");
+  // A text file under the list's name.
+  tree_.File("lists/run.v00", "shopping list\r\n");
+  ScanOutcome outcome = Run(MakeJob(kModeContinue, nullptr));
+  EXPECT_TRUE(outcome.refused);
+  EXPECT_EQ(IdList(), "shopping list\r\n");
+
+  // The lists of another search path.
+  auto job = MakeJob(kModeCreate, nullptr);
+  job->set_search_path(tree_.root() + "other");
+  ASSERT_TRUE(Run(std::move(job)).finished);
+  const std::string lists_of_other = IdList();
+  std::filesystem::remove(tree_list_);
+  outcome = Run(MakeJob(kModeContinue, nullptr));
+  EXPECT_TRUE(outcome.refused);
+  EXPECT_NE(outcome.failure.find("the id list " + id_list_), std::string::npos) << outcome.failure;
+  EXPECT_EQ(IdList(), lists_of_other);
+  EXPECT_FALSE(std::filesystem::exists(tree_list_));
+}
+
+// A run killed after its first line must not leave the old list's tail behind it: the
+// child ends itself without any clean-up, as SIGKILL would.
+TEST_F(ScanJobTest, CreateEmptiesTheOldListBeforeWriting) {
+  std::string old_list;
+  for (int i = 0; i < 2000; ++i) old_list += "F  old line " + std::to_string(i) + "\r\n";
+  tree_.File("lists/run.v00", old_list);
+  for (int i = 0; i < 3; ++i) tree_.File("scan/f" + std::to_string(i), "abcdef");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RecordingWindow window;
+    window.on_notify = [](TDskFil&, int16_t code, int) {
+      if (code == kNotifyProgress) _exit(0);
+    };
+    auto job = MakeJob(kModeCreate, &window);
+    job->set_interval(1);
+    job->set_expand(0);
+    TDskFil::Start(std::move(job)).get();
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(IdList().find("old line"), std::string::npos) << IdList().substr(0, 400);
+}
+
+TEST_F(ScanJobTest, SecondRunIsRefusedBeforeItTouchesEitherList) {
+  tree_.File("scan/a", "abcdef");
+  tree_.File("lists/run.v00", "");
+  tree_.File("lists/run.t00", "old tree\r\n");
+  {
+    platform::File held;
+    ASSERT_TRUE(held.Open(id_list_, platform::OpenMode::kReadWriteLocked));
+    const ScanOutcome outcome = Run(MakeJob(kModeCreate, nullptr));
+    EXPECT_FALSE(outcome.finished);
+    EXPECT_NE(outcome.failure.find("the id list"), std::string::npos) << outcome.failure;
+    EXPECT_EQ(TempTree::Read(tree_list_), "old tree\r\n");
+  }
+  {
+    // Another run's id list, the same tree list.
+    platform::File held;
+    ASSERT_TRUE(held.Open(tree_list_, platform::OpenMode::kReadWriteLocked));
+    auto job = MakeJob(kModeCreate, nullptr);
+    job->set_id_list_file(tree_.Path("lists/other.v00"));
+    const ScanOutcome outcome = Run(std::move(job));
+    EXPECT_FALSE(outcome.finished);
+    EXPECT_NE(outcome.failure.find("the tree list"), std::string::npos) << outcome.failure;
+    EXPECT_EQ(TempTree::Read(tree_list_), "old tree\r\n");
+    EXPECT_FALSE(std::filesystem::exists(tree_.Path("lists/other.v00")));
+  }
+}
+
+TEST_F(ScanJobTest, DirectorySwappedForALinkDuringTheRunIsNotFollowed) {
+  tree_.File("scan/a", "abcdef");
+  tree_.File("scan/b/inner", "abcdef");
+  tree_.File("outside/secret", "abcdefg");
+  tree_.File("outside/tiny", "xyz");
+  RecordingWindow window;
+  window.on_notify = [&](TDskFil&, int16_t code, int count) {
+    if (code != kNotifyProgress || count != 1) return;
+    std::filesystem::remove_all(dir_ + "b");
+    std::filesystem::create_directory_symlink(tree_.root() + "outside", dir_ + "b");
+  };
+  auto job = MakeJob(kModeCreate, &window);
+  job->set_interval(1);
+  const ScanOutcome outcome = Run(std::move(job));
+  EXPECT_TRUE(outcome.finished);
+  const std::string text = IdList();
+  EXPECT_EQ(FileLinesNamed(text, "secret").size(), 0u) << text;
+  EXPECT_EQ(FileLinesNamed(text, "tiny").size(), 0u) << text;
+  ASSERT_EQ(outcome.problems.size(), 1u);
+  EXPECT_EQ(outcome.problems[0].path, dir_ + "b/");
+  EXPECT_EQ(outcome.problems[0].reason, "is a symbolic link");
+  EXPECT_EQ(text[71], 'E');
+}
+
+TEST_F(ScanJobTest, ListsInsideTheTreeDoNotListThemselves) {
+  tree_.File("scan/a", "abcdef");
+  auto job = MakeJob(kModeCreate, nullptr);
+  job->set_id_list_file(dir_ + "run.v00");
+  job->set_tree_list_file(dir_ + "run.t00");
+  ASSERT_TRUE(Run(std::move(job)).finished);
+  const std::vector<std::string> lines = Lines(TempTree::Read(dir_ + "run.v00"));
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, "a", 6, root_column_));
+  EXPECT_EQ(lines[3], RLine(dir_, 701218845, 6, 1, root_column_));
+}
+
+TEST_F(ScanJobTest, ContinueWithNothingLeftLeavesTheListAsItWas) {
+  BuildSmallTree(tree_);
+  ASSERT_TRUE(Run(MakeJob(kModeCreate, nullptr)).finished);
+  const std::string finished = IdList();
+  for (int again = 0; again < 2; ++again) {
+    const ScanOutcome outcome = Run(MakeJob(kModeContinue, nullptr));
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_TRUE(outcome.nothing_left);
+    EXPECT_EQ(IdList(), finished);
+  }
+}
