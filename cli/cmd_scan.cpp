@@ -1,6 +1,9 @@
 // "scan" and "continue": one run of the scan job, with the terminal as its window.
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -29,6 +32,8 @@ constexpr int kExitNotWritten = 2;
 constexpr int kExitStopped = 130;
 
 constexpr int kStderr = 2;
+// How often the waiting front end looks for a stop signal.
+constexpr int kStopPollMs = 20;
 
 // Replies to the job: asks it to stop once a stop signal came, and draws the progress.
 class TerminalWindow : public ScanWindow {
@@ -197,13 +202,43 @@ int RunScanCommand(const Args& args, bool continue_run) {
 
   platform::IgnoreFileSizeSignal();
   platform::InstallStopSignals();
-  const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
+  // The job also learns of a stop between its notifications (an interval of 0 sends
+  // none): the flag outlives the job, so it may be set until the run has ended.
+  const std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
+  const std::shared_future<ScanOutcome> done = TDskFil::Start(std::move(job));
+  while (done.wait_for(std::chrono::milliseconds(kStopPollMs)) != std::future_status::ready) {
+    if (platform::StopSignalReceived()) stop->store(true);
+  }
+  const ScanOutcome outcome = done.get();
 
+  int directories_not_read = 0;
+  for (const ScanProblem& problem : outcome.problems) {
+    if (problem.directory) {
+      ++directories_not_read;
+      std::cerr << "checker-cli: cannot read directory " << problem.path << ": " << problem.reason
+                << "\n";
+    } else {
+      std::cerr << "checker-cli: " << problem.path << ": " << problem.reason << "\n";
+    }
+  }
+  if (outcome.refused) {
+    return Fail(outcome.failure + "; 'checker-cli scan' starts the lists afresh");
+  }
   if (!outcome.failure.empty()) return Fail(outcome.failure);
+  if (outcome.nothing_left) {
+    if (!options.quiet) {
+      std::cerr << "checker-cli: nothing left to read: every file is listed already; the lists "
+                   "are unchanged\n";
+    }
+    return kExitDone;
+  }
   if (outcome.finished) {
     if (!options.quiet) {
       std::cerr << "checker-cli: " << outcome.files_done << " files, " << outcome.error_count
-                << " errors\n";
+                << " errors";
+      if (directories_not_read > 0)
+        std::cerr << " (" << directories_not_read << " directories not read)";
+      std::cerr << "\n";
     }
     return outcome.error_count > 0 ? kExitFileErrors : kExitDone;
   }

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -580,8 +581,13 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
 bool ReplaceFileLocked(const std::string& path, std::string_view data, File* lock,
                        std::string* error) {
   // One fixed name beside the file: whoever holds the lock owns it, and a copy left by
-  // a crash is simply written over.
-  const std::string temporary = path + ".new";
+  // a crash is simply written over. A name at the length limit leaves room by its end.
+  constexpr size_t kMaxName = 255;
+  constexpr std::string_view kSuffix = ".new";
+  const size_t slash_at = path.rfind('/');
+  const size_t base = slash_at == std::string::npos ? 0 : slash_at + 1;
+  const size_t keep = std::min(path.size() - base, kMaxName - kSuffix.size());
+  const std::string temporary = path.substr(0, base + keep) + std::string(kSuffix);
   File fresh;
   if (!fresh.Open(temporary, OpenMode::kOpenOrCreateLocked)) {
     *error = fresh.ErrorText();

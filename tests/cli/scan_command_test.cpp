@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -314,6 +317,95 @@ TEST_F(ScanCommandTest, InterruptThenContinueCompletesTheList) {
   EXPECT_EQ(file_lines, static_cast<size_t>(kFiles));
   EXPECT_EQ(names.size(), static_cast<size_t>(kFiles));
   EXPECT_EQ(lines.back().substr(0, 3), "T  ");
+}
+
+// A volume label comes from whoever formatted the disk; it must not lead the lists out of
+// their folder, nor make a name longer than a file name may be.
+TEST_F(ScanCommandTest, HostileLabelsStayInsideTheListFolder) {
+  tree_.File("data/a.txt", "abcdef");
+  std::string dirs;
+  ASSERT_TRUE(NamePartsSx(path_, &dirs, scan::kNameDirectories, ""));
+  std::string net;
+  NamePartsSx(path_, &net, scan::kNameNetwork, "");
+  const std::string folder = app_ + "xBase/";
+  for (const std::string& label : std::vector<std::string>{"../../evil", "a/b", "..", std::string(300, 'L')}) {
+    const CliResult result = Cli("scan --quiet --label '" + label + "' --serial 1 " + path_);
+    EXPECT_EQ(result.code, 0) << label << ": " << result.err;
+    std::string part = label == ".." ? "_" : label;
+    for (char& c : part) c = c == '/' ? '_' : c;
+    std::string name = (net.empty() ? "" : net + "%") + part + "^" + dirs + "~00000_00001";
+    name.resize(std::min<size_t>(name.size(), 255 - 4));
+    EXPECT_TRUE(std::filesystem::exists(folder + name + ".v00")) << name;
+    EXPECT_TRUE(std::filesystem::exists(folder + name + ".t00")) << name;
+  }
+  // Nothing was written anywhere but the list folder, the settings and the outputs.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(tree_.root())) {
+    if (!entry.is_regular_file()) continue;
+    const std::string path = entry.path().string();
+    const bool expected = path.rfind(folder, 0) == 0 || path.rfind(tree_.root() + "data/", 0) == 0 ||
+                          path == config_ + "Quorvane.Ini" || path == tree_.Path("stdout") ||
+                          path == tree_.Path("stderr");
+    EXPECT_TRUE(expected) << path;
+  }
+}
+
+// Without progress notifications Ctrl-C still stops the run, also inside one large file.
+TEST_F(ScanCommandTest, InterruptWithoutProgressStillStops) {
+  tree_.File("data/a", "abcdef");
+  {
+    std::FILE* big = std::fopen(tree_.Path("data/zbig").c_str(), "w");
+    ASSERT_NE(big, nullptr);
+    ASSERT_EQ(ftruncate(fileno(big), int64_t{4} << 30), 0);
+    std::fclose(big);
+  }
+  tree_.Dir("out");
+  const std::string list = tree_.Path("out/run.v00");
+  // The tree list is written before the file pass begins; the big file takes seconds.
+  const CliResult result =
+      Shell("@CLI@ scan --quiet --interval 0 " + ListArgs() + " " + path_ + " & pid=$!; while [ ! -s '" +
+            tree_.Path("out/run.t00") + "' ]; do sleep 0.01; done; sleep 0.1;" +
+            " kill -INT $pid; wait $pid");
+  EXPECT_EQ(result.code, 130) << result.err;
+  EXPECT_EQ(TempTree::Read(list).find("zbig"), std::string::npos);
+}
+
+TEST_F(ScanCommandTest, DirectoriesNotReadAreNamedAndCounted) {
+  tree_.File("data/a", "abcdef");
+  tree_.File("data/gone/b", "abcdef");
+  tree_.Dir("out");
+  ASSERT_EQ(Cli("scan --quiet " + ListArgs() + " " + path_).code, 0);
+  std::filesystem::remove_all(path_ + "/gone");
+  tree_.File("data/new", "abcdefg");
+  const CliResult result = Cli("continue " + ListArgs() + " " + path_);
+  EXPECT_EQ(result.code, 1) << result.err;
+  EXPECT_EQ(result.err, "checker-cli: cannot read directory " + path_ +
+                            "/gone/: No such file or directory\n"
+                            "checker-cli: 1 files, 1 errors (1 directories not read)\n");
+}
+
+TEST_F(ScanCommandTest, ContinueOfAFinishedListChangesNothing) {
+  tree_.File("data/a", "abcdef");
+  tree_.Dir("out");
+  ASSERT_EQ(Cli("scan --quiet " + ListArgs() + " " + path_).code, 0);
+  const std::string finished = TempTree::Read(tree_.Path("out/run.v00"));
+  const CliResult result = Cli("continue " + ListArgs() + " " + path_);
+  EXPECT_EQ(result.code, 0) << result.err;
+  EXPECT_NE(result.err.find("nothing left to read"), std::string::npos) << result.err;
+  EXPECT_EQ(TempTree::Read(tree_.Path("out/run.v00")), finished);
+}
+
+TEST_F(ScanCommandTest, ContinueRefusesListsOfAnotherPath) {
+  tree_.File("data/a", "abcdef");
+  tree_.File("other/b", "abcdef");
+  tree_.Dir("out");
+  ASSERT_EQ(Cli("scan --quiet " + ListArgs() + " " + tree_.root() + "other").code, 0);
+  const std::string lists = TempTree::Read(tree_.Path("out/run.v00"));
+  const CliResult result = Cli("continue " + ListArgs() + " " + path_);
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.err, "checker-cli: the id list " + tree_.Path("out/run.v00") +
+                            " does not begin with a header of " + path_ +
+                            "; 'checker-cli scan' starts the lists afresh\n");
+  EXPECT_EQ(TempTree::Read(tree_.Path("out/run.v00")), lists);
 }
 
 }  // namespace

@@ -49,6 +49,29 @@ TEST(NameListFilesTest, ExtensionsAndDefaults) {
   EXPECT_FALSE(scan::NameListFiles("/L/", "x", "v00", "V00").same);
 }
 
+TEST(NameListFilesTest, PartsNeverLeaveTheFolder) {
+  using std::string_literals::operator""s;
+  EXPECT_EQ(scan::ComposeListName("h/x", "../../x", "a/b", "1", "%", "^", "~"),
+            "h_x%.._.._x^a_b~1");
+  EXPECT_EQ(scan::ComposeListName("", "..", "", "", "%", "^", "~"), "_");
+  EXPECT_EQ(scan::ComposeListName("", "a\0b"s, ".", "", "%", "^", "~"), "a_b^_");
+  const scan::ListFileNames names = scan::NameListFiles("/L/", "sub/../../x", "v00", "t00");
+  EXPECT_EQ(names.id_list, "/L/sub_.._.._x.v00");
+  EXPECT_EQ(scan::NameListFiles("/L/", "..", "v00", "t00").tree_list, "/L/_.t00");
+}
+
+TEST(NameListFilesTest, LongNamesAreCutAtACharacterBeforeTheExtension) {
+  // 126 two-byte characters: 252 bytes, so with ".v00" one character must go.
+  std::string name;
+  for (int i = 0; i < 126; ++i) name += "\xC3\xA4";
+  const scan::ListFileNames names = scan::NameListFiles("/L/", name, "v00", "t00");
+  EXPECT_EQ(names.id_list, "/L/" + name.substr(0, 250) + ".v00");
+  EXPECT_EQ(names.tree_list, "/L/" + name.substr(0, 250) + ".t00");
+  // A longer extension takes its room from both names alike.
+  EXPECT_EQ(scan::NameListFiles("/L/", name, "v00", "tree").id_list,
+            "/L/" + name.substr(0, 250) + ".v00");
+}
+
 TEST(LoadBaseSettingsTest, MissingOrEmptyFileGivesDefaults) {
   TempTree tree;
   scan::BaseSettings settings = scan::LoadBaseSettingsFrom(tree.Path("none.ini"), "/app/");
