@@ -425,9 +425,16 @@ bool TDskFil::Scanner::PrepareIdList() {
     }
     // A crash while the list was grown leaves NUL bytes after the last line; the new
     // run goes where the lines end.
-    const size_t end = text.find_last_not_of('\0');
-    start = end == std::string::npos ? 0 : static_cast<int64_t>(end + 1);
-    text.resize(static_cast<size_t>(start));
+    size_t end = text.find_last_not_of('\0');
+    end = end == std::string::npos ? 0 : end + 1;
+    // A run killed in the middle of a write may leave part of a line: it goes, so that
+    // the new run never follows a broken line and the file is read again.
+    if (end > 0 && std::string_view(text).substr(0, end).substr(end >= 2 ? end - 2 : 0) != "\r\n") {
+      const size_t last = std::string_view(text).substr(0, end).rfind("\r\n");
+      end = last == std::string::npos ? 0 : last + 2;
+    }
+    start = static_cast<int64_t>(end);
+    text.resize(end);
     scan::ReadDoneList(text, &done_);
     done_.Sort();
     have_done_ = !done_.empty();
@@ -460,9 +467,18 @@ bool TDskFil::Scanner::CheckIdListHeader() {
     Fail("cannot read the id list " + job_.id_list_file_ + ": " + file.ErrorText());
     return false;
   }
-  first.resize(std::min(first.size(), first.find_first_of("\r\n")));
-  // A list of nothing but the NULs of a crash while it grew holds no run yet.
-  if (first.find_first_not_of('\0') == std::string::npos) return true;
+  // A first line without its line end was cut by a crash while it was written, and a
+  // list of nothing but the NULs of a crash while it grew holds no run yet: both go.
+  const size_t line_end = first.find_first_of("\r\n");
+  if (line_end == std::string::npos) {
+    const size_t text_end = first.find_first_of('\0');
+    const std::string_view cut = std::string_view(first).substr(0, text_end);
+    if (cut.empty() || (cut[0] == scan::kRecordHeader &&
+                        (cut.size() < 2 || (cut[1] >= '1' && cut[1] <= '3')))) {
+      return true;
+    }
+  }
+  first.resize(std::min(first.size(), line_end));
   scan::FileLineFields fields;
   bool ours = first.size() > 1 && first[1] >= '1' && first[1] <= '3' &&
               scan::ReadListLine(first, scan::kRecordHeader, &fields);

@@ -1,0 +1,190 @@
+// checker-cli killed with SIGKILL at many moments of a run, then continued: the lists
+// must end up holding every file of the tree exactly once, with the id a clean run gives,
+// sums that agree with their lines, and nothing from outside the tree.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/temp_tree.h"
+
+namespace {
+
+using testing_support::TempTree;
+using Clock = std::chrono::steady_clock;
+
+// Starts checker-cli with the arguments; its output goes nowhere.
+pid_t StartCli(const std::vector<std::string>& args) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  std::vector<char*> argv;
+  std::string program = CHECKER_CLI_PATH;
+  argv.push_back(program.data());
+  std::vector<std::string> copies = args;
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  if (freopen("/dev/null", "w", stdout) == nullptr || freopen("/dev/null", "w", stderr) == nullptr)
+    _exit(126);
+  execv(program.c_str(), argv.data());
+  _exit(127);
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return 128 + WTERMSIG(status);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::string TrimRight(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+  return text;
+}
+
+uint64_t Digits(const std::string& field) {
+  uint64_t value = 0;
+  for (char c : field) {
+    if (c >= '0' && c <= '9') value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return value;
+}
+
+// What a finished list says, read by the column rules for the short names of this test
+// (at most 11 characters, so the name takes the minimum 4 blocks and the path section
+// begins at column 138 with a root column of 2 characters).
+struct ListCheck {
+  std::map<std::string, std::vector<std::string>> id_fields;  // full path -> id fields
+  std::vector<std::string> faults;
+};
+
+ListCheck ReadList(const std::string& text) {
+  ListCheck check;
+  uint64_t section_sum = 0;  // F lines since the last trailer
+  uint64_t run_sum = 0;      // trailers of this run
+  for (const std::string& line : Lines(text)) {
+    if (line.empty()) continue;
+    if (line[0] == 'A') {
+      section_sum = 0;
+      run_sum = 0;
+      continue;
+    }
+    if (line.size() < 150) {
+      check.faults.push_back("short line: " + line);
+      continue;
+    }
+    if (line[0] == 'F') {
+      const std::string id = line.substr(0, 14);
+      const std::string name = TrimRight(line.substr(80, 57));
+      const std::string dir = TrimRight(line.substr(137 + 12));
+      check.id_fields[dir + name].push_back(id);
+      if (id.substr(0, 3) == "F  " && id[3] >= '0' && id[3] <= '9') section_sum += Digits(id);
+    } else if (line[0] == 'R') {
+      const uint64_t sum = Digits(line.substr(3, 26));
+      if (sum != section_sum) check.faults.push_back("trailer sum differs: " + line);
+      run_sum += sum;
+      section_sum = 0;
+    } else if (line[0] == 'T') {
+      if (Digits(line.substr(3, 26)) != run_sum) check.faults.push_back("totals differ: " + line);
+    } else {
+      check.faults.push_back("unknown line: " + line);
+    }
+  }
+  return check;
+}
+
+TEST(CrashTest, KilledRunsContinueToTheListACleanRunGives) {
+  TempTree tree;
+  std::mt19937 random(12345);
+  std::vector<std::string> files;
+  for (int d = 0; d < 12; ++d) {
+    for (int f = 0; f < 150; ++f) {
+      const std::string relative = "data/d" + std::to_string(d) + "/f" + std::to_string(f);
+      std::string content(6 + random() % 300, '\0');
+      for (char& c : content) c = static_cast<char>(random());
+      files.push_back(tree.File(relative, content));
+    }
+  }
+  for (int b = 0; b < 3; ++b) {
+    std::string content(12 << 20, '\0');
+    for (size_t i = 0; i < content.size(); i += 4096) content[i] = static_cast<char>(random());
+    files.push_back(tree.File("data/big" + std::to_string(b), content));
+  }
+  tree.File("outside/secret", "abcdef");
+  const std::string path = tree.root() + "data";
+  const std::string clean_list = tree.Path("clean.v00");
+  const std::vector<std::string> lists = {"--list", tree.Path("run.v00"), "--tree",
+                                          tree.Path("run.t00")};
+
+  // The clean run, and how long it takes.
+  const Clock::time_point started = Clock::now();
+  ASSERT_EQ(Wait(StartCli({"scan", "--quiet", "--list", clean_list, "--tree",
+                           tree.Path("clean.t00"), path})),
+            0);
+  const auto clean_time = Clock::now() - started;
+  const ListCheck clean = ReadList(TempTree::Read(clean_list));
+  ASSERT_TRUE(clean.faults.empty()) << clean.faults.front();
+  ASSERT_EQ(clean.id_fields.size(), files.size());
+
+  auto run_args = [&](const char* command) {
+    std::vector<std::string> args = {command, "--quiet", "--interval", "0"};
+    args.insert(args.end(), lists.begin(), lists.end());
+    args.push_back(path);
+    return args;
+  };
+  constexpr int kMoments = 12;
+  int killed = 0;
+  for (int moment = 0; moment <= kMoments; ++moment) {
+    std::remove(tree.Path("run.v00").c_str());
+    std::remove(tree.Path("run.t00").c_str());
+    // From the very start to past the end of a clean run; the continued run is killed
+    // once more, halfway.
+    const auto delay = clean_time * moment / kMoments;
+    for (const char* command : {"scan", "continue"}) {
+      const pid_t pid = StartCli(run_args(command));
+      std::this_thread::sleep_for(command[0] == 's' ? delay : delay / 2);
+      kill(pid, SIGKILL);
+      killed += Wait(pid) == 128 + SIGKILL;
+    }
+    ASSERT_EQ(Wait(StartCli(run_args("continue"))), 0) << "moment " << moment;
+
+    const ListCheck run = ReadList(TempTree::Read(tree.Path("run.v00")));
+    for (const std::string& fault : run.faults) ADD_FAILURE() << "moment " << moment << ": " << fault;
+    for (const auto& [file, ids] : run.id_fields) {
+      const auto in_clean = clean.id_fields.find(file);
+      if (in_clean == clean.id_fields.end()) {
+        ADD_FAILURE() << "moment " << moment << ": not of the tree: " << file;
+        continue;
+      }
+      EXPECT_EQ(ids.size(), 1u) << "moment " << moment << ": " << file;
+      EXPECT_EQ(ids.front(), in_clean->second.front()) << "moment " << moment << ": " << file;
+    }
+    EXPECT_EQ(run.id_fields.size(), clean.id_fields.size()) << "moment " << moment;
+  }
+  // Most runs were really killed midway, not after they had ended.
+  EXPECT_GT(killed, kMoments);
+  std::printf("crash test: %d of %d runs killed midway\n", killed, 2 * (kMoments + 1));
+}
+
+}  // namespace
