@@ -1,6 +1,8 @@
 #!/bin/sh
-# Times a whole scan against the floor (walk and read, nothing computed) and against
-# other tools that read every file of a tree, all on the same page-cached tree.
+# Times a whole scan against the floor (bench/floor_tool: the fewest system calls that
+# walk a tree and read every file, nothing computed) and against other tools that read
+# every file of a tree, all on the same page-cached tree; then counts the system calls
+# per file of the scan and of the floor (strace -c -f).
 #
 # Usage: bench/scan_bench.sh [BUILD_DIR]     (default: build; a Release build)
 # Env:   FILES (40000), DIRS (200), BIG_MB (100), RUNS (3), KEEP_TREE (unset)
@@ -30,6 +32,7 @@ missing=""
 command -v xxhsum >/dev/null 2>&1 || missing="$missing xxhash"
 command -v rhash >/dev/null 2>&1 || missing="$missing rhash"
 command -v hashdeep >/dev/null 2>&1 || missing="$missing hashdeep"
+command -v strace >/dev/null 2>&1 || missing="$missing strace"
 if [ -n "$missing" ]; then
   echo "scan_bench: installing$missing" >&2
   SUDO=""
@@ -117,3 +120,29 @@ command -v rhash >/dev/null 2>&1 && best "rhash -r --crc32" rhash_crc
 command -v hashdeep >/dev/null 2>&1 && best "hashdeep -c md5 -r" hashdeep_md5
 
 awk "BEGIN { if ($floor_time > 0) printf \"checker-cli / floor: %.2f (target 1.5 or less)\\n\", $scan_time / $floor_time }"
+
+# per_file NAME COMMAND...: system calls per file of one run of the command.
+per_file() {
+  name=$1
+  shift
+  strace -c -f -o "$WORK/strace.out" "$@" >/dev/null 2>&1 || true
+  awk -v name="$name" -v files="$file_count" '
+    $NF ~ /^(statx|newfstatat|openat|read|pread64|close|getdents64)$/ { calls[$NF] = $4 }
+    $NF == "total" { total = $4 }
+    END {
+      printf "%-28s", name
+      n = split("statx newfstatat openat read pread64 close getdents64", order, " ")
+      for (i = 1; i <= n; i++) printf " %s %.3f", order[i], calls[order[i]] / files
+      printf "  all %.2f\n", total / files
+    }' "$WORK/strace.out"
+}
+
+if command -v strace >/dev/null 2>&1; then
+  file_count=$(find "$TREE" -type f | wc -l)
+  echo "system calls per file ($file_count files):"
+  per_file "checker-cli scan" "$CLI" scan --quiet --list "$WORK/run.v00" --tree "$WORK/run.t00" \
+    "$TREE"
+  per_file "floor (walk + read)" "$FLOOR" "$TREE"
+else
+  echo "scan_bench: strace not found; no system call counts" >&2
+fi
