@@ -4,6 +4,8 @@
 #include <limits>
 #include <string_view>
 
+#include "scan/scan_job.h"
+
 namespace cli {
 
 namespace {
@@ -45,6 +47,7 @@ constexpr OptionSpec kOptions[] = {
     {"--serial", Kind::kNumber, 0, std::numeric_limits<uint32_t>::max()},
     {"--interval", Kind::kNumber, std::numeric_limits<int16_t>::min(),
      std::numeric_limits<int16_t>::max()},
+    {"--threads", Kind::kNumber, 0, kMaxReaders},
     {"--progress", Kind::kFlag},
     {"--quiet", Kind::kFlag},
 };
@@ -65,6 +68,7 @@ void Apply(std::string_view name, const std::string& text, int64_t number, ScanO
   if (name == "--label") options->label = text;
   if (name == "--serial") options->serial = static_cast<uint32_t>(number);
   if (name == "--interval") options->interval = static_cast<int16_t>(number);
+  if (name == "--threads") options->threads = static_cast<int32_t>(number);
   if (name == "--progress") options->progress = true;
   if (name == "--quiet") options->quiet = true;
 }

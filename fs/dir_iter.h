@@ -104,7 +104,8 @@ class THddRun {
   // Whether a walk lists the file `name`: it matches the include masks and no exclude
   // mask.
   bool ListsFile(std::string_view name) const {
-    return Matches(MaskListKind::kIncludeFiles, name) && !Matches(MaskListKind::kExcludeFiles, name);
+    return Matches(MaskListKind::kIncludeFiles, name) &&
+           !Matches(MaskListKind::kExcludeFiles, name);
   }
 
   // Whether the bare name matches the list; an empty list answers `if_empty`.

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/paths.h"
 #include "platform/volume.h"

@@ -125,13 +125,13 @@ class DirReader {
 };
 
 enum class OpenMode {
-  kRead,              // existing file, read only
+  kRead,  // existing file, read only
   // A regular file a lookup has just found: read only, without asking the system again
   // what it is. Opening never blocks and never follows a link; something swapped in
   // since the lookup shows as a failed or short read (Stat then tells what it is).
   kReadListed,
-  kReadWriteLocked,   // existing file, read-write, exclusive advisory lock
-  kCreateTruncate,    // create or truncate, write only
+  kReadWriteLocked,     // existing file, read-write, exclusive advisory lock
+  kCreateTruncate,      // create or truncate, write only
   kOpenOrCreateLocked,  // read-write, created when missing, exclusive advisory lock
 };
 

@@ -106,8 +106,8 @@ bool ListedBuffer(LentBuffer* buffer, uint64_t size) {
   if (region == nullptr) return false;
   buffer->data = static_cast<uint8_t*>(region);
   // The region is whole pages, so an odd size still fits.
-  buffer->size = std::min<uint64_t>(static_cast<uint64_t>(VirtSizeSx(region)),
-                                    std::max<uint64_t>(want, 2));
+  buffer->size =
+      std::min<uint64_t>(static_cast<uint64_t>(VirtSizeSx(region)), std::max<uint64_t>(want, 2));
   return true;
 }
 

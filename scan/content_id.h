@@ -84,8 +84,7 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name, uin
 
 // The parts of FileChkListed, for a large file read by several threads at once. Opens
 // the listed file: kChkOk, else the code of its line (kChkNotFound, kChkOpenFailed).
-uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name,
-                       platform::File* file);
+uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, platform::File* file);
 // Folds `length` bytes from the even `offset` of the open file into *state with
 // positioned reads; an odd length ends with the file's last byte as a word. kChkOk,
 // kChkReadError, kChkChanged, kChkNotFound, kChkNoBuffer or kChkStopped. Threads may

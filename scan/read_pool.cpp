@@ -108,10 +108,12 @@ ReadResult ReadPool::Take() {
   {
     std::unique_lock<std::mutex> lock(mutex_);
     Slot& slot = slots_[taken_ % kReadAheadFiles];
+    if (!slot.done) wanted_ = std::min(taken_ + kTakeBatch, pushed_);
     while (!slot.done) {
       if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) return ReadResult();
       done_.wait_for(lock, kStopPoll);
     }
+    wanted_ = 0;
     result = slot.result;
     bytes_ahead_ -= slot.request.size;
     ++taken_;
@@ -160,7 +162,7 @@ void ReadPool::Run(size_t reader) {
       std::lock_guard<std::mutex> lock(mutex_);
       return slots_[seq % kReadAheadFiles].request;
     }();
-    if (request.size < 2 * kReadPartBytes || stop()) {
+    if (request.size < kSplitParts * kReadPartBytes || stop()) {
       ReadWhole(seq, buffer);
       continue;
     }
@@ -218,13 +220,16 @@ void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBu
 }
 
 void ReadPool::Finish(size_t seq, const ReadResult& result) {
+  bool wake = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Slot& slot = slots_[seq % kReadAheadFiles];
     slot.result = result;
     slot.done = true;
+    while (ready_ < pushed_ && slots_[ready_ % kReadAheadFiles].done) ++ready_;
+    wake = wanted_ != 0 && ready_ >= wanted_;
   }
-  done_.notify_one();
+  if (wake) done_.notify_one();
 }
 
 }  // namespace scan

@@ -26,8 +26,13 @@ namespace scan {
 // taken, however large.
 constexpr size_t kReadAheadFiles = 1024;
 constexpr uint64_t kReadAheadBytes = 64 * 1048576;
-// Files of at least twice this size are folded in parts of this size (even).
-constexpr uint64_t kReadPartBytes = 8 * 1048576;
+// A writer that finds its next result missing sleeps until this many in a row are done,
+// or all it handed over: waking it for every small file costs more than reading it.
+constexpr size_t kTakeBatch = 32;
+// Files of at least kSplitParts parts are folded in parts of this size (even), which
+// several readers fold at once.
+constexpr uint64_t kReadPartBytes = 1048576;
+constexpr uint64_t kSplitParts = 4;
 
 // One file to read. The directory and the name must stay valid until its result has
 // been taken.
@@ -95,6 +100,8 @@ class ReadPool {
   size_t pushed_ = 0;        // files handed over (the writer's)
   size_t taken_ = 0;         // results taken back (the writer's)
   size_t claimed_ = 0;       // files a reader has begun (under the lock)
+  size_t ready_ = 0;         // every file before this one is done (under the lock)
+  size_t wanted_ = 0;        // the writer sleeps until ready_ reaches this (under the lock)
   std::vector<std::shared_ptr<Split>> splits_;  // split files with parts not begun
   bool quit_ = false;
   uint64_t bytes_ahead_ = 0;  // the writer's

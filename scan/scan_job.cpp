@@ -687,8 +687,8 @@ void TDskFil::Scanner::PlanNext() {
     dir->files = std::make_unique<scan::DirectoryFiles>();
     scan::FileGatherer gatherer(dir->files.get());
     file_run_.set_recorder(&gatherer);
-    FilesToStringsAt(&job_.scratch_list_, *dir->handle, listed, file_options_ | walk_option::NoFiles,
-                     &file_run_, {});
+    FilesToStringsAt(&job_.scratch_list_, *dir->handle, listed,
+                     file_options_ | walk_option::NoFiles, &file_run_, {});
     file_run_.set_recorder(nullptr);
     job_.scratch_list_.Clear();
     dir->listing_errors.swap(walk_errors_);
@@ -727,8 +727,8 @@ void TDskFil::Scanner::PlanNext() {
 void TDskFil::Scanner::StartReaders() {
   int32_t readers = job_.threads_;
   if (readers <= 0) {
-    readers = static_cast<int32_t>(std::min<unsigned>(std::thread::hardware_concurrency(),
-                                                      kMaxAutoReaders));
+    readers = static_cast<int32_t>(
+        std::min<unsigned>(std::thread::hardware_concurrency(), kMaxAutoReaders));
     // Parallel reads make a spinning disk seek between the files.
     if (readers > 1 && fs::OnRotationalDisk(root_)) readers = 1;
   }
@@ -781,9 +781,8 @@ scan::ReadResult TDskFil::Scanner::NextResult(const PlannedDirectory& dir, size_
     Feed();
     return pool_->Take();
   }
-  return scan::ReadListedFile(
-      scan::ReadRequest{dir.handle.get(), dir.files->name(i), record.size}, SharedBuffer(),
-      StopTest{job_.StopFlag().get(), nullptr});
+  return scan::ReadListedFile(scan::ReadRequest{dir.handle.get(), dir.files->name(i), record.size},
+                              SharedBuffer(), StopTest{job_.StopFlag().get(), nullptr});
 }
 
 bool TDskFil::Scanner::ScanDirectories() {

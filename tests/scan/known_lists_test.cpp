@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "common/temp_tree.h"
+#include "desktop_job.h"
 #include "fs/volume_info.h"
 #include "scan/scan_job.h"
 #include "support/msg.h"
@@ -152,19 +153,8 @@ class KnownListsTest : public ::testing::Test {
   }
 
   std::unique_ptr<TDskFil> MakeJob(uint8_t mode, ScanWindow* window) {
-    auto job = std::make_unique<TDskFil>(window, "", search_path_);
-    job->set_mode(mode);
-    job->set_tree_list_file(tree_.Path("lists/run.t00"));
-    job->set_id_list_file(tree_.Path("lists/run.v00"));
-    job->set_dir_params("/EP recycler|recycled|temp|tmp|system volume information|#recycled");
-    job->set_file_params("/EF thumbs.db|desktop.ini|*.tmp");
+    auto job = testing_support::DesktopJob(mode, window, search_path_, tree_.Path("lists/"));
     job->set_interval(0);
-    job->set_expand(100000);
-    job->set_buffer_percent(30);
-    job->set_buffer_max(512000);
-    job->set_volume_label("DATA");
-    job->set_volume_serial(305441741);
-    job->set_min_blocks(4);
     return job;
   }
 
@@ -233,8 +223,8 @@ class KnownListsTest : public ::testing::Test {
 
   std::string Lists(const std::string& title, bool hex_path) {
     return "== " + title + ": tree list\n" +
-           MaskedTree(TempTree::Read(tree_.Path("lists/run.t00"))) + "== " + title +
-           ": id list\n" + Masked(TempTree::Read(tree_.Path("lists/run.v00")), hex_path);
+           MaskedTree(TempTree::Read(tree_.Path("lists/run.t00"))) + "== " + title + ": id list\n" +
+           Masked(TempTree::Read(tree_.Path("lists/run.v00")), hex_path);
   }
 
   TempTree tree_;

@@ -194,8 +194,7 @@ std::map<std::string, uint64_t> Kept(scan::ListingKeeper& keeper, const std::str
   return files;
 }
 
-constexpr uint32_t kTreeWalk =
-    walk_option::NoFiles | walk_option::Recurse | walk_option::SumSizes;
+constexpr uint32_t kTreeWalk = walk_option::NoFiles | walk_option::Recurse | walk_option::SumSizes;
 
 TEST(ListingKeeperTest, KeepsEachDirectorysFilesAcrossItsSubdirectories) {
   TempTree tree;
