@@ -648,14 +648,16 @@ std::shared_ptr<platform::DirHandle> TDskFil::Scanner::OpenListed(const std::str
 }
 
 void TDskFil::Scanner::DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out) {
-  if (own_lists_.empty()) return;
-  platform::FileInfo self;
-  if (!dir->handle->StatSelf(&self)) return;
   const scan::DirectoryFiles& files = *dir->files;
+  platform::FileInfo self;
+  bool known = false;
   for (const OwnList& own : own_lists_) {
-    if (own.folder.device != self.device || own.folder.inode != self.inode) continue;
     for (size_t i = 0; i < files.size(); ++i) {
       if (files.name(i) != own.name || !file_run_.ListsFile(own.name)) continue;
+      // Only a directory that holds a file of that name is asked which one it is.
+      if (!known && !dir->handle->StatSelf(&self)) return;
+      known = true;
+      if (own.folder.device != self.device || own.folder.inode != self.inode) continue;
       (*left_out)[i] = 1;
       dir->bytes -= static_cast<int64_t>(files.record(i).size);
     }
