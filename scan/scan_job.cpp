@@ -216,7 +216,7 @@ class ListOutput {
 
 class TDskFil::Scanner {
  public:
-  explicit Scanner(TDskFil& job) : job_(job) {}
+  explicit Scanner(TDskFil& job) : job_(job), stop_(job.StopFlag()) {}
   ~Scanner() {
     pool_.reset();
     VirtFreeSx(&buffer_, -1);
@@ -287,6 +287,8 @@ class TDskFil::Scanner {
   }
 
   TDskFil& job_;
+  // The job's stop flag, held here so that testing it costs no count of references.
+  const std::shared_ptr<std::atomic<bool>> stop_;
   ListOutput out_;
   bool list_open_ = false;
   bool id_list_created_ = false;
@@ -433,7 +435,7 @@ bool TDskFil::Scanner::GatherTree() {
   job_.dir_list_.Clear();
   job_.dir_list_.Add(root_);
   job_.run_.set_errors(&walk_errors_);
-  job_.run_.set_stop_flag(job_.StopFlag().get());
+  job_.run_.set_stop_flag(stop_.get());
   job_.run_.set_recorder(&keeper_);
   const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.search_path_, kWalkTree,
                                          &job_.run_, {}, job_.dir_params_);
@@ -737,7 +739,7 @@ void TDskFil::Scanner::StartReaders() {
   readers = std::clamp(readers, 1, kMaxReaders);
   if (readers > 1) {
     try {
-      pool_ = std::make_unique<scan::ReadPool>(readers, SharedBuffer(), job_.StopFlag().get());
+      pool_ = std::make_unique<scan::ReadPool>(readers, SharedBuffer(), stop_.get());
     } catch (const std::exception&) {
       // No threads to be had: the job's own thread reads.
       readers = 1;
@@ -784,7 +786,7 @@ scan::ReadResult TDskFil::Scanner::NextResult(const PlannedDirectory& dir, size_
     return pool_->Take();
   }
   return scan::ReadListedFile(scan::ReadRequest{dir.handle.get(), dir.files->name(i), record.size},
-                              SharedBuffer(), StopTest{job_.StopFlag().get(), nullptr});
+                              SharedBuffer(), StopTest{stop_.get(), nullptr});
 }
 
 bool TDskFil::Scanner::ScanDirectories() {
@@ -862,8 +864,7 @@ bool TDskFil::Scanner::ScanDirectories() {
 bool TDskFil::Scanner::ScanFiles(PlannedDirectory& dir) {
   scan::IdListWriter& writer = *writer_;
   const bool notify_progress = job_.window_ != nullptr;
-  const std::shared_ptr<std::atomic<bool>> stop_flag = job_.StopFlag();
-  const std::atomic<bool>* stop = stop_flag.get();
+  const std::atomic<bool>* stop = stop_.get();
   const scan::DirectoryFiles& files = *dir.files;
   for (size_t k = 0; k < dir.order.size(); ++k) {
     ++job_.file_index_;
