@@ -9,6 +9,7 @@
 #include "cli/progress_line.h"
 #include "cli/scan_options.h"
 #include "cli/terminal_msg.h"
+#include "cli/usage.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/interrupt.h"
@@ -94,6 +95,7 @@ int RunScanCommand(const Args& args, bool continue_run) {
   if (!ParseScanOptions(args, &options, &error)) {
     return UsageError(std::string(command) + ": " + error);
   }
+  if (options.help) return PrintCommandUsage(command);
 
   const std::string path = platform::AbsolutePath(options.path);
   if (!DirExistsSx(path)) {

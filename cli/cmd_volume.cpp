@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/usage.h"
 #include "fs/volume_info.h"
 #include "platform/paths.h"
 #include "scan/list_names.h"
@@ -61,7 +62,7 @@ std::string CannotQuery(const std::string& path) {
 }
 
 // Takes one PATH and, for `names`, the value of --separators. False after printing a
-// usage error, whose status goes to `status`.
+// usage error or the command's help, whose status goes to `status`.
 bool ParseArgs(const std::string& command, const Args& args, std::string* path,
                std::string* separators, int* status) {
   bool options_done = false;
@@ -70,6 +71,9 @@ bool ParseArgs(const std::string& command, const Args& args, std::string* path,
     const bool option = !options_done && arg.size() > 1 && arg[0] == '-';
     if (option && arg == "--") {
       options_done = true;
+    } else if (option && IsHelpOption(arg)) {
+      *status = PrintCommandUsage(command);
+      return false;
     } else if (option && separators != nullptr && arg == "--separators") {
       if (i + 1 >= args.size()) {
         *status = UsageError(command + ": --separators needs a value");
