@@ -11,8 +11,9 @@
 
 #include "cli/scan_options.h"
 #include "common/temp_tree.h"
+#include "fs/volume_info.h"
 #include "platform/files.h"
-#include "scan/list_names.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -180,11 +181,15 @@ TEST_F(ScanCommandTest, DerivedNamesFollowTheBaseSettings) {
                             "lists/\nchecker-cli: 1 files, 0 errors\n");
   EXPECT_TRUE(std::filesystem::exists(app_ + "lists/Vol7.idl"));
 
-  // Without a name the lists are named after the volume's parts.
-  std::string dirs;
-  ASSERT_TRUE(NamePartsSx(path_, &dirs, scan::kNameDirectories, ""));
-  std::string net;
-  NamePartsSx(path_, &net, scan::kNameNetwork, "");
+  // Without a name the lists are named after the volume's parts: the directories below
+  // the root run together after one "^" (not the "Get" name of `names`, with one each).
+  TVolumeInfo volume;
+  ASSERT_TRUE(GetVolumeInfoSx(path_, &volume));
+  const std::string real = platform::ResolveExisting(path_);
+  ASSERT_EQ(real.rfind(volume.root_path, 0), 0u);
+  std::string dirs = real.substr(volume.root_path.size());
+  std::erase(dirs, '/');
+  const std::string net = volume.network_host;
   result = Cli("scan --quiet --label Music --serial 123 " + path_);
   EXPECT_EQ(result.code, 0) << result.err;
   const std::string name = (net.empty() ? "" : net + "%") + "Music^" + dirs + "~00000_00123";
