@@ -9,6 +9,7 @@
 #include "cli/progress_line.h"
 #include "cli/scan_options.h"
 #include "cli/terminal_msg.h"
+#include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -69,7 +70,7 @@ uint32_t SerialFromText(const std::string& text) {
 }
 
 int Fail(const std::string& message) {
-  std::cerr << "checker-cli: " << message << "\n";
+  PrintMessage(message);
   return kExitNotWritten;
 }
 
@@ -134,7 +135,7 @@ int RunScanCommand(const Args& args, bool continue_run) {
     if (folder.empty()) return Fail("no folder for the lists is set (VolPath)");
     if (!DirExistsSx(folder)) {
       if (!platform::MakeDirs(folder)) return Fail("cannot create the list folder " + folder);
-      if (!options.quiet) std::cerr << "checker-cli: created the list folder " << folder << "\n";
+      if (!options.quiet) PrintMessage("created the list folder " + folder);
     }
     std::string name = options.name;
     if (name.empty()) {
@@ -165,8 +166,8 @@ int RunScanCommand(const Args& args, bool continue_run) {
     }
   }
   if (!options.quiet) {
-    std::cout << "tree list: " << tree_list << "\n"
-              << "id list: " << id_list << "\n";
+    std::cout << "tree list: " << TerminalText(tree_list) << "\n"
+              << "id list: " << TerminalText(id_list) << "\n";
     std::cout.flush();
   }
 
@@ -204,14 +205,14 @@ int RunScanCommand(const Args& args, bool continue_run) {
   if (!outcome.failure.empty()) return Fail(outcome.failure);
   if (outcome.finished) {
     if (!options.quiet) {
-      std::cerr << "checker-cli: " << outcome.files_done << " files, " << outcome.error_count
-                << " errors\n";
+      PrintMessage(std::to_string(outcome.files_done) + " files, " +
+                   std::to_string(outcome.error_count) + " errors");
     }
     return outcome.error_count > 0 ? kExitFileErrors : kExitDone;
   }
   if (!options.quiet) {
-    std::cerr << "checker-cli: stopped after " << outcome.files_done
-              << " files; 'checker-cli continue' with the same arguments finishes the lists\n";
+    PrintMessage("stopped after " + std::to_string(outcome.files_done) +
+                 " files; 'checker-cli continue' with the same arguments finishes the lists");
   }
   return kExitStopped;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "fs/volume_info.h"
 #include "platform/paths.h"
@@ -30,8 +31,10 @@ std::string FieldLine(std::string_view field, std::string_view value) {
   return line;
 }
 
+// The record is for reading: a label with control characters must not act on the
+// terminal (names, which give file names, keeps the bytes).
 void PrintField(std::string_view field, std::string_view value) {
-  std::cout << FieldLine(field, value);
+  std::cout << FieldLine(field, TerminalText(value));
 }
 
 void PrintField(std::string_view field, uint64_t value) {

@@ -5,15 +5,23 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "cli/usage.h"
 
 #ifndef CHECKER_VERSION
 #define CHECKER_VERSION "0.0.0"
 #endif
 
+namespace {
+
+constexpr char kTryHelp[] = "Try 'checker-cli --help' for more information.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::cerr << "checker-cli: missing command\nTry 'checker-cli --help' for more information.\n";
+    cli::PrintMessage("missing command");
+    std::cerr << kTryHelp;
     return 2;
   }
   const std::string command = argv[1];
@@ -32,7 +40,7 @@ int main(int argc, char** argv) {
   if (command == "volume") return cli::RunVolumeCommand(args);
   if (command == "names") return cli::RunNamesCommand(args);
   if (command == "list") return cli::RunListCommand(args);
-  std::cerr << "checker-cli: unknown command '" << command
-            << "'\nTry 'checker-cli --help' for more information.\n";
+  cli::PrintMessage("unknown command '" + command + "'");
+  std::cerr << kTryHelp;
   return 2;
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/terminal_text.h"
 #include "platform/paths.h"
 #include "support/msg.h"
 #include "support/text.h"
@@ -39,19 +40,21 @@ std::vector<Button> ButtonsOf(int flags) {
   }
 }
 
-// Message texts carry Windows line ends; a terminal wants plain ones.
+// Message texts carry Windows line ends; a terminal wants plain ones, and nothing else
+// of the text may act on it.
 std::string PlainLines(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out.push_back('\n');
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out.push_back(text[i]);
-    }
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    out += TerminalText(text.substr(start, end - start));
+    out.push_back('\n');
+    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++end;
+    start = end + 1;
   }
-  if (out.empty() || out.back() != '\n') out.push_back('\n');
+  if (out.empty()) out.push_back('\n');
   return out;
 }
 
@@ -76,7 +79,7 @@ std::string Lower(std::string_view text) {
 
 int AnswerOnTerminal(const std::string& text, const std::string& caption, int flags,
                      std::istream& in, std::ostream& err, bool interactive) {
-  if (!caption.empty()) err << caption << ":\n";
+  if (!caption.empty()) err << TerminalText(caption) << ":\n";
   err << PlainLines(text);
   const std::vector<Button> buttons = ButtonsOf(flags);
   if (buttons.empty()) {

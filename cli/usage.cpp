@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 
 namespace cli {
 
@@ -129,7 +130,7 @@ std::string CommandUsage(std::string_view command) {
 }
 
 int UsageError(const std::string& message) {
-  std::cerr << "checker-cli: " << message << "\n";
+  PrintMessage(message);
   return 2;
 }
 

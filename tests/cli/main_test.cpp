@@ -35,6 +35,12 @@ TEST(CliMainTest, UsageErrorsGoToStderrWithStatus2) {
   EXPECT_EQ(r.err,
             "checker-cli: unknown command 'frobnicate'\n"
             "Try 'checker-cli --help' for more information.\n");
+  r = RunCommand(CHECKER_CLI_PATH, {"\x1b]0;x\x07"});
+  EXPECT_EQ(r.err,
+            "checker-cli: unknown command '?]0;x?'\n"
+            "Try 'checker-cli --help' for more information.\n");
+  r = RunCommand(CHECKER_CLI_PATH, {"id", "--\x1b[2J"});
+  EXPECT_EQ(r.err, "checker-cli: id: unknown option '--?[2J'\n");
 }
 
 // "COMMAND --help" wherever it stands among the options; after "--" it is an argument.

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/scan_options.h"
+#include "common/run_command.h"
 #include "common/temp_tree.h"
 #include "fs/volume_info.h"
 #include "platform/files.h"
@@ -319,6 +322,80 @@ TEST_F(ScanCommandTest, InterruptThenContinueCompletesTheList) {
   EXPECT_EQ(file_lines, static_cast<size_t>(kFiles));
   EXPECT_EQ(names.size(), static_cast<size_t>(kFiles));
   EXPECT_EQ(lines.back().substr(0, 3), "T  ");
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::RunCommand;
+using testing_support::RunOnTerminal;
+
+// Names with an escape sequence (colours, a window title) and with invalid UTF-8.
+class TerminalNamesTest : public ScanCommandTest {
+ protected:
+  void SetUp() override {
+    ScanCommandTest::SetUp();
+    escape_ = tree_.File("data/\x1b]0;pwned\x07\x1b[31mred", "abcdef");
+    invalid_ = tree_.File("data/bad\xff\x9b", "abcdefg");
+    tree_.Dir("out");
+    tree_.File("app/Quorvane.Ini", "");
+    env_ = {"CHECKER_APPDIR=" + app_, "XDG_CONFIG_HOME=" + config_};
+  }
+  std::string escape_;
+  std::string invalid_;
+  std::vector<std::string> env_;
+};
+
+TEST_F(TerminalNamesTest, ProgressErrorsAndListNamesShowControlCharactersAsQuestionMarks) {
+  const std::string list = tree_.Path("out/\x1b[1mrun.v00");
+  const auto r = RunCommand(CHECKER_CLI_PATH,
+                            {"scan", "--progress", "--interval", "1", "--list", list, "--tree",
+                             tree_.Path("out/run.t00"), path_},
+                            env_);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" | ?]0;pwned??[31mred\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" | bad\xff\x9b\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "tree list: " + tree_.Path("out/run.t00") +
+                       "\nid list: " + tree_.Path("out/?[1mrun.v00") + "\n");
+  EXPECT_TRUE(std::filesystem::exists(list));
+
+  const std::string missing = path_ + "/\x1b[2Jgone";
+  const auto gone = RunCommand(CHECKER_CLI_PATH, {"continue", missing}, env_);
+  EXPECT_EQ(gone.exit_code, 2);
+  EXPECT_EQ(gone.err, "checker-cli: cannot scan " + path_ + "/?[2Jgone: no such directory\n");
+}
+
+TEST_F(TerminalNamesTest, OnATerminalNoEscapeSequenceComesFromAName) {
+  const auto r = RunOnTerminal(
+      CHECKER_CLI_PATH, {"scan", "--interval", "1", "--name", "x", "--label", "\x1b[41m", path_},
+      env_, "");
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_NE(r.out.find("| ?]0;pwned??[31mred"), std::string::npos) << r.out;
+  // The only escape sequence is the progress line's own "erase to the end of the line".
+  size_t sequences = 0;
+  for (size_t at = r.out.find('\x1b'); at != std::string::npos; at = r.out.find('\x1b', at + 1)) {
+    EXPECT_EQ(r.out.substr(at - 1, 4), "\r\x1b[K") << at;
+    ++sequences;
+  }
+  EXPECT_GT(sequences, 2u);
+}
+
+TEST_F(TerminalNamesTest, StdoutOfIdListAndNamesKeepsTheBytes) {
+  tree_.Dir("data/\x1b[7mdir");
+  auto r = RunCommand(CHECKER_CLI_PATH, {"id", escape_, invalid_});
+  EXPECT_EQ(r.out, "F  07012 18845  " + escape_ + "\nF  35060 64315  " + invalid_ + "\n");
+  r = RunCommand(CHECKER_CLI_PATH, {"list", "--options", "32", path_});
+  std::vector<std::string> names;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) names.push_back(line);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"\x1b[7mdir/", "\x1b]0;pwned\x07\x1b[31mred",
+                                             "bad\xff\x9b"}));
+  r = RunCommand(CHECKER_CLI_PATH, {"names", path_ + "/\x1b[7mdir"});
+  EXPECT_NE(r.out.find("data\x1b[7mdir\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("^data^\x1b[7mdir~"), std::string::npos) << r.out;
 }
 
 }  // namespace

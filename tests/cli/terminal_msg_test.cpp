@@ -20,6 +20,14 @@ TEST(TerminalMsgTest, MessagePrintsCaptionAndTextWithPlainLineEnds) {
   EXPECT_EQ(err.str(), "Scandisk:\nfirst\nsecond\n");
 }
 
+TEST(TerminalMsgTest, ControlCharactersInTextAndCaptionAreShownAsQuestionMarks) {
+  std::istringstream in;
+  std::ostringstream err;
+  AnswerOnTerminal("Cannot open\r\n/data/\x1b]0;x\x07\xc2\x9b.jpg\n\tend", "Scan\x1b[5m",
+                   support::kMbOk, in, err, false);
+  EXPECT_EQ(err.str(), "Scan?[5m:\nCannot open\n/data/?]0;x??.jpg\n?end\n");
+}
+
 TEST(TerminalMsgTest, EmptyCaptionPrintsTheTextOnly) {
   std::istringstream in;
   std::ostringstream err;
