@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/progress_line.h"
 #include "cli/scan_options.h"
+#include "cli/start_up.h"
 #include "cli/terminal_msg.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
@@ -129,7 +130,7 @@ int RunScanCommand(const Args& args, bool continue_run) {
   std::string tree_list =
       options.tree_file.empty() ? "" : platform::AbsolutePath(options.tree_file);
   if (id_list.empty() || tree_list.empty()) {
-    if (SysInitSx() == support::InitStatus::kCancelled) return kExitDone;
+    if (!StartUp(options.quiet)) return kExitDone;
     const scan::BaseSettings base = scan::LoadBaseSettings();
     const std::string folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
     if (folder.empty()) return Fail("no folder for the lists is set (VolPath)");

@@ -7,6 +7,7 @@
 #include "cli/terminal_text.h"
 #include "platform/paths.h"
 #include "support/msg.h"
+#include "support/sys_init.h"
 #include "support/text.h"
 
 namespace cli {
@@ -75,17 +76,10 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-}  // namespace
-
-int AnswerOnTerminal(const std::string& text, const std::string& caption, int flags,
-                     std::istream& in, std::ostream& err, bool interactive) {
-  if (!caption.empty()) err << TerminalText(caption) << ":\n";
-  err << PlainLines(text);
-  const std::vector<Button> buttons = ButtonsOf(flags);
-  if (buttons.empty()) {
-    err.flush();
-    return support::kIdOk;
-  }
+// Asks until an answer names a button, when `interactive`; else, and at the end of the
+// input, takes the first button and says so.
+int ReadAnswer(const std::vector<Button>& buttons, std::istream& in, std::ostream& err,
+               bool interactive) {
   const Button& first = buttons.front();
   if (interactive) {
     std::string line;
@@ -103,6 +97,37 @@ int AnswerOnTerminal(const std::string& text, const std::string& caption, int fl
   err << "(no answer from a terminal: " << first.word << ")\n";
   err.flush();
   return first.id;
+}
+
+}  // namespace
+
+int AskWhereToCreateBaseFile(const std::string& shared_dir, const std::string& app_dir,
+                             std::istream& in, std::ostream& err, bool interactive) {
+  if (!interactive) return support::kIdYes;
+  err << "The base settings file " << support::kBaseIniName
+      << " was not found. Where shall it be created?\n"
+      << "  yes     in the folder all programs of the family share: " << TerminalText(shared_dir)
+      << "\n"
+      << "  no      in this program's own folder: " << TerminalText(app_dir) << "\n"
+      << "  cancel  nowhere; quit\n";
+  return ReadAnswer(ButtonsOf(support::kMbYesNoCancel), in, err, true);
+}
+
+int AnswerOnTerminal(const std::string& text, const std::string& caption, int flags,
+                     std::istream& in, std::ostream& err, bool interactive) {
+  // The box's text explains the choice at length for a dialog; here it is a question.
+  if (caption == support::kSysInitCaption &&
+      (flags & support::kMbButtonMask) == support::kMbYesNoCancel) {
+    return AskWhereToCreateBaseFile(WinDirSx(), SxAppDir, in, err, interactive);
+  }
+  if (!caption.empty()) err << TerminalText(caption) << ":\n";
+  err << PlainLines(text);
+  const std::vector<Button> buttons = ButtonsOf(flags);
+  if (buttons.empty()) {
+    err.flush();
+    return support::kIdOk;
+  }
+  return ReadAnswer(buttons, in, err, interactive);
 }
 
 void InstallTerminalMsgHandler() {

@@ -204,9 +204,81 @@ TEST_F(ScanCommandTest, MissingBaseFileIsCreatedWithoutAsking) {
   tree_.File("data/a.txt", "abcdef");
   const CliResult result = Cli("scan --name x " + path_);
   EXPECT_EQ(result.code, 0) << result.err;
-  // No terminal: the first button, the shared folder.
+  // No terminal: the first button, the shared folder, said in one line.
   EXPECT_TRUE(std::filesystem::exists(config_ + "Quorvane.Ini"));
   EXPECT_TRUE(std::filesystem::exists(app_ + "xBase/x.v00"));
+  EXPECT_EQ(result.err, "checker-cli: created the base settings file " + config_ +
+                            "Quorvane.Ini\nchecker-cli: created the list folder " + app_ +
+                            "xBase/\nchecker-cli: 1 files, 0 errors\n");
+  // Once there, it is not created again.
+  EXPECT_EQ(Cli("scan --name x " + path_).err, "checker-cli: 1 files, 0 errors\n");
+}
+
+TEST_F(ScanCommandTest, BaseFileThatCannotBeCreatedLeavesTheDefaults) {
+  tree_.File("data/a.txt", "abcdef");
+  const auto r =
+      testing_support::RunCommand(CHECKER_CLI_PATH, {"scan", "--name", "x", path_},
+                                  {"CHECKER_APPDIR=" + app_, "XDG_CONFIG_HOME=/proc/checker-none"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "checker-cli: cannot create the base settings file "
+            "/proc/checker-none/Quorvane.Ini; the default settings are used\n"
+            "checker-cli: created the list folder " +
+                app_ + "xBase/\nchecker-cli: 1 files, 0 errors\n");
+}
+
+// The question on a terminal: three answers and the two folders, in a few lines.
+class BaseFileQuestionTest : public ScanCommandTest {
+ protected:
+  // A first scan with `typed` as the answers; quiet, only the question is printed.
+  testing_support::CommandResult Ask(const std::string& typed, bool quiet = true) {
+    tree_.File("data/a.txt", "abcdef");
+    std::vector<std::string> args = {"scan", "--name", "x", path_};
+    if (quiet) args.insert(args.begin() + 1, "--quiet");
+    return testing_support::RunOnTerminal(
+        CHECKER_CLI_PATH, args, {"CHECKER_APPDIR=" + app_, "XDG_CONFIG_HOME=" + config_}, typed);
+  }
+  std::string Question() const {
+    return "The base settings file Quorvane.Ini was not found. Where shall it be created?\n"
+           "  yes     in the folder all programs of the family share: " +
+           config_ +
+           "\n"
+           "  no      in this program's own folder: " +
+           app_ +
+           "\n"
+           "  cancel  nowhere; quit\n";
+  }
+};
+
+TEST_F(BaseFileQuestionTest, NoCreatesItInTheProgramsFolder) {
+  const auto r = Ask("later\nno\n");
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.out, Question() + "[y]es/[n]o/[c]ancel? [y]es/[n]o/[c]ancel? ");
+  EXPECT_TRUE(std::filesystem::exists(app_ + "Quorvane.Ini"));
+  EXPECT_FALSE(std::filesystem::exists(config_ + "Quorvane.Ini"));
+  EXPECT_TRUE(std::filesystem::exists(app_ + "xBase/x.v00"));
+}
+
+TEST_F(BaseFileQuestionTest, YesCreatesItInTheSharedFolderAndSaysSo) {
+  const auto r = Ask("y\n", false);
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.out.rfind(Question() +
+                            "[y]es/[n]o/[c]ancel? checker-cli: created the base "
+                            "settings file " +
+                            config_ + "Quorvane.Ini\n",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_TRUE(std::filesystem::exists(config_ + "Quorvane.Ini"));
+}
+
+TEST_F(BaseFileQuestionTest, CancelEndsWithoutWritingAnything) {
+  const auto r = Ask("c\n");
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.out, Question() + "[y]es/[n]o/[c]ancel? ");
+  EXPECT_FALSE(std::filesystem::exists(app_ + "Quorvane.Ini"));
+  EXPECT_FALSE(std::filesystem::exists(config_ + "Quorvane.Ini"));
+  EXPECT_FALSE(std::filesystem::exists(app_ + "xBase"));
 }
 
 TEST_F(ScanCommandTest, ListsThatCannotBeWrittenAreRefused) {

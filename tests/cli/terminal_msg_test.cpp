@@ -40,13 +40,19 @@ TEST(TerminalMsgTest, EmptyCaptionPrintsTheTextOnly) {
 TEST(TerminalMsgTest, WithoutATerminalTheFirstButtonIsTaken) {
   std::istringstream in("n\n");
   std::ostringstream err;
-  EXPECT_EQ(
-      AnswerOnTerminal("Create?", "Vantic SysInit", 35 | support::kMbTaskModal, in, err, false),
-      support::kIdYes);
-  EXPECT_EQ(err.str(), "Vantic SysInit:\nCreate?\n(no answer from a terminal: yes)\n");
+  EXPECT_EQ(AnswerOnTerminal("Create?", "Setup", 35 | support::kMbTaskModal, in, err, false),
+            support::kIdYes);
+  EXPECT_EQ(err.str(), "Setup:\nCreate?\n(no answer from a terminal: yes)\n");
   std::ostringstream err2;
   EXPECT_EQ(AnswerOnTerminal("Go?", "", support::kMbOkCancel, in, err2, false), support::kIdOk);
   EXPECT_EQ(err2.str(), "Go?\n(no answer from a terminal: ok)\n");
+}
+
+TEST(TerminalMsgTest, BaseFileQuestionWithoutATerminalPrintsNothingAndTakesYes) {
+  std::istringstream in("n\n");
+  std::ostringstream err;
+  EXPECT_EQ(cli::AskWhereToCreateBaseFile("/s/", "/a/", in, err, false), support::kIdYes);
+  EXPECT_EQ(err.str(), "");
 }
 
 TEST(TerminalMsgTest, QuestionReadsAnAnswerAndAsksAgainAfterNonsense) {
