@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/progress_line.h"
 #include "cli/scan_options.h"
+#include "cli/search_path.h"
 #include "cli/start_up.h"
 #include "cli/terminal_msg.h"
 #include "cli/terminal_text.h"
@@ -100,12 +101,8 @@ int RunScanCommand(const Args& args, bool continue_run) {
   if (options.help) return PrintCommandUsage(command);
 
   const std::string path = platform::AbsolutePath(options.path);
-  if (!DirExistsSx(path)) {
-    platform::FileInfo info;
-    return Fail(platform::StatPath(path, &info)
-                    ? "cannot scan " + options.path + ": not a directory"
-                    : "cannot scan " + options.path + ": no such directory");
-  }
+  if (!DirExistsSx(path))
+    return Fail("cannot scan " + options.path + ": " + NotADirectoryReason(path));
   {
     platform::DirReader reader;
     if (!reader.Open(path)) return Fail("cannot read the directory " + options.path);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/search_path.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "fs/volume_info.h"
@@ -64,8 +65,9 @@ std::string CannotQuery(const std::string& path) {
   return "cannot query the volume of '" + path + "'";
 }
 
-// Takes one PATH and, for `names`, the value of --separators. False after printing a
-// usage error or the command's help, whose status goes to `status`.
+// Takes one PATH, which must be there, and, for `names`, the value of --separators.
+// False after printing a usage error or the command's help, whose status goes to
+// `status`.
 bool ParseArgs(const std::string& command, const Args& args, std::string* path,
                std::string* separators, int* status) {
   bool options_done = false;
@@ -100,6 +102,12 @@ bool ParseArgs(const std::string& command, const Args& args, std::string* path,
     return false;
   }
   *path = platform::AbsolutePath(*path);
+  // The volume query would describe the volume of the part that is there.
+  const std::string missing = MissingReason(*path);
+  if (!missing.empty()) {
+    *status = UsageError(CannotQuery(*path) + ": " + missing);
+    return false;
+  }
   return true;
 }
 

@@ -1,7 +1,11 @@
 // checker-cli scan and continue, run as a program on temp trees.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -111,6 +115,55 @@ TEST_F(ScanCommandTest, UsageErrorsGiveOneLineAndStatusTwo) {
     EXPECT_EQ(result.out, "") << args;
   }
   EXPECT_FALSE(std::filesystem::exists(app_ + "xBase"));
+}
+
+TEST_F(ScanCommandTest, SearchPathInAnUnreadableDirectorySaysWhy) {
+  const std::string locked = tree_.Dir("locked");
+  tree_.Dir("locked/data");
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  if (access((locked + "data").c_str(), F_OK) == 0)
+    GTEST_SKIP() << "this user reads every directory";
+  const CliResult result = Cli("scan --list x.v00 --tree x.t00 " + locked + "data");
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.err, "checker-cli: cannot scan " + locked + "data: Permission denied\n");
+}
+
+// A search path that is there but no directory says what it is.
+TEST_F(ScanCommandTest, SearchPathThatIsNoDirectorySaysWhatItIs) {
+  tree_.File("data/a", "abcdef");
+  namespace fs = std::filesystem;
+  fs::create_directory_symlink(path_, tree_.Path("to-dir"));
+  fs::create_symlink(tree_.Path("data/a"), tree_.Path("to-file"));
+  fs::create_symlink(tree_.Path("nothing"), tree_.Path("to-nothing"));
+  ASSERT_EQ(mkfifo(tree_.Path("fifo").c_str(), 0600), 0);
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string sock_path = tree_.Path("sock");
+  ASSERT_LT(sock_path.size(), sizeof address.sun_path);
+  sock_path.copy(address.sun_path, sock_path.size());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"scan " + tree_.Path("to-dir"),
+       "is a symbolic link to a directory; give the directory itself"},
+      {"continue " + tree_.Path("to-dir/"),
+       "is a symbolic link to a directory; give the directory itself"},
+      {"scan " + tree_.Path("to-file"), "is a symbolic link, not a directory"},
+      {"scan " + tree_.Path("to-nothing"), "is a symbolic link, not a directory"},
+      {"scan " + tree_.Path("fifo"), "is a FIFO, not a directory"},
+      {"continue " + tree_.Path("fifo"), "is a FIFO, not a directory"},
+      {"scan " + sock_path, "is a socket, not a directory"},
+      {"scan /dev/null", "is a device, not a directory"},
+      {"scan " + tree_.Path("data/a/b"), "no such directory"},
+  };
+  for (const auto& [args, reason] : cases) {
+    const CliResult result = Cli(args + " --list x.v00 --tree x.t00");
+    EXPECT_EQ(result.code, 2) << args;
+    EXPECT_EQ(result.err,
+              "checker-cli: cannot scan " + args.substr(args.find(' ') + 1) + ": " + reason + "\n")
+        << args;
+  }
+  close(sock);
 }
 
 TEST_F(ScanCommandTest, OptionsInBothForms) {
