@@ -4,6 +4,8 @@
 #include <limits>
 #include <string_view>
 
+#include "cli/usage.h"
+
 namespace cli {
 
 namespace {
@@ -89,6 +91,10 @@ bool ParseScanOptions(const Args& args, ScanOptions* options, std::string* error
     if (arg == "--") {
       options_done = true;
       continue;
+    }
+    if (IsHelpOption(arg)) {
+      options->help = true;
+      return true;
     }
     const size_t equal = arg.find('=');
     const std::string_view name = std::string_view(arg).substr(0, equal);
