@@ -33,17 +33,7 @@ struct CliResult {
   std::string err;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
+std::vector<std::string> Lines(const std::string& text) { return testing_support::ListLines(text); }
 
 class ScanCommandTest : public ::testing::Test {
  protected:
