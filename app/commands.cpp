@@ -58,7 +58,8 @@ bool SerialFromDigits(const std::string& text, uint32_t* serial) {
 }
 
 // The directory a walk of this start path reads: the path itself when it is a directory,
-// else the part before its parameters (the first "/" after a blank), less a final mask.
+// else the part before its parameters (the first "/" after a blank), less a final mask;
+// empty when the path names no directory.
 std::string StartDirectory(const std::string& path) {
   if (DirExistsSx(path)) return path;
   std::string start = support::Trim(path);
@@ -70,8 +71,14 @@ std::string StartDirectory(const std::string& path) {
     }
   }
   if (DirExistsSx(start)) return start;
-  // "/data/*.jpg|*.png": the masks follow the last "/".
-  return start.substr(0, start.rfind('/') + 1);
+  // "/data/*.jpg|*.png": masks follow the last "/". A plain name there is a mistyped
+  // directory, which would be walked as a mask and give an empty list.
+  const size_t slash = start.rfind('/');
+  if (slash == std::string::npos ||
+      start.find_first_of("*?|", slash + 1) == std::string::npos) {
+    return {};
+  }
+  return start.substr(0, slash + 1);
 }
 
 // "yyyymmdd-hhmmss" of a file time, local time.
@@ -428,7 +435,8 @@ void TViv050::StartRun(uint8_t mode) {
     ShowInfo(kInfoAlert, "The search path must begin with \"/\": " + path);
     return;
   }
-  if (!DirExistsSx(StartDirectory(path))) {
+  const std::string start = StartDirectory(path);
+  if (start.empty() || !DirExistsSx(start)) {
     ShowInfo(kInfoAlert, "cannot scan " + path + ": no such directory");
     return;
   }

@@ -671,7 +671,10 @@ bool TViv050::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TViv050::OnPageChanged(int) { setWindowTitle(kCaption); }
+void TViv050::OnPageChanged(int) {
+  // The designed caption stands until the window is first shown.
+  if (first_show_done_) setWindowTitle(kCaption);
+}
 
 void TViv050::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);

@@ -29,8 +29,8 @@ class ScriptedFolders {
   std::vector<std::string> captions_;
 };
 
-// A settings folder of its own (CHECKER_APPDIR and XDG_CONFIG_HOME), with an empty base
-// file unless told otherwise, and SysInitSx run on it.
+// A settings folder of its own (CHECKER_APPDIR and XDG_CONFIG_HOME) with an empty base
+// file and SysInitSx run on it; without the base file SysInitSx is left to the test.
 class AppEnv {
  public:
   explicit AppEnv(bool with_base_file = true);
