@@ -144,6 +144,13 @@ TViv050::TViv050(QWidget* parent) : QMainWindow(parent) {
 }
 
 TViv050::~TViv050() {
+  // Children still send signals and events while QWidget's destructor removes them, when
+  // this object is no longer a TViv050.
+  QObject::disconnect(qApp, nullptr, this, nullptr);
+  for (QObject* child : findChildren<QObject*>()) {
+    QObject::disconnect(child, nullptr, this, nullptr);
+    child->removeEventFilter(this);
+  }
   if (settings_loaded_) SaveSettings();
   // Until the link is closed a job that has not ended is still alive; from then on it
   // answers "stop" by itself and never reaches a widget.
