@@ -7,10 +7,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "app/file_box.h"
 #include "app/job_link.h"
 #include "app/progress_figures.h"
 #include "app_fixture.h"
@@ -377,6 +379,47 @@ class CommandsTest : public QObject {
     QVERIFY(!p.w()->JobRunning());
     QVERIFY(TextOf(p.w(), "lInfo").find("backup") != std::string::npos);
     QCOMPARE(TempTree::Read(p.id_list()), before);
+  }
+
+  void KeysFileBoxAndInfoLine() {
+    AppEnv env;
+    TempTree tree;
+    tree.File("lists/a.v00", "x");
+    tree.File("lists/b.t00", "x");
+    const std::string photos = tree.Dir("Photos");
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    auto* info = Find<QLabel>(w, "lInfo");
+
+    Find<QComboBox>(w, "cDirPar")->setFocus();
+    QCOMPARE(TextOf(w, "lInfo"), std::string(" String parmeters for directory list iteration"));
+    QCOMPARE(info->property("tag").toInt(), kInfoField);
+    Find<QPushButton>(w, "bcRun045")->setFocus();
+    QCOMPARE(TextOf(w, "lInfo"), std::string(" Generate file name from given path"));
+    QCOMPARE(info->property("tag").toInt(), kInfoButton);
+
+    // The file box folder and mask, committed with Return and F5; F12 keeps a history.
+    Enter(w, "cbPath", QString::fromStdString(tree.root() + "lists"));
+    auto* box = Find<FileBox>(w, "bFil");
+    QCOMPARE(box->Names(), QStringList({"a.v00"}));
+    auto* mask = Find<QComboBox>(w, "cbMask");
+    mask->lineEdit()->setFocus();
+    mask->setEditText("*.t00");
+    QTest::keyClick(mask->lineEdit(), Qt::Key_F5);
+    QCOMPARE(box->Names(), QStringList({"b.t00"}));
+    mask->setEditText("*.x");
+    QTest::keyClick(mask->lineEdit(), Qt::Key_F12);
+    QCOMPARE(mask->itemText(0), QString("*.x"));
+    QCOMPARE(box->Names(), QStringList({"b.t00"}));
+    Enter(w, "cbMask", "");
+    QCOMPARE(TextOf(w, "cbMask"), std::string("*.*"));
+    QCOMPARE(box->Names(), QStringList({"a.v00", "b.t00"}));
+
+    // "Get": a custom name from the search path, with the separators.
+    Find<QComboBox>(w, "cPath")->setEditText(QString::fromStdString(photos));
+    QTest::mouseClick(Find<QPushButton>(w, "bcRun045"), Qt::LeftButton);
+    QVERIFY(Find<QCheckBox>(w, "cbName")->isChecked());
+    QVERIFY(TextOf(w, "cName").find("^Photos~") != std::string::npos);
   }
 
   void FiguresOfTheRunPage() {
