@@ -149,8 +149,13 @@ void InstallQtMsgHandler() {
     if (QThread::currentThread() == qApp->thread()) return ShowBox(text, caption, flags);
     // The worker waits here until the box on the GUI thread has its answer.
     int answer = support::FirstButton(flags);
+    // The window may have gone while this call waited in the queue.
     QMetaObject::invokeMethod(
-        qApp, [&] { answer = ShowBox(text, caption, flags); }, Qt::BlockingQueuedConnection);
+        qApp,
+        [&] {
+          if (!boxes_closed.load()) answer = ShowBox(text, caption, flags);
+        },
+        Qt::BlockingQueuedConnection);
     return answer;
   });
 }

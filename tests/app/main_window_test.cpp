@@ -67,6 +67,17 @@ class MainWindowTest : public QObject {
     QVERIFY(HeadersAligned(window.get()));
   }
 
+  void ToolsOpenOneChildWindow() {
+    AppEnv env;
+    auto window = OpenWindow();
+    window->ExecuteCommand(1201);
+    window->ExecuteCommand(1201);
+    const QList<QWidget*> tools = window->findChildren<QWidget*>("Dsk201");
+    QCOMPARE(tools.size(), 1);
+    QVERIFY(tools[0]->isWindow());
+    QVERIFY(tools[0]->isVisible());
+  }
+
   void CancelledBaseFileQuestionOpensNoWindow() {
     AppEnv env(false);
     QString question;

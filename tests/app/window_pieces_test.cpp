@@ -100,6 +100,17 @@ class WindowPiecesTest : public QObject {
     QCOMPARE(text, QString("a <b>path</b>\nsecond line"));
   }
 
+  void AfterTheWindowHasGoneBoxesAnswerTheirFirstButton() {
+    SetMessageBoxesClosed(true);
+    std::atomic<int> answer{0};
+    std::thread worker([&] { answer = MsgSx("Failed to allocate memory buffer", "Scandisk", 35); });
+    QTRY_VERIFY(answer.load() != 0);
+    worker.join();
+    SetMessageBoxesClosed(false);
+    QCOMPARE(answer.load(), support::kIdYes);
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+  }
+
   void EscOnYesNoDoesNothing() {
     std::unique_ptr<QMessageBox> box(BuildMessageBox("Go on?", "q", support::kMbYesNo));
     box->show();
