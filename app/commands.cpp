@@ -149,13 +149,13 @@ void TViv050::ExecuteCommand(int tag) {
       AlignNameHeaders();
       break;
     case 551:
-      SetNamePartWidth(0, 64);
+      SetNamePartWidth(0, kNetNamClickWidth);
       break;
     case 552:
-      SetNamePartWidth(1, 99);
+      SetNamePartWidth(1, kLblNamWidth);
       break;
     case 554:
-      SetNamePartWidth(3, 88);
+      SetNamePartWidth(3, kSerNamWidth);
       break;
     case 971:
     case 973:

@@ -34,9 +34,6 @@ constexpr int kNamePanelWidth = 459;
 constexpr int kFileBoxWidth = 260;
 constexpr int kRightSplitterHandle = 3;
 constexpr int kNetNamWidth = 80;
-constexpr int kLblNamWidth = 99;
-constexpr int kSerNamWidth = 88;
-constexpr int kNetNamDoubleClickWidth = 64;
 
 constexpr char kTag[] = "tag";
 
@@ -324,10 +321,10 @@ QWidget* TViv050::BuildNameParts() {
     h->setFont(font);
     SetTag(h, 550);
   }
-  names_->setSizes({kNetNamWidth, kLblNamWidth,
-                    kNamePanelWidth - kNetNamWidth - kLblNamWidth - kSerNamWidth -
+  names_->setSizes({kNetNamWidth, TViv050::kLblNamWidth,
+                    kNamePanelWidth - kNetNamWidth - TViv050::kLblNamWidth - TViv050::kSerNamWidth -
                         3 * NamePartsSplitter::kHandleWidth,
-                    kSerNamWidth});
+                    TViv050::kSerNamWidth});
   column->addWidget(names_);
   return pccNam_;
 }

@@ -52,6 +52,11 @@ class TViv050 : public QMainWindow {
   static constexpr int kPageEdit1 = 2;
   static constexpr int kPageEdit2 = 3;
 
+  // Widths of the name fields a double-click on their header restores.
+  static constexpr int kNetNamClickWidth = 64;
+  static constexpr int kLblNamWidth = 99;
+  static constexpr int kSerNamWidth = 88;
+
   static constexpr char kDesignCaption[] = "File and disk checker";
   static constexpr char kCaption[] = "Checker";
 

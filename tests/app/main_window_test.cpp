@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "app_fixture.h"
 #include "suites.h"
+#include "platform/files.h"
 #include "support/msg.h"
 #include "support/sys_init.h"
 
@@ -97,6 +98,32 @@ class MainWindowTest : public QObject {
     for (QWidget* top : QApplication::topLevelWidgets()) {
       QVERIFY(qobject_cast<TViv050*>(top) == nullptr);
     }
+  }
+
+  void BaseFileThatCannotBeWrittenIsReportedAndStartUpGoesOn() {
+    AppEnv env(false);
+    // A folder where the base file should go: the file cannot be written there.
+    platform::MakeDirs(env.base_file());
+    QStringList titles;
+    QStringList texts;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible()) return;
+      titles << box->windowTitle();
+      texts << box->text();
+      QAbstractButton* no = box->button(QMessageBox::No);
+      (no != nullptr ? no : box->button(QMessageBox::Ok))->click();
+    });
+    timer.start(1);
+    std::unique_ptr<TViv050> window = StartDesktop();
+    timer.stop();
+    support::SetMsgHandler(nullptr);
+    QVERIFY(window != nullptr);
+    QCOMPARE(titles, QStringList({"Vantic SysInit", "Vantic SysInit"}));
+    QCOMPARE(texts[1], QString::fromStdString("Base file Quorvane.Ini could not be created: " +
+                                              env.base_file()));
+    QCOMPARE(TextOf(window.get(), "eVolPath"), std::string("xBase/"));
   }
 
   void StartUpShowsTheWindowWithTheProgramsName() {
