@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -364,7 +365,13 @@ class CommandsTest : public QObject {
 
     // " No BackUp": nothing more in the folder.
     Find<QCheckBox>(p.w(), "cOpt1")->setChecked(true);
-    platform::WriteWholeFile(p.id_list(), "changed so that its time differs\r\n");
+    {
+      // A write time of its own, so that a backup made by mistake would show up.
+      QFile list(QString::fromStdString(p.id_list()));
+      QVERIFY(list.open(QIODevice::ReadWrite));
+      QVERIFY(list.setFileTime(QDateTime(QDate(2001, 1, 1), QTime(0, 0)),
+                               QFileDevice::FileModificationTime));
+    }
     spy.clear();
     Click(p.w(), "bcRun01");
     QTRY_VERIFY_WITH_TIMEOUT(Ended(spy), kRunTimeout);
