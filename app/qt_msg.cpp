@@ -144,6 +144,7 @@ int MessageBoxAnswer(int standard_button) {
 void SetMessageBoxesClosed(bool closed) { boxes_closed.store(closed); }
 
 void InstallQtMsgHandler() {
+  boxes_closed.store(false);
   support::SetMsgHandler([](const std::string& text, const std::string& caption, int flags) {
     if (boxes_closed.load() || qApp == nullptr) return support::FirstButton(flags);
     if (QThread::currentThread() == qApp->thread()) return ShowBox(text, caption, flags);

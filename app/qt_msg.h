@@ -5,7 +5,7 @@
 
 class QMessageBox;
 
-// Installs the handler. Called from another thread, the box is shown on the GUI thread
+// Installs the handler (boxes are shown again). Called from another thread, the box is shown on the GUI thread
 // while the caller waits for the answer. Once SetMessageBoxesClosed(true) has been
 // called (the main window is gone), every call answers the first button at once.
 void InstallQtMsgHandler();

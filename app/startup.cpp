@@ -20,7 +20,6 @@ constexpr auto kWaitStep = std::chrono::milliseconds(20);
 
 std::unique_ptr<TViv050> StartDesktop() {
   InstallQtMsgHandler();
-  SetMessageBoxesClosed(false);
   const support::InitStatus status = SysInitSx();
   if (status == support::InitStatus::kCancelled) return nullptr;
   if (status == support::InitStatus::kBaseFileFailed) {

@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSplitter>
@@ -10,9 +12,11 @@
 #include <QTimer>
 
 #include "app/controls.h"
+#include "app/job_link.h"
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app_fixture.h"
+#include "common/temp_tree.h"
 #include "suites.h"
 #include "platform/files.h"
 #include "support/msg.h"
@@ -77,6 +81,34 @@ class MainWindowTest : public QObject {
     QCOMPARE(tools.size(), 1);
     QVERIFY(tools[0]->isWindow());
     QVERIFY(tools[0]->isVisible());
+  }
+
+  void ClosingDuringARunEndsTheLoopAndWaitsForTheJob() {
+    AppEnv env;
+    TempTree tree;
+    for (int i = 0; i < 20; ++i) tree.File("f" + std::to_string(i), std::string(i * 11, 'k'));
+    platform::MakeDirs(env.dir() + "xBase/");
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    Find<QComboBox>(w, "cPath")->setEditText(QString::fromStdString(tree.root()));
+    Find<QComboBox>(w, "cName")->setEditText("Vol9");
+    QTest::mouseClick(Find<QPushButton>(w, "bcRun041"), Qt::LeftButton);
+    Enter(w, "eTimer", "1");
+    const std::string id_list = TextOf(w, "lHdList");
+    env.msg.Answer(support::kIdYes);
+    bool asked = false;
+    connect(w->link(), &JobLink::notified, this, [&](int code) {
+      if (code != kNotifyProgress || asked) return;
+      asked = true;
+      w->close();
+    });
+    QTest::mouseClick(Find<QPushButton>(w, "bcRun01"), Qt::LeftButton);
+    const std::shared_future<ScanOutcome> done = w->job_done();
+    QCOMPARE(RunDesktop(std::move(window)), 0);
+    QVERIFY(asked);
+    QCOMPARE(done.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    QVERIFY(done.get().stopped);
+    QCOMPARE(FileLines(id_list).front()[70], 'C');
   }
 
   void CancelledBaseFileQuestionOpensNoWindow() {
