@@ -278,12 +278,14 @@ class CommandsTest : public QObject {
   }
 
   void FailedRunIsShownAsAFailure() {
-    Prepared p(3, "missing folder/Vol7");
+    // A directory where the tree list should be: the run fails when it takes its lock.
+    Prepared p(3, "Vol7");
+    platform::MakeDirs(p.tree_list());
     QSignalSpy spy(p.w()->link(), &JobLink::notified);
     Click(p.w(), "bcRun01");
     QTRY_VERIFY_WITH_TIMEOUT(Ended(spy), kRunTimeout);
     const std::string failure = TextOf(p.w(), "liFil");
-    QVERIFY(failure.rfind(" cannot create the id list ", 0) == 0);
+    QVERIFY2(failure.rfind(" cannot open the tree list ", 0) == 0, failure.c_str());
     QCOMPARE(TextOf(p.w(), "lInfo"), failure);
     QCOMPARE(Find<QLabel>(p.w(), "lInfo")->property("tag").toInt(), kInfoAlert);
 
