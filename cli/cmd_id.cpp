@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/usage.h"
 #include "platform/paths.h"
 #include "scan/content_id.h"
 #include "scan/list_format.h"
@@ -32,6 +33,8 @@ int RunIdCommand(const Args& args) {
   for (const std::string& arg : args) {
     if (!options_done && arg == "--") {
       options_done = true;
+    } else if (!options_done && IsHelpOption(arg)) {
+      return PrintCommandUsage("id");
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
       return UsageError("id: unknown option '" + arg + "'");
     } else {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/usage.h"
 #include "fs/dir_iter.h"
 #include "platform/paths.h"
 #include "support/string_list.h"
@@ -42,6 +43,7 @@ int RunListCommand(const Args& args) {
       options_ended = true;
       continue;
     }
+    if (!options_ended && IsHelpOption(arg)) return PrintCommandUsage("list");
     if (!options_ended && arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
       std::string name = arg;
       std::string value;

@@ -11,7 +11,11 @@
 #include "cli/commands.h"
 #include "cli/progress_line.h"
 #include "cli/scan_options.h"
+#include "cli/search_path.h"
+#include "cli/start_up.h"
 #include "cli/terminal_msg.h"
+#include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/interrupt.h"
@@ -73,7 +77,7 @@ uint32_t SerialFromText(const std::string& text) {
 }
 
 int Fail(const std::string& message) {
-  std::cerr << "checker-cli: " << message << "\n";
+  PrintMessage(message);
   return kExitNotWritten;
 }
 
@@ -99,14 +103,11 @@ int RunScanCommand(const Args& args, bool continue_run) {
   if (!ParseScanOptions(args, &options, &error)) {
     return UsageError(std::string(command) + ": " + error);
   }
+  if (options.help) return PrintCommandUsage(command);
 
   const std::string path = platform::AbsolutePath(options.path);
-  if (!DirExistsSx(path)) {
-    platform::FileInfo info;
-    return Fail(platform::StatPath(path, &info)
-                    ? "cannot scan " + options.path + ": not a directory"
-                    : "cannot scan " + options.path + ": no such directory");
-  }
+  if (!DirExistsSx(path))
+    return Fail("cannot scan " + options.path + ": " + NotADirectoryReason(path));
   {
     platform::DirReader reader;
     if (!reader.Open(path)) return Fail("cannot read the directory " + options.path);
@@ -131,13 +132,13 @@ int RunScanCommand(const Args& args, bool continue_run) {
   std::string tree_list =
       options.tree_file.empty() ? "" : platform::AbsolutePath(options.tree_file);
   if (id_list.empty() || tree_list.empty()) {
-    if (SysInitSx() == support::InitStatus::kCancelled) return kExitDone;
+    if (!StartUp(options.quiet)) return kExitDone;
     const scan::BaseSettings base = scan::LoadBaseSettings();
     const std::string folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
     if (folder.empty()) return Fail("no folder for the lists is set (VolPath)");
     if (!DirExistsSx(folder)) {
       if (!platform::MakeDirs(folder)) return Fail("cannot create the list folder " + folder);
-      if (!options.quiet) std::cerr << "checker-cli: created the list folder " << folder << "\n";
+      if (!options.quiet) PrintMessage("created the list folder " + folder);
     }
     std::string name = options.name;
     if (name.empty()) {
@@ -168,8 +169,8 @@ int RunScanCommand(const Args& args, bool continue_run) {
     }
   }
   if (!options.quiet) {
-    std::cout << "tree list: " << tree_list << "\n"
-              << "id list: " << id_list << "\n";
+    std::cout << "tree list: " << TerminalText(tree_list) << "\n"
+              << "id list: " << TerminalText(id_list) << "\n";
     std::cout.flush();
   }
 
@@ -216,10 +217,9 @@ int RunScanCommand(const Args& args, bool continue_run) {
   for (const ScanProblem& problem : outcome.problems) {
     if (problem.directory) {
       ++directories_not_read;
-      std::cerr << "checker-cli: cannot read directory " << problem.path << ": " << problem.reason
-                << "\n";
+      PrintMessage("cannot read directory " + problem.path + ": " + problem.reason);
     } else {
-      std::cerr << "checker-cli: " << problem.path << ": " << problem.reason << "\n";
+      PrintMessage(problem.path + ": " + problem.reason);
     }
   }
   if (outcome.refused) {
@@ -228,24 +228,23 @@ int RunScanCommand(const Args& args, bool continue_run) {
   if (!outcome.failure.empty()) return Fail(outcome.failure);
   if (outcome.nothing_left) {
     if (!options.quiet) {
-      std::cerr << "checker-cli: nothing left to read: every file is listed already; the lists "
-                   "are unchanged\n";
+      PrintMessage("nothing left to read: every file is listed already; the lists are unchanged");
     }
     return kExitDone;
   }
   if (outcome.finished) {
     if (!options.quiet) {
-      std::cerr << "checker-cli: " << outcome.files_done << " files, " << outcome.error_count
-                << " errors";
+      std::string closing = std::to_string(outcome.files_done) + " files, " +
+                            std::to_string(outcome.error_count) + " errors";
       if (directories_not_read > 0)
-        std::cerr << " (" << directories_not_read << " directories not read)";
-      std::cerr << "\n";
+        closing += " (" + std::to_string(directories_not_read) + " directories not read)";
+      PrintMessage(closing);
     }
     return outcome.error_count > 0 ? kExitFileErrors : kExitDone;
   }
   if (!options.quiet) {
-    std::cerr << "checker-cli: stopped after " << outcome.files_done
-              << " files; 'checker-cli continue' with the same arguments finishes the lists\n";
+    PrintMessage("stopped after " + std::to_string(outcome.files_done) +
+                 " files; 'checker-cli continue' with the same arguments finishes the lists");
   }
   return kExitStopped;
 }

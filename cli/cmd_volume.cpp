@@ -6,6 +6,9 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/search_path.h"
+#include "cli/terminal_text.h"
+#include "cli/usage.h"
 #include "fs/volume_info.h"
 #include "platform/paths.h"
 #include "scan/list_names.h"
@@ -29,8 +32,10 @@ std::string FieldLine(std::string_view field, std::string_view value) {
   return line;
 }
 
+// The record is for reading: a label with control characters must not act on the
+// terminal (names, which give file names, keeps the bytes).
 void PrintField(std::string_view field, std::string_view value) {
-  std::cout << FieldLine(field, value);
+  std::cout << FieldLine(field, TerminalText(value));
 }
 
 void PrintField(std::string_view field, uint64_t value) {
@@ -60,8 +65,9 @@ std::string CannotQuery(const std::string& path) {
   return "cannot query the volume of '" + path + "'";
 }
 
-// Takes one PATH and, for `names`, the value of --separators. False after printing a
-// usage error, whose status goes to `status`.
+// Takes one PATH, which must be there, and, for `names`, the value of --separators.
+// False after printing a usage error or the command's help, whose status goes to
+// `status`.
 bool ParseArgs(const std::string& command, const Args& args, std::string* path,
                std::string* separators, int* status) {
   bool options_done = false;
@@ -70,6 +76,9 @@ bool ParseArgs(const std::string& command, const Args& args, std::string* path,
     const bool option = !options_done && arg.size() > 1 && arg[0] == '-';
     if (option && arg == "--") {
       options_done = true;
+    } else if (option && IsHelpOption(arg)) {
+      *status = PrintCommandUsage(command);
+      return false;
     } else if (option && separators != nullptr && arg == "--separators") {
       if (i + 1 >= args.size()) {
         *status = UsageError(command + ": --separators needs a value");
@@ -93,6 +102,12 @@ bool ParseArgs(const std::string& command, const Args& args, std::string* path,
     return false;
   }
   *path = platform::AbsolutePath(*path);
+  // The volume query would describe the volume of the part that is there.
+  const std::string missing = MissingReason(*path);
+  if (!missing.empty()) {
+    *status = UsageError(CannotQuery(*path) + ": " + missing);
+    return false;
+  }
   return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "cli/terminal_text.h"
 #include "scan/number_mask.h"
 #include "scan/scan_job.h"
 #include "support/text.h"
@@ -78,9 +79,7 @@ std::string FormatProgress(const ProgressFigures& figures) {
   if (figures.code == kNotifyEnd) {
     line += " |" + PhaseText(kNotifyEnd);
   } else if (!figures.current_file.empty()) {
-    std::string name = figures.current_file;
-    support::ReplaceLineBreaks(&name);
-    line += " | " + name;
+    line += " | " + TerminalText(figures.current_file);
   }
   return line;
 }

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string_view>
 
+#include "cli/usage.h"
 #include "scan/scan_job.h"
 
 namespace cli {
@@ -93,6 +94,10 @@ bool ParseScanOptions(const Args& args, ScanOptions* options, std::string* error
     if (arg == "--") {
       options_done = true;
       continue;
+    }
+    if (IsHelpOption(arg)) {
+      options->help = true;
+      return true;
     }
     const size_t equal = arg.find('=');
     const std::string_view name = std::string_view(arg).substr(0, equal);

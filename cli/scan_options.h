@@ -34,11 +34,12 @@ struct ScanOptions {
   int32_t threads = 0;  // 0: the job chooses
   bool progress = false;
   bool quiet = false;
+  bool help = false;  // "--help" or "-h": print the usage and do nothing else
 };
 
 // Fills `options` from the arguments after the command word. False with a one-line
 // `error` for an unknown option, a missing or non-numeric value, a number out of range,
-// no PATH or more than one.
+// no PATH or more than one. A help option ends the parse with `help` set (no PATH needed).
 bool ParseScanOptions(const Args& args, ScanOptions* options, std::string* error);
 
 }  // namespace cli

@@ -4,8 +4,10 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/terminal_text.h"
 #include "platform/paths.h"
 #include "support/msg.h"
+#include "support/sys_init.h"
 #include "support/text.h"
 
 namespace cli {
@@ -39,19 +41,21 @@ std::vector<Button> ButtonsOf(int flags) {
   }
 }
 
-// Message texts carry Windows line ends; a terminal wants plain ones.
+// Message texts carry Windows line ends; a terminal wants plain ones, and nothing else
+// of the text may act on it.
 std::string PlainLines(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out.push_back('\n');
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out.push_back(text[i]);
-    }
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    out += TerminalText(text.substr(start, end - start));
+    out.push_back('\n');
+    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++end;
+    start = end + 1;
   }
-  if (out.empty() || out.back() != '\n') out.push_back('\n');
+  if (out.empty()) out.push_back('\n');
   return out;
 }
 
@@ -72,17 +76,10 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-}  // namespace
-
-int AnswerOnTerminal(const std::string& text, const std::string& caption, int flags,
-                     std::istream& in, std::ostream& err, bool interactive) {
-  if (!caption.empty()) err << caption << ":\n";
-  err << PlainLines(text);
-  const std::vector<Button> buttons = ButtonsOf(flags);
-  if (buttons.empty()) {
-    err.flush();
-    return support::kIdOk;
-  }
+// Asks until an answer names a button, when `interactive`; else, and at the end of the
+// input, takes the first button and says so.
+int ReadAnswer(const std::vector<Button>& buttons, std::istream& in, std::ostream& err,
+               bool interactive) {
   const Button& first = buttons.front();
   if (interactive) {
     std::string line;
@@ -100,6 +97,37 @@ int AnswerOnTerminal(const std::string& text, const std::string& caption, int fl
   err << "(no answer from a terminal: " << first.word << ")\n";
   err.flush();
   return first.id;
+}
+
+}  // namespace
+
+int AskWhereToCreateBaseFile(const std::string& shared_dir, const std::string& app_dir,
+                             std::istream& in, std::ostream& err, bool interactive) {
+  if (!interactive) return support::kIdYes;
+  err << "The base settings file " << support::kBaseIniName
+      << " was not found. Where shall it be created?\n"
+      << "  yes     in the folder all programs of the family share: " << TerminalText(shared_dir)
+      << "\n"
+      << "  no      in this program's own folder: " << TerminalText(app_dir) << "\n"
+      << "  cancel  nowhere; quit\n";
+  return ReadAnswer(ButtonsOf(support::kMbYesNoCancel), in, err, true);
+}
+
+int AnswerOnTerminal(const std::string& text, const std::string& caption, int flags,
+                     std::istream& in, std::ostream& err, bool interactive) {
+  // The box's text explains the choice at length for a dialog; here it is a question.
+  if (caption == support::kSysInitCaption &&
+      (flags & support::kMbButtonMask) == support::kMbYesNoCancel) {
+    return AskWhereToCreateBaseFile(WinDirSx(), SxAppDir, in, err, interactive);
+  }
+  if (!caption.empty()) err << TerminalText(caption) << ":\n";
+  err << PlainLines(text);
+  const std::vector<Button> buttons = ButtonsOf(flags);
+  if (buttons.empty()) {
+    err.flush();
+    return support::kIdOk;
+  }
+  return ReadAnswer(buttons, in, err, interactive);
 }
 
 void InstallTerminalMsgHandler() {

@@ -40,6 +40,24 @@ struct FileInfo {
 // allowed for directories.
 bool StatPath(const std::string& path, FileInfo* info);
 
+// What a path names, for a message that says why it is not what was wanted.
+enum class PathKind {
+  kMissing,  // nothing there, or a leading part is no directory
+  kUnknown,  // cannot be looked up (no access on the way, a loop of links)
+  kFile,
+  kDirectory,
+  kLinkToDirectory,
+  kLink,  // a symbolic link to anything else, or to nothing
+  kFifo,
+  kSocket,
+  kDevice,
+};
+
+// Looks the path up without following a final link, trailing "/" or not, and for a
+// link looks at what it leads to. `error` (optional) receives errno's text for
+// kUnknown.
+PathKind PathKindOf(const std::string& path, std::string* error = nullptr);
+
 // First entry whose name matches the last component of path, which may hold the
 // wildcards "*" and "?". Without wildcards this is StatPath. `name` receives the
 // matched entry's name. Entries that are links or special files are passed over.

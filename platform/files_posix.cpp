@@ -141,6 +141,29 @@ bool StatPath(const std::string& path, FileInfo* info) {
   return true;
 }
 
+PathKind PathKindOf(const std::string& path, std::string* error) {
+  // Without the trailing "/" the last component is looked at itself, not its target.
+  size_t end = path.size();
+  while (end > 1 && path[end - 1] == '/') --end;
+  const std::string bare = path.substr(0, end);
+  struct stat st;
+  if (bare.empty() || lstat(bare.c_str(), &st) != 0) {
+    if (bare.empty() || errno == ENOENT || errno == ENOTDIR) return PathKind::kMissing;
+    if (error != nullptr) *error = std::strerror(errno);
+    return PathKind::kUnknown;
+  }
+  if (S_ISLNK(st.st_mode)) {
+    struct stat target;
+    const bool to_dir = stat(bare.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    return to_dir ? PathKind::kLinkToDirectory : PathKind::kLink;
+  }
+  if (S_ISREG(st.st_mode)) return PathKind::kFile;
+  if (S_ISDIR(st.st_mode)) return PathKind::kDirectory;
+  if (S_ISFIFO(st.st_mode)) return PathKind::kFifo;
+  if (S_ISSOCK(st.st_mode)) return PathKind::kSocket;
+  return PathKind::kDevice;
+}
+
 bool FindFirst(const std::string& path, FileInfo* info, std::string* name) {
   const size_t slash = path.rfind('/');
   const std::string_view last =

@@ -6,6 +6,8 @@ checker_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Debian packages the build needs.
 checker_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                   libfmt-dev libblkid-dev)
+# The desktop program: Qt Widgets (with the offscreen platform for its tests) and a font.
+checker_packages+=(qt6-base-dev fonts-dejavu-core)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

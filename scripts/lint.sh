@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Small source lint: trailing blanks, final newlines, CR LF, and which folder may
-# include which (lowest layer first: platform, support, fs, scan, then cli).
+# include which (lowest layer first: platform, support, fs, scan, then app, editor and cli).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -24,11 +24,13 @@ allowed() {
     fs) echo "platform support fs" ;;
     scan) echo "platform support fs scan" ;;
     cli) echo "platform support fs scan cli" ;;
+    editor) echo "support editor" ;;
+    app) echo "platform support fs scan editor app" ;;
   esac
 }
 # System headers for files, directories, volumes, memory and time live in platform/.
 system_headers='^#include <(sys/[^>]*|unistd\.h|fcntl\.h|dirent\.h|blkid/[^>]*|mntent\.h|pwd\.h|time\.h|ctime|fnmatch\.h|glob\.h|limits\.h)>'
-for layer in platform support fs scan cli; do
+for layer in platform support fs scan editor app cli; do
   ok=" $(allowed $layer) "
   for f in $(git ls-files -co --exclude-standard -- "$layer/*.h" "$layer/*.cpp"); do
     [ -f "$f" ] || continue

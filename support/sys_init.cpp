@@ -16,7 +16,6 @@ support::StringList SxAppIni;
 
 namespace {
 
-constexpr char kSysInitCaption[] = "Vantic SysInit";
 constexpr char kFallbackAppName[] = "checker";
 constexpr char kConfigSubdir[] = "checker/";
 
@@ -103,7 +102,7 @@ support::InitStatus SysInitSx() {
   } else if (BaseFileExists(win_dir)) {
     SxBaseDir = win_dir;
   } else {
-    int answer = MsgSx(MissingBaseFileText(win_dir, SxAppDir), kSysInitCaption,
+    int answer = MsgSx(MissingBaseFileText(win_dir, SxAppDir), support::kSysInitCaption,
                        support::kMbYesNoCancel | support::kMbIconQuestion);
     if (answer == support::kIdCancel) {
       SxBaseDir.clear();

@@ -27,6 +27,9 @@ extern std::array<std::string, 256> SxEntityAll;
 namespace support {
 
 inline constexpr char kBaseIniName[] = "Quorvane.Ini";
+// Caption of the question where to create a missing base file (a handler may present
+// that question its own way).
+inline constexpr char kSysInitCaption[] = "Vantic SysInit";
 
 enum class InitStatus {
   kReady,           // globals set, base file present

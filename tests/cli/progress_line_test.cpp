@@ -67,6 +67,10 @@ TEST(ProgressFiguresTest, WholeLines) {
   figures.code = kNotifyProgress;
   figures.current_file = "two\nlines";
   EXPECT_NE(cli::FormatProgress(figures).find("| two?lines"), std::string::npos);
+  // An escape sequence in a name must not reach the terminal; invalid UTF-8 stays.
+  figures.current_file = "\x1b[2Jx\xc2\x9by\xff\x9bz";
+  const std::string line = cli::FormatProgress(figures);
+  EXPECT_EQ(line.substr(line.rfind(" | ")), " | ?[2Jx?y\xff\x9bz");
 }
 
 // What the line writes for the start and the scan phase, then two Finish calls.

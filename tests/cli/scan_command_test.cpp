@@ -1,6 +1,9 @@
 // checker-cli scan and continue, run as a program on temp trees.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,13 +12,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/scan_options.h"
+#include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "fs/volume_info.h"
 #include "platform/files.h"
-#include "scan/list_names.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -27,17 +33,7 @@ struct CliResult {
   std::string err;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
+std::vector<std::string> Lines(const std::string& text) { return testing_support::ListLines(text); }
 
 class ScanCommandTest : public ::testing::Test {
  protected:
@@ -70,6 +66,19 @@ class ScanCommandTest : public ::testing::Test {
   }
 
   CliResult Cli(const std::string& args) { return Shell("@CLI@ " + args); }
+
+  // The network host of the data's volume and the directories below its root, run
+  // together, as a derived list name shows them.
+  bool VolumeParts(std::string* net, std::string* dirs) const {
+    TVolumeInfo volume;
+    if (!GetVolumeInfoSx(path_, &volume)) return false;
+    const std::string real = platform::ResolveExisting(path_);
+    if (real.rfind(volume.root_path, 0) != 0) return false;
+    *dirs = real.substr(volume.root_path.size());
+    std::erase(*dirs, '/');
+    *net = volume.network_host;
+    return true;
+  }
 
   std::string ListArgs() const {
     return "--list '" + tree_.Path("out/run.v00") + "' --tree '" + tree_.Path("out/run.t00") + "'";
@@ -110,6 +119,55 @@ TEST_F(ScanCommandTest, UsageErrorsGiveOneLineAndStatusTwo) {
     EXPECT_EQ(result.out, "") << args;
   }
   EXPECT_FALSE(std::filesystem::exists(app_ + "xBase"));
+}
+
+TEST_F(ScanCommandTest, SearchPathInAnUnreadableDirectorySaysWhy) {
+  const std::string locked = tree_.Dir("locked");
+  tree_.Dir("locked/data");
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  if (access((locked + "data").c_str(), F_OK) == 0)
+    GTEST_SKIP() << "this user reads every directory";
+  const CliResult result = Cli("scan --list x.v00 --tree x.t00 " + locked + "data");
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.err, "checker-cli: cannot scan " + locked + "data: Permission denied\n");
+}
+
+// A search path that is there but no directory says what it is.
+TEST_F(ScanCommandTest, SearchPathThatIsNoDirectorySaysWhatItIs) {
+  tree_.File("data/a", "abcdef");
+  namespace fs = std::filesystem;
+  fs::create_directory_symlink(path_, tree_.Path("to-dir"));
+  fs::create_symlink(tree_.Path("data/a"), tree_.Path("to-file"));
+  fs::create_symlink(tree_.Path("nothing"), tree_.Path("to-nothing"));
+  ASSERT_EQ(mkfifo(tree_.Path("fifo").c_str(), 0600), 0);
+  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string sock_path = tree_.Path("sock");
+  ASSERT_LT(sock_path.size(), sizeof address.sun_path);
+  sock_path.copy(address.sun_path, sock_path.size());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"scan " + tree_.Path("to-dir"),
+       "is a symbolic link to a directory; give the directory itself"},
+      {"continue " + tree_.Path("to-dir/"),
+       "is a symbolic link to a directory; give the directory itself"},
+      {"scan " + tree_.Path("to-file"), "is a symbolic link, not a directory"},
+      {"scan " + tree_.Path("to-nothing"), "is a symbolic link, not a directory"},
+      {"scan " + tree_.Path("fifo"), "is a FIFO, not a directory"},
+      {"continue " + tree_.Path("fifo"), "is a FIFO, not a directory"},
+      {"scan " + sock_path, "is a socket, not a directory"},
+      {"scan /dev/null", "is a device, not a directory"},
+      {"scan " + tree_.Path("data/a/b"), "no such directory"},
+  };
+  for (const auto& [args, reason] : cases) {
+    const CliResult result = Cli(args + " --list x.v00 --tree x.t00");
+    EXPECT_EQ(result.code, 2) << args;
+    EXPECT_EQ(result.err,
+              "checker-cli: cannot scan " + args.substr(args.find(' ') + 1) + ": " + reason + "\n")
+        << args;
+  }
+  close(sock);
 }
 
 TEST_F(ScanCommandTest, OptionsInBothForms) {
@@ -183,11 +241,10 @@ TEST_F(ScanCommandTest, DerivedNamesFollowTheBaseSettings) {
                             "lists/\nchecker-cli: 1 files, 0 errors\n");
   EXPECT_TRUE(std::filesystem::exists(app_ + "lists/Vol7.idl"));
 
-  // Without a name the lists are named after the volume's parts.
-  std::string dirs;
-  ASSERT_TRUE(NamePartsSx(path_, &dirs, scan::kNameDirectories, ""));
-  std::string net;
-  NamePartsSx(path_, &net, scan::kNameNetwork, "");
+  // Without a name the lists are named after the volume's parts: the directories below
+  // the root run together after one "^" (not the "Get" name of `names`, with one each).
+  std::string net, dirs;
+  ASSERT_TRUE(VolumeParts(&net, &dirs));
   result = Cli("scan --quiet --label Music --serial 123 " + path_);
   EXPECT_EQ(result.code, 0) << result.err;
   const std::string name = (net.empty() ? "" : net + "%") + "Music^" + dirs + "~00000_00123";
@@ -199,9 +256,81 @@ TEST_F(ScanCommandTest, MissingBaseFileIsCreatedWithoutAsking) {
   tree_.File("data/a.txt", "abcdef");
   const CliResult result = Cli("scan --name x " + path_);
   EXPECT_EQ(result.code, 0) << result.err;
-  // No terminal: the first button, the shared folder.
+  // No terminal: the first button, the shared folder, said in one line.
   EXPECT_TRUE(std::filesystem::exists(config_ + "Quorvane.Ini"));
   EXPECT_TRUE(std::filesystem::exists(app_ + "xBase/x.v00"));
+  EXPECT_EQ(result.err, "checker-cli: created the base settings file " + config_ +
+                            "Quorvane.Ini\nchecker-cli: created the list folder " + app_ +
+                            "xBase/\nchecker-cli: 1 files, 0 errors\n");
+  // Once there, it is not created again.
+  EXPECT_EQ(Cli("scan --name x " + path_).err, "checker-cli: 1 files, 0 errors\n");
+}
+
+TEST_F(ScanCommandTest, BaseFileThatCannotBeCreatedLeavesTheDefaults) {
+  tree_.File("data/a.txt", "abcdef");
+  const auto r =
+      testing_support::RunCommand(CHECKER_CLI_PATH, {"scan", "--name", "x", path_},
+                                  {"CHECKER_APPDIR=" + app_, "XDG_CONFIG_HOME=/proc/checker-none"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "checker-cli: cannot create the base settings file "
+            "/proc/checker-none/Quorvane.Ini; the default settings are used\n"
+            "checker-cli: created the list folder " +
+                app_ + "xBase/\nchecker-cli: 1 files, 0 errors\n");
+}
+
+// The question on a terminal: three answers and the two folders, in a few lines.
+class BaseFileQuestionTest : public ScanCommandTest {
+ protected:
+  // A first scan with `typed` as the answers; quiet, only the question is printed.
+  testing_support::CommandResult Ask(const std::string& typed, bool quiet = true) {
+    tree_.File("data/a.txt", "abcdef");
+    std::vector<std::string> args = {"scan", "--name", "x", path_};
+    if (quiet) args.insert(args.begin() + 1, "--quiet");
+    return testing_support::RunOnTerminal(
+        CHECKER_CLI_PATH, args, {"CHECKER_APPDIR=" + app_, "XDG_CONFIG_HOME=" + config_}, typed);
+  }
+  std::string Question() const {
+    return "The base settings file Quorvane.Ini was not found. Where shall it be created?\n"
+           "  yes     in the folder all programs of the family share: " +
+           config_ +
+           "\n"
+           "  no      in this program's own folder: " +
+           app_ +
+           "\n"
+           "  cancel  nowhere; quit\n";
+  }
+};
+
+TEST_F(BaseFileQuestionTest, NoCreatesItInTheProgramsFolder) {
+  const auto r = Ask("later\nno\n");
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.out, Question() + "[y]es/[n]o/[c]ancel? [y]es/[n]o/[c]ancel? ");
+  EXPECT_TRUE(std::filesystem::exists(app_ + "Quorvane.Ini"));
+  EXPECT_FALSE(std::filesystem::exists(config_ + "Quorvane.Ini"));
+  EXPECT_TRUE(std::filesystem::exists(app_ + "xBase/x.v00"));
+}
+
+TEST_F(BaseFileQuestionTest, YesCreatesItInTheSharedFolderAndSaysSo) {
+  const auto r = Ask("y\n", false);
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.out.rfind(Question() +
+                            "[y]es/[n]o/[c]ancel? checker-cli: created the base "
+                            "settings file " +
+                            config_ + "Quorvane.Ini\n",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_TRUE(std::filesystem::exists(config_ + "Quorvane.Ini"));
+}
+
+TEST_F(BaseFileQuestionTest, CancelEndsWithoutWritingAnything) {
+  const auto r = Ask("c\n");
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.out, Question() + "[y]es/[n]o/[c]ancel? ");
+  EXPECT_FALSE(std::filesystem::exists(app_ + "Quorvane.Ini"));
+  EXPECT_FALSE(std::filesystem::exists(config_ + "Quorvane.Ini"));
+  EXPECT_FALSE(std::filesystem::exists(app_ + "xBase"));
 }
 
 TEST_F(ScanCommandTest, ListsThatCannotBeWrittenAreRefused) {
@@ -323,10 +452,8 @@ TEST_F(ScanCommandTest, InterruptThenContinueCompletesTheList) {
 // their folder, nor make a name longer than a file name may be.
 TEST_F(ScanCommandTest, HostileLabelsStayInsideTheListFolder) {
   tree_.File("data/a.txt", "abcdef");
-  std::string dirs;
-  ASSERT_TRUE(NamePartsSx(path_, &dirs, scan::kNameDirectories, ""));
-  std::string net;
-  NamePartsSx(path_, &net, scan::kNameNetwork, "");
+  std::string net, dirs;
+  ASSERT_TRUE(VolumeParts(&net, &dirs));
   const std::string folder = app_ + "xBase/";
   for (const std::string& label : std::vector<std::string>{"../../evil", "a/b", "..", std::string(300, 'L')}) {
     const CliResult result = Cli("scan --quiet --label '" + label + "' --serial 1 " + path_);
@@ -406,6 +533,80 @@ TEST_F(ScanCommandTest, ContinueRefusesListsOfAnotherPath) {
                             " does not begin with a header of " + path_ +
                             "; 'checker-cli scan' starts the lists afresh\n");
   EXPECT_EQ(TempTree::Read(tree_.Path("out/run.v00")), lists);
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::RunCommand;
+using testing_support::RunOnTerminal;
+
+// Names with an escape sequence (colours, a window title) and with invalid UTF-8.
+class TerminalNamesTest : public ScanCommandTest {
+ protected:
+  void SetUp() override {
+    ScanCommandTest::SetUp();
+    escape_ = tree_.File("data/\x1b]0;pwned\x07\x1b[31mred", "abcdef");
+    invalid_ = tree_.File("data/bad\xff\x9b", "abcdefg");
+    tree_.Dir("out");
+    tree_.File("app/Quorvane.Ini", "");
+    env_ = {"CHECKER_APPDIR=" + app_, "XDG_CONFIG_HOME=" + config_};
+  }
+  std::string escape_;
+  std::string invalid_;
+  std::vector<std::string> env_;
+};
+
+TEST_F(TerminalNamesTest, ProgressErrorsAndListNamesShowControlCharactersAsQuestionMarks) {
+  const std::string list = tree_.Path("out/\x1b[1mrun.v00");
+  const auto r = RunCommand(CHECKER_CLI_PATH,
+                            {"scan", "--progress", "--interval", "1", "--list", list, "--tree",
+                             tree_.Path("out/run.t00"), path_},
+                            env_);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" | ?]0;pwned??[31mred\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" | bad\xff\x9b\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "tree list: " + tree_.Path("out/run.t00") +
+                       "\nid list: " + tree_.Path("out/?[1mrun.v00") + "\n");
+  EXPECT_TRUE(std::filesystem::exists(list));
+
+  const std::string missing = path_ + "/\x1b[2Jgone";
+  const auto gone = RunCommand(CHECKER_CLI_PATH, {"continue", missing}, env_);
+  EXPECT_EQ(gone.exit_code, 2);
+  EXPECT_EQ(gone.err, "checker-cli: cannot scan " + path_ + "/?[2Jgone: no such directory\n");
+}
+
+TEST_F(TerminalNamesTest, OnATerminalNoEscapeSequenceComesFromAName) {
+  const auto r = RunOnTerminal(
+      CHECKER_CLI_PATH, {"scan", "--interval", "1", "--name", "x", "--label", "\x1b[41m", path_},
+      env_, "");
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_NE(r.out.find("| ?]0;pwned??[31mred"), std::string::npos) << r.out;
+  // The only escape sequence is the progress line's own "erase to the end of the line".
+  size_t sequences = 0;
+  for (size_t at = r.out.find('\x1b'); at != std::string::npos; at = r.out.find('\x1b', at + 1)) {
+    EXPECT_EQ(r.out.substr(at - 1, 4), "\r\x1b[K") << at;
+    ++sequences;
+  }
+  EXPECT_GT(sequences, 2u);
+}
+
+TEST_F(TerminalNamesTest, StdoutOfIdListAndNamesKeepsTheBytes) {
+  tree_.Dir("data/\x1b[7mdir");
+  auto r = RunCommand(CHECKER_CLI_PATH, {"id", escape_, invalid_});
+  EXPECT_EQ(r.out, "F  07012 18845  " + escape_ + "\nF  35060 64315  " + invalid_ + "\n");
+  r = RunCommand(CHECKER_CLI_PATH, {"list", "--options", "32", path_});
+  std::vector<std::string> names;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) names.push_back(line);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"\x1b[7mdir/", "\x1b]0;pwned\x07\x1b[31mred",
+                                             "bad\xff\x9b"}));
+  r = RunCommand(CHECKER_CLI_PATH, {"names", path_ + "/\x1b[7mdir"});
+  EXPECT_NE(r.out.find("data\x1b[7mdir\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("^data^\x1b[7mdir~"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -20,6 +20,14 @@ TEST(TerminalMsgTest, MessagePrintsCaptionAndTextWithPlainLineEnds) {
   EXPECT_EQ(err.str(), "Scandisk:\nfirst\nsecond\n");
 }
 
+TEST(TerminalMsgTest, ControlCharactersInTextAndCaptionAreShownAsQuestionMarks) {
+  std::istringstream in;
+  std::ostringstream err;
+  AnswerOnTerminal("Cannot open\r\n/data/\x1b]0;x\x07\xc2\x9b.jpg\n\tend", "Scan\x1b[5m",
+                   support::kMbOk, in, err, false);
+  EXPECT_EQ(err.str(), "Scan?[5m:\nCannot open\n/data/?]0;x??.jpg\n?end\n");
+}
+
 TEST(TerminalMsgTest, EmptyCaptionPrintsTheTextOnly) {
   std::istringstream in;
   std::ostringstream err;
@@ -32,13 +40,19 @@ TEST(TerminalMsgTest, EmptyCaptionPrintsTheTextOnly) {
 TEST(TerminalMsgTest, WithoutATerminalTheFirstButtonIsTaken) {
   std::istringstream in("n\n");
   std::ostringstream err;
-  EXPECT_EQ(
-      AnswerOnTerminal("Create?", "Vantic SysInit", 35 | support::kMbTaskModal, in, err, false),
-      support::kIdYes);
-  EXPECT_EQ(err.str(), "Vantic SysInit:\nCreate?\n(no answer from a terminal: yes)\n");
+  EXPECT_EQ(AnswerOnTerminal("Create?", "Setup", 35 | support::kMbTaskModal, in, err, false),
+            support::kIdYes);
+  EXPECT_EQ(err.str(), "Setup:\nCreate?\n(no answer from a terminal: yes)\n");
   std::ostringstream err2;
   EXPECT_EQ(AnswerOnTerminal("Go?", "", support::kMbOkCancel, in, err2, false), support::kIdOk);
   EXPECT_EQ(err2.str(), "Go?\n(no answer from a terminal: ok)\n");
+}
+
+TEST(TerminalMsgTest, BaseFileQuestionWithoutATerminalPrintsNothingAndTakesYes) {
+  std::istringstream in("n\n");
+  std::ostringstream err;
+  EXPECT_EQ(cli::AskWhereToCreateBaseFile("/s/", "/a/", in, err, false), support::kIdYes);
+  EXPECT_EQ(err.str(), "");
 }
 
 TEST(TerminalMsgTest, QuestionReadsAnAnswerAndAsksAgainAfterNonsense) {

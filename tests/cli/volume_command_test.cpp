@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,25 @@ TEST_F(VolumeCommandTest, UsageErrors) {
     EXPECT_EQ(r.exit_code, 2) << c.err;
     EXPECT_EQ(r.out, "") << c.err;
     EXPECT_EQ(r.err, c.err);
+  }
+}
+
+// A path that is not there fails as in every other command, instead of describing the
+// volume of the part that is.
+TEST_F(VolumeCommandTest, MissingPathIsAnError) {
+  const std::string missing = tree_.Path("nothing/here");
+  for (const char* command : {"volume", "names"}) {
+    const auto r = RunCommand(CHECKER_CLI_PATH, {command, missing});
+    EXPECT_EQ(r.exit_code, 2) << command;
+    EXPECT_EQ(r.out, "") << command;
+    EXPECT_EQ(r.err, "checker-cli: cannot query the volume of '" + missing +
+                         "': no such file or directory\n");
+  }
+  // Anything that is there has a volume: a file, a link, even one that leads nowhere.
+  std::filesystem::create_symlink(tree_.Path("nothing"), tree_.Path("broken"));
+  for (const std::string& there : {tree_.File("file", "x"), tree_.Path("broken")}) {
+    const auto r = RunCommand(CHECKER_CLI_PATH, {"volume", there});
+    EXPECT_EQ(r.exit_code, 0) << there << r.err;
   }
 }
 

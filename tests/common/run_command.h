@@ -17,4 +17,12 @@ struct CommandResult {
 CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env = {});
 
+// Runs `program` with stdin, stdout and stderr on one new pseudo-terminal of `columns`
+// columns, as from a person's terminal: `input` is typed first (without echo), and `out`
+// receives everything the program wrote to the terminal, byte for byte (no CR added).
+// A program silent for 20 s is killed, and `err` says so.
+CommandResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& env, const std::string& input,
+                            int columns = 200);
+
 }  // namespace testing_support

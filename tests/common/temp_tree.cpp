@@ -56,4 +56,16 @@ std::string TempTree::Read(const std::string& path) {
   return out.str();
 }
 
+std::vector<std::string> ListLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
 }  // namespace testing_support

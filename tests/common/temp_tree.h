@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testing_support {
 
@@ -28,5 +29,8 @@ class TempTree {
  private:
   std::string root_;
 };
+
+// The lines of a list file, split at CR LF; a last line without one is kept.
+std::vector<std::string> ListLines(const std::string& text);
 
 }  // namespace testing_support

@@ -136,20 +136,7 @@ std::string TLine(const std::string& search_path, uint64_t id_sum, uint64_t byte
          "           8" + NameSection(name) + PathSection(parent, root_column);
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
+std::vector<std::string> Lines(const std::string& text) { return testing_support::ListLines(text); }
 
 // ---------------------------------------------------------------------------------------
 // A window that records every notification and can stop the job or change it.

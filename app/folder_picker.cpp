@@ -1,0 +1,75 @@
+#include "app/folder_picker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QUrl>
+#include <set>
+#include <utility>
+
+#include "platform/volume.h"
+
+namespace {
+
+FolderHandler& CurrentHandler() {
+  static FolderHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+FolderHandler SetFolderHandler(FolderHandler handler) {
+  return std::exchange(CurrentHandler(), std::move(handler));
+}
+
+bool IsPseudoFileSystem(const std::string& fs_type, const std::string& mount_point) {
+  static const std::set<std::string> pseudo = {
+      "proc",       "sysfs",   "cgroup",  "cgroup2", "devpts",    "devtmpfs",   "mqueue",
+      "debugfs",    "tracefs", "securityfs", "pstore", "bpf",     "configfs",   "fusectl",
+      "hugetlbfs",  "autofs",  "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs", "overlay",
+      "squashfs",   "ramfs"};
+  if (pseudo.count(fs_type) != 0) return true;
+  if (fs_type == "tmpfs") {
+    return mount_point == "/run" || mount_point.rfind("/run/", 0) == 0 ||
+           mount_point == "/dev/shm" || mount_point.rfind("/sys/", 0) == 0;
+  }
+  return mount_point.rfind("/proc", 0) == 0 || mount_point.rfind("/sys", 0) == 0 ||
+         mount_point.rfind("/dev", 0) == 0;
+}
+
+bool ShowFolderDialog(const std::string& caption, const std::string& start, std::string* folder) {
+  QFileDialog dialog(nullptr, QString::fromStdString(caption));
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setObjectName("BrowseFolder");
+  dialog.setDirectory(start.empty() ? QDir::homePath() : QFile::decodeName(start.c_str()));
+  QList<QUrl> places = {QUrl::fromLocalFile(QDir::homePath()), QUrl::fromLocalFile("/")};
+  platform::MountTable mounts;
+  if (platform::ReadMountTable(&mounts)) {
+    for (const platform::MountEntry& m : mounts) {
+      if (m.mount_point == "/" || IsPseudoFileSystem(m.fs_type, m.mount_point)) continue;
+      places.append(QUrl::fromLocalFile(QFile::decodeName(m.mount_point.c_str())));
+    }
+  }
+  dialog.setSidebarUrls(places);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return false;
+  *folder = QFile::encodeName(chosen.front()).toStdString();
+  return true;
+}
+
+bool BrowseFolderSx(const std::string& caption, const std::string& root, std::string* path) {
+  path->clear();
+  const std::string start = root;
+  std::string folder;
+  const FolderHandler& handler = CurrentHandler();
+  const bool chosen =
+      handler ? handler(caption, start, &folder) : ShowFolderDialog(caption, start, &folder);
+  if (!chosen || folder.empty()) return false;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  *path = std::move(folder);
+  return true;
+}

@@ -1,0 +1,51 @@
+#include "cli/terminal_text.h"
+
+#include <cstdio>
+
+#include "support/text.h"
+
+namespace cli {
+
+namespace {
+
+constexpr char kShown = '?';
+constexpr unsigned char kDelete = 0x7F;
+constexpr uint32_t kFirstC1 = 0x80;
+constexpr uint32_t kLastC1 = 0x9F;
+// A C1 character is valid UTF-8 in two bytes; a lone byte of that value is not one.
+constexpr size_t kC1Bytes = 2;
+
+}  // namespace
+
+std::string TerminalText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const unsigned char byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x20 || byte == kDelete) {
+      out.push_back(kShown);
+      ++pos;
+      continue;
+    }
+    const size_t start = pos;
+    const uint32_t code = support::NextChar(text, &pos);
+    if (pos - start == kC1Bytes && code >= kFirstC1 && code <= kLastC1) {
+      out.push_back(kShown);
+    } else {
+      out.append(text.substr(start, pos - start));
+    }
+  }
+  return out;
+}
+
+void PrintMessage(std::string_view message) {
+  std::string line = "checker-cli: ";
+  line += TerminalText(message);
+  line.push_back('\n');
+  std::fflush(stdout);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace cli

@@ -1,0 +1,20 @@
+#pragma once
+// What checker-cli shows a person. File names and volume labels come from whoever made
+// the files; printed raw, an escape sequence in one recolours the terminal, moves the
+// cursor or retitles the window. Every text for stderr goes through TerminalText.
+
+#include <string>
+#include <string_view>
+
+namespace cli {
+
+// The text with every control character shown as "?": bytes 0-31 and 127, and
+// U+0080-U+009F where they are valid UTF-8. Other bytes stay, invalid UTF-8 included
+// (a terminal in UTF-8 mode does not act on them).
+std::string TerminalText(std::string_view text);
+
+// Prints "checker-cli: MESSAGE" as one line on stderr, the message through
+// TerminalText. Errors, warnings and closing notes all go this way.
+void PrintMessage(std::string_view message);
+
+}  // namespace cli

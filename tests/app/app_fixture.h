@@ -1,0 +1,66 @@
+#pragma once
+// What every desktop test needs: a fresh settings folder with a base file, recorded
+// message boxes, scripted folder choices, and a shown main window.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "support/recording_msg.h"
+
+namespace testing_support {
+
+// Answers BrowseFolderSx from a script (an empty answer cancels) and keeps the captions.
+class ScriptedFolders {
+ public:
+  ScriptedFolders();
+  ~ScriptedFolders();
+  void Answer(const std::string& folder) { answers_.push_back(folder); }
+  const std::vector<std::string>& captions() const { return captions_; }
+
+ private:
+  std::deque<std::string> answers_;
+  std::vector<std::string> captions_;
+};
+
+// A settings folder of its own (CHECKER_APPDIR and XDG_CONFIG_HOME) with an empty base
+// file and SysInitSx run on it; without the base file SysInitSx is left to the test.
+class AppEnv {
+ public:
+  explicit AppEnv(bool with_base_file = true);
+  // SxAppDir, ending with "/".
+  std::string dir() const;
+  std::string ini_file() const;
+  std::string base_file() const;
+  // Runs SysInitSx again (after the files were changed by hand).
+  void Init();
+
+  RecordingMsg msg;
+  ScriptedFolders folders;
+
+ private:
+  QTemporaryDir temp_;
+};
+
+// A new main window, shown and exposed.
+std::unique_ptr<TViv050> OpenWindow();
+
+template <typename T>
+T* Find(const QObject* window, const char* name) {
+  return window->findChild<T*>(QString::fromLatin1(name));
+}
+
+std::string TextOf(const QObject* window, const char* name);
+// Types into a field or box and leaves it with Return, as a person would.
+void Enter(TViv050* window, const char* name, const QString& text);
+
+// Lines of a file split at CR LF (or LF).
+std::vector<std::string> FileLines(const std::string& path);
+
+}  // namespace testing_support

@@ -1,0 +1,245 @@
+// A whole run from the window: Create on a real tree, the Run page as it goes, the lists
+// against those of the command-line program, Cancel and Continue.
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/controls.h"
+#include "app/file_box.h"
+#include "app/job_link.h"
+#include "app_fixture.h"
+#include "common/run_command.h"
+#include "common/temp_tree.h"
+#include "suites.h"
+#include "support/toolkit.h"
+
+namespace testing_support {
+
+namespace {
+
+constexpr int kRunTimeout = 60000;
+// Columns of the header that hold the run's times.
+constexpr size_t kTimesFirstColumn = 31;
+constexpr size_t kTimesLastColumn = 69;
+constexpr size_t kStateColumn = 71;
+
+// Digits grouped by three with blanks: 12345 -> "12 345".
+std::string Grouped(uint64_t value) {
+  std::string digits = std::to_string(value);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
+    out += digits[i];
+  }
+  return out;
+}
+
+// About thirty files: empty, one to five bytes, odd sizes, a UTF-8 name, a subdirectory.
+uint64_t BuildTree(TempTree* tree, int* files) {
+  uint64_t bytes = 0;
+  int count = 0;
+  auto add = [&](const std::string& name, const std::string& data) {
+    tree->File(name, data);
+    bytes += data.size();
+    ++count;
+  };
+  add("empty.txt", "");
+  for (int n = 1; n <= 5; ++n) add("short" + std::to_string(n) + ".bin", std::string(n, 'a' + n));
+  for (int n = 0; n < 12; ++n) {
+    add("data/odd" + std::to_string(n) + ".dat", std::string(1001 + 37 * n, static_cast<char>(n)));
+  }
+  add("Äpfel und Birnen.txt", "apples");
+  for (int n = 0; n < 10; ++n) {
+    add("data/deeper/level" + std::to_string(n) + ".log", std::string(4093 * (n + 1), 'z'));
+  }
+  add("data/deeper/last word", "x");
+  *files = count;
+  return bytes;
+}
+
+std::vector<std::string> Masked(std::vector<std::string> lines) {
+  for (std::string& line : lines) {
+    if (!line.empty() && line[0] == 'A' && line.size() >= kTimesLastColumn) {
+      line.replace(kTimesFirstColumn - 1, kTimesLastColumn - kTimesFirstColumn + 1,
+                   kTimesLastColumn - kTimesFirstColumn + 1, '#');
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> FileRecords(const std::vector<std::string>& lines) {
+  std::vector<std::string> records;
+  for (const std::string& line : lines) {
+    if (!line.empty() && line[0] == 'F') records.push_back(line);
+  }
+  std::sort(records.begin(), records.end());
+  return records;
+}
+
+struct CliLists {
+  std::string tree_list;
+  std::string id_list;
+};
+
+CliLists RunCli(const TempTree& out, const std::string& path) {
+  CliLists lists{out.Path("cli.t00"), out.Path("cli.v00")};
+  const CommandResult result = RunCommand(
+      CHECKER_CLI_PATH, {"scan", "--quiet", "--interval", "1", "--list", lists.id_list, "--tree",
+                         lists.tree_list, path});
+  if (result.exit_code != 0) lists.id_list = "exit " + std::to_string(result.exit_code) + result.err;
+  return lists;
+}
+
+// The search path chosen through the dialog, progress after every file.
+std::string Prepare(AppEnv* env, TViv050* window, const TempTree& tree) {
+  const std::string path = tree.root().substr(0, tree.root().size() - 1);
+  env->folders.Answer(path);
+  QTest::mouseClick(Find<QPushButton>(window, "bcRun971"), Qt::LeftButton);
+  Enter(window, "eTimer", "1");
+  return path;
+}
+
+}  // namespace
+
+class RunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void CreateRunsToTheEndAndWritesWhatTheCommandLineWrites() {
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    int file_count = 0;
+    const uint64_t total = BuildTree(&tree, &file_count);
+    platform::MakeDirs(env.dir() + "xBase/");
+    auto window = OpenWindow();
+    QVERIFY(window);
+    const std::string path = Prepare(&env, window.get(), tree);
+    const std::string id_list = TextOf(window.get(), "lHdList");
+    const std::string tree_list = TextOf(window.get(), "lHdDirs");
+    QCOMPARE(id_list.rfind(env.dir() + "xBase/", 0), size_t{0});
+
+    QSignalSpy spy(window->link(), &JobLink::notified);
+    bool running_state = false;
+    std::string total_at_scan;
+    bool list_in_box = false;
+    std::vector<int64_t> done;
+    bool paths_in_tree = true;
+    connect(window->link(), &JobLink::notified, this, [&](int code) {
+      TViv050* w = window.get();
+      if (code == kNotifyStart) {
+        running_state = !Find<QPushButton>(w, "bcRun01")->isEnabled() &&
+                        !Find<QPushButton>(w, "bcRun02")->isEnabled() &&
+                        Find<QPushButton>(w, "bcRun09")->isEnabled() &&
+                        Find<QPushButton>(w, "bcRun08")->isEnabled();
+      } else if (code == kNotifyScan) {
+        total_at_scan = TextOf(w, "liTotSize");
+        const std::string name = id_list.substr(id_list.rfind('/') + 1);
+        list_in_box = Find<FileBox>(w, "bFil")->Names().contains(QString::fromStdString(name));
+      } else if (code == kNotifyProgress) {
+        std::string text = TextOf(w, "liTotDone");
+        std::erase(text, ' ');
+        done.push_back(std::stoll(text.substr(0, text.find('b'))));
+        const std::string dir = TextOf(w, "liPth");
+        paths_in_tree &= dir.rfind(tree.root(), 0) == 0 && DirExistsSx(dir);
+      }
+    });
+    QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun01"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd,
+                             kRunTimeout);
+
+    std::vector<int> codes;
+    for (const QList<QVariant>& call : spy) codes.push_back(call.at(0).toInt());
+    QVERIFY(codes.size() > 5);
+    QCOMPARE(std::vector<int>(codes.begin(), codes.begin() + 4),
+             (std::vector<int>{kNotifyStart, kNotifyGather, kNotifySort, kNotifyScan}));
+    QCOMPARE(codes.back(), int{kNotifyEnd});
+    QVERIFY(std::all_of(codes.begin() + 4, codes.end() - 1,
+                        [](int c) { return c == kNotifyProgress; }));
+    QVERIFY(running_state);
+    QCOMPARE(total_at_scan, Grouped(total) + " bytes");
+    QVERIFY(list_in_box);
+    QVERIFY(!done.empty());
+    QVERIFY(std::is_sorted(done.begin(), done.end()));
+    QVERIFY(paths_in_tree);
+
+    TViv050* w = window.get();
+    QCOMPARE(TextOf(w, "liFil"), std::string(" Finished"));
+    QCOMPARE(TextOf(w, "liLeft"), std::string("0"));
+    QCOMPARE(TextOf(w, "liTotPrc"), std::string("100.00 %"));
+    QCOMPARE(TextOf(w, "liTotFil"), std::to_string(file_count));
+    QCOMPARE(TextOf(w, "liTotDone"), Grouped(total) + " bytes");
+    QCOMPARE(Find<QLabel>(w, "liTime2")->palette().color(QPalette::WindowText), QColor(Qt::black));
+    QVERIFY(Find<QPushButton>(w, "bcRun01")->isEnabled());
+    QVERIFY(Find<QPushButton>(w, "bcRun02")->isEnabled());
+    QVERIFY(!Find<QPushButton>(w, "bcRun09")->isEnabled());
+    QVERIFY(!Find<QPushButton>(w, "bcRun08")->isEnabled());
+    QCOMPARE(Find<QLabel>(w, "lHdList")->palette().color(QPalette::WindowText),
+             QColor(0x0000FF));
+    QVERIFY(window->job_done().valid());
+    QVERIFY(window->job_done().get().finished);
+
+    const CliLists cli = RunCli(out, path);
+    QCOMPARE(TempTree::Read(tree_list), TempTree::Read(cli.tree_list));
+    QVERIFY(!TempTree::Read(tree_list).empty());
+    QCOMPARE(Masked(FileLines(id_list)), Masked(FileLines(cli.id_list)));
+    QCOMPARE(FileLines(id_list).front()[kStateColumn - 1], 'F');
+  }
+
+  void CancelStampsTheListAndContinueCompletesIt() {
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    int file_count = 0;
+    BuildTree(&tree, &file_count);
+    platform::MakeDirs(env.dir() + "xBase/");
+    auto window = OpenWindow();
+    QVERIFY(window);
+    const std::string path = Prepare(&env, window.get(), tree);
+    const std::string id_list = TextOf(window.get(), "lHdList");
+
+    QSignalSpy spy(window->link(), &JobLink::notified);
+    bool cancelled = false;
+    bool label_shown = false;
+    auto connection = connect(window->link(), &JobLink::notified, this, [&](int code) {
+      if (code != kNotifyProgress || cancelled) return;
+      cancelled = true;
+      QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun09"), Qt::LeftButton);
+      label_shown = Find<QLabel>(window.get(), "liCancel")->isVisible();
+    });
+    QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun01"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd,
+                             kRunTimeout);
+    disconnect(connection);
+    QVERIFY(cancelled);
+    QVERIFY(label_shown);
+    QVERIFY(!Find<QLabel>(window.get(), "liCancel")->isVisible());
+    const std::vector<std::string> stopped = FileLines(id_list);
+    QCOMPARE(stopped.front()[kStateColumn - 1], 'C');
+    QVERIFY(FileRecords(stopped).size() < static_cast<size_t>(file_count));
+
+    spy.clear();
+    QVERIFY(Find<QPushButton>(window.get(), "bcRun02")->isEnabled());
+    QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun02"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd,
+                             kRunTimeout);
+    const CliLists cli = RunCli(out, path);
+    QCOMPARE(FileRecords(FileLines(id_list)), FileRecords(FileLines(cli.id_list)));
+    QCOMPARE(FileRecords(FileLines(id_list)).size(), static_cast<size_t>(file_count));
+  }
+};
+
+namespace {
+RegisterSuite<RunTest> run_suite;
+}
+
+}  // namespace testing_support
+
+#include "run_test.moc"
