@@ -255,6 +255,9 @@ class TDskFil::Scanner {
   // False when the job was told to stop.
   bool ScanDirectories();
   bool ScanFiles(PlannedDirectory& dir);
+  // How many threads read: the setting, or chosen for the processor and the disk.
+  void ChooseReaders();
+  // Starts them when there are more than one.
   void StartReaders();
   // Plans the next directory of the tree list.
   void PlanNext();
@@ -362,6 +365,7 @@ void TDskFil::Scanner::Run() {
 
   if (!PrepareIdList()) return;
   if (!AllocateBuffer()) return;
+  ChooseReaders();
   if (job_.Notify(kNotifyScan)) return;
   WriteHeader();
   if (!ScanDirectories()) return;
@@ -728,7 +732,7 @@ void TDskFil::Scanner::PlanNext() {
   planned_.push_back(std::move(dir));
 }
 
-void TDskFil::Scanner::StartReaders() {
+void TDskFil::Scanner::ChooseReaders() {
   int32_t readers = job_.threads_;
   if (readers <= 0) {
     readers = static_cast<int32_t>(
@@ -736,16 +740,17 @@ void TDskFil::Scanner::StartReaders() {
     // Parallel reads make a spinning disk seek between the files.
     if (readers > 1 && fs::OnRotationalDisk(root_)) readers = 1;
   }
-  readers = std::clamp(readers, 1, kMaxReaders);
-  if (readers > 1) {
-    try {
-      pool_ = std::make_unique<scan::ReadPool>(readers, SharedBuffer(), stop_.get());
-    } catch (const std::exception&) {
-      // No threads to be had: the job's own thread reads.
-      readers = 1;
-    }
+  job_.readers_ = std::clamp(readers, 1, kMaxReaders);
+}
+
+void TDskFil::Scanner::StartReaders() {
+  if (job_.readers_ <= 1) return;
+  try {
+    pool_ = std::make_unique<scan::ReadPool>(job_.readers_, SharedBuffer(), stop_.get());
+  } catch (const std::exception&) {
+    // No threads to be had: the job's own thread reads.
+    job_.readers_ = 1;
   }
-  job_.readers_ = readers;
 }
 
 void TDskFil::Scanner::Feed() {
