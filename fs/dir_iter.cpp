@@ -231,7 +231,7 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
   platform::EntryKind kind;
   const bool sum_sizes = (options_ & walk_option::SumSizes) != 0;
   WalkRecorder* recorder = sum_sizes ? run_.recorder() : nullptr;
-  if (recorder != nullptr) recorder->BeginDirectory(*dir);
+  const bool deferred = recorder != nullptr && recorder->BeginDirectory(*dir, reader);
   while (reader.Next(&name, &kind)) {
     if (run_.StopRequested()) {
       if (recorder != nullptr) recorder->EndDirectory(false);
@@ -258,7 +258,9 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
         dir->resize(dir_size);
       }
     } else if (kind == platform::EntryKind::kFile) {
-      if (sum_sizes) {
+      if (deferred) {
+        recorder->FileToLookUp(name);
+      } else if (sum_sizes) {
         platform::FileInfo info;
         const bool found = reader.Stat(name, &info);
         if (found) total += info.size;

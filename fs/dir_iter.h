@@ -17,8 +17,9 @@
 
 namespace platform {
 class DirHandle;
+class DirReader;
 struct FileInfo;
-}
+}  // namespace platform
 
 // Option bits of FilesToStringsSx. Parameters may add NoDirs, NoFiles and Recurse,
 // never remove any.
@@ -73,10 +74,14 @@ struct WalkError {
 class WalkRecorder {
  public:
   virtual ~WalkRecorder() = default;
-  // `path` ends with "/".
-  virtual void BeginDirectory(const std::string& path) = 0;
+  // `path` ends with "/"; `dir` reads it (valid during the call). Returns true when the
+  // recorder looks this directory's files up itself: the walk then tells them by
+  // FileToLookUp and leaves their sizes out of its total.
+  virtual bool BeginDirectory(const std::string& path, const platform::DirReader& dir) = 0;
   // A regular file (before any name mask); `info` null when its lookup failed.
   virtual void File(std::string_view name, const platform::FileInfo* info) = 0;
+  // A regular file of a directory the recorder looks up itself.
+  virtual void FileToLookUp(std::string_view name) = 0;
   // complete: the directory was read to its end (no read error, no stop).
   virtual void EndDirectory(bool complete) = 0;
 };

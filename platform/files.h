@@ -83,6 +83,8 @@ class DirHandle {
   // Opens the subdirectory `name` of `parent`; refused when it is a link or not a
   // directory.
   bool OpenAt(const DirHandle& parent, std::string_view name);
+  // Holds the directory `reader` reads, on a descriptor of its own.
+  bool Duplicate(const DirReader& reader);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -134,6 +136,7 @@ class DirReader {
   bool Stat(std::string_view name, FileInfo* info) const;
 
  private:
+  friend class DirHandle;
   friend class File;
   bool Adopt(int fd);
   void* dir_ = nullptr;  // DIR*

@@ -235,6 +235,14 @@ bool DirHandle::OpenAt(const DirHandle& parent, std::string_view name) {
   return fd_ >= 0;
 }
 
+bool DirHandle::Duplicate(const DirReader& reader) {
+  Close();
+  error_.clear();
+  fd_ = reader.fd_ < 0 ? -1 : fcntl(reader.fd_, F_DUPFD_CLOEXEC, 0);
+  if (fd_ < 0) error_ = std::strerror(reader.fd_ < 0 ? EBADF : errno);
+  return fd_ >= 0;
+}
+
 void DirHandle::Close() {
   if (fd_ >= 0) close(fd_);
   fd_ = -1;

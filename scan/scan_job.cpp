@@ -355,6 +355,7 @@ void TDskFil::Scanner::Run() {
   // it changes anything.
   if (!LockLists()) return;
   if (job_.mode_ == kModeContinue && !CheckIdListHeader()) return;
+  ChooseReaders();
 
   const bool reuse_tree = job_.mode_ == kModeContinue && tree_lock_.Size() > 0;
   if (reuse_tree) {
@@ -365,7 +366,6 @@ void TDskFil::Scanner::Run() {
 
   if (!PrepareIdList()) return;
   if (!AllocateBuffer()) return;
-  ChooseReaders();
   if (job_.Notify(kNotifyScan)) return;
   WriteHeader();
   if (!ScanDirectories()) return;
@@ -421,6 +421,7 @@ bool TDskFil::Scanner::LoadTreeList() {
   }
   job_.total_bytes_ = 0;
   job_.run_.set_recorder(&keeper_);
+  if (job_.readers_ > 1) keeper_.StartLookups(job_.readers_, stop_.get());
   for (const std::string& line : lines.items()) {
     if (job_.Terminated()) break;
     std::string reason;
@@ -432,6 +433,7 @@ bool TDskFil::Scanner::LoadTreeList() {
     job_.scratch_list_.Clear();
   }
   job_.run_.set_recorder(nullptr);
+  job_.total_bytes_ += static_cast<int64_t>(keeper_.FinishLookups());
   return !job_.Terminated();
 }
 
@@ -441,11 +443,14 @@ bool TDskFil::Scanner::GatherTree() {
   job_.run_.set_errors(&walk_errors_);
   job_.run_.set_stop_flag(stop_.get());
   job_.run_.set_recorder(&keeper_);
+  // With several readers, as many threads look the files up while the walk goes on.
+  if (job_.readers_ > 1) keeper_.StartLookups(job_.readers_, stop_.get());
   const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.search_path_, kWalkTree,
                                          &job_.run_, {}, job_.dir_params_);
+  const auto looked_up = static_cast<int64_t>(keeper_.FinishLookups());
   job_.run_.set_recorder(nullptr);
   job_.run_.set_errors(nullptr);
-  job_.total_bytes_ = std::max<int64_t>(bytes, 0);
+  job_.total_bytes_ = std::max<int64_t>(bytes, 0) + looked_up;
   for (const WalkError& error : walk_errors_) Problem(error.path, error.reason, true);
   walk_errors_.clear();
   // A stop during the walk ends the run here, as one at this notification does.

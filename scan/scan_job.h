@@ -242,7 +242,8 @@ class TDskFil : public cmdDisk {
   int64_t dir_bytes() const { return dir_bytes_; }
   int64_t dir_bytes_done() const { return dir_bytes_done_; }
   int32_t buffer_size() const { return buffer_size_; }
-  // Threads reading files in this run; 0 before the file scan begins (code 3).
+  // Threads reading files in this run (and looking files up while the directories are
+  // gathered); 0 until the lists are held, after code 1.
   int32_t readers() const { return readers_; }
   const std::string& current_dir() const { return current_dir_; }
   const std::string& current_file() const { return current_file_; }

@@ -242,6 +242,33 @@ TEST(ListingKeeperTest, PastItsLimitDirectoriesAreListedAgainAndNoneIsKeptInPart
   EXPECT_LE(whole, 3u);
 }
 
+TEST(ListingKeeperTest, LookupsOnThreadsOfItsOwnGiveTheSameFilesAndSizes) {
+  TempTree tree;
+  uint64_t total = 0;
+  for (int d = 0; d < 30; ++d) {
+    for (int f = 0; f <= d; ++f) {
+      const std::string contents(static_cast<size_t>(d * 100 + f), 'x');
+      tree.File("top/d" + std::to_string(d) + "/f" + std::to_string(f), contents);
+      total += contents.size();
+    }
+  }
+  tree.File("top/sub/inner/g", "1234567");
+  total += 7;
+  scan::ListingKeeper keeper(1 << 20);
+  keeper.StartLookups(2, nullptr);
+  THddRun run;
+  run.set_recorder(&keeper);
+  support::StringList dirs;
+  const int64_t walked = FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {});
+  EXPECT_EQ(static_cast<uint64_t>(walked) + keeper.FinishLookups(), total);
+  for (int d = 0; d < 30; ++d) {
+    std::map<std::string, uint64_t> expected;
+    for (int f = 0; f <= d; ++f) expected["f" + std::to_string(f)] = d * 100 + f;
+    EXPECT_EQ(Kept(keeper, tree.Path("top/d" + std::to_string(d) + "/")), expected) << d;
+  }
+  EXPECT_EQ(Kept(keeper, tree.Path("top/sub/inner/")), (std::map<std::string, uint64_t>{{"g", 7}}));
+}
+
 // ---------------------------------------------------------------------------------------
 
 // "F  " and the id with "00000 00000", then the size right-aligned in 15 with blanks
