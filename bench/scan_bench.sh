@@ -124,6 +124,17 @@ done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 echo "$(nproc) cores; load average before: $load_before, after: $load_after"
+# An automatic run reads with one thread when the volume sits on a spinning disk.
+numbers=$(findmnt -no MAJ:MIN -T "$WORK" 2>/dev/null | head -1 | tr -d ' ')
+rotational=0
+if [ -n "$numbers" ] && [ -e "/sys/dev/block/$numbers" ]; then
+  node=$(readlink -f "/sys/dev/block/$numbers")
+  [ -e "$node/partition" ] && node=$(dirname "$node")
+  [ -r "$node/queue/rotational" ] && rotational=$(cat "$node/queue/rotational")
+fi
+echo "the files' volume ($(findmnt -no FSTYPE -T "$WORK" 2>/dev/null | head -1)):" \
+  "rotational $rotational, so checker-cli scan chose" \
+  "$([ "$rotational" = 1 ] && echo 1 || echo "min(cores, 8)") reader(s)"
 echo "best of $RUNS rounds, page-cached files (wall, and user + system CPU of that run):"
 for i in "${!names[@]}"; do
   printf '%-40s %8.3f s  (cpu %.3f s)\n' "${names[$i]}" "${best_wall[$i]:-0}" "${best_cpu[$i]:-0}"
