@@ -1,5 +1,6 @@
 #include "scan/listings.h"
 
+#include <new>
 #include <utility>
 
 namespace scan {
@@ -103,7 +104,12 @@ void ListingKeeper::LookUp() {
         break;
       }
       platform::FileInfo info;
-      if (lookup.dir.Stat(files.name(i), &info)) {
+      bool looked_up = false;
+      try {
+        looked_up = lookup.dir.Stat(files.name(i), &info);
+      } catch (const std::bad_alloc&) {  // a very long name is copied; it is listed again
+      }
+      if (looked_up) {
         files.SetRecord(i, info);
         found += info.size;
       } else {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 #include <utility>
 
 #include "platform/files.h"
@@ -55,6 +56,8 @@ ReadPool::ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop
     : stop_(stop), slots_(kReadAheadFiles) {
   const auto count = static_cast<size_t>(std::max(readers, 2));
   buffers_.resize(count);
+  // A reader begins a file only when no part of another is left to begin.
+  splits_.reserve(count);
   if (buffer.data != nullptr) {
     // The shared buffer bounds all readers together.
     uint64_t slice = buffer.size / count;
@@ -166,7 +169,14 @@ void ReadPool::Run(size_t reader) {
       ReadWhole(seq, buffer);
       continue;
     }
-    auto big = std::make_shared<Split>();
+    std::shared_ptr<Split> big;
+    try {
+      big = std::make_shared<Split>();
+    } catch (const std::bad_alloc&) {
+      // No memory to share it: this reader reads it alone.
+      ReadWhole(seq, buffer);
+      continue;
+    }
     big->seq = seq;
     big->size = request.size;
     big->parts = static_cast<size_t>((request.size + kReadPartBytes - 1) / kReadPartBytes);
@@ -180,7 +190,7 @@ void ReadPool::Run(size_t reader) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       big->next_part = 1;
-      splits_.push_back(big);
+      splits_.push_back(big);  // never more than one per reader: room was made at the start
     }
     work_.notify_all();
     FoldPart(big, 0, buffer);
