@@ -5,7 +5,7 @@ checker_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages the build needs.
 checker_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                  libfmt-dev libblkid-dev)
+                  libfmt-dev libblkid-dev clang libclang-rt-14-dev)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -30,4 +30,10 @@ build_tree() {
   shift
   cmake -S "$checker_root" -B "$dir" "$@" >/dev/null
   cmake --build "$dir" -j "$(nproc)"
+}
+
+# The libFuzzer harnesses, built with clang under ASan and UBSan in their own tree.
+build_fuzz() {
+  build_tree "$checker_root/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHECKER_FUZZ=ON -DCHECKER_TESTS=OFF -DCHECKER_BENCH=OFF
 }

@@ -1,0 +1,145 @@
+// The id-list line reader and the done list, on any text a damaged or foreign list may
+// hold. Checks: the reader's fields lie inside the line; the text and the line-list
+// forms of the done list agree (NULs a crash left at the end aside); and every file the
+// writer lists comes back from the reader as the same directory and name, alone and in
+// a whole list with header, trailers and totals, whatever the options. The names and
+// directories written are those the input's own lines give, or its other lines as names.
+
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_util.h"
+#include "scan/content_id.h"
+#include "scan/list_format.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr size_t kMaxNameBytes = 255;  // what a Linux file name holds at most
+constexpr size_t kMaxFiles = 16;
+
+bool Inside(std::string_view part, std::string_view line) {
+  return part.empty() ||
+         (part.data() >= line.data() && part.data() + part.size() <= line.data() + line.size());
+}
+
+std::string WithoutNul(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '\0') c = '?';
+  }
+  return out;
+}
+
+struct Listed {
+  std::string directory;
+  std::string name;
+};
+
+// The line as written, without its CR LF.
+std::string_view Bare(const std::string& line) {
+  std::string_view view = line;
+  if (view.size() >= 2 && view.substr(view.size() - 2) == scan::kListLineEnd) {
+    view.remove_suffix(2);
+  }
+  return view;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  const std::string_view text = fuzz::AsText(bytes, size);
+
+  // The reader on every line.
+  support::StringList done;
+  const int added = scan::ReadDoneList(text, &done);
+  FUZZ_CHECK(added == static_cast<int>(done.size()));
+  std::string_view without_tail = text;
+  while (!without_tail.empty() && without_tail.back() == '\0') without_tail.remove_suffix(1);
+  support::StringList lines;
+  lines.SetText(without_tail);
+  support::StringList done_from_lines;
+  FUZZ_CHECK(scan::ReadDoneList(lines, &done_from_lines) == added);
+  FUZZ_CHECK(done_from_lines.items() == done.items());
+
+  std::vector<Listed> files;
+  std::string directory = "/data/";
+  for (const std::string& line : lines.items()) {
+    scan::FileLineFields fields;
+    std::string path;
+    const bool read = scan::ReadFileLine(line, &fields);
+    FUZZ_CHECK(read == scan::FileLinePath(line, &path));
+    std::string name;
+    if (read) {
+      FUZZ_CHECK(Inside(fields.id_field, line) && Inside(fields.name, line) &&
+                 Inside(fields.directory, line));
+      FUZZ_CHECK(!fields.directory.empty());
+      FUZZ_CHECK(path == std::string(fields.directory) + std::string(fields.name));
+      directory = WithoutNul(fields.directory);
+      name = WithoutNul(fields.name);
+    } else {
+      name = WithoutNul(line);
+    }
+    if (directory.back() != '/') directory.push_back('/');
+    if (name.size() > kMaxNameBytes) name.resize(kMaxNameBytes);
+    if (files.size() < kMaxFiles) files.push_back({directory, name});
+  }
+
+  // Write them back with options drawn from the input, read them again.
+  uint32_t mix = fuzz::Mix(text);
+  auto draw = [&mix](uint32_t range) {
+    mix = mix * 1103515245u + 12345u;
+    return (mix >> 8) % range;
+  };
+  scan::ListOptions options;
+  options.hex_file = draw(2) == 1;
+  options.hex_path = draw(2) == 1;
+  options.min_blocks = static_cast<uint16_t>(draw(8) == 0 ? draw(100) : draw(6));
+  options.root_column = static_cast<int>(draw(3) == 0 ? draw(150) : draw(12));
+  scan::IdListWriter writer(options);
+  std::string list;
+  writer.FormatHeader(draw(2) == 0 ? scan::RunMode::kCreate : scan::RunMode::kContinue,
+                      draw(100000), files.empty() ? "" : files[0].name, platform::DateTime{},
+                      files.empty() ? "/" : files[0].directory);
+  list += writer.line();
+
+  constexpr uint8_t kCodes[] = {
+      kChkOk,       kChkOk,      kChkEmpty, kChkReadError, 17, kChkOpenFailed, kChkBufferSizeFailed,
+      kChkNoBuffer, kChkNotFound};
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const Listed& file = files[i];
+    if (i == 0 || file.directory != files[i - 1].directory) writer.SetDirectory(file.directory);
+    support::FindData find_data;
+    // Sizes up to what a signed 64-bit file size holds.
+    find_data.size = draw(4) == 0 ? (uint64_t{draw(1u << 31)} << 32 | draw(1u << 31)) : draw(5000);
+    find_data.last_write_time = uint64_t{draw(1u << 30)} << 27;
+    find_data.creation_time = uint64_t{draw(1u << 30)} << 27;
+    find_data.attributes = draw(65536);
+    const uint8_t code = kCodes[draw(sizeof kCodes)];
+    const int errors = writer.FormatFileLine(code, draw(4000000000u), find_data, file.name);
+    FUZZ_CHECK(errors == (code == kChkOk || code == kChkEmpty ? 0 : 1));
+    scan::FileLineFields fields;
+    const std::string_view line = Bare(writer.line());
+    FUZZ_CHECK(scan::ReadFileLine(line, &fields));
+    FUZZ_CHECK(fields.name == file.name);
+    FUZZ_CHECK(fields.directory == file.directory);
+    FUZZ_CHECK(fields.id_field == line.substr(0, scan::kIdFieldWidth));
+    list += writer.line();
+    expected.push_back(file.directory + file.name);
+    if (i + 1 == files.size() || files[i + 1].directory != file.directory) {
+      writer.FormatDirectoryLine(file.directory, draw(1000000), draw(1000000), draw(100));
+      list += writer.line();
+    }
+  }
+  writer.FormatTotalsLine(draw(1000000), draw(1000000), files.size(),
+                          files.empty() ? "/" : files[0].directory);
+  list += writer.line();
+  // A crash while the list was grown leaves NULs behind its end.
+  list.append(draw(3), '\0');
+
+  support::StringList read_back;
+  FUZZ_CHECK(scan::ReadDoneList(list, &read_back) == static_cast<int>(expected.size()));
+  FUZZ_CHECK(read_back.items() == expected);
+  return 0;
+}
