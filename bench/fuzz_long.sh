@@ -4,10 +4,11 @@
 # in build-fuzz/fuzz-corpus/ and replayed by the next run; a failing input is saved in
 # build-fuzz/fuzz-artifacts/.
 #
-#   bench/fuzz_long.sh [SECONDS per harness, default 300]
+#   bench/fuzz_long.sh [SECONDS per harness, default 300] [NAME...]
 set -euo pipefail
 source "$(dirname "$0")/../scripts/common.sh"
 seconds=${1:-300}
+shift || true
 install_missing
 build_fuzz >/dev/null
-exec bash "$checker_root/fuzz/run.sh" "$seconds" "$checker_root/build-fuzz"
+exec bash "$checker_root/fuzz/run.sh" "$seconds" "$checker_root/build-fuzz" "$@"

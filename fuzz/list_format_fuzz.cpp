@@ -86,10 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
 
   // Write them back with options drawn from the input, read them again.
-  uint32_t mix = fuzz::Mix(text);
+  uint64_t mix = fuzz::Mix(text);
   auto draw = [&mix](uint32_t range) {
-    mix = mix * 1103515245u + 12345u;
-    return (mix >> 8) % range;
+    mix = mix * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<uint32_t>((mix >> 32) % range);
   };
   scan::ListOptions options;
   options.hex_file = draw(2) == 1;
@@ -112,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (i == 0 || file.directory != files[i - 1].directory) writer.SetDirectory(file.directory);
     support::FindData find_data;
     // Sizes up to what a signed 64-bit file size holds.
-    find_data.size = draw(4) == 0 ? (uint64_t{draw(1u << 31)} << 32 | draw(1u << 31)) : draw(5000);
+    find_data.size =
+        draw(4) == 0 ? (uint64_t{draw(1u << 31)} << 32 | draw(UINT32_MAX)) : draw(5000);
     find_data.last_write_time = uint64_t{draw(1u << 30)} << 27;
     find_data.creation_time = uint64_t{draw(1u << 30)} << 27;
     find_data.attributes = draw(65536);

@@ -5,13 +5,20 @@
 # time, coverage and what the run kept; on a failure also the end of its log and where
 # the input that broke it was saved. Exits 1 when any harness failed.
 #
-#   fuzz/run.sh SECONDS BUILD_DIR [--fresh]
+#   fuzz/run.sh SECONDS BUILD_DIR [--fresh] [NAME...]
 #
 # --fresh drops the inputs earlier runs kept, so the run costs the same every time.
+# NAMEs (pattern, ini, ...) run only those harnesses.
 set -uo pipefail
 seconds=$1
 build=$2
-fresh=${3:-}
+shift 2
+fresh=
+if [ "${1:-}" = --fresh ]; then
+  fresh=--fresh
+  shift
+fi
+only=("$@")
 root=$(cd "$(dirname "$0")/.." && pwd)
 logs=$build/fuzz-logs
 kept=$build/fuzz-corpus
@@ -21,6 +28,9 @@ rm -rf "$logs"
 mkdir -p "$logs" "$kept" "$artifacts"
 
 mapfile -t harnesses < <(find "$build/fuzz" -maxdepth 1 -name '*_fuzz' -type f -perm -u+x | sort)
+if [ ${#only[@]} -gt 0 ]; then
+  mapfile -t harnesses < <(for name in "${only[@]}"; do echo "$build/fuzz/${name}_fuzz"; done)
+fi
 if [ ${#harnesses[@]} -eq 0 ]; then
   echo "fuzz: no harness built in $build/fuzz" >&2
   exit 1
