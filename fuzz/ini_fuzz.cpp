@@ -2,11 +2,14 @@
 // section NUL list items". The file is anything a user may leave there; the names are
 // the program's own, so those that no key line could hold are replaced by real ones.
 // Checks: a value written reads back (up to its comment) and keeps the line's comment;
-// numbers and booleans read back as written; writing one key leaves every other key as
-// it was; the text survives save and reload unchanged; a numbered list reads back as
-// written, also after a shorter one replaced it; a cleared section keeps its header and
-// loses its keys.
+// numbers, amounts and booleans read back as written, floats to 15 digits; writing one
+// key leaves every other key as it was; reading any key as any kind throws nothing but
+// ConversionError; the text survives save and reload unchanged; a numbered list reads
+// back as written, also after a shorter one replaced it; a cleared section keeps its
+// header and loses its keys.
 
+#include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -162,6 +165,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       IniSetSx(list, section, key, SxValue(flag));
       FUZZ_CHECK(IniGetSx(list, section, key, SxValue(!flag), support::kKindBoolean).AsBool() ==
                  flag);
+    }
+    // Amounts are exact to 4 decimals.
+    const int64_t scaled = wide / 7;
+    IniSetSx(list, section, key, SxValue::Currency(scaled));
+    FUZZ_CHECK(IniGetSx(list, section, key, SxValue(0), support::kKindCurrency).AsCurrency() ==
+               scaled);
+    // Floats keep 15 digits: what was read writes the same text again.
+    double real = 0;
+    const uint64_t bits = uint64_t{mix} * 0x9E3779B97F4A7C15u;
+    std::memcpy(&real, &bits, sizeof real);
+    if (std::isfinite(real)) {
+      const int line = IniSetSx(list, section, key, SxValue(real));
+      const std::string written = list[static_cast<size_t>(line)];
+      const double read =
+          IniGetSx(list, section, key, SxValue(0.0), support::kKindDouble).AsDouble();
+      FUZZ_CHECK(std::fabs(read - real) <= std::fabs(real) * 1e-14);
+      IniSetSx(list, section, key, SxValue(read));
+      FUZZ_CHECK(list[static_cast<size_t>(line)] == written);
     }
     IniSetSx(list, section, key, SxValue(value));
   }

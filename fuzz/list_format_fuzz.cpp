@@ -2,8 +2,9 @@
 // hold. Checks: the reader's fields lie inside the line; the text and the line-list
 // forms of the done list agree (NULs a crash left at the end aside); and every file the
 // writer lists comes back from the reader as the same directory and name, alone and in
-// a whole list with header, trailers and totals, whatever the options. The names and
-// directories written are those the input's own lines give, or its other lines as names.
+// a whole list with header, trailers and totals, whatever the options; a CR or LF in
+// them comes back as "?" and counts as an error. The names and directories written are
+// those the input's own lines give, or its other lines as names.
 
 #include <string>
 #include <vector>
@@ -29,6 +30,12 @@ std::string WithoutNul(std::string_view text) {
     if (c == '\0') c = '?';
   }
   return out;
+}
+
+// What the list shows for a name or directory written.
+std::string Shown(std::string text) {
+  support::ReplaceLineBreaks(&text);
+  return text;
 }
 
 struct Listed {
@@ -106,30 +113,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   constexpr uint8_t kCodes[] = {
       kChkOk,       kChkOk,      kChkEmpty, kChkReadError, 17, kChkOpenFailed, kChkBufferSizeFailed,
       kChkNoBuffer, kChkNotFound};
+  // A name or directory may hold CR or LF, which the list shows as "?" and counts as an
+  // error of the line.
+  auto with_break = [&draw](const std::string& text, size_t keep_end) {
+    std::string broken = text;
+    if (broken.size() > keep_end && draw(6) == 0) {
+      broken[draw(static_cast<uint32_t>(broken.size() - keep_end))] = draw(2) == 0 ? '\r' : '\n';
+    }
+    return broken;
+  };
   std::vector<std::string> expected;
+  std::string directory_written;
   for (size_t i = 0; i < files.size(); ++i) {
     const Listed& file = files[i];
-    if (i == 0 || file.directory != files[i - 1].directory) writer.SetDirectory(file.directory);
+    const bool new_directory = i == 0 || file.directory != files[i - 1].directory;
+    if (new_directory) {
+      directory_written = with_break(file.directory, 1);
+      writer.SetDirectory(directory_written);
+    }
+    const std::string name_written = with_break(file.name, 0);
     support::FindData find_data;
-    // Sizes up to what a signed 64-bit file size holds.
+    // Sizes up to what a signed 64-bit file size holds; times past the year 9999 too.
     find_data.size =
         draw(4) == 0 ? (uint64_t{draw(1u << 31)} << 32 | draw(UINT32_MAX)) : draw(5000);
     find_data.last_write_time = uint64_t{draw(1u << 30)} << 27;
-    find_data.creation_time = uint64_t{draw(1u << 30)} << 27;
+    find_data.creation_time =
+        draw(8) == 0 ? UINT64_MAX - draw(1000) : uint64_t{draw(1u << 30)} << 27;
     find_data.attributes = draw(65536);
     const uint8_t code = kCodes[draw(sizeof kCodes)];
-    const int errors = writer.FormatFileLine(code, draw(4000000000u), find_data, file.name);
-    FUZZ_CHECK(errors == (code == kChkOk || code == kChkEmpty ? 0 : 1));
+    const int errors = writer.FormatFileLine(code, draw(4000000000u), find_data, name_written);
+    const int breaks = name_written != file.name || directory_written != file.directory ? 1 : 0;
+    FUZZ_CHECK(errors == (code == kChkOk || code == kChkEmpty ? 0 : 1) + breaks);
     scan::FileLineFields fields;
     const std::string_view line = Bare(writer.line());
     FUZZ_CHECK(scan::ReadFileLine(line, &fields));
-    FUZZ_CHECK(fields.name == file.name);
-    FUZZ_CHECK(fields.directory == file.directory);
+    FUZZ_CHECK(fields.name == Shown(name_written));
+    FUZZ_CHECK(fields.directory == Shown(directory_written));
     FUZZ_CHECK(fields.id_field == line.substr(0, scan::kIdFieldWidth));
     list += writer.line();
-    expected.push_back(file.directory + file.name);
+    expected.push_back(Shown(directory_written) + Shown(name_written));
     if (i + 1 == files.size() || files[i + 1].directory != file.directory) {
-      writer.FormatDirectoryLine(file.directory, draw(1000000), draw(1000000), draw(100));
+      writer.FormatDirectoryLine(directory_written, draw(1000000), draw(1000000), draw(100));
+      FUZZ_CHECK(Bare(writer.line()).find_first_of("\r\n") == std::string_view::npos);
       list += writer.line();
     }
   }
