@@ -16,7 +16,7 @@ bool Same(const cli::ScanOptions& a, const cli::ScanOptions& b) {
   return a.path == b.path && a.list_file == b.list_file && a.tree_file == b.tree_file &&
          a.name == b.name && a.dir_params == b.dir_params && a.file_params == b.file_params &&
          a.min_blocks == b.min_blocks && a.hex_file == b.hex_file && a.hex_path == b.hex_path &&
-         a.no_locks == b.no_locks && a.expand == b.expand && a.buffer_percent == b.buffer_percent &&
+         a.no_locks == b.no_locks && a.no_backup == b.no_backup && a.expand == b.expand && a.buffer_percent == b.buffer_percent &&
          a.buffer_max == b.buffer_max && a.label == b.label && a.serial == b.serial &&
          a.interval == b.interval && a.progress == b.progress && a.quiet == b.quiet;
 }
@@ -56,6 +56,7 @@ cli::Args Written(const cli::ScanOptions& o, uint32_t mix) {
   w.Flag("--hex-file", o.hex_file);
   w.Flag("--hex-path", o.hex_path);
   w.Flag("--no-locks", o.no_locks);
+  w.Flag("--no-backup", o.no_backup);
   w.Value("--expand", std::to_string(o.expand));
   w.Value("--buffer-percent", std::to_string(o.buffer_percent));
   w.Value("--buffer-max", std::to_string(o.buffer_max));
@@ -89,6 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     return 0;
   }
   FUZZ_CHECK(error.empty());
+  // A request for help needs no path and runs nothing.
+  if (options.help) return 0;
   FUZZ_CHECK(!options.path.empty());
   FUZZ_CHECK(options.min_blocks <= 99 && options.buffer_percent >= 0 &&
              options.buffer_percent <= 100 && options.expand >= 0 && options.buffer_max >= -1);
