@@ -38,7 +38,8 @@ build_tree() {
 
 # The libFuzzer harnesses, built with clang under ASan and UBSan in their own tree.
 build_fuzz() {
-  build_tree "$checker_root/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHECKER_FUZZ=ON -DCHECKER_TESTS=OFF -DCHECKER_BENCH=OFF \
-    -DCHECKER_DESKTOP=OFF
+  local dir=$checker_root/build-fuzz
+  cmake -S "$checker_root" -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCHECKER_FUZZ=ON -DCHECKER_TESTS=OFF -DCHECKER_BENCH=OFF -DCHECKER_DESKTOP=OFF >/dev/null
+  cmake --build "$dir" -j "$(nproc)" --target fuzzers
 }
