@@ -34,10 +34,6 @@ constexpr char kCloseCaption[] = "Viv050- Terminate thread";
 constexpr uint8_t kStopFromClose = 3;
 constexpr uint8_t kStopFromCancel = 1;
 
-// Seconds between 1601-01-01 and 1970-01-01, and file-time units per millisecond.
-constexpr int64_t kFileTimeEpochSeconds = 11644473600LL;
-constexpr int64_t kFileTimeUnitsPerMs = 10000;
-
 std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
 std::string Text(const QComboBox* box) { return box->currentText().toStdString(); }
 std::string Text(const QLabel* label) { return label->text().toStdString(); }
@@ -79,13 +75,6 @@ std::string StartDirectory(const std::string& path) {
     return {};
   }
   return start.substr(0, slash + 1);
-}
-
-// "yyyymmdd-hhmmss" of a file time, local time.
-std::string WriteTimeStamp(platform::FileTime time) {
-  const int64_t ms =
-      static_cast<int64_t>(time) / kFileTimeUnitsPerMs - kFileTimeEpochSeconds * 1000;
-  return QDateTime::fromMSecsSinceEpoch(ms).toString("yyyyMMdd-hhmmss").toStdString();
 }
 
 }  // namespace
@@ -380,22 +369,9 @@ bool TViv050::BackUpLists(const std::string& tree_list, const std::string& id_li
   const std::string folder = scan::ResolveBaseFolder(support::Trim(Text(eAppPath_)),
                                                      Text(eBackUps_), SxAppDir);
   for (const std::string& list : {tree_list, id_list}) {
-    support::FindData record;
-    if (!FindDataSx(list, &record, 1) || record.size == 0) continue;
-    if (folder.empty() || !platform::MakeDirs(folder)) {
-      ShowInfo(kInfoAlert, "cannot create the backup folder " + folder + "; nothing was written");
-      return false;
-    }
-    const size_t slash = list.rfind('/');
-    const std::string file = list.substr(slash + 1);
-    const size_t dot = file.rfind('.');
-    const std::string stem = dot == std::string::npos ? file : file.substr(0, dot);
-    const std::string ext = dot == std::string::npos ? "" : file.substr(dot);
-    const std::string target = folder + stem + "." + WriteTimeStamp(record.last_write_time) + ext;
-    // A backup of the same write time is this very file, saved before.
-    if (FileExistsSx(target, 0)) continue;
-    if (!QFile::copy(QFile::decodeName(list.c_str()), QFile::decodeName(target.c_str()))) {
-      ShowInfo(kInfoAlert, "cannot back up " + list + " to " + target + "; nothing was written");
+    std::string error;
+    if (!scan::BackUpList(list, folder, &error)) {
+      ShowInfo(kInfoAlert, error + "; nothing was written");
       return false;
     }
   }

@@ -92,6 +92,15 @@ bool CheckListFile(const std::string& path, const char* what, std::string* error
   return true;
 }
 
+// Whether a Create would replace a list that holds something.
+bool NeedsBackUp(const std::string& tree_list, const std::string& id_list) {
+  for (const std::string& list : {tree_list, id_list}) {
+    platform::FileInfo info;
+    if (platform::StatPath(list, &info) && info.size > 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int RunScanCommand(const Args& args, bool continue_run) {
@@ -166,6 +175,17 @@ int RunScanCommand(const Args& args, bool continue_run) {
     if (platform::StatPath(id_list, &info) &&
         !probe.Open(id_list, platform::OpenMode::kReadWriteLocked)) {
       return Fail("cannot open the id list " + id_list + ": " + probe.ErrorText());
+    }
+  }
+  if (!continue_run && !options.no_backup && NeedsBackUp(tree_list, id_list)) {
+    // The backup folder is a shared setting: the base file is needed for it.
+    if (!StartUp(options.quiet)) return kExitDone;
+    const scan::BaseSettings base = scan::LoadBaseSettings();
+    const std::string folder = scan::ResolveBaseFolder(base.app_path, base.back_ups, SxAppDir);
+    for (const std::string& list : {tree_list, id_list}) {
+      if (!scan::BackUpList(list, folder, &error)) {
+        return Fail(error + "; nothing was written (--no-backup skips the copy)");
+      }
     }
   }
   if (!options.quiet) {

@@ -41,6 +41,7 @@ constexpr OptionSpec kOptions[] = {
     {"--hex-file", Kind::kFlag},
     {"--hex-path", Kind::kFlag},
     {"--no-locks", Kind::kFlag},
+    {"--no-backup", Kind::kFlag},
     {"--expand", Kind::kNumber, 0, kInt32Max},
     {"--buffer-percent", Kind::kNumber, 0, 100},
     {"--buffer-max", Kind::kNumber, -1, kInt32Max},
@@ -63,6 +64,7 @@ void Apply(std::string_view name, const std::string& text, int64_t number, ScanO
   if (name == "--hex-file") options->hex_file = true;
   if (name == "--hex-path") options->hex_path = true;
   if (name == "--no-locks") options->no_locks = true;
+  if (name == "--no-backup") options->no_backup = true;
   if (name == "--expand") options->expand = static_cast<int32_t>(number);
   if (name == "--buffer-percent") options->buffer_percent = static_cast<int32_t>(number);
   if (name == "--buffer-max") options->buffer_max = static_cast<int32_t>(number);

@@ -25,6 +25,7 @@ struct ScanOptions {
   bool hex_file = false;
   bool hex_path = false;
   bool no_locks = false;
+  bool no_backup = false;  // scan: do not copy lists it replaces into the backup folder
   int32_t expand = 100000;
   int32_t buffer_percent = 30;
   int32_t buffer_max = 512000;

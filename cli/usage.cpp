@@ -19,6 +19,7 @@ constexpr std::string_view kScanOptions =
     "  --hex-file            the length and block count of name sections in hex\n"
     "  --hex-path            the length of path sections in hex\n"
     "  --no-locks            let others write the files while they are read\n"
+    "  --no-backup           scan: do not copy the lists it replaces to the backup folder\n"
     "  --expand BYTES        growth step of the id list (100000)\n"
     "  --buffer-percent P    read buffer, percent of available memory (30)\n"
     "  --buffer-max BYTES    read buffer maximum (512000), shared by all readers\n"

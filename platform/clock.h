@@ -21,5 +21,7 @@ double NowSerial();
 FileTime NowFileTime();
 // UTC calendar fields of a file time; false when it cannot be converted.
 bool FileTimeToDateTime(FileTime time, DateTime* out);
+// The same in local time.
+bool FileTimeToLocalDateTime(FileTime time, DateTime* out);
 
 }  // namespace platform

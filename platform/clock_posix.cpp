@@ -42,11 +42,11 @@ uint32_t TickCount() {
   return static_cast<uint32_t>(ms);
 }
 
-DateTime NowLocal() {
-  struct timespec ts;
-  clock_gettime(CLOCK_REALTIME, &ts);
+namespace {
+
+DateTime LocalFields(time_t seconds, int millisecond) {
   struct tm parts;
-  localtime_r(&ts.tv_sec, &parts);
+  localtime_r(&seconds, &parts);
   DateTime out;
   out.year = parts.tm_year + 1900;
   out.month = parts.tm_mon + 1;
@@ -54,8 +54,24 @@ DateTime NowLocal() {
   out.hour = parts.tm_hour;
   out.minute = parts.tm_min;
   out.second = parts.tm_sec;
-  out.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
+  out.millisecond = millisecond;
   return out;
+}
+
+}  // namespace
+
+bool FileTimeToLocalDateTime(FileTime time, DateTime* out) {
+  if (time >= 0x8000000000000000ULL) return false;
+  const int64_t seconds = static_cast<int64_t>(time / kUnitsPerSecond) - kEpochDelta;
+  *out = LocalFields(static_cast<time_t>(seconds),
+                     static_cast<int>(time % kUnitsPerSecond / 10000));
+  return true;
+}
+
+DateTime NowLocal() {
+  struct timespec ts;
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return LocalFields(ts.tv_sec, static_cast<int>(ts.tv_nsec / 1000000));
 }
 
 double NowSerial() {

@@ -225,6 +225,9 @@ bool WriteWholeFile(const std::string& path, std::string_view data);
 // never let go. False with lock unchanged and path untouched on any failure.
 bool ReplaceFileLocked(const std::string& path, std::string_view data, File* lock,
                        std::string* error);
+// Copies a regular file to `to` (created or replaced); false with *error set, and no
+// partial copy left, on any failure.
+bool CopyFile(const std::string& from, const std::string& to, std::string* error);
 // Reads a whole regular file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* data);
 

@@ -678,6 +678,39 @@ bool ReplaceFileLocked(const std::string& path, std::string_view data, File* loc
   return true;
 }
 
+bool CopyFile(const std::string& from, const std::string& to, std::string* error) {
+  File in;
+  if (!in.Open(from, OpenMode::kRead)) {
+    *error = in.ErrorText();
+    return false;
+  }
+  File out;
+  if (!out.Open(to, OpenMode::kCreateTruncate)) {
+    *error = out.ErrorText();
+    return false;
+  }
+  std::string buffer(1 << 20, '\0');
+  for (;;) {
+    const int64_t got = in.Read(buffer.data(), buffer.size());
+    if (got < 0) {
+      *error = in.ErrorText();
+      break;
+    }
+    if (got == 0) {
+      if (out.Close()) return true;
+      *error = out.ErrorText();
+      break;
+    }
+    if (!out.Write(buffer.data(), static_cast<size_t>(got))) {
+      *error = out.ErrorText();
+      break;
+    }
+  }
+  out.Close();
+  unlink(to.c_str());
+  return false;
+}
+
 bool ReadWholeFile(const std::string& path, std::string* data) {
   File file;
   if (!file.Open(path, OpenMode::kRead)) return false;

@@ -1,6 +1,12 @@
 #include "scan/list_paths.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "support/find_data.h"
 
 #include "support/ini.h"
 #include "support/string_list.h"
@@ -80,6 +86,34 @@ std::string ComposeListName(std::string_view net, std::string_view label, std::s
     name.append(FileNamePart(serial));
   }
   return name;
+}
+
+bool BackUpList(const std::string& list, const std::string& folder, std::string* error) {
+  support::FindData record;
+  if (!FindDataSx(list, &record, 1) || record.size == 0) return true;
+  if (folder.empty() || !platform::MakeDirs(folder)) {
+    *error = "cannot create the backup folder " + folder;
+    return false;
+  }
+  platform::DateTime written;
+  if (!platform::FileTimeToLocalDateTime(record.last_write_time, &written)) written = {};
+  const std::string stamp = fmt::format("{:04}{:02}{:02}-{:02}{:02}{:02}", written.year,
+                                        written.month, written.day, written.hour, written.minute,
+                                        written.second);
+  const size_t slash = list.rfind('/');
+  const std::string file = list.substr(slash == std::string::npos ? 0 : slash + 1);
+  const size_t dot = file.rfind('.');
+  const std::string stem = dot == std::string::npos ? file : file.substr(0, dot);
+  const std::string ext = dot == std::string::npos ? "" : file.substr(dot);
+  const std::string target = support::WithTrailingSlash(folder) + stem + "." + stamp + ext;
+  // A copy of the same write time is this very list, saved before.
+  if (FileExistsSx(target, 0)) return true;
+  std::string reason;
+  if (!platform::CopyFile(list, target, &reason)) {
+    *error = "cannot back up " + list + " to " + target + ": " + reason;
+    return false;
+  }
+  return true;
 }
 
 ListFileNames NameListFiles(const std::string& folder, std::string_view base_name,

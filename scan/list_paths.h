@@ -61,6 +61,13 @@ std::string ComposeListName(std::string_view net, std::string_view label, std::s
                             std::string_view serial, std::string_view net_sep = "%",
                             std::string_view dir_sep = "^", std::string_view ser_sep = "~");
 
+// Before a Create replaces a list that exists with a size above 0, it is copied into
+// `folder` (created when missing) as its name + "." + its write time "yyyymmdd-hhmmss"
+// (local time) + its extension. True when there was nothing to copy, a copy of that write
+// time is there already, or it was made; false with *error set (say nothing may be
+// overwritten then).
+bool BackUpList(const std::string& list, const std::string& folder, std::string* error);
+
 struct ListFileNames {
   std::string folder;     // the resolved list folder, ending with "/"
   std::string id_list;    // folder + name + "." + LstExt (".v00" when empty)

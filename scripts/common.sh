@@ -8,6 +8,8 @@ checker_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchma
                   libfmt-dev libblkid-dev)
 # The desktop program: Qt Widgets (with the offscreen platform for its tests) and a font.
 checker_packages+=(qt6-base-dev fonts-dejavu-core)
+# The fuzzing harnesses: clang with libFuzzer.
+checker_packages+=(clang libclang-rt-14-dev)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -32,4 +34,12 @@ build_tree() {
   shift
   cmake -S "$checker_root" -B "$dir" "$@" >/dev/null
   cmake --build "$dir" -j "$(nproc)"
+}
+
+# The libFuzzer harnesses, built with clang under ASan and UBSan in their own tree.
+build_fuzz() {
+  local dir=$checker_root/build-fuzz
+  cmake -S "$checker_root" -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCHECKER_FUZZ=ON -DCHECKER_TESTS=OFF -DCHECKER_BENCH=OFF -DCHECKER_DESKTOP=OFF >/dev/null
+  cmake --build "$dir" -j "$(nproc)" --target fuzzers
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -607,6 +608,49 @@ TEST_F(TerminalNamesTest, StdoutOfIdListAndNamesKeepsTheBytes) {
   r = RunCommand(CHECKER_CLI_PATH, {"names", path_ + "/\x1b[7mdir"});
   EXPECT_NE(r.out.find("data\x1b[7mdir\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("^data^\x1b[7mdir~"), std::string::npos) << r.out;
+}
+
+// A Create keeps what it replaces: both lists are copied into the backup folder first,
+// named with their write time, unless --no-backup is given.
+TEST_F(ScanCommandTest, ScanBacksUpTheListsItReplaces) {
+  tree_.File("data/a", "abcdef");
+  tree_.Dir("out");
+  ASSERT_EQ(Cli("scan --quiet " + ListArgs() + " " + path_).code, 0);
+  const std::string old_ids = TempTree::Read(tree_.Path("out/run.v00"));
+  const std::string old_tree = TempTree::Read(tree_.Path("out/run.t00"));
+  // The expected names from the files' own write times, in local time.
+  auto stamp = [](const std::string& file) {
+    struct stat st;
+    EXPECT_EQ(stat(file.c_str(), &st), 0);
+    struct tm parts;
+    localtime_r(&st.st_mtime, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &parts);
+    return std::string(text);
+  };
+  const std::string backups = app_ + "xxBackUp/";
+  const std::string ids_copy = backups + "run." + stamp(tree_.Path("out/run.v00")) + ".v00";
+  const std::string tree_copy = backups + "run." + stamp(tree_.Path("out/run.t00")) + ".t00";
+  tree_.File("app/Quorvane.Ini", "[NorvelBase]\n");
+  tree_.File("data/b", "abcdefg");
+  ASSERT_EQ(Cli("scan --quiet " + ListArgs() + " " + path_).code, 0);
+  EXPECT_EQ(TempTree::Read(ids_copy), old_ids);
+  EXPECT_EQ(TempTree::Read(tree_copy), old_tree);
+  EXPECT_NE(TempTree::Read(tree_.Path("out/run.v00")), old_ids);
+
+  std::filesystem::remove_all(backups);
+  ASSERT_EQ(Cli("scan --quiet --no-backup " + ListArgs() + " " + path_).code, 0);
+  EXPECT_FALSE(std::filesystem::exists(backups));
+
+  // A backup that cannot be made refuses the run before anything is replaced.
+  tree_.File("app/Quorvane.Ini", "[NorvelBase]\nBackUps=/proc/checker-none/\n");
+  const std::string before = TempTree::Read(tree_.Path("out/run.v00"));
+  const CliResult refused = Cli("scan --quiet " + ListArgs() + " " + path_);
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find("cannot create the backup folder /proc/checker-none/"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(TempTree::Read(tree_.Path("out/run.v00")), before);
 }
 
 }  // namespace

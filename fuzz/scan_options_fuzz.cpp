@@ -1,0 +1,111 @@
+// The option parser of "scan" and "continue": input = the arguments, NUL-separated.
+// Checks: a refusal always says why and a success always has a PATH; the options parsed
+// written back as arguments (every option once, each as "--opt=VALUE" or "--opt VALUE",
+// the PATH after "--") parse to the same options; and a parse that failed fails again
+// the same way.
+
+#include <string>
+#include <vector>
+
+#include "cli/scan_options.h"
+#include "fuzz/fuzz_util.h"
+#include "scan/scan_job.h"
+
+namespace {
+
+bool Same(const cli::ScanOptions& a, const cli::ScanOptions& b) {
+  return a.path == b.path && a.list_file == b.list_file && a.tree_file == b.tree_file &&
+         a.name == b.name && a.dir_params == b.dir_params && a.file_params == b.file_params &&
+         a.min_blocks == b.min_blocks && a.hex_file == b.hex_file && a.hex_path == b.hex_path &&
+         a.no_locks == b.no_locks && a.no_backup == b.no_backup && a.expand == b.expand && a.buffer_percent == b.buffer_percent &&
+         a.buffer_max == b.buffer_max && a.label == b.label && a.serial == b.serial &&
+         a.interval == b.interval && a.threads == b.threads && a.progress == b.progress &&
+         a.quiet == b.quiet;
+}
+
+class ArgsWriter {
+ public:
+  explicit ArgsWriter(uint32_t mix) : mix_(mix) {}
+
+  void Value(const char* name, const std::string& value) {
+    // Either form, chosen by the input; the value may hold "=" or begin with "-".
+    mix_ = mix_ * 1103515245u + 12345u;
+    if ((mix_ >> 16) & 1) {
+      args_.push_back(std::string(name) + "=" + value);
+    } else {
+      args_.push_back(name);
+      args_.push_back(value);
+    }
+  }
+  void Flag(const char* name, bool set) {
+    if (set) args_.push_back(name);
+  }
+  cli::Args& args() { return args_; }
+
+ private:
+  uint32_t mix_;
+  cli::Args args_;
+};
+
+cli::Args Written(const cli::ScanOptions& o, uint32_t mix) {
+  ArgsWriter w(mix);
+  w.Value("--list", o.list_file);
+  w.Value("--tree", o.tree_file);
+  w.Value("--name", o.name);
+  w.Value("--dirs", o.dir_params);
+  w.Value("--files", o.file_params);
+  w.Value("--min-blocks", std::to_string(o.min_blocks));
+  w.Flag("--hex-file", o.hex_file);
+  w.Flag("--hex-path", o.hex_path);
+  w.Flag("--no-locks", o.no_locks);
+  w.Flag("--no-backup", o.no_backup);
+  w.Value("--expand", std::to_string(o.expand));
+  w.Value("--buffer-percent", std::to_string(o.buffer_percent));
+  w.Value("--buffer-max", std::to_string(o.buffer_max));
+  if (o.label) w.Value("--label", *o.label);
+  if (o.serial) w.Value("--serial", std::to_string(*o.serial));
+  w.Value("--interval", std::to_string(o.interval));
+  w.Value("--threads", std::to_string(o.threads));
+  w.Flag("--progress", o.progress);
+  w.Flag("--quiet", o.quiet);
+  w.args().push_back("--");
+  w.args().push_back(o.path);
+  return w.args();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  const std::string_view input = fuzz::AsText(bytes, size);
+  cli::Args args;
+  if (!input.empty()) {
+    for (std::string_view field : fuzz::Fields(input, 64)) args.emplace_back(field);
+  }
+
+  cli::ScanOptions options;
+  std::string error;
+  const bool ok = cli::ParseScanOptions(args, &options, &error);
+  if (!ok) {
+    FUZZ_CHECK(!error.empty());
+    cli::ScanOptions again;
+    std::string again_error;
+    FUZZ_CHECK(!cli::ParseScanOptions(args, &again, &again_error) && again_error == error);
+    return 0;
+  }
+  FUZZ_CHECK(error.empty());
+  // A request for help needs no path and runs nothing.
+  if (options.help) return 0;
+  FUZZ_CHECK(!options.path.empty());
+  FUZZ_CHECK(options.min_blocks <= 99 && options.buffer_percent >= 0 &&
+             options.buffer_percent <= 100 && options.expand >= 0 && options.buffer_max >= -1 &&
+             options.threads >= 0 && options.threads <= kMaxReaders);
+
+  const cli::Args written = Written(options, fuzz::Mix(input));
+  cli::ScanOptions parsed;
+  std::string parse_error;
+  const bool parsed_ok = cli::ParseScanOptions(written, &parsed, &parse_error);
+  if (!parsed_ok) std::fprintf(stderr, "written back: %s\n", parse_error.c_str());
+  FUZZ_CHECK(parsed_ok);
+  FUZZ_CHECK(Same(parsed, options));
+  return 0;
+}
