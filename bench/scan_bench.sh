@@ -101,8 +101,9 @@ names+=("find | xargs cksum")
 commands+=(pipe_cksum)
 command -v rhash >/dev/null 2>&1 && names+=("rhash -r --crc32") && commands+=(rhash_crc)
 command -v hashdeep >/dev/null 2>&1 && names+=("hashdeep -c md5 -r") && commands+=(hashdeep_md5)
-names+=("checker-cli scan, one file" "checker-cli scan --threads 1, one file" "cat of the file")
-commands+=("scan_one" "scan_one --threads 1" "cat $ONE/one.bin")
+names+=("checker-cli scan, one file" "checker-cli scan --threads 1, one file"
+  "checker-cli scan --threads 2, one file" "cat of the file")
+commands+=("scan_one" "scan_one --threads 1" "scan_one --threads 2" "cat $ONE/one.bin")
 
 declare -A best_wall best_cpu
 TIMEFORMAT="%R %U %S"
@@ -143,7 +144,9 @@ ratio() { awk "BEGIN { if ($2 > 0) printf \"%-40s %.2f (target %s or less)\\n\",
 ratio "checker-cli scan / floor:" "${best_wall[3]}" "${best_wall[0]}" 0.75
 ratio "checker-cli scan --threads 1 / floor:" "${best_wall[3]}" "${best_wall[1]}" 1.2
 last=$((${#names[@]} - 1))
-ratio "one file: checker-cli scan / cat:" "${best_wall[$last]}" "${best_wall[$((last - 2))]}" 0.8
+ratio "checker-cli scan --threads 2 / floor:" "${best_wall[3]}" "${best_wall[2]}" 0.75
+ratio "one file: checker-cli scan / cat:" "${best_wall[$last]}" "${best_wall[$((last - 3))]}" 0.8
+ratio "one file: --threads 2 / cat:" "${best_wall[$last]}" "${best_wall[$((last - 1))]}" 0.8
 
 # per_file NAME COMMAND...: system calls per file of one run of the command.
 per_file() {
