@@ -212,6 +212,7 @@ int RunScanCommand(const Args& args, bool continue_run) {
   job->set_volume_label(label);
   job->set_volume_serial(serial);
   job->set_min_blocks(options.min_blocks);
+  job->set_threads(options.threads);
 
   const bool terminal = platform::IsTerminal(kStderr);
   std::unique_ptr<ProgressLine> progress;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/usage.h"
+#include "scan/scan_job.h"
 
 namespace cli {
 
@@ -48,6 +49,7 @@ constexpr OptionSpec kOptions[] = {
     {"--serial", Kind::kNumber, 0, std::numeric_limits<uint32_t>::max()},
     {"--interval", Kind::kNumber, std::numeric_limits<int16_t>::min(),
      std::numeric_limits<int16_t>::max()},
+    {"--threads", Kind::kNumber, 0, kMaxReaders},
     {"--progress", Kind::kFlag},
     {"--quiet", Kind::kFlag},
 };
@@ -69,6 +71,7 @@ void Apply(std::string_view name, const std::string& text, int64_t number, ScanO
   if (name == "--label") options->label = text;
   if (name == "--serial") options->serial = static_cast<uint32_t>(number);
   if (name == "--interval") options->interval = static_cast<int16_t>(number);
+  if (name == "--threads") options->threads = static_cast<int32_t>(number);
   if (name == "--progress") options->progress = true;
   if (name == "--quiet") options->quiet = true;
 }

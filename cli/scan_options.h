@@ -32,6 +32,7 @@ struct ScanOptions {
   std::optional<std::string> label;  // unset: the volume's own
   std::optional<uint32_t> serial;
   int16_t interval = 1000;
+  int32_t threads = 0;  // 0: the job chooses
   bool progress = false;
   bool quiet = false;
   bool help = false;  // "--help" or "-h": print the usage and do nothing else

@@ -229,8 +229,14 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
   uint64_t total = 0;
   std::string_view name;
   platform::EntryKind kind;
+  const bool sum_sizes = (options_ & walk_option::SumSizes) != 0;
+  WalkRecorder* recorder = sum_sizes ? run_.recorder() : nullptr;
+  const bool deferred = recorder != nullptr && recorder->BeginDirectory(*dir, reader);
   while (reader.Next(&name, &kind)) {
-    if (run_.StopRequested()) return total;
+    if (run_.StopRequested()) {
+      if (recorder != nullptr) recorder->EndDirectory(false);
+      return total;
+    }
     if (kind == platform::EntryKind::kDirectory) {
       if (!(options_ & walk_option::NoDirs) && run_.Matches(MaskListKind::kIncludeDirs, name) &&
           !run_.Matches(MaskListKind::kExcludeDirs, name)) {
@@ -252,18 +258,20 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
         dir->resize(dir_size);
       }
     } else if (kind == platform::EntryKind::kFile) {
-      if (options_ & walk_option::SumSizes) {
+      if (deferred) {
+        recorder->FileToLookUp(name);
+      } else if (sum_sizes) {
         platform::FileInfo info;
-        if (reader.Stat(name, &info)) total += info.size;
+        const bool found = reader.Stat(name, &info);
+        if (found) total += info.size;
+        if (recorder != nullptr) recorder->File(name, found ? &info : nullptr);
       }
-      if (!(options_ & walk_option::NoFiles) && run_.Matches(MaskListKind::kIncludeFiles, name) &&
-          !run_.Matches(MaskListKind::kExcludeFiles, name)) {
-        AddLine(*dir, name, false);
-      }
+      if (!(options_ & walk_option::NoFiles) && run_.ListsFile(name)) AddLine(*dir, name, false);
     }
     // Links, FIFOs, sockets and devices are neither listed nor counted.
   }
   if (reader.Failed()) Report(*dir, reader.ErrorText());
+  if (recorder != nullptr) recorder->EndDirectory(!reader.Failed());
   return total;
 }
 

@@ -17,7 +17,9 @@
 
 namespace platform {
 class DirHandle;
-}
+class DirReader;
+struct FileInfo;
+}  // namespace platform
 
 // Option bits of FilesToStringsSx. Parameters may add NoDirs, NoFiles and Recurse,
 // never remove any.
@@ -65,6 +67,25 @@ struct WalkError {
   std::string reason;
 };
 
+// Told what a walk learns about the files of each directory it reads, so that a caller
+// need not list and look them up again. Calls nest as the walk descends: Begin for a
+// directory, its files and the Begin ... End of each subdirectory in between, then its
+// End. Only walks that sum sizes look files up; other walks tell nothing.
+class WalkRecorder {
+ public:
+  virtual ~WalkRecorder() = default;
+  // `path` ends with "/"; `dir` reads it (valid during the call). Returns true when the
+  // recorder looks this directory's files up itself: the walk then tells them by
+  // FileToLookUp and leaves their sizes out of its total.
+  virtual bool BeginDirectory(const std::string& path, const platform::DirReader& dir) = 0;
+  // A regular file (before any name mask); `info` null when its lookup failed.
+  virtual void File(std::string_view name, const platform::FileInfo* info) = 0;
+  // A regular file of a directory the recorder looks up itself.
+  virtual void FileToLookUp(std::string_view name) = 0;
+  // complete: the directory was read to its end (no read error, no stop).
+  virtual void EndDirectory(bool complete) = 0;
+};
+
 // The iteration object: six mask lists that only grow, the output list and the name
 // offset of the current call. One object may serve many calls on one thread (masks of
 // earlier calls stay in force); it must not be shared between threads.
@@ -84,6 +105,13 @@ class THddRun {
   // Appends one mask as given (not trimmed, duplicates kept) with the given flags.
   // False when it is empty or the list is full.
   bool AppendMask(MaskListKind kind, std::string_view text, uint8_t flags);
+
+  // Whether a walk lists the file `name`: it matches the include masks and no exclude
+  // mask.
+  bool ListsFile(std::string_view name) const {
+    return Matches(MaskListKind::kIncludeFiles, name) &&
+           !Matches(MaskListKind::kExcludeFiles, name);
+  }
 
   // Whether the bare name matches the list; an empty list answers `if_empty`.
   bool Matches(MaskListKind kind, std::string_view name, bool if_empty) const;
@@ -112,6 +140,9 @@ class THddRun {
   bool StopRequested() const {
     return stop_flag_ != nullptr && stop_flag_->load(std::memory_order_relaxed);
   }
+  // Who learns each directory's files; none by default. Not owned.
+  WalkRecorder* recorder() const { return recorder_; }
+  void set_recorder(WalkRecorder* recorder) { recorder_ = recorder; }
 
  private:
   struct CompiledList;
@@ -120,6 +151,7 @@ class THddRun {
   size_t name_offset_ = 1;
   std::vector<WalkError>* errors_ = nullptr;
   const std::atomic<bool>* stop_flag_ = nullptr;
+  WalkRecorder* recorder_ = nullptr;
 };
 
 // Appends to `list` the entries found under the start `path` and returns the total

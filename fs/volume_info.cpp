@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/paths.h"
 #include "platform/volume.h"
@@ -26,6 +27,17 @@ int HexValue(char c) {
 
 uint32_t Saturate32(uint64_t value) {
   return value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
+}
+
+// The mount that holds the absolute `path`; false when there is none or no table.
+bool MountOf(const std::string& path, platform::MountEntry* mount) {
+  if (path.empty() || path[0] != '/') return false;
+  platform::MountTable table;
+  if (!platform::ReadMountTable(&table)) return false;
+  const int index = platform::FindMount(table, platform::ResolveExisting(path));
+  if (index < 0) return false;
+  *mount = std::move(table[static_cast<size_t>(index)]);
+  return true;
 }
 
 }  // namespace
@@ -112,12 +124,15 @@ int RootColumnFor(const std::string& search_path, const std::string& mount_point
 }
 
 int RootColumn(const std::string& search_path) {
-  if (search_path.empty() || search_path[0] != '/') return 2;
-  platform::MountTable table;
-  if (!platform::ReadMountTable(&table)) return 2;
-  const int index = platform::FindMount(table, platform::ResolveExisting(search_path));
-  if (index < 0) return 2;
-  return RootColumnFor(search_path, table[static_cast<size_t>(index)].mount_point);
+  platform::MountEntry mount;
+  if (!MountOf(search_path, &mount)) return 2;
+  return RootColumnFor(search_path, mount.mount_point);
+}
+
+bool OnRotationalDisk(const std::string& path) {
+  platform::MountEntry mount;
+  return MountOf(path, &mount) && !IsNetworkFileSystem(mount.fs_type) &&
+         platform::IsRotational(mount);
 }
 
 }  // namespace fs

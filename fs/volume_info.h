@@ -34,6 +34,11 @@ int RootColumn(const std::string& search_path);
 // The same for a known mount point (with or without a trailing "/").
 int RootColumnFor(const std::string& search_path, const std::string& mount_point);
 
+// Whether the volume that holds `path` sits on a spinning disk, where reading many files
+// at once makes the heads seek. False for network file systems, for file systems without
+// a device, and when nothing can be learnt. Keeps no state; any thread.
+bool OnRotationalDisk(const std::string& path);
+
 // The mapping rules, exposed for the tests and the command line.
 // True for network file-system types (nfs, cifs, fuse.sshfs, ...).
 bool IsNetworkFileSystem(std::string_view fs_type);

@@ -9,6 +9,7 @@
 
 #include "cli/scan_options.h"
 #include "fuzz/fuzz_util.h"
+#include "scan/scan_job.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ bool Same(const cli::ScanOptions& a, const cli::ScanOptions& b) {
          a.min_blocks == b.min_blocks && a.hex_file == b.hex_file && a.hex_path == b.hex_path &&
          a.no_locks == b.no_locks && a.no_backup == b.no_backup && a.expand == b.expand && a.buffer_percent == b.buffer_percent &&
          a.buffer_max == b.buffer_max && a.label == b.label && a.serial == b.serial &&
-         a.interval == b.interval && a.progress == b.progress && a.quiet == b.quiet;
+         a.interval == b.interval && a.threads == b.threads && a.progress == b.progress &&
+         a.quiet == b.quiet;
 }
 
 class ArgsWriter {
@@ -63,6 +65,7 @@ cli::Args Written(const cli::ScanOptions& o, uint32_t mix) {
   if (o.label) w.Value("--label", *o.label);
   if (o.serial) w.Value("--serial", std::to_string(*o.serial));
   w.Value("--interval", std::to_string(o.interval));
+  w.Value("--threads", std::to_string(o.threads));
   w.Flag("--progress", o.progress);
   w.Flag("--quiet", o.quiet);
   w.args().push_back("--");
@@ -94,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (options.help) return 0;
   FUZZ_CHECK(!options.path.empty());
   FUZZ_CHECK(options.min_blocks <= 99 && options.buffer_percent >= 0 &&
-             options.buffer_percent <= 100 && options.expand >= 0 && options.buffer_max >= -1);
+             options.buffer_percent <= 100 && options.expand >= 0 && options.buffer_max >= -1 &&
+             options.threads >= 0 && options.threads <= kMaxReaders);
 
   const cli::Args written = Written(options, fuzz::Mix(input));
   cli::ScanOptions parsed;

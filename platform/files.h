@@ -83,6 +83,8 @@ class DirHandle {
   // Opens the subdirectory `name` of `parent`; refused when it is a link or not a
   // directory.
   bool OpenAt(const DirHandle& parent, std::string_view name);
+  // Holds the directory `reader` reads, on a descriptor of its own.
+  bool Duplicate(const DirReader& reader);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -134,6 +136,8 @@ class DirReader {
   bool Stat(std::string_view name, FileInfo* info) const;
 
  private:
+  friend class DirHandle;
+  friend class File;
   bool Adopt(int fd);
   void* dir_ = nullptr;  // DIR*
   int fd_ = -1;
@@ -142,9 +146,13 @@ class DirReader {
 };
 
 enum class OpenMode {
-  kRead,              // existing file, read only
-  kReadWriteLocked,   // existing file, read-write, exclusive advisory lock
-  kCreateTruncate,    // create or truncate, write only
+  kRead,  // existing file, read only
+  // A regular file a lookup has just found: read only, without asking the system again
+  // what it is. Opening never blocks and never follows a link; something swapped in
+  // since the lookup shows as a failed or short read (Stat then tells what it is).
+  kReadListed,
+  kReadWriteLocked,     // existing file, read-write, exclusive advisory lock
+  kCreateTruncate,      // create or truncate, write only
   kOpenOrCreateLocked,  // read-write, created when missing, exclusive advisory lock
 };
 
@@ -164,11 +172,15 @@ class File {
   bool Open(const std::string& path, OpenMode mode);
   // The same for the entry `name` of an open directory, without following a link.
   bool OpenAt(const DirHandle& dir, std::string_view name, OpenMode mode);
+  bool OpenAt(const DirReader& dir, std::string_view name, OpenMode mode);
   bool Close();
   bool IsOpen() const { return fd_ >= 0; }
 
   // Reads up to `size` bytes; returns the count (0 at end of file) or -1 on error.
   int64_t Read(void* buffer, size_t size);
+  // The same at `offset`, leaving the file position alone; safe from many threads on
+  // one file. Its errors leave ErrorText as it was.
+  int64_t ReadAt(void* buffer, size_t size, int64_t offset);
   // Writes all bytes; false on any error (disk full, file size limit, I/O error).
   bool Write(const void* data, size_t size);
   bool Write(std::string_view text) { return Write(text.data(), text.size()); }
@@ -181,7 +193,8 @@ class File {
   bool SetSize(int64_t size);
   // Reserves space up to `size` bytes (posix_fallocate, ftruncate where unsupported).
   bool Reserve(int64_t size);
-  // Metadata of the open file; for a file opened with kRead, as it was when opened.
+  // Metadata of the open file (false when it is no regular file or directory); for a
+  // file opened with kRead, as it was when opened.
   bool Stat(FileInfo* info) const;
   // Flushes the file's data and size to the disk.
   bool Sync();
@@ -191,6 +204,7 @@ class File {
 
  private:
   void SetError();
+  bool OpenInDirectory(int dirfd, std::string_view name, OpenMode mode);
   bool OpenIn(int dirfd, const char* path, std::string_view name, OpenMode mode);
   int fd_ = -1;
   bool writable_ = false;

@@ -235,6 +235,14 @@ bool DirHandle::OpenAt(const DirHandle& parent, std::string_view name) {
   return fd_ >= 0;
 }
 
+bool DirHandle::Duplicate(const DirReader& reader) {
+  Close();
+  error_.clear();
+  fd_ = reader.fd_ < 0 ? -1 : fcntl(reader.fd_, F_DUPFD_CLOEXEC, 0);
+  if (fd_ < 0) error_ = std::strerror(reader.fd_ < 0 ? EBADF : errno);
+  return fd_ >= 0;
+}
+
 void DirHandle::Close() {
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
@@ -391,13 +399,21 @@ bool File::Open(const std::string& path, OpenMode mode) {
 }
 
 bool File::OpenAt(const DirHandle& dir, std::string_view name, OpenMode mode) {
-  if (dir.fd_ < 0) {
+  return OpenInDirectory(dir.fd_, name, mode);
+}
+
+bool File::OpenAt(const DirReader& dir, std::string_view name, OpenMode mode) {
+  return OpenInDirectory(dir.fd_, name, mode);
+}
+
+bool File::OpenInDirectory(int dirfd, std::string_view name, OpenMode mode) {
+  if (dirfd < 0) {
     Close();
     error_ = std::strerror(EBADF);
     return false;
   }
   const CName c_name(name);
-  return OpenIn(dir.fd_, c_name.c_str(), name, mode);
+  return OpenIn(dirfd, c_name.c_str(), name, mode);
 }
 
 bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode mode) {
@@ -406,8 +422,9 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
   int flags = O_CLOEXEC | O_NOFOLLOW;
   switch (mode) {
     case OpenMode::kRead:
+    case OpenMode::kReadListed:
       // O_NONBLOCK: a FIFO must never block the open.
-      flags |= O_RDONLY | O_NONBLOCK;
+      flags |= O_RDONLY | O_NONBLOCK | O_NOCTTY;
       break;
     case OpenMode::kReadWriteLocked:
       flags |= O_RDWR;
@@ -427,6 +444,12 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
     SetError();
     return false;
   }
+  hidden_ = IsHiddenName(name);
+  if (mode == OpenMode::kReadListed) {
+    fd_ = fd;
+    writable_ = false;
+    return true;
+  }
   // One statx serves both the type check and Stat() of a file opened for reading.
   struct statx st;
   if (statx(fd, "", AT_EMPTY_PATH, kStatxMask, &st) != 0) {
@@ -441,7 +464,6 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
   }
   // The descriptor knows no name; the hidden bit comes from the one it was opened by, so
   // that the record agrees with a lookup of the same path.
-  hidden_ = IsHiddenName(name);
   has_info_ = FillInfo(st, name, &info_);
   // O_NONBLOCK has no effect on reads of a regular file, so it stays set.
   if (mode == OpenMode::kRead && st.stx_size >= kSequentialHintSize)
@@ -481,6 +503,22 @@ int64_t File::Read(void* buffer, size_t size) {
       if (errno == EINTR) continue;
       SetError();
       return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t File::ReadAt(void* buffer, size_t size, int64_t offset) {
+  if (fd_ < 0) return -1;
+  char* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pread(fd_, out + done, size - done, offset + static_cast<int64_t>(done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;  // no text: other threads may be reading the same file
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);

@@ -76,6 +76,11 @@ struct DeviceFacts {
 // Never opens anything but a block device or a regular file.
 DeviceFacts QueryDevice(const MountEntry& mount, const DeviceDirs& dirs = DeviceDirs());
 
+// Whether the disk behind the mount spins: its queue/rotational is 1 (a partition
+// answers for its disk). False without a device or when it cannot be read. Opens no
+// device.
+bool IsRotational(const MountEntry& mount, const DeviceDirs& dirs = DeviceDirs());
+
 // Decodes udev's "\x20"-style escapes in a by-label link name.
 std::string DecodeUdevName(std::string_view name);
 

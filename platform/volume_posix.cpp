@@ -299,27 +299,46 @@ std::string DecodeUdevName(std::string_view name) {
   return out;
 }
 
-DeviceFacts QueryDevice(const MountEntry& mount, const DeviceDirs& dirs) {
-  DeviceFacts facts;
+namespace {
+
+// The device node behind a mount and the sysfs node of its whole disk (a partition's
+// parent); either empty when it cannot be found.
+struct DeviceNodes {
+  std::string device;
+  std::string disk;
+};
+
+DeviceNodes FindDeviceNodes(const MountEntry& mount, const DeviceDirs& dirs) {
+  DeviceNodes nodes;
   const std::string numbers = std::to_string(mount.major) + ":" + std::to_string(mount.minor);
 
   // The device node: the mount source when it is one, else the udev link by number.
   // File systems like btrfs report an anonymous device number, so the source comes first.
   if (!mount.source.empty() && mount.source[0] == '/' && IsProbeable(mount.source)) {
-    facts.device = RealPath(mount.source);
+    nodes.device = RealPath(mount.source);
   } else if (mount.major != 0 && IsProbeable(dirs.dev + "block/" + numbers)) {
-    facts.device = RealPath(dirs.dev + "block/" + numbers);
+    nodes.device = RealPath(dirs.dev + "block/" + numbers);
   }
 
   // The sysfs node of the device, and of its whole disk when it is a partition.
   std::string node;
   if (mount.major != 0) node = RealPath(dirs.sys + "dev/block/" + numbers);
-  if (node.empty() && !facts.device.empty()) {
-    node = RealPath(dirs.sys + "class/block/" + BaseName(facts.device));
+  if (node.empty() && !nodes.device.empty()) {
+    node = RealPath(dirs.sys + "class/block/" + BaseName(nodes.device));
   }
-  if (facts.device.empty() && node.empty()) return facts;
-  if (!node.empty()) {
-    const std::string disk = Exists(node + "/partition") ? ParentDir(node) : node;
+  if (!node.empty()) nodes.disk = Exists(node + "/partition") ? ParentDir(node) : node;
+  return nodes;
+}
+
+}  // namespace
+
+DeviceFacts QueryDevice(const MountEntry& mount, const DeviceDirs& dirs) {
+  DeviceFacts facts;
+  const DeviceNodes nodes = FindDeviceNodes(mount, dirs);
+  facts.device = nodes.device;
+  if (facts.device.empty() && nodes.disk.empty()) return facts;
+  if (!nodes.disk.empty()) {
+    const std::string& disk = nodes.disk;
     facts.removable = FirstLine(disk + "/removable") == "1";
     facts.optical = BaseName(disk).rfind("sr", 0) == 0 || FirstLine(disk + "/device/type") == "5";
   }
@@ -330,6 +349,11 @@ DeviceFacts QueryDevice(const MountEntry& mount, const DeviceDirs& dirs) {
     if (facts.uuid.empty()) facts.uuid = LinkNameFor(dirs.dev + "disk/by-uuid/", facts.device);
   }
   return facts;
+}
+
+bool IsRotational(const MountEntry& mount, const DeviceDirs& dirs) {
+  const DeviceNodes nodes = FindDeviceNodes(mount, dirs);
+  return !nodes.disk.empty() && FirstLine(nodes.disk + "/queue/rotational") == "1";
 }
 
 }  // namespace platform

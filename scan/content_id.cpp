@@ -1,5 +1,6 @@
 #include "scan/content_id.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -42,21 +43,6 @@ bool FillRecord(const std::string& file_name, platform::File* file, support::Fin
   }
   file->Close();
   return FindDataSx(file_name, record, 1);
-}
-
-bool FillRecordAt(const platform::DirHandle& dir, std::string_view name, platform::File* file,
-                  support::FindData* record) {
-  platform::FileInfo info;
-  if (file->OpenAt(dir, name, platform::OpenMode::kRead) && file->Stat(&info)) {
-    AssignOpenRecord(info, name, record);
-    return true;
-  }
-  file->Close();
-  // Not openable: a regular file still gets its record (and "cannot open"); anything
-  // else, a link included, is "not found".
-  if (!dir.Stat(name, &info) || info.kind != platform::EntryKind::kFile) return false;
-  AssignOpenRecord(info, name, record);
-  return true;
 }
 
 // A new region of `*chunk` bytes, shrinking stepwise while the system refuses.
@@ -106,14 +92,47 @@ class OwnBuffer {
 
 thread_local OwnBuffer t_own_buffer;
 
+// Files below this size have no id; their line shows their bytes.
+constexpr uint64_t kShortFileLimit = 6;
+
+// The buffer for a read of a listed file of `size` bytes: the lent one, or the thread's
+// own, sized as FileChkSx sizes one but large enough for a whole file that fits.
+bool ListedBuffer(LentBuffer* buffer, uint64_t size) {
+  if (buffer->data != nullptr) return buffer->size >= 2;
+  uint64_t want = MemPercentSx(kOwnBufferPercent);
+  if (want == 0 || want > kOwnBufferLimit) want = kOwnBufferLimit;
+  if (want > size) want = size;
+  void* region = t_own_buffer.Get(&want);
+  if (region == nullptr) return false;
+  buffer->data = static_cast<uint8_t*>(region);
+  // The region is whole pages, so an odd size still fits.
+  buffer->size =
+      std::min<uint64_t>(static_cast<uint64_t>(VirtSizeSx(region)), std::max<uint64_t>(want, 2));
+  return true;
+}
+
+// Folds the bytes of one read; only the last read of a file can be odd, and its last
+// byte is the low byte of a word whose high byte is 0.
+void FoldBytes(const uint8_t* data, uint64_t count, scan::FoldState* state) {
+  scan::FoldWords(data, count / 2, state);
+  if (count & 1) scan::FoldWord(data[count - 1], state);
+}
+
+// A read that failed or ended early: a file swapped for something else since it was
+// listed is not found; any other is what the read says.
+uint8_t Anomaly(const platform::File& file, uint8_t code) {
+  platform::FileInfo info;
+  if (!file.Stat(&info) || info.kind != platform::EntryKind::kFile) return kChkNotFound;
+  return code;
+}
+
 // Reads and folds the file. Returns the result code; *id is set only when every
 // recorded byte was folded.
 uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* buffer,
-                 uint32_t* id, const std::atomic<bool>* stop) {
+                 uint32_t* id) {
   scan::FoldState state;
   uint64_t remaining = size;
   for (;;) {
-    if (stop != nullptr && stop->load(std::memory_order_relaxed)) return kChkStopped;
     const int64_t got = file->Read(buffer, chunk);
     if (got < 0) return kChkReadError;
     // Read fills the request unless the file ends, so a short read means the file
@@ -145,7 +164,7 @@ uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* b
 
 // Reads the file opened (or not) by FillRecord and folds it.
 uint8_t CheckFile(platform::File* file, uint32_t* id, support::FindData* find_data,
-                  int32_t buffer_size, void* buffer, const std::atomic<bool>* stop) {
+                  int32_t buffer_size, void* buffer) {
   const uint64_t size = find_data->size;
   if (size == 0) return kChkEmpty;
   if (size < 6) return kChkTooShort;
@@ -182,7 +201,7 @@ uint8_t CheckFile(platform::File* file, uint32_t* id, support::FindData* find_da
   uint8_t code = kChkOpenFailed;
   if (file->IsOpen()) {
     try {
-      code = FoldFile(file, size, chunk, static_cast<uint8_t*>(buffer), id, stop);
+      code = FoldFile(file, size, chunk, static_cast<uint8_t*>(buffer), id);
     } catch (const std::bad_alloc&) {  // keeping an error text can fail
       *id = 0;
       code = kChkReadError;
@@ -207,22 +226,77 @@ uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData*
   } catch (const std::bad_alloc&) {
     return kChkNotFound;
   }
-  const uint8_t code = CheckFile(&file, id, find_data, buffer_size, buffer, nullptr);
+  const uint8_t code = CheckFile(&file, id, find_data, buffer_size, buffer);
   // A file that shrank keeps id 0 and reads as an ordinary result here.
   return code == kChkChanged ? kChkOk : code;
 }
 
-uint8_t FileChkAt(const platform::DirHandle& dir, std::string_view name, uint32_t* id,
-                  support::FindData* find_data, int32_t buffer_size, void* buffer,
-                  const std::atomic<bool>* stop) {
-  *id = 0;
-  platform::File file;
+uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name,
+                       platform::File* file) {
+  if (file->OpenAt(dir, name, platform::OpenMode::kReadListed)) return kChkOk;
+  // Only now is it worth a lookup: whatever is no regular file any more, or gone, is
+  // not found; a file that is there but will not open cannot be opened.
+  platform::FileInfo info;
   try {
-    if (!FillRecordAt(dir, name, &file, find_data)) return kChkNotFound;
-  } catch (const std::bad_alloc&) {
+    if (!dir.Stat(name, &info) || info.kind != platform::EntryKind::kFile) return kChkNotFound;
+  } catch (const std::bad_alloc&) {  // a very long name is copied
     return kChkNotFound;
   }
-  return CheckFile(&file, id, find_data, buffer_size, buffer, stop);
+  return kChkOpenFailed;
+}
+
+uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,
+                      StopTest stop, scan::FoldState* state) {
+  if (!ListedBuffer(&buffer, length)) return kChkNoBuffer;
+  const uint64_t chunk = buffer.size & ~uint64_t{1};
+  while (length > 0) {
+    if (stop()) return kChkStopped;
+    const uint64_t want = length <= buffer.size ? length : chunk;
+    const int64_t got = file.ReadAt(buffer.data, want, static_cast<int64_t>(offset));
+    if (got < 0) return Anomaly(file, kChkReadError);
+    if (static_cast<uint64_t>(got) < want) return Anomaly(file, kChkChanged);
+    FoldBytes(buffer.data, want, state);
+    offset += want;
+    length -= want;
+  }
+  return kChkOk;
+}
+
+uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name, uint64_t size,
+                      LentBuffer buffer, StopTest stop, uint32_t* id, FirstBytes* first) {
+  *id = 0;
+  first->count = 0;
+  if (size == 0) return kChkEmpty;
+  platform::File file;
+  const uint8_t opened = OpenListedFile(dir, name, &file);
+  if (size < kShortFileLimit) {
+    if (opened != kChkOk) return opened;
+    const int64_t got = file.Read(first->bytes, kFirstBytesMax);
+    if (got < 0) return Anomaly(file, kChkReadError);
+    // Fewer bytes than listed may be a file that shrank, or something swapped in.
+    if (static_cast<uint64_t>(got) < size && Anomaly(file, kChkTooShort) == kChkNotFound)
+      return kChkNotFound;
+    first->count = static_cast<uint8_t>(got);
+    return kChkTooShort;
+  }
+  if (!ListedBuffer(&buffer, size)) return opened == kChkNotFound ? kChkNotFound : kChkNoBuffer;
+  if (opened != kChkOk) return opened;
+  // Sequential reads: the end of the file comes in one read when it fits, so a file that
+  // fits the buffer takes one read and nothing more.
+  const uint64_t chunk = buffer.size & ~uint64_t{1};
+  scan::FoldState state;
+  uint64_t left = size;
+  while (left > 0) {
+    if (stop()) return kChkStopped;
+    const uint64_t want = left <= buffer.size ? left : chunk;
+    const int64_t got = file.Read(buffer.data, want);
+    if (got < 0) return Anomaly(file, kChkReadError);
+    if (static_cast<uint64_t>(got) < want) return Anomaly(file, kChkChanged);
+    FoldBytes(buffer.data, want, &state);
+    left -= want;
+  }
+  *id = scan::FoldResult(state);
+  return kChkOk;
 }
 
 int64_t VirtAllocSx(void** region, int fill, int64_t size) {

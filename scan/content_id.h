@@ -11,6 +11,11 @@
 
 namespace platform {
 class DirHandle;
+class File;
+}  // namespace platform
+
+namespace scan {
+struct FoldState;
 }
 
 // Result codes of FileChkSx.
@@ -22,9 +27,9 @@ constexpr uint8_t kChkNoBuffer = 252;
 constexpr uint8_t kChkTooShort = 253;
 constexpr uint8_t kChkEmpty = 254;
 constexpr uint8_t kChkNotFound = 255;
-// Codes of FileChkAt only, never written as such: the file shrank while it was read (its
-// line is that of code 0 with id 0, but the run counts it as an error), and the read was
-// given up because the run was told to stop (the file is not listed).
+// Codes of FileChkListed only, never written as such: the file shrank while it was read
+// (its line is that of code 0 with id 0, but the run counts it as an error), and the read
+// was given up because the run was told to stop (the file is not listed).
 constexpr uint8_t kChkChanged = 2;
 constexpr uint8_t kChkStopped = 3;
 
@@ -41,12 +46,51 @@ constexpr uint8_t kChkStopped = 3;
 uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData* find_data,
                   int32_t buffer_size, void* buffer, uint8_t share_mode);
 
-// The same for the entry `name` of an open directory, never following a link. Between
-// buffers it tests `stop` (may be null) and gives up with kChkStopped once it is set; a
-// file that shrank while it was read gives kChkChanged.
-uint8_t FileChkAt(const platform::DirHandle& dir, std::string_view name, uint32_t* id,
-                  support::FindData* find_data, int32_t buffer_size, void* buffer,
-                  const std::atomic<bool>* stop);
+// The first bytes of a file of 1 to 5 bytes, which its line shows instead of an id.
+constexpr size_t kFirstBytesMax = 5;
+struct FirstBytes {
+  uint8_t count = 0;
+  uint8_t bytes[kFirstBytesMax] = {};
+};
+
+// What a long read tests between buffers: it gives up once either flag is set. Either
+// may be null.
+struct StopTest {
+  const std::atomic<bool>* first = nullptr;
+  const std::atomic<bool>* second = nullptr;
+  bool operator()() const {
+    return (first != nullptr && first->load(std::memory_order_relaxed)) ||
+           (second != nullptr && second->load(std::memory_order_relaxed));
+  }
+};
+
+// A read buffer lent for one call: `size` bytes (2 or more) at `data`. Without data the
+// calling thread's own buffer is used, sized as FileChkSx sizes one.
+struct LentBuffer {
+  uint8_t* data = nullptr;
+  uint64_t size = 0;
+};
+
+// The id of the entry `name` of `dir`, which a listing found as a regular file of `size`
+// bytes; the line shows the record taken then. An empty file is not opened. Of a file of
+// 1 to 5 bytes up to 5 bytes are read into *first (code kChkTooShort). Any other file is
+// read to exactly `size` bytes, in one read when they fit the buffer, else in chunks of
+// its even part and the rest in one read; so a file that grew since is read only to its
+// recorded size, and one that shrank ends short: kChkChanged, id 0. One that is no
+// regular file any more, or gone, is not found. Before each read it tests `stop` and
+// gives up with kChkStopped once it is set. Never throws; any thread.
+uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name, uint64_t size,
+                      LentBuffer buffer, StopTest stop, uint32_t* id, FirstBytes* first);
+
+// The parts of FileChkListed, for a large file read by several threads at once. Opens
+// the listed file: kChkOk, else the code of its line (kChkNotFound, kChkOpenFailed).
+uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, platform::File* file);
+// Folds `length` bytes from the even `offset` of the open file into *state with
+// positioned reads; an odd length ends with the file's last byte as a word. kChkOk,
+// kChkReadError, kChkChanged, kChkNotFound, kChkNoBuffer or kChkStopped. Threads may
+// fold different ranges of one file at once, each with its own buffer.
+uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,
+                      StopTest stop, scan::FoldState* state);
 
 // Maps a region of `size` bytes (whole pages), releasing *region first when set.
 // fill >= 0 sets every byte to fill's low byte. Returns the committed size or -1.

@@ -155,6 +155,11 @@ void FoldWord(uint16_t word, FoldState* state) {
   }
 }
 
+void FoldCombine(const FoldState& part, FoldState* state) {
+  state->product = MulMod(state->product, part.product);
+  state->zero_words += part.zero_words;
+}
+
 uint32_t FoldResult(const FoldState& state) {
   const uint64_t cycles = state.zero_words / kCounterCycle;
   uint64_t result = MulMod(state.product, kCounterProducts[state.zero_words % kCounterCycle]);

@@ -39,6 +39,11 @@ void FoldWordsWith(FoldKernel kernel, const void* data, size_t words, FoldState*
 // Folds one word (the tail of an odd-sized file, or a test's single word).
 void FoldWord(uint16_t word, FoldState* state);
 
+// Folds the state of another part of the same file into *state. The id does not depend
+// on the order of the words, and zero words only count, so parts folded apart combine
+// exactly, zero runs across their edges included.
+void FoldCombine(const FoldState& part, FoldState* state);
+
 // The id of everything folded so far: the product times the counter values the zero
 // words took (1 x 2 x ... x 255, then again from 1). Always in 1 ... 4294967294.
 uint32_t FoldResult(const FoldState& state);

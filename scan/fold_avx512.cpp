@@ -21,13 +21,8 @@ namespace {
 
 #define CHECKER_AVX512 __attribute__((target("avx512f,avx512bw"), always_inline)) inline
 
-// One vector of 32 words into the 16 residues of its stream. Zero words become 1 and are
-// counted (per 16-bit lane) to be multiplied in afterwards.
-CHECKER_AVX512 __m512i Step(__m512i v, __m512i acc, __m512i* zeros, __m512i low16, __m512i one16,
-                            __m512i one32) {
-  const __mmask32 zero_mask = _mm512_cmpeq_epi16_mask(v, _mm512_setzero_si512());
-  *zeros = _mm512_mask_add_epi16(*zeros, zero_mask, *zeros, one16);
-  v = _mm512_mask_mov_epi16(v, zero_mask, one16);
+// One vector of 32 words, none of them 0, into the 16 residues of its stream.
+CHECKER_AVX512 __m512i Multiply(__m512i v, __m512i acc, __m512i low16, __m512i one32) {
   // Pairs of words multiplied into 32-bit lanes: below 2^32, exact.
   const __m512i pairs = _mm512_mullo_epi32(_mm512_and_si512(v, low16), _mm512_srli_epi32(v, 16));
   // Even and odd lanes times their accumulators: 64-bit products.
@@ -39,6 +34,15 @@ CHECKER_AVX512 __m512i Step(__m512i v, __m512i acc, __m512i* zeros, __m512i low1
   const __m512i high = _mm512_mask_shuffle_epi32(odd, 0x5555, even, _MM_PERM_DDBB);
   const __m512i sum = _mm512_add_epi32(low, high);
   return _mm512_mask_add_epi32(sum, _mm512_cmplt_epu32_mask(sum, low), sum, one32);
+}
+
+// The same for any words: zero words become 1 and are counted (per 16-bit lane) to be
+// multiplied in afterwards.
+CHECKER_AVX512 __m512i Step(__m512i v, __m512i acc, __m512i* zeros, __m512i low16, __m512i one16,
+                            __m512i one32) {
+  const __mmask32 zero_mask = _mm512_cmpeq_epi16_mask(v, _mm512_setzero_si512());
+  *zeros = _mm512_mask_add_epi16(*zeros, zero_mask, *zeros, one16);
+  return Multiply(_mm512_mask_mov_epi16(v, zero_mask, one16), acc, low16, one32);
 }
 
 CHECKER_AVX512 uint64_t SumCounts(__m512i zeros) {
@@ -73,10 +77,24 @@ __attribute__((target("avx512f,avx512bw"))) void Avx512(const uint8_t* data, siz
     if (rounds > kRoundsPerBlock) rounds = kRoundsPerBlock;
     __m512i zeros = _mm512_setzero_si512();
     for (size_t r = 0; r < rounds; ++r) {
-      acc[0] = Step(_mm512_loadu_si512(data), acc[0], &zeros, low16, one16, one32);
-      acc[1] = Step(_mm512_loadu_si512(data + 64), acc[1], &zeros, low16, one16, one32);
-      acc[2] = Step(_mm512_loadu_si512(data + 128), acc[2], &zeros, low16, one16, one32);
-      acc[3] = Step(_mm512_loadu_si512(data + 192), acc[3], &zeros, low16, one16, one32);
+      const __m512i v0 = _mm512_loadu_si512(data);
+      const __m512i v1 = _mm512_loadu_si512(data + 64);
+      const __m512i v2 = _mm512_loadu_si512(data + 128);
+      const __m512i v3 = _mm512_loadu_si512(data + 192);
+      // Most data has no zero word in a round: then the words go straight in.
+      const __mmask32 any_zero = _mm512_testn_epi16_mask(v0, v0) | _mm512_testn_epi16_mask(v1, v1) |
+                                 _mm512_testn_epi16_mask(v2, v2) | _mm512_testn_epi16_mask(v3, v3);
+      if (any_zero == 0) {
+        acc[0] = Multiply(v0, acc[0], low16, one32);
+        acc[1] = Multiply(v1, acc[1], low16, one32);
+        acc[2] = Multiply(v2, acc[2], low16, one32);
+        acc[3] = Multiply(v3, acc[3], low16, one32);
+      } else {
+        acc[0] = Step(v0, acc[0], &zeros, low16, one16, one32);
+        acc[1] = Step(v1, acc[1], &zeros, low16, one16, one32);
+        acc[2] = Step(v2, acc[2], &zeros, low16, one16, one32);
+        acc[3] = Step(v3, acc[3], &zeros, low16, one16, one32);
+      }
       data += 256;
     }
     words -= rounds * kWordsPerRound;

@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::string_view kUnsetEndTime = "0000-00-00 00:00:00";
 constexpr size_t kTimeWidth = 19;
-constexpr size_t kShortFileBytes = 5;
 constexpr size_t kLabelFieldWidth = 15;
 constexpr size_t kLengthFieldWidth = 3;    // name and directory lengths
 constexpr size_t kRootFieldWidth = 2;      // root column of a path section
@@ -196,22 +195,28 @@ void IdListWriter::SetDirectory(std::string_view directory, const platform::DirH
   directory_section_.append(kListLineEnd);
 }
 
-int IdListWriter::AppendShortFileId(std::string_view name) {
+int IdListWriter::AppendShortFileId(std::string_view name, const FirstBytes* first) {
   platform::File file;
-  unsigned char bytes[kShortFileBytes];
+  unsigned char read_here[kFirstBytesMax];
+  const unsigned char* bytes = read_here;
   int64_t count = -1;
-  bool opened;
-  if (handle_ != nullptr) {
-    opened = file.OpenAt(*handle_, name, platform::OpenMode::kRead);
+  if (first != nullptr) {
+    bytes = first->bytes;
+    count = first->count;
   } else {
-    scratch_.assign(directory_);
-    scratch_.append(name);
-    opened = file.Open(scratch_, platform::OpenMode::kRead);
-  }
-  if (opened) count = file.Read(bytes, sizeof bytes);
-  if (!file.IsOpen()) {
-    line_.append(kCannotOpen);
-    return 1;
+    bool opened;
+    if (handle_ != nullptr) {
+      opened = file.OpenAt(*handle_, name, platform::OpenMode::kRead);
+    } else {
+      scratch_.assign(directory_);
+      scratch_.append(name);
+      opened = file.Open(scratch_, platform::OpenMode::kRead);
+    }
+    if (opened) count = file.Read(read_here, sizeof read_here);
+    if (!file.IsOpen()) {
+      line_.append(kCannotOpen);
+      return 1;
+    }
   }
   if (count < 0) {
     // Opened but unreadable: report it like a failed read rather than as no bytes.
@@ -231,7 +236,7 @@ int IdListWriter::AppendShortFileId(std::string_view name) {
 }
 
 int IdListWriter::FormatFileLine(uint8_t code, uint32_t id, const support::FindData& find_data,
-                                 std::string_view name) {
+                                 std::string_view name, const FirstBytes* first) {
   line_.clear();
   int errors = 0;
   switch (code) {
@@ -243,7 +248,7 @@ int IdListWriter::FormatFileLine(uint8_t code, uint32_t id, const support::FindD
       line_.append(kEmptyFileId);
       break;
     case kChkTooShort:
-      errors += AppendShortFileId(name);
+      errors += AppendShortFileId(name, first);
       break;
     case kChkOpenFailed:
       line_.append(kCannotOpen);

@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "scan/content_id.h"
 #include "support/find_data.h"
 #include "support/string_list.h"
 
@@ -96,10 +97,11 @@ class IdListWriter {
 
   // One "F" line for a file of the current directory: the result code and id of
   // FileChkSx, its find-data record and its name as listed. For code 253 the file's
-  // first bytes (up to 5) are read here. Returns the errors the line counts: 1 for a
-  // failure code, plus 1 when the name or the directory held CR or LF.
+  // first bytes (up to 5) are `first` when given, else read here. Returns the errors the
+  // line counts: 1 for a failure code, plus 1 when the name or the directory held CR or
+  // LF.
   int FormatFileLine(uint8_t code, uint32_t id, const support::FindData& find_data,
-                     std::string_view name);
+                     std::string_view name, const FirstBytes* first = nullptr);
 
   // The "R" line of a directory (full path ending with "/"): its id sum, the bytes and
   // files its listing counted.
@@ -117,7 +119,7 @@ class IdListWriter {
   void AppendPathSections(std::string_view path);
   void AppendSumFields(char record, uint64_t id_sum, uint64_t bytes, uint64_t files,
                        uint32_t attribute);
-  int AppendShortFileId(std::string_view name);
+  int AppendShortFileId(std::string_view name, const FirstBytes* first);
 
   ListOptions options_;
   std::string line_;

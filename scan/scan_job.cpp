@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <new>
 #include <string_view>
@@ -14,6 +15,8 @@
 #include "platform/files.h"
 #include "scan/content_id.h"
 #include "scan/list_format.h"
+#include "scan/listings.h"
+#include "scan/read_pool.h"
 #include "support/msg.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -32,6 +35,13 @@ constexpr int64_t kBigStep = 104857600;
 constexpr int64_t kSmallStep = 1048576;
 // The buffer size is a 32-bit field; larger reads gain nothing.
 constexpr int64_t kBufferCeiling = 1 << 30;
+
+// What the walk learned of each directory's files is kept up to this much memory; the
+// directories past it are listed again when their files are read.
+constexpr size_t kKeptListingBytes = 64 * 1048576;
+// Readers plan directories (opened, their files sorted) at most this far ahead of the
+// lines; each holds a descriptor.
+constexpr size_t kPlannedAhead = 64;
 
 // Options of the directory walks.
 constexpr uint32_t kWalkTree = walk_option::NoFiles | walk_option::Recurse | walk_option::SumSizes;
@@ -206,8 +216,11 @@ class ListOutput {
 
 class TDskFil::Scanner {
  public:
-  explicit Scanner(TDskFil& job) : job_(job) {}
-  ~Scanner() { VirtFreeSx(&buffer_, -1); }
+  explicit Scanner(TDskFil& job) : job_(job), stop_(job.StopFlag()) {}
+  ~Scanner() {
+    pool_.reset();
+    VirtFreeSx(&buffer_, -1);
+  }
 
   // Steps up to the end of the directory loop; returns at a stop or an early end.
   void Run();
@@ -223,14 +236,45 @@ class TDskFil::Scanner {
   bool CheckIdListHeader();
   bool AllocateBuffer();
   void WriteHeader();
+  // One directory of the tree list made ready for its lines: opened, its files known
+  // and sorted. With readers it is made ahead of its lines; what it found wrong is only
+  // counted when its lines are written, so that every notification shows what a run
+  // with one reader shows.
+  struct PlannedDirectory {
+    const std::string* listed = nullptr;
+    bool readable = false;
+    std::string problem;  // why it was not read
+    std::vector<WalkError> listing_errors;
+    std::shared_ptr<platform::DirHandle> handle;
+    std::unique_ptr<scan::DirectoryFiles> files;
+    std::vector<uint32_t> order;  // the files its lines show, sorted
+    std::vector<uint8_t> done;    // per entry of order: listed by an earlier run
+    int64_t bytes = 0;            // its files' sizes, as its listing counted them
+  };
+
   // False when the job was told to stop.
   bool ScanDirectories();
-  bool ScanFiles(const platform::DirHandle& dir);
+  bool ScanFiles(PlannedDirectory& dir);
+  // How many threads read: the setting, or chosen for the processor and the disk.
+  void ChooseReaders();
+  // Starts them when there are more than one.
+  void StartReaders();
+  // Plans the next directory of the tree list.
+  void PlanNext();
+  // Hands files to the readers while the read-ahead limits allow.
+  void Feed();
+  // The run's read buffer; without one, each reader uses its own.
+  LentBuffer SharedBuffer() const {
+    if (buffer_ == nullptr) return {};
+    return {static_cast<uint8_t*>(buffer_), static_cast<uint64_t>(job_.buffer_size_)};
+  }
+  // The result for entry k of the directory whose lines are being written.
+  scan::ReadResult NextResult(const PlannedDirectory& dir, size_t k);
   // The directory of the tree list, opened from the search path down without following
   // a link; null (and *reason set) when it cannot be.
-  const platform::DirHandle* OpenListed(const std::string& dir, std::string* reason);
+  std::shared_ptr<platform::DirHandle> OpenListed(const std::string& dir, std::string* reason);
   // Leaves out the run's own lists when they lie in this directory.
-  void DropOwnLists(const platform::DirHandle& dir);
+  void DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out);
   void Problem(const std::string& path, const std::string& reason, bool directory) {
     // A directory the walk could not enter is also one the file pass cannot: once.
     if (directory && !reported_.insert(path).second) return;
@@ -246,6 +290,8 @@ class TDskFil::Scanner {
   }
 
   TDskFil& job_;
+  // The job's stop flag, held here so that testing it costs no count of references.
+  const std::shared_ptr<std::atomic<bool>> stop_;
   ListOutput out_;
   bool list_open_ = false;
   bool id_list_created_ = false;
@@ -255,8 +301,16 @@ class TDskFil::Scanner {
   bool prepared_ = false;
   std::string root_;         // the search path with "/"
   std::string root_listed_;  // the same as the lists write it
-  std::vector<platform::DirHandle> open_dirs_;  // root, then each component below it
+  // Root, then each component below it.
+  std::vector<std::shared_ptr<platform::DirHandle>> open_dirs_;
   std::vector<std::string> open_names_;
+  scan::ListingKeeper keeper_{kKeptListingBytes};
+  std::unordered_set<std::string_view> seen_;
+  std::deque<std::unique_ptr<PlannedDirectory>> planned_;
+  bool front_written_ = false;  // planned_.front() is the directory of the lines
+  int32_t next_plan_ = 0;       // index in the tree list of the next directory to plan
+  size_t feed_dir_ = 0;         // index in planned_ of the directory being fed
+  size_t feed_entry_ = 0;       // its next entry to feed
   THddRun file_run_;
   uint32_t file_options_ = 0;
   std::vector<WalkError> walk_errors_;
@@ -270,12 +324,15 @@ class TDskFil::Scanner {
   support::StringList done_;
   bool have_done_ = false;
   std::unique_ptr<scan::IdListWriter> writer_;
+  // Reads from the buffer and the planned directories: ended before either goes.
+  std::unique_ptr<scan::ReadPool> pool_;
   int64_t content_end_ = 0;  // where the old content of a continued list ends
   int64_t header_position_ = -1;
   int64_t header_end_ = -1;
   size_t stamp_offset_ = 0;
   std::string full_path_;
   std::string replaced_path_;
+  std::string changed_path_;
   support::FindData find_data_;
   bool blank_line_ = true;
   bool dir_written_ = false;
@@ -298,6 +355,7 @@ void TDskFil::Scanner::Run() {
   // it changes anything.
   if (!LockLists()) return;
   if (job_.mode_ == kModeContinue && !CheckIdListHeader()) return;
+  ChooseReaders();
 
   const bool reuse_tree = job_.mode_ == kModeContinue && tree_lock_.Size() > 0;
   if (reuse_tree) {
@@ -362,28 +420,37 @@ bool TDskFil::Scanner::LoadTreeList() {
     return false;
   }
   job_.total_bytes_ = 0;
+  job_.run_.set_recorder(&keeper_);
+  if (job_.readers_ > 1) keeper_.StartLookups(job_.readers_, stop_.get());
   for (const std::string& line : lines.items()) {
-    if (job_.Terminated()) return false;
+    if (job_.Terminated()) break;
     std::string reason;
-    const platform::DirHandle* dir = OpenListed(line, &reason);
+    const std::shared_ptr<platform::DirHandle> dir = OpenListed(line, &reason);
     if (dir == nullptr) continue;  // named in the file pass
     const int64_t bytes = FilesToStringsAt(&job_.scratch_list_, *dir, line, kWalkTreeLine,
                                            &job_.run_, job_.dir_params_);
     if (bytes > 0) job_.total_bytes_ += bytes;
     job_.scratch_list_.Clear();
   }
-  return true;
+  job_.run_.set_recorder(nullptr);
+  job_.total_bytes_ += static_cast<int64_t>(keeper_.FinishLookups());
+  return !job_.Terminated();
 }
 
 bool TDskFil::Scanner::GatherTree() {
   job_.dir_list_.Clear();
   job_.dir_list_.Add(root_);
   job_.run_.set_errors(&walk_errors_);
-  job_.run_.set_stop_flag(job_.StopFlag().get());
+  job_.run_.set_stop_flag(stop_.get());
+  job_.run_.set_recorder(&keeper_);
+  // With several readers, as many threads look the files up while the walk goes on.
+  if (job_.readers_ > 1) keeper_.StartLookups(job_.readers_, stop_.get());
   const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.search_path_, kWalkTree,
                                          &job_.run_, {}, job_.dir_params_);
+  const auto looked_up = static_cast<int64_t>(keeper_.FinishLookups());
+  job_.run_.set_recorder(nullptr);
   job_.run_.set_errors(nullptr);
-  job_.total_bytes_ = std::max<int64_t>(bytes, 0);
+  job_.total_bytes_ = std::max<int64_t>(bytes, 0) + looked_up;
   for (const WalkError& error : walk_errors_) Problem(error.path, error.reason, true);
   walk_errors_.clear();
   // A stop during the walk ends the run here, as one at this notification does.
@@ -544,12 +611,12 @@ void TDskFil::Scanner::WriteHeader() {
   job_.SetSlot(kSlotScanLoop, Ticks());
 }
 
-const platform::DirHandle* TDskFil::Scanner::OpenListed(const std::string& dir,
-                                                         std::string* reason) {
+std::shared_ptr<platform::DirHandle> TDskFil::Scanner::OpenListed(const std::string& dir,
+                                                                  std::string* reason) {
   if (open_dirs_.empty()) {
-    platform::DirHandle root;
-    if (!root.Open(root_)) {
-      *reason = root.ErrorText();
+    auto root = std::make_shared<platform::DirHandle>();
+    if (!root->Open(root_)) {
+      *reason = root->ErrorText();
       return nullptr;
     }
     open_dirs_.push_back(std::move(root));
@@ -562,7 +629,8 @@ const platform::DirHandle* TDskFil::Scanner::OpenListed(const std::string& dir,
     return nullptr;
   }
   // The tree list is sorted, so most directories share all but their last component
-  // with the one before: only what differs is opened.
+  // with the one before: only what differs is opened. A handle stays open while a
+  // planned directory holds it.
   size_t depth = 0;
   size_t pos = root_.size();
   while (pos < dir.size()) {
@@ -576,9 +644,9 @@ const platform::DirHandle* TDskFil::Scanner::OpenListed(const std::string& dir,
     }
     open_names_.resize(depth);
     open_dirs_.resize(depth + 1);
-    platform::DirHandle child;
-    if (!child.OpenAt(open_dirs_.back(), name)) {
-      *reason = child.ErrorText();
+    auto child = std::make_shared<platform::DirHandle>();
+    if (!child->OpenAt(*open_dirs_.back(), name)) {
+      *reason = child->ErrorText();
       return nullptr;
     }
     open_dirs_.push_back(std::move(child));
@@ -587,22 +655,148 @@ const platform::DirHandle* TDskFil::Scanner::OpenListed(const std::string& dir,
   }
   open_names_.resize(depth);
   open_dirs_.resize(depth + 1);
-  return &open_dirs_.back();
+  return open_dirs_.back();
 }
 
-void TDskFil::Scanner::DropOwnLists(const platform::DirHandle& dir) {
-  if (own_lists_.empty()) return;
+void TDskFil::Scanner::DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out) {
+  const scan::DirectoryFiles& files = *dir->files;
   platform::FileInfo self;
-  if (!dir.StatSelf(&self)) return;
+  bool known = false;
   for (const OwnList& own : own_lists_) {
-    if (own.folder.device != self.device || own.folder.inode != self.inode) continue;
-    std::vector<std::string>& names = job_.file_list_.items();
-    const auto at = std::find(names.begin(), names.end(), own.name);
-    if (at == names.end()) continue;
-    platform::FileInfo info;
-    if (dir.Stat(own.name, &info)) job_.dir_bytes_ -= static_cast<int64_t>(info.size);
-    names.erase(at);
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (files.name(i) != own.name || !file_run_.ListsFile(own.name)) continue;
+      // Only a directory that holds a file of that name is asked which one it is.
+      if (!known && !dir->handle->StatSelf(&self)) return;
+      known = true;
+      if (own.folder.device != self.device || own.folder.inode != self.inode) continue;
+      (*left_out)[i] = 1;
+      dir->bytes -= static_cast<int64_t>(files.record(i).size);
+    }
   }
+}
+
+void TDskFil::Scanner::PlanNext() {
+  auto dir = std::make_unique<PlannedDirectory>();
+  const std::string& listed = job_.dir_list_[static_cast<size_t>(next_plan_++)];
+  dir->listed = &listed;
+  // Two names that differ only in a CR or LF stand in the tree list as one line: the
+  // directory so named is read once, the other is not found.
+  if (!seen_.insert(listed).second) {
+    dir->problem = "named twice in the tree list";
+    planned_.push_back(std::move(dir));
+    return;
+  }
+  dir->handle = OpenListed(listed, &dir->problem);
+  if (dir->handle == nullptr) {
+    planned_.push_back(std::move(dir));
+    return;
+  }
+  dir->readable = true;
+  // What the walk learned stands for the directory as it is now; a directory it did
+  // not read whole, or that lists subdirectories' files too, is listed again.
+  const bool flat = (file_options_ & walk_option::Recurse) == 0;
+  if (flat) dir->files = keeper_.Take(listed);
+  if (dir->files == nullptr) {
+    dir->files = std::make_unique<scan::DirectoryFiles>();
+    scan::FileGatherer gatherer(dir->files.get());
+    file_run_.set_recorder(&gatherer);
+    FilesToStringsAt(&job_.scratch_list_, *dir->handle, listed,
+                     file_options_ | walk_option::NoFiles, &file_run_, {});
+    file_run_.set_recorder(nullptr);
+    job_.scratch_list_.Clear();
+    dir->listing_errors.swap(walk_errors_);
+    walk_errors_.clear();
+  }
+  const scan::DirectoryFiles& files = *dir->files;
+  dir->bytes = static_cast<int64_t>(files.total_size());
+  std::vector<uint8_t> left_out(files.size(), 0);
+  DropOwnLists(dir.get(), &left_out);
+  if ((file_options_ & walk_option::NoFiles) == 0) {
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (!left_out[i] && file_run_.ListsFile(files.name(i)))
+        dir->order.push_back(static_cast<uint32_t>(i));
+    }
+  }
+  std::stable_sort(dir->order.begin(), dir->order.end(), [&files](uint32_t a, uint32_t b) {
+    return support::CompareText(files.name(a), files.name(b)) < 0;
+  });
+  dir->done.assign(dir->order.size(), 0);
+  if (have_done_) {
+    // Listed by an earlier run: no line, nothing counted. The list holds "?" for CR and
+    // LF, so the name on disk is compared the same way. The done list is kept whole
+    // (deleting from the middle of a large sorted list costs more than it saves).
+    for (size_t k = 0; k < dir->order.size(); ++k) {
+      full_path_.assign(listed).append(files.name(dir->order[k]));
+      const std::string& listed_as = full_path_.find_first_of("\r\n") == std::string::npos
+                                         ? full_path_
+                                         : (replaced_path_ = AsListed(full_path_));
+      size_t index = 0;
+      dir->done[k] = done_.Find(listed_as, &index) ? 1 : 0;
+    }
+  }
+  planned_.push_back(std::move(dir));
+}
+
+void TDskFil::Scanner::ChooseReaders() {
+  int32_t readers = job_.threads_;
+  if (readers <= 0) {
+    readers = static_cast<int32_t>(
+        std::min<unsigned>(std::thread::hardware_concurrency(), kMaxAutoReaders));
+    // Parallel reads make a spinning disk seek between the files.
+    if (readers > 1 && fs::OnRotationalDisk(root_)) readers = 1;
+  }
+  job_.readers_ = std::clamp(readers, 1, kMaxReaders);
+}
+
+void TDskFil::Scanner::StartReaders() {
+  if (job_.readers_ <= 1) return;
+  try {
+    pool_ = std::make_unique<scan::ReadPool>(job_.readers_, SharedBuffer(), stop_.get());
+  } catch (const std::exception&) {
+    // No threads to be had: the job's own thread reads.
+    job_.readers_ = 1;
+  }
+}
+
+void TDskFil::Scanner::Feed() {
+  for (;;) {
+    if (feed_dir_ >= planned_.size()) {
+      if (planned_.size() >= kPlannedAhead || next_plan_ > job_.last_dir_index_) return;
+      PlanNext();
+      continue;
+    }
+    const PlannedDirectory& dir = *planned_[feed_dir_];
+    if (feed_entry_ >= dir.order.size()) {
+      ++feed_dir_;
+      feed_entry_ = 0;
+      continue;
+    }
+    const uint32_t i = dir.order[feed_entry_];
+    const scan::DirectoryFiles::Record& record = dir.files->record(i);
+    if (dir.done[feed_entry_] || !record.found) {
+      ++feed_entry_;
+      continue;
+    }
+    if (!pool_->HasRoom(record.size)) return;
+    pool_->Push(scan::ReadRequest{dir.handle.get(), dir.files->name(i), record.size});
+    ++feed_entry_;
+  }
+}
+
+scan::ReadResult TDskFil::Scanner::NextResult(const PlannedDirectory& dir, size_t k) {
+  const uint32_t i = dir.order[k];
+  const scan::DirectoryFiles::Record& record = dir.files->record(i);
+  if (!record.found) {
+    scan::ReadResult result;
+    result.code = kChkNotFound;
+    return result;
+  }
+  if (pool_ != nullptr) {
+    Feed();
+    return pool_->Take();
+  }
+  return scan::ReadListedFile(scan::ReadRequest{dir.handle.get(), dir.files->name(i), record.size},
+                              SharedBuffer(), StopTest{stop_.get(), nullptr});
 }
 
 bool TDskFil::Scanner::ScanDirectories() {
@@ -620,16 +814,21 @@ bool TDskFil::Scanner::ScanDirectories() {
     own.name = list->substr(slash + 1);
     own_lists_.push_back(std::move(own));
   }
-  std::unordered_set<std::string_view> seen;
+  StartReaders();
   while (true) {
     job_.SetSlot(kSlotDirectory, Ticks());
     if (dir_written_) {
       writer.FormatDirectoryLine(job_.current_dir_, job_.dir_id_sum_,
-                                 static_cast<uint64_t>(job_.dir_bytes_), job_.file_list_.size());
+                                 static_cast<uint64_t>(job_.dir_bytes_),
+                                 planned_.front()->order.size());
       out_.Append(writer.line());
       job_.run_id_sum_ += job_.dir_id_sum_;
       dir_written_ = false;
-      job_.file_list_.Clear();
+    }
+    if (front_written_) {
+      planned_.pop_front();
+      if (feed_dir_ > 0) --feed_dir_;
+      front_written_ = false;
     }
     if (out_.failed()) return false;
     ++job_.dir_index_;
@@ -643,82 +842,66 @@ bool TDskFil::Scanner::ScanDirectories() {
     }
     // Between directories a stop takes effect as at a notification.
     if (job_.Terminated()) return false;
-    const std::string& listed = job_.dir_list_[job_.dir_index_];
+    if (planned_.empty()) PlanNext();
+    PlannedDirectory& dir = *planned_.front();
+    front_written_ = true;
+    const std::string& listed = *dir.listed;
     job_.current_dir_ = listed;
     job_.current_file_.clear();
-    job_.file_list_.Clear();
     job_.dir_bytes_ = 0;
     dir_written_ = false;
-    // Two names that differ only in a CR or LF stand in the tree list as one line: the
-    // directory so named is read once, the other is not found.
-    if (!seen.insert(listed).second) {
-      Problem(listed, "named twice in the tree list", true);
+    if (!dir.readable) {
+      Problem(listed, dir.problem, true);
       continue;
     }
-    std::string reason;
-    const platform::DirHandle* dir = OpenListed(listed, &reason);
-    if (dir == nullptr) {
-      Problem(listed, reason, true);
-      continue;
-    }
-    writer.SetDirectory(job_.current_dir_, dir);
-    const int64_t bytes =
-        FilesToStringsAt(&job_.file_list_, *dir, listed, file_options_, &file_run_, {});
-    for (const WalkError& error : walk_errors_) Problem(error.path, error.reason, true);
-    walk_errors_.clear();
-    job_.dir_bytes_ = std::max<int64_t>(bytes, 0);
-    DropOwnLists(*dir);
-    if (job_.file_list_.empty()) continue;
-    job_.file_list_.Sort();
+    writer.SetDirectory(job_.current_dir_, dir.handle.get());
+    for (const WalkError& error : dir.listing_errors) Problem(error.path, error.reason, true);
+    job_.dir_bytes_ = std::max<int64_t>(dir.bytes, 0);
+    if (dir.order.empty()) continue;
     if (!blank_line_) {
       out_.Append(scan::kListLineEnd);
       blank_line_ = true;
     }
     job_.file_index_ = -1;
-    job_.last_file_index_ = static_cast<int32_t>(job_.file_list_.size()) - 1;
+    job_.last_file_index_ = static_cast<int32_t>(dir.order.size()) - 1;
     job_.SetSlot(kSlotDirectoryFiles, Ticks());
     job_.dir_bytes_done_ = 0;
     job_.dir_id_sum_ = 0;
-    if (!ScanFiles(*dir)) return false;
+    if (!ScanFiles(dir)) return false;
   }
 }
 
-bool TDskFil::Scanner::ScanFiles(const platform::DirHandle& dir) {
+bool TDskFil::Scanner::ScanFiles(PlannedDirectory& dir) {
   scan::IdListWriter& writer = *writer_;
   const bool notify_progress = job_.window_ != nullptr;
-  const std::shared_ptr<std::atomic<bool>> stop_flag = job_.StopFlag();
-  const std::atomic<bool>* stop = stop_flag.get();
-  for (const std::string& entry : job_.file_list_.items()) {
+  const std::atomic<bool>* stop = stop_.get();
+  const scan::DirectoryFiles& files = *dir.files;
+  for (size_t k = 0; k < dir.order.size(); ++k) {
     ++job_.file_index_;
-    if (entry.empty()) continue;
     if (stop->load(std::memory_order_relaxed)) return false;
+    const std::string_view entry = files.name(dir.order[k]);
     job_.SetSlot(kSlotFileStart, Ticks());
     job_.current_file_.assign(entry);
-    full_path_.assign(job_.current_dir_).append(entry);
-    if (have_done_) {
-      // Listed by an earlier run: no line, nothing counted. The list holds "?" for CR
-      // and LF, so the name on disk is compared the same way. The done list is kept
-      // whole (deleting from the middle of a large sorted list costs more than it saves).
-      size_t index = 0;
-      const std::string& listed_as =
-          full_path_.find_first_of("\r\n") == std::string::npos
-              ? full_path_
-              : (replaced_path_ = AsListed(full_path_));
-      if (done_.Find(listed_as, &index)) continue;
-    }
-    uint32_t id = 0;
-    uint8_t code = FileChkAt(dir, entry, &id, &find_data_, -1, buffer_, stop);
+    if (dir.done[k]) continue;
+    const scan::ReadResult result = NextResult(dir, k);
     // Given up for a stop: the file is not listed, a Continue reads it again.
-    if (code == kChkStopped) return false;
+    if (result.code == kChkStopped) return false;
     job_.SetSlot(kSlotFileEnd, Ticks());
+    uint8_t code = result.code;
     if (code == kChkChanged) {
       // Written as the list has always shown it (id 0), but not counted as fine.
       code = kChkOk;
-      Problem(full_path_, kChangedWhileRead, false);
+      changed_path_.assign(job_.current_dir_).append(entry);
+      Problem(changed_path_, kChangedWhileRead, false);
     }
-    job_.dir_id_sum_ += id;
+    job_.dir_id_sum_ += result.id;
     ++job_.files_done_;
-    job_.error_count_ += writer.FormatFileLine(code, id, find_data_, entry);
+    // The record is the listing's: taken before the file was read, it gives the size the
+    // read stopped at, so the line shows the bytes the id stands for. A file that grew
+    // since is read only to that size; one that shrank has id 0 and is a problem of the
+    // run.
+    files.FillFindData(dir.order[k], &find_data_);
+    job_.error_count_ += writer.FormatFileLine(code, result.id, find_data_, entry, &result.first);
     if (code != kChkNotFound) {
       job_.dir_bytes_done_ += static_cast<int64_t>(find_data_.size);
       job_.bytes_done_ += static_cast<int64_t>(find_data_.size);
@@ -743,6 +926,8 @@ bool TDskFil::Scanner::ScanFiles(const platform::DirHandle& dir) {
 }
 
 void TDskFil::Scanner::End() {
+  // The readers go before anything they read from.
+  pool_.reset();
   const bool continued = job_.mode_ == kModeContinue;
   if (list_open_) {
     const std::string& name = job_.id_list_file_;
@@ -787,8 +972,10 @@ void TDskFil::Scanner::End() {
     }
     tree_lock_.Close();
   }
+  planned_.clear();
   open_dirs_.clear();
   open_names_.clear();
+  keeper_.Clear();
   done_.Clear();
   have_done_ = false;
   VirtFreeSx(&buffer_, -1);

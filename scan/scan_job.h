@@ -36,6 +36,11 @@ constexpr int32_t kStopReplyLimit = -9;
 // What a window replies to stop the job.
 constexpr int32_t kStopReply = -10;
 
+// The most reader threads an automatic choice takes.
+constexpr int32_t kMaxAutoReaders = 8;
+// The most reader threads a run takes.
+constexpr int32_t kMaxReaders = 64;
+
 // Sender kind in the notification record once the scan has started.
 constexpr uint16_t kSenderScan = 2;
 
@@ -219,6 +224,11 @@ class TDskFil : public cmdDisk {
   void set_file_params(const std::string& params) { file_params_ = params; }
   uint16_t min_blocks() const { return min_blocks_; }
   void set_min_blocks(uint16_t blocks) { min_blocks_ = blocks; }
+  // Threads that read files: 1 reads on the job's own thread; more read ahead of it (the
+  // lists and notifications stay those of one reader); 0 chooses: the processor's cores,
+  // at most kMaxAutoReaders, but 1 when the search path lies on a spinning disk.
+  int32_t threads() const { return threads_; }
+  void set_threads(int32_t threads) { threads_ = threads; }
 
   // Counters, read by the window during a notification.
   int32_t dir_index() const { return dir_index_; }
@@ -232,6 +242,9 @@ class TDskFil : public cmdDisk {
   int64_t dir_bytes() const { return dir_bytes_; }
   int64_t dir_bytes_done() const { return dir_bytes_done_; }
   int32_t buffer_size() const { return buffer_size_; }
+  // Threads reading files in this run (and looking files up while the directories are
+  // gathered); 0 until the lists are held, after code 1.
+  int32_t readers() const { return readers_; }
   const std::string& current_dir() const { return current_dir_; }
   const std::string& current_file() const { return current_file_; }
   uint64_t dir_id_sum() const { return dir_id_sum_; }
@@ -271,6 +284,7 @@ class TDskFil : public cmdDisk {
   std::string dir_params_ = "recycler|recycled|temp|tmp|system volume information|#recycled";
   std::string file_params_ = "thumbs.db|desktop.ini|*.tmp";
   uint16_t min_blocks_ = 0;
+  int32_t threads_ = 1;
 
   THddRun run_;
   int32_t dir_index_ = 0;
@@ -284,12 +298,12 @@ class TDskFil : public cmdDisk {
   int64_t dir_bytes_ = 0;
   int64_t dir_bytes_done_ = 0;
   int32_t buffer_size_ = 0;
+  int32_t readers_ = 0;
   std::string current_dir_;
   std::string current_file_;
   uint64_t dir_id_sum_ = 0;
   uint64_t run_id_sum_ = 0;
   support::StringList dir_list_;
-  support::StringList file_list_;
   support::StringList scratch_list_;
 
   std::vector<ScanProblem> problems_;

@@ -222,3 +222,43 @@ TEST(PathsTest, AbsoluteAndResolvedPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file opened as the walk found it: never through a link, never blocking on a FIFO, and
+// whatever was swapped in since shows when asked, not before.
+TEST_F(FilesTest, ListedFileOpensWithoutAskingAndReadsAtAnyOffset) {
+  const std::string file = tree_.File("data", "0123456789");
+  ASSERT_EQ(symlink(file.c_str(), tree_.Path("link").c_str()), 0);
+  ASSERT_EQ(mkfifo(tree_.Path("fifo").c_str(), 0644), 0);
+  const std::string dir = tree_.Dir("sub");
+  platform::DirReader reader;
+  ASSERT_TRUE(reader.Open(tree_.root()));
+
+  platform::File f;
+  EXPECT_FALSE(f.OpenAt(reader, "link", platform::OpenMode::kReadListed));
+  EXPECT_FALSE(f.OpenAt(reader, "missing", platform::OpenMode::kReadListed));
+  ASSERT_TRUE(f.OpenAt(reader, "fifo", platform::OpenMode::kReadListed));  // must not block
+  char bytes[16] = {};
+  EXPECT_LE(f.Read(bytes, sizeof bytes), 0);
+  FileInfo info;
+  EXPECT_FALSE(f.Stat(&info));  // a FIFO is no file of ours
+  ASSERT_TRUE(f.OpenAt(reader, "sub", platform::OpenMode::kReadListed));
+  EXPECT_LT(f.Read(bytes, sizeof bytes), 0);
+  ASSERT_TRUE(f.Stat(&info));
+  EXPECT_EQ(info.kind, EntryKind::kDirectory);
+
+  ASSERT_TRUE(f.OpenAt(reader, "data", platform::OpenMode::kReadListed));
+  EXPECT_EQ(f.ReadAt(bytes, 4, 6), 4);
+  EXPECT_EQ(std::string(bytes, 4), "6789");
+  EXPECT_EQ(f.ReadAt(bytes, 8, 7), 3);  // to the end only
+  EXPECT_EQ(std::string(bytes, 3), "789");
+  EXPECT_EQ(f.ReadAt(bytes, 4, 20), 0);
+  // Positioned reads leave the position alone.
+  EXPECT_EQ(f.Read(bytes, 3), 3);
+  EXPECT_EQ(std::string(bytes, 3), "012");
+  ASSERT_TRUE(f.Stat(&info));
+  EXPECT_EQ(info.size, 10u);
+}
+
+}  // namespace

@@ -304,4 +304,27 @@ TEST_F(DeviceTest, NeverOpensAFifoNamedAsSource) {
   EXPECT_EQ(facts.label, "");
 }
 
+TEST_F(DeviceTest, SpinningDisksByTheirQueueAPartitionByItsDisk) {
+  tree_.File("dev/sda1", "data");
+  tree_.File("sys/devices/ata1/block/sda/queue/rotational", "1\n");
+  tree_.File("sys/devices/ata1/block/sda/sda1/partition", "1\n");
+  Link("../../devices/ata1/block/sda/sda1", "sys/dev/block/8:1");
+  EXPECT_TRUE(platform::IsRotational(Mount(8, 1, tree_.Path("dev/sda1"), "ext4"), Dirs()));
+
+  tree_.File("dev/nvme0n1", "data");
+  tree_.File("sys/devices/pci0/nvme/nvme0n1/queue/rotational", "0\n");
+  Link("../../devices/pci0/nvme/nvme0n1", "sys/dev/block/259:0");
+  EXPECT_FALSE(platform::IsRotational(Mount(259, 0, tree_.Path("dev/nvme0n1"), "xfs"), Dirs()));
+
+  // btrfs: an anonymous number, the source names the device.
+  tree_.File("dev/sdb2", "data");
+  tree_.File("sys/devices/ata2/block/sdb/queue/rotational", "1\n");
+  tree_.File("sys/devices/ata2/block/sdb/sdb2/partition", "2\n");
+  Link("../../devices/ata2/block/sdb/sdb2", "sys/class/block/sdb2");
+  EXPECT_TRUE(platform::IsRotational(Mount(0, 44, tree_.Path("dev/sdb2"), "btrfs"), Dirs()));
+
+  for (const MountEntry& mount : {Mount(0, 27, "tmpfs", "tmpfs"), Mount(0, 50, "nas:/x", "nfs4")})
+    EXPECT_FALSE(platform::IsRotational(mount, Dirs())) << mount.source;
+}
+
 }  // namespace

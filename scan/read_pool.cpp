@@ -1,0 +1,245 @@
+#include "scan/read_pool.h"
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+#include <utility>
+
+#include "platform/files.h"
+
+namespace scan {
+
+namespace {
+
+// Slices of a shared buffer start on cache lines.
+constexpr uint64_t kSliceAlign = 64;
+// How often a waiting writer looks at the stop flag, which is set without the lock.
+constexpr auto kStopPoll = std::chrono::milliseconds(10);
+
+// Worse outcomes of a part win over better ones; among equals the earliest part wins,
+// as a reader going through the file from its start would meet it first.
+int Severity(uint8_t code) {
+  switch (code) {
+    case kChkOk:
+      return 0;
+    case kChkStopped:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
+}  // namespace
+
+ReadResult ReadListedFile(const ReadRequest& request, LentBuffer buffer, StopTest stop) {
+  ReadResult result;
+  result.code = FileChkListed(*request.dir, request.name, request.size, buffer, stop, &result.id,
+                              &result.first);
+  return result;
+}
+
+// A large file whose parts several readers fold. The file is opened once, by the reader
+// that claimed it; the last part to end hands the result over.
+struct ReadPool::Split {
+  size_t seq = 0;
+  platform::File file;
+  uint64_t size = 0;
+  size_t parts = 0;
+  size_t next_part = 0;   // under the pool's lock
+  size_t parts_done = 0;  // under the pool's lock
+  FoldState state;        // under the pool's lock
+  uint8_t code = kChkOk;  // under the pool's lock
+  size_t code_part = 0;
+};
+
+ReadPool::ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop)
+    : stop_(stop), slots_(kReadAheadFiles) {
+  const auto count = static_cast<size_t>(std::max(readers, 2));
+  buffers_.resize(count);
+  // A reader begins a file only when no part of another is left to begin.
+  splits_.reserve(count);
+  if (buffer.data != nullptr) {
+    // The shared buffer bounds all readers together.
+    uint64_t slice = buffer.size / count;
+    if (slice >= 2 * kSliceAlign) slice -= slice % kSliceAlign;
+    slice &= ~uint64_t{1};
+    for (size_t i = 0; i < count; ++i) buffers_[i] = LentBuffer{buffer.data + i * slice, slice};
+  }
+  try {
+    for (size_t i = 0; i < count; ++i) threads_.emplace_back([this, i] { Run(i); });
+  } catch (...) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    work_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+    throw;
+  }
+}
+
+ReadPool::~ReadPool() {
+  cancel_.store(true, std::memory_order_relaxed);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  work_.notify_all();
+  for (std::thread& thread : threads_) thread.join();
+}
+
+bool ReadPool::HasRoom(uint64_t size) const {
+  if (pushed_ == taken_) return true;
+  return pushed_ - taken_ < kReadAheadFiles && bytes_ahead_ + size <= kReadAheadBytes;
+}
+
+void ReadPool::Push(const ReadRequest& request) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Slot& slot = slots_[pushed_ % kReadAheadFiles];
+    slot.request = request;
+    slot.result = ReadResult();
+    slot.done = false;
+    ++pushed_;
+  }
+  bytes_ahead_ += request.size;
+  work_.notify_one();
+}
+
+ReadResult ReadPool::Take() {
+  ReadResult result;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    Slot& slot = slots_[taken_ % kReadAheadFiles];
+    if (!slot.done) wanted_ = std::min(taken_ + kTakeBatch, pushed_);
+    while (!slot.done) {
+      if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) return ReadResult();
+      done_.wait_for(lock, kStopPoll);
+    }
+    wanted_ = 0;
+    result = slot.result;
+    bytes_ahead_ -= slot.request.size;
+    ++taken_;
+  }
+  if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) result.code = kChkStopped;
+  return result;
+}
+
+bool ReadPool::FindWork(std::shared_ptr<Split>* split, size_t* part, size_t* seq) {
+  // Parts of a file already begun come first: the writer waits for it, or will soon.
+  while (!splits_.empty()) {
+    std::shared_ptr<Split>& first = splits_.front();
+    if (first->next_part < first->parts) {
+      *split = first;
+      *part = first->next_part++;
+      if (first->next_part == first->parts) splits_.erase(splits_.begin());
+      return true;
+    }
+    splits_.erase(splits_.begin());
+  }
+  if (claimed_ < pushed_) {
+    *seq = claimed_++;
+    split->reset();
+    return true;
+  }
+  return false;
+}
+
+void ReadPool::Run(size_t reader) {
+  const LentBuffer buffer = buffers_[reader];
+  const StopTest stop{stop_, &cancel_};
+  for (;;) {
+    std::shared_ptr<Split> split;
+    size_t part = 0;
+    size_t seq = 0;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      work_.wait(lock, [&] { return quit_ || FindWork(&split, &part, &seq); });
+      if (quit_) return;
+    }
+    if (split != nullptr) {
+      FoldPart(split, part, buffer);
+      continue;
+    }
+    const ReadRequest request = [&] {
+      std::lock_guard<std::mutex> lock(mutex_);
+      return slots_[seq % kReadAheadFiles].request;
+    }();
+    if (request.size < kSplitParts * kReadPartBytes || stop()) {
+      ReadWhole(seq, buffer);
+      continue;
+    }
+    std::shared_ptr<Split> big;
+    try {
+      big = std::make_shared<Split>();
+    } catch (const std::bad_alloc&) {
+      // No memory to share it: this reader reads it alone.
+      ReadWhole(seq, buffer);
+      continue;
+    }
+    big->seq = seq;
+    big->size = request.size;
+    big->parts = static_cast<size_t>((request.size + kReadPartBytes - 1) / kReadPartBytes);
+    const uint8_t opened = OpenListedFile(*request.dir, request.name, &big->file);
+    if (opened != kChkOk) {
+      ReadResult result;
+      result.code = opened;
+      Finish(seq, result);
+      continue;
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      big->next_part = 1;
+      splits_.push_back(big);  // never more than one per reader: room was made at the start
+    }
+    work_.notify_all();
+    FoldPart(big, 0, buffer);
+  }
+}
+
+void ReadPool::ReadWhole(size_t seq, LentBuffer buffer) {
+  ReadRequest request;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    request = slots_[seq % kReadAheadFiles].request;
+  }
+  Finish(seq, ReadListedFile(request, buffer, StopTest{stop_, &cancel_}));
+}
+
+void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBuffer buffer) {
+  const uint64_t offset = part * kReadPartBytes;
+  const uint64_t length = std::min(kReadPartBytes, split->size - offset);
+  FoldState state;
+  const uint8_t code =
+      FoldFileRange(split->file, offset, length, buffer, StopTest{stop_, &cancel_}, &state);
+  ReadResult result;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    FoldCombine(state, &split->state);
+    if (Severity(code) > Severity(split->code) ||
+        (code != kChkOk && Severity(code) == Severity(split->code) && part < split->code_part)) {
+      split->code = code;
+      split->code_part = part;
+    }
+    if (++split->parts_done < split->parts) return;
+    result.code = split->code;
+    if (result.code == kChkOk) result.id = FoldResult(split->state);
+  }
+  split->file.Close();
+  Finish(split->seq, result);
+}
+
+void ReadPool::Finish(size_t seq, const ReadResult& result) {
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Slot& slot = slots_[seq % kReadAheadFiles];
+    slot.result = result;
+    slot.done = true;
+    while (ready_ < pushed_ && slots_[ready_ % kReadAheadFiles].done) ++ready_;
+    wake = wanted_ != 0 && ready_ >= wanted_;
+  }
+  if (wake) done_.notify_one();
+}
+
+}  // namespace scan

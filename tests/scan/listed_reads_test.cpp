@@ -1,0 +1,351 @@
+// Reading files as a listing found them: one read when a file fits the buffer, the
+// recorded size as the end, parts folded apart that combine to the whole; and the walk's
+// records kept for the file pass within their memory limit.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/temp_tree.h"
+#include "fs/dir_iter.h"
+#include "literal_fold.h"
+#include "platform/files.h"
+#include "scan/content_id.h"
+#include "scan/fold.h"
+#include "scan/listings.h"
+#include "scan/scan_job.h"
+
+namespace {
+
+using testing_support::LiteralId;
+using testing_support::MixedBytes;
+using testing_support::TempTree;
+
+// Counts the reads of the files the code under test opens, and what each asked for.
+std::vector<size_t> g_requests;
+int64_t CountingRead(int fd, void* buffer, size_t size) {
+  g_requests.push_back(size);
+  return read(fd, buffer, size);
+}
+
+struct CountedReads {
+  CountedReads() {
+    g_requests.clear();
+    platform::SetReadHookForTesting(&CountingRead);
+  }
+  ~CountedReads() { platform::SetReadHookForTesting(nullptr); }
+};
+
+struct Outcome {
+  uint8_t code;
+  uint32_t id;
+  bool operator==(const Outcome&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Outcome& o) {
+  return out << "{code " << int(o.code) << ", id " << o.id << "}";
+}
+
+class ListedReadsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.Open(tree_.root())); }
+
+  // Reads `name` as listed with `size` bytes, through a lent buffer of `buffer_size`
+  // bytes (0: the thread's own buffer).
+  Outcome Read(const std::string& name, uint64_t size, size_t buffer_size,
+               FirstBytes* first = nullptr) {
+    std::vector<uint8_t> memory(buffer_size);
+    LentBuffer buffer;
+    if (buffer_size > 0) buffer = {memory.data(), buffer_size};
+    FirstBytes unused;
+    Outcome outcome{};
+    outcome.code = FileChkListed(dir_, name, size, buffer, StopTest{}, &outcome.id,
+                                 first != nullptr ? first : &unused);
+    return outcome;
+  }
+
+  TempTree tree_;
+  platform::DirHandle dir_;
+};
+
+TEST_F(ListedReadsTest, AFileThatFitsTheBufferTakesOneReadAndNothingMore) {
+  const std::string bytes = MixedBytes(20001, 1);
+  tree_.File("f", bytes);
+  const Outcome whole{kChkOk, LiteralId(bytes)};
+  {
+    CountedReads counted;
+    EXPECT_EQ(Read("f", bytes.size(), 512000), whole);
+    EXPECT_EQ(g_requests, (std::vector<size_t>{20001}));
+  }
+  {
+    CountedReads counted;
+    EXPECT_EQ(Read("f", bytes.size(), 20001), whole);  // exactly the file
+    EXPECT_EQ(g_requests, (std::vector<size_t>{20001}));
+  }
+  {
+    // Larger than the buffer: chunks of its even part, then the rest in one read.
+    CountedReads counted;
+    EXPECT_EQ(Read("f", bytes.size(), 8193), whole);
+    EXPECT_EQ(g_requests, (std::vector<size_t>{8192, 8192, 3617}));
+  }
+  {
+    CountedReads counted;
+    EXPECT_EQ(Read("f", bytes.size(), 0), whole);  // an own buffer holds it all
+    EXPECT_EQ(g_requests, (std::vector<size_t>{20001}));
+  }
+}
+
+TEST_F(ListedReadsTest, TheRecordedSizeIsWhereTheReadEnds) {
+  const std::string bytes = MixedBytes(4000, 2);
+  tree_.File("f", bytes);
+  // Grown since it was listed with 3001 bytes: only those are read.
+  {
+    CountedReads counted;
+    EXPECT_EQ(Read("f", 3001, 512000), (Outcome{kChkOk, LiteralId(bytes.substr(0, 3001))}));
+    EXPECT_EQ(g_requests, (std::vector<size_t>{3001}));
+  }
+  // Shrunk since it was listed with 5000 bytes: no id, and the caller learns it changed.
+  EXPECT_EQ(Read("f", 5000, 512000), (Outcome{kChkChanged, 0}));
+  EXPECT_EQ(Read("f", 5000, 1000), (Outcome{kChkChanged, 0}));
+
+  // An empty file is not even opened, so one gone since is still empty.
+  EXPECT_EQ(Read("gone", 0, 512000), (Outcome{kChkEmpty, 0}));
+
+  // 1 to 5 bytes: no id; the line shows what the file holds when read, up to 5 bytes.
+  tree_.File("short", "abcdefgh");
+  FirstBytes first;
+  EXPECT_EQ(Read("short", 3, 512000, &first), (Outcome{kChkTooShort, 0}));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.bytes), first.count), "abcde");
+  tree_.File("short", "ab");
+  EXPECT_EQ(Read("short", 5, 512000, &first), (Outcome{kChkTooShort, 0}));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.bytes), first.count), "ab");
+}
+
+TEST_F(ListedReadsTest, WhatIsNoLongerARegularFileIsNotFound) {
+  const std::string dir = tree_.root();
+  tree_.Dir("now_a_dir");
+  ASSERT_EQ(mkfifo((dir + "now_a_fifo").c_str(), 0644), 0);
+  tree_.File("target", "abcdefgh");
+  ASSERT_EQ(symlink("target", (dir + "now_a_link").c_str()), 0);
+  for (const char* name : {"now_a_dir", "now_a_fifo", "now_a_link", "gone"}) {
+    EXPECT_EQ(Read(name, 8, 512000), (Outcome{kChkNotFound, 0})) << name;
+    EXPECT_EQ(Read(name, 3, 512000), (Outcome{kChkNotFound, 0})) << name;
+  }
+}
+
+TEST_F(ListedReadsTest, UnreadableFileCannotBeOpened) {
+  if (geteuid() == 0) GTEST_SKIP() << "root opens every file";
+  chmod(tree_.File("closed", "abcdefgh").c_str(), 0);
+  EXPECT_EQ(Read("closed", 8, 512000), (Outcome{kChkOpenFailed, 0}));
+  EXPECT_EQ(Read("closed", 3, 512000), (Outcome{kChkOpenFailed, 0}));
+}
+
+TEST_F(ListedReadsTest, PartsFoldedApartCombineToTheWholeId) {
+  // Zero words run across both part edges; an odd size ends the last part.
+  std::string bytes = MixedBytes(300001, 3);
+  std::fill(bytes.begin() + 99000, bytes.begin() + 101000, '\0');
+  std::fill(bytes.begin() + 199990, bytes.begin() + 200020, '\0');
+  tree_.File("f", bytes);
+  platform::File file;
+  ASSERT_EQ(OpenListedFile(dir_, "f", &file), kChkOk);
+  std::vector<uint8_t> memory(4096);
+  const LentBuffer buffer{memory.data(), memory.size()};
+  struct Part {
+    uint64_t offset, length;
+  };
+  // Folded last part first, into states of their own.
+  scan::FoldState whole;
+  for (const Part& part : {Part{200000, 100001}, Part{0, 100000}, Part{100000, 100000}}) {
+    scan::FoldState state;
+    ASSERT_EQ(FoldFileRange(file, part.offset, part.length, buffer, StopTest{}, &state), kChkOk);
+    scan::FoldCombine(state, &whole);
+  }
+  EXPECT_EQ(scan::FoldResult(whole), LiteralId(bytes));
+
+  scan::FoldState state;
+  EXPECT_EQ(FoldFileRange(file, 300000, 2, buffer, StopTest{}, &state), kChkChanged);
+  std::atomic<bool> stop{true};
+  EXPECT_EQ(FoldFileRange(file, 0, 100000, buffer, StopTest{&stop, nullptr}, &state), kChkStopped);
+}
+
+// ---------------------------------------------------------------------------------------
+
+// What a keeper holds for one directory: name -> size.
+std::map<std::string, uint64_t> Kept(scan::ListingKeeper& keeper, const std::string& path) {
+  std::map<std::string, uint64_t> files;
+  const std::unique_ptr<scan::DirectoryFiles> kept = keeper.Take(path);
+  if (kept == nullptr) return files;
+  uint64_t total = 0;
+  for (size_t i = 0; i < kept->size(); ++i) {
+    EXPECT_TRUE(kept->record(i).found);
+    files[std::string(kept->name(i))] = kept->record(i).size;
+    total += kept->record(i).size;
+  }
+  EXPECT_EQ(kept->total_size(), total);
+  return files;
+}
+
+constexpr uint32_t kTreeWalk = walk_option::NoFiles | walk_option::Recurse | walk_option::SumSizes;
+
+TEST(ListingKeeperTest, KeepsEachDirectorysFilesAcrossItsSubdirectories) {
+  TempTree tree;
+  tree.File("top/a", "12345");
+  tree.File("top/sub/b", "1234567");
+  tree.File("top/sub/deeper/c", "");
+  tree.File("top/z", "123");
+  tree.Dir("top/empty");
+  symlink("a", tree.Path("top/link").c_str());
+  scan::ListingKeeper keeper(1 << 20);
+  THddRun run;
+  run.set_recorder(&keeper);
+  support::StringList dirs;
+  EXPECT_EQ(FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {}), 15);
+  const std::string top = tree.Path("top/");
+  EXPECT_EQ(Kept(keeper, top), (std::map<std::string, uint64_t>{{"a", 5}, {"z", 3}}));
+  EXPECT_EQ(Kept(keeper, top + "sub/"), (std::map<std::string, uint64_t>{{"b", 7}}));
+  EXPECT_EQ(Kept(keeper, top + "sub/deeper/"), (std::map<std::string, uint64_t>{{"c", 0}}));
+  EXPECT_EQ(keeper.Take(top + "empty/")->size(), 0u);  // kept, and empty
+  EXPECT_EQ(keeper.Take(top), nullptr);                // handed over once
+  EXPECT_FALSE(keeper.full());
+}
+
+TEST(ListingKeeperTest, PastItsLimitDirectoriesAreListedAgainAndNoneIsKeptInPart) {
+  TempTree tree;
+  for (int d = 0; d < 6; ++d) {
+    for (int f = 0; f < 20; ++f) {
+      tree.File("top/d" + std::to_string(d) + "/file" + std::to_string(f), "x");
+    }
+  }
+  // Room for about two and a half directories.
+  scan::ListingKeeper keeper(2500);
+  THddRun run;
+  run.set_recorder(&keeper);
+  support::StringList dirs;
+  FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {});
+  EXPECT_TRUE(keeper.full());
+  size_t whole = 0;
+  for (int d = 0; d < 6; ++d) {
+    const size_t files = Kept(keeper, tree.Path("top/d" + std::to_string(d) + "/")).size();
+    EXPECT_TRUE(files == 0 || files == 20) << d;
+    whole += files == 20;
+  }
+  EXPECT_GE(whole, 1u);
+  EXPECT_LE(whole, 3u);
+}
+
+TEST(ListingKeeperTest, LookupsOnThreadsOfItsOwnGiveTheSameFilesAndSizes) {
+  TempTree tree;
+  uint64_t total = 0;
+  for (int d = 0; d < 30; ++d) {
+    for (int f = 0; f <= d; ++f) {
+      const std::string contents(static_cast<size_t>(d * 100 + f), 'x');
+      tree.File("top/d" + std::to_string(d) + "/f" + std::to_string(f), contents);
+      total += contents.size();
+    }
+  }
+  tree.File("top/sub/inner/g", "1234567");
+  total += 7;
+  scan::ListingKeeper keeper(1 << 20);
+  keeper.StartLookups(2, nullptr);
+  THddRun run;
+  run.set_recorder(&keeper);
+  support::StringList dirs;
+  const int64_t walked = FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {});
+  EXPECT_EQ(static_cast<uint64_t>(walked) + keeper.FinishLookups(), total);
+  for (int d = 0; d < 30; ++d) {
+    std::map<std::string, uint64_t> expected;
+    for (int f = 0; f <= d; ++f) expected["f" + std::to_string(f)] = d * 100 + f;
+    EXPECT_EQ(Kept(keeper, tree.Path("top/d" + std::to_string(d) + "/")), expected) << d;
+  }
+  EXPECT_EQ(Kept(keeper, tree.Path("top/sub/inner/")), (std::map<std::string, uint64_t>{{"g", 7}}));
+}
+
+// ---------------------------------------------------------------------------------------
+
+// "F  " and the id with "00000 00000", then the size right-aligned in 15 with blanks
+// between groups of three: columns 1-29 of a file's line.
+std::string IdAndSize(const std::string& id_field, uint64_t size) {
+  std::string digits = std::to_string(size);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ' ';
+    grouped += digits[i];
+  }
+  std::string field = id_field;
+  field.resize(14, ' ');
+  return field + std::string(15 - grouped.size(), ' ') + grouped;
+}
+
+std::string IdField(uint32_t id) {
+  std::string digits = std::to_string(id);
+  digits.insert(0, 10 - digits.size(), '0');
+  return "F  " + digits.substr(0, 5) + " " + digits.substr(5);
+}
+
+// Changes the tree once the directories have been gathered, before any file is read.
+class ChangingWindow : public ScanWindow {
+ public:
+  explicit ChangingWindow(std::function<void()> change) : change_(std::move(change)) {}
+  int32_t OnJobNotify(TDskFil&, uint32_t wparam, uint32_t lparam) override {
+    if (NotifyCode(wparam, lparam) == kNotifyScan) change_();
+    return 0;
+  }
+
+ private:
+  std::function<void()> change_;
+};
+
+TEST(ListedScanTest, FilesChangedAfterTheWalkShowTheirRecordedSize) {
+  TempTree tree;
+  const std::string grown = MixedBytes(3001, 4);
+  tree.File("scan/grown", grown);
+  tree.File("scan/shrunk", MixedBytes(5000, 5));
+  tree.File("scan/swapped", MixedBytes(700, 6));
+  tree.File("scan/vanished", MixedBytes(800, 7));
+  tree.File("scan/zz", "abcdef");
+  const std::string dir = tree.Path("scan/");
+  ChangingWindow window([&] {
+    tree.File("scan/grown", grown + "more bytes");
+    truncate((dir + "shrunk").c_str(), 100);
+    std::filesystem::remove(dir + "swapped");
+    std::filesystem::create_directory(dir + "swapped");
+    std::filesystem::remove(dir + "vanished");
+  });
+  auto job = std::make_unique<TDskFil>(&window, "", dir);
+  job->set_mode(kModeCreate);
+  job->set_id_list_file(tree.Path("run.v00"));
+  job->set_tree_list_file(tree.Path("run.t00"));
+  job->set_buffer_percent(30);
+  job->set_buffer_max(1000);
+  const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
+  ASSERT_TRUE(outcome.finished);
+  ASSERT_EQ(outcome.problems.size(), 1u);
+  EXPECT_EQ(outcome.problems[0].path, dir + "shrunk");
+  EXPECT_EQ(outcome.problems[0].reason, "changed while read");
+  EXPECT_EQ(outcome.error_count, 3);
+
+  std::vector<std::string> lines;
+  const std::string text = TempTree::Read(tree.Path("run.v00"));
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t end = text.find("\r\n", pos);
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  ASSERT_EQ(lines.size(), 10u) << text;
+  EXPECT_EQ(lines[2].substr(0, 29), IdAndSize(IdField(LiteralId(grown)), 3001));
+  EXPECT_EQ(lines[3].substr(0, 29), IdAndSize("F  00000 00000", 5000));
+  EXPECT_EQ(lines[4].substr(0, 72), "F  !CannotFind" + std::string(58, ' '));
+  EXPECT_EQ(lines[5].substr(0, 72), "F  !CannotFind" + std::string(58, ' '));
+  EXPECT_EQ(lines[6].substr(0, 29), IdAndSize(IdField(701218845), 6));
+}
+
+}  // namespace
