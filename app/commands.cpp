@@ -382,6 +382,7 @@ void TViv050::StartRun(uint8_t mode) {
   if (JobRunning()) return;
   // Every number first, so that a bad one starts nothing.
   int32_t interval = 0, expand = 0, buffer_percent = 0, buffer_max = 0, min_blocks = 0;
+  int64_t threads = 0;
   try {
     interval = static_cast<int32_t>(support::ParseIntegerText(Text(eTimer_), INT32_MIN, INT32_MAX));
     expand = static_cast<int32_t>(support::ParseIntegerText(Text(eExpand_), INT32_MIN, INT32_MAX));
@@ -391,8 +392,14 @@ void TViv050::StartRun(uint8_t mode) {
         static_cast<int32_t>(support::ParseIntegerText(Text(eBufMax_), INT32_MIN, INT32_MAX));
     min_blocks =
         static_cast<int32_t>(support::ParseIntegerText(Text(eMinBlk_), INT32_MIN, INT32_MAX));
+    threads = support::ParseIntegerText(Text(eThreads_), INT32_MIN, INT32_MAX);
   } catch (const support::ConversionError& error) {
     MsgSx(error.what(), QCoreApplication::applicationName().toStdString());
+    return;
+  }
+  if (threads < 0 || threads > kMaxReaders) {
+    ShowInfo(kInfoAlert, "Readers must be 0 (chosen by the disk) to " +
+                             std::to_string(kMaxReaders) + ": " + Text(eThreads_));
     return;
   }
 
@@ -448,6 +455,7 @@ void TViv050::StartRun(uint8_t mode) {
   if (SerialFromDigits(Text(eSerNam_), &serial)) job->set_volume_serial(serial);
   job->set_volume_label(Text(eLblNam_));
   job->set_min_blocks(static_cast<uint16_t>(min_blocks));
+  job->set_threads(static_cast<int32_t>(threads));
 
   stop_request_ = 0;
   pending_interval_ = -1;

@@ -410,6 +410,9 @@ QWidget* TViv050::BuildSettingsPage() {
   eBufPrc_ = Field("eBufPrc", "30");
   eBufMax_ = Field("eBufMax", "512000");
   for (QLineEdit* e : {eTimer_, eExpand_, eBufPrc_, eBufMax_}) e->setFixedWidth(70);
+  eThreads_ = Field("eThreads", "0");
+  eThreads_->setFixedWidth(40);
+  eThreads_->setToolTip("Threads reading files at once; 0 chooses by the disk and the cores");
   numbers->addWidget(new QLabel(" Interval "));
   numbers->addWidget(eTimer_);
   numbers->addWidget(new QLabel("ms"));
@@ -424,6 +427,9 @@ QWidget* TViv050::BuildSettingsPage() {
   numbers->addWidget(new QLabel("% and <"));
   numbers->addWidget(eBufMax_);
   numbers->addWidget(new QLabel("bytes"));
+  numbers->addSpacing(12);
+  numbers->addWidget(new QLabel(" Readers "));
+  numbers->addWidget(eThreads_);
   numbers->addStretch(1);
   rows->addLayout(numbers);
 

@@ -198,6 +198,7 @@ class TViv050 : public QMainWindow {
   QLineEdit* eExpand_ = nullptr;
   QLineEdit* eBufPrc_ = nullptr;
   QLineEdit* eBufMax_ = nullptr;
+  QLineEdit* eThreads_ = nullptr;
   QLabel* lPathsFor_ = nullptr;
   QLineEdit* eAppPath_ = nullptr;
   QPushButton* bcRun973_ = nullptr;

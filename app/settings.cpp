@@ -46,6 +46,7 @@ constexpr char kKeyTimer[] = "Timer";
 constexpr char kKeyExpand[] = "Expand";
 constexpr char kKeyBufPrc[] = "BufPrc";
 constexpr char kKeyBufMax[] = "BufMax";
+constexpr char kKeyThreads[] = "Threads";
 constexpr char kKeyMinBlocks[] = "MinBlocks";
 constexpr char kKeyFileBoxPath[] = "FileBoxPath";
 constexpr char kKeyFileBoxMask[] = "FileBoxMask";
@@ -145,6 +146,7 @@ void TViv050::LoadSettings() {
   ReadText(eExpand_, kKeyExpand);
   ReadText(eBufPrc_, kKeyBufPrc);
   ReadText(eBufMax_, kKeyBufMax);
+  ReadText(eThreads_, kKeyThreads);
   ReadText(eMinBlk_, kKeyMinBlocks);
   ReadBox(cbPath_, kKeyFileBoxPath);
   cbMask_->setEditText(QString::fromStdString(bFil_->mask()));
@@ -207,6 +209,7 @@ void TViv050::SaveSettings() {
   IniSetSx(SxAppIni, kSection, kKeyExpand, SxValue(Text(eExpand_)));
   IniSetSx(SxAppIni, kSection, kKeyBufPrc, SxValue(Text(eBufPrc_)));
   IniSetSx(SxAppIni, kSection, kKeyBufMax, SxValue(Text(eBufMax_)));
+  IniSetSx(SxAppIni, kSection, kKeyThreads, SxValue(Text(eThreads_)));
   IniSetSx(SxAppIni, kSection, kKeyMinBlocks, SxValue(Text(eMinBlk_)));
   WriteBox(cbPath_, kKeyFileBoxPath);
   WriteBox(cbMask_, kKeyFileBoxMask);

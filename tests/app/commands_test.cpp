@@ -164,6 +164,15 @@ class CommandsTest : public QObject {
     QVERIFY(!w->JobRunning());
     Enter(w, "eTimer", "1");
 
+    for (const char* readers : {"-1", "65"}) {
+      Enter(w, "eThreads", readers);
+      Click(w, "bcRun01");
+      QVERIFY(!w->JobRunning());
+      QCOMPARE(TextOf(w, "lInfo"),
+               std::string(" Readers must be 0 (chosen by the disk) to 64: ") + readers);
+    }
+    Enter(w, "eThreads", "0");
+
     for (const std::string& path : {p.tree.root() + "missing", std::string("relative/dir")}) {
       Find<QComboBox>(w, "cPath")->setEditText(QString::fromStdString(path));
       Click(w, "bcRun01");

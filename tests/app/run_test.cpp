@@ -125,6 +125,8 @@ class RunTest : public QObject {
     const std::string id_list = TextOf(window.get(), "lHdList");
     const std::string tree_list = TextOf(window.get(), "lHdDirs");
     QCOMPARE(id_list.rfind(env.dir() + "xBase/", 0), size_t{0});
+    // Readers of their own: the lists must still be the command line's, byte for byte.
+    Enter(window.get(), "eThreads", "3");
 
     QSignalSpy spy(window->link(), &JobLink::notified);
     bool running_state = false;

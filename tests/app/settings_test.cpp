@@ -21,7 +21,7 @@ namespace testing_support {
 namespace {
 
 const char* const kFieldNames[] = {"eNetNam", "eLblNam", "eDirNam", "eSerNam", "eTimer",
-                                   "eExpand", "eBufPrc", "eBufMax", "eMinBlk", "eLstExt",
+                                   "eExpand", "eBufPrc", "eBufMax", "eThreads", "eMinBlk", "eLstExt",
                                    "eDirExt", "eAppPath", "eVolPath", "eDirPath", "eBackUps"};
 const char* const kBoxNames[] = {"cPath", "cName", "cDirPar", "cLstPar", "cbPath", "cbMask"};
 const char* const kCheckNames[] = {"cbName", "cbDirs", "cOpt1", "cOpt2", "cOpt4", "cOpt8"};
@@ -83,6 +83,7 @@ class SettingsTest : public QObject {
     QCOMPARE(TextOf(w, "eExpand"), std::string("100000"));
     QCOMPARE(TextOf(w, "eBufPrc"), std::string("30"));
     QCOMPARE(TextOf(w, "eBufMax"), std::string("512000"));
+    QCOMPARE(TextOf(w, "eThreads"), std::string("0"));
     QCOMPARE(TextOf(w, "eMinBlk"), std::string("4"));
     QCOMPARE(TextOf(w, "lMinBlk"), std::string(" x 15 = 60 chars "));
     QCOMPARE(TextOf(w, "cbMask"), std::string("*.v*"));
@@ -142,7 +143,7 @@ class SettingsTest : public QObject {
                  "LastPage", "Path", "UseName", "Name", "NetNam", "NetSep", "LblNam", "DirSep",
                  "DirNam", "SerSep", "SerNam", "NetNam.Width", "LblNam.Width", "SerNam.Width",
                  "Options", "cbDirs", "DirPar", "LstPar", "Timer", "Expand", "BufPrc", "BufMax",
-                 "MinBlocks", "FileBoxPath", "FileBoxMask"}));
+                 "Threads", "MinBlocks", "FileBoxPath", "FileBoxMask"}));
     QCOMPARE(Keys(env.base_file(), "NorvelBase"),
              (std::vector<std::string>{"AppPath", "VolPath", "DirPath", "BackUps", "LstExt",
                                        "DirExt"}));
