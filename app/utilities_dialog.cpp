@@ -27,6 +27,8 @@ namespace {
 
 constexpr char kTag[] = "tag";
 constexpr char kSubtitleHint[] = "Subtitle texts";
+// Keeps the information line off the window's edges.
+constexpr int kInfoMargin = 3;
 
 // Lines shorter than this are not in the old layout.
 constexpr size_t kOldLineMinChars = 80;
@@ -185,6 +187,7 @@ TDsk201::TDsk201(QWidget* parent, FileBox* file_box)
   pgCtl_->setCurrentIndex(kPageDisks);
   column->addWidget(pgCtl_, 1);
   lInfo_ = Named(new QLabel("."), "lInfo");
+  lInfo_->setContentsMargins(kInfoMargin, kInfoMargin, kInfoMargin, kInfoMargin);
   column->addWidget(lInfo_);
   for (QPushButton* button : findChildren<QPushButton*>()) {
     connect(button, &QPushButton::clicked, this, &TDsk201::xBtn_click);
