@@ -18,6 +18,7 @@
 #include "app/folder_picker.h"
 #include "app/job_link.h"
 #include "app/main_window.h"
+#include "app/utilities_dialog.h"
 #include "platform/files.h"
 #include "scan/list_names.h"
 #include "scan/list_paths.h"
@@ -355,12 +356,9 @@ void TViv050::ToggleCancel() {
 }
 
 void TViv050::ShowUtilities() {
-  if (dsk201_ == nullptr) {
-    dsk201_ = new QWidget(this, Qt::Window);
-    dsk201_->setObjectName("Dsk201");
-    dsk201_->setWindowTitle("Tools");
-  }
-  dsk201_->showNormal();
+  if (dsk201_ == nullptr) dsk201_ = new TDsk201(this, bFil_);
+  dsk201_->setWindowState(dsk201_->windowState() & ~Qt::WindowMinimized);
+  dsk201_->show();
   dsk201_->raise();
   dsk201_->activateWindow();
 }

@@ -4,6 +4,7 @@
 // split over files by concern: layout here, settings.cpp, commands.cpp, progress.cpp.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <cstdint>
 #include <future>
 #include <memory>
@@ -25,6 +26,7 @@ class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
+class TDsk201;
 class TSplitterSx;
 
 // Colours of the window (Windows colour values turned into RGB).
@@ -161,7 +163,7 @@ class TViv050 : public QMainWindow {
   QWidget* tsSet_ = nullptr;
   QWidget* tsEdit1_ = nullptr;
   QWidget* tsEdit2_ = nullptr;
-  QWidget* dsk201_ = nullptr;
+  QPointer<TDsk201> dsk201_;
 
   // Settings page.
   QComboBox* cPath_ = nullptr;
