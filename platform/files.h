@@ -218,6 +218,8 @@ class File {
 // Creates the directory and its missing parents; true when it exists afterwards.
 bool MakeDirs(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Removes an empty directory.
+bool RemoveDir(const std::string& path);
 bool WriteWholeFile(const std::string& path, std::string_view data);
 // Writes `data` to a new file beside `path`, holding the lock of `lock` (kOpenOrCreateLocked
 // on path) over the change: the new file is locked, written, synced and renamed over path,

@@ -632,6 +632,8 @@ bool MakeDirs(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
+bool RemoveDir(const std::string& path) { return rmdir(path.c_str()) == 0; }
+
 bool WriteWholeFile(const std::string& path, std::string_view data) {
   File file;
   if (!file.Open(path, OpenMode::kCreateTruncate)) return false;
