@@ -29,6 +29,7 @@ constexpr size_t kMaxSizeWidening = 9;
 // "/pLLL+0 |RR " before the directory of a path section.
 constexpr size_t kPathSectionHead = 12;
 constexpr size_t kStateColumn = 71;  // of the header, 1-based
+constexpr size_t kTypicalLineBytes = 100;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -332,6 +333,9 @@ bool IdListParser::Parse(std::string_view text, ListReadError* error) {
   uint32_t number = 0;
   bool header_seen = false;
   size_t cut_short = 0;  // a last line without its line end that could not be read
+  // Most lines are file lines of 100 to 200 bytes: room for all of them at once, so
+  // that the records are never copied while they grow.
+  list_->files_.reserve(text.size() / kTypicalLineBytes);
   while (pos < text.size()) {
     ++number;
     const char* newline =
@@ -390,52 +394,56 @@ void IdListParser::SortFiles() {
     rank[index] = static_cast<uint32_t>(dirs.size() - 1);
   }
 
-  // Bucket the files by directory (keeping line order), then sort each directory's
-  // names: the buckets are small and lie together, which a sort of the whole list by
-  // path would not be.
   std::vector<ListedFile>& files = list_->files_;
-  std::vector<size_t> start(dirs.size() + 1, 0);
-  for (ListedFile& file : files) {
-    file.dir = rank[file.dir];
-    ++start[file.dir + 1];
+  bool grouped = true;  // the directories come in byte order, each once
+  for (size_t i = 0; i < files.size(); ++i) {
+    files[i].dir = rank[files[i].dir];
+    if (i > 0 && files[i].dir < files[i - 1].dir) grouped = false;
   }
-  for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
-  std::vector<ListedFile> sorted(files.size());
-  {
-    std::vector<size_t> next(start.begin(), start.end() - 1);
-    for (const ListedFile& file : files) sorted[next[file.dir]++] = file;
+  if (!grouped) {
+    // Bucket the files by directory, keeping line order: the buckets are small and lie
+    // together, which a sort of the whole list by path would not be.
+    std::vector<size_t> next(dirs.size() + 1, 0);
+    for (const ListedFile& file : files) ++next[file.dir + 1];
+    for (size_t i = 1; i < next.size(); ++i) next[i] += next[i - 1];
+    std::vector<ListedFile> bucketed(files.size());
+    for (const ListedFile& file : files) bucketed[next[file.dir]++] = file;
+    files = std::move(bucketed);
   }
-  files.clear();
-  files.shrink_to_fit();
   const auto by_name = [](const ListedFile& a, const ListedFile& b) {
     const int order = a.name().compare(b.name());
     return order != 0 ? order < 0 : a.line_number < b.line_number;
   };
-  for (size_t d = 0; d + 1 < start.size(); ++d) {
-    std::sort(sorted.begin() + static_cast<ptrdiff_t>(start[d]),
-              sorted.begin() + static_cast<ptrdiff_t>(start[d + 1]), by_name);
+  for (size_t begin = 0; begin < files.size();) {
+    size_t end = begin + 1;
+    while (end < files.size() && files[end].dir == files[begin].dir) ++end;
+    std::sort(files.begin() + static_cast<ptrdiff_t>(begin),
+              files.begin() + static_cast<ptrdiff_t>(end), by_name);
+    begin = end;
   }
   // A path listed again keeps its last line.
   size_t kept = 0;
-  for (size_t i = 0; i < sorted.size(); ++i) {
-    if (i + 1 < sorted.size() && sorted[i + 1].dir == sorted[i].dir &&
-        sorted[i + 1].name() == sorted[i].name()) {
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (i + 1 < files.size() && files[i + 1].dir == files[i].dir &&
+        files[i + 1].name() == files[i].name()) {
       ++list_->repeated_;
       continue;
     }
-    sorted[kept++] = sorted[i];
+    files[kept++] = files[i];
   }
-  sorted.resize(kept);
-  files = std::move(sorted);
+  files.resize(kept);
   met_dirs_.clear();
+}
+
+bool IdList::Parse(std::string_view text, ListReadError* error) {
+  IdListParser parser(this);
+  return parser.Parse(text, error);
 }
 
 bool ParseIdList(std::unique_ptr<char[]> text, size_t size, IdList* list, ListReadError* error) {
   IdList result;
   result.text_ = std::move(text);
-  result.text_size_ = size;
-  IdListParser parser(&result);
-  if (!parser.Parse(std::string_view(result.text_.get(), size), error)) {
+  if (!result.Parse(std::string_view(result.text_.get(), size), error)) {
     *list = IdList();
     return false;
   }
@@ -444,25 +452,18 @@ bool ParseIdList(std::unique_ptr<char[]> text, size_t size, IdList* list, ListRe
 }
 
 bool ReadIdList(const std::string& path, IdList* list, ListReadError* error) {
-  platform::File file;
+  IdList result;
   error->line = 0;
-  if (!file.Open(path, platform::OpenMode::kRead)) {
-    error->message = file.ErrorText();
+  if (!result.mapped_.Open(path)) {
+    error->message = result.mapped_.ErrorText();
     return false;
   }
-  const int64_t size = file.Size();
-  if (size < 0) {
-    error->message = file.ErrorText();
+  if (!result.Parse(result.mapped_.bytes(), error)) {
+    *list = IdList();
     return false;
   }
-  // Left uninitialised: the read fills it, and a list may be hundreds of megabytes.
-  std::unique_ptr<char[]> text(new char[static_cast<size_t>(size) + 1]);
-  const int64_t got = file.Read(text.get(), static_cast<size_t>(size));
-  if (got < 0) {
-    error->message = file.ErrorText();
-    return false;
-  }
-  return ParseIdList(std::move(text), static_cast<size_t>(got), list, error);
+  *list = std::move(result);
+  return true;
 }
 
 }  // namespace scan

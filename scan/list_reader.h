@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace scan {
 
 // Whether a list holds every file of its search path.
@@ -85,8 +87,11 @@ class IdList {
   friend class IdListParser;
   friend bool ParseIdList(std::unique_ptr<char[]> text, size_t size, IdList* list,
                           ListReadError* error);
+  friend bool ReadIdList(const std::string& path, IdList* list, ListReadError* error);
+  bool Parse(std::string_view text, ListReadError* error);
+  // The text: owned, or a mapping of the file.
   std::unique_ptr<char[]> text_;
-  size_t text_size_ = 0;
+  platform::MappedFile mapped_;
   ListState state_ = ListState::kNoRun;
   int runs_ = 0;
   std::string search_path_;
