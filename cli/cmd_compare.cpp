@@ -1,6 +1,7 @@
 // "compare": what changed between two id lists.
 
 #include <future>
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
@@ -32,24 +33,29 @@ int RunCompareCommand(const Args& given) {
   }
   if (lists.size() != 2) return UsageError("compare: give two lists, OLD and NEW");
 
-  // The two lists are read and sorted side by side.
-  scan::IdList new_list;
-  scan::ListReadError new_error;
-  std::future<bool> new_read = std::async(std::launch::async, [&] {
-    return scan::ReadIdList(lists[1], &new_list, &new_error);
-  });
-  scan::IdList old_list;
-  scan::ListReadError old_error;
-  const bool old_ok = scan::ReadIdList(lists[0], &old_list, &old_error);
-  const bool new_ok = new_read.get();
-  if (!old_ok) PrintMessage(ListErrorText(lists[0], old_error));
-  if (!new_ok) PrintMessage(ListErrorText(lists[1], new_error));
-  if (!old_ok || !new_ok) return kExitListError;
+  try {
+    // The two lists are read and sorted side by side.
+    scan::IdList new_list;
+    scan::ListReadError new_error;
+    std::future<bool> new_read = std::async(std::launch::async | std::launch::deferred, [&] {
+      return scan::ReadIdList(lists[1], &new_list, &new_error);
+    });
+    scan::IdList old_list;
+    scan::ListReadError old_error;
+    const bool old_ok = scan::ReadIdList(lists[0], &old_list, &old_error);
+    const bool new_ok = new_read.get();
+    if (!old_ok) PrintMessage(ListErrorText(lists[0], old_error));
+    if (!new_ok) PrintMessage(ListErrorText(lists[1], new_error));
+    if (!old_ok || !new_ok) return kExitListError;
 
-  WarnAboutList(lists[0], old_list);
-  WarnAboutList(lists[1], new_list);
-  const scan::ListComparison comparison = scan::CompareIdLists(old_list, new_list, options.all);
-  return ReportComparison(old_list, new_list, comparison, options);
+    WarnAboutList(lists[0], old_list);
+    WarnAboutList(lists[1], new_list);
+    const scan::ListComparison comparison = scan::CompareIdLists(old_list, new_list, options.all);
+    return ReportComparison(old_list, new_list, comparison, options);
+  } catch (const std::bad_alloc&) {
+    PrintMessage("not enough memory to compare " + lists[0] + " and " + lists[1]);
+    return kExitListError;
+  }
 }
 
 }  // namespace cli

@@ -1,6 +1,7 @@
 // "verify": scans again what an id list catalogued and compares the two, leaving the
 // list as it is.
 
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
@@ -146,10 +147,7 @@ int Fail(const std::string& message) {
   return kExitListError;
 }
 
-}  // namespace
-
-int RunVerifyCommand(const Args& given) {
-  InstallTerminalMsgHandler();
+int Verify(const Args& given) {
   Args args = given;
   ReportOptions report;
   std::string search_path;
@@ -218,6 +216,19 @@ int RunVerifyCommand(const Args& given) {
   PrintMessage("stopped after " + std::to_string(outcome.files_done) +
                " files: the verify is partial; files it did not reach are \"not listed\"");
   return kExitStopped;
+}
+
+}  // namespace
+
+int RunVerifyCommand(const Args& args) {
+  InstallTerminalMsgHandler();
+  try {
+    return Verify(args);
+  } catch (const std::bad_alloc&) {
+    // The temp lists are gone by now: their owner was unwound.
+    PrintMessage("not enough memory to verify");
+    return kExitListError;
+  }
 }
 
 }  // namespace cli

@@ -23,7 +23,6 @@ constexpr size_t kWriteTimeStart = 30;
 constexpr size_t kCreationTimeStart = 50;
 constexpr size_t kAttributesStart = 69;
 constexpr size_t kLengthStart = 72;
-constexpr size_t kBlocksStart = 75;
 constexpr size_t kBar = kFileBarColumn - 1;
 constexpr size_t kMaxSizeWidening = 9;
 // "/pLLL+0 |RR " before the directory of a path section.
