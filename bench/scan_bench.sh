@@ -56,28 +56,7 @@ mkdir -p "$TREE" "$ONE"
 
 echo "making $FILES files in $DIRS directories and 3 x $BIG_MB MB in $TREE," \
   "and one file of $ONE_MB MB in $ONE" >&2
-python3 - "$TREE" "$FILES" "$DIRS" "$BIG_MB" "$ONE" "$ONE_MB" <<'EOF'
-import os, random, sys
-tree, files, dirs, big_mb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
-one, one_mb = sys.argv[5], int(sys.argv[6])
-rng = random.Random(1)
-pool = os.urandom(1 << 20)
-for d in range(dirs):
-    os.makedirs(os.path.join(tree, "d%03d" % d), exist_ok=True)
-for i in range(files):
-    size = rng.randint(0, 65536)
-    start = rng.randint(0, len(pool) - size)
-    with open(os.path.join(tree, "d%03d" % (i % dirs), "f%06d.bin" % i), "wb") as f:
-        f.write(pool[start:start + size])
-chunk = os.urandom(1 << 20)
-for b in range(3):
-    with open(os.path.join(tree, "big%d.bin" % b), "wb") as f:
-        for _ in range(big_mb):
-            f.write(chunk)
-with open(os.path.join(one, "one.bin"), "wb") as f:
-    for _ in range(one_mb):
-        f.write(os.urandom(1 << 20))
-EOF
+python3 "$(dirname "$0")/scan_tree.py" "$TREE" "$FILES" "$DIRS" "$BIG_MB" "$ONE" "$ONE_MB"
 
 # Page cache: read everything once.
 "$FLOOR" "$TREE" >/dev/null

@@ -1,24 +1,19 @@
 // "scan" and "continue": one run of the scan job, with the terminal as its window.
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <future>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/progress_line.h"
 #include "cli/scan_options.h"
+#include "cli/scan_run.h"
 #include "cli/search_path.h"
 #include "cli/start_up.h"
 #include "cli/terminal_msg.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
-#include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "scan/list_names.h"
 #include "scan/list_paths.h"
@@ -34,47 +29,6 @@ constexpr int kExitDone = 0;
 constexpr int kExitFileErrors = 1;
 constexpr int kExitNotWritten = 2;
 constexpr int kExitStopped = 130;
-
-constexpr int kStderr = 2;
-// How often the waiting front end looks for a stop signal.
-constexpr int kStopPollMs = 20;
-
-// Replies to the job: asks it to stop once a stop signal came, and draws the progress.
-class TerminalWindow : public ScanWindow {
- public:
-  explicit TerminalWindow(ProgressLine* progress) : progress_(progress) {}
-
-  int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) override {
-    const int16_t code = NotifyCode(wparam, lparam);
-    if (progress_ != nullptr) {
-      ProgressFigures figures;
-      figures.code = code;
-      figures.elapsed_ms =
-          platform::TickCount() - static_cast<uint32_t>(job.GetSlot(kSlotJobStart));
-      figures.total_bytes = job.total_bytes();
-      figures.bytes_done = job.bytes_done();
-      figures.files_done = job.files_done();
-      figures.error_count = job.error_count();
-      figures.current_file = job.current_file();
-      progress_->Show(figures);
-      if (code == kNotifyEnd) progress_->Finish();
-    }
-    return platform::StopSignalReceived() ? kStopReply : 0;
-  }
-
- private:
-  ProgressLine* progress_;
-};
-
-// The serial number of a name-part text such as "03054_41741": its digits as a 64-bit
-// number, of which the low 32 bits count.
-uint32_t SerialFromText(const std::string& text) {
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return static_cast<uint32_t>(value);
-}
 
 int Fail(const std::string& message) {
   PrintMessage(message);
@@ -123,19 +77,9 @@ int RunScanCommand(const Args& args, bool continue_run) {
   }
 
   std::string label;
-  if (options.label) {
-    label = *options.label;
-  } else {
-    NamePartsSx(path, &label, scan::kNameLabel, "");
-  }
   uint32_t serial = 0;
   std::string serial_text;
-  if (options.serial) {
-    serial = *options.serial;
-    serial_text = scan::SerialNumberText(serial);
-  } else if (NamePartsSx(path, &serial_text, scan::kNameSerial, "")) {
-    serial = SerialFromText(serial_text);
-  }
+  VolumeFields(options, path, &label, &serial, &serial_text);
 
   std::string id_list = options.list_file.empty() ? "" : platform::AbsolutePath(options.list_file);
   std::string tree_list =
@@ -194,54 +138,11 @@ int RunScanCommand(const Args& args, bool continue_run) {
     std::cout.flush();
   }
 
-  auto job = std::make_unique<TDskFil>(nullptr, options.name, path);
-  job->set_mode(continue_run ? kModeContinue : kModeCreate);
-  job->set_tree_list_file(tree_list);
-  job->set_id_list_file(id_list);
-  uint8_t bits = 0;
-  if (options.hex_file) bits |= kOptHexFile;
-  if (options.hex_path) bits |= kOptHexPath;
-  if (options.no_locks) bits |= kOptNoLocks;
-  job->set_options(bits);
-  job->set_dir_params(options.dir_params);
-  job->set_file_params(options.file_params);
-  job->set_interval(options.interval);
-  job->set_expand(options.expand);
-  job->set_buffer_percent(options.buffer_percent);
-  job->set_buffer_max(options.buffer_max);
-  job->set_volume_label(label);
-  job->set_volume_serial(serial);
-  job->set_min_blocks(options.min_blocks);
-  job->set_threads(options.threads);
+  const ScanOutcome outcome =
+      RunScanJob(options, path, continue_run ? kModeContinue : kModeCreate, label, serial,
+                 tree_list, id_list);
 
-  const bool terminal = platform::IsTerminal(kStderr);
-  std::unique_ptr<ProgressLine> progress;
-  if (!options.quiet && (terminal || options.progress)) {
-    progress = std::make_unique<ProgressLine>(stderr, terminal, platform::TerminalColumns(kStderr));
-  }
-  TerminalWindow window(progress.get());
-  job->set_window(&window);
-
-  platform::IgnoreFileSizeSignal();
-  platform::InstallStopSignals();
-  // The job also learns of a stop between its notifications (an interval of 0 sends
-  // none): the flag outlives the job, so it may be set until the run has ended.
-  const std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
-  const std::shared_future<ScanOutcome> done = TDskFil::Start(std::move(job));
-  while (done.wait_for(std::chrono::milliseconds(kStopPollMs)) != std::future_status::ready) {
-    if (platform::StopSignalReceived()) stop->store(true);
-  }
-  const ScanOutcome outcome = done.get();
-
-  int directories_not_read = 0;
-  for (const ScanProblem& problem : outcome.problems) {
-    if (problem.directory) {
-      ++directories_not_read;
-      PrintMessage("cannot read directory " + problem.path + ": " + problem.reason);
-    } else {
-      PrintMessage(problem.path + ": " + problem.reason);
-    }
-  }
+  const int directories_not_read = PrintProblems(outcome);
   if (outcome.refused) {
     return Fail(outcome.failure + "; 'checker-cli scan' starts the lists afresh");
   }

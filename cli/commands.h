@@ -14,6 +14,8 @@ int RunVolumeCommand(const Args& args);
 int RunNamesCommand(const Args& args);
 int RunListCommand(const Args& args);
 int RunScanCommand(const Args& args, bool continue_run);
+int RunCompareCommand(const Args& args);
+int RunVerifyCommand(const Args& args);
 
 // Prints "checker-cli: <message>" on stderr and returns 2.
 int UsageError(const std::string& message);

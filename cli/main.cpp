@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
   if (command == "volume") return cli::RunVolumeCommand(args);
   if (command == "names") return cli::RunNamesCommand(args);
   if (command == "list") return cli::RunListCommand(args);
+  if (command == "compare") return cli::RunCompareCommand(args);
+  if (command == "verify") return cli::RunVerifyCommand(args);
   cli::PrintMessage("unknown command '" + command + "'");
   std::cerr << kTryHelp;
   return 2;

@@ -35,6 +35,41 @@ constexpr std::string_view kScanExit =
     "Exit status: 0 done, 1 done with file errors, 2 usage error or lists not written,\n"
     "130 stopped.\n";
 
+constexpr std::string_view kCompareHead =
+    "Every file of the two id lists is put in one class by its full path:\n"
+    "  unchanged   same size, write time and id\n"
+    "  touched     same size and id, another write time\n"
+    "  changed     another write time, and another size or id\n"
+    "  corrupted   same size and write time, another id: the content changed behind\n"
+    "              the file system's back\n"
+    "  unreadable  a read error in the new list\n"
+    "  moved       gone from its old path and found under another with the same size\n"
+    "              and id, when no other missing or new file has that size and id\n"
+    "              (empty files are never paired)\n"
+    "  missing     in the old list only\n"
+    "  new         in the new list only\n"
+    "  not listed  in one list only while the other is incomplete (stopped, or ended\n"
+    "              abnormally); such files are not paired as moved\n"
+    "A file without an id in the old list is compared by size and write time only. A\n"
+    "path listed twice in one list counts once, with its last line.\n"
+    "\n"
+    "stdout: one line per file that is not unchanged, sorted by path: the class, blanks,\n"
+    "the path (moved: OLD -> NEW). stderr: the warnings and the files and bytes of every\n"
+    "class.\n";
+
+constexpr std::string_view kCompareOptions =
+    "  --all                 list unchanged files too\n"
+    "  --format jsonl        one JSON object per file instead: class, path, new_path\n"
+    "                        (moved), old_ and new_ size, time and id (null where a list\n"
+    "                        has none). A byte of a name that is not part of valid UTF-8\n"
+    "                        is written as \\u00XX, the character of its value\n"
+    "  --format text         the lines above (the default)\n";
+
+constexpr std::string_view kCompareExit =
+    "Exit status: 0 no differences, 1 differences but nothing corrupted or unreadable,\n"
+    "2 usage error or a list that cannot be read (with the number of the first line that\n"
+    "is not one of an id list), 3 corrupted or unreadable files found.\n";
+
 constexpr std::string_view kHelpLine = "  --help                show this help and exit\n";
 
 constexpr std::string_view kSeparatorsOption =
@@ -66,6 +101,9 @@ std::string ProgramUsage() {
       "                            print the list name parts of PATH and the joined name\n"
       "  list PATH [--options N] [--params TEXT]\n"
       "                            print what a directory walk finds (total on stderr)\n"
+      "  compare [--all] [--format jsonl] OLD NEW\n"
+      "                            what changed between two id lists\n"
+      "  verify [OPTIONS] LIST     scan again what LIST catalogued and compare\n"
       "\n"
       "Scan options:\n";
   text += kScanOptions;
@@ -119,6 +157,48 @@ std::string CommandUsage(std::string_view command) {
        "stderr. PATH may carry masks and parameter items: \"/data/*.jpg /S /EF *.bak\".\n",
        kListOptions, "Exit status: 0 done, 1 PATH cannot be read, 2 usage error.\n"},
   };
+  if (command == "compare" || command == "verify") {
+    std::string text;
+    if (command == "compare") {
+      text =
+          "Usage: checker-cli compare [--all] [--format text|jsonl] OLD NEW\n"
+          "Compare two id lists of the same tree: what changed since OLD was written.\n";
+    } else {
+      text =
+          "Usage: checker-cli verify [OPTIONS] LIST\n"
+          "Scan again what LIST catalogued (the search path of its header, or --path) and\n"
+          "compare LIST with the new lines, as compare does. LIST is not changed; the new\n"
+          "lists go to a temporary folder that is removed afterwards, or with --write to\n"
+          "NEW and its tree list. Ctrl-C stops the scan: what it covered is compared, and\n"
+          "the files it did not reach are \"not listed\".\n";
+    }
+    text += "\n";
+    text += kCompareHead;
+    text += "\nOptions:\n";
+    text += kCompareOptions;
+    if (command == "verify") {
+      text +=
+          "  --path PATH           scan PATH instead of the search path of LIST\n"
+          "  --write NEW           keep the new id list as NEW (a name that is free), its\n"
+          "                        tree list beside it with the extension .t00, or --tree\n";
+      // The scan's options, without those that name the lists.
+      for (size_t pos = 0; pos < kScanOptions.size();) {
+        const size_t end = kScanOptions.find('\n', pos) + 1;
+        const std::string_view option = kScanOptions.substr(pos, end - pos);
+        if (option.find("--list") == std::string_view::npos &&
+            option.find("--name") == std::string_view::npos &&
+            option.find("--no-backup") == std::string_view::npos) {
+          text += option;
+        }
+        pos = end;
+      }
+    }
+    text += kHelpLine;
+    text += "\n";
+    text += kCompareExit;
+    if (command == "verify") text += "130 stopped (after the partial report).\n";
+    return text;
+  }
   for (const Help& help : kHelps) {
     if (help.command != command) continue;
     std::string text(help.head);

@@ -203,6 +203,7 @@ class File {
   const std::string& ErrorText() const { return error_; }
 
  private:
+  friend class MappedFile;
   void SetError();
   bool OpenInDirectory(int dirfd, std::string_view name, OpenMode mode);
   bool OpenIn(int dirfd, const char* path, std::string_view name, OpenMode mode);
@@ -215,9 +216,37 @@ class File {
   std::string error_;
 };
 
+// A whole regular file mapped read-only into memory, for reading large lists without
+// copying them. The bytes stay valid while the object lives; a file changed meanwhile
+// may show the change.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  MappedFile(MappedFile&& other) noexcept;
+  MappedFile& operator=(MappedFile&& other) noexcept;
+
+  // Maps the file at `path` (kRead rules: regular files only, without blocking) and
+  // asks for all of it to be read in at once. False with ErrorText on failure; an
+  // empty file maps as no bytes.
+  bool Open(const std::string& path);
+  std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
+  const std::string& ErrorText() const { return error_; }
+
+ private:
+  void Release();
+  void* data_ = nullptr;
+  size_t size_ = 0;
+  std::string error_;
+};
+
 // Creates the directory and its missing parents; true when it exists afterwards.
 bool MakeDirs(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Removes an empty directory.
+bool RemoveDir(const std::string& path);
 bool WriteWholeFile(const std::string& path, std::string_view data);
 // Writes `data` to a new file beside `path`, holding the lock of `lock` (kOpenOrCreateLocked
 // on path) over the change: the new file is locked, written, synced and renamed over path,

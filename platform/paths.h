@@ -11,6 +11,9 @@ std::string ExecutablePath();
 std::string CurrentDir();
 // $TMPDIR or /tmp, with a trailing "/".
 std::string TempDir();
+// Creates a new directory in TempDir() whose name begins with `prefix`, readable by the
+// user alone; its path with a trailing "/", or empty when none could be made.
+std::string MakeTempDir(const std::string& prefix);
 // Value of an environment variable; empty when unset.
 std::string GetEnv(const char* name);
 // $XDG_CONFIG_HOME or ~/.config, with a trailing "/"; empty when neither is known.

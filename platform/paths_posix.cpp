@@ -39,6 +39,12 @@ std::string TempDir() {
   return WithSlash(tmp.empty() ? "/tmp" : tmp);
 }
 
+std::string MakeTempDir(const std::string& prefix) {
+  std::string pattern = TempDir() + prefix + "XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) return {};
+  return pattern + "/";
+}
+
 std::string GetEnv(const char* name) {
   const char* value = getenv(name);
   return value ? std::string(value) : std::string();

@@ -1,0 +1,61 @@
+// "compare": what changed between two id lists.
+
+#include <future>
+#include <new>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/compare_report.h"
+#include "cli/terminal_text.h"
+#include "cli/usage.h"
+#include "scan/compare.h"
+#include "scan/list_reader.h"
+
+namespace cli {
+
+int RunCompareCommand(const Args& given) {
+  Args args = given;
+  ReportOptions options;
+  std::string error;
+  if (!TakeReportOptions(&args, &options, &error)) return UsageError("compare: " + error);
+  std::vector<std::string> lists;
+  bool options_done = false;
+  for (const std::string& arg : args) {
+    if (!options_done && arg == "--") {
+      options_done = true;
+    } else if (!options_done && IsHelpOption(arg)) {
+      return PrintCommandUsage("compare");
+    } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
+      return UsageError("compare: unknown option '" + arg + "'");
+    } else {
+      lists.push_back(arg);
+    }
+  }
+  if (lists.size() != 2) return UsageError("compare: give two lists, OLD and NEW");
+
+  try {
+    // The two lists are read and sorted side by side.
+    scan::IdList new_list;
+    scan::ListReadError new_error;
+    std::future<bool> new_read = std::async(std::launch::async | std::launch::deferred, [&] {
+      return scan::ReadIdList(lists[1], &new_list, &new_error);
+    });
+    scan::IdList old_list;
+    scan::ListReadError old_error;
+    const bool old_ok = scan::ReadIdList(lists[0], &old_list, &old_error);
+    const bool new_ok = new_read.get();
+    if (!old_ok) PrintMessage(ListErrorText(lists[0], old_error));
+    if (!new_ok) PrintMessage(ListErrorText(lists[1], new_error));
+    if (!old_ok || !new_ok) return kExitListError;
+
+    WarnAboutList(lists[0], old_list);
+    WarnAboutList(lists[1], new_list);
+    const scan::ListComparison comparison = scan::CompareIdLists(old_list, new_list, options.all);
+    return ReportComparison(old_list, new_list, comparison, options);
+  } catch (const std::bad_alloc&) {
+    PrintMessage("not enough memory to compare " + lists[0] + " and " + lists[1]);
+    return kExitListError;
+  }
+}
+
+}  // namespace cli

@@ -1,0 +1,50 @@
+#pragma once
+// How compare and verify show what changed: one line (or one JSON object) per file on
+// stdout, a summary per class and the warnings on stderr, and the exit status.
+
+#include <string>
+#include <string_view>
+
+#include "scan/compare.h"
+#include "scan/list_reader.h"
+
+namespace cli {
+
+constexpr int kExitSame = 0;        // no differences
+constexpr int kExitDifferent = 1;   // differences, nothing corrupted or unreadable
+constexpr int kExitListError = 2;   // usage error, or a list that cannot be read
+constexpr int kExitDamaged = 3;     // corrupted or unreadable files
+
+struct ReportOptions {
+  bool all = false;    // unchanged files too
+  bool jsonl = false;  // one JSON object a line
+};
+
+// Pulls compare's own options out of args ("--all", "--format text|jsonl"); the rest
+// stays. False with `error` for a format it does not know or one missing.
+bool TakeReportOptions(std::vector<std::string>* args, ReportOptions* options, std::string* error);
+
+// The text line of one file, without line end: the class padded to a column, then the
+// path, for a moved file "OLD -> NEW".
+std::string ChangeLine(const scan::IdList& old_list, const scan::IdList& new_list,
+                       const scan::FileComparison& entry);
+// The JSON object of one file, without line end.
+std::string ChangeJson(const scan::IdList& old_list, const scan::IdList& new_list,
+                       const scan::FileComparison& entry);
+// A JSON string: quotes, escapes, and each byte that is not part of valid UTF-8 as the
+// character of that byte's value (\u00XX).
+void AppendJsonString(std::string* out, std::string_view text);
+
+// "checker-cli: warning: LIST is stopped: ..." for an incomplete list, and for a list
+// that names a path more than once.
+void WarnAboutList(std::string_view name, const scan::IdList& list);
+
+// Writes the files on stdout and the summary on stderr; returns the exit status.
+int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
+                     const scan::ListComparison& comparison, const ReportOptions& options);
+
+// The message for a list that could not be read: "cannot read LIST: REASON" or
+// "LIST: line N: not a line of an id list".
+std::string ListErrorText(std::string_view name, const scan::ListReadError& error);
+
+}  // namespace cli

@@ -1,0 +1,137 @@
+#include "cli/scan_run.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <memory>
+
+#include "cli/progress_line.h"
+#include "cli/terminal_text.h"
+#include "platform/clock.h"
+#include "platform/interrupt.h"
+#include "platform/paths.h"
+#include "scan/list_names.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int kStderr = 2;
+// How often the waiting front end looks for a stop signal.
+constexpr int kStopPollMs = 20;
+
+// Replies to the job: asks it to stop once a stop signal came, and draws the progress.
+class TerminalWindow : public ScanWindow {
+ public:
+  explicit TerminalWindow(ProgressLine* progress) : progress_(progress) {}
+
+  int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) override {
+    const int16_t code = NotifyCode(wparam, lparam);
+    if (progress_ != nullptr) {
+      ProgressFigures figures;
+      figures.code = code;
+      figures.elapsed_ms =
+          platform::TickCount() - static_cast<uint32_t>(job.GetSlot(kSlotJobStart));
+      figures.total_bytes = job.total_bytes();
+      figures.bytes_done = job.bytes_done();
+      figures.files_done = job.files_done();
+      figures.error_count = job.error_count();
+      figures.current_file = job.current_file();
+      progress_->Show(figures);
+      if (code == kNotifyEnd) progress_->Finish();
+    }
+    return platform::StopSignalReceived() ? kStopReply : 0;
+  }
+
+ private:
+  ProgressLine* progress_;
+};
+
+// The serial number of a name-part text such as "03054_41741": its digits as a 64-bit
+// number, of which the low 32 bits count.
+uint32_t SerialFromText(const std::string& text) {
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+void VolumeFields(const ScanOptions& options, const std::string& path, std::string* label,
+                  uint32_t* serial, std::string* serial_text) {
+  label->clear();
+  serial_text->clear();
+  *serial = 0;
+  if (options.label) {
+    *label = *options.label;
+  } else {
+    NamePartsSx(path, label, scan::kNameLabel, "");
+  }
+  if (options.serial) {
+    *serial = *options.serial;
+    *serial_text = scan::SerialNumberText(*serial);
+  } else if (NamePartsSx(path, serial_text, scan::kNameSerial, "")) {
+    *serial = SerialFromText(*serial_text);
+  }
+}
+
+ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint8_t mode,
+                       const std::string& label, uint32_t serial, const std::string& tree_list,
+                       const std::string& id_list) {
+  auto job = std::make_unique<TDskFil>(nullptr, options.name, path);
+  job->set_mode(mode);
+  job->set_tree_list_file(tree_list);
+  job->set_id_list_file(id_list);
+  uint8_t bits = 0;
+  if (options.hex_file) bits |= kOptHexFile;
+  if (options.hex_path) bits |= kOptHexPath;
+  if (options.no_locks) bits |= kOptNoLocks;
+  job->set_options(bits);
+  job->set_dir_params(options.dir_params);
+  job->set_file_params(options.file_params);
+  job->set_interval(options.interval);
+  job->set_expand(options.expand);
+  job->set_buffer_percent(options.buffer_percent);
+  job->set_buffer_max(options.buffer_max);
+  job->set_volume_label(label);
+  job->set_volume_serial(serial);
+  job->set_min_blocks(options.min_blocks);
+  job->set_threads(options.threads);
+
+  const bool terminal = platform::IsTerminal(kStderr);
+  std::unique_ptr<ProgressLine> progress;
+  if (!options.quiet && (terminal || options.progress)) {
+    progress = std::make_unique<ProgressLine>(stderr, terminal, platform::TerminalColumns(kStderr));
+  }
+  TerminalWindow window(progress.get());
+  job->set_window(&window);
+
+  platform::IgnoreFileSizeSignal();
+  platform::InstallStopSignals();
+  // The job also learns of a stop between its notifications (an interval of 0 sends
+  // none): the flag outlives the job, so it may be set until the run has ended.
+  const std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
+  const std::shared_future<ScanOutcome> done = TDskFil::Start(std::move(job));
+  while (done.wait_for(std::chrono::milliseconds(kStopPollMs)) != std::future_status::ready) {
+    if (platform::StopSignalReceived()) stop->store(true);
+  }
+  return done.get();
+}
+
+int PrintProblems(const ScanOutcome& outcome) {
+  int directories_not_read = 0;
+  for (const ScanProblem& problem : outcome.problems) {
+    if (problem.directory) {
+      ++directories_not_read;
+      PrintMessage("cannot read directory " + problem.path + ": " + problem.reason);
+    } else {
+      PrintMessage(problem.path + ": " + problem.reason);
+    }
+  }
+  return directories_not_read;
+}
+
+}  // namespace cli

@@ -1,0 +1,372 @@
+// checker-cli compare and verify on real trees: scan, change the tree, then look.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/run_command.h"
+#include "common/temp_tree.h"
+
+namespace {
+
+using testing_support::CommandResult;
+using testing_support::TempTree;
+
+// 2020-05-01 12:34:56 UTC and some later times.
+constexpr time_t kBaseTime = 1588336496;
+constexpr time_t kLaterTime = kBaseTime + 3600;
+
+void SetWriteTime(const std::string& path, time_t seconds) {
+  const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+// Replaces a file's content and gives it back its write time, as a disk that rots.
+void RewriteBehindTheFileSystem(const std::string& path, const std::string& content) {
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+class AuditTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config")};
+    data_ = tree_.Dir("data");
+    tree_.Dir("out");
+  }
+
+  CommandResult Cli(const std::vector<std::string>& args) {
+    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
+  }
+
+  // A file of the data tree with a fixed write time.
+  std::string Data(const std::string& relative, const std::string& content,
+                   time_t time = kBaseTime) {
+    const std::string path = tree_.File("data/" + relative, content);
+    SetWriteTime(path, time);
+    return path;
+  }
+
+  CommandResult Scan(const std::string& list, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"scan", "--quiet", "--interval", "0", "--no-backup",
+                                     "--list", list, "--tree", list + ".t00"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(data_);
+    return Cli(args);
+  }
+
+  std::string Out(const std::string& name) const { return tree_.Path("out/" + name); }
+
+  TempTree tree_;
+  std::vector<std::string> env_;
+  std::string data_;
+};
+
+// Every class of the table, from real changes to a real tree; verify and compare agree.
+TEST_F(AuditTest, VerifyAndCompareTellEveryChange) {
+  Data("same.txt", "stays as it is");
+  Data("touch.txt", "only its time changes");
+  Data("edit.txt", "an ordinary edit");
+  Data("rot.bin", "0123456789abcdef");
+  Data("old/photo.jpg", "a photo that is moved");
+  Data("gone.txt", "deleted later");
+  Data("empty0", "");
+  for (int i = 1; i <= 3; ++i) Data("copies/c" + std::to_string(i), "one of several copies");
+  const std::string old_list = Out("old.v00");
+  ASSERT_EQ(Scan(old_list).exit_code, 0);
+  const std::string listed = TempTree::Read(old_list);
+
+  SetWriteTime(data_ + "touch.txt", kLaterTime);
+  Data("edit.txt", "an ordinary edit, longer now", kLaterTime);
+  RewriteBehindTheFileSystem(data_ + "rot.bin", "0123456789abcdeX");
+  std::filesystem::create_directories(data_ + "new");
+  std::filesystem::rename(data_ + "old/photo.jpg", data_ + "new/photo.jpg");
+  std::filesystem::remove(data_ + "gone.txt");
+  std::filesystem::rename(data_ + "empty0", data_ + "empty1");
+  for (int i = 1; i <= 3; ++i) {
+    std::filesystem::rename(data_ + "copies/c" + std::to_string(i),
+                            data_ + "copies/d" + std::to_string(i));
+  }
+  Data("added.txt", "a new file");
+
+  const std::string d = data_;
+  const std::string expected_out =
+      "new        " + d + "added.txt\n"
+      "missing    " + d + "copies/c1\n"
+      "missing    " + d + "copies/c2\n"
+      "missing    " + d + "copies/c3\n"
+      "new        " + d + "copies/d1\n"
+      "new        " + d + "copies/d2\n"
+      "new        " + d + "copies/d3\n"
+      "changed    " + d + "edit.txt\n"
+      "missing    " + d + "empty0\n"
+      "new        " + d + "empty1\n"
+      "missing    " + d + "gone.txt\n"
+      "moved      " + d + "old/photo.jpg -> " + d + "new/photo.jpg\n"
+      "corrupted  " + d + "rot.bin\n"
+      "touched    " + d + "touch.txt\n";
+  const std::string expected_err =
+      "unchanged            1 files                        14 bytes\n"
+      "touched              1 files                        21 bytes\n"
+      "changed              1 files                        28 bytes\n"
+      "corrupted            1 files                        16 bytes\n"
+      "unreadable           0 files                         0 bytes\n"
+      "moved                1 files                        21 bytes\n"
+      "missing              5 files                        76 bytes\n"
+      "new                  5 files                        73 bytes\n"
+      "not listed           0 files                         0 bytes\n";
+
+  const std::string new_list = Out("new.v00");
+  const CommandResult verified = Cli({"verify", "--quiet", "--interval", "0", "--write", new_list,
+                                      old_list});
+  EXPECT_EQ(verified.exit_code, 3) << verified.err;
+  EXPECT_EQ(verified.out, expected_out);
+  EXPECT_EQ(verified.err, expected_err);
+  EXPECT_EQ(TempTree::Read(old_list), listed);
+  EXPECT_TRUE(std::filesystem::exists(Out("new.t00")));
+
+  const CommandResult compared = Cli({"compare", old_list, new_list});
+  EXPECT_EQ(compared.exit_code, 3) << compared.err;
+  EXPECT_EQ(compared.out, expected_out);
+  EXPECT_EQ(compared.err, expected_err);
+
+  // --all adds the unchanged file in its place.
+  const CommandResult all = Cli({"compare", "--all", old_list, new_list});
+  std::string with_unchanged = expected_out;
+  const std::string before = "touched    " + d + "touch.txt\n";
+  with_unchanged.insert(with_unchanged.find(before), "unchanged  " + d + "same.txt\n");
+  EXPECT_EQ(all.out, with_unchanged);
+
+  // The list against itself: nothing to say.
+  const CommandResult same = Cli({"compare", new_list, new_list});
+  EXPECT_EQ(same.exit_code, 0);
+  EXPECT_EQ(same.out, "");
+}
+
+TEST_F(AuditTest, DifferencesWithoutDamageGiveStatusOne) {
+  Data("a.txt", "first");
+  Data("b.txt", "second");
+  const std::string old_list = Out("old.v00");
+  ASSERT_EQ(Scan(old_list).exit_code, 0);
+  SetWriteTime(data_ + "a.txt", kLaterTime);
+  // Without --write the new lists go to a temp folder that is removed again.
+  const std::string temp = tree_.Dir("tmp");
+  std::vector<std::string> env = env_;
+  env.push_back("TMPDIR=" + temp);
+  const CommandResult result = testing_support::RunCommand(
+      CHECKER_CLI_PATH, {"verify", "--quiet", "--interval", "0", old_list}, env);
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  EXPECT_EQ(result.out, "touched    " + data_ + "a.txt\n");
+  EXPECT_TRUE(std::filesystem::is_empty(temp));
+}
+
+// A file the user can no longer read: the scan's read error makes it unreadable.
+TEST_F(AuditTest, UnreadableFileIsReported) {
+  Data("open.txt", "anyone reads this");
+  const std::string secret = Data("secret.txt", "soon locked");
+  const std::string old_list = Out("old.v00");
+  ASSERT_EQ(Scan(old_list).exit_code, 0);
+  ASSERT_EQ(chmod(secret.c_str(), 0), 0);
+  if (std::ifstream(secret).is_open()) GTEST_SKIP() << "this user reads every file";
+  const CommandResult result =
+      Cli({"verify", "--quiet", "--interval", "0", "--write", Out("new.v00"), old_list});
+  EXPECT_EQ(result.exit_code, 3) << result.err;
+  EXPECT_EQ(result.out, "unreadable " + secret + "\n");
+}
+
+// The name of the k-th file line of a list this test wrote (ASCII names, minimum block
+// count 0 and hex fields: the name starts at column 81).
+std::vector<std::string> ListedNames(const std::string& text) {
+  std::vector<std::string> names;
+  for (const std::string& line : testing_support::ListLines(text)) {
+    if (line.rfind("F  ", 0) != 0) continue;
+    const size_t end = line.find(' ', 80);
+    names.push_back(line.substr(80, end - 80));
+  }
+  return names;
+}
+
+// A run cut short, finished by continue, in hex fields: the same files as one scan.
+TEST_F(AuditTest, ContinuedListWithHexFieldsEqualsOneScan) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 60; ++i) {
+    names.push_back("f" + std::to_string(100 + i));
+    Data("dir" + std::to_string(i % 3) + "/" + names.back(), "content " + std::to_string(i));
+  }
+  const std::vector<std::string> hex = {"--hex-file", "--hex-path", "--min-blocks", "0"};
+  const std::string cut = Out("cut.v00");
+  // A file size limit stops the first run's list after a few lines.
+  std::string line = "ulimit -f 4; '" CHECKER_CLI_PATH "' scan --quiet --interval 0 "
+                     "--no-backup --hex-file --hex-path --min-blocks 0 --list '" + cut +
+                     "' --tree '" + cut + ".t00' '" + data_ + "' 2>/dev/null";
+  for (const std::string& entry : env_) line = "export " + entry + "; " + line;
+  const int status = std::system(line.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 2);
+  const std::string stopped = Out("stopped.v00");
+  std::filesystem::copy_file(cut, stopped);
+  const std::vector<std::string> first_run = ListedNames(TempTree::Read(stopped));
+  ASSERT_GT(first_run.size(), 0u);
+  ASSERT_LT(first_run.size(), names.size());
+
+  std::vector<std::string> args = {"continue", "--quiet", "--interval", "0",
+                                   "--list", cut, "--tree", cut + ".t00"};
+  args.insert(args.end(), hex.begin(), hex.end());
+  args.push_back(data_);
+  ASSERT_EQ(Cli(args).exit_code, 0);
+  const std::string whole = Out("whole.v00");
+  ASSERT_EQ(Scan(whole).exit_code, 0);
+
+  const CommandResult same = Cli({"compare", cut, whole});
+  EXPECT_EQ(same.exit_code, 0) << same.err;
+  EXPECT_EQ(same.out, "");
+
+  // The stopped list against the whole one: what it did not reach is "not listed".
+  const CommandResult partial = Cli({"compare", stopped, whole});
+  EXPECT_EQ(partial.exit_code, 1);
+  std::string expected;
+  for (int i = 0; i < 60; ++i) {
+    const std::string name = names[static_cast<size_t>(i)];
+    bool listed = false;
+    for (const std::string& done : first_run) listed = listed || done == name;
+    if (!listed) expected += "not listed " + data_ + "dir" + std::to_string(i % 3) + "/" + name + "\n";
+  }
+  // Sorted by path as the test names them: dir0 first, then the names in order.
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < expected.size();) {
+    const size_t end = expected.find('\n', start) + 1;
+    lines.push_back(expected.substr(start, end - start));
+    start = end;
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string sorted;
+  for (const std::string& entry : lines) sorted += entry;
+  EXPECT_EQ(partial.out, sorted);
+  EXPECT_EQ(partial.err.substr(0, partial.err.find('\n') + 1),
+            "checker-cli: warning: " + stopped +
+                " is incomplete (stopped): files it does not hold are \"not listed\"\n");
+}
+
+// A path listed twice counts once, by its last line.
+TEST_F(AuditTest, RepeatedPathCountsItsLastLine) {
+  Data("a.txt", "first");
+  const std::string list = Out("old.v00");
+  ASSERT_EQ(Scan(list).exit_code, 0);
+  std::vector<std::string> lines = testing_support::ListLines(TempTree::Read(list));
+  ASSERT_EQ(lines[2].substr(0, 3), "F  ");
+  // A second run that lists the same file again with another id.
+  std::string again = lines[2];
+  again.replace(3, 11, "12345 67890");
+  std::string header = lines[0];
+  header[1] = '2';
+  const std::string twice = Out("twice.v00");
+  std::ofstream(twice, std::ios::binary) << TempTree::Read(list) << "\r\n"
+                                         << header << "\r\n\r\n"
+                                         << again << "\r\n";
+  const CommandResult result = Cli({"compare", list, twice});
+  EXPECT_EQ(result.exit_code, 3);
+  EXPECT_EQ(result.out, "corrupted  " + data_ + "a.txt\n");
+  EXPECT_EQ(result.err.substr(0, result.err.find('\n') + 1),
+            "checker-cli: warning: " + twice +
+                " lists 1 paths more than once; the last line of each counts\n");
+}
+
+TEST_F(AuditTest, ForeignOrDamagedListsGiveStatusTwoAndTheLine) {
+  Data("a.txt", "first");
+  Data("b.txt", "second");
+  const std::string list = Out("old.v00");
+  ASSERT_EQ(Scan(list).exit_code, 0);
+  const std::string text = TempTree::Read(list);
+  const std::vector<std::string> lines = testing_support::ListLines(text);
+  ASSERT_EQ(lines[3].substr(0, 3), "F  ");
+
+  const std::string foreign = tree_.File("out/notes.txt", "just some notes\nmore\n");
+  std::string damaged_text = text;
+  const size_t fourth = text.find(lines[3]);
+  damaged_text[fourth + 20] = 'x';  // a letter in the size field
+  const std::string damaged = tree_.File("out/damaged.v00", damaged_text);
+  // A complete list whose last line lost its end.
+  const std::string cut = tree_.File("out/cut.v00", text.substr(0, text.rfind("T  ") + 10));
+  const std::string missing = Out("nothing.v00");
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"compare", foreign, list}, foreign + ": line 1: not an id list (no run header)"},
+      {{"compare", list, damaged}, damaged + ": line 4: not a line of an id list"},
+      {{"compare", cut, list},
+       cut + ": line " + std::to_string(lines.size()) + ": not a line of an id list"},
+      {{"compare", list, missing}, "cannot read " + missing + ": No such file or directory"},
+      {{"verify", damaged}, damaged + ": line 4: not a line of an id list"},
+      {{"compare", list}, "compare: give two lists, OLD and NEW"},
+      {{"compare", "--format", "xml", list, list},
+       "compare: option '--format' takes text or jsonl, not 'xml'"},
+      {{"verify", "--write", list, list}, "--write " + list + " would replace the list to verify"},
+  };
+  for (const auto& [args, message] : cases) {
+    const CommandResult result = Cli(args);
+    EXPECT_EQ(result.exit_code, 2) << message;
+    EXPECT_EQ(result.err, "checker-cli: " + message + "\n");
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_EQ(TempTree::Read(list), text);
+}
+
+// JSON lines escape every byte a name may hold.
+TEST_F(AuditTest, JsonLinesEscapeAnyByte) {
+  Data("keep", "kept");
+  const std::string list = Out("old.v00");
+  ASSERT_EQ(Scan(list).exit_code, 0);
+  Data("b\xC9\"q\\\x01\xC3\xA4.txt", "odd name", kBaseTime);
+  const std::string new_list = Out("new.v00");
+  ASSERT_EQ(Scan(new_list).exit_code, 0);
+  const CommandResult result = Cli({"compare", "--format", "jsonl", list, new_list});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.out,
+            "{\"class\":\"new\",\"path\":\"" + data_ +
+                "b\\u00c9\\\"q\\\\\\u0001\xC3\xA4.txt\",\"old_size\":null,\"old_time\":null,"
+                "\"old_id\":null,\"new_size\":8,\"new_time\":\"2020-05-01 12:34:56\","
+                "\"new_id\":\"34953 79050\"}\n");
+}
+
+// Ctrl-C during verify: what it covered is compared, the rest is "not listed".
+TEST_F(AuditTest, StoppedVerifyIsPartial) {
+  Data("a.txt", "first");
+  const std::string last = Data("zz.txt", "after the big one");
+  const std::string big = tree_.Path("data/zbig");
+  std::ofstream(big, std::ios::binary).close();
+  ASSERT_EQ(truncate(big.c_str(), int64_t{4} << 30), 0);
+  const std::string list = Out("old.v00");
+  // The old list leaves the big file out, so that only verify spends seconds in it.
+  ASSERT_EQ(Scan(list, {"--files", "/EF zbig"}).exit_code, 0);
+  const std::string new_list = Out("new.v00");
+  const std::string out = tree_.Path("stdout");
+  const std::string err = tree_.Path("stderr");
+  std::string line = "'" CHECKER_CLI_PATH "' verify --quiet --interval 0 --write '" + new_list +
+                     "' '" + list + "' >'" + out + "' 2>'" + err + "' & pid=$!; while [ ! -s '" +
+                     Out("new.t00") + "' ]; do sleep 0.01; done; sleep 0.2; kill -INT $pid; " +
+                     "wait $pid";
+  for (const std::string& entry : env_) line = "export " + entry + "; " + line;
+  const int status = std::system(line.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_EQ(TempTree::Read(out), "not listed " + last + "\n");
+  const std::string errors = TempTree::Read(err);
+  EXPECT_NE(errors.find("checker-cli: stopped after 1 files: the verify is partial; files it did "
+                        "not reach are \"not listed\"\n"),
+            std::string::npos)
+      << errors;
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+// Reading whole id lists back: every shape of line the scan writes.
+
+#include "scan/list_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/temp_tree.h"
+#include "scan/content_id.h"
+#include "scan/list_format.h"
+#include "support/find_data.h"
+
+namespace {
+
+using testing_support::TempTree;
+
+constexpr uint64_t kFileTime = 132328100960000000ULL;  // 2020-05-01 12:34:56 UTC
+constexpr uint64_t kWrittenTime = 20200501123456ULL;
+
+struct Entry {
+  std::string dir;
+  std::string name;
+  uint64_t size;
+  uint8_t code = kChkOk;
+  uint32_t id = 701218845;
+};
+
+class ListReaderTest : public ::testing::Test {
+ protected:
+  // One run of the given files, stamped with `state`; `stamp` false leaves the header
+  // as a run still going (or crashed) leaves it.
+  static std::string Run(const std::vector<Entry>& entries, const scan::ListOptions& options,
+                         scan::RunMode mode, scan::RunState state, bool stamp = true) {
+    scan::IdListWriter writer(options);
+    writer.FormatHeader(mode, 1, "LÄBEL", platform::DateTime{2020, 5, 1, 12, 0, 0, 0},
+                        "/media/u/USB/Photos");
+    std::string text = writer.line();
+    if (stamp) {
+      text.replace(writer.end_stamp_offset(), scan::kEndStampWidth,
+                   scan::EndStamp(platform::DateTime{2020, 5, 1, 13, 0, 0, 0}, state, false));
+    }
+    for (const Entry& entry : entries) {
+      writer.SetDirectory(entry.dir);
+      support::FindData data;
+      data.attributes = 32;
+      data.size = entry.size;
+      data.last_write_time = kFileTime;
+      data.creation_time = kFileTime;
+      writer.FormatFileLine(entry.code, entry.id, data, entry.name);
+      text += writer.line();
+    }
+    return text;
+  }
+
+  static scan::ListOptions Options(bool hex, uint16_t min_blocks, int root_column = 14) {
+    scan::ListOptions options;
+    options.hex_file = hex;
+    options.hex_path = hex;
+    options.min_blocks = min_blocks;
+    options.root_column = root_column;
+    return options;
+  }
+
+  bool Read(const std::string& text, scan::IdList* list, scan::ListReadError* error) {
+    return scan::ReadIdList(tree_.File("list.v00", text), list, error);
+  }
+
+  TempTree tree_;
+};
+
+TEST_F(ListReaderTest, EveryNameAndSizeShapeReadsBack) {
+  const std::vector<Entry> entries = {
+      {"/media/u/USB/Photos/", "ends in blanks  ", 5},
+      {"/media/u/USB/Photos/", "Äpfel und Birnen, Sommer 2020 in den Bergen.jpeg", 1234567},
+      {"/media/u/USB/Photos/", std::string(11, 'e'), 0, kChkEmpty},
+      {"/media/u/USB/Photos/", std::string(12, 't'), 12},
+      {"/media/u/USB/Photos/", "bad\xC9name", 10},
+      {"/media/u/USB/Photos/big/", "huge", 12345678901234ULL},
+      {"/media/u/USB/Photos/big/", "vanished", 0, kChkNotFound},
+      {"/media/u/USB/Photos/big/", "unreadable", 77, kChkReadError},
+  };
+  for (const bool hex : {false, true}) {
+    for (const uint16_t min_blocks : {uint16_t{0}, uint16_t{4}}) {
+      for (const int root_column : {0, 2, 100}) {
+        SCOPED_TRACE(testing::Message() << "hex " << hex << " min " << min_blocks << " root "
+                                        << root_column);
+        scan::IdList list;
+        scan::ListReadError error;
+        ASSERT_TRUE(Read(Run(entries, Options(hex, min_blocks, root_column),
+                             scan::RunMode::kCreate, scan::RunState::kFinished),
+                         &list, &error))
+            << error.line << ": " << error.message;
+        EXPECT_EQ(list.state(), scan::ListState::kComplete);
+        EXPECT_EQ(list.search_path(), root_column > 0 ? "/media/u/USB/Photos" : "");
+        // Sorted by directory, then name bytes.
+        const std::vector<std::pair<std::string, uint64_t>> expected = {
+            {"/media/u/USB/Photos/bad\xC9name", 10},
+            {"/media/u/USB/Photos/eeeeeeeeeee", 0},
+            {"/media/u/USB/Photos/ends in blanks  ", 5},
+            {"/media/u/USB/Photos/tttttttttttt", 12},
+            {"/media/u/USB/Photos/Äpfel und Birnen, Sommer 2020 in den Bergen.jpeg", 1234567},
+            {"/media/u/USB/Photos/big/huge", 12345678901234ULL},
+            {"/media/u/USB/Photos/big/unreadable", 77},
+            {"/media/u/USB/Photos/big/vanished", 0},
+        };
+        ASSERT_EQ(list.files().size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+          const scan::ListedFile& file = list.files()[i];
+          EXPECT_EQ(list.FullPath(file), expected[i].first);
+          EXPECT_EQ(file.size, expected[i].second) << expected[i].first;
+          const bool vanished = expected[i].first.ends_with("vanished");
+          EXPECT_EQ(file.write_time, vanished ? 0 : kWrittenTime) << expected[i].first;
+          EXPECT_EQ(file.has_size, !vanished);
+          EXPECT_EQ(file.has_id, !vanished && !expected[i].first.ends_with("unreadable"));
+        }
+        EXPECT_EQ(list.files()[4].id_text(), "07012 18845");
+        EXPECT_EQ(list.files()[1].id_text(), "00000 00000");
+      }
+    }
+  }
+}
+
+TEST_F(ListReaderTest, TheLastRunGivesTheState) {
+  const std::vector<Entry> first = {{"/d/", "a", 10}, {"/d/", "b", 10}};
+  const std::vector<Entry> second = {{"/d/", "b", 11}, {"/d/", "c", 10}};
+  const scan::ListOptions options = Options(false, 4);
+  const std::string stopped =
+      Run(first, options, scan::RunMode::kCreate, scan::RunState::kStopped);
+  const struct {
+    std::string text;
+    scan::ListState state;
+  } cases[] = {
+      {stopped, scan::ListState::kStopped},
+      {stopped + Run(second, options, scan::RunMode::kContinue, scan::RunState::kFinished),
+       scan::ListState::kComplete},
+      {stopped + Run(second, options, scan::RunMode::kContinue, scan::RunState::kRunning),
+       scan::ListState::kAbnormal},
+      {stopped + Run(second, options, scan::RunMode::kContinue, scan::RunState::kRunning, false),
+       scan::ListState::kUnfinished},
+      // A crash while the list grew: a NUL tail and a last line cut short.
+      {Run(first, options, scan::RunMode::kCreate, scan::RunState::kRunning, false)
+               .substr(0, 300) +
+           std::string(100, '\0'),
+       scan::ListState::kUnfinished},
+      {"", scan::ListState::kNoRun},
+  };
+  for (const auto& one : cases) {
+    scan::IdList list;
+    scan::ListReadError error;
+    ASSERT_TRUE(Read(one.text, &list, &error)) << error.line << ": " << error.message;
+    EXPECT_EQ(list.state(), one.state) << one.text;
+  }
+  // b was listed again: its later line counts.
+  scan::IdList list;
+  scan::ListReadError error;
+  ASSERT_TRUE(Read(cases[1].text, &list, &error));
+  ASSERT_EQ(list.files().size(), 3u);
+  EXPECT_EQ(list.FullPath(list.files()[1]), "/d/b");
+  EXPECT_EQ(list.files()[1].size, 11u);
+  EXPECT_EQ(list.repeated(), 1u);
+  EXPECT_EQ(list.runs(), 2);
+}
+
+TEST_F(ListReaderTest, AnyOtherLineFailsWithItsNumber) {
+  const std::string good =
+      Run({{"/d/", "a", 10}, {"/d/", "b", 10}}, Options(false, 4), scan::RunMode::kCreate,
+          scan::RunState::kFinished);
+  const std::vector<std::string> lines = testing_support::ListLines(good);
+  ASSERT_EQ(lines.size(), 4u);
+  const std::string header = lines[0] + "\r\n\r\n";
+  const std::string file_line = lines[2];
+  const struct {
+    std::string text;
+    size_t line;
+  } cases[] = {
+      {"hello\r\n", 1},
+      {"\r\n\r\n" + file_line + "\r\n", 3},  // a file before any header
+      {header + file_line.substr(0, 78) + "\r\n" + file_line + "\r\n", 3},
+      {header + "F  12345 6789x" + file_line.substr(14) + "\r\n", 3},
+      {header + file_line + "\r\nX\r\n", 4},
+      {header + file_line.substr(0, 30) + "2020/05/01 12:34:56" + file_line.substr(49) + "\r\n",
+       3},
+      {"A9" + lines[0].substr(2) + "\r\n", 1},
+      // A finished list never ends in a line cut short.
+      {good.substr(0, good.size() - 20), 4},
+  };
+  for (const auto& one : cases) {
+    scan::IdList list;
+    scan::ListReadError error;
+    EXPECT_FALSE(Read(one.text, &list, &error)) << one.text;
+    EXPECT_EQ(error.line, one.line) << one.text;
+  }
+}
+
+}  // namespace
