@@ -158,9 +158,33 @@ void TViv050::ExecuteCommand(int tag) {
     case 1201:
       ShowUtilities();
       break;
+    case 60:
+      ShowPositions();
+      break;
+    case 801:
+      AddEditorPage();
+      break;
+    case 802:
+      RemoveEditorPage();
+      break;
+    case 101:
+    case 102:
+    case 201:
+    case 950:
+    case 951:
+    case 952:
+    case 961:
+    case 962:
+    case 963:
+    case 964:
+    case 981:
+    case 982:
+    case 983:
+    case 984:
+      if (TextEditor* editor = CommandEditor()) ExecuteEditorCommand(tag, editor);
+      break;
     default:
-      // 4 (Update) and the tags without an action; the editor commands come with the
-      // editor pages.
+      // 4 (Update) and the tags without an action.
       break;
   }
 }
@@ -489,7 +513,7 @@ bool TViv050::CloseCheck() {
 }
 
 void TViv050::closeEvent(QCloseEvent* event) {
-  if (!CloseCheck()) {
+  if (!EditorsMayClose() || !CloseCheck()) {
     event->ignore();
     return;
   }

@@ -1,10 +1,26 @@
 #include "app/file_box.h"
 
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <algorithm>
 
+#include "fs/dir_iter.h"
+#include "platform/files.h"
 #include "support/text.h"
+
+namespace {
+
+bool TakesEveryFile(const std::string& mask) {
+  std::string pieces = mask;
+  std::replace(pieces.begin(), pieces.end(), ';', '|');
+  support::StringList items;
+  SplitTextItems(pieces, '|', &items);
+  if (items.empty()) return true;
+  return std::any_of(items.items().begin(), items.items().end(),
+                     [](const std::string& item) { return item == "*" || item == "*.*"; });
+}
+
+}  // namespace
 
 FileBox::FileBox(QWidget* parent) : QListWidget(parent) {
   setObjectName("bFil");
@@ -13,43 +29,53 @@ FileBox::FileBox(QWidget* parent) : QListWidget(parent) {
 
 void FileBox::SetFolder(const std::string& folder) {
   folder_ = support::WithTrailingSlash(folder);
-  Reread();
+  Refresh();
 }
 
 void FileBox::SetMask(const std::string& mask) {
   mask_ = mask;
-  Reread();
+  Refresh();
 }
 
-void FileBox::Reread() {
-  const QString current = currentItem() != nullptr ? currentItem()->text() : QString();
+void FileBox::Refresh() {
+  const int row = currentRow();
+  const std::string current = row >= 0 && row < static_cast<int>(names_.size()) ? names_[row] : "";
   clear();
+  names_.clear();
   if (folder_.empty()) return;
-  QDir dir(QFile::decodeName(folder_.c_str()));
-  // Several masks may be given as "*.v00;*.t00".
-  const QStringList masks = QString::fromStdString(mask_).split(';', Qt::SkipEmptyParts);
-  const QStringList names =
-      dir.entryList(masks, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-  addItems(names);
-  const QList<QListWidgetItem*> again = findItems(current, Qt::MatchExactly);
-  if (!again.isEmpty()) setCurrentItem(again.front());
+  THddRun masks;
+  if (!TakesEveryFile(mask_)) {
+    std::string pieces = mask_;
+    std::replace(pieces.begin(), pieces.end(), ';', '|');
+    masks.AddMasks(MaskListKind::kIncludeFiles, pieces);
+  }
+  platform::DirReader dir;
+  if (!dir.Open(folder_)) return;
+  std::string_view name;
+  platform::EntryKind kind;
+  while (dir.Next(&name, &kind)) {
+    if (kind != platform::EntryKind::kFile || name.front() == '.') continue;
+    if (masks.ListsFile(name)) names_.emplace_back(name);
+  }
+  std::stable_sort(names_.begin(), names_.end(), [](const std::string& a, const std::string& b) {
+    return support::CompareText(a, b) < 0;
+  });
+  for (const std::string& n : names_) addItem(QString::fromUtf8(n.data(), n.size()));
+  const auto again = std::find(names_.begin(), names_.end(), current);
+  if (!current.empty() && again != names_.end()) {
+    setCurrentRow(static_cast<int>(again - names_.begin()));
+  }
 }
 
-std::string FileBox::SelectedFile() const {
-  const QListWidgetItem* item = currentItem();
-  if (item == nullptr || !item->isSelected()) return {};
-  return folder_ + QFile::encodeName(item->text()).toStdString();
-}
-
-QStringList FileBox::Names() const {
-  QStringList names;
-  for (int i = 0; i < count(); ++i) names << item(i)->text();
-  return names;
+std::string FileBox::selectedPath() const {
+  const int row = currentRow();
+  if (row < 0 || row >= static_cast<int>(names_.size()) || !item(row)->isSelected()) return {};
+  return folder_ + names_[row];
 }
 
 void FileBox::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_F5) {
-    Reread();
+    Refresh();
     return;
   }
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

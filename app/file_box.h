@@ -1,9 +1,12 @@
 #pragma once
-// The file box at the right of the window: the files of one folder that match a mask,
-// sorted by name. F5 reads the folder again.
+// The file box at the right of the window: the regular files of one folder whose names
+// match the mask, sorted by CompareText. Filled at once on the calling thread, so what
+// it lists is known as soon as SetFolder, SetMask or Refresh returns. Names beginning
+// with "." and symbolic links are left out (no list is ever read through a link).
 
 #include <QListWidget>
 #include <string>
+#include <vector>
 
 class FileBox : public QListWidget {
   Q_OBJECT
@@ -15,13 +18,15 @@ class FileBox : public QListWidget {
   // The folder with a trailing "/"; empty until set.
   const std::string& folder() const { return folder_; }
   void SetFolder(const std::string& folder);
+  // ";"-separated wildcards, without regard to case; "*.*" and "*" take every file.
   const std::string& mask() const { return mask_; }
   void SetMask(const std::string& mask);
-  void Reread();
+  // Reads the folder again, keeping the selected name when it is still there.
+  void Refresh();
   // The selected file with its folder; empty when none is selected.
-  std::string SelectedFile() const;
-  // The names listed, in order.
-  QStringList Names() const;
+  std::string selectedPath() const;
+  // The names listed, in order, byte for byte.
+  const std::vector<std::string>& names() const { return names_; }
 
  signals:
   // Return or a double-click on a file.
@@ -33,4 +38,5 @@ class FileBox : public QListWidget {
  private:
   std::string folder_;
   std::string mask_ = kDesignMask;
+  std::vector<std::string> names_;
 };

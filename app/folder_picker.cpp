@@ -73,3 +73,52 @@ bool BrowseFolderSx(const std::string& caption, const std::string& root, std::st
   *path = std::move(folder);
   return true;
 }
+
+namespace {
+
+FileHandler& CurrentFileHandler() {
+  static FileHandler handler;
+  return handler;
+}
+
+constexpr char kFileFilter[] =
+    "Text files[lst, log, ini] (*.lst *.log *.ini *.txt);;All files (*)";
+
+bool ShowFileDialog(bool save, const std::string& caption, const std::string& preset,
+                    std::string* file) {
+  QFileDialog dialog(nullptr, QString::fromStdString(caption));
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setObjectName(save ? "SaveFile" : "OpenFile");
+  dialog.setNameFilter(kFileFilter);
+  if (!preset.empty()) {
+    dialog.selectFile(QFile::decodeName(preset.c_str()));
+  } else {
+    dialog.setDirectory(QDir::homePath());
+  }
+  if (dialog.exec() != QDialog::Accepted) return false;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return false;
+  *file = QFile::encodeName(chosen.front()).toStdString();
+  return true;
+}
+
+}  // namespace
+
+FileHandler SetFileHandler(FileHandler handler) {
+  return std::exchange(CurrentFileHandler(), std::move(handler));
+}
+
+bool ChooseFileSx(bool save, const std::string& caption, const std::string& preset,
+                  std::string* file) {
+  file->clear();
+  std::string chosen;
+  const FileHandler& handler = CurrentFileHandler();
+  const bool ok = handler ? handler(save, caption, preset, &chosen)
+                          : ShowFileDialog(save, caption, preset, &chosen);
+  if (!ok || chosen.empty()) return false;
+  *file = std::move(chosen);
+  return true;
+}

@@ -22,3 +22,14 @@ bool ShowFolderDialog(const std::string& caption, const std::string& start, std:
 
 // Mount points worth offering: no pseudo file systems.
 bool IsPseudoFileSystem(const std::string& fs_type, const std::string& mount_point);
+
+// Handler of the editors' file dialogs: save or open, caption and preset file in; true
+// and the chosen file out.
+using FileHandler = std::function<bool(bool save, const std::string& caption,
+                                       const std::string& preset, std::string* file)>;
+FileHandler SetFileHandler(FileHandler handler);
+
+// The open or save dialog of the editors, titled `caption`, preset to `preset` (a file
+// or empty), with the text-file filter. True with the chosen file; false when cancelled.
+bool ChooseFileSx(bool save, const std::string& caption, const std::string& preset,
+                  std::string* file);

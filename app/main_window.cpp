@@ -19,6 +19,8 @@
 #include <QVBoxLayout>
 
 #include "app/controls.h"
+#include "app/double_edit.h"
+#include "editor/text_editor.h"
 #include "app/file_box.h"
 #include "app/job_link.h"
 #include "scan/list_names.h"
@@ -169,8 +171,7 @@ void TViv050::BuildWidgets() {
   pcCln_->setTabPosition(QTabWidget::East);
   tsRun_ = BuildRunPage();
   tsSet_ = BuildSettingsPage();
-  tsEdit1_ = Named(new QWidget, "tsEdit1");
-  tsEdit2_ = Named(new QWidget, "tsEdit2");
+  BuildEditorPages();
   pcCln_->addTab(tsRun_, "Run");
   pcCln_->addTab(tsSet_, "Settings");
   pcCln_->addTab(tsEdit1_, "Edit1");
@@ -595,6 +596,7 @@ void TViv050::ConnectCommands() {
   connect(eMinBlk_, &QLineEdit::textChanged, this, [this] { UpdateMinBlockLabel(); });
   connect(qApp, &QApplication::focusChanged, this, &TViv050::OnFocusChanged);
   connect(pcCln_, &QTabWidget::currentChanged, this, &TViv050::OnPageChanged);
+  connect(bFil_, &FileBox::fileChosen, this, &TViv050::LoadFromFileBox);
 }
 
 void TViv050::UpdateMinBlockLabel() {
@@ -682,8 +684,8 @@ bool TViv050::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TViv050::OnPageChanged(int) {
-  // The designed caption stands until the window is first shown.
-  if (first_show_done_) setWindowTitle(kCaption);
+  current_editor_ = nullptr;
+  RefreshCaption();
 }
 
 void TViv050::showEvent(QShowEvent* event) {

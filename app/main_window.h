@@ -22,12 +22,15 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
 class TDsk201;
 class TSplitterSx;
+class TTbsDoubleEdit;
+class TextEditor;
 
 // Colours of the window (Windows colour values turned into RGB).
 constexpr QRgb kWindowColour = 0xECECD8;
@@ -80,6 +83,9 @@ class TViv050 : public QMainWindow {
   void zmDskThread(TDskFil& job, int16_t code);
 
  public slots:
+  // The editor pages, for tests of the pages 801 adds.
+  TTbsDoubleEdit* added_page() const;
+
   // Runs the command with this number; an unknown number does nothing.
   void ExecuteCommand(int tag);
 
@@ -93,6 +99,34 @@ class TViv050 : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Editor pages (editor_pages.cpp).
+  void BuildEditorPages();
+  void ConnectEditor(TextEditor* editor);
+  void ShowEditorMenu(TextEditor* editor, const QPoint& global_pos);
+  void EditorFocused(TextEditor* editor);
+  // The editor a command works on: the one whose menu is open, else the one under the
+  // pointer, else the current one; null when there is none.
+  TextEditor* CommandEditor() const;
+  void ExecuteEditorCommand(int tag, TextEditor* editor);
+  void ShowPositions();
+  void RefreshCaption();
+  void LoadFromFileBox();
+  void StripBlanks(TextEditor* editor);
+  void SortEditor(TextEditor* editor);
+  void FixOldData(TextEditor* editor);
+  void ClearEditor(TextEditor* editor);
+  void ListFolderInto(TextEditor* editor, bool directories);
+  bool OpenInto(TextEditor* editor);
+  bool ReloadInto(TextEditor* editor);
+  bool SaveEditor(TextEditor* editor);
+  bool SaveEditorAs(TextEditor* editor);
+  // True when the editor's text may go: unchanged, saved, or given up by the user.
+  bool MayLoseText(TextEditor* editor);
+  // Asks about every changed editor before the window closes; false to stay open.
+  bool EditorsMayClose();
+  void AddEditorPage();
+  void RemoveEditorPage();
+
   // Layout (main_window.cpp).
   void BuildWidgets();
   QWidget* BuildRunPage();
@@ -161,8 +195,19 @@ class TViv050 : public QMainWindow {
   QLabel* lbdSel1_ = nullptr;
   QWidget* tsRun_ = nullptr;
   QWidget* tsSet_ = nullptr;
-  QWidget* tsEdit1_ = nullptr;
-  QWidget* tsEdit2_ = nullptr;
+  TTbsDoubleEdit* tsEdit1_ = nullptr;
+  TTbsDoubleEdit* tsEdit2_ = nullptr;
+  TextEditor* sEdt11_ = nullptr;
+  TextEditor* sEdt12_ = nullptr;
+  TextEditor* sEdt21_ = nullptr;
+  TextEditor* sEdt22_ = nullptr;
+  QMenu* mE_ = nullptr;
+  QMenu* mTE_ = nullptr;
+  // The page 801 added last; earlier ones stay until the window goes.
+  QPointer<TTbsDoubleEdit> added_page_;
+  QPointer<TextEditor> current_editor_;
+  QPointer<TextEditor> command_editor_;
+  QPointer<TextEditor> menu_editor_;
   QPointer<TDsk201> dsk201_;
 
   // Settings page.

@@ -79,7 +79,7 @@ void TViv050::zmDskThread(TDskFil& job, int16_t code) {
       liTme_->setText(elapsed_text);
       liTime2_->setText(NowText());
       liFil_->setText(" Scanning directories");
-      bFil_->Reread();
+      bFil_->Refresh();
       break;
     default:
       break;

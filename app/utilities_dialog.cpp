@@ -3,7 +3,6 @@
 #include <fmt/core.h>
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -274,8 +273,8 @@ void TDsk201::ConvertListFiles() {
   const std::string folder = support::WithTrailingSlash(file_box_->folder());
   // Without a folder the names would be taken relative to the working directory.
   if (folder.empty()) return;
-  for (const QString& name : file_box_->Names()) {
-    const std::string path = folder + QFile::encodeName(name).toStdString();
+  for (const std::string& name : file_box_->names()) {
+    const std::string path = folder + name;
     if (!FileExistsSx(path, 1)) continue;
     std::string text;
     // A file that cannot be read must not be saved back empty.

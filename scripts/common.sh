@@ -6,8 +6,9 @@ checker_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Debian packages the build needs.
 checker_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                   libfmt-dev libblkid-dev)
-# The desktop program: Qt Widgets (with the offscreen platform for its tests) and a font.
-checker_packages+=(qt6-base-dev fonts-dejavu-core)
+# The desktop program: Qt Widgets (with the offscreen platform for its tests), the
+# QScintilla editor component and a font.
+checker_packages+=(qt6-base-dev libqscintilla2-qt6-dev fonts-dejavu-core)
 # The fuzzing harnesses: clang with libFuzzer.
 checker_packages+=(clang libclang-rt-14-dev)
 

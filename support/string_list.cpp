@@ -47,6 +47,14 @@ std::string StringList::Text(std::string_view line_end) const {
   return out;
 }
 
+bool LoadFileBytes(const std::string& path, std::string* data) {
+  return platform::ReadWholeFile(path, data);
+}
+
+bool SaveFileBytes(const std::string& path, std::string_view data) {
+  return platform::WriteWholeFile(path, data);
+}
+
 bool StringList::LoadFromFile(const std::string& path) {
   std::string data;
   if (!platform::ReadWholeFile(path, &data)) return false;

@@ -10,6 +10,11 @@ namespace support {
 inline constexpr std::string_view kCrLf = "\r\n";
 inline constexpr std::string_view kLf = "\n";
 
+// A whole regular file as bytes; false when it cannot be read.
+bool LoadFileBytes(const std::string& path, std::string* data);
+// Creates or replaces the file with `data`; false on any failure.
+bool SaveFileBytes(const std::string& path, std::string_view data);
+
 class StringList {
  public:
   std::vector<std::string>& items() { return items_; }

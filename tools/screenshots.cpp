@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QEnterEvent>
+#include <QLabel>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/folder_picker.h"
 #include "app/job_link.h"
 #include "app/main_window.h"
 #include "app/startup.h"
@@ -74,6 +77,25 @@ int main(int argc, char** argv) {
   window->findChild<QPushButton*>("bcRun01")->click();
   loop.exec();
   if (!Save(window.get(), out + "run-page.png")) return 1;
+
+  // The lists of the run in the two editors of Edit1, each opened through its own menu.
+  pages->setCurrentIndex(TViv050::kPageEdit1);
+  const char* lists[][2] = {{"sEdt11", "lHdList"}, {"sEdt12", "lHdDirs"}};
+  for (const auto& [editor_name, label] : lists) {
+    const std::string list = window->findChild<QLabel*>(label)->text().toStdString();
+    SetFileHandler([list](bool, const std::string&, const std::string&, std::string* file) {
+      *file = list;
+      return true;
+    });
+    auto* editor = window->findChild<QWidget*>(editor_name);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(editor, &enter);
+    window->ExecuteCommand(961);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(editor, &leave);
+  }
+  SetFileHandler(nullptr);
+  if (!Save(window.get(), out + "edit1-page.png")) return 1;
   pages->setCurrentIndex(TViv050::kPageSettings);
   window->close();
   return 0;

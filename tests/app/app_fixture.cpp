@@ -13,17 +13,29 @@
 
 namespace testing_support {
 
+bool ScriptedAnswers::Next(const std::string& caption, std::string* answer) {
+  captions_.push_back(caption);
+  if (answers_.empty()) return false;
+  *answer = answers_.front();
+  answers_.pop_front();
+  return !answer->empty();
+}
+
 ScriptedFolders::ScriptedFolders() {
   SetFolderHandler([this](const std::string& caption, const std::string&, std::string* folder) {
-    captions_.push_back(caption);
-    if (answers_.empty()) return false;
-    *folder = answers_.front();
-    answers_.pop_front();
-    return !folder->empty();
+    return Next(caption, folder);
   });
 }
 
 ScriptedFolders::~ScriptedFolders() { SetFolderHandler(nullptr); }
+
+ScriptedFiles::ScriptedFiles() {
+  SetFileHandler([this](bool, const std::string& caption, const std::string&, std::string* file) {
+    return Next(caption, file);
+  });
+}
+
+ScriptedFiles::~ScriptedFiles() { SetFileHandler(nullptr); }
 
 AppEnv::AppEnv(bool with_base_file) {
   setenv("CHECKER_APPDIR", temp_.path().toLocal8Bit().constData(), 1);

@@ -16,17 +16,32 @@
 
 namespace testing_support {
 
-// Answers BrowseFolderSx from a script (an empty answer cancels) and keeps the captions.
-class ScriptedFolders {
+// Answers from a script (an empty answer cancels), keeping the captions asked with.
+class ScriptedAnswers {
  public:
-  ScriptedFolders();
-  ~ScriptedFolders();
-  void Answer(const std::string& folder) { answers_.push_back(folder); }
+  void Answer(const std::string& answer) { answers_.push_back(answer); }
   const std::vector<std::string>& captions() const { return captions_; }
+
+ protected:
+  bool Next(const std::string& caption, std::string* answer);
 
  private:
   std::deque<std::string> answers_;
   std::vector<std::string> captions_;
+};
+
+// Answers BrowseFolderSx.
+class ScriptedFolders : public ScriptedAnswers {
+ public:
+  ScriptedFolders();
+  ~ScriptedFolders();
+};
+
+// Answers the editors' open and save dialogs.
+class ScriptedFiles : public ScriptedAnswers {
+ public:
+  ScriptedFiles();
+  ~ScriptedFiles();
 };
 
 // A settings folder of its own (CHECKER_APPDIR and XDG_CONFIG_HOME) with an empty base
@@ -43,6 +58,7 @@ class AppEnv {
 
   RecordingMsg msg;
   ScriptedFolders folders;
+  ScriptedFiles files;
 
  private:
   QTemporaryDir temp_;

@@ -419,19 +419,19 @@ class CommandsTest : public QObject {
     // The file box folder and mask, committed with Return and F5; F12 keeps a history.
     Enter(w, "cbPath", QString::fromStdString(tree.root() + "lists"));
     auto* box = Find<FileBox>(w, "bFil");
-    QCOMPARE(box->Names(), QStringList({"a.v00"}));
+    QCOMPARE(box->names(), (std::vector<std::string>{"a.v00"}));
     auto* mask = Find<QComboBox>(w, "cbMask");
     mask->lineEdit()->setFocus();
     mask->setEditText("*.t00");
     QTest::keyClick(mask->lineEdit(), Qt::Key_F5);
-    QCOMPARE(box->Names(), QStringList({"b.t00"}));
+    QCOMPARE(box->names(), (std::vector<std::string>{"b.t00"}));
     mask->setEditText("*.x");
     QTest::keyClick(mask->lineEdit(), Qt::Key_F12);
     QCOMPARE(mask->itemText(0), QString("*.x"));
-    QCOMPARE(box->Names(), QStringList({"b.t00"}));
+    QCOMPARE(box->names(), (std::vector<std::string>{"b.t00"}));
     Enter(w, "cbMask", "");
     QCOMPARE(TextOf(w, "cbMask"), std::string("*.*"));
-    QCOMPARE(box->Names(), QStringList({"a.v00", "b.t00"}));
+    QCOMPARE(box->names(), (std::vector<std::string>{"a.v00", "b.t00"}));
 
     // "Get": a custom name from the search path, with the separators.
     Find<QComboBox>(w, "cPath")->setEditText(QString::fromStdString(photos));

@@ -144,7 +144,8 @@ class RunTest : public QObject {
       } else if (code == kNotifyScan) {
         total_at_scan = TextOf(w, "liTotSize");
         const std::string name = id_list.substr(id_list.rfind('/') + 1);
-        list_in_box = Find<FileBox>(w, "bFil")->Names().contains(QString::fromStdString(name));
+        const std::vector<std::string>& listed = Find<FileBox>(w, "bFil")->names();
+        list_in_box = std::find(listed.begin(), listed.end(), name) != listed.end();
       } else if (code == kNotifyProgress) {
         std::string text = TextOf(w, "liTotDone");
         std::erase(text, ' ');

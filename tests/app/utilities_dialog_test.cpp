@@ -205,7 +205,7 @@ class UtilitiesDialogTest : public QObject {
     auto* box = Find<FileBox>(window.get(), "bFil");
     box->SetMask("*.v*");
     box->SetFolder(tree.root());
-    QCOMPARE(box->Names(), QStringList({"a.v00", "b.v01", "d.v00", "e.v00"}));
+    QCOMPARE(box->names(), (std::vector<std::string>{"a.v00", "b.v01", "d.v00", "e.v00"}));
     QVERIFY(platform::RemoveFile(gone));
     TDsk201* tools = OpenTools(window.get());
 
