@@ -146,6 +146,11 @@ std::string_view TextEditor::Bytes() const {
 }
 
 void TextEditor::SetBytes(std::string_view bytes, bool undoable) {
+  // No change notices while the whole text is swapped: the widget turns the text of each
+  // notice into a QString, which for a large list costs more time and memory than the
+  // swap itself. The line-number margin, the one listener, is updated below.
+  const long event_mask = SendScintilla(SCI_GETMODEVENTMASK);
+  SendScintilla(SCI_SETMODEVENTMASK, 0UL);
   if (!undoable) SendScintilla(SCI_SETUNDOCOLLECTION, 0);
   SendScintilla(SCI_BEGINUNDOACTION);
   SendScintilla(SCI_CLEARALL);
@@ -155,11 +160,13 @@ void TextEditor::SetBytes(std::string_view bytes, bool undoable) {
     SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.data());
   }
   SendScintilla(SCI_ENDUNDOACTION);
+  SendScintilla(SCI_SETMODEVENTMASK, static_cast<unsigned long>(event_mask));
   if (!undoable) {
     SendScintilla(SCI_SETUNDOCOLLECTION, 1);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
   }
   SendScintilla(SCI_GOTOPOS, 0);
+  UpdateNumberMargin();
 }
 
 void TextEditor::ReplaceAll(std::string_view bytes) {
