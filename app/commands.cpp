@@ -517,6 +517,8 @@ void TViv050::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // The tools window keeps its place only when it closes itself.
+  if (dsk201_ != nullptr) dsk201_->close();
   SaveSettings();
   // A job that still runs answers "stop" from now on; it frees itself, so forget it.
   link_->MarkClosed();

@@ -142,6 +142,14 @@ class UtilitiesDialogTest : public QObject {
     QCOMPARE(IniGetSx(ini, "Dsk201", "Show", SxValue(-1)).AsInt(), 0);
 
     QCOMPARE(OpenTools(window.get())->geometry(), place);
+
+    // Closing the main window with the tools still open keeps their place too.
+    const QRect moved(150, 99, 640, 410);
+    OpenTools(window.get())->setGeometry(moved);
+    QVERIFY(window->close());
+    QVERIFY(ini.LoadFromFile(env.ini_file()));
+    QCOMPARE(IniGetSx(ini, "Dsk201", "Left", SxValue(0)).AsInt(), 150);
+    QCOMPARE(IniGetSx(ini, "Dsk201", "Top", SxValue(0)).AsInt(), 99);
   }
 
   void ConverterRewritesTheListedFilesLineByLine() {

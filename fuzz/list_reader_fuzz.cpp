@@ -1,0 +1,57 @@
+// The whole-list reader and the comparison on any text a damaged or foreign list may
+// hold. Checks: a failure names a line the text has; a list read keeps every record
+// inside its text, one per path, sorted, each on the line it names; a list compared
+// with itself has nothing moved, missing, new or changed in it.
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "fuzz/fuzz_util.h"
+#include "scan/compare.h"
+#include "scan/list_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  auto text = std::make_unique<char[]>(size + 1);
+  if (size > 0) std::memcpy(text.get(), bytes, size);
+  const char* begin = text.get();
+  size_t lines = 1;
+  for (size_t i = 0; i < size; ++i) lines += bytes[i] == '\n' || bytes[i] == '\r';
+
+  scan::IdList list;
+  scan::ListReadError error;
+  if (!scan::ParseIdList(std::move(text), size, &list, &error)) {
+    FUZZ_CHECK(error.line >= 1 && error.line <= lines);
+    FUZZ_CHECK(!error.message.empty());
+    FUZZ_CHECK(list.files().empty());
+    return 0;
+  }
+
+  const auto& files = list.files();
+  for (size_t i = 0; i < files.size(); ++i) {
+    const scan::ListedFile& file = files[i];
+    FUZZ_CHECK(file.line >= begin && file.line + file.name_offset + file.name_size <= begin + size);
+    FUZZ_CHECK(file.line_number >= 1 && file.line_number <= lines);
+    FUZZ_CHECK(file.dir < list.directories().size());
+    const std::string_view dir = list.directory(file);
+    FUZZ_CHECK(!dir.empty() && dir.back() == '/');
+    FUZZ_CHECK(list.FullPath(file) == std::string(dir) + std::string(file.name()));
+    if (i > 0) {
+      const scan::ListedFile& before = files[i - 1];
+      FUZZ_CHECK(scan::CompareSplitPaths(list.directory(before), before.name(), dir,
+                                         file.name()) < 0);
+    }
+  }
+
+  const scan::ListComparison same = scan::CompareIdLists(list, list, true);
+  FUZZ_CHECK(same.files.size() == files.size());
+  uint64_t counted = 0;
+  for (uint64_t n : same.totals.files) counted += n;
+  FUZZ_CHECK(counted == files.size());
+  for (const scan::FileComparison& file : same.files) {
+    FUZZ_CHECK(file.change == scan::FileChange::kUnchanged ||
+               file.change == scan::FileChange::kUnreadable);
+    FUZZ_CHECK(file.old_file != nullptr && file.new_file != nullptr);
+  }
+  return 0;
+}
