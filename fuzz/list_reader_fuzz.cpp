@@ -1,6 +1,6 @@
 // The whole-list reader and the comparison on any text a damaged or foreign list may
 // hold. Checks: a failure names a line the text has; a list read keeps every record
-// inside its text, one per path, sorted, each on the line it names; a list compared
+// inside its text, one per path, sorted by directory and name, each on a line the text has; a list compared
 // with itself has nothing moved, missing, new or changed in it.
 
 #include <cstring>
@@ -37,10 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(!dir.empty() && dir.back() == '/');
     FUZZ_CHECK(list.FullPath(file) == std::string(dir) + std::string(file.name()));
     if (i > 0) {
+      // Directory by directory, then by name, each path once.
       const scan::ListedFile& before = files[i - 1];
-      FUZZ_CHECK(scan::CompareSplitPaths(list.directory(before), before.name(), dir,
-                                         file.name()) < 0);
+      FUZZ_CHECK(before.dir < file.dir || (before.dir == file.dir && before.name() < file.name()));
     }
+  }
+  for (size_t d = 1; d < list.directories().size(); ++d) {
+    FUZZ_CHECK(list.directories()[d - 1] < list.directories()[d]);
   }
 
   const scan::ListComparison same = scan::CompareIdLists(list, list, true);

@@ -265,7 +265,10 @@ bool IdListParser::FileLine(std::string_view line, uint32_t number) {
 
   std::string_view name;
   std::string_view directory;
-  if (!NameAndDirectory(line, bar, &name, &directory) || directory.empty()) return false;
+  // A directory always ends with "/"; one that does not is a damaged line.
+  if (!NameAndDirectory(line, bar, &name, &directory) || directory.empty() ||
+      directory.back() != '/')
+    return false;
   const size_t name_offset = static_cast<size_t>(name.data() - line.data());
   if (name_offset > std::numeric_limits<uint16_t>::max() ||
       name.size() > std::numeric_limits<uint16_t>::max()) {
@@ -344,6 +347,12 @@ bool IdListParser::Parse(std::string_view text, ListReadError* error) {
     pos = end + 1;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
     if (line.empty()) continue;
+    // Every line is written whole with its line end: a file line without one was cut by
+    // a crash and may name a shorter directory or name than the file has.
+    if (newline == nullptr && header_seen && line[0] == kRecordFile) {
+      cut_short = number;
+      continue;
+    }
     bool ok = false;
     switch (line[0]) {
       case kRecordHeader:

@@ -161,6 +161,16 @@ TEST_F(ListReaderTest, TheLastRunGivesTheState) {
   EXPECT_EQ(list.files()[1].size, 11u);
   EXPECT_EQ(list.repeated(), 1u);
   EXPECT_EQ(list.runs(), 2);
+
+  // A last file line cut inside its path section names no file: "/d" + "b" is not one.
+  const std::string grown = Run(first, options, scan::RunMode::kCreate, scan::RunState::kRunning, false);
+  const size_t last_dir = grown.rfind("/d/");
+  ASSERT_NE(last_dir, std::string::npos);
+  ASSERT_EQ(grown.find('\n', last_dir), grown.size() - 1) << grown;
+  scan::IdList cut;
+  ASSERT_TRUE(Read(grown.substr(0, last_dir + 2), &cut, &error)) << error.message;
+  ASSERT_EQ(cut.files().size(), 1u);
+  EXPECT_EQ(cut.FullPath(cut.files()[0]), "/d/a");
 }
 
 TEST_F(ListReaderTest, AnyOtherLineFailsWithItsNumber) {
@@ -183,6 +193,8 @@ TEST_F(ListReaderTest, AnyOtherLineFailsWithItsNumber) {
       {header + file_line.substr(0, 30) + "2020/05/01 12:34:56" + file_line.substr(49) + "\r\n",
        3},
       {"A9" + lines[0].substr(2) + "\r\n", 1},
+      // A directory that does not end with "/".
+      {header + file_line.substr(0, file_line.rfind("/d/") + 2) + "\r\n", 3},
       // A finished list never ends in a line cut short.
       {good.substr(0, good.size() - 20), 4},
   };
