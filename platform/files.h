@@ -263,5 +263,9 @@ bool ReadWholeFile(const std::string& path, std::string* data);
 // Test seam: when set, File::Read calls it instead of read(2) (to simulate I/O errors).
 using ReadHook = int64_t (*)(int fd, void* buffer, size_t size);
 void SetReadHookForTesting(ReadHook hook);
+// Test seam: when set, DirReader::Next asks it about every entry; a non-zero errno it
+// returns ends the listing as a failing readdir(3) would.
+using DirEntryHook = int (*)(std::string_view name);
+void SetDirEntryHookForTesting(DirEntryHook hook);
 
 }  // namespace platform

@@ -120,6 +120,7 @@ bool HasWildcard(std::string_view text) {
 }
 
 std::atomic<ReadHook> g_read_hook{nullptr};
+std::atomic<DirEntryHook> g_dir_entry_hook{nullptr};
 
 // Below this size the read-ahead hint costs more than it saves.
 constexpr uint64_t kSequentialHintSize = 1 << 20;
@@ -331,6 +332,13 @@ bool DirReader::Next(std::string_view* name, EntryKind* kind) {
     }
     const char* n = entry->d_name;
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+    if (const DirEntryHook hook = g_dir_entry_hook.load(std::memory_order_relaxed)) {
+      if (const int error = hook(n); error != 0) {
+        failed_ = true;
+        error_ = std::strerror(error);
+        return false;
+      }
+    }
     *name = std::string_view(n);
     switch (entry->d_type) {
       case DT_REG:
@@ -788,5 +796,6 @@ bool ReadWholeFile(const std::string& path, std::string* data) {
 }
 
 void SetReadHookForTesting(ReadHook hook) { g_read_hook.store(hook); }
+void SetDirEntryHookForTesting(DirEntryHook hook) { g_dir_entry_hook.store(hook); }
 
 }  // namespace platform

@@ -12,7 +12,9 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -1028,6 +1030,32 @@ TEST_F(ScanJobTest, UnreadableSubdirectoryIsAnErrorOfTheRun) {
   ASSERT_EQ(outcome.problems.size(), 1u);
   EXPECT_EQ(outcome.problems[0].path, dir_ + "closed/");
   EXPECT_EQ(IdList()[71], 'E');
+}
+
+TEST_F(ScanJobTest, DirectoryThatFailsMidwayIsAnErrorOfTheRun) {
+  tree_.File("scan/a", "abcdef");
+  tree_.File("scan/torn/b", "abcdef");
+  tree_.File("scan/torn/c", "abcdefg");
+  tree_.File("scan/whole/d", "abcdef");
+  // The listing of "torn" fails at whichever of its files comes second.
+  static std::atomic<int> seen{0};
+  seen = 0;
+  platform::SetDirEntryHookForTesting([](std::string_view name) {
+    return (name == "b" || name == "c") && ++seen == 2 ? EIO : 0;
+  });
+  const ScanOutcome outcome = Run(MakeJob(kModeCreate, nullptr));
+  platform::SetDirEntryHookForTesting(nullptr);
+  EXPECT_TRUE(outcome.finished);
+  ASSERT_EQ(outcome.problems.size(), 1u);
+  EXPECT_EQ(outcome.problems[0].path, dir_ + "torn/");
+  EXPECT_EQ(outcome.problems[0].reason, std::strerror(EIO));
+  EXPECT_TRUE(outcome.problems[0].directory);
+  EXPECT_GE(outcome.error_count, 1);
+  const std::string list = IdList();
+  EXPECT_EQ(list[71], 'E');
+  // The directories beside it are listed whole.
+  EXPECT_EQ(FileLinesNamed(list, "a").size(), 1u) << list;
+  EXPECT_EQ(FileLinesNamed(list, "d").size(), 1u) << list;
 }
 
 TEST_F(ScanJobTest, TreeListThatCannotBeWrittenEndsTheRun) {
