@@ -30,16 +30,6 @@ constexpr size_t kTimesFirstColumn = 31;
 constexpr size_t kTimesLastColumn = 69;
 constexpr size_t kStateColumn = 71;
 
-// Digits grouped by three with blanks: 12345 -> "12 345".
-std::string Grouped(uint64_t value) {
-  std::string digits = std::to_string(value);
-  std::string out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
-    out += digits[i];
-  }
-  return out;
-}
 
 // About thirty files: empty, one to five bytes, odd sizes, a UTF-8 name, a subdirectory.
 uint64_t BuildTree(TempTree* tree, int* files) {

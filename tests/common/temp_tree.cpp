@@ -68,4 +68,14 @@ std::vector<std::string> ListLines(const std::string& text) {
   return lines;
 }
 
+std::string Grouped(uint64_t value) {
+  const std::string digits = std::to_string(value);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
+    out += digits[i];
+  }
+  return out;
+}
+
 }  // namespace testing_support

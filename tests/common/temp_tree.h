@@ -2,6 +2,7 @@
 // A fresh temporary directory per test, removed afterwards, with helpers to build
 // real trees in it.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,5 +33,9 @@ class TempTree {
 
 // The lines of a list file, split at CR LF; a last line without one is kept.
 std::vector<std::string> ListLines(const std::string& text);
+
+// Digits grouped by three from the right with blanks, as lists and the window show
+// sizes: 1234567 -> "1 234 567".
+std::string Grouped(uint64_t value);
 
 }  // namespace testing_support

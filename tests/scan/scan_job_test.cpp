@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "common/temp_tree.h"
+#include "desktop_job.h"
 #include "fs/volume_info.h"
 #include "platform/files.h"
 #include "platform/memory.h"
@@ -34,6 +35,7 @@
 
 namespace {
 
+using testing_support::Grouped;
 using testing_support::TempTree;
 
 // ---------------------------------------------------------------------------------------
@@ -42,17 +44,6 @@ using testing_support::TempTree;
 std::string Pad(std::string text, size_t width) {
   if (text.size() < width) text.insert(0, width - text.size(), ' ');
   return text;
-}
-
-// Digits grouped by three from the right with blanks: 1234567 -> "1 234 567".
-std::string Grouped(uint64_t value) {
-  std::string digits = std::to_string(value);
-  std::string out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ' ';
-    out += digits[i];
-  }
-  return out;
 }
 
 // "00 000 000 000 000 000 000": 20 digits with leading zeros.
@@ -201,20 +192,7 @@ class ScanJobTest : public ::testing::Test {
 
   // The job as the desktop program configures it.
   std::unique_ptr<TDskFil> MakeJob(uint8_t mode, ScanWindow* window) {
-    auto job = std::make_unique<TDskFil>(window, "", search_path_);
-    job->set_mode(mode);
-    job->set_tree_list_file(tree_list_);
-    job->set_id_list_file(id_list_);
-    job->set_dir_params("/EP recycler|recycled|temp|tmp|system volume information|#recycled");
-    job->set_file_params("/EF thumbs.db|desktop.ini|*.tmp");
-    job->set_interval(1000);
-    job->set_expand(100000);
-    job->set_buffer_percent(30);
-    job->set_buffer_max(512000);
-    job->set_volume_label("DATA");
-    job->set_volume_serial(305441741);
-    job->set_min_blocks(4);
-    return job;
+    return testing_support::DesktopJob(mode, window, search_path_, tree_.Path("lists/"));
   }
 
   ScanOutcome Run(std::unique_ptr<TDskFil> job) { return TDskFil::Start(std::move(job)).get(); }
