@@ -153,15 +153,6 @@ std::string ConvertOldListLine(const std::string& line) {
   return line;
 }
 
-// The first line end of the text; lists use CR LF, so a text without one gets that.
-std::string_view FirstLineEnd(std::string_view text) {
-  const size_t at = text.find_first_of("\r\n");
-  if (at == std::string_view::npos) return support::kCrLf;
-  if (text[at] == '\n') return support::kLf;
-  if (at + 1 < text.size() && text[at + 1] == '\n') return support::kCrLf;
-  return "\r";
-}
-
 }  // namespace
 
 TDsk201::TDsk201(QWidget* parent, FileBox* file_box)
@@ -282,7 +273,9 @@ void TDsk201::ConvertListFiles() {
     support::StringList lines;
     lines.SetText(text);
     for (std::string& line : lines.items()) line = ConvertOldListLine(line);
-    lines.SaveToFile(path, FirstLineEnd(text));
+    // Lists use CR LF: a text without a line end gets that.
+    const std::string_view line_end = support::FirstLineEnd(text);
+    lines.SaveToFile(path, line_end.empty() ? support::kCrLf : line_end);
   }
 }
 

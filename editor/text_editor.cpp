@@ -32,14 +32,6 @@ void ForEachLine(std::string_view text, Take take) {
   }
 }
 
-// The first line end of `text`; empty when it has none.
-std::string_view FirstLineEnd(std::string_view text) {
-  const size_t at = text.find_first_of("\r\n");
-  if (at == std::string_view::npos) return {};
-  if (text[at] == '\n') return "\n";
-  return at + 1 < text.size() && text[at + 1] == '\n' ? "\r\n" : "\r";
-}
-
 // True when every line end of `text` is `line_end`, so the text can be shown as it is.
 bool LineEndsAre(std::string_view text, std::string_view line_end) {
   for (size_t i = 0; i < text.size(); ++i) {
@@ -177,7 +169,7 @@ void TextEditor::ReplaceAll(std::string_view bytes) {
 bool TextEditor::LoadFile(const std::string& path) {
   std::string data;
   if (!support::LoadFileBytes(path, &data)) return false;
-  std::string_view line_end = FirstLineEnd(data);
+  std::string_view line_end = support::FirstLineEnd(data);
   if (line_end.empty()) line_end = "\n";
   if (!LineEndsAre(data, line_end)) {
     std::vector<std::string_view> lines;

@@ -47,6 +47,13 @@ std::string StringList::Text(std::string_view line_end) const {
   return out;
 }
 
+std::string_view FirstLineEnd(std::string_view text) {
+  const size_t at = text.find_first_of("\r\n");
+  if (at == std::string_view::npos) return {};
+  if (text[at] == '\n') return kLf;
+  return at + 1 < text.size() && text[at + 1] == '\n' ? kCrLf : "\r";
+}
+
 bool LoadFileBytes(const std::string& path, std::string* data) {
   return platform::ReadWholeFile(path, data);
 }

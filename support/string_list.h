@@ -10,6 +10,10 @@ namespace support {
 inline constexpr std::string_view kCrLf = "\r\n";
 inline constexpr std::string_view kLf = "\n";
 
+// The first line end of `text` (CR LF, LF or a lone CR), as SetText splits at; empty
+// when the text has none.
+std::string_view FirstLineEnd(std::string_view text);
+
 // A whole regular file as bytes; false when it cannot be read.
 bool LoadFileBytes(const std::string& path, std::string* data);
 // Creates or replaces the file with `data`; false on any failure.
