@@ -33,7 +33,7 @@ long long WriteList(const std::string& path, long lines) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return -1;
   std::mt19937 random(7);
-  const char* dirs[] = {"/data/photos/2020/holidays/", "/home/u/Documents/\xC3\x84rger/",
+  const char* dirs[] = {"/data/photos/2020/holidays/", "/srv/u/Documents/\xC3\x84rger/",
                         "/srv/backup/mail/archive/", "/media/USB/Music/Band - Album/"};
   long long size = 0;
   char line[512];
