@@ -428,9 +428,6 @@ QWidget* TViv050::BuildSettingsPage() {
   numbers->addWidget(new QLabel("% and <"));
   numbers->addWidget(eBufMax_);
   numbers->addWidget(new QLabel("bytes"));
-  numbers->addSpacing(12);
-  numbers->addWidget(new QLabel(" Readers "));
-  numbers->addWidget(eThreads_);
   numbers->addStretch(1);
   rows->addLayout(numbers);
 
@@ -496,6 +493,10 @@ QWidget* TViv050::BuildSettingsPage() {
   blocks->addWidget(new QLabel(" Min block count"));
   blocks->addWidget(eMinBlk_);
   blocks->addWidget(lMinBlk_);
+  // The buffer row is full at the window's first width: the reader count goes here.
+  blocks->addSpacing(24);
+  blocks->addWidget(new QLabel(" Readers "));
+  blocks->addWidget(eThreads_);
   blocks->addStretch(1);
   rows->addLayout(blocks);
 

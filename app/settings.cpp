@@ -151,6 +151,8 @@ void TViv050::LoadSettings() {
   ReadBox(cbPath_, kKeyFileBoxPath);
   cbMask_->setEditText(QString::fromStdString(bFil_->mask()));
   ReadBox(cbMask_, kKeyFileBoxMask);
+  // The box lists by the filter it shows, not by the one it was built with.
+  if (!cbMask_->currentText().isEmpty()) bFil_->SetMask(cbMask_->currentText().toStdString());
 
   const int32_t last_page = ReadInt(kKeyLastPage, kPageSettings);
   if (last_page >= kPageEdit1) {

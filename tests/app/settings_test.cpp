@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/controls.h"
+#include "app/file_box.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"
 #include "platform/files.h"
@@ -216,6 +217,7 @@ class SettingsTest : public QObject {
     QCOMPARE(TextOf(w, "eTimer"), std::string("250"));
     QCOMPARE(Items(w, "cDirPar"), QStringList({"/EP x"}));
     QCOMPARE(TextOf(w, "cbMask"), std::string("*.t00"));
+    QCOMPARE(Find<FileBox>(w, "bFil")->mask(), std::string("*.t00"));
     QCOMPARE(TextOf(w, "eVolPath"), std::string("mine/"));
     QCOMPARE(TextOf(w, "eLstExt"), std::string("w01"));
     QVERIFY(!Checked(w, "cOpt1"));
