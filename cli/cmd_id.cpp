@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "platform/paths.h"
 #include "scan/content_id.h"
@@ -67,7 +68,7 @@ int RunIdCommand(const Args& args) {
     out.append("  ");
     out.append(file);
     out.push_back('\n');
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    WriteOut(out);
   }
   std::fflush(stdout);
   VirtFreeSx(&buffer, -1);

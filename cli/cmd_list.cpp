@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "cli/usage.h"
 #include "fs/dir_iter.h"
 #include "platform/paths.h"
@@ -86,7 +87,7 @@ int RunListCommand(const Args& args) {
     // One entry a line: a name holding a line break must not split it.
     support::ReplaceLineBreaks(&line);
     line.push_back('\n');
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    WriteOut(line);
   }
   std::fflush(stdout);
   std::fprintf(stderr, "total %lld\n", static_cast<long long>(total));

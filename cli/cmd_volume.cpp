@@ -32,10 +32,8 @@ std::string FieldLine(std::string_view field, std::string_view value) {
   return line;
 }
 
-// The record is for reading: a label with control characters must not act on the
-// terminal (names, which give file names, keeps the bytes).
 void PrintField(std::string_view field, std::string_view value) {
-  std::cout << FieldLine(field, TerminalText(value));
+  WriteOut(FieldLine(field, value));
 }
 
 void PrintField(std::string_view field, uint64_t value) {
@@ -175,7 +173,7 @@ int RunNamesCommand(const Args& args) {
     return UsageError(CannotQuery(path));
   }
   lines += FieldLine("Name", part);
-  std::cout << lines;
+  WriteOut(lines);
   return 0;
 }
 

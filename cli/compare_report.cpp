@@ -172,11 +172,11 @@ int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
                          : ChangeLine(old_list, new_list, entry);
     out.push_back('\n');
     if (out.size() >= kOutputChunk) {
-      std::fwrite(out.data(), 1, out.size(), stdout);
+      WriteOut(out);
       out.clear();
     }
   }
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  WriteOut(out);
   std::fflush(stdout);
 
   std::string summary;

@@ -8,10 +8,6 @@
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
 
-#ifndef CHECKER_VERSION
-#define CHECKER_VERSION "0.0.0"
-#endif
-
 namespace {
 
 constexpr char kTryHelp[] = "Try 'checker-cli --help' for more information.\n";

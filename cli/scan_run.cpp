@@ -124,7 +124,7 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
 int PrintProblems(const ScanOutcome& outcome) {
   int directories_not_read = 0;
   for (const ScanProblem& problem : outcome.problems) {
-    if (problem.directory) {
+    if (problem.directory()) {
       ++directories_not_read;
       PrintMessage("cannot read directory " + problem.path + ": " + problem.reason);
     } else {

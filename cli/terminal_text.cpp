@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/paths.h"
 #include "support/text.h"
 
 namespace cli {
@@ -37,6 +38,25 @@ std::string TerminalText(std::string_view text) {
     }
   }
   return out;
+}
+
+void WriteOut(std::string_view text) {
+  static const bool terminal = platform::IsTerminal(1);
+  if (!terminal) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return;
+  }
+  std::string shown;
+  shown.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    shown += TerminalText(text.substr(pos, end - pos));
+    if (end < text.size()) shown.push_back('\n');
+    pos = end + 1;
+  }
+  std::fwrite(shown.data(), 1, shown.size(), stdout);
 }
 
 void PrintMessage(std::string_view message) {

@@ -13,6 +13,11 @@ namespace cli {
 // (a terminal in UTF-8 mode does not act on them).
 std::string TerminalText(std::string_view text);
 
+// Writes `text` to stdout: into a file or a pipe byte for byte, on a terminal through
+// TerminalText line by line (its line ends stay), so that a name cannot erase or move
+// what is shown.
+void WriteOut(std::string_view text);
+
 // Prints "checker-cli: MESSAGE" as one line on stderr, the message through
 // TerminalText. Errors, warnings and closing notes all go this way.
 void PrintMessage(std::string_view message);

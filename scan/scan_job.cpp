@@ -275,10 +275,10 @@ class TDskFil::Scanner {
   std::shared_ptr<platform::DirHandle> OpenListed(const std::string& dir, std::string* reason);
   // Leaves out the run's own lists when they lie in this directory.
   void DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out);
-  void Problem(const std::string& path, const std::string& reason, bool directory) {
+  void Problem(const std::string& path, const std::string& reason, ProblemKind kind) {
     // A directory the walk could not enter is also one the file pass cannot: once.
-    if (directory && !reported_.insert(path).second) return;
-    job_.problems_.push_back({path, reason, directory});
+    if (kind == ProblemKind::kDirectory && !reported_.insert(path).second) return;
+    job_.problems_.push_back({path, reason, kind});
     ++job_.error_count_;
   }
   void Fail(const std::string& text) {
@@ -451,7 +451,7 @@ bool TDskFil::Scanner::GatherTree() {
   job_.run_.set_recorder(nullptr);
   job_.run_.set_errors(nullptr);
   job_.total_bytes_ = std::max<int64_t>(bytes, 0) + looked_up;
-  for (const WalkError& error : walk_errors_) Problem(error.path, error.reason, true);
+  for (const WalkError& error : walk_errors_) Problem(error.path, error.reason, ProblemKind::kDirectory);
   walk_errors_.clear();
   // A stop during the walk ends the run here, as one at this notification does.
   if (job_.Notify(kNotifySort)) return false;
@@ -851,11 +851,11 @@ bool TDskFil::Scanner::ScanDirectories() {
     job_.dir_bytes_ = 0;
     dir_written_ = false;
     if (!dir.readable) {
-      Problem(listed, dir.problem, true);
+      Problem(listed, dir.problem, ProblemKind::kDirectory);
       continue;
     }
     writer.SetDirectory(job_.current_dir_, dir.handle.get());
-    for (const WalkError& error : dir.listing_errors) Problem(error.path, error.reason, true);
+    for (const WalkError& error : dir.listing_errors) Problem(error.path, error.reason, ProblemKind::kDirectory);
     job_.dir_bytes_ = std::max<int64_t>(dir.bytes, 0);
     if (dir.order.empty()) continue;
     if (!blank_line_) {
@@ -892,7 +892,7 @@ bool TDskFil::Scanner::ScanFiles(PlannedDirectory& dir) {
       // Written as the list has always shown it (id 0), but not counted as fine.
       code = kChkOk;
       changed_path_.assign(job_.current_dir_).append(entry);
-      Problem(changed_path_, kChangedWhileRead, false);
+      Problem(changed_path_, kChangedWhileRead, ProblemKind::kChanged);
     }
     job_.dir_id_sum_ += result.id;
     ++job_.files_done_;

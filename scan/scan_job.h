@@ -156,12 +156,20 @@ class cmdDisk {
   std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
 };
 
-// A directory the run could not read (fully), or a file that changed while it was read.
-// Each is an error of the run.
+// What went wrong with one path of a run.
+enum class ProblemKind : uint8_t {
+  kDirectory,   // a directory not read (fully)
+  kChanged,     // a file that changed between the walk and its read, or while it was read
+  kUnreadable,  // a file that could not be opened or read
+  kUnlistable,  // a name with CR or LF: its line cannot tell it from one with "?"
+};
+
+// A path of a run that went wrong. Each is an error of the run.
 struct ScanProblem {
   std::string path;    // a directory ends with "/"
   std::string reason;  // errno's text, or what went wrong
-  bool directory = true;
+  ProblemKind kind = ProblemKind::kDirectory;
+  bool directory() const { return kind == ProblemKind::kDirectory; }
 };
 
 constexpr char kChangedWhileRead[] = "changed while read";

@@ -987,7 +987,7 @@ TEST_F(ScanJobTest, DirectoriesThatCannotBeReadAreErrorsOfTheRun) {
   EXPECT_EQ(outcome.error_count, 1);
   ASSERT_EQ(outcome.problems.size(), 1u);
   EXPECT_EQ(outcome.problems[0].path, dir_ + "gone/");
-  EXPECT_TRUE(outcome.problems[0].directory);
+  EXPECT_TRUE(outcome.problems[0].directory());
   const std::string text = IdList();
   const size_t second = text.find("A2");
   ASSERT_NE(second, std::string::npos);
@@ -1027,7 +1027,7 @@ TEST_F(ScanJobTest, DirectoryThatFailsMidwayIsAnErrorOfTheRun) {
   ASSERT_EQ(outcome.problems.size(), 1u);
   EXPECT_EQ(outcome.problems[0].path, dir_ + "torn/");
   EXPECT_EQ(outcome.problems[0].reason, std::strerror(EIO));
-  EXPECT_TRUE(outcome.problems[0].directory);
+  EXPECT_TRUE(outcome.problems[0].directory());
   EXPECT_GE(outcome.error_count, 1);
   const std::string list = IdList();
   EXPECT_EQ(list[71], 'E');
