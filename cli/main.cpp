@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
+#include "platform/interrupt.h"
 
 namespace {
 
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string command = argv[1];
+  // A stop that comes while the lists are read or backed up still ends the run as one.
+  if (command == "scan" || command == "continue" || command == "verify") {
+    platform::InstallStopSignals();
+  }
   cli::Args args(argv + 2, argv + argc);
   if (command == "--help" || command == "-h") {
     std::cout << cli::ProgramUsage();

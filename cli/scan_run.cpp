@@ -114,6 +114,7 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
   // The job also learns of a stop between its notifications (an interval of 0 sends
   // none): the flag outlives the job, so it may be set until the run has ended.
   const std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
+  if (platform::StopSignalReceived()) stop->store(true);
   const std::shared_future<ScanOutcome> done = TDskFil::Start(std::move(job));
   while (done.wait_for(std::chrono::milliseconds(kStopPollMs)) != std::future_status::ready) {
     if (platform::StopSignalReceived()) stop->store(true);

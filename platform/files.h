@@ -254,9 +254,13 @@ bool WriteWholeFile(const std::string& path, std::string_view data);
 // never let go. False with lock unchanged and path untouched on any failure.
 bool ReplaceFileLocked(const std::string& path, std::string_view data, File* lock,
                        std::string* error);
-// Copies a regular file to `to` (created or replaced); false with *error set, and no
-// partial copy left, on any failure.
-bool CopyFile(const std::string& from, const std::string& to, std::string* error);
+// Copies a regular file to the new file `to`, durably: the copy is written under a
+// temporary name in the same folder, synced, and only then takes the name `to`, which it
+// never takes from an existing file. So `to` is either absent or a whole copy, also
+// after a crash (a temporary ".checker-copy-*" may be left beside it then).
+enum class CopyResult { kCopied, kExists, kFailed };
+// kExists when `to` is there already (nothing written); kFailed with *error set.
+CopyResult CopyToNewFile(const std::string& from, const std::string& to, std::string* error);
 // Reads a whole regular file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* data);
 

@@ -701,6 +701,36 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
   return file.Close() && ok;
 }
 
+namespace {
+
+void SyncFolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int dir_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir_fd >= 0) {
+    fsync(dir_fd);
+    close(dir_fd);
+  }
+}
+
+// Gives the file `from` the name `to` unless `to` exists: EEXIST then. File systems
+// without the atomic form (EINVAL) get a hard link, and those without links a look
+// before the rename.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  if (link(from.c_str(), to.c_str()) == 0) {
+    unlink(from.c_str());
+    return 0;
+  }
+  if (errno != EPERM && errno != ENOTSUP) return errno;
+  struct stat st;
+  if (lstat(to.c_str(), &st) == 0) return EEXIST;
+  return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
 bool ReplaceFileLocked(const std::string& path, std::string_view data, File* lock,
                        std::string* error) {
   // One fixed name beside the file: whoever holds the lock owns it, and a copy left by
@@ -729,29 +759,37 @@ bool ReplaceFileLocked(const std::string& path, std::string_view data, File* loc
     return false;
   }
   // The rename itself must reach the disk before the old name's data is trusted gone.
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  const int dir_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd >= 0) {
-    fsync(dir_fd);
-    close(dir_fd);
-  }
+  SyncFolderOf(path);
   *lock = std::move(fresh);
   return true;
 }
 
-bool CopyFile(const std::string& from, const std::string& to, std::string* error) {
+CopyResult CopyToNewFile(const std::string& from, const std::string& to, std::string* error) {
+  struct stat st;
+  if (lstat(to.c_str(), &st) == 0) return CopyResult::kExists;
   File in;
   if (!in.Open(from, OpenMode::kRead)) {
     *error = in.ErrorText();
-    return false;
+    return CopyResult::kFailed;
   }
+  const size_t slash = to.rfind('/');
+  std::string temporary = to.substr(0, slash == std::string::npos ? 0 : slash + 1);
+  temporary += ".checker-copy-XXXXXX";
+  // A name of our own in that folder; File then writes it as any other.
+  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) {
+    *error = std::strerror(errno);
+    return CopyResult::kFailed;
+  }
+  close(fd);
   File out;
-  if (!out.Open(to, OpenMode::kCreateTruncate)) {
+  if (!out.Open(temporary, OpenMode::kCreateTruncate)) {
     *error = out.ErrorText();
-    return false;
+    unlink(temporary.c_str());
+    return CopyResult::kFailed;
   }
   std::string buffer(1 << 20, '\0');
+  bool copied = false;
   for (;;) {
     const int64_t got = in.Read(buffer.data(), buffer.size());
     if (got < 0) {
@@ -759,8 +797,8 @@ bool CopyFile(const std::string& from, const std::string& to, std::string* error
       break;
     }
     if (got == 0) {
-      if (out.Close()) return true;
-      *error = out.ErrorText();
+      copied = out.Sync() && out.Close();
+      if (!copied) *error = out.ErrorText();
       break;
     }
     if (!out.Write(buffer.data(), static_cast<size_t>(got))) {
@@ -769,8 +807,19 @@ bool CopyFile(const std::string& from, const std::string& to, std::string* error
     }
   }
   out.Close();
-  unlink(to.c_str());
-  return false;
+  if (copied) {
+    const int failed = RenameNoReplace(temporary, to);
+    if (failed == 0) {
+      SyncFolderOf(to);
+      return CopyResult::kCopied;
+    }
+    unlink(temporary.c_str());
+    if (failed == EEXIST) return CopyResult::kExists;
+    *error = std::strerror(failed);
+    return CopyResult::kFailed;
+  }
+  unlink(temporary.c_str());
+  return CopyResult::kFailed;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* data) {

@@ -4,8 +4,8 @@
 
 namespace platform {
 
-// SIGINT and SIGTERM set a flag instead of ending the program; a second one of them
-// ends it the ordinary way. Safe to call more than once.
+// SIGINT and SIGTERM set a flag instead of ending the program (and are unblocked); a
+// second one of them ends it the ordinary way. Safe to call more than once.
 void InstallStopSignals();
 // True once SIGINT or SIGTERM arrived after InstallStopSignals.
 bool StopSignalReceived();

@@ -24,6 +24,12 @@ void InstallStopSignals() {
   action.sa_flags = SA_RESETHAND | SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A parent may have started us with them blocked; a stop must still reach the run.
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  sigprocmask(SIG_UNBLOCK, &stops, nullptr);
 }
 
 bool StopSignalReceived() { return g_stop.load(std::memory_order_relaxed); }

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -17,6 +18,28 @@
 namespace scan {
 
 namespace {
+
+// Copies of lists written within one second, before a backup gives up.
+constexpr int kMaxBackUpsPerSecond = 999;
+
+// Whether two files hold the same bytes; false when either cannot be read.
+bool SameBytes(const std::string& a, const std::string& b) {
+  platform::File x;
+  platform::File y;
+  if (!x.Open(a, platform::OpenMode::kRead) || !y.Open(b, platform::OpenMode::kRead) ||
+      x.Size() != y.Size()) {
+    return false;
+  }
+  constexpr size_t kPiece = 1 << 20;
+  std::string piece_x(kPiece, '\0');
+  std::string piece_y(kPiece, '\0');
+  for (;;) {
+    const int64_t got = x.Read(piece_x.data(), kPiece);
+    if (got < 0 || y.Read(piece_y.data(), kPiece) != got) return false;
+    if (got == 0) return true;
+    if (std::memcmp(piece_x.data(), piece_y.data(), static_cast<size_t>(got)) != 0) return false;
+  }
+}
 
 std::string ReadText(const support::StringList& ini, const char* key, const std::string& fallback) {
   return support::Trim(IniGetSx(ini, kBaseSection, key, SxValue(fallback)).AsText());
@@ -105,15 +128,25 @@ bool BackUpList(const std::string& list, const std::string& folder, std::string*
   const size_t dot = file.rfind('.');
   const std::string stem = dot == std::string::npos ? file : file.substr(0, dot);
   const std::string ext = dot == std::string::npos ? "" : file.substr(dot);
-  const std::string target = support::WithTrailingSlash(folder) + stem + "." + stamp + ext;
-  // A copy of the same write time is this very list, saved before.
-  if (FileExistsSx(target, 0)) return true;
-  std::string reason;
-  if (!platform::CopyFile(list, target, &reason)) {
-    *error = "cannot back up " + list + " to " + target + ": " + reason;
-    return false;
+  const std::string base = support::WithTrailingSlash(folder) + stem + "." + stamp;
+  for (int copy = 1; copy <= kMaxBackUpsPerSecond; ++copy) {
+    const std::string target = copy == 1 ? base + ext : fmt::format("{}-{}{}", base, copy, ext);
+    std::string reason;
+    switch (platform::CopyToNewFile(list, target, &reason)) {
+      case platform::CopyResult::kCopied:
+        return true;
+      case platform::CopyResult::kExists:
+        // This very list, saved before; anything else keeps its name.
+        if (SameBytes(list, target)) return true;
+        break;
+      case platform::CopyResult::kFailed:
+        *error = "cannot back up " + list + " to " + target + ": " + reason;
+        return false;
+    }
   }
-  return true;
+  *error = "cannot back up " + list + ": " + std::to_string(kMaxBackUpsPerSecond) +
+           " backups of the same second are in " + folder;
+  return false;
 }
 
 ListFileNames NameListFiles(const std::string& folder, std::string_view base_name,

@@ -63,8 +63,11 @@ std::string ComposeListName(std::string_view net, std::string_view label, std::s
 
 // Before a Create replaces a list that exists with a size above 0, it is copied into
 // `folder` (created when missing) as its name + "." + its write time "yyyymmdd-hhmmss"
-// (local time) + its extension. True when there was nothing to copy, a copy of that write
-// time is there already, or it was made; false with *error set (say nothing may be
+// (local time) + its extension. A file of that name that holds other bytes (another list
+// of the same second, a copy cut by a crash) is kept, and the copy takes the next free
+// name with a counter: name.yyyymmdd-hhmmss-2.ext, -3, ... The copy is complete and on
+// the disk before it has its name. True when there was nothing to copy, an identical
+// copy is there already, or it was made; false with *error set (say nothing may be
 // overwritten then).
 bool BackUpList(const std::string& list, const std::string& folder, std::string* error);
 

@@ -1,6 +1,13 @@
 #include "scan/list_paths.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <string>
 
 #include "common/temp_tree.h"
 
@@ -103,3 +110,62 @@ TEST(LoadBaseSettingsTest, ReadsTheSharedSectionOnly) {
 }
 
 }  // namespace
+
+// Backups are named by the list's write time to the second; a name taken by other bytes
+// (a list of the same second, a copy cut by a crash) must not stand for this list.
+class BackUpListTest : public ::testing::Test {
+ protected:
+  // Writes the list with a fixed write time and backs it up.
+  bool BackUp(const std::string& bytes) {
+    tree_.File("lists/run.v00", bytes);
+    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
+    EXPECT_EQ(utimensat(AT_FDCWD, list_.c_str(), times, 0), 0);
+    std::string error;
+    const bool done = scan::BackUpList(list_, folder_, &error);
+    EXPECT_TRUE(done) << error;
+    return done;
+  }
+  // The backup folder: name and bytes of every file in it.
+  std::map<std::string, std::string> Folder() const {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+      files[entry.path().filename().string()] = TempTree::Read(entry.path().string());
+    }
+    return files;
+  }
+  std::string Stamp() const {
+    const time_t written = kWritten;
+    struct tm parts;
+    localtime_r(&written, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &parts);
+    return text;
+  }
+
+  static constexpr time_t kWritten = 1700000000;
+  TempTree tree_;
+  const std::string list_ = tree_.Path("lists/run.v00");
+  const std::string folder_ = tree_.Path("backups/");
+};
+
+TEST_F(BackUpListTest, EveryListOfOneSecondKeepsItsOwnCopy) {
+  const std::string first = "run." + Stamp() + ".v00";
+  const std::string second = "run." + Stamp() + "-2.v00";
+  const std::string third = "run." + Stamp() + "-3.v00";
+  ASSERT_TRUE(BackUp("one\r\n"));
+  ASSERT_TRUE(BackUp("two\r\n"));
+  ASSERT_TRUE(BackUp("one\r\n"));  // saved before: no new copy
+  ASSERT_TRUE(BackUp("three\r\n"));
+  EXPECT_EQ(Folder(), (std::map<std::string, std::string>{
+                          {first, "one\r\n"}, {second, "two\r\n"}, {third, "three\r\n"}}));
+}
+
+TEST_F(BackUpListTest, ACopyCutByACrashIsKeptAndNotTakenForTheList) {
+  std::string whole;
+  for (int line = 0; line < 200; ++line) whole += "F  line " + std::to_string(line) + "\r\n";
+  const std::string cut = whole.substr(0, 100);
+  tree_.File("backups/run." + Stamp() + ".v00", cut);
+  ASSERT_TRUE(BackUp(whole));
+  EXPECT_EQ(Folder(), (std::map<std::string, std::string>{
+                          {"run." + Stamp() + ".v00", cut}, {"run." + Stamp() + "-2.v00", whole}}));
+}
