@@ -3,13 +3,11 @@
 #include <QMetaObject>
 #include <QThread>
 
-#include "app/main_window.h"
-
 JobLink::JobLink(QObject* parent) : QObject(parent) {}
 
 bool JobLink::Handle(TDskFil& job, int16_t code) {
-  if (closed_.load() || window_ == nullptr) return true;
-  window_->zmDskThread(job, code);
+  if (closed_.load()) return true;
+  emit jobNotified(job, code);
   emit notified(code);
   return false;
 }

@@ -1,15 +1,13 @@
 #pragma once
-// The bridge between a scan job's worker thread and the main window: each notification
-// runs the window's handler on the GUI thread while the worker waits, as a window
-// message sent across threads would.
+// The bridge between a scan job's worker thread and the window: each notification is
+// emitted on the GUI thread while the worker waits, as a window message sent across
+// threads would. The link knows nobody; whoever shows the run connects to its signals.
 
 #include <QObject>
 #include <atomic>
 #include <string>
 
 #include "scan/scan_job.h"
-
-class TViv050;
 
 class JobLink : public QObject, public ScanWindow {
   Q_OBJECT
@@ -18,8 +16,6 @@ class JobLink : public QObject, public ScanWindow {
   // that a job outliving the window still has someone to answer it.
   explicit JobLink(QObject* parent = nullptr);
 
-  // GUI thread only.
-  void set_window(TViv050* window) { window_ = window; }
   // From now on every notification answers "stop" and touches no widget.
   void MarkClosed() { closed_.store(true); }
   bool closed() const { return closed_.load(); }
@@ -29,14 +25,15 @@ class JobLink : public QObject, public ScanWindow {
   std::string WindowName() const override { return "Viv050"; }
 
  signals:
-  // After the window has handled a notification, still inside it: the worker waits for
-  // every slot connected here.
+  // A notification with its code, on the GUI thread while the worker waits: slots may
+  // read the job's counters and set its interval or stop flag, and keep no reference.
+  void jobNotified(TDskFil& job, int code);
+  // After jobNotified, still inside the notification: the worker waits for every slot.
   void notified(int code);
 
  private:
-  // On the GUI thread: the window's handler, then the signal. True when the job must stop.
+  // On the GUI thread: both signals. True when the job must stop.
   bool Handle(TDskFil& job, int16_t code);
 
   std::atomic<bool> closed_{false};
-  TViv050* window_ = nullptr;
 };

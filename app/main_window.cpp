@@ -134,7 +134,8 @@ TViv050::TViv050(QWidget* parent) : QMainWindow(parent) {
   setAutoFillBackground(true);
 
   link_ = new JobLink(qApp);
-  link_->set_window(this);
+  connect(link_, &JobLink::jobNotified, this,
+          [this](TDskFil& job, int code) { zmDskThread(job, static_cast<int16_t>(code)); });
 
   BuildWidgets();
   ConnectCommands();
@@ -155,7 +156,6 @@ TViv050::~TViv050() {
   // answers "stop" by itself and never reaches a widget.
   if (!link_->closed() && running_job_ != nullptr) running_job_->Terminate();
   link_->MarkClosed();
-  link_->set_window(nullptr);
 }
 
 void TViv050::BuildWidgets() {
