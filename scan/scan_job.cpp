@@ -281,6 +281,9 @@ class TDskFil::Scanner {
     job_.problems_.push_back({path, reason, kind});
     ++job_.error_count_;
   }
+  // Names each error of a file's line (and a change the line does not count), so that
+  // the problems of a run are as many as its errors.
+  void NameFileErrors(const scan::ReadResult& result, int line_errors, std::string_view entry);
   void Fail(const std::string& text) {
     if (job_.failure_.empty()) job_.failure_ = text;
   }
@@ -778,7 +781,7 @@ void TDskFil::Scanner::Feed() {
       continue;
     }
     if (!pool_->HasRoom(record.size)) return;
-    pool_->Push(scan::ReadRequest{dir.handle.get(), dir.files->name(i), record.size});
+    pool_->Push(scan::ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i)});
     ++feed_entry_;
   }
 }
@@ -787,16 +790,18 @@ scan::ReadResult TDskFil::Scanner::NextResult(const PlannedDirectory& dir, size_
   const uint32_t i = dir.order[k];
   const scan::DirectoryFiles::Record& record = dir.files->record(i);
   if (!record.found) {
+    // Listed, and gone before the walk looked it up.
     scan::ReadResult result;
-    result.code = kChkNotFound;
+    result.code = kChkGone;
     return result;
   }
   if (pool_ != nullptr) {
     Feed();
     return pool_->Take();
   }
-  return scan::ReadListedFile(scan::ReadRequest{dir.handle.get(), dir.files->name(i), record.size},
-                              SharedBuffer(), StopTest{stop_.get(), nullptr});
+  return scan::ReadListedFile(
+      scan::ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i)}, SharedBuffer(),
+      StopTest{stop_.get(), nullptr});
 }
 
 bool TDskFil::Scanner::ScanDirectories() {
@@ -887,21 +892,19 @@ bool TDskFil::Scanner::ScanFiles(PlannedDirectory& dir) {
     // Given up for a stop: the file is not listed, a Continue reads it again.
     if (result.code == kChkStopped) return false;
     job_.SetSlot(kSlotFileEnd, Ticks());
-    uint8_t code = result.code;
-    if (code == kChkChanged) {
-      // Written as the list has always shown it (id 0), but not counted as fine.
-      code = kChkOk;
-      changed_path_.assign(job_.current_dir_).append(entry);
-      Problem(changed_path_, kChangedWhileRead, ProblemKind::kChanged);
-    }
+    // A changed file is written as the list has always shown one (id 0), a gone one as
+    // one not found.
+    const uint8_t code = result.code == kChkChanged ? kChkOk
+                         : result.code == kChkGone  ? kChkNotFound
+                                                    : result.code;
     job_.dir_id_sum_ += result.id;
     ++job_.files_done_;
-    // The record is the listing's: taken before the file was read, it gives the size the
-    // read stopped at, so the line shows the bytes the id stands for. A file that grew
-    // since is read only to that size; one that shrank has id 0 and is a problem of the
-    // run.
+    // The record is the listing's, taken before the file was read: the line shows what
+    // the walk saw, and the id is that of those bytes or 0.
     files.FillFindData(dir.order[k], &find_data_);
-    job_.error_count_ += writer.FormatFileLine(code, result.id, find_data_, entry, &result.first);
+    const int line_errors =
+        writer.FormatFileLine(code, result.id, find_data_, entry, &result.first);
+    NameFileErrors(result, line_errors, entry);
     if (code != kChkNotFound) {
       job_.dir_bytes_done_ += static_cast<int64_t>(find_data_.size);
       job_.bytes_done_ += static_cast<int64_t>(find_data_.size);
@@ -923,6 +926,54 @@ bool TDskFil::Scanner::ScanFiles(PlannedDirectory& dir) {
     if (job_.Notify(kNotifyProgress)) return false;
   }
   return true;
+}
+
+void TDskFil::Scanner::NameFileErrors(const scan::ReadResult& result, int line_errors,
+                                      std::string_view entry) {
+  const char* reason = nullptr;
+  ProblemKind kind = ProblemKind::kUnreadable;
+  switch (result.code) {
+    case kChkOk:
+    case kChkEmpty:
+    case kChkTooShort:
+      break;
+    case kChkChanged:
+      reason = kChangedWhileRead;
+      kind = ProblemKind::kChanged;
+      ++line_errors;  // its line shows none
+      break;
+    case kChkGone:
+      reason = kVanishedBeforeRead;
+      kind = ProblemKind::kChanged;
+      break;
+    case kChkNotFound:
+      reason = kNoLongerAFile;
+      kind = ProblemKind::kChanged;
+      break;
+    case kChkNoBuffer:
+    case kChkBufferSizeFailed:
+      reason = "no read buffer could be allocated";
+      break;
+    case kChkOpenFailed:
+      reason = "cannot be opened";
+      break;
+    default:
+      reason = "read error";
+      break;
+  }
+  job_.error_count_ += line_errors;
+  if (line_errors == 0) return;
+  changed_path_.assign(job_.current_dir_).append(entry);
+  if (reason != nullptr) {
+    job_.problems_.push_back({changed_path_, result.error.empty() ? reason : result.error, kind});
+    --line_errors;
+  }
+  // What is left is a line break the line shows as "?".
+  if (line_errors > 0) {
+    const bool in_name = entry.find_first_of("\r\n") != std::string_view::npos;
+    job_.problems_.push_back({changed_path_, in_name ? kNameBreaksLine : kDirectoryBreaksLine,
+                              ProblemKind::kUnlistable});
+  }
 }
 
 void TDskFil::Scanner::End() {

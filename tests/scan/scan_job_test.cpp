@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -1073,6 +1073,44 @@ TEST_F(ScanJobTest, ContinueNamesADirectoryWithALineBreakInsteadOfSkippingIt) {
   ASSERT_EQ(outcome.problems.size(), 1u);
   EXPECT_EQ(outcome.problems[0].path, dir_ + "d?e/");
   EXPECT_GE(outcome.error_count, 1);
+}
+
+namespace {
+
+// Fails every read of the file with this inode as a bad disk does.
+std::atomic<ino_t> g_failing_inode{0};
+int64_t FailOneFile(int fd, void* buffer, size_t size) {
+  struct stat st;
+  if (fstat(fd, &st) == 0 && st.st_ino == g_failing_inode.load()) {
+    errno = EIO;
+    return -1;
+  }
+  return read(fd, buffer, size);
+}
+
+}  // namespace
+
+// A read error is named with the system's reason, with one reader and with several; the
+// other causes of errors are named in the command's tests.
+TEST_F(ScanJobTest, ReadErrorIsNamedWithItsReason) {
+  tree_.File("scan/a", "abcdef");
+  struct stat io;
+  ASSERT_EQ(stat(tree_.File("scan/io", "abcdefgh").c_str(), &io), 0);
+  g_failing_inode = io.st_ino;
+  for (int readers : {1, 3}) {
+    auto job = MakeJob(kModeCreate, nullptr);
+    job->set_threads(readers);
+    ScanOutcome outcome;
+    {
+      ReadHook hook(&FailOneFile);
+      outcome = Run(std::move(job));
+    }
+    EXPECT_EQ(outcome.error_count, 1) << readers;
+    ASSERT_EQ(outcome.problems.size(), 1u) << readers;
+    EXPECT_EQ(outcome.problems[0].path, dir_ + "io");
+    EXPECT_EQ(outcome.problems[0].kind, ProblemKind::kUnreadable);
+    EXPECT_EQ(outcome.problems[0].reason, std::strerror(EIO));
+  }
 }
 
 // ---------------------------------------------------------------------------------------
