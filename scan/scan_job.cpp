@@ -149,6 +149,10 @@ class ListOutput {
     started_ = true;
   }
 
+  // After a failed write, what reached the file is kept only when its whole lines reach
+  // this far: a line end that only separates what follows goes with it or not at all.
+  void KeepFrom(int64_t position) { keep_from_ = position; }
+
   int64_t position() const { return written_ + static_cast<int64_t>(pending_.size()); }
   int64_t written() const { return written_; }
 
@@ -183,7 +187,8 @@ class ListOutput {
       if (reached > 0 && reached <= static_cast<int64_t>(pending_.size())) {
         const size_t line_end =
             std::string_view(pending_).substr(0, static_cast<size_t>(reached)).rfind("\r\n");
-        if (line_end != std::string::npos) written_ += static_cast<int64_t>(line_end + 2);
+        const int64_t kept = written_ + static_cast<int64_t>(line_end + 2);
+        if (line_end != std::string::npos && kept >= keep_from_) written_ = kept;
       }
       pending_.clear();
       return false;
@@ -202,6 +207,7 @@ class ListOutput {
   std::string pending_;
   int64_t written_ = 0;
   int64_t size_ = 0;
+  int64_t keep_from_ = 0;
   bool started_ = false;  // a list that could not be read is never cut
   bool failed_ = false;
   bool no_growth_ = false;
@@ -330,6 +336,8 @@ class TDskFil::Scanner {
   // Reads from the buffer and the planned directories: ended before either goes.
   std::unique_ptr<scan::ReadPool> pool_;
   int64_t content_end_ = 0;  // where the old content of a continued list ends
+  // A Continue whose id list holds no run yet: it writes what a Create writes.
+  bool fresh_ = false;
   int64_t header_position_ = -1;
   int64_t header_end_ = -1;
   size_t stamp_offset_ = 0;
@@ -509,6 +517,17 @@ bool TDskFil::Scanner::PrepareIdList() {
     done_.Sort();
     have_done_ = !done_.empty();
   }
+  // A list with no run in it yet (a run killed during its walk leaves it empty, a crash
+  // while it grew leaves only NULs) is begun as a Create begins one: a header first, no
+  // line end before it, so that the next Continue takes it as its own.
+  if (job_.mode_ == kModeContinue && start == 0) {
+    fresh_ = true;
+    if (size > 0 && !file.SetSize(0)) {
+      Fail("cannot empty the id list " + name + ": " + file.ErrorText());
+      return false;
+    }
+    size = 0;
+  }
   if (file.Seek(start) != start) {
     Fail("cannot position in the id list " + name + ": " + file.ErrorText());
     return false;
@@ -601,14 +620,15 @@ void TDskFil::Scanner::WriteHeader() {
   options.min_blocks = job_.min_blocks_;
   options.root_column = fs::RootColumn(job_.search_path_);
   writer_ = std::make_unique<scan::IdListWriter>(options);
-  const auto mode = job_.mode_ == kModeContinue ? scan::RunMode::kContinue
-                    : job_.mode_ == kModeUpdate ? scan::RunMode::kUpdate
-                                                : scan::RunMode::kCreate;
+  const auto mode = job_.mode_ == kModeContinue && !fresh_ ? scan::RunMode::kContinue
+                    : job_.mode_ == kModeUpdate            ? scan::RunMode::kUpdate
+                                                           : scan::RunMode::kCreate;
   writer_->FormatHeader(mode, job_.volume_serial_, job_.volume_label_, platform::NowLocal(),
                         job_.search_path_);
   header_position_ = out_.position();
   stamp_offset_ = writer_->end_stamp_offset();
   header_end_ = header_position_ + static_cast<int64_t>(writer_->line().size());
+  out_.KeepFrom(header_end_);
   out_.Append(writer_->line());
   job_.header_written_ = true;
   job_.SetSlot(kSlotScanLoop, Ticks());
@@ -979,7 +999,7 @@ void TDskFil::Scanner::NameFileErrors(const scan::ReadResult& result, int line_e
 void TDskFil::Scanner::End() {
   // The readers go before anything they read from.
   pool_.reset();
-  const bool continued = job_.mode_ == kModeContinue;
+  const bool continued = job_.mode_ == kModeContinue && !fresh_;
   if (list_open_) {
     const std::string& name = job_.id_list_file_;
     platform::File& file = out_.file();
@@ -987,7 +1007,9 @@ void TDskFil::Scanner::End() {
         header_position_ >= 0) {
       // Nothing was left to read: the list stays as it was, without an empty run.
       job_.nothing_left_ = true;
-      if (!file.SetSize(content_end_)) {
+      // Only a tail left by a crash is cut: a cut of nothing would still date the list
+      // (its write time names backups) to now.
+      if (file.Size() != content_end_ && !file.SetSize(content_end_)) {
         Fail("cannot cut the id list " + name + ": " + file.ErrorText());
       }
     } else {
