@@ -125,11 +125,18 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
 int PrintProblems(const ScanOutcome& outcome) {
   int directories_not_read = 0;
   for (const ScanProblem& problem : outcome.problems) {
-    if (problem.directory()) {
-      ++directories_not_read;
-      PrintMessage("cannot read directory " + problem.path + ": " + problem.reason);
-    } else {
-      PrintMessage(problem.path + ": " + problem.reason);
+    switch (problem.kind) {
+      case ProblemKind::kDirectory:
+        ++directories_not_read;
+        PrintMessage("cannot read directory " + problem.path + ": " + problem.reason);
+        break;
+      case ProblemKind::kUnreadable:
+        PrintMessage("cannot read " + problem.path + ": " + problem.reason);
+        break;
+      case ProblemKind::kChanged:
+      case ProblemKind::kUnlistable:
+        PrintMessage(problem.path + ": " + problem.reason);
+        break;
     }
   }
   return directories_not_read;

@@ -23,8 +23,8 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
                        const std::string& label, uint32_t serial, const std::string& tree_list,
                        const std::string& id_list);
 
-// Names each directory not read and each file that changed while read on stderr;
-// returns the number of directories.
+// Names every problem of the run on stderr, one line each with its reason, as many as
+// the run counts errors; returns the number of directories not read.
 int PrintProblems(const ScanOutcome& outcome);
 
 }  // namespace cli

@@ -33,6 +33,10 @@ struct FileInfo {
   // Which file it is: equal pairs name the same file.
   uint64_t device = 0;
   uint64_t inode = 0;
+  // The last write, and the last change of contents or record (which no one can set
+  // back), in ns since 1970; change_ns is 0 where the system keeps no such time.
+  int64_t write_ns = 0;
+  int64_t change_ns = 0;
 };
 
 // Looks the path up without following a final link. False when it does not exist or
@@ -201,6 +205,8 @@ class File {
 
   // errno text of the last failure.
   const std::string& ErrorText() const { return error_; }
+  // The last Open or OpenAt failed because nothing has that name (any more).
+  bool NotFound() const { return not_found_; }
 
  private:
   friend class MappedFile;
@@ -210,6 +216,7 @@ class File {
   int fd_ = -1;
   bool writable_ = false;
   bool hidden_ = false;  // the name it was opened by begins with "."
+  bool not_found_ = false;
 
   bool has_info_ = false;
   FileInfo info_;

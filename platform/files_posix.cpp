@@ -58,6 +58,10 @@ bool FillInfo(const struct statx& st, std::string_view name, FileInfo* info) {
   if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) info->attributes |= kAttrReadOnly;
   if (IsHiddenName(name)) info->attributes |= kAttrHidden;
   info->last_write_time = ToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
+  info->write_ns = st.stx_mtime.tv_sec * int64_t{1000000000} + st.stx_mtime.tv_nsec;
+  info->change_ns = (st.stx_mask & STATX_CTIME)
+                        ? st.stx_ctime.tv_sec * int64_t{1000000000} + st.stx_ctime.tv_nsec
+                        : 0;
   info->last_access_time = ToFileTime(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
   info->creation_time = (st.stx_mask & STATX_BTIME)
                             ? ToFileTime(st.stx_btime.tv_sec, st.stx_btime.tv_nsec)
@@ -65,8 +69,8 @@ bool FillInfo(const struct statx& st, std::string_view name, FileInfo* info) {
   return true;
 }
 
-constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME |
-                                STATX_ATIME | STATX_BTIME | STATX_INO;
+constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME |
+                                STATX_BTIME | STATX_CTIME | STATX_INO;
 
 // A name as a C string without allocating for ordinary lengths.
 class CName {
@@ -379,6 +383,7 @@ File::File(File&& other) noexcept
     : fd_(other.fd_),
       writable_(other.writable_),
       hidden_(other.hidden_),
+      not_found_(other.not_found_),
       has_info_(other.has_info_),
       info_(other.info_),
       error_(std::move(other.error_)) {
@@ -392,6 +397,7 @@ File& File::operator=(File&& other) noexcept {
     fd_ = other.fd_;
     writable_ = other.writable_;
     hidden_ = other.hidden_;
+    not_found_ = other.not_found_;
     has_info_ = other.has_info_;
     info_ = other.info_;
     error_ = std::move(other.error_);
@@ -428,6 +434,7 @@ bool File::OpenInDirectory(int dirfd, std::string_view name, OpenMode mode) {
 bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode mode) {
   Close();
   error_.clear();
+  not_found_ = false;
   int flags = O_CLOEXEC | O_NOFOLLOW;
   switch (mode) {
     case OpenMode::kRead:
@@ -450,6 +457,7 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
     fd = openat(dirfd, path, flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
+    not_found_ = errno == ENOENT;
     SetError();
     return false;
   }

@@ -126,6 +126,18 @@ uint8_t Anomaly(const platform::File& file, uint8_t code) {
   return code;
 }
 
+// A read that failed: an error of the file, unless it is no regular file any more.
+uint8_t ReadFailure(const platform::File& file, std::string* error) {
+  const uint8_t code = Anomaly(file, kChkReadError);
+  if (code == kChkReadError && error != nullptr) {
+    try {
+      *error = file.ErrorText();
+    } catch (const std::bad_alloc&) {  // the code alone says enough
+    }
+  }
+  return code;
+}
+
 // Reads and folds the file. Returns the result code; *id is set only when every
 // recorded byte was folded.
 uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* buffer,
@@ -231,18 +243,35 @@ uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData*
   return code == kChkChanged ? kChkOk : code;
 }
 
-uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name,
-                       platform::File* file) {
+ListedFile ListedFileOf(const platform::FileInfo& info) {
+  return ListedFile{info.size, info.device, info.inode, info.write_ns, info.change_ns};
+}
+
+uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, platform::File* file,
+                       std::string* error) {
   if (file->OpenAt(dir, name, platform::OpenMode::kReadListed)) return kChkOk;
-  // Only now is it worth a lookup: whatever is no regular file any more, or gone, is
-  // not found; a file that is there but will not open cannot be opened.
+  if (file->NotFound()) return kChkGone;
+  // Only now is it worth a lookup: whatever is no regular file any more is not found; a
+  // file that is there but will not open cannot be opened.
   platform::FileInfo info;
   try {
     if (!dir.Stat(name, &info) || info.kind != platform::EntryKind::kFile) return kChkNotFound;
+    if (error != nullptr) *error = file->ErrorText();
   } catch (const std::bad_alloc&) {  // a very long name is copied
     return kChkNotFound;
   }
   return kChkOpenFailed;
+}
+
+uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed) {
+  platform::FileInfo now;
+  if (!file.Stat(&now) || now.kind != platform::EntryKind::kFile) return kChkNotFound;
+  // The change time moves with every write and every change of the record, and no one
+  // can set it back; the others catch what a coarse clock leaves in one tick.
+  const bool same = now.device == listed.device && now.inode == listed.inode &&
+                    now.size == listed.size && now.write_ns == listed.write_ns &&
+                    (listed.change_ns == 0 || now.change_ns == listed.change_ns);
+  return same ? kChkOk : kChkChanged;
 }
 
 uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,
@@ -262,25 +291,28 @@ uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, Le
   return kChkOk;
 }
 
-uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name, uint64_t size,
-                      LentBuffer buffer, StopTest stop, uint32_t* id, FirstBytes* first) {
+uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
+                      const ListedFile& listed, LentBuffer buffer, StopTest stop, uint32_t* id,
+                      FirstBytes* first, std::string* error) {
   *id = 0;
   first->count = 0;
+  const uint64_t size = listed.size;
   if (size == 0) return kChkEmpty;
   platform::File file;
-  const uint8_t opened = OpenListedFile(dir, name, &file);
+  uint8_t opened = OpenListedFile(dir, name, &file, error);
+  // A file replaced, cut or written since the walk is not read at all.
+  if (opened == kChkOk) opened = CheckListedFile(file, listed);
   if (size < kShortFileLimit) {
     if (opened != kChkOk) return opened;
     const int64_t got = file.Read(first->bytes, kFirstBytesMax);
-    if (got < 0) return Anomaly(file, kChkReadError);
-    // Fewer bytes than listed may be a file that shrank, or something swapped in.
-    if (static_cast<uint64_t>(got) < size && Anomaly(file, kChkTooShort) == kChkNotFound)
-      return kChkNotFound;
+    if (got < 0) return ReadFailure(file, error);
+    const uint8_t after = CheckListedFile(file, listed);
+    if (after != kChkOk) return after;
     first->count = static_cast<uint8_t>(got);
     return kChkTooShort;
   }
-  if (!ListedBuffer(&buffer, size)) return opened == kChkNotFound ? kChkNotFound : kChkNoBuffer;
   if (opened != kChkOk) return opened;
+  if (!ListedBuffer(&buffer, size)) return kChkNoBuffer;
   // Sequential reads: the end of the file comes in one read when it fits, so a file that
   // fits the buffer takes one read and nothing more.
   const uint64_t chunk = buffer.size & ~uint64_t{1};
@@ -290,11 +322,14 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name, uin
     if (stop()) return kChkStopped;
     const uint64_t want = left <= buffer.size ? left : chunk;
     const int64_t got = file.Read(buffer.data, want);
-    if (got < 0) return Anomaly(file, kChkReadError);
+    if (got < 0) return ReadFailure(file, error);
     if (static_cast<uint64_t>(got) < want) return Anomaly(file, kChkChanged);
     FoldBytes(buffer.data, want, &state);
     left -= want;
   }
+  // Written to while it was read: the bytes folded may be of no one state of the file.
+  const uint8_t after = CheckListedFile(file, listed);
+  if (after != kChkOk) return after;
   *id = scan::FoldResult(state);
   return kChkOk;
 }

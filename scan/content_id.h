@@ -12,6 +12,7 @@
 namespace platform {
 class DirHandle;
 class File;
+struct FileInfo;
 }  // namespace platform
 
 namespace scan {
@@ -27,11 +28,13 @@ constexpr uint8_t kChkNoBuffer = 252;
 constexpr uint8_t kChkTooShort = 253;
 constexpr uint8_t kChkEmpty = 254;
 constexpr uint8_t kChkNotFound = 255;
-// Codes of FileChkListed only, never written as such: the file shrank while it was read
-// (its line is that of code 0 with id 0, but the run counts it as an error), and the read
-// was given up because the run was told to stop (the file is not listed).
+// Codes of FileChkListed only, never written as such: the file changed since it was
+// listed or while it was read (its line is that of code 0 with id 0, but the run counts
+// it as an error); the read was given up because the run was told to stop (the file is
+// not listed); the file is gone since it was listed (its line is that of code 255).
 constexpr uint8_t kChkChanged = 2;
 constexpr uint8_t kChkStopped = 3;
+constexpr uint8_t kChkGone = 4;
 
 // Computes the id of one file. `id` is 0 unless the whole file was folded; `find_data`
 // receives the file's record (taken from the open file, so it describes exactly what was
@@ -71,20 +74,40 @@ struct LentBuffer {
   uint64_t size = 0;
 };
 
-// The id of the entry `name` of `dir`, which a listing found as a regular file of `size`
-// bytes; the line shows the record taken then. An empty file is not opened. Of a file of
-// 1 to 5 bytes up to 5 bytes are read into *first (code kChkTooShort). Any other file is
-// read to exactly `size` bytes, in one read when they fit the buffer, else in chunks of
-// its even part and the rest in one read; so a file that grew since is read only to its
-// recorded size, and one that shrank ends short: kChkChanged, id 0. One that is no
-// regular file any more, or gone, is not found. Before each read it tests `stop` and
-// gives up with kChkStopped once it is set. Never throws; any thread.
-uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name, uint64_t size,
-                      LentBuffer buffer, StopTest stop, uint32_t* id, FirstBytes* first);
+// What a listing saw of a regular file: the line shows it, and a read compares the open
+// file with it, so that no line gives the bytes of one file the record of another.
+struct ListedFile {
+  uint64_t size = 0;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t write_ns = 0;
+  int64_t change_ns = 0;  // 0: not known
+};
+ListedFile ListedFileOf(const platform::FileInfo& info);
+
+// The id of the entry `name` of `dir`, which a listing found as `listed`; the line shows
+// the record taken then. An empty file is not opened. Of a file of 1 to 5 bytes up to 5
+// bytes are read into *first (code kChkTooShort). Any other file is read to exactly its
+// listed size, in one read when it fits the buffer, else in chunks of its even part and
+// the rest in one read. A file that is not the listed one in the listed state when it is
+// opened (replaced, cut, grown or written since), or that changes while it is read, is
+// kChkChanged with id 0. One gone since is kChkGone, one that is no regular file any
+// more kChkNotFound. Before each read it tests `stop` and gives up with kChkStopped once
+// it is set. `error` (may be null) receives the system's text when the file cannot be
+// opened or read. Never throws; any thread.
+uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
+                      const ListedFile& listed, LentBuffer buffer, StopTest stop, uint32_t* id,
+                      FirstBytes* first, std::string* error = nullptr);
 
 // The parts of FileChkListed, for a large file read by several threads at once. Opens
-// the listed file: kChkOk, else the code of its line (kChkNotFound, kChkOpenFailed).
-uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, platform::File* file);
+// the listed file: kChkOk, else the code of its line (kChkGone, kChkNotFound,
+// kChkOpenFailed); `error` as above.
+uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, platform::File* file,
+                       std::string* error = nullptr);
+// Whether the open file is still the listed one as it was listed: kChkOk, kChkChanged,
+// or kChkNotFound for one that is no regular file. One look at the open descriptor;
+// asked after the open and again after the last read.
+uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed);
 // Folds `length` bytes from the even `offset` of the open file into *state with
 // positioned reads; an odd length ends with the file's last byte as a word. kChkOk,
 // kChkReadError, kChkChanged, kChkNotFound, kChkNoBuffer or kChkStopped. Threads may

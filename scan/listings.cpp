@@ -18,6 +18,10 @@ void FillRecord(const platform::FileInfo& info, DirectoryFiles::Record* record) 
   record->last_access_time = info.last_access_time;
   record->last_write_time = info.last_write_time;
   record->size = info.size;
+  record->device = info.device;
+  record->inode = info.inode;
+  record->write_ns = info.write_ns;
+  record->change_ns = info.change_ns;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "fs/dir_iter.h"
 #include "platform/files.h"
+#include "scan/content_id.h"
 #include "support/find_data.h"
 
 namespace scan {
@@ -32,6 +33,11 @@ class DirectoryFiles {
     platform::FileTime last_access_time = 0;
     platform::FileTime last_write_time = 0;
     uint64_t size = 0;
+    // Which file it was and when it last changed, for the read to compare.
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t write_ns = 0;
+    int64_t change_ns = 0;
   };
 
   size_t size() const { return entries_.size(); }
@@ -40,6 +46,11 @@ class DirectoryFiles {
     return std::string_view(names_).substr(entries_[i].name_offset, entries_[i].name_size);
   }
   const Record& record(size_t i) const { return entries_[i].record; }
+  // File i as its read is to find it.
+  ListedFile listed(size_t i) const {
+    const Record& r = entries_[i].record;
+    return ListedFile{r.size, r.device, r.inode, r.write_ns, r.change_ns};
+  }
   // Sum of the sizes of the files found.
   uint64_t total_size() const { return total_size_; }
   // info null: the lookup failed, or is yet to be made. Returns the memory the file

@@ -33,8 +33,8 @@ int Severity(uint8_t code) {
 
 ReadResult ReadListedFile(const ReadRequest& request, LentBuffer buffer, StopTest stop) {
   ReadResult result;
-  result.code = FileChkListed(*request.dir, request.name, request.size, buffer, stop, &result.id,
-                              &result.first);
+  result.code = FileChkListed(*request.dir, request.name, request.listed, buffer, stop, &result.id,
+                              &result.first, &result.error);
   return result;
 }
 
@@ -43,6 +43,7 @@ ReadResult ReadListedFile(const ReadRequest& request, LentBuffer buffer, StopTes
 struct ReadPool::Split {
   size_t seq = 0;
   platform::File file;
+  ListedFile listed;
   uint64_t size = 0;
   size_t parts = 0;
   size_t next_part = 0;   // under the pool's lock
@@ -102,7 +103,7 @@ void ReadPool::Push(const ReadRequest& request) {
     slot.done = false;
     ++pushed_;
   }
-  bytes_ahead_ += request.size;
+  bytes_ahead_ += request.listed.size;
   work_.notify_one();
 }
 
@@ -118,7 +119,7 @@ ReadResult ReadPool::Take() {
     }
     wanted_ = 0;
     result = slot.result;
-    bytes_ahead_ -= slot.request.size;
+    bytes_ahead_ -= slot.request.listed.size;
     ++taken_;
   }
   if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) result.code = kChkStopped;
@@ -165,7 +166,7 @@ void ReadPool::Run(size_t reader) {
       std::lock_guard<std::mutex> lock(mutex_);
       return slots_[seq % kReadAheadFiles].request;
     }();
-    if (request.size < kSplitParts * kReadPartBytes || stop()) {
+    if (request.listed.size < kSplitParts * kReadPartBytes || stop()) {
       ReadWhole(seq, buffer);
       continue;
     }
@@ -178,13 +179,15 @@ void ReadPool::Run(size_t reader) {
       continue;
     }
     big->seq = seq;
-    big->size = request.size;
-    big->parts = static_cast<size_t>((request.size + kReadPartBytes - 1) / kReadPartBytes);
-    const uint8_t opened = OpenListedFile(*request.dir, request.name, &big->file);
-    if (opened != kChkOk) {
-      ReadResult result;
-      result.code = opened;
-      Finish(seq, result);
+    big->listed = request.listed;
+    big->size = request.listed.size;
+    big->parts = static_cast<size_t>((big->size + kReadPartBytes - 1) / kReadPartBytes);
+    ReadResult opened;
+    opened.code = OpenListedFile(*request.dir, request.name, &big->file, &opened.error);
+    // A file changed since the walk is not read at all.
+    if (opened.code == kChkOk) opened.code = CheckListedFile(big->file, big->listed);
+    if (opened.code != kChkOk) {
+      Finish(seq, opened);
       continue;
     }
     {
@@ -223,8 +226,10 @@ void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBu
     }
     if (++split->parts_done < split->parts) return;
     result.code = split->code;
-    if (result.code == kChkOk) result.id = FoldResult(split->state);
   }
+  // The last part to end: was the file written to while its parts were read?
+  if (result.code == kChkOk) result.code = CheckListedFile(split->file, split->listed);
+  if (result.code == kChkOk) result.id = FoldResult(split->state);
   split->file.Close();
   Finish(split->seq, result);
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -39,7 +40,7 @@ constexpr uint64_t kSplitParts = 4;
 struct ReadRequest {
   const platform::DirHandle* dir = nullptr;
   std::string_view name;
-  uint64_t size = 0;  // as listed
+  ListedFile listed;
 };
 
 // What FileChkListed gave for one file.
@@ -47,6 +48,7 @@ struct ReadResult {
   uint8_t code = kChkStopped;
   uint32_t id = 0;
   FirstBytes first;
+  std::string error;  // the system's text when it could not be opened or read
 };
 
 // Reads one file on the calling thread.

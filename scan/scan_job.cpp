@@ -149,6 +149,10 @@ class ListOutput {
     started_ = true;
   }
 
+  // After a failed write, what reached the file is kept only when its whole lines reach
+  // this far: a line end that only separates what follows goes with it or not at all.
+  void KeepFrom(int64_t position) { keep_from_ = position; }
+
   int64_t position() const { return written_ + static_cast<int64_t>(pending_.size()); }
   int64_t written() const { return written_; }
 
@@ -183,7 +187,8 @@ class ListOutput {
       if (reached > 0 && reached <= static_cast<int64_t>(pending_.size())) {
         const size_t line_end =
             std::string_view(pending_).substr(0, static_cast<size_t>(reached)).rfind("\r\n");
-        if (line_end != std::string::npos) written_ += static_cast<int64_t>(line_end + 2);
+        const int64_t kept = written_ + static_cast<int64_t>(line_end + 2);
+        if (line_end != std::string::npos && kept >= keep_from_) written_ = kept;
       }
       pending_.clear();
       return false;
@@ -202,6 +207,7 @@ class ListOutput {
   std::string pending_;
   int64_t written_ = 0;
   int64_t size_ = 0;
+  int64_t keep_from_ = 0;
   bool started_ = false;  // a list that could not be read is never cut
   bool failed_ = false;
   bool no_growth_ = false;
@@ -281,6 +287,9 @@ class TDskFil::Scanner {
     job_.problems_.push_back({path, reason, kind});
     ++job_.error_count_;
   }
+  // Names each error of a file's line (and a change the line does not count), so that
+  // the problems of a run are as many as its errors.
+  void NameFileErrors(const scan::ReadResult& result, int line_errors, std::string_view entry);
   void Fail(const std::string& text) {
     if (job_.failure_.empty()) job_.failure_ = text;
   }
@@ -327,6 +336,8 @@ class TDskFil::Scanner {
   // Reads from the buffer and the planned directories: ended before either goes.
   std::unique_ptr<scan::ReadPool> pool_;
   int64_t content_end_ = 0;  // where the old content of a continued list ends
+  // A Continue whose id list holds no run yet: it writes what a Create writes.
+  bool fresh_ = false;
   int64_t header_position_ = -1;
   int64_t header_end_ = -1;
   size_t stamp_offset_ = 0;
@@ -506,6 +517,17 @@ bool TDskFil::Scanner::PrepareIdList() {
     done_.Sort();
     have_done_ = !done_.empty();
   }
+  // A list with no run in it yet (a run killed during its walk leaves it empty, a crash
+  // while it grew leaves only NULs) is begun as a Create begins one: a header first, no
+  // line end before it, so that the next Continue takes it as its own.
+  if (job_.mode_ == kModeContinue && start == 0) {
+    fresh_ = true;
+    if (size > 0 && !file.SetSize(0)) {
+      Fail("cannot empty the id list " + name + ": " + file.ErrorText());
+      return false;
+    }
+    size = 0;
+  }
   if (file.Seek(start) != start) {
     Fail("cannot position in the id list " + name + ": " + file.ErrorText());
     return false;
@@ -598,14 +620,15 @@ void TDskFil::Scanner::WriteHeader() {
   options.min_blocks = job_.min_blocks_;
   options.root_column = fs::RootColumn(job_.search_path_);
   writer_ = std::make_unique<scan::IdListWriter>(options);
-  const auto mode = job_.mode_ == kModeContinue ? scan::RunMode::kContinue
-                    : job_.mode_ == kModeUpdate ? scan::RunMode::kUpdate
-                                                : scan::RunMode::kCreate;
+  const auto mode = job_.mode_ == kModeContinue && !fresh_ ? scan::RunMode::kContinue
+                    : job_.mode_ == kModeUpdate            ? scan::RunMode::kUpdate
+                                                           : scan::RunMode::kCreate;
   writer_->FormatHeader(mode, job_.volume_serial_, job_.volume_label_, platform::NowLocal(),
                         job_.search_path_);
   header_position_ = out_.position();
   stamp_offset_ = writer_->end_stamp_offset();
   header_end_ = header_position_ + static_cast<int64_t>(writer_->line().size());
+  out_.KeepFrom(header_end_);
   out_.Append(writer_->line());
   job_.header_written_ = true;
   job_.SetSlot(kSlotScanLoop, Ticks());
@@ -778,7 +801,7 @@ void TDskFil::Scanner::Feed() {
       continue;
     }
     if (!pool_->HasRoom(record.size)) return;
-    pool_->Push(scan::ReadRequest{dir.handle.get(), dir.files->name(i), record.size});
+    pool_->Push(scan::ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i)});
     ++feed_entry_;
   }
 }
@@ -787,16 +810,18 @@ scan::ReadResult TDskFil::Scanner::NextResult(const PlannedDirectory& dir, size_
   const uint32_t i = dir.order[k];
   const scan::DirectoryFiles::Record& record = dir.files->record(i);
   if (!record.found) {
+    // Listed, and gone before the walk looked it up.
     scan::ReadResult result;
-    result.code = kChkNotFound;
+    result.code = kChkGone;
     return result;
   }
   if (pool_ != nullptr) {
     Feed();
     return pool_->Take();
   }
-  return scan::ReadListedFile(scan::ReadRequest{dir.handle.get(), dir.files->name(i), record.size},
-                              SharedBuffer(), StopTest{stop_.get(), nullptr});
+  return scan::ReadListedFile(
+      scan::ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i)}, SharedBuffer(),
+      StopTest{stop_.get(), nullptr});
 }
 
 bool TDskFil::Scanner::ScanDirectories() {
@@ -887,21 +912,19 @@ bool TDskFil::Scanner::ScanFiles(PlannedDirectory& dir) {
     // Given up for a stop: the file is not listed, a Continue reads it again.
     if (result.code == kChkStopped) return false;
     job_.SetSlot(kSlotFileEnd, Ticks());
-    uint8_t code = result.code;
-    if (code == kChkChanged) {
-      // Written as the list has always shown it (id 0), but not counted as fine.
-      code = kChkOk;
-      changed_path_.assign(job_.current_dir_).append(entry);
-      Problem(changed_path_, kChangedWhileRead, ProblemKind::kChanged);
-    }
+    // A changed file is written as the list has always shown one (id 0), a gone one as
+    // one not found.
+    const uint8_t code = result.code == kChkChanged ? kChkOk
+                         : result.code == kChkGone  ? kChkNotFound
+                                                    : result.code;
     job_.dir_id_sum_ += result.id;
     ++job_.files_done_;
-    // The record is the listing's: taken before the file was read, it gives the size the
-    // read stopped at, so the line shows the bytes the id stands for. A file that grew
-    // since is read only to that size; one that shrank has id 0 and is a problem of the
-    // run.
+    // The record is the listing's, taken before the file was read: the line shows what
+    // the walk saw, and the id is that of those bytes or 0.
     files.FillFindData(dir.order[k], &find_data_);
-    job_.error_count_ += writer.FormatFileLine(code, result.id, find_data_, entry, &result.first);
+    const int line_errors =
+        writer.FormatFileLine(code, result.id, find_data_, entry, &result.first);
+    NameFileErrors(result, line_errors, entry);
     if (code != kChkNotFound) {
       job_.dir_bytes_done_ += static_cast<int64_t>(find_data_.size);
       job_.bytes_done_ += static_cast<int64_t>(find_data_.size);
@@ -925,10 +948,58 @@ bool TDskFil::Scanner::ScanFiles(PlannedDirectory& dir) {
   return true;
 }
 
+void TDskFil::Scanner::NameFileErrors(const scan::ReadResult& result, int line_errors,
+                                      std::string_view entry) {
+  const char* reason = nullptr;
+  ProblemKind kind = ProblemKind::kUnreadable;
+  switch (result.code) {
+    case kChkOk:
+    case kChkEmpty:
+    case kChkTooShort:
+      break;
+    case kChkChanged:
+      reason = kChangedWhileRead;
+      kind = ProblemKind::kChanged;
+      ++line_errors;  // its line shows none
+      break;
+    case kChkGone:
+      reason = kVanishedBeforeRead;
+      kind = ProblemKind::kChanged;
+      break;
+    case kChkNotFound:
+      reason = kNoLongerAFile;
+      kind = ProblemKind::kChanged;
+      break;
+    case kChkNoBuffer:
+    case kChkBufferSizeFailed:
+      reason = "no read buffer could be allocated";
+      break;
+    case kChkOpenFailed:
+      reason = "cannot be opened";
+      break;
+    default:
+      reason = "read error";
+      break;
+  }
+  job_.error_count_ += line_errors;
+  if (line_errors == 0) return;
+  changed_path_.assign(job_.current_dir_).append(entry);
+  if (reason != nullptr) {
+    job_.problems_.push_back({changed_path_, result.error.empty() ? reason : result.error, kind});
+    --line_errors;
+  }
+  // What is left is a line break the line shows as "?".
+  if (line_errors > 0) {
+    const bool in_name = entry.find_first_of("\r\n") != std::string_view::npos;
+    job_.problems_.push_back({changed_path_, in_name ? kNameBreaksLine : kDirectoryBreaksLine,
+                              ProblemKind::kUnlistable});
+  }
+}
+
 void TDskFil::Scanner::End() {
   // The readers go before anything they read from.
   pool_.reset();
-  const bool continued = job_.mode_ == kModeContinue;
+  const bool continued = job_.mode_ == kModeContinue && !fresh_;
   if (list_open_) {
     const std::string& name = job_.id_list_file_;
     platform::File& file = out_.file();
@@ -936,7 +1007,9 @@ void TDskFil::Scanner::End() {
         header_position_ >= 0) {
       // Nothing was left to read: the list stays as it was, without an empty run.
       job_.nothing_left_ = true;
-      if (!file.SetSize(content_end_)) {
+      // Only a tail left by a crash is cut: a cut of nothing would still date the list
+      // (its write time names backups) to now.
+      if (file.Size() != content_end_ && !file.SetSize(content_end_)) {
         Fail("cannot cut the id list " + name + ": " + file.ErrorText());
       }
     } else {

@@ -173,6 +173,11 @@ struct ScanProblem {
 };
 
 constexpr char kChangedWhileRead[] = "changed while read";
+constexpr char kVanishedBeforeRead[] = "vanished before it was read";
+constexpr char kNoLongerAFile[] = "is no longer a regular file";
+constexpr char kNameBreaksLine[] = "the name holds a line break; the list shows it as \"?\"";
+constexpr char kDirectoryBreaksLine[] =
+    "its directory's name holds a line break; the list shows it as \"?\"";
 
 // How a run ended, for the creator; filled when the job has ended.
 struct ScanOutcome {

@@ -390,6 +390,31 @@ TEST_F(ScanCommandTest, FileErrorsGiveStatusOne) {
   EXPECT_EQ(lines[0].substr(70, 2), "FE");
 }
 
+// Every error the closing line counts is named above it, with its reason. (A file that
+// vanishes or fails to read is named as the scan job's tests show.)
+TEST_F(ScanCommandTest, UnreadableFilesAndEveryOtherErrorCountedAreNamed) {
+  for (const char* name : {"a.txt", "closed", "locked/b", "two\nlines", "x\ry/c"}) {
+    tree_.File(std::string("data/") + name, "abcdef");
+  }
+  tree_.Dir("out");
+  const std::string dir = "checker-cli: " + path_ + "/";
+  const std::string shown = " holds a line break; the list shows it as \"?\"\n";
+  std::string expected = dir + "two?lines: the name" + shown + dir + "x?y/c: its directory's name" +
+                         shown + "checker-cli: 5 files, 2 errors\n";
+  if (geteuid() != 0) {  // root opens every file
+    chmod(tree_.Path("data/closed").c_str(), 0);
+    chmod(tree_.Path("data/locked").c_str(), 0);
+    expected = "checker-cli: cannot read directory " + path_ + "/locked/: Permission denied\n" +
+               "checker-cli: cannot read " + path_ + "/closed: Permission denied\n" +
+               expected.substr(0, expected.rfind("checker-cli: ")) +
+               "checker-cli: 4 files, 4 errors (1 directories not read)\n";
+  }
+  const CliResult result = Cli("scan " + ListArgs() + " " + path_);
+  chmod(tree_.Path("data/locked").c_str(), 0700);
+  EXPECT_EQ(result.code, 1) << result.err;
+  EXPECT_EQ(result.err, expected);
+}
+
 TEST_F(ScanCommandTest, WriteFailureEndsWithStatusTwoAndAReadableList) {
   for (int i = 0; i < 40; ++i) tree_.File("data/f" + std::to_string(i), "abcdef");
   tree_.Dir("out");

@@ -59,16 +59,20 @@ class ListedReadsTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir_.Open(tree_.root())); }
 
-  // Reads `name` as listed with `size` bytes, through a lent buffer of `buffer_size`
-  // bytes (0: the thread's own buffer).
+  // Reads `name` as a listing that found it as it is now, but with `size` bytes, through a
+  // lent buffer of `buffer_size` bytes (0: the thread's own buffer).
   Outcome Read(const std::string& name, uint64_t size, size_t buffer_size,
                FirstBytes* first = nullptr) {
     std::vector<uint8_t> memory(buffer_size);
     LentBuffer buffer;
     if (buffer_size > 0) buffer = {memory.data(), buffer_size};
     FirstBytes unused;
+    platform::FileInfo info;
+    dir_.Stat(name, &info);
+    ListedFile listed = ListedFileOf(info);
+    listed.size = size;
     Outcome outcome{};
-    outcome.code = FileChkListed(dir_, name, size, buffer, StopTest{}, &outcome.id,
+    outcome.code = FileChkListed(dir_, name, listed, buffer, StopTest{}, &outcome.id,
                                  first != nullptr ? first : &unused);
     return outcome;
   }
@@ -104,30 +108,26 @@ TEST_F(ListedReadsTest, AFileThatFitsTheBufferTakesOneReadAndNothingMore) {
   }
 }
 
-TEST_F(ListedReadsTest, TheRecordedSizeIsWhereTheReadEnds) {
+TEST_F(ListedReadsTest, AFileNotAsListedIsChangedAndNotRead) {
   const std::string bytes = MixedBytes(4000, 2);
   tree_.File("f", bytes);
-  // Grown since it was listed with 3001 bytes: only those are read.
-  {
+  // Grown or shrunk since it was listed with 3001 or 5000 bytes: no id, not a byte read.
+  for (const uint64_t listed : {3001, 5000}) {
     CountedReads counted;
-    EXPECT_EQ(Read("f", 3001, 512000), (Outcome{kChkOk, LiteralId(bytes.substr(0, 3001))}));
-    EXPECT_EQ(g_requests, (std::vector<size_t>{3001}));
+    EXPECT_EQ(Read("f", listed, 512000), (Outcome{kChkChanged, 0})) << listed;
+    EXPECT_EQ(Read("f", listed, 1000), (Outcome{kChkChanged, 0})) << listed;
+    EXPECT_TRUE(g_requests.empty()) << listed;
   }
-  // Shrunk since it was listed with 5000 bytes: no id, and the caller learns it changed.
-  EXPECT_EQ(Read("f", 5000, 512000), (Outcome{kChkChanged, 0}));
-  EXPECT_EQ(Read("f", 5000, 1000), (Outcome{kChkChanged, 0}));
 
   // An empty file is not even opened, so one gone since is still empty.
   EXPECT_EQ(Read("gone", 0, 512000), (Outcome{kChkEmpty, 0}));
 
-  // 1 to 5 bytes: no id; the line shows what the file holds when read, up to 5 bytes.
-  tree_.File("short", "abcdefgh");
+  // 1 to 5 bytes: no id; the line shows what the file holds, unless it changed.
+  tree_.File("short", "abc");
   FirstBytes first;
   EXPECT_EQ(Read("short", 3, 512000, &first), (Outcome{kChkTooShort, 0}));
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.bytes), first.count), "abcde");
-  tree_.File("short", "ab");
-  EXPECT_EQ(Read("short", 5, 512000, &first), (Outcome{kChkTooShort, 0}));
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.bytes), first.count), "ab");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.bytes), first.count), "abc");
+  EXPECT_EQ(Read("short", 5, 512000, &first), (Outcome{kChkChanged, 0}));
 }
 
 TEST_F(ListedReadsTest, WhatIsNoLongerARegularFileIsNotFound) {
@@ -136,10 +136,12 @@ TEST_F(ListedReadsTest, WhatIsNoLongerARegularFileIsNotFound) {
   ASSERT_EQ(mkfifo((dir + "now_a_fifo").c_str(), 0644), 0);
   tree_.File("target", "abcdefgh");
   ASSERT_EQ(symlink("target", (dir + "now_a_link").c_str()), 0);
-  for (const char* name : {"now_a_dir", "now_a_fifo", "now_a_link", "gone"}) {
+  for (const char* name : {"now_a_dir", "now_a_fifo", "now_a_link"}) {
     EXPECT_EQ(Read(name, 8, 512000), (Outcome{kChkNotFound, 0})) << name;
     EXPECT_EQ(Read(name, 3, 512000), (Outcome{kChkNotFound, 0})) << name;
   }
+  EXPECT_EQ(Read("gone", 8, 512000), (Outcome{kChkGone, 0}));
+  EXPECT_EQ(Read("gone", 3, 512000), (Outcome{kChkGone, 0}));
 }
 
 TEST_F(ListedReadsTest, UnreadableFileCannotBeOpened) {
@@ -304,48 +306,91 @@ class ChangingWindow : public ScanWindow {
   std::function<void()> change_;
 };
 
-TEST(ListedScanTest, FilesChangedAfterTheWalkShowTheirRecordedSize) {
-  TempTree tree;
-  const std::string grown = MixedBytes(3001, 4);
-  tree.File("scan/grown", grown);
-  tree.File("scan/shrunk", MixedBytes(5000, 5));
-  tree.File("scan/swapped", MixedBytes(700, 6));
-  tree.File("scan/vanished", MixedBytes(800, 7));
-  tree.File("scan/zz", "abcdef");
-  const std::string dir = tree.Path("scan/");
-  ChangingWindow window([&] {
-    tree.File("scan/grown", grown + "more bytes");
-    truncate((dir + "shrunk").c_str(), 100);
-    std::filesystem::remove(dir + "swapped");
-    std::filesystem::create_directory(dir + "swapped");
-    std::filesystem::remove(dir + "vanished");
-  });
-  auto job = std::make_unique<TDskFil>(&window, "", dir);
-  job->set_mode(kModeCreate);
-  job->set_id_list_file(tree.Path("run.v00"));
-  job->set_tree_list_file(tree.Path("run.t00"));
-  job->set_buffer_percent(30);
-  job->set_buffer_max(1000);
-  const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
-  ASSERT_TRUE(outcome.finished);
-  ASSERT_EQ(outcome.problems.size(), 1u);
-  EXPECT_EQ(outcome.problems[0].path, dir + "shrunk");
-  EXPECT_EQ(outcome.problems[0].reason, "changed while read");
-  EXPECT_EQ(outcome.error_count, 3);
-
-  std::vector<std::string> lines;
-  const std::string text = TempTree::Read(tree.Path("run.v00"));
-  for (size_t pos = 0; pos < text.size();) {
-    const size_t end = text.find("\r\n", pos);
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end + 2;
+// Appends to the file at g_append_path while its first read is under way, once.
+std::string g_append_path;
+std::atomic<bool> g_appended{false};
+int64_t AppendWhileRead(int fd, void* buffer, size_t size) {
+  struct stat open_file;
+  struct stat named;
+  if (!g_appended.load() && fstat(fd, &open_file) == 0 &&
+      stat(g_append_path.c_str(), &named) == 0 && open_file.st_ino == named.st_ino &&
+      !g_appended.exchange(true)) {
+    const int out = open(g_append_path.c_str(), O_WRONLY | O_APPEND);
+    EXPECT_EQ(write(out, "more", 4), 4);
+    close(out);
   }
-  ASSERT_EQ(lines.size(), 10u) << text;
-  EXPECT_EQ(lines[2].substr(0, 29), IdAndSize(IdField(LiteralId(grown)), 3001));
-  EXPECT_EQ(lines[3].substr(0, 29), IdAndSize("F  00000 00000", 5000));
-  EXPECT_EQ(lines[4].substr(0, 72), "F  !CannotFind" + std::string(58, ' '));
-  EXPECT_EQ(lines[5].substr(0, 72), "F  !CannotFind" + std::string(58, ' '));
-  EXPECT_EQ(lines[6].substr(0, 29), IdAndSize(IdField(701218845), 6));
+  return read(fd, buffer, size);
+}
+
+// A file changed between the walk and its read, or while it is read, has no id of bytes
+// the walk never saw: its line shows id 0 and the recorded size, and the run names it.
+// The same with one reader and with several.
+TEST(ListedScanTest, FilesChangedAfterTheWalkOrWhileReadHaveNoId) {
+  const std::string grown = MixedBytes(3001, 4);
+  for (int readers : {1, 3}) {
+    TempTree tree;
+    tree.File("scan/appended", MixedBytes(900, 1));
+    tree.File("scan/grown", grown);
+    tree.File("scan/renamed", MixedBytes(700, 3));
+    tree.File("scan/shrunk", MixedBytes(5000, 5));
+    tree.File("scan/swapped", MixedBytes(700, 6));
+    tree.File("scan/vanished", MixedBytes(800, 7));
+    tree.File("scan/zz", "abcdef");
+    const std::string dir = tree.Path("scan/");
+    ChangingWindow window([&] {
+      tree.File("scan/grown", grown + "more bytes");
+      // Saved by rename: other bytes of the same size and write time, another file.
+      struct stat old;
+      ASSERT_EQ(stat((dir + "renamed").c_str(), &old), 0);
+      tree.File("saved", MixedBytes(700, 8));
+      const struct timespec times[2] = {old.st_atim, old.st_mtim};
+      ASSERT_EQ(utimensat(AT_FDCWD, tree.Path("saved").c_str(), times, 0), 0);
+      ASSERT_EQ(rename(tree.Path("saved").c_str(), (dir + "renamed").c_str()), 0);
+      truncate((dir + "shrunk").c_str(), 100);
+      std::filesystem::remove(dir + "swapped");
+      std::filesystem::create_directory(dir + "swapped");
+      std::filesystem::remove(dir + "vanished");
+    });
+    auto job = std::make_unique<TDskFil>(&window, "", dir);
+    job->set_mode(kModeCreate);
+    job->set_id_list_file(tree.Path("run.v00"));
+    job->set_tree_list_file(tree.Path("run.t00"));
+    job->set_buffer_percent(30);
+    job->set_buffer_max(1000);
+    job->set_threads(readers);
+    g_append_path = dir + "appended";
+    g_appended = false;
+    platform::SetReadHookForTesting(&AppendWhileRead);
+    const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
+    platform::SetReadHookForTesting(nullptr);
+    ASSERT_TRUE(outcome.finished);
+    std::vector<std::string> named;
+    for (const ScanProblem& p : outcome.problems) {
+      EXPECT_EQ(p.kind, ProblemKind::kChanged) << p.path;
+      named.push_back(p.path + ": " + p.reason);
+    }
+    const std::vector<std::string> expected = {
+        dir + "appended: changed while read",         dir + "grown: changed while read",
+        dir + "renamed: changed while read",          dir + "shrunk: changed while read",
+        dir + "swapped: is no longer a regular file", dir + "vanished: vanished before it was read",
+    };
+    EXPECT_EQ(named, expected) << readers;
+    EXPECT_EQ(outcome.error_count, 6) << readers;
+
+    const std::vector<std::string> lines =
+        testing_support::ListLines(TempTree::Read(tree.Path("run.v00")));
+    ASSERT_EQ(lines.size(), 12u) << readers;
+    const std::string no_id = "F  00000 00000";
+    const std::string gone = "F  !CannotFind" + std::string(15, ' ');
+    const std::vector<std::string> fields = {IdAndSize(no_id, 900),
+                                             IdAndSize(no_id, 3001),
+                                             IdAndSize(no_id, 700),
+                                             IdAndSize(no_id, 5000),
+                                             gone,
+                                             gone,
+                                             IdAndSize(IdField(701218845), 6)};
+    for (size_t i = 0; i < fields.size(); ++i) EXPECT_EQ(lines[i + 2].substr(0, 29), fields[i]);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "scan/scan_job.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -10,9 +11,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -440,11 +441,11 @@ TEST_F(ScanJobTest, ContinueWithoutAListCreatesItAndScansEverything) {
   EXPECT_TRUE(outcome.finished);
   EXPECT_EQ(outcome.files_done, 4);
   EXPECT_EQ(window.counts[kNotifySort], 1);  // no tree list to reuse
+  // Nothing to continue: the list is a Create's, which a later Continue can take.
   const std::vector<std::string> lines = Lines(IdList());
-  ASSERT_EQ(lines.size(), 12u);
-  EXPECT_EQ(lines[0], "");
-  EXPECT_EQ(lines[1].substr(0, 2), "A2");
-  EXPECT_EQ(lines[11], TLine(search_path_, 701218845ull + 3506064315ull, 20, 4, root_column_));
+  ASSERT_EQ(lines.size(), 11u);
+  EXPECT_EQ(lines[0].substr(0, 2), "A1");
+  EXPECT_EQ(lines[10], TLine(search_path_, 701218845ull + 3506064315ull, 20, 4, root_column_));
 }
 
 TEST_F(ScanJobTest, BufferSettings) {
@@ -1075,6 +1076,44 @@ TEST_F(ScanJobTest, ContinueNamesADirectoryWithALineBreakInsteadOfSkippingIt) {
   EXPECT_GE(outcome.error_count, 1);
 }
 
+namespace {
+
+// Fails every read of the file with this inode as a bad disk does.
+std::atomic<ino_t> g_failing_inode{0};
+int64_t FailOneFile(int fd, void* buffer, size_t size) {
+  struct stat st;
+  if (fstat(fd, &st) == 0 && st.st_ino == g_failing_inode.load()) {
+    errno = EIO;
+    return -1;
+  }
+  return read(fd, buffer, size);
+}
+
+}  // namespace
+
+// A read error is named with the system's reason, with one reader and with several; the
+// other causes of errors are named in the command's tests.
+TEST_F(ScanJobTest, ReadErrorIsNamedWithItsReason) {
+  tree_.File("scan/a", "abcdef");
+  struct stat io;
+  ASSERT_EQ(stat(tree_.File("scan/io", "abcdefgh").c_str(), &io), 0);
+  g_failing_inode = io.st_ino;
+  for (int readers : {1, 3}) {
+    auto job = MakeJob(kModeCreate, nullptr);
+    job->set_threads(readers);
+    ScanOutcome outcome;
+    {
+      ReadHook hook(&FailOneFile);
+      outcome = Run(std::move(job));
+    }
+    EXPECT_EQ(outcome.error_count, 1) << readers;
+    ASSERT_EQ(outcome.problems.size(), 1u) << readers;
+    EXPECT_EQ(outcome.problems[0].path, dir_ + "io");
+    EXPECT_EQ(outcome.problems[0].kind, ProblemKind::kUnreadable);
+    EXPECT_EQ(outcome.problems[0].reason, std::strerror(EIO));
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 // Lists a run trusts, and files it never leaves the tree for.
 
@@ -1213,14 +1252,83 @@ TEST_F(ScanJobTest, ListsInsideTheTreeDoNotListThemselves) {
   EXPECT_EQ(lines[3], RLine(dir_, 701218845, 6, 1, root_column_));
 }
 
+// The write time names backups and dates a list, so it is part of "as it was".
 TEST_F(ScanJobTest, ContinueWithNothingLeftLeavesTheListAsItWas) {
   BuildSmallTree(tree_);
   ASSERT_TRUE(Run(MakeJob(kModeCreate, nullptr)).finished);
   const std::string finished = IdList();
+  const std::string tree = TempTree::Read(tree_list_);
+  const struct timespec old[2] = {{981173045, 123456789}, {981173045, 123456789}};
+  for (const std::string& list : {id_list_, tree_list_}) {
+    ASSERT_EQ(utimensat(AT_FDCWD, list.c_str(), old, 0), 0);
+  }
   for (int again = 0; again < 2; ++again) {
     const ScanOutcome outcome = Run(MakeJob(kModeContinue, nullptr));
     EXPECT_TRUE(outcome.finished);
     EXPECT_TRUE(outcome.nothing_left);
     EXPECT_EQ(IdList(), finished);
+    EXPECT_EQ(TempTree::Read(tree_list_), tree);
+    for (const std::string& list : {id_list_, tree_list_}) {
+      struct stat st;
+      ASSERT_EQ(stat(list.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mtim.tv_sec, old[1].tv_sec) << list;
+      EXPECT_EQ(st.st_mtim.tv_nsec, old[1].tv_nsec) << list;
+    }
   }
+}
+
+// A run killed during its walk leaves both lists empty, or the id list holding only the
+// NULs of a crash while it grew: Continue makes of them what a Create makes, and the
+// next Continue takes that list as its own.
+TEST_F(ScanJobTest, ContinueOfEmptyListsWritesWhatACreateWrites) {
+  BuildSmallTree(tree_);
+  ASSERT_TRUE(Run(MakeJob(kModeCreate, nullptr)).finished);
+  const std::string clean_tree = TempTree::Read(tree_list_);
+  // The header's start and end times differ from run to run.
+  const auto without_times = [](std::vector<std::string> lines) {
+    if (!lines.empty() && lines[0].size() > 69) lines[0].replace(30, 39, 39, '.');
+    return lines;
+  };
+  const std::vector<std::string> clean = without_times(Lines(IdList()));
+  for (const std::string& left : {std::string(), std::string(300, '\0')}) {
+    tree_.File("lists/run.v00", left);
+    tree_.File("lists/run.t00", "");
+    for (int again = 0; again < 2; ++again) {
+      const ScanOutcome outcome = Run(MakeJob(kModeContinue, nullptr));
+      EXPECT_TRUE(outcome.finished) << outcome.failure;
+      EXPECT_FALSE(outcome.refused) << outcome.failure;
+      EXPECT_EQ(without_times(Lines(IdList())), clean) << left.size() << " " << again;
+      EXPECT_EQ(TempTree::Read(tree_list_), clean_tree);
+    }
+  }
+}
+
+// The line end that separates a continued run from the one before goes to the list only
+// with the header after it: a Continue that cannot write its header leaves the list as it
+// was, however often it is tried. The file-size limit stands for a full disk; it stays in
+// a child process.
+TEST_F(ScanJobTest, ContinueWhoseWritesFailLeavesTheListAsItWas) {
+  for (int i = 0; i < 5; ++i) tree_.File("scan/f" + std::to_string(i), "abcdef");
+  RunStoppedAfterFirstFile();
+  const std::string stopped = IdList();
+  ASSERT_EQ(FileLineCount(stopped), 1u) << stopped;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      // Room for the line end and a few bytes of the header, not for a whole line.
+      const struct rlimit limit = {stopped.size() + 10, stopped.size() + 10};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      const ScanOutcome outcome = TDskFil::Start(MakeJob(kModeContinue, nullptr)).get();
+      _exit(outcome.failure.find("cannot write the id list") == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(IdList(), stopped) << attempt;
+  }
+  // With room again the list is finished as ever.
+  EXPECT_TRUE(Run(MakeJob(kModeContinue, nullptr)).finished);
+  EXPECT_EQ(FileLineCount(IdList()), 5u);
 }
