@@ -20,9 +20,12 @@ int RunCompareCommand(const Args& given) {
   if (!TakeReportOptions(&args, &options, &error)) return UsageError("compare: " + error);
   std::vector<std::string> lists;
   bool options_done = false;
+  bool relative = false;
   for (const std::string& arg : args) {
     if (!options_done && arg == "--") {
       options_done = true;
+    } else if (!options_done && arg == "--relative") {
+      relative = true;
     } else if (!options_done && IsHelpOption(arg)) {
       return PrintCommandUsage("compare");
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
@@ -48,9 +51,20 @@ int RunCompareCommand(const Args& given) {
     if (!new_ok) PrintMessage(ListErrorText(lists[1], new_error));
     if (!old_ok || !new_ok) return kExitListError;
 
+    if (relative) {
+      for (size_t i = 0; i < 2; ++i) {
+        if ((i == 0 ? old_list : new_list).search_path().empty()) {
+          PrintMessage(lists[i] + " names no search path; --relative needs it");
+          return kExitListError;
+        }
+      }
+    }
     WarnAboutList(lists[0], old_list);
     WarnAboutList(lists[1], new_list);
-    const scan::ListComparison comparison = scan::CompareIdLists(old_list, new_list, options.all);
+    scan::CompareOptions compare;
+    compare.keep_unchanged = options.all;
+    compare.relative = relative;
+    const scan::ListComparison comparison = scan::CompareIdLists(old_list, new_list, compare);
     return ReportComparison(old_list, new_list, comparison, options);
   } catch (const std::bad_alloc&) {
     PrintMessage("not enough memory to compare " + lists[0] + " and " + lists[1]);

@@ -35,8 +35,14 @@ int Fail(const std::string& message) {
   return kExitNotWritten;
 }
 
-// A list file given or derived must be a file that this run may lock.
+// A list file given or derived must be a file that this run may lock. A link is never
+// followed: say so before the job meets it as "Too many levels of symbolic links".
 bool CheckListFile(const std::string& path, const char* what, std::string* error) {
+  const platform::PathKind kind = platform::PathKindOf(path);
+  if (kind == platform::PathKind::kLink || kind == platform::PathKind::kLinkToDirectory) {
+    *error = std::string(what) + " " + path + " is a symbolic link; give the list itself";
+    return false;
+  }
   platform::FileInfo info;
   if (!platform::StatPath(path, &info)) return true;
   if (info.kind != platform::EntryKind::kFile) {

@@ -13,7 +13,7 @@ namespace cli {
 
 namespace {
 
-constexpr size_t kClassWidth = 11;  // "not listed" and a blank
+constexpr size_t kClassWidth = 15;  // "not comparable" and a blank
 constexpr size_t kOutputChunk = 1 << 16;
 
 std::string_view TrimmedId(const scan::ListedFile& file) {
@@ -118,31 +118,30 @@ void AppendJsonString(std::string* out, std::string_view text) {
   out->push_back('"');
 }
 
-std::string ChangeLine(const scan::IdList& old_list, const scan::IdList& new_list,
-                       const scan::FileComparison& entry) {
+std::string ChangeLine(const scan::ListComparison& comparison, const scan::IdList& old_list,
+                       const scan::IdList& new_list, const scan::FileComparison& entry) {
   std::string line(scan::FileChangeName(entry.change));
   line.append(kClassWidth - line.size(), ' ');
   if (entry.old_file != nullptr) {
-    line += old_list.directory(*entry.old_file);
-    line += entry.old_file->name();
+    line += scan::ReportedPath(comparison, old_list, *entry.old_file, true);
     if (entry.new_file == nullptr || entry.change != scan::FileChange::kMoved) return line;
     line += " -> ";
   }
-  line += new_list.directory(*entry.new_file);
-  line += entry.new_file->name();
+  line += scan::ReportedPath(comparison, new_list, *entry.new_file, false);
   return line;
 }
 
-std::string ChangeJson(const scan::IdList& old_list, const scan::IdList& new_list,
-                       const scan::FileComparison& entry) {
+std::string ChangeJson(const scan::ListComparison& comparison, const scan::IdList& old_list,
+                       const scan::IdList& new_list, const scan::FileComparison& entry) {
   std::string out = "{\"class\":";
   AppendJsonString(&out, scan::FileChangeName(entry.change));
   out += ",\"path\":";
-  AppendJsonString(&out, entry.old_file != nullptr ? old_list.FullPath(*entry.old_file)
-                                                   : new_list.FullPath(*entry.new_file));
+  AppendJsonString(&out, entry.old_file != nullptr
+                             ? scan::ReportedPath(comparison, old_list, *entry.old_file, true)
+                             : scan::ReportedPath(comparison, new_list, *entry.new_file, false));
   if (entry.change == scan::FileChange::kMoved) {
     out += ",\"new_path\":";
-    AppendJsonString(&out, new_list.FullPath(*entry.new_file));
+    AppendJsonString(&out, scan::ReportedPath(comparison, new_list, *entry.new_file, false));
   }
   AppendFileFields(&out, "old", entry.old_file);
   AppendFileFields(&out, "new", entry.new_file);
@@ -160,6 +159,11 @@ void WarnAboutList(std::string_view name, const scan::IdList& list) {
     PrintMessage("warning: " + std::string(name) + " lists " + std::to_string(list.repeated()) +
                  " paths more than once; the last line of each counts");
   }
+  if (list.ambiguous() > 0) {
+    PrintMessage("warning: " + std::string(name) + " lists " + std::to_string(list.ambiguous()) +
+                 " paths more than once within one run (names that differ only in CR, LF or "
+                 "\"?\"): they are \"not comparable\"");
+  }
 }
 
 int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
@@ -168,8 +172,8 @@ int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
   out.reserve(kOutputChunk * 2);
   for (const scan::FileComparison& entry : comparison.files) {
     if (entry.change == scan::FileChange::kUnchanged && !options.all) continue;
-    out += options.jsonl ? ChangeJson(old_list, new_list, entry)
-                         : ChangeLine(old_list, new_list, entry);
+    out += options.jsonl ? ChangeJson(comparison, old_list, new_list, entry)
+                         : ChangeLine(comparison, old_list, new_list, entry);
     out.push_back('\n');
     if (out.size() >= kOutputChunk) {
       WriteOut(out);
@@ -202,6 +206,8 @@ int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
 }
 
 std::string ListErrorText(std::string_view name, const scan::ListReadError& error) {
+  if (error.in_use) return std::string(name) + " is in use by another run";
+  if (error.symbolic_link) return std::string(name) + " " + error.message;
   if (error.line == 0) return "cannot read " + std::string(name) + ": " + error.message;
   return std::string(name) + ": line " + std::to_string(error.line) + ": " + error.message;
 }

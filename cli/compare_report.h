@@ -25,26 +25,28 @@ struct ReportOptions {
 bool TakeReportOptions(std::vector<std::string>* args, ReportOptions* options, std::string* error);
 
 // The text line of one file, without line end: the class padded to a column, then the
-// path, for a moved file "OLD -> NEW".
-std::string ChangeLine(const scan::IdList& old_list, const scan::IdList& new_list,
-                       const scan::FileComparison& entry);
+// path (scan::ReportedPath), for a moved file "OLD -> NEW".
+std::string ChangeLine(const scan::ListComparison& comparison, const scan::IdList& old_list,
+                       const scan::IdList& new_list, const scan::FileComparison& entry);
 // The JSON object of one file, without line end.
-std::string ChangeJson(const scan::IdList& old_list, const scan::IdList& new_list,
-                       const scan::FileComparison& entry);
+std::string ChangeJson(const scan::ListComparison& comparison, const scan::IdList& old_list,
+                       const scan::IdList& new_list, const scan::FileComparison& entry);
 // A JSON string: quotes, escapes, and each byte that is not part of valid UTF-8 as the
 // character of that byte's value (\u00XX).
 void AppendJsonString(std::string* out, std::string_view text);
 
-// "checker-cli: warning: LIST is stopped: ..." for an incomplete list, and for a list
-// that names a path more than once.
+// "checker-cli: warning: LIST is stopped: ..." for an incomplete list, for a list that
+// names a path again in a later run, and for one that names a path more than once
+// within one run.
 void WarnAboutList(std::string_view name, const scan::IdList& list);
 
 // Writes the files on stdout and the summary on stderr; returns the exit status.
 int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
                      const scan::ListComparison& comparison, const ReportOptions& options);
 
-// The message for a list that could not be read: "cannot read LIST: REASON" or
-// "LIST: line N: not a line of an id list".
+// The message for a list that could not be read: "cannot read LIST: REASON",
+// "LIST: line N: not a line of an id list", "LIST is in use by another run" or "LIST is
+// a symbolic link; give the list itself".
 std::string ListErrorText(std::string_view name, const scan::ListReadError& error);
 
 }  // namespace cli

@@ -36,26 +36,32 @@ constexpr std::string_view kScanExit =
     "130 stopped.\n";
 
 constexpr std::string_view kCompareHead =
-    "Every file of the two id lists is put in one class by its full path:\n"
-    "  unchanged   same size, write time and id\n"
-    "  touched     same size and id, another write time\n"
-    "  changed     another write time, and another size or id\n"
-    "  corrupted   same size and write time, another id: the content changed behind\n"
-    "              the file system's back\n"
-    "  unreadable  a read error in the new list\n"
-    "  moved       gone from its old path and found under another with the same size\n"
-    "              and id, when no other missing or new file has that size and id\n"
-    "              (empty files are never paired)\n"
-    "  missing     in the old list only\n"
-    "  new         in the new list only\n"
-    "  not listed  in one list only while the other is incomplete (stopped, or ended\n"
-    "              abnormally); such files are not paired as moved\n"
+    "Every file of the two id lists is put in one class by its path:\n"
+    "  unchanged       same size, write time and id\n"
+    "  touched         same size and id, another write time\n"
+    "  changed         another write time, and another size or id (verify: also a\n"
+    "                  file that changed while it was read)\n"
+    "  corrupted       same size and write time, another id: the content changed\n"
+    "                  behind the file system's back\n"
+    "  unreadable      a read error in the new list (verify: also the files below a\n"
+    "                  directory it could not read)\n"
+    "  moved           gone from its old path and found under another with the same\n"
+    "                  size and id, when no other missing or new file has that size\n"
+    "                  and id (empty files are never paired)\n"
+    "  missing         in the old list only\n"
+    "  new             in the new list only\n"
+    "  not listed      in one list only while the other is incomplete (stopped, or\n"
+    "                  ended abnormally); such files are not paired as moved\n"
+    "  not comparable  a path a list cannot tell from another, never unchanged:\n"
+    "                  lists write CR and LF of names as \"?\"; a path listed twice\n"
+    "                  within one run of a list (verify: also a name with CR or LF)\n"
     "A file without an id in the old list is compared by size and write time only. A\n"
-    "path listed twice in one list counts once, with its last line.\n"
+    "path listed again by a later run of a list (continue) counts once, with its last\n"
+    "line.\n"
     "\n"
-    "stdout: one line per file that is not unchanged, sorted by path: the class, blanks,\n"
-    "the path (moved: OLD -> NEW). stderr: the warnings and the files and bytes of every\n"
-    "class.\n";
+    "stdout: one line per file that is not unchanged, sorted by path: the class,\n"
+    "blanks to column 16, the path (moved: OLD -> NEW). stderr: the warnings and the\n"
+    "files and bytes of every class.\n";
 
 constexpr std::string_view kCompareOptions =
     "  --all                 list unchanged files too\n"
@@ -66,9 +72,10 @@ constexpr std::string_view kCompareOptions =
     "  --format text         the lines above (the default)\n";
 
 constexpr std::string_view kCompareExit =
-    "Exit status: 0 no differences, 1 differences but nothing corrupted or unreadable,\n"
-    "2 usage error or a list that cannot be read (with the number of the first line that\n"
-    "is not one of an id list), 3 corrupted or unreadable files found.\n";
+    "Exit status: 0 no differences, 1 differences (not comparable ones included) but\n"
+    "nothing corrupted or unreadable, 2 usage error or a list that cannot be read\n"
+    "(with the number of the first line that is not one of an id list; a symbolic\n"
+    "link; a list a running scan holds), 3 corrupted or unreadable files found.\n";
 
 constexpr std::string_view kHelpLine = "  --help                show this help and exit\n";
 
@@ -101,7 +108,7 @@ std::string ProgramUsage() {
       "                            print the list name parts of PATH and the joined name\n"
       "  list PATH [--options N] [--params TEXT]\n"
       "                            print what a directory walk finds (total on stderr)\n"
-      "  compare [--all] [--format jsonl] OLD NEW\n"
+      "  compare [--all] [--format jsonl] [--relative] OLD NEW\n"
       "                            what changed between two id lists\n"
       "  verify [OPTIONS] LIST     scan again what LIST catalogued and compare\n"
       "\n"
@@ -161,21 +168,34 @@ std::string CommandUsage(std::string_view command) {
     std::string text;
     if (command == "compare") {
       text =
-          "Usage: checker-cli compare [--all] [--format text|jsonl] OLD NEW\n"
-          "Compare two id lists of the same tree: what changed since OLD was written.\n";
+          "Usage: checker-cli compare [--all] [--format text|jsonl] [--relative] OLD NEW\n"
+          "Compare two id lists of the same tree: what changed since OLD was written.\n"
+          "Paths are matched whole, also when the lists name different search paths;\n"
+          "--relative matches them below each list's search path instead.\n";
     } else {
       text =
           "Usage: checker-cli verify [OPTIONS] LIST\n"
           "Scan again what LIST catalogued (the search path of its header, or --path) and\n"
-          "compare LIST with the new lines, as compare does. LIST is not changed; the new\n"
-          "lists go to a temporary folder that is removed afterwards, or with --write to\n"
-          "NEW and its tree list. Ctrl-C stops the scan: what it covered is compared, and\n"
-          "the files it did not reach are \"not listed\".\n";
+          "compare LIST with the new lines, as compare --relative does: paths are matched\n"
+          "below LIST's search path and the path scanned, and shown under the path\n"
+          "scanned, so a copy of the tree elsewhere verifies as the same tree. LIST is not\n"
+          "changed, and no scan may rewrite it while verify runs. The new lists go to a\n"
+          "temporary folder that is removed afterwards (a later verify removes one left\n"
+          "by a verify that was killed), or with --write to NEW and its tree list. Ctrl-C\n"
+          "stops the scan: what it covered is compared, and the files it did not reach\n"
+          "are \"not listed\". A search path with CR or LF in it is refused.\n";
     }
     text += "\n";
     text += kCompareHead;
     text += "\nOptions:\n";
     text += kCompareOptions;
+    if (command == "compare") {
+      text +=
+          "  --relative            match paths below each list's search path (the same\n"
+          "                        tree listed under two mount points) and show them under\n"
+          "                        NEW's search path; a file outside its list's search\n"
+          "                        path keeps its full path\n";
+    }
     if (command == "verify") {
       text +=
           "  --path PATH           scan PATH instead of the search path of LIST\n"

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -149,13 +150,19 @@ class DirReader {
   std::string error_;
 };
 
+// ErrorText of a file whose lock another process holds.
+constexpr char kInUseText[] = "in use by another run";
+
 enum class OpenMode {
   kRead,  // existing file, read only
   // A regular file a lookup has just found: read only, without asking the system again
   // what it is. Opening never blocks and never follows a link; something swapped in
   // since the lookup shows as a failed or short read (Stat then tells what it is).
   kReadListed,
-  kReadWriteLocked,     // existing file, read-write, exclusive advisory lock
+  kReadWriteLocked,  // existing file, read-write, exclusive advisory lock
+  // Existing regular file, read only, shared advisory lock: refused while a run holds
+  // the file exclusively; a file system without locks reads it without one.
+  kReadShared,
   kCreateTruncate,      // create or truncate, write only
   kOpenOrCreateLocked,  // read-write, created when missing, exclusive advisory lock
 };
@@ -172,7 +179,8 @@ class File {
   File& operator=(File&& other) noexcept;
 
   // False when it cannot be opened; kReadWriteLocked also fails when another process
-  // holds the lock. kRead refuses anything but a regular file, without blocking.
+  // holds the lock, kReadShared when one holds it exclusively ("in use by another run").
+  // kRead and kReadShared refuse anything but a regular file, without blocking.
   bool Open(const std::string& path, OpenMode mode);
   // The same for the entry `name` of an open directory, without following a link.
   bool OpenAt(const DirHandle& dir, std::string_view name, OpenMode mode);
@@ -182,6 +190,10 @@ class File {
 
   // Reads up to `size` bytes; returns the count (0 at end of file) or -1 on error.
   int64_t Read(void* buffer, size_t size);
+  // Reads from the current position to the end into one new buffer of `*size` bytes,
+  // however the file's recorded size compares (a file of /proc records 0 and holds
+  // more). False on a read error; std::bad_alloc when the memory runs out.
+  bool ReadToEnd(std::unique_ptr<char[]>* data, size_t* size);
   // The same at `offset`, leaving the file position alone; safe from many threads on
   // one file. Its errors leave ErrorText as it was.
   int64_t ReadAt(void* buffer, size_t size, int64_t offset);
@@ -209,7 +221,7 @@ class File {
   bool NotFound() const { return not_found_; }
 
  private:
-  friend class MappedFile;
+  friend bool CreateLockedFile(const std::string& path, File* file);
   void SetError();
   bool OpenInDirectory(int dirfd, std::string_view name, OpenMode mode);
   bool OpenIn(int dirfd, const char* path, std::string_view name, OpenMode mode);
@@ -223,35 +235,13 @@ class File {
   std::string error_;
 };
 
-// A whole regular file mapped read-only into memory, for reading large lists without
-// copying them. The bytes stay valid while the object lives; a file changed meanwhile
-// may show the change.
-class MappedFile {
- public:
-  MappedFile() = default;
-  ~MappedFile();
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  MappedFile(MappedFile&& other) noexcept;
-  MappedFile& operator=(MappedFile&& other) noexcept;
-
-  // Maps the file at `path` (kRead rules: regular files only, without blocking) and
-  // asks for all of it to be read in at once. False with ErrorText on failure; an
-  // empty file maps as no bytes.
-  bool Open(const std::string& path);
-  std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
-  const std::string& ErrorText() const { return error_; }
-
- private:
-  void Release();
-  void* data_ = nullptr;
-  size_t size_ = 0;
-  std::string error_;
-};
-
 // Creates the directory and its missing parents; true when it exists afterwards.
 bool MakeDirs(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Creates `path`, which must not exist, and takes an exclusive advisory lock on it
+// before anyone can find it there: a file under that name is either locked or left by
+// a holder that is gone. False with ErrorText in `file` when it cannot.
+bool CreateLockedFile(const std::string& path, File* file);
 // Removes an empty directory.
 bool RemoveDir(const std::string& path);
 bool WriteWholeFile(const std::string& path, std::string_view data);

@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/files.h"
@@ -438,6 +438,7 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
   int flags = O_CLOEXEC | O_NOFOLLOW;
   switch (mode) {
     case OpenMode::kRead:
+    case OpenMode::kReadShared:
     case OpenMode::kReadListed:
       // O_NONBLOCK: a FIFO must never block the open.
       flags |= O_RDONLY | O_NONBLOCK | O_NOCTTY;
@@ -483,16 +484,24 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
   // that the record agrees with a lookup of the same path.
   has_info_ = FillInfo(st, name, &info_);
   // O_NONBLOCK has no effect on reads of a regular file, so it stays set.
-  if (mode == OpenMode::kRead && st.stx_size >= kSequentialHintSize)
+  if ((mode == OpenMode::kRead || mode == OpenMode::kReadShared) &&
+      st.stx_size >= kSequentialHintSize)
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   if ((mode == OpenMode::kReadWriteLocked || mode == OpenMode::kOpenOrCreateLocked) &&
       flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error_ = errno == EWOULDBLOCK ? "in use by another run" : std::strerror(errno);
+    error_ = errno == EWOULDBLOCK ? kInUseText : std::strerror(errno);
+    close(fd);
+    return false;
+  }
+  // Only a holder refuses a reader; a file system that knows no locks (ENOLCK, EINVAL)
+  // is read without one.
+  if (mode == OpenMode::kReadShared && flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    error_ = kInUseText;
     close(fd);
     return false;
   }
   fd_ = fd;
-  writable_ = mode != OpenMode::kRead;
+  writable_ = mode != OpenMode::kRead && mode != OpenMode::kReadShared;
   return true;
 }
 
@@ -525,6 +534,30 @@ int64_t File::Read(void* buffer, size_t size) {
     done += static_cast<size_t>(n);
   }
   return static_cast<int64_t>(done);
+}
+
+bool File::ReadToEnd(std::unique_ptr<char[]>* data, size_t* size) {
+  // Room for the recorded size and one byte more, so that a file that keeps its size is
+  // read in one request that finds its end.
+  constexpr size_t kFirstRoom = 1 << 16;
+  const int64_t recorded = Size();
+  size_t room = recorded > 0 ? static_cast<size_t>(recorded) + 1 : kFirstRoom;
+  auto buffer = std::make_unique_for_overwrite<char[]>(room);
+  size_t done = 0;
+  for (;;) {
+    const int64_t got = Read(buffer.get() + done, room - done);
+    if (got < 0) return false;
+    done += static_cast<size_t>(got);
+    if (done < room) break;
+    // Grown since its size was taken, or a file whose size says nothing.
+    auto bigger = std::make_unique_for_overwrite<char[]>(room * 2);
+    std::memcpy(bigger.get(), buffer.get(), done);
+    buffer = std::move(bigger);
+    room *= 2;
+  }
+  *data = std::move(buffer);
+  *size = done;
+  return true;
 }
 
 int64_t File::ReadAt(void* buffer, size_t size, int64_t offset) {
@@ -649,55 +682,29 @@ bool MakeDirs(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
-MappedFile::~MappedFile() { Release(); }
-
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : data_(other.data_), size_(other.size_), error_(std::move(other.error_)) {
-  other.data_ = nullptr;
-  other.size_ = 0;
-}
-
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this != &other) {
-    Release();
-    data_ = other.data_;
-    size_ = other.size_;
-    error_ = std::move(other.error_);
-    other.data_ = nullptr;
-    other.size_ = 0;
-  }
-  return *this;
-}
-
-void MappedFile::Release() {
-  if (data_ != nullptr) munmap(data_, size_);
-  data_ = nullptr;
-  size_ = 0;
-}
-
-bool MappedFile::Open(const std::string& path) {
-  Release();
-  File file;
-  if (!file.Open(path, OpenMode::kRead)) {
-    error_ = file.ErrorText();
+bool CreateLockedFile(const std::string& path, File* file) {
+  // Made and locked under a name of its own, then linked to `path`, which link(2) never
+  // replaces: whoever finds `path` unlocked knows its holder is gone.
+  std::string temporary = path + ".XXXXXX";
+  const int made = mkostemp(temporary.data(), O_CLOEXEC);
+  if (made < 0) {
+    file->Close();
+    file->error_ = std::strerror(errno);
     return false;
   }
-  const int64_t size = file.Size();
-  if (size < 0) {
-    error_ = file.ErrorText();
-    return false;
+  close(made);
+  bool ok = file->Open(temporary, OpenMode::kReadWriteLocked);
+  if (ok && link(temporary.c_str(), path.c_str()) != 0) {
+    file->error_ = std::strerror(errno);
+    ok = false;
   }
-  if (size == 0) return true;
-  // Populated at once: one pass over the page cache instead of a fault per few pages.
-  void* data = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE,
-                    file.fd_, 0);
-  if (data == MAP_FAILED) {
-    error_ = std::strerror(errno);
-    return false;
+  unlink(temporary.c_str());
+  if (!ok) {
+    const std::string error = file->error_;
+    file->Close();
+    file->error_ = error;
   }
-  data_ = data;
-  size_ = static_cast<size_t>(size);
-  return true;
+  return ok;
 }
 
 bool RemoveDir(const std::string& path) { return rmdir(path.c_str()) == 0; }

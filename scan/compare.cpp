@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "support/text.h"
+
 namespace scan {
 
 namespace {
@@ -20,28 +22,122 @@ FileChange ClassifyPair(const ListedFile& old_file, const ListedFile& new_file) 
   return FileChange::kChanged;
 }
 
-// Global ranks of both lists' directories, so that files of the two lists compare by
-// two numbers and a name.
-void RankDirectories(const IdList& old_list, const IdList& new_list, std::vector<uint32_t>* old_rank,
-                     std::vector<uint32_t>* new_rank) {
-  const auto& a = old_list.directories();
-  const auto& b = new_list.directories();
-  old_rank->resize(a.size());
-  new_rank->resize(b.size());
-  size_t i = 0;
-  size_t j = 0;
-  uint32_t rank = 0;
-  while (i < a.size() || j < b.size()) {
-    if (j == b.size() || (i < a.size() && a[i] < b[j])) {
-      (*old_rank)[i++] = rank++;
-    } else if (i == a.size() || b[j] < a[i]) {
-      (*new_rank)[j++] = rank++;
-    } else {
-      (*old_rank)[i++] = rank;
-      (*new_rank)[j++] = rank++;
+// One list as the merge walks it: its directories by the key they are matched by (the
+// whole path, or the part below the list's root) and where each one's files begin.
+struct Side {
+  Side(const IdList& of, std::string_view root) : list(of) {
+    const std::vector<std::string_view>& dirs = list.directories();
+    keys.reserve(dirs.size());
+    for (std::string_view dir : dirs) {
+      // Below the root the keys never begin with "/", so they never meet a whole path.
+      keys.push_back(!root.empty() && dir.starts_with(root) ? dir.substr(root.size()) : dir);
     }
+    order.resize(dirs.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    // Cutting one prefix keeps the order; only directories outside the root upset it.
+    if (!std::is_sorted(keys.begin(), keys.end())) {
+      std::sort(order.begin(), order.end(),
+                [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+    }
+    first.assign(dirs.size() + 1, 0);
+    for (const ListedFile& file : list.files()) ++first[file.dir + 1];
+    for (size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
   }
+
+  std::string_view key(const ListedFile& file) const { return keys[file.dir]; }
+
+  const IdList& list;
+  std::vector<std::string_view> keys;  // per directory
+  std::vector<uint32_t> order;         // directories by key
+  std::vector<size_t> first;           // per directory and one more: its first file
+};
+
+// Whether a sorted set of paths holds the path `dir` + `name`.
+bool HoldsPath(const std::vector<std::string>& paths, std::string_view dir, std::string_view name) {
+  const auto at = std::lower_bound(
+      paths.begin(), paths.end(), 0,
+      [&](const std::string& path, int) { return CompareSplitPaths(path, {}, dir, name) < 0; });
+  return at != paths.end() && CompareSplitPaths(*at, {}, dir, name) == 0;
 }
+
+// Whether a sorted set of directories, none below another, holds `dir` or one above it:
+// only the last one not after `dir` can.
+bool HoldsDirOf(const std::vector<std::string>& dirs, std::string_view dir) {
+  const auto after =
+      std::upper_bound(dirs.begin(), dirs.end(), dir,
+                       [](std::string_view a, const std::string& b) { return a < b; });
+  return after != dirs.begin() && dir.starts_with(*(after - 1));
+}
+
+// Keeps the topmost of nested directories, sorted.
+void KeepTopmost(std::vector<std::string>* dirs) {
+  std::sort(dirs->begin(), dirs->end());
+  size_t kept = 0;
+  for (size_t i = 0; i < dirs->size(); ++i) {
+    if (kept > 0 && std::string_view((*dirs)[i]).starts_with((*dirs)[kept - 1])) continue;
+    if (i != kept) (*dirs)[kept] = std::move((*dirs)[i]);
+    ++kept;
+  }
+  dirs->resize(kept);
+}
+
+// The problems of the new list's scan, by the keys the merge matches paths with.
+class ProblemIndex {
+ public:
+  ProblemIndex(const std::vector<ScanProblem>* problems, std::string_view root) {
+    if (problems == nullptr) return;
+    for (const ScanProblem& problem : *problems) {
+      // The path is the name on disk; the lists write its CR and LF as "?".
+      std::string key = problem.path;
+      support::ReplaceLineBreaks(&key);
+      if (!root.empty() && key.starts_with(root)) key.erase(0, root.size());
+      const bool dir = !key.empty() && key.back() == '/';
+      switch (problem.kind) {
+        case ProblemKind::kDirectory:
+          unreadable_dirs_.push_back(dir ? key : key + "/");
+          break;
+        case ProblemKind::kChanged:
+          if (!dir) changed_.push_back(std::move(key));
+          break;
+        case ProblemKind::kUnlistable:
+          (dir ? unlistable_dirs_ : unlistable_).push_back(std::move(key));
+          break;
+        case ProblemKind::kUnreadable:
+          break;  // its line says so already
+      }
+    }
+    std::sort(changed_.begin(), changed_.end());
+    std::sort(unlistable_.begin(), unlistable_.end());
+    KeepTopmost(&unlistable_dirs_);
+    KeepTopmost(&unreadable_dirs_);
+    empty_ = changed_.empty() && unlistable_.empty() && unlistable_dirs_.empty() &&
+             unreadable_dirs_.empty();
+  }
+
+  bool empty() const { return empty_; }
+
+  // The class the problems give a file of key directory `dir` and name `name`.
+  FileChange Adjust(FileChange change, std::string_view dir, std::string_view name, bool in_old,
+                    bool in_new) const {
+    if (HoldsPath(unlistable_, dir, name) || HoldsDirOf(unlistable_dirs_, dir)) {
+      return FileChange::kNotComparable;
+    }
+    if (in_old && in_new &&
+        (change == FileChange::kCorrupted || change == FileChange::kUnreadable) &&
+        HoldsPath(changed_, dir, name)) {
+      return FileChange::kChanged;
+    }
+    if (!in_new && HoldsDirOf(unreadable_dirs_, dir)) return FileChange::kUnreadable;
+    return change;
+  }
+
+ private:
+  std::vector<std::string> changed_;
+  std::vector<std::string> unlistable_;
+  std::vector<std::string> unlistable_dirs_;  // topmost only
+  std::vector<std::string> unreadable_dirs_;  // topmost only
+  bool empty_ = true;
+};
 
 // A candidate of the move pairing: a missing or a new file with an id.
 struct MoveCandidate {
@@ -92,56 +188,123 @@ void PairMoves(std::vector<FileComparison>* files) {
   });
 }
 
+// Walks both lists directory by directory in key order and classes every path.
+class Merger {
+ public:
+  Merger(const IdList& old_list, const IdList& new_list, const CompareOptions& options,
+         ListComparison* result)
+      : old_(old_list, result->old_root),
+        new_(new_list, result->new_root),
+        problems_(options.new_problems, result->new_root),
+        keep_unchanged_(options.keep_unchanged),
+        ambiguous_(old_list.ambiguous() > 0 || new_list.ambiguous() > 0),
+        old_only_(new_list.complete() ? FileChange::kMissing : FileChange::kNotListed),
+        new_only_(old_list.complete() ? FileChange::kNew : FileChange::kNotListed),
+        result_(result) {}
+
+  void Run();
+  const Side& old_side() const { return old_; }
+  const Side& new_side() const { return new_; }
+
+ private:
+  void MergeDirectory(uint32_t old_dir, uint32_t new_dir);
+  void Add(FileComparison entry);
+
+  Side old_;
+  Side new_;
+  ProblemIndex problems_;
+  bool keep_unchanged_;
+  bool ambiguous_;  // some record of either list is ambiguous
+  FileChange old_only_;
+  FileChange new_only_;
+  ListComparison* result_;
+};
+
+void Merger::Run() {
+  const std::vector<ListedFile>& a = old_.list.files();
+  const std::vector<ListedFile>& b = new_.list.files();
+  size_t x = 0;
+  size_t y = 0;
+  while (x < old_.order.size() || y < new_.order.size()) {
+    int order;
+    if (y == new_.order.size()) {
+      order = -1;
+    } else if (x == old_.order.size()) {
+      order = 1;
+    } else {
+      order = old_.keys[old_.order[x]].compare(new_.keys[new_.order[y]]);
+    }
+    if (order < 0) {
+      const uint32_t dir = old_.order[x++];
+      for (size_t i = old_.first[dir]; i < old_.first[dir + 1]; ++i)
+        Add({old_only_, &a[i], nullptr});
+    } else if (order > 0) {
+      const uint32_t dir = new_.order[y++];
+      for (size_t j = new_.first[dir]; j < new_.first[dir + 1]; ++j)
+        Add({new_only_, nullptr, &b[j]});
+    } else {
+      MergeDirectory(old_.order[x++], new_.order[y++]);
+    }
+  }
+}
+
+void Merger::MergeDirectory(uint32_t old_dir, uint32_t new_dir) {
+  const std::vector<ListedFile>& a = old_.list.files();
+  const std::vector<ListedFile>& b = new_.list.files();
+  size_t i = old_.first[old_dir];
+  size_t j = new_.first[new_dir];
+  const size_t i_end = old_.first[old_dir + 1];
+  const size_t j_end = new_.first[new_dir + 1];
+  while (i < i_end || j < j_end) {
+    const int order = j == j_end ? -1 : (i == i_end ? 1 : a[i].name().compare(b[j].name()));
+    if (order < 0) {
+      Add({old_only_, &a[i++], nullptr});
+    } else if (order > 0) {
+      Add({new_only_, nullptr, &b[j++]});
+    } else {
+      const ListedFile& old_file = a[i++];
+      const ListedFile& new_file = b[j++];
+      Add({ClassifyPair(old_file, new_file), &old_file, &new_file});
+    }
+  }
+}
+
+void Merger::Add(FileComparison entry) {
+  if (ambiguous_ && ((entry.old_file != nullptr && entry.old_file->ambiguous) ||
+                     (entry.new_file != nullptr && entry.new_file->ambiguous))) {
+    entry.change = FileChange::kNotComparable;
+  } else if (!problems_.empty()) {
+    const ListedFile& file = entry.new_file != nullptr ? *entry.new_file : *entry.old_file;
+    const std::string_view dir = entry.new_file != nullptr ? new_.key(file) : old_.key(file);
+    entry.change = problems_.Adjust(entry.change, dir, file.name(), entry.old_file != nullptr,
+                                    entry.new_file != nullptr);
+  }
+  if (entry.change != FileChange::kUnchanged || keep_unchanged_) {
+    result_->files.push_back(entry);
+  } else {
+    ++result_->totals.files[0];
+    result_->totals.bytes[0] += entry.new_file->size;
+  }
+}
+
 }  // namespace
 
 std::string_view FileChangeName(FileChange change) {
   static constexpr std::string_view kNames[kFileChangeCount] = {
-      "unchanged", "touched", "changed", "corrupted", "unreadable",
-      "moved",     "missing", "new",     "not listed"};
+      "unchanged", "touched", "changed", "corrupted",  "unreadable",
+      "moved",     "missing", "new",     "not listed", "not comparable"};
   return kNames[static_cast<size_t>(change)];
 }
 
 ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
-                              bool keep_unchanged) {
-  std::vector<uint32_t> old_rank;
-  std::vector<uint32_t> new_rank;
-  RankDirectories(old_list, new_list, &old_rank, &new_rank);
-  const FileChange old_only = new_list.complete() ? FileChange::kMissing : FileChange::kNotListed;
-  const FileChange new_only = old_list.complete() ? FileChange::kNew : FileChange::kNotListed;
-
+                              const CompareOptions& options) {
   ListComparison result;
-  const std::vector<ListedFile>& a = old_list.files();
-  const std::vector<ListedFile>& b = new_list.files();
-  size_t i = 0;
-  size_t j = 0;
-  while (i < a.size() || j < b.size()) {
-    int order;
-    if (j == b.size()) {
-      order = -1;
-    } else if (i == a.size()) {
-      order = 1;
-    } else if (old_rank[a[i].dir] != new_rank[b[j].dir]) {
-      order = old_rank[a[i].dir] < new_rank[b[j].dir] ? -1 : 1;
-    } else {
-      order = a[i].name().compare(b[j].name());
-    }
-    FileComparison entry;
-    if (order < 0) {
-      entry = {old_only, &a[i++], nullptr};
-    } else if (order > 0) {
-      entry = {new_only, nullptr, &b[j++]};
-    } else {
-      entry.old_file = &a[i++];
-      entry.new_file = &b[j++];
-      entry.change = ClassifyPair(*entry.old_file, *entry.new_file);
-    }
-    if (entry.change != FileChange::kUnchanged || keep_unchanged) {
-      result.files.push_back(entry);
-    } else {
-      ++result.totals.files[0];
-      result.totals.bytes[0] += entry.new_file->size;
-    }
+  if (options.relative && !old_list.search_path().empty() && !new_list.search_path().empty()) {
+    result.old_root = support::WithTrailingSlash(old_list.search_path());
+    result.new_root = support::WithTrailingSlash(new_list.search_path());
   }
+  Merger merger(old_list, new_list, options, &result);
+  merger.Run();
   PairMoves(&result.files);
 
   for (const FileComparison& entry : result.files) {
@@ -155,12 +318,14 @@ ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
 
   // Merged by directory, then name; a path is its directory and name joined, so a file
   // may belong before the files of a directory that shares a prefix of its name.
+  const Side& old_side = merger.old_side();
+  const Side& new_side = merger.new_side();
   const auto path_of = [&](const FileComparison& entry, std::string_view* dir) {
     if (entry.old_file != nullptr) {
-      *dir = old_list.directory(*entry.old_file);
+      *dir = old_side.key(*entry.old_file);
       return entry.old_file->name();
     }
-    *dir = new_list.directory(*entry.new_file);
+    *dir = new_side.key(*entry.new_file);
     return entry.new_file->name();
   };
   std::sort(result.files.begin(), result.files.end(),
@@ -172,6 +337,17 @@ ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
               return CompareSplitPaths(dir_x, name_x, dir_y, name_y) < 0;
             });
   return result;
+}
+
+std::string ReportedPath(const ListComparison& comparison, const IdList& list,
+                         const ListedFile& file, bool old_side) {
+  const std::string_view dir = list.directory(file);
+  const std::string& root = old_side ? comparison.old_root : comparison.new_root;
+  if (root.empty() || !dir.starts_with(root)) return list.FullPath(file);
+  std::string path = comparison.new_root;
+  path.append(dir.substr(root.size()));
+  path.append(file.name());
+  return path;
 }
 
 }  // namespace scan

@@ -1,32 +1,35 @@
 #pragma once
 // What changed between two id lists of the same tree: every file is put in one class by
-// its full path, its size, its last write time and its id.
+// its path, its size, its last write time and its id.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "scan/list_reader.h"
+#include "scan/scan_job.h"
 
 namespace scan {
 
 enum class FileChange : uint8_t {
-  kUnchanged,   // same size, write time and id
-  kTouched,     // same size and id, another write time
-  kChanged,     // another write time, and another size or id
-  kCorrupted,   // same size and write time, another id
-  kUnreadable,  // a read error in the new list
-  kMoved,       // gone from its old path, and the only file of its size and id that came
-  kMissing,     // in the old list only
-  kNew,         // in the new list only
-  kNotListed,   // in one list only, and the other list is incomplete
+  kUnchanged,      // same size, write time and id
+  kTouched,        // same size and id, another write time
+  kChanged,        // another write time, and another size or id; or changed while read
+  kCorrupted,      // same size and write time, another id
+  kUnreadable,     // a read error in the new list, or below a directory it could not read
+  kMoved,          // gone from its old path, and the only file of its size and id that came
+  kMissing,        // in the old list only
+  kNew,            // in the new list only
+  kNotListed,      // in one list only, and the other list is incomplete
+  kNotComparable,  // a path a list cannot tell from another: a name with CR or LF
 };
-constexpr size_t kFileChangeCount = 9;
+constexpr size_t kFileChangeCount = 10;
 
 // "unchanged", "touched", "changed", "corrupted", "unreadable", "moved", "missing",
-// "new", "not listed".
+// "new", "not listed", "not comparable".
 std::string_view FileChangeName(FileChange change);
 
 // One file's class. The records belong to the lists compared.
@@ -42,11 +45,29 @@ struct ChangeTotals {
   std::array<uint64_t, kFileChangeCount> bytes{};
 };
 
+struct CompareOptions {
+  // Unchanged files are listed in the result too (they are always counted).
+  bool keep_unchanged = false;
+  // Paths are matched below each list's search path instead of whole: the same tree
+  // listed under two mount points. Takes effect when both lists name their search path.
+  bool relative = false;
+  // The problems of the scan that wrote the new list, as verify has them: a file
+  // changed while it was read is "changed" (not corrupted or unreadable), one whose
+  // name a list cannot hold is "not comparable", and a file of the old list below a
+  // directory that could not be read is "unreadable" (not missing). Null for none.
+  const std::vector<ScanProblem>* new_problems = nullptr;
+};
+
 struct ListComparison {
-  // Sorted by full path in bytes (a moved file by its old path). Unchanged files are
-  // here only when asked for; they are always counted.
+  // Sorted by path in bytes (a moved file by its old path; relative paths when the
+  // comparison is relative). Unchanged files are here only when asked for; they are
+  // always counted.
   std::vector<FileComparison> files;
   ChangeTotals totals;
+  // The search paths (each ending with "/") below which paths were matched; both empty
+  // when they were matched whole.
+  std::string old_root;
+  std::string new_root;
 };
 
 // Classifies every file of two lists. A file without an id in the old list (it could
@@ -54,7 +75,16 @@ struct ListComparison {
 // and a new file of the same size and id when no other missing or new file has both;
 // empty files and files without an id are never paired. A file in one list only is
 // "not listed" instead of missing or new when the other list is incomplete, and is then
-// not paired.
-ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list, bool keep_unchanged);
+// not paired. A path either list names more than once within one run (two names that
+// differ only in CR, LF or "?") is "not comparable", never unchanged.
+ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
+                              const CompareOptions& options);
+
+// The path a report names for `file` of `list`, the old list when `old_side`: its full
+// path; in a relative comparison, the new list's search path joined with the file's
+// path below its own list's search path (a file outside that search path keeps its
+// full path).
+std::string ReportedPath(const ListComparison& comparison, const IdList& list,
+                         const ListedFile& file, bool old_side);
 
 }  // namespace scan

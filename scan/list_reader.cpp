@@ -197,10 +197,19 @@ class IdListParser {
                         std::string_view* directory);
   void SortFiles();
 
+  // No run header lies between the lines `a` and `b` (a < b).
+  bool SameRun(uint32_t a, uint32_t b) const;
+
   IdList* list_;
   // Directories in the order met; several entries may hold the same text.
   std::vector<std::string_view> met_dirs_;
+  std::vector<uint32_t> header_lines_;  // ascending
 };
+
+bool IdListParser::SameRun(uint32_t a, uint32_t b) const {
+  const auto next = std::upper_bound(header_lines_.begin(), header_lines_.end(), a);
+  return next == header_lines_.end() || *next > b;
+}
 
 bool IdListParser::NameAndDirectory(std::string_view line, size_t bar, std::string_view* name,
                                     std::string_view* directory) {
@@ -353,10 +362,20 @@ bool IdListParser::Parse(std::string_view text, ListReadError* error) {
       cut_short = number;
       continue;
     }
+    // The scan writes CR and LF of names as "?" and ends each line with CR LF: a CR
+    // inside a line means other line ends, and a NUL is damage.
+    const bool inner_cr = std::memchr(line.data(), '\r', line.size()) != nullptr;
+    if (inner_cr || std::memchr(line.data(), '\0', line.size()) != nullptr) {
+      error->line = number;
+      error->message = inner_cr ? "a CR inside the line: the line ends are not CR LF"
+                                : "a NUL byte inside the line";
+      return false;
+    }
     bool ok = false;
     switch (line[0]) {
       case kRecordHeader:
         ok = HeaderLine(line);
+        if (ok) header_lines_.push_back(number);
         header_seen = header_seen || ok;
         break;
       case kRecordFile:
@@ -429,15 +448,25 @@ void IdListParser::SortFiles() {
               files.begin() + static_cast<ptrdiff_t>(end), by_name);
     begin = end;
   }
-  // A path listed again keeps its last line.
+  // A path listed again keeps its last line. Within one run a path is listed twice
+  // only when two names differ in a CR or LF alone: the kept line may be either file.
   size_t kept = 0;
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (i + 1 < files.size() && files[i + 1].dir == files[i].dir &&
-        files[i + 1].name() == files[i].name()) {
-      ++list_->repeated_;
-      continue;
+  for (size_t i = 0; i < files.size();) {
+    size_t end = i + 1;
+    bool ambiguous = false;
+    while (end < files.size() && files[end].dir == files[i].dir &&
+           files[end].name() == files[i].name()) {
+      if (SameRun(files[end - 1].line_number, files[end].line_number)) {
+        ambiguous = true;
+      } else {
+        ++list_->repeated_;
+      }
+      ++end;
     }
-    files[kept++] = files[i];
+    files[kept] = files[end - 1];
+    files[kept++].ambiguous = ambiguous;
+    if (ambiguous) ++list_->ambiguous_;
+    i = end;
   }
   files.resize(kept);
   met_dirs_.clear();
@@ -461,12 +490,26 @@ bool ParseIdList(std::unique_ptr<char[]> text, size_t size, IdList* list, ListRe
 
 bool ReadIdList(const std::string& path, IdList* list, ListReadError* error) {
   IdList result;
-  error->line = 0;
-  if (!result.mapped_.Open(path)) {
-    error->message = result.mapped_.ErrorText();
+  *error = ListReadError();
+  // Read, not mapped: a list cut by someone who ignores the lock must not take the
+  // process down with it.
+  if (!result.file_.Open(path, platform::OpenMode::kReadShared)) {
+    const platform::PathKind kind = platform::PathKindOf(path);
+    if (kind == platform::PathKind::kLink || kind == platform::PathKind::kLinkToDirectory) {
+      error->symbolic_link = true;
+      error->message = "is a symbolic link; give the list itself";
+    } else {
+      error->message = result.file_.ErrorText();
+      error->in_use = error->message == platform::kInUseText;
+    }
     return false;
   }
-  if (!result.Parse(result.mapped_.bytes(), error)) {
+  size_t size = 0;
+  if (!result.file_.ReadToEnd(&result.text_, &size)) {
+    error->message = result.file_.ErrorText();
+    return false;
+  }
+  if (!result.Parse(std::string_view(result.text_.get(), size), error)) {
     *list = IdList();
     return false;
   }

@@ -3,7 +3,8 @@
 // every list the scan writes: several runs appended by Continue, hex name and path
 // fields, size fields widened by files of 10^12 bytes and more, names ending in blanks,
 // stopped and crashed runs (a NUL tail, a last line cut short). A file that is not an id
-// list fails with the number of the first line that cannot be one.
+// list fails with the number of the first line that cannot be one: a line with a CR or
+// a NUL inside is none (a list converted to CR line ends is one such line).
 
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,9 @@ struct ListedFile {
   bool has_id = false;
   // The line has size and times ("!CannotFind" has neither).
   bool has_size = false;
+  // The path is listed more than once within one run: names that differ only in a CR
+  // or LF, which a list writes as "?", share it, and the line may stand for either.
+  bool ambiguous = false;
 
   std::string_view name() const { return {line + name_offset, name_size}; }
   // The 11 characters after "F  ": "07012 18845", "$616263    ", "!CannotOpen",
@@ -56,6 +60,8 @@ struct ListedFile {
 struct ListReadError {
   size_t line = 0;  // 1-based; 0 when the file itself cannot be read
   std::string message;
+  bool in_use = false;         // a run holds the list exclusively (it is being written)
+  bool symbolic_link = false;  // the name is a symbolic link, which is never followed
 };
 
 // A list read into memory: its text, its directories and its files. Move-only; the
@@ -77,8 +83,11 @@ class IdList {
   // One record per path, sorted by directory, then name (bytes); a path listed more
   // than once keeps its last line.
   const std::vector<ListedFile>& files() const { return files_; }
-  // Lines listed again under a path already seen (and dropped for the later line).
+  // Lines dropped for a later run's line of the same path (a Continue may list a file
+  // again).
   size_t repeated() const { return repeated_; }
+  // Paths listed more than once within one run (their records are `ambiguous`).
+  size_t ambiguous() const { return ambiguous_; }
 
   std::string_view directory(const ListedFile& file) const { return directories_[file.dir]; }
   std::string FullPath(const ListedFile& file) const;
@@ -89,21 +98,26 @@ class IdList {
                           ListReadError* error);
   friend bool ReadIdList(const std::string& path, IdList* list, ListReadError* error);
   bool Parse(std::string_view text, ListReadError* error);
-  // The text: owned, or a mapping of the file.
   std::unique_ptr<char[]> text_;
-  platform::MappedFile mapped_;
+  // The list file read, open while the list lives: its shared lock keeps a run from
+  // rewriting it meanwhile.
+  platform::File file_;
   ListState state_ = ListState::kNoRun;
   int runs_ = 0;
   std::string search_path_;
   std::vector<std::string_view> directories_;
   std::vector<ListedFile> files_;
   size_t repeated_ = 0;
+  size_t ambiguous_ = 0;
 };
 
 // Takes `text` (the whole file, `size` bytes) and reads it. False with `error` set when
 // a line is not one a list holds; `list` is then left empty.
 bool ParseIdList(std::unique_ptr<char[]> text, size_t size, IdList* list, ListReadError* error);
-// Reads the file at `path` and parses it. Safe to call from several threads at once.
+// Reads the file at `path` to its end (whatever size it records) and parses it. The
+// list keeps a shared lock on the file while it lives: a list a run holds is refused
+// (`in_use`), and no run can take it meanwhile. A symbolic link is refused
+// (`symbolic_link`). Safe to call from several threads at once.
 bool ReadIdList(const std::string& path, IdList* list, ListReadError* error);
 
 // Compares two paths given as directory and name, as their joined bytes compare.

@@ -2,16 +2,20 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/run_command.h"
@@ -39,6 +43,25 @@ void RewriteBehindTheFileSystem(const std::string& path, const std::string& cont
   const struct timespec times[2] = {before.st_atim, before.st_mtim};
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
+
+// One line of compare's text output: the class in its column, then the path.
+std::string Row(std::string_view change, const std::string& path) {
+  std::string row(change);
+  row.resize(15, ' ');
+  return row + path + "\n";
+}
+
+// An exclusive lock on a file, as a running scan holds its lists.
+class HeldLock {
+ public:
+  explicit HeldLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CLOEXEC)) {
+    EXPECT_EQ(flock(fd_, LOCK_EX | LOCK_NB), 0) << path;
+  }
+  ~HeldLock() { close(fd_); }
+
+ private:
+  int fd_;
+};
 
 class AuditTest : public ::testing::Test {
  protected:
@@ -69,6 +92,58 @@ class AuditTest : public ::testing::Test {
   }
 
   std::string Out(const std::string& name) const { return tree_.Path("out/" + name); }
+
+  // Runs checker-cli until `appears` holds bytes, stops it (SIGSTOP) while `paused`
+  // runs, and lets it finish.
+  CommandResult RunPaused(const std::vector<std::string>& args, const std::string& appears,
+                          const std::function<void()>& paused) {
+    const std::string out = tree_.Path("paused.out");
+    const std::string err = tree_.Path("paused.err");
+    std::vector<std::string> argv_text = {CHECKER_CLI_PATH};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argv_text) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      for (const std::string& entry : env_) putenv(const_cast<char*>(entry.c_str()));
+      const int out_fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(out_fd, 1);
+      dup2(err_fd, 2);
+      execv(CHECKER_CLI_PATH, argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    bool ended = false;
+    std::error_code ignored;
+    while (!ended && !(std::filesystem::exists(appears) &&
+                       std::filesystem::file_size(appears, ignored) > 0)) {
+      ended = waitpid(pid, &status, WNOHANG) == pid;
+      usleep(1000);
+    }
+    EXPECT_FALSE(ended) << "ended before " << appears << " was written";
+    if (!ended) {
+      kill(pid, SIGSTOP);
+      waitpid(pid, &status, WUNTRACED);
+      paused();
+      kill(pid, SIGCONT);
+      waitpid(pid, &status, 0);
+    }
+    CommandResult result;
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = TempTree::Read(out);
+    result.err = TempTree::Read(err);
+    return result;
+  }
+
+  // A sparse file of `megabytes` that takes a verify a moment to read.
+  std::string BigFile(const std::string& relative, int megabytes) {
+    const std::string path = tree_.Path("data/" + relative);
+    std::ofstream(path, std::ios::binary).close();
+    EXPECT_EQ(truncate(path.c_str(), int64_t{megabytes} << 20), 0);
+    return path;
+  }
 
   TempTree tree_;
   std::vector<std::string> env_;
@@ -104,30 +179,31 @@ TEST_F(AuditTest, VerifyAndCompareTellEveryChange) {
 
   const std::string d = data_;
   const std::string expected_out =
-      "new        " + d + "added.txt\n"
-      "missing    " + d + "copies/c1\n"
-      "missing    " + d + "copies/c2\n"
-      "missing    " + d + "copies/c3\n"
-      "new        " + d + "copies/d1\n"
-      "new        " + d + "copies/d2\n"
-      "new        " + d + "copies/d3\n"
-      "changed    " + d + "edit.txt\n"
-      "missing    " + d + "empty0\n"
-      "new        " + d + "empty1\n"
-      "missing    " + d + "gone.txt\n"
-      "moved      " + d + "old/photo.jpg -> " + d + "new/photo.jpg\n"
-      "corrupted  " + d + "rot.bin\n"
-      "touched    " + d + "touch.txt\n";
+      "new            " + d + "added.txt\n"
+      "missing        " + d + "copies/c1\n"
+      "missing        " + d + "copies/c2\n"
+      "missing        " + d + "copies/c3\n"
+      "new            " + d + "copies/d1\n"
+      "new            " + d + "copies/d2\n"
+      "new            " + d + "copies/d3\n"
+      "changed        " + d + "edit.txt\n"
+      "missing        " + d + "empty0\n"
+      "new            " + d + "empty1\n"
+      "missing        " + d + "gone.txt\n"
+      "moved          " + d + "old/photo.jpg -> " + d + "new/photo.jpg\n"
+      "corrupted      " + d + "rot.bin\n"
+      "touched        " + d + "touch.txt\n";
   const std::string expected_err =
-      "unchanged            1 files                        14 bytes\n"
-      "touched              1 files                        21 bytes\n"
-      "changed              1 files                        28 bytes\n"
-      "corrupted            1 files                        16 bytes\n"
-      "unreadable           0 files                         0 bytes\n"
-      "moved                1 files                        21 bytes\n"
-      "missing              5 files                        76 bytes\n"
-      "new                  5 files                        73 bytes\n"
-      "not listed           0 files                         0 bytes\n";
+      "unchanged                1 files                        14 bytes\n"
+      "touched                  1 files                        21 bytes\n"
+      "changed                  1 files                        28 bytes\n"
+      "corrupted                1 files                        16 bytes\n"
+      "unreadable               0 files                         0 bytes\n"
+      "moved                    1 files                        21 bytes\n"
+      "missing                  5 files                        76 bytes\n"
+      "new                      5 files                        73 bytes\n"
+      "not listed               0 files                         0 bytes\n"
+      "not comparable           0 files                         0 bytes\n";
 
   const std::string new_list = Out("new.v00");
   const CommandResult verified = Cli({"verify", "--quiet", "--interval", "0", "--write", new_list,
@@ -146,8 +222,8 @@ TEST_F(AuditTest, VerifyAndCompareTellEveryChange) {
   // --all adds the unchanged file in its place.
   const CommandResult all = Cli({"compare", "--all", old_list, new_list});
   std::string with_unchanged = expected_out;
-  const std::string before = "touched    " + d + "touch.txt\n";
-  with_unchanged.insert(with_unchanged.find(before), "unchanged  " + d + "same.txt\n");
+  const std::string before = "touched        " + d + "touch.txt\n";
+  with_unchanged.insert(with_unchanged.find(before), "unchanged      " + d + "same.txt\n");
   EXPECT_EQ(all.out, with_unchanged);
 
   // The list against itself: nothing to say.
@@ -169,7 +245,7 @@ TEST_F(AuditTest, DifferencesWithoutDamageGiveStatusOne) {
   const CommandResult result = testing_support::RunCommand(
       CHECKER_CLI_PATH, {"verify", "--quiet", "--interval", "0", old_list}, env);
   EXPECT_EQ(result.exit_code, 1) << result.err;
-  EXPECT_EQ(result.out, "touched    " + data_ + "a.txt\n");
+  EXPECT_EQ(result.out, "touched        " + data_ + "a.txt\n");
   EXPECT_TRUE(std::filesystem::is_empty(temp));
 }
 
@@ -184,7 +260,7 @@ TEST_F(AuditTest, UnreadableFileIsReported) {
   const CommandResult result =
       Cli({"verify", "--quiet", "--interval", "0", "--write", Out("new.v00"), old_list});
   EXPECT_EQ(result.exit_code, 3) << result.err;
-  EXPECT_EQ(result.out, "unreadable " + secret + "\n");
+  EXPECT_EQ(result.out, "unreadable     " + secret + "\n");
 }
 
 // The name of the k-th file line of a list this test wrote (ASCII names, minimum block
@@ -242,7 +318,7 @@ TEST_F(AuditTest, ContinuedListWithHexFieldsEqualsOneScan) {
     const std::string name = names[static_cast<size_t>(i)];
     bool listed = false;
     for (const std::string& done : first_run) listed = listed || done == name;
-    if (!listed) expected += "not listed " + data_ + "dir" + std::to_string(i % 3) + "/" + name + "\n";
+    if (!listed) expected += Row("not listed", data_ + "dir" + std::to_string(i % 3) + "/" + name);
   }
   // Sorted by path as the test names them: dir0 first, then the names in order.
   std::vector<std::string> lines;
@@ -278,7 +354,7 @@ TEST_F(AuditTest, RepeatedPathCountsItsLastLine) {
                                          << again << "\r\n";
   const CommandResult result = Cli({"compare", list, twice});
   EXPECT_EQ(result.exit_code, 3);
-  EXPECT_EQ(result.out, "corrupted  " + data_ + "a.txt\n");
+  EXPECT_EQ(result.out, "corrupted      " + data_ + "a.txt\n");
   EXPECT_EQ(result.err.substr(0, result.err.find('\n') + 1),
             "checker-cli: warning: " + twice +
                 " lists 1 paths more than once; the last line of each counts\n");
@@ -301,6 +377,15 @@ TEST_F(AuditTest, ForeignOrDamagedListsGiveStatusTwoAndTheLine) {
   // A complete list whose last line lost its end.
   const std::string cut = tree_.File("out/cut.v00", text.substr(0, text.rfind("T  ") + 10));
   const std::string missing = Out("nothing.v00");
+  // Converted to CR line ends, and a name holding a NUL.
+  std::string cr_text;
+  for (const char c : text) {
+    if (c != '\n') cr_text += c;
+  }
+  const std::string cr_only = tree_.File("out/cr.v00", cr_text);
+  std::string nul_text = text;
+  nul_text[text.find(lines[3]) + lines[3].find(" | ") + 4] = '\0';  // b.txt -> b\0txt
+  const std::string nul_name = tree_.File("out/nul.v00", nul_text);
 
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"compare", foreign, list}, foreign + ": line 1: not an id list (no run header)"},
@@ -309,6 +394,14 @@ TEST_F(AuditTest, ForeignOrDamagedListsGiveStatusTwoAndTheLine) {
        cut + ": line " + std::to_string(lines.size()) + ": not a line of an id list"},
       {{"compare", list, missing}, "cannot read " + missing + ": No such file or directory"},
       {{"verify", damaged}, damaged + ": line 4: not a line of an id list"},
+      {{"compare", cr_only, list},
+       cr_only + ": line 1: a CR inside the line: the line ends are not CR LF"},
+      {{"verify", cr_only},
+       cr_only + ": line 1: a CR inside the line: the line ends are not CR LF"},
+      {{"compare", list, nul_name}, nul_name + ": line 4: a NUL byte inside the line"},
+      // A file of /proc records size 0 and holds text.
+      {{"compare", "/proc/self/status", list},
+       "/proc/self/status: line 1: not an id list (no run header)"},
       {{"compare", list}, "compare: give two lists, OLD and NEW"},
       {{"compare", "--format", "xml", list, list},
        "compare: option '--format' takes text or jsonl, not 'xml'"},
@@ -340,6 +433,22 @@ TEST_F(AuditTest, JsonLinesEscapeAnyByte) {
                 "\"new_id\":\"34953 79050\"}\n");
 }
 
+// A name that would erase the line above it reaches a terminal without its escapes.
+TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
+  Data("keep", "kept");
+  const std::string list = Out("old.v00");
+  ASSERT_EQ(Scan(list).exit_code, 0);
+  Data("e\x1b[1A\x1b[2Kx", "odd name");
+  const std::string new_list = Out("new.v00");
+  ASSERT_EQ(Scan(new_list).exit_code, 0);
+  const CommandResult shown =
+      testing_support::RunOnTerminal(CHECKER_CLI_PATH, {"compare", list, new_list}, env_, "");
+  EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("new            " + data_ + "e?[1A?[2Kx"), std::string::npos)
+      << shown.out;
+  EXPECT_EQ(Cli({"compare", list, new_list}).out, Row("new", data_ + "e\x1b[1A\x1b[2Kx"));
+}
+
 // Ctrl-C during verify: what it covered is compared, the rest is "not listed".
 TEST_F(AuditTest, StoppedVerifyIsPartial) {
   Data("a.txt", "first");
@@ -361,12 +470,218 @@ TEST_F(AuditTest, StoppedVerifyIsPartial) {
   const int status = std::system(line.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
-  EXPECT_EQ(TempTree::Read(out), "not listed " + last + "\n");
+  EXPECT_EQ(TempTree::Read(out), "not listed     " + last + "\n");
   const std::string errors = TempTree::Read(err);
   EXPECT_NE(errors.find("checker-cli: stopped after 1 files: the verify is partial; files it did "
                         "not reach are \"not listed\"\n"),
             std::string::npos)
       << errors;
+}
+
+// The same tree elsewhere is the same tree: paths match below each search path.
+TEST_F(AuditTest, VerifyElsewhereMatchesPathsBelowTheSearchPath) {
+  const std::string copy = tree_.Dir("copy");
+  for (const std::string& root : {std::string("data/"), std::string("copy/")}) {
+    SetWriteTime(tree_.File(root + "a.txt", "first"), kBaseTime);
+    SetWriteTime(tree_.File(root + "sub/rot.bin", "0123456789abcdef"), kBaseTime);
+  }
+  const std::string old_list = Out("old.v00");
+  ASSERT_EQ(Scan(old_list).exit_code, 0);
+
+  const CommandResult same =
+      Cli({"verify", "--quiet", "--interval", "0", "--path", copy, old_list});
+  EXPECT_EQ(same.exit_code, 0) << same.out << same.err;
+  EXPECT_EQ(same.out, "");
+
+  RewriteBehindTheFileSystem(copy + "sub/rot.bin", "0123456789abcdeX");
+  const std::string copy_list = Out("copy.v00");
+  const CommandResult rotted = Cli({"verify", "--quiet", "--interval", "0", "--path", copy,
+                                    "--write", copy_list, old_list});
+  EXPECT_EQ(rotted.exit_code, 3) << rotted.err;
+  EXPECT_EQ(rotted.out, Row("corrupted", copy + "sub/rot.bin"));
+
+  // compare takes whole paths unless told; with --relative it shows the new list's.
+  const CommandResult whole = Cli({"compare", old_list, copy_list});
+  EXPECT_EQ(whole.exit_code, 1) << whole.err;
+  EXPECT_EQ(whole.out, Row("new", copy + "sub/rot.bin") +
+                           Row("moved", data_ + "a.txt -> " + copy + "a.txt") +
+                           Row("missing", data_ + "sub/rot.bin"));
+  const CommandResult relative = Cli({"compare", "--relative", old_list, copy_list});
+  EXPECT_EQ(relative.exit_code, 3) << relative.err;
+  EXPECT_EQ(relative.out, Row("corrupted", copy + "sub/rot.bin"));
+  const CommandResult json =
+      Cli({"compare", "--relative", "--format", "jsonl", old_list, copy_list});
+  EXPECT_EQ(json.out.substr(0, json.out.find(",\"old_size\"")),
+            "{\"class\":\"corrupted\",\"path\":\"" + copy + "sub/rot.bin\"");
+}
+
+// A file cut while verify runs (after the walk took its size) changed; it did not rot.
+TEST_F(AuditTest, FileChangedWhileVerifyReadsItIsChanged) {
+  const std::string victim = Data("b_victim", std::string(20000, 'v'));
+  const std::string old_list = Out("old.v00");
+  ASSERT_EQ(Scan(old_list, {"--files", "/EF a_big"}).exit_code, 0);
+  // Read first, it keeps the verify busy while the victim is cut.
+  const std::string big = BigFile("a_big", 256);
+  const CommandResult result = RunPaused(
+      {"verify", "--quiet", "--interval", "0", "--threads", "1", "--write", Out("new.v00"),
+       old_list},
+      Out("new.t00"), [&] { ASSERT_EQ(truncate(victim.c_str(), 100), 0); });
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  EXPECT_EQ(result.out, Row("new", big) + Row("changed", victim));
+  EXPECT_NE(result.err.find(victim + ": changed while read\n"), std::string::npos) << result.err;
+}
+
+// A name with a line break shares its line with a "?": no verdict is given for it.
+TEST_F(AuditTest, NamesListsCannotTellApartAreNotComparable) {
+  const std::string lf = Data("r\nx", "0123456789abcdef");
+  Data("r?x", "fedcba9876543210");
+  Data("plain", "stays");
+  const std::string old_list = Out("old.v00");
+  Scan(old_list);
+  RewriteBehindTheFileSystem(lf, "0123456789abcdeX");
+  const std::string new_list = Out("new.v00");
+  const CommandResult verified =
+      Cli({"verify", "--quiet", "--interval", "0", "--write", new_list, old_list});
+  EXPECT_EQ(verified.exit_code, 1) << verified.err;
+  EXPECT_EQ(verified.out, Row("not comparable", data_ + "r?x"));
+  EXPECT_NE(verified.err.find("not comparable           1 files"), std::string::npos)
+      << verified.err;
+  const CommandResult compared = Cli({"compare", "--format", "jsonl", old_list, new_list});
+  EXPECT_EQ(compared.exit_code, 1) << compared.err;
+  EXPECT_EQ(compared.out.substr(0, compared.out.find(",\"old_size\"")),
+            "{\"class\":\"not comparable\",\"path\":\"" + data_ + "r?x\"");
+
+  // A search path with a line break, or a "?" that may stand for one, is refused.
+  const std::string list = Out("list.v00");
+  const std::string question = tree_.Dir("s?t");
+  tree_.File("s?t/f", "in the directory with a question mark");
+  ASSERT_EQ(Cli({"scan", "--quiet", "--no-backup", "--list", list, "--tree", Out("list.t00"),
+                 question})
+                .exit_code,
+            0);
+  const std::string broken = tree_.Dir("s\nt");
+  const CommandResult given = Cli({"verify", "--quiet", "--path", broken, list});
+  EXPECT_EQ(given.exit_code, 2);
+  EXPECT_EQ(given.err, "checker-cli: cannot verify " + tree_.Path("s?t/") +
+                           ": the path holds a line break (CR or LF), which a list writes as "
+                           "\"?\"\n");
+  const CommandResult listed = Cli({"verify", "--quiet", list});
+  EXPECT_EQ(listed.exit_code, 2);
+  EXPECT_EQ(listed.err, "checker-cli: cannot verify " + list + ": its search path " + question +
+                            " may stand for a name with a line break (a list writes CR and LF "
+                            "as \"?\"); give --path\n");
+}
+
+// The files of a directory verify cannot read are unreadable, not gone.
+TEST_F(AuditTest, FilesUnderAnUnreadableDirectoryAreUnreadable) {
+  Data("open.txt", "anyone reads this");
+  const std::string a = Data("locked/a.txt", "soon locked away");
+  const std::string b = Data("locked/deeper/b.txt", "below it");
+  const std::string old_list = Out("old.v00");
+  ASSERT_EQ(Scan(old_list).exit_code, 0);
+  const std::string locked = data_ + "locked";
+  ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+  struct Unlock {
+    std::string path;
+    ~Unlock() { chmod(path.c_str(), 0755); }
+  } unlock{locked};
+  if (access((locked + "/a.txt").c_str(), R_OK) == 0) GTEST_SKIP() << "this user reads every file";
+  const CommandResult result =
+      Cli({"verify", "--quiet", "--interval", "0", "--write", Out("new.v00"), old_list});
+  EXPECT_EQ(result.exit_code, 3) << result.err;
+  EXPECT_EQ(result.out, Row("unreadable", a) + Row("unreadable", b));
+}
+
+// A list a run holds is refused, and one verify or compare reads is held against runs.
+TEST_F(AuditTest, ListsInUseByARunAreRefusedAndHeldWhileRead) {
+  Data("a.txt", "first");
+  const std::string old_list = Out("old.v00");
+  ASSERT_EQ(Scan(old_list).exit_code, 0);
+  const std::string copy = Out("copy.v00");
+  std::filesystem::copy_file(old_list, copy);
+  {
+    const HeldLock scan_running(old_list);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"compare", copy, old_list},
+          std::vector<std::string>{"verify", "--quiet", old_list}}) {
+      const CommandResult result = Cli(args);
+      EXPECT_EQ(result.exit_code, 2) << args[0];
+      EXPECT_EQ(result.err, "checker-cli: " + old_list + " is in use by another run\n") << args[0];
+      EXPECT_EQ(result.out, "");
+    }
+  }
+  // A scan that would rewrite the list while a verify reads it is refused.
+  BigFile("big", 256);
+  CommandResult rewrite;
+  const CommandResult verified = RunPaused(
+      {"verify", "--quiet", "--interval", "0", "--write", Out("new.v00"), old_list},
+      Out("new.t00"), [&] { rewrite = Scan(old_list); });
+  EXPECT_EQ(verified.exit_code, 1) << verified.err;
+  EXPECT_EQ(rewrite.exit_code, 2);
+  EXPECT_EQ(rewrite.err,
+            "checker-cli: cannot open the id list " + old_list + ": in use by another run\n");
+  EXPECT_EQ(TempTree::Read(old_list), TempTree::Read(copy));
+}
+
+TEST_F(AuditTest, ListGivenAsASymbolicLinkIsNamedSo) {
+  Data("a.txt", "first");
+  const std::string list = Out("old.v00");
+  ASSERT_EQ(Scan(list).exit_code, 0);
+  const std::string link = Out("link.v00");
+  std::filesystem::create_symlink(list, link);
+  const std::string dangling = Out("nowhere.v00");
+  std::filesystem::create_symlink(Out("none.v00"), dangling);
+  const std::string said = " is a symbolic link; give the list itself";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"compare", link, list}, link + said},
+      {{"compare", list, dangling}, dangling + said},
+      {{"verify", link}, link + said},
+      {{"verify", "--write", link, list}, link + said},
+      {{"verify", "--write", Out("new.v00"), "--tree", dangling, list}, dangling + said},
+      {{"scan", "--quiet", "--list", link, "--tree", Out("t.t00"), data_},
+       "the id list " + link + said},
+      {{"continue", "--quiet", "--list", Out("c.v00"), "--tree", dangling, data_},
+       "the tree list " + dangling + said},
+  };
+  for (const auto& [args, message] : cases) {
+    const CommandResult result = Cli(args);
+    EXPECT_EQ(result.exit_code, 2) << message;
+    EXPECT_EQ(result.err, "checker-cli: " + message + "\n");
+  }
+  EXPECT_FALSE(std::filesystem::exists(Out("none.v00")));
+}
+
+// A verify killed (SIGKILL) leaves its folder of new lists; the next verify removes it,
+// but never the folder of a verify still running (its lock is held).
+TEST_F(AuditTest, VerifyRemovesTheFoldersOfKilledVerifies) {
+  Data("a.txt", "first");
+  const std::string list = Out("old.v00");
+  ASSERT_EQ(Scan(list).exit_code, 0);
+  const std::string temp = tree_.Dir("tmp");
+  const std::string killed = tree_.Dir("tmp/checker-verify-Kx1lld");
+  const std::string running = tree_.Dir("tmp/checker-verify-Run1ng");
+  const std::string other = tree_.Dir("tmp/checker-verify-nolock");
+  for (const std::string& folder : {killed, running}) {
+    tree_.File(folder.substr(tree_.root().size()) + "lock", "");
+    tree_.File(folder.substr(tree_.root().size()) + "verify.v00", "half a list");
+    tree_.File(folder.substr(tree_.root().size()) + "verify.t00", "a tree list");
+  }
+  tree_.File("tmp/checker-verify-nolock/mine", "no verify's");
+  const HeldLock still_running(running + "lock");
+  std::vector<std::string> env = env_;
+  env.push_back("TMPDIR=" + temp);
+  const CommandResult result = testing_support::RunCommand(
+      CHECKER_CLI_PATH, {"verify", "--quiet", "--interval", "0", list}, env);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(killed));
+  EXPECT_TRUE(std::filesystem::exists(running + "verify.v00"));
+  EXPECT_TRUE(std::filesystem::exists(other + "mine"));
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(temp)) {
+    left.push_back(entry.path().filename().string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"checker-verify-Run1ng", "checker-verify-nolock"}));
 }
 
 }  // namespace
