@@ -23,8 +23,9 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
                        const std::string& label, uint32_t serial, const std::string& tree_list,
                        const std::string& id_list);
 
-// Names each directory not read and each file that changed while read on stderr;
-// returns the number of directories.
+// Names on stderr each directory not entered for lying on another file system (not
+// counted), then each directory not read and each file that changed while read; returns
+// the number of directories not read.
 int PrintProblems(const ScanOutcome& outcome);
 
 }  // namespace cli
