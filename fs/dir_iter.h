@@ -24,9 +24,9 @@ struct FileInfo;
 
 // The most directories below its start a walk holds open at once; deeper ones are
 // reopened from the nearest one held, name by name. Trees seldom nest this deep, so the
-// usual walk never reopens anything; and a run holds two walks' worth (the tree walk's
-// lookups and the file pass) besides the directories planned ahead of the reads, well
-// within a descriptor limit of 128.
+// usual walk never reopens anything. A run holds about as many again for the directories
+// of the file pass and the lookups of the tree walk, and its lists, planned directories
+// and open files besides: a deep tree is read whole even under a limit of 128.
 inline constexpr size_t kHeldDirectories = 32;
 
 // Kernel interfaces mounted as file systems (proc, sysfs, devtmpfs, cgroup2, autofs...):

@@ -28,11 +28,6 @@ constexpr char kSixId[] = "F  07012 18845";
 
 class ScanWalkTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    path_ = tree_.Dir("data");
-    out_ = tree_.Dir("out");
-  }
-
   // Runs a shell line with the program's settings kept in the temp dir: "@CLI@" stands
   // for the program, "@LISTS@" for --quiet and the lists in out/.
   ShellResult Shell(std::string line) {
@@ -81,8 +76,8 @@ class ScanWalkTest : public ::testing::Test {
   }
 
   TempTree tree_;
-  std::string path_;  // ends with "/"
-  std::string out_;
+  const std::string path_ = tree_.Dir("data");  // ends with "/"
+  const std::string out_ = tree_.Dir("out");
 };
 
 // Far more levels than descriptors: every file is read, at any depth, with one reader
