@@ -50,6 +50,7 @@ constexpr OptionSpec kOptions[] = {
     {"--interval", Kind::kNumber, std::numeric_limits<int16_t>::min(),
      std::numeric_limits<int16_t>::max()},
     {"--threads", Kind::kNumber, 0, kMaxReaders},
+    {"--cross-mounts", Kind::kFlag},
     {"--progress", Kind::kFlag},
     {"--quiet", Kind::kFlag},
 };
@@ -72,6 +73,7 @@ void Apply(std::string_view name, const std::string& text, int64_t number, ScanO
   if (name == "--serial") options->serial = static_cast<uint32_t>(number);
   if (name == "--interval") options->interval = static_cast<int16_t>(number);
   if (name == "--threads") options->threads = static_cast<int32_t>(number);
+  if (name == "--cross-mounts") options->cross_mounts = true;
   if (name == "--progress") options->progress = true;
   if (name == "--quiet") options->quiet = true;
 }

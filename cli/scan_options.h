@@ -33,6 +33,7 @@ struct ScanOptions {
   std::optional<uint32_t> serial;
   int16_t interval = 1000;
   int32_t threads = 0;  // 0: the job chooses
+  bool cross_mounts = false;  // enter directories of other file systems
   bool progress = false;
   bool quiet = false;
   bool help = false;  // "--help" or "-h": print the usage and do nothing else

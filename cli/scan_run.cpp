@@ -100,6 +100,7 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
   job->set_volume_serial(serial);
   job->set_min_blocks(options.min_blocks);
   job->set_threads(options.threads);
+  job->set_cross_mounts(options.cross_mounts);
 
   const bool terminal = platform::IsTerminal(kStderr);
   std::unique_ptr<ProgressLine> progress;
@@ -123,6 +124,10 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
 }
 
 int PrintProblems(const ScanOutcome& outcome) {
+  // Not problems: said once each, and not counted.
+  for (const std::string& path : outcome.other_volumes) {
+    PrintMessage("another volume, not entered: " + path);
+  }
   int directories_not_read = 0;
   for (const ScanProblem& problem : outcome.problems) {
     switch (problem.kind) {

@@ -23,8 +23,9 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
                        const std::string& label, uint32_t serial, const std::string& tree_list,
                        const std::string& id_list);
 
-// Names every problem of the run on stderr, one line each with its reason, as many as
-// the run counts errors; returns the number of directories not read.
+// Names on stderr each directory not entered for lying on another file system (not
+// counted), then every problem of the run, one line each with its reason, as many as the
+// run counts errors; returns the number of directories not read.
 int PrintProblems(const ScanOutcome& outcome);
 
 }  // namespace cli

@@ -25,6 +25,8 @@ constexpr std::string_view kScanOptions =
     "  --buffer-max BYTES    read buffer maximum (512000), shared by all readers\n"
     "  --threads N           threads that read files; 0 chooses: the cores, at most 8,\n"
     "                        but 1 on a spinning disk (0)\n"
+    "  --cross-mounts        enter directories of other mounted file systems (never\n"
+    "                        proc, sysfs, devtmpfs and other kernel file systems)\n"
     "  --label TEXT          volume label for the header (the volume's own)\n"
     "  --serial N            volume serial number for the header (the volume's own)\n"
     "  --interval MS         progress interval in milliseconds (1000)\n"

@@ -173,36 +173,103 @@ uint32_t THddRun::ApplyParams(std::string_view params, uint32_t options) {
   return options;
 }
 
+bool IsPseudoFileSystem(std::string_view fs_type) {
+  static constexpr std::string_view kPseudo[] = {
+      "proc",      "sysfs",      "devtmpfs",    "devpts",   "cgroup",    "cgroup2",    "debugfs",
+      "tracefs",   "securityfs", "pstore",      "bpf",      "configfs",  "fusectl",    "mqueue",
+      "hugetlbfs", "autofs",     "binfmt_misc", "efivarfs", "selinuxfs", "rpc_pipefs", "nsfs"};
+  for (std::string_view pseudo : kPseudo) {
+    if (fs_type == pseudo) return true;
+  }
+  return false;
+}
+
+bool VolumeBorder::Enters(uint64_t parent_device, uint64_t device) {
+  if (device == parent_device) return true;
+  return cross_mounts_ && !IsPseudoFileSystem(TypeOf(device));
+}
+
+std::string VolumeBorder::TypeOf(uint64_t device) {
+  auto find = [this, device]() -> const platform::MountEntry* {
+    for (const platform::MountEntry& mount : table_) {
+      if (platform::DeviceNumber(mount.major, mount.minor) == device) return &mount;
+    }
+    return nullptr;
+  };
+  const platform::MountEntry* mount = table_read_ ? find() : nullptr;
+  if (mount == nullptr) {
+    // Not read yet, or mounted since it was.
+    table_.clear();
+    platform::ReadMountTable(&table_);
+    table_read_ = true;
+    mount = find();
+  }
+  return mount == nullptr ? std::string() : mount->fs_type;
+}
+
 namespace {
 
-// Walks one tree. Keeps one reader per depth and one path buffer for the whole walk, so
-// nothing is allocated per entry but the listed lines.
+// Walks one tree. Keeps one level (a reader) per depth and one path buffer for the whole
+// walk, so nothing is allocated per entry but the listed lines. At most kHeldDirectories
+// levels below the start are open at once: past that the shallowest open one reads the
+// rest of its entries ahead and lets its descriptor go, and is reopened by name from the
+// nearest open ancestor when one of those entries needs it.
 class Walker {
  public:
   Walker(const THddRun& run, uint32_t options, support::StringList* list)
-      : run_(run), options_(options), list_(list) {}
+      : run_(run), options_(options), list_(list), border_(run.cross_mounts()) {}
 
   // Notes a directory that could not be read (when the run collects them).
   void Report(const std::string& dir, const std::string& reason) const {
     if (run_.errors() != nullptr) run_.errors()->push_back({dir, reason});
   }
 
-  // Walks the directory held open by the reader of `depth`; `dir` ends with "/" and
-  // is restored before returning.
+  // The reader of the start directory, to be opened before WalkOpen(dir, 0).
+  platform::DirReader& Start() { return At(0).reader; }
+
+  // Walks the directory held open by the level of `depth`; `dir` ends with "/" and is
+  // restored before returning.
   uint64_t WalkOpen(std::string* dir, size_t depth);
 
-  platform::DirReader& Reader(size_t depth) {
-    while (readers_.size() <= depth) readers_.push_back(std::make_unique<platform::DirReader>());
-    return *readers_[depth];
-  }
-
  private:
+  struct Entry {
+    std::string name;
+    platform::EntryKind kind;
+  };
+  struct Level {
+    platform::DirReader reader;  // open while the level is held
+    size_t name_at = 0;          // where its name begins in the path
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool known = false;       // device and inode are known
+    bool read_ahead = false;  // its remaining entries are in `rest`, not in the reader
+    std::vector<Entry> rest;
+    size_t next = 0;
+    bool failed = false;  // not read whole, for `error`
+    bool lost = false;    // cannot be reopened: its remaining entries go unread
+    std::string error;
+  };
+
+  Level& At(size_t depth) {
+    while (levels_.size() <= depth) levels_.push_back(std::make_unique<Level>());
+    return *levels_[depth];
+  }
+  bool NextEntry(Level& level, std::string_view* name, platform::EntryKind* kind);
+  // The subdirectory `name` of the level of `depth`, whose path `dir` now is.
+  uint64_t Descend(std::string* dir, size_t depth, std::string_view name, size_t name_at);
+  // Makes sure the level of `depth` is open; false (the level lost) when it cannot be
+  // reopened, or is another directory now.
+  bool Hold(const std::string& dir, size_t depth);
+  // Lets the shallowest open levels go while more than kHeldDirectories are open.
+  void LetGo();
   void AddLine(const std::string& dir, std::string_view name, bool is_dir);
 
   const THddRun& run_;
   const uint32_t options_;
   support::StringList* list_;
-  std::vector<std::unique_ptr<platform::DirReader>> readers_;
+  VolumeBorder border_;
+  std::vector<std::unique_ptr<Level>> levels_;
+  size_t held_ = 0;  // open levels below the start
 };
 
 void Walker::AddLine(const std::string& dir, std::string_view name, bool is_dir) {
@@ -223,16 +290,122 @@ void Walker::AddLine(const std::string& dir, std::string_view name, bool is_dir)
   list_->Add(std::move(line));
 }
 
+bool Walker::NextEntry(Level& level, std::string_view* name, platform::EntryKind* kind) {
+  if (!level.read_ahead) return level.reader.Next(name, kind);
+  if (level.next >= level.rest.size()) return false;
+  const Entry& entry = level.rest[level.next++];
+  *name = entry.name;
+  *kind = entry.kind;
+  return true;
+}
+
+void Walker::LetGo() {
+  for (size_t depth = 1; held_ > kHeldDirectories && depth < levels_.size(); ++depth) {
+    Level& level = *levels_[depth];
+    if (!level.reader.IsOpen()) continue;
+    if (!level.read_ahead) {
+      std::string_view name;
+      platform::EntryKind kind;
+      while (level.reader.Next(&name, &kind)) level.rest.push_back({std::string(name), kind});
+      if (level.reader.Failed()) {
+        level.failed = true;
+        level.error = level.reader.ErrorText();
+      }
+      level.read_ahead = true;
+    }
+    level.reader.Close();
+    --held_;
+  }
+}
+
+bool Walker::Hold(const std::string& dir, size_t depth) {
+  Level& level = *levels_[depth];
+  if (level.reader.IsOpen()) return true;
+  if (level.lost) return false;
+  // The start never lets go, so an open ancestor is always found.
+  size_t from = depth;
+  while (!levels_[from - 1]->reader.IsOpen()) --from;
+  for (size_t i = from; i <= depth; ++i) {
+    Level& each = *levels_[i];
+    const size_t end = dir.find('/', each.name_at);
+    const std::string_view name = std::string_view(dir).substr(each.name_at, end - each.name_at);
+    platform::FileInfo self;
+    bool same = levels_[i - 1]->reader.OpenChild(name, &each.reader);
+    std::string why = each.reader.ErrorText();
+    if (same) {
+      ++held_;
+      // Swapped for another directory meanwhile: that one's entries are not these.
+      if (each.known && (!each.reader.StatSelf(&self) || self.device != each.device ||
+                         self.inode != each.inode)) {
+        same = false;
+        why = "replaced while it was read";
+        each.reader.Close();
+        --held_;
+      }
+    }
+    if (!same) {
+      level.lost = true;
+      level.failed = true;
+      level.error = why;
+      return false;
+    }
+    LetGo();
+  }
+  return true;
+}
+
+uint64_t Walker::Descend(std::string* dir, size_t depth, std::string_view name, size_t name_at) {
+  if (!Hold(*dir, depth)) return 0;
+  Level& parent = *levels_[depth];
+  platform::FileInfo info;
+  if (!parent.known && parent.reader.StatSelf(&info)) {
+    parent.known = true;
+    parent.device = info.device;
+    parent.inode = info.inode;
+  }
+  Level& child = At(depth + 1);
+  child.name_at = name_at;
+  child.read_ahead = false;
+  child.rest.clear();
+  child.next = 0;
+  child.failed = false;
+  child.lost = false;
+  child.error.clear();
+  // Looked at before it is opened: opening the mount point of an automounter mounts it.
+  child.known = parent.reader.Stat(name, &info);
+  child.device = child.known ? info.device : parent.device;
+  child.inode = child.known ? info.inode : 0;
+  if (parent.known && !border_.Enters(parent.device, child.device)) {
+    if (run_.other_volumes() != nullptr) run_.other_volumes()->push_back(*dir);
+    return 0;
+  }
+  // Opened relative to its parent: no link is followed, and no path is too long. One
+  // that cannot be opened (no access, removed meanwhile) counts 0.
+  if (!parent.reader.OpenChild(name, &child.reader)) {
+    Report(*dir, child.reader.ErrorText());
+    return 0;
+  }
+  ++held_;
+  LetGo();
+  const uint64_t total = WalkOpen(dir, depth + 1);
+  if (child.reader.IsOpen()) {
+    child.reader.Close();
+    --held_;
+  }
+  child.rest.clear();
+  return total;
+}
+
 uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
-  platform::DirReader& reader = Reader(depth);
+  Level& level = *levels_[depth];
   const size_t dir_size = dir->size();
   uint64_t total = 0;
   std::string_view name;
   platform::EntryKind kind;
   const bool sum_sizes = (options_ & walk_option::SumSizes) != 0;
   WalkRecorder* recorder = sum_sizes ? run_.recorder() : nullptr;
-  const bool deferred = recorder != nullptr && recorder->BeginDirectory(*dir, reader);
-  while (reader.Next(&name, &kind)) {
+  const bool deferred = recorder != nullptr && recorder->BeginDirectory(*dir, level.reader);
+  while (NextEntry(level, &name, &kind)) {
     if (run_.StopRequested()) {
       if (recorder != nullptr) recorder->EndDirectory(false);
       return total;
@@ -246,15 +419,7 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
           !run_.Matches(MaskListKind::kExcludeSubdirs, name)) {
         dir->append(name);
         dir->push_back('/');
-        // Opened relative to its parent: no link is followed, and no path is too long.
-        // One that cannot be opened (no access, removed meanwhile) counts 0.
-        platform::DirReader& child = Reader(depth + 1);
-        if (reader.OpenChild(name, &child)) {
-          total += WalkOpen(dir, depth + 1);
-          child.Close();
-        } else {
-          Report(*dir, child.ErrorText());
-        }
+        total += Descend(dir, depth, name, dir_size);
         dir->resize(dir_size);
       }
     } else if (kind == platform::EntryKind::kFile) {
@@ -262,7 +427,7 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
         recorder->FileToLookUp(name);
       } else if (sum_sizes) {
         platform::FileInfo info;
-        const bool found = reader.Stat(name, &info);
+        const bool found = Hold(*dir, depth) && level.reader.Stat(name, &info);
         if (found) total += info.size;
         if (recorder != nullptr) recorder->File(name, found ? &info : nullptr);
       }
@@ -270,8 +435,12 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
     }
     // Links, FIFOs, sockets and devices are neither listed nor counted.
   }
-  if (reader.Failed()) Report(*dir, reader.ErrorText());
-  if (recorder != nullptr) recorder->EndDirectory(!reader.Failed());
+  if (!level.read_ahead && level.reader.Failed()) {
+    level.failed = true;
+    level.error = level.reader.ErrorText();
+  }
+  if (level.failed) Report(*dir, level.error);
+  if (recorder != nullptr) recorder->EndDirectory(!level.failed);
   return total;
 }
 
@@ -333,8 +502,8 @@ int64_t FilesToStringsSx(support::StringList* list, std::string_view path, uint3
   }
 
   Walker walker(*run, options, list);
-  if (!walker.Reader(0).Open(start)) {
-    walker.Report(start, walker.Reader(0).ErrorText());
+  if (!walker.Start().Open(start)) {
+    walker.Report(start, walker.Start().ErrorText());
     return -1;
   }
   run->set_name_offset(1 + (base.empty() ? start.size() : base.size()));
@@ -355,8 +524,8 @@ int64_t FilesToStringsAt(support::StringList* list, const platform::DirHandle& d
   std::string start = path;
   AddSlash(&start);
   Walker walker(*run, options, list);
-  if (!walker.Reader(0).Open(dir)) {
-    walker.Report(start, walker.Reader(0).ErrorText());
+  if (!walker.Start().Open(dir)) {
+    walker.Report(start, walker.Start().ErrorText());
     return -1;
   }
   run->set_name_offset(1 + start.size());

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/volume.h"
 #include "support/string_list.h"
 
 namespace platform {
@@ -20,6 +21,36 @@ class DirHandle;
 class DirReader;
 struct FileInfo;
 }  // namespace platform
+
+// The most directories below its start a walk holds open at once; deeper ones are
+// reopened from the nearest one held, name by name. Trees seldom nest this deep, so the
+// usual walk never reopens anything. A run holds about as many again for the directories
+// of the file pass and the lookups of the tree walk, and its lists, planned directories
+// and open files besides: a deep tree is read whole even under a limit of 128.
+inline constexpr size_t kHeldDirectories = 32;
+
+// Kernel interfaces mounted as file systems (proc, sysfs, devtmpfs, cgroup2, autofs...):
+// a walk never enters them.
+bool IsPseudoFileSystem(std::string_view fs_type);
+
+// Decides whether a walk goes on into a subdirectory that lies on another file system
+// than its parent: never by default; with cross_mounts, unless it is a pseudo file
+// system. Reads the mount table only when it meets another file system. One object per
+// walk; one thread.
+class VolumeBorder {
+ public:
+  explicit VolumeBorder(bool cross_mounts) : cross_mounts_(cross_mounts) {}
+  // Devices as platform::FileInfo::device holds them.
+  bool Enters(uint64_t parent_device, uint64_t device);
+
+ private:
+  // The file-system type of a device; empty when no mount shows it.
+  std::string TypeOf(uint64_t device);
+
+  bool cross_mounts_;
+  bool table_read_ = false;
+  platform::MountTable table_;
+};
 
 // Option bits of FilesToStringsSx. Parameters may add NoDirs, NoFiles and Recurse,
 // never remove any.
@@ -143,6 +174,15 @@ class THddRun {
   // Who learns each directory's files; none by default. Not owned.
   WalkRecorder* recorder() const { return recorder_; }
   void set_recorder(WalkRecorder* recorder) { recorder_ = recorder; }
+  // Whether walks enter subdirectories on other file systems (pseudo file systems never);
+  // false by default: a walk stays on the file system of its start, as "find -xdev" does.
+  bool cross_mounts() const { return cross_mounts_; }
+  void set_cross_mounts(bool cross) { cross_mounts_ = cross; }
+  // Where walks name the subdirectories they did not enter for lying on another file
+  // system (path ending with "/"; its own line is still listed); none by default. Not
+  // owned. Not an error of the walk.
+  std::vector<std::string>* other_volumes() const { return other_volumes_; }
+  void set_other_volumes(std::vector<std::string>* paths) { other_volumes_ = paths; }
 
  private:
   struct CompiledList;
@@ -152,6 +192,8 @@ class THddRun {
   std::vector<WalkError>* errors_ = nullptr;
   const std::atomic<bool>* stop_flag_ = nullptr;
   WalkRecorder* recorder_ = nullptr;
+  bool cross_mounts_ = false;
+  std::vector<std::string>* other_volumes_ = nullptr;
 };
 
 // Appends to `list` the entries found under the start `path` and returns the total
@@ -165,7 +207,8 @@ class THddRun {
 // base: its length sets the name offset; empty means the start directory.
 // params: the parameter text, may be empty.
 // The list is never cleared. Subdirectories that cannot be read are skipped, and reported
-// in run->errors() when it is set; so is a read error that ends a directory early.
+// in run->errors() when it is set; so is a read error that ends a directory early. Any
+// depth is walked, with at most kHeldDirectories directories held open below the start.
 int64_t FilesToStringsSx(support::StringList* list, std::string_view path, uint32_t options,
                          THddRun* run, std::string_view base, std::string_view params);
 

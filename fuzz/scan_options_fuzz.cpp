@@ -17,10 +17,11 @@ bool Same(const cli::ScanOptions& a, const cli::ScanOptions& b) {
   return a.path == b.path && a.list_file == b.list_file && a.tree_file == b.tree_file &&
          a.name == b.name && a.dir_params == b.dir_params && a.file_params == b.file_params &&
          a.min_blocks == b.min_blocks && a.hex_file == b.hex_file && a.hex_path == b.hex_path &&
-         a.no_locks == b.no_locks && a.no_backup == b.no_backup && a.expand == b.expand && a.buffer_percent == b.buffer_percent &&
-         a.buffer_max == b.buffer_max && a.label == b.label && a.serial == b.serial &&
-         a.interval == b.interval && a.threads == b.threads && a.progress == b.progress &&
-         a.quiet == b.quiet;
+         a.no_locks == b.no_locks && a.no_backup == b.no_backup && a.expand == b.expand &&
+         a.buffer_percent == b.buffer_percent && a.buffer_max == b.buffer_max &&
+         a.label == b.label && a.serial == b.serial && a.interval == b.interval &&
+         a.threads == b.threads && a.progress == b.progress && a.quiet == b.quiet &&
+         a.cross_mounts == b.cross_mounts;
 }
 
 class ArgsWriter {
@@ -68,6 +69,7 @@ cli::Args Written(const cli::ScanOptions& o, uint32_t mix) {
   w.Value("--threads", std::to_string(o.threads));
   w.Flag("--progress", o.progress);
   w.Flag("--quiet", o.quiet);
+  w.Flag("--cross-mounts", o.cross_mounts);
   w.args().push_back("--");
   w.args().push_back(o.path);
   return w.args();

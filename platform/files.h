@@ -23,6 +23,11 @@ constexpr uint32_t kAttrArchive = 0x20;
 
 enum class EntryKind { kFile, kDirectory, kOther };
 
+// The device number of a file system as FileInfo::device holds it.
+constexpr uint64_t DeviceNumber(uint32_t major, uint32_t minor) {
+  return (static_cast<uint64_t>(major) << 32) | minor;
+}
+
 // What one lookup tells about a regular file or a real directory.
 struct FileInfo {
   uint32_t attributes = 0;
@@ -31,7 +36,8 @@ struct FileInfo {
   FileTime last_write_time = 0;
   uint64_t size = 0;  // 0 for a directory
   EntryKind kind = EntryKind::kOther;
-  // Which file it is: equal pairs name the same file.
+  // Which file it is: equal pairs name the same file. The device is that of the file
+  // system (DeviceNumber).
   uint64_t device = 0;
   uint64_t inode = 0;
   // The last write, and the last change of contents or record (which no one can set
@@ -137,8 +143,11 @@ class DirReader {
   // lstat. Links and special files come back as kOther.
   bool Next(std::string_view* name, EntryKind* kind);
 
-  // Looks up an entry of this directory (relative to its open descriptor).
+  // Looks up an entry of this directory (relative to its open descriptor). An entry that
+  // is the mount point of an automounter is looked at, not mounted.
   bool Stat(std::string_view name, FileInfo* info) const;
+  // This directory itself.
+  bool StatSelf(FileInfo* info) const;
 
  private:
   friend class DirHandle;

@@ -41,7 +41,7 @@ bool IsHiddenName(std::string_view name) {
 
 bool FillInfo(const struct statx& st, std::string_view name, FileInfo* info) {
   const mode_t mode = st.stx_mode;
-  info->device = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+  info->device = DeviceNumber(st.stx_dev_major, st.stx_dev_minor);
   info->inode = st.stx_ino;
   if (S_ISREG(mode)) {
     info->kind = EntryKind::kFile;
@@ -375,6 +375,11 @@ bool DirReader::Stat(std::string_view name, FileInfo* info) const {
   if (fd_ < 0) return false;
   const CName c_name(name);
   return StatxAt(fd_, c_name.c_str(), 0, name, info);
+}
+
+bool DirReader::StatSelf(FileInfo* info) const {
+  if (fd_ < 0) return false;
+  return StatxAt(fd_, "", AT_EMPTY_PATH, {}, info);
 }
 
 File::~File() { Close(); }

@@ -133,7 +133,9 @@ void ListingKeeper::LookUp() {
 bool ListingKeeper::BeginDirectory(const std::string& path, const platform::DirReader& dir) {
   Open open;
   open.keep = !full_;
-  open.deferred = !threads_.empty() && open.dir.Duplicate(dir);
+  // Each directory waiting here holds a descriptor: deeper than a walk holds its own,
+  // the walk looks the files up itself, so that the descriptors stay few at any depth.
+  open.deferred = !threads_.empty() && open_.size() < kHeldDirectories && open.dir.Duplicate(dir);
   if (open.keep) open.path = path;
   if (open.keep || open.deferred) open.files = std::make_unique<DirectoryFiles>();
   open_.push_back(std::move(open));

@@ -237,6 +237,9 @@ class TDskFil::Scanner {
   bool LockLists();
   bool LoadTreeList();
   bool GatherTree();
+  // Tells the walks whether they cross into other file systems and where to name those
+  // they do not enter.
+  void HandWalkSettings();
   bool PrepareIdList();
   // A continued id list must begin with a header of this search path (or hold nothing).
   bool CheckIdListHeader();
@@ -278,7 +281,15 @@ class TDskFil::Scanner {
   scan::ReadResult NextResult(const PlannedDirectory& dir, size_t k);
   // The directory of the tree list, opened from the search path down without following
   // a link; null (and *reason set) when it cannot be.
+  // A directory on another file system that is not entered gives null with *reason
+  // empty; it is named in the job's other volumes.
   std::shared_ptr<platform::DirHandle> OpenListed(const std::string& dir, std::string* reason);
+  // Reopens the directory of `depth` in open_dirs_ when it was let go, name by name from
+  // the nearest ancestor still open.
+  bool HoldListed(size_t depth, std::string* reason);
+  // Lets the shallowest open directories go while more than kHeldDirectories below the
+  // root are open.
+  void LetGoListed();
   // Leaves out the run's own lists when they lie in this directory.
   void DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out);
   void Problem(const std::string& path, const std::string& reason, ProblemKind kind) {
@@ -310,9 +321,11 @@ class TDskFil::Scanner {
   bool prepared_ = false;
   std::string root_;         // the search path with "/"
   std::string root_listed_;  // the same as the lists write it
-  // Root, then each component below it.
+  // Root, then each component below it (null when let go), and their devices.
   std::vector<std::shared_ptr<platform::DirHandle>> open_dirs_;
   std::vector<std::string> open_names_;
+  std::vector<uint64_t> open_devices_;
+  VolumeBorder border_{false};
   scan::ListingKeeper keeper_{kKeptListingBytes};
   std::unordered_set<std::string_view> seen_;
   std::deque<std::unique_ptr<PlannedDirectory>> planned_;
@@ -431,6 +444,7 @@ bool TDskFil::Scanner::LoadTreeList() {
     return false;
   }
   job_.total_bytes_ = 0;
+  HandWalkSettings();
   job_.run_.set_recorder(&keeper_);
   if (job_.readers_ > 1) keeper_.StartLookups(job_.readers_, stop_.get());
   for (const std::string& line : lines.items()) {
@@ -453,6 +467,7 @@ bool TDskFil::Scanner::GatherTree() {
   job_.dir_list_.Add(root_);
   job_.run_.set_errors(&walk_errors_);
   job_.run_.set_stop_flag(stop_.get());
+  HandWalkSettings();
   job_.run_.set_recorder(&keeper_);
   // With several readers, as many threads look the files up while the walk goes on.
   if (job_.readers_ > 1) keeper_.StartLookups(job_.readers_, stop_.get());
@@ -475,6 +490,13 @@ bool TDskFil::Scanner::GatherTree() {
   }
   tree_list_written_ = true;
   return true;
+}
+
+void TDskFil::Scanner::HandWalkSettings() {
+  for (THddRun* run : {&job_.run_, &file_run_}) {
+    run->set_cross_mounts(job_.cross_mounts_);
+    run->set_other_volumes(&job_.other_volumes_);
+  }
 }
 
 bool TDskFil::Scanner::PrepareIdList() {
@@ -642,6 +664,9 @@ std::shared_ptr<platform::DirHandle> TDskFil::Scanner::OpenListed(const std::str
       *reason = root->ErrorText();
       return nullptr;
     }
+    platform::FileInfo self;
+    open_devices_.assign(1, root->StatSelf(&self) ? self.device : 0);
+    border_ = VolumeBorder(job_.cross_mounts_);
     open_dirs_.push_back(std::move(root));
   }
   // A continued run's lines show the search path as the lists write it.
@@ -667,18 +692,61 @@ std::shared_ptr<platform::DirHandle> TDskFil::Scanner::OpenListed(const std::str
     }
     open_names_.resize(depth);
     open_dirs_.resize(depth + 1);
+    open_devices_.resize(depth + 1);
+    if (!HoldListed(depth, reason)) return nullptr;
+    const platform::DirHandle& parent = *open_dirs_[depth];
+    // Looked at before it is opened: opening the mount point of an automounter mounts it.
+    platform::FileInfo info;
+    const uint64_t device = parent.Stat(name, &info) ? info.device : open_devices_[depth];
+    if (!border_.Enters(open_devices_[depth], device)) {
+      job_.other_volumes_.push_back(dir.substr(0, pos));
+      reason->clear();
+      return nullptr;
+    }
     auto child = std::make_shared<platform::DirHandle>();
-    if (!child->OpenAt(*open_dirs_.back(), name)) {
+    if (!child->OpenAt(parent, name)) {
       *reason = child->ErrorText();
       return nullptr;
     }
     open_dirs_.push_back(std::move(child));
     open_names_.emplace_back(name);
+    open_devices_.push_back(device);
+    LetGoListed();
     ++depth;
   }
   open_names_.resize(depth);
   open_dirs_.resize(depth + 1);
+  open_devices_.resize(depth + 1);
+  if (!HoldListed(depth, reason)) return nullptr;
   return open_dirs_.back();
+}
+
+bool TDskFil::Scanner::HoldListed(size_t depth, std::string* reason) {
+  if (open_dirs_[depth] != nullptr) return true;
+  // The root is never let go.
+  size_t from = depth;
+  while (open_dirs_[from - 1] == nullptr) --from;
+  for (size_t i = from; i <= depth; ++i) {
+    auto handle = std::make_shared<platform::DirHandle>();
+    if (!handle->OpenAt(*open_dirs_[i - 1], open_names_[i - 1])) {
+      *reason = handle->ErrorText();
+      return false;
+    }
+    open_dirs_[i] = std::move(handle);
+    LetGoListed();
+  }
+  return true;
+}
+
+void TDskFil::Scanner::LetGoListed() {
+  if (open_dirs_.size() <= kHeldDirectories + 1) return;
+  size_t held = 0;
+  for (size_t i = 1; i < open_dirs_.size(); ++i) held += open_dirs_[i] != nullptr ? 1 : 0;
+  for (size_t i = 1; held > kHeldDirectories && i < open_dirs_.size(); ++i) {
+    if (open_dirs_[i] == nullptr) continue;
+    open_dirs_[i].reset();
+    --held;
+  }
 }
 
 void TDskFil::Scanner::DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out) {
@@ -876,7 +944,8 @@ bool TDskFil::Scanner::ScanDirectories() {
     job_.dir_bytes_ = 0;
     dir_written_ = false;
     if (!dir.readable) {
-      Problem(listed, dir.problem, ProblemKind::kDirectory);
+      // Without a reason: on another file system, listed but not entered.
+      if (!dir.problem.empty()) Problem(listed, dir.problem, ProblemKind::kDirectory);
       continue;
     }
     writer.SetDirectory(job_.current_dir_, dir.handle.get());
@@ -1125,6 +1194,13 @@ ScanOutcome TDskFil::Outcome() const {
   outcome.nothing_left = nothing_left_;
   outcome.refused = refused_;
   outcome.problems = problems_;
+  // The walk and the file pass may both meet one.
+  for (const std::string& path : other_volumes_) {
+    if (std::find(outcome.other_volumes.begin(), outcome.other_volumes.end(), path) ==
+        outcome.other_volumes.end()) {
+      outcome.other_volumes.push_back(path);
+    }
+  }
   outcome.id_list_written = header_written_;
   outcome.error_count = error_count_;
   outcome.files_done = files_done_;

@@ -194,6 +194,9 @@ struct ScanOutcome {
   // Why the run could not write its lists or ended abnormally; empty otherwise.
   std::string failure;
   std::vector<ScanProblem> problems;
+  // Directories listed but not entered for lying on another file system, each once
+  // (ending with "/"). Not errors of the run.
+  std::vector<std::string> other_volumes;
 };
 
 // The file scan job.
@@ -242,6 +245,11 @@ class TDskFil : public cmdDisk {
   // at most kMaxAutoReaders, but 1 when the search path lies on a spinning disk.
   int32_t threads() const { return threads_; }
   void set_threads(int32_t threads) { threads_ = threads; }
+  // Whether the walk enters directories on other file systems than the search path's
+  // (pseudo file systems such as proc and sysfs never); false: they are listed in the tree
+  // list but not entered.
+  bool cross_mounts() const { return cross_mounts_; }
+  void set_cross_mounts(bool cross) { cross_mounts_ = cross; }
 
   // Counters, read by the window during a notification.
   int32_t dir_index() const { return dir_index_; }
@@ -298,6 +306,7 @@ class TDskFil : public cmdDisk {
   std::string file_params_ = "thumbs.db|desktop.ini|*.tmp";
   uint16_t min_blocks_ = 0;
   int32_t threads_ = 1;
+  bool cross_mounts_ = false;
 
   THddRun run_;
   int32_t dir_index_ = 0;
@@ -320,6 +329,7 @@ class TDskFil : public cmdDisk {
   support::StringList scratch_list_;
 
   std::vector<ScanProblem> problems_;
+  std::vector<std::string> other_volumes_;  // may name one twice
   bool scanned_ = false;
   bool finished_ = false;
   bool nothing_left_ = false;
