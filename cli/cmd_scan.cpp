@@ -127,7 +127,7 @@ int RunScanCommand(const Args& args, bool continue_run) {
       return Fail("cannot open the id list " + id_list + ": " + probe.ErrorText());
     }
   }
-  if (!continue_run && !options.no_backup && NeedsBackUp(tree_list, id_list)) {
+  if (!continue_run && !options.no_backup() && NeedsBackUp(tree_list, id_list)) {
     // The backup folder is a shared setting: the base file is needed for it.
     if (!StartUp(options.quiet)) return kExitDone;
     const scan::BaseSettings base = scan::LoadBaseSettings();

@@ -25,58 +25,57 @@ enum class Kind { kFlag, kText, kNumber };
 struct OptionSpec {
   std::string_view name;
   Kind kind;
-  int64_t low = 0;
-  int64_t high = 0;
+  scan::SettingRange range{0, 0};
+  // Stores the value: the text, or the number within range.
+  void (*apply)(ScanOptions* options, const std::string& text, int64_t number);
 };
 
-constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
-
-constexpr OptionSpec kOptions[] = {
-    {"--list", Kind::kText},
-    {"--tree", Kind::kText},
-    {"--name", Kind::kText},
-    {"--dirs", Kind::kText},
-    {"--files", Kind::kText},
-    {"--min-blocks", Kind::kNumber, 0, 99},
-    {"--hex-file", Kind::kFlag},
-    {"--hex-path", Kind::kFlag},
-    {"--no-locks", Kind::kFlag},
-    {"--no-backup", Kind::kFlag},
-    {"--expand", Kind::kNumber, 0, kInt32Max},
-    {"--buffer-percent", Kind::kNumber, 0, 100},
-    {"--buffer-max", Kind::kNumber, -1, kInt32Max},
-    {"--label", Kind::kText},
-    {"--serial", Kind::kNumber, 0, std::numeric_limits<uint32_t>::max()},
-    {"--interval", Kind::kNumber, std::numeric_limits<int16_t>::min(),
-     std::numeric_limits<int16_t>::max()},
-    {"--threads", Kind::kNumber, 0, kMaxReaders},
-    {"--cross-mounts", Kind::kFlag},
-    {"--progress", Kind::kFlag},
-    {"--quiet", Kind::kFlag},
+// Every option with its range, which is the engine's own for a run setting.
+const OptionSpec kOptions[] = {
+    {"--list", Kind::kText, {}, [](ScanOptions* o, const std::string& t, int64_t) { o->list_file = t; }},
+    {"--tree", Kind::kText, {}, [](ScanOptions* o, const std::string& t, int64_t) { o->tree_file = t; }},
+    {"--name", Kind::kText, {}, [](ScanOptions* o, const std::string& t, int64_t) { o->name = t; }},
+    {"--dirs", Kind::kText, {},
+     [](ScanOptions* o, const std::string& t, int64_t) { o->run.dir_params = t; }},
+    {"--files", Kind::kText, {},
+     [](ScanOptions* o, const std::string& t, int64_t) { o->run.file_params = t; }},
+    {"--min-blocks", Kind::kNumber, scan::kMinBlocksRange,
+     [](ScanOptions* o, const std::string&, int64_t n) {
+       o->run.min_blocks = static_cast<uint16_t>(n);
+     }},
+    {"--hex-file", Kind::kFlag, {},
+     [](ScanOptions* o, const std::string&, int64_t) { o->run.options |= kOptHexFile; }},
+    {"--hex-path", Kind::kFlag, {},
+     [](ScanOptions* o, const std::string&, int64_t) { o->run.options |= kOptHexPath; }},
+    {"--no-locks", Kind::kFlag, {},
+     [](ScanOptions* o, const std::string&, int64_t) { o->run.options |= kOptNoLocks; }},
+    {"--no-backup", Kind::kFlag, {},
+     [](ScanOptions* o, const std::string&, int64_t) { o->run.options |= kOptNoBackUp; }},
+    {"--expand", Kind::kNumber, scan::kExpandRange,
+     [](ScanOptions* o, const std::string&, int64_t n) { o->run.expand = static_cast<int32_t>(n); }},
+    {"--buffer-percent", Kind::kNumber, scan::kBufferPercentRange,
+     [](ScanOptions* o, const std::string&, int64_t n) {
+       o->run.buffer_percent = static_cast<int32_t>(n);
+     }},
+    {"--buffer-max", Kind::kNumber, scan::kBufferMaxRange,
+     [](ScanOptions* o, const std::string&, int64_t n) {
+       o->run.buffer_max = static_cast<int32_t>(n);
+     }},
+    {"--label", Kind::kText, {}, [](ScanOptions* o, const std::string& t, int64_t) { o->label = t; }},
+    {"--serial", Kind::kNumber, scan::kSerialRange,
+     [](ScanOptions* o, const std::string&, int64_t n) { o->serial = static_cast<uint32_t>(n); }},
+    {"--interval", Kind::kNumber, scan::kIntervalRange,
+     [](ScanOptions* o, const std::string&, int64_t n) {
+       o->run.interval = static_cast<int16_t>(n);
+     }},
+    {"--threads", Kind::kNumber, scan::kThreadsRange,
+     [](ScanOptions* o, const std::string&, int64_t n) { o->run.threads = static_cast<int32_t>(n); }},
+    {"--cross-mounts", Kind::kFlag, {},
+     [](ScanOptions* o, const std::string&, int64_t) { o->run.cross_mounts = true; }},
+    {"--progress", Kind::kFlag, {},
+     [](ScanOptions* o, const std::string&, int64_t) { o->progress = true; }},
+    {"--quiet", Kind::kFlag, {}, [](ScanOptions* o, const std::string&, int64_t) { o->quiet = true; }},
 };
-
-void Apply(std::string_view name, const std::string& text, int64_t number, ScanOptions* options) {
-  if (name == "--list") options->list_file = text;
-  if (name == "--tree") options->tree_file = text;
-  if (name == "--name") options->name = text;
-  if (name == "--dirs") options->dir_params = text;
-  if (name == "--files") options->file_params = text;
-  if (name == "--min-blocks") options->min_blocks = static_cast<uint16_t>(number);
-  if (name == "--hex-file") options->hex_file = true;
-  if (name == "--hex-path") options->hex_path = true;
-  if (name == "--no-locks") options->no_locks = true;
-  if (name == "--no-backup") options->no_backup = true;
-  if (name == "--expand") options->expand = static_cast<int32_t>(number);
-  if (name == "--buffer-percent") options->buffer_percent = static_cast<int32_t>(number);
-  if (name == "--buffer-max") options->buffer_max = static_cast<int32_t>(number);
-  if (name == "--label") options->label = text;
-  if (name == "--serial") options->serial = static_cast<uint32_t>(number);
-  if (name == "--interval") options->interval = static_cast<int16_t>(number);
-  if (name == "--threads") options->threads = static_cast<int32_t>(number);
-  if (name == "--cross-mounts") options->cross_mounts = true;
-  if (name == "--progress") options->progress = true;
-  if (name == "--quiet") options->quiet = true;
-}
 
 }  // namespace
 
@@ -128,13 +127,14 @@ bool ParseScanOptions(const Args& args, ScanOptions* options, std::string* error
       return false;
     }
     int64_t number = 0;
-    if (spec->kind == Kind::kNumber && !ParseNumber(value, spec->low, spec->high, &number)) {
+    if (spec->kind == Kind::kNumber &&
+        !ParseNumber(value, spec->range.low, spec->range.high, &number)) {
       *error = "option '" + std::string(name) + "' needs a number from " +
-               std::to_string(spec->low) + " to " + std::to_string(spec->high) + ", not '" + value +
-               "'";
+               std::to_string(spec->range.low) + " to " + std::to_string(spec->range.high) +
+               ", not '" + value + "'";
       return false;
     }
-    Apply(name, value, number, options);
+    spec->apply(options, value, number);
   }
   if (!have_path || options->path.empty()) {
     *error = "missing PATH";

@@ -7,33 +7,21 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "scan/run_settings.h"
 
 namespace cli {
-
-constexpr char kDefaultDirParams[] =
-    "/EP recycler|recycled|temp|tmp|system volume information|#recycled";
-constexpr char kDefaultFileParams[] = "/EF thumbs.db|desktop.ini|*.tmp";
 
 struct ScanOptions {
   std::string path;       // as given; made absolute by the command
   std::string list_file;  // empty: derived from the volume
   std::string tree_file;
   std::string name;  // base name of both lists instead of the volume's name
-  std::string dir_params = kDefaultDirParams;
-  std::string file_params = kDefaultFileParams;
-  uint16_t min_blocks = 4;
-  bool hex_file = false;
-  bool hex_path = false;
-  bool no_locks = false;
-  bool no_backup = false;  // scan: do not copy lists it replaces into the backup folder
-  int32_t expand = 100000;
-  int32_t buffer_percent = 30;
-  int32_t buffer_max = 512000;
+  // Every setting the job takes; the lists, search path and volume fields are filled by
+  // the command.
+  scan::RunSettings run;
   std::optional<std::string> label;  // unset: the volume's own
   std::optional<uint32_t> serial;
-  int16_t interval = 1000;
-  int32_t threads = 0;  // 0: the job chooses
-  bool cross_mounts = false;  // enter directories of other file systems
+  bool no_backup() const { return (run.options & kOptNoBackUp) != 0; }
   bool progress = false;
   bool quiet = false;
   bool help = false;  // "--help" or "-h": print the usage and do nothing else

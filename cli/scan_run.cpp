@@ -81,26 +81,15 @@ void VolumeFields(const ScanOptions& options, const std::string& path, std::stri
 ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint8_t mode,
                        const std::string& label, uint32_t serial, const std::string& tree_list,
                        const std::string& id_list) {
-  auto job = std::make_unique<TDskFil>(nullptr, options.name, path);
-  job->set_mode(mode);
-  job->set_tree_list_file(tree_list);
-  job->set_id_list_file(id_list);
-  uint8_t bits = 0;
-  if (options.hex_file) bits |= kOptHexFile;
-  if (options.hex_path) bits |= kOptHexPath;
-  if (options.no_locks) bits |= kOptNoLocks;
-  job->set_options(bits);
-  job->set_dir_params(options.dir_params);
-  job->set_file_params(options.file_params);
-  job->set_interval(options.interval);
-  job->set_expand(options.expand);
-  job->set_buffer_percent(options.buffer_percent);
-  job->set_buffer_max(options.buffer_max);
-  job->set_volume_label(label);
-  job->set_volume_serial(serial);
-  job->set_min_blocks(options.min_blocks);
-  job->set_threads(options.threads);
-  job->set_cross_mounts(options.cross_mounts);
+  scan::RunSettings settings = options.run;
+  settings.mode = mode;
+  settings.search_path = path;
+  settings.job_name = options.name;
+  settings.tree_list = tree_list;
+  settings.id_list = id_list;
+  settings.volume_label = label;
+  settings.volume_serial = serial;
+  auto job = std::make_unique<TDskFil>(nullptr, std::move(settings));
 
   const bool terminal = platform::IsTerminal(kStderr);
   std::unique_ptr<ProgressLine> progress;

@@ -14,14 +14,15 @@
 namespace {
 
 bool Same(const cli::ScanOptions& a, const cli::ScanOptions& b) {
+  const scan::RunSettings& x = a.run;
+  const scan::RunSettings& y = b.run;
   return a.path == b.path && a.list_file == b.list_file && a.tree_file == b.tree_file &&
-         a.name == b.name && a.dir_params == b.dir_params && a.file_params == b.file_params &&
-         a.min_blocks == b.min_blocks && a.hex_file == b.hex_file && a.hex_path == b.hex_path &&
-         a.no_locks == b.no_locks && a.no_backup == b.no_backup && a.expand == b.expand &&
-         a.buffer_percent == b.buffer_percent && a.buffer_max == b.buffer_max &&
-         a.label == b.label && a.serial == b.serial && a.interval == b.interval &&
-         a.threads == b.threads && a.progress == b.progress && a.quiet == b.quiet &&
-         a.cross_mounts == b.cross_mounts;
+         a.name == b.name && x.dir_params == y.dir_params && x.file_params == y.file_params &&
+         x.min_blocks == y.min_blocks && x.options == y.options && x.expand == y.expand &&
+         x.buffer_percent == y.buffer_percent && x.buffer_max == y.buffer_max &&
+         a.label == b.label && a.serial == b.serial && x.interval == y.interval &&
+         x.threads == y.threads && a.progress == b.progress && a.quiet == b.quiet &&
+         x.cross_mounts == y.cross_mounts;
 }
 
 class ArgsWriter {
@@ -53,23 +54,23 @@ cli::Args Written(const cli::ScanOptions& o, uint32_t mix) {
   w.Value("--list", o.list_file);
   w.Value("--tree", o.tree_file);
   w.Value("--name", o.name);
-  w.Value("--dirs", o.dir_params);
-  w.Value("--files", o.file_params);
-  w.Value("--min-blocks", std::to_string(o.min_blocks));
-  w.Flag("--hex-file", o.hex_file);
-  w.Flag("--hex-path", o.hex_path);
-  w.Flag("--no-locks", o.no_locks);
-  w.Flag("--no-backup", o.no_backup);
-  w.Value("--expand", std::to_string(o.expand));
-  w.Value("--buffer-percent", std::to_string(o.buffer_percent));
-  w.Value("--buffer-max", std::to_string(o.buffer_max));
+  w.Value("--dirs", o.run.dir_params);
+  w.Value("--files", o.run.file_params);
+  w.Value("--min-blocks", std::to_string(o.run.min_blocks));
+  w.Flag("--hex-file", (o.run.options & kOptHexFile) != 0);
+  w.Flag("--hex-path", (o.run.options & kOptHexPath) != 0);
+  w.Flag("--no-locks", (o.run.options & kOptNoLocks) != 0);
+  w.Flag("--no-backup", o.no_backup());
+  w.Value("--expand", std::to_string(o.run.expand));
+  w.Value("--buffer-percent", std::to_string(o.run.buffer_percent));
+  w.Value("--buffer-max", std::to_string(o.run.buffer_max));
   if (o.label) w.Value("--label", *o.label);
   if (o.serial) w.Value("--serial", std::to_string(*o.serial));
-  w.Value("--interval", std::to_string(o.interval));
-  w.Value("--threads", std::to_string(o.threads));
+  w.Value("--interval", std::to_string(o.run.interval));
+  w.Value("--threads", std::to_string(o.run.threads));
   w.Flag("--progress", o.progress);
   w.Flag("--quiet", o.quiet);
-  w.Flag("--cross-mounts", o.cross_mounts);
+  w.Flag("--cross-mounts", o.run.cross_mounts);
   w.args().push_back("--");
   w.args().push_back(o.path);
   return w.args();
@@ -98,9 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   // A request for help needs no path and runs nothing.
   if (options.help) return 0;
   FUZZ_CHECK(!options.path.empty());
-  FUZZ_CHECK(options.min_blocks <= 99 && options.buffer_percent >= 0 &&
-             options.buffer_percent <= 100 && options.expand >= 0 && options.buffer_max >= -1 &&
-             options.threads >= 0 && options.threads <= kMaxReaders);
+  FUZZ_CHECK(options.run.min_blocks <= 99 && options.run.buffer_percent >= 0 &&
+             options.run.buffer_percent <= 100 && options.run.expand >= 0 && options.run.buffer_max >= -1 &&
+             options.run.threads >= 0 && options.run.threads <= kMaxReaders);
 
   const cli::Args written = Written(options, fuzz::Mix(input));
   cli::ScanOptions parsed;

@@ -369,11 +369,11 @@ void TDskFil::Scanner::Run() {
   job_.set_sender_kind(kSenderScan);
   if (job_.Notify(kNotifyGather)) return;
   // An empty start would walk the current directory; there is nothing to catalogue.
-  if (job_.search_path_.empty()) {
+  if (job_.settings_.search_path.empty()) {
     Fail("no search path");
     return;
   }
-  root_ = support::WithTrailingSlash(job_.search_path_);
+  root_ = support::WithTrailingSlash(job_.settings_.search_path);
   root_listed_ = AsListed(root_);
   // Both lists are held before either is touched, so a second run is refused before
   // it changes anything.
@@ -398,18 +398,18 @@ void TDskFil::Scanner::Run() {
 
 bool TDskFil::Scanner::LockLists() {
   platform::FileInfo info;
-  id_list_created_ = !platform::StatPath(job_.id_list_file_, &info);
+  id_list_created_ = !platform::StatPath(job_.settings_.id_list, &info);
   platform::File& file = out_.file();
-  if (!file.Open(job_.id_list_file_, platform::OpenMode::kOpenOrCreateLocked)) {
+  if (!file.Open(job_.settings_.id_list, platform::OpenMode::kOpenOrCreateLocked)) {
     id_list_created_ = false;
-    Fail("cannot open the id list " + job_.id_list_file_ + ": " + file.ErrorText());
+    Fail("cannot open the id list " + job_.settings_.id_list + ": " + file.ErrorText());
     return false;
   }
   list_open_ = true;
-  tree_list_created_ = !platform::StatPath(job_.tree_list_file_, &info);
-  if (!tree_lock_.Open(job_.tree_list_file_, platform::OpenMode::kOpenOrCreateLocked)) {
+  tree_list_created_ = !platform::StatPath(job_.settings_.tree_list, &info);
+  if (!tree_lock_.Open(job_.settings_.tree_list, platform::OpenMode::kOpenOrCreateLocked)) {
     tree_list_created_ = false;
-    Fail("cannot open the tree list " + job_.tree_list_file_ + ": " + tree_lock_.ErrorText());
+    Fail("cannot open the tree list " + job_.settings_.tree_list + ": " + tree_lock_.ErrorText());
     return false;
   }
   return true;
@@ -419,7 +419,7 @@ bool TDskFil::Scanner::LockLists() {
 // at or below it with no "." or ".." in it. Anything else (a list cut short by a crash is
 // never seen: it is replaced whole) belongs to another run or to nobody.
 bool TDskFil::Scanner::LoadTreeList() {
-  const std::string& name = job_.tree_list_file_;
+  const std::string& name = job_.settings_.tree_list;
   std::string text;
   const int64_t size = tree_lock_.Size();
   text.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
@@ -434,7 +434,7 @@ bool TDskFil::Scanner::LoadTreeList() {
     const std::string& line = lines[i];
     const bool ok = i == 0 ? line == root : IsDirectoryBelow(line, root);
     if (!ok) {
-      Refuse("the tree list " + name + " is not one of " + job_.search_path_ + " (line " +
+      Refuse("the tree list " + name + " is not one of " + job_.settings_.search_path + " (line " +
              std::to_string(i + 1) + ")");
       return false;
     }
@@ -453,7 +453,7 @@ bool TDskFil::Scanner::LoadTreeList() {
     const std::shared_ptr<platform::DirHandle> dir = OpenListed(line, &reason);
     if (dir == nullptr) continue;  // named in the file pass
     const int64_t bytes = FilesToStringsAt(&job_.scratch_list_, *dir, line, kWalkTreeLine,
-                                           &job_.run_, job_.dir_params_);
+                                           &job_.run_, job_.settings_.dir_params);
     if (bytes > 0) job_.total_bytes_ += bytes;
     job_.scratch_list_.Clear();
   }
@@ -471,8 +471,8 @@ bool TDskFil::Scanner::GatherTree() {
   job_.run_.set_recorder(&keeper_);
   // With several readers, as many threads look the files up while the walk goes on.
   if (job_.readers_ > 1) keeper_.StartLookups(job_.readers_, stop_.get());
-  const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.search_path_, kWalkTree,
-                                         &job_.run_, {}, job_.dir_params_);
+  const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.settings_.search_path, kWalkTree,
+                                         &job_.run_, {}, job_.settings_.dir_params);
   const auto looked_up = static_cast<int64_t>(keeper_.FinishLookups());
   job_.run_.set_recorder(nullptr);
   job_.run_.set_errors(nullptr);
@@ -483,9 +483,9 @@ bool TDskFil::Scanner::GatherTree() {
   if (job_.Notify(kNotifySort)) return false;
   job_.dir_list_.Sort();
   std::string error;
-  if (!platform::ReplaceFileLocked(job_.tree_list_file_, scan::TreeListText(job_.dir_list_),
+  if (!platform::ReplaceFileLocked(job_.settings_.tree_list, scan::TreeListText(job_.dir_list_),
                                    &tree_lock_, &error)) {
-    Fail("cannot write the tree list " + job_.tree_list_file_ + ": " + error);
+    Fail("cannot write the tree list " + job_.settings_.tree_list + ": " + error);
     return false;
   }
   tree_list_written_ = true;
@@ -494,13 +494,13 @@ bool TDskFil::Scanner::GatherTree() {
 
 void TDskFil::Scanner::HandWalkSettings() {
   for (THddRun* run : {&job_.run_, &file_run_}) {
-    run->set_cross_mounts(job_.cross_mounts_);
+    run->set_cross_mounts(job_.settings_.cross_mounts);
     run->set_other_volumes(&job_.other_volumes_);
   }
 }
 
 bool TDskFil::Scanner::PrepareIdList() {
-  const std::string& name = job_.id_list_file_;
+  const std::string& name = job_.settings_.id_list;
   platform::File& file = out_.file();
   prepared_ = true;
   int64_t size = file.Size();
@@ -575,7 +575,7 @@ bool TDskFil::Scanner::CheckIdListHeader() {
     first.append(piece, static_cast<size_t>(got));
   }
   if (got < 0) {
-    Fail("cannot read the id list " + job_.id_list_file_ + ": " + file.ErrorText());
+    Fail("cannot read the id list " + job_.settings_.id_list + ": " + file.ErrorText());
     return false;
   }
   // A first line without its line end was cut by a crash while it was written, and a
@@ -599,8 +599,8 @@ bool TDskFil::Scanner::CheckIdListHeader() {
     ours = support::WithTrailingSlash(named) == root_listed_;
   }
   if (!ours) {
-    Refuse("the id list " + job_.id_list_file_ + " does not begin with a header of " +
-           job_.search_path_);
+    Refuse("the id list " + job_.settings_.id_list + " does not begin with a header of " +
+           job_.settings_.search_path);
   }
   return ours;
 }
@@ -637,16 +637,16 @@ void TDskFil::Scanner::WriteHeader() {
   dir_written_ = false;
 
   scan::ListOptions options;
-  options.hex_file = (job_.options_ & kOptHexFile) != 0;
-  options.hex_path = (job_.options_ & kOptHexPath) != 0;
-  options.min_blocks = job_.min_blocks_;
-  options.root_column = fs::RootColumn(job_.search_path_);
+  options.hex_file = (job_.settings_.options & kOptHexFile) != 0;
+  options.hex_path = (job_.settings_.options & kOptHexPath) != 0;
+  options.min_blocks = job_.settings_.min_blocks;
+  options.root_column = fs::RootColumn(job_.settings_.search_path);
   writer_ = std::make_unique<scan::IdListWriter>(options);
   const auto mode = job_.mode_ == kModeContinue && !fresh_ ? scan::RunMode::kContinue
                     : job_.mode_ == kModeUpdate            ? scan::RunMode::kUpdate
                                                            : scan::RunMode::kCreate;
-  writer_->FormatHeader(mode, job_.volume_serial_, job_.volume_label_, platform::NowLocal(),
-                        job_.search_path_);
+  writer_->FormatHeader(mode, job_.settings_.volume_serial, job_.settings_.volume_label, platform::NowLocal(),
+                        job_.settings_.search_path);
   header_position_ = out_.position();
   stamp_offset_ = writer_->end_stamp_offset();
   header_end_ = header_position_ + static_cast<int64_t>(writer_->line().size());
@@ -666,7 +666,7 @@ std::shared_ptr<platform::DirHandle> TDskFil::Scanner::OpenListed(const std::str
     }
     platform::FileInfo self;
     open_devices_.assign(1, root->StatSelf(&self) ? self.device : 0);
-    border_ = VolumeBorder(job_.cross_mounts_);
+    border_ = VolumeBorder(job_.settings_.cross_mounts);
     open_dirs_.push_back(std::move(root));
   }
   // A continued run's lines show the search path as the lists write it.
@@ -829,7 +829,7 @@ void TDskFil::Scanner::PlanNext() {
 }
 
 void TDskFil::Scanner::ChooseReaders() {
-  int32_t readers = job_.threads_;
+  int32_t readers = job_.settings_.threads;
   if (readers <= 0) {
     readers = static_cast<int32_t>(
         std::min<unsigned>(std::thread::hardware_concurrency(), kMaxAutoReaders));
@@ -895,8 +895,8 @@ scan::ReadResult TDskFil::Scanner::NextResult(const PlannedDirectory& dir, size_
 bool TDskFil::Scanner::ScanDirectories() {
   scan::IdListWriter& writer = *writer_;
   file_run_.set_errors(&walk_errors_);
-  file_options_ = file_run_.ApplyParams(job_.file_params_, kWalkFiles);
-  for (const std::string* list : {&job_.id_list_file_, &job_.tree_list_file_}) {
+  file_options_ = file_run_.ApplyParams(job_.settings_.file_params, kWalkFiles);
+  for (const std::string* list : {&job_.settings_.id_list, &job_.settings_.tree_list}) {
     const size_t slash = list->rfind('/');
     platform::DirHandle folder;
     OwnList own;
@@ -928,7 +928,7 @@ bool TDskFil::Scanner::ScanDirectories() {
     if (job_.dir_index_ > job_.last_dir_index_) {
       if (job_.files_done_ > 0) {
         writer.FormatTotalsLine(job_.run_id_sum_, static_cast<uint64_t>(job_.total_bytes_),
-                                static_cast<uint64_t>(job_.files_done_), job_.search_path_);
+                                static_cast<uint64_t>(job_.files_done_), job_.settings_.search_path);
         out_.Append(writer.line());
       }
       return !out_.failed();
@@ -1002,7 +1002,7 @@ bool TDskFil::Scanner::ScanFiles(PlannedDirectory& dir) {
     if (out_.failed()) return false;
     dir_written_ = true;
     blank_line_ = false;
-    out_.Grow(job_.expand_);
+    out_.Grow(job_.settings_.expand);
 
     const int16_t interval = job_.interval_;
     if (!notify_progress || interval == 0) continue;
@@ -1070,7 +1070,7 @@ void TDskFil::Scanner::End() {
   pool_.reset();
   const bool continued = job_.mode_ == kModeContinue && !fresh_;
   if (list_open_) {
-    const std::string& name = job_.id_list_file_;
+    const std::string& name = job_.settings_.id_list;
     platform::File& file = out_.file();
     if (continued && job_.finished_ && job_.files_done_ == 0 && job_.error_count_ == 0 &&
         header_position_ >= 0) {
@@ -1110,7 +1110,7 @@ void TDskFil::Scanner::End() {
   }
   if (tree_lock_.IsOpen()) {
     if (tree_list_created_ && !tree_list_written_ && tree_lock_.Size() == 0) {
-      platform::RemoveFile(job_.tree_list_file_);
+      platform::RemoveFile(job_.settings_.tree_list);
     }
     tree_lock_.Close();
   }
@@ -1128,9 +1128,21 @@ void TDskFil::Scanner::End() {
 // TDskFil
 
 TDskFil::TDskFil(ScanWindow* window, const std::string& job_name, const std::string& search_path)
-    : cmdDisk(window), job_name_(job_name), search_path_(search_path) {
-  if (job_name_.empty())
-    job_name_ = window == nullptr ? "DskFil" : window->WindowName() + "_DskFil";
+    : TDskFil(window, [&] {
+        scan::RunSettings settings;
+        settings.job_name = job_name;
+        settings.search_path = search_path;
+        return settings;
+      }()) {}
+
+TDskFil::TDskFil(ScanWindow* window, scan::RunSettings settings)
+    : cmdDisk(window), settings_(std::move(settings)) {
+  if (settings_.job_name.empty())
+    settings_.job_name = window == nullptr ? "DskFil" : window->WindowName() + "_DskFil";
+  mode_ = settings_.mode;
+  interval_ = settings_.interval;
+  buffer_percent_ = settings_.buffer_percent;
+  buffer_max_ = settings_.buffer_max;
 }
 
 TDskFil::~TDskFil() = default;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "fs/dir_iter.h"
+#include "scan/run_settings.h"
 #include "support/string_list.h"
 
 // The window message of a notification.
@@ -38,22 +39,10 @@ constexpr int32_t kStopReply = -10;
 
 // The most reader threads an automatic choice takes.
 constexpr int32_t kMaxAutoReaders = 8;
-// The most reader threads a run takes.
-constexpr int32_t kMaxReaders = 64;
 
 // Sender kind in the notification record once the scan has started.
 constexpr uint16_t kSenderScan = 2;
 
-// Modes.
-constexpr uint8_t kModeCreate = 1;
-constexpr uint8_t kModeContinue = 2;
-constexpr uint8_t kModeUpdate = 3;
-
-// Option bits.
-constexpr uint8_t kOptNoBackUp = 1;  // carried for the window, not read by the scan
-constexpr uint8_t kOptHexFile = 2;
-constexpr uint8_t kOptHexPath = 4;
-constexpr uint8_t kOptNoLocks = 8;
 
 // Timing slots.
 constexpr int kSlotJobStart = 0;
@@ -145,12 +134,12 @@ class cmdDisk {
   uint8_t mode_ = 0;
   uint8_t record_[8] = {};
   int32_t last_reply_ = 0;
-  int16_t interval_ = 1000;
+  int16_t interval_ = scan::kDefaultInterval;
   double begin_time_ = 0;
   double end_time_ = 0;
   std::vector<int32_t> slots_;
-  int32_t buffer_percent_ = 60;
-  int32_t buffer_max_ = -1;
+  int32_t buffer_percent_ = scan::kDefaultBufferPercent;
+  int32_t buffer_max_ = scan::kDefaultBufferMax;
 
  private:
   std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
@@ -205,6 +194,8 @@ class TDskFil : public cmdDisk {
   // job_name empty: "DskFil" without a window, else the window's name + "_DskFil". The
   // job starts suspended.
   TDskFil(ScanWindow* window, const std::string& job_name, const std::string& search_path);
+  // A job of these settings; an empty job name is made as above.
+  TDskFil(ScanWindow* window, scan::RunSettings settings);
   ~TDskFil() override;
 
   // Moves the job onto its own thread and starts it. The job frees itself when its thread
@@ -213,43 +204,43 @@ class TDskFil : public cmdDisk {
   // std::system_error when no thread can be created; the job is freed then.
   static std::shared_future<ScanOutcome> Start(std::unique_ptr<TDskFil> job);
 
-  // Configuration: before Start only.
-  const std::string& job_name() const { return job_name_; }
-  void set_job_name(const std::string& name) { job_name_ = name; }
-  const std::string& search_path() const { return search_path_; }
-  void set_search_path(const std::string& path) { search_path_ = path; }
-  const std::string& tree_list_file() const { return tree_list_file_; }
-  void set_tree_list_file(const std::string& file) { tree_list_file_ = file; }
-  const std::string& id_list_file() const { return id_list_file_; }
-  void set_id_list_file(const std::string& file) { id_list_file_ = file; }
-  const std::string& backup_folder() const { return backup_folder_; }
-  void set_backup_folder(const std::string& folder) { backup_folder_ = folder; }
-  const std::string& volume_list_folder() const { return volume_list_folder_; }
-  void set_volume_list_folder(const std::string& folder) { volume_list_folder_ = folder; }
-  uint8_t options() const { return options_; }
-  void set_options(uint8_t options) { options_ = options; }
-  int32_t expand() const { return expand_; }
-  void set_expand(int32_t bytes) { expand_ = bytes; }
-  const std::string& volume_label() const { return volume_label_; }
-  void set_volume_label(const std::string& label) { volume_label_ = label; }
-  uint32_t volume_serial() const { return volume_serial_; }
-  void set_volume_serial(uint32_t serial) { volume_serial_ = serial; }
-  const std::string& dir_params() const { return dir_params_; }
-  void set_dir_params(const std::string& params) { dir_params_ = params; }
-  const std::string& file_params() const { return file_params_; }
-  void set_file_params(const std::string& params) { file_params_ = params; }
-  uint16_t min_blocks() const { return min_blocks_; }
-  void set_min_blocks(uint16_t blocks) { min_blocks_ = blocks; }
+  // Configuration: before Start only. The settings as given; the mode, interval and
+  // buffer limits live on in cmdDisk, where the window may change the interval.
+  const scan::RunSettings& settings() const { return settings_; }
+  const std::string& job_name() const { return settings_.job_name; }
+  void set_job_name(const std::string& name) { settings_.job_name = name; }
+  const std::string& search_path() const { return settings_.search_path; }
+  void set_search_path(const std::string& path) { settings_.search_path = path; }
+  const std::string& tree_list_file() const { return settings_.tree_list; }
+  void set_tree_list_file(const std::string& file) { settings_.tree_list = file; }
+  const std::string& id_list_file() const { return settings_.id_list; }
+  void set_id_list_file(const std::string& file) { settings_.id_list = file; }
+  const std::string& backup_folder() const { return settings_.backup_folder; }
+  const std::string& volume_list_folder() const { return settings_.volume_list_folder; }
+  uint8_t options() const { return settings_.options; }
+  void set_options(uint8_t options) { settings_.options = options; }
+  int32_t expand() const { return settings_.expand; }
+  void set_expand(int32_t bytes) { settings_.expand = bytes; }
+  const std::string& volume_label() const { return settings_.volume_label; }
+  void set_volume_label(const std::string& label) { settings_.volume_label = label; }
+  uint32_t volume_serial() const { return settings_.volume_serial; }
+  void set_volume_serial(uint32_t serial) { settings_.volume_serial = serial; }
+  const std::string& dir_params() const { return settings_.dir_params; }
+  void set_dir_params(const std::string& params) { settings_.dir_params = params; }
+  const std::string& file_params() const { return settings_.file_params; }
+  void set_file_params(const std::string& params) { settings_.file_params = params; }
+  uint16_t min_blocks() const { return settings_.min_blocks; }
+  void set_min_blocks(uint16_t blocks) { settings_.min_blocks = blocks; }
   // Threads that read files: 1 reads on the job's own thread; more read ahead of it (the
   // lists and notifications stay those of one reader); 0 chooses: the processor's cores,
   // at most kMaxAutoReaders, but 1 when the search path lies on a spinning disk.
-  int32_t threads() const { return threads_; }
-  void set_threads(int32_t threads) { threads_ = threads; }
+  int32_t threads() const { return settings_.threads; }
+  void set_threads(int32_t threads) { settings_.threads = threads; }
   // Whether the walk enters directories on other file systems than the search path's
   // (pseudo file systems such as proc and sysfs never); false: they are listed in the tree
   // list but not entered.
-  bool cross_mounts() const { return cross_mounts_; }
-  void set_cross_mounts(bool cross) { cross_mounts_ = cross; }
+  bool cross_mounts() const { return settings_.cross_mounts; }
+  void set_cross_mounts(bool cross) { settings_.cross_mounts = cross; }
 
   // Counters, read by the window during a notification.
   int32_t dir_index() const { return dir_index_; }
@@ -292,21 +283,7 @@ class TDskFil : public cmdDisk {
   void NoteFailure() noexcept;
   ScanOutcome Outcome() const;
 
-  std::string job_name_;
-  std::string search_path_;
-  std::string tree_list_file_;
-  std::string id_list_file_;
-  std::string backup_folder_;
-  std::string volume_list_folder_;
-  uint8_t options_ = 0;
-  int32_t expand_ = 0;
-  std::string volume_label_;
-  uint32_t volume_serial_ = 0;
-  std::string dir_params_ = "recycler|recycled|temp|tmp|system volume information|#recycled";
-  std::string file_params_ = "thumbs.db|desktop.ini|*.tmp";
-  uint16_t min_blocks_ = 0;
-  int32_t threads_ = 1;
-  bool cross_mounts_ = false;
+  scan::RunSettings settings_;
 
   THddRun run_;
   int32_t dir_index_ = 0;

@@ -183,25 +183,24 @@ TEST_F(ScanCommandTest, OptionsInBothForms) {
       << error;
   EXPECT_EQ(options.list_file, "a b");
   EXPECT_EQ(options.tree_file, "t");
-  EXPECT_TRUE(options.hex_file);
-  EXPECT_FALSE(options.hex_path);
-  EXPECT_EQ(options.min_blocks, 0);
-  EXPECT_EQ(options.buffer_max, -1);
+  EXPECT_EQ(options.run.options, kOptHexFile);
+  EXPECT_EQ(options.run.min_blocks, 0);
+  EXPECT_EQ(options.run.buffer_max, -1);
   EXPECT_EQ(options.serial, 305441741u);
-  EXPECT_EQ(options.interval, -1);
+  EXPECT_EQ(options.run.interval, -1);
   EXPECT_EQ(options.path, "-odd path");
   EXPECT_FALSE(options.label.has_value());
 
   cli::ScanOptions defaults;
   ASSERT_TRUE(cli::ParseScanOptions({"p"}, &defaults, &error));
-  EXPECT_EQ(defaults.dir_params,
+  EXPECT_EQ(defaults.run.dir_params,
             "/EP recycler|recycled|temp|tmp|system volume information|#recycled");
-  EXPECT_EQ(defaults.file_params, "/EF thumbs.db|desktop.ini|*.tmp");
-  EXPECT_EQ(defaults.min_blocks, 4);
-  EXPECT_EQ(defaults.expand, 100000);
-  EXPECT_EQ(defaults.buffer_percent, 30);
-  EXPECT_EQ(defaults.buffer_max, 512000);
-  EXPECT_EQ(defaults.interval, 1000);
+  EXPECT_EQ(defaults.run.file_params, "/EF thumbs.db|desktop.ini|*.tmp");
+  EXPECT_EQ(defaults.run.min_blocks, 4);
+  EXPECT_EQ(defaults.run.expand, 100000);
+  EXPECT_EQ(defaults.run.buffer_percent, 30);
+  EXPECT_EQ(defaults.run.buffer_max, 512000);
+  EXPECT_EQ(defaults.run.interval, 1000);
 }
 
 TEST_F(ScanCommandTest, ScanWithGivenListsWritesBothAndPrintsTheirNames) {

@@ -19,11 +19,11 @@ TEST(ThreadsOptionTest, ZeroChoosesAndTheRangeIsChecked) {
   cli::ScanOptions options;
   std::string error;
   ASSERT_TRUE(cli::ParseScanOptions({"p"}, &options, &error));
-  EXPECT_EQ(options.threads, 0);
+  EXPECT_EQ(options.run.threads, 0);
   ASSERT_TRUE(cli::ParseScanOptions({"--threads=3", "p"}, &options, &error));
-  EXPECT_EQ(options.threads, 3);
+  EXPECT_EQ(options.run.threads, 3);
   ASSERT_TRUE(cli::ParseScanOptions({"--threads", "64", "p"}, &options, &error));
-  EXPECT_EQ(options.threads, 64);
+  EXPECT_EQ(options.run.threads, 64);
   for (const char* bad : {"65", "-1", "two", ""}) {
     cli::ScanOptions rejected;
     EXPECT_FALSE(cli::ParseScanOptions({"--threads", bad, "p"}, &rejected, &error)) << bad;
