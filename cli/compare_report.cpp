@@ -49,7 +49,7 @@ void AppendFileFields(std::string* out, std::string_view side, const scan::Liste
 }
 
 std::string Grouped(uint64_t value) {
-  std::string bytes = BytesText(static_cast<int64_t>(value));
+  std::string bytes = scan::BytesText(static_cast<int64_t>(value));
   return bytes.substr(0, bytes.size() - 6);  // without " bytes"
 }
 

@@ -1,91 +1,36 @@
 #include "cli/progress_line.h"
 
-#include <fmt/format.h>
-
-#include <cmath>
-
 #include "cli/terminal_text.h"
-#include "scan/number_mask.h"
 #include "scan/scan_job.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 
 namespace cli {
 
-namespace {
-
-constexpr std::string_view kCountMask = "### ### ### ### ##0";
-
-std::string Grouped(int64_t value) {
-  const bool negative = value < 0;
-  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : value;
-  std::string text = support::Trim(scan::FormatMasked(magnitude, kCountMask));
-  return negative ? "-" + text : text;
-}
-
-}  // namespace
-
-std::string PhaseText(int16_t code) {
-  switch (code) {
-    case kNotifyStart:
-      return "Initiating new run";
-    case kNotifyGather:
-      return " Searching directories ( might take long with big volume )";
-    case kNotifySort:
-      return " Sorting directories ( might take long with big volume )";
-    case kNotifyScan:
-      return " Scanning directories";
-    case kNotifyEnd:
-      return " Finished";
-    default:
-      return {};
+std::string FormatProgress(const ProgressShown& shown) {
+  const std::string elapsed = MsecTextSx(shown.in.elapsed_ms);
+  if (shown.code != kNotifyProgress && shown.code != kNotifyEnd) {
+    return elapsed + " | " + support::Trim(scan::PhaseText(shown.code));
   }
-}
-
-std::string BytesText(int64_t bytes) { return Grouped(bytes) + " bytes"; }
-
-double SpeedKbs(int64_t bytes_done, uint32_t elapsed_ms) {
-  if (elapsed_ms == 0) return 0;
-  return static_cast<double>(bytes_done) / (1024.0 * elapsed_ms / 1000.0);
-}
-
-std::string PercentText(int64_t bytes_done, int64_t total_bytes) {
-  if (total_bytes == 0) return {};
-  return fmt::format("{:.2f} %",
-                     100.0 * static_cast<double>(bytes_done) / static_cast<double>(total_bytes));
-}
-
-int64_t TimeLeftMs(int64_t total_bytes, int64_t bytes_done, double kbs) {
-  if (kbs == 0) return 0;
-  return std::llround(static_cast<double>(total_bytes - bytes_done) * 1000.0 / (kbs * 1024.0));
-}
-
-std::string FormatProgress(const ProgressFigures& figures) {
-  const std::string elapsed = MsecTextSx(figures.elapsed_ms);
-  if (figures.code != kNotifyProgress && figures.code != kNotifyEnd) {
-    return elapsed + " | " + support::Trim(PhaseText(figures.code));
-  }
-  const double kbs = SpeedKbs(figures.bytes_done, figures.elapsed_ms);
-  const int64_t left =
-      figures.code == kNotifyEnd ? 0 : TimeLeftMs(figures.total_bytes, figures.bytes_done, kbs);
+  const scan::ProgressFigures figures = scan::ProgressFigures::Compute(shown.in);
+  const int64_t left = shown.code == kNotifyEnd ? 0 : figures.left_ms;
   std::string line;
-  const std::string percent = PercentText(figures.bytes_done, figures.total_bytes);
-  if (!percent.empty()) line += percent + " | ";
-  line += BytesText(figures.bytes_done) + " of " + BytesText(figures.total_bytes);
-  line += " | " + Grouped(std::llround(kbs)) + " kB/s";
+  if (!figures.percent_text.empty()) line += figures.percent_text + " | ";
+  line += scan::BytesText(shown.in.bytes_done) + " of " + scan::BytesText(shown.in.total_bytes);
+  line += " | " + figures.speed_text;
   line += " | " + elapsed + ", left " + MsecTextSx(left);
-  line += " | " + Grouped(figures.files_done) + " files";
-  line += " | " + Grouped(figures.error_count) + " errors";
-  if (figures.code == kNotifyEnd) {
-    line += " |" + PhaseText(kNotifyEnd);
-  } else if (!figures.current_file.empty()) {
-    line += " | " + TerminalText(figures.current_file);
+  line += " | " + scan::CountText(shown.files_done) + " files";
+  line += " | " + scan::CountText(shown.error_count) + " errors";
+  if (shown.code == kNotifyEnd) {
+    line += " |" + scan::PhaseText(kNotifyEnd);
+  } else if (!shown.current_file.empty()) {
+    line += " | " + TerminalText(shown.current_file);
   }
   return line;
 }
 
-void ProgressLine::Show(const ProgressFigures& figures) {
-  std::string line = FormatProgress(figures);
+void ProgressLine::Show(const ProgressShown& shown) {
+  std::string line = FormatProgress(shown);
   if (!terminal_) {
     std::fprintf(stream_, "%s\n", line.c_str());
     std::fflush(stream_);

@@ -29,16 +29,13 @@ class TerminalWindow : public ScanWindow {
   int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) override {
     const int16_t code = NotifyCode(wparam, lparam);
     if (progress_ != nullptr) {
-      ProgressFigures figures;
-      figures.code = code;
-      figures.elapsed_ms =
-          platform::TickCount() - static_cast<uint32_t>(job.GetSlot(kSlotJobStart));
-      figures.total_bytes = job.total_bytes();
-      figures.bytes_done = job.bytes_done();
-      figures.files_done = job.files_done();
-      figures.error_count = job.error_count();
-      figures.current_file = job.current_file();
-      progress_->Show(figures);
+      ProgressShown shown;
+      shown.code = code;
+      shown.in = scan::ProgressInputsOf(job, code);
+      shown.files_done = job.files_done();
+      shown.error_count = job.error_count();
+      shown.current_file = job.current_file();
+      progress_->Show(shown);
       if (code == kNotifyEnd) progress_->Finish();
     }
     return platform::StopSignalReceived() ? kStopReply : 0;

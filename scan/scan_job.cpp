@@ -109,6 +109,10 @@ int32_t cmdDisk::GetSlot(int slot) const {
   return slots_[slot];
 }
 
+uint32_t cmdDisk::ElapsedMs() const {
+  return platform::TickCount() - static_cast<uint32_t>(GetSlot(kSlotJobStart));
+}
+
 void cmdDisk::SetSlot(int slot, int32_t ticks) {
   if (slot < 0 || slot >= kSlotCount) return;
   if (static_cast<size_t>(slot) >= slots_.size()) slots_.resize(slot + 1, -1);

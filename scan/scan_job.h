@@ -92,6 +92,8 @@ class cmdDisk {
 
   // Slots 0 to 255 hold tick counts; -1 for a slot never set.
   int32_t GetSlot(int slot) const;
+  // Milliseconds since the job started (its start slot).
+  uint32_t ElapsedMs() const;
   void SetSlot(int slot, int32_t ticks);
 
   // The stop flag, safe from any thread (a stop signal, a window closing). The job tests

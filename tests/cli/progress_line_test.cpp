@@ -18,33 +18,12 @@ std::string ReadBack(std::FILE* file) {
   return text;
 }
 
-TEST(ProgressFiguresTest, TextsAndFiguresOfTheRunPage) {
-  EXPECT_EQ(cli::BytesText(4096), "4 096 bytes");
-  EXPECT_EQ(cli::BytesText(0), "0 bytes");
-  EXPECT_EQ(cli::BytesText(1234567890123), "1 234 567 890 123 bytes");
-  EXPECT_DOUBLE_EQ(cli::SpeedKbs(2048000, 2000), 1000.0);
-  EXPECT_DOUBLE_EQ(cli::SpeedKbs(2048000, 0), 0.0);
-  EXPECT_EQ(cli::TimeLeftMs(8192000, 2048000, 1000.0), 6000);
-  EXPECT_EQ(cli::TimeLeftMs(8192000, 2048000, 0.0), 0);
-  EXPECT_EQ(cli::PercentText(425, 1000), "42.50 %");
-  EXPECT_EQ(cli::PercentText(1000, 1000), "100.00 %");
-  EXPECT_EQ(cli::PercentText(0, 0), "");
-  EXPECT_EQ(cli::PhaseText(kNotifyStart), "Initiating new run");
-  EXPECT_EQ(cli::PhaseText(kNotifyGather),
-            " Searching directories ( might take long with big volume )");
-  EXPECT_EQ(cli::PhaseText(kNotifySort),
-            " Sorting directories ( might take long with big volume )");
-  EXPECT_EQ(cli::PhaseText(kNotifyScan), " Scanning directories");
-  EXPECT_EQ(cli::PhaseText(kNotifyEnd), " Finished");
-  EXPECT_EQ(cli::PhaseText(kNotifyProgress), "");
-}
-
-TEST(ProgressFiguresTest, WholeLines) {
-  cli::ProgressFigures figures;
+TEST(ProgressLineTest, WholeLines) {
+  cli::ProgressShown figures;
   figures.code = kNotifyProgress;
-  figures.elapsed_ms = 2000;
-  figures.total_bytes = 8192000;
-  figures.bytes_done = 2048000;
+  figures.in.elapsed_ms = 2000;
+  figures.in.total_bytes = 8192000;
+  figures.in.bytes_done = 2048000;
   figures.files_done = 1234;
   figures.error_count = 2;
   figures.current_file = "IMG_0001.JPG";
@@ -53,14 +32,14 @@ TEST(ProgressFiguresTest, WholeLines) {
             " | 1 234 files | 2 errors | IMG_0001.JPG");
 
   figures.code = kNotifyEnd;
-  figures.total_bytes = 0;
-  figures.elapsed_ms = 0;
+  figures.in.total_bytes = 0;
+  figures.in.elapsed_ms = 0;
   EXPECT_EQ(cli::FormatProgress(figures),
             "2 048 000 bytes of 0 bytes | 0 kB/s | 0 ms, left 0 ms | 1 234 files | 2 errors |"
             " Finished");
 
   figures.code = kNotifyGather;
-  figures.elapsed_ms = 61000;
+  figures.in.elapsed_ms = 61000;
   EXPECT_EQ(cli::FormatProgress(figures),
             "1 m 1 s 0 ms | Searching directories ( might take long with big volume )");
 
@@ -78,7 +57,7 @@ std::string TwoPhases(bool terminal, int columns) {
   std::FILE* file = std::tmpfile();
   if (file == nullptr) return "no temp file";
   cli::ProgressLine line(file, terminal, columns);
-  cli::ProgressFigures figures;
+  cli::ProgressShown figures;
   figures.code = kNotifyStart;
   line.Show(figures);
   figures.code = kNotifyScan;
