@@ -17,6 +17,7 @@
 #include "platform/paths.h"
 #include "scan/list_names.h"
 #include "scan/list_paths.h"
+#include "scan/preflight.h"
 #include "scan/scan_job.h"
 #include "support/sys_init.h"
 #include "support/toolkit.h"
@@ -52,15 +53,6 @@ bool CheckListFile(const std::string& path, const char* what, std::string* error
   return true;
 }
 
-// Whether a Create would replace a list that holds something.
-bool NeedsBackUp(const std::string& tree_list, const std::string& id_list) {
-  for (const std::string& list : {tree_list, id_list}) {
-    platform::FileInfo info;
-    if (platform::StatPath(list, &info) && info.size > 0) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 int RunScanCommand(const Args& args, bool continue_run) {
@@ -92,7 +84,7 @@ int RunScanCommand(const Args& args, bool continue_run) {
       options.tree_file.empty() ? "" : platform::AbsolutePath(options.tree_file);
   if (id_list.empty() || tree_list.empty()) {
     if (!StartUp(options.quiet)) return kExitDone;
-    const scan::BaseSettings base = scan::LoadBaseSettings();
+    const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
     const std::string folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
     if (folder.empty()) return Fail("no folder for the lists is set (VolPath)");
     if (!DirExistsSx(folder)) {
@@ -117,25 +109,15 @@ int RunScanCommand(const Args& args, bool continue_run) {
       !CheckListFile(tree_list, "the tree list", &error)) {
     return Fail(error);
   }
-  {
-    // Another run holding the id list would have its tree list overwritten before the
-    // job found out; refuse at once.
-    platform::FileInfo info;
-    platform::File probe;
-    if (platform::StatPath(id_list, &info) &&
-        !probe.Open(id_list, platform::OpenMode::kReadWriteLocked)) {
-      return Fail("cannot open the id list " + id_list + ": " + probe.ErrorText());
-    }
-  }
-  if (!continue_run && !options.no_backup() && NeedsBackUp(tree_list, id_list)) {
+  const std::string held = scan::HeldListProblem(id_list);
+  if (!held.empty()) return Fail(held);
+  if (!continue_run && !options.no_backup() && scan::ListsHoldSomething(tree_list, id_list)) {
     // The backup folder is a shared setting: the base file is needed for it.
     if (!StartUp(options.quiet)) return kExitDone;
-    const scan::BaseSettings base = scan::LoadBaseSettings();
+    const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
     const std::string folder = scan::ResolveBaseFolder(base.app_path, base.back_ups, SxAppDir);
-    for (const std::string& list : {tree_list, id_list}) {
-      if (!scan::BackUpList(list, folder, &error)) {
-        return Fail(error + "; nothing was written (--no-backup skips the copy)");
-      }
+    if (!scan::BackUpLists(tree_list, id_list, folder, &error)) {
+      return Fail(error + "; nothing was written (--no-backup skips the copy)");
     }
   }
   if (!options.quiet) {
