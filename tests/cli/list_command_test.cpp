@@ -72,30 +72,6 @@ TEST_F(ListCommandTest, LineBreakInANameDoesNotSplitItsLine) {
   EXPECT_EQ(SortedLines(r.out), (Lines{"Temp/", "c.txt", "two?lines?.txt"}));
 }
 
-// A name that erases the line above must not act on a terminal; a pipe gets its bytes.
-TEST_F(ListCommandTest, NamesReachATerminalWithoutTheirControlCharacters) {
-  const std::string name = "e\x1b[1A\x1b[2Kx";
-  const std::string shown = "e?[1A?[2Kx";
-  const std::string file = tree_.File("b/" + name, "12");
-  const struct {
-    std::vector<std::string> args;
-    std::string raw;  // a line of the output as a pipe gets it
-  } commands[] = {
-      {{"list", tree_.root() + "b/", "--options", "32"}, name + "\n"},
-      {{"id", file}, "$3132        " + file + "\n"},
-  };
-  for (const auto& command : commands) {
-    SCOPED_TRACE(command.args[0]);
-    const auto piped = List(command.args);
-    EXPECT_NE(piped.out.find(command.raw), std::string::npos) << piped.out;
-    const auto shown_on = testing_support::RunOnTerminal(CHECKER_CLI_PATH, command.args, {}, "");
-    EXPECT_EQ(shown_on.out.find('\x1b'), std::string::npos) << shown_on.out;
-    std::string expected = command.raw;
-    expected.replace(expected.find(name), name.size(), shown);
-    EXPECT_NE(shown_on.out.find(expected), std::string::npos) << shown_on.out;
-  }
-}
-
 TEST_F(ListCommandTest, MissingStartDirectoryReportsMinusOne) {
   const auto r = List({"list", tree_.root() + "missing/"});
   EXPECT_EQ(r.exit_code, 1);

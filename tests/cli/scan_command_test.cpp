@@ -529,34 +529,32 @@ TEST_F(ScanCommandTest, AStopInTheFirstMomentsEndsTheRunAsStopped) {
   tree_.File("data/a", "abcdef");
   tree_.Dir("out");
   ASSERT_EQ(Cli("scan --quiet " + ListArgs() + " " + path_).code, 0);
-  const std::vector<std::vector<std::string>> runs = {
-      {"scan", "--quiet", "--no-backup", "--list", tree_.Path("out/new.v00"), "--tree",
-       tree_.Path("out/new.t00"), path_},
-      {"verify", "--quiet", tree_.Path("out/run.v00")},
-  };
-  for (const auto& args : runs) {
+  std::string app = "CHECKER_APPDIR=" + app_;
+  std::string config = "XDG_CONFIG_HOME=" + config_;
+  char* envp[] = {app.data(), config.data(), nullptr};
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGTERM);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setsigmask(&attributes, &blocked);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"scan", "--quiet", "--no-backup", "--list",
+                                 tree_.Path("out/new.v00"), "--tree", tree_.Path("out/new.t00"),
+                                 path_},
+        std::vector<std::string>{"verify", "--quiet", tree_.Path("out/run.v00")}}) {
     std::vector<char*> argv = {const_cast<char*>(CHECKER_CLI_PATH)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    const std::string app = "CHECKER_APPDIR=" + app_;
-    const std::string config = "XDG_CONFIG_HOME=" + config_;
-    char* envp[] = {const_cast<char*>(app.c_str()), const_cast<char*>(config.c_str()), nullptr};
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t blocked;
-    sigemptyset(&blocked);
-    sigaddset(&blocked, SIGTERM);
-    posix_spawnattr_setsigmask(&attributes, &blocked);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, CHECKER_CLI_PATH, nullptr, &attributes, argv.data(), envp), 0);
-    posix_spawnattr_destroy(&attributes);
     kill(pid, SIGTERM);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status)) << args[0] << " ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 130) << args[0];
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << args[0] << ": " << status;
   }
+  posix_spawnattr_destroy(&attributes);
 }
 
 TEST_F(ScanCommandTest, DirectoriesNotReadAreNamedAndCounted) {

@@ -112,60 +112,35 @@ TEST(LoadBaseSettingsTest, ReadsTheSharedSectionOnly) {
 }  // namespace
 
 // Backups are named by the list's write time to the second; a name taken by other bytes
-// (a list of the same second, a copy cut by a crash) must not stand for this list.
-class BackUpListTest : public ::testing::Test {
- protected:
-  // Writes the list with a fixed write time and backs it up.
-  bool BackUp(const std::string& bytes) {
-    tree_.File("lists/run.v00", bytes);
-    const timespec times[2] = {{kWritten, 0}, {kWritten, 0}};
-    EXPECT_EQ(utimensat(AT_FDCWD, list_.c_str(), times, 0), 0);
-    std::string error;
-    const bool done = scan::BackUpList(list_, folder_, &error);
-    EXPECT_TRUE(done) << error;
-    return done;
-  }
-  // The backup folder: name and bytes of every file in it.
-  std::map<std::string, std::string> Folder() const {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
-      files[entry.path().filename().string()] = TempTree::Read(entry.path().string());
-    }
-    return files;
-  }
-  std::string Stamp() const {
-    const time_t written = kWritten;
-    struct tm parts;
-    localtime_r(&written, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &parts);
-    return text;
-  }
-
-  static constexpr time_t kWritten = 1700000000;
-  TempTree tree_;
-  const std::string list_ = tree_.Path("lists/run.v00");
-  const std::string folder_ = tree_.Path("backups/");
-};
-
-TEST_F(BackUpListTest, EveryListOfOneSecondKeepsItsOwnCopy) {
-  const std::string first = "run." + Stamp() + ".v00";
-  const std::string second = "run." + Stamp() + "-2.v00";
-  const std::string third = "run." + Stamp() + "-3.v00";
-  ASSERT_TRUE(BackUp("one\r\n"));
-  ASSERT_TRUE(BackUp("two\r\n"));
-  ASSERT_TRUE(BackUp("one\r\n"));  // saved before: no new copy
-  ASSERT_TRUE(BackUp("three\r\n"));
-  EXPECT_EQ(Folder(), (std::map<std::string, std::string>{
-                          {first, "one\r\n"}, {second, "two\r\n"}, {third, "three\r\n"}}));
-}
-
-TEST_F(BackUpListTest, ACopyCutByACrashIsKeptAndNotTakenForTheList) {
+// (a copy cut by a crash, a list of the same second) must not stand for this list.
+TEST(BackUpListTest, EveryListOfOneSecondKeepsAWholeCopyOfItsOwn) {
+  TempTree tree;
+  const std::string list = tree.Path("lists/run.v00");
+  const std::string folder = tree.Path("backups/");
+  const time_t written = 1700000000;
+  struct tm parts;
+  localtime_r(&written, &parts);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "run.%Y%m%d-%H%M%S", &parts);
+  const std::string name = stamp;
   std::string whole;
   for (int line = 0; line < 200; ++line) whole += "F  line " + std::to_string(line) + "\r\n";
   const std::string cut = whole.substr(0, 100);
-  tree_.File("backups/run." + Stamp() + ".v00", cut);
-  ASSERT_TRUE(BackUp(whole));
-  EXPECT_EQ(Folder(), (std::map<std::string, std::string>{
-                          {"run." + Stamp() + ".v00", cut}, {"run." + Stamp() + "-2.v00", whole}}));
+  tree.File("backups/" + name + ".v00", cut);
+  // The second whole list was saved before: no new copy.
+  for (const std::string& bytes : {whole, std::string("two\r\n"), whole, std::string("3\r\n")}) {
+    tree.File("lists/run.v00", bytes);
+    const timespec times[2] = {{written, 0}, {written, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, list.c_str(), times, 0), 0);
+    std::string error;
+    ASSERT_TRUE(scan::BackUpList(list, folder, &error)) << error;
+  }
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    files[entry.path().filename().string()] = TempTree::Read(entry.path().string());
+  }
+  EXPECT_EQ(files, (std::map<std::string, std::string>{{name + ".v00", cut},
+                                                       {name + "-2.v00", whole},
+                                                       {name + "-3.v00", "two\r\n"},
+                                                       {name + "-4.v00", "3\r\n"}}));
 }

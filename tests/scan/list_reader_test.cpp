@@ -2,17 +2,12 @@
 
 #include "scan/list_reader.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "platform/files.h"
 #include "scan/content_id.h"
 #include "scan/list_format.h"
 #include "support/find_data.h"
@@ -209,83 +204,6 @@ TEST_F(ListReaderTest, AnyOtherLineFailsWithItsNumber) {
     EXPECT_FALSE(Read(one.text, &list, &error)) << one.text;
     EXPECT_EQ(error.line, one.line) << one.text;
   }
-}
-
-// Files that read as lists of nothing unless looked at closely.
-TEST_F(ListReaderTest, TextThatOnlyLooksEmptyIsRefusedWithTheReason) {
-  const std::string good = Run({{"/d/", "a", 10}, {"/d/", "b", 10}}, Options(false, 4),
-                               scan::RunMode::kCreate, scan::RunState::kFinished);
-  std::string cr_only;
-  std::string lf_only;
-  for (const char c : good) {
-    if (c != '\n') cr_only += c;
-    if (c != '\r') lf_only += c;
-  }
-  std::string nul_name = good;
-  nul_name[nul_name.find(" | a ") + 4] = '\0';
-  const struct {
-    std::string text;
-    size_t line;  // 0: read, a list of two files
-    std::string message;
-  } cases[] = {
-      {cr_only, 1, "a CR inside the line: the line ends are not CR LF"},
-      {nul_name, 3, "a NUL byte inside the line"},
-      {good.substr(0, good.find("\nF  ") + 1) + "F\r" + good.substr(good.find("\nF  ") + 2), 3,
-       "a CR inside the line: the line ends are not CR LF"},
-      {lf_only, 0, ""},
-      // A crash leaves NUL bytes after the last line, not in it.
-      {good + std::string(50, '\0'), 0, ""},
-  };
-  for (const auto& one : cases) {
-    scan::IdList list;
-    scan::ListReadError error;
-    EXPECT_EQ(Read(one.text, &list, &error), one.line == 0) << one.text;
-    EXPECT_EQ(error.line, one.line) << one.text;
-    EXPECT_EQ(error.message, one.message) << one.text;
-    EXPECT_EQ(list.files().size(), one.line == 0 ? 2u : 0u);
-  }
-
-  // A file of /proc records no size and holds text: it is read to its end.
-  scan::IdList list;
-  scan::ListReadError error;
-  EXPECT_FALSE(scan::ReadIdList("/proc/self/status", &list, &error));
-  EXPECT_EQ(error.line, 1u);
-  EXPECT_EQ(error.message, "not an id list (no run header)");
-  // A file of no bytes is what a scan killed before its header leaves.
-  ASSERT_TRUE(Read("", &list, &error)) << error.message;
-  EXPECT_EQ(list.state(), scan::ListState::kNoRun);
-}
-
-// A list read holds a shared lock: no run rewrites it meanwhile, and a list a run
-// holds is not read.
-TEST_F(ListReaderTest, ReadListIsSharedAndARunsListIsRefused) {
-  const std::string path =
-      tree_.File("list.v00", Run({{"/d/", "a", 10}}, Options(false, 4), scan::RunMode::kCreate,
-                                 scan::RunState::kFinished));
-  {
-    scan::IdList list;
-    scan::ListReadError error;
-    ASSERT_TRUE(scan::ReadIdList(path, &list, &error)) << error.message;
-    scan::IdList again;
-    EXPECT_TRUE(scan::ReadIdList(path, &again, &error)) << error.message;
-    platform::File writer;
-    EXPECT_FALSE(writer.Open(path, platform::OpenMode::kReadWriteLocked));
-    EXPECT_EQ(writer.ErrorText(), "in use by another run");
-  }
-  platform::File writer;
-  ASSERT_TRUE(writer.Open(path, platform::OpenMode::kReadWriteLocked)) << writer.ErrorText();
-  scan::IdList list;
-  scan::ListReadError error;
-  EXPECT_FALSE(scan::ReadIdList(path, &list, &error));
-  EXPECT_TRUE(error.in_use);
-  EXPECT_EQ(error.message, "in use by another run");
-  writer.Close();
-
-  const std::string link = tree_.Path("link.v00");
-  std::filesystem::create_symlink(path, link);
-  EXPECT_FALSE(scan::ReadIdList(link, &list, &error));
-  EXPECT_TRUE(error.symbolic_link);
-  EXPECT_EQ(error.message, "is a symbolic link; give the list itself");
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -306,15 +308,21 @@ class ChangingWindow : public ScanWindow {
   std::function<void()> change_;
 };
 
-// Appends to the file at g_append_path while its first read is under way, once.
+// Appends to the file at g_append_path while its first read is under way, once; fails
+// every read of the file with inode g_failing_inode as a bad disk does.
 std::string g_append_path;
 std::atomic<bool> g_appended{false};
+std::atomic<ino_t> g_failing_inode{0};
 int64_t AppendWhileRead(int fd, void* buffer, size_t size) {
   struct stat open_file;
   struct stat named;
-  if (!g_appended.load() && fstat(fd, &open_file) == 0 &&
-      stat(g_append_path.c_str(), &named) == 0 && open_file.st_ino == named.st_ino &&
-      !g_appended.exchange(true)) {
+  const bool known = fstat(fd, &open_file) == 0;
+  if (known && open_file.st_ino == g_failing_inode.load()) {
+    errno = EIO;
+    return -1;
+  }
+  if (known && !g_appended.load() && stat(g_append_path.c_str(), &named) == 0 &&
+      open_file.st_ino == named.st_ino && !g_appended.exchange(true)) {
     const int out = open(g_append_path.c_str(), O_WRONLY | O_APPEND);
     EXPECT_EQ(write(out, "more", 4), 4);
     close(out);
@@ -323,14 +331,17 @@ int64_t AppendWhileRead(int fd, void* buffer, size_t size) {
 }
 
 // A file changed between the walk and its read, or while it is read, has no id of bytes
-// the walk never saw: its line shows id 0 and the recorded size, and the run names it.
-// The same with one reader and with several.
+// the walk never saw: its line shows id 0 and the recorded size, and the run names it, as
+// it names a read error with the system's reason. The same with one reader and several.
 TEST(ListedScanTest, FilesChangedAfterTheWalkOrWhileReadHaveNoId) {
   const std::string grown = MixedBytes(3001, 4);
   for (int readers : {1, 3}) {
     TempTree tree;
     tree.File("scan/appended", MixedBytes(900, 1));
     tree.File("scan/grown", grown);
+    struct stat io;
+    ASSERT_EQ(stat(tree.File("scan/io", "abcdefgh").c_str(), &io), 0);
+    g_failing_inode = io.st_ino;
     tree.File("scan/renamed", MixedBytes(700, 3));
     tree.File("scan/shrunk", MixedBytes(5000, 5));
     tree.File("scan/swapped", MixedBytes(700, 6));
@@ -366,30 +377,35 @@ TEST(ListedScanTest, FilesChangedAfterTheWalkOrWhileReadHaveNoId) {
     ASSERT_TRUE(outcome.finished);
     std::vector<std::string> named;
     for (const ScanProblem& p : outcome.problems) {
-      EXPECT_EQ(p.kind, ProblemKind::kChanged) << p.path;
+      EXPECT_EQ(p.kind, p.path == dir + "io" ? ProblemKind::kUnreadable : ProblemKind::kChanged);
       named.push_back(p.path + ": " + p.reason);
     }
-    const std::vector<std::string> expected = {
-        dir + "appended: changed while read",         dir + "grown: changed while read",
-        dir + "renamed: changed while read",          dir + "shrunk: changed while read",
-        dir + "swapped: is no longer a regular file", dir + "vanished: vanished before it was read",
-    };
+    const std::vector<std::string> expected = {dir + "appended: changed while read",
+                                               dir + "grown: changed while read",
+                                               dir + "io: " + std::strerror(EIO),
+                                               dir + "renamed: changed while read",
+                                               dir + "shrunk: changed while read",
+                                               dir + "swapped: is no longer a regular file",
+                                               dir + "vanished: vanished before it was read"};
     EXPECT_EQ(named, expected) << readers;
-    EXPECT_EQ(outcome.error_count, 6) << readers;
+    EXPECT_EQ(outcome.error_count, 7) << readers;
 
     const std::vector<std::string> lines =
         testing_support::ListLines(TempTree::Read(tree.Path("run.v00")));
-    ASSERT_EQ(lines.size(), 12u) << readers;
+    ASSERT_EQ(lines.size(), 13u) << readers;
     const std::string no_id = "F  00000 00000";
     const std::string gone = "F  !CannotFind" + std::string(15, ' ');
     const std::vector<std::string> fields = {IdAndSize(no_id, 900),
                                              IdAndSize(no_id, 3001),
+                                             "F  %IO",
                                              IdAndSize(no_id, 700),
                                              IdAndSize(no_id, 5000),
                                              gone,
                                              gone,
                                              IdAndSize(IdField(701218845), 6)};
-    for (size_t i = 0; i < fields.size(); ++i) EXPECT_EQ(lines[i + 2].substr(0, 29), fields[i]);
+    for (size_t i = 0; i < fields.size(); ++i) {
+      EXPECT_EQ(lines[i + 2].substr(0, fields[i].size()), fields[i]);
+    }
   }
 }
 
