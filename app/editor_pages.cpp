@@ -1,5 +1,4 @@
-// TViv050: the two editor pages, the editor commands, the load from the file box, the
-// position labels and the caption that names the editors' files.
+#include "app/editor_pages.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -8,9 +7,8 @@
 #include <QTabWidget>
 
 #include "app/double_edit.h"
-#include "app/file_box.h"
 #include "app/folder_picker.h"
-#include "app/main_window.h"
+#include "app/widget_kit.h"
 #include "editor/find_bar.h"
 #include "editor/text_editor.h"
 #include "fs/dir_iter.h"
@@ -24,7 +22,8 @@ constexpr char kFolderCaption[] = "Get files to editor";
 
 std::string NameOf(const TextEditor* editor) { return editor->objectName().toStdString(); }
 
-QAction* MenuItem(QMenu* menu, const char* caption, int tag) {
+QAction* MenuItem(QMenu* menu, const char* caption, Command command) {
+  const int tag = static_cast<int>(command);
   QAction* action = menu->addAction(caption);
   action->setData(tag);
   action->setObjectName(QString("mi%1").arg(tag));
@@ -33,7 +32,9 @@ QAction* MenuItem(QMenu* menu, const char* caption, int tag) {
 
 }  // namespace
 
-void TViv050::BuildEditorPages() {
+EditorPages::EditorPages(QWidget* window, QTabWidget* pages) : window_(window), pages_(pages) {}
+
+void EditorPages::Build() {
   const struct {
     TTbsDoubleEdit** page;
     const char* page_name;
@@ -63,40 +64,45 @@ void TViv050::BuildEditorPages() {
     *p.second = page->Edt2;
   }
   current_editor_ = sEdt11_;
+  BuildMenus();
+}
 
-  mE_ = new QMenu(this);
+void EditorPages::BuildMenus() {
+  mE_ = new QMenu(window_);
   mE_->setObjectName("mE");
-  MenuItem(mE_, "Strip Blanks", 101);
-  MenuItem(mE_, "Sort", 102);
+  MenuItem(mE_, "Strip Blanks", Command::kStripBlanks);
+  MenuItem(mE_, "Sort", Command::kSort);
   mE_->addSeparator();
-  MenuItem(mE_, "Clear lines", 950);
-  MenuItem(mE_, "File list from directory ...", 951);
-  MenuItem(mE_, "Directory list  ...", 952);
+  MenuItem(mE_, "Clear lines", Command::kClearLines);
+  MenuItem(mE_, "File list from directory ...", Command::kListFiles);
+  MenuItem(mE_, "Directory list  ...", Command::kListDirectories);
   mE_->addSeparator();
-  MenuItem(mE_, "Open ...", 961);
-  MenuItem(mE_, "Load", 962);
-  MenuItem(mE_, "Save", 963);
-  MenuItem(mE_, "Save as ...", 964);
-  connect(mE_, &QMenu::triggered, this, [this](QAction* a) { ExecuteCommand(a->data().toInt()); });
+  MenuItem(mE_, "Open ...", Command::kMenuOpen);
+  MenuItem(mE_, "Load", Command::kMenuLoad);
+  MenuItem(mE_, "Save", Command::kMenuSave);
+  MenuItem(mE_, "Save as ...", Command::kMenuSaveAs);
+  connect(mE_, &QMenu::triggered, this,
+          [this](QAction* a) { Execute(static_cast<Command>(a->data().toInt())); });
 
-  mTE_ = new QMenu(this);
+  mTE_ = new QMenu(window_);
   mTE_->setObjectName("mTE");
-  for (QAction* a : {MenuItem(mTE_, "2nd editor", 350), MenuItem(mTE_, "Vertical", 351)}) {
+  for (QAction* a : {MenuItem(mTE_, "2nd editor", Command::kSecondEditor),
+                     MenuItem(mTE_, "Vertical", Command::kVertical)}) {
     a->setCheckable(true);
     a->setChecked(true);
   }
-  MenuItem(mTE_, "Save", 83);
-  MenuItem(mTE_, "Save as ...", 84);
+  MenuItem(mTE_, "Save", Command::kPageSave);
+  MenuItem(mTE_, "Save as ...", Command::kPageSaveAs);
   mTE_->addSeparator();
-  MenuItem(mTE_, "Append SRT ...", 60);
+  MenuItem(mTE_, "Append SRT ...", Command::kPositions);
   connect(mTE_, &QMenu::triggered, this,
-          [this](QAction* a) { ExecuteCommand(a->data().toInt()); });
+          [this](QAction* a) { Execute(static_cast<Command>(a->data().toInt())); });
   tsEdit1_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(tsEdit1_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { mTE_->exec(tsEdit1_->mapToGlobal(at)); });
 }
 
-void TViv050::ConnectEditor(TextEditor* editor) {
+void EditorPages::ConnectEditor(TextEditor* editor) {
   connect(editor, &TextEditor::focusEntered, this, [this, editor] { EditorFocused(editor); });
   connect(editor, &TextEditor::mouseReleased, this, [this, editor] {
     if (editor == sEdt11_ || editor == sEdt12_) EditorFocused(editor);
@@ -105,7 +111,7 @@ void TViv050::ConnectEditor(TextEditor* editor) {
   connect(editor, &TextEditor::mouseLeft, this, [this] { command_editor_ = nullptr; });
   // The focused editor is saved, whichever editor the pointer is over.
   connect(editor, &TextEditor::saveRequested, this,
-          [this, editor] { ExecuteEditorCommand(963, editor); });
+          [this, editor] { ExecuteEditorCommand(Command::kMenuSave, editor); });
   connect(editor, &TextEditor::menuRequested, this,
           [this, editor](const QPoint& at) { ShowEditorMenu(editor, at); });
   connect(editor, &TextEditor::findRequested, this, [editor] {
@@ -118,56 +124,88 @@ void TViv050::ConnectEditor(TextEditor* editor) {
   });
 }
 
-void TViv050::ShowEditorMenu(TextEditor* editor, const QPoint& global_pos) {
+void EditorPages::ShowEditorMenu(TextEditor* editor, const QPoint& global_pos) {
   // The popup takes the pointer away from the editor; its commands still belong to it.
   menu_editor_ = editor;
   mE_->exec(global_pos);
   menu_editor_ = nullptr;
 }
 
-void TViv050::EditorFocused(TextEditor* editor) {
+void EditorPages::EditorFocused(TextEditor* editor) {
   current_editor_ = editor;
-  ExecuteCommand(60);
+  ShowPositions();
 }
 
-TextEditor* TViv050::CommandEditor() const {
+TextEditor* EditorPages::CommandEditor() const {
   if (menu_editor_ != nullptr) return menu_editor_;
   if (command_editor_ != nullptr) return command_editor_;
   return current_editor_;
 }
 
-void TViv050::ExecuteEditorCommand(int tag, TextEditor* editor) {
-  switch (tag) {
-    case 101:
+bool EditorPages::Execute(Command command) {
+  switch (command) {
+    case Command::kPositions:
+      ShowPositions();
+      return true;
+    case Command::kAddEditorPage:
+      AddEditorPage();
+      return true;
+    case Command::kRemoveEditorPage:
+      RemoveEditorPage();
+      return true;
+    case Command::kStripBlanks:
+    case Command::kSort:
+    case Command::kFixOldData:
+    case Command::kClearLines:
+    case Command::kListFiles:
+    case Command::kListDirectories:
+    case Command::kMenuOpen:
+    case Command::kMenuLoad:
+    case Command::kMenuSave:
+    case Command::kMenuSaveAs:
+    case Command::kOpen:
+    case Command::kLoad:
+    case Command::kSave:
+    case Command::kSaveAs:
+      if (TextEditor* editor = CommandEditor()) ExecuteEditorCommand(command, editor);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void EditorPages::ExecuteEditorCommand(Command command, TextEditor* editor) {
+  switch (command) {
+    case Command::kStripBlanks:
       StripBlanks(editor);
       break;
-    case 102:
+    case Command::kSort:
       SortEditor(editor);
       break;
-    case 201:
+    case Command::kFixOldData:
       FixOldData(editor);
       break;
-    case 950:
+    case Command::kClearLines:
       ClearEditor(editor);
       break;
-    case 951:
-    case 952:
-      ListFolderInto(editor, tag == 952);
+    case Command::kListFiles:
+    case Command::kListDirectories:
+      ListFolderInto(editor, command == Command::kListDirectories);
       break;
-    case 961:
-    case 981:
+    case Command::kMenuOpen:
+    case Command::kOpen:
       OpenInto(editor);
       break;
-    case 962:
-    case 982:
+    case Command::kMenuLoad:
+    case Command::kLoad:
       ReloadInto(editor);
       break;
-    case 963:
-    case 983:
+    case Command::kMenuSave:
+    case Command::kSave:
       SaveEditor(editor);
       break;
-    case 964:
-    case 984:
+    case Command::kMenuSaveAs:
+    case Command::kSaveAs:
       SaveEditorAs(editor);
       break;
     default:
@@ -175,147 +213,144 @@ void TViv050::ExecuteEditorCommand(int tag, TextEditor* editor) {
   }
 }
 
-void TViv050::StripBlanks(TextEditor* editor) {
-  if (editor->StripBlankLines() > 0) ShowInfo(kInfoStatus, "Removed blanks from " + NameOf(editor));
+void EditorPages::StripBlanks(TextEditor* editor) {
+  if (editor->StripBlankLines() > 0)
+    emit info(kInfoStatus, "Removed blanks from " + NameOf(editor));
 }
 
-void TViv050::SortEditor(TextEditor* editor) {
+void EditorPages::SortEditor(TextEditor* editor) {
   editor->SortLines();
-  ShowInfo(kInfoStatus, "Stripped sorted " + NameOf(editor));
+  emit info(kInfoStatus, "Stripped sorted " + NameOf(editor));
 }
 
-void TViv050::FixOldData(TextEditor* editor) {
+void EditorPages::FixOldData(TextEditor* editor) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   editor->FixOldData();
   QApplication::restoreOverrideCursor();
-  ShowInfo(kInfoStatus, "Fixed old data " + NameOf(editor));
+  emit info(kInfoStatus, "Fixed old data " + NameOf(editor));
 }
 
-void TViv050::ClearEditor(TextEditor* editor) {
+void EditorPages::ClearEditor(TextEditor* editor) {
   if (!MayLoseText(editor)) return;
   editor->ClearLines();
-  ShowInfo(kInfoStatus, "Cleared editor " + NameOf(editor));
+  emit info(kInfoStatus, "Cleared editor " + NameOf(editor));
 }
 
-void TViv050::ListFolderInto(TextEditor* editor, bool directories) {
+void EditorPages::ListFolderInto(TextEditor* editor, bool directories) {
   std::string folder;
   if (!BrowseFolderSx(kFolderCaption, "", &folder)) return;
   if (!MayLoseText(editor)) return;
   support::StringList list;
-  const uint32_t options = directories ? walk_option::NoFiles | walk_option::Recurse
-                                       : walk_option::NoDirs;
+  const uint32_t options =
+      directories ? walk_option::NoFiles | walk_option::Recurse : walk_option::NoDirs;
   FilesToStringsSx(&list, folder, options, nullptr, "", "");
   list.Sort();
   editor->AppendLines(list);
   editor->set_file_name("");
-  RefreshCaption();
-  ShowInfo(kInfoStatus, (directories ? "Loaded driectory tree from directory "
-                                     : "Loaded files from directory ") +
-                            folder + " to " + NameOf(editor));
+  emit captionChanged();
+  emit info(kInfoStatus, (directories ? "Loaded driectory tree from directory "
+                                      : "Loaded files from directory ") +
+                             folder + " to " + NameOf(editor));
 }
 
-bool TViv050::OpenInto(TextEditor* editor) {
+bool EditorPages::OpenInto(TextEditor* editor) {
   std::string file;
-  if (!ChooseFileSx(false, "Open file for editor " + NameOf(editor), editor->file_name(),
-                    &file)) {
+  if (!ChooseFileSx(false, "Open file for editor " + NameOf(editor), editor->file_name(), &file)) {
     return false;
   }
   if (!MayLoseText(editor) || !editor->LoadFile(file)) return false;
-  ShowInfo(kInfoStatus, "Loaded file " + file + " to " + NameOf(editor));
+  emit info(kInfoStatus, "Loaded file " + file + " to " + NameOf(editor));
   editor->set_file_name(file);
-  RefreshCaption();
+  emit captionChanged();
   return true;
 }
 
-bool TViv050::ReloadInto(TextEditor* editor) {
+bool EditorPages::ReloadInto(TextEditor* editor) {
   const std::string file = editor->file_name();
   if (file.empty() || !FileExistsSx(file, 1)) return OpenInto(editor);
   if (!MayLoseText(editor) || !editor->LoadFile(file)) return false;
-  ShowInfo(kInfoStatus, "Loaded file " + file + " to " + NameOf(editor));
+  emit info(kInfoStatus, "Loaded file " + file + " to " + NameOf(editor));
   return true;
 }
 
-bool TViv050::SaveEditor(TextEditor* editor) {
+bool EditorPages::SaveEditor(TextEditor* editor) {
   const std::string file = editor->file_name();
   if (file.empty()) return SaveEditorAs(editor);
   if (!editor->SaveFile(file)) return false;
-  ShowInfo(kInfoStatus, "Saved file " + file + " from " + NameOf(editor));
+  emit info(kInfoStatus, "Saved file " + file + " from " + NameOf(editor));
   return true;
 }
 
-bool TViv050::SaveEditorAs(TextEditor* editor) {
+bool EditorPages::SaveEditorAs(TextEditor* editor) {
   const std::string old_name = editor->file_name();
   std::string file;
   if (!ChooseFileSx(true, "Save file from editor " + NameOf(editor), old_name, &file)) {
     return false;
   }
   if (!editor->SaveFile(file)) return false;
-  ShowInfo(kInfoStatus, (old_name.empty() ? "Saved new file as " + file
-                                          : "Saved file " + old_name + " as " + file) +
-                            " from " + NameOf(editor));
+  emit info(kInfoStatus, (old_name.empty() ? "Saved new file as " + file
+                                           : "Saved file " + old_name + " as " + file) +
+                             " from " + NameOf(editor));
   editor->set_file_name(file);
-  bFil_->Refresh();
-  RefreshCaption();
+  emit fileSaved();
+  emit captionChanged();
   return true;
 }
 
-bool TViv050::MayLoseText(TextEditor* editor) {
+bool EditorPages::MayLoseText(TextEditor* editor) {
   if (!editor->isModified()) return true;
   const std::string name = editor->file_name().empty() ? NameOf(editor) : editor->file_name();
-  const int answer = MsgSx("Save changes to " + name + "?", kCaption,
+  const int answer = MsgSx("Save changes to " + name + "?", kProgramCaption,
                            support::kMbYesNoCancel | support::kMbIconQuestion);
   if (answer == support::kIdYes) return SaveEditor(editor);
   return answer == support::kIdNo;
 }
 
-bool TViv050::EditorsMayClose() {
-  for (TextEditor* editor : findChildren<TextEditor*>()) {
+bool EditorPages::MayClose() {
+  for (TextEditor* editor : window_->findChildren<TextEditor*>()) {
     if (!MayLoseText(editor)) return false;
   }
   return true;
 }
 
-void TViv050::LoadFromFileBox() {
+void EditorPages::LoadChosenFile(const std::string& chosen) {
   TextEditor* editor = current_editor_;
   if (editor == nullptr) return;
-  std::string file = bFil_->selectedPath();
+  std::string file = chosen;
   if (file.empty()) file = editor->file_name();
   if (!FileExistsSx(file, 1) || !MayLoseText(editor)) return;
   if (!editor->LoadFile(file)) return;
   editor->set_file_name(file);
-  RefreshCaption();
+  emit captionChanged();
 }
 
-void TViv050::ShowPositions() {
+void EditorPages::ShowPositions() {
   TextEditor* editor = current_editor_;
   if (editor == nullptr) return;
-  lbdPos1_->setText(QString::number(editor->CaretColumn()));
-  if (editor->LineCount() == 0) {
-    lbdSel1_->clear();
-  } else {
-    lbdSel1_->setText(
-        QString("%1-%2").arg(editor->SelectionStart()).arg(editor->SelectionLength()));
+  QString selection;
+  if (editor->LineCount() != 0) {
+    selection = QString("%1-%2").arg(editor->SelectionStart()).arg(editor->SelectionLength());
   }
+  emit positionsChanged(QString::number(editor->CaretColumn()), selection);
 }
 
-void TViv050::RefreshCaption() {
-  // The designed caption stands until the window is first shown.
-  if (!first_show_done_) return;
-  std::string caption = kCaption;
-  const QWidget* page = pcCln_->currentWidget();
+std::string EditorPages::Caption(const QWidget* page) const {
+  std::string caption = kProgramCaption;
   const TTbsDoubleEdit* shown = page == tsEdit1_ ? tsEdit1_ : page == tsEdit2_ ? tsEdit2_ : nullptr;
   if (shown != nullptr) {
     if (!shown->Edt1->file_name().empty()) caption += " Edit1 : " + shown->Edt1->file_name();
     if (!shown->Edt2->file_name().empty()) caption += " Edit2 : " + shown->Edt2->file_name();
   }
-  setWindowTitle(QString::fromStdString(caption));
+  return caption;
 }
 
-TTbsDoubleEdit* TViv050::added_page() const { return added_page_; }
+void EditorPages::PageChanged() { current_editor_ = nullptr; }
 
-void TViv050::AddEditorPage() {
+TTbsDoubleEdit* EditorPages::added_page() const { return added_page_; }
+
+void EditorPages::AddEditorPage() {
   DoubleEditParts parts;
-  parts.pages = pcCln_;
+  parts.pages = pages_;
   parts.first = new TextEditor;
   parts.second = new TextEditor;
   parts.first->Configure(sEdt11_->kind());
@@ -327,7 +362,7 @@ void TViv050::AddEditorPage() {
   added_page_->AssignParts(parts, kAddedPagePercent);
 }
 
-void TViv050::RemoveEditorPage() {
+void EditorPages::RemoveEditorPage() {
   if (added_page_ == nullptr) return;
   added_page_->FreeParts();
   delete added_page_;

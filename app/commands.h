@@ -1,0 +1,72 @@
+#pragma once
+// The window's commands. Every active control carries its command's number in its "tag"
+// property, and TViv050::ExecuteCommand hands the number to the part that owns it.
+
+#include <QObject>
+#include <QVariant>
+
+enum class Command : int {
+  kCreate = 1,
+  kContinue = 2,
+  kUpdate = 4,  // the hidden "Update" button; starts nothing
+  kSetInterval = 8,
+  kCancel = 9,
+  kDeriveNames = 40,
+  kSetName = 41,
+  kPathCommitted = 43,
+  kRefreshNameParts = 44,
+  kNameFromPath = 45,
+  kFileBoxFolder = 47,
+  kFileBoxMask = 48,
+  kPositions = 60,
+  kPageSave = 83,    // no action
+  kPageSaveAs = 84,  // no action
+  kFileList = 89,    // no action
+  kStripBlanks = 101,
+  kSort = 102,
+  kFixOldData = 201,
+  kFileBar = 202,           // no action
+  kSecondEditor = 350,      // no action
+  kVertical = 351,          // no action
+  kShowSecondEditor = 420,  // no action
+  kHorizontal = 421,        // no action
+  kAlignNameHeaders = 550,
+  kNetNamWidth = 551,
+  kLblNamWidth = 552,
+  kDirNamHeader = 553,  // no action
+  kSerNamWidth = 554,
+  kAddEditorPage = 801,
+  kRemoveEditorPage = 802,
+  kViewBar = 851,  // no action
+  kClearLines = 950,
+  kListFiles = 951,
+  kListDirectories = 952,
+  kMenuOpen = 961,
+  kMenuLoad = 962,
+  kMenuSave = 963,
+  kMenuSaveAs = 964,
+  kBrowseSearchPath = 971,
+  kBrowseAppPath = 973,
+  kBrowseVolPath = 974,
+  kBrowseDirPath = 975,
+  kBrowseBackUps = 976,
+  kBrowseFileBoxPath = 977,
+  kNew = 980,  // no action
+  kOpen = 981,
+  kLoad = 982,
+  kSave = 983,
+  kSaveAs = 984,
+  kExit = 999,  // no action
+  kTools = 1201,
+};
+
+inline constexpr char kTagProperty[] = "tag";
+
+inline void SetTag(QObject* object, Command command) {
+  object->setProperty(kTagProperty, static_cast<int>(command));
+}
+
+// The number a control carries; 0 for none or no control.
+inline int TagOf(const QObject* object) {
+  return object != nullptr ? object->property(kTagProperty).toInt() : 0;
+}

@@ -1,0 +1,36 @@
+#include "app/info_line.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+
+#include "app/widget_kit.h"
+
+QLabel* InfoLine::Build() {
+  lInfo_ = Named(new QLabel, "lInfo");
+  lInfo_->setMinimumWidth(100);
+  lInfo_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  return lInfo_;
+}
+
+void InfoLine::RememberColours() { normal_ = lInfo_->palette(); }
+
+void InfoLine::Show(int kind, const std::string& text) {
+  std::string shown = text;
+  if ((kind == kInfoField || kind == kInfoButton) && shown.empty()) {
+    if (QWidget* focused = QApplication::focusWidget()) {
+      QWidget* control = focused;
+      if (auto* box = qobject_cast<QComboBox*>(focused->parentWidget())) control = box;
+      shown = control->toolTip().toStdString();
+    }
+  }
+  lInfo_->setText(QString::fromStdString(" " + shown));
+  lInfo_->setToolTip(QString::fromStdString(shown));
+  lInfo_->setProperty(kTagProperty, kind);
+  if (kind == kInfoAlert) {
+    SetColours(lInfo_, QColor(kAlertText), QColor(kAlertBackground));
+  } else {
+    lInfo_->setPalette(normal_);
+    lInfo_->setAutoFillBackground(false);
+  }
+}

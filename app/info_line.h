@@ -1,0 +1,23 @@
+#pragma once
+// The info line (lInfo) at the foot of the Settings page: status texts, alerts and the
+// hint of the control just entered.
+
+#include <QPalette>
+#include <string>
+
+class QLabel;
+
+class InfoLine {
+ public:
+  // The label, unparented until the page takes it.
+  QLabel* Build();
+  // Takes the label's colours as it shows in the window as its normal colours.
+  void RememberColours();
+  // A blank and `text`, `text` as hint and `kind` as tag; kind 1 in the alert colours.
+  // For a field (2) or button (3) an empty text is the focused control's hint.
+  void Show(int kind, const std::string& text);
+
+ private:
+  QLabel* lInfo_ = nullptr;
+  QPalette normal_;
+};

@@ -1,0 +1,91 @@
+#pragma once
+// Run control: sets up and starts the scan job from the Settings page's texts, keeps
+// the job of the current run, and the stop request and new interval the window hands
+// the job at its next notification. Shows nothing itself: alerts go out as `info`.
+
+#include <QObject>
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <string>
+
+#include "scan/scan_job.h"
+
+class JobLink;
+
+// The texts and choices of the Settings page a run is set up from, as entered.
+struct RunFields {
+  std::string search_path;
+  std::string job_name;
+  std::string tree_list;
+  std::string id_list;
+  uint8_t options = 0;
+  std::string dir_params;
+  std::string file_params;
+  std::string interval;
+  std::string expand;
+  std::string buffer_percent;
+  std::string buffer_max;
+  std::string min_blocks;
+  std::string threads;
+  std::string volume_list_folder;
+  std::string backup_folder;
+  // The Backups folder resolved against the base path, where Create backs lists up.
+  std::string backup_target;
+  std::string serial;
+  std::string label;
+};
+
+class RunControl : public QObject {
+  Q_OBJECT
+ public:
+  // Creates the link the jobs notify; it belongs to the application and outlives us.
+  RunControl();
+
+  JobLink* link() const { return link_; }
+  // The job of the current run, from its start until its end notification; null else.
+  TDskFil* running_job() const { return running_job_; }
+  bool JobRunning() const { return running_job_ != nullptr; }
+  // Ready when the last job started here has ended (invalid before the first start).
+  const std::shared_future<ScanOutcome>& job_done() const { return job_done_; }
+
+  // Starts a run in `mode` (kModeCreate, kModeContinue); false when none started.
+  bool Start(uint8_t mode, const RunFields& fields);
+  // Sets or withdraws the stop request; true when one is now pending.
+  bool ToggleCancel();
+  // The interval the next notification hands over; kept in 16 bits, negative is none.
+  void SetPendingInterval(int32_t interval);
+
+  // Inside a notification (GUI thread, the job waiting): the stop request and the
+  // pending interval go to the job.
+  void HandOver(TDskFil& job);
+  // After the end notification: the job frees itself.
+  void Forget() { running_job_ = nullptr; }
+
+  // Whether the window may close now; asks when a job runs.
+  bool CloseCheck();
+  // The window has closed: a job still running answers "stop" from now on.
+  void Close();
+  // The window goes: a job that has not ended is told to stop and no longer reaches it.
+  void Shutdown();
+
+ signals:
+  void info(int kind, const std::string& text);
+  // The job is about to start; a second start must be refused from here on.
+  void starting();
+  // The job could not be started after `starting`.
+  void startFailed();
+
+ private:
+  // Checks the fields and the lists and returns the job set up from them, or null
+  // after telling why.
+  std::unique_ptr<TDskFil> SetUpJob(uint8_t mode, const RunFields& fields);
+  bool BackUpLists(const std::string& folder, const std::string& tree_list,
+                   const std::string& id_list);
+
+  JobLink* link_ = nullptr;
+  TDskFil* running_job_ = nullptr;
+  std::shared_future<ScanOutcome> job_done_;
+  uint8_t stop_request_ = 0;
+  int16_t pending_interval_ = -1;
+};

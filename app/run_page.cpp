@@ -1,0 +1,215 @@
+#include "app/run_page.h"
+
+#include <QDateTime>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "app/progress_figures.h"
+#include "app/widget_kit.h"
+#include "platform/clock.h"
+#include "support/toolkit.h"
+
+namespace {
+
+constexpr int64_t kMsPerDay = 86400000;
+constexpr char kTimeFormat[] = "yyyy-MM-dd hh:mm:ss.zzz";
+
+// A day serial (days since 1899-12-30, local time) as text.
+QString DayText(double serial) {
+  const QDateTime base(QDate(1899, 12, 30), QTime(0, 0));
+  return base.addMSecs(std::llround(serial * kMsPerDay)).toString(kTimeFormat);
+}
+
+QString NowText() { return QDateTime::currentDateTime().toString(kTimeFormat); }
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+QWidget* RunPage::Build() {
+  auto* page = Named(new QWidget, "tsRun");
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(BuildTop());
+  auto* scroll = Named(new QScrollArea, "sbRun");
+  scroll->setWidgetResizable(true);
+  auto* inner = new QWidget;
+  auto* groups = new QVBoxLayout(inner);
+  groups->addLayout(BuildTimes());
+  groups->addWidget(BuildDirectory());
+  groups->addWidget(BuildTotals());
+  groups->addStretch(1);
+  scroll->setWidget(inner);
+  layout->addWidget(scroll, 1);
+  return page;
+}
+
+QWidget* RunPage::BuildTop() {
+  auto* top = Named(new QWidget, "pnRunTop");
+  auto* grid = new QGridLayout(top);
+  liPth_ = Named(new QLabel, "liPth");
+  liPth_->setToolTip("Current path");
+  liFil_ = Named(new QLabel, "liFil");
+  liFil_->setToolTip("Current file ( when screen was updated )");
+  liTotPrc_ = Named(new QLabel, "liTotPrc");
+  liError_ = Named(new QLabel("0"), "liError");
+  bcRun09_ = Button("bcRun09", "Cancel", Command::kCancel);
+  bcRun09_->setEnabled(false);
+  liCancel_ = Named(new QLabel(" CANCELLING "), "liCancel");
+  QFont bold = liCancel_->font();
+  bold.setBold(true);
+  liCancel_->setFont(bold);
+  SetColours(liCancel_, QColor(kCancellingText), QColor(kCancellingBackground));
+  liCancel_->hide();
+  pbRun_ = Named(new QProgressBar, "pbRun");
+  pbRun_->setRange(0, 100);
+  pbRun_->setValue(0);
+  grid->addWidget(new QLabel(" Path "), 0, 0);
+  grid->addWidget(liPth_, 0, 1, 1, 4);
+  grid->addWidget(new QLabel(" File "), 1, 0);
+  grid->addWidget(liFil_, 1, 1, 1, 4);
+  grid->addWidget(new QLabel("Progress"), 2, 0);
+  grid->addWidget(liTotPrc_, 2, 1);
+  grid->addWidget(pbRun_, 2, 2);
+  grid->addWidget(new QLabel(" Errors "), 2, 3);
+  grid->addWidget(liError_, 2, 4);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(bcRun09_);
+  buttons->addWidget(liCancel_);
+  buttons->addStretch(1);
+  grid->addLayout(buttons, 3, 0, 1, 5);
+  grid->setColumnStretch(2, 1);
+  return top;
+}
+
+QLayout* RunPage::BuildTimes() {
+  auto* times = new QFormLayout;
+  liTme_ = ValueLabel("liTme", "Time spent so far");
+  liLeft_ = ValueLabel("liLeft", "Estmated time left");
+  liTime1_ = ValueLabel("liTime1", nullptr, "2000-12-12 24:24:24-000");
+  liTime2_ = ValueLabel("liTime2", "Last or finish time ");
+  times->addRow("Time", liTme_);
+  times->addRow("- left", liLeft_);
+  times->addRow("Began", liTime1_);
+  times->addRow("Latest", liTime2_);
+  return times;
+}
+
+QWidget* RunPage::BuildDirectory() {
+  auto* directory = Named(new QGroupBox("Directory"), "gbDirectory");
+  auto* dir_form = new QFormLayout(directory);
+  liDirSize_ = ValueLabel("liDirSize");
+  liDirDone_ = ValueLabel("liDirDone");
+  liDirSpeed_ = ValueLabel("liDirSpeed");
+  dir_form->addRow("Total", liDirSize_);
+  dir_form->addRow("Done", liDirDone_);
+  dir_form->addRow("Speed", liDirSpeed_);
+  return directory;
+}
+
+QWidget* RunPage::BuildTotals() {
+  auto* totals = Named(new QGroupBox("Totals"), "gbTotals");
+  auto* tot_form = new QFormLayout(totals);
+  liTotSize_ = ValueLabel("liTotSize", "Total number of bytes to process");
+  liTotDone_ = ValueLabel("liTotDone", "Total number of bytes processed so far");
+  liTotSpeed_ = ValueLabel("liTotSpeed");
+  liTotFil_ = ValueLabel("liTotFil", "Total number of files processed so far");
+  tot_form->addRow("Total", liTotSize_);
+  tot_form->addRow("Done", liTotDone_);
+  tot_form->addRow("Speed", liTotSpeed_);
+  tot_form->addRow(" - files ", liTotFil_);
+  return totals;
+}
+
+void RunPage::ShowCancelling(bool pending) { liCancel_->setVisible(pending); }
+
+void RunPage::EnableCancel(bool enabled) { bcRun09_->setEnabled(enabled); }
+
+void RunPage::Present(TDskFil& job, int16_t code) {
+  const uint32_t now = platform::TickCount();
+  const uint32_t elapsed = now - static_cast<uint32_t>(job.GetSlot(kSlotJobStart));
+  ShowPhase(job, code, Q(MsecTextSx(elapsed)));
+  if (code == kNotifyProgress || code == kNotifyEnd) ShowProgress(job, code, now, elapsed);
+  if (code == kNotifyEnd) ShowEnd(job);
+}
+
+void RunPage::ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed) {
+  switch (code) {
+    case kNotifyStart:
+      liTme_->setText(elapsed);
+      liTime1_->setText(DayText(job.begin_time()));
+      liTime2_->setText("");
+      SetColours(liTime2_, QColor(kGreyText));
+      liFil_->setText("Initiating new run");
+      last_shown_dir_.clear();
+      last_shown_errors_ = -1;
+      pbRun_->setValue(0);
+      break;
+    case kNotifyGather:
+      liTme_->setText(elapsed);
+      liTime2_->setText(NowText());
+      liFil_->setText(" Searching directories ( might take long with big volume )");
+      break;
+    case kNotifySort:
+      liTme_->setText(elapsed);
+      liTime2_->setText(NowText());
+      liFil_->setText(" Sorting directories ( might take long with big volume )");
+      break;
+    case kNotifyScan:
+      liTotSize_->setText(Q(app::BytesText(job.total_bytes())));
+      liTme_->setText(elapsed);
+      liTime2_->setText(NowText());
+      liFil_->setText(" Scanning directories");
+      break;
+    default:
+      break;
+  }
+}
+
+void RunPage::ShowProgress(TDskFil& job, int16_t code, uint32_t now, uint32_t elapsed) {
+  if (job.current_dir() != last_shown_dir_) {
+    liPth_->setText(Q(job.current_dir()));
+    liDirSize_->setText(Q(app::BytesText(job.dir_bytes())));
+    last_shown_dir_ = job.current_dir();
+  }
+  if (job.error_count() != last_shown_errors_) {
+    liError_->setText(Q(app::ErrorCountText(job.error_count())));
+    last_shown_errors_ = job.error_count();
+  }
+  liTme_->setText(Q(MsecTextSx(elapsed)));
+  liFil_->setText(Q(job.current_file()));
+  liTime2_->setText(NowText());
+  liTotDone_->setText(Q(app::BytesText(job.bytes_done())));
+  liDirDone_->setText(Q(app::BytesText(job.dir_bytes_done())));
+  app::ProgressInputs in;
+  in.elapsed_ms = elapsed;
+  in.total_bytes = job.total_bytes();
+  in.bytes_done = job.bytes_done();
+  in.dir_bytes_done = job.dir_bytes_done();
+  if (code == kNotifyProgress) {
+    in.dir_elapsed_ms = now - static_cast<uint32_t>(job.GetSlot(kSlotDirectory));
+  }
+  const app::ProgressFigures figures = app::ProgressFigures::Compute(in);
+  liTotSpeed_->setText(Q(figures.speed_text));
+  liTotFil_->setText(Q(app::CountText(job.files_done())));
+  liTotPrc_->setText(Q(figures.percent_text));
+  pbRun_->setValue(figures.percent);
+  liLeft_->setText(Q(figures.left_text));
+  if (code == kNotifyProgress) liDirSpeed_->setText(Q(figures.dir_speed_text));
+}
+
+void RunPage::ShowEnd(const TDskFil& job) {
+  liLeft_->setText("0");
+  // A run stopped before its scan has no end time.
+  liTime2_->setText(job.end_time() != 0 ? DayText(job.end_time()) : NowText());
+  SetColours(liTime2_, Qt::black);
+  liCancel_->hide();
+  liFil_->setText(job.failure().empty() ? QString(" Finished") : Q(" " + job.failure()));
+}

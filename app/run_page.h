@@ -1,0 +1,60 @@
+#pragma once
+// The Run page (tsRun) and its presenter: turns each notification of the scan job into
+// the page's texts. Reads the job only; the stop request and interval belong to run
+// control.
+
+#include <cstdint>
+#include <string>
+
+#include "scan/scan_job.h"
+
+class QLabel;
+class QLayout;
+class QProgressBar;
+class QPushButton;
+class QString;
+class QWidget;
+
+class RunPage {
+ public:
+  // The page, unparented until the window's page control takes it.
+  QWidget* Build();
+
+  // GUI thread, while the job's thread waits for the notification to be handled.
+  void Present(TDskFil& job, int16_t code);
+  // " CANCELLING " shows while a stop request is pending.
+  void ShowCancelling(bool pending);
+  // "Cancel" may be pressed while a run shows.
+  void EnableCancel(bool enabled);
+
+ private:
+  QWidget* BuildTop();
+  QLayout* BuildTimes();
+  QWidget* BuildDirectory();
+  QWidget* BuildTotals();
+  void ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed);
+  void ShowProgress(TDskFil& job, int16_t code, uint32_t now, uint32_t elapsed);
+  void ShowEnd(const TDskFil& job);
+
+  QLabel* liPth_ = nullptr;
+  QLabel* liFil_ = nullptr;
+  QLabel* liTotPrc_ = nullptr;
+  QLabel* liError_ = nullptr;
+  QPushButton* bcRun09_ = nullptr;
+  QLabel* liCancel_ = nullptr;
+  QProgressBar* pbRun_ = nullptr;
+  QLabel* liTme_ = nullptr;
+  QLabel* liLeft_ = nullptr;
+  QLabel* liTime1_ = nullptr;
+  QLabel* liTime2_ = nullptr;
+  QLabel* liDirSize_ = nullptr;
+  QLabel* liDirDone_ = nullptr;
+  QLabel* liDirSpeed_ = nullptr;
+  QLabel* liTotSize_ = nullptr;
+  QLabel* liTotDone_ = nullptr;
+  QLabel* liTotSpeed_ = nullptr;
+  QLabel* liTotFil_ = nullptr;
+  // Labels that rarely change are set only when their value did.
+  std::string last_shown_dir_;
+  int32_t last_shown_errors_ = -1;
+};

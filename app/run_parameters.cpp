@@ -1,0 +1,180 @@
+#include "app/run_parameters.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/controls.h"
+#include "app/ini_fields.h"
+#include "app/run_control.h"
+#include "app/widget_kit.h"
+#include "scan/scan_job.h"
+
+namespace {
+
+constexpr char kDefaultDirParams[] =
+    "/EP recycler|recycled|temp|tmp|system volume information|#recycled";
+constexpr char kDefaultFileParams[] = "/EF thumbs.db|desktop.ini|*.tmp";
+
+constexpr char kKeyOptions[] = "Options";
+constexpr char kKeyDirPar[] = "DirPar";
+constexpr char kKeyLstPar[] = "LstPar";
+constexpr char kKeyTimer[] = "Timer";
+constexpr char kKeyExpand[] = "Expand";
+constexpr char kKeyBufPrc[] = "BufPrc";
+constexpr char kKeyBufMax[] = "BufMax";
+constexpr char kKeyThreads[] = "Threads";
+constexpr char kKeyMinBlocks[] = "MinBlocks";
+
+QCheckBox* Option(const char* name, const char* caption, const char* hint) {
+  auto* box = Named(new QCheckBox(caption), name);
+  box->setToolTip(hint);
+  return box;
+}
+
+}  // namespace
+
+QWidget* RunParameters::BuildWalkParameters() {
+  auto* params = Named(new QGroupBox(" Parameters"), "gbParams");
+  params->setToolTip("Parameters for FilesToStringsSx command");
+  auto* params_form = new QFormLayout(params);
+  cDirPar_ = HistoryBox("cDirPar", 0, "String parmeters for directory list iteration");
+  cDirPar_->setEditText(kDefaultDirParams);
+  cLstPar_ = HistoryBox("cLstPar", 0, "String parmeters for file list iteration");
+  cLstPar_->setEditText(kDefaultFileParams);
+  params_form->addRow(" Dirs ", cDirPar_);
+  params_form->addRow(" List ", cLstPar_);
+  return params;
+}
+
+QLayout* RunParameters::BuildNumbers() {
+  auto* numbers = new QHBoxLayout;
+  eTimer_ = Field("eTimer", "1000");
+  bcRun08_ = Button("bcRun08", "!", Command::kSetInterval, "Set Interval to currently running job");
+  bcRun08_->setEnabled(false);
+  bcRun08_->setFixedWidth(24);
+  eExpand_ = Field("eExpand", "100000");
+  eBufPrc_ = Field("eBufPrc", "30");
+  eBufMax_ = Field("eBufMax", "512000");
+  for (QLineEdit* e : {eTimer_, eExpand_, eBufPrc_, eBufMax_}) e->setFixedWidth(70);
+  numbers->addWidget(new QLabel(" Interval "));
+  numbers->addWidget(eTimer_);
+  numbers->addWidget(new QLabel("ms"));
+  numbers->addWidget(bcRun08_);
+  numbers->addSpacing(12);
+  numbers->addWidget(new QLabel("Expand"));
+  numbers->addWidget(eExpand_);
+  numbers->addWidget(new QLabel("bytes"));
+  numbers->addSpacing(12);
+  numbers->addWidget(new QLabel("Max buffer ="));
+  numbers->addWidget(eBufPrc_);
+  numbers->addWidget(new QLabel("% and <"));
+  numbers->addWidget(eBufMax_);
+  numbers->addWidget(new QLabel("bytes"));
+  numbers->addStretch(1);
+  return numbers;
+}
+
+QLayout* RunParameters::BuildOptions() {
+  auto* options = new QHBoxLayout;
+  cOpt4_ = Option("cOpt4", " Hex-Path", "When checked, sets path lengths in hexadecimals ");
+  cOpt2_ = Option("cOpt2", " Hex-File", "When checked, sets file lengths in hexadecimals ");
+  cOpt8_ = Option("cOpt8", " No Locks", "Open files without locks");
+  cOpt1_ = Option("cOpt1", " No BackUp", "Do not create Back Ups");
+  options->addWidget(new QLabel(" Options :"));
+  for (QCheckBox* c : {cOpt4_, cOpt2_, cOpt8_, cOpt1_}) options->addWidget(c);
+  options->addStretch(1);
+  return options;
+}
+
+QLayout* RunParameters::BuildBlocks() {
+  auto* blocks = new QHBoxLayout;
+  eMinBlk_ = Field("eMinBlk", "4");
+  eMinBlk_->setFixedWidth(40);
+  lMinBlk_ = Named(new QLabel(" x 15 = 60 chars "), "lMinBlk");
+  eThreads_ = Field("eThreads", "0");
+  eThreads_->setFixedWidth(40);
+  eThreads_->setToolTip("Threads reading files at once; 0 chooses by the disk and the cores");
+  blocks->addWidget(new QLabel(" Min block count"));
+  blocks->addWidget(eMinBlk_);
+  blocks->addWidget(lMinBlk_);
+  // The buffer row is full at the window's first width: the reader count goes here.
+  blocks->addSpacing(24);
+  blocks->addWidget(new QLabel(" Readers "));
+  blocks->addWidget(eThreads_);
+  blocks->addStretch(1);
+  QObject::connect(eMinBlk_, &QLineEdit::textChanged, lMinBlk_, [this] { UpdateMinBlockLabel(); });
+  return blocks;
+}
+
+void RunParameters::UpdateMinBlockLabel() {
+  lMinBlk_->setText(QString(" x 15 = %1 characters ").arg(15 * TextToIntSx(eMinBlk_)));
+}
+
+uint8_t RunParameters::OptionBits() const {
+  uint8_t bits = 0;
+  if (cOpt1_->isChecked()) bits |= kOptNoBackUp;
+  if (cOpt2_->isChecked()) bits |= kOptHexFile;
+  if (cOpt4_->isChecked()) bits |= kOptHexPath;
+  if (cOpt8_->isChecked()) bits |= kOptNoLocks;
+  return bits;
+}
+
+int32_t RunParameters::IntervalValue() const { return TextToIntSx(eTimer_); }
+
+void RunParameters::EnableIntervalButton(bool enabled) { bcRun08_->setEnabled(enabled); }
+
+void RunParameters::Fill(RunFields* fields) const {
+  fields->options = OptionBits();
+  fields->dir_params = Text(cDirPar_);
+  fields->file_params = Text(cLstPar_);
+  fields->interval = Text(eTimer_);
+  fields->expand = Text(eExpand_);
+  fields->buffer_percent = Text(eBufPrc_);
+  fields->buffer_max = Text(eBufMax_);
+  fields->min_blocks = Text(eMinBlk_);
+  fields->threads = Text(eThreads_);
+}
+
+void RunParameters::CommitHistories() {
+  for (QComboBox* box : {cLstPar_, cDirPar_}) ComboHistorySx(box, kHistoryMax);
+}
+
+void RunParameters::LoadOptions() {
+  const int32_t options = ReadInt(kKeyOptions, OptionBits());
+  cOpt1_->setChecked(options & kOptNoBackUp);
+  cOpt2_->setChecked(options & kOptHexFile);
+  cOpt4_->setChecked(options & kOptHexPath);
+  cOpt8_->setChecked(options & kOptNoLocks);
+}
+
+void RunParameters::LoadNumbers() {
+  ReadBox(cDirPar_, kKeyDirPar);
+  ReadBox(cLstPar_, kKeyLstPar);
+  ReadText(eTimer_, kKeyTimer);
+  ReadText(eExpand_, kKeyExpand);
+  ReadText(eBufPrc_, kKeyBufPrc);
+  ReadText(eBufMax_, kKeyBufMax);
+  ReadText(eThreads_, kKeyThreads);
+  ReadText(eMinBlk_, kKeyMinBlocks);
+}
+
+void RunParameters::SaveOptions() const {
+  WriteValue(kKeyOptions, SxValue(static_cast<int>(OptionBits())));
+}
+
+void RunParameters::SaveNumbers() const {
+  WriteBox(cDirPar_, kKeyDirPar);
+  WriteBox(cLstPar_, kKeyLstPar);
+  WriteValue(kKeyTimer, SxValue(Text(eTimer_)));
+  WriteValue(kKeyExpand, SxValue(Text(eExpand_)));
+  WriteValue(kKeyBufPrc, SxValue(Text(eBufPrc_)));
+  WriteValue(kKeyBufMax, SxValue(Text(eBufMax_)));
+  WriteValue(kKeyThreads, SxValue(Text(eThreads_)));
+  WriteValue(kKeyMinBlocks, SxValue(Text(eMinBlk_)));
+}

@@ -1,0 +1,67 @@
+#include "app/widget_kit.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+void SetColours(QWidget* widget, QColor text, QColor background) {
+  QPalette palette = widget->palette();
+  if (text.isValid()) palette.setColor(QPalette::WindowText, text);
+  if (background.isValid()) {
+    palette.setColor(QPalette::Window, background);
+    widget->setAutoFillBackground(true);
+  } else {
+    widget->setAutoFillBackground(false);
+  }
+  widget->setPalette(palette);
+}
+
+QPushButton* Button(const char* name, const char* caption, Command command, const char* hint) {
+  auto* button = Named(new QPushButton(caption), name);
+  SetTag(button, command);
+  if (hint != nullptr) button->setToolTip(hint);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QPushButton* DialogButton(const char* name, Command command, const char* hint) {
+  QPushButton* button = Button(name, ">>", command, hint);
+  button->setFixedWidth(button->fontMetrics().horizontalAdvance(">>") + 16);
+  return button;
+}
+
+QComboBox* HistoryBox(const char* name, int tag, const char* hint) {
+  auto* box = Named(new QComboBox, name);
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  box->setProperty(kTagProperty, tag);
+  if (hint != nullptr) box->setToolTip(hint);
+  return box;
+}
+
+QComboBox* HistoryBox(const char* name, Command command, const char* hint) {
+  return HistoryBox(name, static_cast<int>(command), hint);
+}
+
+QLineEdit* Field(const char* name, const char* text, int tag) {
+  auto* edit = Named(new QLineEdit(text), name);
+  edit->setProperty(kTagProperty, tag);
+  return edit;
+}
+
+QLineEdit* Field(const char* name, const char* text, Command command) {
+  return Field(name, text, static_cast<int>(command));
+}
+
+QLabel* ValueLabel(const char* name, const char* hint, const char* text) {
+  auto* label = Named(new QLabel(text), name);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  label->setMinimumWidth(150);
+  if (hint != nullptr) label->setToolTip(hint);
+  return label;
+}
+
+std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
+std::string Text(const QComboBox* box) { return box->currentText().toStdString(); }
+std::string Text(const QLabel* label) { return label->text().toStdString(); }
