@@ -141,7 +141,7 @@ scan::BaseSettings BasePaths::LoadBase() {
   eVolPath_->setText(scan::kDefaultVolPath);
   eDirPath_->setText(scan::kDefaultDirPath);
   eBackUps_->setText(scan::kDefaultBackUps);
-  const scan::BaseSettings base = scan::LoadBaseSettings();
+  const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
   eAppPath_->setText(QString::fromStdString(base.app_path));
   eVolPath_->setText(QString::fromStdString(base.vol_path));
   eDirPath_->setText(QString::fromStdString(base.dir_path));

@@ -5,8 +5,9 @@
 
 #include "app/job_link.h"
 #include "app/widget_kit.h"
-#include "platform/files.h"
+#include "scan/list_names.h"
 #include "scan/list_paths.h"
+#include "scan/preflight.h"
 #include "support/msg.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -20,19 +21,6 @@ constexpr uint8_t kStopFromClose = 3;
 constexpr uint8_t kStopFromCancel = 1;
 
 bool IsAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
-
-// Digits only, as a 64-bit number of which the low 32 bits count; false without a digit.
-bool SerialFromDigits(const std::string& text, uint32_t* serial) {
-  uint64_t value = 0;
-  bool any = false;
-  for (char c : text) {
-    if (c < '0' || c > '9') continue;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-    any = true;
-  }
-  if (any) *serial = static_cast<uint32_t>(value);
-  return any;
-}
 
 // The directory a walk of this start path reads: the path itself when it is a directory,
 // else the part before its parameters (the first "/" after a blank), less a final mask;
@@ -61,100 +49,79 @@ std::string StartDirectory(const std::string& path) {
 
 RunControl::RunControl() : link_(new JobLink(qApp)) {}
 
-bool RunControl::BackUpLists(const std::string& folder, const std::string& tree_list,
-                             const std::string& id_list) {
-  for (const std::string& list : {tree_list, id_list}) {
-    std::string error;
-    if (!scan::BackUpList(list, folder, &error)) {
-      emit info(kInfoAlert, error + "; nothing was written");
+bool RunControl::ParseNumbers(const RunFields& fields, scan::RunSettings* settings) {
+  try {
+    const auto number = [](const std::string& text) {
+      return support::ParseIntegerText(text, INT32_MIN, INT32_MAX);
+    };
+    settings->interval = static_cast<int16_t>(number(fields.interval));
+    settings->expand = static_cast<int32_t>(number(fields.expand));
+    settings->buffer_percent = static_cast<int32_t>(number(fields.buffer_percent));
+    settings->buffer_max = static_cast<int32_t>(number(fields.buffer_max));
+    settings->min_blocks = static_cast<uint16_t>(number(fields.min_blocks));
+    const int64_t threads = number(fields.threads);
+    if (!scan::kThreadsRange.Holds(threads)) {
+      emit info(kInfoAlert, scan::ReadersRangeMessage(fields.threads));
       return false;
     }
+    settings->threads = static_cast<int32_t>(threads);
+  } catch (const support::ConversionError& error) {
+    MsgSx(error.what(), QCoreApplication::applicationName().toStdString());
+    return false;
+  }
+  return true;
+}
+
+bool RunControl::CheckListsAndPath(const RunFields& fields) {
+  if (fields.id_list.empty() || fields.tree_list.empty()) {
+    emit info(kInfoAlert, "No list names: fill in the search path or a name");
+    return false;
+  }
+  if (fields.id_list == fields.tree_list) {
+    emit info(kInfoAlert, scan::kSameNamesMessage);
+    return false;
+  }
+  const std::string& path = fields.search_path;
+  if (!IsAbsolute(support::Trim(path))) {
+    emit info(kInfoAlert, "The search path must begin with \"/\": " + path);
+    return false;
+  }
+  const std::string start = StartDirectory(path);
+  if (start.empty() || !DirExistsSx(start)) {
+    emit info(kInfoAlert, "cannot scan " + path + ": no such directory");
+    return false;
   }
   return true;
 }
 
 std::unique_ptr<TDskFil> RunControl::SetUpJob(uint8_t mode, const RunFields& fields) {
   // Every number first, so that a bad one starts nothing.
-  int32_t interval = 0, expand = 0, buffer_percent = 0, buffer_max = 0, min_blocks = 0;
-  int64_t threads = 0;
-  try {
-    interval =
-        static_cast<int32_t>(support::ParseIntegerText(fields.interval, INT32_MIN, INT32_MAX));
-    expand = static_cast<int32_t>(support::ParseIntegerText(fields.expand, INT32_MIN, INT32_MAX));
-    buffer_percent = static_cast<int32_t>(
-        support::ParseIntegerText(fields.buffer_percent, INT32_MIN, INT32_MAX));
-    buffer_max =
-        static_cast<int32_t>(support::ParseIntegerText(fields.buffer_max, INT32_MIN, INT32_MAX));
-    min_blocks =
-        static_cast<int32_t>(support::ParseIntegerText(fields.min_blocks, INT32_MIN, INT32_MAX));
-    threads = support::ParseIntegerText(fields.threads, INT32_MIN, INT32_MAX);
-  } catch (const support::ConversionError& error) {
-    MsgSx(error.what(), QCoreApplication::applicationName().toStdString());
+  scan::RunSettings settings;
+  if (!ParseNumbers(fields, &settings) || !CheckListsAndPath(fields)) return nullptr;
+  const std::string held = scan::HeldListProblem(fields.id_list);
+  if (!held.empty()) {
+    emit info(kInfoAlert, held);
     return nullptr;
   }
-  if (threads < 0 || threads > kMaxReaders) {
-    emit info(kInfoAlert, "Readers must be 0 (chosen by the disk) to " +
-                              std::to_string(kMaxReaders) + ": " + fields.threads);
-    return nullptr;
-  }
-
-  const std::string& id_list = fields.id_list;
-  const std::string& tree_list = fields.tree_list;
-  if (id_list.empty() || tree_list.empty()) {
-    emit info(kInfoAlert, "No list names: fill in the search path or a name");
-    return nullptr;
-  }
-  if (id_list == tree_list) {
-    emit info(kInfoAlert, scan::kSameNamesMessage);
-    return nullptr;
-  }
-  const std::string& path = fields.search_path;
-  if (!IsAbsolute(support::Trim(path))) {
-    emit info(kInfoAlert, "The search path must begin with \"/\": " + path);
-    return nullptr;
-  }
-  const std::string start = StartDirectory(path);
-  if (start.empty() || !DirExistsSx(start)) {
-    emit info(kInfoAlert, "cannot scan " + path + ": no such directory");
-    return nullptr;
-  }
-  {
-    // Another run holding the id list would have its tree list overwritten before the
-    // job found out.
-    platform::FileInfo info;
-    platform::File probe;
-    if (platform::StatPath(id_list, &info) &&
-        !probe.Open(id_list, platform::OpenMode::kReadWriteLocked)) {
-      emit this->info(kInfoAlert, "cannot open the id list " + id_list + ": " + probe.ErrorText());
-      return nullptr;
-    }
-  }
+  std::string error;
   if (mode == kModeCreate && (fields.options & kOptNoBackUp) == 0 &&
-      !BackUpLists(fields.backup_target, tree_list, id_list)) {
+      !scan::BackUpLists(fields.tree_list, fields.id_list, fields.backup_target, &error)) {
+    emit info(kInfoAlert, error + "; nothing was written");
     return nullptr;
   }
-
-  auto job = std::make_unique<TDskFil>(link_, "", "");
-  job->set_mode(mode);
-  job->set_search_path(path);
-  job->set_job_name(fields.job_name);
-  job->set_tree_list_file(tree_list);
-  job->set_id_list_file(id_list);
-  job->set_options(fields.options);
-  job->set_dir_params(fields.dir_params);
-  job->set_file_params(fields.file_params);
-  job->set_interval(static_cast<int16_t>(interval));
-  job->set_expand(expand);
-  job->set_buffer_percent(buffer_percent);
-  job->set_buffer_max(buffer_max);
-  job->set_volume_list_folder(fields.volume_list_folder);
-  job->set_backup_folder(fields.backup_folder);
-  uint32_t serial = 0;
-  if (SerialFromDigits(fields.serial, &serial)) job->set_volume_serial(serial);
-  job->set_volume_label(fields.label);
-  job->set_min_blocks(static_cast<uint16_t>(min_blocks));
-  job->set_threads(static_cast<int32_t>(threads));
-  return job;
+  settings.mode = mode;
+  settings.search_path = fields.search_path;
+  settings.job_name = fields.job_name;
+  settings.tree_list = fields.tree_list;
+  settings.id_list = fields.id_list;
+  settings.options = fields.options;
+  settings.dir_params = fields.dir_params;
+  settings.file_params = fields.file_params;
+  settings.volume_list_folder = fields.volume_list_folder;
+  settings.backup_folder = fields.backup_folder;
+  scan::SerialFromDigits(fields.serial, &settings.volume_serial);
+  settings.volume_label = fields.label;
+  return std::make_unique<TDskFil>(link_, std::move(settings));
 }
 
 bool RunControl::Start(uint8_t mode, const RunFields& fields) {

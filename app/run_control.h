@@ -80,8 +80,10 @@ class RunControl : public QObject {
   // Checks the fields and the lists and returns the job set up from them, or null
   // after telling why.
   std::unique_ptr<TDskFil> SetUpJob(uint8_t mode, const RunFields& fields);
-  bool BackUpLists(const std::string& folder, const std::string& tree_list,
-                   const std::string& id_list);
+  // The number fields into `settings`; false after telling which is wrong.
+  bool ParseNumbers(const RunFields& fields, scan::RunSettings* settings);
+  // The list names and the search path; false after telling what is wrong.
+  bool CheckListsAndPath(const RunFields& fields);
 
   JobLink* link_ = nullptr;
   TDskFil* running_job_ = nullptr;

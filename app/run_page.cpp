@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/progress_figures.h"
+#include "scan/progress_figures.h"
 #include "app/widget_kit.h"
 #include "platform/clock.h"
 #include "support/toolkit.h"
@@ -133,10 +133,9 @@ void RunPage::ShowCancelling(bool pending) { liCancel_->setVisible(pending); }
 void RunPage::EnableCancel(bool enabled) { bcRun09_->setEnabled(enabled); }
 
 void RunPage::Present(TDskFil& job, int16_t code) {
-  const uint32_t now = platform::TickCount();
-  const uint32_t elapsed = now - static_cast<uint32_t>(job.GetSlot(kSlotJobStart));
-  ShowPhase(job, code, Q(MsecTextSx(elapsed)));
-  if (code == kNotifyProgress || code == kNotifyEnd) ShowProgress(job, code, now, elapsed);
+  const scan::ProgressInputs in = scan::ProgressInputsOf(job, code);
+  ShowPhase(job, code, Q(MsecTextSx(in.elapsed_ms)));
+  if (code == kNotifyProgress || code == kNotifyEnd) ShowProgress(job, code, in);
   if (code == kNotifyEnd) ShowEnd(job);
 }
 
@@ -147,7 +146,7 @@ void RunPage::ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed
       liTime1_->setText(DayText(job.begin_time()));
       liTime2_->setText("");
       SetColours(liTime2_, QColor(kGreyText));
-      liFil_->setText("Initiating new run");
+      liFil_->setText(Q(scan::PhaseText(code)));
       last_shown_dir_.clear();
       last_shown_errors_ = -1;
       pbRun_->setValue(0);
@@ -155,50 +154,42 @@ void RunPage::ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed
     case kNotifyGather:
       liTme_->setText(elapsed);
       liTime2_->setText(NowText());
-      liFil_->setText(" Searching directories ( might take long with big volume )");
+      liFil_->setText(Q(scan::PhaseText(code)));
       break;
     case kNotifySort:
       liTme_->setText(elapsed);
       liTime2_->setText(NowText());
-      liFil_->setText(" Sorting directories ( might take long with big volume )");
+      liFil_->setText(Q(scan::PhaseText(code)));
       break;
     case kNotifyScan:
-      liTotSize_->setText(Q(app::BytesText(job.total_bytes())));
+      liTotSize_->setText(Q(scan::BytesText(job.total_bytes())));
       liTme_->setText(elapsed);
       liTime2_->setText(NowText());
-      liFil_->setText(" Scanning directories");
+      liFil_->setText(Q(scan::PhaseText(code)));
       break;
     default:
       break;
   }
 }
 
-void RunPage::ShowProgress(TDskFil& job, int16_t code, uint32_t now, uint32_t elapsed) {
+void RunPage::ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInputs& in) {
   if (job.current_dir() != last_shown_dir_) {
     liPth_->setText(Q(job.current_dir()));
-    liDirSize_->setText(Q(app::BytesText(job.dir_bytes())));
+    liDirSize_->setText(Q(scan::BytesText(job.dir_bytes())));
     last_shown_dir_ = job.current_dir();
   }
   if (job.error_count() != last_shown_errors_) {
-    liError_->setText(Q(app::ErrorCountText(job.error_count())));
+    liError_->setText(Q(scan::ErrorCountText(job.error_count())));
     last_shown_errors_ = job.error_count();
   }
-  liTme_->setText(Q(MsecTextSx(elapsed)));
+  liTme_->setText(Q(MsecTextSx(in.elapsed_ms)));
   liFil_->setText(Q(job.current_file()));
   liTime2_->setText(NowText());
-  liTotDone_->setText(Q(app::BytesText(job.bytes_done())));
-  liDirDone_->setText(Q(app::BytesText(job.dir_bytes_done())));
-  app::ProgressInputs in;
-  in.elapsed_ms = elapsed;
-  in.total_bytes = job.total_bytes();
-  in.bytes_done = job.bytes_done();
-  in.dir_bytes_done = job.dir_bytes_done();
-  if (code == kNotifyProgress) {
-    in.dir_elapsed_ms = now - static_cast<uint32_t>(job.GetSlot(kSlotDirectory));
-  }
-  const app::ProgressFigures figures = app::ProgressFigures::Compute(in);
+  liTotDone_->setText(Q(scan::BytesText(job.bytes_done())));
+  liDirDone_->setText(Q(scan::BytesText(job.dir_bytes_done())));
+  const scan::ProgressFigures figures = scan::ProgressFigures::Compute(in);
   liTotSpeed_->setText(Q(figures.speed_text));
-  liTotFil_->setText(Q(app::CountText(job.files_done())));
+  liTotFil_->setText(Q(scan::CountText(job.files_done())));
   liTotPrc_->setText(Q(figures.percent_text));
   pbRun_->setValue(figures.percent);
   liLeft_->setText(Q(figures.left_text));
@@ -211,5 +202,5 @@ void RunPage::ShowEnd(const TDskFil& job) {
   liTime2_->setText(job.end_time() != 0 ? DayText(job.end_time()) : NowText());
   SetColours(liTime2_, Qt::black);
   liCancel_->hide();
-  liFil_->setText(job.failure().empty() ? QString(" Finished") : Q(" " + job.failure()));
+  liFil_->setText(job.failure().empty() ? Q(scan::PhaseText(kNotifyEnd)) : Q(" " + job.failure()));
 }

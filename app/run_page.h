@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "scan/progress_figures.h"
 #include "scan/scan_job.h"
 
 class QLabel;
@@ -33,7 +34,7 @@ class RunPage {
   QWidget* BuildDirectory();
   QWidget* BuildTotals();
   void ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed);
-  void ShowProgress(TDskFil& job, int16_t code, uint32_t now, uint32_t elapsed);
+  void ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInputs& in);
   void ShowEnd(const TDskFil& job);
 
   QLabel* liPth_ = nullptr;

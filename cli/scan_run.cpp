@@ -45,16 +45,6 @@ class TerminalWindow : public ScanWindow {
   ProgressLine* progress_;
 };
 
-// The serial number of a name-part text such as "03054_41741": its digits as a 64-bit
-// number, of which the low 32 bits count.
-uint32_t SerialFromText(const std::string& text) {
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return static_cast<uint32_t>(value);
-}
-
 }  // namespace
 
 void VolumeFields(const ScanOptions& options, const std::string& path, std::string* label,
@@ -71,7 +61,7 @@ void VolumeFields(const ScanOptions& options, const std::string& path, std::stri
     *serial = *options.serial;
     *serial_text = scan::SerialNumberText(*serial);
   } else if (NamePartsSx(path, serial_text, scan::kNameSerial, "")) {
-    *serial = SerialFromText(*serial_text);
+    scan::SerialFromDigits(*serial_text, serial);
   }
 }
 

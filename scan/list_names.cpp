@@ -35,6 +35,18 @@ std::string SerialNumberText(uint32_t serial) {
   return fmt::format("{:05}_{:05}", serial / kSerialSplit, serial % kSerialSplit);
 }
 
+bool SerialFromDigits(std::string_view text, uint32_t* serial) {
+  uint64_t value = 0;
+  bool any = false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') continue;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+    any = true;
+  }
+  if (any) *serial = static_cast<uint32_t>(value);
+  return any;
+}
+
 std::string JoinNameParts(const TVolumeInfo& volume, std::string_view dirs_below_root,
                           uint8_t selector, std::string_view separators) {
   if (selector == 0) selector = kNameAll;

@@ -22,6 +22,9 @@ constexpr const char kDefaultSeparators[] = "~^%";
 
 // The serial number as "00000_00000".
 std::string SerialNumberText(uint32_t serial);
+// The serial number of a name-part text such as "03054_41741": its digits as a 64-bit
+// number, of which the low 32 bits count. False, and *serial as it was, without a digit.
+bool SerialFromDigits(std::string_view text, uint32_t* serial);
 
 // The joining alone, over a known volume record and the directories below its root
 // ("Photos/2020/", each directory followed by "/", empty for the root itself).

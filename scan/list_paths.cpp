@@ -11,7 +11,6 @@
 
 #include "support/ini.h"
 #include "support/string_list.h"
-#include "support/sys_init.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 
@@ -62,7 +61,6 @@ BaseSettings LoadBaseSettingsFrom(const std::string& ini_file, const std::string
   return settings;
 }
 
-BaseSettings LoadBaseSettings() { return LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir); }
 
 std::string ResolveBaseFolder(std::string_view app_path, std::string_view setting,
                               std::string_view app_dir) {

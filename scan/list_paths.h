@@ -34,11 +34,9 @@ struct BaseSettings {
   std::string dir_ext = kDefaultDirExt;
 };
 
-// Reads the section from the base settings file SxBaseIniFile (only when it exists and
-// is not empty); a missing key keeps its default, AppPath defaults to SxAppDir. Texts are
-// trimmed. Call after SysInitSx. Throws support::ConversionError never (texts only).
-BaseSettings LoadBaseSettings();
-// The same from a given file (a test or another program's base file).
+// Reads the section from the base settings file `ini_file` (only when it exists and is
+// not empty); a missing key keeps its default, AppPath defaults to `app_dir`. Texts are
+// trimmed. Throws support::ConversionError never (texts only).
 BaseSettings LoadBaseSettingsFrom(const std::string& ini_file, const std::string& app_dir);
 
 // A folder setting resolved against AppPath (both trimmed first): empty stays empty; a

@@ -15,7 +15,6 @@
 
 #include "app/file_box.h"
 #include "app/job_link.h"
-#include "app/progress_figures.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"
 #include "platform/files.h"
@@ -438,28 +437,6 @@ class CommandsTest : public QObject {
     QTest::mouseClick(Find<QPushButton>(w, "bcRun045"), Qt::LeftButton);
     QVERIFY(Find<QCheckBox>(w, "cbName")->isChecked());
     QVERIFY(TextOf(w, "cName").find("^Photos~") != std::string::npos);
-  }
-
-  void FiguresOfTheRunPage() {
-    app::ProgressInputs in;
-    in.elapsed_ms = 2000;
-    in.bytes_done = 2048000;
-    in.total_bytes = 8192000;
-    app::ProgressFigures f = app::ProgressFigures::Compute(in);
-    QCOMPARE(f.speed_text, std::string("1 000 kB/s"));
-    QCOMPARE(f.left_text, std::string("6 s 0 ms"));
-    QCOMPARE(f.percent_text, std::string("25.00 %"));
-
-    in.elapsed_ms = 0;
-    f = app::ProgressFigures::Compute(in);
-    QCOMPARE(f.speed_text, std::string("0 kB/s"));
-    QCOMPARE(f.left_text, std::string("0 ms"));
-
-    in.total_bytes = 0;
-    f = app::ProgressFigures::Compute(in);
-    QCOMPARE(f.percent_text, std::string());
-    QCOMPARE(app::PercentText(42.5), std::string("42.50 %"));
-    QCOMPARE(app::BytesText(4096), std::string("4 096 bytes"));
   }
 };
 
