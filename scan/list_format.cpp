@@ -11,8 +11,6 @@ namespace scan {
 
 namespace {
 
-constexpr std::string_view kUnsetEndTime = "0000-00-00 00:00:00";
-constexpr size_t kTimeWidth = 19;
 constexpr size_t kLabelFieldWidth = 15;
 constexpr size_t kLengthFieldWidth = 3;    // name and directory lengths
 constexpr size_t kRootFieldWidth = 2;      // root column of a path section
@@ -20,6 +18,7 @@ constexpr size_t kSumAttributeWidth = 12;  // attribute field of trailer and tot
 constexpr std::string_view kReadErrorPrefix = "F  %IO";
 
 constexpr std::string_view kCannotFind = "F  !CannotFind";
+static_assert(kCannotFind.substr(3) == kCannotFindId);
 constexpr std::string_view kCannotOpen = "F  !CannotOpen";
 constexpr std::string_view kAllocation = "F  !Allocation";
 constexpr std::string_view kEmptyFileId = "F  00000 00000";

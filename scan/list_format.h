@@ -35,9 +35,26 @@ constexpr uint16_t kDefaultMinBlocks = 4;
 // lines unreadable; they are held at this value.
 constexpr uint16_t kMaxMinBlocks = 99;
 
-// The end stamp of the header: columns 51-72.
+// Byte offsets in a file line whose size field has its normal width; a widened size
+// field moves everything from the size's end on by the same amount.
+constexpr size_t kSizeStart = 14;
+constexpr size_t kSizeEnd = 29;
+constexpr size_t kWriteTimeStart = 30;
+constexpr size_t kCreationTimeStart = 50;
+constexpr size_t kAttributesStart = 69;
+constexpr size_t kLengthStart = kFixedPartWidth;
+// A time field, "yyyy-mm-dd hh:nn:ss", and the end time of a header not yet stamped.
+constexpr size_t kTimeWidth = 19;
+inline constexpr std::string_view kUnsetEndTime = "0000-00-00 00:00:00";
+// The id field of a file that was gone when it was read, after "F  ".
+inline constexpr std::string_view kCannotFindId = "!CannotFind";
+// "/pLLL+0 |RR " before the directory of a path section.
+constexpr size_t kPathSectionHead = 12;
+
+// The end stamp of the header: columns 51-72, the run's state in column 71.
 constexpr size_t kEndStampColumn = 51;
 constexpr size_t kEndStampWidth = 22;
+constexpr size_t kStateColumn = 71;
 constexpr size_t kHeaderLabelLength = 11;  // characters of the volume label kept
 
 // Attributes above this are cut with LowBitsSumSx before they are written.

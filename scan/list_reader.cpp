@@ -12,25 +12,19 @@ namespace scan {
 
 namespace {
 
-constexpr std::string_view kUnsetEndTime = "0000-00-00 00:00:00";
-constexpr std::string_view kCannotFindId = "!CannotFind";
-constexpr size_t kTimeWidth = 19;
-// Byte offsets in a file line whose size field has its normal width; a widened size
-// field moves everything from the size's end on by the same amount.
-constexpr size_t kSizeStart = 14;
-constexpr size_t kSizeEnd = 29;
-constexpr size_t kWriteTimeStart = 30;
-constexpr size_t kCreationTimeStart = 50;
-constexpr size_t kAttributesStart = 69;
-constexpr size_t kLengthStart = 72;
 constexpr size_t kBar = kFileBarColumn - 1;
 constexpr size_t kMaxSizeWidening = 9;
-// "/pLLL+0 |RR " before the directory of a path section.
-constexpr size_t kPathSectionHead = 12;
-constexpr size_t kStateColumn = 71;  // of the header, 1-based
 constexpr size_t kTypicalLineBytes = 100;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Where bytes count as columns.
+bool Ascii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
 
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
@@ -213,13 +207,23 @@ bool IdListParser::SameRun(uint32_t a, uint32_t b) const {
 
 bool IdListParser::NameAndDirectory(std::string_view line, size_t bar, std::string_view* name,
                                     std::string_view* directory) {
-  // The usual line, read directly: length, block count, the name, its blanks, then the
-  // path section. Anything else goes to the general reader.
+  if (ReadUsualFileLine(line, bar, name, directory)) return true;
+  FileLineFields fields;
+  if (!ReadFileLine(line, &fields)) return false;
+  *name = fields.name;
+  *directory = fields.directory;
+  return true;
+}
+
+bool ReadUsualFileLine(std::string_view line, size_t bar, std::string_view* name,
+                       std::string_view* directory) {
+  if (bar < 6 || bar + 1 >= line.size() || line[bar] != '|' || line[0] != kRecordFile) return false;
   const std::string_view blocks_field = line.substr(bar - 3, 3);
   const bool hex = blocks_field[0] == '$';
   uint32_t blocks = 0;
   uint32_t length = 0;
-  if ((hex || blocks_field[0] == '+') && ParseField(blocks_field.substr(1), hex, &blocks) &&
+  if ((hex || blocks_field[0] == '+') && blocks_field[1] != ' ' &&
+      ParseField(blocks_field.substr(1), hex, &blocks) &&
       blocks > 0 && ParseField(line.substr(bar - 6, 3), hex, &length) && line[bar + 1] == ' ' &&
       length <= blocks * kBlockLength - 3) {
     const size_t name_start = bar + 2;
@@ -230,17 +234,15 @@ bool IdListParser::NameAndDirectory(std::string_view line, size_t bar, std::stri
     if (section != std::string_view::npos && section + kPathSectionHead < line.size() &&
         AllBlanks(line.substr(name_end, section - name_end)) && line[section] == '/' &&
         (line[section + 1] == 'p' || line[section + 1] == 'P') && line[section + 8] == '|' &&
-        line[section + 11] == ' ') {
+        line[section + 11] == ' ' && line.back() == '/' &&
+        Ascii(line.substr(section, kPathSectionHead))) {
+      // Anything after the directory's closing "/" is the general reader's to judge.
       *name = line.substr(name_start, name_end - name_start);
       *directory = line.substr(section + kPathSectionHead);
       return true;
     }
   }
-  FileLineFields fields;
-  if (!ReadFileLine(line, &fields)) return false;
-  *name = fields.name;
-  *directory = fields.directory;
-  return true;
+  return false;
 }
 
 bool IdListParser::FileLine(std::string_view line, uint32_t number) {
