@@ -2,39 +2,24 @@
 
 #include <future>
 #include <new>
+#include <optional>
 #include <string>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/compare_report.h"
 #include "cli/terminal_text.h"
-#include "cli/usage.h"
 #include "scan/compare.h"
 #include "scan/list_reader.h"
 
 namespace cli {
 
-int RunCompareCommand(const Args& given) {
-  Args args = given;
-  ReportOptions options;
-  std::string error;
-  if (!TakeReportOptions(&args, &options, &error)) return UsageError("compare: " + error);
-  std::vector<std::string> lists;
-  bool options_done = false;
-  bool relative = false;
-  for (const std::string& arg : args) {
-    if (!options_done && arg == "--") {
-      options_done = true;
-    } else if (!options_done && arg == "--relative") {
-      relative = true;
-    } else if (!options_done && IsHelpOption(arg)) {
-      return PrintCommandUsage("compare");
-    } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-      return UsageError("compare: unknown option '" + arg + "'");
-    } else {
-      lists.push_back(arg);
-    }
-  }
-  if (lists.size() != 2) return UsageError("compare: give two lists, OLD and NEW");
+int RunCompareCommand(const Args& args) {
+  CommandLine line;
+  if (const std::optional<int> status = TakeCommandLine("compare", args, &line)) return *status;
+  const Args& lists = line.operands;
+  const ReportOptions& options = line.report;
+  const bool relative = line.relative;
 
   try {
     // The two lists are read and sorted side by side.

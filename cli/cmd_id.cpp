@@ -2,12 +2,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/terminal_text.h"
-#include "cli/usage.h"
 #include "platform/paths.h"
 #include "scan/content_id.h"
 #include "scan/list_format.h"
@@ -29,20 +30,9 @@ bool HasId(uint8_t code, std::string_view id_field) {
 }  // namespace
 
 int RunIdCommand(const Args& args) {
-  Args files;
-  bool options_done = false;
-  for (const std::string& arg : args) {
-    if (!options_done && arg == "--") {
-      options_done = true;
-    } else if (!options_done && IsHelpOption(arg)) {
-      return PrintCommandUsage("id");
-    } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-      return UsageError("id: unknown option '" + arg + "'");
-    } else {
-      files.push_back(arg);
-    }
-  }
-  if (files.empty()) return UsageError("id: missing FILE");
+  CommandLine line;
+  if (const std::optional<int> status = TakeCommandLine("id", args, &line)) return *status;
+  const Args& files = line.operands;
 
   void* buffer = nullptr;
   // Without the shared buffer each file gets its own of the same size.

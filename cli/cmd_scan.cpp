@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/scan_options.h"
 #include "cli/scan_run.h"
@@ -12,7 +14,6 @@
 #include "cli/start_up.h"
 #include "cli/terminal_msg.h"
 #include "cli/terminal_text.h"
-#include "cli/usage.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "scan/list_names.h"
@@ -59,12 +60,10 @@ int RunScanCommand(const Args& args, bool continue_run) {
   const char* command = continue_run ? "continue" : "scan";
   // The job's own messages (no read buffer) come through it too.
   InstallTerminalMsgHandler();
-  ScanOptions options;
+  CommandLine line;
+  if (const std::optional<int> status = TakeCommandLine(command, args, &line)) return *status;
+  const ScanOptions& options = line.scan;
   std::string error;
-  if (!ParseScanOptions(args, &options, &error)) {
-    return UsageError(std::string(command) + ": " + error);
-  }
-  if (options.help) return PrintCommandUsage(command);
 
   const std::string path = platform::AbsolutePath(options.path);
   if (!DirExistsSx(path))

@@ -2,10 +2,12 @@
 // list as it is.
 
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/compare_report.h"
 #include "cli/scan_options.h"
@@ -13,7 +15,6 @@
 #include "cli/search_path.h"
 #include "cli/terminal_msg.h"
 #include "cli/terminal_text.h"
-#include "cli/usage.h"
 #include "platform/files.h"
 #include "platform/interrupt.h"
 #include "platform/paths.h"
@@ -33,44 +34,6 @@ constexpr char kTempPrefix[] = "checker-verify-";
 // Held locked by the verify that uses its folder; a folder whose lock can be taken was
 // left by a verify that is gone.
 constexpr char kTempLockName[] = "lock";
-
-// verify's own options: "--path P" and "--write NEW" (or "--opt=VALUE"); the rest stays.
-bool TakeVerifyOptions(Args* args, std::string* path, std::string* write, std::string* error) {
-  Args rest;
-  for (size_t i = 0; i < args->size(); ++i) {
-    const std::string& arg = (*args)[i];
-    if (arg == "--") {
-      rest.insert(rest.end(), args->begin() + static_cast<ptrdiff_t>(i), args->end());
-      break;
-    }
-    std::string* target = nullptr;
-    std::string name;
-    for (const char* option : {"--path", "--write"}) {
-      if (arg == option || arg.rfind(std::string(option) + "=", 0) == 0) {
-        name = option;
-        target = name == "--path" ? path : write;
-      }
-    }
-    if (target == nullptr) {
-      rest.push_back(arg);
-      continue;
-    }
-    if (arg.size() > name.size()) {
-      *target = arg.substr(name.size() + 1);
-    } else if (i + 1 < args->size()) {
-      *target = (*args)[++i];
-    } else {
-      *error = "option '" + name + "' needs a value";
-      return false;
-    }
-    if (target->empty()) {
-      *error = "option '" + name + "' needs a value";
-      return false;
-    }
-  }
-  *args = std::move(rest);
-  return true;
-}
 
 // NEW with its extension replaced by the tree list's.
 std::string TreeListBeside(const std::string& id_list) {
@@ -259,31 +222,20 @@ bool ChooseSearchPath(const std::string& list_name, const scan::IdList& old_list
   return true;
 }
 
-int Verify(const Args& given) {
-  Args args = given;
-  ReportOptions report;
-  std::string search_path;
-  std::string write;
-  std::string error;
-  if (!TakeReportOptions(&args, &report, &error) ||
-      !TakeVerifyOptions(&args, &search_path, &write, &error)) {
-    return UsageError("verify: " + error);
-  }
-  ScanOptions options;
-  if (!ParseScanOptions(args, &options, &error)) {
-    for (size_t at = error.find("PATH"); at != std::string::npos; at = error.find("PATH", at)) {
-      error.replace(at, 4, "LIST");
-    }
-    return UsageError("verify: " + error);
-  }
-  if (options.help) return PrintCommandUsage("verify");
+int Verify(const Args& args) {
+  CommandLine line;
+  if (const std::optional<int> status = TakeCommandLine("verify", args, &line)) return *status;
+  const ScanOptions& options = line.scan;
   if (!options.list_file.empty() || !options.name.empty()) {
     return UsageError("verify: --list and --name are no options of verify; --write NEW keeps "
                       "the new lists");
   }
+  const std::string& write = line.write;
   if (!options.tree_file.empty() && write.empty()) {
     return UsageError("verify: --tree goes with --write");
   }
+  std::string& search_path = line.search_path;
+  std::string error;
 
   RemoveStaleTempDirs();
   // Read first and held to the end: no run may rewrite the list meanwhile.
@@ -322,11 +274,11 @@ int Verify(const Args& given) {
   // Matched below each list's search path, so that a copy of the tree elsewhere is the
   // same tree; what the scan could not vouch for is classed by its problems.
   scan::CompareOptions compare;
-  compare.keep_unchanged = report.all;
+  compare.keep_unchanged = line.report.all;
   compare.relative = true;
   compare.new_problems = &outcome.problems;
   const scan::ListComparison comparison = scan::CompareIdLists(old_list, new_list, compare);
-  const int status = ReportComparison(old_list, new_list, comparison, report);
+  const int status = ReportComparison(old_list, new_list, comparison, line.report);
   if (outcome.finished) return status;
   PrintMessage("stopped after " + std::to_string(outcome.files_done) +
                " files: the verify is partial; files it did not reach are \"not listed\"");

@@ -2,13 +2,14 @@
 
 #include <cstdint>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/search_path.h"
 #include "cli/terminal_text.h"
-#include "cli/usage.h"
 #include "fs/volume_info.h"
 #include "platform/paths.h"
 #include "scan/list_names.h"
@@ -63,58 +64,26 @@ std::string CannotQuery(const std::string& path) {
   return "cannot query the volume of '" + path + "'";
 }
 
-// Takes one PATH, which must be there, and, for `names`, the value of --separators.
-// False after printing a usage error or the command's help, whose status goes to
-// `status`.
-bool ParseArgs(const std::string& command, const Args& args, std::string* path,
-               std::string* separators, int* status) {
-  bool options_done = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool option = !options_done && arg.size() > 1 && arg[0] == '-';
-    if (option && arg == "--") {
-      options_done = true;
-    } else if (option && IsHelpOption(arg)) {
-      *status = PrintCommandUsage(command);
-      return false;
-    } else if (option && separators != nullptr && arg == "--separators") {
-      if (i + 1 >= args.size()) {
-        *status = UsageError(command + ": --separators needs a value");
-        return false;
-      }
-      *separators = args[++i];
-    } else if (option && separators != nullptr && arg.rfind("--separators=", 0) == 0) {
-      *separators = arg.substr(arg.find('=') + 1);
-    } else if (option) {
-      *status = UsageError(command + ": unknown option '" + arg + "'");
-      return false;
-    } else if (path->empty()) {
-      *path = arg;
-    } else {
-      *status = UsageError(command + ": only one PATH is allowed");
-      return false;
-    }
-  }
-  if (path->empty()) {
-    *status = UsageError(command + ": missing PATH");
-    return false;
-  }
-  *path = platform::AbsolutePath(*path);
+// The command line of volume or names, whose PATH must be there. The exit status when
+// the command ends here: a usage error, a missing PATH or the help.
+std::optional<int> TakeExistingPath(std::string_view command, const Args& args, CommandLine* line,
+                                    std::string* path) {
+  if (const std::optional<int> status = TakeCommandLine(command, args, line)) return status;
+  *path = platform::AbsolutePath(line->operands.front());
   // The volume query would describe the volume of the part that is there.
   const std::string missing = MissingReason(*path);
-  if (!missing.empty()) {
-    *status = UsageError(CannotQuery(*path) + ": " + missing);
-    return false;
-  }
-  return true;
+  if (!missing.empty()) return UsageError(CannotQuery(*path) + ": " + missing);
+  return std::nullopt;
 }
 
 }  // namespace
 
 int RunVolumeCommand(const Args& args) {
+  CommandLine line;
   std::string path;
-  int status = 0;
-  if (!ParseArgs("volume", args, &path, nullptr, &status)) return status;
+  if (const std::optional<int> status = TakeExistingPath("volume", args, &line, &path)) {
+    return *status;
+  }
 
   TVolumeInfo info;
   if (!GetVolumeInfoSx(path, &info)) return UsageError(CannotQuery(path));
@@ -142,10 +111,12 @@ int RunVolumeCommand(const Args& args) {
 }
 
 int RunNamesCommand(const Args& args) {
+  CommandLine line;
   std::string path;
-  std::string separators = scan::kDefaultSeparators;
-  int status = 0;
-  if (!ParseArgs("names", args, &path, &separators, &status)) return status;
+  if (const std::optional<int> status = TakeExistingPath("names", args, &line, &path)) {
+    return *status;
+  }
+  const std::string& separators = line.separators;
   if (support::CharCount(separators) > kMaxSeparators) {
     return UsageError(
         "names: --separators takes at most three characters (serial, directory, "

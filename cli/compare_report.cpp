@@ -55,42 +55,6 @@ std::string Grouped(uint64_t value) {
 
 }  // namespace
 
-bool TakeReportOptions(std::vector<std::string>* args, ReportOptions* options,
-                       std::string* error) {
-  std::vector<std::string> rest;
-  for (size_t i = 0; i < args->size(); ++i) {
-    const std::string& arg = (*args)[i];
-    if (arg == "--") {
-      rest.insert(rest.end(), args->begin() + static_cast<ptrdiff_t>(i), args->end());
-      break;
-    }
-    if (arg == "--all") {
-      options->all = true;
-      continue;
-    }
-    std::string format;
-    if (arg == "--format") {
-      if (i + 1 >= args->size()) {
-        *error = "option '--format' needs a value";
-        return false;
-      }
-      format = (*args)[++i];
-    } else if (arg.rfind("--format=", 0) == 0) {
-      format = arg.substr(9);
-    } else {
-      rest.push_back(arg);
-      continue;
-    }
-    if (format != "text" && format != "jsonl") {
-      *error = "option '--format' takes text or jsonl, not '" + format + "'";
-      return false;
-    }
-    options->jsonl = format == "jsonl";
-  }
-  *args = std::move(rest);
-  return true;
-}
-
 void AppendJsonString(std::string* out, std::string_view text) {
   out->push_back('"');
   size_t pos = 0;

@@ -20,10 +20,6 @@ struct ReportOptions {
   bool jsonl = false;  // one JSON object a line
 };
 
-// Pulls compare's own options out of args ("--all", "--format text|jsonl"); the rest
-// stays. False with `error` for a format it does not know or one missing.
-bool TakeReportOptions(std::vector<std::string>* args, ReportOptions* options, std::string* error);
-
 // The text line of one file, without line end: the class padded to a column, then the
 // path (scan::ReportedPath), for a moved file "OLD -> NEW".
 std::string ChangeLine(const scan::ListComparison& comparison, const scan::IdList& old_list,

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "scan/run_settings.h"
 
 namespace cli {
@@ -27,9 +29,14 @@ struct ScanOptions {
   bool help = false;  // "--help" or "-h": print the usage and do nothing else
 };
 
-// Fills `options` from the arguments after the command word. False with a one-line
-// `error` for an unknown option, a missing or non-numeric value, a number out of range,
-// no PATH or more than one. A help option ends the parse with `help` set (no PATH needed).
+// The scan's options in the order its help lists them, each number with the engine's
+// range for its run setting. Shared by scan, continue and verify.
+std::span<const OptionSpec> ScanOptionTable();
+
+// Fills `options` from the arguments after "scan": the scan command's table. False with
+// a one-line `error` for an unknown option, a missing or non-numeric value, a number out
+// of range, no PATH or more than one. A help option ends the parse with `help` set (no
+// PATH needed).
 bool ParseScanOptions(const Args& args, ScanOptions* options, std::string* error);
 
 }  // namespace cli

@@ -10,8 +10,8 @@ namespace cli {
 // "checker-cli --help".
 std::string ProgramUsage();
 
-// "checker-cli COMMAND --help" for scan, continue, id, volume, names and list; empty for
-// any other word.
+// "checker-cli COMMAND --help" for every command, laid out from its option table; empty
+// for any other word.
 std::string CommandUsage(std::string_view command);
 
 // True when `arg` asks for help ("--help" or "-h").

@@ -27,7 +27,9 @@ artifacts=$build/fuzz-artifacts
 rm -rf "$logs"
 mkdir -p "$logs" "$kept" "$artifacts"
 
-mapfile -t harnesses < <(find "$build/fuzz" -maxdepth 1 -name '*_fuzz' -type f -perm -u+x | sort)
+# Only harnesses with a source here: a build tree may still hold one since renamed.
+mapfile -t harnesses < <(find "$build/fuzz" -maxdepth 1 -name '*_fuzz' -type f -perm -u+x | sort |
+  while read -r exe; do [ -f "$root/fuzz/$(basename "$exe").cpp" ] && echo "$exe"; done)
 if [ ${#only[@]} -gt 0 ]; then
   mapfile -t harnesses < <(for name in "${only[@]}"; do echo "$build/fuzz/${name}_fuzz"; done)
 fi

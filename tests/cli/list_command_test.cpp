@@ -88,17 +88,18 @@ TEST_F(ListCommandTest, BadArgumentsAreUsageErrors) {
   const std::vector<Case> cases = {
       {{"list"}, "checker-cli: list: missing PATH\n"},
       {{"list", root, "--options", "six"},
-       "checker-cli: list: --options needs a number from 0 to 4294967295, not 'six'\n"},
+       "checker-cli: list: option '--options' needs a number from 0 to 4294967295, not 'six'\n"},
       {{"list", root, "--options", "-1"},
-       "checker-cli: list: --options needs a number from 0 to 4294967295, not '-1'\n"},
+       "checker-cli: list: option '--options' needs a number from 0 to 4294967295, not '-1'\n"},
       {{"list", root, "--options=4294967296"},
-       "checker-cli: list: --options needs a number from 0 to 4294967295, not '4294967296'\n"},
+       "checker-cli: list: option '--options' needs a number from 0 to 4294967295, not "
+       "'4294967296'\n"},
       {{"list", root, "--options="},
-       "checker-cli: list: --options needs a number from 0 to 4294967295, not ''\n"},
-      {{"list", root, "--options"}, "checker-cli: list: --options needs a value\n"},
-      {{"list", root, "--params"}, "checker-cli: list: --params needs a value\n"},
+       "checker-cli: list: option '--options' needs a number from 0 to 4294967295, not ''\n"},
+      {{"list", root, "--options"}, "checker-cli: list: option '--options' needs a value\n"},
+      {{"list", root, "--params"}, "checker-cli: list: option '--params' needs a value\n"},
       {{"list", root, "--sort"}, "checker-cli: list: unknown option '--sort'\n"},
-      {{"list", root, root}, "checker-cli: list: more than one PATH\n"},
+      {{"list", root, root}, "checker-cli: list: more than one PATH given: '" + root + "'\n"},
   };
   for (const Case& c : cases) {
     const auto r = List(c.args);

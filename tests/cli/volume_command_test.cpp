@@ -106,11 +106,11 @@ TEST_F(VolumeCommandTest, UsageErrors) {
   };
   const Case cases[] = {
       {{"volume"}, "checker-cli: volume: missing PATH\n"},
-      {{"volume", "/a", "/b"}, "checker-cli: volume: only one PATH is allowed\n"},
+      {{"volume", "/a", "/b"}, "checker-cli: volume: more than one PATH given: '/b'\n"},
       {{"volume", "--separators", "~^%", "/"},
        "checker-cli: volume: unknown option '--separators'\n"},
       {{"names"}, "checker-cli: names: missing PATH\n"},
-      {{"names", "/", "--separators"}, "checker-cli: names: --separators needs a value\n"},
+      {{"names", "/", "--separators"}, "checker-cli: names: option '--separators' needs a value\n"},
       {{"names", "/", "--label"}, "checker-cli: names: unknown option '--label'\n"},
       {{"names", "/", "--separators", "~^%!"},
        "checker-cli: names: --separators takes at most three characters (serial, directory, "
@@ -195,7 +195,7 @@ TEST_F(NamesCommandTest, DoubleDashEndsTheOptions) {
   EXPECT_EQ(Lines(r.out).size(), 5u);
   r = RunCommand(CHECKER_CLI_PATH, {"names", "--", dir_, "--separators"});
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "checker-cli: names: only one PATH is allowed\n");
+  EXPECT_EQ(r.err, "checker-cli: names: more than one PATH given: '--separators'\n");
 }
 
 }  // namespace

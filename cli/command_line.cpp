@@ -1,0 +1,205 @@
+#include "cli/command_line.h"
+
+#include <limits>
+
+#include "cli/usage.h"
+
+namespace cli {
+
+namespace {
+
+using Given = GivenOption;
+using Line = CommandLine;
+
+constexpr OptionChoice kFormats[] = {
+    {"text", "the lines above (the default)"},
+    {"jsonl",
+     "one JSON object per file instead: class, path, new_path\n"
+     "(moved), old_ and new_ size, time and id (null where a list\n"
+     "has none). A byte of a name that is not part of valid UTF-8\n"
+     "is written as \\u00XX, the character of its value"},
+};
+
+// clang-format off
+constexpr OptionSpec kReportOptions[] = {
+    Flag("--all", "list unchanged files too",
+         [](Line* l, const Given&) { l->report.all = true; }),
+    Choice("--format", kFormats,
+           [](Line* l, const Given& g) { l->report.jsonl = kFormats[g.number].word == "jsonl"; }),
+};
+
+constexpr OptionSpec kCompareOptions[] = {
+    Flag("--relative",
+         "match paths below each list's search path (the same\n"
+         "tree listed under two mount points) and show them under\n"
+         "NEW's search path; a file outside its list's search\n"
+         "path keeps its full path",
+         [](Line* l, const Given&) { l->relative = true; }),
+};
+
+constexpr OptionSpec kVerifyOptions[] = {
+    Text("--path", "PATH", "scan PATH instead of the search path of LIST",
+         [](Line* l, const Given& g) { l->search_path = g.text; }, true),
+    Text("--write", "NEW",
+         "keep the new id list as NEW (a name that is free), its\n"
+         "tree list beside it with the extension .t00, or --tree",
+         [](Line* l, const Given& g) { l->write = g.text; }, true),
+};
+
+constexpr OptionSpec kListOptions[] = {
+    Number("--options", "N",
+           "the walk's option bits, added up (6): 1 no directories,\n"
+           "2 no files, 4 into subdirectories, 8 directories without\n"
+           "the trailing \"/\", 16 names relative to PATH, 32 bare names,\n"
+           "64 total size of the files on stderr",
+           {0, std::numeric_limits<uint32_t>::max()},
+           [](Line* l, const Given& g) { l->walk_options = static_cast<uint32_t>(g.number); }),
+    Text("--params", "TEXT", "parameter items, e.g. \"/EP temp|tmp /EF *.bak\"",
+         [](Line* l, const Given& g) { l->params = g.text; }),
+};
+
+constexpr OptionSpec kNamesOptions[] = {
+    Text("--separators", "TEXT",
+         "up to three characters: the one before the serial number,\n"
+         "the one before each directory, the one after the network\n"
+         "host (~^%)",
+         [](Line* l, const Given& g) { l->separators = g.text; }),
+};
+// clang-format on
+
+constexpr std::string_view kScanExit =
+    "Exit status: 0 done, 1 done with file errors, 2 usage error or lists not written,\n"
+    "130 stopped.\n";
+
+constexpr std::string_view kCompareAbout =
+    "Every file of the two id lists is put in one class by its path:\n"
+    "  unchanged       same size, write time and id\n"
+    "  touched         same size and id, another write time\n"
+    "  changed         another write time, and another size or id (verify: also a\n"
+    "                  file that changed while it was read)\n"
+    "  corrupted       same size and write time, another id: the content changed\n"
+    "                  behind the file system's back\n"
+    "  unreadable      a read error in the new list (verify: also the files below a\n"
+    "                  directory it could not read)\n"
+    "  moved           gone from its old path and found under another with the same\n"
+    "                  size and id, when no other missing or new file has that size\n"
+    "                  and id (empty files are never paired)\n"
+    "  missing         in the old list only\n"
+    "  new             in the new list only\n"
+    "  not listed      in one list only while the other is incomplete (stopped, or\n"
+    "                  ended abnormally); such files are not paired as moved\n"
+    "  not comparable  a path a list cannot tell from another, never unchanged:\n"
+    "                  lists write CR and LF of names as \"?\"; a path listed twice\n"
+    "                  within one run of a list (verify: also a name with CR or LF)\n"
+    "A file without an id in the old list is compared by size and write time only. A\n"
+    "path listed again by a later run of a list (continue) counts once, with its last\n"
+    "line.\n"
+    "\n"
+    "stdout: one line per file that is not unchanged, sorted by path: the class,\n"
+    "blanks to column 16, the path (moved: OLD -> NEW). stderr: the warnings and the\n"
+    "files and bytes of every class.\n";
+
+constexpr std::string_view kCompareExit =
+    "Exit status: 0 no differences, 1 differences (not comparable ones included) but\n"
+    "nothing corrupted or unreadable, 2 usage error or a list that cannot be read\n"
+    "(with the number of the first line that is not one of an id list; a symbolic\n"
+    "link; a list a running scan holds), 3 corrupted or unreadable files found.\n";
+
+}  // namespace
+
+std::span<const CommandSpec> Commands() {
+  using Group = std::span<const OptionSpec>;
+  static const Group kScan[] = {ScanOptionTable()};
+  static const Group kNames[] = {kNamesOptions};
+  static const Group kList[] = {kListOptions};
+  static const Group kCompare[] = {kReportOptions, kCompareOptions};
+  static const Group kVerify[] = {kReportOptions, kVerifyOptions, ScanOptionTable()};
+  // Verify refuses --list and --name (--write names its lists) and replaces no lists
+  // that --no-backup could spare.
+  static constexpr std::string_view kVerifyRefuses[] = {"--list", "--name", "--no-backup"};
+  static const OperandSpec kPath{"PATH", 1, 1, false, ""};
+  // clang-format off
+  static const CommandSpec kCommands[] = {
+      {"scan", kScan, {}, kPath,
+       "Usage: checker-cli scan [OPTIONS] PATH\n"
+       "Create the tree list and the id list of PATH afresh: every directory under\n"
+       "PATH, and a content id for every file. Without --list and --tree the lists\n"
+       "are named after the volume and go to the list folder of the base settings.\n",
+       "", kScanExit, ""},
+      {"continue", kScan, {}, kPath,
+       "Usage: checker-cli continue [OPTIONS] PATH\n"
+       "Finish a stopped run of PATH: files the id list already holds are skipped and\n"
+       "the new lines are appended. Give the options of the stopped run.\n", "", kScanExit, ""},
+      {"id", {}, {}, {"FILE", 1, kAnyCount, true, ""},
+       "Usage: checker-cli id FILE...\n"
+       "Print each file's id field (the first 14 columns of its id-list line) and the\n"
+       "name as given. \"--\" ends the options, for a FILE that begins with \"-\".\n", "",
+       "Exit status: 0 every file has an id, 1 some file has none, 2 usage error.\n", ""},
+      {"volume", {}, {}, kPath,
+       "Usage: checker-cli volume PATH\n"
+       "Print the volume record of the file system that holds PATH, one field a line.\n", "",
+       "Exit status: 0 done, 2 usage error or no such PATH.\n", ""},
+      {"names", kNames, {}, kPath,
+       "Usage: checker-cli names [--separators TEXT] PATH\n"
+       "Print the list name parts of PATH (network host, volume label, directories below\n"
+       "the volume's root, serial number) as the desktop program's name fields show them,\n"
+       "and the name they make joined by separators, as its \"Get\" button composes it.\n", "",
+       "Exit status: 0 done, 2 usage error or no such PATH.\n", ""},
+      {"list", kList, {}, {"PATH", 1, 1, true, ""},
+       "Usage: checker-cli list [--options N] [--params TEXT] PATH\n"
+       "Print what a directory walk from PATH finds, one entry a line, and the total on\n"
+       "stderr. PATH may carry masks and parameter items: \"/data/*.jpg /S /EF *.bak\".\n", "",
+       "Exit status: 0 done, 1 PATH cannot be read, 2 usage error.\n", ""},
+      {"compare", kCompare, {}, {"OLD NEW", 2, 2, true, "give two lists, OLD and NEW"},
+       "Usage: checker-cli compare [--all] [--format text|jsonl] [--relative] OLD NEW\n"
+       "Compare two id lists of the same tree: what changed since OLD was written.\n"
+       "Paths are matched whole, also when the lists name different search paths;\n"
+       "--relative matches them below each list's search path instead.\n",
+       kCompareAbout, kCompareExit, ""},
+      {"verify", kVerify, kVerifyRefuses, {"LIST", 1, 1, false, ""},
+       "Usage: checker-cli verify [OPTIONS] LIST\n"
+       "Scan again what LIST catalogued (the search path of its header, or --path) and\n"
+       "compare LIST with the new lines, as compare --relative does: paths are matched\n"
+       "below LIST's search path and the path scanned, and shown under the path\n"
+       "scanned, so a copy of the tree elsewhere verifies as the same tree. LIST is not\n"
+       "changed, and no scan may rewrite it while verify runs. The new lists go to a\n"
+       "temporary folder that is removed afterwards (a later verify removes one left\n"
+       "by a verify that was killed), or with --write to NEW and its tree list. Ctrl-C\n"
+       "stops the scan: what it covered is compared, and the files it did not reach\n"
+       "are \"not listed\". A search path with CR or LF in it is refused.\n",
+       kCompareAbout, kCompareExit,
+       "130 stopped (after the partial report).\n"},
+  };
+  // clang-format on
+  return kCommands;
+}
+
+const CommandSpec* FindCommand(std::string_view name) {
+  for (const CommandSpec& command : Commands()) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+bool ParseCommandLine(const CommandSpec& command, const Args& args, CommandLine* line,
+                      std::string* error, ParsedArgs* parsed) {
+  ParsedArgs own;
+  if (parsed == nullptr) parsed = &own;
+  if (!ParseArgs(command, args, parsed, error)) return false;
+  for (const GivenOption& given : parsed->options) given.spec->store(line, given);
+  line->operands = parsed->operands;
+  if (!line->operands.empty()) line->scan.path = line->operands.front();
+  line->help = parsed->help;
+  return true;
+}
+
+std::optional<int> TakeCommandLine(std::string_view command, const Args& args, CommandLine* line) {
+  std::string error;
+  if (!ParseCommandLine(*FindCommand(command), args, line, &error)) {
+    return UsageError(std::string(command) + ": " + error);
+  }
+  if (line->help) return PrintCommandUsage(command);
+  return std::nullopt;
+}
+
+}  // namespace cli

@@ -1,0 +1,55 @@
+#pragma once
+// The commands of checker-cli as the option parser knows them: every command's table of
+// options and operands, its help, and the values a command line sets.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "cli/commands.h"
+#include "cli/compare_report.h"
+#include "cli/options.h"
+#include "cli/scan_options.h"
+#include "fs/dir_iter.h"
+#include "scan/list_names.h"
+
+namespace cli {
+
+// The walk's options of "list" without --options: directories only, into subdirectories.
+inline constexpr uint32_t kDefaultListOptions = walk_option::NoFiles | walk_option::Recurse;
+
+// What a command line sets. Each command's table fills its own part; the rest keeps its
+// default.
+struct CommandLine {
+  ScanOptions scan;         // scan, continue, verify; scan.path is the first operand
+  ReportOptions report;     // compare, verify
+  bool relative = false;    // compare --relative
+  std::string search_path;  // verify --path
+  std::string write;        // verify --write
+  uint32_t walk_options = kDefaultListOptions;        // list --options
+  std::string params;                                 // list --params
+  std::string separators = scan::kDefaultSeparators;  // names --separators
+  Args operands;
+  bool help = false;
+};
+
+// Every command, in the order the program's help names them.
+std::span<const CommandSpec> Commands();
+
+// The command of that name, or null.
+const CommandSpec* FindCommand(std::string_view name);
+
+// Parses `args` by the table of `command` (one of Commands()) into `line`; `parsed`, when
+// given, receives the options as given. False with a one-line `error` as ParseArgs
+// words it.
+bool ParseCommandLine(const CommandSpec& command, const Args& args, CommandLine* line,
+                      std::string* error, ParsedArgs* parsed = nullptr);
+
+// What every command does first: parses its arguments, and on a usage error prints
+// "checker-cli: COMMAND: ERROR" and gives the status 2, on a help request prints the
+// command's help and gives 0. Nothing when the command goes on.
+std::optional<int> TakeCommandLine(std::string_view command, const Args& args, CommandLine* line);
+
+}  // namespace cli
