@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/commands.h"
-#include "scan/list_paths.h"
+#include "lists/list_paths.h"
 
 class QCheckBox;
 class QLabel;

@@ -8,8 +8,8 @@
 #include "app/controls.h"
 #include "app/ini_fields.h"
 #include "app/widget_kit.h"
-#include "scan/list_names.h"
-#include "scan/list_paths.h"
+#include "lists/list_names.h"
+#include "lists/list_paths.h"
 
 namespace {
 

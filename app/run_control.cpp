@@ -5,9 +5,9 @@
 
 #include "app/job_link.h"
 #include "app/widget_kit.h"
-#include "scan/list_names.h"
-#include "scan/list_paths.h"
-#include "scan/preflight.h"
+#include "lists/list_names.h"
+#include "lists/list_paths.h"
+#include "lists/preflight.h"
 #include "support/msg.h"
 #include "support/text.h"
 #include "support/toolkit.h"

@@ -14,7 +14,7 @@
 #include "app/folder_picker.h"
 #include "app/ini_fields.h"
 #include "app/widget_kit.h"
-#include "scan/list_paths.h"
+#include "lists/list_paths.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 

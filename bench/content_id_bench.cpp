@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "scan/content_id.h"
-#include "scan/fold.h"
-#include "tests/scan/literal_fold.h"
+#include "content/content_id.h"
+#include "content/fold.h"
+#include "tests/content/literal_fold.h"
 
 namespace {
 

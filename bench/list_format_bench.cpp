@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "scan/content_id.h"
-#include "scan/list_format.h"
+#include "content/content_id.h"
+#include "lists/list_format.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "scan/content_id.h"
-#include "scan/list_format.h"
+#include "content/content_id.h"
+#include "lists/list_format.h"
 #include "support/find_data.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "fs/volume_info.h"
 #include "platform/paths.h"
 #include "platform/volume.h"
-#include "scan/list_names.h"
+#include "lists/list_names.h"
 
 namespace {
 

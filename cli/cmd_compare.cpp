@@ -9,8 +9,8 @@
 #include "cli/commands.h"
 #include "cli/compare_report.h"
 #include "cli/terminal_text.h"
-#include "scan/compare.h"
-#include "scan/list_reader.h"
+#include "audit/compare.h"
+#include "lists/list_reader.h"
 
 namespace cli {
 

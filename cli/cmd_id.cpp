@@ -10,8 +10,8 @@
 #include "cli/commands.h"
 #include "cli/terminal_text.h"
 #include "platform/paths.h"
-#include "scan/content_id.h"
-#include "scan/list_format.h"
+#include "content/content_id.h"
+#include "lists/list_format.h"
 #include "support/find_data.h"
 
 namespace cli {

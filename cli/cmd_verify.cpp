@@ -18,9 +18,9 @@
 #include "platform/files.h"
 #include "platform/interrupt.h"
 #include "platform/paths.h"
-#include "scan/compare.h"
-#include "scan/list_paths.h"
-#include "scan/list_reader.h"
+#include "audit/compare.h"
+#include "lists/list_paths.h"
+#include "lists/list_reader.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 

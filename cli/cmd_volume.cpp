@@ -12,7 +12,7 @@
 #include "cli/terminal_text.h"
 #include "fs/volume_info.h"
 #include "platform/paths.h"
-#include "scan/list_names.h"
+#include "lists/list_names.h"
 #include "support/text.h"
 
 namespace cli {

@@ -13,7 +13,7 @@
 #include "cli/options.h"
 #include "cli/scan_options.h"
 #include "fs/dir_iter.h"
-#include "scan/list_names.h"
+#include "lists/list_names.h"
 
 namespace cli {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "scan/compare.h"
-#include "scan/list_reader.h"
+#include "audit/compare.h"
+#include "lists/list_reader.h"
 
 namespace cli {
 

@@ -11,7 +11,7 @@
 #include "platform/clock.h"
 #include "platform/interrupt.h"
 #include "platform/paths.h"
-#include "scan/list_names.h"
+#include "lists/list_names.h"
 
 namespace cli {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "fuzz/fuzz_util.h"
-#include "scan/list_format.h"
-#include "scan/list_reader.h"
+#include "lists/list_format.h"
+#include "lists/list_reader.h"
 
 namespace {
 

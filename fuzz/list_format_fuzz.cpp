@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_util.h"
-#include "scan/content_id.h"
-#include "scan/list_format.h"
+#include "content/content_id.h"
+#include "lists/list_format.h"
 #include "support/text.h"
 
 namespace {

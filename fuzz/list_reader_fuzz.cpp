@@ -8,8 +8,8 @@
 #include <string>
 
 #include "fuzz/fuzz_util.h"
-#include "scan/compare.h"
-#include "scan/list_reader.h"
+#include "audit/compare.h"
+#include "lists/list_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   auto text = std::make_unique<char[]>(size + 1);

@@ -17,7 +17,7 @@
 
 #include "fs/dir_iter.h"
 #include "platform/files.h"
-#include "scan/content_id.h"
+#include "content/content_id.h"
 #include "support/find_data.h"
 
 namespace scan {

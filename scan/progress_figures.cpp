@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
-#include "scan/number_mask.h"
+#include "lists/number_mask.h"
 #include "scan/scan_job.h"
 #include "support/text.h"
 #include "support/toolkit.h"

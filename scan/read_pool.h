@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "scan/content_id.h"
-#include "scan/fold.h"
+#include "content/content_id.h"
+#include "content/fold.h"
 
 namespace platform {
 class DirHandle;

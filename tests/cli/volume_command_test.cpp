@@ -8,7 +8,7 @@
 #include "common/temp_tree.h"
 #include "fs/volume_info.h"
 #include "platform/paths.h"
-#include "scan/list_names.h"
+#include "lists/list_names.h"
 
 namespace {
 

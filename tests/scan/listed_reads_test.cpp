@@ -19,10 +19,10 @@
 
 #include "common/temp_tree.h"
 #include "fs/dir_iter.h"
-#include "literal_fold.h"
+#include "content/literal_fold.h"
 #include "platform/files.h"
-#include "scan/content_id.h"
-#include "scan/fold.h"
+#include "content/content_id.h"
+#include "content/fold.h"
 #include "scan/listings.h"
 #include "scan/scan_job.h"
 

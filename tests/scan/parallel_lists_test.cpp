@@ -20,7 +20,7 @@
 
 #include "common/temp_tree.h"
 #include "desktop_job.h"
-#include "literal_fold.h"
+#include "content/literal_fold.h"
 #include "scan/scan_job.h"
 #include "support/msg.h"
 

@@ -29,7 +29,7 @@
 #include "fs/volume_info.h"
 #include "platform/files.h"
 #include "platform/memory.h"
-#include "scan/content_id.h"
+#include "content/content_id.h"
 #include "support/find_data.h"
 #include "support/msg.h"
 #include "support/toolkit.h"

@@ -1,4 +1,4 @@
-#include "scan/fold.h"
+#include "content/fold.h"
 
 #include <array>
 #include <bit>

@@ -1,10 +1,10 @@
-#include "scan/list_format.h"
+#include "lists/list_format.h"
 
 #include <limits>
 
 #include "platform/files.h"
-#include "scan/content_id.h"
-#include "scan/number_mask.h"
+#include "content/content_id.h"
+#include "lists/number_mask.h"
 #include "support/text.h"
 
 namespace scan {

@@ -1,4 +1,4 @@
-#include "scan/list_format.h"
+#include "lists/list_format.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "scan/content_id.h"
+#include "content/content_id.h"
 #include "support/toolkit.h"
 
 namespace scan {

@@ -1,4 +1,4 @@
-#include "scan/content_id.h"
+#include "content/content_id.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "common/temp_tree.h"
 #include "platform/files.h"
 #include "platform/memory.h"
-#include "scan/literal_fold.h"
+#include "content/literal_fold.h"
 
 namespace {
 

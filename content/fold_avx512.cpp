@@ -1,7 +1,7 @@
 // The fold with AVX-512 (F and BW), compiled for that target only; FoldWords calls it
 // only when the processor has it.
 
-#include "scan/fold.h"
+#include "content/fold.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 

@@ -1,6 +1,6 @@
 // Reading whole id lists back: every shape of line the scan writes.
 
-#include "scan/list_reader.h"
+#include "lists/list_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "scan/content_id.h"
-#include "scan/list_format.h"
+#include "content/content_id.h"
+#include "lists/list_format.h"
 #include "support/find_data.h"
 
 namespace {

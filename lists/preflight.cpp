@@ -1,7 +1,7 @@
-#include "scan/preflight.h"
+#include "lists/preflight.h"
 
 #include "platform/files.h"
-#include "scan/list_paths.h"
+#include "lists/list_paths.h"
 
 namespace scan {
 

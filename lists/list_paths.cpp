@@ -1,4 +1,4 @@
-#include "scan/list_paths.h"
+#include "lists/list_paths.h"
 
 #include <fmt/format.h>
 

@@ -1,11 +1,11 @@
-#include "scan/list_reader.h"
+#include "lists/list_reader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
 #include "platform/files.h"
-#include "scan/list_format.h"
+#include "lists/list_format.h"
 #include "support/text.h"
 
 namespace scan {

@@ -1,4 +1,4 @@
-#include "scan/compare.h"
+#include "audit/compare.h"
 
 #include <algorithm>
 #include <cstring>

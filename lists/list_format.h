@@ -12,7 +12,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "scan/content_id.h"
+#include "content/content_id.h"
 #include "support/find_data.h"
 #include "support/string_list.h"
 

@@ -1,4 +1,4 @@
-#include "scan/old_layout.h"
+#include "lists/old_layout.h"
 
 #include <fmt/format.h>
 
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scan/list_format.h"
+#include "lists/list_format.h"
 #include "support/text.h"
 
 namespace scan {

@@ -1,4 +1,4 @@
-#include "scan/list_paths.h"
+#include "lists/list_paths.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "scan/content_id.h"
+#include "content/content_id.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/memory.h"
-#include "scan/fold.h"
+#include "content/fold.h"
 #include "support/toolkit.h"
 
 namespace {

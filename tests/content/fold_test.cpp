@@ -1,4 +1,4 @@
-#include "scan/fold.h"
+#include "content/fold.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/literal_fold.h"
+#include "content/literal_fold.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scan/list_reader.h"
+#include "lists/list_reader.h"
 #include "scan/scan_job.h"
 
 namespace scan {

@@ -1,4 +1,4 @@
-#include "scan/number_mask.h"
+#include "lists/number_mask.h"
 
 #include <gtest/gtest.h>
 

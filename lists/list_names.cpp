@@ -1,4 +1,4 @@
-#include "scan/list_names.h"
+#include "lists/list_names.h"
 
 #include <fmt/format.h>
 
