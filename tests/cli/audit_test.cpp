@@ -390,9 +390,9 @@ TEST_F(AuditTest, ForeignOrDamagedListsGiveStatusTwoAndTheLine) {
       // A file of /proc records size 0 and holds text.
       {{"compare", "/proc/self/status", list},
        "/proc/self/status: line 1: not an id list (no run header)"},
-      {{"compare", list}, "compare: give two lists, OLD and NEW"},
-      {{"compare", "--format", "xml", list, list},
-       "compare: option '--format' takes text or jsonl, not 'xml'"},
+      {{"verify", "--list", Out("x.v00"), list},
+       "verify: --list and --name are no options of verify; --write NEW keeps the new lists"},
+      {{"verify", "--tree", Out("x.t00"), list}, "verify: --tree goes with --write"},
       {{"verify", "--write", list, list}, "--write " + list + " would replace the list to verify"},
       {{"compare", list, held}, held + " is in use by another run"},
       {{"verify", "--quiet", held}, held + " is in use by another run"},
