@@ -67,16 +67,4 @@ TEST(CliMainTest, EveryCommandHasItsOwnHelpAndUsageErrors) {
   }
 }
 
-TEST(CliMainTest, HelpSaysWhatTheHexOptionsWrite) {
-  const std::string hex_file =
-      "  --hex-file            the length and block count of name sections in hex\n";
-  const std::string hex_path = "  --hex-path            the length of path sections in hex\n";
-  for (const char* command : {"--help", "scan", "continue"}) {
-    std::vector<std::string> args = {command};
-    if (args[0] != "--help") args.push_back("--help");
-    const auto r = RunCommand(CHECKER_CLI_PATH, args);
-    EXPECT_NE(r.out.find(hex_file + hex_path), std::string::npos) << command << "\n" << r.out;
-  }
-}
-
 }  // namespace

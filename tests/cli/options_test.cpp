@@ -52,6 +52,16 @@ TEST(OptionTableTest, HelpListsEveryOptionOfTheTable) {
   EXPECT_EQ(cli::Commands().size(), 8u);
 }
 
+TEST(OptionTableTest, HelpSaysWhatTheHexOptionsWrite) {
+  const std::string hex =
+      "  --hex-file            the length and block count of name sections in hex\n"
+      "  --hex-path            the length of path sections in hex\n";
+  for (const std::string& help :
+       {cli::ProgramUsage(), cli::CommandUsage("scan"), cli::CommandUsage("continue")}) {
+    EXPECT_NE(help.find(hex), std::string::npos) << help;
+  }
+}
+
 // One grammar and one wording for all commands; the error names no command. A row for
 // each option's range and each command's operands; "--help" wherever it stands before
 // "--" asks for the help and ends the parse.

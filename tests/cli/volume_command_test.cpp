@@ -152,14 +152,7 @@ TEST_F(NamesCommandTest, FourPartsAndTheJoinedName) {
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out,
             Expected(plus + volume_.label + DirsBelowRoot(dir_, volume_, "-") + "+" + serial));
-  r = RunCommand(CHECKER_CLI_PATH, {"names", dir_, "--separators=+-="});
-  EXPECT_EQ(r.out,
-            Expected(plus + volume_.label + DirsBelowRoot(dir_, volume_, "-") + "+" + serial));
-
-  // Fewer characters leave the later separators empty.
-  r = RunCommand(CHECKER_CLI_PATH, {"names", dir_, "--separators", "_"});
-  EXPECT_EQ(r.out,
-            Expected(host_ + volume_.label + DirsBelowRoot(dir_, volume_, "") + "_" + serial));
+  // None at all: the parts run together (fewer characters: ListNamesTest).
   r = RunCommand(CHECKER_CLI_PATH, {"names", dir_, "--separators="});
   EXPECT_EQ(r.out, Expected(host_ + volume_.label + DirsBelowRoot(dir_, volume_, "") + serial));
 }
