@@ -266,17 +266,22 @@ TEST_F(AuditTest, ContinuedListWithHexFieldsEqualsOneScan) {
   }
   const std::vector<std::string> hex = {"--hex-file", "--hex-path", "--min-blocks", "0"};
   const std::string cut = Out("cut.v00");
-  // A file size limit stops the first run's list after a few lines.
+  // A file size limit stops the first run's list after a few lines: a write failure.
   std::string line = "ulimit -f 4; '" CHECKER_CLI_PATH "' scan --quiet --interval 0 "
                      "--no-backup --hex-file --hex-path --min-blocks 0 --list '" + cut +
-                     "' --tree '" + cut + ".t00' '" + data_ + "' 2>/dev/null";
+                     "' --tree '" + cut + ".t00' '" + data_ + "' 2>'" + Out("cut.err") + "'";
   for (const std::string& entry : env_) line = "export " + entry + "; " + line;
   const int status = std::system(line.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   ASSERT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_NE(TempTree::Read(Out("cut.err")).find("checker-cli: cannot write the id list " + cut),
+            std::string::npos);
   const std::string stopped = Out("stopped.v00");
   std::filesystem::copy_file(cut, stopped);
-  const std::vector<std::string> first_run = ListedNames(TempTree::Read(stopped));
+  const std::string stopped_text = TempTree::Read(stopped);
+  ASSERT_GE(stopped_text.size(), 2u);
+  EXPECT_EQ(stopped_text.substr(stopped_text.size() - 2), "\r\n");  // whole lines only
+  const std::vector<std::string> first_run = ListedNames(stopped_text);
   ASSERT_GT(first_run.size(), 0u);
   ASSERT_LT(first_run.size(), names.size());
 
@@ -390,9 +395,9 @@ TEST_F(AuditTest, ForeignOrDamagedListsGiveStatusTwoAndTheLine) {
       // A file of /proc records size 0 and holds text.
       {{"compare", "/proc/self/status", list},
        "/proc/self/status: line 1: not an id list (no run header)"},
-      {{"compare", list}, "compare: give two lists, OLD and NEW"},
-      {{"compare", "--format", "xml", list, list},
-       "compare: option '--format' takes text or jsonl, not 'xml'"},
+      {{"verify", "--list", Out("x.v00"), list},
+       "verify: --list and --name are no options of verify; --write NEW keeps the new lists"},
+      {{"verify", "--tree", Out("x.t00"), list}, "verify: --tree goes with --write"},
       {{"verify", "--write", list, list}, "--write " + list + " would replace the list to verify"},
       {{"compare", list, held}, held + " is in use by another run"},
       {{"verify", "--quiet", held}, held + " is in use by another run"},
@@ -434,11 +439,11 @@ TEST_F(AuditTest, JsonLinesEscapeAnyByte) {
 }
 
 // A name that would erase the line above it reaches a terminal without its escapes, from
-// every command that shows names; a pipe gets its bytes.
+// every command that shows names; a pipe gets its bytes. Invalid UTF-8 stays in both.
 TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
   const std::string list = Out("old.v00");
   ASSERT_EQ(Scan(list).exit_code, 0);
-  const std::string name = "e\x1b[1A\x1b[2Kx";
+  const std::string name = "e\x1b[1A\x1b[2Kx\xff\x9b";
   const std::string file = Data(name, "12");
   const std::string new_list = Out("new.v00");
   ASSERT_EQ(Scan(new_list).exit_code, 0);
@@ -456,7 +461,7 @@ TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
         testing_support::RunOnTerminal(CHECKER_CLI_PATH, command.args, env_, "");
     EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << shown.out;
     std::string expected = command.piped;
-    expected.replace(expected.find(name), name.size(), "e?[1A?[2Kx");
+    expected.replace(expected.find(name), name.size(), "e?[1A?[2Kx\xff\x9b");
     EXPECT_NE(shown.out.find(expected), std::string::npos) << shown.out;
   }
 }

@@ -62,17 +62,4 @@ TEST(IdCommandTest, RelativeNamesArePrintedAsGiven) {
   EXPECT_EQ(r.out, "F  07012 18845  one\nF  $7879        ./two\nF  07012 18845  ../a/one\n");
 }
 
-TEST(IdCommandTest, MissingFilesOrUnknownOptionsAreUsageErrors) {
-  auto r = RunCommand(CHECKER_CLI_PATH, {"id"});
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "checker-cli: id: missing FILE\n");
-  r = RunCommand(CHECKER_CLI_PATH, {"id", "--"});
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "checker-cli: id: missing FILE\n");
-  r = RunCommand(CHECKER_CLI_PATH, {"id", "--fast", "x"});
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "checker-cli: id: unknown option '--fast'\n");
-}
-
 }  // namespace

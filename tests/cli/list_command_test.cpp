@@ -79,40 +79,4 @@ TEST_F(ListCommandTest, MissingStartDirectoryReportsMinusOne) {
   EXPECT_EQ(r.err, "total -1\n");
 }
 
-TEST_F(ListCommandTest, BadArgumentsAreUsageErrors) {
-  struct Case {
-    std::vector<std::string> args;
-    std::string err;
-  };
-  const std::string root = tree_.root();
-  const std::vector<Case> cases = {
-      {{"list"}, "checker-cli: list: missing PATH\n"},
-      {{"list", root, "--options", "six"},
-       "checker-cli: list: option '--options' needs a number from 0 to 4294967295, not 'six'\n"},
-      {{"list", root, "--options", "-1"},
-       "checker-cli: list: option '--options' needs a number from 0 to 4294967295, not '-1'\n"},
-      {{"list", root, "--options=4294967296"},
-       "checker-cli: list: option '--options' needs a number from 0 to 4294967295, not "
-       "'4294967296'\n"},
-      {{"list", root, "--options="},
-       "checker-cli: list: option '--options' needs a number from 0 to 4294967295, not ''\n"},
-      {{"list", root, "--options"}, "checker-cli: list: option '--options' needs a value\n"},
-      {{"list", root, "--params"}, "checker-cli: list: option '--params' needs a value\n"},
-      {{"list", root, "--sort"}, "checker-cli: list: unknown option '--sort'\n"},
-      {{"list", root, root}, "checker-cli: list: more than one PATH given: '" + root + "'\n"},
-  };
-  for (const Case& c : cases) {
-    const auto r = List(c.args);
-    EXPECT_EQ(r.exit_code, 2) << c.args.back();
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, c.err);
-  }
-}
-
-TEST_F(ListCommandTest, DoubleDashEndsTheOptions) {
-  const auto r = List({"list", "--options", "1", "--", tree_.root() + "b/"});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, tree_.root() + "b/c.txt\n");
-}
-
 }  // namespace

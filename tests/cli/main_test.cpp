@@ -50,34 +50,20 @@ TEST(CliMainTest, UsageErrorsGoToStderrWithStatus2) {
   EXPECT_EQ(r.err, "checker-cli: id: unknown option '--?[2J'\n");
 }
 
-// "COMMAND --help" wherever it stands among the options; after "--" it is an argument.
-TEST(CliMainTest, EveryCommandHasItsOwnHelp) {
-  const std::vector<std::vector<std::string>> asks = {
-      {"scan", "--help"},       {"continue", "--quiet", "--help"},
-      {"id", "--help"},         {"volume", "-h"},
-      {"names", "/", "--help"}, {"list", "--options", "70", "--help"},
-      {"scan", "/x", "--help"}};
-  for (const auto& args : asks) {
-    const auto r = RunCommand(CHECKER_CLI_PATH, args);
-    EXPECT_EQ(r.exit_code, 0) << args[0];
-    EXPECT_EQ(r.err, "") << args[0];
-    EXPECT_EQ(r.out.rfind("Usage: checker-cli " + args[0] + " ", 0), 0u) << r.out;
-    EXPECT_TRUE(!r.out.empty() && r.out.back() == '\n') << args[0];
-  }
-  const auto r = RunCommand(CHECKER_CLI_PATH, {"id", "--", "--help"});
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.out, "F  !CannotFind  --help\n");
-}
-
-TEST(CliMainTest, HelpSaysWhatTheHexOptionsWrite) {
-  const std::string hex_file =
-      "  --hex-file            the length and block count of name sections in hex\n";
-  const std::string hex_path = "  --hex-path            the length of path sections in hex\n";
-  for (const char* command : {"--help", "scan", "continue"}) {
-    std::vector<std::string> args = {command};
-    if (args[0] != "--help") args.push_back("--help");
-    const auto r = RunCommand(CHECKER_CLI_PATH, args);
-    EXPECT_NE(r.out.find(hex_file + hex_path), std::string::npos) << command << "\n" << r.out;
+// Every command prints its own help, and says its usage errors under its own name (where
+// "--help" may stand and what is an error: options_test.cpp).
+TEST(CliMainTest, EveryCommandHasItsOwnHelpAndUsageErrors) {
+  for (const std::string command :
+       {"scan", "continue", "id", "volume", "names", "list", "compare", "verify"}) {
+    auto r = RunCommand(CHECKER_CLI_PATH, {command, "--help"});
+    EXPECT_EQ(r.exit_code, 0) << command;
+    EXPECT_EQ(r.err, "") << command;
+    EXPECT_EQ(r.out.rfind("Usage: checker-cli " + command + " ", 0), 0u) << r.out;
+    EXPECT_TRUE(!r.out.empty() && r.out.back() == '\n') << command;
+    r = RunCommand(CHECKER_CLI_PATH, {command, "--bogus", "x"});
+    EXPECT_EQ(r.exit_code, 2) << command;
+    EXPECT_EQ(r.out, "") << command;
+    EXPECT_EQ(r.err, "checker-cli: " + command + ": unknown option '--bogus'\n");
   }
 }
 

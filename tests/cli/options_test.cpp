@@ -52,35 +52,75 @@ TEST(OptionTableTest, HelpListsEveryOptionOfTheTable) {
   EXPECT_EQ(cli::Commands().size(), 8u);
 }
 
-// One grammar and one wording for all commands; the error names no command.
+TEST(OptionTableTest, HelpSaysWhatTheHexOptionsWrite) {
+  const std::string hex =
+      "  --hex-file            the length and block count of name sections in hex\n"
+      "  --hex-path            the length of path sections in hex\n";
+  for (const std::string& help :
+       {cli::ProgramUsage(), cli::CommandUsage("scan"), cli::CommandUsage("continue")}) {
+    EXPECT_NE(help.find(hex), std::string::npos) << help;
+  }
+}
+
+// One grammar and one wording for all commands; the error names no command. A row for
+// each option's range and each command's operands; "--help" wherever it stands before
+// "--" asks for the help and ends the parse.
 TEST(OptionTableTest, EveryCommandReadsTheArgumentsAlike) {
   struct Case {
     const char* command;
     cli::Args args;
     std::string error;  // empty: accepted
+    bool help = false;
+  };
+  const auto number = [](std::string option, std::string range, std::string value) {
+    return "option '" + option + "' needs a number from " + range + ", not '" + value + "'";
   };
   const Case cases[] = {
       {"id", {"-x"}, "unknown option '-x'"},
       {"list", {"-x"}, "unknown option '-x'"},
+      {"volume", {"--separators", "~^%", "/"}, "unknown option '--separators'"},
+      {"names", {"/", "--label"}, "unknown option '--label'"},
       {"compare", {"--nope=1", "a", "b"}, "unknown option '--nope'"},
       {"compare", {"--relative=yes", "a", "b"}, "option '--relative' takes no value"},
+      {"scan", {"--quiet=1", "p"}, "option '--quiet' takes no value"},
       {"verify", {"--format", "xml", "L"}, "option '--format' takes text or jsonl, not 'xml'"},
       {"verify", {"--path=", "L"}, "option '--path' needs a value"},
-      {"verify", {"L", "M"}, "more than one LIST given: 'M'"},
-      {"volume", {""}, "missing PATH"},
       {"names", {"/", "--separators"}, "option '--separators' needs a value"},
+      {"list", {"/", "--params"}, "option '--params' needs a value"},
+      {"scan", {"p", "--list"}, "option '--list' needs a value"},
+      {"scan", {"--expand=abc", "p"}, number("--expand", "0 to 2147483647", "abc")},
+      {"continue", {"--interval", "99999", "p"}, number("--interval", "-32768 to 32767", "99999")},
+      {"scan", {"--min-blocks", " 4", "p"}, number("--min-blocks", "0 to 99", " 4")},
+      {"scan", {"--serial", "-1", "p"}, number("--serial", "0 to 4294967295", "-1")},
+      {"scan", {"--threads", "65", "p"}, number("--threads", "0 to 64", "65")},
+      {"scan", {"--threads", "64", "--serial=4294967295", "--interval", "-32768", "p"}, ""},
+      {"list", {"--options=4294967296", "/"}, number("--options", "0 to 4294967295", "4294967296")},
+      {"list", {"--options=", "/"}, number("--options", "0 to 4294967295", "")},
+      {"scan", {}, "missing PATH"},
+      {"volume", {""}, "missing PATH"},
+      {"id", {"--"}, "missing FILE"},
+      {"verify", {"L", "M"}, "more than one LIST given: 'M'"},
+      {"volume", {"/a", "/b"}, "more than one PATH given: '/b'"},
+      {"names", {"--", "/", "--separators"}, "more than one PATH given: '--separators'"},
+      {"compare", {"a"}, "give two lists, OLD and NEW"},
       {"list", {"--options", "+70", "--", "-x"}, ""},
       {"names", {"--separators", "--help", "/"}, ""},
       {"compare", {"--bogus", "--help"}, "unknown option '--bogus'"},
-      {"scan", {"--help", "--bogus"}, ""},
+      {"scan", {"--help", "--bogus"}, "", true},
+      {"continue", {"--quiet", "--help"}, "", true},
+      {"scan", {"/x", "--help"}, "", true},
+      {"list", {"--options", "70", "--help"}, "", true},
+      {"volume", {"-h"}, "", true},
       {"id", {"--", "--help", ""}, ""},
   };
   for (const Case& c : cases) {
     cli::CommandLine line;
     std::string error;
     const bool ok = cli::ParseCommandLine(*cli::FindCommand(c.command), c.args, &line, &error);
-    EXPECT_EQ(ok, c.error.empty()) << c.command << " " << c.args.front();
-    EXPECT_EQ(error, c.error) << c.command << " " << c.args.front();
+    const std::string row = std::string(c.command) + " " + (c.args.empty() ? "" : c.args[0]);
+    EXPECT_EQ(ok, c.error.empty()) << row;
+    EXPECT_EQ(error, c.error) << row;
+    EXPECT_EQ(line.help, c.help) << row;
   }
 }
 

@@ -1,5 +1,4 @@
-// The reader count on the command line: parsed like every number option, and the lists
-// the same whatever it is.
+// The reader count on the command line: the lists are the same whatever it is.
 
 #include <gtest/gtest.h>
 
@@ -14,23 +13,6 @@ namespace {
 
 using testing_support::RunCommand;
 using testing_support::TempTree;
-
-TEST(ThreadsOptionTest, ZeroChoosesAndTheRangeIsChecked) {
-  cli::ScanOptions options;
-  std::string error;
-  ASSERT_TRUE(cli::ParseScanOptions({"p"}, &options, &error));
-  EXPECT_EQ(options.run.threads, 0);
-  ASSERT_TRUE(cli::ParseScanOptions({"--threads=3", "p"}, &options, &error));
-  EXPECT_EQ(options.run.threads, 3);
-  ASSERT_TRUE(cli::ParseScanOptions({"--threads", "64", "p"}, &options, &error));
-  EXPECT_EQ(options.run.threads, 64);
-  for (const char* bad : {"65", "-1", "two", ""}) {
-    cli::ScanOptions rejected;
-    EXPECT_FALSE(cli::ParseScanOptions({"--threads", bad, "p"}, &rejected, &error)) << bad;
-    EXPECT_EQ(error,
-              std::string("option '--threads' needs a number from 0 to 64, not '") + bad + "'");
-  }
-}
 
 TEST(ThreadsOptionTest, EveryReaderCountWritesTheSameLists) {
   TempTree tree;

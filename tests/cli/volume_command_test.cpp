@@ -99,31 +99,6 @@ TEST_F(VolumeCommandTest, ARelativePathIsTakenFromTheCurrentDirectory) {
   EXPECT_EQ(Lines(r.out).at(0), Field("Root path", volume.root_path));
 }
 
-TEST_F(VolumeCommandTest, UsageErrors) {
-  struct Case {
-    std::vector<std::string> args;
-    std::string err;
-  };
-  const Case cases[] = {
-      {{"volume"}, "checker-cli: volume: missing PATH\n"},
-      {{"volume", "/a", "/b"}, "checker-cli: volume: more than one PATH given: '/b'\n"},
-      {{"volume", "--separators", "~^%", "/"},
-       "checker-cli: volume: unknown option '--separators'\n"},
-      {{"names"}, "checker-cli: names: missing PATH\n"},
-      {{"names", "/", "--separators"}, "checker-cli: names: option '--separators' needs a value\n"},
-      {{"names", "/", "--label"}, "checker-cli: names: unknown option '--label'\n"},
-      {{"names", "/", "--separators", "~^%!"},
-       "checker-cli: names: --separators takes at most three characters (serial, directory, "
-       "network), got '~^%!'\n"},
-  };
-  for (const Case& c : cases) {
-    const auto r = RunCommand(CHECKER_CLI_PATH, c.args);
-    EXPECT_EQ(r.exit_code, 2) << c.err;
-    EXPECT_EQ(r.out, "") << c.err;
-    EXPECT_EQ(r.err, c.err);
-  }
-}
-
 // A path that is not there fails as in every other command, instead of describing the
 // volume of the part that is.
 TEST_F(VolumeCommandTest, MissingPathIsAnError) {
@@ -177,25 +152,19 @@ TEST_F(NamesCommandTest, FourPartsAndTheJoinedName) {
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out,
             Expected(plus + volume_.label + DirsBelowRoot(dir_, volume_, "-") + "+" + serial));
-  r = RunCommand(CHECKER_CLI_PATH, {"names", dir_, "--separators=+-="});
-  EXPECT_EQ(r.out,
-            Expected(plus + volume_.label + DirsBelowRoot(dir_, volume_, "-") + "+" + serial));
-
-  // Fewer characters leave the later separators empty.
-  r = RunCommand(CHECKER_CLI_PATH, {"names", dir_, "--separators", "_"});
-  EXPECT_EQ(r.out,
-            Expected(host_ + volume_.label + DirsBelowRoot(dir_, volume_, "") + "_" + serial));
+  // None at all: the parts run together (fewer characters: ListNamesTest).
   r = RunCommand(CHECKER_CLI_PATH, {"names", dir_, "--separators="});
   EXPECT_EQ(r.out, Expected(host_ + volume_.label + DirsBelowRoot(dir_, volume_, "") + serial));
 }
 
-TEST_F(NamesCommandTest, DoubleDashEndsTheOptions) {
-  auto r = RunCommand(CHECKER_CLI_PATH, {"names", "--", dir_});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(Lines(r.out).size(), 5u);
-  r = RunCommand(CHECKER_CLI_PATH, {"names", "--", dir_, "--separators"});
+// More separators than a name has places: the command's own refusal.
+TEST_F(NamesCommandTest, FourSeparatorsAreAUsageError) {
+  const auto r = RunCommand(CHECKER_CLI_PATH, {"names", dir_, "--separators", "~^%!"});
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "checker-cli: names: more than one PATH given: '--separators'\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "checker-cli: names: --separators takes at most three characters (serial, directory, "
+            "network), got '~^%!'\n");
 }
 
 }  // namespace
