@@ -17,9 +17,8 @@
 
 namespace {
 
-constexpr char kDefaultDirParams[] =
-    "/EP recycler|recycled|temp|tmp|system volume information|#recycled";
-constexpr char kDefaultFileParams[] = "/EF thumbs.db|desktop.ini|*.tmp";
+// A default of the run settings as a field shows it.
+QString Shown(int64_t value) { return QString::number(value); }
 
 constexpr char kKeyOptions[] = "Options";
 constexpr char kKeyDirPar[] = "DirPar";
@@ -44,23 +43,28 @@ QWidget* RunParameters::BuildWalkParameters() {
   params->setToolTip("Parameters for FilesToStringsSx command");
   auto* params_form = new QFormLayout(params);
   cDirPar_ = HistoryBox("cDirPar", 0, "String parmeters for directory list iteration");
-  cDirPar_->setEditText(kDefaultDirParams);
+  cDirPar_->setEditText(scan::kDefaultDirParams);
   cLstPar_ = HistoryBox("cLstPar", 0, "String parmeters for file list iteration");
-  cLstPar_->setEditText(kDefaultFileParams);
+  cLstPar_->setEditText(scan::kDefaultFileParams);
   params_form->addRow(" Dirs ", cDirPar_);
   params_form->addRow(" List ", cLstPar_);
   return params;
 }
 
 QLayout* RunParameters::BuildNumbers() {
+  const scan::RunSettings defaults;
   auto* numbers = new QHBoxLayout;
-  eTimer_ = Field("eTimer", "1000");
+  eTimer_ = Field("eTimer");
+  eTimer_->setText(Shown(defaults.interval));
   bcRun08_ = Button("bcRun08", "!", Command::kSetInterval, "Set Interval to currently running job");
   bcRun08_->setEnabled(false);
   bcRun08_->setFixedWidth(24);
-  eExpand_ = Field("eExpand", "100000");
-  eBufPrc_ = Field("eBufPrc", "30");
-  eBufMax_ = Field("eBufMax", "512000");
+  eExpand_ = Field("eExpand");
+  eExpand_->setText(Shown(defaults.expand));
+  eBufPrc_ = Field("eBufPrc");
+  eBufPrc_->setText(Shown(defaults.buffer_percent));
+  eBufMax_ = Field("eBufMax");
+  eBufMax_->setText(Shown(defaults.buffer_max));
   for (QLineEdit* e : {eTimer_, eExpand_, eBufPrc_, eBufMax_}) e->setFixedWidth(70);
   numbers->addWidget(new QLabel(" Interval "));
   numbers->addWidget(eTimer_);
@@ -93,11 +97,14 @@ QLayout* RunParameters::BuildOptions() {
 }
 
 QLayout* RunParameters::BuildBlocks() {
+  const scan::RunSettings defaults;
   auto* blocks = new QHBoxLayout;
-  eMinBlk_ = Field("eMinBlk", "4");
+  eMinBlk_ = Field("eMinBlk");
+  eMinBlk_->setText(Shown(defaults.min_blocks));
   eMinBlk_->setFixedWidth(40);
   lMinBlk_ = Named(new QLabel(" x 15 = 60 chars "), "lMinBlk");
-  eThreads_ = Field("eThreads", "0");
+  eThreads_ = Field("eThreads");
+  eThreads_->setText(Shown(defaults.threads));
   eThreads_->setFixedWidth(40);
   eThreads_->setToolTip("Threads reading files at once; 0 chooses by the disk and the cores");
   blocks->addWidget(new QLabel(" Min block count"));
