@@ -74,6 +74,19 @@ struct LentBuffer {
   uint64_t size = 0;
 };
 
+// What the read of a listed file does with the page cache.
+enum class CacheUse : uint8_t {
+  kKeep,  // reads through it and leaves it as it is
+  // Leaves it as it was: a file (or, read in parts, a part) of which no page was cached
+  // before is dropped once it is folded; files under a page are not looked at.
+  kDropBehind,
+  // Drops the file's clean pages first, so the id is that of what the device holds; a
+  // file whose pages the kernel reports still dirty then is kChkChanged, "still being
+  // written".
+  kDevice,
+};
+constexpr char kStillBeingWritten[] = "still being written (not all of it is on the disk yet)";
+
 // What a listing saw of a regular file: the line shows it, and a read compares the open
 // file with it, so that no line gives the bytes of one file the record of another.
 struct ListedFile {
@@ -94,16 +107,23 @@ ListedFile ListedFileOf(const platform::FileInfo& info);
 // kChkChanged with id 0. One gone since is kChkGone, one that is no regular file any
 // more kChkNotFound. Before each read it tests `stop` and gives up with kChkStopped once
 // it is set. `error` (may be null) receives the system's text when the file cannot be
-// opened or read. Never throws; any thread.
+// opened or read, or why it is kChkChanged when it is still being written. `cache` says
+// what the read does with the page cache. Never throws; any thread.
 uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
                       const ListedFile& listed, LentBuffer buffer, StopTest stop, uint32_t* id,
-                      FirstBytes* first, std::string* error = nullptr);
+                      FirstBytes* first, std::string* error = nullptr,
+                      CacheUse cache = CacheUse::kKeep);
 
 // The parts of FileChkListed, for a large file read by several threads at once. Opens
 // the listed file: kChkOk, else the code of its line (kChkGone, kChkNotFound,
 // kChkOpenFailed); `error` as above.
 uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, platform::File* file,
                        std::string* error = nullptr);
+// Readies the open file of `size` bytes for reading by `cache`: kDevice drops its pages
+// and gives kChkChanged (with kStillBeingWritten in `error`) when some stay dirty; else
+// kChkOk. The other uses do nothing here. Once per file, after it is opened.
+uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse cache,
+                          std::string* error = nullptr);
 // Whether the open file is still the listed one as it was listed: kChkOk, kChkChanged,
 // or kChkNotFound for one that is no regular file. One look at the open descriptor;
 // asked after the open and again after the last read.
@@ -111,9 +131,10 @@ uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed);
 // Folds `length` bytes from the even `offset` of the open file into *state with
 // positioned reads; an odd length ends with the file's last byte as a word. kChkOk,
 // kChkReadError, kChkChanged, kChkNotFound, kChkNoBuffer or kChkStopped. Threads may
-// fold different ranges of one file at once, each with its own buffer.
+// fold different ranges of one file at once, each with its own buffer. kDropBehind
+// decides for the range alone: it is dropped after the fold when none of it was cached.
 uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,
-                      StopTest stop, scan::FoldState* state);
+                      StopTest stop, scan::FoldState* state, CacheUse cache = CacheUse::kKeep);
 
 // Maps a region of `size` bytes (whole pages), releasing *region first when set.
 // fill >= 0 sets every byte to fill's low byte. Returns the committed size or -1.

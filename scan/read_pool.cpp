@@ -34,7 +34,7 @@ int Severity(uint8_t code) {
 ReadResult ReadListedFile(const ReadRequest& request, LentBuffer buffer, StopTest stop) {
   ReadResult result;
   result.code = FileChkListed(*request.dir, request.name, request.listed, buffer, stop, &result.id,
-                              &result.first, &result.error);
+                              &result.first, &result.error, request.cache);
   return result;
 }
 
@@ -44,6 +44,7 @@ struct ReadPool::Split {
   size_t seq = 0;
   platform::File file;
   ListedFile listed;
+  CacheUse cache = CacheUse::kKeep;
   uint64_t size = 0;
   size_t parts = 0;
   size_t next_part = 0;   // under the pool's lock
@@ -180,12 +181,16 @@ void ReadPool::Run(size_t reader) {
     }
     big->seq = seq;
     big->listed = request.listed;
+    big->cache = request.cache;
     big->size = request.listed.size;
     big->parts = static_cast<size_t>((big->size + kReadPartBytes - 1) / kReadPartBytes);
     ReadResult opened;
     opened.code = OpenListedFile(*request.dir, request.name, &big->file, &opened.error);
     // A file changed since the walk is not read at all.
     if (opened.code == kChkOk) opened.code = CheckListedFile(big->file, big->listed);
+    if (opened.code == kChkOk) {
+      opened.code = PrepareListedRead(big->file, big->size, big->cache, &opened.error);
+    }
     if (opened.code != kChkOk) {
       Finish(seq, opened);
       continue;
@@ -213,8 +218,8 @@ void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBu
   const uint64_t offset = part * kReadPartBytes;
   const uint64_t length = std::min(kReadPartBytes, split->size - offset);
   FoldState state;
-  const uint8_t code =
-      FoldFileRange(split->file, offset, length, buffer, StopTest{stop_, &cancel_}, &state);
+  const uint8_t code = FoldFileRange(split->file, offset, length, buffer, StopTest{stop_, &cancel_},
+                                     &state, split->cache);
   ReadResult result;
   {
     std::lock_guard<std::mutex> lock(mutex_);
