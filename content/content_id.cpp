@@ -222,35 +222,30 @@ uint8_t CheckFile(platform::File* file, uint32_t* id, support::FindData* find_da
   return code;
 }
 
-// Whether a drop-behind read of the range should drop it afterwards: only when no page
-// of it was cached before, so what the user had cached stays. A file partly cached is
-// left whole: which pages were there is not kept (that would take a map per file), and
-// a large file is decided part by part anyway. Files under a page cost more to ask
-// about than they could ever hold.
-bool ColdBefore(const platform::File& file, uint64_t offset, uint64_t length, CacheUse cache) {
-  if (cache != CacheUse::kDropBehind || length < platform::PageSize()) return false;
+// A file of which less than this share is cached counts as not cached: a few pages
+// read by a file manager or a thumbnailer are not worth leaving a large file cached for.
+constexpr uint64_t kCachedShare = 32;
+
+// Whether a drop-behind read should drop the file afterwards: only when (nearly) none
+// of it was cached before, so what the user had cached stays. A file partly cached
+// beyond that is left whole: which pages were there is not kept (that would take a map
+// per file). Files under a page cost more to ask about than they could ever hold.
+bool ColdBefore(const platform::File& file, uint64_t size, CacheUse cache) {
+  if (cache != CacheUse::kDropBehind || size < platform::PageSize()) return false;
   platform::CacheUsage usage;
-  return file.CacheUsageOf(offset, length, &usage) && usage.resident == 0;
+  return file.CacheUsageOf(0, 0, &usage) && usage.resident < size / kCachedShare + 1;
 }
 
-// Drops the range on every way out of a read, a stopped or failed one too.
+// Drops the file on every way out of a read, a stopped or failed one too.
 class DropBehind {
  public:
-  DropBehind(const platform::File& file, uint64_t offset, uint64_t length, CacheUse cache)
-      : file_(file),
-        offset_(offset),
-        length_(length),
-        drop_(ColdBefore(file, offset, length, cache)) {}
-  ~DropBehind() {
-    if (drop_) file_.DropCache(offset_, length_);
-  }
+  DropBehind(const platform::File& file, bool drop) : file_(file), drop_(drop) {}
+  ~DropBehind() { EndListedRead(file_, drop_); }
   DropBehind(const DropBehind&) = delete;
   DropBehind& operator=(const DropBehind&) = delete;
 
  private:
   const platform::File& file_;
-  uint64_t offset_;
-  uint64_t length_;
   bool drop_;
 };
 
@@ -296,7 +291,8 @@ uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, pl
 }
 
 uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse cache,
-                          std::string* error) {
+                          bool* drop_after, std::string* error) {
+  *drop_after = ColdBefore(file, size, cache);
   if (cache != CacheUse::kDevice || size == 0) return kChkOk;
   // Clean pages go without loss; dirty ones are started towards the disk and stay. Only
   // cachestat tells dirty pages from ones another process has mapped, so with mincore
@@ -314,6 +310,10 @@ uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse ca
   return kChkChanged;
 }
 
+void EndListedRead(const platform::File& file, bool drop_after) {
+  if (drop_after) file.DropCache(0, 0);
+}
+
 uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed) {
   platform::FileInfo now;
   if (!file.Stat(&now) || now.kind != platform::EntryKind::kFile) return kChkNotFound;
@@ -326,10 +326,9 @@ uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed) {
 }
 
 uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,
-                      StopTest stop, scan::FoldState* state, CacheUse cache) {
+                      StopTest stop, scan::FoldState* state) {
   if (!ListedBuffer(&buffer, length)) return kChkNoBuffer;
   const uint64_t chunk = buffer.size & ~uint64_t{1};
-  const DropBehind drop(file, offset, length, cache);
   while (length > 0) {
     if (stop()) return kChkStopped;
     const uint64_t want = length <= buffer.size ? length : chunk;
@@ -354,7 +353,9 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
   uint8_t opened = OpenListedFile(dir, name, &file, error);
   // A file replaced, cut or written since the walk is not read at all.
   if (opened == kChkOk) opened = CheckListedFile(file, listed);
-  if (opened == kChkOk) opened = PrepareListedRead(file, size, cache, error);
+  bool drop_after = false;
+  if (opened == kChkOk) opened = PrepareListedRead(file, size, cache, &drop_after, error);
+  const DropBehind drop(file, drop_after);
   if (size < kShortFileLimit) {
     if (opened != kChkOk) return opened;
     const int64_t got = file.Read(first->bytes, kFirstBytesMax);
@@ -366,7 +367,6 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
   }
   if (opened != kChkOk) return opened;
   if (!ListedBuffer(&buffer, size)) return kChkNoBuffer;
-  const DropBehind drop(file, 0, size, cache);
   // Sequential reads: the end of the file comes in one read when it fits, so a file that
   // fits the buffer takes one read and nothing more.
   const uint64_t chunk = buffer.size & ~uint64_t{1};

@@ -77,8 +77,8 @@ struct LentBuffer {
 // What the read of a listed file does with the page cache.
 enum class CacheUse : uint8_t {
   kKeep,  // reads through it and leaves it as it is
-  // Leaves it as it was: a file (or, read in parts, a part) of which no page was cached
-  // before is dropped once it is folded; files under a page are not looked at.
+  // Leaves it as it was: a file of which (nearly) no page was cached before is dropped
+  // once it is folded; files under a page are not looked at.
   kDropBehind,
   // Drops the file's clean pages first, so the id is that of what the device holds; a
   // file whose pages the kernel reports still dirty then is kChkChanged, "still being
@@ -121,9 +121,13 @@ uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, pl
                        std::string* error = nullptr);
 // Readies the open file of `size` bytes for reading by `cache`: kDevice drops its pages
 // and gives kChkChanged (with kStillBeingWritten in `error`) when some stay dirty; else
-// kChkOk. The other uses do nothing here. Once per file, after it is opened.
+// kChkOk. *drop_after tells whether EndListedRead is to drop the file once all of it is
+// folded (kDropBehind on a file not cached before). Once per file, after it is opened
+// and before any part of it is read: read-ahead of a first part fills the next.
 uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse cache,
-                          std::string* error = nullptr);
+                          bool* drop_after, std::string* error = nullptr);
+// After the last read of a file: drops its pages when drop_after is set.
+void EndListedRead(const platform::File& file, bool drop_after);
 // Whether the open file is still the listed one as it was listed: kChkOk, kChkChanged,
 // or kChkNotFound for one that is no regular file. One look at the open descriptor;
 // asked after the open and again after the last read.
@@ -131,10 +135,9 @@ uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed);
 // Folds `length` bytes from the even `offset` of the open file into *state with
 // positioned reads; an odd length ends with the file's last byte as a word. kChkOk,
 // kChkReadError, kChkChanged, kChkNotFound, kChkNoBuffer or kChkStopped. Threads may
-// fold different ranges of one file at once, each with its own buffer. kDropBehind
-// decides for the range alone: it is dropped after the fold when none of it was cached.
+// fold different ranges of one file at once, each with its own buffer.
 uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,
-                      StopTest stop, scan::FoldState* state, CacheUse cache = CacheUse::kKeep);
+                      StopTest stop, scan::FoldState* state);
 
 // Maps a region of `size` bytes (whole pages), releasing *region first when set.
 // fill >= 0 sets every byte to fill's low byte. Returns the committed size or -1.

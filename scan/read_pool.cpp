@@ -45,6 +45,7 @@ struct ReadPool::Split {
   platform::File file;
   ListedFile listed;
   CacheUse cache = CacheUse::kKeep;
+  bool drop_after = false;  // set before its parts are handed out
   uint64_t size = 0;
   size_t parts = 0;
   size_t next_part = 0;   // under the pool's lock
@@ -189,7 +190,8 @@ void ReadPool::Run(size_t reader) {
     // A file changed since the walk is not read at all.
     if (opened.code == kChkOk) opened.code = CheckListedFile(big->file, big->listed);
     if (opened.code == kChkOk) {
-      opened.code = PrepareListedRead(big->file, big->size, big->cache, &opened.error);
+      opened.code =
+          PrepareListedRead(big->file, big->size, big->cache, &big->drop_after, &opened.error);
     }
     if (opened.code != kChkOk) {
       Finish(seq, opened);
@@ -218,8 +220,8 @@ void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBu
   const uint64_t offset = part * kReadPartBytes;
   const uint64_t length = std::min(kReadPartBytes, split->size - offset);
   FoldState state;
-  const uint8_t code = FoldFileRange(split->file, offset, length, buffer, StopTest{stop_, &cancel_},
-                                     &state, split->cache);
+  const uint8_t code =
+      FoldFileRange(split->file, offset, length, buffer, StopTest{stop_, &cancel_}, &state);
   ReadResult result;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -235,6 +237,7 @@ void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBu
   // The last part to end: was the file written to while its parts were read?
   if (result.code == kChkOk) result.code = CheckListedFile(split->file, split->listed);
   if (result.code == kChkOk) result.id = FoldResult(split->state);
+  EndListedRead(split->file, split->drop_after);
   split->file.Close();
   Finish(split->seq, result);
 }
