@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -632,6 +633,42 @@ TEST_F(AuditTest, VerifyRemovesTheFoldersOfKilledVerifies) {
   // Its own folder is gone too.
   const std::filesystem::directory_iterator left(tree_.Path("tmp"));
   EXPECT_EQ(std::distance(left, std::filesystem::directory_iterator()), 2);
+}
+
+// Bytes that children waited for so far read from a device.
+uint64_t ChildDeviceReads() {
+  struct rusage usage {};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<uint64_t>(usage.ru_inblock) * 512;
+}
+
+// Verify reads the device even when every file is cached; --cached reads the cache.
+TEST_F(AuditTest, VerifyReadsTheDeviceUnlessCached) {
+  constexpr uint64_t kMiB = 1048576;
+  // One file large enough to be read in parts by several readers.
+  const uint64_t sizes[] = {6 * kMiB, 2 * kMiB, 2 * kMiB + 1};
+  uint64_t total = 0;
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    const std::string path = Data("f" + std::to_string(i), std::string(sizes[i], char('a' + i)));
+    const int fd = open(path.c_str(), O_RDONLY);
+    fsync(fd);
+    close(fd);
+    total += sizes[i];
+  }
+  const std::string list = Out("cache.v00");
+  ASSERT_EQ(Scan(list, {"--threads", "2"}).exit_code, 0);
+  for (const bool cached : {false, true}) {
+    SCOPED_TRACE(cached ? "--cached" : "verify");
+    std::vector<std::string> args = {"verify", "--threads", "2", list};
+    if (cached) args.insert(args.begin() + 1, "--cached");
+    const uint64_t before = ChildDeviceReads();
+    const CommandResult verify = Cli(args);
+    const uint64_t read = ChildDeviceReads() - before;
+    EXPECT_EQ(verify.exit_code, 0) << verify.err;
+    if (!cached && read == 0) GTEST_SKIP() << data_ << ": reads are not counted (tmpfs?)";
+    // Within 5 %: the lists and the program are read too, or may be cached.
+    EXPECT_EQ(read >= total - total / 20, !cached) << read << " of " << total;
+  }
 }
 
 }  // namespace
