@@ -226,12 +226,12 @@ uint8_t CheckFile(platform::File* file, uint32_t* id, support::FindData* find_da
 // read by a file manager or a thumbnailer are not worth leaving a large file cached for.
 constexpr uint64_t kCachedShare = 32;
 
-// Whether a drop-behind read should drop the file afterwards: only when (nearly) none
+// Whether a drop-behind read (a verify too) should drop the file afterwards: only when (nearly) none
 // of it was cached before, so what the user had cached stays. A file partly cached
 // beyond that is left whole: which pages were there is not kept (that would take a map
 // per file). Files under a page cost more to ask about than they could ever hold.
 bool ColdBefore(const platform::File& file, uint64_t size, CacheUse cache) {
-  if (cache != CacheUse::kDropBehind || size < platform::PageSize()) return false;
+  if (cache == CacheUse::kKeep || size < platform::PageSize()) return false;
   platform::CacheUsage usage;
   return file.CacheUsageOf(0, 0, &usage) && usage.resident < size / kCachedShare + 1;
 }

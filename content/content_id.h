@@ -82,7 +82,7 @@ enum class CacheUse : uint8_t {
   kDropBehind,
   // Drops the file's clean pages first, so the id is that of what the device holds; a
   // file whose pages the kernel reports still dirty then is kChkChanged, "still being
-  // written".
+  // written". Afterwards as kDropBehind.
   kDevice,
 };
 constexpr char kStillBeingWritten[] = "still being written (not all of it is on the disk yet)";

@@ -423,6 +423,7 @@ TEST_F(ContentIdTest, ReadsLeaveThePageCacheAsTheirPolicySays) {
       {"scan, warm", CacheUse::kDropBehind, true, false, false, true},
       {"scan, warm, in parts", CacheUse::kDropBehind, true, true, false, true},
       {"through the cache, cold", CacheUse::kKeep, false, false, true, true},
+      {"verify, cold", CacheUse::kDevice, false, false, true, false},
       {"verify, warm", CacheUse::kDevice, true, false, true, true},
       {"verify, warm, in parts", CacheUse::kDevice, true, true, true, true},
   };
