@@ -257,7 +257,10 @@ int Verify(const Args& args) {
   uint32_t serial = 0;
   std::string serial_text;
   VolumeFields(options, path, &label, &serial, &serial_text);
-  const ScanOutcome outcome = RunScanJob(options, path, kModeCreate, label, serial,
+  // What the disk holds is verified, not what the cache remembers of it.
+  ScanOptions scan_options = options;
+  scan_options.run.cache = line.cached ? CacheUse::kKeep : CacheUse::kDevice;
+  const ScanOutcome outcome = RunScanJob(scan_options, path, kModeCreate, label, serial,
                                          lists.tree_list(), lists.id_list());
   PrintProblems(outcome);
   if (!outcome.failure.empty()) return Fail(outcome.failure);

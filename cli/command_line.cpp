@@ -44,6 +44,10 @@ constexpr OptionSpec kVerifyOptions[] = {
          "keep the new id list as NEW (a name that is free), its\n"
          "tree list beside it with the extension .t00, or --tree",
          [](Line* l, const Given& g) { l->write = g.text; }, true),
+    Flag("--cached",
+         "read through the page cache; without it each file's cached\n"
+         "pages are dropped first, so the ids are those of the disk",
+         [](Line* l, const Given&) { l->cached = true; }),
 };
 
 constexpr OptionSpec kListOptions[] = {

@@ -28,6 +28,7 @@ struct CommandLine {
   bool relative = false;    // compare --relative
   std::string search_path;  // verify --path
   std::string write;        // verify --write
+  bool cached = false;      // verify --cached
   uint32_t walk_options = kDefaultListOptions;        // list --options
   std::string params;                                 // list --params
   std::string separators = scan::kDefaultSeparators;  // names --separators

@@ -222,6 +222,33 @@ uint8_t CheckFile(platform::File* file, uint32_t* id, support::FindData* find_da
   return code;
 }
 
+// A file of which less than this share is cached counts as not cached: a few pages
+// read by a file manager or a thumbnailer are not worth leaving a large file cached for.
+constexpr uint64_t kCachedShare = 32;
+
+// Whether a drop-behind read (a verify too) should drop the file afterwards: only when (nearly) none
+// of it was cached before, so what the user had cached stays. A file partly cached
+// beyond that is left whole: which pages were there is not kept (that would take a map
+// per file). Files under a page cost more to ask about than they could ever hold.
+bool ColdBefore(const platform::File& file, uint64_t size, CacheUse cache) {
+  if (cache == CacheUse::kKeep || size < platform::PageSize()) return false;
+  platform::CacheUsage usage;
+  return file.CacheUsageOf(0, 0, &usage) && usage.resident < size / kCachedShare + 1;
+}
+
+// Drops the file on every way out of a read, a stopped or failed one too.
+class DropBehind {
+ public:
+  DropBehind(const platform::File& file, bool drop) : file_(file), drop_(drop) {}
+  ~DropBehind() { EndListedRead(file_, drop_); }
+  DropBehind(const DropBehind&) = delete;
+  DropBehind& operator=(const DropBehind&) = delete;
+
+ private:
+  const platform::File& file_;
+  bool drop_;
+};
+
 }  // namespace
 
 uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData* find_data,
@@ -263,6 +290,30 @@ uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, pl
   return kChkOpenFailed;
 }
 
+uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse cache,
+                          bool* drop_after, std::string* error) {
+  *drop_after = ColdBefore(file, size, cache);
+  if (cache != CacheUse::kDevice || size == 0) return kChkOk;
+  // Clean pages go without loss; dirty ones are started towards the disk and stay. Only
+  // cachestat tells dirty pages from ones another process has mapped, so with mincore
+  // alone a file is never called unfinished (a write during the read still shows in
+  // its change time).
+  file.DropCache(0, 0);
+  platform::CacheUsage usage;
+  if (!file.CacheUsageOf(0, 0, &usage) || !usage.dirty_known || usage.dirty == 0) return kChkOk;
+  if (error != nullptr) {
+    try {
+      *error = kStillBeingWritten;
+    } catch (const std::bad_alloc&) {  // the code alone says enough
+    }
+  }
+  return kChkChanged;
+}
+
+void EndListedRead(const platform::File& file, bool drop_after) {
+  if (drop_after) file.DropCache(0, 0);
+}
+
 uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed) {
   platform::FileInfo now;
   if (!file.Stat(&now) || now.kind != platform::EntryKind::kFile) return kChkNotFound;
@@ -293,7 +344,7 @@ uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, Le
 
 uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
                       const ListedFile& listed, LentBuffer buffer, StopTest stop, uint32_t* id,
-                      FirstBytes* first, std::string* error) {
+                      FirstBytes* first, std::string* error, CacheUse cache) {
   *id = 0;
   first->count = 0;
   const uint64_t size = listed.size;
@@ -302,6 +353,9 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
   uint8_t opened = OpenListedFile(dir, name, &file, error);
   // A file replaced, cut or written since the walk is not read at all.
   if (opened == kChkOk) opened = CheckListedFile(file, listed);
+  bool drop_after = false;
+  if (opened == kChkOk) opened = PrepareListedRead(file, size, cache, &drop_after, error);
+  const DropBehind drop(file, drop_after);
   if (size < kShortFileLimit) {
     if (opened != kChkOk) return opened;
     const int64_t got = file.Read(first->bytes, kFirstBytesMax);

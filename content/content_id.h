@@ -74,6 +74,19 @@ struct LentBuffer {
   uint64_t size = 0;
 };
 
+// What the read of a listed file does with the page cache.
+enum class CacheUse : uint8_t {
+  kKeep,  // reads through it and leaves it as it is
+  // Leaves it as it was: a file of which (nearly) no page was cached before is dropped
+  // once it is folded; files under a page are not looked at.
+  kDropBehind,
+  // Drops the file's clean pages first, so the id is that of what the device holds; a
+  // file whose pages the kernel reports still dirty then is kChkChanged, "still being
+  // written". Afterwards as kDropBehind.
+  kDevice,
+};
+constexpr char kStillBeingWritten[] = "still being written (not all of it is on the disk yet)";
+
 // What a listing saw of a regular file: the line shows it, and a read compares the open
 // file with it, so that no line gives the bytes of one file the record of another.
 struct ListedFile {
@@ -94,16 +107,27 @@ ListedFile ListedFileOf(const platform::FileInfo& info);
 // kChkChanged with id 0. One gone since is kChkGone, one that is no regular file any
 // more kChkNotFound. Before each read it tests `stop` and gives up with kChkStopped once
 // it is set. `error` (may be null) receives the system's text when the file cannot be
-// opened or read. Never throws; any thread.
+// opened or read, or why it is kChkChanged when it is still being written. `cache` says
+// what the read does with the page cache. Never throws; any thread.
 uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
                       const ListedFile& listed, LentBuffer buffer, StopTest stop, uint32_t* id,
-                      FirstBytes* first, std::string* error = nullptr);
+                      FirstBytes* first, std::string* error = nullptr,
+                      CacheUse cache = CacheUse::kKeep);
 
 // The parts of FileChkListed, for a large file read by several threads at once. Opens
 // the listed file: kChkOk, else the code of its line (kChkGone, kChkNotFound,
 // kChkOpenFailed); `error` as above.
 uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, platform::File* file,
                        std::string* error = nullptr);
+// Readies the open file of `size` bytes for reading by `cache`: kDevice drops its pages
+// and gives kChkChanged (with kStillBeingWritten in `error`) when some stay dirty; else
+// kChkOk. *drop_after tells whether EndListedRead is to drop the file once all of it is
+// folded (kDropBehind on a file not cached before). Once per file, after it is opened
+// and before any part of it is read: read-ahead of a first part fills the next.
+uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse cache,
+                          bool* drop_after, std::string* error = nullptr);
+// After the last read of a file: drops its pages when drop_after is set.
+void EndListedRead(const platform::File& file, bool drop_after);
 // Whether the open file is still the listed one as it was listed: kChkOk, kChkChanged,
 // or kChkNotFound for one that is no regular file. One look at the open descriptor;
 // asked after the open and again after the last read.

@@ -176,6 +176,15 @@ enum class OpenMode {
   kOpenOrCreateLocked,  // read-write, created when missing, exclusive advisory lock
 };
 
+// What the page cache holds of a range of a file, in bytes of whole pages.
+struct CacheUsage {
+  uint64_t resident = 0;
+  // Pages not yet on the disk (dirty, or on their way there). Only known where the
+  // system tells (dirty_known); mincore sees residency alone.
+  uint64_t dirty = 0;
+  bool dirty_known = false;
+};
+
 // A plain descriptor. Reads and writes retry EINTR and short transfers, so callers
 // never see them. Errors keep errno's text for messages.
 class File {
@@ -223,6 +232,13 @@ class File {
   bool Stat(FileInfo* info) const;
   // Flushes the file's data and size to the disk.
   bool Sync();
+  // What the page cache holds of `length` bytes from `offset` (0: to the end of the
+  // file): cachestat where the kernel has it, else mincore over a read-only mapping,
+  // which never reads a page in. False (usage zero) when neither can tell. Any thread.
+  bool CacheUsageOf(uint64_t offset, uint64_t length, CacheUsage* usage) const;
+  // Drops the clean cached pages of the range (length 0: to the end); dirty ones are
+  // sent on their way to the disk and stay. Nothing is lost. Any thread.
+  bool DropCache(uint64_t offset, uint64_t length) const;
 
   // errno text of the last failure.
   const std::string& ErrorText() const { return error_; }
@@ -277,5 +293,7 @@ void SetReadHookForTesting(ReadHook hook);
 // returns ends the listing as a failing readdir(3) would.
 using DirEntryHook = int (*)(std::string_view name);
 void SetDirEntryHookForTesting(DirEntryHook hook);
+// Test seam: true makes CacheUsageOf answer by mincore as on a kernel without cachestat.
+void SetNoCachestatForTesting(bool no_cachestat);
 
 }  // namespace platform

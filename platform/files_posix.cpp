@@ -2,7 +2,9 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/memory.h"
 
 namespace platform {
 
@@ -125,6 +128,62 @@ bool HasWildcard(std::string_view text) {
 
 std::atomic<ReadHook> g_read_hook{nullptr};
 std::atomic<DirEntryHook> g_dir_entry_hook{nullptr};
+// Set once cachestat said ENOSYS (an older kernel) or EPERM (a filter that refuses it).
+std::atomic<bool> g_no_cachestat{false};
+
+// The kernel's cachestat(2) records; counts are in pages.
+struct CachestatRange {
+  uint64_t off;
+  uint64_t len;
+};
+struct Cachestat {
+  uint64_t nr_cache;
+  uint64_t nr_dirty;
+  uint64_t nr_writeback;
+  uint64_t nr_evicted;
+  uint64_t nr_recently_evicted;
+};
+constexpr long kCachestatCall = 451;
+// mincore maps this much of a file at a time; its vector stays on the stack.
+constexpr uint64_t kMincoreSpan = 64 * 1048576;
+constexpr uint64_t kMincoreMaxPages = kMincoreSpan / 4096;
+
+// -1: no cachestat here; 0: it failed; 1: answered.
+int CachestatRangeOf(int fd, uint64_t offset, uint64_t length, uint64_t page, CacheUsage* usage) {
+  if (g_no_cachestat.load(std::memory_order_relaxed)) return -1;
+  CachestatRange range{offset, length};
+  Cachestat stat{};
+  if (syscall(kCachestatCall, fd, &range, &stat, 0) != 0) {
+    if (errno != ENOSYS && errno != EPERM) return 0;
+    g_no_cachestat.store(true, std::memory_order_relaxed);
+    return -1;
+  }
+  usage->resident = stat.nr_cache * page;
+  usage->dirty = (stat.nr_dirty + stat.nr_writeback) * page;
+  usage->dirty_known = true;
+  return 1;
+}
+
+// mincore over read-only mappings of the range, a piece at a time. A file that shrinks
+// meanwhile does no harm: mincore never touches the pages, and pages past the end are
+// simply not resident.
+bool MincoreRangeOf(int fd, uint64_t offset, uint64_t end, uint64_t page, CacheUsage* usage) {
+  unsigned char pages[kMincoreMaxPages];
+  offset -= offset % page;
+  const uint64_t span = std::min<uint64_t>(kMincoreSpan, kMincoreMaxPages * page);
+  while (offset < end) {
+    const uint64_t length = std::min(span, end - offset);
+    void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(offset));
+    if (map == MAP_FAILED) return false;
+    const int rc = mincore(map, length, pages);
+    munmap(map, length);
+    if (rc != 0) return false;
+    const uint64_t count = (length + page - 1) / page;
+    for (uint64_t i = 0; i < count; ++i) usage->resident += (pages[i] & 1) * page;
+    offset += length;
+  }
+  return true;
+}
 
 // Below this size the read-ahead hint costs more than it saves.
 constexpr uint64_t kSequentialHintSize = 1 << 20;
@@ -669,6 +728,30 @@ bool File::Sync() {
   return true;
 }
 
+bool File::CacheUsageOf(uint64_t offset, uint64_t length, CacheUsage* usage) const {
+  *usage = CacheUsage();
+  if (fd_ < 0) return false;
+  const uint64_t page = PageSize();
+  const int answered = CachestatRangeOf(fd_, offset, length, page, usage);
+  if (answered >= 0) return answered == 1;
+  struct stat st;
+  if (fstat(fd_, &st) != 0) return false;
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  uint64_t end = length == 0 || offset + length > size ? size : offset + length;
+  if (offset >= end) return true;
+  if (!MincoreRangeOf(fd_, offset, end, page, usage)) {
+    *usage = CacheUsage();
+    return false;
+  }
+  return true;
+}
+
+bool File::DropCache(uint64_t offset, uint64_t length) const {
+  if (fd_ < 0) return false;
+  return posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
+                       POSIX_FADV_DONTNEED) == 0;
+}
+
 bool MakeDirs(const std::string& path) {
   if (path.empty()) return false;
   std::string partial;
@@ -866,5 +949,6 @@ bool ReadWholeFile(const std::string& path, std::string* data) {
 
 void SetReadHookForTesting(ReadHook hook) { g_read_hook.store(hook); }
 void SetDirEntryHookForTesting(DirEntryHook hook) { g_dir_entry_hook.store(hook); }
+void SetNoCachestatForTesting(bool no_cachestat) { g_no_cachestat.store(no_cachestat); }
 
 }  // namespace platform

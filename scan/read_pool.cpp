@@ -34,7 +34,7 @@ int Severity(uint8_t code) {
 ReadResult ReadListedFile(const ReadRequest& request, LentBuffer buffer, StopTest stop) {
   ReadResult result;
   result.code = FileChkListed(*request.dir, request.name, request.listed, buffer, stop, &result.id,
-                              &result.first, &result.error);
+                              &result.first, &result.error, request.cache);
   return result;
 }
 
@@ -44,6 +44,8 @@ struct ReadPool::Split {
   size_t seq = 0;
   platform::File file;
   ListedFile listed;
+  CacheUse cache = CacheUse::kKeep;
+  bool drop_after = false;  // set before its parts are handed out
   uint64_t size = 0;
   size_t parts = 0;
   size_t next_part = 0;   // under the pool's lock
@@ -180,12 +182,17 @@ void ReadPool::Run(size_t reader) {
     }
     big->seq = seq;
     big->listed = request.listed;
+    big->cache = request.cache;
     big->size = request.listed.size;
     big->parts = static_cast<size_t>((big->size + kReadPartBytes - 1) / kReadPartBytes);
     ReadResult opened;
     opened.code = OpenListedFile(*request.dir, request.name, &big->file, &opened.error);
     // A file changed since the walk is not read at all.
     if (opened.code == kChkOk) opened.code = CheckListedFile(big->file, big->listed);
+    if (opened.code == kChkOk) {
+      opened.code =
+          PrepareListedRead(big->file, big->size, big->cache, &big->drop_after, &opened.error);
+    }
     if (opened.code != kChkOk) {
       Finish(seq, opened);
       continue;
@@ -230,6 +237,7 @@ void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBu
   // The last part to end: was the file written to while its parts were read?
   if (result.code == kChkOk) result.code = CheckListedFile(split->file, split->listed);
   if (result.code == kChkOk) result.id = FoldResult(split->state);
+  EndListedRead(split->file, split->drop_after);
   split->file.Close();
   Finish(split->seq, result);
 }

@@ -41,6 +41,7 @@ struct ReadRequest {
   const platform::DirHandle* dir = nullptr;
   std::string_view name;
   ListedFile listed;
+  CacheUse cache = CacheUse::kKeep;
 };
 
 // What FileChkListed gave for one file.

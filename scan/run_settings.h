@@ -7,6 +7,8 @@
 #include <limits>
 #include <string>
 
+#include "content/content_id.h"
+
 // Modes.
 constexpr uint8_t kModeCreate = 1;
 constexpr uint8_t kModeContinue = 2;
@@ -68,6 +70,8 @@ struct RunSettings {
   int32_t buffer_max = kDefaultBufferMax;
   uint16_t min_blocks = 4;
   int32_t threads = 0;
+  // Scans leave the page cache as they found it; verify reads the device.
+  CacheUse cache = CacheUse::kDropBehind;
   std::string volume_label;
   uint32_t volume_serial = 0;
 };

@@ -873,7 +873,8 @@ void TDskFil::Scanner::Feed() {
       continue;
     }
     if (!pool_->HasRoom(record.size)) return;
-    pool_->Push(scan::ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i)});
+    pool_->Push(scan::ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i),
+                                  job_.settings_.cache});
     ++feed_entry_;
   }
 }
@@ -891,9 +892,9 @@ scan::ReadResult TDskFil::Scanner::NextResult(const PlannedDirectory& dir, size_
     Feed();
     return pool_->Take();
   }
-  return scan::ReadListedFile(
-      scan::ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i)}, SharedBuffer(),
-      StopTest{stop_.get(), nullptr});
+  return scan::ReadListedFile(scan::ReadRequest{dir.handle.get(), dir.files->name(i),
+                                                dir.files->listed(i), job_.settings_.cache},
+                              SharedBuffer(), StopTest{stop_.get(), nullptr});
 }
 
 bool TDskFil::Scanner::ScanDirectories() {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,7 +73,22 @@ class AuditTest : public ::testing::Test {
   }
 
   CommandResult Cli(const std::vector<std::string>& args) {
+    if (!args.empty() && args[0] == "verify") SyncData();
     return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
+  }
+
+  // Verify reads the disk and calls a file whose pages are not all on it yet "still
+  // being written": what a test wrote goes to the disk first.
+  void SyncData() const {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(
+             tree_.root(), std::filesystem::directory_options::skip_permission_denied, ec)) {
+      if (!entry.is_regular_file(ec)) continue;
+      const int fd = open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW);
+      if (fd < 0) continue;
+      fsync(fd);
+      close(fd);
+    }
   }
 
   // A file of the data tree with a fixed write time.
@@ -97,6 +113,7 @@ class AuditTest : public ::testing::Test {
   // runs, and lets it finish.
   CommandResult RunPaused(const std::vector<std::string>& args, const std::string& appears,
                           const std::function<void()>& paused) {
+    if (!args.empty() && args[0] == "verify") SyncData();
     const std::string out = tree_.Path("paused.out");
     const std::string err = tree_.Path("paused.err");
     std::string line = "exec '" CHECKER_CLI_PATH "'";
@@ -224,6 +241,7 @@ TEST_F(AuditTest, DifferencesWithoutDamageGiveStatusOne) {
   const std::string temp = tree_.Dir("tmp");
   std::vector<std::string> env = env_;
   env.push_back("TMPDIR=" + temp);
+  SyncData();
   const CommandResult result = testing_support::RunCommand(
       CHECKER_CLI_PATH, {"verify", "--quiet", "--interval", "0", old_list}, env);
   EXPECT_EQ(result.exit_code, 1) << result.err;
@@ -458,7 +476,7 @@ TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
   for (const auto& command : commands) {
     EXPECT_EQ(Cli(command.args).out, command.piped) << command.args[0];
     const CommandResult shown =
-        testing_support::RunOnTerminal(CHECKER_CLI_PATH, command.args, env_, "");
+        (SyncData(), testing_support::RunOnTerminal(CHECKER_CLI_PATH, command.args, env_, ""));
     EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << shown.out;
     std::string expected = command.piped;
     expected.replace(expected.find(name), name.size(), "e?[1A?[2Kx\xff\x9b");
@@ -484,6 +502,7 @@ TEST_F(AuditTest, StoppedVerifyIsPartial) {
                      Out("new.t00") + "' ]; do sleep 0.01; done; sleep 0.2; kill -INT $pid; " +
                      "wait $pid";
   for (const std::string& entry : env_) line = "export " + entry + "; " + line;
+  SyncData();
   const int status = std::system(line.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
@@ -623,6 +642,7 @@ TEST_F(AuditTest, VerifyRemovesTheFoldersOfKilledVerifies) {
   const HeldLock still_running(tree_.Path("tmp/checker-verify-Run1ng/lock"));
   std::vector<std::string> env = env_;
   env.push_back("TMPDIR=" + tree_.Path("tmp"));
+  SyncData();
   const CommandResult result = testing_support::RunCommand(
       CHECKER_CLI_PATH, {"verify", "--quiet", "--interval", "0", list}, env);
   EXPECT_EQ(result.exit_code, 0) << result.err;
@@ -632,6 +652,42 @@ TEST_F(AuditTest, VerifyRemovesTheFoldersOfKilledVerifies) {
   // Its own folder is gone too.
   const std::filesystem::directory_iterator left(tree_.Path("tmp"));
   EXPECT_EQ(std::distance(left, std::filesystem::directory_iterator()), 2);
+}
+
+// Bytes that children waited for so far read from a device.
+uint64_t ChildDeviceReads() {
+  struct rusage usage {};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<uint64_t>(usage.ru_inblock) * 512;
+}
+
+// Verify reads the device even when every file is cached; --cached reads the cache.
+TEST_F(AuditTest, VerifyReadsTheDeviceUnlessCached) {
+  constexpr uint64_t kMiB = 1048576;
+  // One file large enough to be read in parts by several readers.
+  const uint64_t sizes[] = {6 * kMiB, 2 * kMiB, 2 * kMiB + 1};
+  uint64_t total = 0;
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    const std::string path = Data("f" + std::to_string(i), std::string(sizes[i], char('a' + i)));
+    const int fd = open(path.c_str(), O_RDONLY);
+    fsync(fd);
+    close(fd);
+    total += sizes[i];
+  }
+  const std::string list = Out("cache.v00");
+  ASSERT_EQ(Scan(list, {"--threads", "2"}).exit_code, 0);
+  for (const bool cached : {false, true}) {
+    SCOPED_TRACE(cached ? "--cached" : "verify");
+    std::vector<std::string> args = {"verify", "--threads", "2", list};
+    if (cached) args.insert(args.begin() + 1, "--cached");
+    const uint64_t before = ChildDeviceReads();
+    const CommandResult verify = Cli(args);
+    const uint64_t read = ChildDeviceReads() - before;
+    EXPECT_EQ(verify.exit_code, 0) << verify.err;
+    if (!cached && read == 0) GTEST_SKIP() << data_ << ": reads are not counted (tmpfs?)";
+    // Within 5 %: the lists and the program are read too, or may be cached.
+    EXPECT_EQ(read >= total - total / 20, !cached) << read << " of " << total;
+  }
 }
 
 }  // namespace

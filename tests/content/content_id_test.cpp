@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "common/temp_tree.h"
+#include "content/fold.h"
+#include "content/literal_fold.h"
 #include "platform/files.h"
 #include "platform/memory.h"
-#include "content/literal_fold.h"
 
 namespace {
 
@@ -381,6 +382,98 @@ TEST(ReadBufferTest, ForeignMemoryIsNotARegion) {
   EXPECT_EQ(region, nullptr);
   region = plain;
   EXPECT_EQ(VirtAllocSx(&region, -1, 4096), -1);
+}
+
+// Bytes this process has caused to be read from a device; -1 when the system keeps no
+// count.
+int64_t DeviceReadBytes() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  int64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "read_bytes:") return value;
+  }
+  return -1;
+}
+
+uint64_t Resident(const std::string& path) {
+  platform::File file;
+  platform::CacheUsage usage;
+  if (!file.Open(path, platform::OpenMode::kRead) || !file.CacheUsageOf(0, 0, &usage)) return 0;
+  return usage.resident;
+}
+
+struct CacheCase {
+  const char* what;
+  CacheUse cache;
+  bool warm_before;  // the whole file cached before the read
+  bool in_parts;     // read as the readers read a large file
+  bool from_device;  // expected: the read came from the device
+  bool warm_after;   // expected: the file is cached after it (else nearly none of it)
+};
+
+// The page cache after a read is as the policy says, and the bytes come from where it
+// says: a scan leaves what it found, verify reads the device.
+TEST_F(ContentIdTest, ReadsLeaveThePageCacheAsTheirPolicySays) {
+  constexpr uint64_t kSize = 4 * 1048576;
+  constexpr uint64_t kMargin = kSize / 20;
+  const CacheCase cases[] = {
+      {"scan, cold", CacheUse::kDropBehind, false, false, true, false},
+      {"scan, cold, in parts", CacheUse::kDropBehind, false, true, true, false},
+      {"scan, warm", CacheUse::kDropBehind, true, false, false, true},
+      {"scan, warm, in parts", CacheUse::kDropBehind, true, true, false, true},
+      {"through the cache, cold", CacheUse::kKeep, false, false, true, true},
+      {"verify, cold", CacheUse::kDevice, false, false, true, false},
+      {"verify, warm", CacheUse::kDevice, true, false, true, true},
+      {"verify, warm, in parts", CacheUse::kDevice, true, true, true, true},
+  };
+  const std::string path = tree_.File("big", RandomBytes(kSize, 7));
+  platform::DirHandle dir;
+  ASSERT_TRUE(dir.Open(tree_.root()));
+  platform::FileInfo info;
+  ASSERT_TRUE(platform::StatPath(path, &info));
+  const ListedFile listed = ListedFileOf(info);
+  {
+    platform::File file;
+    ASSERT_TRUE(file.Open(path, platform::OpenMode::kRead));
+    ASSERT_TRUE(file.Sync());
+    ASSERT_TRUE(file.DropCache(0, 0));
+  }
+  if (Resident(path) != 0 || DeviceReadBytes() < 0) {
+    GTEST_SKIP() << tree_.root() << " keeps its files in memory, or reads are not counted";
+  }
+  for (const CacheCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform::File file;
+    ASSERT_TRUE(file.Open(path, platform::OpenMode::kRead));
+    file.DropCache(0, 0);
+    if (c.warm_before) {
+      ASSERT_EQ(testing_support::TempTree::Read(path).size(), kSize);
+    }
+    const int64_t before = DeviceReadBytes();
+    uint32_t id = 0;
+    if (c.in_parts) {
+      platform::File listed_file;
+      ASSERT_EQ(OpenListedFile(dir, "big", &listed_file), kChkOk);
+      bool drop_after = false;
+      ASSERT_EQ(PrepareListedRead(listed_file, kSize, c.cache, &drop_after), kChkOk);
+      scan::FoldState state;
+      for (uint64_t at = 0; at < kSize; at += 1048576) {
+        ASSERT_EQ(FoldFileRange(listed_file, at, 1048576, {}, {}, &state), kChkOk);
+      }
+      EndListedRead(listed_file, drop_after);
+    } else {
+      FirstBytes first;
+      ASSERT_EQ(FileChkListed(dir, "big", listed, {}, {}, &id, &first, nullptr, c.cache), kChkOk);
+    }
+    const uint64_t read = static_cast<uint64_t>(DeviceReadBytes() - before);
+    // Within a margin: the page cache is the whole machine's.
+    EXPECT_EQ(read >= kSize - kMargin, c.from_device) << read << " bytes read";
+    EXPECT_EQ(read <= kMargin, !c.from_device) << read << " bytes read";
+    const uint64_t resident = Resident(path);
+    EXPECT_EQ(resident >= kSize - kMargin, c.warm_after) << resident << " bytes cached";
+    EXPECT_EQ(resident <= kMargin, !c.warm_after) << resident << " bytes cached";
+  }
 }
 
 }  // namespace

@@ -261,4 +261,57 @@ TEST_F(FilesTest, ListedFileOpensWithoutAskingAndReadsAtAnyOffset) {
   EXPECT_EQ(info.size, 10u);
 }
 
+// A file of `size` bytes on the disk, none of it left in the page cache; false where the
+// temp dir keeps its files in memory (tmpfs), which no drop can change.
+bool WriteUncached(const std::string& path, uint64_t size) {
+  platform::File file;
+  if (!file.Open(path, platform::OpenMode::kCreateTruncate) ||
+      !file.Write(std::string(size, 'x')) || !file.Sync() || !file.DropCache(0, 0)) {
+    return false;
+  }
+  platform::CacheUsage usage;
+  return file.CacheUsageOf(0, 0, &usage) && usage.resident == 0;
+}
+
+// Both ways of asking, cachestat and mincore, see the pages a read brings in, range by
+// range, and none after a drop.
+TEST_F(FilesTest, CacheUsageFollowsReadsAndDrops) {
+  constexpr uint64_t kMiB = 1048576;
+  const std::string path = tree_.Path("cached");
+  if (!WriteUncached(path, 4 * kMiB)) GTEST_SKIP() << tree_.root() << " cannot drop its pages";
+  for (const bool mincore : {false, true}) {
+    SCOPED_TRACE(mincore ? "mincore" : "cachestat");
+    platform::SetNoCachestatForTesting(mincore);
+    platform::File file;
+    ASSERT_TRUE(file.Open(path, platform::OpenMode::kRead));
+    std::string buffer(kMiB, '\0');
+    ASSERT_EQ(file.ReadAt(buffer.data(), kMiB, static_cast<int64_t>(kMiB)), int64_t(kMiB));
+    platform::CacheUsage usage;
+    ASSERT_TRUE(file.CacheUsageOf(kMiB, kMiB, &usage));
+    EXPECT_EQ(usage.resident, kMiB);
+    EXPECT_EQ(usage.dirty_known, !mincore);
+    // Read-ahead may have taken some of the next MiB, never anything before.
+    ASSERT_TRUE(file.CacheUsageOf(0, kMiB, &usage));
+    EXPECT_EQ(usage.resident, 0u);
+    ASSERT_TRUE(file.DropCache(0, 0));
+    ASSERT_TRUE(file.CacheUsageOf(0, 0, &usage));
+    EXPECT_EQ(usage.resident, 0u);
+  }
+  platform::SetNoCachestatForTesting(false);
+}
+
+TEST_F(FilesTest, CacheUsageCountsPagesNotYetOnTheDisk) {
+  const std::string path = tree_.Path("written");
+  platform::File file;
+  ASSERT_TRUE(file.Open(path, platform::OpenMode::kCreateTruncate));
+  ASSERT_TRUE(file.Write(std::string(1048576, 'x')));
+  platform::CacheUsage usage;
+  ASSERT_TRUE(file.CacheUsageOf(0, 0, &usage));
+  if (!usage.dirty_known) GTEST_SKIP() << "no cachestat: dirty pages cannot be told";
+  EXPECT_GT(usage.dirty, 0u);
+  ASSERT_TRUE(file.Sync());
+  ASSERT_TRUE(file.CacheUsageOf(0, 0, &usage));
+  EXPECT_EQ(usage.dirty, 0u);
+}
+
 }  // namespace
