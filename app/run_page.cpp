@@ -125,6 +125,8 @@ QWidget* RunPage::BuildTotals() {
   tot_form->addRow("Done", liTotDone_);
   tot_form->addRow("Speed", liTotSpeed_);
   tot_form->addRow(" - files ", liTotFil_);
+  liReaders_ = ValueLabel("liReaders", "Threads reading files now, and the most at once");
+  tot_form->addRow("Readers", liReaders_);
   return totals;
 }
 
@@ -149,6 +151,7 @@ void RunPage::ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed
       liFil_->setText(Q(scan::PhaseText(code)));
       last_shown_dir_.clear();
       last_shown_errors_ = -1;
+      liReaders_->setText("");
       pbRun_->setValue(0);
       break;
     case kNotifyGather:
@@ -190,10 +193,20 @@ void RunPage::ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInput
   const scan::ProgressFigures figures = scan::ProgressFigures::Compute(in);
   liTotSpeed_->setText(Q(figures.speed_text));
   liTotFil_->setText(Q(scan::CountText(job.files_done())));
+  ShowReaders(job);
   liTotPrc_->setText(Q(figures.percent_text));
   pbRun_->setValue(figures.percent);
   liLeft_->setText(Q(figures.left_text));
   if (code == kNotifyProgress) liDirSpeed_->setText(Q(figures.dir_speed_text));
+}
+
+// A chosen count moves with the disk: the most at once shows beside it once it differs.
+void RunPage::ShowReaders(const TDskFil& job) {
+  if (job.readers() == 0) return;
+  std::string text = std::to_string(job.readers());
+  if (job.readers_most() > job.readers())
+    text += " (at most " + std::to_string(job.readers_most()) + ")";
+  liReaders_->setText(Q(text));
 }
 
 void RunPage::ShowEnd(const TDskFil& job) {

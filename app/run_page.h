@@ -36,6 +36,7 @@ class RunPage {
   void ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed);
   void ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInputs& in);
   void ShowEnd(const TDskFil& job);
+  void ShowReaders(const TDskFil& job);
 
   QLabel* liPth_ = nullptr;
   QLabel* liFil_ = nullptr;
@@ -55,6 +56,7 @@ class RunPage {
   QLabel* liTotDone_ = nullptr;
   QLabel* liTotSpeed_ = nullptr;
   QLabel* liTotFil_ = nullptr;
+  QLabel* liReaders_ = nullptr;
   // Labels that rarely change are set only when their value did.
   std::string last_shown_dir_;
   int32_t last_shown_errors_ = -1;

@@ -129,6 +129,10 @@ int ReportOutcome(const ScanOutcome& outcome, bool quiet) {
                             std::to_string(outcome.error_count) + " errors";
       if (directories_not_read > 0)
         closing += " (" + std::to_string(directories_not_read) + " directories not read)";
+      // The readers at the end; a count that was chosen may have been higher on the way.
+      closing += ", " + std::to_string(outcome.readers_last) + " readers";
+      if (outcome.readers_most > outcome.readers_last)
+        closing += " (at most " + std::to_string(outcome.readers_most) + ")";
       PrintMessage(closing);
     }
     return outcome.error_count > 0 ? kExitFileErrors : kExitDone;

@@ -46,8 +46,9 @@ constexpr OptionSpec kScanOptions[] = {
              l->scan.run.buffer_max = static_cast<int32_t>(g.number);
            }),
     Number("--threads", "N",
-           "threads that read files; 0 chooses: the cores, at most 8,\n"
-           "but 1 on a spinning disk (0)",
+           "threads that read files; 0 chooses: from the cores, at most 8,\n"
+           "but 1 on a spinning disk, up or down to what reads fastest,\n"
+           "1 to 16; the closing line names the count (0)",
            scan::kThreadsRange,
            [](Line* l, const Given& g) { l->scan.run.threads = static_cast<int32_t>(g.number); }),
     Flag("--cross-mounts",

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/clock.h"
 #include "platform/files.h"
 
 namespace scan {
@@ -55,9 +56,13 @@ struct ReadPool::Split {
   size_t code_part = 0;
 };
 
-ReadPool::ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop)
-    : stop_(stop), slots_(kReadAheadFiles) {
+ReadPool::ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop,
+                   std::unique_ptr<ReaderControl> control)
+    : stop_(stop), slots_(kReadAheadFiles), control_(std::move(control)) {
   const auto count = static_cast<size_t>(std::max(readers, 2));
+  active_ = control_ != nullptr ? std::min(control_->readers(), static_cast<int32_t>(count))
+                                : static_cast<int32_t>(count);
+  most_ = seen_most_ = seen_active_ = active_;
   buffers_.resize(count);
   // A reader begins a file only when no part of another is left to begin.
   splits_.reserve(count);
@@ -76,6 +81,7 @@ ReadPool::ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop
       quit_ = true;
     }
     work_.notify_all();
+    idle_.notify_all();
     for (std::thread& thread : threads_) thread.join();
     throw;
   }
@@ -88,6 +94,7 @@ ReadPool::~ReadPool() {
     quit_ = true;
   }
   work_.notify_all();
+  idle_.notify_all();
   for (std::thread& thread : threads_) thread.join();
 }
 
@@ -120,6 +127,8 @@ ReadResult ReadPool::Take() {
       done_.wait_for(lock, kStopPoll);
     }
     wanted_ = 0;
+    seen_active_ = active_;
+    seen_most_ = most_;
     result = slot.result;
     bytes_ahead_ -= slot.request.listed.size;
     ++taken_;
@@ -157,8 +166,19 @@ void ReadPool::Run(size_t reader) {
     size_t seq = 0;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      work_.wait(lock, [&] { return quit_ || FindWork(&split, &part, &seq); });
-      if (quit_) return;
+      const auto idle = [&] { return static_cast<int32_t>(reader) >= active_; };
+      for (;;) {
+        if (quit_) return;
+        // Readers beyond the count in use wait apart; what they began, they finished.
+        if (idle()) {
+          idle_.wait(lock);
+          continue;
+        }
+        if (FindWork(&split, &part, &seq)) break;
+        work_.wait(lock);
+        // Woken for work after the count fell below it: the wake-up is another's.
+        if (idle()) work_.notify_one();
+      }
     }
     if (split != nullptr) {
       FoldPart(split, part, buffer);
@@ -225,6 +245,7 @@ void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBu
   ReadResult result;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    Count(length);
     FoldCombine(state, &split->state);
     if (Severity(code) > Severity(split->code) ||
         (code != kChkOk && Severity(code) == Severity(split->code) && part < split->code_part)) {
@@ -249,10 +270,23 @@ void ReadPool::Finish(size_t seq, const ReadResult& result) {
     Slot& slot = slots_[seq % kReadAheadFiles];
     slot.result = result;
     slot.done = true;
+    // A split file's bytes were counted part by part.
+    if (slot.request.listed.size < kSplitParts * kReadPartBytes) Count(slot.request.listed.size);
     while (ready_ < pushed_ && slots_[ready_ % kReadAheadFiles].done) ++ready_;
     wake = wanted_ != 0 && ready_ >= wanted_;
   }
   if (wake) done_.notify_one();
+}
+
+void ReadPool::Count(uint64_t bytes) {
+  if (control_ == nullptr) return;
+  bytes_read_ += bytes;
+  const int32_t wanted = std::clamp(control_->Step(platform::TickCount(), bytes_read_), 1,
+                                    static_cast<int32_t>(buffers_.size()));
+  const bool more = wanted > active_;
+  active_ = wanted;
+  most_ = std::max(most_, active_);
+  if (more) idle_.notify_all();
 }
 
 }  // namespace scan

@@ -16,6 +16,7 @@
 
 #include "content/content_id.h"
 #include "content/fold.h"
+#include "scan/reader_control.h"
 
 namespace platform {
 class DirHandle;
@@ -58,9 +59,12 @@ ReadResult ReadListedFile(const ReadRequest& request, LentBuffer buffer, StopTes
 class ReadPool {
  public:
   // `readers` threads (2 or more) share `buffer`: each reads through its own slice of
-  // it; without data each uses its thread's own buffer. `stop` ends every read at its
-  // next buffer. Throws std::system_error when no thread can be started.
-  ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop);
+  // it, so the buffer bounds them all; without data each uses its thread's own buffer.
+  // `stop` ends every read at its next buffer. With `control`, only as many threads as
+  // it chooses take work, and it is told of every read that ends. Throws
+  // std::system_error when no thread can be started.
+  ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop,
+           std::unique_ptr<ReaderControl> control = nullptr);
   // Gives up what is being read and waits for the readers to end.
   ~ReadPool();
   ReadPool(const ReadPool&) = delete;
@@ -75,6 +79,10 @@ class ReadPool {
   // The result of the oldest file not yet taken; waits for it. kChkStopped once the
   // stop flag is set (the result may then be any, and must not be listed).
   ReadResult Take();
+  // The readers taking work when the last result was taken, and the most that took work
+  // at once so far.
+  int32_t active_readers() const { return seen_active_; }
+  int32_t most_readers() const { return seen_most_; }
 
  private:
   struct Split;
@@ -90,6 +98,8 @@ class ReadPool {
   void FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBuffer buffer);
   void ReadWhole(size_t seq, LentBuffer buffer);
   void Finish(size_t seq, const ReadResult& result);
+  // With the lock held: `bytes` more were read; the control may change the count.
+  void Count(uint64_t bytes);
 
   const std::atomic<bool>* stop_;
   std::atomic<bool> cancel_{false};
@@ -98,6 +108,7 @@ class ReadPool {
 
   mutable std::mutex mutex_;
   std::condition_variable work_;
+  std::condition_variable idle_;  // readers beyond the count in use
   std::condition_variable done_;
   std::vector<Slot> slots_;  // a ring of kReadAheadFiles
   size_t pushed_ = 0;        // files handed over (the writer's)
@@ -108,6 +119,12 @@ class ReadPool {
   std::vector<std::shared_ptr<Split>> splits_;  // split files with parts not begun
   bool quit_ = false;
   uint64_t bytes_ahead_ = 0;  // the writer's
+  std::unique_ptr<ReaderControl> control_;  // under the lock
+  uint64_t bytes_read_ = 0;                 // under the lock
+  int32_t active_ = 0;                      // readers below this take work (under the lock)
+  int32_t most_ = 0;                        // the most active_ has been (under the lock)
+  int32_t seen_active_ = 0;                 // the writer's
+  int32_t seen_most_ = 0;                   // the writer's
 };
 
 }  // namespace scan

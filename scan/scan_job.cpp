@@ -352,6 +352,7 @@ class TDskFil::Scanner {
   std::unique_ptr<scan::IdListWriter> writer_;
   // Reads from the buffer and the planned directories: ended before either goes.
   std::unique_ptr<scan::ReadPool> pool_;
+  bool adaptive_ = false;    // the reader count follows the throughput
   int64_t content_end_ = 0;  // where the old content of a continued list ends
   // A Continue whose id list holds no run yet: it writes what a Create writes.
   bool fresh_ = false;
@@ -834,22 +835,33 @@ void TDskFil::Scanner::PlanNext() {
 
 void TDskFil::Scanner::ChooseReaders() {
   int32_t readers = job_.settings_.threads;
-  if (readers <= 0) {
+  adaptive_ = readers <= 0;
+  if (adaptive_) {
     readers = static_cast<int32_t>(
         std::min<unsigned>(std::thread::hardware_concurrency(), kMaxAutoReaders));
-    // Parallel reads make a spinning disk seek between the files.
+    // Parallel reads make a spinning disk seek between the files; the control tries more
+    // once reading shows whether they pay.
     if (readers > 1 && fs::OnRotationalDisk(root_)) readers = 1;
   }
-  job_.readers_ = std::clamp(readers, 1, kMaxReaders);
+  job_.readers_ = std::clamp(readers, 1, adaptive_ ? scan::kMaxAdaptiveReaders : kMaxReaders);
+  job_.readers_most_ = job_.readers_;
 }
 
 void TDskFil::Scanner::StartReaders() {
-  if (job_.readers_ <= 1) return;
+  if (job_.readers_ <= 1 && !adaptive_) return;
   try {
-    pool_ = std::make_unique<scan::ReadPool>(job_.readers_, SharedBuffer(), stop_.get());
+    if (adaptive_) {
+      // Every thread is there from the start; the control lets as many take work as pay.
+      pool_ =
+          std::make_unique<scan::ReadPool>(scan::kMaxAdaptiveReaders, SharedBuffer(), stop_.get(),
+                                           std::make_unique<scan::ReaderControl>(job_.readers_));
+    } else {
+      pool_ = std::make_unique<scan::ReadPool>(job_.readers_, SharedBuffer(), stop_.get());
+    }
   } catch (const std::exception&) {
     // No threads to be had: the job's own thread reads.
     job_.readers_ = 1;
+    job_.readers_most_ = 1;
   }
 }
 
@@ -890,7 +902,12 @@ scan::ReadResult TDskFil::Scanner::NextResult(const PlannedDirectory& dir, size_
   }
   if (pool_ != nullptr) {
     Feed();
-    return pool_->Take();
+    scan::ReadResult result = pool_->Take();
+    if (adaptive_) {
+      job_.readers_ = pool_->active_readers();
+      job_.readers_most_ = std::max(job_.readers_most_, pool_->most_readers());
+    }
+    return result;
   }
   return scan::ReadListedFile(scan::ReadRequest{dir.handle.get(), dir.files->name(i),
                                                 dir.files->listed(i), job_.settings_.cache},
@@ -1221,6 +1238,8 @@ ScanOutcome TDskFil::Outcome() const {
   outcome.id_list_written = header_written_;
   outcome.error_count = error_count_;
   outcome.files_done = files_done_;
+  outcome.readers_last = readers_;
+  outcome.readers_most = readers_most_;
   outcome.failure = failure_;
   return outcome;
 }

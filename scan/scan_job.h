@@ -37,7 +37,7 @@ constexpr int32_t kStopReplyLimit = -9;
 // What a window replies to stop the job.
 constexpr int32_t kStopReply = -10;
 
-// The most reader threads an automatic choice takes.
+// The most reader threads an automatic choice starts with.
 constexpr int32_t kMaxAutoReaders = 8;
 
 // Sender kind in the notification record once the scan has started.
@@ -182,6 +182,10 @@ struct ScanOutcome {
   bool id_list_written = false;  // the id list was opened and a header written
   int32_t error_count = 0;
   int32_t files_done = 0;
+  // Threads that took files at the end of the run, and the most at once; they differ
+  // only when the count was chosen (threads 0). 0 when the run ended before choosing.
+  int32_t readers_last = 0;
+  int32_t readers_most = 0;
   // Why the run could not write its lists or ended abnormally; empty otherwise.
   std::string failure;
   std::vector<ScanProblem> problems;
@@ -234,8 +238,10 @@ class TDskFil : public cmdDisk {
   uint16_t min_blocks() const { return settings_.min_blocks; }
   void set_min_blocks(uint16_t blocks) { settings_.min_blocks = blocks; }
   // Threads that read files: 1 reads on the job's own thread; more read ahead of it (the
-  // lists and notifications stay those of one reader); 0 chooses: the processor's cores,
-  // at most kMaxAutoReaders, but 1 when the search path lies on a spinning disk.
+  // lists and notifications stay those of one reader); 0 chooses: it starts from the
+  // processor's cores, at most kMaxAutoReaders, but 1 when the search path lies on a
+  // spinning disk, and then follows the throughput of the reads, from 1 to
+  // scan::kMaxAdaptiveReaders.
   int32_t threads() const { return settings_.threads; }
   void set_threads(int32_t threads) { settings_.threads = threads; }
   // Whether the walk enters directories on other file systems than the search path's
@@ -257,8 +263,10 @@ class TDskFil : public cmdDisk {
   int64_t dir_bytes_done() const { return dir_bytes_done_; }
   int32_t buffer_size() const { return buffer_size_; }
   // Threads reading files in this run (and looking files up while the directories are
-  // gathered); 0 until the lists are held, after code 1.
+  // gathered); 0 until the lists are held, after code 1. Chosen (threads 0), it may change
+  // from file to file; readers_most() is the most so far.
   int32_t readers() const { return readers_; }
+  int32_t readers_most() const { return readers_most_; }
   const std::string& current_dir() const { return current_dir_; }
   const std::string& current_file() const { return current_file_; }
   uint64_t dir_id_sum() const { return dir_id_sum_; }
@@ -300,6 +308,7 @@ class TDskFil : public cmdDisk {
   int64_t dir_bytes_done_ = 0;
   int32_t buffer_size_ = 0;
   int32_t readers_ = 0;
+  int32_t readers_most_ = 0;
   std::string current_dir_;
   std::string current_file_;
   uint64_t dir_id_sum_ = 0;

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <algorithm>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,9 @@ class RunTest : public QObject {
     QCOMPARE(TextOf(w, "liLeft"), std::string("0"));
     QCOMPARE(TextOf(w, "liTotPrc"), std::string("100.00 %"));
     QCOMPARE(TextOf(w, "liTotFil"), std::to_string(file_count));
+    const std::string readers = TextOf(w, "liReaders");
+    QVERIFY2(std::regex_match(readers, std::regex("[1-9][0-9]*( \\(at most [0-9]+\\))?")),
+             readers.c_str());
     QCOMPARE(TextOf(w, "liTotDone"), Grouped(total) + " bytes");
     QCOMPARE(Find<QLabel>(w, "liTime2")->palette().color(QPalette::WindowText), QColor(Qt::black));
     QVERIFY(Find<QPushButton>(w, "bcRun01")->isEnabled());

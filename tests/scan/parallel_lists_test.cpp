@@ -19,8 +19,9 @@
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "desktop_job.h"
 #include "content/literal_fold.h"
+#include "desktop_job.h"
+#include "scan/reader_control.h"
 #include "scan/scan_job.h"
 #include "support/msg.h"
 
@@ -245,7 +246,7 @@ TEST_F(ParallelListsTest, RandomTreesWithUnreadableAndVanishingFilesGiveTheLists
     for (const Scenario& scenario : scenarios) {
       SCOPED_TRACE(Describe(scenario));
       const RunRecord one = Run(1, scenario, options);
-      for (int threads : {2, 3, 8}) {
+      for (int threads : {0, 2, 3, 8}) {  // 0: chosen, and following the throughput
         SCOPED_TRACE(std::to_string(threads) + " readers");
         const RunRecord many = Run(threads, scenario, options);
         EXPECT_EQ(many.outcome, one.outcome);
@@ -266,8 +267,9 @@ TEST_F(ParallelListsTest, ReaderCountIsTheSettingOrChosenWithinItsLimits) {
     int32_t setting;
     int32_t low, high;
   };
-  for (const Case& c : {Case{1, 1, 1}, Case{5, 5, 5}, Case{100, kMaxReaders, kMaxReaders},
-                        Case{-3, 1, kMaxAutoReaders}, Case{0, 1, kMaxAutoReaders}}) {
+  for (const Case& c :
+       {Case{1, 1, 1}, Case{5, 5, 5}, Case{100, kMaxReaders, kMaxReaders},
+        Case{-3, 1, scan::kMaxAdaptiveReaders}, Case{0, 1, scan::kMaxAdaptiveReaders}}) {
     int32_t readers = -1;
     class Window : public ScanWindow {
      public:
@@ -278,10 +280,15 @@ TEST_F(ParallelListsTest, ReaderCountIsTheSettingOrChosenWithinItsLimits) {
       }
       int32_t* readers_;
     } window(&readers);
-    ASSERT_TRUE(
-        TDskFil::Start(MakeJob(kModeCreate, &window, c.setting, RunOptions())).get().finished);
+    const ScanOutcome outcome =
+        TDskFil::Start(MakeJob(kModeCreate, &window, c.setting, RunOptions())).get();
+    ASSERT_TRUE(outcome.finished);
     EXPECT_GE(readers, c.low) << c.setting;
     EXPECT_LE(readers, c.high) << c.setting;
+    // The outcome tells the count at the end and the most at once.
+    EXPECT_EQ(outcome.readers_last, readers) << c.setting;
+    EXPECT_GE(outcome.readers_most, outcome.readers_last) << c.setting;
+    EXPECT_LE(outcome.readers_most, c.high) << c.setting;
   }
 }
 

@@ -544,6 +544,7 @@ TEST_F(ScanJobTest, FileVanishingBeforeItIsReadIsReportedInItsLine) {
     if (code == kNotifyProgress && count == 1) std::filesystem::remove(dir_ + "a2");
   };
   auto job = MakeJob(kModeCreate, &window);
+  job->set_threads(1);  // reads on the job's thread, between its notifications
   job->set_interval(1);
   const ScanOutcome outcome = Run(std::move(job));
   EXPECT_TRUE(outcome.finished);
@@ -872,6 +873,7 @@ TEST_F(ScanJobTest, DotFilesCarryTheHiddenBitLikeTheirLookup) {
 TEST_F(ScanJobTest, StopBetweenFilesWithoutNotificationsEndsTheRunAtOnce) {
   for (int i = 0; i < 40; ++i) tree_.File("scan/f" + std::to_string(100 + i), "abcdefgh");
   auto job = MakeJob(kModeCreate, nullptr);
+  job->set_threads(1);  // reads on the job's thread, between its notifications
   job->set_interval(0);
   g_job_to_stop = job.get();
   g_reads_before_stop = 5;
@@ -903,6 +905,7 @@ TEST_F(ScanJobTest, StopWhileOneLargeFileIsReadLeavesItUnlisted) {
   tree_.File("scan/big", std::string(64 * 8192 + 1, 'x'));
   tree_.File("scan/c", "abcdef");
   auto job = MakeJob(kModeCreate, nullptr);
+  job->set_threads(1);  // reads on the job's thread, between its notifications
   job->set_buffer_max(8192);
   g_job_to_stop = job.get();
   g_reads_before_stop = 4;  // a: 1 read, then three buffers into big
@@ -1190,6 +1193,7 @@ TEST_F(ScanJobTest, DirectorySwappedForALinkDuringTheRunIsNotFollowed) {
     std::filesystem::create_directory_symlink(tree_.root() + "outside", dir_ + "b");
   };
   auto job = MakeJob(kModeCreate, &window);
+  job->set_threads(1);  // reads on the job's thread, between its notifications
   job->set_interval(1);
   const ScanOutcome outcome = Run(std::move(job));
   EXPECT_TRUE(outcome.finished);

@@ -1,0 +1,120 @@
+// The reader count against simulated devices: a fake millisecond clock, and bytes that
+// each device model reads in a tick at the count the control gives.
+
+#include "scan/reader_control.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <string>
+
+namespace {
+
+using scan::ReaderControl;
+
+constexpr double kMiB = 1048576;
+
+// Bytes per second at a count of readers.
+using Device = std::function<double(int)>;
+
+double Spinning(int readers) { return 120 * kMiB / readers; }
+double GrowsToEight(int readers) { return 40 * kMiB * std::min(readers, 8); }
+// Past four readers, each one more costs 15%.
+double PeaksAtFour(int readers) {
+  return readers <= 4 ? 60 * kMiB * readers : 240 * kMiB * std::pow(0.85, readers - 4);
+}
+double Flat(int) { return 200 * kMiB; }
+
+struct Phase {
+  Device device;
+  uint32_t ms;
+};
+
+struct Trace {
+  int settled_at_end = 0;
+  int lowest = 1000, highest = 0;            // counts in use during the last phase's second half
+  int settled_low = 1000, settled_high = 0;  // settled counts over the whole run
+};
+
+// Steps the control every 5 ms, with a deterministic jitter of +-3% on each tick's bytes.
+Trace Simulate(int start, const std::vector<Phase>& phases) {
+  ReaderControl control(start);
+  uint32_t now = 4000000000u;  // the clock wraps during the run
+  double bytes = 0;
+  uint32_t jitter = 12345;
+  Trace trace;
+  for (size_t p = 0; p < phases.size(); ++p) {
+    for (uint32_t t = 0; t < phases[p].ms; t += 5) {
+      jitter = jitter * 1103515245u + 12345u;
+      const double noise = 0.97 + 0.06 * ((jitter >> 16) % 1000) / 1000.0;
+      bytes += phases[p].device(control.readers()) * 0.005 * noise;
+      now += 5;
+      const int readers = control.Step(now, static_cast<uint64_t>(bytes));
+      trace.settled_low = std::min(trace.settled_low, control.settled());
+      trace.settled_high = std::max(trace.settled_high, control.settled());
+      if (p + 1 == phases.size() && t >= phases[p].ms / 2) {
+        trace.lowest = std::min(trace.lowest, readers);
+        trace.highest = std::max(trace.highest, readers);
+      }
+    }
+  }
+  trace.settled_at_end = control.settled();
+  return trace;
+}
+
+TEST(ReaderControlTest, SettlesWhereTheDeviceReadsFastest) {
+  struct Case {
+    std::string name;
+    int start;
+    std::vector<Phase> phases;
+    int low, high;  // where it must have settled at the end
+  };
+  const Case kCases[] = {
+      {"spinning from 1", 1, {{Spinning, 20000}}, 1, 1},
+      {"spinning from 2", 2, {{Spinning, 20000}}, 1, 1},
+      {"spinning from 8", 8, {{Spinning, 20000}}, 1, 1},
+      {"grows to 8 from 1", 1, {{GrowsToEight, 20000}}, 7, 9},
+      {"grows to 8 from 2", 2, {{GrowsToEight, 20000}}, 7, 9},
+      {"peaks at 4 from 8", 8, {{PeaksAtFour, 20000}}, 4, 4},
+      {"peaks at 4 from 1", 1, {{PeaksAtFour, 20000}}, 4, 4},
+      {"small files, then a large file on a spinning disk",
+       2,
+       {{GrowsToEight, 15000}, {Spinning, 20000}},
+       1,
+       1},
+      {"a large file, then small files", 1, {{Spinning, 15000}, {GrowsToEight, 20000}}, 7, 9},
+  };
+  for (const Case& c : kCases) {
+    const Trace trace = Simulate(c.start, c.phases);
+    EXPECT_GE(trace.settled_at_end, c.low) << c.name;
+    EXPECT_LE(trace.settled_at_end, c.high) << c.name;
+    // Settled, it only tries a neighbour now and then.
+    EXPECT_GE(trace.lowest, c.low - 1) << c.name;
+    EXPECT_LE(trace.highest, c.high + 1) << c.name;
+    EXPECT_GE(trace.lowest, 1) << c.name;
+    EXPECT_LE(trace.highest, scan::kMaxAdaptiveReaders) << c.name;
+  }
+}
+
+TEST(ReaderControlTest, DoesNotWanderOnAFlatDevice) {
+  for (int start : {1, 2, 4, 16}) {
+    const Trace trace = Simulate(start, {{Flat, 60000}});
+    EXPECT_EQ(trace.settled_low, start) << start;
+    EXPECT_EQ(trace.settled_high, start) << start;
+    EXPECT_GE(trace.lowest, std::max(start - 1, 1)) << start;
+    EXPECT_LE(trace.highest, std::min(start + 1, scan::kMaxAdaptiveReaders)) << start;
+  }
+}
+
+// A run of tiny files reads little per window: the window waits for its bytes, up to its
+// longest, and a count is kept until then.
+TEST(ReaderControlTest, WindowWaitsForItsBytesUpToItsLongest) {
+  ReaderControl control(2);
+  control.Step(0, 0);
+  EXPECT_EQ(control.Step(scan::kControlWindowMs, 1000), 2);     // too few bytes: no decision
+  EXPECT_EQ(control.Step(scan::kControlWindowMaxMs, 2000), 3);  // first window closes: a probe
+}
+
+}  // namespace
