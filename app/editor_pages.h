@@ -70,6 +70,12 @@ class EditorPages : public QObject {
   bool ReloadInto(TextEditor* editor);
   bool SaveEditor(TextEditor* editor);
   bool SaveEditorAs(TextEditor* editor);
+  // LoadFile and SaveFile, remembering the file as it is on disk afterwards.
+  bool LoadInto(TextEditor* editor, const std::string& file);
+  bool WriteFrom(TextEditor* editor, const std::string& file);
+  // Offers to load the editor's file again when it changed on disk since it was loaded
+  // or offered; each change is offered once.
+  void OfferReload(TextEditor* editor);
   // True when the editor's text may go: unchanged, saved, or given up by the user.
   bool MayLoseText(TextEditor* editor);
   void AddEditorPage();

@@ -7,8 +7,10 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "support/string_list.h"
 
@@ -35,6 +37,23 @@ class TextEditor : public QsciScintilla {
   // The file last loaded or saved; empty at start.
   const std::string& file_name() const { return file_name_; }
   void set_file_name(std::string name) { file_name_ = std::move(name); }
+  // Size and write time of a file as the pages saw it on disk; this layer cannot look
+  // itself. An empty path: nothing known.
+  struct DiskStamp {
+    std::string path;
+    uint64_t size = 0;
+    int64_t write_ns = 0;
+    bool operator==(const DiskStamp&) const = default;
+  };
+  // The file as it was loaded or last saved; a change on disk since then is asked about.
+  const DiskStamp& loaded_stamp() const { return loaded_stamp_; }
+  void set_loaded_stamp(DiskStamp stamp) {
+    loaded_stamp_ = stamp;
+    offered_stamp_ = std::move(stamp);
+  }
+  // The file as it was when a reload was last offered, so each change is offered once.
+  const DiskStamp& offered_stamp() const { return offered_stamp_; }
+  void set_offered_stamp(DiskStamp stamp) { offered_stamp_ = std::move(stamp); }
   // The line end of the text: the first one of the last loaded file, LF for new text.
   std::string_view LineEnd() const { return line_end_; }
 
@@ -109,6 +128,8 @@ class TextEditor : public QsciScintilla {
 
   EditorKind kind_;
   std::string file_name_;
+  DiskStamp loaded_stamp_;
+  DiskStamp offered_stamp_;
   std::string line_end_ = "\n";
   // The document QScintilla made, kept alive while a document without style bytes
   // (half the memory for a large list) is shown.
