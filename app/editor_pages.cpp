@@ -168,7 +168,8 @@ void EditorPages::EditorFocused(TextEditor* editor) {
   // away again.
   if (!ChangedOnDisk(editor, editor->file_name()).path.empty()) {
     QMetaObject::invokeMethod(
-        this, [this, editor = QPointer<TextEditor>(editor)] {
+        this,
+        [this, editor = QPointer<TextEditor>(editor)] {
           if (editor != nullptr) OfferReload(editor);
         },
         Qt::QueuedConnection);
