@@ -33,6 +33,15 @@ void Focus(TViv050* w, int page, TextEditor* editor) {
   QTRY_VERIFY(editor->hasFocus());
 }
 
+// The upper editor of Edit1 with `file` opened in it through its Open command.
+TextEditor* OpenInEdit1(TViv050* w, AppEnv& env, const std::string& file) {
+  TextEditor* edit = Editor(w, "sEdt11");
+  Focus(w, TViv050::kPageEdit1, edit);
+  env.files.Answer(file);
+  w->ExecuteCommand(961);
+  return edit;
+}
+
 void PointerOver(TextEditor* editor) {
   QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
   QApplication::sendEvent(editor, &enter);
@@ -405,10 +414,7 @@ class EditorPagesTest : public QObject {
     const std::string file = tree.File("ids.v00", "loaded\n");
     auto window = OpenWindow();
     TViv050* w = window.get();
-    TextEditor* edit = Editor(w, "sEdt11");
-    Focus(w, TViv050::kPageEdit1, edit);
-    env.files.Answer(file);
-    w->ExecuteCommand(961);
+    TextEditor* edit = OpenInEdit1(w, env, file);
     // Each disk text has a new length, so the change shows whatever the clock's grain.
     const struct {
       int answer;
@@ -447,10 +453,7 @@ class EditorPagesTest : public QObject {
     const std::string file = tree.File("ids.v00", "old\n");
     auto window = OpenWindow();
     TViv050* w = window.get();
-    TextEditor* edit = Editor(w, "sEdt11");
-    Focus(w, TViv050::kPageEdit1, edit);
-    env.files.Answer(file);
-    w->ExecuteCommand(961);
+    TextEditor* edit = OpenInEdit1(w, env, file);
     platform::WriteWholeFile(file, "new 1\n");
     env.msg.Answer(support::kIdNo);
     for (int i = 0; i < 2; ++i) {
