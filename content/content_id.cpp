@@ -310,6 +310,10 @@ uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse ca
   return kChkChanged;
 }
 
+bool ReadFromCache(CacheUse cache, uint64_t size, bool drop_after) {
+  return cache == CacheUse::kDropBehind && size >= platform::PageSize() && !drop_after;
+}
+
 void EndListedRead(const platform::File& file, bool drop_after) {
   if (drop_after) file.DropCache(0, 0);
 }
@@ -344,9 +348,10 @@ uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, Le
 
 uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
                       const ListedFile& listed, LentBuffer buffer, StopTest stop, uint32_t* id,
-                      FirstBytes* first, std::string* error, CacheUse cache) {
+                      FirstBytes* first, std::string* error, CacheUse cache, bool* from_cache) {
   *id = 0;
   first->count = 0;
+  if (from_cache != nullptr) *from_cache = false;
   const uint64_t size = listed.size;
   if (size == 0) return kChkEmpty;
   platform::File file;
@@ -355,6 +360,7 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
   if (opened == kChkOk) opened = CheckListedFile(file, listed);
   bool drop_after = false;
   if (opened == kChkOk) opened = PrepareListedRead(file, size, cache, &drop_after, error);
+  if (from_cache != nullptr) *from_cache = ReadFromCache(cache, size, drop_after);
   const DropBehind drop(file, drop_after);
   if (size < kShortFileLimit) {
     if (opened != kChkOk) return opened;

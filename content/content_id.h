@@ -108,11 +108,12 @@ ListedFile ListedFileOf(const platform::FileInfo& info);
 // more kChkNotFound. Before each read it tests `stop` and gives up with kChkStopped once
 // it is set. `error` (may be null) receives the system's text when the file cannot be
 // opened or read, or why it is kChkChanged when it is still being written. `cache` says
-// what the read does with the page cache. Never throws; any thread.
+// what the read does with the page cache; *from_cache (may be null) tells whether the
+// file was read from it (see ReadFromCache). Never throws; any thread.
 uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
                       const ListedFile& listed, LentBuffer buffer, StopTest stop, uint32_t* id,
                       FirstBytes* first, std::string* error = nullptr,
-                      CacheUse cache = CacheUse::kKeep);
+                      CacheUse cache = CacheUse::kKeep, bool* from_cache = nullptr);
 
 // The parts of FileChkListed, for a large file read by several threads at once. Opens
 // the listed file: kChkOk, else the code of its line (kChkGone, kChkNotFound,
@@ -126,6 +127,9 @@ uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, pl
 // and before any part of it is read: read-ahead of a first part fills the next.
 uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse cache,
                           bool* drop_after, std::string* error = nullptr);
+// Whether a read by `cache` of a file of `size` bytes, readied with *drop_after, is
+// served from the page cache: known only of a drop-behind read of a file found cached.
+bool ReadFromCache(CacheUse cache, uint64_t size, bool drop_after);
 // After the last read of a file: drops its pages when drop_after is set.
 void EndListedRead(const platform::File& file, bool drop_after);
 // Whether the open file is still the listed one as it was listed: kChkOk, kChkChanged,

@@ -35,7 +35,7 @@ int Severity(uint8_t code) {
 ReadResult ReadListedFile(const ReadRequest& request, LentBuffer buffer, StopTest stop) {
   ReadResult result;
   result.code = FileChkListed(*request.dir, request.name, request.listed, buffer, stop, &result.id,
-                              &result.first, &result.error, request.cache);
+                              &result.first, &result.error, request.cache, &result.from_cache);
   return result;
 }
 
@@ -59,19 +59,19 @@ struct ReadPool::Split {
 ReadPool::ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop,
                    std::unique_ptr<ReaderControl> control)
     : stop_(stop), slots_(kReadAheadFiles), control_(std::move(control)) {
-  const auto count = static_cast<size_t>(std::max(readers, 2));
+  const auto count = static_cast<size_t>(std::clamp(readers, 2, 64));
   active_ = control_ != nullptr ? std::min(control_->readers(), static_cast<int32_t>(count))
                                 : static_cast<int32_t>(count);
   most_ = seen_most_ = seen_active_ = active_;
-  buffers_.resize(count);
+  leased_.resize(count);
   // A reader begins a file only when no part of another is left to begin.
   splits_.reserve(count);
   if (buffer.data != nullptr) {
-    // The shared buffer bounds all readers together.
-    uint64_t slice = buffer.size / count;
-    if (slice >= 2 * kSliceAlign) slice -= slice % kSliceAlign;
-    slice &= ~uint64_t{1};
-    for (size_t i = 0; i < count; ++i) buffers_[i] = LentBuffer{buffer.data + i * slice, slice};
+    shared_ = buffer;
+    slice_ = buffer.size / count;
+    if (slice_ >= 2 * kSliceAlign) slice_ -= slice_ % kSliceAlign;
+    slice_ &= ~uint64_t{1};
+    free_slices_ = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
   }
   try {
     for (size_t i = 0; i < count; ++i) threads_.emplace_back([this, i] { Run(i); });
@@ -82,6 +82,7 @@ ReadPool::ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop
     }
     work_.notify_all();
     idle_.notify_all();
+    slices_.notify_all();
     for (std::thread& thread : threads_) thread.join();
     throw;
   }
@@ -95,6 +96,7 @@ ReadPool::~ReadPool() {
   }
   work_.notify_all();
   idle_.notify_all();
+  slices_.notify_all();
   for (std::thread& thread : threads_) thread.join();
 }
 
@@ -158,14 +160,15 @@ bool ReadPool::FindWork(std::shared_ptr<Split>* split, size_t* part, size_t* seq
 }
 
 void ReadPool::Run(size_t reader) {
-  const LentBuffer buffer = buffers_[reader];
   const StopTest stop{stop_, &cancel_};
   for (;;) {
     std::shared_ptr<Split> split;
     size_t part = 0;
     size_t seq = 0;
+    LentBuffer buffer;
     {
       std::unique_lock<std::mutex> lock(mutex_);
+      Release(reader);
       const auto idle = [&] { return static_cast<int32_t>(reader) >= active_; };
       for (;;) {
         if (quit_) return;
@@ -174,11 +177,18 @@ void ReadPool::Run(size_t reader) {
           idle_.wait(lock);
           continue;
         }
+        // Just after the count rose, the others may still hold the larger shares of
+        // the lower count; each gives its share back after its piece of work.
+        if (!SliceFree()) {
+          slices_.wait(lock);
+          continue;
+        }
         if (FindWork(&split, &part, &seq)) break;
         work_.wait(lock);
         // Woken for work after the count fell below it: the wake-up is another's.
         if (idle()) work_.notify_one();
       }
+      buffer = Lease(reader);
     }
     if (split != nullptr) {
       FoldPart(split, part, buffer);
@@ -245,7 +255,7 @@ void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBu
   ReadResult result;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    Count(length);
+    Count(length, ReadFromCache(split->cache, split->size, split->drop_after));
     FoldCombine(state, &split->state);
     if (Severity(code) > Severity(split->code) ||
         (code != kChkOk && Severity(code) == Severity(split->code) && part < split->code_part)) {
@@ -271,18 +281,52 @@ void ReadPool::Finish(size_t seq, const ReadResult& result) {
     slot.result = result;
     slot.done = true;
     // A split file's bytes were counted part by part.
-    if (slot.request.listed.size < kSplitParts * kReadPartBytes) Count(slot.request.listed.size);
+    if (slot.request.listed.size < kSplitParts * kReadPartBytes) {
+      Count(slot.request.listed.size, result.from_cache);
+    }
     while (ready_ < pushed_ && slots_[ready_ % kReadAheadFiles].done) ++ready_;
     wake = wanted_ != 0 && ready_ >= wanted_;
   }
   if (wake) done_.notify_one();
 }
 
-void ReadPool::Count(uint64_t bytes) {
+void ReadPool::Release(size_t reader) {
+  Leased& leased = leased_[reader];
+  if (leased.count == 0) return;
+  free_slices_ |= ((leased.count == 64 ? ~uint64_t{0} : (uint64_t{1} << leased.count) - 1))
+                  << leased.first;
+  leased.count = 0;
+  slices_.notify_all();
+}
+
+bool ReadPool::SliceFree() const { return shared_.data == nullptr || free_slices_ != 0; }
+
+LentBuffer ReadPool::Lease(size_t reader) {
+  if (shared_.data == nullptr) return {};
+  const auto slices = static_cast<uint32_t>(leased_.size());
+  // The share: the largest power of two that lets every reader in use have as much.
+  uint32_t want = 1;
+  while (want * 2 * static_cast<uint32_t>(std::max(active_, 1)) <= slices) want *= 2;
+  // Shares of one size start at multiples of it, so those given back join up again.
+  for (; want >= 1; want /= 2) {
+    const uint64_t run = want == 64 ? ~uint64_t{0} : (uint64_t{1} << want) - 1;
+    for (uint32_t first = 0; first + want <= slices; first += want) {
+      if ((free_slices_ >> first & run) != run) continue;
+      free_slices_ &= ~(run << first);
+      leased_[reader] = Leased{first, want};
+      return LentBuffer{shared_.data + first * slice_, want * slice_};
+    }
+  }
+  return {};  // not reached: the caller saw a free slice
+}
+
+void ReadPool::Count(uint64_t bytes, bool from_cache) {
   if (control_ == nullptr) return;
   bytes_read_ += bytes;
-  const int32_t wanted = std::clamp(control_->Step(platform::TickCount(), bytes_read_), 1,
-                                    static_cast<int32_t>(buffers_.size()));
+  if (from_cache) cached_read_ += bytes;
+  const int32_t wanted =
+      std::clamp(control_->Step(platform::TickCount(), bytes_read_, cached_read_), 1,
+                 static_cast<int32_t>(leased_.size()));
   const bool more = wanted > active_;
   active_ = wanted;
   most_ = std::max(most_, active_);

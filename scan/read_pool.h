@@ -51,6 +51,7 @@ struct ReadResult {
   uint32_t id = 0;
   FirstBytes first;
   std::string error;  // the system's text when it could not be opened or read
+  bool from_cache = false;
 };
 
 // Reads one file on the calling thread.
@@ -58,8 +59,10 @@ ReadResult ReadListedFile(const ReadRequest& request, LentBuffer buffer, StopTes
 
 class ReadPool {
  public:
-  // `readers` threads (2 or more) share `buffer`: each reads through its own slice of
-  // it, so the buffer bounds them all; without data each uses its thread's own buffer.
+  // `readers` threads (2 or more, at most 64) share `buffer`: each reads through slices
+  // of it that no other reader holds, as many as the count in use leaves it, so the
+  // buffer bounds them all and few readers read in large pieces; without data each uses
+  // its thread's own buffer.
   // `stop` ends every read at its next buffer. With `control`, only as many threads as
   // it chooses take work, and it is told of every read that ends. Throws
   // std::system_error when no thread can be started.
@@ -98,18 +101,32 @@ class ReadPool {
   void FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBuffer buffer);
   void ReadWhole(size_t seq, LentBuffer buffer);
   void Finish(size_t seq, const ReadResult& result);
-  // With the lock held: `bytes` more were read; the control may change the count.
-  void Count(uint64_t bytes);
+  // With the lock held: `bytes` more were read, from the page cache or not; the control
+  // may change the count.
+  void Count(uint64_t bytes, bool from_cache);
+  // With the lock held: gives back `reader`'s slices; whether a slice is free; takes up
+  // to the share of the count in use, in one run, for `reader`.
+  void Release(size_t reader);
+  bool SliceFree() const;
+  LentBuffer Lease(size_t reader);
 
   const std::atomic<bool>* stop_;
   std::atomic<bool> cancel_{false};
-  std::vector<LentBuffer> buffers_;
+  LentBuffer shared_;   // empty: each reader uses its thread's own buffer
+  uint64_t slice_ = 0;  // the shared buffer is cut into one slice per reader
+  struct Leased {
+    uint32_t first = 0;
+    uint32_t count = 0;
+  };
+  std::vector<Leased> leased_;  // under the lock
+  uint64_t free_slices_ = 0;    // a bit per slice (under the lock)
   std::vector<std::thread> threads_;
 
   mutable std::mutex mutex_;
   std::condition_variable work_;
   std::condition_variable idle_;  // readers beyond the count in use
   std::condition_variable done_;
+  std::condition_variable slices_;  // readers waiting for a slice
   std::vector<Slot> slots_;  // a ring of kReadAheadFiles
   size_t pushed_ = 0;        // files handed over (the writer's)
   size_t taken_ = 0;         // results taken back (the writer's)
@@ -121,6 +138,7 @@ class ReadPool {
   uint64_t bytes_ahead_ = 0;  // the writer's
   std::unique_ptr<ReaderControl> control_;  // under the lock
   uint64_t bytes_read_ = 0;                 // under the lock
+  uint64_t cached_read_ = 0;                // under the lock
   int32_t active_ = 0;                      // readers below this take work (under the lock)
   int32_t most_ = 0;                        // the most active_ has been (under the lock)
   int32_t seen_active_ = 0;                 // the writer's

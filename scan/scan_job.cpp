@@ -353,6 +353,7 @@ class TDskFil::Scanner {
   // Reads from the buffer and the planned directories: ended before either goes.
   std::unique_ptr<scan::ReadPool> pool_;
   bool adaptive_ = false;    // the reader count follows the throughput
+  int32_t cores_ = 1;        // what reads from the page cache are bound by
   int64_t content_end_ = 0;  // where the old content of a continued list ends
   // A Continue whose id list holds no run yet: it writes what a Create writes.
   bool fresh_ = false;
@@ -836,9 +837,9 @@ void TDskFil::Scanner::PlanNext() {
 void TDskFil::Scanner::ChooseReaders() {
   int32_t readers = job_.settings_.threads;
   adaptive_ = readers <= 0;
+  cores_ = static_cast<int32_t>(std::max(std::thread::hardware_concurrency(), 1u));
   if (adaptive_) {
-    readers = static_cast<int32_t>(
-        std::min<unsigned>(std::thread::hardware_concurrency(), kMaxAutoReaders));
+    readers = std::min(cores_, kMaxAutoReaders);
     // Parallel reads make a spinning disk seek between the files; the control tries more
     // once reading shows whether they pay.
     if (readers > 1 && fs::OnRotationalDisk(root_)) readers = 1;
@@ -852,9 +853,9 @@ void TDskFil::Scanner::StartReaders() {
   try {
     if (adaptive_) {
       // Every thread is there from the start; the control lets as many take work as pay.
-      pool_ =
-          std::make_unique<scan::ReadPool>(scan::kMaxAdaptiveReaders, SharedBuffer(), stop_.get(),
-                                           std::make_unique<scan::ReaderControl>(job_.readers_));
+      pool_ = std::make_unique<scan::ReadPool>(
+          scan::kMaxAdaptiveReaders, SharedBuffer(), stop_.get(),
+          std::make_unique<scan::ReaderControl>(job_.readers_, cores_));
     } else {
       pool_ = std::make_unique<scan::ReadPool>(job_.readers_, SharedBuffer(), stop_.get());
     }

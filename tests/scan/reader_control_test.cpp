@@ -15,6 +15,7 @@ namespace {
 using scan::ReaderControl;
 
 constexpr double kMiB = 1048576;
+constexpr int kCores = 2;
 
 // Bytes per second at a count of readers.
 using Device = std::function<double(int)>;
@@ -26,32 +27,44 @@ double PeaksAtFour(int readers) {
   return readers <= 4 ? 60 * kMiB * readers : 240 * kMiB * std::pow(0.85, readers - 4);
 }
 double Flat(int) { return 200 * kMiB; }
+// Files in the page cache: each core reads fast, more readers than cores add nothing.
+double InMemory(int readers) { return 1500 * kMiB * std::min(readers, kCores); }
 
 struct Phase {
   Device device;
   uint32_t ms;
+  bool from_cache = false;  // the reads say they came from the page cache
 };
 
 struct Trace {
   int settled_at_end = 0;
+  uint32_t last_move_ms = 0;                 // when the settled count last changed
   int lowest = 1000, highest = 0;            // counts in use during the last phase's second half
   int settled_low = 1000, settled_high = 0;  // settled counts over the whole run
 };
 
 // Steps the control every 5 ms, with a deterministic jitter of +-3% on each tick's bytes.
 Trace Simulate(int start, const std::vector<Phase>& phases) {
-  ReaderControl control(start);
+  ReaderControl control(start, kCores);
   uint32_t now = 4000000000u;  // the clock wraps during the run
-  double bytes = 0;
+  uint64_t bytes = 0;
+  uint64_t cached = 0;
   uint32_t jitter = 12345;
   Trace trace;
+  uint32_t elapsed = 0;
+  int settled = control.settled();
   for (size_t p = 0; p < phases.size(); ++p) {
     for (uint32_t t = 0; t < phases[p].ms; t += 5) {
       jitter = jitter * 1103515245u + 12345u;
       const double noise = 0.97 + 0.06 * ((jitter >> 16) % 1000) / 1000.0;
-      bytes += phases[p].device(control.readers()) * 0.005 * noise;
+      const auto tick = static_cast<uint64_t>(phases[p].device(control.readers()) * 0.005 * noise);
+      bytes += tick;
+      if (phases[p].from_cache) cached += tick;
       now += 5;
-      const int readers = control.Step(now, static_cast<uint64_t>(bytes));
+      const int readers = control.Step(now, bytes, cached);
+      elapsed += 5;
+      if (control.settled() != settled) trace.last_move_ms = elapsed;
+      settled = control.settled();
       trace.settled_low = std::min(trace.settled_low, control.settled());
       trace.settled_high = std::max(trace.settled_high, control.settled());
       if (p + 1 == phases.size() && t >= phases[p].ms / 2) {
@@ -98,6 +111,27 @@ TEST(ReaderControlTest, SettlesWhereTheDeviceReadsFastest) {
   }
 }
 
+// A run of a few seconds must not spend them searching: the count is found in a handful
+// of windows, where one step per window would take one window per count passed. A window
+// on the slow disk waits for its bytes.
+TEST(ReaderControlTest, SettlesWithinAFewWindows) {
+  struct Case {
+    std::string name;
+    int start;
+    Device device;
+    uint32_t within_ms;
+  };
+  const Case kCases[] = {
+      {"grows to 8 from 1", 1, GrowsToEight, 6 * scan::kControlWindowMs},
+      {"peaks at 4 from 1", 1, PeaksAtFour, 6 * scan::kControlWindowMs},
+      {"spinning from 8", 8, Spinning, 700},
+  };
+  for (const Case& c : kCases) {
+    const Trace trace = Simulate(c.start, {{c.device, 20000}});
+    EXPECT_LE(trace.last_move_ms, c.within_ms) << c.name;
+  }
+}
+
 TEST(ReaderControlTest, DoesNotWanderOnAFlatDevice) {
   for (int start : {1, 2, 4, 16}) {
     const Trace trace = Simulate(start, {{Flat, 60000}});
@@ -108,13 +142,39 @@ TEST(ReaderControlTest, DoesNotWanderOnAFlatDevice) {
   }
 }
 
+// Reads from memory are bound by the cores: a reader per core at once, nothing tried;
+// reads from the device again start a search.
+TEST(ReaderControlTest, ReadsFromMemoryTakeAReaderPerCore) {
+  struct Case {
+    std::string name;
+    int start;
+    std::vector<Phase> phases;
+    int low, high;  // counts in use in the second half of the last phase
+  };
+  const Case kCases[] = {
+      {"in memory from 1", 1, {{InMemory, 5000, true}}, kCores, kCores},
+      {"in memory from 16", 16, {{InMemory, 5000, true}}, kCores, kCores},
+      {"from the disk, then in memory",
+       1,
+       {{GrowsToEight, 5000}, {InMemory, 5000, true}},
+       kCores,
+       kCores},
+      {"in memory, then from the disk", 1, {{InMemory, 5000, true}, {GrowsToEight, 20000}}, 7, 10},
+  };
+  for (const Case& c : kCases) {
+    const Trace trace = Simulate(c.start, c.phases);
+    EXPECT_GE(trace.lowest, c.low) << c.name;
+    EXPECT_LE(trace.highest, c.high) << c.name;
+  }
+}
+
 // A run of tiny files reads little per window: the window waits for its bytes, up to its
 // longest, and a count is kept until then.
 TEST(ReaderControlTest, WindowWaitsForItsBytesUpToItsLongest) {
-  ReaderControl control(2);
+  ReaderControl control(2, kCores);
   control.Step(0, 0);
   EXPECT_EQ(control.Step(scan::kControlWindowMs, 1000), 2);     // too few bytes: no decision
-  EXPECT_EQ(control.Step(scan::kControlWindowMaxMs, 2000), 3);  // first window closes: a probe
+  EXPECT_EQ(control.Step(scan::kControlWindowMaxMs, 2000), 4);  // first window closes: a probe
 }
 
 }  // namespace
