@@ -239,15 +239,36 @@ bool ColdBefore(const platform::File& file, uint64_t size, CacheUse cache) {
 // Drops the file on every way out of a read, a stopped or failed one too.
 class DropBehind {
  public:
-  DropBehind(const platform::File& file, bool drop) : file_(file), drop_(drop) {}
+  DropBehind(const platform::File& file, const bool& drop) : file_(file), drop_(drop) {}
   ~DropBehind() { EndListedRead(file_, drop_); }
   DropBehind(const DropBehind&) = delete;
   DropBehind& operator=(const DropBehind&) = delete;
 
  private:
   const platform::File& file_;
-  bool drop_;
+  const bool& drop_;  // known once the first read tells
 };
+
+// The first read of a file that fits one: by `cache`, it tells whether the file was
+// cached before, in place of a question to the kernel of its own (most files of a tree
+// fit, and cached ones then cost one call fewer).
+int64_t FirstRead(platform::File& file, uint64_t size, uint64_t want, CacheUse cache,
+                  LentBuffer buffer, bool* drop_after) {
+  if (cache != CacheUse::kDropBehind) return file.Read(buffer.data, want);
+  if (want < size || size < platform::PageSize()) {
+    *drop_after = ColdBefore(file, size, cache);
+    return file.Read(buffer.data, want);
+  }
+  const int64_t cached = file.ReadCached(buffer.data, size);
+  if (cached < 0) {
+    *drop_after = ColdBefore(file, size, cache);
+    return file.Read(buffer.data, size);
+  }
+  *drop_after = static_cast<uint64_t>(cached) < size / kCachedShare + 1;
+  if (static_cast<uint64_t>(cached) == size) return cached;
+  const int64_t rest = file.Read(buffer.data + cached, size - cached);
+  return rest < 0 ? rest : cached + rest;
+}
 
 }  // namespace
 
@@ -359,8 +380,9 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
   // A file replaced, cut or written since the walk is not read at all.
   if (opened == kChkOk) opened = CheckListedFile(file, listed);
   bool drop_after = false;
-  if (opened == kChkOk) opened = PrepareListedRead(file, size, cache, &drop_after, error);
-  if (from_cache != nullptr) *from_cache = ReadFromCache(cache, size, drop_after);
+  // A drop-behind read learns from its first read whether the file was cached.
+  const CacheUse prepare = cache == CacheUse::kDropBehind ? CacheUse::kKeep : cache;
+  if (opened == kChkOk) opened = PrepareListedRead(file, size, prepare, &drop_after, error);
   const DropBehind drop(file, drop_after);
   if (size < kShortFileLimit) {
     if (opened != kChkOk) return opened;
@@ -381,7 +403,11 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
   while (left > 0) {
     if (stop()) return kChkStopped;
     const uint64_t want = left <= buffer.size ? left : chunk;
-    const int64_t got = file.Read(buffer.data, want);
+    const int64_t got = left == size ? FirstRead(file, size, want, cache, buffer, &drop_after)
+                                     : file.Read(buffer.data, want);
+    if (left == size && from_cache != nullptr) {
+      *from_cache = ReadFromCache(cache, size, drop_after);
+    }
     if (got < 0) return ReadFailure(file, error);
     if (static_cast<uint64_t>(got) < want) return Anomaly(file, kChkChanged);
     FoldBytes(buffer.data, want, &state);

@@ -208,6 +208,10 @@ class File {
 
   // Reads up to `size` bytes; returns the count (0 at end of file) or -1 on error.
   int64_t Read(void* buffer, size_t size);
+  // Reads up to `size` bytes of what the page cache holds from the current position,
+  // never waiting for the device: the count, which stops short at the first page not
+  // cached (0 when that is the first). -1 when the system cannot read so; Read tells.
+  int64_t ReadCached(void* buffer, size_t size);
   // Reads from the current position to the end into one new buffer of `*size` bytes,
   // however the file's recorded size compares (a file of /proc records 0 and holds
   // more). False on a read error; std::bad_alloc when the memory runs out.
