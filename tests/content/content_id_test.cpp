@@ -403,11 +403,15 @@ uint64_t Resident(const std::string& path) {
   return usage.resident;
 }
 
+// How a case reads the file: in one read, in several through a smaller buffer, or in
+// parts as the readers read a large file.
+enum class HowRead { kOne, kChunks, kParts };
+
 struct CacheCase {
   const char* what;
   CacheUse cache;
   bool warm_before;  // the whole file cached before the read
-  bool in_parts;     // read as the readers read a large file
+  HowRead how;
   bool from_device;  // expected: the read came from the device
   bool warm_after;   // expected: the file is cached after it (else nearly none of it)
 };
@@ -418,14 +422,16 @@ TEST_F(ContentIdTest, ReadsLeaveThePageCacheAsTheirPolicySays) {
   constexpr uint64_t kSize = 4 * 1048576;
   constexpr uint64_t kMargin = kSize / 20;
   const CacheCase cases[] = {
-      {"scan, cold", CacheUse::kDropBehind, false, false, true, false},
-      {"scan, cold, in parts", CacheUse::kDropBehind, false, true, true, false},
-      {"scan, warm", CacheUse::kDropBehind, true, false, false, true},
-      {"scan, warm, in parts", CacheUse::kDropBehind, true, true, false, true},
-      {"through the cache, cold", CacheUse::kKeep, false, false, true, true},
-      {"verify, cold", CacheUse::kDevice, false, false, true, false},
-      {"verify, warm", CacheUse::kDevice, true, false, true, true},
-      {"verify, warm, in parts", CacheUse::kDevice, true, true, true, true},
+      {"scan, cold", CacheUse::kDropBehind, false, HowRead::kOne, true, false},
+      {"scan, cold, in chunks", CacheUse::kDropBehind, false, HowRead::kChunks, true, false},
+      {"scan, cold, in parts", CacheUse::kDropBehind, false, HowRead::kParts, true, false},
+      {"scan, warm", CacheUse::kDropBehind, true, HowRead::kOne, false, true},
+      {"scan, warm, in chunks", CacheUse::kDropBehind, true, HowRead::kChunks, false, true},
+      {"scan, warm, in parts", CacheUse::kDropBehind, true, HowRead::kParts, false, true},
+      {"through the cache, cold", CacheUse::kKeep, false, HowRead::kOne, true, true},
+      {"verify, cold", CacheUse::kDevice, false, HowRead::kOne, true, false},
+      {"verify, warm", CacheUse::kDevice, true, HowRead::kOne, true, true},
+      {"verify, warm, in parts", CacheUse::kDevice, true, HowRead::kParts, true, true},
   };
   const std::string path = tree_.File("big", RandomBytes(kSize, 7));
   platform::DirHandle dir;
@@ -452,7 +458,7 @@ TEST_F(ContentIdTest, ReadsLeaveThePageCacheAsTheirPolicySays) {
     }
     const int64_t before = DeviceReadBytes();
     uint32_t id = 0;
-    if (c.in_parts) {
+    if (c.how == HowRead::kParts) {
       platform::File listed_file;
       ASSERT_EQ(OpenListedFile(dir, "big", &listed_file), kChkOk);
       bool drop_after = false;
@@ -463,8 +469,11 @@ TEST_F(ContentIdTest, ReadsLeaveThePageCacheAsTheirPolicySays) {
       }
       EndListedRead(listed_file, drop_after);
     } else {
+      std::vector<uint8_t> buffer(c.how == HowRead::kOne ? kSize : kSize / 4);
       FirstBytes first;
-      ASSERT_EQ(FileChkListed(dir, "big", listed, {}, {}, &id, &first, nullptr, c.cache), kChkOk);
+      ASSERT_EQ(FileChkListed(dir, "big", listed, LentBuffer{buffer.data(), buffer.size()}, {}, &id,
+                              &first, nullptr, c.cache),
+                kChkOk);
     }
     const uint64_t read = static_cast<uint64_t>(DeviceReadBytes() - before);
     // Within a margin: the page cache is the whole machine's.
