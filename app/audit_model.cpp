@@ -114,57 +114,81 @@ void AuditModel::Filter() {
   }
 }
 
+// A row's sort key as two numbers, so that a million rows sort without chasing pointers.
+struct RowKey {
+  uint64_t high = 0;
+  uint64_t low = 0;
+  uint32_t row = 0;
+};
+
+// The id field's 11 bytes in their order as two numbers.
+void IdKey(const scan::ListedFile* file, RowKey* key) {
+  if (file == nullptr) return;
+  const std::string_view id = file->id_text();
+  for (size_t i = 0; i < id.size(); ++i) {
+    uint64_t& part = i < 8 ? key->high : key->low;
+    part = part << 8 | static_cast<unsigned char>(id[i]);
+  }
+}
+
 void AuditModel::SortRows() {
   if (result_ == nullptr) return;
   const std::vector<FileComparison>& files = result_->comparison.files;
   const scan::AuditResult& r = *result_;
-  // Rows come in path order: ties keep it, whichever way the column sorts.
-  const auto by = [&](auto key) {
-    const bool down = order_ == Qt::DescendingOrder;
-    std::stable_sort(rows_.begin(), rows_.end(), [&](uint32_t a, uint32_t b) {
-      return down ? key(files[b]) < key(files[a]) : key(files[a]) < key(files[b]);
-    });
-  };
-  switch (sort_column_) {
-    case kClass:
-      by([](const FileComparison& e) { return static_cast<int>(e.change); });
-      break;
-    case kSize:
-      by(SizeOf);
-      break;
-    case kOldTime:
-      by([](const FileComparison& e) { return TimeOf(e.old_file); });
-      break;
-    case kNewTime:
-      by([](const FileComparison& e) { return TimeOf(e.new_file); });
-      break;
-    case kOldId:
-      by([](const FileComparison& e) { return IdOf(e.old_file); });
-      break;
-    case kNewId:
-      by([](const FileComparison& e) { return IdOf(e.new_file); });
-      break;
-    case kOtherPath: {
-      const bool down = order_ == Qt::DescendingOrder;
-      // Compared as directory and name, without making the paths.
-      const auto less = [&](uint32_t a, uint32_t b) {
-        const FileComparison& x = files[a];
-        const FileComparison& y = files[b];
-        const bool x_moved = x.change == FileChange::kMoved;
-        const bool y_moved = y.change == FileChange::kMoved;
-        if (!x_moved || !y_moved) return !x_moved && y_moved;
-        return scan::CompareSplitPaths(r.new_list.directory(*x.new_file), x.new_file->name(),
-                                       r.new_list.directory(*y.new_file), y.new_file->name()) < 0;
-      };
-      std::stable_sort(rows_.begin(), rows_.end(),
-                       [&](uint32_t a, uint32_t b) { return down ? less(b, a) : less(a, b); });
-      break;
-    }
-    default:
-      // The comparison is in path order already.
-      if (order_ == Qt::DescendingOrder) std::reverse(rows_.begin(), rows_.end());
-      break;
+  const bool down = order_ == Qt::DescendingOrder;
+  if (sort_column_ == kOtherPath) {
+    // Compared as directory and name, without making the paths; few files are moved.
+    const auto less = [&](uint32_t a, uint32_t b) {
+      const FileComparison& x = files[a];
+      const FileComparison& y = files[b];
+      const bool x_moved = x.change == FileChange::kMoved;
+      const bool y_moved = y.change == FileChange::kMoved;
+      if (!x_moved || !y_moved) return !x_moved && y_moved;
+      return scan::CompareSplitPaths(r.new_list.directory(*x.new_file), x.new_file->name(),
+                                     r.new_list.directory(*y.new_file), y.new_file->name()) < 0;
+    };
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [&](uint32_t a, uint32_t b) { return down ? less(b, a) : less(a, b); });
+    return;
   }
+  if (sort_column_ < kClass || sort_column_ == kPath || sort_column_ >= kColumnCount) {
+    // The comparison is in path order already.
+    if (down) std::reverse(rows_.begin(), rows_.end());
+    return;
+  }
+  std::vector<RowKey> keys(rows_.size());
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const FileComparison& entry = files[rows_[i]];
+    RowKey& key = keys[i];
+    key.row = rows_[i];
+    switch (sort_column_) {
+      case kClass:
+        key.high = static_cast<uint64_t>(entry.change);
+        break;
+      case kSize:
+        key.high = SizeOf(entry);
+        break;
+      case kOldTime:
+        key.high = TimeOf(entry.old_file);
+        break;
+      case kNewTime:
+        key.high = TimeOf(entry.new_file);
+        break;
+      case kOldId:
+        IdKey(entry.old_file, &key);
+        break;
+      default:
+        IdKey(entry.new_file, &key);
+        break;
+    }
+  }
+  // Ties keep the path order (rows are numbered in it) whichever way the column sorts.
+  std::sort(keys.begin(), keys.end(), [down](const RowKey& a, const RowKey& b) {
+    if (a.high != b.high) return down ? b.high < a.high : a.high < b.high;
+    if (a.low != b.low) return down ? b.low < a.low : a.low < b.low;
+    return a.row < b.row;
+  });
+  for (size_t i = 0; i < keys.size(); ++i) rows_[i] = keys[i].row;
 }
 
 void AuditModel::sort(int column, Qt::SortOrder order) {
