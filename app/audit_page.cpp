@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTableView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -24,6 +25,8 @@ namespace {
 
 constexpr char kSaveCaption[] = "Save report";
 constexpr int kPathColumnWidth = 420;
+// Room for a horizontal scroll bar below the counts when the window is narrow.
+constexpr int kCountsScrollBar = 18;
 
 AuditPage::FolderOpener& CurrentOpener() {
   static AuditPage::FolderOpener opener;
@@ -79,7 +82,14 @@ QWidget* AuditPage::Build() {
   liAudNotes_->hide();
   layout->addWidget(liAudLists_);
   layout->addWidget(liAudNotes_);
-  layout->addWidget(BuildCounts());
+  // In a scroll area: the counts never make the window wider than the other pages do.
+  auto* counts = Named(new QScrollArea, "sbAudCounts");
+  counts->setFrameShape(QFrame::NoFrame);
+  counts->setWidgetResizable(true);
+  counts->setWidget(BuildCounts());
+  counts->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  counts->setFixedHeight(counts->widget()->sizeHint().height() + kCountsScrollBar);
+  layout->addWidget(counts);
   layout->addWidget(BuildTools());
 
   model_ = new AuditModel(page);
@@ -116,8 +126,8 @@ QWidget* AuditPage::BuildCounts() {
     box->setObjectName(Q("cbAud" + name));
     box->setChecked(change != scan::FileChange::kUnchanged);
     const ClassColours colours = ColoursOf(change);
-    SetColours(box, QColor(colours.text),
-               colours.background != 0 ? QColor(colours.background) : QColor());
+    // A box's text is shown on the page's colour: a class that fills its rows shows in that fill.
+    SetColours(box, QColor(colours.background != 0 ? colours.background : colours.text));
     auto* files = ValueLabel("", nullptr, "0");
     files->setObjectName(Q("liAudFiles" + name));
     auto* bytes = ValueLabel("", nullptr, "0");
