@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QKeyEvent>
+#include <QMenu>
 #include <algorithm>
 
 #include "fs/dir_iter.h"
@@ -25,6 +26,18 @@ bool TakesEveryFile(const std::string& mask) {
 FileBox::FileBox(QWidget* parent) : QListWidget(parent) {
   setObjectName("bFil");
   connect(this, &QListWidget::itemDoubleClicked, this, [this] { emit fileChosen(); });
+  mFil_ = new QMenu(this);
+  QAction* verify = mFil_->addAction("Verify", this, [this] { emit verifyRequested(); });
+  verify->setObjectName("miFilVerify");
+  verify->setToolTip("Scan again what the selected id list holds and compare");
+  QAction* compare = mFil_->addAction("Compare with...", this, [this] { emit compareRequested(); });
+  compare->setObjectName("miFilCompare");
+  setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    const bool chosen = !selectedPath().empty();
+    for (QAction* action : mFil_->actions()) action->setEnabled(chosen);
+    mFil_->popup(viewport()->mapToGlobal(at));
+  });
 }
 
 void FileBox::SetFolder(const std::string& folder) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class QMenu;
+
 class FileBox : public QListWidget {
   Q_OBJECT
  public:
@@ -31,11 +33,16 @@ class FileBox : public QListWidget {
  signals:
   // Return or a double-click on a file.
   void fileChosen();
+  // The menu's "Verify" and "Compare with..." on the selected file.
+  void verifyRequested();
+  void compareRequested();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // The menu of a right click: "Verify" (miFilVerify), "Compare with..." (miFilCompare).
+  QMenu* mFil_ = nullptr;
   std::string folder_;
   std::string mask_ = kDesignMask;
   std::vector<std::string> names_;

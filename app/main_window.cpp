@@ -12,10 +12,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/audit_page.h"
 #include "app/controls.h"
 #include "app/double_edit.h"
 #include "app/editor_pages.h"
 #include "app/file_box.h"
+#include "app/folder_picker.h"
 #include "app/hidden_bars.h"
 #include "app/ini_fields.h"
 #include "app/job_link.h"
@@ -71,6 +73,7 @@ TViv050::TViv050(QWidget* parent) : QMainWindow(parent), run_(std::make_unique<R
   run_page_ = std::make_unique<RunPage>();
   settings_ = std::make_unique<SettingsPage>(bFil_, [this] { return run_->JobRunning(); });
   editors_ = std::make_unique<EditorPages>(this, pcCln_);
+  audit_page_ = std::make_unique<AuditPage>();
   BuildWidgets();
   ConnectParts();
   ConnectCommands();
@@ -111,6 +114,7 @@ void TViv050::BuildWidgets() {
   pcCln_->addTab(settings_page, "Settings");
   pcCln_->addTab(editors_->edit1(), "Edit1");
   pcCln_->addTab(editors_->edit2(), "Edit2");
+  pcCln_->addTab(audit_page_->Build(), "Audit");
 
   spRgt_ = Named(new QSplitter(Qt::Horizontal), "spRgt");
   spRgt_->setHandleWidth(kRightSplitterHandle);
@@ -141,6 +145,60 @@ void TViv050::ConnectParts() {
   connect(bFil_, &FileBox::fileChosen, this,
           [this] { editors_->LoadChosenFile(bFil_->selectedPath()); });
   connect(pcCln_, &QTabWidget::currentChanged, this, &TViv050::OnPageChanged);
+  ConnectAudit();
+}
+
+void TViv050::ConnectAudit() {
+  connect(bFil_, &FileBox::verifyRequested, this, &TViv050::VerifySelected);
+  connect(bFil_, &FileBox::compareRequested, this, &TViv050::CompareSelected);
+  connect(run_page_->verify_button(), &QPushButton::clicked, this, &TViv050::VerifySelected);
+  connect(run_page_->compare_button(), &QPushButton::clicked, this, &TViv050::CompareSelected);
+  connect(run_.get(), &RunControl::auditEnded, this, &TViv050::ShowAudit);
+  connect(run_.get(), &RunControl::starting, this, &TViv050::RefreshAuditButtons);
+  connect(run_.get(), &RunControl::startFailed, this, &TViv050::RefreshAuditButtons);
+  // After zmDskThread, which forgets the job at its end.
+  connect(link(), &JobLink::notified, this, [this](int code) {
+    if (code == kNotifyEnd) RefreshAuditButtons();
+  });
+}
+
+void TViv050::RefreshAuditButtons() {
+  run_page_->EnableAudit(!run_->JobRunning() && !run_->AuditRunning());
+}
+
+void TViv050::VerifySelected() {
+  const std::string list = bFil_->selectedPath();
+  if (list.empty()) {
+    settings_->ShowInfo(kInfoAlert, "Select the id list to verify in the file box");
+    return;
+  }
+  if (run_->StartVerify(list)) pcCln_->setCurrentIndex(kPageRun);
+}
+
+void TViv050::CompareSelected() {
+  const std::string list = bFil_->selectedPath();
+  if (list.empty()) {
+    settings_->ShowInfo(kInfoAlert, "Select the id list to compare in the file box");
+    return;
+  }
+  std::string other;
+  if (!ChooseFileSx(false, "Compare " + list + " with", bFil_->folder(), &other)) return;
+  if (run_->StartCompare(list, other)) RefreshAuditButtons();
+}
+
+void TViv050::ShowAudit(const AuditEnd& end) {
+  RefreshAuditButtons();
+  if (end.result == nullptr) {
+    settings_->ShowInfo(kInfoAlert, end.error);
+    return;
+  }
+  const scan::AuditResult& result = *end.result;
+  const std::string title =
+      end.verify ? "Verify of " + result.old_name + " against " + result.new_list.search_path()
+                 : "Compare " + result.old_name + " with " + result.new_name;
+  audit_page_->Show(end.result, title, end.notes);
+  pcCln_->setCurrentIndex(kPageAudit);
+  if (end.verify) emit verifyProblems(result.problems);
 }
 
 // Every control that carries a command runs it; fields run theirs when they are left.

@@ -10,11 +10,14 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <vector>
 
 #include "app/form_window.h"
 #include "app/widget_kit.h"
 #include "scan/scan_job.h"
 
+struct AuditEnd;
+class AuditPage;
 class EditorPages;
 class FileBox;
 class HiddenBars;
@@ -34,6 +37,7 @@ class TViv050 : public QMainWindow {
   static constexpr int kPageSettings = 1;
   static constexpr int kPageEdit1 = 2;
   static constexpr int kPageEdit2 = 3;
+  static constexpr int kPageAudit = 4;
 
   static constexpr char kDesignCaption[] = "File and disk checker";
 
@@ -64,6 +68,9 @@ class TViv050 : public QMainWindow {
  signals:
   // The close was granted and the settings saved.
   void closed();
+  // A verify has ended: the problems of its scan (directories and files it could not
+  // read, files that changed while read), in the order they came.
+  void verifyProblems(const std::vector<ScanProblem>& problems);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -74,6 +81,7 @@ class TViv050 : public QMainWindow {
   void BuildWidgets();
   void ConnectParts();
   void ConnectCommands();
+  void ConnectAudit();
   void OnFocusChanged(QWidget* old_widget, QWidget* new_widget);
   void FieldEntered(QWidget* field);
   void FieldLeft(QWidget* field);
@@ -85,6 +93,13 @@ class TViv050 : public QMainWindow {
   void StartRun(uint8_t mode);
   void ShowRunButtons(bool running);
   void ShowUtilities();
+
+  // Verify and compare the list selected in the file box; the result goes to the Audit page.
+  void VerifySelected();
+  void CompareSelected();
+  void ShowAudit(const AuditEnd& end);
+  // Verify and compare may start while no run or audit goes on.
+  void RefreshAuditButtons();
 
   void LoadSettings();
   void SaveSettings();
@@ -98,6 +113,7 @@ class TViv050 : public QMainWindow {
   std::unique_ptr<RunPage> run_page_;
   std::unique_ptr<SettingsPage> settings_;
   std::unique_ptr<EditorPages> editors_;
+  std::unique_ptr<AuditPage> audit_page_;
   QPointer<TDsk201> dsk201_;
   FormWindowAdapter placement_{this};
   // The text of the field that last received the focus.

@@ -1,10 +1,13 @@
 #include "app/run_control.h"
 
 #include <QCoreApplication>
+#include <new>
 #include <system_error>
+#include <thread>
 
 #include "app/job_link.h"
 #include "app/widget_kit.h"
+#include "audit/audit_report.h"
 #include "lists/list_names.h"
 #include "lists/list_paths.h"
 #include "lists/preflight.h"
@@ -43,6 +46,44 @@ std::string StartDirectory(const std::string& path) {
     return {};
   }
   return start.substr(0, slash + 1);
+}
+
+// What a verify found once its job has ended; unchanged files are kept for the window.
+void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome, AuditEnd* end) {
+  std::string error;
+  if (!outcome.failure.empty()) {
+    end->error = outcome.failure;
+  } else if (!outcome.id_list_written) {
+    end->error = scan::kNothingVerified;
+  } else if (!verify.Compare(outcome, true, &error)) {
+    end->error = error;
+  } else {
+    const std::shared_ptr<scan::AuditResult>& result = verify.result();
+    end->notes = scan::ListWarnings(result->old_name, result->old_list);
+    if (!outcome.finished) end->notes.push_back(scan::PartialVerifyText(outcome.files_done));
+    // The page keeps what it shows, not the lists: a run may take them again.
+    result->old_list.ReleaseFile();
+    result->new_list.ReleaseFile();
+    end->result = result;
+  }
+}
+
+void CompareFiles(const std::string& old_list, const std::string& new_list, AuditEnd* end) {
+  auto result = std::make_shared<scan::AuditResult>();
+  scan::CompareOptions options;
+  options.keep_unchanged = true;
+  std::vector<std::string> errors;
+  if (!scan::CompareListFiles(old_list, new_list, options, result.get(), &errors)) {
+    for (const std::string& error : errors) end->error += (end->error.empty() ? "" : "; ") + error;
+    return;
+  }
+  end->notes = scan::ListWarnings(old_list, result->old_list);
+  for (std::string& note : scan::ListWarnings(new_list, result->new_list)) {
+    end->notes.push_back(std::move(note));
+  }
+  result->old_list.ReleaseFile();
+  result->new_list.ReleaseFile();
+  end->result = std::move(result);
 }
 
 }  // namespace
@@ -185,4 +226,96 @@ void RunControl::Shutdown() {
   // answers "stop" by itself and never reaches a widget.
   if (!link_->closed() && running_job_ != nullptr) running_job_->Terminate();
   link_->MarkClosed();
+}
+
+void RunControl::PostEnd(QPointer<RunControl> control, AuditEnd end) {
+  auto shared = std::make_shared<AuditEnd>(std::move(end));
+  QMetaObject::invokeMethod(
+      qApp,
+      [control, shared] {
+        if (control == nullptr) return;
+        control->audit_running_ = false;
+        emit control->auditEnded(*shared);
+      },
+      Qt::QueuedConnection);
+}
+
+bool RunControl::StartVerify(const std::string& list) {
+  if (JobRunning() || audit_running_) return false;
+  auto verify = std::make_shared<scan::VerifyRun>();
+  std::string error;
+  if (!verify->Open(list, "", &error)) {
+    emit info(kInfoAlert, error);
+    return false;
+  }
+  if (!DirExistsSx(verify->search_path())) {
+    emit info(kInfoAlert, "cannot verify " + verify->given_search_path() + ": no such directory");
+    return false;
+  }
+  if (!verify->Prepare("", "", &error)) {
+    emit info(kInfoAlert, error);
+    return false;
+  }
+  auto job = std::make_unique<TDskFil>(link_, verify->JobSettings(scan::RunSettings(), false));
+  stop_request_ = 0;
+  pending_interval_ = -1;
+  running_job_ = job.get();
+  audit_running_ = true;
+  emit starting();
+  try {
+    job_done_ = TDskFil::Start(std::move(job));
+  } catch (const std::system_error& error) {
+    running_job_ = nullptr;
+    audit_running_ = false;
+    emit info(kInfoAlert, std::string("cannot start the scan: ") + error.what());
+    emit startFailed();
+    return false;
+  }
+  // The comparison waits for the job on a thread of its own; the window stays free.
+  const std::shared_future<ScanOutcome> done = job_done_;
+  const QPointer<RunControl> self(this);
+  try {
+    std::thread([verify, done, self]() mutable {
+      AuditEnd end;
+      end.verify = true;
+      try {
+        FinishVerify(*verify, done.get(), &end);
+      } catch (const std::bad_alloc&) {
+        end = AuditEnd();
+        end.verify = true;
+        end.error = "not enough memory to verify";
+      }
+      verify.reset();  // its temp folder goes here, off the GUI thread
+      PostEnd(self, std::move(end));
+    }).detach();
+  } catch (const std::system_error& error) {
+    AuditEnd end;
+    end.verify = true;
+    end.error = std::string("cannot compare: ") + error.what();
+    PostEnd(self, std::move(end));
+  }
+  return true;
+}
+
+bool RunControl::StartCompare(const std::string& old_list, const std::string& new_list) {
+  if (JobRunning() || audit_running_) return false;
+  audit_running_ = true;
+  const QPointer<RunControl> self(this);
+  try {
+    std::thread([old_list, new_list, self] {
+      AuditEnd end;
+      try {
+        CompareFiles(old_list, new_list, &end);
+      } catch (const std::bad_alloc&) {
+        end = AuditEnd();
+        end.error = "not enough memory to compare " + old_list + " and " + new_list;
+      }
+      PostEnd(self, std::move(end));
+    }).detach();
+  } catch (const std::system_error& error) {
+    audit_running_ = false;
+    emit info(kInfoAlert, std::string("cannot compare: ") + error.what());
+    return false;
+  }
+  return true;
 }

@@ -4,14 +4,27 @@
 // the job at its next notification. Shows nothing itself: alerts go out as `info`.
 
 #include <QObject>
+#include <QPointer>
 #include <cstdint>
 #include <future>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "audit/verify_run.h"
 #include "scan/scan_job.h"
 
 class JobLink;
+
+// How a verify or a comparison of two lists ended.
+struct AuditEnd {
+  bool verify = false;
+  // Null when nothing was compared (`error` says why).
+  std::shared_ptr<const scan::AuditResult> result;
+  std::string error;
+  // Warnings about the lists, and a stopped verify's note.
+  std::vector<std::string> notes;
+};
 
 // The texts and choices of the Settings page a run is set up from, as entered.
 struct RunFields {
@@ -51,6 +64,16 @@ class RunControl : public QObject {
 
   // Starts a run in `mode` (kModeCreate, kModeContinue); false when none started.
   bool Start(uint8_t mode, const RunFields& fields);
+  // Starts a verify of the id list `list`: its job runs as a Create does, notifying the
+  // window, into new lists of its own (the list is never written); the comparison follows
+  // on a thread of its own and ends in auditEnded. False when none started.
+  bool StartVerify(const std::string& list);
+  // Compares two id lists on a thread of their own; ends in auditEnded. False when a run
+  // or another audit is going on.
+  bool StartCompare(const std::string& old_list, const std::string& new_list);
+  // A verify or comparison runs, from its start until auditEnded.
+  bool AuditRunning() const { return audit_running_; }
+
   // Sets or withdraws the stop request; true when one is now pending.
   bool ToggleCancel();
   // The interval the next notification hands over; kept in 16 bits, negative is none.
@@ -75,6 +98,8 @@ class RunControl : public QObject {
   void starting();
   // The job could not be started after `starting`.
   void startFailed();
+  // A verify or comparison has ended (GUI thread).
+  void auditEnded(const AuditEnd& end);
 
  private:
   // Checks the fields and the lists and returns the job set up from them, or null
@@ -85,7 +110,11 @@ class RunControl : public QObject {
   // The list names and the search path; false after telling what is wrong.
   bool CheckListsAndPath(const RunFields& fields);
 
+  // From any thread: hands `end` to `control` on the GUI thread, unless it is gone.
+  static void PostEnd(QPointer<RunControl> control, AuditEnd end);
+
   JobLink* link_ = nullptr;
+  bool audit_running_ = false;
   TDskFil* running_job_ = nullptr;
   std::shared_future<ScanOutcome> job_done_;
   uint8_t stop_request_ = 0;

@@ -80,10 +80,18 @@ QWidget* RunPage::BuildTop() {
   grid->addWidget(pbRun_, 2, 2);
   grid->addWidget(new QLabel(" Errors "), 2, 3);
   grid->addWidget(liError_, 2, 4);
+  bcRunVerify_ = Named(new QPushButton("Verify"), "bcRunVerify");
+  bcRunVerify_->setToolTip(
+      "Scan again what the id list selected in the file box holds and compare");
+  bcRunCompare_ = Named(new QPushButton("Compare with..."), "bcRunCompare");
+  bcRunCompare_->setToolTip("Compare the id list selected in the file box with another");
+  for (QPushButton* button : {bcRunVerify_, bcRunCompare_}) button->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(bcRun09_);
   buttons->addWidget(liCancel_);
   buttons->addStretch(1);
+  buttons->addWidget(bcRunVerify_);
+  buttons->addWidget(bcRunCompare_);
   grid->addLayout(buttons, 3, 0, 1, 5);
   grid->setColumnStretch(2, 1);
   return top;
@@ -133,6 +141,11 @@ QWidget* RunPage::BuildTotals() {
 void RunPage::ShowCancelling(bool pending) { liCancel_->setVisible(pending); }
 
 void RunPage::EnableCancel(bool enabled) { bcRun09_->setEnabled(enabled); }
+
+void RunPage::EnableAudit(bool enabled) {
+  bcRunVerify_->setEnabled(enabled);
+  bcRunCompare_->setEnabled(enabled);
+}
 
 void RunPage::Present(TDskFil& job, int16_t code) {
   const scan::ProgressInputs in = scan::ProgressInputsOf(job, code);

@@ -27,6 +27,11 @@ class RunPage {
   void ShowCancelling(bool pending);
   // "Cancel" may be pressed while a run shows.
   void EnableCancel(bool enabled);
+  // "Verify" (bcRunVerify) and "Compare with..." (bcRunCompare), for the window to
+  // connect; they may be pressed while nothing runs.
+  QPushButton* verify_button() const { return bcRunVerify_; }
+  QPushButton* compare_button() const { return bcRunCompare_; }
+  void EnableAudit(bool enabled);
 
  private:
   QWidget* BuildTop();
@@ -44,6 +49,8 @@ class RunPage {
   QLabel* liError_ = nullptr;
   QPushButton* bcRun09_ = nullptr;
   QLabel* liCancel_ = nullptr;
+  QPushButton* bcRunVerify_ = nullptr;
+  QPushButton* bcRunCompare_ = nullptr;
   QProgressBar* pbRun_ = nullptr;
   QLabel* liTme_ = nullptr;
   QLabel* liLeft_ = nullptr;

@@ -89,6 +89,10 @@ class IdList {
   // Paths listed more than once within one run (their records are `ambiguous`).
   size_t ambiguous() const { return ambiguous_; }
 
+  // Closes the list file, dropping its lock so that a run may take the list again; the
+  // records stay as read.
+  void ReleaseFile() { file_.Close(); }
+
   std::string_view directory(const ListedFile& file) const { return directories_[file.dir]; }
   std::string FullPath(const ListedFile& file) const;
 

@@ -2,18 +2,24 @@
 // small tree, on whatever Qt platform the caller chose (offscreen or a display).
 // Usage: checker_screenshots OUTPUT_DIR (with CHECKER_APPDIR pointing at a fresh folder).
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QEnterEvent>
-#include <QLabel>
 #include <QEventLoop>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "app/file_box.h"
 #include "app/folder_picker.h"
 #include "app/job_link.h"
 #include "app/main_window.h"
@@ -40,6 +46,22 @@ std::string BuildTree(const std::string& root) {
     }
   }
   return base.substr(0, base.size() - 1);
+}
+
+// One change of each common kind since the run: other bytes at the same size and time,
+// a longer file, a move, a removal and a new file. Written to the disk, which verify reads.
+void ChangeTree(const std::string& path) {
+  namespace fs = std::filesystem;
+  const std::string base = path + "/";
+  const std::string same = base + "Scans/IMG_4118.jpg";
+  const fs::file_time_type time = fs::last_write_time(same);
+  platform::WriteWholeFile(same, std::string(fs::file_size(same), 'x'));
+  fs::last_write_time(same, time);
+  platform::WriteWholeFile(base + "2024 Winter/IMG_4112.jpg", std::string(90000, 'w'));
+  fs::rename(base + "2023 Summer/IMG_4101.jpg", base + "Scans/IMG_4101.jpg");
+  fs::remove(base + "2023 Summer/Raw/IMG_4107.jpg");
+  platform::WriteWholeFile(base + "2024 Winter/IMG_4200.jpg", std::string(1234, 'n'));
+  sync();
 }
 
 bool Save(QWidget* window, const std::string& file) {
@@ -96,6 +118,24 @@ int main(int argc, char** argv) {
   }
   SetFileHandler(nullptr);
   if (!Save(window.get(), out + "edit1-page.png")) return 1;
+
+  // The tree changes, and the run's id list is verified from the file box.
+  ChangeTree(path);
+  const std::string list = window->findChild<QLabel*>("lHdList")->text().toStdString();
+  auto* box = window->findChild<FileBox*>("bFil");
+  box->SetFolder(list.substr(0, list.rfind('/') + 1));
+  const std::vector<std::string>& names = box->names();
+  const auto at = std::find(names.begin(), names.end(), list.substr(list.rfind('/') + 1));
+  box->setCurrentRow(static_cast<int>(at - names.begin()));
+  QEventLoop verify_loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &verify_loop, [&] {
+    if (pages->currentIndex() == TViv050::kPageAudit) verify_loop.quit();
+  });
+  poll.start(50);
+  window->findChild<QPushButton*>("bcRunVerify")->click();
+  verify_loop.exec();
+  if (!Save(window.get(), out + "audit-page.png")) return 1;
   pages->setCurrentIndex(TViv050::kPageSettings);
   window->close();
   return 0;

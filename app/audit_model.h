@@ -1,0 +1,77 @@
+#pragma once
+// The Audit page's table: a model over one comparison, one row per file that passes the
+// class and text filters. It keeps only an index of rows into the comparison and makes
+// each cell's text when the view asks for it, so that a million files cost one vector of
+// row numbers; sorting sorts that vector.
+
+#include <QAbstractTableModel>
+#include <QRgb>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audit/verify_run.h"
+
+// The colours a class shows in: text, and a filled background for the classes that must
+// stand out (corrupted, unreadable); 0 for none.
+struct ClassColours {
+  QRgb text = 0;
+  QRgb background = 0;
+};
+ClassColours ColoursOf(scan::FileChange change);
+
+class AuditModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  enum Column : int {
+    kClass,
+    kPath,
+    kSize,
+    kOldTime,
+    kNewTime,
+    kOldId,
+    kNewId,
+    kOtherPath,  // a moved file's new path
+    kColumnCount,
+  };
+  using ClassSet = std::array<bool, scan::kFileChangeCount>;
+
+  explicit AuditModel(QObject* parent = nullptr);
+
+  // Shows `result` (null: nothing), filtered and sorted as before. The model shares it.
+  void SetResult(std::shared_ptr<const scan::AuditResult> result);
+  const scan::AuditResult* result() const { return result_.get(); }
+  // Rows for files of the ticked classes whose path (or moved file's new path) holds
+  // `text`, without regard to the case of ASCII letters; empty text takes every path.
+  void SetFilter(const ClassSet& shown, const std::string& text);
+
+  // The file of a row, and the path the report names for it (a moved file's old path).
+  const scan::FileComparison& EntryAt(int row) const;
+  std::string PathAt(int row) const;
+  // A moved file's new path; empty for other files.
+  std::string OtherPathAt(int row) const;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  void sort(int column, Qt::SortOrder order) override;
+
+ private:
+  // The rows that pass the filters, in the comparison's (path) order.
+  void Filter();
+  void SortRows();
+  // The paths of the comparison's file `file`, as PathAt and OtherPathAt give them.
+  std::string PathOf(size_t file) const;
+  std::string OtherPathOf(size_t file) const;
+  QString Cell(const scan::FileComparison& entry, int column) const;
+
+  std::shared_ptr<const scan::AuditResult> result_;
+  ClassSet shown_{};
+  std::string text_;  // lower-case
+  std::vector<uint32_t> rows_;
+  int sort_column_ = kPath;
+  Qt::SortOrder order_ = Qt::AscendingOrder;
+};

@@ -1,0 +1,196 @@
+#include "audit/audit_report.h"
+
+#include <fmt/format.h>
+
+#include "platform/files.h"
+#include "scan/progress_figures.h"
+#include "support/text.h"
+
+namespace scan {
+
+namespace {
+
+constexpr size_t kClassWidth = 15;  // "not comparable" and a blank
+constexpr size_t kOutputChunk = 1 << 16;
+
+void AppendFileFields(std::string* out, std::string_view side, const ListedFile* file) {
+  const bool sized = file != nullptr && file->has_size;
+  *out += fmt::format(",\"{}_size\":", side);
+  *out += sized ? std::to_string(file->size) : "null";
+  *out += fmt::format(",\"{}_time\":", side);
+  if (sized && file->write_time != 0) {
+    AppendJsonString(out, WriteTimeText(file->write_time));
+  } else {
+    *out += "null";
+  }
+  *out += fmt::format(",\"{}_id\":", side);
+  if (file != nullptr) {
+    AppendJsonString(out, TrimmedIdText(*file));
+  } else {
+    *out += "null";
+  }
+}
+
+std::string Grouped(uint64_t value) {
+  std::string bytes = BytesText(static_cast<int64_t>(value));
+  return bytes.substr(0, bytes.size() - 6);  // without " bytes"
+}
+
+}  // namespace
+
+std::string_view TrimmedIdText(const ListedFile& file) {
+  std::string_view id = file.id_text();
+  while (!id.empty() && id.back() == ' ') id.remove_suffix(1);
+  return id;
+}
+
+std::string WriteTimeText(uint64_t time) {
+  const std::string digits = fmt::format("{:014}", time);
+  return fmt::format("{}-{}-{} {}:{}:{}", digits.substr(0, 4), digits.substr(4, 2),
+                     digits.substr(6, 2), digits.substr(8, 2), digits.substr(10, 2),
+                     digits.substr(12, 2));
+}
+
+void AppendJsonString(std::string* out, std::string_view text) {
+  out->push_back('"');
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t start = pos;
+    const unsigned char byte = static_cast<unsigned char>(text[pos]);
+    if (byte >= 0x20 && byte < 0x80 && byte != '"' && byte != '\\') {
+      out->push_back(static_cast<char>(byte));
+      ++pos;
+      continue;
+    }
+    if (byte == '"' || byte == '\\') {
+      out->push_back('\\');
+      out->push_back(static_cast<char>(byte));
+      ++pos;
+      continue;
+    }
+    support::NextChar(text, &pos);
+    if (byte >= 0x80 && pos - start > 1) {
+      out->append(text.substr(start, pos - start));  // a valid multi-byte character
+    } else {
+      *out += fmt::format("\\u{:04x}", byte);
+    }
+  }
+  out->push_back('"');
+}
+
+std::string ChangeLine(const ListComparison& comparison, const IdList& old_list,
+                       const IdList& new_list, const FileComparison& entry) {
+  std::string line(FileChangeName(entry.change));
+  line.append(kClassWidth - line.size(), ' ');
+  if (entry.old_file != nullptr) {
+    line += ReportedPath(comparison, old_list, *entry.old_file, true);
+    if (entry.new_file == nullptr || entry.change != FileChange::kMoved) return line;
+    line += " -> ";
+  }
+  line += ReportedPath(comparison, new_list, *entry.new_file, false);
+  return line;
+}
+
+std::string ChangeJson(const ListComparison& comparison, const IdList& old_list,
+                       const IdList& new_list, const FileComparison& entry) {
+  std::string out = "{\"class\":";
+  AppendJsonString(&out, FileChangeName(entry.change));
+  out += ",\"path\":";
+  AppendJsonString(&out, entry.old_file != nullptr
+                             ? ReportedPath(comparison, old_list, *entry.old_file, true)
+                             : ReportedPath(comparison, new_list, *entry.new_file, false));
+  if (entry.change == FileChange::kMoved) {
+    out += ",\"new_path\":";
+    AppendJsonString(&out, ReportedPath(comparison, new_list, *entry.new_file, false));
+  }
+  AppendFileFields(&out, "old", entry.old_file);
+  AppendFileFields(&out, "new", entry.new_file);
+  out.push_back('}');
+  return out;
+}
+
+void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
+                      const IdList& new_list, const ReportOptions& options,
+                      const std::function<void(std::string_view)>& sink) {
+  std::string out;
+  out.reserve(kOutputChunk * 2);
+  for (const FileComparison& entry : comparison.files) {
+    if (entry.change == FileChange::kUnchanged && !options.all) continue;
+    out += options.jsonl ? ChangeJson(comparison, old_list, new_list, entry)
+                         : ChangeLine(comparison, old_list, new_list, entry);
+    out.push_back('\n');
+    if (out.size() >= kOutputChunk) {
+      sink(out);
+      out.clear();
+    }
+  }
+  sink(out);
+}
+
+bool SaveReport(const std::string& path, const ListComparison& comparison, const IdList& old_list,
+                const IdList& new_list, const ReportOptions& options, std::string* error) {
+  platform::File file;
+  bool written = file.Open(path, platform::OpenMode::kCreateTruncate);
+  if (written) {
+    WriteReportLines(comparison, old_list, new_list, options, [&](std::string_view text) {
+      if (written && !text.empty()) written = file.Write(text);
+    });
+  }
+  // A full disk may show only when the file is closed.
+  if (!written || !file.Close()) {
+    *error = "cannot write " + path + ": " + file.ErrorText();
+    return false;
+  }
+  return true;
+}
+
+std::string SummaryText(const ChangeTotals& totals) {
+  std::string summary;
+  for (size_t k = 0; k < kFileChangeCount; ++k) {
+    const std::string_view name = FileChangeName(static_cast<FileChange>(k));
+    summary += fmt::format("{:<{}}{:>11} files {:>25} bytes\n", name, kClassWidth,
+                           Grouped(totals.files[k]), Grouped(totals.bytes[k]));
+  }
+  return summary;
+}
+
+AuditVerdict VerdictOf(const ChangeTotals& totals) {
+  const auto count = [&](FileChange change) { return totals.files[static_cast<size_t>(change)]; };
+  if (count(FileChange::kCorrupted) + count(FileChange::kUnreadable) > 0) {
+    return AuditVerdict::kDamaged;
+  }
+  for (size_t k = 0; k < kFileChangeCount; ++k) {
+    if (k != static_cast<size_t>(FileChange::kUnchanged) && totals.files[k] > 0) {
+      return AuditVerdict::kDifferent;
+    }
+  }
+  return AuditVerdict::kSame;
+}
+
+std::vector<std::string> ListWarnings(std::string_view name, const IdList& list) {
+  std::vector<std::string> warnings;
+  if (!list.complete()) {
+    warnings.push_back(std::string(name) + " is incomplete (" +
+                       std::string(ListStateText(list.state())) +
+                       "): files it does not hold are \"not listed\"");
+  }
+  if (list.repeated() > 0) {
+    warnings.push_back(std::string(name) + " lists " + std::to_string(list.repeated()) +
+                       " paths more than once; the last line of each counts");
+  }
+  if (list.ambiguous() > 0) {
+    warnings.push_back(std::string(name) + " lists " + std::to_string(list.ambiguous()) +
+                       " paths more than once within one run (names that differ only in CR, "
+                       "LF or \"?\"): they are \"not comparable\"");
+  }
+  return warnings;
+}
+
+std::string ListErrorText(std::string_view name, const ListReadError& error) {
+  if (error.in_use) return std::string(name) + " is in use by another run";
+  if (error.symbolic_link) return std::string(name) + " " + error.message;
+  if (error.line == 0) return "cannot read " + std::string(name) + ": " + error.message;
+  return std::string(name) + ": line " + std::to_string(error.line) + ": " + error.message;
+}
+
+}  // namespace scan

@@ -1,0 +1,64 @@
+#pragma once
+// The report of a comparison as both front ends write it: one text line (or one JSON
+// object) per file, a summary per class, the warnings about a list and the texts of
+// lists that cannot be read. The command line prints it; the window saves the same bytes.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "audit/compare.h"
+#include "lists/list_reader.h"
+
+namespace scan {
+
+struct ReportOptions {
+  bool all = false;    // unchanged files too
+  bool jsonl = false;  // one JSON object a line
+};
+
+// What a comparison found, worst first: the exit status of the command line follows it.
+enum class AuditVerdict : uint8_t { kDamaged, kDifferent, kSame };
+
+// The text line of one file, without line end: the class padded to a column, then the
+// path (ReportedPath), for a moved file "OLD -> NEW".
+std::string ChangeLine(const ListComparison& comparison, const IdList& old_list,
+                       const IdList& new_list, const FileComparison& entry);
+// The JSON object of one file, without line end.
+std::string ChangeJson(const ListComparison& comparison, const IdList& old_list,
+                       const IdList& new_list, const FileComparison& entry);
+// A write time of a list (yyyymmddhhnnss) as "yyyy-mm-dd hh:nn:ss".
+std::string WriteTimeText(uint64_t time);
+// The id field of a file's line without its trailing blanks.
+std::string_view TrimmedIdText(const ListedFile& file);
+// A JSON string: quotes, escapes, and each byte that is not part of valid UTF-8 as the
+// character of that byte's value (\u00XX).
+void AppendJsonString(std::string* out, std::string_view text);
+
+// Hands the report's file lines, each ending with "\n", to `sink` in pieces of about
+// 64 KiB (the last one may be empty). Unchanged files only with `all`, and only when the
+// comparison kept them.
+void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
+                      const IdList& new_list, const ReportOptions& options,
+                      const std::function<void(std::string_view)>& sink);
+// Writes the file lines to `path` (created or emptied). False with "cannot write PATH:
+// REASON" in `error`; what was written so far stays.
+bool SaveReport(const std::string& path, const ListComparison& comparison, const IdList& old_list,
+                const IdList& new_list, const ReportOptions& options, std::string* error);
+
+// One line per class, each ending with "\n": name, files and bytes in columns.
+std::string SummaryText(const ChangeTotals& totals);
+AuditVerdict VerdictOf(const ChangeTotals& totals);
+
+// "LIST is incomplete (...)", "LIST lists N paths more than once ..." and the like, one
+// text for each thing a comparison should be warned of; none for a sound list.
+std::vector<std::string> ListWarnings(std::string_view name, const IdList& list);
+
+// The message for a list that could not be read: "cannot read LIST: REASON",
+// "LIST: line N: not a line of an id list", "LIST is in use by another run" or "LIST is
+// a symbolic link; give the list itself".
+std::string ListErrorText(std::string_view name, const ListReadError& error);
+
+}  // namespace scan
