@@ -486,3 +486,35 @@ TEST_F(ContentIdTest, ReadsLeaveThePageCacheAsTheirPolicySays) {
 }
 
 }  // namespace
+
+// A file written a moment ago has pages the disk does not hold yet: verify cannot say
+// what the disk holds, and says why instead of giving an id.
+TEST_F(ContentIdTest, VerifyNamesAFileStillBeingWritten) {
+  constexpr uint64_t kSize = 16 * 1048576;
+  const std::string path = tree_.File("fresh", RandomBytes(kSize, 9));
+  platform::File written;
+  platform::CacheUsage usage;
+  ASSERT_TRUE(written.Open(path, platform::OpenMode::kRead));
+  if (!written.CacheUsageOf(0, 0, &usage) || !usage.dirty_known || usage.dirty == 0) {
+    GTEST_SKIP() << "the kernel does not report dirty pages here, or " << tree_.root()
+                 << " wrote the file through at once";
+  }
+  platform::DirHandle dir;
+  ASSERT_TRUE(dir.Open(tree_.root()));
+  platform::FileInfo info;
+  ASSERT_TRUE(platform::StatPath(path, &info));
+  uint32_t id = 1;
+  FirstBytes first;
+  std::string error;
+  EXPECT_EQ(FileChkListed(dir, "fresh", ListedFileOf(info), {}, {}, &id, &first, &error,
+                          CacheUse::kDevice),
+            kChkChanged);
+  EXPECT_EQ(id, 0u);
+  EXPECT_EQ(error, kStillBeingWritten);
+  // Once on the disk, the same file reads.
+  ASSERT_TRUE(written.Sync());
+  ASSERT_TRUE(platform::StatPath(path, &info));
+  EXPECT_EQ(FileChkListed(dir, "fresh", ListedFileOf(info), {}, {}, &id, &first, &error,
+                          CacheUse::kDevice),
+            kChkOk);
+}
