@@ -24,6 +24,11 @@ constexpr char kKeyPath[] = "Path";
 constexpr char kKeyUseName[] = "UseName";
 constexpr char kKeyName[] = "Name";
 
+constexpr char kNoNamesReason[] =
+    "Create is off: choose a search path (or tick Name and give one) to name the lists";
+constexpr char kNoFolderReason[] = "Create is off: no folder for the lists is set (Vol Files)";
+constexpr char kNoTreeListReason[] = "Continue is off: no tree list of an earlier run: ";
+
 }  // namespace
 
 SettingsPage::SettingsPage(FileBox* box, std::function<bool()> job_running)
@@ -197,12 +202,25 @@ void SettingsPage::UpdateNameStates() {
   const bool tree_exists = !tree_list.empty() && FileExistsSx(tree_list, 1);
   SetColours(lHdList_, id_exists ? QColor(kExistsColour) : Qt::black);
   SetColours(lHdDirs_, tree_exists ? QColor(kExistsColour) : Qt::black);
-  const std::string folder = paths_.list_folder();
+  // A missing list folder is made by the run; one that is not set cannot be.
+  const bool folder_set = !paths_.list_folder().empty();
   const bool named = !id_list.empty() && !tree_list.empty();
+  const bool distinct = id_list != tree_list;
   const bool idle = !job_running_();
-  bcRun01_->setEnabled(idle && named && !folder.empty() && DirExistsSx(folder));
-  bcRun02_->setEnabled(idle && named && FileExistsSx(tree_list, 0));
-  bcRun03_->setEnabled(idle && named && FileExistsSx(tree_list, 0) && FileExistsSx(id_list, 0));
+  const bool can_continue = named && distinct && FileExistsSx(tree_list, 0);
+  bcRun01_->setEnabled(idle && named && distinct && folder_set);
+  bcRun02_->setEnabled(idle && can_continue);
+  bcRun03_->setEnabled(idle && can_continue && FileExistsSx(id_list, 0));
+  if (!idle) return;
+  if (!named) {
+    ShowInfo(kInfoAlert, kNoNamesReason);
+  } else if (!distinct) {
+    ShowInfo(kInfoAlert, scan::kSameNamesMessage);
+  } else if (!folder_set) {
+    ShowInfo(kInfoAlert, kNoFolderReason);
+  } else if (!can_continue) {
+    ShowInfo(kInfoStatus, kNoTreeListReason + tree_list);
+  }
 }
 
 void SettingsPage::FillNameParts(bool committed) {
@@ -224,7 +242,7 @@ void SettingsPage::CustomName() {
 
 void SettingsPage::BrowseSearchPath() {
   std::string folder;
-  if (!BrowseFolderSx("Set Search Path", "", &folder)) return;
+  if (!BrowseFolderSx("Set Search Path", support::Trim(Text(cPath_)), &folder)) return;
   if (folder == Text(cPath_)) return;
   cPath_->setEditText(QString::fromStdString(folder));
   path_changed_ = true;
@@ -260,7 +278,9 @@ void SettingsPage::ShowRunButtons(bool running) {
   if (running) {
     DisableStartButtons();
   } else {
-    // Colours and enables from the files as they are now.
+    // Colours and enables from the files and folders as they are now: the run may
+    // have made the list and backup folders.
+    paths_.ShowFolders();
     UpdateNameStates();
   }
 }
