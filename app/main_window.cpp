@@ -11,6 +11,7 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/controls.h"
 #include "app/double_edit.h"
@@ -35,6 +36,7 @@ constexpr int kFileBoxWidth = 260;
 constexpr int kRightSplitterHandle = 3;
 
 constexpr char kKeyLastPage[] = "LastPage";
+constexpr char kKeyFileBoxWidth[] = "FileBoxWidth";
 
 // The field a focus change concerns: a combo box's inner line edit counts as the box.
 QWidget* FieldOf(QWidget* widget) {
@@ -271,6 +273,9 @@ void TViv050::LoadSettings() {
   settings_->Load();
   ShowPage(ReadInt(kKeyLastPage, kPageSettings));
   settings_->LoadBase();
+  editors_->Load();
+  const int box_width = ReadInt(kKeyFileBoxWidth, kFileBoxWidth);
+  if (box_width >= 0) spRgt_->setSizes({std::max(0, width() - box_width), box_width});
 }
 
 void TViv050::SaveSettings() {
@@ -278,6 +283,9 @@ void TViv050::SaveSettings() {
   FormPlaceSetSx(&placement_, false, false);
   WriteValue(kKeyLastPage, SxValue(pcCln_->currentIndex()));
   settings_->Save();
+  editors_->Save();
+  // The file box keeps its width; the pages take what the window has left.
+  WriteValue(kKeyFileBoxWidth, SxValue(spRgt_->sizes().value(1, kFileBoxWidth)));
   AppIniSaveSx();
   settings_->SaveBase();
 }

@@ -6,15 +6,14 @@
 #include <QEnterEvent>
 #include <QListWidget>
 #include <QSplitter>
-#include <QTabWidget>
 #include <QTest>
 
 #include "app/double_edit.h"
 #include "app/file_box.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"
-#include "platform/files.h"
 #include "editor/text_editor.h"
+#include "platform/files.h"
 #include "suites.h"
 #include "support/msg.h"
 
@@ -59,7 +58,14 @@ QStringList LinesOf(const TextEditor* editor) {
   return lines;
 }
 
-QString Status(TViv050* w) { return QString::fromStdString(TextOf(w, "lInfo")); }
+// The status line at the foot of the editor page that has one (each test works on one).
+QString Status(TViv050* w) {
+  for (const QWidget* page : w->findChildren<TTbsDoubleEdit*>()) {
+    const auto* status = page->findChild<QLabel*>("lEdStatus");
+    if (status != nullptr && !status->text().isEmpty()) return status->text();
+  }
+  return {};
+}
 
 QStringList Lines(const std::vector<std::string>& lines) {
   QStringList out;
