@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -218,15 +219,28 @@ class RunTest : public QObject {
     QVERIFY(cancelled);
     QVERIFY(label_shown);
     QVERIFY(!Find<QLabel>(window.get(), "liCancel")->isVisible());
+    QCOMPARE(TextOf(window.get(), "liFil"), std::string(" Cancelled"));
     const std::vector<std::string> stopped = FileLines(id_list);
     QCOMPARE(stopped.front()[kStateColumn - 1], 'C');
     QVERIFY(FileRecords(stopped).size() < static_cast<size_t>(file_count));
 
     spy.clear();
+    // The stopped run's figures go when the Continue starts: bar and label agree.
+    std::string percent_at_start = "unset";
+    QString bar_at_start = "unset";
+    connection = connect(window->link(), &JobLink::notified, this, [&](int code) {
+      if (code != kNotifyStart) return;
+      percent_at_start = TextOf(window.get(), "liTotPrc");
+      bar_at_start = Find<QProgressBar>(window.get(), "pbRun")->text();
+    });
     QVERIFY(Find<QPushButton>(window.get(), "bcRun02")->isEnabled());
     QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun02"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd,
                              kRunTimeout);
+    disconnect(connection);
+    QCOMPARE(percent_at_start, std::string());
+    QCOMPARE(bar_at_start, QString());
+    QCOMPARE(TextOf(window.get(), "liFil"), std::string(" Finished"));
     const CliLists cli = RunCli(out, path);
     QCOMPARE(FileRecords(FileLines(id_list)), FileRecords(FileLines(cli.id_list)));
     QCOMPARE(FileRecords(FileLines(id_list)).size(), static_cast<size_t>(file_count));
