@@ -1,7 +1,8 @@
 #pragma once
 // Characters that turn the direction of the text after them (U+202E makes
 // "zzz<U+202E>FDP.exe" read "zzzexe.PDF"). Wherever the window shows a name they show
-// as their short names in brackets, so a name cannot pass itself off as another.
+// as their short names in brackets, as do control characters (a line break in a name),
+// so a name cannot pass itself off as another.
 
 #include <QString>
 #include <string>
@@ -21,7 +22,8 @@ inline constexpr BidiMark kBidiMarks[] = {
     {0x2068, "FSI", "\xE2\x81\xA8"}, {0x2069, "PDI", "\xE2\x81\xA9"},
 };
 
-// `text` with every mark above replaced by "[RLO]" and the like.
+// `text` with every mark above and every control character replaced by "[RLO]", "[LF]"
+// and the like.
 QString VisibleMarks(const QString& text);
 // The bytes of a name (UTF-8 where they are) as the window shows them.
 QString VisibleName(const std::string& bytes);
