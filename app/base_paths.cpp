@@ -46,7 +46,7 @@ void BasePaths::AddTo(QVBoxLayout* rows) {
   bcRun976_ = DialogButton("bcRun976", Command::kBrowseBackUps, nullptr);
   cbDirs_ = Named(new QCheckBox(" Dir files"), "cbDirs");
   SetTag(cbDirs_, Command::kDeriveNames);
-  ldPath_ = Named(new QLabel, "ldPath");
+  ldPath_ = Named(new ElidedLabel, "ldPath");
   grid->addWidget(eAppPath_, 0, 1);
   grid->addWidget(bcRun973_, 0, 2);
   const std::tuple<QLabel*, QLineEdit*, QPushButton*> folders[] = {

@@ -17,6 +17,7 @@ class InfoLine {
   // For a field (2) or button (3) an empty text is the focused control's hint. An alert
   // stays until the next command: hints do not replace it before.
   void Show(int kind, const std::string& text);
+  const QLabel* label() const { return lInfo_; }
   // A command runs: what it shows next replaces the alert.
   void ReleaseAlert() { alert_held_ = false; }
 

@@ -8,6 +8,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -34,6 +35,7 @@ constexpr int kDesignWidth = 1048;
 constexpr int kDesignHeight = 683;
 constexpr int kFileBoxWidth = 260;
 constexpr int kRightSplitterHandle = 3;
+constexpr int kFileBoxLeastWidth = 120;
 
 constexpr char kKeyLastPage[] = "LastPage";
 constexpr char kKeyFileBoxWidth[] = "FileBoxWidth";
@@ -255,6 +257,25 @@ void TViv050::showEvent(QShowEvent* event) {
   ExecuteCommand(static_cast<int>(Command::kAlignNameHeaders));
   pcCln_->setCurrentIndex(page);
   OnPageChanged(page);
+  FitPages();
+}
+
+void TViv050::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FitPages();
+}
+
+void TViv050::FitPages() {
+  // Widths mean nothing before the window is laid out.
+  if (!isVisible()) return;
+  const QList<int> sizes = spRgt_->sizes();
+  if (sizes.size() != 2) return;
+  const int tabs = pcCln_->width() - pcCln_->currentWidget()->width();
+  const int needed = settings_->NeededWidth() + std::max(0, tabs);
+  if (sizes[0] >= needed || sizes[1] <= kFileBoxLeastWidth) return;
+  const int total = sizes[0] + sizes[1];
+  const int box = std::max(kFileBoxLeastWidth, total - needed);
+  spRgt_->setSizes({total - box, box});
 }
 
 // A stored page of Edit2 or beyond reopens on Edit1, a negative one on Settings.

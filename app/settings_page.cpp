@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "app/controls.h"
@@ -40,6 +41,7 @@ QWidget* SettingsPage::Build() {
   auto* outer = new QVBoxLayout(page);
   auto* scroll = Named(new QScrollArea, "sbSet");
   scroll->setWidgetResizable(true);
+  scroll_ = scroll;
   auto* inner = new QWidget;
   auto* rows = new QVBoxLayout(inner);
   rows->addLayout(BuildPathRow());
@@ -98,11 +100,11 @@ QLayout* SettingsPage::BuildListRows() {
   lIdList_ = Named(new QLabel(" Id list"), "lIdList");
   eLstExt_ = Field("eLstExt", scan::kDefaultLstExt, Command::kDeriveNames);
   eLstExt_->setFixedWidth(60);
-  lHdList_ = Named(new QLabel, "lHdList");
+  lHdList_ = Named(new ElidedLabel, "lHdList");
   lTreeFile_ = Named(new QLabel(" Tree-file"), "lTreeFile");
   eDirExt_ = Field("eDirExt", scan::kDefaultDirExt, Command::kDeriveNames);
   eDirExt_->setFixedWidth(60);
-  lHdDirs_ = Named(new QLabel, "lHdDirs");
+  lHdDirs_ = Named(new ElidedLabel, "lHdDirs");
   for (QLabel* l : {lHdList_, lHdDirs_}) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lists->addWidget(lIdList_, 0, 0);
   lists->addWidget(eLstExt_, 0, 1);
@@ -159,6 +161,14 @@ bool SettingsPage::Execute(Command command) {
   }
 }
 
+int SettingsPage::NeededWidth() const {
+  const QWidget* page = scroll_->parentWidget();
+  const QMargins margins = page->layout()->contentsMargins();
+  return scroll_->widget()->minimumSizeHint().width() +
+         scroll_->verticalScrollBar()->sizeHint().width() + 2 * scroll_->frameWidth() +
+         margins.left() + margins.right();
+}
+
 void SettingsPage::ShowInfo(int kind, const std::string& text) { info_.Show(kind, text); }
 
 void SettingsPage::DeriveNames(bool set_name) {
@@ -212,15 +222,23 @@ void SettingsPage::UpdateNameStates() {
   bcRun02_->setEnabled(idle && can_continue);
   bcRun03_->setEnabled(idle && can_continue && FileExistsSx(id_list, 0));
   if (!idle) return;
+  std::string reason;
   if (!named) {
-    ShowInfo(kInfoAlert, kNoNamesReason);
+    reason = kNoNamesReason;
   } else if (!distinct) {
-    ShowInfo(kInfoAlert, scan::kSameNamesMessage);
+    reason = scan::kSameNamesMessage;
   } else if (!folder_set) {
-    ShowInfo(kInfoAlert, kNoFolderReason);
+    reason = kNoFolderReason;
   } else if (!can_continue) {
-    ShowInfo(kInfoStatus, kNoTreeListReason + tree_list);
+    reason = kNoTreeListReason + tree_list;
   }
+  // A reason that no longer holds goes from the line; another text stays.
+  if (reason.empty() && !off_reason_.empty() && Text(info_.label()) == " " + off_reason_) {
+    ShowInfo(kInfoStatus, "");
+  } else if (!reason.empty()) {
+    ShowInfo(bcRun01_->isEnabled() ? kInfoStatus : kInfoAlert, reason);
+  }
+  off_reason_ = reason;
 }
 
 void SettingsPage::FillNameParts(bool committed) {

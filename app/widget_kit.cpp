@@ -11,6 +11,7 @@ namespace {
 
 // What an elided label asks for at least: room for a few letters and the ellipsis.
 constexpr int kElidedMinimumWidth = 40;
+constexpr int kHistoryBoxMinimumLetters = 8;
 
 }  // namespace
 
@@ -44,6 +45,9 @@ QComboBox* HistoryBox(const char* name, int tag, const char* hint) {
   auto* box = Named(new QComboBox, name);
   box->setEditable(true);
   box->setInsertPolicy(QComboBox::NoInsert);
+  // A long path in it must not widen the window.
+  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  box->setMinimumContentsLength(kHistoryBoxMinimumLetters);
   box->setProperty(kTagProperty, tag);
   if (hint != nullptr) box->setToolTip(hint);
   return box;
