@@ -27,6 +27,8 @@ constexpr char kTimeFormat[] = "yyyy-MM-dd hh:mm:ss.zzz";
 constexpr int kBarSteps = 10000;
 constexpr double kFullPercent = 100.0;
 constexpr char kCancelledText[] = " Cancelled";
+constexpr int kFiguresStretch = 3;
+constexpr int kProblemsStretch = 2;
 
 // A day serial (days since 1899-12-30, local time) as text.
 QString DayText(double serial) {
@@ -53,9 +55,10 @@ QWidget* RunPage::Build() {
   groups->addWidget(BuildTotals());
   groups->addStretch(1);
   scroll->setWidget(inner);
-  layout->addWidget(scroll, 1);
+  // The figures first; the problems take what is left.
+  layout->addWidget(scroll, kFiguresStretch);
   problems_ = new ProblemsList;
-  layout->addWidget(problems_, 1);
+  layout->addWidget(problems_, kProblemsStretch);
   return page;
 }
 
