@@ -26,8 +26,6 @@ namespace {
 
 constexpr int kWidth = 1048;
 constexpr int kHeight = 683;
-// The narrowest window the Settings page is laid out for.
-constexpr int kNarrowWidth = 800;
 
 // A few folders with files of assorted sizes to catalogue.
 std::string BuildTree(const std::string& root) {
@@ -125,10 +123,6 @@ int main(int argc, char** argv) {
   RunCreate(window.get());
   if (!Save(window.get(), out + "run-page-problems.png")) return 1;
 
-  pages->setCurrentIndex(TViv050::kPageSettings);
-  window->resize(kNarrowWidth, kHeight);
-  if (!Save(window.get(), out + "settings-page-narrow.png")) return 1;
-  window->resize(kWidth, kHeight);
   window->close();
   return 0;
 }
