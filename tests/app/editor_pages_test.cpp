@@ -2,6 +2,7 @@
 // file dialogs, the caption, which editor a command takes, the file box, the added page
 // and the question before changed text is lost.
 
+#include <QAction>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QListWidget>
@@ -412,6 +413,37 @@ class EditorPagesTest : public QObject {
     w->ExecuteCommand(950);
     QCOMPARE(edit->LineCount(), size_t{0});
     QCOMPARE(TempTree::Read(mine), std::string("new old\n"));
+    // Given up once, the cleared editor is not asked about again.
+    const size_t asked = env.msg.messages().size();
+    QVERIFY(w->close());
+    QCOMPARE(env.msg.messages().size(), asked);
+  }
+
+  // Without a file the question says where the editor sits, side by side too.
+  void SaveQuestionNamesAnEditorWithoutAFile() {
+    AppEnv env;
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    const std::pair<const char*, std::string> editors[] = {
+        {"sEdt11", "the upper editor of Edit1"},
+        {"sEdt22", "the lower editor of Edit2"},
+        {"", ""},  // Edit1's editors side by side from here on
+        {"sEdt12", "the right editor of Edit1"}};
+    for (const auto& [name, title] : editors) {
+      if (*name == '\0') {
+        Find<QAction>(w, "mi351")->trigger();
+        continue;
+      }
+      TextEditor* edit = Editor(w, name);
+      QTest::keyClicks(edit, "text");
+      env.msg.Answer(support::kIdCancel);
+      PointerOver(edit);
+      w->ExecuteCommand(950);
+      PointerAway(edit);
+      QCOMPARE(env.msg.messages().back().text, "Save changes to " + title + "?");
+    }
+    QCOMPARE(Editor(w, "sEdt11")->parentWidget()->property("orientation").toInt(),
+             int{Qt::Horizontal});
   }
 
   void SaveAsksAboutAChangeOnDiskAndNeverWritesAListARunHolds() {
