@@ -24,6 +24,7 @@
 #include "app/run_control.h"
 #include "app/run_page.h"
 #include "app/settings_page.h"
+#include "editor/visible_marks.h"
 #include "support/form_place.h"
 #include "support/sys_init.h"
 
@@ -241,7 +242,7 @@ void TViv050::OnPageChanged(int) {
 void TViv050::RefreshCaption() {
   // The designed caption stands until the window is first shown.
   if (!first_show_done_) return;
-  setWindowTitle(QString::fromStdString(editors_->Caption(pcCln_->currentWidget())));
+  setWindowTitle(VisibleName(editors_->Caption(pcCln_->currentWidget())));
 }
 
 void TViv050::showEvent(QShowEvent* event) {

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "editor/visible_marks.h"
+
 namespace {
 
 // What an elided label asks for at least: room for a few letters and the ellipsis.
@@ -88,7 +90,8 @@ QSize ElidedLabel::sizeHint() const { return {kElidedMinimumWidth, QLabel::sizeH
 void ElidedLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QRect room = contentsRect();
-  const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width());
+  const QString shown =
+      fontMetrics().elidedText(VisibleMarks(text()), Qt::ElideMiddle, room.width());
   style()->drawItemText(&painter, room, static_cast<int>(alignment()), palette(), isEnabled(),
                         shown, foregroundRole());
 }

@@ -57,7 +57,8 @@ QLineEdit* Field(const char* name, const char* text, Command command);
 QLabel* ValueLabel(const char* name, const char* hint = nullptr, const char* text = "");
 
 // A one-line label that shows a text too long for it elided in the middle, keeping its
-// start and its end, and never asks its window for more width. text() stays whole.
+// start and its end, and never asks its window for more width. Direction marks and
+// control characters show by their names. text() stays as set.
 class ElidedLabel : public QLabel {
  public:
   using QLabel::QLabel;
