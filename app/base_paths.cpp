@@ -46,7 +46,7 @@ void BasePaths::AddTo(QVBoxLayout* rows) {
   bcRun976_ = DialogButton("bcRun976", Command::kBrowseBackUps, nullptr);
   cbDirs_ = Named(new QCheckBox(" Dir files"), "cbDirs");
   SetTag(cbDirs_, Command::kDeriveNames);
-  ldPath_ = Named(new QLabel, "ldPath");
+  ldPath_ = Named(new ElidedLabel, "ldPath");
   grid->addWidget(eAppPath_, 0, 1);
   grid->addWidget(bcRun973_, 0, 2);
   const std::tuple<QLabel*, QLineEdit*, QPushButton*> folders[] = {
@@ -106,8 +106,13 @@ bool BasePaths::Browse(Command command) {
                         : command == Command::kBrowseDirPath ? "Set Directory list-file Path"
                                                              : "Set backup path";
   QLineEdit* field = FieldOf(command);
+  // The folder the field names, resolved as the label beside it shows it.
+  const std::string app_path = support::Trim(Text(eAppPath_));
+  const std::string start = command == Command::kBrowseAppPath
+                                ? app_path
+                                : scan::ResolveBaseFolder(app_path, Text(field), SxAppDir);
   std::string folder;
-  if (!BrowseFolderSx(caption, "", &folder)) return false;
+  if (!BrowseFolderSx(caption, start, &folder)) return false;
   if (folder == Text(field)) return false;
   folder = support::WithTrailingSlash(folder);
   if (command != Command::kBrowseAppPath) {
@@ -115,6 +120,8 @@ bool BasePaths::Browse(Command command) {
     const std::string base = support::WithTrailingSlash(support::Trim(Text(eAppPath_)));
     if (!base.empty() && folder.compare(0, base.size(), base) == 0) {
       folder.erase(0, base.size());
+      // The base folder itself: an empty field would mean "no folder".
+      if (folder.empty()) folder = "./";
       if (folder == Text(field)) return false;
     }
   }

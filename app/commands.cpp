@@ -15,6 +15,7 @@
 
 void TViv050::ExecuteCommand(int tag) {
   const auto command = static_cast<Command>(tag);
+  settings_->ReleaseAlert();
   switch (command) {
     case Command::kCreate:
       StartRun(kModeCreate);

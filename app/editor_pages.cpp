@@ -1,6 +1,7 @@
 #include "app/editor_pages.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QSplitter>
@@ -8,9 +9,11 @@
 
 #include "app/double_edit.h"
 #include "app/folder_picker.h"
+#include "app/ini_fields.h"
 #include "app/widget_kit.h"
 #include "editor/find_bar.h"
 #include "editor/text_editor.h"
+#include "editor/visible_marks.h"
 #include "fs/dir_iter.h"
 #include "platform/files.h"
 #include "support/msg.h"
@@ -20,6 +23,36 @@ namespace {
 
 constexpr int kAddedPagePercent = 30;
 constexpr char kFolderCaption[] = "Get files to editor";
+constexpr char kKeySecondEditor[] = "Edit1Second";
+constexpr char kKeyVertical[] = "Edit1Vertical";
+constexpr char kKeySplit1[] = "Edit1Split";
+constexpr char kKeySplit2[] = "Edit2Split";
+constexpr char kStatusName[] = "lEdStatus";
+
+// Splitter sizes as "400,104"; an empty list when the text holds none.
+std::string SizesText(const QList<int>& sizes) {
+  std::string text;
+  for (int size : sizes) text += (text.empty() ? "" : ",") + std::to_string(size);
+  return text;
+}
+
+QList<int> SizesOf(const std::string& text) {
+  QList<int> sizes;
+  for (const QString& piece : QString::fromStdString(text).split(',', Qt::SkipEmptyParts)) {
+    bool ok = false;
+    const int size = piece.toInt(&ok);
+    if (!ok || size < 0) return {};
+    sizes.append(size);
+  }
+  return sizes;
+}
+
+TTbsDoubleEdit* PageOf(const QWidget* widget) {
+  for (QWidget* w = widget->parentWidget(); w != nullptr; w = w->parentWidget()) {
+    if (auto* page = qobject_cast<TTbsDoubleEdit*>(w)) return page;
+  }
+  return nullptr;
+}
 
 std::string NameOf(const TextEditor* editor) { return editor->objectName().toStdString(); }
 
@@ -116,11 +149,13 @@ void EditorPages::BuildMenus() {
 
   mTE_ = new QMenu(window_);
   mTE_->setObjectName("mTE");
-  for (QAction* a : {MenuItem(mTE_, "2nd editor", Command::kSecondEditor),
-                     MenuItem(mTE_, "Vertical", Command::kVertical)}) {
-    a->setCheckable(true);
-    a->setChecked(true);
-  }
+  second_editor_ = MenuItem(mTE_, "2nd editor", Command::kSecondEditor);
+  vertical_ = MenuItem(mTE_, "Vertical", Command::kVertical);
+  // The marks tell how the page shows: both editors, one above the other.
+  second_editor_->setCheckable(true);
+  second_editor_->setChecked(true);
+  vertical_->setCheckable(true);
+  vertical_->setChecked(false);
   MenuItem(mTE_, "Save", Command::kPageSave);
   MenuItem(mTE_, "Save as ...", Command::kPageSaveAs);
   mTE_->addSeparator();
@@ -145,12 +180,7 @@ void EditorPages::ConnectEditor(TextEditor* editor) {
   connect(editor, &TextEditor::menuRequested, this,
           [this, editor](const QPoint& at) { ShowEditorMenu(editor, at); });
   connect(editor, &TextEditor::findRequested, this, [editor] {
-    for (QWidget* w = editor->parentWidget(); w != nullptr; w = w->parentWidget()) {
-      if (auto* page = qobject_cast<TTbsDoubleEdit*>(w)) {
-        page->find_bar()->Open(editor);
-        return;
-      }
-    }
+    if (TTbsDoubleEdit* page = PageOf(editor)) page->find_bar()->Open(editor);
   });
 }
 
@@ -163,6 +193,7 @@ void EditorPages::ShowEditorMenu(TextEditor* editor, const QPoint& global_pos) {
 
 void EditorPages::EditorFocused(TextEditor* editor) {
   current_editor_ = editor;
+  if (editor == sEdt11_ || editor == sEdt12_) edit1_editor_ = editor;
   ShowPositions();
   // Asked after the focus change is done: a box shown inside it would take the focus
   // away again.
@@ -185,7 +216,7 @@ void EditorPages::OfferReload(TextEditor* editor) {
   const int answer = MsgSx(file + " changed on disk since it was loaded. Load it again?" + lost,
                            kProgramCaption, support::kMbYesNo | support::kMbIconQuestion);
   if (answer != support::kIdYes || !LoadInto(editor, file)) return;
-  emit info(kInfoStatus, "Loaded file " + file + " to " + NameOf(editor));
+  ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
 }
 
 TextEditor* EditorPages::CommandEditor() const {
@@ -204,6 +235,18 @@ bool EditorPages::Execute(Command command) {
       return true;
     case Command::kRemoveEditorPage:
       RemoveEditorPage();
+      return true;
+    case Command::kSecondEditor:
+      ShowSecondEditor(second_editor_->isChecked());
+      return true;
+    case Command::kVertical:
+      SetSideBySide(vertical_->isChecked());
+      return true;
+    case Command::kPageSave:
+      SaveEditor(Edit1Editor());
+      return true;
+    case Command::kPageSaveAs:
+      SaveEditorAs(Edit1Editor());
       return true;
     case Command::kStripBlanks:
     case Command::kSort:
@@ -266,26 +309,28 @@ void EditorPages::ExecuteEditorCommand(Command command, TextEditor* editor) {
 }
 
 void EditorPages::StripBlanks(TextEditor* editor) {
-  if (editor->StripBlankLines() > 0)
-    emit info(kInfoStatus, "Removed blanks from " + NameOf(editor));
+  if (editor->StripBlankLines() > 0) ShowStatus(editor, "Removed blanks from " + NameOf(editor));
 }
 
 void EditorPages::SortEditor(TextEditor* editor) {
   editor->SortLines();
-  emit info(kInfoStatus, "Stripped sorted " + NameOf(editor));
+  ShowStatus(editor, "Stripped sorted " + NameOf(editor));
 }
 
 void EditorPages::FixOldData(TextEditor* editor) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   editor->FixOldData();
   QApplication::restoreOverrideCursor();
-  emit info(kInfoStatus, "Fixed old data " + NameOf(editor));
+  ShowStatus(editor, "Fixed old data " + NameOf(editor));
 }
 
 void EditorPages::ClearEditor(TextEditor* editor) {
-  if (!MayLoseText(editor)) return;
+  bool given_up = false;
+  if (!MayLoseText(editor, &given_up)) return;
   editor->ClearLines();
-  emit info(kInfoStatus, "Cleared editor " + NameOf(editor));
+  // The user gave the text up once; an empty editor is not asked about again.
+  if (given_up) editor->setModified(false);
+  ShowStatus(editor, "Cleared editor " + NameOf(editor));
 }
 
 void EditorPages::ListFolderInto(TextEditor* editor, bool directories) {
@@ -300,9 +345,9 @@ void EditorPages::ListFolderInto(TextEditor* editor, bool directories) {
   editor->AppendLines(list);
   editor->set_file_name("");
   emit captionChanged();
-  emit info(kInfoStatus, (directories ? "Loaded driectory tree from directory "
-                                      : "Loaded files from directory ") +
-                             folder + " to " + NameOf(editor));
+  ShowStatus(editor, (directories ? "Loaded driectory tree from directory "
+                                  : "Loaded files from directory ") +
+                         folder + " to " + NameOf(editor));
 }
 
 bool EditorPages::OpenInto(TextEditor* editor) {
@@ -311,7 +356,7 @@ bool EditorPages::OpenInto(TextEditor* editor) {
     return false;
   }
   if (!MayLoseText(editor) || !LoadInto(editor, file)) return false;
-  emit info(kInfoStatus, "Loaded file " + file + " to " + NameOf(editor));
+  ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
   editor->set_file_name(file);
   emit captionChanged();
   return true;
@@ -321,7 +366,7 @@ bool EditorPages::ReloadInto(TextEditor* editor) {
   const std::string file = editor->file_name();
   if (file.empty() || !FileExistsSx(file, 1)) return OpenInto(editor);
   if (!MayLoseText(editor) || !LoadInto(editor, file)) return false;
-  emit info(kInfoStatus, "Loaded file " + file + " to " + NameOf(editor));
+  ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
   return true;
 }
 
@@ -329,7 +374,7 @@ bool EditorPages::SaveEditor(TextEditor* editor) {
   const std::string file = editor->file_name();
   if (file.empty()) return SaveEditorAs(editor);
   if (!WriteFrom(editor, file)) return false;
-  emit info(kInfoStatus, "Saved file " + file + " from " + NameOf(editor));
+  ShowStatus(editor, "Saved file " + file + " from " + NameOf(editor));
   return true;
 }
 
@@ -340,9 +385,9 @@ bool EditorPages::SaveEditorAs(TextEditor* editor) {
     return false;
   }
   if (!WriteFrom(editor, file)) return false;
-  emit info(kInfoStatus, (old_name.empty() ? "Saved new file as " + file
-                                           : "Saved file " + old_name + " as " + file) +
-                             " from " + NameOf(editor));
+  ShowStatus(editor, (old_name.empty() ? "Saved new file as " + file
+                                       : "Saved file " + old_name + " as " + file) +
+                         " from " + NameOf(editor));
   editor->set_file_name(file);
   emit fileSaved();
   emit captionChanged();
@@ -361,7 +406,7 @@ bool EditorPages::WriteFrom(TextEditor* editor, const std::string& file) {
   platform::File lock;
   const auto locked = [&] {
     if (LockAgainstRuns(file, &lock)) return true;
-    emit info(kInfoStatus, file + " is in use by a running scan; not saved");
+    ShowStatus(editor, file + " is in use by a running scan; not saved");
     return false;
   };
   if (!locked()) return false;
@@ -373,7 +418,7 @@ bool EditorPages::WriteFrom(TextEditor* editor, const std::string& file) {
                                  "No: load it again; Cancel: keep both as they are",
                              kProgramCaption, support::kMbYesNoCancel | support::kMbIconWarning);
     if (answer == support::kIdNo && LoadInto(editor, file)) {
-      emit info(kInfoStatus, "Loaded file " + file + " to " + NameOf(editor));
+      ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
     }
     if (answer != support::kIdYes || !locked()) return false;
   }
@@ -382,13 +427,82 @@ bool EditorPages::WriteFrom(TextEditor* editor, const std::string& file) {
   return true;
 }
 
-bool EditorPages::MayLoseText(TextEditor* editor) {
+bool EditorPages::MayLoseText(TextEditor* editor, bool* given_up) {
   if (!editor->isModified()) return true;
-  const std::string name = editor->file_name().empty() ? NameOf(editor) : editor->file_name();
-  const int answer = MsgSx("Save changes to " + name + "?", kProgramCaption,
+  const int answer = MsgSx("Save changes to " + Title(editor) + "?", kProgramCaption,
                            support::kMbYesNoCancel | support::kMbIconQuestion);
   if (answer == support::kIdYes) return SaveEditor(editor);
+  if (given_up != nullptr) *given_up = answer == support::kIdNo;
   return answer == support::kIdNo;
+}
+
+std::string EditorPages::Title(const TextEditor* editor) const {
+  if (!editor->file_name().empty()) return editor->file_name();
+  const TTbsDoubleEdit* page = PageOf(editor);
+  std::string page_name = "an added page";
+  if (page == tsEdit1_) page_name = "Edit1";
+  if (page == tsEdit2_) page_name = "Edit2";
+  const bool side_by_side = page != nullptr && page->Splitter != nullptr &&
+                            page->Splitter->orientation() == Qt::Horizontal;
+  const bool first = page != nullptr && page->Edt1 == editor;
+  const char* place = side_by_side ? (first ? "left" : "right") : (first ? "upper" : "lower");
+  return std::string("the ") + place + " editor of " + page_name;
+}
+
+void EditorPages::ShowStatus(const TextEditor* editor, const std::string& text) {
+  TTbsDoubleEdit* page = PageOf(editor);
+  if (page == nullptr) {
+    emit info(kInfoStatus, text);
+    return;
+  }
+  auto* status = page->findChild<ElidedLabel*>(kStatusName, Qt::FindDirectChildrenOnly);
+  if (status == nullptr) {
+    status = Named(new ElidedLabel, kStatusName);
+    if (auto* column = qobject_cast<QBoxLayout*>(page->layout())) column->addWidget(status);
+  }
+  status->setText(VisibleMarks(QString::fromStdString(" " + text)));
+  status->setToolTip(status->text());
+}
+
+void EditorPages::ShowSecondEditor(bool shown) {
+  second_editor_->setChecked(shown);
+  tsEdit1_->Edt2->setVisible(shown);
+  // A hidden editor gives the focus and Edit1's commands back to the first.
+  if (!shown && edit1_editor_ == sEdt12_) edit1_editor_ = sEdt11_;
+}
+
+void EditorPages::SetSideBySide(bool side_by_side) {
+  vertical_->setChecked(side_by_side);
+  QSplitter* splitter = tsEdit1_->Splitter;
+  const Qt::Orientation wanted = side_by_side ? Qt::Horizontal : Qt::Vertical;
+  if (splitter->orientation() == wanted) return;
+  splitter->setOrientation(wanted);
+  // Half each: the heights kept for one above the other mean nothing across.
+  const int room = side_by_side ? splitter->width() : splitter->height();
+  splitter->setSizes({room / 2, room - room / 2});
+}
+
+TextEditor* EditorPages::Edit1Editor() const {
+  if (edit1_editor_ != nullptr && edit1_editor_->isVisible()) return edit1_editor_;
+  return sEdt11_;
+}
+
+void EditorPages::Load() {
+  ShowSecondEditor(ReadInt(kKeySecondEditor, 1) != 0);
+  SetSideBySide(ReadInt(kKeyVertical, 0) != 0);
+  const std::pair<QSplitter*, const char*> splitters[] = {{tsEdit1_->Splitter, kKeySplit1},
+                                                          {tsEdit2_->Splitter, kKeySplit2}};
+  for (const auto& [splitter, key] : splitters) {
+    const QList<int> sizes = SizesOf(ReadString(key, ""));
+    if (sizes.size() == splitter->count()) splitter->setSizes(sizes);
+  }
+}
+
+void EditorPages::Save() const {
+  WriteValue(kKeySecondEditor, SxValue(second_editor_->isChecked() ? 1 : 0));
+  WriteValue(kKeyVertical, SxValue(vertical_->isChecked() ? 1 : 0));
+  WriteValue(kKeySplit1, SxValue(SizesText(tsEdit1_->Splitter->sizes())));
+  WriteValue(kKeySplit2, SxValue(SizesText(tsEdit2_->Splitter->sizes())));
 }
 
 bool EditorPages::MayClose() {

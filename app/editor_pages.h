@@ -9,6 +9,7 @@
 
 #include "app/commands.h"
 
+class QAction;
 class QMenu;
 class QPoint;
 class QTabWidget;
@@ -41,6 +42,10 @@ class EditorPages : public QObject {
   void LoadChosenFile(const std::string& chosen);
   // Asks about every changed editor before the window closes; false to stay open.
   bool MayClose();
+
+  // The window's section: Edit1's "2nd editor" and "Vertical" and both pages' splitters.
+  void Load();
+  void Save() const;
 
  signals:
   void info(int kind, const std::string& text);
@@ -77,7 +82,17 @@ class EditorPages : public QObject {
   // or offered; each change is offered once.
   void OfferReload(TextEditor* editor);
   // True when the editor's text may go: unchanged, saved, or given up by the user.
-  bool MayLoseText(TextEditor* editor);
+  // `given_up` (may be null) is set when the user chose to lose the changes.
+  bool MayLoseText(TextEditor* editor, bool* given_up = nullptr);
+  // How the save question names an editor: its file, else where it sits.
+  std::string Title(const TextEditor* editor) const;
+  // A status text on the page of `editor`, at the foot of its editors.
+  void ShowStatus(const TextEditor* editor, const std::string& text);
+  // Edit1's menu: the second editor shown or hidden, the editors side by side or not.
+  void ShowSecondEditor(bool shown);
+  void SetSideBySide(bool side_by_side);
+  // The editor of Edit1 its menu's "Save" works on: the one focused last.
+  TextEditor* Edit1Editor() const;
   void AddEditorPage();
   void RemoveEditorPage();
 
@@ -91,9 +106,12 @@ class EditorPages : public QObject {
   TextEditor* sEdt22_ = nullptr;
   QMenu* mE_ = nullptr;
   QMenu* mTE_ = nullptr;
+  QAction* second_editor_ = nullptr;
+  QAction* vertical_ = nullptr;
   // The page 801 added last; earlier ones stay until the window goes.
   QPointer<TTbsDoubleEdit> added_page_;
   QPointer<TextEditor> current_editor_;
   QPointer<TextEditor> command_editor_;
   QPointer<TextEditor> menu_editor_;
+  QPointer<TextEditor> edit1_editor_;
 };

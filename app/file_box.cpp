@@ -1,10 +1,12 @@
 #include "app/file_box.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <algorithm>
 
+#include "editor/visible_marks.h"
 #include "fs/dir_iter.h"
 #include "platform/files.h"
 #include "support/text.h"
@@ -38,10 +40,19 @@ FileBox::FileBox(QWidget* parent) : QListWidget(parent) {
     for (QAction* action : mFil_->actions()) action->setEnabled(chosen);
     mFil_->popup(viewport()->mapToGlobal(at));
   });
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { Refresh(); });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+    if (s == Qt::ApplicationActive) Refresh();
+  });
 }
 
 void FileBox::SetFolder(const std::string& folder) {
-  folder_ = support::WithTrailingSlash(folder);
+  const std::string new_folder = support::WithTrailingSlash(folder);
+  if (new_folder != folder_) {
+    if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
+    if (!new_folder.empty()) watcher_.addPath(QFile::decodeName(new_folder.c_str()));
+  }
+  folder_ = new_folder;
   Refresh();
 }
 
@@ -73,7 +84,7 @@ void FileBox::Refresh() {
   std::stable_sort(names_.begin(), names_.end(), [](const std::string& a, const std::string& b) {
     return support::CompareText(a, b) < 0;
   });
-  for (const std::string& n : names_) addItem(QString::fromUtf8(n.data(), n.size()));
+  for (const std::string& n : names_) addItem(VisibleName(n));
   const auto again = std::find(names_.begin(), names_.end(), current);
   if (!current.empty() && again != names_.end()) {
     setCurrentRow(static_cast<int>(again - names_.begin()));

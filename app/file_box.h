@@ -2,8 +2,11 @@
 // The file box at the right of the window: the regular files of one folder whose names
 // match the mask, sorted by CompareText. Filled at once on the calling thread, so what
 // it lists is known as soon as SetFolder, SetMask or Refresh returns. Names beginning
-// with "." and symbolic links are left out (no list is ever read through a link).
+// with "." and symbolic links are left out (no list is ever read through a link). It
+// reads its folder again when a file comes or goes there (another program's run too)
+// and when the application becomes active.
 
+#include <QFileSystemWatcher>
 #include <QListWidget>
 #include <string>
 #include <vector>
@@ -43,6 +46,7 @@ class FileBox : public QListWidget {
  private:
   // The menu of a right click: "Verify" (miFilVerify), "Compare with..." (miFilCompare).
   QMenu* mFil_ = nullptr;
+  QFileSystemWatcher watcher_;
   std::string folder_;
   std::string mask_ = kDesignMask;
   std::vector<std::string> names_;

@@ -74,7 +74,7 @@ void FileBoxSettings::ApplyMask() {
 
 void FileBoxSettings::Browse() {
   std::string folder;
-  if (!BrowseFolderSx("Set Directory - Path for filebox", "", &folder)) return;
+  if (!BrowseFolderSx("Set Directory - Path for filebox", Text(cbPath_), &folder)) return;
   if (folder == Text(cbPath_)) return;
   cbPath_->setEditText(QString::fromStdString(folder));
   ApplyFolder();

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/volume.h"
+#include "support/toolkit.h"
 
 namespace {
 
@@ -61,9 +62,21 @@ bool ShowFolderDialog(const std::string& caption, const std::string& start, std:
   return true;
 }
 
+std::string NearestFolder(const std::string& path) {
+  if (path.empty() || path.front() != '/') return {};
+  std::string folder = path;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  while (!DirExistsSx(folder)) {
+    const size_t slash = folder.rfind('/');
+    if (slash == 0 || slash == std::string::npos) return "/";
+    folder.erase(slash);
+  }
+  return folder;
+}
+
 bool BrowseFolderSx(const std::string& caption, const std::string& root, std::string* path) {
   path->clear();
-  const std::string start = root;
+  const std::string start = NearestFolder(root);
   std::string folder;
   const FolderHandler& handler = CurrentHandler();
   const bool chosen =

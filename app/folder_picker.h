@@ -11,9 +11,13 @@ using FolderHandler = std::function<bool(const std::string& caption, const std::
 // Installs a handler and returns the previous one; an empty handler restores the dialog.
 FolderHandler SetFolderHandler(FolderHandler handler);
 
-// Shows the folder dialog with `caption` as its title, starting in `root` (the home
-// folder when empty). True with the chosen folder in `path`, without a trailing "/"
-// ("/" stays "/"); false with `path` empty when cancelled.
+// The folder a picker for `path` opens in: `path` when it is a folder, else the nearest
+// folder above it that exists; empty for an empty or relative path.
+std::string NearestFolder(const std::string& path);
+
+// Shows the folder dialog with `caption` as its title, starting in NearestFolder(root)
+// (the home folder when that is empty). True with the chosen folder in `path`, without a
+// trailing "/" ("/" stays "/"); false with `path` empty when cancelled.
 bool BrowseFolderSx(const std::string& caption, const std::string& root, std::string* path);
 
 // The dialog BrowseFolderSx shows by default: application-modal, folders only, the

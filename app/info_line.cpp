@@ -7,7 +7,7 @@
 #include "app/widget_kit.h"
 
 QLabel* InfoLine::Build() {
-  lInfo_ = Named(new QLabel, "lInfo");
+  lInfo_ = Named(new ElidedLabel, "lInfo");
   lInfo_->setMinimumWidth(100);
   lInfo_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   return lInfo_;
@@ -16,8 +16,11 @@ QLabel* InfoLine::Build() {
 void InfoLine::RememberColours() { normal_ = lInfo_->palette(); }
 
 void InfoLine::Show(int kind, const std::string& text) {
+  const bool hint = kind == kInfoField || kind == kInfoButton;
+  if (hint && alert_held_) return;
+  alert_held_ = kind == kInfoAlert;
   std::string shown = text;
-  if ((kind == kInfoField || kind == kInfoButton) && shown.empty()) {
+  if (hint && shown.empty()) {
     if (QWidget* focused = QApplication::focusWidget()) {
       QWidget* control = focused;
       if (auto* box = qobject_cast<QComboBox*>(focused->parentWidget())) control = box;

@@ -14,10 +14,15 @@ class InfoLine {
   // Takes the label's colours as it shows in the window as its normal colours.
   void RememberColours();
   // A blank and `text`, `text` as hint and `kind` as tag; kind 1 in the alert colours.
-  // For a field (2) or button (3) an empty text is the focused control's hint.
+  // For a field (2) or button (3) an empty text is the focused control's hint. An alert
+  // stays until the next command: hints do not replace it before.
   void Show(int kind, const std::string& text);
+  const QLabel* label() const { return lInfo_; }
+  // A command runs: what it shows next replaces the alert.
+  void ReleaseAlert() { alert_held_ = false; }
 
  private:
   QLabel* lInfo_ = nullptr;
   QPalette normal_;
+  bool alert_held_ = false;
 };

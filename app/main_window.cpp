@@ -8,9 +8,11 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/audit_page.h"
 #include "app/controls.h"
@@ -24,6 +26,7 @@
 #include "app/run_control.h"
 #include "app/run_page.h"
 #include "app/settings_page.h"
+#include "editor/visible_marks.h"
 #include "support/form_place.h"
 #include "support/sys_init.h"
 
@@ -35,8 +38,10 @@ constexpr int kDesignWidth = 1048;
 constexpr int kDesignHeight = 683;
 constexpr int kFileBoxWidth = 260;
 constexpr int kRightSplitterHandle = 3;
+constexpr int kFileBoxLeastWidth = 120;
 
 constexpr char kKeyLastPage[] = "LastPage";
+constexpr char kKeyFileBoxWidth[] = "FileBoxWidth";
 
 // The field a focus change concerns: a combo box's inner line edit counts as the box.
 QWidget* FieldOf(QWidget* widget) {
@@ -295,7 +300,7 @@ void TViv050::OnPageChanged(int) {
 void TViv050::RefreshCaption() {
   // The designed caption stands until the window is first shown.
   if (!first_show_done_) return;
-  setWindowTitle(QString::fromStdString(editors_->Caption(pcCln_->currentWidget())));
+  setWindowTitle(VisibleName(editors_->Caption(pcCln_->currentWidget())));
 }
 
 void TViv050::showEvent(QShowEvent* event) {
@@ -311,6 +316,25 @@ void TViv050::showEvent(QShowEvent* event) {
   ExecuteCommand(static_cast<int>(Command::kAlignNameHeaders));
   pcCln_->setCurrentIndex(page);
   OnPageChanged(page);
+  FitPages();
+}
+
+void TViv050::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FitPages();
+}
+
+void TViv050::FitPages() {
+  // Widths mean nothing before the window is laid out.
+  if (!isVisible()) return;
+  const QList<int> sizes = spRgt_->sizes();
+  if (sizes.size() != 2) return;
+  const int tabs = pcCln_->width() - pcCln_->currentWidget()->width();
+  const int needed = settings_->NeededWidth() + std::max(0, tabs);
+  if (sizes[0] >= needed || sizes[1] <= kFileBoxLeastWidth) return;
+  const int total = sizes[0] + sizes[1];
+  const int box = std::max(kFileBoxLeastWidth, total - needed);
+  spRgt_->setSizes({total - box, box});
 }
 
 // A stored page of Edit2 or beyond reopens on Edit1, a negative one on Settings.
@@ -329,6 +353,9 @@ void TViv050::LoadSettings() {
   settings_->Load();
   ShowPage(ReadInt(kKeyLastPage, kPageSettings));
   settings_->LoadBase();
+  editors_->Load();
+  const int box_width = ReadInt(kKeyFileBoxWidth, kFileBoxWidth);
+  if (box_width >= 0) spRgt_->setSizes({std::max(0, width() - box_width), box_width});
 }
 
 void TViv050::SaveSettings() {
@@ -336,6 +363,9 @@ void TViv050::SaveSettings() {
   FormPlaceSetSx(&placement_, false, false);
   WriteValue(kKeyLastPage, SxValue(pcCln_->currentIndex()));
   settings_->Save();
+  editors_->Save();
+  // The file box keeps its width; the pages take what the window has left.
+  WriteValue(kKeyFileBoxWidth, SxValue(spRgt_->sizes().value(1, kFileBoxWidth)));
   AppIniSaveSx();
   settings_->SaveBase();
 }

@@ -75,6 +75,7 @@ class TViv050 : public QMainWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -88,6 +89,9 @@ class TViv050 : public QMainWindow {
   void OnPageChanged(int index);
   void RefreshCaption();
   void ShowPage(int page);
+  // The file box narrows (down to a least width) before the Settings page would hide a
+  // control behind its scroll bar.
+  void FitPages();
 
   // Commands the window keeps (commands.cpp).
   void StartRun(uint8_t mode);

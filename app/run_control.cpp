@@ -4,6 +4,8 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/job_link.h"
 #include "app/widget_kit.h"
@@ -11,6 +13,7 @@
 #include "lists/list_names.h"
 #include "lists/list_paths.h"
 #include "lists/preflight.h"
+#include "platform/files.h"
 #include "support/msg.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -135,6 +138,30 @@ bool RunControl::CheckListsAndPath(const RunFields& fields) {
   return true;
 }
 
+bool RunControl::MakeFolders(uint8_t mode, const RunFields& fields) {
+  std::vector<std::pair<std::string, const char*>> folders;
+  for (const std::string* list : {&fields.id_list, &fields.tree_list}) {
+    const size_t slash = list->rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+      folders.emplace_back(list->substr(0, slash + 1), "list folder");
+    }
+  }
+  const bool backs_up = mode == kModeCreate && (fields.options & kOptNoBackUp) == 0;
+  if (backs_up && !fields.backup_target.empty()) {
+    folders.emplace_back(fields.backup_target, "backup folder");
+  }
+  for (const auto& [folder, what] : folders) {
+    if (DirExistsSx(folder)) continue;
+    if (!platform::MakeDirs(folder)) {
+      emit info(kInfoAlert,
+                std::string("cannot create the ") + what + " " + folder + "; nothing was written");
+      return false;
+    }
+    emit info(kInfoStatus, std::string("created the ") + what + " " + folder);
+  }
+  return true;
+}
+
 std::unique_ptr<TDskFil> RunControl::SetUpJob(uint8_t mode, const RunFields& fields) {
   // Every number first, so that a bad one starts nothing.
   scan::RunSettings settings;
@@ -144,6 +171,7 @@ std::unique_ptr<TDskFil> RunControl::SetUpJob(uint8_t mode, const RunFields& fie
     emit info(kInfoAlert, held);
     return nullptr;
   }
+  if (!MakeFolders(mode, fields)) return nullptr;
   std::string error;
   if (mode == kModeCreate && (fields.options & kOptNoBackUp) == 0 &&
       !scan::BackUpLists(fields.tree_list, fields.id_list, fields.backup_target, &error)) {

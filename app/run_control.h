@@ -109,6 +109,9 @@ class RunControl : public QObject {
   bool ParseNumbers(const RunFields& fields, scan::RunSettings* settings);
   // The list names and the search path; false after telling what is wrong.
   bool CheckListsAndPath(const RunFields& fields);
+  // The folders the run writes into, made when missing; false after telling which
+  // could not be.
+  bool MakeFolders(uint8_t mode, const RunFields& fields);
 
   // From any thread: hands `end` to `control` on the GUI thread, unless it is gone.
   static void PostEnd(QPointer<RunControl> control, AuditEnd end);

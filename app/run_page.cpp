@@ -12,15 +12,23 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "scan/progress_figures.h"
+#include "app/problems_list.h"
 #include "app/widget_kit.h"
+#include "editor/visible_marks.h"
 #include "platform/clock.h"
+#include "scan/progress_figures.h"
 #include "support/toolkit.h"
 
 namespace {
 
 constexpr int64_t kMsPerDay = 86400000;
 constexpr char kTimeFormat[] = "yyyy-MM-dd hh:mm:ss.zzz";
+// The bar counts hundredths of a percent, as the label beside it shows them.
+constexpr int kBarSteps = 10000;
+constexpr double kFullPercent = 100.0;
+constexpr char kCancelledText[] = " Cancelled";
+constexpr int kFiguresStretch = 3;
+constexpr int kProblemsStretch = 2;
 
 // A day serial (days since 1899-12-30, local time) as text.
 QString DayText(double serial) {
@@ -47,16 +55,19 @@ QWidget* RunPage::Build() {
   groups->addWidget(BuildTotals());
   groups->addStretch(1);
   scroll->setWidget(inner);
-  layout->addWidget(scroll, 1);
+  // The figures first; the problems take what is left.
+  layout->addWidget(scroll, kFiguresStretch);
+  problems_ = new ProblemsList;
+  layout->addWidget(problems_, kProblemsStretch);
   return page;
 }
 
 QWidget* RunPage::BuildTop() {
   auto* top = Named(new QWidget, "pnRunTop");
   auto* grid = new QGridLayout(top);
-  liPth_ = Named(new QLabel, "liPth");
+  liPth_ = Named(new ElidedLabel, "liPth");
   liPth_->setToolTip("Current path");
-  liFil_ = Named(new QLabel, "liFil");
+  liFil_ = Named(new ElidedLabel, "liFil");
   liFil_->setToolTip("Current file ( when screen was updated )");
   liTotPrc_ = Named(new QLabel, "liTotPrc");
   liError_ = Named(new QLabel("0"), "liError");
@@ -69,8 +80,8 @@ QWidget* RunPage::BuildTop() {
   SetColours(liCancel_, QColor(kCancellingText), QColor(kCancellingBackground));
   liCancel_->hide();
   pbRun_ = Named(new QProgressBar, "pbRun");
-  pbRun_->setRange(0, 100);
-  pbRun_->setValue(0);
+  pbRun_->setRange(0, kBarSteps);
+  ShowPercent("", 0);
   grid->addWidget(new QLabel(" Path "), 0, 0);
   grid->addWidget(liPth_, 0, 1, 1, 4);
   grid->addWidget(new QLabel(" File "), 1, 0);
@@ -101,7 +112,7 @@ QLayout* RunPage::BuildTimes() {
   auto* times = new QFormLayout;
   liTme_ = ValueLabel("liTme", "Time spent so far");
   liLeft_ = ValueLabel("liLeft", "Estmated time left");
-  liTime1_ = ValueLabel("liTime1", nullptr, "2000-12-12 24:24:24-000");
+  liTime1_ = ValueLabel("liTime1");
   liTime2_ = ValueLabel("liTime2", "Last or finish time ");
   times->addRow("Time", liTme_);
   times->addRow("- left", liLeft_);
@@ -150,6 +161,7 @@ void RunPage::EnableAudit(bool enabled) {
 void RunPage::Present(TDskFil& job, int16_t code) {
   const scan::ProgressInputs in = scan::ProgressInputsOf(job, code);
   ShowPhase(job, code, Q(MsecTextSx(in.elapsed_ms)));
+  AddNewProblems(job);
   if (code == kNotifyProgress || code == kNotifyEnd) ShowProgress(job, code, in);
   if (code == kNotifyEnd) ShowEnd(job);
 }
@@ -162,10 +174,7 @@ void RunPage::ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed
       liTime2_->setText("");
       SetColours(liTime2_, QColor(kGreyText));
       liFil_->setText(Q(scan::PhaseText(code)));
-      last_shown_dir_.clear();
-      last_shown_errors_ = -1;
-      liReaders_->setText("");
-      pbRun_->setValue(0);
+      ClearFigures();
       break;
     case kNotifyGather:
       liTme_->setText(elapsed);
@@ -189,28 +198,72 @@ void RunPage::ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed
 }
 
 void RunPage::ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInputs& in) {
-  if (job.current_dir() != last_shown_dir_) {
-    liPth_->setText(Q(job.current_dir()));
-    liDirSize_->setText(Q(scan::BytesText(job.dir_bytes())));
-    last_shown_dir_ = job.current_dir();
-  }
   if (job.error_count() != last_shown_errors_) {
     liError_->setText(Q(scan::ErrorCountText(job.error_count())));
     last_shown_errors_ = job.error_count();
   }
   liTme_->setText(Q(MsecTextSx(in.elapsed_ms)));
-  liFil_->setText(Q(job.current_file()));
+  liFil_->setText(VisibleName(job.current_file()));
   liTime2_->setText(NowText());
   liTotDone_->setText(Q(scan::BytesText(job.bytes_done())));
-  liDirDone_->setText(Q(scan::BytesText(job.dir_bytes_done())));
   const scan::ProgressFigures figures = scan::ProgressFigures::Compute(in);
   liTotSpeed_->setText(Q(figures.speed_text));
   liTotFil_->setText(Q(scan::CountText(job.files_done())));
   ShowReaders(job);
-  liTotPrc_->setText(Q(figures.percent_text));
-  pbRun_->setValue(figures.percent);
+  ShowPercent(figures.percent_text, figures.exact_percent);
   liLeft_->setText(Q(figures.left_text));
-  if (code == kNotifyProgress) liDirSpeed_->setText(Q(figures.dir_speed_text));
+  ShowDirectory(job);
+  const bool readable = unreadable_dirs_.count(job.current_dir()) == 0;
+  if (code == kNotifyProgress && readable) liDirSpeed_->setText(Q(figures.dir_speed_text));
+}
+
+void RunPage::ShowDirectory(const TDskFil& job) {
+  const bool changed = job.current_dir() != last_shown_dir_;
+  if (changed) {
+    liPth_->setText(VisibleName(job.current_dir()));
+    last_shown_dir_ = job.current_dir();
+  }
+  if (unreadable_dirs_.count(job.current_dir()) != 0) {
+    for (QLabel* label : {liDirSize_, liDirDone_, liDirSpeed_}) label->clear();
+    return;
+  }
+  if (changed) {
+    liDirSize_->setText(Q(scan::BytesText(job.dir_bytes())));
+    liDirSpeed_->clear();
+  }
+  liDirDone_->setText(Q(scan::BytesText(job.dir_bytes_done())));
+}
+
+void RunPage::ShowPercent(const std::string& text, double percent) {
+  liTotPrc_->setText(Q(text));
+  pbRun_->setValue(
+      text.empty() ? 0 : static_cast<int>(std::llround(percent * kBarSteps / kFullPercent)));
+  pbRun_->setFormat(Q(text));
+}
+
+void RunPage::ClearFigures() {
+  last_shown_dir_.clear();
+  last_shown_errors_ = -1;
+  problems_shown_ = 0;
+  unreadable_dirs_.clear();
+  problems_->Clear();
+  for (QLabel* label : {liPth_, liLeft_, liDirSize_, liDirDone_, liDirSpeed_, liTotSize_,
+                        liTotDone_, liTotSpeed_, liTotFil_, liReaders_}) {
+    label->clear();
+  }
+  liError_->setText("0");
+  ShowPercent("", 0);
+}
+
+void RunPage::AddNewProblems(const TDskFil& job) {
+  const std::vector<ScanProblem>& problems = job.problems();
+  for (; problems_shown_ < problems.size(); ++problems_shown_) {
+    const ScanProblem& problem = problems[problems_shown_];
+    if (problem.directory()) unreadable_dirs_.insert(problem.path);
+    problems_->Add(
+        QString::fromUtf8(problem.path.data(), static_cast<qsizetype>(problem.path.size())),
+        Q(problem.reason));
+  }
 }
 
 // A chosen count moves with the disk: the most at once shows beside it once it differs.
@@ -228,5 +281,13 @@ void RunPage::ShowEnd(const TDskFil& job) {
   liTime2_->setText(job.end_time() != 0 ? DayText(job.end_time()) : NowText());
   SetColours(liTime2_, Qt::black);
   liCancel_->hide();
-  liFil_->setText(job.failure().empty() ? Q(scan::PhaseText(kNotifyEnd)) : Q(" " + job.failure()));
+  if (!job.failure().empty()) {
+    liFil_->setText(Q(" " + job.failure()));
+  } else if (job.finished()) {
+    liFil_->setText(Q(scan::PhaseText(kNotifyEnd)));
+    // Files the parameters leave out count in the total: a finished run is whole.
+    ShowPercent(scan::PercentText(kFullPercent), kFullPercent);
+  } else {
+    liFil_->setText(kCancelledText);
+  }
 }

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 #include "scan/progress_figures.h"
 #include "scan/scan_job.h"
 
+class ProblemsList;
 class QLabel;
 class QLayout;
 class QProgressBar;
@@ -32,6 +34,7 @@ class RunPage {
   QPushButton* verify_button() const { return bcRunVerify_; }
   QPushButton* compare_button() const { return bcRunCompare_; }
   void EnableAudit(bool enabled);
+  ProblemsList* problems() const { return problems_; }
 
  private:
   QWidget* BuildTop();
@@ -42,6 +45,13 @@ class RunPage {
   void ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInputs& in);
   void ShowEnd(const TDskFil& job);
   void ShowReaders(const TDskFil& job);
+  void ShowDirectory(const TDskFil& job);
+  // The figures of the last run go before a new one shows its own.
+  void ClearFigures();
+  // The bar and the percent label from one figure; an empty text empties the bar.
+  void ShowPercent(const std::string& text, double percent);
+  // The job's problems the list does not show yet.
+  void AddNewProblems(const TDskFil& job);
 
   QLabel* liPth_ = nullptr;
   QLabel* liFil_ = nullptr;
@@ -64,7 +74,11 @@ class RunPage {
   QLabel* liTotSpeed_ = nullptr;
   QLabel* liTotFil_ = nullptr;
   QLabel* liReaders_ = nullptr;
+  ProblemsList* problems_ = nullptr;
   // Labels that rarely change are set only when their value did.
   std::string last_shown_dir_;
   int32_t last_shown_errors_ = -1;
+  size_t problems_shown_ = 0;
+  // Directories of this run that could not be read: they have no figures to show.
+  std::unordered_set<std::string> unreadable_dirs_;
 };

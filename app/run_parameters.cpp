@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "app/controls.h"
 #include "app/ini_fields.h"
@@ -74,14 +75,19 @@ QLayout* RunParameters::BuildNumbers() {
   numbers->addWidget(new QLabel("Expand"));
   numbers->addWidget(eExpand_);
   numbers->addWidget(new QLabel("bytes"));
-  numbers->addSpacing(12);
-  numbers->addWidget(new QLabel("Max buffer ="));
-  numbers->addWidget(eBufPrc_);
-  numbers->addWidget(new QLabel("% and <"));
-  numbers->addWidget(eBufMax_);
-  numbers->addWidget(new QLabel("bytes"));
   numbers->addStretch(1);
-  return numbers;
+  // The buffer limits on a row of their own: one row would keep the page from narrowing.
+  auto* buffer = new QHBoxLayout;
+  buffer->addWidget(new QLabel(" Max buffer ="));
+  buffer->addWidget(eBufPrc_);
+  buffer->addWidget(new QLabel("% and <"));
+  buffer->addWidget(eBufMax_);
+  buffer->addWidget(new QLabel("bytes"));
+  buffer->addStretch(1);
+  auto* rows = new QVBoxLayout;
+  rows->addLayout(numbers);
+  rows->addLayout(buffer);
+  return rows;
 }
 
 QLayout* RunParameters::BuildOptions() {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "app/controls.h"
@@ -24,6 +25,11 @@ constexpr char kKeyPath[] = "Path";
 constexpr char kKeyUseName[] = "UseName";
 constexpr char kKeyName[] = "Name";
 
+constexpr char kNoNamesReason[] =
+    "Create is off: choose a search path (or tick Name and give one) to name the lists";
+constexpr char kNoFolderReason[] = "Create is off: no folder for the lists is set (Vol Files)";
+constexpr char kNoTreeListReason[] = "Continue is off: no tree list of an earlier run: ";
+
 }  // namespace
 
 SettingsPage::SettingsPage(FileBox* box, std::function<bool()> job_running)
@@ -35,6 +41,7 @@ QWidget* SettingsPage::Build() {
   auto* outer = new QVBoxLayout(page);
   auto* scroll = Named(new QScrollArea, "sbSet");
   scroll->setWidgetResizable(true);
+  scroll_ = scroll;
   auto* inner = new QWidget;
   auto* rows = new QVBoxLayout(inner);
   rows->addLayout(BuildPathRow());
@@ -93,11 +100,11 @@ QLayout* SettingsPage::BuildListRows() {
   lIdList_ = Named(new QLabel(" Id list"), "lIdList");
   eLstExt_ = Field("eLstExt", scan::kDefaultLstExt, Command::kDeriveNames);
   eLstExt_->setFixedWidth(60);
-  lHdList_ = Named(new QLabel, "lHdList");
+  lHdList_ = Named(new ElidedLabel, "lHdList");
   lTreeFile_ = Named(new QLabel(" Tree-file"), "lTreeFile");
   eDirExt_ = Field("eDirExt", scan::kDefaultDirExt, Command::kDeriveNames);
   eDirExt_->setFixedWidth(60);
-  lHdDirs_ = Named(new QLabel, "lHdDirs");
+  lHdDirs_ = Named(new ElidedLabel, "lHdDirs");
   for (QLabel* l : {lHdList_, lHdDirs_}) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lists->addWidget(lIdList_, 0, 0);
   lists->addWidget(eLstExt_, 0, 1);
@@ -154,6 +161,14 @@ bool SettingsPage::Execute(Command command) {
   }
 }
 
+int SettingsPage::NeededWidth() const {
+  const QWidget* page = scroll_->parentWidget();
+  const QMargins margins = page->layout()->contentsMargins();
+  return scroll_->widget()->minimumSizeHint().width() +
+         scroll_->verticalScrollBar()->sizeHint().width() + 2 * scroll_->frameWidth() +
+         margins.left() + margins.right();
+}
+
 void SettingsPage::ShowInfo(int kind, const std::string& text) { info_.Show(kind, text); }
 
 void SettingsPage::DeriveNames(bool set_name) {
@@ -197,12 +212,33 @@ void SettingsPage::UpdateNameStates() {
   const bool tree_exists = !tree_list.empty() && FileExistsSx(tree_list, 1);
   SetColours(lHdList_, id_exists ? QColor(kExistsColour) : Qt::black);
   SetColours(lHdDirs_, tree_exists ? QColor(kExistsColour) : Qt::black);
-  const std::string folder = paths_.list_folder();
+  // A missing list folder is made by the run; one that is not set cannot be.
+  const bool folder_set = !paths_.list_folder().empty();
   const bool named = !id_list.empty() && !tree_list.empty();
+  const bool distinct = id_list != tree_list;
   const bool idle = !job_running_();
-  bcRun01_->setEnabled(idle && named && !folder.empty() && DirExistsSx(folder));
-  bcRun02_->setEnabled(idle && named && FileExistsSx(tree_list, 0));
-  bcRun03_->setEnabled(idle && named && FileExistsSx(tree_list, 0) && FileExistsSx(id_list, 0));
+  const bool can_continue = named && distinct && FileExistsSx(tree_list, 0);
+  bcRun01_->setEnabled(idle && named && distinct && folder_set);
+  bcRun02_->setEnabled(idle && can_continue);
+  bcRun03_->setEnabled(idle && can_continue && FileExistsSx(id_list, 0));
+  if (!idle) return;
+  std::string reason;
+  if (!named) {
+    reason = kNoNamesReason;
+  } else if (!distinct) {
+    reason = scan::kSameNamesMessage;
+  } else if (!folder_set) {
+    reason = kNoFolderReason;
+  } else if (!can_continue) {
+    reason = kNoTreeListReason + tree_list;
+  }
+  // A reason that no longer holds goes from the line; another text stays.
+  if (reason.empty() && !off_reason_.empty() && Text(info_.label()) == " " + off_reason_) {
+    ShowInfo(kInfoStatus, "");
+  } else if (!reason.empty()) {
+    ShowInfo(bcRun01_->isEnabled() ? kInfoStatus : kInfoAlert, reason);
+  }
+  off_reason_ = reason;
 }
 
 void SettingsPage::FillNameParts(bool committed) {
@@ -224,7 +260,7 @@ void SettingsPage::CustomName() {
 
 void SettingsPage::BrowseSearchPath() {
   std::string folder;
-  if (!BrowseFolderSx("Set Search Path", "", &folder)) return;
+  if (!BrowseFolderSx("Set Search Path", support::Trim(Text(cPath_)), &folder)) return;
   if (folder == Text(cPath_)) return;
   cPath_->setEditText(QString::fromStdString(folder));
   path_changed_ = true;
@@ -260,7 +296,9 @@ void SettingsPage::ShowRunButtons(bool running) {
   if (running) {
     DisableStartButtons();
   } else {
-    // Colours and enables from the files as they are now.
+    // Colours and enables from the files and folders as they are now: the run may
+    // have made the list and backup folders.
+    paths_.ShowFolders();
     UpdateNameStates();
   }
 }

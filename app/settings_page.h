@@ -23,6 +23,7 @@ class QLabel;
 class QLayout;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QWidget;
 
 class SettingsPage {
@@ -36,8 +37,13 @@ class SettingsPage {
   // 40 to 48, 550 to 554 and 971 to 977; false for any other command.
   bool Execute(Command command);
   void ShowInfo(int kind, const std::string& text);
+  // A command runs: the alert shown may give way.
+  void ReleaseAlert() { info_.ReleaseAlert(); }
   // A field was left; `changed` when its text differs from the text on entering it.
   void NoteFieldLeft(bool changed) { path_changed_ = changed; }
+
+  // The width the page needs to show every control without scrolling sideways.
+  int NeededWidth() const;
 
   // What a run is set up from, as the page shows it now.
   RunFields Fields() const;
@@ -81,7 +87,10 @@ class SettingsPage {
   bool path_changed_ = false;
   // While 44 derives the names, so that an empty name does not come back to it.
   bool refresh_guard_ = false;
+  // Why Create or Continue is off, as last shown; empty when both are on.
+  std::string off_reason_;
 
+  QScrollArea* scroll_ = nullptr;
   QComboBox* cPath_ = nullptr;
   QPushButton* bcRun971_ = nullptr;
   QPushButton* bcRun044_ = nullptr;

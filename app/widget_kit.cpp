@@ -3,7 +3,19 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
+
+#include "editor/visible_marks.h"
+
+namespace {
+
+// What an elided label asks for at least: room for a few letters and the ellipsis.
+constexpr int kElidedMinimumWidth = 40;
+constexpr int kHistoryBoxMinimumLetters = 8;
+
+}  // namespace
 
 void SetColours(QWidget* widget, QColor text, QColor background) {
   QPalette palette = widget->palette();
@@ -35,6 +47,9 @@ QComboBox* HistoryBox(const char* name, int tag, const char* hint) {
   auto* box = Named(new QComboBox, name);
   box->setEditable(true);
   box->setInsertPolicy(QComboBox::NoInsert);
+  // A long path in it must not widen the window.
+  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  box->setMinimumContentsLength(kHistoryBoxMinimumLetters);
   box->setProperty(kTagProperty, tag);
   if (hint != nullptr) box->setToolTip(hint);
   return box;
@@ -65,3 +80,18 @@ QLabel* ValueLabel(const char* name, const char* hint, const char* text) {
 std::string Text(const QLineEdit* edit) { return edit->text().toStdString(); }
 std::string Text(const QComboBox* box) { return box->currentText().toStdString(); }
 std::string Text(const QLabel* label) { return label->text().toStdString(); }
+
+QSize ElidedLabel::minimumSizeHint() const {
+  return {kElidedMinimumWidth, QLabel::minimumSizeHint().height()};
+}
+
+QSize ElidedLabel::sizeHint() const { return {kElidedMinimumWidth, QLabel::sizeHint().height()}; }
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QRect room = contentsRect();
+  const QString shown =
+      fontMetrics().elidedText(VisibleMarks(text()), Qt::ElideMiddle, room.width());
+  style()->drawItemText(&painter, room, static_cast<int>(alignment()), palette(), isEnabled(),
+                        shown, foregroundRole());
+}

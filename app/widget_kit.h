@@ -3,13 +3,13 @@
 // the info line, and small constructors that name a widget and give it its command.
 
 #include <QColor>
+#include <QLabel>
 #include <QRgb>
 #include <string>
 
 #include "app/commands.h"
 
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -55,6 +55,19 @@ QLineEdit* Field(const char* name, const char* text = "", int tag = 0);
 QLineEdit* Field(const char* name, const char* text, Command command);
 // A right-aligned label of the Run page; `hint` may be null.
 QLabel* ValueLabel(const char* name, const char* hint = nullptr, const char* text = "");
+
+// A one-line label that shows a text too long for it elided in the middle, keeping its
+// start and its end, and never asks its window for more width. Direction marks and
+// control characters show by their names. text() stays as set.
+class ElidedLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override;
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
 
 std::string Text(const QLineEdit* edit);
 std::string Text(const QComboBox* box);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "editor/visible_marks.h"
 #include "support/text.h"
 
 namespace {
@@ -109,6 +110,10 @@ void TextEditor::Configure(EditorKind kind) {
   SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
   SendScintilla(SCI_SETVIRTUALSPACEOPTIONS, SCVS_USERACCESSIBLE);
   SendScintilla(SCI_SETRECTANGULARSELECTIONMODIFIER, kind.alt_columns ? SCMOD_ALT : SCMOD_SUPER);
+  // Direction marks as blobs, like control bytes: a line of a list must not read backwards.
+  for (const BidiMark& mark : kBidiMarks) {
+    SendScintilla(SCI_SETREPRESENTATION, mark.encoded, mark.name);
+  }
   setMarginType(0, NumberMargin);
   setMarginLineNumbers(0, true);
   margin_digits_ = 0;

@@ -85,7 +85,8 @@ ProgressFigures ProgressFigures::Compute(const ProgressInputs& in) {
   if (in.total_bytes != 0) {
     const double percent = 100.0 * static_cast<double>(in.bytes_done) / in.total_bytes;
     f.percent_text = PercentText(percent);
-    f.percent = static_cast<int>(std::clamp(percent, 0.0, 100.0));
+    f.exact_percent = std::clamp(percent, 0.0, 100.0);
+    f.percent = static_cast<int>(f.exact_percent);
   }
   if (f.speed != 0) {
     f.left_ms = std::llround(static_cast<double>(in.total_bytes - in.bytes_done) * kMsPerSecond /

@@ -31,6 +31,7 @@ struct ProgressFigures {
   std::string percent_text;  // "42.50 %"; empty when nothing is to be done
   std::string left_text;     // "6 s 0 ms"
   int percent = 0;           // whole percent for a progress bar, 0-100
+  double exact_percent = 0;  // what percent_text rounds, 0-100
 
   static ProgressFigures Compute(const ProgressInputs& in);
 };

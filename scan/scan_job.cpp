@@ -965,6 +965,8 @@ bool TDskFil::Scanner::ScanDirectories() {
     job_.current_dir_ = listed;
     job_.current_file_.clear();
     job_.dir_bytes_ = 0;
+    // A directory that is not read must not show the bytes done of the one before.
+    job_.dir_bytes_done_ = 0;
     dir_written_ = false;
     if (!dir.readable) {
       // Without a reason: on another file system, listed but not entered.

@@ -276,6 +276,8 @@ class TDskFil : public cmdDisk {
   const std::vector<ScanProblem>& problems() const { return problems_; }
   // Why the scan ended abnormally; empty otherwise.
   const std::string& failure() const { return failure_; }
+  // Every directory was scanned; known at the end notification ("F" in the header).
+  bool finished() const { return finished_; }
 
   // The thread body: start notification, the scan, end notification. Public so that
   // tests can run a job on the calling thread; Start is the normal way.

@@ -22,9 +22,11 @@ bool ScriptedAnswers::Next(const std::string& caption, std::string* answer) {
 }
 
 ScriptedFolders::ScriptedFolders() {
-  SetFolderHandler([this](const std::string& caption, const std::string&, std::string* folder) {
-    return Next(caption, folder);
-  });
+  SetFolderHandler(
+      [this](const std::string& caption, const std::string& start, std::string* folder) {
+        starts_.push_back(start);
+        return Next(caption, folder);
+      });
 }
 
 ScriptedFolders::~ScriptedFolders() { SetFolderHandler(nullptr); }

@@ -30,11 +30,15 @@ class ScriptedAnswers {
   std::vector<std::string> captions_;
 };
 
-// Answers BrowseFolderSx.
+// Answers BrowseFolderSx, keeping the folders the dialogs would have opened in.
 class ScriptedFolders : public ScriptedAnswers {
  public:
   ScriptedFolders();
   ~ScriptedFolders();
+  const std::vector<std::string>& starts() const { return starts_; }
+
+ private:
+  std::vector<std::string> starts_;
 };
 
 // Answers the editors' open and save dialogs.

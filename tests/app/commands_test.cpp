@@ -318,7 +318,8 @@ class CommandsTest : public QObject {
     QVERIFY(!FileExistsSx(p.id_list(), 0));
     QVERIFY(!FileExistsSx(p.tree_list(), 0));
     QVERIFY(TextOf(p.w(), "liTime2").rfind("1899", 0) != 0);
-    QCOMPARE(TextOf(p.w(), "liFil"), std::string(" Finished"));
+    // Stopped is not finished.
+    QCOMPARE(TextOf(p.w(), "liFil"), std::string(" Cancelled"));
   }
 
   void CloseDuringARun() {

@@ -2,19 +2,19 @@
 // file dialogs, the caption, which editor a command takes, the file box, the added page
 // and the question before changed text is lost.
 
+#include <QAction>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QListWidget>
 #include <QSplitter>
-#include <QTabWidget>
 #include <QTest>
 
 #include "app/double_edit.h"
 #include "app/file_box.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"
-#include "platform/files.h"
 #include "editor/text_editor.h"
+#include "platform/files.h"
 #include "suites.h"
 #include "support/msg.h"
 
@@ -59,7 +59,14 @@ QStringList LinesOf(const TextEditor* editor) {
   return lines;
 }
 
-QString Status(TViv050* w) { return QString::fromStdString(TextOf(w, "lInfo")); }
+// The status line at the foot of the editor page that has one (each test works on one).
+QString Status(TViv050* w) {
+  for (const QWidget* page : w->findChildren<TTbsDoubleEdit*>()) {
+    const auto* status = page->findChild<QLabel*>("lEdStatus");
+    if (status != nullptr && !status->text().isEmpty()) return status->text();
+  }
+  return {};
+}
 
 QStringList Lines(const std::vector<std::string>& lines) {
   QStringList out;
@@ -406,6 +413,37 @@ class EditorPagesTest : public QObject {
     w->ExecuteCommand(950);
     QCOMPARE(edit->LineCount(), size_t{0});
     QCOMPARE(TempTree::Read(mine), std::string("new old\n"));
+    // Given up once, the cleared editor is not asked about again.
+    const size_t asked = env.msg.messages().size();
+    QVERIFY(w->close());
+    QCOMPARE(env.msg.messages().size(), asked);
+  }
+
+  // Without a file the question says where the editor sits, side by side too.
+  void SaveQuestionNamesAnEditorWithoutAFile() {
+    AppEnv env;
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    const std::pair<const char*, std::string> editors[] = {
+        {"sEdt11", "the upper editor of Edit1"},
+        {"sEdt22", "the lower editor of Edit2"},
+        {"", ""},  // Edit1's editors side by side from here on
+        {"sEdt12", "the right editor of Edit1"}};
+    for (const auto& [name, title] : editors) {
+      if (*name == '\0') {
+        Find<QAction>(w, "mi351")->trigger();
+        continue;
+      }
+      TextEditor* edit = Editor(w, name);
+      QTest::keyClicks(edit, "text");
+      env.msg.Answer(support::kIdCancel);
+      PointerOver(edit);
+      w->ExecuteCommand(950);
+      PointerAway(edit);
+      QCOMPARE(env.msg.messages().back().text, "Save changes to " + title + "?");
+    }
+    QCOMPARE(Editor(w, "sEdt11")->parentWidget()->property("orientation").toInt(),
+             int{Qt::Horizontal});
   }
 
   void SaveAsksAboutAChangeOnDiskAndNeverWritesAListARunHolds() {

@@ -120,6 +120,29 @@ class FolderPickerTest : public QObject {
                                        "Set backup path", "Set Volume list-file path",
                                        "Set Volume list-file path"}));
   }
+
+  // A ">>" opens at the folder its field names, or the nearest one above that exists.
+  void PickersOpenAtTheFieldsFolderAndKeepTheBaseFolderItself() {
+    AppEnv env;
+    TempTree tree;
+    tree.Dir("have/sub");
+    const std::string base = tree.root().substr(0, tree.root().size() - 1);
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    Enter(w, "eAppPath", QString::fromStdString(tree.root()));
+    const std::pair<const char*, std::string> fields[] = {{"have/sub/", base + "/have/sub"},
+                                                          {"have/gone/deeper/", base + "/have"},
+                                                          {"/", "/"},
+                                                          {"/nowhere at all/", "/"}};
+    for (const auto& [text, start] : fields) {
+      Enter(w, "eVolPath", text);
+      Click(w, "bcRun974");
+      QCOMPARE(env.folders.starts().back(), start);
+    }
+    env.folders.Answer(base);
+    Click(w, "bcRun975");
+    QCOMPARE(TextOf(w, "eDirPath"), std::string("./"));
+  }
 };
 
 namespace {

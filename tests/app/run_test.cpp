@@ -1,23 +1,36 @@
 // A whole run from the window: Create on a real tree, the Run page as it goes, the lists
-// against those of the command-line program, Cancel and Continue.
+// against those of the command-line program, Cancel and Continue, a first Create on a
+// fresh settings folder, the problems of a run.
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidget>
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <map>
 #include <regex>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/controls.h"
 #include "app/file_box.h"
 #include "app/job_link.h"
+#include "app/problems_list.h"
 #include "app_fixture.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "lists/list_paths.h"
 #include "suites.h"
 #include "support/toolkit.h"
 
@@ -95,6 +108,17 @@ std::string Prepare(AppEnv* env, TViv050* window, const TempTree& tree) {
   QTest::mouseClick(Find<QPushButton>(window, "bcRun971"), Qt::LeftButton);
   Enter(window, "eTimer", "1");
   return path;
+}
+
+bool Ended(const QSignalSpy& spy) {
+  return !spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd;
+}
+
+std::string FolderOf(const std::string& file) { return file.substr(0, file.rfind('/') + 1); }
+
+// "42.50 %" in hundredths.
+int Hundredths(const std::string& percent_text) {
+  return static_cast<int>(std::lround(std::stod(percent_text) * 100));
 }
 
 }  // namespace
@@ -218,18 +242,133 @@ class RunTest : public QObject {
     QVERIFY(cancelled);
     QVERIFY(label_shown);
     QVERIFY(!Find<QLabel>(window.get(), "liCancel")->isVisible());
+    QCOMPARE(TextOf(window.get(), "liFil"), std::string(" Cancelled"));
     const std::vector<std::string> stopped = FileLines(id_list);
     QCOMPARE(stopped.front()[kStateColumn - 1], 'C');
     QVERIFY(FileRecords(stopped).size() < static_cast<size_t>(file_count));
 
     spy.clear();
+    // The stopped run's figures go when the Continue starts: bar and label agree.
+    std::string at_start = "unset";
+    connection = connect(window->link(), &JobLink::notified, this, [&](int code) {
+      if (code != kNotifyStart) return;
+      at_start = TextOf(window.get(), "liTotPrc") + "|" +
+                 Find<QProgressBar>(window.get(), "pbRun")->text().toStdString();
+    });
     QVERIFY(Find<QPushButton>(window.get(), "bcRun02")->isEnabled());
     QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun02"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd,
                              kRunTimeout);
+    disconnect(connection);
+    QCOMPARE(at_start, std::string("|"));
+    QCOMPARE(TextOf(window.get(), "liFil"), std::string(" Finished"));
     const CliLists cli = RunCli(out, path);
     QCOMPARE(FileRecords(FileLines(id_list)), FileRecords(FileLines(cli.id_list)));
     QCOMPARE(FileRecords(FileLines(id_list)).size(), static_cast<size_t>(file_count));
+  }
+
+  void CreateOnAFreshSettingsFolderMakesTheListAndBackupFolders() {
+    AppEnv env;
+    TempTree tree;
+    tree.File("a.txt", "apples");
+    auto window = OpenWindow();
+    QVERIFY(window);
+    TViv050* w = window.get();
+    Prepare(&env, w, tree);
+    const std::string list_folder = env.dir() + scan::kDefaultVolPath;
+    const std::string backups = env.dir() + scan::kDefaultBackUps;
+    QCOMPARE(FolderOf(TextOf(w, "lHdList")), list_folder);
+    QVERIFY(!DirExistsSx(list_folder));
+    QVERIFY(Find<QLabel>(w, "lBackUps")->autoFillBackground());  // shown missing
+    // Before any run: no figures, no placeholder date.
+    QCOMPARE(Find<QProgressBar>(w, "pbRun")->text(), QString());
+    QCOMPARE(TextOf(w, "liTime1") + TextOf(w, "liTotPrc"), std::string());
+
+    QVERIFY(Find<QPushButton>(w, "bcRun01")->isEnabled());
+    QSignalSpy spy(w->link(), &JobLink::notified);
+    QTest::mouseClick(Find<QPushButton>(w, "bcRun01"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(Ended(spy), kRunTimeout);
+
+    QVERIFY(DirExistsSx(backups));
+    QVERIFY(FileExistsSx(TextOf(w, "lHdList"), 0));
+    QCOMPARE(TextOf(w, "liFil"), std::string(" Finished"));
+    QVERIFY(!Find<QLabel>(w, "lBackUps")->autoFillBackground());
+  }
+
+  // The default List parameters leave "*.tmp" out, whose bytes still count in the total.
+  void FinishedRunWithFilesLeftOutFillsTheBarAsItsLabel() {
+    AppEnv env;
+    TempTree tree;
+    tree.File("kept.txt", std::string(1000, 'k'));
+    tree.File("sub/kept.bin", std::string(3000, 'b'));
+    tree.File("left out.tmp", std::string(4000, 't'));
+    auto window = OpenWindow();
+    QVERIFY(window);
+    TViv050* w = window.get();
+    Prepare(&env, w, tree);
+    const auto* bar = Find<QProgressBar>(w, "pbRun");
+    QSignalSpy spy(w->link(), &JobLink::notified);
+    bool bar_as_label = true;
+    int progress_seen = 0;
+    connect(w->link(), &JobLink::notified, this, [&](int code) {
+      if (code != kNotifyProgress || TextOf(w, "liTotPrc").empty()) return;
+      ++progress_seen;
+      bar_as_label &= bar->value() == Hundredths(TextOf(w, "liTotPrc")) &&
+                      bar->text().toStdString() == TextOf(w, "liTotPrc");
+    });
+    QTest::mouseClick(Find<QPushButton>(w, "bcRun01"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(Ended(spy), kRunTimeout);
+    QVERIFY(progress_seen > 0);
+    QVERIFY(bar_as_label);
+    QCOMPARE(TextOf(w, "liTotPrc"), std::string("100.00 %"));
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(bar->text(), QString("100.00 %"));
+  }
+
+  // Root reads everything: the case runs again as an unprivileged user.
+  void UnreadableDirectoryAndFileShowInTheProblemsList() {
+    if (geteuid() == 0) QSKIP("root reads every file and directory");
+    AppEnv env;
+    TempTree tree;
+    tree.File("fine.txt", "fine");
+    const std::string locked = tree.File("locked.txt", "locked");
+    tree.File("closed/inside.txt", "inside");
+    const std::string closed = tree.Path("closed/");
+    QCOMPARE(chmod(locked.c_str(), 0), 0);
+    QCOMPARE(chmod(closed.c_str(), 0), 0);
+    auto window = OpenWindow();
+    QVERIFY(window);
+    TViv050* w = window.get();
+    Prepare(&env, w, tree);
+    auto* list = Find<ProblemsList>(w, "lvProblems");
+    QVERIFY(list != nullptr);
+    QSignalSpy spy(w->link(), &JobLink::notified);
+    QTest::mouseClick(Find<QPushButton>(w, "bcRun01"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(Ended(spy), kRunTimeout);
+    chmod(closed.c_str(), 0700);
+
+    const std::string denied = std::strerror(EACCES);
+    const std::set<std::pair<std::string, std::string>> expected = {{closed, denied},
+                                                                    {locked, denied}};
+    std::set<std::pair<std::string, std::string>> shown;
+    for (int row = 0; row < list->count(); ++row) {
+      shown.emplace(list->path(row).toStdString(), list->reason(row).toStdString());
+    }
+    QCOMPARE(shown, expected);
+    QCOMPARE(TextOf(w, "lProblems"), std::string(" Problems 2"));
+    QCOMPARE(TextOf(w, "liError"), std::string("2"));
+
+    // A double-click opens the directory itself, or the folder of a file.
+    std::vector<std::string> opened;
+    list->SetFolderOpener([&](const QString& folder) { opened.push_back(folder.toStdString()); });
+    auto* rows = list->findChild<QTreeWidget*>("tvProblems");
+    for (int row = 0; row < list->count(); ++row) {
+      const QPoint at = rows->visualItemRect(rows->topLevelItem(row)).center();
+      QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {}, at);
+    }
+    std::sort(opened.begin(), opened.end());
+    QCOMPARE(opened, (std::vector<std::string>{tree.root(), closed}));
   }
 };
 

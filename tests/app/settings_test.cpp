@@ -144,7 +144,8 @@ class SettingsTest : public QObject {
                  "LastPage", "Path", "UseName", "Name", "NetNam", "NetSep", "LblNam", "DirSep",
                  "DirNam", "SerSep", "SerNam", "NetNam.Width", "LblNam.Width", "SerNam.Width",
                  "Options", "cbDirs", "DirPar", "LstPar", "Timer", "Expand", "BufPrc", "BufMax",
-                 "Threads", "MinBlocks", "FileBoxPath", "FileBoxMask"}));
+                 "Threads", "MinBlocks", "FileBoxPath", "FileBoxMask", "Edit1Second",
+                 "Edit1Vertical", "Edit1Split", "Edit2Split", "FileBoxWidth"}));
     QCOMPARE(Keys(env.base_file(), "NorvelBase"),
              (std::vector<std::string>{"AppPath", "VolPath", "DirPath", "BackUps", "LstExt",
                                        "DirExt"}));

@@ -2,9 +2,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -15,6 +18,7 @@
 #include "app/form_window.h"
 #include "app/qt_msg.h"
 #include "app_fixture.h"
+#include "editor/visible_marks.h"
 #include "platform/files.h"
 #include "suites.h"
 #include "support/form_place.h"
@@ -204,6 +208,37 @@ class WindowPiecesTest : public QObject {
     FormPlaceGetSx(&main_place);
     QCOMPARE(tools.geometry(), QRect(100, 120, 300, 200));
     QCOMPARE(main.geometry(), QRect(40, 60, 500, 400));
+  }
+
+  // Long names elide instead of widening the window; at 800 px the Settings page shows
+  // every control without scrolling sideways.
+  void LongTextsNeverWidenTheWindowAndSettingsFitEightHundred() {
+    AppEnv env;
+    auto window = OpenWindow();
+    QVERIFY(window);
+    auto* pages = Find<QTabWidget>(window.get(), "pcCln");
+    const int least = window->minimumSizeHint().width();
+    const std::pair<int, const char*> labels[] = {{TViv050::kPageRun, "liPth"},
+                                                  {TViv050::kPageRun, "liFil"},
+                                                  {TViv050::kPageSettings, "lInfo"},
+                                                  {TViv050::kPageSettings, "lHdList"},
+                                                  {TViv050::kPageSettings, "ldPath"}};
+    for (const auto& [page, name] : labels) {
+      pages->setCurrentIndex(page);
+      Find<QLabel>(window.get(), name)->setText(QString(2000, 'n'));
+      QApplication::processEvents();
+      QVERIFY2(window->minimumSizeHint().width() == least, name);
+    }
+    window->resize(800, 683);
+    QTRY_VERIFY(!Find<QScrollArea>(window.get(), "sbSet")->horizontalScrollBar()->isVisible());
+  }
+
+  void NamesShowTheirDirectionMarksAndControlCharacters() {
+    const std::pair<QString, QString> names[] = {
+        {QString::fromUtf8("zzz\u202EFDP.exe"), "zzz[RLO]FDP.exe"},
+        {QString::fromUtf8("\u2067x\u2069"), "[RLI]x[PDI]"},
+        {"old\nphotos/", "old[LF]photos/"}};
+    for (const auto& [name, shown] : names) QCOMPARE(VisibleMarks(name), shown);
   }
 };
 
