@@ -25,6 +25,9 @@ namespace {
 
 constexpr char kSaveCaption[] = "Save report";
 constexpr int kPathColumnWidth = 420;
+// The least room of a class's count of files and of bytes.
+constexpr int kFilesWidth = 80;
+constexpr int kBytesWidth = 120;
 // Room for a horizontal scroll bar below the counts when the window is narrow.
 constexpr int kCountsScrollBar = 18;
 
@@ -108,6 +111,10 @@ QWidget* AuditPage::Build() {
   tvAudit_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   tvAudit_->horizontalHeader()->setStretchLastSection(true);
   tvAudit_->setColumnWidth(AuditModel::kPath, kPathColumnWidth);
+  // Times whole: the elided middle of a time says nothing.
+  const int time_width = tvAudit_->fontMetrics().horizontalAdvance("0000-00-00 00:00:00  ") + 8;
+  tvAudit_->setColumnWidth(AuditModel::kOldTime, time_width);
+  tvAudit_->setColumnWidth(AuditModel::kNewTime, time_width);
   connect(tvAudit_, &QTableView::doubleClicked, this, &AuditPage::OpenFolder);
   layout->addWidget(tvAudit_, 1);
   return page;
@@ -132,6 +139,9 @@ QWidget* AuditPage::BuildCounts() {
     files->setObjectName(Q("liAudFiles" + name));
     auto* bytes = ValueLabel("", nullptr, "0");
     bytes->setObjectName(Q("liAudBytes" + name));
+    // As wide as their figures: two columns of classes fit beside the file box.
+    files->setMinimumWidth(kFilesWidth);
+    bytes->setMinimumWidth(kBytesWidth);
     const int row = static_cast<int>(k) % half;
     const int column = static_cast<int>(k) / half * 4;
     grid->addWidget(box, row, column);
