@@ -34,10 +34,15 @@ constexpr char kSchema[] =
     " last_file INTEGER);"
     "CREATE TABLE dirs(id INTEGER PRIMARY KEY, path BLOB NOT NULL);"
     "CREATE TABLE files(id INTEGER PRIMARY KEY, list INTEGER NOT NULL, dir INTEGER NOT NULL,"
-    " name BLOB NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, cid INTEGER);"
+    " name BLOB NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, cid INTEGER);";
+
+// Made once the first lists are in: an index built over rows already there is sorted
+// once, where one kept up row by row would be written all over for each list.
+constexpr char kSearchSchema[] =
     "CREATE INDEX files_copy ON files(cid, size);"
     "CREATE VIRTUAL TABLE names USING fts5(name, content='files', content_rowid='id',"
-    " tokenize='trigram', detail=none);";
+    " tokenize='trigram', detail=none);"
+    "INSERT INTO names(names) VALUES('rebuild');";
 
 // The lists' columns that Lists() reads, in CatalogueList's order.
 constexpr char kListColumns[] =
@@ -177,6 +182,7 @@ bool CatalogueIndex::CreateTables() {
 bool CatalogueIndex::Rebuild(const std::string& why) {
   dir_path_.Finalize();
   last_dir_ = -1;
+  searchable_ = false;
   db_.Close();
   for (const char* tail : {"", "-wal", "-shm", "-journal"})
     platform::RemoveFile(index_path_ + tail);
@@ -218,6 +224,12 @@ bool CatalogueIndex::OpenIndex() {
     return Rebuild("is damaged");
   }
   if (version.Int(0) != kIndexVersion) return Rebuild("is of another version");
+  Statement search;
+  if (!db_.Prepare("SELECT COUNT(*) FROM sqlite_master WHERE name = 'names'", &search) ||
+      !search.Step()) {
+    return Rebuild("is damaged");
+  }
+  searchable_ = search.Int(0) != 0;
   return true;
 }
 
@@ -241,6 +253,7 @@ bool CatalogueIndex::DropList(int64_t id) {
         {"DELETE FROM dirs WHERE id BETWEEN ?1 AND ?2", {first_dir, last_dir}},
     };
     for (const auto& [sql, bounds] : deletes) {
+      if (!searchable_ && sql == deletes[0].first) continue;
       if (!db_.Prepare(sql, &step)) return false;
       step.BindInt(1, bounds.first);
       step.BindInt(2, bounds.second);
@@ -333,16 +346,18 @@ bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mt
     file.Reset();
     bytes += listed.size;
   }
-  Statement names;
-  if (!db_.Prepare("INSERT INTO names(rowid, name) SELECT id, name FROM files"
-                   " WHERE id BETWEEN ? AND ?",
-                   &names)) {
-    return fail();
+  if (searchable_) {
+    Statement names;
+    if (!db_.Prepare("INSERT INTO names(rowid, name) SELECT id, name FROM files"
+                     " WHERE id BETWEEN ? AND ?",
+                     &names)) {
+      return fail();
+    }
+    names.BindInt(1, first_file);
+    names.BindInt(2, file_id - 1);
+    names.Step();
+    if (names.Failed()) return fail();
   }
-  names.BindInt(1, first_file);
-  names.BindInt(2, file_id - 1);
-  names.Step();
-  if (names.Failed()) return fail();
 
   const size_t slash = path.rfind('/');
   std::string name = path.substr(slash + 1);
@@ -455,10 +470,15 @@ bool CatalogueIndex::Refresh(const IndexProgress& progress) {
       const auto& stamp = present[to_read[i]];
       ok = IndexList(to_read[i], stamp.first, stamp.second);
     }
-    if (ok) {
-      if (progress && !to_read.empty()) progress(to_read.size(), to_read.size(), "");
-      return true;
+    if (ok && !searchable_) {
+      if (progress) progress(to_read.size(), to_read.size(), "");
+      ok = db_.Exec("BEGIN IMMEDIATE") && db_.Exec(kSearchSchema) && db_.Exec("COMMIT");
+      searchable_ = ok;
+      if (!ok) db_.Exec("ROLLBACK");
+    } else if (ok && progress && !to_read.empty()) {
+      progress(to_read.size(), to_read.size(), "");
     }
+    if (ok) return true;
     if (!db_.Damaged() || attempt > 0) break;
     notes_.clear();
     if (!Rebuild("is damaged")) return false;

@@ -129,6 +129,7 @@ class CatalogueIndex {
   Database db_;
   std::vector<std::string> notes_;
   std::string error_;
+  bool searchable_ = false;  // the name and copy indexes are there
   Statement dir_path_;
   int64_t last_dir_ = -1;
   std::string last_dir_path_;

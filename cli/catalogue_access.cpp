@@ -47,7 +47,7 @@ std::optional<int> OpenCatalogue(const CatalogueOptions& options,
   const bool show = options.progress || platform::IsTerminal(kStderr);
   const auto progress = [&](size_t done, size_t total, const std::string& list) {
     if (list.empty()) {
-      PrintMessage("indexed " + std::to_string(total) + " lists");
+      PrintMessage("indexed " + std::to_string(total) + " lists; indexing names and ids");
     } else {
       PrintMessage("indexing list " + std::to_string(done + 1) + " of " + std::to_string(total) +
                    ": " + list);
