@@ -243,6 +243,7 @@ bool CatalogueIndex::DropList(int64_t id) {
   if (range.Step() && !range.IsNull(2)) {
     const int64_t first_dir = range.Int(0), last_dir = range.Int(1);
     const int64_t first_file = range.Int(2), last_file = range.Int(3);
+    range.Reset();
     Statement step;
     // The trigram index of external content forgets a row only when told its text.
     const std::pair<const char*, std::pair<int64_t, int64_t>> deletes[] = {
@@ -280,8 +281,11 @@ bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mt
   Statement old;
   if (!db_.Prepare("SELECT id FROM lists WHERE path = ?", &old)) return fail();
   old.BindBytes(1, path);
-  if (old.Step() && !DropList(old.Int(0))) return fail();
-  if (old.Failed()) return fail();
+  const std::optional<int64_t> old_id = old.Step() ? std::optional(old.Int(0)) : std::nullopt;
+  // A statement left in the middle of its rows would keep every later commit from
+  // being checkpointed, and the log would grow by the whole index.
+  old.Reset();
+  if (old.Failed() || (old_id && !DropList(*old_id))) return fail();
 
   Statement next;
   if (!db_.Prepare("SELECT (SELECT COALESCE(MAX(id), 0) FROM dirs),"
@@ -292,6 +296,7 @@ bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mt
   }
   const int64_t first_dir = next.Int(0) + 1;
   const int64_t first_file = next.Int(1) + 1;
+  next.Reset();
   int64_t list_id = 0;
   Statement put;
   if (!db_.Prepare("INSERT INTO lists(path, size, mtime, error) VALUES(?, ?, ?, ?)", &put)) {
@@ -478,6 +483,8 @@ bool CatalogueIndex::Refresh(const IndexProgress& progress) {
     } else if (ok && progress && !to_read.empty()) {
       progress(to_read.size(), to_read.size(), "");
     }
+    // The log holds what the refresh wrote; fold it into the index file now.
+    if (ok && !to_read.empty()) db_.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
     if (ok) return true;
     if (!db_.Damaged() || attempt > 0) break;
     notes_.clear();
