@@ -61,6 +61,25 @@ std::string MountPointOf(const std::vector<MountedVolume>& mounted, uint32_t ser
   return {};
 }
 
+ListVolume LocateListVolume(const std::string& list_path, const std::string& search_path) {
+  ListVolume result;
+  std::string text;
+  if (!platform::ReadWholeFile(list_path, &text) || !ReadLastRunHeader(text, &result.header) ||
+      result.header.serial == 0) {
+    return result;
+  }
+  TVolumeInfo info;
+  if (platform::PathKindOf(search_path) == platform::PathKind::kDirectory &&
+      GetVolumeInfoSx(search_path, &info) && info.serial_number == result.header.serial) {
+    result.place = VolumePlace::kAtSearchPath;
+    return result;
+  }
+  const std::string below = PathBelowRoot(search_path, result.header.root_column);
+  result.path = MountedPath(MountedVolumes(), result.header.serial, below);
+  result.place = result.path.empty() ? VolumePlace::kNotMounted : VolumePlace::kMountedElsewhere;
+  return result;
+}
+
 SameBytes CompareFiles(const std::string& a, const std::string& b) {
   // Large reads keep a disk streaming; two of them side by side.
   constexpr size_t kChunk = 1 << 20;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/list_header.h"
+
 namespace catalogue {
 
 struct MountedVolume {
@@ -30,6 +32,25 @@ std::string MountedPath(const std::vector<MountedVolume>& mounted, uint32_t seri
 
 // The first mount point of the volume, or empty.
 std::string MountPointOf(const std::vector<MountedVolume>& mounted, uint32_t serial);
+
+// Where the volume of a list is now.
+enum class VolumePlace {
+  kAtSearchPath,      // the search path is on the list's volume
+  kMountedElsewhere,  // the path is gone or on another volume; the list's is mounted
+  kNotMounted,        // the path is gone or on another volume; the list's is not mounted
+  kUnknown,           // the list names no volume (serial 0) or cannot be read
+};
+
+struct ListVolume {
+  VolumePlace place = VolumePlace::kUnknown;
+  std::string path;  // kMountedElsewhere: the search path where the volume is mounted now
+  RunHeader header;
+};
+
+// Compares the serial number of the volume at `search_path` with that of the list at
+// `list_path` and, when they differ or the path is gone, looks for the list's volume
+// among the mounted ones (the same path below its root).
+ListVolume LocateListVolume(const std::string& list_path, const std::string& search_path);
 
 // How two files compare byte for byte.
 enum class SameBytes { kSame, kDifferent, kCannotRead };
