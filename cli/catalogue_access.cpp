@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cli/progress_line.h"
+#include "catalogue/mounted.h"
 #include "cli/start_up.h"
 #include "cli/terminal_text.h"
 #include "lists/list_names.h"
@@ -89,6 +89,67 @@ const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueL
                          : "'" + name + "' names " + std::to_string(found.size()) +
                                " lists of the catalogue; give the list's path";
   return nullptr;
+}
+
+std::optional<int> FindVolumeOfList(const std::string& list_path, std::string* search_path) {
+  const std::string path = platform::AbsolutePath(*search_path);
+  const catalogue::ListVolume volume = catalogue::LocateListVolume(list_path, path);
+  const std::string name = "\"" + volume.header.label + "\" (serial " +
+                           scan::SerialNumberText(volume.header.serial) + ")";
+  const std::string why = platform::PathKindOf(path) == platform::PathKind::kMissing
+                              ? *search_path + " is gone"
+                              : *search_path + " is on another volume";
+  switch (volume.place) {
+    case catalogue::VolumePlace::kAtSearchPath:
+    case catalogue::VolumePlace::kUnknown:
+      return std::nullopt;
+    case catalogue::VolumePlace::kMountedElsewhere:
+      PrintMessage(why + "; verifying " + list_path + " on its volume " + name + " at " +
+                   volume.path);
+      *search_path = volume.path;
+      return std::nullopt;
+    case catalogue::VolumePlace::kNotMounted:
+      break;
+  }
+  PrintMessage("cannot verify " + list_path + ": " + why + " and its volume " + name +
+               " is not mounted; mount it, or give --path");
+  return 2;
+}
+
+std::function<std::optional<ProbableCopy>(const scan::ListedFile&)> ProbableCopyFinder(
+    const CatalogueOptions& options, const std::string& own_list) {
+  struct State {
+    CatalogueOptions options;
+    std::string own_list;
+    bool opened = false;
+    std::unique_ptr<catalogue::CatalogueIndex> index;
+    int64_t own_id = -1;
+    std::vector<catalogue::CatalogueList> lists;
+  };
+  auto state = std::make_shared<State>();
+  state->options = options;
+  state->own_list = platform::ResolveExisting(platform::AbsolutePath(own_list));
+  return [state](const scan::ListedFile& file) -> std::optional<ProbableCopy> {
+    if (!file.has_id || file.size == 0) return std::nullopt;
+    const std::optional<int64_t> key = catalogue::ContentKey(file.id_text());
+    if (!key) return std::nullopt;
+    if (!state->opened) {
+      state->opened = true;
+      if (OpenCatalogue(state->options, &state->index)) state->index.reset();
+      if (state->index) state->lists = state->index->Lists();
+      for (const catalogue::CatalogueList& list : state->lists) {
+        if (list.path == state->own_list) state->own_id = list.id;
+      }
+    }
+    if (!state->index) return std::nullopt;
+    const std::vector<catalogue::CatalogueFile> copies =
+        state->index->CopiesOf(state->own_id, file.size, *key);
+    if (copies.empty()) return std::nullopt;
+    for (const catalogue::CatalogueList& list : state->lists) {
+      if (list.id == copies.front().list) return ProbableCopy{list.name, copies.front().path};
+    }
+    return std::nullopt;
+  };
 }
 
 }  // namespace cli

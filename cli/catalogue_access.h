@@ -3,11 +3,14 @@
 // the settings and each --catalogue DIR), the index brought up to date, its notes on
 // stderr.
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "catalogue/catalogue_index.h"
 #include "cli/command_line.h"
+#include "cli/compare_report.h"
 
 namespace cli {
 
@@ -23,5 +26,16 @@ std::optional<int> OpenCatalogue(const CatalogueOptions& options,
 // `error` then says so.
 const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueList>& lists,
                                          const std::string& name, std::string* error);
+
+// For verify without --path: where the volume of the list at `list_path` is now. Says
+// in one line when it verifies elsewhere (`search_path` then becomes that place); the
+// exit status 2, with a message naming the volume, when the volume is not mounted.
+std::optional<int> FindVolumeOfList(const std::string& list_path, std::string* search_path);
+
+// A probable copy from the catalogue for a file of the list `own_list` that verify or
+// compare finds corrupted, unreadable or missing: a file of another list with its size
+// and id. The catalogue is opened when the first file asks.
+std::function<std::optional<ProbableCopy>(const scan::ListedFile&)> ProbableCopyFinder(
+    const CatalogueOptions& options, const std::string& own_list);
 
 }  // namespace cli

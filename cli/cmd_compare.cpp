@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/catalogue_access.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/compare_report.h"
@@ -18,7 +19,7 @@ int RunCompareCommand(const Args& args) {
   CommandLine line;
   if (const std::optional<int> status = TakeCommandLine("compare", args, &line)) return *status;
   const Args& lists = line.operands;
-  const ReportOptions& options = line.report;
+  ReportOptions& options = line.report;
   const bool relative = line.relative;
 
   try {
@@ -50,6 +51,7 @@ int RunCompareCommand(const Args& args) {
     compare.keep_unchanged = options.all;
     compare.relative = relative;
     const scan::ListComparison comparison = scan::CompareIdLists(old_list, new_list, compare);
+    options.probable_copy = ProbableCopyFinder(line.catalogue, lists[0]);
     return ReportComparison(old_list, new_list, comparison, options);
   } catch (const std::bad_alloc&) {
     PrintMessage("not enough memory to compare " + lists[0] + " and " + lists[1]);

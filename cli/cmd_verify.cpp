@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/catalogue_access.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/compare_report.h"
@@ -245,7 +246,13 @@ int Verify(const Args& args) {
   if (!scan::ReadIdList(list_name, &old_list, &read_error)) {
     return Fail(ListErrorText(list_name, read_error));
   }
+  const bool path_given = !search_path.empty();
   if (!ChooseSearchPath(list_name, old_list, &search_path, &error)) return Fail(error);
+  if (!path_given) {
+    if (const std::optional<int> status = FindVolumeOfList(list_name, &search_path)) {
+      return *status;
+    }
+  }
   const std::string path = platform::AbsolutePath(search_path);
   if (!DirExistsSx(path)) {
     return Fail("cannot verify " + search_path + ": " + NotADirectoryReason(path));
@@ -281,6 +288,7 @@ int Verify(const Args& args) {
   compare.relative = true;
   compare.new_problems = &outcome.problems;
   const scan::ListComparison comparison = scan::CompareIdLists(old_list, new_list, compare);
+  line.report.probable_copy = ProbableCopyFinder(line.catalogue, list_name);
   const int status = ReportComparison(old_list, new_list, comparison, line.report);
   if (outcome.finished) return status;
   PrintMessage("stopped after " + std::to_string(outcome.files_done) +

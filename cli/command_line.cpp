@@ -178,8 +178,10 @@ std::span<const CommandSpec> Commands() {
   static const Group kScan[] = {ScanOptionTable()};
   static const Group kNames[] = {kNamesOptions};
   static const Group kList[] = {kListOptions};
-  static const Group kCompare[] = {kReportOptions, kCompareOptions};
-  static const Group kVerify[] = {kReportOptions, kVerifyOptions, ScanOptionTable()};
+  static const Group kVerify[] = {kReportOptions, kVerifyOptions, kCatalogueFolderOptions,
+                                  ScanOptionTable()};
+  static const Group kCompareWithCatalogue[] = {kReportOptions, kCompareOptions,
+                                                kCatalogueFolderOptions};
   static const Group kVolumes[] = {kCatalogueFolderOptions, kCatalogueOptions};
   static const Group kFind[] = {kFindOptions, kCatalogueFolderOptions, kCatalogueOptions};
   static const Group kCopies[] = {kCopiesOptions, kCatalogueFolderOptions, kCatalogueOptions};
@@ -219,7 +221,7 @@ std::span<const CommandSpec> Commands() {
        "Print what a directory walk from PATH finds, one entry a line, and the total on\n"
        "stderr. PATH may carry masks and parameter items: \"/data/*.jpg /S /EF *.bak\".\n", "",
        "Exit status: 0 done, 1 PATH cannot be read, 2 usage error.\n", ""},
-      {"compare", kCompare, {}, {"OLD NEW", 2, 2, true, "give two lists, OLD and NEW"},
+      {"compare", kCompareWithCatalogue, {}, {"OLD NEW", 2, 2, true, "give two lists, OLD and NEW"},
        "Usage: checker-cli compare [--all] [--format text|jsonl] [--relative] OLD NEW\n"
        "Compare two id lists of the same tree: what changed since OLD was written.\n"
        "Paths are matched whole, also when the lists name different search paths;\n"

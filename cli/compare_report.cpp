@@ -130,6 +130,32 @@ void WarnAboutList(std::string_view name, const scan::IdList& list) {
   }
 }
 
+namespace {
+
+bool NamesCopy(const scan::FileComparison& entry) {
+  return entry.old_file != nullptr && (entry.change == scan::FileChange::kCorrupted ||
+                                       entry.change == scan::FileChange::kUnreadable ||
+                                       entry.change == scan::FileChange::kMissing);
+}
+
+// A line of its own below the file's, or a field of its JSON object.
+void AppendProbableCopy(const std::optional<ProbableCopy>& copy, bool jsonl, std::string* out) {
+  if (!copy) return;
+  if (!jsonl) {
+    *out += "\n" + std::string(kClassWidth, ' ') + "probable copy on " + copy->volume + ": " +
+            copy->path;
+    return;
+  }
+  out->pop_back();
+  *out += ",\"probable_copy\":{\"volume\":";
+  AppendJsonString(out, copy->volume);
+  *out += ",\"path\":";
+  AppendJsonString(out, copy->path);
+  *out += "}}";
+}
+
+}  // namespace
+
 int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
                      const scan::ListComparison& comparison, const ReportOptions& options) {
   std::string out;
@@ -138,6 +164,9 @@ int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
     if (entry.change == scan::FileChange::kUnchanged && !options.all) continue;
     out += options.jsonl ? ChangeJson(comparison, old_list, new_list, entry)
                          : ChangeLine(comparison, old_list, new_list, entry);
+    if (NamesCopy(entry) && options.probable_copy) {
+      AppendProbableCopy(options.probable_copy(*entry.old_file), options.jsonl, &out);
+    }
     out.push_back('\n');
     if (out.size() >= kOutputChunk) {
       WriteOut(out);

@@ -2,6 +2,8 @@
 // How compare and verify show what changed: one line (or one JSON object) per file on
 // stdout, a summary per class and the warnings on stderr, and the exit status.
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,9 +17,18 @@ constexpr int kExitDifferent = 1;   // differences, nothing corrupted or unreada
 constexpr int kExitListError = 2;   // usage error, or a list that cannot be read
 constexpr int kExitDamaged = 3;     // corrupted or unreadable files
 
+// A file of another volume with the same size and id as a damaged or missing one.
+struct ProbableCopy {
+  std::string volume;  // its list's name
+  std::string path;
+};
+
 struct ReportOptions {
   bool all = false;    // unchanged files too
   bool jsonl = false;  // one JSON object a line
+  // Names a probable copy of a corrupted, unreadable or missing file, given its old
+  // line; unset or nothing: none is named.
+  std::function<std::optional<ProbableCopy>(const scan::ListedFile&)> probable_copy;
 };
 
 // The text line of one file, without line end: the class padded to a column, then the
