@@ -21,6 +21,12 @@ constexpr int64_t kShortFileFlag = int64_t{1} << 60;
 constexpr int kShortFileCountShift = 48;
 constexpr int64_t kGroupBase = 100000;  // each group of a content id has 5 digits
 
+// Each list owns the row ids of its files and directories from its own id times 2^28 on,
+// so that its rows are found, replaced and dropped as one range whatever changed.
+constexpr int kListRowShift = 28;
+int64_t FirstRowOf(int64_t list) { return list << kListRowShift; }
+int64_t LastRowOf(int64_t list) { return ((list + 1) << kListRowShift) - 1; }
+
 // Names are found by trigram: an index of every three characters of every name, in
 // which a query looks up the trigrams of its text and reads only the names holding all
 // of them. Without positions ("detail=none") the index is a fraction of the names'
@@ -30,8 +36,7 @@ constexpr char kSchema[] =
     "CREATE TABLE lists(id INTEGER PRIMARY KEY, path BLOB UNIQUE NOT NULL, size INTEGER,"
     " mtime INTEGER, error TEXT, name BLOB, label BLOB, serial INTEGER, search_path BLOB,"
     " root_column INTEGER, files INTEGER, bytes INTEGER, run_start TEXT, state INTEGER,"
-    " errors INTEGER, first_dir INTEGER, last_dir INTEGER, first_file INTEGER,"
-    " last_file INTEGER);"
+    " errors INTEGER);"
     "CREATE TABLE dirs(id INTEGER PRIMARY KEY, path BLOB NOT NULL);"
     "CREATE TABLE files(id INTEGER PRIMARY KEY, list INTEGER NOT NULL, dir INTEGER NOT NULL,"
     " name BLOB NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, cid INTEGER);";
@@ -234,40 +239,26 @@ bool CatalogueIndex::OpenIndex() {
 }
 
 bool CatalogueIndex::DropList(int64_t id) {
-  Statement range;
-  if (!db_.Prepare("SELECT first_dir, last_dir, first_file, last_file FROM lists WHERE id = ?",
-                   &range)) {
-    return false;
+  Statement step;
+  // The trigram index of external content forgets a row only when told its text.
+  const std::pair<const char*, bool> deletes[] = {
+      {"INSERT INTO names(names, rowid, name) SELECT 'delete', id, name FROM files"
+       " WHERE id BETWEEN ?1 AND ?2",
+       searchable_},
+      {"DELETE FROM files WHERE id BETWEEN ?1 AND ?2", true},
+      {"DELETE FROM dirs WHERE id BETWEEN ?1 AND ?2", true},
+      {"DELETE FROM lists WHERE id = ?3", true},
+  };
+  for (const auto& [sql, wanted] : deletes) {
+    if (!wanted) continue;
+    if (!db_.Prepare(sql, &step)) return false;
+    step.BindInt(1, FirstRowOf(id));
+    step.BindInt(2, LastRowOf(id));
+    step.BindInt(3, id);
+    step.Step();
+    if (step.Failed()) return false;
   }
-  range.BindInt(1, id);
-  if (range.Step() && !range.IsNull(2)) {
-    const int64_t first_dir = range.Int(0), last_dir = range.Int(1);
-    const int64_t first_file = range.Int(2), last_file = range.Int(3);
-    range.Reset();
-    Statement step;
-    // The trigram index of external content forgets a row only when told its text.
-    const std::pair<const char*, std::pair<int64_t, int64_t>> deletes[] = {
-        {"INSERT INTO names(names, rowid, name) SELECT 'delete', id, name FROM files"
-         " WHERE id BETWEEN ?1 AND ?2",
-         {first_file, last_file}},
-        {"DELETE FROM files WHERE id BETWEEN ?1 AND ?2", {first_file, last_file}},
-        {"DELETE FROM dirs WHERE id BETWEEN ?1 AND ?2", {first_dir, last_dir}},
-    };
-    for (const auto& [sql, bounds] : deletes) {
-      if (!searchable_ && sql == deletes[0].first) continue;
-      if (!db_.Prepare(sql, &step)) return false;
-      step.BindInt(1, bounds.first);
-      step.BindInt(2, bounds.second);
-      step.Step();
-      if (step.Failed()) return false;
-    }
-  }
-  if (range.Failed()) return false;
-  Statement drop;
-  if (!db_.Prepare("DELETE FROM lists WHERE id = ?", &drop)) return false;
-  drop.BindInt(1, id);
-  drop.Step();
-  return !drop.Failed();
+  return true;
 }
 
 bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mtime,
@@ -279,98 +270,52 @@ bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mt
     return false;
   };
   Statement old;
-  if (!db_.Prepare("SELECT id FROM lists WHERE path = ?", &old)) return fail();
+  if (!db_.Prepare("SELECT id, error IS NULL FROM lists WHERE path = ?", &old)) return fail();
   old.BindBytes(1, path);
-  const std::optional<int64_t> old_id = old.Step() ? std::optional(old.Int(0)) : std::nullopt;
+  std::optional<int64_t> old_id;
+  bool old_read = false;
+  if (old.Step()) {
+    old_id = old.Int(0);
+    old_read = old.Int(1) != 0;
+  }
   // A statement left in the middle of its rows would keep every later commit from
   // being checkpointed, and the log would grow by the whole index.
   old.Reset();
-  if (old.Failed() || (old_id && !DropList(*old_id))) return fail();
+  if (old.Failed()) return fail();
+  // A list read before keeps its rows where they still hold: a disk scanned again
+  // changes in a few files.
+  const bool update = old_id && old_read && list != nullptr;
+  if (old_id && !update && !DropList(*old_id)) return fail();
 
-  Statement next;
-  if (!db_.Prepare("SELECT (SELECT COALESCE(MAX(id), 0) FROM dirs),"
-                   " (SELECT COALESCE(MAX(id), 0) FROM files)",
-                   &next) ||
-      !next.Step()) {
-    return fail();
-  }
-  const int64_t first_dir = next.Int(0) + 1;
-  const int64_t first_file = next.Int(1) + 1;
-  next.Reset();
-  int64_t list_id = 0;
   Statement put;
-  if (!db_.Prepare("INSERT INTO lists(path, size, mtime, error) VALUES(?, ?, ?, ?)", &put)) {
+  if (!db_.Prepare(update ? "UPDATE lists SET size = ?1, mtime = ?2 WHERE id = ?4"
+                          : "INSERT INTO lists(path, size, mtime, error) VALUES(?3, ?1, ?2, ?5)",
+                   &put)) {
     return fail();
   }
-  put.BindBytes(1, path);
-  put.BindInt(2, size);
-  put.BindInt(3, mtime);
-  if (list == nullptr) {
-    put.BindBytes(4, error);
-  } else {
-    put.BindNull(4);
-  }
+  put.BindInt(1, size);
+  put.BindInt(2, mtime);
+  put.BindBytes(3, path);
+  if (update) put.BindInt(4, *old_id);
+  if (list == nullptr) put.BindBytes(5, error);
   put.Step();
   if (put.Failed()) return fail();
-  list_id = db_.LastRowId();
+  const int64_t list_id = update ? *old_id : db_.LastRowId();
   if (list == nullptr) return db_.Exec("COMMIT") || fail();
-
-  Statement dir;
-  if (!db_.Prepare("INSERT INTO dirs(id, path) VALUES(?, ?)", &dir)) return fail();
-  int64_t dir_id = first_dir;
-  for (const std::string_view directory : list->directories()) {
-    dir.BindInt(1, dir_id++);
-    dir.BindBytes(2, directory);
-    dir.Step();
-    if (dir.Failed()) return fail();
-    dir.Reset();
-  }
-  Statement file;
-  if (!db_.Prepare("INSERT INTO files(id, list, dir, name, size, mtime, cid)"
-                   " VALUES(?, ?, ?, ?, ?, ?, ?)",
-                   &file)) {
+  if (list_id > kMaxListId) {
+    error_ = "the catalogue index holds too many lists; delete it to build it again";
     return fail();
   }
-  int64_t file_id = first_file;
   uint64_t bytes = 0;
-  for (const scan::ListedFile& listed : list->files()) {
-    file.BindInt(1, file_id++);
-    file.BindInt(2, list_id);
-    file.BindInt(3, first_dir + listed.dir);
-    file.BindBytes(4, listed.name());
-    file.BindInt(5, static_cast<int64_t>(listed.size));
-    file.BindInt(6, static_cast<int64_t>(listed.write_time));
-    const std::optional<int64_t> key = listed.has_id ? ContentKey(listed.id_text()) : std::nullopt;
-    if (key) {
-      file.BindInt(7, *key);
-    } else {
-      file.BindNull(7);
-    }
-    file.Step();
-    if (file.Failed()) return fail();
-    file.Reset();
-    bytes += listed.size;
-  }
-  if (searchable_) {
-    Statement names;
-    if (!db_.Prepare("INSERT INTO names(rowid, name) SELECT id, name FROM files"
-                     " WHERE id BETWEEN ? AND ?",
-                     &names)) {
-      return fail();
-    }
-    names.BindInt(1, first_file);
-    names.BindInt(2, file_id - 1);
-    names.Step();
-    if (names.Failed()) return fail();
-  }
+  if (!StoreRows(list_id, *list, &bytes)) return fail();
 
   const size_t slash = path.rfind('/');
   std::string name = path.substr(slash + 1);
   if (EndsWith(name, "." + list_ext_)) name.resize(name.size() - list_ext_.size() - 1);
   Statement facts;
   if (!db_.Prepare("UPDATE lists SET name = ?, label = ?, serial = ?, search_path = ?,"
-                   " root_column = ?, files = ?, bytes = ?, run_start = ?, state = ?, errors = ?,"
-                   " first_dir = ?, last_dir = ?, first_file = ?, last_file = ? WHERE id = ?",
+                   " root_column = ?, files = ?, bytes = ?, run_start = ?, state = ?, errors = ?"
+                   " WHERE id = ?",
                    &facts)) {
     return fail();
   }
@@ -384,14 +329,155 @@ bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mt
   facts.BindBytes(8, header.start_time);
   facts.BindInt(9, static_cast<int64_t>(list->state()));
   facts.BindInt(10, header.errors ? 1 : 0);
-  facts.BindInt(11, first_dir);
-  facts.BindInt(12, dir_id - 1);
-  facts.BindInt(13, first_file);
-  facts.BindInt(14, file_id - 1);
-  facts.BindInt(15, list_id);
+  facts.BindInt(11, list_id);
   facts.Step();
   if (facts.Failed()) return fail();
   return db_.Exec("COMMIT") || fail();
+}
+
+bool CatalogueIndex::StoreRows(int64_t list_id, const scan::IdList& list, uint64_t* bytes) {
+  const int64_t first = FirstRowOf(list_id);
+  const int64_t last = LastRowOf(list_id);
+  // The rows the index holds of this list: directories by path, files by full path.
+  std::unordered_map<std::string, int64_t> old_dirs;
+  struct OldFile {
+    int64_t id;
+    int64_t size, mtime;
+    int64_t cid;  // -1 for none
+    std::string name;
+    bool kept = false;
+  };
+  std::unordered_map<std::string, OldFile> old_files;
+  int64_t next_dir = first;
+  int64_t next_file = first;
+  Statement rows;
+  if (!db_.Prepare("SELECT id, path FROM dirs WHERE id BETWEEN ?1 AND ?2", &rows)) return false;
+  rows.BindInt(1, first);
+  rows.BindInt(2, last);
+  while (rows.Step()) {
+    old_dirs.emplace(rows.Bytes(1), rows.Int(0));
+    next_dir = rows.Int(0) + 1;
+  }
+  if (rows.Failed() ||
+      !db_.Prepare("SELECT f.id, d.path, f.name, f.size, f.mtime, f.cid FROM files f"
+                   " JOIN dirs d ON d.id = f.dir WHERE f.id BETWEEN ?1 AND ?2",
+                   &rows)) {
+    return false;
+  }
+  rows.BindInt(1, first);
+  rows.BindInt(2, last);
+  while (rows.Step()) {
+    std::string full(rows.Bytes(1));
+    full.append(rows.Bytes(2));
+    old_files.emplace(std::move(full),
+                      OldFile{rows.Int(0), rows.Int(3), rows.Int(4),
+                              rows.IsNull(5) ? -1 : rows.Int(5),
+                              std::string(rows.Bytes(2))});
+    next_file = std::max(next_file, rows.Int(0) + 1);
+  }
+  if (rows.Failed()) return false;
+  rows.Finalize();
+
+  Statement insert_dir, insert_file, update_file, insert_name;
+  if (!db_.Prepare("INSERT INTO dirs(id, path) VALUES(?, ?)", &insert_dir) ||
+      !db_.Prepare("INSERT INTO files(id, list, dir, name, size, mtime, cid)"
+                   " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)",
+                   &insert_file) ||
+      !db_.Prepare("UPDATE files SET dir = ?3, size = ?5, mtime = ?6, cid = ?7 WHERE id = ?1",
+                   &update_file) ||
+      (searchable_ && !db_.Prepare("INSERT INTO names(rowid, name) VALUES(?, ?)", &insert_name))) {
+    return false;
+  }
+  std::vector<int64_t> dir_ids;
+  std::unordered_map<int64_t, bool> used_dirs;
+  for (const std::string_view directory : list.directories()) {
+    const auto found = old_dirs.find(std::string(directory));
+    if (found != old_dirs.end()) {
+      dir_ids.push_back(found->second);
+      used_dirs[found->second] = true;
+      continue;
+    }
+    if (next_dir > last) return false;
+    insert_dir.BindInt(1, next_dir);
+    insert_dir.BindBytes(2, directory);
+    insert_dir.Step();
+    insert_dir.Reset();
+    if (insert_dir.Failed()) return false;
+    dir_ids.push_back(next_dir++);
+  }
+  std::string full;
+  for (const scan::ListedFile& listed : list.files()) {
+    *bytes += listed.size;
+    // -1: no id (keys are never negative).
+    const int64_t key = listed.has_id ? ContentKey(listed.id_text()).value_or(-1) : -1;
+    const int64_t size = static_cast<int64_t>(listed.size);
+    const int64_t time = static_cast<int64_t>(listed.write_time);
+    full.assign(list.directory(listed));
+    full.append(listed.name());
+    const auto found = old_files.find(full);
+    Statement* write = &insert_file;
+    if (found != old_files.end()) {
+      OldFile& old = found->second;
+      old.kept = true;
+      if (old.size == size && old.mtime == time && old.cid == key) continue;
+      write = &update_file;
+      write->BindInt(1, old.id);
+    } else {
+      if (next_file > last) return false;
+      write->BindInt(1, next_file);
+      write->BindInt(2, list_id);
+      write->BindBytes(4, listed.name());
+    }
+    write->BindInt(3, dir_ids[listed.dir]);
+    write->BindInt(5, size);
+    write->BindInt(6, time);
+    if (key >= 0) {
+      write->BindInt(7, key);
+    } else {
+      write->BindNull(7);
+    }
+    write->Step();
+    write->Reset();
+    if (write->Failed()) return false;
+    if (write == &insert_file && searchable_) {
+      insert_name.BindInt(1, next_file);
+      insert_name.BindBytes(2, listed.name());
+      insert_name.Step();
+      insert_name.Reset();
+      if (insert_name.Failed()) return false;
+    }
+    if (write == &insert_file) ++next_file;
+  }
+  // What the list no longer holds.
+  Statement forget_name, forget_file, forget_dir;
+  if ((searchable_ && !db_.Prepare("INSERT INTO names(names, rowid, name) VALUES('delete', ?, ?)",
+                                   &forget_name)) ||
+      !db_.Prepare("DELETE FROM files WHERE id = ?", &forget_file) ||
+      !db_.Prepare("DELETE FROM dirs WHERE id = ?", &forget_dir)) {
+    return false;
+  }
+  for (const auto& [unused, old] : old_files) {
+    if (old.kept) continue;
+    if (searchable_) {
+      forget_name.BindInt(1, old.id);
+      forget_name.BindBytes(2, old.name);
+      forget_name.Step();
+      forget_name.Reset();
+      if (forget_name.Failed()) return false;
+    }
+    forget_file.BindInt(1, old.id);
+    forget_file.Step();
+    forget_file.Reset();
+    if (forget_file.Failed()) return false;
+  }
+  for (const auto& [unused, id] : old_dirs) {
+    if (used_dirs.count(id) != 0) continue;
+    forget_dir.BindInt(1, id);
+    forget_dir.Step();
+    forget_dir.Reset();
+    if (forget_dir.Failed()) return false;
+  }
+  return true;
 }
 
 bool CatalogueIndex::IndexList(const std::string& path, int64_t size, int64_t mtime) {
@@ -605,24 +691,21 @@ int64_t CatalogueIndex::Find(const FileQuery& query, size_t limit,
 bool CatalogueIndex::Copies(
     int64_t list,
     const std::function<void(const CatalogueFile&, const std::vector<CatalogueFile>&)>& each) {
-  Statement range;
-  if (!db_.Prepare("SELECT first_file, last_file FROM lists WHERE id = ?", &range)) return false;
-  range.BindInt(1, list);
-  if (!range.Step() || range.IsNull(0)) return !range.Failed();
   // The list's files in path order, each with the files of other lists that share its
   // size and id, found through the (id, size) index.
   Statement rows;
   if (!db_.Prepare(std::string("SELECT ") + kFileColumns +
                        ", o.id, o.list, o.dir, o.name, o.size, o.mtime, o.cid"
-                       " FROM files f LEFT JOIN files o ON o.cid = f.cid AND o.size = f.size"
+                       " FROM files f JOIN dirs d ON d.id = f.dir"
+                       " LEFT JOIN files o ON o.cid = f.cid AND o.size = f.size"
                        " AND o.list <> f.list"
                        " WHERE f.id BETWEEN ?1 AND ?2 AND f.cid IS NOT NULL AND f.size > 0"
-                       " ORDER BY f.id",
+                       " ORDER BY d.path, f.name, f.id",
                    &rows)) {
     return false;
   }
-  rows.BindInt(1, range.Int(0));
-  rows.BindInt(2, range.Int(1));
+  rows.BindInt(1, FirstRowOf(list));
+  rows.BindInt(2, LastRowOf(list));
   CatalogueFile file;
   int64_t file_dir = 0;
   std::string file_name;
@@ -685,13 +768,13 @@ std::vector<CatalogueFile> CatalogueIndex::CopiesOf(int64_t list, uint64_t size,
 
 int64_t CatalogueIndex::FilesWithoutCopyKey(int64_t list) {
   Statement rows;
-  if (!db_.Prepare("SELECT COUNT(*) FROM files f JOIN lists l ON l.id = ?1"
-                   " WHERE f.id BETWEEN l.first_file AND l.last_file"
-                   " AND (f.cid IS NULL OR f.size = 0)",
+  if (!db_.Prepare("SELECT COUNT(*) FROM files WHERE id BETWEEN ?1 AND ?2"
+                   " AND (cid IS NULL OR size = 0)",
                    &rows)) {
     return 0;
   }
-  rows.BindInt(1, list);
+  rows.BindInt(1, FirstRowOf(list));
+  rows.BindInt(2, LastRowOf(list));
   return rows.Step() ? rows.Int(0) : 0;
 }
 

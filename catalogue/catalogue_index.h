@@ -20,6 +20,8 @@ namespace catalogue {
 
 // Bumped whenever the tables change; an index of another version is built again.
 constexpr int kIndexVersion = 1;
+// The highest list id an index gives (each list's rows lie in a range of its own).
+constexpr int64_t kMaxListId = int64_t{1} << 30;
 
 // One id list as the index holds it.
 struct CatalogueList {
@@ -121,6 +123,9 @@ class CatalogueIndex {
   // out (list null), in one transaction.
   bool StoreList(const std::string& path, int64_t size, int64_t mtime, const scan::IdList* list,
                  const RunHeader& header, const std::string& error);
+  // Makes the list's rows those of `list`: new paths added, changed ones updated, those
+  // gone dropped. `bytes` receives the sum of the sizes.
+  bool StoreRows(int64_t list_id, const scan::IdList& list, uint64_t* bytes);
   std::string FilePath(int64_t dir, std::string_view name);
 
   std::vector<std::string> folders_;
