@@ -26,7 +26,7 @@ std::string WithSlash(std::string path) {
 }  // namespace
 
 std::optional<int> OpenCatalogue(const CatalogueOptions& options,
-                                 std::unique_ptr<catalogue::CatalogueIndex>* index) {
+                                 std::unique_ptr<catalogue::CatalogueIndex>* index, bool optional) {
   std::vector<std::string> folders;
   for (const std::string& given : options.folders) {
     const std::string folder = WithSlash(platform::AbsolutePath(given));
@@ -37,6 +37,11 @@ std::optional<int> OpenCatalogue(const CatalogueOptions& options,
   const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
   const std::string own = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
   if (!own.empty() && DirExistsSx(own)) folders.push_back(platform::ResolveExisting(own));
+  if (folders.empty()) {
+    if (optional) return std::nullopt;
+    return UsageError("no catalogue: the list folder " + own +
+                      " does not exist and no --catalogue DIR was given");
+  }
   const std::string index_path = catalogue::IndexPathFor(folders);
   if (index_path.empty())
     return UsageError("no cache folder: neither XDG_CACHE_HOME nor HOME is set");
@@ -135,7 +140,7 @@ std::function<std::optional<ProbableCopy>(const scan::ListedFile&)> ProbableCopy
     if (!key) return std::nullopt;
     if (!state->opened) {
       state->opened = true;
-      if (OpenCatalogue(state->options, &state->index)) state->index.reset();
+      if (OpenCatalogue(state->options, &state->index, true)) state->index.reset();
       if (state->index) state->lists = state->index->Lists();
       for (const catalogue::CatalogueList& list : state->lists) {
         if (list.path == state->own_list) state->own_id = list.id;

@@ -17,9 +17,11 @@ namespace cli {
 // Opens and refreshes the catalogue of `options`, printing the index's notes and, with
 // --progress or on a terminal, its progress on stderr. The exit status when the command
 // must end here (2: a --catalogue DIR that is no folder, an index that cannot be
-// written), else nothing and `index` is ready.
+// written, no catalogue folder at all), else nothing and `index` is ready. With
+// `optional`, no folder at all is no error: nothing is said and `index` stays null.
 std::optional<int> OpenCatalogue(const CatalogueOptions& options,
-                                 std::unique_ptr<catalogue::CatalogueIndex>* index);
+                                 std::unique_ptr<catalogue::CatalogueIndex>* index,
+                                 bool optional = false);
 
 // The list of `lists` that `name` names: its path (made absolute), its file name or
 // name without extension, its label or serial text. Null when none or several do;

@@ -218,6 +218,18 @@ TEST_F(CatalogueCommandTest, FiltersBySizeTimeIdAndVolume) {
   EXPECT_EQ(Query({"find", "--from", "May 1st"}).exit_code, 2);
 }
 
+TEST_F(CatalogueCommandTest, SearchesTheListFolderOfTheSettings) {
+  const std::string folder = tree_.Path("app/xBase/");
+  const CommandResult none = Cli({"volumes"});
+  EXPECT_EQ(none.exit_code, 2);
+  EXPECT_EQ(none.err, "checker-cli: no catalogue: the list folder " + folder +
+                          " does not exist and no --catalogue DIR was given\n");
+  catalogue_ = tree_.Dir("app/xBase");
+  MakeVolume("Own", "OWN", 7, {{"kept.txt", "in the list folder"}});
+  const CommandResult r = Cli({"find", "kept"});
+  EXPECT_EQ(r.out, FindLine(made_[0]) + "\n") << r.err;
+}
+
 TEST_F(CatalogueCommandTest, LimitSaysHowManyMoreMatched) {
   MakeTwoVolumes();
   const CommandResult r = Query({"find", "--limit", "2", "*"});
