@@ -170,6 +170,7 @@ TEST_F(CatalogueCommandTest, FindsNamesByTextAndMaskWithoutRegardToCase) {
       {"read*", [](const Made& f) { return Lower(f.name).starts_with("read"); }},
       {"*.t?t", [](const Made& f) { return Lower(f.name).ends_with(".txt"); }},
       {"e", [](const Made& f) { return f.name.find('e') != std::string::npos; }},
+      {"{g,r}*", [](const Made& f) { return Lower(f.name)[0] == 'g' || Lower(f.name)[0] == 'r'; }},
       {"", [](const Made&) { return true; }},
   };
   for (const Case& c : cases) {
@@ -276,6 +277,15 @@ TEST_F(CatalogueCommandTest, VolumesShowsEveryListAndWhetherItIsMounted) {
                        " bytes  last run " + list.substr(30, 19) + " complete  not mounted");
   }
   EXPECT_EQ(SortedLines(r.out), expected);
+
+  const CommandResult json = Query({"volumes", "--format", "jsonl"});
+  const std::string list = TempTree::Read(catalogue_ + "Backup.v00");
+  EXPECT_EQ(SortedLines(json.out)[0],
+            "{\"list\":\"Backup\",\"list_path\":\"" + catalogue_ +
+                "Backup.v00\",\"label\":\"BACKUP\",\"serial\":\"" + scan::SerialNumberText(2222) +
+                "\",\"search_path\":\"" + tree_.Path("volumes/Backup/") +
+                "\",\"files\":4,\"bytes\":83,\"last_run\":\"" + list.substr(30, 19) +
+                "\",\"state\":\"complete\",\"mounted_at\":null}");
 }
 
 TEST_F(CatalogueCommandTest, CopiesNamesTheOtherVolumesOfEachFile) {
@@ -304,6 +314,11 @@ TEST_F(CatalogueCommandTest, CopiesNamesTheOtherVolumesOfEachFile) {
   EXPECT_EQ(all.err,
             "checker-cli: 1 files of the list are empty or have no id; they are never counted "
             "as copies\n");
+  const CommandResult json = Query({"copies", "--format", "jsonl", "--under", "3", "Backup"});
+  EXPECT_EQ(SortedLines(json.out)[0],
+            "{\"path\":\"" + made_[5].path +
+                "\",\"volumes\":2,\"copies\":[{\"volume\":\"Photos\",\"path\":\"" + made_[0].path +
+                "\",\"state\":\"probable copy\"}]}");
   const CommandResult under = Query({"copies", "--under", "2", "Photos"});
   std::sort(unique.begin(), unique.end());
   EXPECT_EQ(SortedLines(under.out), unique);
