@@ -502,6 +502,9 @@ bool CatalogueIndex::IndexList(const std::string& path, int64_t size, int64_t mt
     error = "not enough memory to read it";
   }
   if (!error.empty()) notes_.push_back(path + ": " + error + "; left out of the catalogue");
+  // A list that could not be read at all is tried again next time (a size it never
+  // has); one that is no list stays out until it changes.
+  if (!read_error.empty()) size = -1;
   return StoreList(path, size, mtime, error.empty() ? &list : nullptr, header, error);
 }
 

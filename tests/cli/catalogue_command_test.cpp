@@ -11,6 +11,7 @@
 #include <cctype>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -360,6 +361,20 @@ TEST_F(CatalogueCommandTest, SkipsDamagedForeignAndReadsLockedLists) {
                        catalogue_ +
                        "Foreign.v00: line 1: not an id list (no run header); left out of the "
                        "catalogue\n");
+}
+
+TEST_F(CatalogueCommandTest, UnreadableListIsLeftOutUntilItCanBeRead) {
+  MakeTwoVolumes();
+  const std::string list = catalogue_ + "Backup.v00";
+  std::filesystem::permissions(list, std::filesystem::perms::none);
+  if (std::ifstream(list).is_open()) GTEST_SKIP() << "this user reads every file";
+  const CommandResult r = Query({"find", "*"});
+  EXPECT_EQ(SortedLines(r.out), Expected([](const Made& f) { return f.volume == "Photos"; }));
+  EXPECT_EQ(r.err, "checker-cli: " + list +
+                       ": cannot read it: Permission denied; left out of the catalogue\n");
+  // Readable again, with nothing else changed: it is read this time.
+  std::filesystem::permissions(list, std::filesystem::perms::owner_read);
+  EXPECT_EQ(SortedLines(Query({"find", "*"}).out), Expected([](const Made&) { return true; }));
 }
 
 TEST_F(CatalogueCommandTest, FollowsListsThatChangeAppearAndGo) {
