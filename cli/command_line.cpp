@@ -159,7 +159,9 @@ constexpr std::string_view kCompareAbout =
     "                  within one run of a list (verify: also a name with CR or LF)\n"
     "A file without an id in the old list is compared by size and write time only. A\n"
     "path listed again by a later run of a list (continue) counts once, with its last\n"
-    "line.\n"
+    "line. A corrupted, unreadable or missing file is followed by a line naming a\n"
+    "probable copy from the catalogue (a file of another list with its size and id),\n"
+    "when there is one.\n"
     "\n"
     "stdout: one line per file that is not unchanged, sorted by path: the class,\n"
     "blanks to column 16, the path (moved: OLD -> NEW). stderr: the warnings and the\n"
@@ -237,7 +239,10 @@ std::span<const CommandSpec> Commands() {
        "temporary folder that is removed afterwards (a later verify removes one left\n"
        "by a verify that was killed), or with --write to NEW and its tree list. Ctrl-C\n"
        "stops the scan: what it covered is compared, and the files it did not reach\n"
-       "are \"not listed\". A search path with CR or LF in it is refused.\n",
+       "are \"not listed\". A search path with CR or LF in it is refused. When the\n"
+       "search path is gone or holds another volume (another serial number), the\n"
+       "list's volume is verified where it is mounted now, or, not mounted, named\n"
+       "(exit status 2); --path decides instead.\n",
        kCompareAbout, kCompareExit,
        "130 stopped (after the partial report).\n"},
       {"volumes", kVolumes, {}, {"", 0, 0, false, "takes no operands"},
@@ -261,8 +266,9 @@ std::span<const CommandSpec> Commands() {
        "volumes that hold a file of the same size and id: a probable copy (a 32-bit id\n"
        "matches by chance about once in four billion pairs). Empty files and files\n"
        "without an id are never counted as copies. One line per file: the number of\n"
-       "volumes that hold it (its own included), its path, then each copy as\n"
-       "\"VOLUME: PATH\".\n",
+       "volumes that hold it (its own included) and its path; below it one line per\n"
+       "copy: \"probable copy\" (with --confirm \"copy\" or \"not a copy\" where both are\n"
+       "mounted), the volume and the path.\n",
        kCatalogueAbout, "Exit status: 0 done, 2 usage error or the index cannot be written.\n",
        ""},
   };
