@@ -109,6 +109,32 @@ std::string ChangeJson(const ListComparison& comparison, const IdList& old_list,
   return out;
 }
 
+namespace {
+
+bool NamesCopy(const FileComparison& entry) {
+  return entry.old_file != nullptr &&
+         (entry.change == FileChange::kCorrupted || entry.change == FileChange::kUnreadable ||
+          entry.change == FileChange::kMissing);
+}
+
+// A line of its own below the file's, or a field of its JSON object.
+void AppendProbableCopy(const std::optional<ProbableCopy>& copy, bool jsonl, std::string* out) {
+  if (!copy) return;
+  if (!jsonl) {
+    *out += "\n" + std::string(kClassWidth, ' ') + "probable copy on " + copy->volume + ": " +
+            copy->path;
+    return;
+  }
+  out->pop_back();
+  *out += ",\"probable_copy\":{\"volume\":";
+  AppendJsonString(out, copy->volume);
+  *out += ",\"path\":";
+  AppendJsonString(out, copy->path);
+  *out += "}}";
+}
+
+}  // namespace
+
 void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
                       const IdList& new_list, const ReportOptions& options,
                       const std::function<void(std::string_view)>& sink) {
@@ -118,6 +144,9 @@ void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
     if (entry.change == FileChange::kUnchanged && !options.all) continue;
     out += options.jsonl ? ChangeJson(comparison, old_list, new_list, entry)
                          : ChangeLine(comparison, old_list, new_list, entry);
+    if (options.probable_copy && NamesCopy(entry)) {
+      AppendProbableCopy(options.probable_copy(*entry.old_file), options.jsonl, &out);
+    }
     out.push_back('\n');
     if (out.size() >= kOutputChunk) {
       sink(out);

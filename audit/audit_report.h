@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,9 +15,18 @@
 
 namespace scan {
 
+// A file of another volume with the same size and id as a damaged or missing one.
+struct ProbableCopy {
+  std::string volume;  // its list's name
+  std::string path;
+};
+
 struct ReportOptions {
   bool all = false;    // unchanged files too
   bool jsonl = false;  // one JSON object a line
+  // Names a probable copy of a corrupted, unreadable or missing file, given its old
+  // line; unset or nothing: none is named.
+  std::function<std::optional<ProbableCopy>(const ListedFile&)> probable_copy;
 };
 
 // What a comparison found, worst first: the exit status of the command line follows it.

@@ -197,6 +197,11 @@ bool VerifyRun::Open(const std::string& list, const std::string& search_path, st
   return true;
 }
 
+void VerifyRun::MoveSearchPath(const std::string& path) {
+  given_path_ = path;
+  absolute_path_ = platform::AbsolutePath(path);
+}
+
 bool VerifyRun::Prepare(const std::string& write, const std::string& tree, std::string* error) {
   if (write.empty()) {
     lists_ = std::make_unique<NewLists>();

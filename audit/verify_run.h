@@ -52,6 +52,8 @@ class VerifyRun {
   // The path to scan as given or as the list names it, and made absolute.
   const std::string& given_search_path() const { return given_path_; }
   const std::string& search_path() const { return absolute_path_; }
+  // Scans `path` instead: the list's volume found mounted elsewhere.
+  void MoveSearchPath(const std::string& path);
 
   // The new lists go to `write` and `tree` (empty: beside `write`, with the tree list's
   // extension), which must be free, or, with `write` empty, to a temp folder removed

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/catalogue_access.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/compare_report.h"
@@ -17,7 +18,7 @@ int RunCompareCommand(const Args& args) {
   CommandLine line;
   if (const std::optional<int> status = TakeCommandLine("compare", args, &line)) return *status;
   const Args& lists = line.operands;
-  const ReportOptions& options = line.report;
+  ReportOptions& options = line.report;
   const bool relative = line.relative;
 
   try {
@@ -32,6 +33,7 @@ int RunCompareCommand(const Args& args) {
     }
     WarnAboutList(lists[0], result.old_list);
     WarnAboutList(lists[1], result.new_list);
+    options.probable_copy = ProbableCopyFinder(line.catalogue, lists[0]);
     return ReportComparison(result.old_list, result.new_list, result.comparison, options);
   } catch (const std::bad_alloc&) {
     PrintMessage("not enough memory to compare " + lists[0] + " and " + lists[1]);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/catalogue_access.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/compare_report.h"
@@ -46,6 +47,11 @@ int Verify(const Args& args) {
   const std::string list_name = options.path;
   scan::VerifyRun verify;
   if (!verify.Open(list_name, search_path, &error)) return Fail(error);
+  if (search_path.empty()) {
+    std::string found = verify.given_search_path();
+    if (const std::optional<int> status = FindVolumeOfList(list_name, &found)) return *status;
+    if (found != verify.given_search_path()) verify.MoveSearchPath(found);
+  }
   const std::string& path = verify.search_path();
   if (!DirExistsSx(path)) {
     return Fail("cannot verify " + verify.given_search_path() + ": " + NotADirectoryReason(path));
@@ -70,6 +76,7 @@ int Verify(const Args& args) {
   if (!verify.Compare(outcome, line.report.all, &error)) return Fail(error);
   const scan::AuditResult& result = *verify.result();
   WarnAboutList(list_name, result.old_list);
+  line.report.probable_copy = ProbableCopyFinder(line.catalogue, list_name);
   const int status =
       ReportComparison(result.old_list, result.new_list, result.comparison, line.report);
   if (outcome.finished) return status;

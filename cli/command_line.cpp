@@ -69,7 +69,69 @@ constexpr OptionSpec kNamesOptions[] = {
          "host (~^%)",
          [](Line* l, const Given& g) { l->separators = g.text; }),
 };
+constexpr OptionSpec kCatalogueFolderOptions[] = {
+    Text("--catalogue", "DIR",
+         "a folder of id lists to search besides the list folder of\n"
+         "the settings (repeatable)",
+         [](Line* l, const Given& g) { l->catalogue.folders.push_back(g.text); }, true),
+};
+
+constexpr OptionChoice kCatalogueFormats[] = {
+    {"text", "one line per entry (the default)"},
+    {"jsonl", "one JSON object per entry instead"},
+};
+
+constexpr OptionSpec kCatalogueOptions[] = {
+    Choice("--format", kCatalogueFormats,
+           [](Line* l, const Given& g) {
+             l->catalogue.jsonl = kCatalogueFormats[g.number].word == "jsonl";
+           }),
+    Flag("--progress", "say on stderr how the index of the lists is brought up to date",
+         [](Line* l, const Given&) { l->catalogue.progress = true; }),
+};
+
+constexpr OptionSpec kFindOptions[] = {
+    Number("--limit", "N", "show the first N files (1000), then how many more matched",
+           {0, std::numeric_limits<int32_t>::max()},
+           [](Line* l, const Given& g) { l->catalogue.limit = g.number; }),
+    Number("--min-size", "BYTES", "only files of at least BYTES",
+           {0, std::numeric_limits<int64_t>::max()},
+           [](Line* l, const Given& g) { l->catalogue.min_size = g.number; }),
+    Number("--max-size", "BYTES", "only files of at most BYTES",
+           {0, std::numeric_limits<int64_t>::max()},
+           [](Line* l, const Given& g) { l->catalogue.max_size = g.number; }),
+    Text("--from", "TIME", "only files last written at or after TIME\n(yyyy-mm-dd or \"yyyy-mm-dd hh:nn:ss\")",
+         [](Line* l, const Given& g) { l->catalogue.from = g.text; }, true),
+    Text("--to", "TIME", "only files last written at or before TIME",
+         [](Line* l, const Given& g) { l->catalogue.to = g.text; }, true),
+    Text("--id", "ID", "only files with this id (\"07012 18845\", as a list writes it)",
+         [](Line* l, const Given& g) { l->catalogue.id = g.text; }, true),
+    Text("--volume", "NAME", "only files of this volume: a list name, label or serial",
+         [](Line* l, const Given& g) { l->catalogue.volume = g.text; }, true),
+};
+
+constexpr OptionSpec kCopiesOptions[] = {
+    Number("--under", "K",
+           "only the files held by fewer than K volumes, LIST's own\n"
+           "included (2: the files that exist nowhere else)",
+           {1, std::numeric_limits<int32_t>::max()},
+           [](Line* l, const Given& g) { l->catalogue.under = g.number; }),
+    Flag("--confirm",
+         "compare each probable copy byte for byte where both files\n"
+         "are mounted, and call it a copy only then",
+         [](Line* l, const Given&) { l->catalogue.confirm = true; }),
+};
 // clang-format on
+
+constexpr std::string_view kCatalogueAbout =
+    "The catalogue is every id list in the list folder of the settings and in each\n"
+    "--catalogue DIR. An index of them in $XDG_CACHE_HOME/checker/ (~/.cache/checker/)\n"
+    "is brought up to date first; it may be deleted at any time. A list that cannot\n"
+    "be read is left out with a warning.\n";
+
+constexpr std::string_view kCatalogueExit =
+    "Exit status: 0 done, 1 nothing found, 2 usage error or the index cannot be\n"
+    "written.\n";
 
 constexpr std::string_view kScanExit =
     "Exit status: 0 done, 1 done with file errors, 2 usage error or lists not written,\n"
@@ -97,7 +159,9 @@ constexpr std::string_view kCompareAbout =
     "                  within one run of a list (verify: also a name with CR or LF)\n"
     "A file without an id in the old list is compared by size and write time only. A\n"
     "path listed again by a later run of a list (continue) counts once, with its last\n"
-    "line.\n"
+    "line. A corrupted, unreadable or missing file is followed by a line naming a\n"
+    "probable copy from the catalogue (a file of another list with its size and id),\n"
+    "when there is one.\n"
     "\n"
     "stdout: one line per file that is not unchanged, sorted by path: the class,\n"
     "blanks to column 16, the path (moved: OLD -> NEW). stderr: the warnings and the\n"
@@ -116,8 +180,13 @@ std::span<const CommandSpec> Commands() {
   static const Group kScan[] = {ScanOptionTable()};
   static const Group kNames[] = {kNamesOptions};
   static const Group kList[] = {kListOptions};
-  static const Group kCompare[] = {kReportOptions, kCompareOptions};
-  static const Group kVerify[] = {kReportOptions, kVerifyOptions, ScanOptionTable()};
+  static const Group kVerify[] = {kReportOptions, kVerifyOptions, kCatalogueFolderOptions,
+                                  ScanOptionTable()};
+  static const Group kCompareWithCatalogue[] = {kReportOptions, kCompareOptions,
+                                                kCatalogueFolderOptions};
+  static const Group kVolumes[] = {kCatalogueFolderOptions, kCatalogueOptions};
+  static const Group kFind[] = {kFindOptions, kCatalogueFolderOptions, kCatalogueOptions};
+  static const Group kCopies[] = {kCopiesOptions, kCatalogueFolderOptions, kCatalogueOptions};
   // Verify refuses --list and --name (--write names its lists) and replaces no lists
   // that --no-backup could spare.
   static constexpr std::string_view kVerifyRefuses[] = {"--list", "--name", "--no-backup"};
@@ -154,7 +223,7 @@ std::span<const CommandSpec> Commands() {
        "Print what a directory walk from PATH finds, one entry a line, and the total on\n"
        "stderr. PATH may carry masks and parameter items: \"/data/*.jpg /S /EF *.bak\".\n", "",
        "Exit status: 0 done, 1 PATH cannot be read, 2 usage error.\n", ""},
-      {"compare", kCompare, {}, {"OLD NEW", 2, 2, true, "give two lists, OLD and NEW"},
+      {"compare", kCompareWithCatalogue, {}, {"OLD NEW", 2, 2, true, "give two lists, OLD and NEW"},
        "Usage: checker-cli compare [--all] [--format text|jsonl] [--relative] OLD NEW\n"
        "Compare two id lists of the same tree: what changed since OLD was written.\n"
        "Paths are matched whole, also when the lists name different search paths;\n"
@@ -170,9 +239,38 @@ std::span<const CommandSpec> Commands() {
        "temporary folder that is removed afterwards (a later verify removes one left\n"
        "by a verify that was killed), or with --write to NEW and its tree list. Ctrl-C\n"
        "stops the scan: what it covered is compared, and the files it did not reach\n"
-       "are \"not listed\". A search path with CR or LF in it is refused.\n",
+       "are \"not listed\". A search path with CR or LF in it is refused. When the\n"
+       "search path is gone or holds another volume (another serial number), the\n"
+       "list's volume is verified where it is mounted now, or, not mounted, named\n"
+       "(exit status 2); --path decides instead.\n",
        kCompareAbout, kCompareExit,
        "130 stopped (after the partial report).\n"},
+      {"volumes", kVolumes, {}, {"", 0, 0, false, "takes no operands"},
+       "Usage: checker-cli volumes [OPTIONS]\n"
+       "One line per id list of the catalogue: the list's name, the volume's label and\n"
+       "serial number, the search path, files, bytes, the last run's start and state,\n"
+       "and where that volume is mounted now (found by its serial number, whatever its\n"
+       "path), or \"not mounted\".\n",
+       kCatalogueAbout, "Exit status: 0 done, 2 usage error or the index cannot be written.\n",
+       ""},
+      {"find", kFind, {}, {"NAME", 0, 1, true, "give at most one NAME"},
+       "Usage: checker-cli find [OPTIONS] [NAME]\n"
+       "Find files in every id list of the catalogue. NAME is a mask in the walk's\n"
+       "syntax when it holds \"*\" or \"?\" (\"*.jpg\", \"IMG_????.*\"), else a text\n"
+       "found anywhere in the name; both without regard to case. One line per file:\n"
+       "the volume (its list's name), size, write time and full path.\n",
+       kCatalogueAbout, kCatalogueExit, ""},
+      {"copies", kCopies, {}, {"LIST", 1, 1, false, ""},
+       "Usage: checker-cli copies [OPTIONS] LIST\n"
+       "For each file of LIST (a list of the catalogue, by its path or name), the other\n"
+       "volumes that hold a file of the same size and id: a probable copy (a 32-bit id\n"
+       "matches by chance about once in four billion pairs). Empty files and files\n"
+       "without an id are never counted as copies. One line per file: the number of\n"
+       "volumes that hold it (its own included) and its path; below it one line per\n"
+       "copy: \"probable copy\" (with --confirm \"copy\" or \"not a copy\" where both are\n"
+       "mounted), the volume and the path.\n",
+       kCatalogueAbout, "Exit status: 0 done, 2 usage error or the index cannot be written.\n",
+       ""},
   };
   // clang-format on
   return kCommands;

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/compare_report.h"
@@ -20,6 +21,20 @@ namespace cli {
 // The walk's options of "list" without --options: directories only, into subdirectories.
 inline constexpr uint32_t kDefaultListOptions = walk_option::NoFiles | walk_option::Recurse;
 
+// The options of volumes, find and copies, and --catalogue of verify and compare.
+struct CatalogueOptions {
+  std::vector<std::string> folders;  // --catalogue DIR, as given, in order
+  bool jsonl = false;
+  bool progress = false;
+  int64_t limit = 1000;
+  std::optional<uint64_t> min_size, max_size;
+  std::string from, to;  // write times as given
+  std::string id;
+  std::string volume;
+  int64_t under = 0;  // 0: every file
+  bool confirm = false;
+};
+
 // What a command line sets. Each command's table fills its own part; the rest keeps its
 // default.
 struct CommandLine {
@@ -32,6 +47,7 @@ struct CommandLine {
   uint32_t walk_options = kDefaultListOptions;        // list --options
   std::string params;                                 // list --params
   std::string separators = scan::kDefaultSeparators;  // names --separators
+  CatalogueOptions catalogue;                         // volumes, find, copies
   Args operands;
   bool help = false;
 };

@@ -16,6 +16,9 @@ int RunListCommand(const Args& args);
 int RunScanCommand(const Args& args, bool continue_run);
 int RunCompareCommand(const Args& args);
 int RunVerifyCommand(const Args& args);
+int RunVolumesCommand(const Args& args);
+int RunFindCommand(const Args& args);
+int RunCopiesCommand(const Args& args);
 
 // Prints "checker-cli: <message>" on stderr and returns 2.
 int UsageError(const std::string& message);

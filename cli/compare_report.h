@@ -17,7 +17,9 @@ constexpr int kExitListError = 2;   // usage error, or a list that cannot be rea
 constexpr int kExitDamaged = 3;     // corrupted or unreadable files
 
 using ReportOptions = scan::ReportOptions;
+using scan::AppendJsonString;
 using scan::ListErrorText;
+using scan::ProbableCopy;
 
 // "checker-cli: warning: ..." for each of scan::ListWarnings.
 void WarnAboutList(std::string_view name, const scan::IdList& list);

@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
   if (command == "list") return cli::RunListCommand(args);
   if (command == "compare") return cli::RunCompareCommand(args);
   if (command == "verify") return cli::RunVerifyCommand(args);
+  if (command == "volumes") return cli::RunVolumesCommand(args);
+  if (command == "find") return cli::RunFindCommand(args);
+  if (command == "copies") return cli::RunCopiesCommand(args);
   cli::PrintMessage("unknown command '" + command + "'");
   std::cerr << kTryHelp;
   return 2;

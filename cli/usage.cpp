@@ -32,6 +32,9 @@ std::string ProgramUsage() {
       "  compare [--all] [--format jsonl] [--relative] OLD NEW\n"
       "                            what changed between two id lists\n"
       "  verify [OPTIONS] LIST     scan again what LIST catalogued and compare\n"
+      "  volumes                   every catalogued volume and where it is mounted now\n"
+      "  find [OPTIONS] [NAME]     find files on every catalogued volume\n"
+      "  copies [--under K] LIST   the other volumes that hold each file of LIST\n"
       "\n"
       "Scan options:\n";
   text += OptionLines(ScanOptionTable());

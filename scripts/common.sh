@@ -5,7 +5,7 @@ checker_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages the build needs.
 checker_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                  libfmt-dev libblkid-dev)
+                  libfmt-dev libblkid-dev libsqlite3-dev)
 # The desktop program: Qt Widgets (with the offscreen platform for its tests), the
 # QScintilla editor component and a font.
 checker_packages+=(qt6-base-dev libqscintilla2-qt6-dev fonts-dejavu-core)

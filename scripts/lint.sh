@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Small source lint: trailing blanks, final newlines, CR LF, and which folder may
-# include which (lowest layer first: platform, support, fs, content, lists, scan, audit,
-# then app, editor and cli).
+# include which (lowest layer first: platform, support, fs, content, lists, scan, catalogue,
+# audit, then app, editor and cli).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -26,15 +26,16 @@ allowed() {
     content) echo "platform support fs content" ;;
     lists) echo "platform support fs content lists" ;;
     scan) echo "platform support fs content lists scan" ;;
-    audit) echo "platform support fs content lists scan audit" ;;
-    cli) echo "platform support fs content lists scan audit cli" ;;
+    catalogue) echo "platform support fs content lists scan catalogue" ;;
+    audit) echo "platform support fs content lists scan catalogue audit" ;;
+    cli) echo "platform support fs content lists scan catalogue audit cli" ;;
     editor) echo "support editor" ;;
-    app) echo "platform support fs content lists scan audit editor app" ;;
+    app) echo "platform support fs content lists scan catalogue audit editor app" ;;
   esac
 }
 # System headers for files, directories, volumes, memory and time live in platform/.
 system_headers='^#include <(sys/[^>]*|unistd\.h|fcntl\.h|dirent\.h|blkid/[^>]*|mntent\.h|pwd\.h|time\.h|ctime|fnmatch\.h|glob\.h|limits\.h)>'
-for layer in platform support fs content lists scan audit editor app cli; do
+for layer in platform support fs content lists scan catalogue audit editor app cli; do
   ok=" $(allowed $layer) "
   for f in $(git ls-files -co --exclude-standard -- "$layer/*.h" "$layer/*.cpp"); do
     [ -f "$f" ] || continue
@@ -50,6 +51,6 @@ for layer in platform support fs content lists scan audit editor app cli; do
     fi
   done
 done
-grep -rlE '#include <Q' platform support fs content lists scan audit 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
+grep -rlE '#include <Q' platform support fs content lists scan catalogue audit 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
   status=1
 exit $status

@@ -49,7 +49,7 @@ TEST(OptionTableTest, HelpListsEveryOptionOfTheTable) {
     }
     EXPECT_EQ(NamesInHelp(cli::CommandUsage(command.name)), names);
   }
-  EXPECT_EQ(cli::Commands().size(), 8u);
+  EXPECT_EQ(cli::Commands().size(), 11u);
 }
 
 TEST(OptionTableTest, HelpSaysWhatTheHexOptionsWrite) {

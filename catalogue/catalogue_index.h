@@ -1,0 +1,148 @@
+#pragma once
+// The catalogue: every id list of some folders, indexed in one SQLite file in the
+// user's cache folder so that a name, an id or a volume is found without reading the
+// lists. The index is derived and disposable: Refresh brings it up to date with the
+// lists before a query, and a deleted index is built again. The lists stay the truth.
+// Not thread-safe; one object per process and query.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/list_header.h"
+#include "catalogue/sqlite_db.h"
+#include "lists/list_reader.h"
+
+namespace catalogue {
+
+// Bumped whenever the tables change; an index of another version is built again.
+constexpr int kIndexVersion = 1;
+// The highest list id an index gives (each list's rows lie in a range of its own).
+constexpr int64_t kMaxListId = int64_t{1} << 30;
+
+// One id list as the index holds it.
+struct CatalogueList {
+  int64_t id = 0;
+  std::string path;  // the list file
+  std::string name;  // its file name without the extension
+  std::string label;
+  uint32_t serial = 0;
+  std::string search_path;
+  int root_column = 0;
+  uint64_t files = 0;
+  uint64_t bytes = 0;
+  std::string run_start;  // "yyyy-mm-dd hh:nn:ss" of the last run
+  scan::ListState state = scan::ListState::kNoRun;
+  bool errors = false;  // the last run counted errors
+};
+
+// A listed file found by a query.
+struct CatalogueFile {
+  int64_t row = 0;
+  int64_t list = 0;  // CatalogueList::id
+  std::string path;
+  uint64_t size = 0;
+  uint64_t write_time = 0;    // yyyymmddhhnnss; 0 when the list shows none
+  std::optional<int64_t> id;  // ContentKey; none for a line without an id
+};
+
+// What `find` asks for; unset parts ask for nothing.
+struct FileQuery {
+  // A name mask in the walk's syntax when it holds "*" or "?", else a text found
+  // anywhere in the name; both without regard to case. Empty: any name.
+  std::string name;
+  std::optional<uint64_t> min_size, max_size;
+  std::optional<uint64_t> from_time, to_time;  // yyyymmddhhnnss, both ends included
+  std::optional<int64_t> id;                   // ContentKey
+  std::vector<int64_t> lists;                  // empty: every list
+};
+
+// A number for an id field that keeps ids and short files' bytes apart: the two
+// 5-digit groups of a content id, or the bytes of a short file with a flag. None for
+// a failure text.
+std::optional<int64_t> ContentKey(std::string_view id_text);
+// The id field again, as the lists write it after "F  " (11 characters).
+std::string ContentKeyText(int64_t key);
+
+// "yyyy-mm-dd hh:nn:ss" from yyyymmddhhnnss.
+std::string WriteTimeText(uint64_t write_time);
+
+// Told how the first index, or a refresh, goes: lists read so far of all that need
+// reading, and the list being read.
+using IndexProgress = std::function<void(size_t done, size_t total, const std::string& list)>;
+
+class CatalogueIndex {
+ public:
+  // `folders`: the catalogue folders (absolute, each ending with "/"); `index_path`:
+  // the index file; `list_ext`: the id lists' extension without the dot.
+  CatalogueIndex(std::vector<std::string> folders, std::string index_path, std::string list_ext);
+
+  // Opens the index, building it anew when it is missing, damaged or of another
+  // version (a note says which), and brings it up to date with the lists: a list whose
+  // size or write time changed is read again, a list gone is dropped, a list a running
+  // scan holds is read as it stands. A list that cannot be read is left out with one
+  // warning naming it and the line. False with error() when the index cannot be
+  // written at all.
+  bool Refresh(const IndexProgress& progress = nullptr);
+
+  // Said during Refresh: "index rebuilt" notes and warnings about lists, one line each.
+  const std::vector<std::string>& notes() const { return notes_; }
+  const std::string& error() const { return error_; }
+
+  // Every list, in the order of their paths.
+  std::vector<CatalogueList> Lists();
+
+  // Calls `found` for the first `limit` matches (in index order) and returns how many
+  // matched in all; -1 on an error.
+  int64_t Find(const FileQuery& query, size_t limit,
+               const std::function<void(const CatalogueFile&)>& found);
+
+  // For each file of the list with a size above 0 and an id, in path order: the files of
+  // other lists with the same size and id (at most one per list). `each` gets the file
+  // and its copies. False on an error.
+  bool Copies(
+      int64_t list,
+      const std::function<void(const CatalogueFile&, const std::vector<CatalogueFile>&)>& each);
+
+  // The files of lists other than `list` with that size and id, one per list.
+  std::vector<CatalogueFile> CopiesOf(int64_t list, uint64_t size, int64_t key);
+
+  // How many files of the list have no id or are empty (Copies passes them over).
+  int64_t FilesWithoutCopyKey(int64_t list);
+
+ private:
+  bool OpenIndex();
+  bool CreateTables();
+  bool Rebuild(const std::string& why);
+  bool IndexList(const std::string& path, int64_t size, int64_t mtime);
+  bool DropList(int64_t id);
+  // Replaces the rows of the list at `path` with `list`, or with the error that kept it
+  // out (list null), in one transaction.
+  bool StoreList(const std::string& path, int64_t size, int64_t mtime, const scan::IdList* list,
+                 const RunHeader& header, const std::string& error);
+  // Makes the list's rows those of `list`: new paths added, changed ones updated, those
+  // gone dropped. `bytes` receives the sum of the sizes.
+  bool StoreRows(int64_t list_id, const scan::IdList& list, uint64_t* bytes);
+  std::string FilePath(int64_t dir, std::string_view name);
+
+  std::vector<std::string> folders_;
+  std::string index_path_;
+  std::string list_ext_;
+  Database db_;
+  std::vector<std::string> notes_;
+  std::string error_;
+  bool searchable_ = false;  // the name and copy indexes are there
+  Statement dir_path_;
+  int64_t last_dir_ = -1;
+  std::string last_dir_path_;
+};
+
+// The index file for a set of catalogue folders: "catalogue-<hash>.db" in
+// $XDG_CACHE_HOME/checker/ (~/.cache/checker/), the hash taken over the sorted folders.
+// Empty when neither variable is set.
+std::string IndexPathFor(const std::vector<std::string>& folders);
+
+}  // namespace catalogue

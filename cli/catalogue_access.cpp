@@ -1,0 +1,160 @@
+#include "cli/catalogue_access.h"
+
+#include <cstdio>
+
+#include "catalogue/mounted.h"
+#include "cli/start_up.h"
+#include "cli/terminal_text.h"
+#include "lists/list_names.h"
+#include "lists/list_paths.h"
+#include "platform/paths.h"
+#include "support/sys_init.h"
+#include "support/text.h"
+#include "support/toolkit.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int kStderr = 2;
+
+std::string WithSlash(std::string path) {
+  if (path.empty() || path.back() != '/') path += '/';
+  return path;
+}
+
+}  // namespace
+
+std::optional<int> OpenCatalogue(const CatalogueOptions& options,
+                                 std::unique_ptr<catalogue::CatalogueIndex>* index, bool optional) {
+  std::vector<std::string> folders;
+  for (const std::string& given : options.folders) {
+    const std::string folder = WithSlash(platform::AbsolutePath(given));
+    if (!DirExistsSx(folder)) return UsageError("--catalogue " + given + ": no such folder");
+    folders.push_back(platform::ResolveExisting(folder));
+  }
+  if (!StartUp(true)) return 0;
+  const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
+  const std::string own = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
+  if (!own.empty() && DirExistsSx(own)) folders.push_back(platform::ResolveExisting(own));
+  if (folders.empty()) {
+    if (optional) return std::nullopt;
+    return UsageError("no catalogue: the list folder " + own +
+                      " does not exist and no --catalogue DIR was given");
+  }
+  const std::string index_path = catalogue::IndexPathFor(folders);
+  if (index_path.empty())
+    return UsageError("no cache folder: neither XDG_CACHE_HOME nor HOME is set");
+  const std::string ext =
+      support::Trim(base.lst_ext).empty() ? scan::kDefaultLstExt : support::Trim(base.lst_ext);
+  *index = std::make_unique<catalogue::CatalogueIndex>(folders, index_path, ext);
+
+  const bool show = options.progress || platform::IsTerminal(kStderr);
+  const auto progress = [&](size_t done, size_t total, const std::string& list) {
+    if (list.empty()) {
+      PrintMessage("indexed " + std::to_string(total) + " lists; indexing names and ids");
+    } else {
+      PrintMessage("indexing list " + std::to_string(done + 1) + " of " + std::to_string(total) +
+                   ": " + list);
+    }
+  };
+  const bool ok = (*index)->Refresh(show ? catalogue::IndexProgress(progress) : nullptr);
+  for (const std::string& note : (*index)->notes()) PrintMessage(note);
+  if (!ok) {
+    PrintMessage((*index)->error());
+    return 2;
+  }
+  return std::nullopt;
+}
+
+const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueList>& lists,
+                                         const std::string& name, std::string* error) {
+  const std::string absolute = platform::ResolveExisting(platform::AbsolutePath(name));
+  // A path, then a list name, then a label or serial: the first kind that names any.
+  const auto by = [&](auto&& names) {
+    std::vector<const catalogue::CatalogueList*> found;
+    for (const catalogue::CatalogueList& list : lists) {
+      if (names(list)) found.push_back(&list);
+    }
+    return found;
+  };
+  std::vector<const catalogue::CatalogueList*> found = by([&](const catalogue::CatalogueList& l) {
+    return l.path == absolute || l.path.substr(l.path.rfind('/') + 1) == name;
+  });
+  if (found.empty()) {
+    found = by([&](const catalogue::CatalogueList& l) { return l.name == name; });
+  }
+  if (found.empty()) {
+    found = by([&](const catalogue::CatalogueList& l) {
+      return support::SameText(l.label, name) || scan::SerialNumberText(l.serial) == name;
+    });
+  }
+  if (found.size() == 1) return found.front();
+  *error = found.empty() ? "no list of the catalogue is named '" + name + "'"
+                         : "'" + name + "' names " + std::to_string(found.size()) +
+                               " lists of the catalogue; give the list's path";
+  return nullptr;
+}
+
+std::optional<int> FindVolumeOfList(const std::string& list_path, std::string* search_path) {
+  const std::string path = platform::AbsolutePath(*search_path);
+  const catalogue::ListVolume volume = catalogue::LocateListVolume(list_path, path);
+  const std::string name = "\"" + volume.header.label + "\" (serial " +
+                           scan::SerialNumberText(volume.header.serial) + ")";
+  const std::string why = platform::PathKindOf(path) == platform::PathKind::kMissing
+                              ? *search_path + " is gone"
+                              : *search_path + " is on another volume";
+  switch (volume.place) {
+    case catalogue::VolumePlace::kAtSearchPath:
+    case catalogue::VolumePlace::kUnknown:
+      return std::nullopt;
+    case catalogue::VolumePlace::kMountedElsewhere:
+      PrintMessage(why + "; verifying " + list_path + " on its volume " + name + " at " +
+                   volume.path);
+      *search_path = volume.path;
+      return std::nullopt;
+    case catalogue::VolumePlace::kNotMounted:
+      break;
+  }
+  PrintMessage("cannot verify " + list_path + ": " + why + " and its volume " + name +
+               " is not mounted; mount it, or give --path");
+  return 2;
+}
+
+std::function<std::optional<ProbableCopy>(const scan::ListedFile&)> ProbableCopyFinder(
+    const CatalogueOptions& options, const std::string& own_list) {
+  struct State {
+    CatalogueOptions options;
+    std::string own_list;
+    bool opened = false;
+    std::unique_ptr<catalogue::CatalogueIndex> index;
+    int64_t own_id = -1;
+    std::vector<catalogue::CatalogueList> lists;
+  };
+  auto state = std::make_shared<State>();
+  state->options = options;
+  state->own_list = platform::ResolveExisting(platform::AbsolutePath(own_list));
+  return [state](const scan::ListedFile& file) -> std::optional<ProbableCopy> {
+    if (!file.has_id || file.size == 0) return std::nullopt;
+    const std::optional<int64_t> key = catalogue::ContentKey(file.id_text());
+    if (!key) return std::nullopt;
+    if (!state->opened) {
+      state->opened = true;
+      if (OpenCatalogue(state->options, &state->index, true)) state->index.reset();
+      if (state->index) state->lists = state->index->Lists();
+      for (const catalogue::CatalogueList& list : state->lists) {
+        if (list.path == state->own_list) state->own_id = list.id;
+      }
+    }
+    if (!state->index) return std::nullopt;
+    const std::vector<catalogue::CatalogueFile> copies =
+        state->index->CopiesOf(state->own_id, file.size, *key);
+    if (copies.empty()) return std::nullopt;
+    for (const catalogue::CatalogueList& list : state->lists) {
+      if (list.id == copies.front().list) return ProbableCopy{list.name, copies.front().path};
+    }
+    return std::nullopt;
+  };
+}
+
+}  // namespace cli

@@ -1,0 +1,277 @@
+// checker-cli volumes, find and copies: the catalogue of every id list.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "catalogue/catalogue_index.h"
+#include "catalogue/list_header.h"
+#include "catalogue/mounted.h"
+#include "cli/catalogue_access.h"
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/compare_report.h"
+#include "cli/terminal_text.h"
+#include "lists/list_names.h"
+#include "support/text.h"
+
+namespace cli {
+
+namespace {
+
+using catalogue::CatalogueFile;
+using catalogue::CatalogueList;
+
+constexpr int kExitNothingFound = 1;
+
+std::string StateText(const CatalogueList& list) {
+  std::string text(scan::ListStateText(list.state));
+  if (list.errors) text += ", with errors";
+  return text;
+}
+
+void AppendJsonField(std::string* out, std::string_view name, std::string_view text) {
+  *out += out->empty() ? "{" : ",";
+  AppendJsonString(out, name);
+  *out += ':';
+  AppendJsonString(out, text);
+}
+
+void AppendJsonNumber(std::string* out, std::string_view name, std::string_view number) {
+  *out += out->empty() ? "{" : ",";
+  AppendJsonString(out, name);
+  *out += ':';
+  *out += number;
+}
+
+// "yyyy-mm-dd" or "yyyy-mm-dd hh:nn:ss" as yyyymmddhhnnss; a date alone takes the
+// start of the day, or its end for the upper bound.
+std::optional<uint64_t> ParseTimeBound(const std::string& text, bool upper) {
+  static constexpr std::string_view kPicture = "0000-00-00 00:00:00";
+  if (text.size() != 10 && text.size() != kPicture.size()) return std::nullopt;
+  uint64_t value = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (kPicture[i] != '0') {
+      if (text[i] != kPicture[i]) return std::nullopt;
+      continue;
+    }
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(text[i] - '0');
+  }
+  if (text.size() == 10) value = value * 1000000 + (upper ? 235959 : 0);
+  return value;
+}
+
+std::string MountedFilePath(const std::vector<catalogue::MountedVolume>& mounted,
+                            const CatalogueList& list, const std::string& path) {
+  const std::string below = catalogue::PathBelowRoot(path, list.root_column);
+  if (below.empty()) return {};
+  return catalogue::MountedPath(mounted, list.serial, below);
+}
+
+const CatalogueList* ListById(const std::vector<CatalogueList>& lists, int64_t id) {
+  for (const CatalogueList& list : lists) {
+    if (list.id == id) return &list;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int RunVolumesCommand(const Args& args) {
+  CommandLine line;
+  if (const std::optional<int> status = TakeCommandLine("volumes", args, &line)) return *status;
+  std::unique_ptr<catalogue::CatalogueIndex> index;
+  if (const std::optional<int> status = OpenCatalogue(line.catalogue, &index)) return *status;
+  const std::vector<catalogue::MountedVolume> mounted = catalogue::MountedVolumes();
+  std::string out;
+  for (const CatalogueList& list : index->Lists()) {
+    const std::string mount = catalogue::MountPointOf(mounted, list.serial);
+    const std::string serial = scan::SerialNumberText(list.serial);
+    if (line.catalogue.jsonl) {
+      std::string json;
+      AppendJsonField(&json, "list", list.name);
+      AppendJsonField(&json, "list_path", list.path);
+      AppendJsonField(&json, "label", list.label);
+      AppendJsonField(&json, "serial", serial);
+      AppendJsonField(&json, "search_path", list.search_path);
+      AppendJsonNumber(&json, "files", std::to_string(list.files));
+      AppendJsonNumber(&json, "bytes", std::to_string(list.bytes));
+      AppendJsonField(&json, "last_run", list.run_start);
+      AppendJsonField(&json, "state", StateText(list));
+      if (mount.empty()) {
+        AppendJsonNumber(&json, "mounted_at", "null");
+      } else {
+        AppendJsonField(&json, "mounted_at", mount);
+      }
+      out += json + "}\n";
+      continue;
+    }
+    out += list.name + "  label " + list.label + "  serial " + serial + "  " + list.search_path +
+           "  " + std::to_string(list.files) + " files  " + std::to_string(list.bytes) +
+           " bytes  last run " + list.run_start + " " + StateText(list) + "  " +
+           (mount.empty() ? "not mounted" : "mounted at " + mount) + "\n";
+  }
+  WriteOut(out);
+  return 0;
+}
+
+int RunFindCommand(const Args& args) {
+  CommandLine line;
+  if (const std::optional<int> status = TakeCommandLine("find", args, &line)) return *status;
+  const CatalogueOptions& options = line.catalogue;
+  catalogue::FileQuery query;
+  if (!line.operands.empty()) query.name = line.operands.front();
+  query.min_size = options.min_size;
+  query.max_size = options.max_size;
+  if (!options.from.empty() && !(query.from_time = ParseTimeBound(options.from, false))) {
+    return UsageError("find: --from takes yyyy-mm-dd or \"yyyy-mm-dd hh:nn:ss\", not '" +
+                      options.from + "'");
+  }
+  if (!options.to.empty() && !(query.to_time = ParseTimeBound(options.to, true))) {
+    return UsageError("find: --to takes yyyy-mm-dd or \"yyyy-mm-dd hh:nn:ss\", not '" + options.to +
+                      "'");
+  }
+  if (!options.id.empty()) {
+    std::string id = options.id;
+    if (id.size() < scan::kIdTextWidth) id.resize(scan::kIdTextWidth, ' ');
+    if (!(query.id = catalogue::ContentKey(id))) {
+      return UsageError("find: --id takes an id as a list writes it (\"07012 18845\"), not '" +
+                        options.id + "'");
+    }
+  }
+  std::unique_ptr<catalogue::CatalogueIndex> index;
+  if (const std::optional<int> status = OpenCatalogue(options, &index)) return *status;
+  const std::vector<CatalogueList> lists = index->Lists();
+  if (!options.volume.empty()) {
+    for (const CatalogueList& list : lists) {
+      if (list.name == options.volume || support::SameText(list.label, options.volume) ||
+          scan::SerialNumberText(list.serial) == options.volume) {
+        query.lists.push_back(list.id);
+      }
+    }
+    if (query.lists.empty()) {
+      return UsageError("find: no volume of the catalogue is named '" + options.volume + "'");
+    }
+  }
+
+  std::string out;
+  const int64_t count =
+      index->Find(query, static_cast<size_t>(options.limit), [&](const CatalogueFile& file) {
+        const CatalogueList* list = ListById(lists, file.list);
+        const std::string volume = list != nullptr ? list->name : "";
+        const std::string time = catalogue::WriteTimeText(file.write_time);
+        if (options.jsonl) {
+          std::string json;
+          AppendJsonField(&json, "volume", volume);
+          AppendJsonField(&json, "path", file.path);
+          AppendJsonNumber(&json, "size", std::to_string(file.size));
+          if (file.write_time == 0) {
+            AppendJsonNumber(&json, "write_time", "null");
+          } else {
+            AppendJsonField(&json, "write_time", time);
+          }
+          if (file.id) {
+            AppendJsonField(&json, "id", support::TrimRight(catalogue::ContentKeyText(*file.id)));
+          } else {
+            AppendJsonNumber(&json, "id", "null");
+          }
+          out += json + "}\n";
+        } else {
+          out += volume + "  " + std::to_string(file.size) + "  " + time + "  " + file.path + "\n";
+        }
+        // Results stream out in blocks, so the first ones show before all are counted.
+        if (out.size() > 1 << 16) {
+          WriteOut(out);
+          out.clear();
+        }
+      });
+  WriteOut(out);
+  if (count < 0) {
+    PrintMessage("cannot search the catalogue index: " + index->error());
+    return 2;
+  }
+  if (count > options.limit) {
+    PrintMessage(std::to_string(count - options.limit) + " more matched (" + std::to_string(count) +
+                 " in all; --limit N shows more)");
+  }
+  return count == 0 ? kExitNothingFound : 0;
+}
+
+int RunCopiesCommand(const Args& args) {
+  CommandLine line;
+  if (const std::optional<int> status = TakeCommandLine("copies", args, &line)) return *status;
+  const CatalogueOptions& options = line.catalogue;
+  std::unique_ptr<catalogue::CatalogueIndex> index;
+  if (const std::optional<int> status = OpenCatalogue(options, &index)) return *status;
+  const std::vector<CatalogueList> lists = index->Lists();
+  std::string error;
+  const CatalogueList* own = PickList(lists, line.operands.front(), &error);
+  if (own == nullptr) return UsageError("copies: " + error);
+  std::vector<catalogue::MountedVolume> mounted;
+  if (options.confirm) mounted = catalogue::MountedVolumes();
+
+  std::string out;
+  const bool ok = index->Copies(
+      own->id, [&](const CatalogueFile& file, const std::vector<CatalogueFile>& copies) {
+        std::vector<std::string> states;
+        size_t counted = 0;
+        std::string own_mounted;
+        if (options.confirm) own_mounted = MountedFilePath(mounted, *own, file.path);
+        for (const CatalogueFile& copy : copies) {
+          std::string state = "probable copy";
+          const CatalogueList* list = ListById(lists, copy.list);
+          if (options.confirm && !own_mounted.empty() && list != nullptr) {
+            const std::string other = MountedFilePath(mounted, *list, copy.path);
+            const catalogue::SameBytes same = other.empty()
+                                                  ? catalogue::SameBytes::kCannotRead
+                                                  : catalogue::CompareFiles(own_mounted, other);
+            if (same == catalogue::SameBytes::kSame) state = "copy";
+            if (same == catalogue::SameBytes::kDifferent) state = "not a copy";
+          }
+          if (state != "not a copy") ++counted;
+          states.push_back(state);
+        }
+        const size_t holders = counted + 1;
+        if (options.under > 0 && holders >= static_cast<size_t>(options.under)) return;
+        if (options.jsonl) {
+          std::string json;
+          AppendJsonField(&json, "path", file.path);
+          AppendJsonNumber(&json, "volumes", std::to_string(holders));
+          json += ",\"copies\":[";
+          for (size_t i = 0; i < copies.size(); ++i) {
+            const CatalogueList* list = ListById(lists, copies[i].list);
+            std::string entry;
+            AppendJsonField(&entry, "volume", list != nullptr ? list->name : "");
+            AppendJsonField(&entry, "path", copies[i].path);
+            AppendJsonField(&entry, "state", states[i]);
+            json += (i == 0 ? "" : ",") + entry + "}";
+          }
+          out += json + "]}\n";
+        } else {
+          out += std::to_string(holders) + "  " + file.path + "\n";
+          for (size_t i = 0; i < copies.size(); ++i) {
+            const CatalogueList* list = ListById(lists, copies[i].list);
+            out += "   " + states[i] + "  " + (list != nullptr ? list->name : "") + "  " +
+                   copies[i].path + "\n";
+          }
+        }
+        if (out.size() > 1 << 16) {
+          WriteOut(out);
+          out.clear();
+        }
+      });
+  WriteOut(out);
+  if (!ok) {
+    PrintMessage("cannot search the catalogue index: " + index->error());
+    return 2;
+  }
+  const int64_t passed = index->FilesWithoutCopyKey(own->id);
+  if (passed > 0) {
+    PrintMessage(std::to_string(passed) +
+                 " files of the list are empty or have no id; they are never counted as copies");
+  }
+  return 0;
+}
+
+}  // namespace cli

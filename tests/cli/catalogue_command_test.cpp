@@ -1,0 +1,434 @@
+// checker-cli volumes, find and copies over lists that real scans wrote: several
+// volumes faked with --label and --serial, the answers worked out from the trees.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "catalogue/sqlite_db.h"
+#include "common/run_command.h"
+#include "common/temp_tree.h"
+#include "lists/list_names.h"
+
+namespace {
+
+using testing_support::CommandResult;
+using testing_support::TempTree;
+
+constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
+
+std::string TimeText(time_t seconds) {
+  char text[32];
+  struct tm parts;
+  gmtime_r(&seconds, &parts);
+  strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", &parts);
+  return text;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t end = text.find('\n', pos);
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end == std::string::npos ? text.size() : end + 1;
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+// A file of a made-up volume.
+struct Made {
+  std::string volume;  // the list's name
+  std::string path;    // absolute
+  std::string name;
+  std::string content;
+  time_t time;
+};
+
+class CatalogueCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
+            "XDG_CACHE_HOME=" + tree_.Dir("cache")};
+    catalogue_ = tree_.Dir("catalogue");
+  }
+
+  CommandResult Cli(std::vector<std::string> args) {
+    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
+  }
+  // The command with the test's catalogue folder.
+  CommandResult Query(std::vector<std::string> args) {
+    args.insert(args.begin() + 1, {"--catalogue", catalogue_});
+    return Cli(args);
+  }
+
+  // Writes the files of a volume below "volumes/NAME/" with their write times, then
+  // scans them into the catalogue as the volume LABEL of SERIAL.
+  void MakeVolume(const std::string& name, const std::string& label, uint32_t serial,
+                  const std::vector<std::pair<std::string, std::string>>& files) {
+    const std::string root = tree_.Dir("volumes/" + name);
+    for (const auto& [relative, content] : files) {
+      const std::string path = tree_.File("volumes/" + name + "/" + relative, content);
+      const time_t time = kBaseTime + 3600 * static_cast<time_t>(made_.size());
+      const struct timespec times[2] = {{time, 0}, {time, 0}};
+      ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+      made_.push_back({name, path, relative.substr(relative.rfind('/') + 1), content, time});
+    }
+    ScanInto(name, label, serial, root);
+  }
+
+  void ScanInto(const std::string& name, const std::string& label, uint32_t serial,
+                const std::string& root) {
+    std::vector<std::string> args = {"scan",
+                                     "--quiet",
+                                     "--no-backup",
+                                     "--list",
+                                     catalogue_ + name + ".v00",
+                                     "--tree",
+                                     tree_.Path(name + ".t00"),
+                                     "--label",
+                                     label};
+    if (serial != 0) args.insert(args.end(), {"--serial", std::to_string(serial)});
+    args.push_back(root);
+    const CommandResult r = Cli(args);
+    // A name with a line break counts as an error of the run.
+    ASSERT_LE(r.exit_code, 1) << r.err;
+  }
+
+  // find's line for a file.
+  static std::string FindLine(const Made& file) {
+    return file.volume + "  " + std::to_string(file.content.size()) + "  " + TimeText(file.time) +
+           "  " + file.path;
+  }
+
+  // The lines find should print: every made file the rule picks.
+  template <typename Rule>
+  std::vector<std::string> Expected(Rule rule) const {
+    std::vector<std::string> lines;
+    for (const Made& file : made_) {
+      if (rule(file)) lines.push_back(FindLine(file));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  }
+
+  // Two volumes; Backup holds copies of some of Photos' files.
+  void MakeTwoVolumes() {
+    MakeVolume("Photos", "PHOTOS", 1111,
+               {{"2020/Holiday_Beach.JPG", "sand and sea, a long photo"},
+                {"2020/holiday_town.jpg", "streets and houses"},
+                {"2021/Garden.png", "green things growing"},
+                {"notes/readme.txt", "read me first, then the rest"},
+                {"notes/empty.txt", ""}});
+    MakeVolume("Backup", "BACKUP", 2222,
+               {{"old/Holiday_Beach.JPG", "sand and sea, a long photo"},
+                {"old/readme-copy.txt", "read me first, then the rest"},
+                {"work/report.pdf", "quarterly figures in a report"},
+                {"work/empty.txt", ""}});
+  }
+
+  std::string IndexFile() const {
+    for (const auto& entry : std::filesystem::directory_iterator(tree_.Path("cache/checker"))) {
+      if (entry.path().extension() == ".db") return entry.path();
+    }
+    return {};
+  }
+
+  TempTree tree_;
+  std::vector<std::string> env_;
+  std::string catalogue_;
+  std::vector<Made> made_;
+};
+
+TEST_F(CatalogueCommandTest, FindsNamesByTextAndMaskWithoutRegardToCase) {
+  MakeTwoVolumes();
+  struct Case {
+    std::string query;
+    bool (*rule)(const Made&);
+  };
+  const Case cases[] = {
+      {"holiday", [](const Made& f) { return Lower(f.name).find("holiday") != std::string::npos; }},
+      {"HOLIDAY_B",
+       [](const Made& f) { return Lower(f.name).find("holiday_b") != std::string::npos; }},
+      {"*.jpg", [](const Made& f) { return Lower(f.name).ends_with(".jpg"); }},
+      {"read*", [](const Made& f) { return Lower(f.name).starts_with("read"); }},
+      {"*.t?t", [](const Made& f) { return Lower(f.name).ends_with(".txt"); }},
+      {"e", [](const Made& f) { return f.name.find('e') != std::string::npos; }},
+      {"{g,r}*", [](const Made& f) { return Lower(f.name)[0] == 'g' || Lower(f.name)[0] == 'r'; }},
+      {"", [](const Made&) { return true; }},
+  };
+  for (const Case& c : cases) {
+    const CommandResult r = Query({"find", c.query});
+    const std::vector<std::string> expected = Expected(c.rule);
+    EXPECT_EQ(r.exit_code, expected.empty() ? 1 : 0) << c.query << r.err;
+    EXPECT_EQ(SortedLines(r.out), expected) << c.query;
+  }
+  const CommandResult none = Query({"find", "nowhere"});
+  EXPECT_EQ(none.exit_code, 1);
+  EXPECT_EQ(none.out, "");
+}
+
+TEST_F(CatalogueCommandTest, FiltersBySizeTimeIdAndVolume) {
+  MakeTwoVolumes();
+  const time_t third = kBaseTime + 3600 * 2;
+  struct Case {
+    std::vector<std::string> options;
+    std::function<bool(const Made&)> rule;
+  };
+  const std::vector<Case> cases = {
+      {{"--min-size", "20"}, [](const Made& f) { return f.content.size() >= 20; }},
+      {{"--max-size", "0"}, [](const Made& f) { return f.content.empty(); }},
+      {{"--from", TimeText(third), "--to", TimeText(third + 3600)},
+       [&](const Made& f) { return f.time >= third && f.time <= third + 3600; }},
+      {{"--to", "2020-05-01"}, [](const Made& f) { return f.time < kBaseTime + 41104; }},
+      {{"--volume", "backup"}, [](const Made& f) { return f.volume == "Backup"; }},
+      {{"--volume", scan::SerialNumberText(1111)},
+       [](const Made& f) { return f.volume == "Photos"; }},
+      {{"--volume", "Photos", "--min-size", "20"},
+       [](const Made& f) { return f.volume == "Photos" && f.content.size() >= 20; }},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"find"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const CommandResult r = Query(args);
+    EXPECT_EQ(SortedLines(r.out), Expected(c.rule)) << c.options[0] << r.err;
+  }
+  // The id of a file as the list writes it finds every file of that content.
+  const CommandResult id = Cli({"id", made_[0].path});
+  ASSERT_EQ(id.exit_code, 0);
+  const CommandResult by_id = Query({"find", "--id", id.out.substr(3, 11)});
+  EXPECT_EQ(SortedLines(by_id.out),
+            Expected([&](const Made& f) { return f.content == made_[0].content; }));
+  EXPECT_EQ(Query({"find", "--volume", "Nobody"}).exit_code, 2);
+  EXPECT_EQ(Query({"find", "--from", "May 1st"}).exit_code, 2);
+}
+
+TEST_F(CatalogueCommandTest, SearchesTheListFolderOfTheSettings) {
+  const std::string folder = tree_.Path("app/xBase/");
+  const CommandResult none = Cli({"volumes"});
+  EXPECT_EQ(none.exit_code, 2);
+  EXPECT_EQ(none.err, "checker-cli: no catalogue: the list folder " + folder +
+                          " does not exist and no --catalogue DIR was given\n");
+  catalogue_ = tree_.Dir("app/xBase");
+  MakeVolume("Own", "OWN", 7, {{"kept.txt", "in the list folder"}});
+  const CommandResult r = Cli({"find", "kept"});
+  EXPECT_EQ(r.out, FindLine(made_[0]) + "\n") << r.err;
+}
+
+TEST_F(CatalogueCommandTest, LimitSaysHowManyMoreMatched) {
+  MakeTwoVolumes();
+  const CommandResult r = Query({"find", "--limit", "2", "*"});
+  EXPECT_EQ(SortedLines(r.out).size(), 2u);
+  EXPECT_EQ(r.err, "checker-cli: " + std::to_string(made_.size() - 2) + " more matched (" +
+                       std::to_string(made_.size()) + " in all; --limit N shows more)\n");
+}
+
+TEST_F(CatalogueCommandTest, KeepsTheBytesOfNamesWithLineBreaksAndInvalidUtf8) {
+  MakeVolume("Odd", "ODD", 3333,
+             {{"a\rb.dat", "one"}, {"a\nb.dat", "two"}, {"n\xFEme.txt", "three"}});
+  // Lists write CR and LF as "?": both names are one path there.
+  const CommandResult breaks = Query({"find", "b.dat"});
+  ASSERT_EQ(SortedLines(breaks.out).size(), 1u) << breaks.out;
+  EXPECT_TRUE(breaks.out.ends_with(tree_.Path("volumes/Odd/a?b.dat\n"))) << breaks.out;
+  const CommandResult invalid = Query({"find", "me.txt"});
+  EXPECT_EQ(SortedLines(invalid.out), std::vector<std::string>{FindLine(made_[2])});
+  const CommandResult json = Query({"find", "--format", "jsonl", "\xFEme"});
+  EXPECT_EQ(json.out, "{\"volume\":\"Odd\",\"path\":\"" + tree_.Path("volumes/Odd/n") +
+                          "\\u00feme.txt\",\"size\":5,\"write_time\":\"" + TimeText(made_[2].time) +
+                          "\",\"id\":\"$7468726565\"}\n");
+}
+
+TEST_F(CatalogueCommandTest, VolumesShowsEveryListAndWhetherItIsMounted) {
+  MakeTwoVolumes();
+  const CommandResult r = Query({"volumes"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  std::vector<std::string> expected;
+  for (const auto& [name, label, serial] :
+       {std::tuple{"Backup", "BACKUP", 2222u}, std::tuple{"Photos", "PHOTOS", 1111u}}) {
+    uint64_t files = 0;
+    uint64_t bytes = 0;
+    for (const Made& f : made_) {
+      if (f.volume != name) continue;
+      ++files;
+      bytes += f.content.size();
+    }
+    // The run's start as the list's header holds it.
+    const std::string list = TempTree::Read(catalogue_ + name + ".v00");
+    expected.push_back(std::string(name) + "  label " + label + "  serial " +
+                       scan::SerialNumberText(serial) + "  " +
+                       tree_.Path("volumes/" + std::string(name) + "/") + "  " +
+                       std::to_string(files) + " files  " + std::to_string(bytes) +
+                       " bytes  last run " + list.substr(30, 19) + " complete  not mounted");
+  }
+  EXPECT_EQ(SortedLines(r.out), expected);
+
+  const CommandResult json = Query({"volumes", "--format", "jsonl"});
+  const std::string list = TempTree::Read(catalogue_ + "Backup.v00");
+  EXPECT_EQ(SortedLines(json.out)[0],
+            "{\"list\":\"Backup\",\"list_path\":\"" + catalogue_ +
+                "Backup.v00\",\"label\":\"BACKUP\",\"serial\":\"" + scan::SerialNumberText(2222) +
+                "\",\"search_path\":\"" + tree_.Path("volumes/Backup/") +
+                "\",\"files\":4,\"bytes\":83,\"last_run\":\"" + list.substr(30, 19) +
+                "\",\"state\":\"complete\",\"mounted_at\":null}");
+}
+
+TEST_F(CatalogueCommandTest, CopiesNamesTheOtherVolumesOfEachFile) {
+  MakeTwoVolumes();
+  // Per file of Photos with content: the files of Backup with the same content.
+  std::vector<std::string> expected;
+  std::vector<std::string> unique;
+  for (const Made& own : made_) {
+    if (own.volume != "Photos" || own.content.empty()) continue;
+    std::vector<std::string> copies;
+    for (const Made& other : made_) {
+      if (other.volume != "Photos" && other.content == own.content) {
+        copies.push_back("   probable copy  " + other.volume + "  " + other.path);
+      }
+    }
+    expected.push_back(std::to_string(1 + copies.size()) + "  " + own.path);
+    expected.insert(expected.end(), copies.begin(), copies.end());
+    if (copies.empty()) unique.push_back("1  " + own.path);
+  }
+  const CommandResult all = Query({"copies", catalogue_ + "Photos.v00"});
+  ASSERT_EQ(all.exit_code, 0) << all.err;
+  EXPECT_EQ(SortedLines(all.out), [&] {
+    std::sort(expected.begin(), expected.end());
+    return expected;
+  }());
+  EXPECT_EQ(all.err,
+            "checker-cli: 1 files of the list are empty or have no id; they are never counted "
+            "as copies\n");
+  const CommandResult json = Query({"copies", "--format", "jsonl", "--under", "3", "Backup"});
+  EXPECT_EQ(SortedLines(json.out)[0],
+            "{\"path\":\"" + made_[5].path +
+                "\",\"volumes\":2,\"copies\":[{\"volume\":\"Photos\",\"path\":\"" + made_[0].path +
+                "\",\"state\":\"probable copy\"}]}");
+  const CommandResult under = Query({"copies", "--under", "2", "Photos"});
+  std::sort(unique.begin(), unique.end());
+  EXPECT_EQ(SortedLines(under.out), unique);
+  EXPECT_EQ(Query({"copies", "Nothing"}).exit_code, 2);
+}
+
+TEST_F(CatalogueCommandTest, ConfirmComparesMountedCopiesByteForByte) {
+  // Both trees on the real volume of the temp folder, which is mounted.
+  MakeVolume("One", "ONE", 0, {{"same.txt", "the very same words"}, {"rotten.txt", "good bytes"}});
+  MakeVolume("Two", "TWO", 0, {{"same.txt", "the very same words"}, {"rotten.txt", "good bytes"}});
+  // Same size and write time, other bytes, after the scan.
+  std::filesystem::resize_file(made_[3].path, 0);
+  const std::string rotten = tree_.File("volumes/Two/rotten.txt", "bad! bytes");
+  const CommandResult r = Query({"copies", "--confirm", "One"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(SortedLines(r.out),
+            SortedLines("1  " + made_[1].path + "\n   not a copy  Two  " + rotten + "\n2  " +
+                        made_[0].path + "\n   copy  Two  " + made_[2].path + "\n"));
+}
+
+TEST_F(CatalogueCommandTest, SkipsDamagedForeignAndReadsLockedLists) {
+  MakeTwoVolumes();
+  // A line cut in the middle of the list, and a text that is no list at all.
+  std::string damaged = TempTree::Read(catalogue_ + "Photos.v00");
+  const size_t third_line = damaged.find("\r\nF", damaged.find("\r\nF") + 2) + 2;
+  damaged.insert(third_line, "F  garbage\r\n");
+  tree_.File("catalogue/Damaged.v00", damaged);
+  tree_.File("catalogue/Foreign.v00", "just some notes\r\n");
+  const size_t line = static_cast<size_t>(
+      std::count(damaged.begin(), damaged.begin() + static_cast<long>(third_line), '\n') + 1);
+  const int fd = open((catalogue_ + "Backup.v00").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  const CommandResult r = Query({"find", "*"});
+  close(fd);
+  EXPECT_EQ(SortedLines(r.out), Expected([](const Made&) { return true; }));
+  EXPECT_EQ(r.err, "checker-cli: " + catalogue_ + "Damaged.v00: line " + std::to_string(line) +
+                       ": not a line of an id list; left out of the catalogue\n"
+                       "checker-cli: " +
+                       catalogue_ +
+                       "Foreign.v00: line 1: not an id list (no run header); left out of the "
+                       "catalogue\n");
+}
+
+TEST_F(CatalogueCommandTest, UnreadableListIsLeftOutUntilItCanBeRead) {
+  MakeTwoVolumes();
+  const std::string list = catalogue_ + "Backup.v00";
+  std::filesystem::permissions(list, std::filesystem::perms::none);
+  if (std::ifstream(list).is_open()) GTEST_SKIP() << "this user reads every file";
+  const CommandResult r = Query({"find", "*"});
+  EXPECT_EQ(SortedLines(r.out), Expected([](const Made& f) { return f.volume == "Photos"; }));
+  EXPECT_EQ(r.err, "checker-cli: " + list +
+                       ": cannot read it: Permission denied; left out of the catalogue\n");
+  // Readable again, with nothing else changed: it is read this time.
+  std::filesystem::permissions(list, std::filesystem::perms::owner_read);
+  EXPECT_EQ(SortedLines(Query({"find", "*"}).out), Expected([](const Made&) { return true; }));
+}
+
+TEST_F(CatalogueCommandTest, FollowsListsThatChangeAppearAndGo) {
+  MakeTwoVolumes();
+  ASSERT_EQ(Query({"find", "*"}).exit_code, 0);
+  // Photos scanned again with a file added, one gone and one rewritten; Backup's list
+  // removed.
+  made_.push_back({"Photos", tree_.File("volumes/Photos/new/added.txt", "a later file"),
+                   "added.txt", "a later file", kBaseTime - 3600});
+  Made& garden = made_[2];
+  garden.content = "green things growing taller";
+  garden.time = kBaseTime - 7200;
+  for (const Made& file : {made_.back(), garden}) {
+    tree_.File(file.path.substr(tree_.root().size()), file.content);
+    const struct timespec times[2] = {{file.time, 0}, {file.time, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.path.c_str(), times, 0), 0);
+  }
+  std::filesystem::remove(made_[3].path);
+  made_.erase(made_.begin() + 3);
+  ScanInto("Photos", "PHOTOS", 1111, tree_.Path("volumes/Photos"));
+  std::filesystem::remove(catalogue_ + "Backup.v00");
+  const CommandResult r = Query({"find", "*"});
+  EXPECT_EQ(SortedLines(r.out), Expected([](const Made& f) { return f.volume == "Photos"; }));
+  const CommandResult copies = Query({"copies", "Photos"});
+  EXPECT_EQ(copies.out.find("probable copy"), std::string::npos) << copies.out;
+}
+
+TEST_F(CatalogueCommandTest, RebuildsAnIndexDeletedDamagedOrOfAnotherVersion) {
+  MakeTwoVolumes();
+  const std::vector<std::string> all = Expected([](const Made&) { return true; });
+  ASSERT_EQ(SortedLines(Query({"find", "*"}).out), all);
+  const std::string index = IndexFile();
+  ASSERT_FALSE(index.empty());
+
+  std::filesystem::remove(index);
+  CommandResult r = Query({"find", "*"});
+  EXPECT_EQ(SortedLines(r.out), all);
+  EXPECT_EQ(r.err, "");
+
+  {
+    catalogue::Database db;
+    ASSERT_TRUE(db.Open(index));
+    ASSERT_TRUE(db.Exec("UPDATE meta SET value = 999 WHERE key = 'version'"));
+  }
+  r = Query({"find", "*"});
+  EXPECT_EQ(SortedLines(r.out), all);
+  EXPECT_EQ(r.err, "checker-cli: the catalogue index " + index +
+                       " is of another version; building it again\n");
+
+  tree_.File(index.substr(tree_.root().size()), std::string(8192, 'x'));
+  r = Query({"find", "*"});
+  EXPECT_EQ(SortedLines(r.out), all);
+  EXPECT_EQ(r.err,
+            "checker-cli: the catalogue index " + index + " is damaged; building it again\n");
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// verify and compare with a catalogue: a probable copy named for every damaged or
+// missing file, and verify finding its volume wherever it is mounted now.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/run_command.h"
+#include "common/temp_tree.h"
+#include "lists/list_names.h"
+
+namespace {
+
+using testing_support::CommandResult;
+using testing_support::TempTree;
+
+// Replaces a file's bytes and gives it back its times, as a disk that rots.
+void Rot(const std::string& path, const std::string& content) {
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+std::string Row(const std::string& change, const std::string& text) {
+  std::string row = change;
+  row.resize(15, ' ');
+  return row + text + "\n";
+}
+
+class CatalogueVerifyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
+            "XDG_CACHE_HOME=" + tree_.Dir("cache")};
+    catalogue_ = tree_.Dir("catalogue");
+  }
+
+  CommandResult Cli(const std::vector<std::string>& args) {
+    sync();  // verify reads what is on the disk
+    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
+  }
+
+  std::string Scan(const std::string& name, const std::string& root,
+                   std::vector<std::string> extra = {}) {
+    const std::string list = catalogue_ + name + ".v00";
+    std::vector<std::string> args = {
+        "scan", "--quiet", "--no-backup", "--list", list, "--tree", tree_.Path(name + ".t00")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(root);
+    const CommandResult r = Cli(args);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return list;
+  }
+
+  TempTree tree_;
+  std::vector<std::string> env_;
+  std::string catalogue_;
+};
+
+TEST_F(CatalogueVerifyTest, VerifyAndCompareNameAProbableCopyOfDamagedAndMissingFiles) {
+  const std::string photos = tree_.Dir("Photos");
+  const std::string rotten = tree_.File("Photos/beach.jpg", "waves on the sand, all day");
+  const std::string gone = tree_.File("Photos/town.jpg", "roofs and chimneys");
+  tree_.File("Photos/alone.jpg", "on this disk alone");
+  const std::string backup = tree_.Dir("Backup");
+  const std::string beach_copy = tree_.File("Backup/old/beach.jpg", "waves on the sand, all day");
+  const std::string town_copy = tree_.File("Backup/town-copy.jpg", "roofs and chimneys");
+  const std::string list = Scan("Photos", photos);
+  Scan("Backup", backup);
+  Rot(rotten, "waves on the sand, ALL day");
+  std::filesystem::remove(gone);
+  std::filesystem::remove(tree_.Path("Photos/alone.jpg"));
+
+  const CommandResult verify = Cli({"verify", "--catalogue", catalogue_, list});
+  EXPECT_EQ(verify.exit_code, 3) << verify.err;
+  EXPECT_EQ(verify.out, Row("missing", tree_.Path("Photos/alone.jpg")) + Row("corrupted", rotten) +
+                            Row("", "probable copy on Backup: " + beach_copy) +
+                            Row("missing", gone) +
+                            Row("", "probable copy on Backup: " + town_copy));
+
+  const CommandResult now = Cli({"verify", "--write", tree_.Path("now.v00"), list});
+  const CommandResult json =
+      Cli({"compare", "--format", "jsonl", "--catalogue", catalogue_, list, tree_.Path("now.v00")});
+  EXPECT_EQ(json.exit_code, 3);
+  const size_t second_line = json.out.find('\n') + 1;
+  const std::string beach =
+      json.out.substr(second_line, json.out.find('\n', second_line) - second_line);
+  EXPECT_TRUE(beach.ends_with(",\"probable_copy\":{\"volume\":\"Backup\",\"path\":\"" + beach_copy +
+                              "\"}}"))
+      << json.out;
+  // Without a catalogue that holds a copy, no copy is named.
+  const CommandResult plain = Cli({"compare", list, tree_.Path("now.v00")});
+  EXPECT_EQ(plain.out.find("probable copy"), std::string::npos) << plain.out;
+}
+
+TEST_F(CatalogueVerifyTest, StopsNamingTheVolumeWhenItIsNotMounted) {
+  const std::string data = tree_.Dir("data");
+  tree_.File("data/a.txt", "some words");
+  // A volume that is mounted nowhere: its serial is no mounted volume's.
+  const std::string list = Scan("Lost", data, {"--label", "LOST", "--serial", "4242"});
+  const std::string volume = "\"LOST\" (serial " + scan::SerialNumberText(4242) + ")";
+  CommandResult r = Cli({"verify", list});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "checker-cli: cannot verify " + list + ": " + data +
+                       " is on another volume and its volume " + volume +
+                       " is not mounted; mount it, or give --path\n");
+  r = Cli({"verify", "--path", data, list});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+
+  std::filesystem::remove_all(data);
+  r = Cli({"verify", list});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err, "checker-cli: cannot verify " + list + ": " + data + " is gone and its volume " +
+                       volume + " is not mounted; mount it, or give --path\n");
+}
+
+TEST_F(CatalogueVerifyTest, FindsTheVolumeMountedAtAnotherPath) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a file system";
+  const std::string first = tree_.Dir("first");
+  const std::string second = tree_.Dir("second");
+  if (mount("tmpfs", first.c_str(), "tmpfs", 0, "size=4m") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  }
+  tree_.File("first/photos/a.jpg", "a picture of a tree");
+  tree_.File("first/photos/b.jpg", "a picture of a lake");
+  const std::string list = Scan("Moving", first + "photos/", {"--label", "MOVING"});
+  // The same file system at the second place alone, as a disk plugged in elsewhere.
+  ASSERT_EQ(mount(first.c_str(), second.c_str(), nullptr, MS_BIND, nullptr), 0);
+  ASSERT_EQ(umount2(first.c_str(), MNT_DETACH), 0);
+  const CommandResult volumes = Cli({"volumes", "--catalogue", catalogue_});
+  const CommandResult r = Cli({"verify", list});
+  umount2(second.c_str(), MNT_DETACH);
+
+  EXPECT_TRUE(volumes.out.ends_with("  mounted at " + second + "\n")) << volumes.out;
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  const std::string said = r.err.substr(0, r.err.find('\n') + 1);
+  EXPECT_TRUE(said.starts_with("checker-cli: " + first + "photos/ is gone; verifying " + list +
+                               " on its volume \"MOVING\" (serial "))
+      << r.err;
+  EXPECT_TRUE(said.ends_with(") at " + second + "photos/\n")) << r.err;
+}
+
+}  // namespace
