@@ -1,7 +1,10 @@
 #include "scan/listings.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
+
+#include "platform/clock.h"
 
 namespace scan {
 
@@ -59,12 +62,17 @@ void DirectoryFiles::FillFindData(size_t i, support::FindData* find_data) const 
 
 ListingKeeper::~ListingKeeper() { FinishLookups(); }
 
-void ListingKeeper::StartLookups(int threads, const std::atomic<bool>* stop) {
+void ListingKeeper::StartLookups(int threads, const std::atomic<bool>* stop,
+                                 std::unique_ptr<ReaderControl> control) {
   FinishLookups();
   stop_ = stop;
   quit_ = false;
+  control_ = std::move(control);
+  looked_up_ = 0;
+  lookup_threads_ = std::max(threads, 1);
+  active_ = control_ != nullptr ? std::clamp(control_->readers(), 1, threads) : threads;
   try {
-    for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { LookUp(); });
+    for (int i = 0; i < threads; ++i) threads_.emplace_back([this, i] { LookUp(i); });
   } catch (...) {
     // Those that started serve; with none the walk looks the files up itself.
   }
@@ -78,6 +86,7 @@ uint64_t ListingKeeper::FinishLookups() {
     quit_ = true;
   }
   work_.notify_all();
+  idle_.notify_all();
   for (std::thread& thread : threads_) thread.join();
   threads_.clear();
   for (const std::string& path : not_kept_) kept_.erase(path);
@@ -87,13 +96,27 @@ uint64_t ListingKeeper::FinishLookups() {
   return found;
 }
 
-void ListingKeeper::LookUp() {
+// What one lookup counts for in the control's windows, which are measured in bytes: a
+// block of the inode table.
+constexpr uint64_t kLookupWeight = 4096;
+
+void ListingKeeper::LookUp(int index) {
   for (;;) {
     Lookup lookup;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      work_.wait(lock, [this] { return quit_ || !queue_.empty(); });
-      if (queue_.empty()) return;
+      for (;;) {
+        if (quit_ && queue_.empty()) return;
+        // Threads beyond the count in use wait apart, as the readers do.
+        if (index >= active_) {
+          idle_.wait(lock);
+          continue;
+        }
+        if (!queue_.empty()) break;
+        work_.wait(lock);
+        // Woken for work after the count fell below it: the wake-up is another's.
+        if (index >= active_) work_.notify_one();
+      }
       lookup = std::move(queue_.front());
       queue_.pop_front();
       ++busy_;
@@ -125,6 +148,13 @@ void ListingKeeper::LookUp() {
       found_bytes_ += found;
       if (!all_found && !lookup.kept_as.empty()) not_kept_.push_back(lookup.kept_as);
       --busy_;
+      if (control_ != nullptr) {
+        looked_up_ += files.size() * kLookupWeight;
+        const int wanted =
+            std::clamp(control_->Step(platform::TickCount(), looked_up_), 1, lookup_threads_);
+        if (wanted > active_) idle_.notify_all();
+        active_ = wanted;
+      }
     }
     room_.notify_all();
   }

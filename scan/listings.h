@@ -15,9 +15,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "content/content_id.h"
 #include "fs/dir_iter.h"
 #include "platform/files.h"
-#include "content/content_id.h"
+#include "scan/reader_control.h"
 #include "support/find_data.h"
 
 namespace scan {
@@ -89,8 +90,10 @@ class ListingKeeper : public WalkRecorder {
   // From now on the files of each directory the walk reads are looked up by one of
   // `threads` threads of the keeper's own while the walk goes on, and left out of the
   // walk's total. Without this, or when no thread can be started, the walk looks them
-  // up. `stop` (may be null) ends the lookups early.
-  void StartLookups(int threads, const std::atomic<bool>* stop);
+  // up. `stop` (may be null) ends the lookups early. With `control`, only as many of
+  // them as it chooses look up, and it is told of every directory looked up.
+  void StartLookups(int threads, const std::atomic<bool>* stop,
+                    std::unique_ptr<ReaderControl> control = nullptr);
   // Waits for the lookups and ends their threads; returns the sizes of the files they
   // found. Directories with a file gone before its lookup are not kept.
   uint64_t FinishLookups();
@@ -123,7 +126,7 @@ class ListingKeeper : public WalkRecorder {
   };
   void Drop(Open* open);
   void Add(Open* open, std::string_view name, const platform::FileInfo* info);
-  void LookUp();
+  void LookUp(int index);
 
   size_t limit_;
   size_t used_ = 0;
@@ -136,11 +139,16 @@ class ListingKeeper : public WalkRecorder {
   std::mutex mutex_;
   std::condition_variable work_;  // a lookup waits, or the end
   std::condition_variable room_;  // the queue has room, or every lookup is done
+  std::condition_variable idle_;  // threads beyond the count in use
   std::deque<Lookup> queue_;      // under the lock, as all below
   size_t busy_ = 0;
   bool quit_ = false;
   uint64_t found_bytes_ = 0;
   std::vector<std::string> not_kept_;
+  std::unique_ptr<ReaderControl> control_;
+  int lookup_threads_ = 0;
+  int active_ = 0;          // threads below this look up
+  uint64_t looked_up_ = 0;  // files looked up, as the control counts them
 };
 
 // Gathers every file one walk reports, subdirectories' included, into one list: the

@@ -271,6 +271,7 @@ class TDskFil::Scanner {
   // How many threads read: the setting, or chosen for the processor and the disk.
   void ChooseReaders();
   // Starts them when there are more than one.
+  void StartLookups();
   void StartReaders();
   // Plans the next directory of the tree list.
   void PlanNext();
@@ -452,7 +453,7 @@ bool TDskFil::Scanner::LoadTreeList() {
   job_.total_bytes_ = 0;
   HandWalkSettings();
   job_.run_.set_recorder(&keeper_);
-  if (job_.readers_ > 1) keeper_.StartLookups(job_.readers_, stop_.get());
+  StartLookups();
   for (const std::string& line : lines.items()) {
     if (job_.Terminated()) break;
     std::string reason;
@@ -476,7 +477,7 @@ bool TDskFil::Scanner::GatherTree() {
   HandWalkSettings();
   job_.run_.set_recorder(&keeper_);
   // With several readers, as many threads look the files up while the walk goes on.
-  if (job_.readers_ > 1) keeper_.StartLookups(job_.readers_, stop_.get());
+  StartLookups();
   const int64_t bytes = FilesToStringsSx(&job_.dir_list_, job_.settings_.search_path, kWalkTree,
                                          &job_.run_, {}, job_.settings_.dir_params);
   const auto looked_up = static_cast<int64_t>(keeper_.FinishLookups());
@@ -846,6 +847,17 @@ void TDskFil::Scanner::ChooseReaders() {
   }
   job_.readers_ = std::clamp(readers, 1, adaptive_ ? scan::kMaxAdaptiveReaders : kMaxReaders);
   job_.readers_most_ = job_.readers_;
+}
+
+// A chosen count looks the files up with threads of its own count, which follows the
+// disk as the readers' does: a cold walk waits on the device as a read does.
+void TDskFil::Scanner::StartLookups() {
+  if (adaptive_) {
+    keeper_.StartLookups(scan::kMaxAdaptiveReaders, stop_.get(),
+                         std::make_unique<scan::ReaderControl>(job_.readers_, cores_));
+  } else if (job_.readers_ > 1) {
+    keeper_.StartLookups(job_.readers_, stop_.get());
+  }
 }
 
 void TDskFil::Scanner::StartReaders() {
