@@ -79,16 +79,17 @@ void ListingKeeper::StartLookups(int threads, const std::atomic<bool>* stop,
 }
 
 uint64_t ListingKeeper::FinishLookups() {
-  if (threads_.empty()) return 0;
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    room_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
-    quit_ = true;
+  if (!threads_.empty()) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      room_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
+      quit_ = true;
+    }
+    work_.notify_all();
+    idle_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+    threads_.clear();
   }
-  work_.notify_all();
-  idle_.notify_all();
-  for (std::thread& thread : threads_) thread.join();
-  threads_.clear();
   for (const std::string& path : not_kept_) kept_.erase(path);
   not_kept_.clear();
   const uint64_t found = found_bytes_;
@@ -205,6 +206,15 @@ void ListingKeeper::EndDirectory(bool complete) {
   if (open_.empty()) return;
   Open& open = open_.back();
   if (!complete) Drop(&open);
+  // Two directories the walk writes alike (a name with a line break and one with "?"):
+  // neither is kept, and the first's files may still be looked up.
+  if (open.keep && kept_.count(open.path) != 0) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      not_kept_.push_back(open.path);
+    }
+    Drop(&open);
+  }
   if (open.deferred) {
     // Its files are still looked up, kept or not: the walk left their sizes out.
     Lookup lookup;
