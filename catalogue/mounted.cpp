@@ -6,17 +6,9 @@
 #include "fs/volume_info.h"
 #include "platform/files.h"
 #include "platform/volume.h"
+#include "support/text.h"
 
 namespace catalogue {
-
-namespace {
-
-std::string WithSlash(std::string path) {
-  if (path.empty() || path.back() != '/') path += '/';
-  return path;
-}
-
-}  // namespace
 
 std::vector<MountedVolume> MountedVolumes() {
   std::vector<MountedVolume> result;
@@ -24,14 +16,15 @@ std::vector<MountedVolume> MountedVolumes() {
   if (!platform::ReadMountTable(&table)) return result;
   for (const platform::MountEntry& entry : table) {
     TVolumeInfo info;
-    if (!GetVolumeInfoSx(WithSlash(entry.mount_point), &info)) continue;
+    if (!GetVolumeInfoSx(support::WithTrailingSlash(entry.mount_point), &info)) continue;
     // A mount hidden by a later one over the same place answers for that one.
-    if (WithSlash(info.root_path) != WithSlash(entry.mount_point)) continue;
+    if (support::WithTrailingSlash(info.root_path) != support::WithTrailingSlash(entry.mount_point))
+      continue;
     MountedVolume volume;
     volume.serial = info.serial_number;
     volume.label = info.label;
-    volume.mount_point = WithSlash(entry.mount_point);
-    volume.root = WithSlash(entry.root);
+    volume.mount_point = support::WithTrailingSlash(entry.mount_point);
+    volume.root = support::WithTrailingSlash(entry.root);
     result.push_back(std::move(volume));
   }
   return result;
@@ -45,7 +38,8 @@ std::string MountedPath(const std::vector<MountedVolume>& mounted, uint32_t seri
   for (const MountedVolume& volume : mounted) {
     if (volume.serial != serial) continue;
     if (volume.root == "/") return volume.mount_point + below_root;
-    if (best == nullptr && WithSlash(wanted).rfind(volume.root, 0) == 0) best = &volume;
+    if (best == nullptr && support::WithTrailingSlash(wanted).rfind(volume.root, 0) == 0)
+      best = &volume;
   }
   if (best == nullptr) return {};
   return best->mount_point + wanted.substr(best->root.size());
