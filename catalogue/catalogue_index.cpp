@@ -335,28 +335,47 @@ bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mt
   return db_.Exec("COMMIT") || fail();
 }
 
-bool CatalogueIndex::StoreRows(int64_t list_id, const scan::IdList& list, uint64_t* bytes) {
-  const int64_t first = FirstRowOf(list_id);
-  const int64_t last = LastRowOf(list_id);
-  // The rows the index holds of this list: directories by path, files by full path.
-  std::unordered_map<std::string, int64_t> old_dirs;
-  struct OldFile {
+// The rows the index holds of one list: directories by path, files by full path, and
+// the next free ids of the list's range.
+struct CatalogueIndex::OldRows {
+  struct File {
     int64_t id;
     int64_t size, mtime;
     int64_t cid;  // -1 for none
     std::string name;
     bool kept = false;
   };
-  std::unordered_map<std::string, OldFile> old_files;
-  int64_t next_dir = first;
-  int64_t next_file = first;
+  std::unordered_map<std::string, int64_t> dirs;
+  std::unordered_map<std::string, File> files;
+  std::unordered_map<int64_t, bool> used_dirs;
+  int64_t next_dir = 0;
+  int64_t next_file = 0;
+  int64_t last = 0;
+};
+
+namespace {
+
+// Runs a prepared statement once with its bindings and makes it ready for the next.
+bool StepOnce(Statement* statement) {
+  statement->Step();
+  statement->Reset();
+  return !statement->Failed();
+}
+
+}  // namespace
+
+bool CatalogueIndex::LoadOldRows(int64_t list_id, OldRows* old) {
+  const int64_t first = FirstRowOf(list_id);
+  old->last = LastRowOf(list_id);
+  old->next_dir = first;
+  old->next_file = first;
   Statement rows;
   if (!db_.Prepare("SELECT id, path FROM dirs WHERE id BETWEEN ?1 AND ?2", &rows)) return false;
   rows.BindInt(1, first);
-  rows.BindInt(2, last);
+  rows.BindInt(2, old->last);
   while (rows.Step()) {
-    old_dirs.emplace(rows.Bytes(1), rows.Int(0));
-    next_dir = rows.Int(0) + 1;
+    old->dirs.emplace(rows.Bytes(1), rows.Int(0));
+    old->next_dir = rows.Int(0) + 1;
   }
   if (rows.Failed() ||
       !db_.Prepare("SELECT f.id, d.path, f.name, f.size, f.mtime, f.cid FROM files f"
@@ -365,45 +384,49 @@ bool CatalogueIndex::StoreRows(int64_t list_id, const scan::IdList& list, uint64
     return false;
   }
   rows.BindInt(1, first);
-  rows.BindInt(2, last);
+  rows.BindInt(2, old->last);
   while (rows.Step()) {
     std::string full(rows.Bytes(1));
     full.append(rows.Bytes(2));
-    old_files.emplace(std::move(full),
-                      OldFile{rows.Int(0), rows.Int(3), rows.Int(4),
-                              rows.IsNull(5) ? -1 : rows.Int(5),
-                              std::string(rows.Bytes(2))});
-    next_file = std::max(next_file, rows.Int(0) + 1);
+    old->files.emplace(std::move(full), OldRows::File{rows.Int(0), rows.Int(3), rows.Int(4),
+                                                      rows.IsNull(5) ? -1 : rows.Int(5),
+                                                      std::string(rows.Bytes(2))});
+    old->next_file = std::max(old->next_file, rows.Int(0) + 1);
   }
-  if (rows.Failed()) return false;
-  rows.Finalize();
+  return !rows.Failed();
+}
 
-  Statement insert_dir, insert_file, update_file, insert_name;
-  if (!db_.Prepare("INSERT INTO dirs(id, path) VALUES(?, ?)", &insert_dir) ||
-      !db_.Prepare("INSERT INTO files(id, list, dir, name, size, mtime, cid)"
+bool CatalogueIndex::StoreDirs(const scan::IdList& list, OldRows* old,
+                               std::vector<int64_t>* dir_ids) {
+  Statement insert_dir;
+  if (!db_.Prepare("INSERT INTO dirs(id, path) VALUES(?, ?)", &insert_dir)) return false;
+  for (const std::string_view directory : list.directories()) {
+    const auto found = old->dirs.find(std::string(directory));
+    if (found != old->dirs.end()) {
+      dir_ids->push_back(found->second);
+      old->used_dirs[found->second] = true;
+      continue;
+    }
+    if (old->next_dir > old->last) return false;
+    insert_dir.BindInt(1, old->next_dir);
+    insert_dir.BindBytes(2, directory);
+    if (!StepOnce(&insert_dir)) return false;
+    dir_ids->push_back(old->next_dir++);
+  }
+  return true;
+}
+
+bool CatalogueIndex::StoreFiles(int64_t list_id, const scan::IdList& list,
+                                const std::vector<int64_t>& dir_ids, OldRows* old,
+                                uint64_t* bytes) {
+  Statement insert_file, update_file, insert_name;
+  if (!db_.Prepare("INSERT INTO files(id, list, dir, name, size, mtime, cid)"
                    " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)",
                    &insert_file) ||
       !db_.Prepare("UPDATE files SET dir = ?3, size = ?5, mtime = ?6, cid = ?7 WHERE id = ?1",
                    &update_file) ||
       (searchable_ && !db_.Prepare("INSERT INTO names(rowid, name) VALUES(?, ?)", &insert_name))) {
     return false;
-  }
-  std::vector<int64_t> dir_ids;
-  std::unordered_map<int64_t, bool> used_dirs;
-  for (const std::string_view directory : list.directories()) {
-    const auto found = old_dirs.find(std::string(directory));
-    if (found != old_dirs.end()) {
-      dir_ids.push_back(found->second);
-      used_dirs[found->second] = true;
-      continue;
-    }
-    if (next_dir > last) return false;
-    insert_dir.BindInt(1, next_dir);
-    insert_dir.BindBytes(2, directory);
-    insert_dir.Step();
-    insert_dir.Reset();
-    if (insert_dir.Failed()) return false;
-    dir_ids.push_back(next_dir++);
   }
   std::string full;
   for (const scan::ListedFile& listed : list.files()) {
@@ -414,17 +437,17 @@ bool CatalogueIndex::StoreRows(int64_t list_id, const scan::IdList& list, uint64
     const int64_t time = static_cast<int64_t>(listed.write_time);
     full.assign(list.directory(listed));
     full.append(listed.name());
-    const auto found = old_files.find(full);
+    const auto found = old->files.find(full);
     Statement* write = &insert_file;
-    if (found != old_files.end()) {
-      OldFile& old = found->second;
-      old.kept = true;
-      if (old.size == size && old.mtime == time && old.cid == key) continue;
+    if (found != old->files.end()) {
+      OldRows::File& was = found->second;
+      was.kept = true;
+      if (was.size == size && was.mtime == time && was.cid == key) continue;
       write = &update_file;
-      write->BindInt(1, old.id);
+      write->BindInt(1, was.id);
     } else {
-      if (next_file > last) return false;
-      write->BindInt(1, next_file);
+      if (old->next_file > old->last) return false;
+      write->BindInt(1, old->next_file);
       write->BindInt(2, list_id);
       write->BindBytes(4, listed.name());
     }
@@ -436,19 +459,19 @@ bool CatalogueIndex::StoreRows(int64_t list_id, const scan::IdList& list, uint64
     } else {
       write->BindNull(7);
     }
-    write->Step();
-    write->Reset();
-    if (write->Failed()) return false;
-    if (write == &insert_file && searchable_) {
-      insert_name.BindInt(1, next_file);
+    if (!StepOnce(write)) return false;
+    if (write != &insert_file) continue;
+    if (searchable_) {
+      insert_name.BindInt(1, old->next_file);
       insert_name.BindBytes(2, listed.name());
-      insert_name.Step();
-      insert_name.Reset();
-      if (insert_name.Failed()) return false;
+      if (!StepOnce(&insert_name)) return false;
     }
-    if (write == &insert_file) ++next_file;
+    ++old->next_file;
   }
-  // What the list no longer holds.
+  return true;
+}
+
+bool CatalogueIndex::ForgetRows(const OldRows& old) {
   Statement forget_name, forget_file, forget_dir;
   if ((searchable_ && !db_.Prepare("INSERT INTO names(names, rowid, name) VALUES('delete', ?, ?)",
                                    &forget_name)) ||
@@ -456,28 +479,29 @@ bool CatalogueIndex::StoreRows(int64_t list_id, const scan::IdList& list, uint64
       !db_.Prepare("DELETE FROM dirs WHERE id = ?", &forget_dir)) {
     return false;
   }
-  for (const auto& [unused, old] : old_files) {
-    if (old.kept) continue;
+  for (const auto& [unused, file] : old.files) {
+    if (file.kept) continue;
     if (searchable_) {
-      forget_name.BindInt(1, old.id);
-      forget_name.BindBytes(2, old.name);
-      forget_name.Step();
-      forget_name.Reset();
-      if (forget_name.Failed()) return false;
+      forget_name.BindInt(1, file.id);
+      forget_name.BindBytes(2, file.name);
+      if (!StepOnce(&forget_name)) return false;
     }
-    forget_file.BindInt(1, old.id);
-    forget_file.Step();
-    forget_file.Reset();
-    if (forget_file.Failed()) return false;
+    forget_file.BindInt(1, file.id);
+    if (!StepOnce(&forget_file)) return false;
   }
-  for (const auto& [unused, id] : old_dirs) {
-    if (used_dirs.count(id) != 0) continue;
+  for (const auto& [unused, id] : old.dirs) {
+    if (old.used_dirs.count(id) != 0) continue;
     forget_dir.BindInt(1, id);
-    forget_dir.Step();
-    forget_dir.Reset();
-    if (forget_dir.Failed()) return false;
+    if (!StepOnce(&forget_dir)) return false;
   }
   return true;
+}
+
+bool CatalogueIndex::StoreRows(int64_t list_id, const scan::IdList& list, uint64_t* bytes) {
+  OldRows old;
+  std::vector<int64_t> dir_ids;
+  return LoadOldRows(list_id, &old) && StoreDirs(list, &old, &dir_ids) &&
+         StoreFiles(list_id, list, dir_ids, &old, bytes) && ForgetRows(old);
 }
 
 bool CatalogueIndex::IndexList(const std::string& path, int64_t size, int64_t mtime) {

@@ -126,6 +126,14 @@ class CatalogueIndex {
   // Makes the list's rows those of `list`: new paths added, changed ones updated, those
   // gone dropped. `bytes` receives the sum of the sizes.
   bool StoreRows(int64_t list_id, const scan::IdList& list, uint64_t* bytes);
+  // The steps of StoreRows: what the index holds of the list, its directories and files
+  // written, and what the list no longer holds dropped.
+  struct OldRows;
+  bool LoadOldRows(int64_t list_id, OldRows* old);
+  bool StoreDirs(const scan::IdList& list, OldRows* old, std::vector<int64_t>* dir_ids);
+  bool StoreFiles(int64_t list_id, const scan::IdList& list, const std::vector<int64_t>& dir_ids,
+                  OldRows* old, uint64_t* bytes);
+  bool ForgetRows(const OldRows& old);
   std::string FilePath(int64_t dir, std::string_view name);
 
   std::vector<std::string> folders_;
