@@ -32,7 +32,7 @@
 namespace {
 
 constexpr char kKeyFolder[] = "FindFolder";
-constexpr int kPathColumnWidth = 420;
+constexpr int kPathColumnWidth = 360;
 constexpr int kLimitMax = 1000000;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -179,6 +179,10 @@ QWidget* FindPage::BuildResults() {
   results_ = new FindModel(this);
   tvFndResults_ = Table("tvFndResults", results_);
   tvFndResults_->setColumnWidth(FindModel::kPath, kPathColumnWidth);
+  // Times whole: the elided middle of a time says nothing.
+  const int time_width =
+      tvFndResults_->fontMetrics().horizontalAdvance("0000-00-00 00:00:00  ") + 8;
+  tvFndResults_->setColumnWidth(FindModel::kWriteTime, time_width);
   connect(tvFndResults_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           &FindPage::ChooseResult);
   liFndMore_ = Named(new QLabel, "liFndMore");
@@ -205,6 +209,7 @@ QWidget* FindPage::BuildResults() {
   copies_ = new FindModel(this);
   tvFndCopies_ = Table("tvFndCopies", copies_);
   tvFndCopies_->setColumnWidth(FindModel::kPath, kPathColumnWidth);
+  tvFndCopies_->setColumnWidth(FindModel::kWriteTime, time_width);
   layout->addWidget(tvFndCopies_, 1);
   return part;
 }
