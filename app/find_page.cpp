@@ -34,6 +34,7 @@ namespace {
 constexpr char kKeyFolder[] = "FindFolder";
 constexpr int kPathColumnWidth = 360;
 constexpr int kLimitMax = 1000000;
+constexpr int kLeastTableHeight = 24;
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -68,6 +69,8 @@ QTableView* Table(const char* name, QAbstractItemModel* model) {
   view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
   view->verticalHeader()->hide();
   view->horizontalHeader()->setStretchLastSection(true);
+  // The page never makes the window taller than the other pages do.
+  view->setMinimumHeight(kLeastTableHeight);
   return view;
 }
 
@@ -225,6 +228,7 @@ QWidget* FindPage::BuildVolumes() {
   auto* folders = new QVBoxLayout;
   folders->addWidget(new QLabel("Catalogue folders"));
   lbFndFolders_ = Named(new QListWidget, "lbFndFolders");
+  lbFndFolders_->setMinimumHeight(kLeastTableHeight);
   folders->addWidget(lbFndFolders_, 1);
   auto* buttons = new QHBoxLayout;
   auto* add = Named(new QPushButton("Add..."), "bcFndAddFolder");
