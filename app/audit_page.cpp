@@ -71,6 +71,15 @@ AuditPage::FolderOpener AuditPage::SetFolderOpener(FolderOpener opener) {
   return previous;
 }
 
+void AuditPage::OpenFolderOf(const std::string& folder) {
+  const FolderOpener& opener = CurrentOpener();
+  if (opener) {
+    opener(folder);
+  } else {
+    OpenInFileManager(folder);
+  }
+}
+
 AuditPage::AuditPage() = default;
 AuditPage::~AuditPage() = default;
 
@@ -240,10 +249,5 @@ void AuditPage::OpenFolder(const QModelIndex& index) {
     liAudNotes_->show();
     return;
   }
-  const FolderOpener& opener = CurrentOpener();
-  if (opener) {
-    opener(folder);
-  } else {
-    OpenInFileManager(folder);
-  }
+  OpenFolderOf(folder);
 }

@@ -28,6 +28,8 @@ class AuditPage : public QObject {
   // opener restores the desktop's file manager.
   using FolderOpener = std::function<void(const std::string& folder)>;
   static FolderOpener SetFolderOpener(FolderOpener opener);
+  // Opens the folder with the opener set, else in the desktop's file manager.
+  static void OpenFolderOf(const std::string& folder);
 
   AuditPage();
   ~AuditPage() override;

@@ -19,6 +19,7 @@
 #include "app/double_edit.h"
 #include "app/editor_pages.h"
 #include "app/file_box.h"
+#include "app/find_page.h"
 #include "app/folder_picker.h"
 #include "app/hidden_bars.h"
 #include "app/ini_fields.h"
@@ -79,6 +80,7 @@ TViv050::TViv050(QWidget* parent) : QMainWindow(parent), run_(std::make_unique<R
   settings_ = std::make_unique<SettingsPage>(bFil_, [this] { return run_->JobRunning(); });
   editors_ = std::make_unique<EditorPages>(this, pcCln_);
   audit_page_ = std::make_unique<AuditPage>();
+  find_page_ = std::make_unique<FindPage>();
   BuildWidgets();
   ConnectParts();
   ConnectCommands();
@@ -120,6 +122,7 @@ void TViv050::BuildWidgets() {
   pcCln_->addTab(editors_->edit1(), "Edit1");
   pcCln_->addTab(editors_->edit2(), "Edit2");
   pcCln_->addTab(audit_page_->Build(), "Audit");
+  pcCln_->addTab(find_page_->Build(), "Find");
 
   spRgt_ = Named(new QSplitter(Qt::Horizontal), "spRgt");
   spRgt_->setHandleWidth(kRightSplitterHandle);
@@ -292,8 +295,9 @@ bool TViv050::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TViv050::OnPageChanged(int) {
+void TViv050::OnPageChanged(int index) {
   editors_->PageChanged();
+  if (index == kPageFind) find_page_->Activated();
   RefreshCaption();
 }
 
@@ -354,6 +358,7 @@ void TViv050::LoadSettings() {
   ShowPage(ReadInt(kKeyLastPage, kPageSettings));
   settings_->LoadBase();
   editors_->Load();
+  find_page_->Load();
   const int box_width = ReadInt(kKeyFileBoxWidth, kFileBoxWidth);
   if (box_width >= 0) spRgt_->setSizes({std::max(0, width() - box_width), box_width});
 }
@@ -364,6 +369,7 @@ void TViv050::SaveSettings() {
   WriteValue(kKeyLastPage, SxValue(pcCln_->currentIndex()));
   settings_->Save();
   editors_->Save();
+  find_page_->Save();
   // The file box keeps its width; the pages take what the window has left.
   WriteValue(kKeyFileBoxWidth, SxValue(spRgt_->sizes().value(1, kFileBoxWidth)));
   AppIniSaveSx();

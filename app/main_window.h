@@ -19,6 +19,7 @@
 struct AuditEnd;
 class AuditPage;
 class EditorPages;
+class FindPage;
 class FileBox;
 class HiddenBars;
 class JobLink;
@@ -38,6 +39,7 @@ class TViv050 : public QMainWindow {
   static constexpr int kPageEdit1 = 2;
   static constexpr int kPageEdit2 = 3;
   static constexpr int kPageAudit = 4;
+  static constexpr int kPageFind = 5;
 
   static constexpr char kDesignCaption[] = "File and disk checker";
 
@@ -59,6 +61,9 @@ class TViv050 : public QMainWindow {
   void zmDskThread(TDskFil& job, int16_t code);
 
  public slots:
+  // The Find page, for its tests and pictures.
+  FindPage* find_page() const { return find_page_.get(); }
+
   // The editor pages, for tests of the pages 801 adds.
   TTbsDoubleEdit* added_page() const;
 
@@ -118,6 +123,7 @@ class TViv050 : public QMainWindow {
   std::unique_ptr<SettingsPage> settings_;
   std::unique_ptr<EditorPages> editors_;
   std::unique_ptr<AuditPage> audit_page_;
+  std::unique_ptr<FindPage> find_page_;
   QPointer<TDsk201> dsk201_;
   FormWindowAdapter placement_{this};
   // The text of the field that last received the focus.

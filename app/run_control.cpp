@@ -10,6 +10,7 @@
 #include "app/job_link.h"
 #include "app/widget_kit.h"
 #include "audit/audit_report.h"
+#include "catalogue/mounted.h"
 #include "lists/list_names.h"
 #include "lists/list_paths.h"
 #include "lists/preflight.h"
@@ -276,6 +277,16 @@ bool RunControl::StartVerify(const std::string& list) {
     emit info(kInfoAlert, error);
     return false;
   }
+  // The list's volume may sit at another mount point now, or not be mounted at all.
+  const catalogue::VerifyPlace place =
+      catalogue::FindVolumeOfList(list, verify->given_search_path());
+  if (place.place == catalogue::VolumePlace::kNotMounted) {
+    emit info(kInfoAlert, place.message + "; mount it and verify again");
+    return false;
+  }
+  if (place.place == catalogue::VolumePlace::kMountedElsewhere) {
+    verify->MoveSearchPath(place.path);
+  }
   if (!DirExistsSx(verify->search_path())) {
     emit info(kInfoAlert, "cannot verify " + verify->given_search_path() + ": no such directory");
     return false;
@@ -285,6 +296,7 @@ bool RunControl::StartVerify(const std::string& list) {
     return false;
   }
   auto job = std::make_unique<TDskFil>(link_, verify->JobSettings(scan::RunSettings(), false));
+  if (!place.message.empty()) emit info(kInfoStatus, place.message);
   stop_request_ = 0;
   pending_interval_ = -1;
   running_job_ = job.get();
@@ -303,11 +315,12 @@ bool RunControl::StartVerify(const std::string& list) {
   const std::shared_future<ScanOutcome> done = job_done_;
   const QPointer<RunControl> self(this);
   try {
-    std::thread([verify, done, self]() mutable {
+    std::thread([verify, done, self, moved = place.message]() mutable {
       AuditEnd end;
       end.verify = true;
       try {
         FinishVerify(*verify, done.get(), &end);
+        if (!moved.empty()) end.notes.insert(end.notes.begin(), moved);
       } catch (const std::bad_alloc&) {
         end = AuditEnd();
         end.verify = true;

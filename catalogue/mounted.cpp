@@ -4,7 +4,9 @@
 #include <memory>
 
 #include "fs/volume_info.h"
+#include "lists/list_names.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/volume.h"
 #include "support/text.h"
 
@@ -71,6 +73,30 @@ ListVolume LocateListVolume(const std::string& list_path, const std::string& sea
   const std::string below = PathBelowRoot(search_path, result.header.root_column);
   result.path = MountedPath(MountedVolumes(), result.header.serial, below);
   result.place = result.path.empty() ? VolumePlace::kNotMounted : VolumePlace::kMountedElsewhere;
+  return result;
+}
+
+VerifyPlace FindVolumeOfList(const std::string& list_path, const std::string& search_path) {
+  const std::string path = platform::AbsolutePath(search_path);
+  const ListVolume volume = LocateListVolume(list_path, path);
+  VerifyPlace result;
+  result.place = volume.place;
+  if (volume.place == VolumePlace::kAtSearchPath || volume.place == VolumePlace::kUnknown) {
+    return result;
+  }
+  const std::string name = "\"" + volume.header.label + "\" (serial " +
+                           scan::SerialNumberText(volume.header.serial) + ")";
+  const std::string why = platform::PathKindOf(path) == platform::PathKind::kMissing
+                              ? search_path + " is gone"
+                              : search_path + " is on another volume";
+  if (volume.place == VolumePlace::kMountedElsewhere) {
+    result.path = volume.path;
+    result.message =
+        why + "; verifying " + list_path + " on its volume " + name + " at " + volume.path;
+    return result;
+  }
+  result.message =
+      "cannot verify " + list_path + ": " + why + " and its volume " + name + " is not mounted";
   return result;
 }
 

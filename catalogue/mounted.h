@@ -52,6 +52,18 @@ struct ListVolume {
 // among the mounted ones (the same path below its root).
 ListVolume LocateListVolume(const std::string& list_path, const std::string& search_path);
 
+// Where a verify of the list at `list_path` reads its volume, and the one line that
+// says so: empty at the search path or for a list naming no volume; "... verifying ...
+// at" when found mounted elsewhere (`path` then holds the place); "cannot verify ... is
+// not mounted" when it is not (each front end says how to go on). `search_path` as the
+// user gave it or as the list names it.
+struct VerifyPlace {
+  VolumePlace place = VolumePlace::kUnknown;
+  std::string path;
+  std::string message;
+};
+VerifyPlace FindVolumeOfList(const std::string& list_path, const std::string& search_path);
+
 // How two files compare byte for byte.
 enum class SameBytes { kSame, kDifferent, kCannotRead };
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "catalogue/catalogue_setup.h"
 #include "catalogue/mounted.h"
 #include "cli/start_up.h"
 #include "cli/terminal_text.h"
@@ -18,36 +19,27 @@ namespace {
 
 constexpr int kStderr = 2;
 
-std::string WithSlash(std::string path) {
-  if (path.empty() || path.back() != '/') path += '/';
-  return path;
-}
-
 }  // namespace
 
 std::optional<int> OpenCatalogue(const CatalogueOptions& options,
                                  std::unique_ptr<catalogue::CatalogueIndex>* index, bool optional) {
   std::vector<std::string> folders;
   for (const std::string& given : options.folders) {
-    const std::string folder = WithSlash(platform::AbsolutePath(given));
-    if (!DirExistsSx(folder)) return UsageError("--catalogue " + given + ": no such folder");
-    folders.push_back(platform::ResolveExisting(folder));
+    const std::string folder = catalogue::CatalogueFolder(given);
+    if (folder.empty()) return UsageError("--catalogue " + given + ": no such folder");
+    folders.push_back(folder);
   }
   if (!StartUp(true)) return 0;
-  const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
-  const std::string own = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
-  if (!own.empty() && DirExistsSx(own)) folders.push_back(platform::ResolveExisting(own));
-  if (folders.empty()) {
+  const catalogue::CatalogueSetup setup = catalogue::SetUpCatalogue(std::move(folders));
+  if (setup.state == catalogue::SetupState::kNoFolder) {
     if (optional) return std::nullopt;
-    return UsageError("no catalogue: the list folder " + own +
+    return UsageError("no catalogue: the list folder " + setup.own_folder +
                       " does not exist and no --catalogue DIR was given");
   }
-  const std::string index_path = catalogue::IndexPathFor(folders);
-  if (index_path.empty())
+  if (setup.state == catalogue::SetupState::kNoCache)
     return UsageError("no cache folder: neither XDG_CACHE_HOME nor HOME is set");
-  const std::string ext =
-      support::Trim(base.lst_ext).empty() ? scan::kDefaultLstExt : support::Trim(base.lst_ext);
-  *index = std::make_unique<catalogue::CatalogueIndex>(folders, index_path, ext);
+  *index =
+      std::make_unique<catalogue::CatalogueIndex>(setup.folders, setup.index_path, setup.list_ext);
 
   const bool show = options.progress || platform::IsTerminal(kStderr);
   const auto progress = [&](size_t done, size_t total, const std::string& list) {
@@ -97,27 +89,19 @@ const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueL
 }
 
 std::optional<int> FindVolumeOfList(const std::string& list_path, std::string* search_path) {
-  const std::string path = platform::AbsolutePath(*search_path);
-  const catalogue::ListVolume volume = catalogue::LocateListVolume(list_path, path);
-  const std::string name = "\"" + volume.header.label + "\" (serial " +
-                           scan::SerialNumberText(volume.header.serial) + ")";
-  const std::string why = platform::PathKindOf(path) == platform::PathKind::kMissing
-                              ? *search_path + " is gone"
-                              : *search_path + " is on another volume";
-  switch (volume.place) {
+  const catalogue::VerifyPlace place = catalogue::FindVolumeOfList(list_path, *search_path);
+  switch (place.place) {
     case catalogue::VolumePlace::kAtSearchPath:
     case catalogue::VolumePlace::kUnknown:
       return std::nullopt;
     case catalogue::VolumePlace::kMountedElsewhere:
-      PrintMessage(why + "; verifying " + list_path + " on its volume " + name + " at " +
-                   volume.path);
-      *search_path = volume.path;
+      PrintMessage(place.message);
+      *search_path = place.path;
       return std::nullopt;
     case catalogue::VolumePlace::kNotMounted:
       break;
   }
-  PrintMessage("cannot verify " + list_path + ": " + why + " and its volume " + name +
-               " is not mounted; mount it, or give --path");
+  PrintMessage(place.message + "; mount it, or give --path");
   return 2;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "catalogue/catalogue_index.h"
+#include "catalogue/file_query.h"
 #include "catalogue/list_header.h"
 #include "catalogue/mounted.h"
 #include "cli/catalogue_access.h"
@@ -24,12 +25,6 @@ using catalogue::CatalogueList;
 
 constexpr int kExitNothingFound = 1;
 
-std::string StateText(const CatalogueList& list) {
-  std::string text(scan::ListStateText(list.state));
-  if (list.errors) text += ", with errors";
-  return text;
-}
-
 void AppendJsonField(std::string* out, std::string_view name, std::string_view text) {
   *out += out->empty() ? "{" : ",";
   AppendJsonString(out, name);
@@ -42,38 +37,6 @@ void AppendJsonNumber(std::string* out, std::string_view name, std::string_view 
   AppendJsonString(out, name);
   *out += ':';
   *out += number;
-}
-
-// "yyyy-mm-dd" or "yyyy-mm-dd hh:nn:ss" as yyyymmddhhnnss; a date alone takes the
-// start of the day, or its end for the upper bound.
-std::optional<uint64_t> ParseTimeBound(const std::string& text, bool upper) {
-  static constexpr std::string_view kPicture = "0000-00-00 00:00:00";
-  if (text.size() != 10 && text.size() != kPicture.size()) return std::nullopt;
-  uint64_t value = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (kPicture[i] != '0') {
-      if (text[i] != kPicture[i]) return std::nullopt;
-      continue;
-    }
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(text[i] - '0');
-  }
-  if (text.size() == 10) value = value * 1000000 + (upper ? 235959 : 0);
-  return value;
-}
-
-std::string MountedFilePath(const std::vector<catalogue::MountedVolume>& mounted,
-                            const CatalogueList& list, const std::string& path) {
-  const std::string below = catalogue::PathBelowRoot(path, list.root_column);
-  if (below.empty()) return {};
-  return catalogue::MountedPath(mounted, list.serial, below);
-}
-
-const CatalogueList* ListById(const std::vector<CatalogueList>& lists, int64_t id) {
-  for (const CatalogueList& list : lists) {
-    if (list.id == id) return &list;
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -98,7 +61,7 @@ int RunVolumesCommand(const Args& args) {
       AppendJsonNumber(&json, "files", std::to_string(list.files));
       AppendJsonNumber(&json, "bytes", std::to_string(list.bytes));
       AppendJsonField(&json, "last_run", list.run_start);
-      AppendJsonField(&json, "state", StateText(list));
+      AppendJsonField(&json, "state", catalogue::RunStateText(list));
       if (mount.empty()) {
         AppendJsonNumber(&json, "mounted_at", "null");
       } else {
@@ -109,7 +72,7 @@ int RunVolumesCommand(const Args& args) {
     }
     out += list.name + "  label " + list.label + "  serial " + serial + "  " + list.search_path +
            "  " + std::to_string(list.files) + " files  " + std::to_string(list.bytes) +
-           " bytes  last run " + list.run_start + " " + StateText(list) + "  " +
+           " bytes  last run " + list.run_start + " " + catalogue::RunStateText(list) + "  " +
            (mount.empty() ? "not mounted" : "mounted at " + mount) + "\n";
   }
   WriteOut(out);
@@ -120,36 +83,27 @@ int RunFindCommand(const Args& args) {
   CommandLine line;
   if (const std::optional<int> status = TakeCommandLine("find", args, &line)) return *status;
   const CatalogueOptions& options = line.catalogue;
+  catalogue::FindFields fields;
+  if (!line.operands.empty()) fields.name = line.operands.front();
+  fields.min_size = options.min_size;
+  fields.max_size = options.max_size;
+  fields.from = options.from;
+  fields.to = options.to;
+  fields.id = options.id;
   catalogue::FileQuery query;
-  if (!line.operands.empty()) query.name = line.operands.front();
-  query.min_size = options.min_size;
-  query.max_size = options.max_size;
-  if (!options.from.empty() && !(query.from_time = ParseTimeBound(options.from, false))) {
-    return UsageError("find: --from takes yyyy-mm-dd or \"yyyy-mm-dd hh:nn:ss\", not '" +
-                      options.from + "'");
-  }
-  if (!options.to.empty() && !(query.to_time = ParseTimeBound(options.to, true))) {
-    return UsageError("find: --to takes yyyy-mm-dd or \"yyyy-mm-dd hh:nn:ss\", not '" + options.to +
-                      "'");
-  }
-  if (!options.id.empty()) {
-    std::string id = options.id;
-    if (id.size() < scan::kIdTextWidth) id.resize(scan::kIdTextWidth, ' ');
-    if (!(query.id = catalogue::ContentKey(id))) {
-      return UsageError("find: --id takes an id as a list writes it (\"07012 18845\"), not '" +
-                        options.id + "'");
-    }
+  catalogue::BadField bad = catalogue::BadField::kNone;
+  std::string error;
+  if (!catalogue::BuildFileQuery(fields, &query, &bad, &error)) {
+    const char* option = bad == catalogue::BadField::kFrom ? "--from"
+                         : bad == catalogue::BadField::kTo ? "--to"
+                                                           : "--id";
+    return UsageError("find: " + std::string(option) + " " + error);
   }
   std::unique_ptr<catalogue::CatalogueIndex> index;
   if (const std::optional<int> status = OpenCatalogue(options, &index)) return *status;
   const std::vector<CatalogueList> lists = index->Lists();
   if (!options.volume.empty()) {
-    for (const CatalogueList& list : lists) {
-      if (list.name == options.volume || support::SameText(list.label, options.volume) ||
-          scan::SerialNumberText(list.serial) == options.volume) {
-        query.lists.push_back(list.id);
-      }
-    }
+    query.lists = catalogue::ListsOfVolume(lists, options.volume);
     if (query.lists.empty()) {
       return UsageError("find: no volume of the catalogue is named '" + options.volume + "'");
     }
@@ -158,7 +112,7 @@ int RunFindCommand(const Args& args) {
   std::string out;
   const int64_t count =
       index->Find(query, static_cast<size_t>(options.limit), [&](const CatalogueFile& file) {
-        const CatalogueList* list = ListById(lists, file.list);
+        const CatalogueList* list = catalogue::ListById(lists, file.list);
         const std::string volume = list != nullptr ? list->name : "";
         const std::string time = catalogue::WriteTimeText(file.write_time);
         if (options.jsonl) {
@@ -217,12 +171,12 @@ int RunCopiesCommand(const Args& args) {
         std::vector<std::string> states;
         size_t counted = 0;
         std::string own_mounted;
-        if (options.confirm) own_mounted = MountedFilePath(mounted, *own, file.path);
+        if (options.confirm) own_mounted = catalogue::MountedFilePath(mounted, *own, file.path);
         for (const CatalogueFile& copy : copies) {
           std::string state = "probable copy";
-          const CatalogueList* list = ListById(lists, copy.list);
+          const CatalogueList* list = catalogue::ListById(lists, copy.list);
           if (options.confirm && !own_mounted.empty() && list != nullptr) {
-            const std::string other = MountedFilePath(mounted, *list, copy.path);
+            const std::string other = catalogue::MountedFilePath(mounted, *list, copy.path);
             const catalogue::SameBytes same = other.empty()
                                                   ? catalogue::SameBytes::kCannotRead
                                                   : catalogue::CompareFiles(own_mounted, other);
@@ -240,7 +194,7 @@ int RunCopiesCommand(const Args& args) {
           AppendJsonNumber(&json, "volumes", std::to_string(holders));
           json += ",\"copies\":[";
           for (size_t i = 0; i < copies.size(); ++i) {
-            const CatalogueList* list = ListById(lists, copies[i].list);
+            const CatalogueList* list = catalogue::ListById(lists, copies[i].list);
             std::string entry;
             AppendJsonField(&entry, "volume", list != nullptr ? list->name : "");
             AppendJsonField(&entry, "path", copies[i].path);
@@ -251,7 +205,7 @@ int RunCopiesCommand(const Args& args) {
         } else {
           out += std::to_string(holders) + "  " + file.path + "\n";
           for (size_t i = 0; i < copies.size(); ++i) {
-            const CatalogueList* list = ListById(lists, copies[i].list);
+            const CatalogueList* list = catalogue::ListById(lists, copies[i].list);
             out += "   " + states[i] + "  " + (list != nullptr ? list->name : "") + "  " +
                    copies[i].path + "\n";
           }

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "app/file_box.h"
+#include "app/find_page.h"
 #include "app/folder_picker.h"
 #include "app/job_link.h"
 #include "app/main_window.h"
@@ -88,6 +90,17 @@ void RunCreate(TViv050* window) {
   QObject::disconnect(connection);
 }
 
+// Waits for one signal of the Find page, for half a minute at most.
+template <typename Signal>
+void WaitFor(FindPage* page, Signal signal) {
+  constexpr int kWaitMs = 30000;
+  QEventLoop loop;
+  auto connection = QObject::connect(page, signal, &loop, &QEventLoop::quit);
+  QTimer::singleShot(kWaitMs, &loop, &QEventLoop::quit);
+  loop.exec();
+  QObject::disconnect(connection);
+}
+
 bool Save(QWidget* window, const std::string& file) {
   QApplication::processEvents();
   return window->grab().save(QString::fromStdString(file), "PNG");
@@ -103,6 +116,8 @@ int main(int argc, char** argv) {
   }
   const std::string out = std::string(argv[1]) + "/";
   platform::WriteWholeFile(platform::GetEnv("CHECKER_APPDIR") + "/Quorvane.Ini", "");
+  // The catalogue's index goes beside the settings, not into the user's cache.
+  setenv("XDG_CACHE_HOME", (platform::GetEnv("CHECKER_APPDIR") + "/cache").c_str(), 1);
   std::unique_ptr<TViv050> window = StartDesktop();
   if (window == nullptr) return 1;
   window->setGeometry(0, 0, kWidth, kHeight);
@@ -161,6 +176,18 @@ int main(int argc, char** argv) {
   window->ExecuteCommand(44);
   RunCreate(window.get());
   if (!Save(window.get(), out + "run-page-problems.png")) return 1;
+
+  // The lists of both runs, searched by part of a name, one result chosen.
+  FindPage* find = window->find_page();
+  pages->setCurrentIndex(TViv050::kPageFind);
+  WaitFor(find, &FindPage::refreshed);
+  WaitFor(find, &FindPage::searched);  // everything, as the page opens
+  window->findChild<QLineEdit*>("eFndName")->setText("IMG_41");
+  WaitFor(find, &FindPage::searched);
+  auto* results = window->findChild<QTableView*>("tvFndResults");
+  results->setCurrentIndex(results->model()->index(2, 0));
+  WaitFor(find, &FindPage::copiesShown);
+  if (!Save(window.get(), out + "find-page.png")) return 1;
 
   window->close();
   return 0;

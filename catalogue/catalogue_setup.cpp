@@ -1,0 +1,46 @@
+#include "catalogue/catalogue_setup.h"
+
+#include "catalogue/catalogue_index.h"
+#include "lists/list_paths.h"
+#include "platform/paths.h"
+#include "support/sys_init.h"
+#include "support/text.h"
+#include "support/toolkit.h"
+
+namespace catalogue {
+
+namespace {
+
+std::string WithSlash(std::string path) {
+  if (path.empty() || path.back() != '/') path += '/';
+  return path;
+}
+
+}  // namespace
+
+std::string CatalogueFolder(const std::string& given) {
+  const std::string folder = WithSlash(platform::AbsolutePath(given));
+  if (!DirExistsSx(folder)) return {};
+  return platform::ResolveExisting(folder);
+}
+
+CatalogueSetup SetUpCatalogue(std::vector<std::string> folders) {
+  CatalogueSetup setup;
+  const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
+  setup.own_folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
+  if (!setup.own_folder.empty() && DirExistsSx(setup.own_folder)) {
+    folders.push_back(platform::ResolveExisting(setup.own_folder));
+  }
+  setup.folders = std::move(folders);
+  const std::string ext = support::Trim(base.lst_ext);
+  setup.list_ext = ext.empty() ? scan::kDefaultLstExt : ext;
+  if (setup.folders.empty()) {
+    setup.state = SetupState::kNoFolder;
+    return setup;
+  }
+  setup.index_path = IndexPathFor(setup.folders);
+  if (setup.index_path.empty()) setup.state = SetupState::kNoCache;
+  return setup;
+}
+
+}  // namespace catalogue

@@ -1,0 +1,310 @@
+// The Find page over lists that real scans wrote: several volumes faked with --label and
+// --serial and one on the disk the test runs on, the answers worked out from the trees.
+
+#include "app/find_model.h"
+#include "app/find_page.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QAbstractItemModel>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/audit_page.h"
+#include "app_fixture.h"
+#include "common/run_command.h"
+#include "common/temp_tree.h"
+#include "suites.h"
+
+namespace testing_support {
+
+namespace {
+
+constexpr int kTimeout = 30000;
+constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
+
+struct Made {
+  std::string volume;  // the list's name
+  std::string label;
+  uint32_t serial;  // 0: the volume the test runs on
+  std::string path;
+  std::string content;
+  time_t time;
+};
+
+std::string TimeText(time_t seconds) {
+  char text[32];
+  struct tm parts;
+  gmtime_r(&seconds, &parts);
+  strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", &parts);
+  return text;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// The row a table shows for a made file.
+std::string RowOf(const Made& file) {
+  return file.volume + "|" + file.path + "|" + std::to_string(file.content.size()) + "|" +
+         TimeText(file.time);
+}
+
+std::vector<std::string> Rows(const QAbstractItemModel* model) {
+  std::vector<std::string> rows;
+  for (int r = 0; r < model->rowCount(); ++r) {
+    std::string row;
+    for (int c = 0; c < model->columnCount(); ++c) {
+      row += (c == 0 ? "" : "|") + model->index(r, c).data().toString().toStdString();
+    }
+    rows.push_back(row);
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+class Catalogue {
+ public:
+  Catalogue() { setenv("XDG_CACHE_HOME", tree_.Dir("cache").c_str(), 1); }
+
+  // Writes the files below "volumes/NAME/" and scans them into the catalogue folder.
+  bool MakeVolume(const std::string& name, const std::string& label, uint32_t serial,
+                  const std::vector<std::pair<std::string, std::string>>& files) {
+    const std::string root = tree_.Dir("volumes/" + name);
+    for (const auto& [relative, content] : files) {
+      const std::string path = tree_.File("volumes/" + name + "/" + relative, content);
+      const time_t time = kBaseTime + 3600 * static_cast<time_t>(made.size());
+      const struct timespec times[2] = {{time, 0}, {time, 0}};
+      if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return false;
+      made.push_back({name, label, serial, path, content, time});
+    }
+    std::vector<std::string> args = {"scan",
+                                     "--quiet",
+                                     "--no-backup",
+                                     "--list",
+                                     folder() + name + ".v00",
+                                     "--tree",
+                                     tree_.Path(name + ".t00"),
+                                     "--label",
+                                     label};
+    if (serial != 0) args.insert(args.end(), {"--serial", std::to_string(serial)});
+    args.push_back(root.substr(0, root.size() - 1));
+    return RunCommand(CHECKER_CLI_PATH, args).exit_code == 0;
+  }
+
+  // Photos and Backup on made-up volumes, Backup holding a copy of one photo; Here on
+  // the test's own disk.
+  bool MakeThree() {
+    return MakeVolume("Photos", "PHOTOS", 1111,
+                      {{"2020/Holiday_Beach.JPG", "sand and sea, a long photo"},
+                       {"2020/holiday_town.jpg", "streets and houses"},
+                       {"notes/readme.txt", "read me first, then the rest"},
+                       {"notes/empty.txt", ""}}) &&
+           MakeVolume("Backup", "BACKUP", 2222,
+                      {{"old/Holiday_Beach.JPG", "sand and sea, a long photo"},
+                       {"old/other holiday.jpg", "a different day"},
+                       {"empty.txt", ""}}) &&
+           MakeVolume("Here", "HERE", 0, {{"docs/holiday plan.txt", "where to go this year"}});
+  }
+
+  template <typename Rule>
+  std::vector<std::string> Expected(Rule rule) const {
+    std::vector<std::string> rows;
+    for (const Made& file : made) {
+      if (rule(file)) rows.push_back(RowOf(file));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+
+  std::string folder() { return tree_.Dir("catalogue"); }
+
+  std::vector<Made> made;
+
+ private:
+  TempTree tree_;
+};
+
+FindPage* PageOf(TViv050* w) { return w->find_page(); }
+
+// Opens the Find page with the catalogue folder added, its index up to date.
+bool OpenFind(AppEnv* env, TViv050* w, Catalogue* catalogue) {
+  QSignalSpy refreshed(PageOf(w), &FindPage::refreshed);
+  Find<QTabWidget>(w, "pcCln")->setCurrentIndex(TViv050::kPageFind);
+  env->folders.Answer(catalogue->folder());
+  QTest::mouseClick(Find<QPushButton>(w, "bcFndAddFolder"), Qt::LeftButton);
+  return refreshed.wait(kTimeout) || refreshed.count() > 0;
+}
+
+// Sets the fields as a person types them; the page answers after the pause.
+void Search(TViv050* w, const std::string& name, const std::string& min_size = "",
+            const std::string& volume = "") {
+  Find<QLineEdit>(w, "eFndMinSize")->setText(QString::fromStdString(min_size));
+  Find<QLineEdit>(w, "eFndVolume")->setText(QString::fromStdString(volume));
+  Find<QLineEdit>(w, "eFndName")->clear();
+  QTest::keyClicks(Find<QLineEdit>(w, "eFndName"), QString::fromStdString(name));
+}
+
+std::vector<std::string> Results(TViv050* w) { return Rows(PageOf(w)->results()); }
+
+}  // namespace
+
+class FindPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void TypedNamesAndFiltersFindWhatTheTreesHold() {
+    AppEnv env;
+    Catalogue catalogue;
+    QVERIFY(catalogue.MakeThree());
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    QVERIFY(OpenFind(&env, w, &catalogue));
+    struct Case {
+      std::string name, min_size, volume;
+      std::function<bool(const Made&)> rule;
+    };
+    const std::vector<Case> cases = {
+        {"holiday", "", "",
+         [](const Made& f) { return Lower(NameOf(f.path)).find("holiday") != std::string::npos; }},
+        {"*.JPG", "", "", [](const Made& f) { return Lower(NameOf(f.path)).ends_with(".jpg"); }},
+        {"*.jpg", "20", "",
+         [](const Made& f) {
+           return Lower(NameOf(f.path)).ends_with(".jpg") && f.content.size() >= 20;
+         }},
+        {"holiday", "", "backup",
+         [](const Made& f) {
+           return f.label == "BACKUP" && Lower(NameOf(f.path)).find("holiday") != std::string::npos;
+         }},
+        {"*.txt", "", "00000_01111",
+         [](const Made& f) { return f.serial == 1111 && NameOf(f.path).ends_with(".txt"); }},
+        {"no such name", "", "", [](const Made&) { return false; }},
+    };
+    for (const Case& c : cases) {
+      Search(w, c.name, c.min_size, c.volume);
+      QTRY_COMPARE_WITH_TIMEOUT(Results(w), catalogue.Expected(c.rule), kTimeout);
+    }
+    QTRY_COMPARE(Text(Find<QLabel>(w, "liFndMore")), std::string("Nothing found"));
+  }
+
+  void LimitSaysHowManyMoreMatched() {
+    AppEnv env;
+    Catalogue catalogue;
+    QVERIFY(catalogue.MakeThree());
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    QVERIFY(OpenFind(&env, w, &catalogue));
+    Find<QSpinBox>(w, "sFndLimit")->setValue(2);
+    const size_t all = catalogue.Expected([](const Made&) { return true; }).size();
+    Search(w, "*");
+    QTRY_COMPARE_WITH_TIMEOUT(Results(w).size(), size_t{2}, kTimeout);
+    QTRY_COMPARE(Text(Find<QLabel>(w, "liFndMore")), std::to_string(all - 2) + " more matched (" +
+                                                         std::to_string(all) +
+                                                         " in all; raise the limit to see more)");
+  }
+
+  void ResultShowsItsCopiesAndOpensItsFolderWhereMounted() {
+    AppEnv env;
+    Catalogue catalogue;
+    QVERIFY(catalogue.MakeThree());
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    QVERIFY(OpenFind(&env, w, &catalogue));
+    std::vector<std::string> opened;
+    const AuditPage::FolderOpener previous = AuditPage::SetFolderOpener(
+        [&opened](const std::string& folder) { opened.push_back(folder); });
+    auto* view = Find<QTableView>(w, "tvFndResults");
+    auto* open = Find<QPushButton>(w, "bcFndOpen");
+    // Each result and its copies: a file of another volume with the same bytes, never an
+    // empty file.
+    Search(w, "*");
+    QTRY_COMPARE_WITH_TIMEOUT(Results(w).size(), catalogue.made.size(), kTimeout);
+    for (int r = 0; r < view->model()->rowCount(); ++r) {
+      const std::string path = view->model()->index(r, 1).data().toString().toStdString();
+      const auto own = std::find_if(catalogue.made.begin(), catalogue.made.end(),
+                                    [&](const Made& f) { return f.path == path; });
+      QVERIFY(own != catalogue.made.end());
+      const std::vector<std::string> expected = catalogue.Expected([&](const Made& f) {
+        return f.volume != own->volume && !f.content.empty() && f.content == own->content;
+      });
+      QSignalSpy shown(PageOf(w), &FindPage::copiesShown);
+      view->setCurrentIndex(view->model()->index(r, 0));
+      QVERIFY(shown.wait(kTimeout));
+      QCOMPARE(Rows(PageOf(w)->copies()), expected);
+      // Only the volume of the test's own disk is mounted.
+      QCOMPARE(open->isEnabled(), own->serial == 0);
+      if (own->serial != 0) continue;
+      QTest::mouseClick(open, Qt::LeftButton);
+      QCOMPARE(opened, std::vector<std::string>{own->path.substr(0, own->path.rfind('/') + 1)});
+      QTest::mouseClick(Find<QPushButton>(w, "bcFndCopy"), Qt::LeftButton);
+      QCOMPARE(QGuiApplication::clipboard()->text().toStdString(), own->path);
+    }
+    QCOMPARE(opened.size(), size_t{1});
+    AuditPage::SetFolderOpener(previous);
+  }
+
+  void VolumesShowEachListAndWhetherItIsMounted() {
+    AppEnv env;
+    Catalogue catalogue;
+    QVERIFY(catalogue.MakeThree());
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    QVERIFY(OpenFind(&env, w, &catalogue));
+    std::vector<std::string> expected;
+    for (const char* volume : {"Backup", "Here", "Photos"}) {
+      uint64_t files = 0;
+      uint64_t bytes = 0;
+      const Made* one = nullptr;
+      for (const Made& f : catalogue.made) {
+        if (f.volume != volume) continue;
+        ++files;
+        bytes += f.content.size();
+        one = &f;
+      }
+      char serial[16];
+      std::snprintf(serial, sizeof(serial), "%05u_%05u", one->serial >> 16, one->serial & 0xFFFF);
+      expected.push_back(std::string(volume) + "|" + one->label + "|" +
+                         (one->serial == 0 ? "*" : serial) + "|" + std::to_string(files) + "|" +
+                         std::to_string(bytes) + "|" +
+                         (one->serial == 0 ? "mounted" : "not mounted"));
+    }
+    std::vector<std::string> shown;
+    const QAbstractItemModel* model = PageOf(w)->volumes();
+    for (int r = 0; r < model->rowCount(); ++r) {
+      const auto cell = [&](int c) { return model->index(r, c).data().toString().toStdString(); };
+      const std::string list = cell(0);
+      const std::string mounted = cell(7);
+      shown.push_back(list + "|" + cell(1) + "|" + (list == "Here" ? "*" : cell(2)) + "|" +
+                      cell(4) + "|" + cell(5) + "|" +
+                      (mounted == "not mounted" ? mounted : "mounted"));
+      // A mounted volume's mount point holds the tree the list was made of.
+      if (mounted != "not mounted")
+        QVERIFY(cell(3).starts_with(mounted.substr(0, mounted.size() - 1)));
+    }
+    QCOMPARE(shown, expected);
+  }
+};
+
+static RegisterSuite<FindPageTest> register_find_page_test;
+
+}  // namespace testing_support
+
+#include "find_page_test.moc"
