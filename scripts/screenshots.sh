@@ -13,4 +13,4 @@ settings=$(mktemp -d /tmp/checker.XXXXXX)
 trap 'rm -rf "$settings"' EXIT
 CHECKER_APPDIR="$settings" QT_QPA_PLATFORM="${SCREENSHOT_PLATFORM:-offscreen}" \
   "$build_dir/checker_screenshots" "$checker_root/docs"
-echo "docs/settings-page.png, docs/run-page.png, docs/edit1-page.png, docs/audit-page.png and docs/run-page-problems.png written"
+echo "docs/settings-page.png, docs/run-page.png, docs/edit1-page.png, docs/audit-page.png, docs/run-page-problems.png and docs/find-page.png written"
