@@ -308,7 +308,12 @@ bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mt
   }
   uint64_t bytes = 0;
   if (!StoreRows(list_id, *list, &bytes)) return fail();
+  if (!StoreFacts(list_id, path, *list, header, bytes)) return fail();
+  return db_.Exec("COMMIT") || fail();
+}
 
+bool CatalogueIndex::StoreFacts(int64_t list_id, const std::string& path, const scan::IdList& list,
+                                const RunHeader& header, uint64_t bytes) {
   const size_t slash = path.rfind('/');
   std::string name = path.substr(slash + 1);
   if (EndsWith(name, "." + list_ext_)) name.resize(name.size() - list_ext_.size() - 1);
@@ -317,22 +322,21 @@ bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mt
                    " root_column = ?, files = ?, bytes = ?, run_start = ?, state = ?, errors = ?"
                    " WHERE id = ?",
                    &facts)) {
-    return fail();
+    return false;
   }
   facts.BindBytes(1, name);
   facts.BindBytes(2, header.label);
   facts.BindInt(3, header.serial);
-  facts.BindBytes(4, list->search_path());
+  facts.BindBytes(4, list.search_path());
   facts.BindInt(5, header.root_column);
-  facts.BindInt(6, static_cast<int64_t>(list->files().size()));
+  facts.BindInt(6, static_cast<int64_t>(list.files().size()));
   facts.BindInt(7, static_cast<int64_t>(bytes));
   facts.BindBytes(8, header.start_time);
-  facts.BindInt(9, static_cast<int64_t>(list->state()));
+  facts.BindInt(9, static_cast<int64_t>(list.state()));
   facts.BindInt(10, header.errors ? 1 : 0);
   facts.BindInt(11, list_id);
   facts.Step();
-  if (facts.Failed()) return fail();
-  return db_.Exec("COMMIT") || fail();
+  return !facts.Failed();
 }
 
 // The rows the index holds of one list: directories by path, files by full path, and

@@ -126,6 +126,9 @@ class CatalogueIndex {
   // Makes the list's rows those of `list`: new paths added, changed ones updated, those
   // gone dropped. `bytes` receives the sum of the sizes.
   bool StoreRows(int64_t list_id, const scan::IdList& list, uint64_t* bytes);
+  // The list's name, its run header's facts and its totals.
+  bool StoreFacts(int64_t list_id, const std::string& path, const scan::IdList& list,
+                  const RunHeader& header, uint64_t bytes);
   // The steps of StoreRows: what the index holds of the list, its directories and files
   // written, and what the list no longer holds dropped.
   struct OldRows;
