@@ -29,6 +29,7 @@
 #include "app_fixture.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "common/test_text.h"
 #include "suites.h"
 
 namespace testing_support {
@@ -47,18 +48,8 @@ struct Made {
   time_t time;
 };
 
-std::string TimeText(time_t seconds) {
-  char text[32];
-  struct tm parts;
-  gmtime_r(&seconds, &parts);
-  strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+using testing_support::Lower;
+using testing_support::TimeText;
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 

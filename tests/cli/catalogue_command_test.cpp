@@ -19,6 +19,7 @@
 #include "catalogue/sqlite_db.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "common/test_text.h"
 #include "lists/list_names.h"
 
 namespace {
@@ -28,18 +29,8 @@ using testing_support::TempTree;
 
 constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
 
-std::string TimeText(time_t seconds) {
-  char text[32];
-  struct tm parts;
-  gmtime_r(&seconds, &parts);
-  strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+using testing_support::Lower;
+using testing_support::TimeText;
 
 std::vector<std::string> SortedLines(const std::string& text) {
   std::vector<std::string> lines;
