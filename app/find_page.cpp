@@ -85,7 +85,9 @@ class FindPage::Worker {
     thread_.start();
   }
   ~Worker() {
-    // Jobs still queued are dropped; the one that runs ends first.
+    // Jobs still queued are dropped; the one that runs ends first, a first index of a
+    // large catalogue after the list it reads.
+    stop.store(true);
     thread_.quit();
     thread_.wait();
     delete context_;
@@ -97,6 +99,7 @@ class FindPage::Worker {
 
   std::unique_ptr<catalogue::CatalogueIndex> index;
   std::string index_key;  // the index file and extension `index` was opened with
+  std::atomic<bool> stop{false};
 
  private:
   QThread thread_;
@@ -278,6 +281,7 @@ void FindPage::Refresh() {
     if (w.index == nullptr || w.index_key != key) {
       w.index = std::make_unique<catalogue::CatalogueIndex>(setup.folders, setup.index_path,
                                                             setup.list_ext);
+      w.index->SetStop(&w.stop);
       w.index_key = key;
     }
     const bool ok = w.index->Refresh([this](size_t done, size_t total, const std::string& list) {

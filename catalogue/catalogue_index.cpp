@@ -588,6 +588,10 @@ bool CatalogueIndex::Refresh(const IndexProgress& progress) {
       }
     }
     for (size_t i = 0; ok && i < to_read.size(); ++i) {
+      if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) {
+        error_ = "stopped";
+        return false;
+      }
       if (progress) progress(i, to_read.size(), to_read[i]);
       const auto& stamp = present[to_read[i]];
       ok = IndexList(to_read[i], stamp.first, stamp.second);

@@ -5,6 +5,7 @@
 // lists before a query, and a deleted index is built again. The lists stay the truth.
 // Not thread-safe; one object per process and query.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -87,6 +88,9 @@ class CatalogueIndex {
   // warning naming it and the line. False with error() when the index cannot be
   // written at all.
   bool Refresh(const IndexProgress& progress = nullptr);
+  // A flag another thread may set to end a Refresh before its next list (false, error
+  // "stopped"); what was read by then stays in the index.
+  void SetStop(const std::atomic<bool>* stop) { stop_ = stop; }
 
   // Said during Refresh: "index rebuilt" notes and warnings about lists, one line each.
   const std::vector<std::string>& notes() const { return notes_; }
@@ -145,6 +149,7 @@ class CatalogueIndex {
   Database db_;
   std::vector<std::string> notes_;
   std::string error_;
+  const std::atomic<bool>* stop_ = nullptr;
   bool searchable_ = false;  // the name and copy indexes are there
   Statement dir_path_;
   int64_t last_dir_ = -1;
