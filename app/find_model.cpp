@@ -2,6 +2,7 @@
 
 #include "catalogue/file_query.h"
 #include "lists/list_names.h"
+#include "scan/progress_figures.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ QVariant FindModel::data(const QModelIndex& index, int role) const {
     case kPath:
       return Name(row->file.path);
     case kSize:
-      return QString::number(row->file.size);
+      return Q(scan::CountText(static_cast<int64_t>(row->file.size)));
     case kWriteTime:
       return Q(catalogue::WriteTimeText(row->file.write_time));
     default:
@@ -90,9 +91,9 @@ QVariant VolumesModel::data(const QModelIndex& index, int role) const {
     case kSearchPath:
       return Name(row.list.search_path);
     case kFiles:
-      return QString::number(row.list.files);
+      return Q(scan::CountText(static_cast<int64_t>(row.list.files)));
     case kBytes:
-      return QString::number(row.list.bytes);
+      return Q(scan::CountText(static_cast<int64_t>(row.list.bytes)));
     case kLastRun:
       return Q(row.list.run_start + " " + catalogue::RunStateText(row.list));
     case kMounted:

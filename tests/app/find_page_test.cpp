@@ -55,7 +55,7 @@ std::string NameOf(const std::string& path) { return path.substr(path.rfind('/')
 
 // The row a table shows for a made file.
 std::string RowOf(const Made& file) {
-  return file.volume + "|" + file.path + "|" + std::to_string(file.content.size()) + "|" +
+  return file.volume + "|" + file.path + "|" + testing_support::Grouped(file.content.size()) + "|" +
          TimeText(file.time);
 }
 
