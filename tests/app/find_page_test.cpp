@@ -145,6 +145,19 @@ bool OpenFind(AppEnv* env, TViv050* w, Catalogue* catalogue) {
   return refreshed.wait(kTimeout) || refreshed.count() > 0;
 }
 
+// Three volumes written by real scans, and a window showing their catalogue on the Find
+// page.
+struct FindSetUp {
+  AppEnv env;
+  Catalogue catalogue;
+  std::unique_ptr<TViv050> window;
+  bool Open() {
+    if (!catalogue.MakeThree()) return false;
+    window = OpenWindow();
+    return OpenFind(&env, window.get(), &catalogue);
+  }
+};
+
 // Sets the fields as a person types them; the page answers after the pause.
 void Search(TViv050* w, const std::string& name, const std::string& min_size = "",
             const std::string& volume = "") {
@@ -163,12 +176,10 @@ class FindPageTest : public QObject {
 
  private slots:
   void TypedNamesAndFiltersFindWhatTheTreesHold() {
-    AppEnv env;
-    Catalogue catalogue;
-    QVERIFY(catalogue.MakeThree());
-    auto window = OpenWindow();
-    TViv050* w = window.get();
-    QVERIFY(OpenFind(&env, w, &catalogue));
+    FindSetUp set_up;
+    QVERIFY(set_up.Open());
+    Catalogue& catalogue = set_up.catalogue;
+    TViv050* w = set_up.window.get();
     struct Case {
       std::string name, min_size, volume;
       std::function<bool(const Made&)> rule;
@@ -197,12 +208,10 @@ class FindPageTest : public QObject {
   }
 
   void LimitSaysHowManyMoreMatched() {
-    AppEnv env;
-    Catalogue catalogue;
-    QVERIFY(catalogue.MakeThree());
-    auto window = OpenWindow();
-    TViv050* w = window.get();
-    QVERIFY(OpenFind(&env, w, &catalogue));
+    FindSetUp set_up;
+    QVERIFY(set_up.Open());
+    Catalogue& catalogue = set_up.catalogue;
+    TViv050* w = set_up.window.get();
     Find<QSpinBox>(w, "sFndLimit")->setValue(2);
     const size_t all = catalogue.Expected([](const Made&) { return true; }).size();
     Search(w, "*");
@@ -213,12 +222,10 @@ class FindPageTest : public QObject {
   }
 
   void ResultShowsItsCopiesAndOpensItsFolderWhereMounted() {
-    AppEnv env;
-    Catalogue catalogue;
-    QVERIFY(catalogue.MakeThree());
-    auto window = OpenWindow();
-    TViv050* w = window.get();
-    QVERIFY(OpenFind(&env, w, &catalogue));
+    FindSetUp set_up;
+    QVERIFY(set_up.Open());
+    Catalogue& catalogue = set_up.catalogue;
+    TViv050* w = set_up.window.get();
     std::vector<std::string> opened;
     const AuditPage::FolderOpener previous = AuditPage::SetFolderOpener(
         [&opened](const std::string& folder) { opened.push_back(folder); });
@@ -253,12 +260,10 @@ class FindPageTest : public QObject {
   }
 
   void VolumesShowEachListAndWhetherItIsMounted() {
-    AppEnv env;
-    Catalogue catalogue;
-    QVERIFY(catalogue.MakeThree());
-    auto window = OpenWindow();
-    TViv050* w = window.get();
-    QVERIFY(OpenFind(&env, w, &catalogue));
+    FindSetUp set_up;
+    QVERIFY(set_up.Open());
+    Catalogue& catalogue = set_up.catalogue;
+    TViv050* w = set_up.window.get();
     std::vector<std::string> expected;
     for (const char* volume : {"Backup", "Here", "Photos"}) {
       uint64_t files = 0;
