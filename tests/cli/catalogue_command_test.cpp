@@ -406,17 +406,36 @@ TEST_F(OneDiskListedAgainTest, VolumesShowsTheListsOfOneVolumeTogether) {
 }
 
 TEST_F(CatalogueCommandTest, ConfirmComparesMountedCopiesByteForByte) {
-  // Both trees on the real volume of the temp folder, which is mounted.
-  MakeVolume("One", "ONE", 0, {{"same.txt", "the very same words"}, {"rotten.txt", "good bytes"}});
-  MakeVolume("Two", "TWO", 0, {{"same.txt", "the very same words"}, {"rotten.txt", "good bytes"}});
+  // Both trees on the real volume of the temp folder, which is mounted. The records of
+  // a file reordered keep its 2-byte words, and so its id.
+  MakeVolume("One", "ONE", 0,
+             {{"same.txt", "the very same words"},
+              {"rotten.txt", "good bytes"},
+              {"records.dat", "AAAABBBBCCCC"}});
+  MakeVolume("Two", "TWO", 0,
+             {{"same.txt", "the very same words"},
+              {"rotten.txt", "good bytes"},
+              {"records.dat", "CCCCAAAABBBB"}});
   // Same size and write time, other bytes, after the scan.
-  std::filesystem::resize_file(made_[3].path, 0);
+  std::filesystem::resize_file(made_[4].path, 0);
   const std::string rotten = tree_.File("volumes/Two/rotten.txt", "bad! bytes");
+  const CommandResult probable = Query({"copies", "One"});
+  EXPECT_NE(probable.out.find("   probable copy  Two  " + made_[5].path + "\n"), std::string::npos)
+      << probable.out;
   const CommandResult r = Query({"copies", "--confirm", "One"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(SortedLines(r.out),
             SortedLines("1  " + made_[1].path + "\n   not a copy  Two  " + rotten + "\n2  " +
-                        made_[0].path + "\n   copy  Two  " + made_[2].path + "\n"));
+                        made_[0].path + "\n   copy  Two  " + made_[3].path + "\n1  " +
+                        made_[2].path + "\n   not a copy  Two  " + made_[5].path + "\n"));
+  // The help says so where it speaks of probable copies.
+  for (const char* command : {"copies", "verify", "compare"}) {
+    std::string help = Cli({command, "--help"}).out;
+    std::replace(help.begin(), help.end(), '\n', ' ');
+    EXPECT_NE(help.find("not depend on the order of a file's 2-byte words"), std::string::npos)
+        << help;
+    EXPECT_NE(help.find("--confirm"), std::string::npos) << help;
+  }
 }
 
 TEST_F(CatalogueCommandTest, SkipsDamagedForeignAndReadsLockedLists) {
