@@ -422,15 +422,15 @@ void FindPage::ChooseResult() {
     if (w.index == nullptr) return;
     const std::vector<catalogue::CatalogueList> lists = w.index->Lists();
     std::vector<FoundFile> copies;
+    const catalogue::CatalogueList* own = catalogue::ListById(lists, file.list);
     // Empty files and files without an id are never copies of anything.
-    if (file.id && file.size > 0) {
+    if (file.id && file.size > 0 && own != nullptr) {
       for (const catalogue::CatalogueFile& copy :
-           w.index->CopiesOf(file.list, file.size, *file.id)) {
+           w.index->CopiesOf(*own, file.path, file.size, *file.id)) {
         const catalogue::CatalogueList* list = catalogue::ListById(lists, copy.list);
         copies.push_back({list != nullptr ? list->name : std::string(), copy});
       }
     }
-    const catalogue::CatalogueList* own = catalogue::ListById(lists, file.list);
     std::string now;
     if (own != nullptr)
       now = catalogue::MountedFilePath(catalogue::MountedVolumes(), *own, file.path);

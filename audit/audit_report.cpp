@@ -145,7 +145,7 @@ void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
     out += options.jsonl ? ChangeJson(comparison, old_list, new_list, entry)
                          : ChangeLine(comparison, old_list, new_list, entry);
     if (options.probable_copy && NamesCopy(entry)) {
-      AppendProbableCopy(options.probable_copy(*entry.old_file), options.jsonl, &out);
+      AppendProbableCopy(options.probable_copy(old_list, *entry.old_file), options.jsonl, &out);
     }
     out.push_back('\n');
     if (out.size() >= kOutputChunk) {

@@ -24,9 +24,9 @@ struct ProbableCopy {
 struct ReportOptions {
   bool all = false;    // unchanged files too
   bool jsonl = false;  // one JSON object a line
-  // Names a probable copy of a corrupted, unreadable or missing file, given its old
-  // line; unset or nothing: none is named.
-  std::function<std::optional<ProbableCopy>(const ListedFile&)> probable_copy;
+  // Names a probable copy of a corrupted, unreadable or missing file, given the old list
+  // and the file's line in it; unset or nothing: none is named.
+  std::function<std::optional<ProbableCopy>(const IdList&, const ListedFile&)> probable_copy;
 };
 
 // What a comparison found, worst first: the exit status of the command line follows it.

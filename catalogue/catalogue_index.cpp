@@ -9,6 +9,7 @@
 
 #include "catalogue/list_header.h"
 #include "catalogue/name_match.h"
+#include "catalogue/volumes.h"
 #include "lists/list_format.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -674,6 +675,16 @@ void ReadFileRow(const Statement& row, int first, CatalogueFile* file) {
   file->id = row.IsNull(first + 6) ? std::nullopt : std::optional<int64_t>(row.Int(first + 6));
 }
 
+// The volume facts of a list, from the columns label, serial, search_path, root_column.
+constexpr char kVolumeColumns[] = "l.label, l.serial, l.search_path, l.root_column";
+
+void ReadVolumeRow(const Statement& row, int first, CatalogueList* list) {
+  list->label = row.Bytes(first);
+  list->serial = static_cast<uint32_t>(row.Int(first + 1));
+  list->search_path = row.Bytes(first + 2);
+  list->root_column = static_cast<int>(row.Int(first + 3));
+}
+
 }  // namespace
 
 int64_t CatalogueIndex::Find(const FileQuery& query, size_t limit,
@@ -726,14 +737,18 @@ int64_t CatalogueIndex::Find(const FileQuery& query, size_t limit,
 bool CatalogueIndex::Copies(
     int64_t list,
     const std::function<void(const CatalogueFile&, const std::vector<CatalogueFile>&)>& each) {
+  CatalogueList own;
+  for (CatalogueList& known : Lists()) {
+    if (known.id == list) own = std::move(known);
+  }
   // The list's files in path order, each with the files of other lists that share its
   // size and id, found through the (id, size) index.
   Statement rows;
   if (!db_.Prepare(std::string("SELECT ") + kFileColumns +
-                       ", o.id, o.list, o.dir, o.name, o.size, o.mtime, o.cid"
+                       ", o.id, o.list, o.dir, o.name, o.size, o.mtime, o.cid, " + kVolumeColumns +
                        " FROM files f JOIN dirs d ON d.id = f.dir"
                        " LEFT JOIN files o ON o.cid = f.cid AND o.size = f.size"
-                       " AND o.list <> f.list"
+                       " AND o.list <> f.list LEFT JOIN lists l ON l.id = o.list"
                        " WHERE f.id BETWEEN ?1 AND ?2 AND f.cid IS NOT NULL AND f.size > 0"
                        " ORDER BY d.path, f.name, f.id",
                    &rows)) {
@@ -745,12 +760,9 @@ bool CatalogueIndex::Copies(
   int64_t file_dir = 0;
   std::string file_name;
   std::vector<CatalogueFile> copies;
-  std::vector<std::pair<int64_t, std::string>> copy_names;  // dir and name of each copy
+  CatalogueList other;
   const auto emit = [&] {
-    file.path = FilePath(file_dir, file_name);
-    for (size_t i = 0; i < copies.size(); ++i) {
-      copies[i].path = FilePath(copy_names[i].first, copy_names[i].second);
-    }
+    if (file.path.empty()) file.path = FilePath(file_dir, file_name);
     each(file, copies);
   };
   file.row = 0;
@@ -760,8 +772,8 @@ bool CatalogueIndex::Copies(
       ReadFileRow(rows, 0, &file);
       file_dir = rows.Int(2);
       file_name = rows.Bytes(3);
+      file.path.clear();
       copies.clear();
-      copy_names.clear();
     }
     if (rows.IsNull(7)) continue;
     const int64_t other_list = rows.Int(8);
@@ -770,32 +782,42 @@ bool CatalogueIndex::Copies(
     if (seen) continue;
     CatalogueFile copy;
     ReadFileRow(rows, 7, &copy);
+    ReadVolumeRow(rows, 14, &other);
+    copy.path = FilePath(rows.Int(9), rows.Bytes(10));
+    if (SameVolume(own, other)) {
+      if (file.path.empty()) file.path = FilePath(file_dir, file_name);
+      if (SameFile(own, file.path, other, copy.path)) continue;
+    }
     copies.push_back(std::move(copy));
-    copy_names.emplace_back(rows.Int(9), std::string(rows.Bytes(10)));
   }
   if (rows.Failed()) return false;
   if (file.row != 0) emit();
   return true;
 }
 
-std::vector<CatalogueFile> CatalogueIndex::CopiesOf(int64_t list, uint64_t size, int64_t key) {
+std::vector<CatalogueFile> CatalogueIndex::CopiesOf(const CatalogueList& own,
+                                                    const std::string& path, uint64_t size,
+                                                    int64_t key) {
   std::vector<CatalogueFile> copies;
   Statement rows;
-  if (size == 0 ||
-      !db_.Prepare(std::string("SELECT ") + kFileColumns +
-                       " FROM files f WHERE f.cid = ?1 AND f.size = ?2 AND f.list <> ?3"
-                       " ORDER BY f.list, f.id",
-                   &rows)) {
+  if (size == 0 || !db_.Prepare(std::string("SELECT ") + kFileColumns + ", " + kVolumeColumns +
+                                    " FROM files f JOIN lists l ON l.id = f.list"
+                                    " WHERE f.cid = ?1 AND f.size = ?2 AND f.list <> ?3"
+                                    " ORDER BY l.path, f.id",
+                                &rows)) {
     return copies;
   }
   rows.BindInt(1, key);
   rows.BindInt(2, static_cast<int64_t>(size));
-  rows.BindInt(3, list);
+  rows.BindInt(3, own.id);
+  CatalogueList other;
   while (rows.Step()) {
     if (!copies.empty() && copies.back().list == rows.Int(1)) continue;
     CatalogueFile copy;
     ReadFileRow(rows, 0, &copy);
     copy.path = FilePath(rows.Int(2), rows.Bytes(3));
+    ReadVolumeRow(rows, 7, &other);
+    if (SameFile(own, path, other, copy.path)) continue;
     copies.push_back(std::move(copy));
   }
   return copies;

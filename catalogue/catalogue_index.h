@@ -105,14 +105,17 @@ class CatalogueIndex {
                const std::function<void(const CatalogueFile&)>& found);
 
   // For each file of the list with a size above 0 and an id, in path order: the files of
-  // other lists with the same size and id (at most one per list). `each` gets the file
-  // and its copies. False on an error.
+  // other lists with the same size and id (at most one per list), never the file itself
+  // as another list of its volume holds it (SameFile). `each` gets the file and its
+  // copies. False on an error.
   bool Copies(
       int64_t list,
       const std::function<void(const CatalogueFile&, const std::vector<CatalogueFile>&)>& each);
 
-  // The files of lists other than `list` with that size and id, one per list.
-  std::vector<CatalogueFile> CopiesOf(int64_t list, uint64_t size, int64_t key);
+  // The files of lists other than `own` with that size and id, one per list in the order
+  // of the lists' paths, never the file at `path` of `own` itself.
+  std::vector<CatalogueFile> CopiesOf(const CatalogueList& own, const std::string& path,
+                                      uint64_t size, int64_t key);
 
   // How many files of the list have no id or are empty (Copies passes them over).
   int64_t FilesWithoutCopyKey(int64_t list);

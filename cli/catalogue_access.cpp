@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "catalogue/catalogue_setup.h"
+#include "catalogue/file_query.h"
 #include "catalogue/mounted.h"
+#include "catalogue/volumes.h"
 #include "cli/start_up.h"
 #include "cli/terminal_text.h"
 #include "lists/list_names.h"
@@ -105,20 +107,21 @@ std::optional<int> FindVolumeOfList(const std::string& list_path, std::string* s
   return 2;
 }
 
-std::function<std::optional<ProbableCopy>(const scan::ListedFile&)> ProbableCopyFinder(
-    const CatalogueOptions& options, const std::string& own_list) {
+std::function<std::optional<ProbableCopy>(const scan::IdList&, const scan::ListedFile&)>
+ProbableCopyFinder(const CatalogueOptions& options, const std::string& own_list) {
   struct State {
     CatalogueOptions options;
-    std::string own_list;
+    std::string own_path;
     bool opened = false;
     std::unique_ptr<catalogue::CatalogueIndex> index;
-    int64_t own_id = -1;
+    catalogue::CatalogueList own;
     std::vector<catalogue::CatalogueList> lists;
   };
   auto state = std::make_shared<State>();
   state->options = options;
-  state->own_list = platform::ResolveExisting(platform::AbsolutePath(own_list));
-  return [state](const scan::ListedFile& file) -> std::optional<ProbableCopy> {
+  state->own_path = platform::ResolveExisting(platform::AbsolutePath(own_list));
+  return [state](const scan::IdList& list,
+                 const scan::ListedFile& file) -> std::optional<ProbableCopy> {
     if (!file.has_id || file.size == 0) return std::nullopt;
     const std::optional<int64_t> key = catalogue::ContentKey(file.id_text());
     if (!key) return std::nullopt;
@@ -126,18 +129,34 @@ std::function<std::optional<ProbableCopy>(const scan::ListedFile&)> ProbableCopy
       state->opened = true;
       if (OpenCatalogue(state->options, &state->index, true)) state->index.reset();
       if (state->index) state->lists = state->index->Lists();
-      for (const catalogue::CatalogueList& list : state->lists) {
-        if (list.path == state->own_list) state->own_id = list.id;
+      const catalogue::CatalogueList* own = nullptr;
+      for (const catalogue::CatalogueList& known : state->lists) {
+        if (known.path == state->own_path) own = &known;
       }
+      // A list outside the catalogue may still be of a volume some list of it holds.
+      state->own = own != nullptr
+                       ? *own
+                       : catalogue::ListOutsideCatalogue(state->own_path, list.search_path());
     }
     if (!state->index) return std::nullopt;
+    const std::string path = std::string(list.directory(file)).append(file.name());
     const std::vector<catalogue::CatalogueFile> copies =
-        state->index->CopiesOf(state->own_id, file.size, *key);
-    if (copies.empty()) return std::nullopt;
-    for (const catalogue::CatalogueList& list : state->lists) {
-      if (list.id == copies.front().list) return ProbableCopy{list.name, copies.front().path};
+        state->index->CopiesOf(state->own, path, file.size, *key);
+    // A copy on another volume first: a failing disk may take its other copies along.
+    const catalogue::CatalogueFile* chosen = nullptr;
+    const catalogue::CatalogueList* holder = nullptr;
+    for (const catalogue::CatalogueFile& copy : copies) {
+      const catalogue::CatalogueList* of = catalogue::ListById(state->lists, copy.list);
+      if (of == nullptr) continue;
+      const bool elsewhere = !catalogue::SameVolume(*of, state->own);
+      if (chosen == nullptr || elsewhere) {
+        chosen = &copy;
+        holder = of;
+      }
+      if (elsewhere) break;
     }
-    return std::nullopt;
+    if (chosen == nullptr) return std::nullopt;
+    return ProbableCopy{holder->name, chosen->path};
   };
 }
 

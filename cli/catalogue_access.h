@@ -36,8 +36,9 @@ std::optional<int> FindVolumeOfList(const std::string& list_path, std::string* s
 
 // A probable copy from the catalogue for a file of the list `own_list` that verify or
 // compare finds corrupted, unreadable or missing: a file of another list with its size
-// and id. The catalogue is opened when the first file asks.
-std::function<std::optional<ProbableCopy>(const scan::ListedFile&)> ProbableCopyFinder(
-    const CatalogueOptions& options, const std::string& own_list);
+// and id, on another volume where there is one, never the file itself as another list
+// of its volume holds it. The catalogue is opened when the first file asks.
+std::function<std::optional<ProbableCopy>(const scan::IdList&, const scan::ListedFile&)>
+ProbableCopyFinder(const CatalogueOptions& options, const std::string& own_list);
 
 }  // namespace cli

@@ -8,6 +8,7 @@
 #include "catalogue/file_query.h"
 #include "catalogue/list_header.h"
 #include "catalogue/mounted.h"
+#include "catalogue/volumes.h"
 #include "cli/catalogue_access.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
@@ -39,6 +40,84 @@ void AppendJsonNumber(std::string* out, std::string_view name, std::string_view 
   *out += number;
 }
 
+// A list's line of volumes (or its JSON object), `mount` where its volume is now.
+std::string VolumeLine(const CatalogueList& list, const std::string& mount, bool jsonl) {
+  const std::string serial = scan::SerialNumberText(list.serial);
+  if (!jsonl) {
+    return list.name + "  label " + list.label + "  serial " + serial + "  " + list.search_path +
+           "  " + std::to_string(list.files) + " files  " + std::to_string(list.bytes) +
+           " bytes  last run " + list.run_start + " " + catalogue::RunStateText(list) + "  " +
+           (mount.empty() ? "not mounted" : "mounted at " + mount) + "\n";
+  }
+  std::string json;
+  AppendJsonField(&json, "list", list.name);
+  AppendJsonField(&json, "list_path", list.path);
+  AppendJsonField(&json, "label", list.label);
+  AppendJsonField(&json, "serial", serial);
+  AppendJsonField(&json, "search_path", list.search_path);
+  AppendJsonNumber(&json, "files", std::to_string(list.files));
+  AppendJsonNumber(&json, "bytes", std::to_string(list.bytes));
+  AppendJsonField(&json, "last_run", list.run_start);
+  AppendJsonField(&json, "state", catalogue::RunStateText(list));
+  if (mount.empty()) {
+    AppendJsonNumber(&json, "mounted_at", "null");
+  } else {
+    AppendJsonField(&json, "mounted_at", mount);
+  }
+  return json + "}\n";
+}
+
+constexpr char kNotACopy[] = "not a copy";
+
+// A copy as copies shows it: the list that holds it and what --confirm found.
+struct HeldCopy {
+  const CatalogueList* list;  // null for a list gone from the index meanwhile
+  const CatalogueFile* file;
+  std::string state;
+};
+
+// "probable copy"; with `own_mounted` (the file where its volume is mounted now) "copy"
+// or "not a copy" when the other file is mounted too and both read to their ends.
+std::string CopyState(const std::vector<catalogue::MountedVolume>& mounted,
+                      const std::string& own_mounted, const CatalogueList* list,
+                      const CatalogueFile& copy) {
+  if (own_mounted.empty() || list == nullptr) return "probable copy";
+  const std::string other = catalogue::MountedFilePath(mounted, *list, copy.path);
+  const catalogue::SameBytes same = other.empty() ? catalogue::SameBytes::kCannotRead
+                                                  : catalogue::CompareFiles(own_mounted, other);
+  if (same == catalogue::SameBytes::kSame) return "copy";
+  if (same == catalogue::SameBytes::kDifferent) return kNotACopy;
+  return "probable copy";
+}
+
+// A file's lines of copies (or its JSON object).
+std::string CopiesText(const CatalogueFile& file, size_t volumes, const std::vector<HeldCopy>& held,
+                       bool jsonl) {
+  std::string out;
+  if (!jsonl) {
+    out = std::to_string(volumes) + "  " + file.path + "\n";
+    for (const HeldCopy& copy : held) {
+      out += "   " + copy.state + "  " + (copy.list != nullptr ? copy.list->name : "") + "  " +
+             copy.file->path + "\n";
+    }
+    return out;
+  }
+  AppendJsonField(&out, "path", file.path);
+  AppendJsonNumber(&out, "volumes", std::to_string(volumes));
+  out += ",\"copies\":[";
+  for (size_t i = 0; i < held.size(); ++i) {
+    const CatalogueList* list = held[i].list;
+    std::string entry;
+    AppendJsonField(&entry, "volume", list != nullptr ? list->name : "");
+    AppendJsonField(&entry, "path", held[i].file->path);
+    AppendJsonField(&entry, "state", held[i].state);
+    AppendJsonField(&entry, "label", list != nullptr ? list->label : "");
+    AppendJsonField(&entry, "serial", list != nullptr ? scan::SerialNumberText(list->serial) : "");
+    out += (i == 0 ? "" : ",") + entry + "}";
+  }
+  return out + "]}\n";
+}
+
 }  // namespace
 
 int RunVolumesCommand(const Args& args) {
@@ -47,33 +126,23 @@ int RunVolumesCommand(const Args& args) {
   std::unique_ptr<catalogue::CatalogueIndex> index;
   if (const std::optional<int> status = OpenCatalogue(line.catalogue, &index)) return *status;
   const std::vector<catalogue::MountedVolume> mounted = catalogue::MountedVolumes();
-  std::string out;
-  for (const CatalogueList& list : index->Lists()) {
-    const std::string mount = catalogue::MountPointOf(mounted, list.serial);
-    const std::string serial = scan::SerialNumberText(list.serial);
-    if (line.catalogue.jsonl) {
-      std::string json;
-      AppendJsonField(&json, "list", list.name);
-      AppendJsonField(&json, "list_path", list.path);
-      AppendJsonField(&json, "label", list.label);
-      AppendJsonField(&json, "serial", serial);
-      AppendJsonField(&json, "search_path", list.search_path);
-      AppendJsonNumber(&json, "files", std::to_string(list.files));
-      AppendJsonNumber(&json, "bytes", std::to_string(list.bytes));
-      AppendJsonField(&json, "last_run", list.run_start);
-      AppendJsonField(&json, "state", catalogue::RunStateText(list));
-      if (mount.empty()) {
-        AppendJsonNumber(&json, "mounted_at", "null");
-      } else {
-        AppendJsonField(&json, "mounted_at", mount);
-      }
-      out += json + "}\n";
-      continue;
+  const std::vector<CatalogueList> lists = index->Lists();
+  const auto volumes = catalogue::ListsByVolume(lists);
+  for (const catalogue::SharedSerial& shared : catalogue::SharedSerials(volumes)) {
+    std::string labels;
+    for (size_t i = 0; i < shared.labels.size(); ++i) {
+      labels += i == 0 ? "" : i + 1 == shared.labels.size() ? " and " : ", ";
+      labels += "\"" + shared.labels[i] + "\"";
     }
-    out += list.name + "  label " + list.label + "  serial " + serial + "  " + list.search_path +
-           "  " + std::to_string(list.files) + " files  " + std::to_string(list.bytes) +
-           " bytes  last run " + list.run_start + " " + catalogue::RunStateText(list) + "  " +
-           (mount.empty() ? "not mounted" : "mounted at " + mount) + "\n";
+    PrintMessage("the volumes " + labels + " share the serial " +
+                 scan::SerialNumberText(shared.serial) + ": a clone or a relabelled disk");
+  }
+  std::string out;
+  for (const std::vector<const CatalogueList*>& volume : volumes) {
+    for (const CatalogueList* of_volume : volume) {
+      out += VolumeLine(*of_volume, catalogue::MountPointOf(mounted, of_volume->serial),
+                        line.catalogue.jsonl);
+    }
   }
   WriteOut(out);
   return 0;
@@ -168,48 +237,19 @@ int RunCopiesCommand(const Args& args) {
   std::string out;
   const bool ok = index->Copies(
       own->id, [&](const CatalogueFile& file, const std::vector<CatalogueFile>& copies) {
-        std::vector<std::string> states;
-        size_t counted = 0;
         std::string own_mounted;
         if (options.confirm) own_mounted = catalogue::MountedFilePath(mounted, *own, file.path);
+        std::vector<HeldCopy> held;
+        // Volumes, not lists: a disk listed twice holds its file once.
+        std::vector<const CatalogueList*> holders = {own};
         for (const CatalogueFile& copy : copies) {
-          std::string state = "probable copy";
           const CatalogueList* list = catalogue::ListById(lists, copy.list);
-          if (options.confirm && !own_mounted.empty() && list != nullptr) {
-            const std::string other = catalogue::MountedFilePath(mounted, *list, copy.path);
-            const catalogue::SameBytes same = other.empty()
-                                                  ? catalogue::SameBytes::kCannotRead
-                                                  : catalogue::CompareFiles(own_mounted, other);
-            if (same == catalogue::SameBytes::kSame) state = "copy";
-            if (same == catalogue::SameBytes::kDifferent) state = "not a copy";
-          }
-          if (state != "not a copy") ++counted;
-          states.push_back(state);
+          held.push_back({list, &copy, CopyState(mounted, own_mounted, list, copy)});
+          if (held.back().state != kNotACopy) holders.push_back(list);
         }
-        const size_t holders = counted + 1;
-        if (options.under > 0 && holders >= static_cast<size_t>(options.under)) return;
-        if (options.jsonl) {
-          std::string json;
-          AppendJsonField(&json, "path", file.path);
-          AppendJsonNumber(&json, "volumes", std::to_string(holders));
-          json += ",\"copies\":[";
-          for (size_t i = 0; i < copies.size(); ++i) {
-            const CatalogueList* list = catalogue::ListById(lists, copies[i].list);
-            std::string entry;
-            AppendJsonField(&entry, "volume", list != nullptr ? list->name : "");
-            AppendJsonField(&entry, "path", copies[i].path);
-            AppendJsonField(&entry, "state", states[i]);
-            json += (i == 0 ? "" : ",") + entry + "}";
-          }
-          out += json + "]}\n";
-        } else {
-          out += std::to_string(holders) + "  " + file.path + "\n";
-          for (size_t i = 0; i < copies.size(); ++i) {
-            const CatalogueList* list = catalogue::ListById(lists, copies[i].list);
-            out += "   " + states[i] + "  " + (list != nullptr ? list->name : "") + "  " +
-                   copies[i].path + "\n";
-          }
-        }
+        const size_t volumes = catalogue::VolumeCount(holders);
+        if (options.under > 0 && volumes >= static_cast<size_t>(options.under)) return;
+        out += CopiesText(file, volumes, held, options.jsonl);
         if (out.size() > 1 << 16) {
           WriteOut(out);
           out.clear();

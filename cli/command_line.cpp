@@ -160,8 +160,11 @@ constexpr std::string_view kCompareAbout =
     "A file without an id in the old list is compared by size and write time only. A\n"
     "path listed again by a later run of a list (continue) counts once, with its last\n"
     "line. A corrupted, unreadable or missing file is followed by a line naming a\n"
-    "probable copy from the catalogue (a file of another list with its size and id),\n"
-    "when there is one.\n"
+    "probable copy from the catalogue, when there is one: a file of another list with\n"
+    "its size and id, on another volume where there is one, and never the file itself\n"
+    "as another list of its volume holds it (the same path below the volume's root).\n"
+    "The id does not depend on the order of a file's 2-byte words: a file with its\n"
+    "records or sectors reordered keeps its id; copies --confirm compares the bytes.\n"
     "\n"
     "stdout: one line per file that is not unchanged, sorted by path: the class,\n"
     "blanks to column 16, the path (moved: OLD -> NEW). stderr: the warnings and the\n"
@@ -250,7 +253,10 @@ std::span<const CommandSpec> Commands() {
        "One line per id list of the catalogue: the list's name, the volume's label and\n"
        "serial number, the search path, files, bytes, the last run's start and state,\n"
        "and where that volume is mounted now (found by its serial number, whatever its\n"
-       "path), or \"not mounted\".\n",
+       "path), or \"not mounted\". The lists of one volume follow each other: the same\n"
+       "serial number and label (without a serial number, also the same search path).\n"
+       "Volumes of other labels that share a serial number (a clone or a relabelled\n"
+       "disk) are named once on stderr.\n",
        kCatalogueAbout, "Exit status: 0 done, 2 usage error or the index cannot be written.\n",
        ""},
       {"find", kFind, {}, {"NAME", 0, 1, true, "give at most one NAME"},
@@ -262,13 +268,17 @@ std::span<const CommandSpec> Commands() {
        kCatalogueAbout, kCatalogueExit, ""},
       {"copies", kCopies, {}, {"LIST", 1, 1, false, ""},
        "Usage: checker-cli copies [OPTIONS] LIST\n"
-       "For each file of LIST (a list of the catalogue, by its path or name), the other\n"
-       "volumes that hold a file of the same size and id: a probable copy (a 32-bit id\n"
-       "matches by chance about once in four billion pairs). Empty files and files\n"
-       "without an id are never counted as copies. One line per file: the number of\n"
-       "volumes that hold it (its own included) and its path; below it one line per\n"
-       "copy: \"probable copy\" (with --confirm \"copy\" or \"not a copy\" where both are\n"
-       "mounted), the volume and the path.\n",
+       "For each file of LIST (a list of the catalogue, by its path or name), the files\n"
+       "of other lists with the same size and id: a probable copy. Two unrelated files\n"
+       "share a 32-bit id by chance about once in four billion pairs, but the id does\n"
+       "not depend on the order of a file's 2-byte words: a file with its records or\n"
+       "sectors reordered keeps its id. --confirm tells them apart. Another list of\n"
+       "LIST's volume (the same serial number and label) that holds the file at the\n"
+       "same path below the volume's root holds the file itself, never a copy. Empty\n"
+       "files and files without an id are never counted as copies. One line per file:\n"
+       "the number of volumes (not lists) that hold it, its own included, and its path;\n"
+       "below it one line per copy: \"probable copy\" (with --confirm \"copy\" or \"not a\n"
+       "copy\" where both are mounted), the list and the path.\n",
        kCatalogueAbout, "Exit status: 0 done, 2 usage error or the index cannot be written.\n",
        ""},
   };

@@ -86,7 +86,7 @@ class CatalogueCommandTest : public ::testing::Test {
   }
 
   void ScanInto(const std::string& name, const std::string& label, uint32_t serial,
-                const std::string& root) {
+                const std::string& root, const std::vector<std::string>& extra = {}) {
     std::vector<std::string> args = {"scan",
                                      "--quiet",
                                      "--no-backup",
@@ -97,6 +97,7 @@ class CatalogueCommandTest : public ::testing::Test {
                                      "--label",
                                      label};
     if (serial != 0) args.insert(args.end(), {"--serial", std::to_string(serial)});
+    args.insert(args.end(), extra.begin(), extra.end());
     args.push_back(root);
     const CommandResult r = Cli(args);
     // A name with a line break counts as an error of the run.
@@ -310,25 +311,131 @@ TEST_F(CatalogueCommandTest, CopiesNamesTheOtherVolumesOfEachFile) {
   EXPECT_EQ(SortedLines(json.out)[0],
             "{\"path\":\"" + made_[5].path +
                 "\",\"volumes\":2,\"copies\":[{\"volume\":\"Photos\",\"path\":\"" + made_[0].path +
-                "\",\"state\":\"probable copy\"}]}");
+                "\",\"state\":\"probable copy\",\"label\":\"PHOTOS\",\"serial\":\"" +
+                scan::SerialNumberText(1111) + "\"}]}");
   const CommandResult under = Query({"copies", "--under", "2", "Photos"});
   std::sort(unique.begin(), unique.end());
   EXPECT_EQ(SortedLines(under.out), unique);
   EXPECT_EQ(Query({"copies", "Nothing"}).exit_code, 2);
 }
 
+// One disk listed three times (again under a dated name, and one folder of it alone),
+// a backup, a clone of the disk under another label, and a stick without a serial
+// listed twice whole and once a folder of it.
+class OneDiskListedAgainTest : public CatalogueCommandTest {
+ protected:
+  void SetUp() override {
+    CatalogueCommandTest::SetUp();
+    MakeVolume("Disk", "DISK", 3333,
+               {{"docs/only.txt", "on this disk alone"},
+                {"photos/beach.jpg", "waves on the sand"},
+                {"photos/town.jpg", "roofs and chimneys"},
+                {"spare/beach.jpg", "waves on the sand"}});
+    ScanInto("Disk-2024", "DISK", 3333, Path("Disk", ""));
+    ScanInto("Album", "DISK", 3333, Path("Disk", "photos"));
+    MakeVolume("Backup", "BACKUP", 4444, {{"town.jpg", "roofs and chimneys"}});
+    MakeVolume("Clone", "CLONE", 3333, {{"clone.txt", "a disk copied sector by sector"}});
+    const std::vector<std::string> no_serial = {"--serial", "0"};
+    MakeVolume("Stick", "STICK", 0, {{"b.txt", "at the top"}, {"docs/a.txt", "a letter"}});
+    ScanInto("Stick", "STICK", 0, Path("Stick", ""), no_serial);
+    ScanInto("Stick-old", "STICK", 0, Path("Stick", ""), no_serial);
+    ScanInto("Letters", "STICK", 0, Path("Stick", "docs"), no_serial);
+  }
+  std::string Path(const std::string& volume, const std::string& below) {
+    return tree_.Path("volumes/" + volume + "/" + below);
+  }
+};
+
+TEST_F(OneDiskListedAgainTest, CopiesCountsVolumesAndNeverTheFileItself) {
+  // Rule: another list of the disk with the file at the same path below the disk's
+  // root holds the file itself; at another path it holds a copy on the same disk.
+  const std::string line_copy = "   probable copy  ";
+  std::vector<std::string> lonely = {
+      "1  " + Path("Disk", "docs/only.txt"),
+      "1  " + Path("Disk", "photos/beach.jpg"),
+      line_copy + "Disk  " + Path("Disk", "spare/beach.jpg"),
+      "1  " + Path("Disk", "spare/beach.jpg"),
+      line_copy + "Disk  " + Path("Disk", "photos/beach.jpg"),
+      line_copy + "Album  " + Path("Disk", "photos/beach.jpg"),
+  };
+  std::vector<std::string> all = lonely;
+  all.insert(all.end(), {"2  " + Path("Disk", "photos/town.jpg"),
+                         line_copy + "Backup  " + Path("Backup", "town.jpg")});
+  std::sort(all.begin(), all.end());
+  std::sort(lonely.begin(), lonely.end());
+  const CommandResult every = Query({"copies", "Disk-2024"});
+  EXPECT_EQ(SortedLines(every.out), all) << every.err;
+  const CommandResult under = Query({"copies", "--under", "2", "Disk-2024"});
+  EXPECT_EQ(SortedLines(under.out), lonely);
+  // Without a serial, a list of another search path is another volume.
+  const CommandResult stick = Query({"copies", "--under", "2", "Stick"});
+  EXPECT_EQ(stick.out, "1  " + Path("Stick", "b.txt") + "\n") << stick.err;
+  const CommandResult json = Query({"copies", "--format", "jsonl", "--under", "2", "Disk-2024"});
+  const std::vector<std::string> objects = SortedLines(json.out);
+  ASSERT_EQ(objects.size(), 3u) << json.out;
+  EXPECT_EQ(objects[1], "{\"path\":\"" + Path("Disk", "photos/beach.jpg") +
+                            "\",\"volumes\":1,\"copies\":[{\"volume\":\"Disk\",\"path\":\"" +
+                            Path("Disk", "spare/beach.jpg") +
+                            "\",\"state\":\"probable copy\",\"label\":\"DISK\",\"serial\":\"" +
+                            scan::SerialNumberText(3333) + "\"}]}");
+}
+
+TEST_F(OneDiskListedAgainTest, VolumesShowsTheListsOfOneVolumeTogether) {
+  // Each volume's lists in path order, the volumes in the order of their first lists.
+  const std::vector<std::string> order = {"Album", "Disk-2024", "Disk",      "Backup",
+                                          "Clone", "Letters",   "Stick-old", "Stick"};
+  const CommandResult text = Query({"volumes"});
+  const CommandResult json = Query({"volumes", "--format", "jsonl"});
+  std::vector<std::string> text_names, json_names;
+  for (size_t pos = 0; pos < text.out.size(); pos = text.out.find('\n', pos) + 1) {
+    text_names.push_back(text.out.substr(pos, text.out.find("  ", pos) - pos));
+  }
+  const std::string key = "{\"list\":\"";
+  for (size_t pos = 0; pos < json.out.size(); pos = json.out.find('\n', pos) + 1) {
+    EXPECT_EQ(json.out.compare(pos, key.size(), key), 0) << json.out;
+    json_names.push_back(
+        json.out.substr(pos + key.size(), json.out.find('"', pos + key.size()) - pos - key.size()));
+  }
+  EXPECT_EQ(text_names, order);
+  EXPECT_EQ(json_names, order);
+  // The clone shares the disk's serial: said once; lists without a serial share none.
+  const std::string warning = "checker-cli: the volumes \"DISK\" and \"CLONE\" share the serial " +
+                              scan::SerialNumberText(3333) + ": a clone or a relabelled disk\n";
+  EXPECT_EQ(text.err, warning);
+  EXPECT_EQ(json.err, warning);
+}
+
 TEST_F(CatalogueCommandTest, ConfirmComparesMountedCopiesByteForByte) {
-  // Both trees on the real volume of the temp folder, which is mounted.
-  MakeVolume("One", "ONE", 0, {{"same.txt", "the very same words"}, {"rotten.txt", "good bytes"}});
-  MakeVolume("Two", "TWO", 0, {{"same.txt", "the very same words"}, {"rotten.txt", "good bytes"}});
+  // Both trees on the real volume of the temp folder, which is mounted. The records of
+  // a file reordered keep its 2-byte words, and so its id.
+  MakeVolume("One", "ONE", 0,
+             {{"same.txt", "the very same words"},
+              {"rotten.txt", "good bytes"},
+              {"records.dat", "AAAABBBBCCCC"}});
+  MakeVolume("Two", "TWO", 0,
+             {{"same.txt", "the very same words"},
+              {"rotten.txt", "good bytes"},
+              {"records.dat", "CCCCAAAABBBB"}});
   // Same size and write time, other bytes, after the scan.
-  std::filesystem::resize_file(made_[3].path, 0);
+  std::filesystem::resize_file(made_[4].path, 0);
   const std::string rotten = tree_.File("volumes/Two/rotten.txt", "bad! bytes");
+  const CommandResult probable = Query({"copies", "One"});
+  EXPECT_NE(probable.out.find("   probable copy  Two  " + made_[5].path + "\n"), std::string::npos)
+      << probable.out;
   const CommandResult r = Query({"copies", "--confirm", "One"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(SortedLines(r.out),
             SortedLines("1  " + made_[1].path + "\n   not a copy  Two  " + rotten + "\n2  " +
-                        made_[0].path + "\n   copy  Two  " + made_[2].path + "\n"));
+                        made_[0].path + "\n   copy  Two  " + made_[3].path + "\n1  " +
+                        made_[2].path + "\n   not a copy  Two  " + made_[5].path + "\n"));
+  // The help says so where it speaks of probable copies.
+  for (const char* command : {"copies", "verify", "compare"}) {
+    std::string help = Cli({command, "--help"}).out;
+    std::replace(help.begin(), help.end(), '\n', ' ');
+    EXPECT_NE(help.find("not depend on the order of a file's 2-byte words"), std::string::npos)
+        << help;
+    EXPECT_NE(help.find("--confirm"), std::string::npos) << help;
+  }
 }
 
 TEST_F(CatalogueCommandTest, SkipsDamagedForeignAndReadsLockedLists) {

@@ -104,6 +104,36 @@ TEST_F(CatalogueVerifyTest, VerifyAndCompareNameAProbableCopyOfDamagedAndMissing
   EXPECT_EQ(plain.out.find("probable copy"), std::string::npos) << plain.out;
 }
 
+TEST_F(CatalogueVerifyTest, NeverNamesTheFileItselfFromAnotherListOfItsDisk) {
+  const std::string disk = tree_.Dir("Disk");
+  const std::string rotten = tree_.File("Disk/photos/beach.jpg", "waves on the sand, all day");
+  const std::string gone = tree_.File("Disk/photos/town.jpg", "roofs and chimneys");
+  const std::string spare = tree_.File("Disk/spare/town.jpg", "roofs and chimneys");
+  tree_.File("Disk/spare/beach.jpg", "waves on the sand, all day");
+  const std::string zip = tree_.File("Zip/beach.jpg", "waves on the sand, all day");
+  const std::vector<std::string> of_disk = {"--label", "DISK", "--serial", "5555"};
+  Scan("Zip", tree_.Path("Zip"), {"--label", "ZIP", "--serial", "6666"});
+  Scan("Disk", disk, of_disk);
+  Scan("Album", disk + "photos/", of_disk);
+  const std::string list = Scan("Disk-2024", disk, of_disk);
+  // The same list outside the catalogue.
+  const std::string outside = tree_.File("outside/Disk-copy.v00", TempTree::Read(list));
+  Rot(rotten, "waves on the sand, ALL day");
+  std::filesystem::remove(gone);
+  // The other lists of the disk hold the rotten and the missing file at their own
+  // paths: the files themselves. A copy on another volume comes first; else the spare
+  // at another path of the disk, from the first other list (by path) that holds it.
+  const std::pair<std::string, std::string> cases[] = {{list, "Disk"}, {outside, "Disk-2024"}};
+  for (const auto& [verified, holder] : cases) {
+    const CommandResult r = Cli({"verify", "--catalogue", catalogue_, "--path", disk, verified});
+    EXPECT_EQ(r.exit_code, 3) << r.err;
+    EXPECT_EQ(r.out, Row("corrupted", rotten) + Row("", "probable copy on Zip: " + zip) +
+                         Row("missing", gone) +
+                         Row("", "probable copy on " + holder + ": " + spare))
+        << verified;
+  }
+}
+
 TEST_F(CatalogueVerifyTest, StopsNamingTheVolumeWhenItIsNotMounted) {
   const std::string data = tree_.Dir("data");
   tree_.File("data/a.txt", "some words");
