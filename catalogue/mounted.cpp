@@ -121,8 +121,10 @@ ListVolume LocateListVolume(const std::string& list_path, const std::string& sea
   const std::vector<MountedVolume> mounted = MountedVolumes();
   const VolumeChoice choice = ChooseVolume(mounted, header.serial, header.label);
   platform::FileInfo at;
-  if (here && (choice.device == 0 ||
-               (platform::StatPath(search_path, &at) && at.device == choice.device))) {
+  // A volume the table does not show (no record to read) cannot be told from another.
+  const bool none_shown = choice.device == 0 && choice.candidates.empty();
+  if (here &&
+      (none_shown || (platform::StatPath(search_path, &at) && at.device == choice.device))) {
     result.place = VolumePlace::kAtSearchPath;
     return result;
   }

@@ -204,9 +204,9 @@ TEST_F(CatalogueVerifyTest, TellsADiskFromItsClone) {
   testing_support::LoopVolume other(tree_.Path("other.img"), "OTHER");
   ASSERT_TRUE(disk.CloneTo(tree_.Path("clone.img"), "CLONE", &why)) << why;
   ASSERT_TRUE(disk.CloneTo(tree_.Path("other.img"), "OTHER", &why)) << why;
-  // The clone comes first in the mount table, with a difference of its own.
-  ASSERT_TRUE(clone.Mount(tree_.Path("a_clone/"), &why)) << why;
-  Rot(tree_.Path("a_clone/photos/b.jpg"), "a picture of a LAKE");
+  // The clone where the disk was, first in the mount table, with a difference of its own.
+  ASSERT_TRUE(clone.Mount(tree_.Path("first/"), &why)) << why;
+  Rot(tree_.Path("first/photos/b.jpg"), "a picture of a LAKE");
   ASSERT_TRUE(disk.Mount(tree_.Path("b_disk/"), &why)) << why;
   TVolumeInfo info;
   ASSERT_TRUE(GetVolumeInfoSx(tree_.Path("b_disk/"), &info));
@@ -216,9 +216,10 @@ TEST_F(CatalogueVerifyTest, TellsADiskFromItsClone) {
   EXPECT_TRUE(volumes.out.ends_with("  mounted at " + tree_.Path("b_disk/") + "\n")) << volumes.out;
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_TRUE(r.err.starts_with("checker-cli: " + tree_.Path("first/photos/") +
-                                " is gone; verifying " + list + " on its volume \"DISK\" (serial " +
-                                serial + ") at " + tree_.Path("b_disk/photos/") + "\n"))
+  EXPECT_TRUE(r.err.starts_with(
+      "checker-cli: " + tree_.Path("first/photos/") + " is on \"CLONE\" (serial " + serial +
+      "), another volume with its serial; verifying " + list + " on its volume \"DISK\" (serial " +
+      serial + ") at " + tree_.Path("b_disk/photos/") + "\n"))
       << r.err;
 
   // The disk gone, two clones: neither is the list's by its label.
@@ -226,7 +227,7 @@ TEST_F(CatalogueVerifyTest, TellsADiskFromItsClone) {
   ASSERT_TRUE(other.Mount(tree_.Path("c_other/"), &why)) << why;
   volumes = Cli({"volumes", "--catalogue", catalogue_});
   r = Cli({"verify", list});
-  const std::string candidates = "\"CLONE\" (serial " + serial + ") at " + tree_.Path("a_clone/") +
+  const std::string candidates = "\"CLONE\" (serial " + serial + ") at " + tree_.Path("first/") +
                                  ", \"OTHER\" (serial " + serial + ") at " + tree_.Path("c_other/");
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "");
@@ -234,7 +235,7 @@ TEST_F(CatalogueVerifyTest, TellsADiskFromItsClone) {
                        ": 2 volumes have the serial of its volume \"DISK\" (serial " + serial +
                        "): " + candidates + "; give --path\n");
   EXPECT_TRUE(volumes.out.ends_with("  2 volumes with its serial: \"CLONE\" at " +
-                                    tree_.Path("a_clone/") + ", \"OTHER\" at " +
+                                    tree_.Path("first/") + ", \"OTHER\" at " +
                                     tree_.Path("c_other/") + "\n"))
       << volumes.out;
 }
