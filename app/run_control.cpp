@@ -284,6 +284,11 @@ bool RunControl::StartVerify(const std::string& list) {
     emit info(kInfoAlert, place.message + "; mount it and verify again");
     return false;
   }
+  if (place.place == catalogue::VolumePlace::kAmbiguous ||
+      place.place == catalogue::VolumePlace::kGone) {
+    emit info(kInfoAlert, place.message);
+    return false;
+  }
   if (place.place == catalogue::VolumePlace::kMountedElsewhere) {
     verify->MoveSearchPath(place.path);
   }

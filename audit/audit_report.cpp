@@ -12,6 +12,7 @@ namespace {
 
 constexpr size_t kClassWidth = 15;  // "not comparable" and a blank
 constexpr size_t kOutputChunk = 1 << 16;
+constexpr char kFromMemoryRow[] = "from memory";
 
 void AppendFileFields(std::string* out, std::string_view side, const ListedFile* file) {
   const bool sized = file != nullptr && file->has_size;
@@ -105,6 +106,7 @@ std::string ChangeJson(const ListComparison& comparison, const IdList& old_list,
   }
   AppendFileFields(&out, "old", entry.old_file);
   AppendFileFields(&out, "new", entry.new_file);
+  if (entry.from_memory) out += ",\"from_memory\":true";
   out.push_back('}');
   return out;
 }
@@ -141,9 +143,12 @@ void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
   std::string out;
   out.reserve(kOutputChunk * 2);
   for (const FileComparison& entry : comparison.files) {
-    if (entry.change == FileChange::kUnchanged && !options.all) continue;
+    if (entry.change == FileChange::kUnchanged && !entry.from_memory && !options.all) continue;
     out += options.jsonl ? ChangeJson(comparison, old_list, new_list, entry)
                          : ChangeLine(comparison, old_list, new_list, entry);
+    if (entry.from_memory && !options.jsonl) {
+      out += "\n" + std::string(kClassWidth, ' ') + kReadFromMemory;
+    }
     if (options.probable_copy && NamesCopy(entry)) {
       AppendProbableCopy(options.probable_copy(old_list, *entry.old_file), options.jsonl, &out);
     }
@@ -180,6 +185,11 @@ std::string SummaryText(const ChangeTotals& totals) {
     summary += fmt::format("{:<{}}{:>11} files {:>25} bytes\n", name, kClassWidth,
                            Grouped(totals.files[k]), Grouped(totals.bytes[k]));
   }
+  // Of the files above, those that could not be verified; a line only when there are any.
+  if (totals.from_memory_files > 0) {
+    summary += fmt::format("{:<{}}{:>11} files {:>25} bytes\n", kFromMemoryRow, kClassWidth,
+                           Grouped(totals.from_memory_files), Grouped(totals.from_memory_bytes));
+  }
   return summary;
 }
 
@@ -193,7 +203,8 @@ AuditVerdict VerdictOf(const ChangeTotals& totals) {
       return AuditVerdict::kDifferent;
     }
   }
-  return AuditVerdict::kSame;
+  // Bytes read from memory verify nothing.
+  return totals.from_memory_files > 0 ? AuditVerdict::kDifferent : AuditVerdict::kSame;
 }
 
 std::vector<std::string> ListWarnings(std::string_view name, const IdList& list) {

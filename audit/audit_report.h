@@ -33,10 +33,12 @@ struct ReportOptions {
 enum class AuditVerdict : uint8_t { kDamaged, kDifferent, kSame };
 
 // The text line of one file, without line end: the class padded to a column, then the
-// path (ReportedPath), for a moved file "OLD -> NEW".
+// path (ReportedPath), for a moved file "OLD -> NEW". A file read from memory gets a
+// line of its own below, "read from memory, not the disk" (WriteReportLines).
 std::string ChangeLine(const ListComparison& comparison, const IdList& old_list,
                        const IdList& new_list, const FileComparison& entry);
-// The JSON object of one file, without line end.
+// The JSON object of one file, without line end; "from_memory":true for a file read
+// from memory, not the disk.
 std::string ChangeJson(const ListComparison& comparison, const IdList& old_list,
                        const IdList& new_list, const FileComparison& entry);
 // A write time of a list (yyyymmddhhnnss) as "yyyy-mm-dd hh:nn:ss".
@@ -49,7 +51,7 @@ void AppendJsonString(std::string* out, std::string_view text);
 
 // Hands the report's file lines, each ending with "\n", to `sink` in pieces of about
 // 64 KiB (the last one may be empty). Unchanged files only with `all`, and only when the
-// comparison kept them.
+// comparison kept them; a file read from memory always.
 void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
                       const IdList& new_list, const ReportOptions& options,
                       const std::function<void(std::string_view)>& sink);
@@ -58,7 +60,8 @@ void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
 bool SaveReport(const std::string& path, const ListComparison& comparison, const IdList& old_list,
                 const IdList& new_list, const ReportOptions& options, std::string* error);
 
-// One line per class, each ending with "\n": name, files and bytes in columns.
+// One line per class, each ending with "\n": name, files and bytes in columns; then, when
+// some were read from memory, a "from memory" line of those.
 std::string SummaryText(const ChangeTotals& totals);
 AuditVerdict VerdictOf(const ChangeTotals& totals);
 

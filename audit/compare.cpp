@@ -104,14 +104,18 @@ class ProblemIndex {
           break;
         case ProblemKind::kUnreadable:
           break;  // its line says so already
+        case ProblemKind::kFromMemory:
+          if (!dir) from_memory_.push_back(std::move(key));
+          break;
       }
     }
     std::sort(changed_.begin(), changed_.end());
+    std::sort(from_memory_.begin(), from_memory_.end());
     std::sort(unlistable_.begin(), unlistable_.end());
     KeepTopmost(&unlistable_dirs_);
     KeepTopmost(&unreadable_dirs_);
     empty_ = changed_.empty() && unlistable_.empty() && unlistable_dirs_.empty() &&
-             unreadable_dirs_.empty();
+             unreadable_dirs_.empty() && from_memory_.empty();
   }
 
   bool empty() const { return empty_; }
@@ -131,8 +135,14 @@ class ProblemIndex {
     return change;
   }
 
+  // Whether the new list's bytes of the file came from memory, not the disk.
+  bool FromMemory(std::string_view dir, std::string_view name) const {
+    return HoldsPath(from_memory_, dir, name);
+  }
+
  private:
   std::vector<std::string> changed_;
+  std::vector<std::string> from_memory_;
   std::vector<std::string> unlistable_;
   std::vector<std::string> unlistable_dirs_;  // topmost only
   std::vector<std::string> unreadable_dirs_;  // topmost only
@@ -278,8 +288,10 @@ void Merger::Add(FileComparison entry) {
     const std::string_view dir = entry.new_file != nullptr ? new_.key(file) : old_.key(file);
     entry.change = problems_.Adjust(entry.change, dir, file.name(), entry.old_file != nullptr,
                                     entry.new_file != nullptr);
+    entry.from_memory = entry.new_file != nullptr && problems_.FromMemory(dir, file.name());
   }
-  if (entry.change != FileChange::kUnchanged || keep_unchanged_) {
+  // A file read from memory was not verified: it is named whatever its class.
+  if (entry.change != FileChange::kUnchanged || keep_unchanged_ || entry.from_memory) {
     result_->files.push_back(entry);
   } else {
     ++result_->totals.files[0];
@@ -314,6 +326,10 @@ ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
                                   : (entry.old_file != nullptr ? entry.old_file : entry.new_file);
     ++result.totals.files[k];
     result.totals.bytes[k] += sized->size;
+    if (entry.from_memory) {
+      ++result.totals.from_memory_files;
+      result.totals.from_memory_bytes += sized->size;
+    }
   }
 
   // Merged by directory, then name; a path is its directory and name joined, so a file

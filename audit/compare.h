@@ -37,12 +37,18 @@ struct FileComparison {
   FileChange change = FileChange::kUnchanged;
   const ListedFile* old_file = nullptr;  // null for new files
   const ListedFile* new_file = nullptr;  // null for missing files
+  // A verify read the file from memory, not the disk (the device could not be read
+  // past pages another process holds): its class is that of those bytes, unverified.
+  bool from_memory = false;
 };
 
 struct ChangeTotals {
   std::array<uint64_t, kFileChangeCount> files{};
   // Sizes as the new list has them; as the old one has them for files only it holds.
   std::array<uint64_t, kFileChangeCount> bytes{};
+  // Of all those, the files read from memory, not the disk, and their bytes.
+  uint64_t from_memory_files = 0;
+  uint64_t from_memory_bytes = 0;
 };
 
 struct CompareOptions {
@@ -53,8 +59,9 @@ struct CompareOptions {
   bool relative = false;
   // The problems of the scan that wrote the new list, as verify has them: a file
   // changed while it was read is "changed" (not corrupted or unreadable), one whose
-  // name a list cannot hold is "not comparable", and a file of the old list below a
-  // directory that could not be read is "unreadable" (not missing). Null for none.
+  // name a list cannot hold is "not comparable", a file of the old list below a
+  // directory that could not be read is "unreadable" (not missing), and one read from
+  // memory is marked so (and kept, unchanged or not). Null for none.
   const std::vector<ScanProblem>* new_problems = nullptr;
 };
 

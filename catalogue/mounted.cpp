@@ -1,5 +1,6 @@
 #include "catalogue/mounted.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -27,6 +28,7 @@ std::vector<MountedVolume> MountedVolumes() {
     volume.label = info.label;
     volume.mount_point = support::WithTrailingSlash(entry.mount_point);
     volume.root = support::WithTrailingSlash(entry.root);
+    volume.device = platform::DeviceNumber(entry.major, entry.minor);
     result.push_back(std::move(volume));
   }
   return result;
@@ -57,6 +59,49 @@ std::string MountPointOf(const std::vector<MountedVolume>& mounted, uint32_t ser
   return {};
 }
 
+VolumeChoice ChooseVolume(const std::vector<MountedVolume>& mounted, uint32_t serial,
+                          const std::string& label) {
+  VolumeChoice choice;
+  std::vector<MountedVolume> labelled;
+  for (const MountedVolume& volume : mounted) {
+    if (volume.serial != serial) continue;
+    const auto same_device = [&](const MountedVolume& seen) {
+      return seen.device == volume.device;
+    };
+    if (std::any_of(choice.candidates.begin(), choice.candidates.end(), same_device)) continue;
+    choice.candidates.push_back(volume);
+    if (volume.label == label) labelled.push_back(volume);
+  }
+  if (choice.candidates.size() == 1) {
+    choice.device = choice.candidates.front().device;
+  } else if (labelled.size() == 1) {
+    choice.device = labelled.front().device;
+  }
+  if (choice.device != 0) choice.candidates.clear();
+  return choice;
+}
+
+VolumeMount MountShowing(const std::vector<MountedVolume>& mounted, uint64_t device,
+                         const std::string& below_root) {
+  // The root seen at a mount begins with "/"; below_root does not.
+  const std::string wanted = "/" + below_root;
+  VolumeMount found;
+  for (const MountedVolume& volume : mounted) {
+    if (volume.device != device) continue;
+    if (volume.root == "/") {
+      found.mount = &volume;
+      break;
+    }
+    if (found.mount == nullptr && support::WithTrailingSlash(wanted).rfind(volume.root, 0) == 0) {
+      found.mount = &volume;
+    }
+  }
+  if (found.mount != nullptr) {
+    found.path = found.mount->mount_point + wanted.substr(found.mount->root.size());
+  }
+  return found;
+}
+
 ListVolume LocateListVolume(const std::string& list_path, const std::string& search_path) {
   ListVolume result;
   std::string text;
@@ -64,39 +109,125 @@ ListVolume LocateListVolume(const std::string& list_path, const std::string& sea
       result.header.serial == 0) {
     return result;
   }
+  const RunHeader& header = result.header;
   TVolumeInfo info;
-  if (platform::PathKindOf(search_path) == platform::PathKind::kDirectory &&
-      GetVolumeInfoSx(search_path, &info) && info.serial_number == result.header.serial) {
+  const bool here = platform::PathKindOf(search_path) == platform::PathKind::kDirectory &&
+                    GetVolumeInfoSx(search_path, &info) && info.serial_number == header.serial;
+  // A volume of another label may be a clone: only the mount table tells.
+  if (here && info.label == header.label) {
     result.place = VolumePlace::kAtSearchPath;
     return result;
   }
-  const std::string below = PathBelowRoot(search_path, result.header.root_column);
-  result.path = MountedPath(MountedVolumes(), result.header.serial, below);
-  result.place = result.path.empty() ? VolumePlace::kNotMounted : VolumePlace::kMountedElsewhere;
+  const std::vector<MountedVolume> mounted = MountedVolumes();
+  const VolumeChoice choice = ChooseVolume(mounted, header.serial, header.label);
+  platform::FileInfo at;
+  // A volume the table does not show (no record to read) cannot be told from another.
+  const bool none_shown = choice.device == 0 && choice.candidates.empty();
+  if (here &&
+      (none_shown || (platform::StatPath(search_path, &at) && at.device == choice.device))) {
+    result.place = VolumePlace::kAtSearchPath;
+    return result;
+  }
+  if (!choice.candidates.empty()) {
+    result.place = VolumePlace::kAmbiguous;
+    result.candidates = choice.candidates;
+    return result;
+  }
+  result.clone_at_search_path = here;
+  result.label_at_search_path = info.label;
+  const VolumeMount mount =
+      MountShowing(mounted, choice.device, PathBelowRoot(search_path, header.root_column));
+  if (mount.mount == nullptr) {
+    result.place = VolumePlace::kNotMounted;
+    return result;
+  }
+  result.found = *mount.mount;
+  result.path = mount.path;
+  result.place = platform::PathKindOf(mount.path) == platform::PathKind::kMissing
+                     ? VolumePlace::kGone
+                     : VolumePlace::kMountedElsewhere;
   return result;
 }
+
+namespace {
+
+std::string VolumeName(const std::string& label, uint32_t serial) {
+  return "\"" + label + "\" (serial " + scan::SerialNumberText(serial) + ")";
+}
+
+// What is at the search path, which is not the list's volume there.
+std::string WhatIsThere(const std::string& path, const std::string& given,
+                        const ListVolume& volume) {
+  switch (platform::PathKindOf(path)) {
+    case platform::PathKind::kMissing:
+      return given + " is gone";
+    case platform::PathKind::kDirectory:
+      if (volume.clone_at_search_path) {
+        return given + " is on " + VolumeName(volume.label_at_search_path, volume.header.serial) +
+               ", another volume with its serial";
+      }
+      return given + " is on another volume";
+    case platform::PathKind::kLink:
+    case platform::PathKind::kLinkToDirectory:
+      return given + " is a symbolic link";
+    default:
+      return given + " is no directory";
+  }
+}
+
+}  // namespace
 
 VerifyPlace FindVolumeOfList(const std::string& list_path, const std::string& search_path) {
   const std::string path = platform::AbsolutePath(search_path);
   const ListVolume volume = LocateListVolume(list_path, path);
   VerifyPlace result;
   result.place = volume.place;
-  if (volume.place == VolumePlace::kAtSearchPath || volume.place == VolumePlace::kUnknown) {
-    return result;
+  const uint32_t serial = volume.header.serial;
+  switch (volume.place) {
+    case VolumePlace::kAtSearchPath:
+    case VolumePlace::kUnknown:
+      return result;
+    case VolumePlace::kAmbiguous: {
+      std::string names;
+      for (const MountedVolume& candidate : volume.candidates) {
+        names += (names.empty() ? "" : ", ") + VolumeName(candidate.label, serial) + " at " +
+                 candidate.mount_point;
+      }
+      result.message = "cannot verify " + list_path + ": " +
+                       std::to_string(volume.candidates.size()) +
+                       " volumes have the serial of its volume " +
+                       VolumeName(volume.header.label, serial) + ": " + names;
+      return result;
+    }
+    case VolumePlace::kNotMounted:
+      result.message = "cannot verify " + list_path + ": " +
+                       WhatIsThere(path, search_path, volume) + " and its volume " +
+                       VolumeName(volume.header.label, serial) + " is not mounted";
+      return result;
+    case VolumePlace::kMountedElsewhere:
+    case VolumePlace::kGone:
+      break;
   }
-  const std::string name = "\"" + volume.header.label + "\" (serial " +
-                           scan::SerialNumberText(volume.header.serial) + ")";
-  const std::string why = platform::PathKindOf(path) == platform::PathKind::kMissing
-                              ? search_path + " is gone"
-                              : search_path + " is on another volume";
-  if (volume.place == VolumePlace::kMountedElsewhere) {
-    result.path = volume.path;
+  const std::string found = VolumeName(volume.found.label, serial);
+  if (volume.path == path) {
+    // The volume shows the path where it was: something else stands there now.
+    if (volume.place == VolumePlace::kMountedElsewhere) {
+      result.place = VolumePlace::kAtSearchPath;
+      return result;
+    }
     result.message =
-        why + "; verifying " + list_path + " on its volume " + name + " at " + volume.path;
+        "cannot verify " + list_path + ": " + search_path + " is gone from its volume " + found;
     return result;
   }
+  const std::string why = WhatIsThere(path, search_path, volume);
+  if (volume.place == VolumePlace::kGone) {
+    result.message = "cannot verify " + list_path + ": " + why + "; on its volume " + found + ", " +
+                     volume.path + " is gone";
+    return result;
+  }
+  result.path = volume.path;
   result.message =
-      "cannot verify " + list_path + ": " + why + " and its volume " + name + " is not mounted";
+      why + "; verifying " + list_path + " on its volume " + found + " at " + volume.path;
   return result;
 }
 

@@ -17,6 +17,9 @@ struct MountedVolume {
   // The part of the file system seen at the mount point: "/" unless only a directory
   // of it is mounted there (a bind mount).
   std::string root;
+  // Which file system it is (platform::DeviceNumber): a clone has the serial of its
+  // disk and a device of its own.
+  uint64_t device = 0;
 };
 
 // Every mount whose volume record can be read, in mount-table order. Empty when the
@@ -33,30 +36,65 @@ std::string MountedPath(const std::vector<MountedVolume>& mounted, uint32_t seri
 // The first mount point of the volume, or empty.
 std::string MountPointOf(const std::vector<MountedVolume>& mounted, uint32_t serial);
 
+// Which mounted file system is the volume of `serial` that a list names `label`: the
+// only one with the serial, else the only one of those also labelled so. `device` is 0
+// when none has the serial, or when that does not decide; `candidates` then holds one
+// mount of each file system that has it (a disk and its clones).
+struct VolumeChoice {
+  uint64_t device = 0;
+  std::vector<MountedVolume> candidates;
+};
+VolumeChoice ChooseVolume(const std::vector<MountedVolume>& mounted, uint32_t serial,
+                          const std::string& label);
+
+// Where the chosen file system shows `below_root` (as MountedPath): `mount` is null when
+// it shows it nowhere; `path` is its mount point joined with the rest of the path.
+struct VolumeMount {
+  const MountedVolume* mount = nullptr;
+  std::string path;
+};
+VolumeMount MountShowing(const std::vector<MountedVolume>& mounted, uint64_t device,
+                         const std::string& below_root);
+
 // Where the volume of a list is now.
 enum class VolumePlace {
   kAtSearchPath,      // the search path is on the list's volume
   kMountedElsewhere,  // the path is gone or on another volume; the list's is mounted
   kNotMounted,        // the path is gone or on another volume; the list's is not mounted
   kUnknown,           // the list names no volume (serial 0) or cannot be read
+  // Several volumes have the list's serial (a disk and its clones) and the label does
+  // not tell which is the list's.
+  kAmbiguous,
+  // The list's volume is mounted, but the search path is gone from it.
+  kGone,
 };
 
 struct ListVolume {
   VolumePlace place = VolumePlace::kUnknown;
-  std::string path;  // kMountedElsewhere: the search path where the volume is mounted now
+  // kMountedElsewhere and kGone: the search path where the volume is mounted now.
+  std::string path;
   RunHeader header;
+  MountedVolume found;                    // kMountedElsewhere and kGone: the mount the path is on
+  std::vector<MountedVolume> candidates;  // kAmbiguous
+  // The volume at the search path has the list's serial, but is not the list's.
+  bool clone_at_search_path = false;
+  std::string label_at_search_path;
 };
 
 // Compares the serial number of the volume at `search_path` with that of the list at
-// `list_path` and, when they differ or the path is gone, looks for the list's volume
-// among the mounted ones (the same path below its root).
+// `list_path` and, when they differ, the path is gone, or the volume there may be a
+// clone of the list's, looks for the list's volume among the mounted ones (the same
+// path below its root; ChooseVolume).
 ListVolume LocateListVolume(const std::string& list_path, const std::string& search_path);
 
 // Where a verify of the list at `list_path` reads its volume, and the one line that
-// says so: empty at the search path or for a list naming no volume; "... verifying ...
-// at" when found mounted elsewhere (`path` then holds the place); "cannot verify ... is
-// not mounted" when it is not (each front end says how to go on). `search_path` as the
-// user gave it or as the list names it.
+// says so, naming what is at the search path and the label of the volume found: empty
+// at the search path or for a list naming no volume; "... verifying ... at" when found
+// mounted elsewhere (`path` then holds the place); "cannot verify ..." when it is not
+// mounted, when the path is gone from it, and when several volumes could be it (each
+// front end says how to go on). A symbolic link where the volume shows the path is
+// left to the caller's look at the path. `search_path` as the user gave it or as the
+// list names it.
 struct VerifyPlace {
   VolumePlace place = VolumePlace::kUnknown;
   std::string path;

@@ -101,9 +101,13 @@ std::optional<int> FindVolumeOfList(const std::string& list_path, std::string* s
       *search_path = place.path;
       return std::nullopt;
     case catalogue::VolumePlace::kNotMounted:
+      PrintMessage(place.message + "; mount it, or give --path");
+      return 2;
+    case catalogue::VolumePlace::kAmbiguous:
+    case catalogue::VolumePlace::kGone:
       break;
   }
-  PrintMessage(place.message + "; mount it, or give --path");
+  PrintMessage(place.message + "; give --path");
   return 2;
 }
 

@@ -40,14 +40,43 @@ void AppendJsonNumber(std::string* out, std::string_view name, std::string_view 
   *out += number;
 }
 
-// A list's line of volumes (or its JSON object), `mount` where its volume is now.
-std::string VolumeLine(const CatalogueList& list, const std::string& mount, bool jsonl) {
+// Where the volume of `list` shows its search path now, as verify would find it: the
+// mount of the whole volume, or of a folder of it that holds the path; with `text` saying
+// so, or "not mounted", or naming the volumes a clone leaves to choose from.
+const catalogue::MountedVolume* ListMount(const std::vector<catalogue::MountedVolume>& mounted,
+                                          const CatalogueList& list, std::string* text) {
+  const catalogue::VolumeChoice choice = catalogue::ChooseVolume(mounted, list.serial, list.label);
+  if (!choice.candidates.empty()) {
+    *text = std::to_string(choice.candidates.size()) + " volumes with its serial:";
+    for (const catalogue::MountedVolume& volume : choice.candidates) {
+      *text += (text->back() == ':' ? " \"" : ", \"") + volume.label + "\" at " +
+               volume.mount_point;
+    }
+    return nullptr;
+  }
+  const catalogue::VolumeMount mount = catalogue::MountShowing(
+      mounted, choice.device, catalogue::PathBelowRoot(list.search_path, list.root_column));
+  if (mount.mount == nullptr) {
+    *text = "not mounted";
+  } else if (mount.mount->root == "/") {
+    *text = "mounted at " + mount.mount->mount_point;
+  } else {
+    *text = "its " + mount.mount->root.substr(1) + " at " + mount.mount->mount_point;
+  }
+  return mount.mount;
+}
+
+// A list's line of volumes (or its JSON object), with where its volume is now.
+std::string VolumeLine(const CatalogueList& list,
+                       const std::vector<catalogue::MountedVolume>& mounted, bool jsonl) {
   const std::string serial = scan::SerialNumberText(list.serial);
+  std::string mount_text;
+  const catalogue::MountedVolume* mount = ListMount(mounted, list, &mount_text);
   if (!jsonl) {
     return list.name + "  label " + list.label + "  serial " + serial + "  " + list.search_path +
            "  " + std::to_string(list.files) + " files  " + std::to_string(list.bytes) +
            " bytes  last run " + list.run_start + " " + catalogue::RunStateText(list) + "  " +
-           (mount.empty() ? "not mounted" : "mounted at " + mount) + "\n";
+           mount_text + "\n";
   }
   std::string json;
   AppendJsonField(&json, "list", list.name);
@@ -59,10 +88,12 @@ std::string VolumeLine(const CatalogueList& list, const std::string& mount, bool
   AppendJsonNumber(&json, "bytes", std::to_string(list.bytes));
   AppendJsonField(&json, "last_run", list.run_start);
   AppendJsonField(&json, "state", catalogue::RunStateText(list));
-  if (mount.empty()) {
+  if (mount == nullptr) {
     AppendJsonNumber(&json, "mounted_at", "null");
   } else {
-    AppendJsonField(&json, "mounted_at", mount);
+    AppendJsonField(&json, "mounted_at", mount->mount_point);
+    // Only a folder of the volume is mounted there.
+    if (mount->root != "/") AppendJsonField(&json, "mounted_folder", mount->root.substr(1));
   }
   return json + "}\n";
 }
@@ -140,8 +171,7 @@ int RunVolumesCommand(const Args& args) {
   std::string out;
   for (const std::vector<const CatalogueList*>& volume : volumes) {
     for (const CatalogueList* of_volume : volume) {
-      out += VolumeLine(*of_volume, catalogue::MountPointOf(mounted, of_volume->serial),
-                        line.catalogue.jsonl);
+      out += VolumeLine(*of_volume, mounted, line.catalogue.jsonl);
     }
   }
   WriteOut(out);

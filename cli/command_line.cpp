@@ -245,7 +245,11 @@ std::span<const CommandSpec> Commands() {
        "are \"not listed\". A search path with CR or LF in it is refused. When the\n"
        "search path is gone or holds another volume (another serial number), the\n"
        "list's volume is verified where it is mounted now, or, not mounted, named\n"
-       "(exit status 2); --path decides instead.\n",
+       "(exit status 2); among volumes with its serial (a disk and its clones) the one\n"
+       "with its label, or, when that does not decide, every one is named (exit status\n"
+       "2); --path decides instead. Files are read from the disk, past pages another\n"
+       "process keeps in memory; where the file system does not allow that, a file is\n"
+       "read from memory, named so, and the exit status is at least 1.\n",
        kCompareAbout, kCompareExit,
        "130 stopped (after the partial report).\n"},
       {"volumes", kVolumes, {}, {"", 0, 0, false, "takes no operands"},
@@ -253,10 +257,12 @@ std::span<const CommandSpec> Commands() {
        "One line per id list of the catalogue: the list's name, the volume's label and\n"
        "serial number, the search path, files, bytes, the last run's start and state,\n"
        "and where that volume is mounted now (found by its serial number, whatever its\n"
-       "path), or \"not mounted\". The lists of one volume follow each other: the same\n"
-       "serial number and label (without a serial number, also the same search path).\n"
-       "Volumes of other labels that share a serial number (a clone or a relabelled\n"
-       "disk) are named once on stderr.\n",
+       "path, and among its clones by its label): \"mounted at PATH\", \"its FOLDER at\n"
+       "PATH\" when a folder of it that holds the search path is mounted alone, or \"not\n"
+       "mounted\". The lists of one volume follow each other: the same serial number\n"
+       "and label (without a serial number, also the same search path). Volumes of\n"
+       "other labels that share a serial number (a clone or a relabelled disk) are named\n"
+       "once on stderr.\n",
        kCatalogueAbout, "Exit status: 0 done, 2 usage error or the index cannot be written.\n",
        ""},
       {"find", kFind, {}, {"NAME", 0, 1, true, "give at most one NAME"},

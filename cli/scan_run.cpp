@@ -116,6 +116,7 @@ int PrintProblems(const ScanOutcome& outcome) {
         break;
       case ProblemKind::kChanged:
       case ProblemKind::kUnlistable:
+      case ProblemKind::kFromMemory:
         PrintMessage(problem.path + ": " + problem.reason);
         break;
     }

@@ -91,6 +91,9 @@ class OwnBuffer {
 };
 
 thread_local OwnBuffer t_own_buffer;
+// Reads past the cache through a lent buffer too small for an aligned piece use this one.
+constexpr uint64_t kPastCacheBufferSize = 1048576;
+thread_local OwnBuffer t_past_cache_buffer;
 
 // Files below this size have no id; their line shows their bytes.
 constexpr uint64_t kShortFileLimit = 6;
@@ -270,6 +273,61 @@ int64_t FirstRead(platform::File& file, uint64_t size, uint64_t want, CacheUse c
   return rest < 0 ? rest : cached + rest;
 }
 
+// The part of `buffer` a read past the cache can use: an aligned start and whole units
+// of the alignment, at least one. Without a lent buffer (or one too small) the thread's
+// own buffer, else one kept for such reads.
+LentBuffer PastCacheBuffer(LentBuffer buffer, uint64_t size) {
+  const uint64_t align = platform::DirectAlignment();
+  if (buffer.data == nullptr && !ListedBuffer(&buffer, (size + align - 1) / align * align)) {
+    return {};
+  }
+  const auto start = reinterpret_cast<uintptr_t>(buffer.data);
+  const uint64_t skip = (align - start % align) % align;
+  if (skip < buffer.size && buffer.size - skip >= align) {
+    return {buffer.data + skip, (buffer.size - skip) / align * align};
+  }
+  uint64_t want = kPastCacheBufferSize;
+  void* region = t_past_cache_buffer.Get(&want);
+  if (region == nullptr) return {};
+  return {static_cast<uint8_t*>(region), static_cast<uint64_t>(VirtSizeSx(region)) / align * align};
+}
+
+// The first bytes of a short file into `bytes` (kFirstBytesMax): the count, which may
+// be more when the file grew, or -1.
+int64_t ReadFirstBytes(platform::File& file, LentBuffer buffer, uint8_t* bytes) {
+  if (!file.ReadsPastCache()) return file.Read(bytes, kFirstBytesMax);
+  buffer = PastCacheBuffer(buffer, kFirstBytesMax);
+  if (buffer.data == nullptr) return -1;
+  const int64_t got = file.ReadAt(buffer.data, platform::DirectAlignment(), 0);
+  if (got > 0) std::memcpy(bytes, buffer.data, std::min<size_t>(got, kFirstBytesMax));
+  return got;
+}
+
+// Reads the file through the page cache from its start and folds it: sequential reads,
+// the end of the file in one read when it fits, so a file that fits the buffer takes one
+// read and nothing more.
+uint8_t FoldListed(platform::File& file, uint64_t size, LentBuffer buffer, StopTest stop,
+                   CacheUse cache, bool* drop_after, scan::FoldState* state, std::string* error,
+                   bool* from_cache) {
+  if (!ListedBuffer(&buffer, size)) return kChkNoBuffer;
+  const uint64_t chunk = buffer.size & ~uint64_t{1};
+  uint64_t left = size;
+  while (left > 0) {
+    if (stop()) return kChkStopped;
+    const uint64_t want = left <= buffer.size ? left : chunk;
+    const int64_t got = left == size ? FirstRead(file, size, want, cache, buffer, drop_after)
+                                     : file.Read(buffer.data, want);
+    if (left == size && from_cache != nullptr) {
+      *from_cache = ReadFromCache(cache, size, *drop_after);
+    }
+    if (got < 0) return ReadFailure(file, error);
+    if (static_cast<uint64_t>(got) < want) return Anomaly(file, kChkChanged);
+    FoldBytes(buffer.data, want, state);
+    left -= want;
+  }
+  return kChkOk;
+}
+
 }  // namespace
 
 uint8_t FileChkSx(const std::string& file_name, uint32_t* id, support::FindData* find_data,
@@ -311,24 +369,37 @@ uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, pl
   return kChkOpenFailed;
 }
 
-uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse cache,
-                          bool* drop_after, std::string* error) {
-  *drop_after = ColdBefore(file, size, cache);
-  if (cache != CacheUse::kDevice || size == 0) return kChkOk;
-  // Clean pages go without loss; dirty ones are started towards the disk and stay. Only
-  // cachestat tells dirty pages from ones another process has mapped, so with mincore
-  // alone a file is never called unfinished (a write during the read still shows in
-  // its change time).
-  file.DropCache(0, 0);
-  platform::CacheUsage usage;
-  if (!file.CacheUsageOf(0, 0, &usage) || !usage.dirty_known || usage.dirty == 0) return kChkOk;
-  if (error != nullptr) {
-    try {
-      *error = kStillBeingWritten;
-    } catch (const std::bad_alloc&) {  // the code alone says enough
-    }
+uint8_t PrepareListedRead(platform::File& file, uint64_t size, CacheUse cache, bool* drop_after,
+                          std::string* error, bool* from_memory) {
+  if (from_memory != nullptr) *from_memory = false;
+  if (cache != CacheUse::kDevice || size == 0) {
+    *drop_after = ColdBefore(file, size, cache);
+    return kChkOk;
   }
-  return kChkChanged;
+  platform::CacheUsage usage;
+  const bool known = file.CacheUsageOf(0, 0, &usage);
+  *drop_after = known && size >= platform::PageSize() && usage.resident < size / kCachedShare + 1;
+  // Pages the kernel has not written back yet (a copy just made) go to the disk first:
+  // the file is as listed, only not on the disk yet. Clean pages need no flush.
+  const bool dirty = !known || (usage.resident > 0 && (!usage.dirty_known || usage.dirty > 0));
+  if (dirty && !file.FlushData()) return ReadFailure(file, error);
+  file.DropCache(0, 0);
+  if (!file.CacheUsageOf(0, 0, &usage) || usage.resident == 0) return kChkOk;
+  // Dirty again since the flush: someone writes to it now.
+  if (usage.dirty_known && usage.dirty > 0) {
+    if (error != nullptr) {
+      try {
+        *error = kStillBeingWritten;
+      } catch (const std::bad_alloc&) {  // the code alone says enough
+      }
+    }
+    return kChkChanged;
+  }
+  // Clean pages that stay are mapped (or locked) by some process: the device is read past
+  // them. A file system kept in memory has no other copy to read.
+  if (file.InMemoryFileSystem() || file.ReadPastCache()) return kChkOk;
+  if (from_memory != nullptr) *from_memory = true;
+  return kChkOk;
 }
 
 bool ReadFromCache(CacheUse cache, uint64_t size, bool drop_after) {
@@ -352,12 +423,21 @@ uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed) {
 
 uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,
                       StopTest stop, scan::FoldState* state) {
-  if (!ListedBuffer(&buffer, length)) return kChkNoBuffer;
+  // Read past the cache, whole units are asked for; the read stops at the end of the file.
+  uint64_t unit = 1;
+  if (file.ReadsPastCache()) {
+    buffer = PastCacheBuffer(buffer, length);
+    if (buffer.data == nullptr) return kChkNoBuffer;
+    unit = platform::DirectAlignment();
+  } else if (!ListedBuffer(&buffer, length)) {
+    return kChkNoBuffer;
+  }
   const uint64_t chunk = buffer.size & ~uint64_t{1};
   while (length > 0) {
     if (stop()) return kChkStopped;
     const uint64_t want = length <= buffer.size ? length : chunk;
-    const int64_t got = file.ReadAt(buffer.data, want, static_cast<int64_t>(offset));
+    const uint64_t ask = (want + unit - 1) / unit * unit;
+    const int64_t got = file.ReadAt(buffer.data, ask, static_cast<int64_t>(offset));
     if (got < 0) return Anomaly(file, kChkReadError);
     if (static_cast<uint64_t>(got) < want) return Anomaly(file, kChkChanged);
     FoldBytes(buffer.data, want, state);
@@ -369,10 +449,12 @@ uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, Le
 
 uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
                       const ListedFile& listed, LentBuffer buffer, StopTest stop, uint32_t* id,
-                      FirstBytes* first, std::string* error, CacheUse cache, bool* from_cache) {
+                      FirstBytes* first, std::string* error, CacheUse cache, bool* from_cache,
+                      bool* from_memory) {
   *id = 0;
   first->count = 0;
   if (from_cache != nullptr) *from_cache = false;
+  if (from_memory != nullptr) *from_memory = false;
   const uint64_t size = listed.size;
   if (size == 0) return kChkEmpty;
   platform::File file;
@@ -382,37 +464,24 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
   bool drop_after = false;
   // A drop-behind read learns from its first read whether the file was cached.
   const CacheUse prepare = cache == CacheUse::kDropBehind ? CacheUse::kKeep : cache;
-  if (opened == kChkOk) opened = PrepareListedRead(file, size, prepare, &drop_after, error);
+  if (opened == kChkOk) {
+    opened = PrepareListedRead(file, size, prepare, &drop_after, error, from_memory);
+  }
   const DropBehind drop(file, drop_after);
+  if (opened != kChkOk) return opened;
   if (size < kShortFileLimit) {
-    if (opened != kChkOk) return opened;
-    const int64_t got = file.Read(first->bytes, kFirstBytesMax);
+    const int64_t got = ReadFirstBytes(file, buffer, first->bytes);
     if (got < 0) return ReadFailure(file, error);
     const uint8_t after = CheckListedFile(file, listed);
     if (after != kChkOk) return after;
-    first->count = static_cast<uint8_t>(got);
+    first->count = static_cast<uint8_t>(std::min<int64_t>(got, kFirstBytesMax));
     return kChkTooShort;
   }
-  if (opened != kChkOk) return opened;
-  if (!ListedBuffer(&buffer, size)) return kChkNoBuffer;
-  // Sequential reads: the end of the file comes in one read when it fits, so a file that
-  // fits the buffer takes one read and nothing more.
-  const uint64_t chunk = buffer.size & ~uint64_t{1};
   scan::FoldState state;
-  uint64_t left = size;
-  while (left > 0) {
-    if (stop()) return kChkStopped;
-    const uint64_t want = left <= buffer.size ? left : chunk;
-    const int64_t got = left == size ? FirstRead(file, size, want, cache, buffer, &drop_after)
-                                     : file.Read(buffer.data, want);
-    if (left == size && from_cache != nullptr) {
-      *from_cache = ReadFromCache(cache, size, drop_after);
-    }
-    if (got < 0) return ReadFailure(file, error);
-    if (static_cast<uint64_t>(got) < want) return Anomaly(file, kChkChanged);
-    FoldBytes(buffer.data, want, &state);
-    left -= want;
-  }
+  const uint8_t code = file.ReadsPastCache() ? FoldFileRange(file, 0, size, buffer, stop, &state)
+                                             : FoldListed(file, size, buffer, stop, cache,
+                                                          &drop_after, &state, error, from_cache);
+  if (code != kChkOk) return code;
   // Written to while it was read: the bytes folded may be of no one state of the file.
   const uint8_t after = CheckListedFile(file, listed);
   if (after != kChkOk) return after;

@@ -80,9 +80,12 @@ enum class CacheUse : uint8_t {
   // Leaves it as it was: a file of which (nearly) no page was cached before is dropped
   // once it is folded; files under a page are not looked at.
   kDropBehind,
-  // Drops the file's clean pages first, so the id is that of what the device holds; a
-  // file whose pages the kernel reports still dirty then is kChkChanged, "still being
-  // written". Afterwards as kDropBehind.
+  // The id is that of what the device holds: pages not on the disk yet are written there
+  // first, then the file's pages are dropped. Pages that stay (another process maps them)
+  // are read past, or, where the file system refuses that, the file is read from memory
+  // and said to be; on a file system kept in memory its pages are its disk. A file whose
+  // pages are dirty again after the flush is kChkChanged, "still being written".
+  // Afterwards as kDropBehind.
   kDevice,
 };
 constexpr char kStillBeingWritten[] = "still being written (not all of it is on the disk yet)";
@@ -109,24 +112,29 @@ ListedFile ListedFileOf(const platform::FileInfo& info);
 // it is set. `error` (may be null) receives the system's text when the file cannot be
 // opened or read, or why it is kChkChanged when it is still being written. `cache` says
 // what the read does with the page cache; *from_cache (may be null) tells whether the
-// file was read from it (see ReadFromCache). Never throws; any thread.
+// file was read from it (see ReadFromCache), *from_memory (may be null) whether a read
+// of the device could only read memory (see PrepareListedRead). Never throws; any thread.
 uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
                       const ListedFile& listed, LentBuffer buffer, StopTest stop, uint32_t* id,
                       FirstBytes* first, std::string* error = nullptr,
-                      CacheUse cache = CacheUse::kKeep, bool* from_cache = nullptr);
+                      CacheUse cache = CacheUse::kKeep, bool* from_cache = nullptr,
+                      bool* from_memory = nullptr);
 
 // The parts of FileChkListed, for a large file read by several threads at once. Opens
 // the listed file: kChkOk, else the code of its line (kChkGone, kChkNotFound,
 // kChkOpenFailed); `error` as above.
 uint8_t OpenListedFile(const platform::DirHandle& dir, std::string_view name, platform::File* file,
                        std::string* error = nullptr);
-// Readies the open file of `size` bytes for reading by `cache`: kDevice drops its pages
-// and gives kChkChanged (with kStillBeingWritten in `error`) when some stay dirty; else
-// kChkOk. *drop_after tells whether EndListedRead is to drop the file once all of it is
-// folded (kDropBehind on a file not cached before). Once per file, after it is opened
-// and before any part of it is read: read-ahead of a first part fills the next.
-uint8_t PrepareListedRead(const platform::File& file, uint64_t size, CacheUse cache,
-                          bool* drop_after, std::string* error = nullptr);
+// Readies the open file of `size` bytes for reading by `cache`. kDevice flushes and
+// drops its pages; it gives kChkChanged (with kStillBeingWritten in `error`) when some
+// are dirty again, kChkReadError when they cannot be written (errno's text in `error`);
+// pages that stay make the file read past the cache (File::ReadsPastCache), or, where
+// the file system refuses, set *from_memory (may be null): its bytes are memory's, not
+// the disk's. Else kChkOk. *drop_after tells whether EndListedRead is to drop the file
+// once all of it is folded (a file not cached before). Once per file, after it is
+// opened and before any part of it is read: read-ahead of a first part fills the next.
+uint8_t PrepareListedRead(platform::File& file, uint64_t size, CacheUse cache, bool* drop_after,
+                          std::string* error = nullptr, bool* from_memory = nullptr);
 // Whether a read by `cache` of a file of `size` bytes, readied with *drop_after, is
 // served from the page cache: known only of a drop-behind read of a file found cached.
 bool ReadFromCache(CacheUse cache, uint64_t size, bool drop_after);
@@ -137,7 +145,8 @@ void EndListedRead(const platform::File& file, bool drop_after);
 // asked after the open and again after the last read.
 uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed);
 // Folds `length` bytes from the even `offset` of the open file into *state with
-// positioned reads; an odd length ends with the file's last byte as a word. kChkOk,
+// positioned reads; an odd length ends with the file's last byte as a word. Read past
+// the cache, `offset` is a multiple of platform::DirectAlignment(). kChkOk,
 // kChkReadError, kChkChanged, kChkNotFound, kChkNoBuffer or kChkStopped. Threads may
 // fold different ranges of one file at once, each with its own buffer.
 uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,

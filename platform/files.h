@@ -236,6 +236,19 @@ class File {
   bool Stat(FileInfo* info) const;
   // Flushes the file's data and size to the disk.
   bool Sync();
+  // Writes the file's pages that are not on the disk yet there and waits for them (its
+  // size too when that changed); its other times may wait. Works on a file opened read
+  // only.
+  bool FlushData();
+  // From now on reads go past the page cache to the device: each read's buffer, position
+  // and size must then be multiples of DirectAlignment(), and a read that meets the end
+  // of the file stops there. False when the file system refuses; reads then go through
+  // the cache as before.
+  bool ReadPastCache();
+  bool ReadsPastCache() const { return past_cache_; }
+  // The file lies on a file system kept in memory alone (tmpfs, ramfs): its cached
+  // pages are all it has.
+  bool InMemoryFileSystem() const;
   // What the page cache holds of `length` bytes from `offset` (0: to the end of the
   // file): cachestat where the kernel has it, else mincore over a read-only mapping,
   // which never reads a page in. False (usage zero) when neither can tell. Any thread.
@@ -258,6 +271,7 @@ class File {
   bool writable_ = false;
   bool hidden_ = false;  // the name it was opened by begins with "."
   bool not_found_ = false;
+  bool past_cache_ = false;
 
   bool has_info_ = false;
   FileInfo info_;
@@ -299,5 +313,10 @@ using DirEntryHook = int (*)(std::string_view name);
 void SetDirEntryHookForTesting(DirEntryHook hook);
 // Test seam: true makes CacheUsageOf answer by mincore as on a kernel without cachestat.
 void SetNoCachestatForTesting(bool no_cachestat);
+// Test seam: true makes ReadPastCache refuse, as a file system without direct reads does.
+void SetNoReadPastCacheForTesting(bool refuse);
+
+// What the buffer, position and size of a read past the cache are multiples of.
+uint64_t DirectAlignment();
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/uio.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -131,6 +132,10 @@ std::atomic<ReadHook> g_read_hook{nullptr};
 std::atomic<DirEntryHook> g_dir_entry_hook{nullptr};
 // Set once cachestat said ENOSYS (an older kernel) or EPERM (a filter that refuses it).
 std::atomic<bool> g_no_cachestat{false};
+std::atomic<bool> g_no_read_past_cache{false};
+// The f_type of the file systems kept in memory alone (linux/magic.h).
+constexpr int64_t kTmpfsMagic = 0x01021994;
+constexpr int64_t kRamfsMagic = 0x858458f6;
 
 // The kernel's cachestat(2) records; counts are in pages.
 struct CachestatRange {
@@ -449,6 +454,7 @@ File::File(File&& other) noexcept
       writable_(other.writable_),
       hidden_(other.hidden_),
       not_found_(other.not_found_),
+      past_cache_(other.past_cache_),
       has_info_(other.has_info_),
       info_(other.info_),
       error_(std::move(other.error_)) {
@@ -463,6 +469,7 @@ File& File::operator=(File&& other) noexcept {
     writable_ = other.writable_;
     hidden_ = other.hidden_;
     not_found_ = other.not_found_;
+    past_cache_ = other.past_cache_;
     has_info_ = other.has_info_;
     info_ = other.info_;
     error_ = std::move(other.error_);
@@ -572,6 +579,7 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
 
 bool File::Close() {
   has_info_ = false;
+  past_cache_ = false;
   if (fd_ < 0) return true;
   const int rc = close(fd_);  // also drops the lock
   fd_ = -1;
@@ -746,6 +754,33 @@ bool File::Sync() {
     return false;
   }
   return true;
+}
+
+bool File::FlushData() {
+  if (fd_ < 0) return false;
+  int rc;
+  do {
+    rc = fdatasync(fd_);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) SetError();
+  return rc == 0;
+}
+
+bool File::ReadPastCache() {
+  if (fd_ < 0 || g_no_read_past_cache.load(std::memory_order_relaxed)) return false;
+  if (past_cache_) return true;
+  const int flags = fcntl(fd_, F_GETFL);
+  // A file system without direct reads says EINVAL here.
+  if (flags < 0 || fcntl(fd_, F_SETFL, flags | O_DIRECT) != 0) return false;
+  past_cache_ = true;
+  return true;
+}
+
+bool File::InMemoryFileSystem() const {
+  struct statfs figures;
+  if (fd_ < 0 || fstatfs(fd_, &figures) != 0) return false;
+  const auto type = static_cast<int64_t>(figures.f_type);
+  return type == kTmpfsMagic || type == kRamfsMagic;
 }
 
 bool File::CacheUsageOf(uint64_t offset, uint64_t length, CacheUsage* usage) const {
@@ -970,5 +1005,9 @@ bool ReadWholeFile(const std::string& path, std::string* data) {
 void SetReadHookForTesting(ReadHook hook) { g_read_hook.store(hook); }
 void SetDirEntryHookForTesting(DirEntryHook hook) { g_dir_entry_hook.store(hook); }
 void SetNoCachestatForTesting(bool no_cachestat) { g_no_cachestat.store(no_cachestat); }
+
+void SetNoReadPastCacheForTesting(bool refuse) { g_no_read_past_cache.store(refuse); }
+
+uint64_t DirectAlignment() { return PageSize(); }
 
 }  // namespace platform

@@ -35,7 +35,8 @@ int Severity(uint8_t code) {
 ReadResult ReadListedFile(const ReadRequest& request, LentBuffer buffer, StopTest stop) {
   ReadResult result;
   result.code = FileChkListed(*request.dir, request.name, request.listed, buffer, stop, &result.id,
-                              &result.first, &result.error, request.cache, &result.from_cache);
+                              &result.first, &result.error, request.cache, &result.from_cache,
+                              &result.from_memory);
   return result;
 }
 
@@ -46,7 +47,8 @@ struct ReadPool::Split {
   platform::File file;
   ListedFile listed;
   CacheUse cache = CacheUse::kKeep;
-  bool drop_after = false;  // set before its parts are handed out
+  bool drop_after = false;   // set before its parts are handed out
+  bool from_memory = false;  // the same
   uint64_t size = 0;
   size_t parts = 0;
   size_t next_part = 0;   // under the pool's lock
@@ -220,8 +222,8 @@ void ReadPool::Run(size_t reader) {
     // A file changed since the walk is not read at all.
     if (opened.code == kChkOk) opened.code = CheckListedFile(big->file, big->listed);
     if (opened.code == kChkOk) {
-      opened.code =
-          PrepareListedRead(big->file, big->size, big->cache, &big->drop_after, &opened.error);
+      opened.code = PrepareListedRead(big->file, big->size, big->cache, &big->drop_after,
+                                      &opened.error, &big->from_memory);
     }
     if (opened.code != kChkOk) {
       Finish(seq, opened);
@@ -268,6 +270,7 @@ void ReadPool::FoldPart(const std::shared_ptr<Split>& split, size_t part, LentBu
   // The last part to end: was the file written to while its parts were read?
   if (result.code == kChkOk) result.code = CheckListedFile(split->file, split->listed);
   if (result.code == kChkOk) result.id = FoldResult(split->state);
+  result.from_memory = split->from_memory;
   EndListedRead(split->file, split->drop_after);
   split->file.Close();
   Finish(split->seq, result);

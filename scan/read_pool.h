@@ -52,6 +52,8 @@ struct ReadResult {
   FirstBytes first;
   std::string error;  // the system's text when it could not be opened or read
   bool from_cache = false;
+  // Read from memory, not the device it was to be read from (FileChkListed).
+  bool from_memory = false;
 };
 
 // Reads one file on the calling thread.

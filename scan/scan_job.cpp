@@ -1088,6 +1088,10 @@ void TDskFil::Scanner::NameFileErrors(const scan::ReadResult& result, int line_e
       break;
   }
   job_.error_count_ += line_errors;
+  if (result.from_memory) {
+    changed_path_.assign(job_.current_dir_).append(entry);
+    job_.problems_.push_back({changed_path_, kReadFromMemory, ProblemKind::kFromMemory});
+  }
   if (line_errors == 0) return;
   changed_path_.assign(job_.current_dir_).append(entry);
   if (reason != nullptr) {

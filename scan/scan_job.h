@@ -153,9 +153,11 @@ enum class ProblemKind : uint8_t {
   kChanged,     // a file that changed between the walk and its read, or while it was read
   kUnreadable,  // a file that could not be opened or read
   kUnlistable,  // a name with CR or LF: its line cannot tell it from one with "?"
+  // A file read from memory where the device was to be read: a note, not an error.
+  kFromMemory,
 };
 
-// A path of a run that went wrong. Each is an error of the run.
+// A path of a run that went wrong. Each is an error of the run, but kFromMemory.
 struct ScanProblem {
   std::string path;    // a directory ends with "/"
   std::string reason;  // errno's text, or what went wrong
@@ -164,6 +166,7 @@ struct ScanProblem {
 };
 
 constexpr char kChangedWhileRead[] = "changed while read";
+constexpr char kReadFromMemory[] = "read from memory, not the disk";
 constexpr char kVanishedBeforeRead[] = "vanished before it was read";
 constexpr char kNoLongerAFile[] = "is no longer a regular file";
 constexpr char kNameBreaksLine[] = "the name holds a line break; the list shows it as \"?\"";

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "audit/audit_report.h"
+#include "common/loop_volume.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
 
@@ -687,6 +690,99 @@ TEST_F(AuditTest, VerifyReadsTheDeviceUnlessCached) {
     if (!cached && read == 0) GTEST_SKIP() << data_ << ": reads are not counted (tmpfs?)";
     // Within 5 %: the lists and the program are read too, or may be cached.
     EXPECT_EQ(read >= total - total / 20, !cached) << read << " of " << total;
+  }
+}
+
+// A copy just made is on its way to the disk, not being written: verify writes it
+// there and reads it as it is.
+TEST_F(AuditTest, VerifyReadsAFreshCopyAsItIs) {
+  for (int i = 0; i < 6; ++i) Data("f" + std::to_string(i), std::string(20000 + i, 'a' + i));
+  const std::string list = Out("fresh.v00");
+  ASSERT_EQ(Scan(list).exit_code, 0);
+  const std::string copy = tree_.Path("copy/");
+  ASSERT_EQ(testing_support::RunCommand("/bin/cp", {"-a", data_, copy}).exit_code, 0);
+  // Not through Cli: nothing may write the copy's pages back first.
+  const CommandResult r =
+      testing_support::RunCommand(CHECKER_CLI_PATH, {"verify", "--path", copy, list}, env_);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+}
+
+// Pages another process maps cannot be dropped: verify reads the disk past them, so
+// a file damaged under them is caught.
+TEST_F(AuditTest, VerifyReadsTheDiskPastPagesAnotherProcessMaps) {
+  testing_support::LoopVolume disk(tree_.Path("disk.img"), "DISK");
+  const std::string root = tree_.Path("disk/");
+  std::string why;
+  if (!disk.Mount(root, &why)) GTEST_SKIP() << why;
+  const std::string photo = tree_.File("disk/photo.jpg", "photo " + std::string(9000, 'p'));
+  tree_.File("disk/note.txt", "a note, not mapped");
+  const std::string list = Out("disk.v00");
+  ASSERT_EQ(Cli({"scan", "--quiet", "--no-backup", "--list", list, "--tree", list + ".t00", root})
+                .exit_code,
+            0);
+  const int fd = open(photo.c_str(), O_RDONLY | O_CLOEXEC);
+  void* map = mmap(nullptr, 9006, PROT_READ, MAP_SHARED, fd, 0);
+  ASSERT_NE(map, MAP_FAILED);
+  volatile char seen = static_cast<const char*>(map)[0];
+  seen = static_cast<const char*>(map)[8192];
+  ASSERT_TRUE(disk.Damage("photo ppp", "photo PPP"));
+  const CommandResult r = Cli({"verify", list});
+  munmap(map, 9006);
+  close(fd);
+  EXPECT_EQ(r.exit_code, 3) << r.err << seen;
+  EXPECT_EQ(r.out, Row("corrupted", photo));
+}
+
+// A file verify could read from memory alone keeps the class its bytes give, is named
+// and counted as such, and the verify does not say "same".
+TEST_F(AuditTest, FilesReadFromMemoryAreNamedAndCounted) {
+  const std::string same = Data("same.txt", "as it was");
+  const std::string rotten = Data("rotten.txt", "as it was, too");
+  const std::string before = Out("before.v00");
+  ASSERT_EQ(Scan(before).exit_code, 0);
+  RewriteBehindTheFileSystem(rotten, "as it WAS, too");
+  const std::string after = Out("after.v00");
+  ASSERT_EQ(Scan(after).exit_code, 0);
+  scan::IdList old_list;
+  scan::IdList new_list;
+  scan::ListReadError error;
+  ASSERT_TRUE(scan::ReadIdList(before, &old_list, &error));
+  ASSERT_TRUE(scan::ReadIdList(after, &new_list, &error));
+  const std::string note = "read from memory, not the disk";
+  for (const bool both : {false, true}) {
+    SCOPED_TRACE(both ? "both" : "the unchanged one");
+    std::vector<ScanProblem> problems = {{same, note, ProblemKind::kFromMemory}};
+    if (both) problems.push_back({rotten, note, ProblemKind::kFromMemory});
+    scan::CompareOptions options;
+    options.new_problems = &problems;
+    const scan::ListComparison c = scan::CompareIdLists(old_list, new_list, options);
+    std::string text;
+    std::string json;
+    scan::ReportOptions report;
+    scan::WriteReportLines(c, old_list, new_list, report, [&](std::string_view t) { text += t; });
+    report.jsonl = true;
+    scan::WriteReportLines(c, old_list, new_list, report, [&](std::string_view t) { json += t; });
+    const std::string below = std::string(15, ' ') + note + "\n";
+    EXPECT_EQ(text,
+              Row("corrupted", rotten) + (both ? below : "") + Row("unchanged", same) + below);
+    const std::string flag = ",\"from_memory\":true}\n";
+    const size_t second = json.find('\n') + 1;
+    EXPECT_EQ(json.substr(0, second).ends_with(flag), both) << json;
+    EXPECT_TRUE(json.substr(second).starts_with("{\"class\":\"unchanged\"")) << json;
+    EXPECT_TRUE(json.ends_with(flag)) << json;
+    const std::string summary = scan::SummaryText(c.totals);
+    const std::string files = both ? "2" : "1";
+    const std::string bytes = both ? "23" : "9";
+    EXPECT_TRUE(summary.ends_with("from memory" + std::string(4 + 11 - files.size(), ' ') + files +
+                                  " files " + std::string(25 - bytes.size(), ' ') + bytes +
+                                  " bytes\n"))
+        << summary;
+    EXPECT_EQ(scan::VerdictOf(c.totals), scan::AuditVerdict::kDamaged);
+    // Without the damaged file the verdict is "different", not "same".
+    scan::ChangeTotals totals = c.totals;
+    totals.files[static_cast<size_t>(scan::FileChange::kCorrupted)] = 0;
+    EXPECT_EQ(scan::VerdictOf(totals), scan::AuditVerdict::kDifferent);
   }
 }
 

@@ -1,6 +1,9 @@
 #include "content/content_id.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -403,6 +406,32 @@ uint64_t Resident(const std::string& path) {
   return usage.resident;
 }
 
+// A file mapped and read through the mapping, as a viewer holds one: its pages stay.
+class MappedFile {
+ public:
+  MappedFile(const std::string& path, bool map) {
+    if (!map) return;
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    size_ = static_cast<size_t>(fs::file_size(path));
+    data_ = mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd_, 0);
+    EXPECT_NE(data_, MAP_FAILED) << path;
+    if (data_ == MAP_FAILED) return;
+    volatile uint32_t sum = 0;
+    for (size_t at = 0; at < size_; at += 4096) sum = sum + static_cast<const uint8_t*>(data_)[at];
+  }
+  ~MappedFile() {
+    if (data_ != nullptr && data_ != MAP_FAILED) munmap(data_, size_);
+    if (fd_ >= 0) close(fd_);
+  }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+ private:
+  int fd_ = -1;
+  size_t size_ = 0;
+  void* data_ = nullptr;
+};
+
 // How a case reads the file: in one read, in several through a smaller buffer, or in
 // parts as the readers read a large file.
 enum class HowRead { kOne, kChunks, kParts };
@@ -487,34 +516,59 @@ TEST_F(ContentIdTest, ReadsLeaveThePageCacheAsTheirPolicySays) {
 
 }  // namespace
 
-// A file written a moment ago has pages the disk does not hold yet: verify cannot say
-// what the disk holds, and says why instead of giving an id.
-TEST_F(ContentIdTest, VerifyNamesAFileStillBeingWritten) {
-  constexpr uint64_t kSize = 16 * 1048576;
-  const std::string path = tree_.File("fresh", RandomBytes(kSize, 9));
-  platform::File written;
-  platform::CacheUsage usage;
-  ASSERT_TRUE(written.Open(path, platform::OpenMode::kRead));
-  if (!written.CacheUsageOf(0, 0, &usage) || !usage.dirty_known || usage.dirty == 0) {
-    GTEST_SKIP() << "the kernel does not report dirty pages here, or " << tree_.root()
-                 << " wrote the file through at once";
-  }
+// Verify reads what the disk holds: a file written a moment ago goes to the disk first;
+// one whose pages another process maps is read past them, or, where that is refused,
+// from memory and said to be. Sizes around the read-past-cache unit and the buffer.
+TEST_F(ContentIdTest, VerifyReadsWhatTheDiskHolds) {
+  struct Case {
+    const char* what;
+    size_t size;
+    bool mapped;
+    bool refuse_past_cache;
+    bool from_memory;  // expected
+  };
+  const Case cases[] = {
+      {"written a moment ago", 16 * 1048576, false, false, false},
+      {"written a moment ago, short", 5, false, false, false},
+      {"mapped", 3 * 4096 + 1, true, false, false},
+      {"mapped, short", 3, true, false, false},
+      {"mapped, past the buffer", 5 * 1048576 + 3, true, false, false},
+      {"mapped, cannot be read past", 20001, true, true, true},
+  };
   platform::DirHandle dir;
   ASSERT_TRUE(dir.Open(tree_.root()));
-  platform::FileInfo info;
-  ASSERT_TRUE(platform::StatPath(path, &info));
-  uint32_t id = 1;
-  FirstBytes first;
-  std::string error;
-  EXPECT_EQ(FileChkListed(dir, "fresh", ListedFileOf(info), {}, {}, &id, &first, &error,
-                          CacheUse::kDevice),
-            kChkChanged);
-  EXPECT_EQ(id, 0u);
-  EXPECT_EQ(error, kStillBeingWritten);
-  // Once on the disk, the same file reads.
-  ASSERT_TRUE(written.Sync());
-  ASSERT_TRUE(platform::StatPath(path, &info));
-  EXPECT_EQ(FileChkListed(dir, "fresh", ListedFileOf(info), {}, {}, &id, &first, &error,
-                          CacheUse::kDevice),
-            kChkOk);
+  std::vector<uint8_t> buffer(1048576 + 100);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string bytes = RandomBytes(c.size, static_cast<uint32_t>(c.size));
+    const std::string path = tree_.File(c.what, bytes);
+    platform::File held;
+    ASSERT_TRUE(held.Open(path, platform::OpenMode::kRead));
+    if (held.InMemoryFileSystem()) GTEST_SKIP() << tree_.root() << " keeps its files in memory";
+    MappedFile map(path, c.mapped);
+    platform::FileInfo info;
+    ASSERT_TRUE(platform::StatPath(path, &info));
+    platform::SetNoReadPastCacheForTesting(c.refuse_past_cache);
+    uint32_t id = 1;
+    FirstBytes first;
+    std::string error;
+    bool from_memory = !c.from_memory;
+    // Through a lent buffer that starts off the alignment, as a slice may.
+    const uint8_t code = FileChkListed(dir, c.what, ListedFileOf(info),
+                                       LentBuffer{buffer.data() + 64, buffer.size() - 64}, {}, &id,
+                                       &first, &error, CacheUse::kDevice, nullptr, &from_memory);
+    platform::SetNoReadPastCacheForTesting(false);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(from_memory, c.from_memory);
+    if (c.size < 6) {
+      EXPECT_EQ(code, kChkTooShort);
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.bytes), first.count), bytes);
+      continue;
+    }
+    EXPECT_EQ(code, kChkOk);
+    EXPECT_EQ(id, LiteralId(bytes));
+    platform::CacheUsage usage;
+    ASSERT_TRUE(held.CacheUsageOf(0, 0, &usage));
+    EXPECT_EQ(usage.dirty, 0u);
+  }
 }
