@@ -130,6 +130,12 @@ std::string ComposeListName(std::string_view net, std::string_view label, std::s
 bool BackUpList(const std::string& list, const std::string& folder, std::string* error) {
   support::FindData record;
   if (!FindDataSx(list, &record, 1) || record.size == 0) return true;
+  bool missing = false;
+  const std::string problem = folder.empty() ? "" : FolderProblem(folder, &missing);
+  if (!problem.empty() && !missing) {
+    *error = "the backup folder " + folder + " " + problem;
+    return false;
+  }
   if (folder.empty() || !platform::MakeDirs(folder)) {
     *error = "cannot create the backup folder " + folder;
     return false;

@@ -181,6 +181,13 @@ TEST_F(CatalogueIndexTest, ListFolderThatIsALinkToAFolderIsTheListFolder) {
   EXPECT_EQ(dangling.err,
             "checker-cli: no catalogue: the list folder " + tree_.Path("app/xBase/") +
                 " is a symbolic link to no folder and no --catalogue DIR was given\n");
+  const CommandResult refused =
+      Cli({"scan", "--no-backup", "--label", "OWN", "--serial", "7", tree_.Path("volumes/Own")});
+  EXPECT_NE(refused.exit_code, 0);
+  EXPECT_NE(refused.err.find("checker-cli: the list folder " + tree_.Path("app/xBase/") +
+                             " is a symbolic link to no folder\n"),
+            std::string::npos)
+      << refused.err;
 }
 
 TEST_F(CatalogueIndexTest, CommandsAtOnceAllAnswer) {
