@@ -282,9 +282,10 @@ void CatalogueIndex::OpenCommitted(const Present& present) {
     if (found == known.end() || found->second != stamp) ++missing;
   }
   if (missing == 0) return;
-  notes_.push_back(std::to_string(missing) + (missing == 1 ? " list is" : " lists are") +
-                   " not in the catalogue index yet: another command is indexing them; this "
-                   "answer leaves them out");
+  const bool one = missing == 1;
+  notes_.push_back(std::to_string(missing) + (one ? " list is" : " lists are") +
+                   " not in the catalogue index yet: another command is indexing " +
+                   (one ? "it; this answer leaves it out" : "them; this answer leaves them out"));
 }
 
 bool CatalogueIndex::IndexList(const std::string& path, int64_t size, int64_t mtime) {

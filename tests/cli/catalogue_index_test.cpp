@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -217,12 +218,32 @@ TEST_F(CatalogueIndexTest, CommandsAtOnceAllAnswer) {
     }
     // Answered from the lists indexed so far, and says how many are still missing.
     EXPECT_TRUE(std::includes(all.begin(), all.end(), found.begin(), found.end())) << r.err;
-    EXPECT_TRUE(
-        r.err.ends_with(" not in the catalogue index yet: another command is indexing "
-                        "them; this answer leaves them out\n"))
+    EXPECT_TRUE(r.err.starts_with("checker-cli: ")) << r.err;
+    EXPECT_NE(r.err.find(" not in the catalogue index yet: another command is indexing "),
+              std::string::npos)
         << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(r.exit_code, found.empty() ? 1 : 0) << r.err;
   }
+}
+
+// While another command holds the index to write it, a command answers from what is
+// committed and counts the lists that leaves out.
+TEST_F(CatalogueIndexTest, CommandWhileAnotherWritesAnswersFromWhatIsCommitted) {
+  const std::vector<std::string> one = Volume("One", {"same.txt"}, catalogue_);
+  ASSERT_EQ(FoundPaths(Find({"same"}).out), one);
+  const std::vector<std::string> two = Volume("Two", {"same.txt"}, catalogue_);
+  const int writer = open((IndexFile() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(flock(writer, LOCK_EX | LOCK_NB), 0);
+  const CommandResult r = Find({"same"});
+  close(writer);
+  EXPECT_EQ(FoundPaths(r.out), one);
+  EXPECT_EQ(r.err,
+            "checker-cli: 1 list is not in the catalogue index yet: another command is indexing "
+            "it; this answer leaves it out\n");
+  const CommandResult after = Find({"same"});
+  EXPECT_EQ(FoundPaths(after.out), (std::vector<std::string>{one[0], two[0]}));
+  EXPECT_EQ(after.err, "");
 }
 
 TEST_F(CatalogueIndexTest, IndexIsReadableByItsOwnerOnly) {
