@@ -11,6 +11,7 @@
 #include "app/folder_picker.h"
 #include "app/ini_fields.h"
 #include "app/widget_kit.h"
+#include "lists/list_paths.h"
 #include "support/sys_init.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -77,12 +78,12 @@ std::string BasePaths::ShowFolders() {
     resolved[i] = scan::ResolveBaseFolder(app_path, Text(folders[i].second), SxAppDir);
     QLabel* label = folders[i].first;
     label->setToolTip(QString::fromStdString(resolved[i]));
-    const bool exists = !resolved[i].empty() && DirExistsSx(resolved[i]);
+    const bool exists = !resolved[i].empty() && scan::FolderProblem(resolved[i]).empty();
     SetColours(label, QColor(), exists ? QColor() : QColor(kMissingFolderFill));
   }
   const std::string folder = cbDirs_->isChecked() ? resolved[1] : resolved[0];
   ldPath_->setText(QString::fromStdString(folder));
-  const bool exists = !folder.empty() && DirExistsSx(folder);
+  const bool exists = !folder.empty() && scan::FolderProblem(folder).empty();
   SetColours(ldPath_, exists ? QColor(Qt::black) : QColor(kWrongColour));
   return folder;
 }

@@ -268,8 +268,8 @@ void FindPage::Refresh() {
   if (setup.state != catalogue::SetupState::kReady) {
     const std::string why =
         setup.state == catalogue::SetupState::kNoFolder
-            ? "No catalogue: the list folder " + setup.own_folder +
-                  " does not exist and no folder was added"
+            ? "No catalogue: the list folder " + setup.own_folder + " " + setup.own_problem +
+                  " and no folder was added"
             : "No cache folder for the index: neither XDG_CACHE_HOME nor HOME is set";
     worker_->Post([](Worker& w) { w.index.reset(); });
     ShowVolumes({}, notes, why);

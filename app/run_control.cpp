@@ -152,7 +152,14 @@ bool RunControl::MakeFolders(uint8_t mode, const RunFields& fields) {
     folders.emplace_back(fields.backup_target, "backup folder");
   }
   for (const auto& [folder, what] : folders) {
-    if (DirExistsSx(folder)) continue;
+    bool missing = false;
+    const std::string problem = scan::FolderProblem(folder, &missing);
+    if (problem.empty()) continue;
+    if (!missing) {
+      emit info(kInfoAlert, std::string("the ") + what + " " + folder + " " + problem +
+                                "; nothing was written");
+      return false;
+    }
     if (!platform::MakeDirs(folder)) {
       emit info(kInfoAlert,
                 std::string("cannot create the ") + what + " " + folder + "; nothing was written");

@@ -2,17 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
-#include <memory>
-#include <new>
 #include <unordered_map>
 
 #include "catalogue/list_header.h"
 #include "catalogue/name_match.h"
 #include "catalogue/volumes.h"
 #include "lists/list_format.h"
-#include "platform/files.h"
-#include "platform/paths.h"
+#include "support/case_fold.h"
 
 namespace catalogue {
 
@@ -28,41 +24,10 @@ constexpr int kListRowShift = 28;
 int64_t FirstRowOf(int64_t list) { return list << kListRowShift; }
 int64_t LastRowOf(int64_t list) { return ((list + 1) << kListRowShift) - 1; }
 
-// Names are found by trigram: an index of every three characters of every name, in
-// which a query looks up the trigrams of its text and reads only the names holding all
-// of them. Without positions ("detail=none") the index is a fraction of the names'
-// size; the candidates are then matched exactly.
-constexpr char kSchema[] =
-    "CREATE TABLE meta(key TEXT PRIMARY KEY, value);"
-    "CREATE TABLE lists(id INTEGER PRIMARY KEY, path BLOB UNIQUE NOT NULL, size INTEGER,"
-    " mtime INTEGER, error TEXT, name BLOB, label BLOB, serial INTEGER, search_path BLOB,"
-    " root_column INTEGER, files INTEGER, bytes INTEGER, run_start TEXT, state INTEGER,"
-    " errors INTEGER);"
-    "CREATE TABLE dirs(id INTEGER PRIMARY KEY, path BLOB NOT NULL);"
-    "CREATE TABLE files(id INTEGER PRIMARY KEY, list INTEGER NOT NULL, dir INTEGER NOT NULL,"
-    " name BLOB NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL, cid INTEGER);";
-
-// Made once the first lists are in: an index built over rows already there is sorted
-// once, where one kept up row by row would be written all over for each list.
-constexpr char kSearchSchema[] =
-    "CREATE INDEX files_copy ON files(cid, size);"
-    "CREATE VIRTUAL TABLE names USING fts5(name, content='files', content_rowid='id',"
-    " tokenize='trigram', detail=none);"
-    "INSERT INTO names(names) VALUES('rebuild');";
-
 // The lists' columns that Lists() reads, in CatalogueList's order.
 constexpr char kListColumns[] =
     "id, path, name, label, serial, search_path, root_column, files, bytes, run_start, state,"
     " errors";
-
-uint64_t Fnv1a(std::string_view text) {
-  uint64_t hash = 1469598103934665603ull;
-  for (const char c : text) {
-    hash ^= static_cast<unsigned char>(c);
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -73,24 +38,6 @@ int HexValue(char c) {
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
-// Reads a list file whole. A list a running scan holds exclusively is read without the
-// lock, as it stands: the run only appends to it.
-bool ReadListText(const std::string& path, std::unique_ptr<char[]>* text, size_t* size,
-                  std::string* error) {
-  platform::File file;
-  if (!file.Open(path, platform::OpenMode::kReadShared)) {
-    if (file.ErrorText() != platform::kInUseText || !file.Open(path, platform::OpenMode::kRead)) {
-      *error = file.ErrorText();
-      return false;
-    }
-  }
-  if (!file.ReadToEnd(text, size)) {
-    *error = file.ErrorText();
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -149,101 +96,17 @@ std::string WriteTimeText(uint64_t write_time) {
          digits.substr(8, 2) + ":" + digits.substr(10, 2) + ":" + digits.substr(12, 2);
 }
 
-std::string IndexPathFor(const std::vector<std::string>& folders) {
-  std::string cache = platform::GetEnv("XDG_CACHE_HOME");
-  if (cache.empty() || cache[0] != '/') {
-    const std::string home = platform::GetEnv("HOME");
-    if (home.empty()) return {};
-    cache = home + "/.cache";
-  }
-  if (cache.back() != '/') cache += '/';
-  std::vector<std::string> sorted = folders;
-  std::sort(sorted.begin(), sorted.end());
-  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-  std::string joined;
-  for (const std::string& folder : sorted) joined += folder + '\n';
-  char name[40];
-  std::snprintf(name, sizeof(name), "catalogue-%016llx.db",
-                static_cast<unsigned long long>(Fnv1a(joined)));
-  return cache + "checker/" + name;
-}
-
 CatalogueIndex::CatalogueIndex(std::vector<std::string> folders, std::string index_path,
                                std::string list_ext)
     : folders_(std::move(folders)),
       index_path_(std::move(index_path)),
       list_ext_(std::move(list_ext)) {}
 
-bool CatalogueIndex::CreateTables() {
-  Statement put;
-  if (!db_.Exec("BEGIN") || !db_.Exec(kSchema) ||
-      !db_.Prepare("INSERT INTO meta(key, value) VALUES('version', ?)", &put)) {
-    return false;
-  }
-  put.BindInt(1, kIndexVersion);
-  put.Step();
-  return !put.Failed() && db_.Exec("COMMIT");
-}
-
-bool CatalogueIndex::Rebuild(const std::string& why) {
-  dir_path_.Finalize();
-  last_dir_ = -1;
-  searchable_ = false;
-  db_.Close();
-  for (const char* tail : {"", "-wal", "-shm", "-journal"})
-    platform::RemoveFile(index_path_ + tail);
-  notes_.push_back("the catalogue index " + index_path_ + " " + why + "; building it again");
-  if (!db_.Open(index_path_) || !db_.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL") ||
-      !CreateTables()) {
-    error_ = "cannot write the catalogue index " + index_path_ + ": " + db_.ErrorText();
-    db_.Close();
-    return false;
-  }
-  return true;
-}
-
-bool CatalogueIndex::OpenIndex() {
-  if (db_.IsOpen()) return true;
-  const size_t slash = index_path_.rfind('/');
-  if (slash != std::string::npos) platform::MakeDirs(index_path_.substr(0, slash + 1));
-  platform::FileInfo info;
-  const bool existed = platform::StatPath(index_path_, &info) && info.size > 0;
-  if (!db_.Open(index_path_)) {
-    if (!existed) {
-      error_ = "cannot write the catalogue index " + index_path_ + ": " + db_.ErrorText();
-      return false;
-    }
-    return Rebuild("is damaged");
-  }
-  // The index is rebuilt from the lists after a crash, so a commit need not wait for
-  // the disk, only keep the file whole.
-  if (!db_.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-65536")) {
-    return Rebuild("is damaged");
-  }
-  if (!existed) {
-    if (CreateTables()) return true;
-    error_ = "cannot write the catalogue index " + index_path_ + ": " + db_.ErrorText();
-    return false;
-  }
-  Statement version;
-  if (!db_.Prepare("SELECT value FROM meta WHERE key = 'version'", &version) || !version.Step()) {
-    return Rebuild("is damaged");
-  }
-  if (version.Int(0) != kIndexVersion) return Rebuild("is of another version");
-  Statement search;
-  if (!db_.Prepare("SELECT COUNT(*) FROM sqlite_master WHERE name = 'names'", &search) ||
-      !search.Step()) {
-    return Rebuild("is damaged");
-  }
-  searchable_ = search.Int(0) != 0;
-  return true;
-}
-
 bool CatalogueIndex::DropList(int64_t id) {
   Statement step;
   // The trigram index of external content forgets a row only when told its text.
   const std::pair<const char*, bool> deletes[] = {
-      {"INSERT INTO names(names, rowid, name) SELECT 'delete', id, name FROM files"
+      {"INSERT INTO names(names, rowid, name) SELECT 'delete', id, search_name(name) FROM files"
        " WHERE id BETWEEN ?1 AND ?2",
        searchable_},
       {"DELETE FROM files WHERE id BETWEEN ?1 AND ?2", true},
@@ -267,7 +130,7 @@ bool CatalogueIndex::StoreList(const std::string& path, int64_t size, int64_t mt
                                const std::string& error) {
   if (!db_.Exec("BEGIN IMMEDIATE")) return false;
   const auto fail = [&] {
-    db_.Exec("ROLLBACK");
+    db_.Rollback();
     return false;
   };
   Statement old;
@@ -468,7 +331,7 @@ bool CatalogueIndex::StoreFiles(int64_t list_id, const scan::IdList& list,
     if (write != &insert_file) continue;
     if (searchable_) {
       insert_name.BindInt(1, old->next_file);
-      insert_name.BindBytes(2, listed.name());
+      insert_name.BindBytes(2, support::FoldedName(listed.name()));
       if (!StepOnce(&insert_name)) return false;
     }
     ++old->next_file;
@@ -488,7 +351,7 @@ bool CatalogueIndex::ForgetRows(const OldRows& old) {
     if (file.kept) continue;
     if (searchable_) {
       forget_name.BindInt(1, file.id);
-      forget_name.BindBytes(2, file.name);
+      forget_name.BindBytes(2, support::FoldedName(file.name));
       if (!StepOnce(&forget_name)) return false;
     }
     forget_file.BindInt(1, file.id);
@@ -507,115 +370,6 @@ bool CatalogueIndex::StoreRows(int64_t list_id, const scan::IdList& list, uint64
   std::vector<int64_t> dir_ids;
   return LoadOldRows(list_id, &old) && StoreDirs(list, &old, &dir_ids) &&
          StoreFiles(list_id, list, dir_ids, &old, bytes) && ForgetRows(old);
-}
-
-bool CatalogueIndex::IndexList(const std::string& path, int64_t size, int64_t mtime) {
-  std::unique_ptr<char[]> text;
-  size_t text_size = 0;
-  std::string read_error;
-  scan::IdList list;
-  scan::ListReadError parse_error;
-  RunHeader header;
-  std::string error;
-  try {
-    if (!ReadListText(path, &text, &text_size, &read_error)) {
-      error = "cannot read it: " + read_error;
-    } else {
-      const std::string_view view(text.get(), text_size);
-      ReadLastRunHeader(view, &header);
-      if (!scan::ParseIdList(std::move(text), text_size, &list, &parse_error)) {
-        error = "line " + std::to_string(parse_error.line) + ": " + parse_error.message;
-      }
-    }
-  } catch (const std::bad_alloc&) {
-    error = "not enough memory to read it";
-  }
-  if (!error.empty()) notes_.push_back(path + ": " + error + "; left out of the catalogue");
-  // A list that could not be read at all is tried again next time (a size it never
-  // has); one that is no list stays out until it changes.
-  if (!read_error.empty()) size = -1;
-  return StoreList(path, size, mtime, error.empty() ? &list : nullptr, header, error);
-}
-
-bool CatalogueIndex::Refresh(const IndexProgress& progress) {
-  notes_.clear();
-  error_.clear();
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!OpenIndex()) return false;
-    // The lists there now, with their size and write time.
-    std::map<std::string, std::pair<int64_t, int64_t>> present;
-    const std::string tail = "." + list_ext_;
-    for (const std::string& folder : folders_) {
-      platform::DirReader reader;
-      if (!reader.Open(folder)) continue;
-      std::string_view entry;
-      platform::EntryKind kind;
-      while (reader.Next(&entry, &kind)) {
-        if (kind != platform::EntryKind::kFile || entry.empty() || entry[0] == '.' ||
-            !EndsWith(entry, tail)) {
-          continue;
-        }
-        platform::FileInfo info;
-        if (!reader.Stat(entry, &info)) continue;
-        present[folder + std::string(entry)] = {static_cast<int64_t>(info.size), info.write_ns};
-      }
-    }
-    // What the index holds.
-    struct Known {
-      int64_t id, size, mtime;
-      std::string error;
-    };
-    std::map<std::string, Known> known;
-    Statement rows;
-    if (db_.Prepare("SELECT id, path, size, mtime, error FROM lists", &rows)) {
-      while (rows.Step()) {
-        known[std::string(rows.Bytes(1))] = {rows.Int(0), rows.Int(2), rows.Int(3),
-                                             std::string(rows.Bytes(4))};
-      }
-    }
-    bool ok = !rows.Failed();
-    for (const auto& [path, old] : known) {
-      if (!ok || present.count(path) != 0) continue;
-      ok = db_.Exec("BEGIN IMMEDIATE") && DropList(old.id) && db_.Exec("COMMIT");
-    }
-    std::vector<std::string> to_read;
-    for (const auto& [path, stamp] : present) {
-      const auto found = known.find(path);
-      if (found == known.end() || found->second.size != stamp.first ||
-          found->second.mtime != stamp.second) {
-        to_read.push_back(path);
-      } else if (!found->second.error.empty()) {
-        notes_.push_back(path + ": " + found->second.error + "; left out of the catalogue");
-      }
-    }
-    for (size_t i = 0; ok && i < to_read.size(); ++i) {
-      if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) {
-        error_ = "stopped";
-        return false;
-      }
-      if (progress) progress(i, to_read.size(), to_read[i]);
-      const auto& stamp = present[to_read[i]];
-      ok = IndexList(to_read[i], stamp.first, stamp.second);
-    }
-    if (ok && !searchable_) {
-      if (progress) progress(to_read.size(), to_read.size(), "");
-      ok = db_.Exec("BEGIN IMMEDIATE") && db_.Exec(kSearchSchema) && db_.Exec("COMMIT");
-      searchable_ = ok;
-      if (!ok) db_.Exec("ROLLBACK");
-    } else if (ok && progress && !to_read.empty()) {
-      progress(to_read.size(), to_read.size(), "");
-    }
-    // The log holds what the refresh wrote; fold it into the index file now.
-    if (ok && !to_read.empty()) db_.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
-    if (ok) return true;
-    if (!db_.Damaged() || attempt > 0) break;
-    notes_.clear();
-    if (!Rebuild("is damaged")) return false;
-  }
-  if (error_.empty()) {
-    error_ = "cannot update the catalogue index " + index_path_ + ": " + db_.ErrorText();
-  }
-  return false;
 }
 
 std::vector<CatalogueList> CatalogueIndex::Lists() {
@@ -690,7 +444,8 @@ void ReadVolumeRow(const Statement& row, int first, CatalogueList* list) {
 int64_t CatalogueIndex::Find(const FileQuery& query, size_t limit,
                              const std::function<void(const CatalogueFile&)>& found) {
   const NameMatcher matcher(query.name);
-  const bool by_trigram = !matcher.trigram_query().empty();
+  // While another command builds a first index, the names are not indexed yet.
+  const bool by_trigram = searchable_ && !matcher.trigram_query().empty();
   std::string sql = std::string("SELECT ") + kFileColumns;
   sql += by_trigram ? " FROM names JOIN files f ON f.id = names.rowid WHERE names MATCH ?1"
                     : " FROM files f WHERE 1";

@@ -16,11 +16,12 @@
 #include "catalogue/list_header.h"
 #include "catalogue/sqlite_db.h"
 #include "lists/list_reader.h"
+#include "platform/files.h"
 
 namespace catalogue {
 
 // Bumped whenever the tables change; an index of another version is built again.
-constexpr int kIndexVersion = 1;
+constexpr int kIndexVersion = 2;
 // The highest list id an index gives (each list's rows lie in a range of its own).
 constexpr int64_t kMaxListId = int64_t{1} << 30;
 
@@ -85,8 +86,12 @@ class CatalogueIndex {
   // version (a note says which), and brings it up to date with the lists: a list whose
   // size or write time changed is read again, a list gone is dropped, a list a running
   // scan holds is read as it stands. A list that cannot be read is left out with one
-  // warning naming it and the line. False with error() when the index cannot be
-  // written at all.
+  // warning naming it and the line; a folder that cannot be read keeps its lists as they
+  // were, with one warning. While another command (or object) refreshes the same index,
+  // the answer is what that one has committed so far, with a note of how many lists it
+  // leaves out. The index and its folder are kept to their owner. False with error()
+  // (the first failure's text) when the index cannot be written at all; a first index
+  // that fails is removed.
   bool Refresh(const IndexProgress& progress = nullptr);
   // A flag another thread may set to end a Refresh before its next list (false, error
   // "stopped"); what was read by then stays in the index.
@@ -121,9 +126,26 @@ class CatalogueIndex {
   int64_t FilesWithoutCopyKey(int64_t list);
 
  private:
+  // The lists in the folders now, and the folders that could not be read.
+  struct Present;
+  void ReadFolders(Present* present);
+  // Brings the index up to date as its only writer.
+  bool Update(const Present& present, const IndexProgress& progress);
+  // Opens the index for writing, building it when it is missing, damaged or old.
   bool OpenIndex();
+  // Opens the file and readies the connection (the search form of names).
+  bool OpenDatabase(const std::string& path);
   bool CreateTables();
+  bool MakeSearchable();
   bool Rebuild(const std::string& why);
+  // Answers from what another writer has committed, without writing; notes how many of
+  // the present lists that leaves out.
+  void OpenCommitted(const Present& present);
+  // False with error() naming the first failure; a first index that failed is removed.
+  bool Fail(const std::string& doing);
+  // The index's folder and files kept to their owner (a new file made so before SQLite
+  // writes to it); a note when the files were open to others.
+  void KeepPrivate();
   bool IndexList(const std::string& path, int64_t size, int64_t mtime);
   bool DropList(int64_t id);
   // Replaces the rows of the list at `path` with `list`, or with the error that kept it
@@ -153,6 +175,9 @@ class CatalogueIndex {
   std::vector<std::string> notes_;
   std::string error_;
   const std::atomic<bool>* stop_ = nullptr;
+  platform::File builder_;   // the lock of the index's only writer, held during Refresh
+  bool writer_ = false;      // db_ is open for writing (not to read another's work)
+  bool fresh_ = false;       // the index is being built from nothing
   bool searchable_ = false;  // the name and copy indexes are there
   Statement dir_path_;
   int64_t last_dir_ = -1;

@@ -20,7 +20,7 @@ std::string WithSlash(std::string path) {
 
 std::string CatalogueFolder(const std::string& given) {
   const std::string folder = WithSlash(platform::AbsolutePath(given));
-  if (!DirExistsSx(folder)) return {};
+  if (!scan::FolderProblem(folder).empty()) return {};
   return platform::ResolveExisting(folder);
 }
 
@@ -28,7 +28,9 @@ CatalogueSetup SetUpCatalogue(std::vector<std::string> folders) {
   CatalogueSetup setup;
   const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
   setup.own_folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
-  if (!setup.own_folder.empty() && DirExistsSx(setup.own_folder)) {
+  setup.own_problem =
+      setup.own_folder.empty() ? "does not exist" : scan::FolderProblem(setup.own_folder);
+  if (setup.own_problem.empty()) {
     folders.push_back(platform::ResolveExisting(setup.own_folder));
   }
   setup.folders = std::move(folders);

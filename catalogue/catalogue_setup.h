@@ -9,7 +9,7 @@
 namespace catalogue {
 
 // A folder a user names as a catalogue folder, made absolute with links resolved and
-// ending with "/"; empty when it is no folder.
+// ending with "/"; empty when it is no folder nor a link to one.
 std::string CatalogueFolder(const std::string& given);
 
 enum class SetupState {
@@ -22,6 +22,7 @@ struct CatalogueSetup {
   SetupState state = SetupState::kReady;
   std::vector<std::string> folders;  // the given ones, then the settings' list folder
   std::string own_folder;            // the list folder of the settings, existing or not
+  std::string own_problem;  // what it is when it is no folder ("does not exist"), else empty
   std::string index_path;
   std::string list_ext;  // without the dot
 };

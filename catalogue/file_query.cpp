@@ -40,19 +40,43 @@ bool BuildFileQuery(const FindFields& fields, FileQuery* query, BadField* field,
   return true;
 }
 
+namespace {
+
+bool ValidDateTime(int year, int month, int day, int hour, int minute, int second) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1 || month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59) {
+    return false;
+  }
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day >= 1 && day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+}  // namespace
+
 std::optional<uint64_t> ParseTimeBound(const std::string& text, bool upper) {
   static constexpr std::string_view kPicture = "0000-00-00 00:00:00";
   if (text.size() != 10 && text.size() != kPicture.size()) return std::nullopt;
-  uint64_t value = 0;
+  int parts[6] = {};  // year, month, day, hour, minute, second
+  int part = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if (kPicture[i] != '0') {
       if (text[i] != kPicture[i]) return std::nullopt;
+      ++part;
       continue;
     }
     if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(text[i] - '0');
+    parts[part] = parts[part] * 10 + (text[i] - '0');
   }
-  if (text.size() == 10) value = value * 1000000 + (upper ? 235959 : 0);
+  if (text.size() == 10 && upper) {
+    parts[3] = 23;
+    parts[4] = 59;
+    parts[5] = 59;
+  }
+  if (!ValidDateTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5])) {
+    return std::nullopt;
+  }
+  uint64_t value = 0;
+  for (const int each : parts) value = value * 100 + static_cast<uint64_t>(each);
   return value;
 }
 

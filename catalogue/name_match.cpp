@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "support/case_fold.h"
 #include "support/text.h"
 
 namespace catalogue {
@@ -13,35 +14,25 @@ constexpr size_t kTrigram = 3;
 // Enough to make a query selective; more only lengthen the intersection.
 constexpr size_t kMaxTrigrams = 6;
 
-// Characters the index splits names into exactly as written: ASCII and valid UTF-8
-// sequences. A byte of invalid UTF-8 may be read together with its neighbours there.
-bool Certain(std::string_view piece, size_t begin, size_t end) {
-  return end - begin == 1 ? static_cast<unsigned char>(piece[begin]) < 0x80 : true;
-}
-
-// Adds the trigrams of a run of literal characters.
+// Adds the trigrams of a run of literal characters, folded as the index holds names.
 void AddTrigrams(std::string_view piece, std::set<std::string>* trigrams) {
+  const std::string folded = support::FoldedName(piece);
   std::vector<size_t> starts;  // start of each character, and the end
   size_t pos = 0;
-  while (pos < piece.size()) {
+  while (pos < folded.size()) {
     starts.push_back(pos);
-    support::NextChar(piece, &pos);
+    support::NextChar(folded, &pos);
   }
-  starts.push_back(piece.size());
-  size_t run = 0;  // certain characters in a row ending at i
-  for (size_t i = 0; i + 1 < starts.size(); ++i) {
-    run = Certain(piece, starts[i], starts[i + 1]) ? run + 1 : 0;
-    if (run >= kTrigram) {
-      const size_t from = starts[i + 1 - kTrigram];
-      trigrams->insert(std::string(piece.substr(from, starts[i + 1] - from)));
-    }
+  starts.push_back(folded.size());
+  for (size_t i = kTrigram; i < starts.size(); ++i) {
+    trigrams->insert(folded.substr(starts[i - kTrigram], starts[i] - starts[i - kTrigram]));
   }
 }
 
 void Fold(std::string_view text, std::vector<uint32_t>* out) {
   out->clear();
   size_t pos = 0;
-  while (pos < text.size()) out->push_back(support::FoldLower(support::NextChar(text, &pos)));
+  while (pos < text.size()) out->push_back(support::FoldCase(support::NextChar(text, &pos)));
 }
 
 }  // namespace
@@ -50,18 +41,22 @@ NameMatcher::NameMatcher(std::string_view query) {
   mask_ = query.find_first_of("*?") != std::string_view::npos;
   std::set<std::string> trigrams;
   if (mask_) {
+    walk_.set_case_folding(CaseFolding::kUnicode);
     walk_.AddMasks(MaskListKind::kIncludeFiles, query);
     // Groups and alternatives make what follows uncertain: no trigrams from a mask with
-    // them.
-    if (query.find_first_of("{|") == std::string_view::npos) {
+    // them. Characters are read as the pattern engine reads them, "§" (or its byte alone)
+    // included.
+    const std::string_view mask = support::TrimView(query);
+    if (mask.find_first_of("{|") == std::string_view::npos) {
       size_t begin = 0;
-      for (size_t i = 0; i <= query.size(); ++i) {
-        const bool meta = i == query.size() || query[i] == '*' || query[i] == '?' ||
-                          query.substr(i).starts_with("\xC2\xA7");
-        if (!meta) continue;
-        AddTrigrams(query.substr(begin, i - begin), &trigrams);
-        begin = i + 1;
+      for (size_t pos = 0; pos < mask.size();) {
+        const size_t at = pos;
+        const uint32_t code = support::NextChar(mask, &pos);
+        if (code != '*' && code != '?' && code != 0xA7) continue;
+        AddTrigrams(mask.substr(begin, at - begin), &trigrams);
+        begin = pos;
       }
+      AddTrigrams(mask.substr(begin), &trigrams);
     }
   } else {
     Fold(query, &text_);

@@ -1,8 +1,9 @@
 #pragma once
 // How `find` matches a name: a mask in the walk's own syntax when the query holds "*"
-// or "?", else a text found anywhere in the name, both without regard to case (the
-// walk's folding). Also names the trigrams every matching name must hold, so the
-// index is asked for those first.
+// or "?", else a text found anywhere in the name, both without regard to case (Unicode
+// simple case folding, for every script). Also names the trigrams every matching name
+// must hold, so the index is asked for those first; the index holds each name as
+// support::FoldedName writes it.
 
 #include <cstdint>
 #include <string>
@@ -19,7 +20,7 @@ class NameMatcher {
   NameMatcher(const NameMatcher&) = delete;
   NameMatcher& operator=(const NameMatcher&) = delete;
 
-  // A full-text query ANDing the trigrams, each quoted; empty when no three valid
+  // A full-text query ANDing the folded trigrams, each quoted; empty when no three
   // characters in a row are certain to appear (then every name must be tried).
   const std::string& trigram_query() const { return trigram_query_; }
   bool Matches(std::string_view name) const;

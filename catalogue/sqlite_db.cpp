@@ -55,6 +55,39 @@ void Database::SetError(int code) {
   error_ = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(code);
   const int primary = code & 0xff;
   damaged_ = primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+  busy_ = primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+void Database::Rollback() {
+  if (db_ == nullptr || sqlite3_get_autocommit(db_) != 0) return;
+  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+namespace {
+
+void CallFunction(sqlite3_context* context, int, sqlite3_value** args) {
+  const auto function =
+      reinterpret_cast<std::string (*)(std::string_view)>(sqlite3_user_data(context));
+  const void* data = sqlite3_value_blob(args[0]);
+  const int size = sqlite3_value_bytes(args[0]);
+  const std::string result =
+      function(data == nullptr
+                   ? std::string_view()
+                   : std::string_view(static_cast<const char*>(data), static_cast<size_t>(size)));
+  sqlite3_result_text(context, result.data(), static_cast<int>(result.size()), SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+bool Database::DefineFunction(const char* name, std::string (*function)(std::string_view)) {
+  const int code = sqlite3_create_function_v2(db_, name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                              reinterpret_cast<void*>(function), CallFunction,
+                                              nullptr, nullptr, nullptr);
+  if (code != SQLITE_OK) {
+    SetError(code);
+    return false;
+  }
+  return true;
 }
 
 bool Database::Exec(std::string_view sql) {

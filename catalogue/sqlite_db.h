@@ -26,12 +26,20 @@ class Database {
   bool IsOpen() const { return db_ != nullptr; }
   // Runs one or more statements that return no rows.
   bool Exec(std::string_view sql);
+  // Ends the open transaction, if any, without its changes. The error of the failure
+  // that led here stays the one ErrorText() names.
+  void Rollback();
+  // Makes `function` of one argument (its bytes, TEXT or BLOB) callable from SQL as
+  // `name`; it returns TEXT.
+  bool DefineFunction(const char* name, std::string (*function)(std::string_view));
   bool Prepare(std::string_view sql, Statement* statement);
   int64_t LastRowId() const;
 
   const std::string& ErrorText() const { return error_; }
   // The last failure's primary code says the file is no database or a damaged one.
   bool Damaged() const { return damaged_; }
+  // The last failure's primary code says another connection holds the file.
+  bool Busy() const { return busy_; }
 
  private:
   friend class Statement;
@@ -39,6 +47,7 @@ class Database {
   sqlite3* db_ = nullptr;
   std::string error_;
   bool damaged_ = false;
+  bool busy_ = false;
 };
 
 // One prepared statement. Bind by 1-based index; Step until it returns false, then

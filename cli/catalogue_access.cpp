@@ -35,8 +35,8 @@ std::optional<int> OpenCatalogue(const CatalogueOptions& options,
   const catalogue::CatalogueSetup setup = catalogue::SetUpCatalogue(std::move(folders));
   if (setup.state == catalogue::SetupState::kNoFolder) {
     if (optional) return std::nullopt;
-    return UsageError("no catalogue: the list folder " + setup.own_folder +
-                      " does not exist and no --catalogue DIR was given");
+    return UsageError("no catalogue: the list folder " + setup.own_folder + " " +
+                      setup.own_problem + " and no --catalogue DIR was given");
   }
   if (setup.state == catalogue::SetupState::kNoCache)
     return UsageError("no cache folder: neither XDG_CACHE_HOME nor HOME is set");

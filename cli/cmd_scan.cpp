@@ -66,7 +66,10 @@ std::optional<int> NameLists(const ScanOptions& options, const std::string& path
   const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
   const std::string folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
   if (folder.empty()) return Fail("no folder for the lists is set (VolPath)");
-  if (!DirExistsSx(folder)) {
+  bool missing = false;
+  const std::string problem = scan::FolderProblem(folder, &missing);
+  if (!problem.empty() && !missing) return Fail("the list folder " + folder + " " + problem);
+  if (missing) {
     if (!platform::MakeDirs(folder)) return Fail("cannot create the list folder " + folder);
     if (!options.quiet) PrintMessage("created the list folder " + folder);
   }

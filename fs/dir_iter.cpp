@@ -59,7 +59,7 @@ bool THddRun::AppendMask(MaskListKind kind, std::string_view text, uint8_t flags
   CompiledList& list = lists_[ListIndex(kind)];
   if (text.empty() || list.masks.size() >= kMaxMasks) return false;
   list.masks.push_back(MaskEntry{std::string(text), flags});
-  list.matchers.emplace_back(text);
+  list.matchers.emplace_back(text, nullptr, folding_);
   return true;
 }
 

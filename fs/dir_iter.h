@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/volume.h"
+#include "support/pattern.h"
 #include "support/string_list.h"
 
 namespace platform {
@@ -183,6 +184,8 @@ class THddRun {
   // owned. Not an error of the walk.
   std::vector<std::string>* other_volumes() const { return other_volumes_; }
   void set_other_volumes(std::vector<std::string>* paths) { other_volumes_ = paths; }
+  // How masks added from now on fold case; walks keep the default.
+  void set_case_folding(CaseFolding folding) { folding_ = folding; }
 
  private:
   struct CompiledList;
@@ -193,6 +196,7 @@ class THddRun {
   const std::atomic<bool>* stop_flag_ = nullptr;
   WalkRecorder* recorder_ = nullptr;
   bool cross_mounts_ = false;
+  CaseFolding folding_ = CaseFolding::kFixed;
   std::vector<std::string>* other_volumes_ = nullptr;
 };
 

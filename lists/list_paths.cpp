@@ -61,6 +61,24 @@ BaseSettings LoadBaseSettingsFrom(const std::string& ini_file, const std::string
   return settings;
 }
 
+std::string FolderProblem(const std::string& folder, bool* missing) {
+  std::string error;
+  const platform::PathKind kind = platform::PathKindOf(folder, &error);
+  if (missing != nullptr) *missing = kind == platform::PathKind::kMissing;
+  switch (kind) {
+    case platform::PathKind::kDirectory:
+    case platform::PathKind::kLinkToDirectory:
+      return {};
+    case platform::PathKind::kMissing:
+      return "does not exist";
+    case platform::PathKind::kUnknown:
+      return "cannot be looked up: " + error;
+    case platform::PathKind::kLink:
+      return "is a symbolic link to no folder";
+    default:
+      return "is not a folder";
+  }
+}
 
 std::string ResolveBaseFolder(std::string_view app_path, std::string_view setting,
                               std::string_view app_dir) {
@@ -112,6 +130,12 @@ std::string ComposeListName(std::string_view net, std::string_view label, std::s
 bool BackUpList(const std::string& list, const std::string& folder, std::string* error) {
   support::FindData record;
   if (!FindDataSx(list, &record, 1) || record.size == 0) return true;
+  bool missing = false;
+  const std::string problem = folder.empty() ? "" : FolderProblem(folder, &missing);
+  if (!problem.empty() && !missing) {
+    *error = "the backup folder " + folder + " " + problem;
+    return false;
+  }
   if (folder.empty() || !platform::MakeDirs(folder)) {
     *error = "cannot create the backup folder " + folder;
     return false;

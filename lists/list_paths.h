@@ -42,6 +42,12 @@ BaseSettings LoadBaseSettingsFrom(const std::string& ini_file, const std::string
 // A folder setting resolved against AppPath (both trimmed first): empty stays empty; a
 // setting that begins with "/" is absolute and used unchanged; anything else is joined to
 // AppPath, or to `app_dir` when AppPath is empty. The result ends with "/".
+// Settings folders (list, backups, catalogue) are followed when they are links to
+// folders: a user's choice of where lists live. What one is when it is no such folder
+// ("does not exist", "is a symbolic link to no folder", ...); empty when it is one.
+// `missing` (optional) is set when nothing is there, so that it may be created.
+std::string FolderProblem(const std::string& folder, bool* missing = nullptr);
+
 std::string ResolveBaseFolder(std::string_view app_path, std::string_view setting,
                               std::string_view app_dir);
 

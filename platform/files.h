@@ -280,6 +280,9 @@ class File {
 
 // Creates the directory and its missing parents; true when it exists afterwards.
 bool MakeDirs(const std::string& path);
+// Takes the rights of group and others away from a file or directory (links followed).
+// `changed`: it had some. True when it has none now, or is not there.
+bool KeepToOwner(const std::string& path, bool* changed);
 bool RemoveFile(const std::string& path);
 // Creates `path`, which must not exist, and takes an exclusive advisory lock on it
 // before anyone can find it there: a file under that name is either locked or left by

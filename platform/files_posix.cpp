@@ -807,6 +807,16 @@ bool File::DropCache(uint64_t offset, uint64_t length) const {
                        POSIX_FADV_DONTNEED) == 0;
 }
 
+bool KeepToOwner(const std::string& path, bool* changed) {
+  *changed = false;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return errno == ENOENT;
+  if ((st.st_mode & 077) == 0) return true;
+  if (chmod(path.c_str(), st.st_mode & 07700) != 0) return false;
+  *changed = true;
+  return true;
+}
+
 bool MakeDirs(const std::string& path) {
   if (path.empty()) return false;
   std::string partial;

@@ -5,6 +5,7 @@
 #include <climits>
 #include <memory>
 
+#include "support/case_fold.h"
 #include "support/text.h"
 
 namespace {
@@ -23,6 +24,11 @@ const std::array<uint32_t, 256>& FoldTable() {
 }
 
 uint32_t Fold(uint32_t code) { return code < 256 ? FoldTable()[code] : support::FoldLower(code); }
+
+// ASCII folds alike either way, so pure-ASCII data keeps the table.
+uint32_t Fold(uint32_t code, bool unicode) {
+  return unicode ? support::FoldCase(code) : Fold(code);
+}
 
 // Outside alternatives a blank run leaves out codes 1-5; masks have always matched so.
 bool IsRunBlank(uint32_t code) { return code == 0 || (code >= 6 && code <= 32); }
@@ -54,7 +60,9 @@ bool PatternMatcher::CharSet::Contains(uint32_t folded) const {
   return std::binary_search(high.begin(), high.end(), folded);
 }
 
-PatternMatcher::PatternMatcher(std::string_view pattern, const InStrSResult* metas) {
+PatternMatcher::PatternMatcher(std::string_view pattern, const InStrSResult* metas,
+                               CaseFolding folding)
+    : unicode_(folding == CaseFolding::kUnicode) {
   uint32_t meta[6];
   std::copy(std::begin(kDefaultMetas), std::end(kDefaultMetas), meta);
   if (metas != nullptr) {
@@ -74,7 +82,7 @@ PatternMatcher::PatternMatcher(std::string_view pattern, const InStrSResult* met
     if (c == blank) return {Kind::kBlankRun, 0};
     if (c == any_one) return {Kind::kAnyOne, 0};
     if (c == any_run) return {Kind::kAnyRun, 0};
-    return {Kind::kChar, Fold(c)};
+    return {Kind::kChar, Fold(c, unicode_)};
   };
   // "?" and "*" right after "*" add nothing but a required length.
   auto push = [](std::vector<Element>* out, Element e) {
@@ -110,7 +118,7 @@ PatternMatcher::PatternMatcher(std::string_view pattern, const InStrSResult* met
     const size_t close_at = next_close[i + 1];
     const bool alternatives = next_separator[i + 1] < close_at;
     if (close_at >= chars.size()) {
-      push(&elements_, {Kind::kChar, Fold(c)});
+      push(&elements_, {Kind::kChar, Fold(c, unicode_)});
       ++min_length_;
       continue;
     }
@@ -129,7 +137,7 @@ PatternMatcher::PatternMatcher(std::string_view pattern, const InStrSResult* met
     } else if (close_at > i + 1) {
       CharSet set;
       for (size_t j = i + 1; j < close_at; ++j) {
-        uint32_t folded = Fold(chars[j]);
+        uint32_t folded = Fold(chars[j], unicode_);
         if (folded < 256) {
           set.low.set(folded);
         } else {
@@ -243,7 +251,8 @@ int PatternMatcher::Run(std::string_view data, int first, int last, bool to_end,
     codes = heap_codes.get();
   }
   int n = 0;
-  for (size_t pos = 0; pos < data.size();) codes[n++] = Fold(support::NextChar(data, &pos));
+  for (size_t pos = 0; pos < data.size();)
+    codes[n++] = Fold(support::NextChar(data, &pos), unicode_);
   return SearchIn(CodeText{codes}, n, first, last, to_end, memo, match_end);
 }
 

@@ -72,10 +72,15 @@ int InStrS(std::string_view pattern, std::string_view data, int first, InStrSRes
 // number of threads at once. They allocate nothing for ASCII data and patterns with up
 // to 16 "*"; other data over 512 bytes is decoded into a temporary buffer. Data of
 // INT_MAX bytes or more is not searched (0).
+// How characters fold: support::FoldLower (the walk, and every other use), or Unicode
+// simple case folding for every script (the catalogue's name search).
+enum class CaseFolding { kFixed, kUnicode };
+
 class PatternMatcher {
  public:
   // metas: only its meta_count and meta fields are read; null means the defaults.
-  explicit PatternMatcher(std::string_view pattern, const InStrSResult* metas = nullptr);
+  explicit PatternMatcher(std::string_view pattern, const InStrSResult* metas = nullptr,
+                          CaseFolding folding = CaseFolding::kFixed);
 
   // Same contract as InStrS (without options): start of the leftmost match or 0;
   // `result`, when given, gets match start and end (lines 0) on success only.
@@ -138,4 +143,5 @@ class PatternMatcher {
   CharSet lead_set_;  // first characters of a leading group's alternatives
   bool has_lead_set_ = false;
   bool never_matches_ = false;
+  bool unicode_ = false;  // CaseFolding::kUnicode
 };

@@ -32,17 +32,7 @@ constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
 using testing_support::Lower;
 using testing_support::TimeText;
 
-std::vector<std::string> SortedLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t end = text.find('\n', pos);
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end == std::string::npos ? text.size() : end + 1;
-  }
-  std::sort(lines.begin(), lines.end());
-  return lines;
-}
+using testing_support::SortedLines;
 
 // A file of a made-up volume.
 struct Made {
@@ -137,10 +127,7 @@ class CatalogueCommandTest : public ::testing::Test {
   }
 
   std::string IndexFile() const {
-    for (const auto& entry : std::filesystem::directory_iterator(tree_.Path("cache/checker"))) {
-      if (entry.path().extension() == ".db") return entry.path();
-    }
-    return {};
+    return TempTree::FileEndingWith(tree_.Path("cache/checker"), ".db");
   }
 
   TempTree tree_;

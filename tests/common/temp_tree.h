@@ -26,6 +26,8 @@ class TempTree {
   std::string Dir(std::string_view relative);
   // Reads a whole file; empty when it cannot.
   static std::string Read(const std::string& path);
+  // The first file of a folder whose name ends with `tail`; empty when none does.
+  static std::string FileEndingWith(const std::string& folder, std::string_view tail);
 
  private:
   std::string root_;
@@ -33,6 +35,8 @@ class TempTree {
 
 // The lines of a list file, split at CR LF; a last line without one is kept.
 std::vector<std::string> ListLines(const std::string& text);
+// A command's output split at LF, sorted.
+std::vector<std::string> SortedLines(const std::string& text);
 
 // Digits grouped by three from the right with blanks, as lists and the window show
 // sizes: 1234567 -> "1 234 567".

@@ -872,3 +872,31 @@ TEST(PatternTest, ManyGroupsAndBraces) {
 }
 
 }  // namespace
+
+namespace {
+
+// Unicode simple case folding is a choice of the matcher; the default keeps the fixed one.
+TEST(PatternTest, UnicodeFoldingIsAChoiceTheDefaultDoesNotMake) {
+  struct Case {
+    const char* pattern;
+    const char* data;
+    bool unicode, fixed;  // whether each folding finds it
+  };
+  const Case cases[] = {
+      {"\xD0\xB6\xD1\x83\xD0\xBA*", "\xD0\x96\xD1\x83\xD0\xBA.txt", true, false},  // жук*, Жук
+      {"\u00FFes", "\u0178es", true, false},                                       // ÿes, Ÿes
+      {"\xF0\x90\x90\xA8", "\xF0\x90\x90\x80", true, false},                       // Deseret
+      {"\xE1\x8E\xA0", "\xEA\xAD\xB0", true, false},                               // Cherokee
+      {"\xC3\xA9", "\xC9", true, true},  // é and a lone byte 0xC9 (É)
+      {"ABC", "xabcx", true, true},
+      {"\xC3\x9F", "ss", false, false},  // ß has no simple folding
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PatternMatcher(c.pattern, nullptr, CaseFolding::kUnicode).Find(c.data) != 0,
+              c.unicode)
+        << c.pattern;
+    EXPECT_EQ(PatternMatcher(c.pattern).Find(c.data) != 0, c.fixed) << c.pattern;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,311 @@
+// The catalogue's index as the commands meet it: names in every script and byte, folders
+// that cannot be read or are links, dates that do not exist, several commands at once, a
+// full disk, and who may read the index.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/run_command.h"
+#include "common/temp_tree.h"
+
+namespace {
+
+using testing_support::CommandResult;
+using testing_support::TempTree;
+
+// The paths find prints (its last column), sorted.
+std::vector<std::string> FoundPaths(const std::string& out) {
+  std::vector<std::string> paths;
+  for (const std::string& line : testing_support::SortedLines(out))
+    paths.push_back(line.substr(line.rfind("  ") + 2));
+  return paths;
+}
+
+class CatalogueIndexTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
+            "XDG_CACHE_HOME=" + tree_.Path("cache")};
+    catalogue_ = tree_.Dir("catalogue");
+  }
+
+  CommandResult Cli(const std::vector<std::string>& args) {
+    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
+  }
+  CommandResult Find(std::vector<std::string> args) {
+    args.insert(args.begin(), {"find", "--catalogue", catalogue_});
+    return Cli(args);
+  }
+
+  // Writes the files below "volumes/NAME/" and scans them into `folder` as list NAME;
+  // returns their paths, sorted.
+  std::vector<std::string> Volume(const std::string& name, const std::vector<std::string>& files,
+                                  const std::string& folder) {
+    std::vector<std::string> paths;
+    for (const std::string& file : files)
+      paths.push_back(tree_.File("volumes/" + name + "/" + file, "x"));
+    const CommandResult r =
+        Cli({"scan", "--quiet", "--no-backup", "--list", folder + name + ".v00", "--tree",
+             tree_.Path(name + ".t00"), "--label", name, tree_.Path("volumes/" + name)});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    std::sort(paths.begin(), paths.end());
+    return paths;
+  }
+
+  std::string IndexFile() const {
+    return TempTree::FileEndingWith(tree_.Path("cache/checker"), ".db");
+  }
+
+  TempTree tree_;
+  std::vector<std::string> env_;
+  std::string catalogue_;
+};
+
+TEST_F(CatalogueIndexTest, FoldsCaseInEveryScriptAndReadsStrayBytesAsTheirCharacter) {
+  const std::vector<std::string> names = {
+      "pq\xE9rs.txt",                                          // a lone byte 0xE9: "é"
+      "\xD0\x96\xD1\x83\xD0\xBA.txt",                          // Жук
+      "\u0178es.txt",                                          // Ÿes
+      "\xF0\x90\x90\x80\xF0\x90\x90\x81\xF0\x90\x90\x82.txt",  // Deseret capitals
+      "\xCE\xA3\xCE\x99\xCE\xA3\xCE\xA5\xCE\xA6.txt",          // ΣΙΣΥΦ
+      "plain.txt"};
+  Volume("Odd", names, catalogue_);
+  const std::string dir = tree_.Path("volumes/Odd/");
+  struct Case {
+    std::string query;
+    std::vector<std::string> found;  // names
+  };
+  const Case cases[] = {
+      {"pq\xC3\xA9", {names[0]}},
+      {"q\xC3\xA9", {names[0]}},
+      {"PQ\xC3\x89RS", {names[0]}},
+      {"pq\xE9", {names[0]}},
+      {"*\xC3\xA9rs.*", {names[0]}},
+      {"\xD0\xB6\xD1\x83\xD0\xBA", {names[1]}},
+      {"\xD0\xB6\xD1\x83\xD0\xBA*", {names[1]}},
+      {"\u00FFes", {names[2]}},
+      {"\xC3\xBF*.txt", {names[2]}},
+      {"\xF0\x90\x90\xA8\xF0\x90\x90\xA9\xF0\x90\x90\xAA", {names[3]}},
+      {"\xCF\x83\xCE\xB9\xCF\x83", {names[4]}},
+      {"PLAIN", {names[5]}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> expected;
+    for (const std::string& name : c.found) expected.push_back(dir + name);
+    const CommandResult r = Find({c.query});
+    EXPECT_EQ(FoundPaths(r.out), expected) << c.query << r.err;
+  }
+}
+
+TEST_F(CatalogueIndexTest, ImpossibleDatesAndTimesAreUsageErrors) {
+  Volume("One", {"a.txt"}, catalogue_);
+  for (const std::vector<std::string>& options :
+       std::vector<std::vector<std::string>>{{"--from", "2026-13-45"},
+                                             {"--to", "2026-02-30"},
+                                             {"--to", "2025-02-29"},
+                                             {"--from", "2026-04-31"},
+                                             {"--from", "2026-01-01 99:99:99"},
+                                             {"--to", "2026-01-01 24:00:00"},
+                                             {"--from", "0000-01-01"}}) {
+    std::vector<std::string> args = options;
+    const CommandResult r = Find(args);
+    EXPECT_EQ(r.exit_code, 2) << options[1];
+    EXPECT_EQ(r.err, "checker-cli: find: " + options[0] +
+                         " takes yyyy-mm-dd or \"yyyy-mm-dd hh:nn:ss\", not '" + options[1] +
+                         "'\n");
+  }
+  // A leap day and the last second of a day are there.
+  EXPECT_EQ(Find({"--from", "2024-02-29", "--to", "2099-12-31 23:59:59"}).exit_code, 0);
+}
+
+TEST_F(CatalogueIndexTest, UnreadableFolderKeepsItsListsWithOneWarning) {
+  const std::string other = tree_.Dir("other");
+  const std::vector<std::string> one = Volume("One", {"a.txt"}, catalogue_);
+  const std::vector<std::string> two = Volume("Two", {"b.txt"}, other);
+  const std::vector<std::string> args = {"find",        "--catalogue", catalogue_,
+                                         "--catalogue", other,         "*"};
+  ASSERT_EQ(FoundPaths(Cli(args).out), (std::vector<std::string>{one[0], two[0]}));
+  std::filesystem::permissions(other, std::filesystem::perms::owner_exec);
+  std::error_code denied;
+  std::filesystem::directory_iterator probe(other, denied);
+  if (!denied) {
+    std::filesystem::permissions(other, std::filesystem::perms::owner_all);
+    GTEST_SKIP() << "this user reads every folder";
+  }
+  const CommandResult r = Cli(args);
+  std::filesystem::permissions(other, std::filesystem::perms::owner_all);
+  EXPECT_EQ(FoundPaths(r.out), (std::vector<std::string>{one[0], two[0]}));
+  EXPECT_EQ(r.err, "checker-cli: cannot read the catalogue folder " + other +
+                       ": Permission denied; its lists stay in the index as they were\n");
+}
+
+TEST_F(CatalogueIndexTest, ListThatIsALinkIsLeftOutWithTheReasonVerifyGives) {
+  Volume("One", {"a.txt"}, tree_.Dir("elsewhere"));
+  const std::string link = catalogue_ + "One.v00";
+  std::filesystem::create_symlink(tree_.Path("elsewhere/One.v00"), link);
+  const CommandResult r = Find({"*"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "checker-cli: " + link + " is a symbolic link; give the list itself\n");
+}
+
+TEST_F(CatalogueIndexTest, ListFolderThatIsALinkToAFolderIsTheListFolder) {
+  // The settings' list folder (xBase of the program folder) leads to a folder elsewhere.
+  const std::string real = tree_.Dir("real lists");
+  std::filesystem::create_symlink(real, tree_.Path("app/xBase"));
+  tree_.File("volumes/Own/kept.txt", "x");
+  const CommandResult scan =
+      Cli({"scan", "--no-backup", "--label", "OWN", "--serial", "7", tree_.Path("volumes/Own")});
+  EXPECT_EQ(scan.exit_code, 0) << scan.err;
+  EXPECT_EQ(scan.err.find("created the list folder"), std::string::npos) << scan.err;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(real),
+                          std::filesystem::directory_iterator()),
+            2);
+  const CommandResult r = Cli({"find", "kept"});
+  EXPECT_EQ(FoundPaths(r.out), std::vector<std::string>{tree_.Path("volumes/Own/kept.txt")})
+      << r.err;
+  // A link that leads nowhere is named as what it is.
+  std::filesystem::remove(tree_.Path("app/xBase"));
+  std::filesystem::create_symlink(tree_.Path("gone"), tree_.Path("app/xBase"));
+  const CommandResult dangling = Cli({"volumes"});
+  EXPECT_EQ(dangling.exit_code, 2);
+  EXPECT_EQ(dangling.err,
+            "checker-cli: no catalogue: the list folder " + tree_.Path("app/xBase/") +
+                " is a symbolic link to no folder and no --catalogue DIR was given\n");
+  const CommandResult refused =
+      Cli({"scan", "--no-backup", "--label", "OWN", "--serial", "7", tree_.Path("volumes/Own")});
+  EXPECT_NE(refused.exit_code, 0);
+  EXPECT_NE(refused.err.find("checker-cli: the list folder " + tree_.Path("app/xBase/") +
+                             " is a symbolic link to no folder\n"),
+            std::string::npos)
+      << refused.err;
+}
+
+TEST_F(CatalogueIndexTest, CommandsAtOnceAllAnswer) {
+  std::vector<std::string> files;
+  for (int i = 0; i < 10000; ++i)
+    files.push_back("d" + std::to_string(i % 50) + "/f" + std::to_string(i) + ".dat");
+  const std::vector<std::string> big = Volume("Big", files, catalogue_);
+  const std::vector<std::string> small = Volume("Small", {"f1.dat"}, catalogue_);
+  std::vector<CommandResult> results(4);
+  std::vector<std::thread> threads;
+  for (CommandResult& result : results) {
+    threads.emplace_back([&] { result = Find({"--limit", "100000", "f1.dat"}); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::vector<std::string> all;
+  for (const std::string& path : big) {
+    if (path.ends_with("/f1.dat")) all.push_back(path);
+  }
+  all.push_back(small[0]);
+  std::sort(all.begin(), all.end());
+  for (const CommandResult& r : results) {
+    const std::vector<std::string> found = FoundPaths(r.out);
+    if (r.err.empty()) {
+      EXPECT_EQ(found, all);
+      EXPECT_EQ(r.exit_code, 0);
+      continue;
+    }
+    // Answered from the lists indexed so far, and says how many are still missing.
+    EXPECT_TRUE(std::includes(all.begin(), all.end(), found.begin(), found.end())) << r.err;
+    EXPECT_TRUE(r.err.starts_with("checker-cli: ")) << r.err;
+    EXPECT_NE(r.err.find(" not in the catalogue index yet: another command is indexing "),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(r.exit_code, found.empty() ? 1 : 0) << r.err;
+  }
+}
+
+// While another command holds the index to write it, a command answers from what is
+// committed and counts the lists that leaves out.
+TEST_F(CatalogueIndexTest, CommandWhileAnotherWritesAnswersFromWhatIsCommitted) {
+  const std::vector<std::string> one = Volume("One", {"same.txt"}, catalogue_);
+  ASSERT_EQ(FoundPaths(Find({"same"}).out), one);
+  const std::vector<std::string> two = Volume("Two", {"same.txt"}, catalogue_);
+  const int writer = open((IndexFile() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(flock(writer, LOCK_EX | LOCK_NB), 0);
+  const CommandResult r = Find({"same"});
+  close(writer);
+  EXPECT_EQ(FoundPaths(r.out), one);
+  EXPECT_EQ(r.err,
+            "checker-cli: 1 list is not in the catalogue index yet: another command is indexing "
+            "it; this answer leaves it out\n");
+  const CommandResult after = Find({"same"});
+  EXPECT_EQ(FoundPaths(after.out), (std::vector<std::string>{one[0], two[0]}));
+  EXPECT_EQ(after.err, "");
+}
+
+TEST_F(CatalogueIndexTest, IndexIsReadableByItsOwnerOnly) {
+  Volume("One", {"a.txt"}, catalogue_);
+  const mode_t old_mask = umask(0);
+  const CommandResult first = Find({"*"});
+  umask(old_mask);
+  ASSERT_EQ(first.exit_code, 0) << first.err;
+  const auto mode = [](const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+  };
+  EXPECT_EQ(mode(tree_.Path("cache/checker")), 0700u);
+  const std::string index = IndexFile();
+  for (const char* tail : {"", "-wal", "-shm"}) {
+    if (std::filesystem::exists(index + tail)) {
+      EXPECT_EQ(mode(index + tail), 0600u) << tail;
+    }
+  }
+  // An index found open to others is closed, with a word.
+  chmod(index.c_str(), 0644);
+  chmod(tree_.Path("cache/checker").c_str(), 0755);
+  const CommandResult again = Find({"*"});
+  EXPECT_EQ(again.err, "checker-cli: the catalogue index " + index +
+                           " could be read by others; now only its owner can\n");
+  EXPECT_EQ(mode(index), 0600u);
+  EXPECT_EQ(mode(tree_.Path("cache/checker")), 0700u);
+}
+
+// A small file system of its own stands for a full disk; only root can mount one.
+TEST_F(CatalogueIndexTest, FullDiskNamesTheFirstErrorAndLeavesNoPartialIndex) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system takes root";
+  const std::string cache = tree_.Dir("cache");
+  if (std::system(("mount -t tmpfs -o size=96k tmpfs '" + cache + "' 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  }
+  std::vector<std::string> files;
+  for (int i = 0; i < 3000; ++i) {
+    files.push_back("a rather long name for a file, number " + std::to_string(i) + ".dat");
+  }
+  Volume("Many", files, catalogue_);
+  const CommandResult r = Find({"number"});
+  const CommandResult again = Find({"number"});
+  std::vector<std::string> left;
+  if (std::filesystem::exists(cache + "checker")) {
+    for (const auto& entry : std::filesystem::directory_iterator(cache + "checker")) {
+      const std::string name = entry.path().filename();
+      if (name.ends_with(".db") || name.ends_with("-wal") || name.ends_with("-shm")) {
+        left.push_back(name);
+      }
+    }
+  }
+  std::system(("umount '" + cache + "'").c_str());
+  for (const CommandResult& each : {r, again}) {
+    EXPECT_EQ(each.exit_code, 2);
+    EXPECT_TRUE(each.err.starts_with("checker-cli: cannot ")) << each.err;
+    EXPECT_NE(each.err.find(" the catalogue index " + cache + "checker/catalogue-"),
+              std::string::npos)
+        << each.err;
+    EXPECT_TRUE(each.err.ends_with(".db: database or disk is full\n")) << each.err;
+  }
+  EXPECT_EQ(left, std::vector<std::string>{});
+}
+
+}  // namespace
