@@ -240,6 +240,7 @@ class TDskFil::Scanner {
  private:
   bool LockLists();
   bool LoadTreeList();
+  void GatherAgain(const std::string& line);
   bool GatherTree();
   // Tells the walks whether they cross into other file systems and where to name those
   // they do not enter.
@@ -453,9 +454,26 @@ bool TDskFil::Scanner::LoadTreeList() {
   job_.total_bytes_ = 0;
   HandWalkSettings();
   job_.run_.set_recorder(&keeper_);
+  job_.run_.set_stop_flag(stop_.get());
   StartLookups();
-  for (const std::string& line : lines.items()) {
+  const std::vector<std::string> listed = std::move(job_.dir_list_.items());
+  job_.dir_list_.Clear();
+  // Lines below the search path that hold "?" and were gathered again, each up to the
+  // first component with one.
+  std::vector<std::string> gathered;
+  for (const std::string& line : listed) {
     if (job_.Terminated()) break;
+    if (std::any_of(gathered.begin(), gathered.end(),
+                    [&line](const std::string& above) { return line.starts_with(above); })) {
+      continue;
+    }
+    const size_t mark = line.find('?', root_listed_.size());
+    if (mark != std::string::npos) {
+      gathered.push_back(line.substr(0, line.find('/', mark) + 1));
+      GatherAgain(gathered.back());
+      continue;
+    }
+    job_.dir_list_.Add(line);
     std::string reason;
     const std::shared_ptr<platform::DirHandle> dir = OpenListed(line, &reason);
     if (dir == nullptr) continue;  // named in the file pass
@@ -466,7 +484,57 @@ bool TDskFil::Scanner::LoadTreeList() {
   }
   job_.run_.set_recorder(nullptr);
   job_.total_bytes_ += static_cast<int64_t>(keeper_.FinishLookups());
+  if (!gathered.empty()) job_.dir_list_.Sort();
   return !job_.Terminated();
+}
+
+// A name with CR or LF stands in the tree list with "?", and so may a name that holds a
+// "?" itself: the line is no name to open. Each folder of the parent that reads as the
+// line is gathered again, with its subdirectories, as the walk of a Create gathers them.
+void TDskFil::Scanner::GatherAgain(const std::string& line) {
+  const size_t name_at = line.rfind('/', line.size() - 2) + 1;
+  const std::string parent_path = line.substr(0, name_at);
+  const std::string_view listed_name =
+      std::string_view(line).substr(name_at, line.size() - 1 - name_at);
+  std::string reason;
+  const std::shared_ptr<platform::DirHandle> parent = OpenListed(parent_path, &reason);
+  platform::DirReader reader;
+  if (parent == nullptr || !reader.Open(*parent)) {
+    job_.dir_list_.Add(line);  // the file pass names what is wrong
+    return;
+  }
+  const std::string& params = job_.settings_.dir_params;
+  job_.run_.ApplyParams(params, kWalkTree);
+  std::vector<std::string> names;
+  std::string_view name;
+  platform::EntryKind kind;
+  while (reader.Next(&name, &kind)) {
+    if (kind == platform::EntryKind::kDirectory && name.size() == listed_name.size() &&
+        AsListed(std::string(name)) == listed_name) {
+      names.emplace_back(name);
+    }
+  }
+  reader.Close();
+  platform::FileInfo self;
+  const uint64_t parent_device = parent->StatSelf(&self) ? self.device : 0;
+  VolumeBorder border(job_.settings_.cross_mounts);
+  for (const std::string& each : names) {
+    const std::string path = parent_path + each + "/";
+    if (job_.run_.Matches(MaskListKind::kIncludeDirs, each) &&
+        !job_.run_.Matches(MaskListKind::kExcludeDirs, each)) {
+      job_.dir_list_.Add(path);
+    }
+    platform::FileInfo info;
+    platform::DirHandle dir;
+    if (!job_.run_.Matches(MaskListKind::kIncludeSubdirs, each) ||
+        job_.run_.Matches(MaskListKind::kExcludeSubdirs, each) || !parent->Stat(each, &info) ||
+        !border.Enters(parent_device, info.device) || !dir.OpenAt(*parent, each)) {
+      continue;  // what cannot be entered is named in the file pass
+    }
+    const int64_t bytes =
+        FilesToStringsAt(&job_.dir_list_, dir, path, kWalkTree, &job_.run_, params);
+    if (bytes > 0) job_.total_bytes_ += bytes;
+  }
 }
 
 bool TDskFil::Scanner::GatherTree() {
