@@ -1,5 +1,7 @@
 #include "fs/dir_iter.h"
 
+#include <utility>
+
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "support/pattern.h"
@@ -58,12 +60,12 @@ const std::vector<MaskEntry>& THddRun::masks(MaskListKind kind) const {
 bool THddRun::AppendMask(MaskListKind kind, std::string_view text, uint8_t flags) {
   CompiledList& list = lists_[ListIndex(kind)];
   if (text.empty() || list.masks.size() >= kMaxMasks) return false;
-  list.masks.push_back(MaskEntry{std::string(text), flags});
+  list.masks.push_back(MaskEntry{std::string(text), flags, {}});
   list.matchers.emplace_back(text);
   return true;
 }
 
-size_t THddRun::AddMasks(MaskListKind kind, std::string_view value) {
+size_t THddRun::AddMasks(MaskListKind kind, std::string_view value, std::string_view parameter) {
   value = support::TrimView(value);
   size_t added = 0;
   while (!value.empty()) {
@@ -78,14 +80,21 @@ size_t THddRun::AddMasks(MaskListKind kind, std::string_view value) {
         break;
       }
     }
-    if (!present && AppendMask(kind, piece, MaskFlags(piece))) ++added;
+    if (!present && AppendMask(kind, piece, MaskFlags(piece))) {
+      lists_[ListIndex(kind)].masks.back().parameter = parameter;
+      ++added;
+    }
   }
   return added;
 }
 
 bool THddRun::Matches(MaskListKind kind, std::string_view name, bool if_empty) const {
+  if (lists_[ListIndex(kind)].masks.empty()) return if_empty;
+  return MatchIndex(kind, name) >= 0;
+}
+
+int THddRun::MatchIndex(MaskListKind kind, std::string_view name) const {
   const CompiledList& list = lists_[ListIndex(kind)];
-  if (list.masks.empty()) return if_empty;
   // Match ends are character positions; count the name's characters only when a mask
   // needs it.
   size_t name_chars = 0;
@@ -103,15 +112,39 @@ bool THddRun::Matches(MaskListKind kind, std::string_view name, bool if_empty) c
       }
       if (static_cast<size_t>(match_end) != name_chars) continue;
     }
-    return true;
+    return static_cast<int>(i);
   }
-  return false;
+  return -1;
 }
 
 bool THddRun::Matches(MaskListKind kind, std::string_view name) const {
   const bool include = kind == MaskListKind::kIncludeFiles || kind == MaskListKind::kIncludeDirs ||
                        kind == MaskListKind::kIncludeSubdirs;
   return Matches(kind, name, include);
+}
+
+std::string THddRun::LeftOutBy(std::string_view name, bool listing, bool entering) const {
+  const auto named = [this](MaskListKind kind, int index) {
+    const MaskEntry& mask = masks(kind)[static_cast<size_t>(index)];
+    return mask.parameter.empty() ? mask.text : mask.parameter + " " + mask.text;
+  };
+  // Include masks leave out what none of them matches: all of them are the reason.
+  const auto none_of = [this](MaskListKind kind) {
+    const std::vector<MaskEntry>& list = masks(kind);
+    std::string text = list.front().parameter.empty() ? "" : list.front().parameter + " ";
+    for (size_t i = 0; i < list.size(); ++i) text += (i > 0 ? "|" : "") + list[i].text;
+    return text;
+  };
+  const std::pair<MaskListKind, MaskListKind> checked[] = {
+      {MaskListKind::kExcludeSubdirs, MaskListKind::kIncludeSubdirs},
+      {MaskListKind::kExcludeDirs, MaskListKind::kIncludeDirs}};
+  for (const auto& [exclude, include] : checked) {
+    if (!(exclude == MaskListKind::kExcludeSubdirs ? entering : listing)) continue;
+    const int index = MatchIndex(exclude, name);
+    if (index >= 0) return named(exclude, index);
+    if (!masks(include).empty() && MatchIndex(include, name) < 0) return none_of(include);
+  }
+  return {};
 }
 
 void SplitTextItems(std::string_view text, char separator, support::StringList* items) {
@@ -139,6 +172,8 @@ uint32_t THddRun::ApplyParams(std::string_view params, uint32_t options) {
       value_start = pos;
     }
     const std::string_view value = support::TrimView(std::string_view(item).substr(value_start));
+    // The item's key as the notes of a walk name it: "/EP".
+    const std::string key = std::string("/") + first + second;
     switch (first) {
       case 'I':
       case 'E': {
@@ -149,12 +184,12 @@ uint32_t THddRun::ApplyParams(std::string_view params, uint32_t options) {
         const MaskListKind subdirs =
             include ? MaskListKind::kIncludeSubdirs : MaskListKind::kExcludeSubdirs;
         if (second == 'D') {
-          AddMasks(dirs, value);
+          AddMasks(dirs, value, key);
         } else if (second == 'S') {
-          AddMasks(subdirs, value);
+          AddMasks(subdirs, value, key);
         } else if (second == 'P') {
-          AddMasks(subdirs, value);
-          AddMasks(dirs, value);
+          AddMasks(subdirs, value, key);
+          AddMasks(dirs, value, key);
         } else {
           AddMasks(files, value);
         }
@@ -411,12 +446,18 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
       return total;
     }
     if (kind == platform::EntryKind::kDirectory) {
-      if (!(options_ & walk_option::NoDirs) && run_.Matches(MaskListKind::kIncludeDirs, name) &&
-          !run_.Matches(MaskListKind::kExcludeDirs, name)) {
-        AddLine(*dir, name, true);
+      const bool listing = !(options_ & walk_option::NoDirs);
+      const bool entering = (options_ & walk_option::Recurse) != 0;
+      const bool listed = listing && run_.Matches(MaskListKind::kIncludeDirs, name) &&
+                          !run_.Matches(MaskListKind::kExcludeDirs, name);
+      const bool entered = entering && run_.Matches(MaskListKind::kIncludeSubdirs, name) &&
+                           !run_.Matches(MaskListKind::kExcludeSubdirs, name);
+      if (listed) AddLine(*dir, name, true);
+      if (run_.left_out() != nullptr && ((listing && !listed) || (entering && !entered))) {
+        run_.left_out()->push_back(
+            {*dir + std::string(name) + "/", run_.LeftOutBy(name, listing, entering)});
       }
-      if ((options_ & walk_option::Recurse) && run_.Matches(MaskListKind::kIncludeSubdirs, name) &&
-          !run_.Matches(MaskListKind::kExcludeSubdirs, name)) {
+      if (entered) {
         dir->append(name);
         dir->push_back('/');
         total += Descend(dir, depth, name, dir_size);

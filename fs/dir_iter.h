@@ -90,12 +90,21 @@ enum class MaskListKind {
 struct MaskEntry {
   std::string text;
   uint8_t flags = 0;
+  std::string parameter;  // the key of the item that added it ("/EP"); empty for others
 };
 
 // A directory a walk could not read, or not read to its end, and why.
 struct WalkError {
   std::string path;  // ends with "/"
   std::string reason;
+};
+
+// A directory a walk left out of its list or did not enter for its masks, and the
+// parameter that did: the item's key and the mask ("/EP temp"), or for include masks
+// that no name matched, the key and all of them ("/IS a*|b*"). Not an error of the walk.
+struct LeftOutDir {
+  std::string path;  // ends with "/"
+  std::string parameter;
 };
 
 // Told what a walk learns about the files of each directory it reads, so that a caller
@@ -131,8 +140,8 @@ class THddRun {
 
   // Adds the "|"-separated masks of `value`: each piece trimmed, empty pieces skipped,
   // a mask already in the list (compared without regard to case) not added again.
-  // Returns how many were added.
-  size_t AddMasks(MaskListKind kind, std::string_view value);
+  // `parameter` is kept with each (MaskEntry). Returns how many were added.
+  size_t AddMasks(MaskListKind kind, std::string_view value, std::string_view parameter = {});
   // Appends one mask as given (not trimmed, duplicates kept) with the given flags.
   // False when it is empty or the list is full.
   bool AppendMask(MaskListKind kind, std::string_view text, uint8_t flags);
@@ -148,6 +157,10 @@ class THddRun {
   bool Matches(MaskListKind kind, std::string_view name, bool if_empty) const;
   // With the defaults of the walk: true for empty include lists, false for exclude.
   bool Matches(MaskListKind kind, std::string_view name) const;
+  // The parameter that leaves the subdirectory `name` out of a walk that enters
+  // subdirectories (`entering`) and lists directories (`listing`), as LeftOutDir names
+  // it; empty when the masks keep it.
+  std::string LeftOutBy(std::string_view name, bool listing, bool entering) const;
 
   // Reads the parameter text ("/"-separated items with one- or two-letter keys), adds
   // its masks and returns `options` with the option bits its keys set. Unknown keys,
@@ -183,6 +196,9 @@ class THddRun {
   // owned. Not an error of the walk.
   std::vector<std::string>* other_volumes() const { return other_volumes_; }
   void set_other_volumes(std::vector<std::string>* paths) { other_volumes_ = paths; }
+  // Where walks name the subdirectories their masks leave out; none by default. Not owned.
+  std::vector<LeftOutDir>* left_out() const { return left_out_; }
+  void set_left_out(std::vector<LeftOutDir>* dirs) { left_out_ = dirs; }
 
  private:
   struct CompiledList;
@@ -194,6 +210,9 @@ class THddRun {
   WalkRecorder* recorder_ = nullptr;
   bool cross_mounts_ = false;
   std::vector<std::string>* other_volumes_ = nullptr;
+  std::vector<LeftOutDir>* left_out_ = nullptr;
+  // The index of the first mask of the list that matches, or -1.
+  int MatchIndex(MaskListKind kind, std::string_view name) const;
 };
 
 // Appends to `list` the entries found under the start `path` and returns the total

@@ -87,6 +87,10 @@ bool IsDirectoryBelow(std::string_view line, std::string_view root) {
 
 }  // namespace
 
+std::string LeftOutReason(const LeftOutDir& dir) {
+  return "left out by the parameters (" + dir.parameter + ")";
+}
+
 // ---------------------------------------------------------------------------------------
 // cmdDisk
 
@@ -572,6 +576,8 @@ void TDskFil::Scanner::HandWalkSettings() {
     run->set_cross_mounts(job_.settings_.cross_mounts);
     run->set_other_volumes(&job_.other_volumes_);
   }
+  // The tree walks meet each folder once; the file pass lists directories' files only.
+  job_.run_.set_left_out(&job_.left_out_);
 }
 
 bool TDskFil::Scanner::PrepareIdList() {
@@ -1318,6 +1324,9 @@ ScanOutcome TDskFil::Outcome() const {
       outcome.other_volumes.push_back(path);
     }
   }
+  outcome.left_out = left_out_;
+  std::sort(outcome.left_out.begin(), outcome.left_out.end(),
+            [](const LeftOutDir& a, const LeftOutDir& b) { return a.path < b.path; });
   outcome.id_list_written = header_written_;
   outcome.error_count = error_count_;
   outcome.files_done = files_done_;
