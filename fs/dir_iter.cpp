@@ -1,5 +1,6 @@
 #include "fs/dir_iter.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/files.h"
@@ -208,6 +209,12 @@ uint32_t THddRun::ApplyParams(std::string_view params, uint32_t options) {
   return options;
 }
 
+size_t HeldDirectories() {
+  constexpr size_t kShare = 16;
+  constexpr size_t kFewest = 2;
+  return std::clamp(platform::DescriptorLimit() / kShare, kFewest, kHeldDirectories);
+}
+
 bool IsPseudoFileSystem(std::string_view fs_type) {
   static constexpr std::string_view kPseudo[] = {
       "proc",      "sysfs",      "devtmpfs",    "devpts",   "cgroup",    "cgroup2",    "debugfs",
@@ -245,7 +252,7 @@ std::string VolumeBorder::TypeOf(uint64_t device) {
 namespace {
 
 // Walks one tree. Keeps one level (a reader) per depth and one path buffer for the whole
-// walk, so nothing is allocated per entry but the listed lines. At most kHeldDirectories
+// walk, so nothing is allocated per entry but the listed lines. At most HeldDirectories()
 // levels below the start are open at once: past that the shallowest open one reads the
 // rest of its entries ahead and lets its descriptor go, and is reopened by name from the
 // nearest open ancestor when one of those entries needs it.
@@ -295,7 +302,7 @@ class Walker {
   // Makes sure the level of `depth` is open; false (the level lost) when it cannot be
   // reopened, or is another directory now.
   bool Hold(const std::string& dir, size_t depth);
-  // Lets the shallowest open levels go while more than kHeldDirectories are open.
+  // Lets the shallowest open levels go while more than held_most_ are open.
   void LetGo();
   void AddLine(const std::string& dir, std::string_view name, bool is_dir);
 
@@ -305,6 +312,7 @@ class Walker {
   VolumeBorder border_;
   std::vector<std::unique_ptr<Level>> levels_;
   size_t held_ = 0;  // open levels below the start
+  const size_t held_most_ = HeldDirectories();
 };
 
 void Walker::AddLine(const std::string& dir, std::string_view name, bool is_dir) {
@@ -335,7 +343,7 @@ bool Walker::NextEntry(Level& level, std::string_view* name, platform::EntryKind
 }
 
 void Walker::LetGo() {
-  for (size_t depth = 1; held_ > kHeldDirectories && depth < levels_.size(); ++depth) {
+  for (size_t depth = 1; held_ > held_most_ && depth < levels_.size(); ++depth) {
     Level& level = *levels_[depth];
     if (!level.reader.IsOpen()) continue;
     if (!level.read_ahead) {

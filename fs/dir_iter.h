@@ -26,8 +26,14 @@ struct FileInfo;
 // reopened from the nearest one held, name by name. Trees seldom nest this deep, so the
 // usual walk never reopens anything. A run holds about as many again for the directories
 // of the file pass and the lookups of the tree walk, and its lists, planned directories
-// and open files besides: a deep tree is read whole even under a limit of 128.
+// and open files besides.
 inline constexpr size_t kHeldDirectories = 32;
+
+// The most directories below its start a walk holds open: kHeldDirectories, or a
+// sixteenth of the descriptors the process may hold when that is less (at least 2). A
+// run's other holders of directories follow it, so that under a limit of 64 a run needs
+// about 16 descriptors beyond its readers'.
+size_t HeldDirectories();
 
 // Kernel interfaces mounted as file systems (proc, sysfs, devtmpfs, cgroup2, autofs...):
 // a walk never enters them.
@@ -227,7 +233,7 @@ class THddRun {
 // params: the parameter text, may be empty.
 // The list is never cleared. Subdirectories that cannot be read are skipped, and reported
 // in run->errors() when it is set; so is a read error that ends a directory early. Any
-// depth is walked, with at most kHeldDirectories directories held open below the start.
+// depth is walked, with at most HeldDirectories() directories held open below the start.
 int64_t FilesToStringsSx(support::StringList* list, std::string_view path, uint32_t options,
                          THddRun* run, std::string_view base, std::string_view params);
 

@@ -264,6 +264,10 @@ class File {
   std::string error_;
 };
 
+// The most descriptors this process may hold open (its soft limit); SIZE_MAX when it has
+// none.
+size_t DescriptorLimit();
+
 // Creates the directory and its missing parents; true when it exists afterwards.
 bool MakeDirs(const std::string& path);
 bool RemoveFile(const std::string& path);

@@ -3,6 +3,7 @@
 #include <fnmatch.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -770,6 +771,12 @@ bool File::DropCache(uint64_t offset, uint64_t length) const {
   if (fd_ < 0) return false;
   return posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
                        POSIX_FADV_DONTNEED) == 0;
+}
+
+size_t DescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
+  return static_cast<size_t>(limit.rlim_cur);
 }
 
 bool MakeDirs(const std::string& path) {

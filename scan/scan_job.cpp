@@ -40,7 +40,7 @@ constexpr int64_t kBufferCeiling = 1 << 30;
 // directories past it are listed again when their files are read.
 constexpr size_t kKeptListingBytes = 64 * 1048576;
 // Readers plan directories (opened, their files sorted) at most this far ahead of the
-// lines; each holds a descriptor.
+// lines, and at most twice as many as a walk holds open; each holds a descriptor.
 constexpr size_t kPlannedAhead = 64;
 
 // Options of the directory walks.
@@ -297,8 +297,8 @@ class TDskFil::Scanner {
   // Reopens the directory of `depth` in open_dirs_ when it was let go, name by name from
   // the nearest ancestor still open.
   bool HoldListed(size_t depth, std::string* reason);
-  // Lets the shallowest open directories go while more than kHeldDirectories below the
-  // root are open.
+  // Lets the shallowest open directories go while more than held_most_ below the root
+  // are open.
   void LetGoListed();
   // Leaves out the run's own lists when they lie in this directory.
   void DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out);
@@ -335,6 +335,8 @@ class TDskFil::Scanner {
   std::vector<std::shared_ptr<platform::DirHandle>> open_dirs_;
   std::vector<std::string> open_names_;
   std::vector<uint64_t> open_devices_;
+  const size_t held_most_ = HeldDirectories();
+  const size_t planned_most_ = std::min(kPlannedAhead, 2 * held_most_);
   VolumeBorder border_{false};
   scan::ListingKeeper keeper_{kKeptListingBytes};
   std::unordered_set<std::string_view> seen_;
@@ -820,10 +822,10 @@ bool TDskFil::Scanner::HoldListed(size_t depth, std::string* reason) {
 }
 
 void TDskFil::Scanner::LetGoListed() {
-  if (open_dirs_.size() <= kHeldDirectories + 1) return;
+  if (open_dirs_.size() <= held_most_ + 1) return;
   size_t held = 0;
   for (size_t i = 1; i < open_dirs_.size(); ++i) held += open_dirs_[i] != nullptr ? 1 : 0;
-  for (size_t i = 1; held > kHeldDirectories && i < open_dirs_.size(); ++i) {
+  for (size_t i = 1; held > held_most_ && i < open_dirs_.size(); ++i) {
     if (open_dirs_[i] == nullptr) continue;
     open_dirs_[i].reset();
     --held;
@@ -955,7 +957,7 @@ void TDskFil::Scanner::StartReaders() {
 void TDskFil::Scanner::Feed() {
   for (;;) {
     if (feed_dir_ >= planned_.size()) {
-      if (planned_.size() >= kPlannedAhead || next_plan_ > job_.last_dir_index_) return;
+      if (planned_.size() >= planned_most_ || next_plan_ > job_.last_dir_index_) return;
       PlanNext();
       continue;
     }
