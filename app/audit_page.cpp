@@ -231,6 +231,7 @@ void AuditPage::SaveReport() {
   scan::ReportOptions options;
   options.all = class_boxes_[static_cast<size_t>(scan::FileChange::kUnchanged)]->isChecked();
   options.jsonl = cbAudJson_->isChecked();
+  options.left_out = &result->left_out;
   std::string error;
   if (!scan::SaveReport(file, result->comparison, result->old_list, result->new_list, options,
                         &error)) {

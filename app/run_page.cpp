@@ -245,6 +245,7 @@ void RunPage::ClearFigures() {
   last_shown_dir_.clear();
   last_shown_errors_ = -1;
   problems_shown_ = 0;
+  left_out_shown_ = 0;
   unreadable_dirs_.clear();
   problems_->Clear();
   for (QLabel* label : {liPth_, liLeft_, liDirSize_, liDirDone_, liDirSpeed_, liTotSize_,
@@ -263,6 +264,13 @@ void RunPage::AddNewProblems(const TDskFil& job) {
     problems_->Add(
         QString::fromUtf8(problem.path.data(), static_cast<qsizetype>(problem.path.size())),
         Q(problem.reason));
+  }
+  // Notes, not errors: the error count leaves them out.
+  const std::vector<LeftOutDir>& left_out = job.left_out();
+  for (; left_out_shown_ < left_out.size(); ++left_out_shown_) {
+    const LeftOutDir& dir = left_out[left_out_shown_];
+    problems_->Add(QString::fromUtf8(dir.path.data(), static_cast<qsizetype>(dir.path.size())),
+                   Q(LeftOutReason(dir)));
   }
 }
 

@@ -50,7 +50,7 @@ class RunPage {
   void ClearFigures();
   // The bar and the percent label from one figure; an empty text empties the bar.
   void ShowPercent(const std::string& text, double percent);
-  // The job's problems the list does not show yet.
+  // The job's problems and folders left out that the list does not show yet.
   void AddNewProblems(const TDskFil& job);
 
   QLabel* liPth_ = nullptr;
@@ -79,6 +79,7 @@ class RunPage {
   std::string last_shown_dir_;
   int32_t last_shown_errors_ = -1;
   size_t problems_shown_ = 0;
+  size_t left_out_shown_ = 0;
   // Directories of this run that could not be read: they have no figures to show.
   std::unordered_set<std::string> unreadable_dirs_;
 };

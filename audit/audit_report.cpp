@@ -135,6 +135,20 @@ void AppendProbableCopy(const std::optional<ProbableCopy>& copy, bool jsonl, std
   *out += "}}";
 }
 
+// A folder left out by the parameters, as a line of the report.
+std::string NoteLine(const LeftOutDir& dir, bool jsonl) {
+  if (!jsonl) {
+    std::string line = "note";
+    line.append(kClassWidth - line.size(), ' ');
+    return line + dir.path + ": " + LeftOutReason(dir) + "\n";
+  }
+  std::string out = "{\"note\":";
+  AppendJsonString(&out, LeftOutReason(dir));
+  out += ",\"path\":";
+  AppendJsonString(&out, dir.path);
+  return out + "}\n";
+}
+
 }  // namespace
 
 void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
@@ -157,6 +171,9 @@ void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
       sink(out);
       out.clear();
     }
+  }
+  if (options.left_out != nullptr) {
+    for (const LeftOutDir& dir : *options.left_out) out += NoteLine(dir, options.jsonl);
   }
   sink(out);
 }

@@ -12,6 +12,7 @@
 
 #include "audit/compare.h"
 #include "lists/list_reader.h"
+#include "scan/scan_job.h"
 
 namespace scan {
 
@@ -27,6 +28,8 @@ struct ReportOptions {
   // Names a probable copy of a corrupted, unreadable or missing file, given the old list
   // and the file's line in it; unset or nothing: none is named.
   std::function<std::optional<ProbableCopy>(const IdList&, const ListedFile&)> probable_copy;
+  // A verify's folders left out by its parameters, a line each after the files; not owned.
+  const std::vector<LeftOutDir>* left_out = nullptr;
 };
 
 // What a comparison found, worst first: the exit status of the command line follows it.
@@ -50,8 +53,9 @@ std::string_view TrimmedIdText(const ListedFile& file);
 void AppendJsonString(std::string* out, std::string_view text);
 
 // Hands the report's file lines, each ending with "\n", to `sink` in pieces of about
-// 64 KiB (the last one may be empty). Unchanged files only with `all`, and only when the
-// comparison kept them; a file read from memory always.
+// 64 KiB (the last one may be empty), then a line for each folder of `left_out`.
+// Unchanged files only with `all`, and only when the comparison kept them; a file read
+// from memory always.
 void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
                       const IdList& new_list, const ReportOptions& options,
                       const std::function<void(std::string_view)>& sink);

@@ -243,6 +243,7 @@ bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::st
   AuditResult& result = *result_;
   result.new_name = id_list_;
   result.problems = outcome.problems;
+  result.left_out = outcome.left_out;
   ListReadError read_error;
   if (!ReadIdList(id_list_, &result.new_list, &read_error)) {
     *error = ListErrorText(id_list_, read_error);

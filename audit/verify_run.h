@@ -33,6 +33,8 @@ struct AuditResult {
   ListComparison comparison;
   // The scan's problems (a verify only), in the order they came.
   std::vector<ScanProblem> problems;
+  // The folders its parameters left out (a verify only), by path.
+  std::vector<LeftOutDir> left_out;
 };
 
 class VerifyRun {

@@ -114,8 +114,9 @@ std::optional<int> PrepareLists(const ScanOptions& options, bool continue_run,
 }
 
 // Names what went wrong, says how the run ended and gives the exit status.
-int ReportOutcome(const ScanOutcome& outcome, bool quiet) {
-  const int directories_not_read = PrintProblems(outcome);
+int ReportOutcome(const ScanOutcome& outcome, const ScanOptions& options) {
+  const bool quiet = options.quiet;
+  const int directories_not_read = PrintProblems(outcome, options.verbose);
   if (outcome.refused) {
     return Fail(outcome.failure + "; 'checker-cli scan' starts the lists afresh");
   }
@@ -136,6 +137,10 @@ int ReportOutcome(const ScanOutcome& outcome, bool quiet) {
       closing += ", " + std::to_string(outcome.readers_last) + " readers";
       if (outcome.readers_most > outcome.readers_last)
         closing += " (at most " + std::to_string(outcome.readers_most) + ")";
+      if (const size_t left_out = outcome.left_out.size(); left_out > 0) {
+        closing += ", " + std::to_string(left_out) + (left_out == 1 ? " folder" : " folders") +
+                   " left out by the parameters";
+      }
       PrintMessage(closing);
     }
     return outcome.error_count > 0 ? kExitFileErrors : kExitDone;
@@ -183,7 +188,7 @@ int RunScanCommand(const Args& args, bool continue_run) {
   const ScanOutcome outcome =
       RunScanJob(options, path, continue_run ? kModeContinue : kModeCreate, label, serial,
                  tree_list, id_list);
-  return ReportOutcome(outcome, options.quiet);
+  return ReportOutcome(outcome, options);
 }
 
 }  // namespace cli

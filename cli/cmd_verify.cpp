@@ -66,7 +66,7 @@ int Verify(const Args& args) {
   scan_options.run = verify.JobSettings(options.run, line.cached);
   const ScanOutcome outcome = RunScanJob(scan_options, path, kModeCreate, label, serial,
                                          verify.new_tree_list(), verify.new_id_list());
-  PrintProblems(outcome);
+  PrintProblems(outcome, false);  // the report names the folders left out
   if (!outcome.failure.empty()) return Fail(outcome.failure);
   if (!outcome.id_list_written) {
     if (!options.quiet) PrintMessage(scan::kNothingVerified);
@@ -77,6 +77,7 @@ int Verify(const Args& args) {
   const scan::AuditResult& result = *verify.result();
   WarnAboutList(list_name, result.old_list);
   line.report.probable_copy = ProbableCopyFinder(line.catalogue, list_name);
+  line.report.left_out = &result.left_out;
   const int status =
       ReportComparison(result.old_list, result.new_list, result.comparison, line.report);
   if (outcome.finished) return status;

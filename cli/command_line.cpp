@@ -167,7 +167,9 @@ constexpr std::string_view kCompareAbout =
     "records or sectors reordered keeps its id; copies --confirm compares the bytes.\n"
     "\n"
     "stdout: one line per file that is not unchanged, sorted by path: the class,\n"
-    "blanks to column 16, the path (moved: OLD -> NEW). stderr: the warnings and the\n"
+    "blanks to column 16, the path (moved: OLD -> NEW); verify: then \"note\", blanks to\n"
+    "column 16, \"PATH: left out by the parameters (/EP temp)\" for each folder the\n"
+    "directory parameters left out (JSON: note, path). stderr: the warnings and the\n"
     "files and bytes of every class.\n";
 
 constexpr std::string_view kCompareExit =
@@ -190,9 +192,10 @@ std::span<const CommandSpec> Commands() {
   static const Group kVolumes[] = {kCatalogueFolderOptions, kCatalogueOptions};
   static const Group kFind[] = {kFindOptions, kCatalogueFolderOptions, kCatalogueOptions};
   static const Group kCopies[] = {kCopiesOptions, kCatalogueFolderOptions, kCatalogueOptions};
-  // Verify refuses --list and --name (--write names its lists) and replaces no lists
-  // that --no-backup could spare.
-  static constexpr std::string_view kVerifyRefuses[] = {"--list", "--name", "--no-backup"};
+  // Verify refuses --list and --name (--write names its lists), replaces no lists
+  // that --no-backup could spare, and reports the folders --verbose would name.
+  static constexpr std::string_view kVerifyRefuses[] = {"--list", "--name", "--no-backup",
+                                                        "--verbose"};
   static const OperandSpec kPath{"PATH", 1, 1, false, ""};
   // clang-format off
   static const CommandSpec kCommands[] = {

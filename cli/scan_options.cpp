@@ -66,6 +66,8 @@ constexpr OptionSpec kScanOptions[] = {
          [](Line* l, const Given&) { l->scan.progress = true; }),
     Flag("--quiet", "print nothing but errors",
          [](Line* l, const Given&) { l->scan.quiet = true; }),
+    Flag("--verbose", "name each folder the directory parameters leave out",
+         [](Line* l, const Given&) { l->scan.verbose = true; }),
 };
 // clang-format on
 

@@ -26,6 +26,7 @@ struct ScanOptions {
   bool no_backup() const { return (run.options & kOptNoBackUp) != 0; }
   bool progress = false;
   bool quiet = false;
+  bool verbose = false;  // name each folder the parameters leave out
   bool help = false;  // "--help" or "-h": print the usage and do nothing else
 };
 

@@ -99,10 +99,15 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
   return done.get();
 }
 
-int PrintProblems(const ScanOutcome& outcome) {
+int PrintProblems(const ScanOutcome& outcome, bool verbose) {
   // Not problems: said once each, and not counted.
   for (const std::string& path : outcome.other_volumes) {
     PrintMessage("another volume, not entered: " + path);
+  }
+  if (verbose) {
+    for (const LeftOutDir& dir : outcome.left_out) {
+      PrintMessage(dir.path + ": " + LeftOutReason(dir));
+    }
   }
   int directories_not_read = 0;
   for (const ScanProblem& problem : outcome.problems) {

@@ -24,8 +24,9 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
                        const std::string& id_list);
 
 // Names on stderr each directory not entered for lying on another file system (not
-// counted), then every problem of the run, one line each with its reason, as many as the
-// run counts errors; returns the number of directories not read.
-int PrintProblems(const ScanOutcome& outcome);
+// counted), with `verbose` each folder the parameters left out (not counted), then every
+// problem of the run, one line each with its reason, as many as the run counts errors;
+// returns the number of directories not read.
+int PrintProblems(const ScanOutcome& outcome, bool verbose);
 
 }  // namespace cli

@@ -1,5 +1,8 @@
 #include "fs/dir_iter.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "support/pattern.h"
@@ -58,12 +61,12 @@ const std::vector<MaskEntry>& THddRun::masks(MaskListKind kind) const {
 bool THddRun::AppendMask(MaskListKind kind, std::string_view text, uint8_t flags) {
   CompiledList& list = lists_[ListIndex(kind)];
   if (text.empty() || list.masks.size() >= kMaxMasks) return false;
-  list.masks.push_back(MaskEntry{std::string(text), flags});
+  list.masks.push_back(MaskEntry{std::string(text), flags, {}});
   list.matchers.emplace_back(text, nullptr, folding_);
   return true;
 }
 
-size_t THddRun::AddMasks(MaskListKind kind, std::string_view value) {
+size_t THddRun::AddMasks(MaskListKind kind, std::string_view value, std::string_view parameter) {
   value = support::TrimView(value);
   size_t added = 0;
   while (!value.empty()) {
@@ -78,14 +81,21 @@ size_t THddRun::AddMasks(MaskListKind kind, std::string_view value) {
         break;
       }
     }
-    if (!present && AppendMask(kind, piece, MaskFlags(piece))) ++added;
+    if (!present && AppendMask(kind, piece, MaskFlags(piece))) {
+      lists_[ListIndex(kind)].masks.back().parameter = parameter;
+      ++added;
+    }
   }
   return added;
 }
 
 bool THddRun::Matches(MaskListKind kind, std::string_view name, bool if_empty) const {
+  if (lists_[ListIndex(kind)].masks.empty()) return if_empty;
+  return MatchIndex(kind, name) >= 0;
+}
+
+int THddRun::MatchIndex(MaskListKind kind, std::string_view name) const {
   const CompiledList& list = lists_[ListIndex(kind)];
-  if (list.masks.empty()) return if_empty;
   // Match ends are character positions; count the name's characters only when a mask
   // needs it.
   size_t name_chars = 0;
@@ -103,15 +113,39 @@ bool THddRun::Matches(MaskListKind kind, std::string_view name, bool if_empty) c
       }
       if (static_cast<size_t>(match_end) != name_chars) continue;
     }
-    return true;
+    return static_cast<int>(i);
   }
-  return false;
+  return -1;
 }
 
 bool THddRun::Matches(MaskListKind kind, std::string_view name) const {
   const bool include = kind == MaskListKind::kIncludeFiles || kind == MaskListKind::kIncludeDirs ||
                        kind == MaskListKind::kIncludeSubdirs;
   return Matches(kind, name, include);
+}
+
+std::string THddRun::LeftOutBy(std::string_view name, bool listing, bool entering) const {
+  const auto named = [this](MaskListKind kind, int index) {
+    const MaskEntry& mask = masks(kind)[static_cast<size_t>(index)];
+    return mask.parameter.empty() ? mask.text : mask.parameter + " " + mask.text;
+  };
+  // Include masks leave out what none of them matches: all of them are the reason.
+  const auto none_of = [this](MaskListKind kind) {
+    const std::vector<MaskEntry>& list = masks(kind);
+    std::string text = list.front().parameter.empty() ? "" : list.front().parameter + " ";
+    for (size_t i = 0; i < list.size(); ++i) text += (i > 0 ? "|" : "") + list[i].text;
+    return text;
+  };
+  const std::pair<MaskListKind, MaskListKind> checked[] = {
+      {MaskListKind::kExcludeSubdirs, MaskListKind::kIncludeSubdirs},
+      {MaskListKind::kExcludeDirs, MaskListKind::kIncludeDirs}};
+  for (const auto& [exclude, include] : checked) {
+    if (!(exclude == MaskListKind::kExcludeSubdirs ? entering : listing)) continue;
+    const int index = MatchIndex(exclude, name);
+    if (index >= 0) return named(exclude, index);
+    if (!masks(include).empty() && MatchIndex(include, name) < 0) return none_of(include);
+  }
+  return {};
 }
 
 void SplitTextItems(std::string_view text, char separator, support::StringList* items) {
@@ -139,6 +173,8 @@ uint32_t THddRun::ApplyParams(std::string_view params, uint32_t options) {
       value_start = pos;
     }
     const std::string_view value = support::TrimView(std::string_view(item).substr(value_start));
+    // The item's key as the notes of a walk name it: "/EP".
+    const std::string key = std::string("/") + first + second;
     switch (first) {
       case 'I':
       case 'E': {
@@ -149,12 +185,12 @@ uint32_t THddRun::ApplyParams(std::string_view params, uint32_t options) {
         const MaskListKind subdirs =
             include ? MaskListKind::kIncludeSubdirs : MaskListKind::kExcludeSubdirs;
         if (second == 'D') {
-          AddMasks(dirs, value);
+          AddMasks(dirs, value, key);
         } else if (second == 'S') {
-          AddMasks(subdirs, value);
+          AddMasks(subdirs, value, key);
         } else if (second == 'P') {
-          AddMasks(subdirs, value);
-          AddMasks(dirs, value);
+          AddMasks(subdirs, value, key);
+          AddMasks(dirs, value, key);
         } else {
           AddMasks(files, value);
         }
@@ -171,6 +207,12 @@ uint32_t THddRun::ApplyParams(std::string_view params, uint32_t options) {
     }
   }
   return options;
+}
+
+size_t HeldDirectories() {
+  constexpr size_t kShare = 16;
+  constexpr size_t kFewest = 2;
+  return std::clamp(platform::DescriptorLimit() / kShare, kFewest, kHeldDirectories);
 }
 
 bool IsPseudoFileSystem(std::string_view fs_type) {
@@ -210,7 +252,7 @@ std::string VolumeBorder::TypeOf(uint64_t device) {
 namespace {
 
 // Walks one tree. Keeps one level (a reader) per depth and one path buffer for the whole
-// walk, so nothing is allocated per entry but the listed lines. At most kHeldDirectories
+// walk, so nothing is allocated per entry but the listed lines. At most HeldDirectories()
 // levels below the start are open at once: past that the shallowest open one reads the
 // rest of its entries ahead and lets its descriptor go, and is reopened by name from the
 // nearest open ancestor when one of those entries needs it.
@@ -260,7 +302,7 @@ class Walker {
   // Makes sure the level of `depth` is open; false (the level lost) when it cannot be
   // reopened, or is another directory now.
   bool Hold(const std::string& dir, size_t depth);
-  // Lets the shallowest open levels go while more than kHeldDirectories are open.
+  // Lets the shallowest open levels go while more than held_most_ are open.
   void LetGo();
   void AddLine(const std::string& dir, std::string_view name, bool is_dir);
 
@@ -270,6 +312,7 @@ class Walker {
   VolumeBorder border_;
   std::vector<std::unique_ptr<Level>> levels_;
   size_t held_ = 0;  // open levels below the start
+  const size_t held_most_ = HeldDirectories();
 };
 
 void Walker::AddLine(const std::string& dir, std::string_view name, bool is_dir) {
@@ -300,7 +343,7 @@ bool Walker::NextEntry(Level& level, std::string_view* name, platform::EntryKind
 }
 
 void Walker::LetGo() {
-  for (size_t depth = 1; held_ > kHeldDirectories && depth < levels_.size(); ++depth) {
+  for (size_t depth = 1; held_ > held_most_ && depth < levels_.size(); ++depth) {
     Level& level = *levels_[depth];
     if (!level.reader.IsOpen()) continue;
     if (!level.read_ahead) {
@@ -411,12 +454,18 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
       return total;
     }
     if (kind == platform::EntryKind::kDirectory) {
-      if (!(options_ & walk_option::NoDirs) && run_.Matches(MaskListKind::kIncludeDirs, name) &&
-          !run_.Matches(MaskListKind::kExcludeDirs, name)) {
-        AddLine(*dir, name, true);
+      const bool listing = !(options_ & walk_option::NoDirs);
+      const bool entering = (options_ & walk_option::Recurse) != 0;
+      const bool listed = listing && run_.Matches(MaskListKind::kIncludeDirs, name) &&
+                          !run_.Matches(MaskListKind::kExcludeDirs, name);
+      const bool entered = entering && run_.Matches(MaskListKind::kIncludeSubdirs, name) &&
+                           !run_.Matches(MaskListKind::kExcludeSubdirs, name);
+      if (listed) AddLine(*dir, name, true);
+      if (run_.left_out() != nullptr && ((listing && !listed) || (entering && !entered))) {
+        run_.left_out()->push_back(
+            {*dir + std::string(name) + "/", run_.LeftOutBy(name, listing, entering)});
       }
-      if ((options_ & walk_option::Recurse) && run_.Matches(MaskListKind::kIncludeSubdirs, name) &&
-          !run_.Matches(MaskListKind::kExcludeSubdirs, name)) {
+      if (entered) {
         dir->append(name);
         dir->push_back('/');
         total += Descend(dir, depth, name, dir_size);

@@ -27,8 +27,14 @@ struct FileInfo;
 // reopened from the nearest one held, name by name. Trees seldom nest this deep, so the
 // usual walk never reopens anything. A run holds about as many again for the directories
 // of the file pass and the lookups of the tree walk, and its lists, planned directories
-// and open files besides: a deep tree is read whole even under a limit of 128.
+// and open files besides.
 inline constexpr size_t kHeldDirectories = 32;
+
+// The most directories below its start a walk holds open: kHeldDirectories, or a
+// sixteenth of the descriptors the process may hold when that is less (at least 2). A
+// run's other holders of directories follow it, so that under a limit of 64 a run needs
+// about 16 descriptors beyond its readers'.
+size_t HeldDirectories();
 
 // Kernel interfaces mounted as file systems (proc, sysfs, devtmpfs, cgroup2, autofs...):
 // a walk never enters them.
@@ -91,12 +97,21 @@ enum class MaskListKind {
 struct MaskEntry {
   std::string text;
   uint8_t flags = 0;
+  std::string parameter;  // the key of the item that added it ("/EP"); empty for others
 };
 
 // A directory a walk could not read, or not read to its end, and why.
 struct WalkError {
   std::string path;  // ends with "/"
   std::string reason;
+};
+
+// A directory a walk left out of its list or did not enter for its masks, and the
+// parameter that did: the item's key and the mask ("/EP temp"), or for include masks
+// that no name matched, the key and all of them ("/IS a*|b*"). Not an error of the walk.
+struct LeftOutDir {
+  std::string path;  // ends with "/"
+  std::string parameter;
 };
 
 // Told what a walk learns about the files of each directory it reads, so that a caller
@@ -132,8 +147,8 @@ class THddRun {
 
   // Adds the "|"-separated masks of `value`: each piece trimmed, empty pieces skipped,
   // a mask already in the list (compared without regard to case) not added again.
-  // Returns how many were added.
-  size_t AddMasks(MaskListKind kind, std::string_view value);
+  // `parameter` is kept with each (MaskEntry). Returns how many were added.
+  size_t AddMasks(MaskListKind kind, std::string_view value, std::string_view parameter = {});
   // Appends one mask as given (not trimmed, duplicates kept) with the given flags.
   // False when it is empty or the list is full.
   bool AppendMask(MaskListKind kind, std::string_view text, uint8_t flags);
@@ -149,6 +164,10 @@ class THddRun {
   bool Matches(MaskListKind kind, std::string_view name, bool if_empty) const;
   // With the defaults of the walk: true for empty include lists, false for exclude.
   bool Matches(MaskListKind kind, std::string_view name) const;
+  // The parameter that leaves the subdirectory `name` out of a walk that enters
+  // subdirectories (`entering`) and lists directories (`listing`), as LeftOutDir names
+  // it; empty when the masks keep it.
+  std::string LeftOutBy(std::string_view name, bool listing, bool entering) const;
 
   // Reads the parameter text ("/"-separated items with one- or two-letter keys), adds
   // its masks and returns `options` with the option bits its keys set. Unknown keys,
@@ -186,6 +205,9 @@ class THddRun {
   void set_other_volumes(std::vector<std::string>* paths) { other_volumes_ = paths; }
   // How masks added from now on fold case; walks keep the default.
   void set_case_folding(CaseFolding folding) { folding_ = folding; }
+  // Where walks name the subdirectories their masks leave out; none by default. Not owned.
+  std::vector<LeftOutDir>* left_out() const { return left_out_; }
+  void set_left_out(std::vector<LeftOutDir>* dirs) { left_out_ = dirs; }
 
  private:
   struct CompiledList;
@@ -198,6 +220,9 @@ class THddRun {
   bool cross_mounts_ = false;
   CaseFolding folding_ = CaseFolding::kFixed;
   std::vector<std::string>* other_volumes_ = nullptr;
+  std::vector<LeftOutDir>* left_out_ = nullptr;
+  // The index of the first mask of the list that matches, or -1.
+  int MatchIndex(MaskListKind kind, std::string_view name) const;
 };
 
 // Appends to `list` the entries found under the start `path` and returns the total
@@ -212,7 +237,7 @@ class THddRun {
 // params: the parameter text, may be empty.
 // The list is never cleared. Subdirectories that cannot be read are skipped, and reported
 // in run->errors() when it is set; so is a read error that ends a directory early. Any
-// depth is walked, with at most kHeldDirectories directories held open below the start.
+// depth is walked, with at most HeldDirectories() directories held open below the start.
 int64_t FilesToStringsSx(support::StringList* list, std::string_view path, uint32_t options,
                          THddRun* run, std::string_view base, std::string_view params);
 

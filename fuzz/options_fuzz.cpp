@@ -39,11 +39,11 @@ bool SameLine(const cli::CommandLine& a, const cli::CommandLine& b) {
          x.buffer_percent == y.buffer_percent && x.buffer_max == y.buffer_max &&
          s.label == t.label && s.serial == t.serial && x.interval == y.interval &&
          x.threads == y.threads && s.progress == t.progress && s.quiet == t.quiet &&
-         x.cross_mounts == y.cross_mounts && a.report.all == b.report.all &&
-         a.report.jsonl == b.report.jsonl && a.relative == b.relative &&
-         a.search_path == b.search_path && a.write == b.write && a.walk_options == b.walk_options &&
-         a.params == b.params && a.separators == b.separators && a.operands == b.operands &&
-         a.help == b.help;
+         s.verbose == t.verbose && x.cross_mounts == y.cross_mounts &&
+         a.report.all == b.report.all && a.report.jsonl == b.report.jsonl &&
+         a.relative == b.relative && a.search_path == b.search_path && a.write == b.write &&
+         a.walk_options == b.walk_options && a.params == b.params && a.separators == b.separators &&
+         a.operands == b.operands && a.help == b.help;
 }
 
 cli::Args Written(const cli::ParsedArgs& parsed, uint32_t mix) {

@@ -278,6 +278,10 @@ class File {
   std::string error_;
 };
 
+// The most descriptors this process may hold open (its soft limit); SIZE_MAX when it has
+// none.
+size_t DescriptorLimit();
+
 // Creates the directory and its missing parents; true when it exists afterwards.
 bool MakeDirs(const std::string& path);
 // Takes the rights of group and others away from a file or directory (links followed).

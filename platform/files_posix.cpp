@@ -3,6 +3,7 @@
 #include <fnmatch.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -815,6 +816,12 @@ bool KeepToOwner(const std::string& path, bool* changed) {
   if (chmod(path.c_str(), st.st_mode & 07700) != 0) return false;
   *changed = true;
   return true;
+}
+
+size_t DescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
+  return static_cast<size_t>(limit.rlim_cur);
 }
 
 bool MakeDirs(const std::string& path) {

@@ -60,6 +60,9 @@ void DirectoryFiles::FillFindData(size_t i, support::FindData* find_data) const 
   find_data->size = record.size;
 }
 
+ListingKeeper::ListingKeeper(size_t memory_limit)
+    : limit_(memory_limit), queue_most_(std::min(kLookupQueue, 2 * held_most_)) {}
+
 ListingKeeper::~ListingKeeper() { FinishLookups(); }
 
 void ListingKeeper::StartLookups(int threads, const std::atomic<bool>* stop,
@@ -166,7 +169,7 @@ bool ListingKeeper::BeginDirectory(const std::string& path, const platform::DirR
   open.keep = !full_;
   // Each directory waiting here holds a descriptor: deeper than a walk holds its own,
   // the walk looks the files up itself, so that the descriptors stay few at any depth.
-  open.deferred = !threads_.empty() && open_.size() < kHeldDirectories && open.dir.Duplicate(dir);
+  open.deferred = !threads_.empty() && open_.size() < held_most_ && open.dir.Duplicate(dir);
   if (open.keep) open.path = path;
   if (open.keep || open.deferred) open.files = std::make_unique<DirectoryFiles>();
   open_.push_back(std::move(open));
@@ -228,7 +231,7 @@ void ListingKeeper::EndDirectory(bool complete) {
     lookup.dir = std::move(open.dir);
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      room_.wait(lock, [this] { return queue_.size() < kLookupQueue; });
+      room_.wait(lock, [this] { return queue_.size() < queue_most_; });
       queue_.push_back(std::move(lookup));
     }
     work_.notify_one();

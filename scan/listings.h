@@ -81,7 +81,7 @@ class DirectoryFiles {
 // threads of their own.
 class ListingKeeper : public WalkRecorder {
  public:
-  explicit ListingKeeper(size_t memory_limit) : limit_(memory_limit) {}
+  explicit ListingKeeper(size_t memory_limit);
   // Ends the lookups.
   ~ListingKeeper() override;
   ListingKeeper(const ListingKeeper&) = delete;
@@ -148,6 +148,9 @@ class ListingKeeper : public WalkRecorder {
   std::unique_ptr<ReaderControl> control_;
   int lookup_threads_ = 0;
   int active_ = 0;          // threads below this look up
+  // Directories held for their lookups, waiting and queued: few when descriptors are.
+  const size_t held_most_ = HeldDirectories();
+  const size_t queue_most_;
   uint64_t looked_up_ = 0;  // files looked up, as the control counts them
 };
 

@@ -40,7 +40,7 @@ constexpr int64_t kBufferCeiling = 1 << 30;
 // directories past it are listed again when their files are read.
 constexpr size_t kKeptListingBytes = 64 * 1048576;
 // Readers plan directories (opened, their files sorted) at most this far ahead of the
-// lines; each holds a descriptor.
+// lines, and at most twice as many as a walk holds open; each holds a descriptor.
 constexpr size_t kPlannedAhead = 64;
 
 // Options of the directory walks.
@@ -86,6 +86,10 @@ bool IsDirectoryBelow(std::string_view line, std::string_view root) {
 }
 
 }  // namespace
+
+std::string LeftOutReason(const LeftOutDir& dir) {
+  return "left out by the parameters (" + dir.parameter + ")";
+}
 
 // ---------------------------------------------------------------------------------------
 // cmdDisk
@@ -240,6 +244,7 @@ class TDskFil::Scanner {
  private:
   bool LockLists();
   bool LoadTreeList();
+  void GatherAgain(const std::string& line);
   bool GatherTree();
   // Tells the walks whether they cross into other file systems and where to name those
   // they do not enter.
@@ -292,8 +297,8 @@ class TDskFil::Scanner {
   // Reopens the directory of `depth` in open_dirs_ when it was let go, name by name from
   // the nearest ancestor still open.
   bool HoldListed(size_t depth, std::string* reason);
-  // Lets the shallowest open directories go while more than kHeldDirectories below the
-  // root are open.
+  // Lets the shallowest open directories go while more than held_most_ below the root
+  // are open.
   void LetGoListed();
   // Leaves out the run's own lists when they lie in this directory.
   void DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out);
@@ -330,6 +335,8 @@ class TDskFil::Scanner {
   std::vector<std::shared_ptr<platform::DirHandle>> open_dirs_;
   std::vector<std::string> open_names_;
   std::vector<uint64_t> open_devices_;
+  const size_t held_most_ = HeldDirectories();
+  const size_t planned_most_ = std::min(kPlannedAhead, 2 * held_most_);
   VolumeBorder border_{false};
   scan::ListingKeeper keeper_{kKeptListingBytes};
   std::unordered_set<std::string_view> seen_;
@@ -453,9 +460,26 @@ bool TDskFil::Scanner::LoadTreeList() {
   job_.total_bytes_ = 0;
   HandWalkSettings();
   job_.run_.set_recorder(&keeper_);
+  job_.run_.set_stop_flag(stop_.get());
   StartLookups();
-  for (const std::string& line : lines.items()) {
+  const std::vector<std::string> listed = std::move(job_.dir_list_.items());
+  job_.dir_list_.Clear();
+  // Lines below the search path that hold "?" and were gathered again, each up to the
+  // first component with one.
+  std::vector<std::string> gathered;
+  for (const std::string& line : listed) {
     if (job_.Terminated()) break;
+    if (std::any_of(gathered.begin(), gathered.end(),
+                    [&line](const std::string& above) { return line.starts_with(above); })) {
+      continue;
+    }
+    const size_t mark = line.find('?', root_listed_.size());
+    if (mark != std::string::npos) {
+      gathered.push_back(line.substr(0, line.find('/', mark) + 1));
+      GatherAgain(gathered.back());
+      continue;
+    }
+    job_.dir_list_.Add(line);
     std::string reason;
     const std::shared_ptr<platform::DirHandle> dir = OpenListed(line, &reason);
     if (dir == nullptr) continue;  // named in the file pass
@@ -466,7 +490,57 @@ bool TDskFil::Scanner::LoadTreeList() {
   }
   job_.run_.set_recorder(nullptr);
   job_.total_bytes_ += static_cast<int64_t>(keeper_.FinishLookups());
+  if (!gathered.empty()) job_.dir_list_.Sort();
   return !job_.Terminated();
+}
+
+// A name with CR or LF stands in the tree list with "?", and so may a name that holds a
+// "?" itself: the line is no name to open. Each folder of the parent that reads as the
+// line is gathered again, with its subdirectories, as the walk of a Create gathers them.
+void TDskFil::Scanner::GatherAgain(const std::string& line) {
+  const size_t name_at = line.rfind('/', line.size() - 2) + 1;
+  const std::string parent_path = line.substr(0, name_at);
+  const std::string_view listed_name =
+      std::string_view(line).substr(name_at, line.size() - 1 - name_at);
+  std::string reason;
+  const std::shared_ptr<platform::DirHandle> parent = OpenListed(parent_path, &reason);
+  platform::DirReader reader;
+  if (parent == nullptr || !reader.Open(*parent)) {
+    job_.dir_list_.Add(line);  // the file pass names what is wrong
+    return;
+  }
+  const std::string& params = job_.settings_.dir_params;
+  job_.run_.ApplyParams(params, kWalkTree);
+  std::vector<std::string> names;
+  std::string_view name;
+  platform::EntryKind kind;
+  while (reader.Next(&name, &kind)) {
+    if (kind == platform::EntryKind::kDirectory && name.size() == listed_name.size() &&
+        AsListed(std::string(name)) == listed_name) {
+      names.emplace_back(name);
+    }
+  }
+  reader.Close();
+  platform::FileInfo self;
+  const uint64_t parent_device = parent->StatSelf(&self) ? self.device : 0;
+  VolumeBorder border(job_.settings_.cross_mounts);
+  for (const std::string& each : names) {
+    const std::string path = parent_path + each + "/";
+    if (job_.run_.Matches(MaskListKind::kIncludeDirs, each) &&
+        !job_.run_.Matches(MaskListKind::kExcludeDirs, each)) {
+      job_.dir_list_.Add(path);
+    }
+    platform::FileInfo info;
+    platform::DirHandle dir;
+    if (!job_.run_.Matches(MaskListKind::kIncludeSubdirs, each) ||
+        job_.run_.Matches(MaskListKind::kExcludeSubdirs, each) || !parent->Stat(each, &info) ||
+        !border.Enters(parent_device, info.device) || !dir.OpenAt(*parent, each)) {
+      continue;  // what cannot be entered is named in the file pass
+    }
+    const int64_t bytes =
+        FilesToStringsAt(&job_.dir_list_, dir, path, kWalkTree, &job_.run_, params);
+    if (bytes > 0) job_.total_bytes_ += bytes;
+  }
 }
 
 bool TDskFil::Scanner::GatherTree() {
@@ -504,6 +578,8 @@ void TDskFil::Scanner::HandWalkSettings() {
     run->set_cross_mounts(job_.settings_.cross_mounts);
     run->set_other_volumes(&job_.other_volumes_);
   }
+  // The tree walks meet each folder once; the file pass lists directories' files only.
+  job_.run_.set_left_out(&job_.left_out_);
 }
 
 bool TDskFil::Scanner::PrepareIdList() {
@@ -746,10 +822,10 @@ bool TDskFil::Scanner::HoldListed(size_t depth, std::string* reason) {
 }
 
 void TDskFil::Scanner::LetGoListed() {
-  if (open_dirs_.size() <= kHeldDirectories + 1) return;
+  if (open_dirs_.size() <= held_most_ + 1) return;
   size_t held = 0;
   for (size_t i = 1; i < open_dirs_.size(); ++i) held += open_dirs_[i] != nullptr ? 1 : 0;
-  for (size_t i = 1; held > kHeldDirectories && i < open_dirs_.size(); ++i) {
+  for (size_t i = 1; held > held_most_ && i < open_dirs_.size(); ++i) {
     if (open_dirs_[i] == nullptr) continue;
     open_dirs_[i].reset();
     --held;
@@ -881,7 +957,7 @@ void TDskFil::Scanner::StartReaders() {
 void TDskFil::Scanner::Feed() {
   for (;;) {
     if (feed_dir_ >= planned_.size()) {
-      if (planned_.size() >= kPlannedAhead || next_plan_ > job_.last_dir_index_) return;
+      if (planned_.size() >= planned_most_ || next_plan_ > job_.last_dir_index_) return;
       PlanNext();
       continue;
     }
@@ -1254,6 +1330,9 @@ ScanOutcome TDskFil::Outcome() const {
       outcome.other_volumes.push_back(path);
     }
   }
+  outcome.left_out = left_out_;
+  std::sort(outcome.left_out.begin(), outcome.left_out.end(),
+            [](const LeftOutDir& a, const LeftOutDir& b) { return a.path < b.path; });
   outcome.id_list_written = header_written_;
   outcome.error_count = error_count_;
   outcome.files_done = files_done_;

@@ -173,6 +173,9 @@ constexpr char kNameBreaksLine[] = "the name holds a line break; the list shows 
 constexpr char kDirectoryBreaksLine[] =
     "its directory's name holds a line break; the list shows it as \"?\"";
 
+// Why a folder is not in the lists: "left out by the parameters (/EP temp)".
+std::string LeftOutReason(const LeftOutDir& dir);
+
 // How a run ended, for the creator; filled when the job has ended.
 struct ScanOutcome {
   bool scanned = false;          // the scan ran (it was not stopped before it began)
@@ -195,6 +198,8 @@ struct ScanOutcome {
   // Directories listed but not entered for lying on another file system, each once
   // (ending with "/"). Not errors of the run.
   std::vector<std::string> other_volumes;
+  // Folders the directory parameters left out, by path. Notes, not errors.
+  std::vector<LeftOutDir> left_out;
 };
 
 // The file scan job.
@@ -277,6 +282,8 @@ class TDskFil : public cmdDisk {
   const support::StringList& dir_list() const { return dir_list_; }
   // Directories not read and files that changed while read, so far.
   const std::vector<ScanProblem>& problems() const { return problems_; }
+  // Folders the directory parameters left out, so far, in the order the walk met them.
+  const std::vector<LeftOutDir>& left_out() const { return left_out_; }
   // Why the scan ended abnormally; empty otherwise.
   const std::string& failure() const { return failure_; }
   // Every directory was scanned; known at the end notification ("F" in the header).
@@ -323,6 +330,7 @@ class TDskFil : public cmdDisk {
 
   std::vector<ScanProblem> problems_;
   std::vector<std::string> other_volumes_;  // may name one twice
+  std::vector<LeftOutDir> left_out_;
   bool scanned_ = false;
   bool finished_ = false;
   bool nothing_left_ = false;

@@ -295,13 +295,15 @@ class RunTest : public QObject {
     QVERIFY(!Find<QLabel>(w, "lBackUps")->autoFillBackground());
   }
 
-  // The default List parameters leave "*.tmp" out, whose bytes still count in the total.
+  // The default List parameters leave "*.tmp" out, whose bytes still count in the total;
+  // the default directory parameters leave "temp" out, a note of the problems list.
   void FinishedRunWithFilesLeftOutFillsTheBarAsItsLabel() {
     AppEnv env;
     TempTree tree;
     tree.File("kept.txt", std::string(1000, 'k'));
     tree.File("sub/kept.bin", std::string(3000, 'b'));
     tree.File("left out.tmp", std::string(4000, 't'));
+    tree.File("sub/Temp/photo.jpg", "photo");
     auto window = OpenWindow();
     QVERIFY(window);
     TViv050* w = window.get();
@@ -323,6 +325,11 @@ class RunTest : public QObject {
     QCOMPARE(TextOf(w, "liTotPrc"), std::string("100.00 %"));
     QCOMPARE(bar->value(), bar->maximum());
     QCOMPARE(bar->text(), QString("100.00 %"));
+    const auto* list = Find<ProblemsList>(w, "lvProblems");
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->path(0).toStdString(), tree.root() + "sub/Temp/");
+    QCOMPARE(list->reason(0), QString("left out by the parameters (/EP temp)"));
+    QCOMPARE(TextOf(w, "liError"), std::string("0"));
   }
 
   // Root reads everything: the case runs again as an unprivileged user.

@@ -180,6 +180,46 @@ TEST_F(DirIterTest, ListingAndDescentAreDecidedSeparately) {
   EXPECT_EQ(Sorted(list_), (Lines{Root() + "other/", Root() + "other/g.txt"}));
 }
 
+// Each folder the masks keep out of the list or the descent is named once, with the
+// parameter item and mask that did it.
+TEST_F(DirIterTest, FoldersLeftOutAreNamedWithTheParameterThatLeftThemOut) {
+  for (const char* file : {"TEMP/a", "x/tmp/b", "x/keep/c", "skip/d", "photos/e"}) {
+    tree_.File(file, "1");
+  }
+  using Notes = std::vector<std::pair<std::string, std::string>>;
+  const auto in = [this](const char* path) { return Root() + path; };
+  const struct {
+    const char* params;
+    Notes notes;
+  } cases[] = {
+      {kDirParams, {{in("TEMP/"), "/EP temp"}, {in("x/tmp/"), "/EP tmp"}}},
+      {"/ES skip", {{in("skip/"), "/ES skip"}}},
+      {"/ed skip|sk*", {{in("skip/"), "/ED skip"}}},
+      {"/IS x|p* /EP keep",
+       {{in("TEMP/"), "/IS x|p*"},
+        {in("skip/"), "/IS x|p*"},
+        {in("x/keep/"), "/EP keep"},
+        {in("x/tmp/"), "/IS x|p*"}}},
+      {"/ID x",
+       {{in("TEMP/"), "/ID x"},
+        {in("photos/"), "/ID x"},
+        {in("skip/"), "/ID x"},
+        {in("x/keep/"), "/ID x"},
+        {in("x/tmp/"), "/ID x"}}},
+  };
+  for (const auto& each : cases) {
+    THddRun run;
+    std::vector<LeftOutDir> left_out;
+    run.set_left_out(&left_out);
+    FilesToStringsSx(&list_, Root(), walk_option::NoFiles | walk_option::Recurse, &run, "",
+                     each.params);
+    Notes notes;
+    for (const LeftOutDir& dir : left_out) notes.emplace_back(dir.path, dir.parameter);
+    std::sort(notes.begin(), notes.end());
+    EXPECT_EQ(notes, each.notes) << each.params;
+  }
+}
+
 TEST_F(DirIterTest, IncludeMasksForFilesDirectoriesAndSubdirectories) {
   tree_.File("a1/x.txt", "");
   tree_.File("a1/b1/y.txt", "");

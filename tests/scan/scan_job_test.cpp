@@ -1064,19 +1064,24 @@ TEST_F(ScanJobTest, ContinueMatchesNamesWithLineBreaksAsTheListWritesThem) {
   EXPECT_EQ(FileLinesNamed(IdList(), "z").size(), 1u) << IdList();
 }
 
-TEST_F(ScanJobTest, ContinueNamesADirectoryWithALineBreakInsteadOfSkippingIt) {
+// The tree list writes "d\ne" and "d?e" alike, and no folder is called what it writes: a
+// Continue gathers every folder of the parent that reads as the line, subfolders too.
+TEST_F(ScanJobTest, ContinueGathersAgainEveryFolderALineWithQuestionMarkStandsFor) {
   tree_.File("scan/a", "abcdef");
   tree_.File("scan/d\ne/x", "abcdef");
+  tree_.File("scan/d\ne/deeper/z", "abcdef");
   tree_.File("scan/d?e/y", "abcdefg");
   RunStoppedAfterFirstFile();  // stops after "a"
   const ScanOutcome outcome = Run(MakeJob(kModeContinue, nullptr));
   EXPECT_TRUE(outcome.finished);
-  // "d?e" is read once; the line that named "d\ne" too is an error, not a silent skip.
-  EXPECT_EQ(FileLinesNamed(IdList(), "y").size(), 1u) << IdList();
-  EXPECT_EQ(FileLinesNamed(IdList(), "x").size(), 0u) << IdList();
-  ASSERT_EQ(outcome.problems.size(), 1u);
-  EXPECT_EQ(outcome.problems[0].path, dir_ + "d?e/");
-  EXPECT_GE(outcome.error_count, 1);
+  for (const char* name : {"x", "y", "z"}) {
+    EXPECT_EQ(FileLinesNamed(IdList(), name).size(), 1u) << name << "\n" << IdList();
+  }
+  // Only the two lines that cannot show their folder's name are errors.
+  std::vector<std::string> problems;
+  for (const ScanProblem& problem : outcome.problems) problems.push_back(problem.path);
+  EXPECT_EQ(problems, (std::vector<std::string>{dir_ + "d\ne/x", dir_ + "d\ne/deeper/z"}));
+  EXPECT_EQ(outcome.error_count, 2);
 }
 
 // ---------------------------------------------------------------------------------------
