@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "audit/audit_report.h"
+#include "editor/visible_marks.h"
 #include "scan/progress_figures.h"
 
 namespace {
@@ -239,7 +240,7 @@ QString AuditModel::Cell(const FileComparison& entry, int column) const {
     case kClass:
       return Q(scan::FileChangeName(entry.change));
     case kPath:
-      return QString::fromStdString(PathOf(index));
+      return VisibleName(PathOf(index));
     case kSize: {
       const scan::ListedFile* file = ShownFile(entry);
       if (file == nullptr || !file->has_size) return {};
@@ -255,7 +256,7 @@ QString AuditModel::Cell(const FileComparison& entry, int column) const {
     case kNewId:
       return Q(IdOf(entry.new_file));
     case kOtherPath:
-      return QString::fromStdString(OtherPathOf(index));
+      return VisibleName(OtherPathOf(index));
     default:
       return {};
   }

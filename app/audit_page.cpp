@@ -17,6 +17,7 @@
 #include "app/folder_picker.h"
 #include "app/widget_kit.h"
 #include "audit/audit_report.h"
+#include "editor/visible_marks.h"
 #include "scan/progress_figures.h"
 #include "support/msg.h"
 #include "support/toolkit.h"
@@ -192,10 +193,10 @@ QWidget* AuditPage::BuildTools() {
 
 void AuditPage::Show(std::shared_ptr<const scan::AuditResult> result, const std::string& title,
                      const std::vector<std::string>& notes) {
-  liAudLists_->setText(Q(title));
+  liAudLists_->setText(VisibleName(title));
   std::string note_text;
   for (const std::string& note : notes) note_text += (note_text.empty() ? "" : "\n") + note;
-  liAudNotes_->setText(Q(note_text));
+  liAudNotes_->setText(VisibleLines(note_text));
   liAudNotes_->setVisible(!note_text.empty());
   model_->SetResult(std::move(result));
   bcAudSave_->setEnabled(model_->result() != nullptr);
@@ -245,7 +246,7 @@ void AuditPage::OpenFolder(const QModelIndex& index) {
   if (path.empty()) path = model_->PathAt(row);
   const std::string folder = FolderOf(path);
   if (folder.empty() || !DirExistsSx(folder)) {
-    liAudNotes_->setText(Q(folder + " is not mounted here"));
+    liAudNotes_->setText(VisibleName(folder + " is not mounted here"));
     liAudNotes_->show();
     return;
   }

@@ -457,11 +457,12 @@ TEST_F(AuditTest, JsonLinesEscapeAnyByte) {
 }
 
 // A name that would erase the line above it reaches a terminal without its escapes, from
-// every command that shows names; a pipe gets its bytes. Invalid UTF-8 stays in both.
+// every command that shows names, nor its direction mark and lone C1 byte; a pipe gets
+// its bytes. Other invalid UTF-8 stays in both.
 TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
   const std::string list = Out("old.v00");
   ASSERT_EQ(Scan(list).exit_code, 0);
-  const std::string name = "e\x1b[1A\x1b[2Kx\xff\x9b";
+  const std::string name = "e\x1b[1A\x1b[2Kx\xff\x9b\xe2\x80\xae" "fdp.exe";
   const std::string file = Data(name, "12");
   const std::string new_list = Out("new.v00");
   ASSERT_EQ(Scan(new_list).exit_code, 0);
@@ -470,6 +471,7 @@ TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
     std::string piped;
   } commands[] = {
       {{"compare", list, new_list}, Row("new", file)},
+      {{"verify", "--quiet", list}, Row("new", file)},
       {{"list", data_, "--options", "32"}, name + "\n"},
       {{"id", file}, "F  $3132        " + file + "\n"},
   };
@@ -479,7 +481,7 @@ TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
         (SyncData(), testing_support::RunOnTerminal(CHECKER_CLI_PATH, command.args, env_, ""));
     EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << shown.out;
     std::string expected = command.piped;
-    expected.replace(expected.find(name), name.size(), "e?[1A?[2Kx\xff\x9b");
+    expected.replace(expected.find(name), name.size(), "e?[1A?[2Kx\xff??fdp.exe");
     EXPECT_NE(shown.out.find(expected), std::string::npos) << shown.out;
   }
 }
