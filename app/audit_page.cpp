@@ -87,13 +87,23 @@ AuditPage::~AuditPage() = default;
 QWidget* AuditPage::Build() {
   auto* page = Named(new QWidget, "tsAudit");
   auto* layout = new QVBoxLayout(page);
-  liAudLists_ = Named(new QLabel("No verify or comparison yet"), "liAudLists");
-  liAudLists_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Elided: a long list name never widens the window.
+  liAudLists_ = Named(new ElidedLabel("No verify or comparison yet"), "liAudLists");
+  liAudLists_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   liAudNotes_ = Named(new QLabel, "liAudNotes");
   SetColours(liAudNotes_, QColor(kAlertText));
   liAudNotes_->setWordWrap(true);
   liAudNotes_->hide();
-  layout->addWidget(liAudLists_);
+  // Beside the title: the page's tools row has no room left.
+  cbAudRelative_ = Named(new QCheckBox("Paths below each search path"), "cbAudRelative");
+  cbAudRelative_->setToolTip(
+      "Compare with... matches paths below each list's search path: a tree and its copy "
+      "elsewhere compare as the same tree");
+  connect(cbAudRelative_, &QCheckBox::toggled, this, &AuditPage::relativeToggled);
+  auto* title = new QHBoxLayout;
+  title->addWidget(liAudLists_, 1);
+  title->addWidget(cbAudRelative_);
+  layout->addLayout(title);
   layout->addWidget(liAudNotes_);
   // In a scroll area: the counts never make the window wider than the other pages do.
   auto* counts = Named(new QScrollArea, "sbAudCounts");
@@ -204,6 +214,8 @@ void AuditPage::Show(std::shared_ptr<const scan::AuditResult> result, const std:
   ApplyFilter();
 }
 
+bool AuditPage::relative() const { return cbAudRelative_->isChecked(); }
+
 void AuditPage::ShowCounts() {
   const scan::AuditResult* result = model_->result();
   for (size_t k = 0; k < scan::kFileChangeCount; ++k) {
@@ -233,8 +245,7 @@ void AuditPage::SaveReport() {
   options.all = class_boxes_[static_cast<size_t>(scan::FileChange::kUnchanged)]->isChecked();
   options.jsonl = cbAudJson_->isChecked();
   std::string error;
-  if (!scan::SaveReport(file, result->comparison, result->old_list, result->new_list, options,
-                        &error)) {
+  if (!scan::SaveReport(file, *result, options, &error)) {
     MsgSx(error, kSaveCaption);
   }
 }

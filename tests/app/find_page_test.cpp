@@ -305,7 +305,8 @@ class FindPageTest : public QObject {
     Catalogue catalogue;
     const std::string rlo = "\xE2\x80\xAE";
     const std::string rli = "\xE2\x81\xA7";
-    QVERIFY(catalogue.MakeVolume("Odd" + rlo, "ODD", 3333, {{"zzz" + rlo + "FDP.exe", "the same"}}));
+    QVERIFY(
+        catalogue.MakeVolume("Odd" + rlo, "ODD", 3333, {{"zzz" + rlo + "FDP.exe", "the same"}}));
     QVERIFY(catalogue.MakeVolume("Other", "OTHER", 4444, {{"c" + rli + "opy.exe", "the same"}}));
     const auto shown = [&](std::string text) {
       for (const auto& [mark, name] : {std::pair(rlo, "[RLO]"), std::pair(rli, "[RLI]")}) {

@@ -248,8 +248,14 @@ TEST_F(CatalogueCommandTest, KeepsTheBytesOfNamesWithLineBreaksAndInvalidUtf8) {
 
 // A direction mark or a lone C1 byte in a name reaches a terminal as "?", a pipe as it is.
 TEST_F(CatalogueCommandTest, NamesReachATerminalWithoutDirectionMarksOrC1Bytes) {
-  MakeVolume("Odd", "ODD", 3333, {{"zzz\xE2\x80\xAE" "FDP.exe", "the same bytes"}});
-  MakeVolume("Other", "OTHER", 4444, {{"c\x9B" "2Jopy.exe", "the same bytes"}});
+  MakeVolume("Odd", "ODD", 3333,
+             {{"zzz\xE2\x80\xAE"
+               "FDP.exe",
+               "the same bytes"}});
+  MakeVolume("Other", "OTHER", 4444,
+             {{"c\x9B"
+               "2Jopy.exe",
+               "the same bytes"}});
   const std::string marked = made_[0].path;
   const std::string c1 = made_[1].path;
   const std::string shown_marked = tree_.Path("volumes/Odd/zzz?FDP.exe");
@@ -258,7 +264,8 @@ TEST_F(CatalogueCommandTest, NamesReachATerminalWithoutDirectionMarksOrC1Bytes) 
     std::vector<std::string> args;
     std::string piped, shown;
   } commands[] = {
-      {{"find", "--catalogue", catalogue_, "FDP"}, FindLine(made_[0]) + "\n",
+      {{"find", "--catalogue", catalogue_, "FDP"},
+       FindLine(made_[0]) + "\n",
        "Odd  14  " + TimeText(made_[0].time) + "  " + shown_marked + "\n"},
       {{"copies", "--catalogue", catalogue_, "Odd"},
        "2  " + marked + "\n   probable copy  Other  " + c1 + "\n",
@@ -266,8 +273,8 @@ TEST_F(CatalogueCommandTest, NamesReachATerminalWithoutDirectionMarksOrC1Bytes) 
   };
   for (const auto& command : commands) {
     EXPECT_EQ(Cli(command.args).out, command.piped) << command.args[0];
-    const CommandResult shown = testing_support::RunOnTerminal(CHECKER_CLI_PATH, command.args,
-                                                               env_, "");
+    const CommandResult shown =
+        testing_support::RunOnTerminal(CHECKER_CLI_PATH, command.args, env_, "");
     EXPECT_EQ(shown.out, command.shown) << command.args[0];
   }
 }
