@@ -16,7 +16,7 @@ using scan::FileChange;
 using scan::FileComparison;
 
 constexpr const char* kHeaders[AuditModel::kColumnCount] = {
-    "Class", "Path", "Size", "Old time", "New time", "Old id", "New id", "Moved to", "Reason"};
+    "Class", "Path", "Reason", "Size", "Old time", "New time", "Old id", "New id", "Moved to"};
 
 void LowerAscii(std::string* text) {
   for (char& c : *text) {
@@ -250,7 +250,7 @@ void AuditModel::IndexProblems() {
       dir_problems_.emplace_back(std::move(path),
                                  "cannot read directory " + problem.path + ": " + problem.reason);
     } else {
-      file_problems_.emplace(std::move(path), problem.reason);
+      file_problems_[path].push_back(&problem);
     }
   }
 }
@@ -264,7 +264,16 @@ std::string AuditModel::ReasonOf(size_t file) const {
             ? scan::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false)
             : PathOf(file);
     const auto found = file_problems_.find(path);
-    if (found != file_problems_.end()) return found->second;
+    if (found != file_problems_.end()) {
+      // A file may have several: the one its class comes from tells why.
+      const ProblemKind kind = entry.change == FileChange::kNotComparable ? ProblemKind::kUnlistable
+                               : entry.change == FileChange::kUnreadable  ? ProblemKind::kUnreadable
+                                                                          : ProblemKind::kChanged;
+      for (const ScanProblem* problem : found->second) {
+        if (problem->kind == kind) return problem->reason;
+      }
+      return found->second.front()->reason;
+    }
     const std::pair<std::string, std::string>* below = nullptr;
     for (const auto& dir : dir_problems_) {
       if (path.starts_with(dir.first) &&

@@ -30,13 +30,13 @@ class AuditModel : public QAbstractTableModel {
   enum Column : int {
     kClass,
     kPath,
+    kReason,  // why a file is unreadable or not comparable, or what its scan ran into
     kSize,
     kOldTime,
     kNewTime,
     kOldId,
     kNewId,
     kOtherPath,  // a moved file's new path
-    kReason,     // why a file is unreadable or not comparable, or what its scan ran into
     kColumnCount,
   };
   using ClassSet = std::array<bool, scan::kFileChangeCount>;
@@ -78,7 +78,8 @@ class AuditModel : public QAbstractTableModel {
   void SortByReason(bool down);
 
   std::shared_ptr<const scan::AuditResult> result_;
-  std::unordered_map<std::string, std::string> file_problems_;     // path -> reason
+  // Path -> the problems of that file, in the order the scan had them.
+  std::unordered_map<std::string, std::vector<const ScanProblem*>> file_problems_;
   std::vector<std::pair<std::string, std::string>> dir_problems_;  // "dir/" -> reason
   ClassSet shown_{};
   std::string text_;  // lower-case

@@ -26,6 +26,7 @@ namespace {
 
 constexpr char kSaveCaption[] = "Save report";
 constexpr int kPathColumnWidth = 420;
+constexpr int kReasonColumnWidth = 160;
 // The least room of a class's count of files and of bytes.
 constexpr int kFilesWidth = 80;
 constexpr int kBytesWidth = 120;
@@ -131,6 +132,10 @@ QWidget* AuditPage::Build() {
   tvAudit_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   tvAudit_->horizontalHeader()->setStretchLastSection(true);
   tvAudit_->setColumnWidth(AuditModel::kPath, kPathColumnWidth);
+  // Every class whole; a reason in the room of a short one, whole in its tooltip.
+  tvAudit_->setColumnWidth(AuditModel::kClass,
+                           tvAudit_->fontMetrics().horizontalAdvance("not comparable  ") + 8);
+  tvAudit_->setColumnWidth(AuditModel::kReason, kReasonColumnWidth);
   // Times whole: the elided middle of a time says nothing.
   const int time_width = tvAudit_->fontMetrics().horizontalAdvance("0000-00-00 00:00:00  ") + 8;
   tvAudit_->setColumnWidth(AuditModel::kOldTime, time_width);
