@@ -209,6 +209,7 @@ QWidget* AuditPage::BuildTools() {
 void AuditPage::Show(std::shared_ptr<const scan::AuditResult> result, const std::string& title,
                      const std::vector<std::string>& notes) {
   liAudLists_->setText(VisibleName(title));
+  liAudLists_->setToolTip(liAudLists_->text());
   std::string note_text;
   for (const std::string& note : notes) note_text += (note_text.empty() ? "" : "\n") + note;
   liAudNotes_->setText(VisibleLines(note_text));

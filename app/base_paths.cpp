@@ -11,6 +11,7 @@
 #include "app/folder_picker.h"
 #include "app/ini_fields.h"
 #include "app/widget_kit.h"
+#include "editor/visible_marks.h"
 #include "support/sys_init.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -76,7 +77,7 @@ std::string BasePaths::ShowFolders() {
   for (int i = 0; i < 3; ++i) {
     resolved[i] = scan::ResolveBaseFolder(app_path, Text(folders[i].second), SxAppDir);
     QLabel* label = folders[i].first;
-    label->setToolTip(QString::fromStdString(resolved[i]));
+    label->setToolTip(VisibleName(resolved[i]));
     const bool exists = !resolved[i].empty() && DirExistsSx(resolved[i]);
     SetColours(label, QColor(), exists ? QColor() : QColor(kMissingFolderFill));
   }

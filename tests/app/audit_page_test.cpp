@@ -285,6 +285,7 @@ class AuditPageTest : public QObject {
 
     QCOMPARE(QString::fromStdString(TextOf(w, "liAudLists")),
              QString::fromStdString("Verify of " + out.Path("old[RLO].v00") + " against " + root));
+    QCOMPARE(Find<QLabel>(w, "liAudLists")->toolTip(), Find<QLabel>(w, "liAudLists")->text());
     QAbstractItemModel* table = Table(w);
     std::vector<std::string> rows;
     for (int r = 0; r < table->rowCount(); ++r) {
