@@ -294,7 +294,7 @@ bool CompareListFiles(const std::string& old_name, const std::string& new_name,
     for (const IdList* list : {&result->old_list, &result->new_list}) {
       if (list->search_path().empty()) {
         const std::string& name = list == &result->old_list ? old_name : new_name;
-        errors->push_back(name + " names no search path; --relative needs it");
+        errors->push_back(name + " names no search path: paths cannot be matched below it");
         return false;
       }
     }

@@ -369,6 +369,14 @@ class AuditPageTest : public QObject {
       QCOMPARE(TextOf(w, (std::string("liAudFiles") + other).c_str()), std::string("0 files"));
     }
     QCOMPARE(Table(w)->rowCount(), 0);
+
+    // A list without a search path (an empty one holds no run) says so, in the window's words.
+    const std::string empty = out.File("empty.v00", "");
+    env.files.Answer(empty);
+    Find<QPushButton>(w, "bcRunCompare")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        TextOf(w, "lInfo"), " " + empty + " names no search path: paths cannot be matched below it",
+        kAuditTimeout);
   }
 };
 

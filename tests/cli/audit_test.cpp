@@ -397,6 +397,7 @@ TEST_F(AuditTest, ForeignOrDamagedListsGiveStatusTwoAndTheLine) {
   const std::string said = " is a symbolic link; give the list itself";
   const std::string held = tree_.File("out/held.v00", text);
   const HeldLock scan_running(held);
+  const std::string empty = tree_.File("out/empty.v00", "");
 
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"compare", foreign, list}, foreign + ": line 1: not an id list (no run header)"},
@@ -418,6 +419,9 @@ TEST_F(AuditTest, ForeignOrDamagedListsGiveStatusTwoAndTheLine) {
       {{"verify", "--tree", Out("x.t00"), list}, "verify: --tree goes with --write"},
       {{"verify", "--write", list, list}, "--write " + list + " would replace the list to verify"},
       {{"compare", list, held}, held + " is in use by another run"},
+      // An empty file is a list of no run: it names no search path.
+      {{"compare", "--relative", list, empty},
+       empty + " names no search path: paths cannot be matched below it"},
       {{"verify", "--quiet", held}, held + " is in use by another run"},
       {{"compare", link, list}, link + said},
       {{"compare", list, dangling}, dangling + said},
