@@ -5,7 +5,10 @@
 #include <algorithm>
 
 #include "audit/audit_report.h"
+#include "editor/visible_marks.h"
+#include "lists/list_format.h"
 #include "scan/progress_figures.h"
+#include "support/text.h"
 
 namespace {
 
@@ -13,7 +16,7 @@ using scan::FileChange;
 using scan::FileComparison;
 
 constexpr const char* kHeaders[AuditModel::kColumnCount] = {
-    "Class", "Path", "Size", "Old time", "New time", "Old id", "New id", "Moved to"};
+    "Class", "Path", "Reason", "Size", "Old time", "New time", "Old id", "New id", "Moved to"};
 
 void LowerAscii(std::string* text) {
   for (char& c : *text) {
@@ -77,6 +80,7 @@ AuditModel::AuditModel(QObject* parent) : QAbstractTableModel(parent) {
 void AuditModel::SetResult(std::shared_ptr<const scan::AuditResult> result) {
   beginResetModel();
   result_ = std::move(result);
+  IndexProblems();
   Filter();
   SortRows();
   endResetModel();
@@ -136,6 +140,10 @@ void AuditModel::SortRows() {
   const std::vector<FileComparison>& files = result_->comparison.files;
   const scan::AuditResult& r = *result_;
   const bool down = order_ == Qt::DescendingOrder;
+  if (sort_column_ == kReason) {
+    SortByReason(down);
+    return;
+  }
   if (sort_column_ == kOtherPath) {
     // Compared as directory and name, without making the paths; few files are moved.
     const auto less = [&](uint32_t a, uint32_t b) {
@@ -225,6 +233,82 @@ std::string AuditModel::OtherPathOf(size_t file) const {
   return scan::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false);
 }
 
+std::string AuditModel::ReasonAt(int row) const {
+  return ReasonOf(rows_[static_cast<size_t>(row)]);
+}
+
+void AuditModel::IndexProblems() {
+  file_problems_.clear();
+  dir_problems_.clear();
+  if (result_ == nullptr) return;
+  for (const ScanProblem& problem : result_->problems) {
+    // Lists write a CR or LF of a name as "?", and rows show the lists' paths.
+    std::string path = problem.path;
+    support::ReplaceLineBreaks(&path);
+    if (problem.directory()) {
+      if (path.empty() || path.back() != '/') path += '/';
+      dir_problems_.emplace_back(std::move(path),
+                                 "cannot read directory " + problem.path + ": " + problem.reason);
+    } else {
+      file_problems_[path].push_back(&problem);
+    }
+  }
+}
+
+std::string AuditModel::ReasonOf(size_t file) const {
+  const FileComparison& entry = result_->comparison.files[file];
+  if (!result_->problems.empty()) {
+    // A file the new scan saw has its path there; one it did not, its old path moved there.
+    const std::string path =
+        entry.new_file != nullptr
+            ? scan::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false)
+            : PathOf(file);
+    const auto found = file_problems_.find(path);
+    if (found != file_problems_.end()) {
+      // A file may have several: the one its class comes from tells why.
+      const ProblemKind kind = entry.change == FileChange::kNotComparable ? ProblemKind::kUnlistable
+                               : entry.change == FileChange::kUnreadable  ? ProblemKind::kUnreadable
+                                                                          : ProblemKind::kChanged;
+      for (const ScanProblem* problem : found->second) {
+        if (problem->kind == kind) return problem->reason;
+      }
+      return found->second.front()->reason;
+    }
+    const std::pair<std::string, std::string>* below = nullptr;
+    for (const auto& dir : dir_problems_) {
+      if (path.starts_with(dir.first) &&
+          (below == nullptr || dir.first.size() > below->first.size()))
+        below = &dir;
+    }
+    if (below != nullptr) return below->second;
+  }
+  const bool ambiguous = (entry.old_file != nullptr && entry.old_file->ambiguous) ||
+                         (entry.new_file != nullptr && entry.new_file->ambiguous);
+  if (entry.change == FileChange::kNotComparable && ambiguous) {
+    return "a list names this path more than once within one run (names that differ only in "
+           "CR, LF or \"?\")";
+  }
+  if (entry.change == FileChange::kUnreadable && entry.new_file != nullptr) {
+    const std::string_view id = entry.new_file->id_text();
+    if (id.starts_with(scan::kCannotFindId)) return "gone when it was to be read";
+    if (id.starts_with("!")) return "could not be opened when the new list was made";
+    if (id.starts_with("%")) return "a read error when the new list was made";
+  }
+  return {};
+}
+
+void AuditModel::SortByReason(bool down) {
+  std::vector<std::pair<std::string, uint32_t>> keys;
+  keys.reserve(rows_.size());
+  for (uint32_t row : rows_) keys.emplace_back(ReasonOf(row), row);
+  // Ties keep the path order whichever way the column sorts.
+  std::sort(keys.begin(), keys.end(), [down](const auto& a, const auto& b) {
+    if (a.first != b.first) return down ? b.first < a.first : a.first < b.first;
+    return a.second < b.second;
+  });
+  for (size_t i = 0; i < keys.size(); ++i) rows_[i] = keys[i].second;
+}
+
 int AuditModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
@@ -239,7 +323,7 @@ QString AuditModel::Cell(const FileComparison& entry, int column) const {
     case kClass:
       return Q(scan::FileChangeName(entry.change));
     case kPath:
-      return QString::fromStdString(PathOf(index));
+      return VisibleName(PathOf(index));
     case kSize: {
       const scan::ListedFile* file = ShownFile(entry);
       if (file == nullptr || !file->has_size) return {};
@@ -255,7 +339,9 @@ QString AuditModel::Cell(const FileComparison& entry, int column) const {
     case kNewId:
       return Q(IdOf(entry.new_file));
     case kOtherPath:
-      return QString::fromStdString(OtherPathOf(index));
+      return VisibleName(OtherPathOf(index));
+    case kReason:
+      return VisibleLines(ReasonOf(index));
     default:
       return {};
   }

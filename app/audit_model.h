@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "audit/verify_run.h"
@@ -28,6 +30,7 @@ class AuditModel : public QAbstractTableModel {
   enum Column : int {
     kClass,
     kPath,
+    kReason,  // why a file is unreadable or not comparable, or what its scan ran into
     kSize,
     kOldTime,
     kNewTime,
@@ -52,6 +55,8 @@ class AuditModel : public QAbstractTableModel {
   std::string PathAt(int row) const;
   // A moved file's new path; empty for other files.
   std::string OtherPathAt(int row) const;
+  // What the Reason column says for a row.
+  std::string ReasonAt(int row) const;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -67,8 +72,15 @@ class AuditModel : public QAbstractTableModel {
   std::string PathOf(size_t file) const;
   std::string OtherPathOf(size_t file) const;
   QString Cell(const scan::FileComparison& entry, int column) const;
+  // The scan's problems by the paths rows show them under (a verify only).
+  void IndexProblems();
+  std::string ReasonOf(size_t file) const;
+  void SortByReason(bool down);
 
   std::shared_ptr<const scan::AuditResult> result_;
+  // Path -> the problems of that file, in the order the scan had them.
+  std::unordered_map<std::string, std::vector<const ScanProblem*>> file_problems_;
+  std::vector<std::pair<std::string, std::string>> dir_problems_;  // "dir/" -> reason
   ClassSet shown_{};
   std::string text_;  // lower-case
   std::vector<uint32_t> rows_;

@@ -17,6 +17,7 @@
 #include "app/folder_picker.h"
 #include "app/widget_kit.h"
 #include "audit/audit_report.h"
+#include "editor/visible_marks.h"
 #include "scan/progress_figures.h"
 #include "support/msg.h"
 #include "support/toolkit.h"
@@ -25,6 +26,7 @@ namespace {
 
 constexpr char kSaveCaption[] = "Save report";
 constexpr int kPathColumnWidth = 420;
+constexpr int kReasonColumnWidth = 160;
 // The least room of a class's count of files and of bytes.
 constexpr int kFilesWidth = 80;
 constexpr int kBytesWidth = 120;
@@ -86,13 +88,23 @@ AuditPage::~AuditPage() = default;
 QWidget* AuditPage::Build() {
   auto* page = Named(new QWidget, "tsAudit");
   auto* layout = new QVBoxLayout(page);
-  liAudLists_ = Named(new QLabel("No verify or comparison yet"), "liAudLists");
-  liAudLists_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Elided: a long list name never widens the window.
+  liAudLists_ = Named(new ElidedLabel("No verify or comparison yet"), "liAudLists");
+  liAudLists_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   liAudNotes_ = Named(new QLabel, "liAudNotes");
   SetColours(liAudNotes_, QColor(kAlertText));
   liAudNotes_->setWordWrap(true);
   liAudNotes_->hide();
-  layout->addWidget(liAudLists_);
+  // Beside the title: the page's tools row has no room left.
+  cbAudRelative_ = Named(new QCheckBox("Paths below each search path"), "cbAudRelative");
+  cbAudRelative_->setToolTip(
+      "Compare with... matches paths below each list's search path: a tree and its copy "
+      "elsewhere compare as the same tree");
+  connect(cbAudRelative_, &QCheckBox::toggled, this, &AuditPage::relativeToggled);
+  auto* title = new QHBoxLayout;
+  title->addWidget(liAudLists_, 1);
+  title->addWidget(cbAudRelative_);
+  layout->addLayout(title);
   layout->addWidget(liAudNotes_);
   // In a scroll area: the counts never make the window wider than the other pages do.
   auto* counts = Named(new QScrollArea, "sbAudCounts");
@@ -120,6 +132,10 @@ QWidget* AuditPage::Build() {
   tvAudit_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   tvAudit_->horizontalHeader()->setStretchLastSection(true);
   tvAudit_->setColumnWidth(AuditModel::kPath, kPathColumnWidth);
+  // Every class whole; a reason in the room of a short one, whole in its tooltip.
+  tvAudit_->setColumnWidth(AuditModel::kClass,
+                           tvAudit_->fontMetrics().horizontalAdvance("not comparable  ") + 8);
+  tvAudit_->setColumnWidth(AuditModel::kReason, kReasonColumnWidth);
   // Times whole: the elided middle of a time says nothing.
   const int time_width = tvAudit_->fontMetrics().horizontalAdvance("0000-00-00 00:00:00  ") + 8;
   tvAudit_->setColumnWidth(AuditModel::kOldTime, time_width);
@@ -192,16 +208,19 @@ QWidget* AuditPage::BuildTools() {
 
 void AuditPage::Show(std::shared_ptr<const scan::AuditResult> result, const std::string& title,
                      const std::vector<std::string>& notes) {
-  liAudLists_->setText(Q(title));
+  liAudLists_->setText(VisibleName(title));
+  liAudLists_->setToolTip(liAudLists_->text());
   std::string note_text;
   for (const std::string& note : notes) note_text += (note_text.empty() ? "" : "\n") + note;
-  liAudNotes_->setText(Q(note_text));
+  liAudNotes_->setText(VisibleLines(note_text));
   liAudNotes_->setVisible(!note_text.empty());
   model_->SetResult(std::move(result));
   bcAudSave_->setEnabled(model_->result() != nullptr);
   ShowCounts();
   ApplyFilter();
 }
+
+bool AuditPage::relative() const { return cbAudRelative_->isChecked(); }
 
 void AuditPage::ShowCounts() {
   const scan::AuditResult* result = model_->result();
@@ -233,8 +252,7 @@ void AuditPage::SaveReport() {
   options.jsonl = cbAudJson_->isChecked();
   options.left_out = &result->left_out;
   std::string error;
-  if (!scan::SaveReport(file, result->comparison, result->old_list, result->new_list, options,
-                        &error)) {
+  if (!scan::SaveReport(file, *result, options, &error)) {
     MsgSx(error, kSaveCaption);
   }
 }
@@ -246,7 +264,7 @@ void AuditPage::OpenFolder(const QModelIndex& index) {
   if (path.empty()) path = model_->PathAt(row);
   const std::string folder = FolderOf(path);
   if (folder.empty() || !DirExistsSx(folder)) {
-    liAudNotes_->setText(Q(folder + " is not mounted here"));
+    liAudNotes_->setText(VisibleName(folder + " is not mounted here"));
     liAudNotes_->show();
     return;
   }

@@ -42,6 +42,12 @@ class AuditPage : public QObject {
   void Show(std::shared_ptr<const scan::AuditResult> result, const std::string& title,
             const std::vector<std::string>& notes);
   AuditModel* model() const { return model_; }
+  // Whether a comparison of two lists matches paths below each list's search path.
+  bool relative() const;
+
+ signals:
+  // The box that asks for relative paths was ticked or cleared.
+  void relativeToggled();
 
  private:
   QWidget* BuildCounts();
@@ -52,13 +58,14 @@ class AuditPage : public QObject {
   void OpenFolder(const QModelIndex& index);
 
   AuditModel* model_ = nullptr;
-  QLabel* liAudLists_ = nullptr;
+  QLabel* liAudLists_ = nullptr;  // elided
   QLabel* liAudNotes_ = nullptr;
   std::vector<QCheckBox*> class_boxes_;
   std::vector<QLabel*> file_counts_;
   std::vector<QLabel*> byte_counts_;
   QLineEdit* eAudFilter_ = nullptr;
   QCheckBox* cbAudJson_ = nullptr;
+  QCheckBox* cbAudRelative_ = nullptr;
   QPushButton* bcAudSave_ = nullptr;
   QLabel* liAudShown_ = nullptr;
   QTableView* tvAudit_ = nullptr;

@@ -11,6 +11,7 @@
 #include "app/folder_picker.h"
 #include "app/ini_fields.h"
 #include "app/widget_kit.h"
+#include "editor/visible_marks.h"
 #include "lists/list_paths.h"
 #include "support/sys_init.h"
 #include "support/text.h"
@@ -77,7 +78,7 @@ std::string BasePaths::ShowFolders() {
   for (int i = 0; i < 3; ++i) {
     resolved[i] = scan::ResolveBaseFolder(app_path, Text(folders[i].second), SxAppDir);
     QLabel* label = folders[i].first;
-    label->setToolTip(QString::fromStdString(resolved[i]));
+    label->setToolTip(VisibleName(resolved[i]));
     const bool exists = !resolved[i].empty() && scan::FolderProblem(resolved[i]).empty();
     SetColours(label, QColor(), exists ? QColor() : QColor(kMissingFolderFill));
   }

@@ -1,6 +1,7 @@
 #include "app/find_model.h"
 
 #include "catalogue/file_query.h"
+#include "editor/visible_marks.h"
 #include "lists/list_names.h"
 #include "scan/progress_figures.h"
 
@@ -8,10 +9,9 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-// Names are the lists' bytes; invalid UTF-8 shows as replacement marks, never dropped.
-QString Name(const std::string& bytes) {
-  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
+// Names are the lists' bytes; invalid UTF-8 shows as replacement marks, never dropped,
+// and a direction mark by its name, so that a name cannot read as another.
+QString Name(const std::string& bytes) { return VisibleName(bytes); }
 
 QVariant RightAligned() { return QVariant(int(Qt::AlignRight | Qt::AlignVCenter)); }
 

@@ -27,6 +27,7 @@
 #include "catalogue/catalogue_setup.h"
 #include "catalogue/file_query.h"
 #include "catalogue/mounted.h"
+#include "editor/visible_marks.h"
 #include "support/toolkit.h"
 
 namespace {
@@ -339,7 +340,7 @@ void FindPage::ShowVolumes(std::vector<VolumeRow> rows, const std::vector<std::s
 }
 
 void FindPage::SetState(const std::string& text, bool alert) {
-  liFndState_->setText(Q(text));
+  liFndState_->setText(VisibleLines(text));
   SetColours(liFndState_, alert ? QColor(kAlertText) : QColor(Qt::black));
 }
 
@@ -408,7 +409,7 @@ void FindPage::ShowResults(std::vector<FoundFile> rows, int64_t count, const std
   } else if (error.empty()) {
     line = count == 0 ? "Nothing found" : std::to_string(count) + " found";
   }
-  liFndMore_->setText(Q(line));
+  liFndMore_->setText(VisibleLines(line));
   SetColours(liFndMore_, error.empty() ? QColor(Qt::black) : QColor(kAlertText));
   emit searched();
 }
@@ -493,8 +494,8 @@ void FindPage::RemoveFolder() {
 void FindPage::ShowFolders() {
   lbFndFolders_->clear();
   const catalogue::CatalogueSetup setup = catalogue::SetUpCatalogue({});
-  lbFndFolders_->addItem(Q("List folder: " + setup.own_folder));
-  for (const std::string& folder : added_folders_) lbFndFolders_->addItem(Q(folder));
+  lbFndFolders_->addItem(VisibleName("List folder: " + setup.own_folder));
+  for (const std::string& folder : added_folders_) lbFndFolders_->addItem(VisibleName(folder));
 }
 
 void FindPage::Load() {

@@ -7,6 +7,7 @@
 #include <set>
 #include <utility>
 
+#include "editor/visible_marks.h"
 #include "platform/volume.h"
 #include "support/toolkit.h"
 
@@ -39,7 +40,7 @@ bool IsPseudoFileSystem(const std::string& fs_type, const std::string& mount_poi
 }
 
 bool ShowFolderDialog(const std::string& caption, const std::string& start, std::string* folder) {
-  QFileDialog dialog(nullptr, QString::fromStdString(caption));
+  QFileDialog dialog(nullptr, VisibleName(caption));
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
@@ -99,7 +100,7 @@ constexpr char kFileFilter[] =
 
 bool ShowFileDialog(bool save, const std::string& caption, const std::string& preset,
                     std::string* file) {
-  QFileDialog dialog(nullptr, QString::fromStdString(caption));
+  QFileDialog dialog(nullptr, VisibleName(caption));
   dialog.setWindowModality(Qt::ApplicationModal);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -5,6 +5,7 @@
 #include <QLabel>
 
 #include "app/widget_kit.h"
+#include "editor/visible_marks.h"
 
 QLabel* InfoLine::Build() {
   lInfo_ = Named(new ElidedLabel, "lInfo");
@@ -28,7 +29,7 @@ void InfoLine::Show(int kind, const std::string& text) {
     }
   }
   lInfo_->setText(QString::fromStdString(" " + shown));
-  lInfo_->setToolTip(QString::fromStdString(shown));
+  lInfo_->setToolTip(VisibleLines(shown));
   lInfo_->setProperty(kTagProperty, kind);
   if (kind == kInfoAlert) {
     SetColours(lInfo_, QColor(kAlertText), QColor(kAlertBackground));

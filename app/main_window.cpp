@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/audit_model.h"
 #include "app/audit_page.h"
 #include "app/controls.h"
 #include "app/double_edit.h"
@@ -27,6 +28,7 @@
 #include "app/run_control.h"
 #include "app/run_page.h"
 #include "app/settings_page.h"
+#include "audit/audit_report.h"
 #include "editor/visible_marks.h"
 #include "support/form_place.h"
 #include "support/sys_init.h"
@@ -161,6 +163,7 @@ void TViv050::ConnectAudit() {
   connect(bFil_, &FileBox::compareRequested, this, &TViv050::CompareSelected);
   connect(run_page_->verify_button(), &QPushButton::clicked, this, &TViv050::VerifySelected);
   connect(run_page_->compare_button(), &QPushButton::clicked, this, &TViv050::CompareSelected);
+  connect(audit_page_.get(), &AuditPage::relativeToggled, this, &TViv050::CompareAgain);
   connect(run_.get(), &RunControl::auditEnded, this, &TViv050::ShowAudit);
   connect(run_.get(), &RunControl::starting, this, &TViv050::RefreshAuditButtons);
   connect(run_.get(), &RunControl::startFailed, this, &TViv050::RefreshAuditButtons);
@@ -191,7 +194,15 @@ void TViv050::CompareSelected() {
   }
   std::string other;
   if (!ChooseFileSx(false, "Compare " + list + " with", bFil_->folder(), &other)) return;
-  if (run_->StartCompare(list, other)) RefreshAuditButtons();
+  if (run_->StartCompare(list, other, audit_page_->relative())) RefreshAuditButtons();
+}
+
+void TViv050::CompareAgain() {
+  const scan::AuditResult* shown = audit_page_->model()->result();
+  if (shown == nullptr || shown->verify) return;
+  if (run_->StartCompare(shown->old_name, shown->new_name, audit_page_->relative())) {
+    RefreshAuditButtons();
+  }
 }
 
 void TViv050::ShowAudit(const AuditEnd& end) {
@@ -201,10 +212,7 @@ void TViv050::ShowAudit(const AuditEnd& end) {
     return;
   }
   const scan::AuditResult& result = *end.result;
-  const std::string title =
-      end.verify ? "Verify of " + result.old_name + " against " + result.new_list.search_path()
-                 : "Compare " + result.old_name + " with " + result.new_name;
-  audit_page_->Show(end.result, title, end.notes);
+  audit_page_->Show(end.result, scan::ReportTitle(result), end.notes);
   pcCln_->setCurrentIndex(kPageAudit);
   if (end.verify) emit verifyProblems(result.problems);
 }

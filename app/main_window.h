@@ -106,6 +106,8 @@ class TViv050 : public QMainWindow {
   // Verify and compare the list selected in the file box; the result goes to the Audit page.
   void VerifySelected();
   void CompareSelected();
+  // The comparison shown, made again as the Audit page now asks (paths relative or whole).
+  void CompareAgain();
   void ShowAudit(const AuditEnd& end);
   // Verify and compare may start while no run or audit goes on.
   void RefreshAuditButtons();

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <vector>
 
+#include "editor/visible_marks.h"
 #include "support/msg.h"
 
 namespace {
@@ -85,10 +86,9 @@ QMessageBox* BuildMessageBox(const std::string& text, const std::string& caption
   auto* box = new FixedEscapeBox();
   box->setWindowModality(Qt::ApplicationModal);
   box->setTextFormat(Qt::PlainText);
-  QString body = QString::fromStdString(text);
-  body.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  box->setText(body);
-  box->setWindowTitle(QString::fromStdString(caption));
+  // Names in a message show their direction marks and control characters by name.
+  box->setText(VisibleLines(text));
+  box->setWindowTitle(VisibleName(caption));
   switch (flags & kIconMask) {
     case support::kMbIconError:
       box->setIcon(QMessageBox::Critical);

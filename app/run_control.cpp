@@ -72,10 +72,12 @@ void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome, AuditEnd*
   }
 }
 
-void CompareFiles(const std::string& old_list, const std::string& new_list, AuditEnd* end) {
+void CompareFiles(const std::string& old_list, const std::string& new_list, bool relative,
+                  AuditEnd* end) {
   auto result = std::make_shared<scan::AuditResult>();
   scan::CompareOptions options;
   options.keep_unchanged = true;
+  options.relative = relative;
   std::vector<std::string> errors;
   if (!scan::CompareListFiles(old_list, new_list, options, result.get(), &errors)) {
     for (const std::string& error : errors) end->error += (end->error.empty() ? "" : "; ") + error;
@@ -350,15 +352,16 @@ bool RunControl::StartVerify(const std::string& list) {
   return true;
 }
 
-bool RunControl::StartCompare(const std::string& old_list, const std::string& new_list) {
+bool RunControl::StartCompare(const std::string& old_list, const std::string& new_list,
+                              bool relative) {
   if (JobRunning() || audit_running_) return false;
   audit_running_ = true;
   const QPointer<RunControl> self(this);
   try {
-    std::thread([old_list, new_list, self] {
+    std::thread([old_list, new_list, relative, self] {
       AuditEnd end;
       try {
-        CompareFiles(old_list, new_list, &end);
+        CompareFiles(old_list, new_list, relative, &end);
       } catch (const std::bad_alloc&) {
         end = AuditEnd();
         end.error = "not enough memory to compare " + old_list + " and " + new_list;

@@ -68,9 +68,10 @@ class RunControl : public QObject {
   // window, into new lists of its own (the list is never written); the comparison follows
   // on a thread of its own and ends in auditEnded. False when none started.
   bool StartVerify(const std::string& list);
-  // Compares two id lists on a thread of their own; ends in auditEnded. False when a run
-  // or another audit is going on.
-  bool StartCompare(const std::string& old_list, const std::string& new_list);
+  // Compares two id lists on a thread of their own, their paths matched below each list's
+  // search path when `relative`; ends in auditEnded. False when a run or another audit
+  // is going on.
+  bool StartCompare(const std::string& old_list, const std::string& new_list, bool relative);
   // A verify or comparison runs, from its start until auditEnded.
   bool AuditRunning() const { return audit_running_; }
 

@@ -178,21 +178,79 @@ void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
   sink(out);
 }
 
-bool SaveReport(const std::string& path, const ListComparison& comparison, const IdList& old_list,
-                const IdList& new_list, const ReportOptions& options, std::string* error) {
-  platform::File file;
-  bool written = file.Open(path, platform::OpenMode::kCreateTruncate);
-  if (written) {
-    WriteReportLines(comparison, old_list, new_list, options, [&](std::string_view text) {
-      if (written && !text.empty()) written = file.Write(text);
-    });
+std::string ReportTitle(const AuditResult& result) {
+  if (result.verify) {
+    return "Verify of " + result.old_name + " against " + result.new_list.search_path();
   }
+  std::string title = "Compare " + result.old_name + " with " + result.new_name;
+  if (!result.comparison.old_root.empty()) title += " (paths below each list's search path)";
+  return title;
+}
+
+namespace {
+
+void AppendJsonTotals(std::string* out, const ChangeTotals& totals) {
+  *out += ",\"totals\":{";
+  for (size_t k = 0; k < kFileChangeCount; ++k) {
+    *out += k == 0 ? "" : ",";
+    AppendJsonString(out, FileChangeName(static_cast<FileChange>(k)));
+    *out += fmt::format(":{{\"files\":{},\"bytes\":{}}}", totals.files[k], totals.bytes[k]);
+  }
+  *out += "}";
+}
+
+}  // namespace
+
+std::string ReportHeader(const AuditResult& result, bool jsonl) {
+  if (!jsonl) {
+    return ReportTitle(result) + "\nDate: " + result.date + "\n" +
+           SummaryText(result.comparison.totals) + "\n";
+  }
+  std::string out = "{\"report\":";
+  if (result.verify) {
+    out += "\"verify\",\"list\":";
+    AppendJsonString(&out, result.old_name);
+    out += ",\"path\":";
+    AppendJsonString(&out, result.new_list.search_path());
+  } else {
+    out += "\"compare\",\"old\":";
+    AppendJsonString(&out, result.old_name);
+    out += ",\"new\":";
+    AppendJsonString(&out, result.new_name);
+    out += result.comparison.old_root.empty() ? ",\"relative\":false" : ",\"relative\":true";
+  }
+  out += ",\"date\":";
+  AppendJsonString(&out, result.date);
+  AppendJsonTotals(&out, result.comparison.totals);
+  return out + "}\n";
+}
+
+bool ReportFile::Open(const std::string& path, std::string* error) {
+  path_ = path;
+  if (file_.Open(path, platform::OpenMode::kCreateTruncate)) return true;
+  *error = "cannot write " + path + ": " + file_.ErrorText();
+  return false;
+}
+
+bool ReportFile::Write(const AuditResult& result, const ReportOptions& options,
+                       std::string* error) {
+  bool written = file_.Write(ReportHeader(result, options.jsonl));
+  WriteReportLines(result.comparison, result.old_list, result.new_list, options,
+                   [&](std::string_view text) {
+                     if (written && !text.empty()) written = file_.Write(text);
+                   });
   // A full disk may show only when the file is closed.
-  if (!written || !file.Close()) {
-    *error = "cannot write " + path + ": " + file.ErrorText();
+  if (!written || !file_.Close()) {
+    *error = "cannot write " + path_ + ": " + file_.ErrorText();
     return false;
   }
   return true;
+}
+
+bool SaveReport(const std::string& path, const AuditResult& result, const ReportOptions& options,
+                std::string* error) {
+  ReportFile file;
+  return file.Open(path, error) && file.Write(result, options, error);
 }
 
 std::string SummaryText(const ChangeTotals& totals) {

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "audit/compare.h"
+#include "audit/verify_run.h"
 #include "lists/list_reader.h"
+#include "platform/files.h"
 #include "scan/scan_job.h"
 
 namespace scan {
@@ -59,10 +61,31 @@ void AppendJsonString(std::string* out, std::string_view text);
 void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
                       const IdList& new_list, const ReportOptions& options,
                       const std::function<void(std::string_view)>& sink);
-// Writes the file lines to `path` (created or emptied). False with "cannot write PATH:
-// REASON" in `error`; what was written so far stays.
-bool SaveReport(const std::string& path, const ListComparison& comparison, const IdList& old_list,
-                const IdList& new_list, const ReportOptions& options, std::string* error);
+// What a saved report says first: "Verify of LIST against PATH" or "Compare OLD with NEW"
+// (and " (paths below each list's search path)" when they were matched so).
+std::string ReportTitle(const AuditResult& result);
+// The header of a saved report, ending with "\n": the title, "Date: DATE", the summary
+// of SummaryText and a blank line; or, for JSON lines, one object of the same facts.
+std::string ReportHeader(const AuditResult& result, bool jsonl);
+
+// A saved report: the header, then the file lines. Opened before a long verify, so that
+// a file that cannot be written is told before the scan.
+class ReportFile {
+ public:
+  // Creates or empties `path`. False with "cannot write PATH: REASON" in `error`.
+  bool Open(const std::string& path, std::string* error);
+  // Writes the report and closes the file. False with the message in `error`; what was
+  // written so far stays.
+  bool Write(const AuditResult& result, const ReportOptions& options, std::string* error);
+
+ private:
+  std::string path_;
+  platform::File file_;
+};
+
+// Open and Write in one.
+bool SaveReport(const std::string& path, const AuditResult& result, const ReportOptions& options,
+                std::string* error);
 
 // One line per class, each ending with "\n": name, files and bytes in columns; then, when
 // some were read from memory, a "from memory" line of those.

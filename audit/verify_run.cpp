@@ -1,10 +1,13 @@
 #include "audit/verify_run.h"
 
+#include <fmt/format.h>
+
 #include <future>
 #include <string_view>
 
 #include "audit/audit_report.h"
 #include "lists/list_paths.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "support/text.h"
@@ -47,6 +50,12 @@ std::string LinkProblem(const std::string& path) {
   const platform::PathKind kind = platform::PathKindOf(path);
   if (kind != platform::PathKind::kLink && kind != platform::PathKind::kLinkToDirectory) return {};
   return path + " is a symbolic link; give the list itself";
+}
+
+std::string NowText() {
+  const platform::DateTime now = platform::NowLocal();
+  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", now.year, now.month, now.day, now.hour,
+                     now.minute, now.second);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -186,6 +195,7 @@ bool VerifyRun::Open(const std::string& list, const std::string& search_path, st
   RemoveStaleTempDirs();
   // Read first and held to the end: no run may rewrite the list meanwhile.
   result_->old_name = list;
+  result_->verify = true;
   ListReadError read_error;
   if (!ReadIdList(list, &result_->old_list, &read_error)) {
     *error = ListErrorText(list, read_error);
@@ -256,6 +266,7 @@ bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::st
   compare.relative = true;
   compare.new_problems = &result.problems;
   result.comparison = CompareIdLists(result.old_list, result.new_list, compare);
+  result.date = NowText();
   return true;
 }
 
@@ -284,12 +295,13 @@ bool CompareListFiles(const std::string& old_name, const std::string& new_name,
     for (const IdList* list : {&result->old_list, &result->new_list}) {
       if (list->search_path().empty()) {
         const std::string& name = list == &result->old_list ? old_name : new_name;
-        errors->push_back(name + " names no search path; --relative needs it");
+        errors->push_back(name + " names no search path: paths cannot be matched below it");
         return false;
       }
     }
   }
   result->comparison = CompareIdLists(result->old_list, result->new_list, options);
+  result->date = NowText();
   return true;
 }
 

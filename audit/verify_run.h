@@ -28,6 +28,8 @@ struct AuditResult {
 
   std::string old_name;  // the lists as named to the run (a verify's new list: its file)
   std::string new_name;
+  bool verify = false;  // the new list is a verify's scan of the old one's tree
+  std::string date;     // when the lists were compared, "yyyy-mm-dd hh:nn:ss" local time
   IdList old_list;
   IdList new_list;
   ListComparison comparison;

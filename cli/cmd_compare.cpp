@@ -31,10 +31,16 @@ int RunCompareCommand(const Args& args) {
       for (const std::string& error : errors) PrintMessage(error);
       return kExitListError;
     }
+    scan::ReportFile output;
+    std::string error;
+    if (!line.output.empty() && !output.Open(line.output, &error)) {
+      PrintMessage(error);
+      return kExitListError;
+    }
     WarnAboutList(lists[0], result.old_list);
     WarnAboutList(lists[1], result.new_list);
     options.probable_copy = ProbableCopyFinder(line.catalogue, lists[0]);
-    return ReportComparison(result.old_list, result.new_list, result.comparison, options);
+    return ReportComparison(result, options, line.output.empty() ? nullptr : &output);
   } catch (const std::bad_alloc&) {
     PrintMessage("not enough memory to compare " + lists[0] + " and " + lists[1]);
     return kExitListError;

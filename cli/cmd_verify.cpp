@@ -58,6 +58,9 @@ int Verify(const Args& args) {
   }
 
   if (!verify.Prepare(write, options.tree_file, &error)) return Fail(error);
+  // Before the scan: a report that cannot be saved is told before hours of reading.
+  scan::ReportFile output;
+  if (!line.output.empty() && !output.Open(line.output, &error)) return Fail(error);
   std::string label;
   uint32_t serial = 0;
   std::string serial_text;
@@ -78,8 +81,7 @@ int Verify(const Args& args) {
   WarnAboutList(list_name, result.old_list);
   line.report.probable_copy = ProbableCopyFinder(line.catalogue, list_name);
   line.report.left_out = &result.left_out;
-  const int status =
-      ReportComparison(result.old_list, result.new_list, result.comparison, line.report);
+  const int status = ReportComparison(result, line.report, line.output.empty() ? nullptr : &output);
   if (outcome.finished) return status;
   PrintMessage(scan::PartialVerifyText(outcome.files_done));
   return kExitStopped;

@@ -26,6 +26,11 @@ constexpr OptionSpec kReportOptions[] = {
          [](Line* l, const Given&) { l->report.all = true; }),
     Choice("--format", kFormats,
            [](Line* l, const Given& g) { l->report.jsonl = kFormats[g.number].word == "jsonl"; }),
+    Text("--output", "FILE",
+         "save the report in FILE instead of printing its lines: a\n"
+         "header (what was compared, when, the counts of each\n"
+         "class), then the lines; with jsonl the header is one object",
+         [](Line* l, const Given& g) { l->output = g.text; }, true),
 };
 
 constexpr OptionSpec kCompareOptions[] = {
@@ -230,7 +235,8 @@ std::span<const CommandSpec> Commands() {
        "stderr. PATH may carry masks and parameter items: \"/data/*.jpg /S /EF *.bak\".\n", "",
        "Exit status: 0 done, 1 PATH cannot be read, 2 usage error.\n", ""},
       {"compare", kCompareWithCatalogue, {}, {"OLD NEW", 2, 2, true, "give two lists, OLD and NEW"},
-       "Usage: checker-cli compare [--all] [--format text|jsonl] [--relative] OLD NEW\n"
+       "Usage: checker-cli compare [--all] [--format text|jsonl] [--output FILE] [--relative]\n"
+       "                           OLD NEW\n"
        "Compare two id lists of the same tree: what changed since OLD was written.\n"
        "Paths are matched whole, also when the lists name different search paths;\n"
        "--relative matches them below each list's search path instead.\n",

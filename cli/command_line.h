@@ -41,6 +41,7 @@ struct CommandLine {
   ScanOptions scan;         // scan, continue, verify; scan.path is the first operand
   ReportOptions report;     // compare, verify
   bool relative = false;    // compare --relative
+  std::string output;       // compare, verify --output
   std::string search_path;  // verify --path
   std::string write;        // verify --write
   bool cached = false;      // verify --cached

@@ -13,11 +13,18 @@ void WarnAboutList(std::string_view name, const scan::IdList& list) {
   }
 }
 
-int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
-                     const scan::ListComparison& comparison, const ReportOptions& options) {
-  scan::WriteReportLines(comparison, old_list, new_list, options,
-                         [](std::string_view text) { WriteOut(text); });
-  std::fflush(stdout);
+int ReportComparison(const scan::AuditResult& result, const ReportOptions& options,
+                     scan::ReportFile* file) {
+  const scan::ListComparison& comparison = result.comparison;
+  std::string error;
+  if (file == nullptr) {
+    scan::WriteReportLines(comparison, result.old_list, result.new_list, options,
+                           [](std::string_view text) { WriteOut(text); });
+    std::fflush(stdout);
+  } else if (!file->Write(result, options, &error)) {
+    PrintMessage(error);
+    return kExitListError;
+  }
   const std::string summary = scan::SummaryText(comparison.totals);
   std::fwrite(summary.data(), 1, summary.size(), stderr);
   std::fflush(stderr);

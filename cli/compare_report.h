@@ -24,8 +24,9 @@ using scan::ProbableCopy;
 // "checker-cli: warning: ..." for each of scan::ListWarnings.
 void WarnAboutList(std::string_view name, const scan::IdList& list);
 
-// Writes the files on stdout and the summary on stderr; returns the exit status.
-int ReportComparison(const scan::IdList& old_list, const scan::IdList& new_list,
-                     const scan::ListComparison& comparison, const ReportOptions& options);
+// Writes the files on stdout, or the saved report into `file` when given, and the summary
+// on stderr; returns the exit status.
+int ReportComparison(const scan::AuditResult& result, const ReportOptions& options,
+                     scan::ReportFile* file = nullptr);
 
 }  // namespace cli

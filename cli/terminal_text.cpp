@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/paths.h"
+#include "support/bidi_marks.h"
 #include "support/text.h"
 
 namespace cli {
@@ -10,11 +11,16 @@ namespace cli {
 namespace {
 
 constexpr char kShown = '?';
-constexpr unsigned char kDelete = 0x7F;
+constexpr uint32_t kDelete = 0x7F;
 constexpr uint32_t kFirstC1 = 0x80;
 constexpr uint32_t kLastC1 = 0x9F;
-// A C1 character is valid UTF-8 in two bytes; a lone byte of that value is not one.
-constexpr size_t kC1Bytes = 2;
+
+// A lone byte 0x80-0x9F decodes to its own value: a terminal in an 8-bit mode obeys it
+// as the C1 control of that value, so it goes with the valid ones.
+bool Hidden(uint32_t code) {
+  return code < 0x20 || code == kDelete || (code >= kFirstC1 && code <= kLastC1) ||
+         support::BidiMarkName(code) != nullptr;
+}
 
 }  // namespace
 
@@ -23,15 +29,8 @@ std::string TerminalText(std::string_view text) {
   out.reserve(text.size());
   size_t pos = 0;
   while (pos < text.size()) {
-    const unsigned char byte = static_cast<unsigned char>(text[pos]);
-    if (byte < 0x20 || byte == kDelete) {
-      out.push_back(kShown);
-      ++pos;
-      continue;
-    }
     const size_t start = pos;
-    const uint32_t code = support::NextChar(text, &pos);
-    if (pos - start == kC1Bytes && code >= kFirstC1 && code <= kLastC1) {
+    if (Hidden(support::NextChar(text, &pos))) {
       out.push_back(kShown);
     } else {
       out.append(text.substr(start, pos - start));

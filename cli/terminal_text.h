@@ -8,9 +8,9 @@
 
 namespace cli {
 
-// The text with every control character shown as "?": bytes 0-31 and 127, and
-// U+0080-U+009F where they are valid UTF-8. Other bytes stay, invalid UTF-8 included
-// (a terminal in UTF-8 mode does not act on them).
+// The text with every control character shown as "?": bytes 0-31 and 127, U+0080-U+009F
+// and lone bytes of those values, and the direction marks of support/bidi_marks.h. Other
+// bytes stay, other invalid UTF-8 included.
 std::string TerminalText(std::string_view text);
 
 // Writes `text` to stdout: into a file or a pipe byte for byte, on a terminal through

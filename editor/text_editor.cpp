@@ -111,7 +111,7 @@ void TextEditor::Configure(EditorKind kind) {
   SendScintilla(SCI_SETVIRTUALSPACEOPTIONS, SCVS_USERACCESSIBLE);
   SendScintilla(SCI_SETRECTANGULARSELECTIONMODIFIER, kind.alt_columns ? SCMOD_ALT : SCMOD_SUPER);
   // Direction marks as blobs, like control bytes: a line of a list must not read backwards.
-  for (const BidiMark& mark : kBidiMarks) {
+  for (const support::BidiMark& mark : support::kBidiMarks) {
     SendScintilla(SCI_SETREPRESENTATION, mark.encoded, mark.name);
   }
   setMarginType(0, NumberMargin);

@@ -1,5 +1,6 @@
 #include "editor/visible_marks.h"
 
+#include <QStringList>
 #include <iterator>
 #include <string>
 
@@ -15,10 +16,7 @@ constexpr char16_t kDelete = 0x7F;
 const char* NameOf(char16_t c) {
   if (c < std::size(kControlNames)) return kControlNames[c];
   if (c == kDelete) return "DEL";
-  for (const BidiMark& mark : kBidiMarks) {
-    if (c == mark.code) return mark.name;
-  }
-  return nullptr;
+  return support::BidiMarkName(c);
 }
 
 }  // namespace
@@ -39,4 +37,14 @@ QString VisibleMarks(const QString& text) {
 
 QString VisibleName(const std::string& bytes) {
   return VisibleMarks(QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+QString VisibleLines(const std::string& bytes) {
+  QStringList lines =
+      QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).split('\n');
+  for (QString& line : lines) {
+    if (line.endsWith('\r')) line.chop(1);
+    line = VisibleMarks(line);
+  }
+  return lines.join('\n');
 }

@@ -2,6 +2,7 @@
 // report against what checker-cli writes for the same lists.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAbstractItemModel>
@@ -11,6 +12,8 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -27,6 +30,7 @@ namespace testing_support {
 namespace {
 
 constexpr int kAuditTimeout = 60000;
+constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
 
 // Verify reads the disk and calls a file whose pages are not all on it yet "changed":
 // what the test wrote goes to the disk first.
@@ -84,6 +88,14 @@ bool AuditShown(TViv050* w) {
   return Find<QTabWidget>(w, "pcCln")->currentIndex() == TViv050::kPageAudit;
 }
 
+// The column headed "Reason"; -1 when there is none.
+int ReasonColumn(const QAbstractItemModel* table) {
+  for (int c = 0; c < table->columnCount(); ++c) {
+    if (table->headerData(c, Qt::Horizontal).toString() == "Reason") return c;
+  }
+  return -1;
+}
+
 // The rows the table shows, as "class path".
 std::vector<std::string> Rows(TViv050* w) {
   std::vector<std::string> rows;
@@ -100,6 +112,37 @@ std::string SaveReport(AppEnv* env, TViv050* w, const std::string& file) {
   env->files.Answer(file);
   QTest::mouseClick(Find<QPushButton>(w, "bcAudSave"), Qt::LeftButton);
   return TempTree::Read(file);
+}
+
+// A report's second line, "Date: yyyy-mm-dd hh:nn:ss", as "Date: -": the two front ends
+// compare at different seconds. Anything else in that line stays and shows.
+std::string WithoutDate(std::string report) {
+  const size_t start = report.find('\n') + 1;
+  const size_t end = report.find('\n', start);
+  const std::string line = report.substr(start, end - start);
+  const bool date = line.size() == 25 && line.starts_with("Date: ") &&
+                    std::all_of(line.begin() + 6, line.end(), [](char c) {
+                      return (c >= '0' && c <= '9') || c == '-' || c == ' ' || c == ':';
+                    });
+  if (date) report.replace(start, end - start, "Date: -");
+  return report;
+}
+
+// What checker-cli saves with --output for the same arguments, its date masked; the
+// header it begins with is checked against its stdout and stderr as well.
+std::string CliReport(const std::vector<std::string>& args, const std::string& file,
+                      const std::string& title, int status) {
+  const CommandResult shown = RunCommand(CHECKER_CLI_PATH, args);
+  std::vector<std::string> saving = args;
+  saving.insert(saving.end() - (args[0] == "verify" ? 1 : 2), {"--output", file});
+  const CommandResult saved = RunCommand(CHECKER_CLI_PATH, saving);
+  if (shown.exit_code != status || saved.exit_code != status || !saved.out.empty()) {
+    return "checker-cli: " + shown.err + saved.err;
+  }
+  // Title, date, the counts of stderr, a blank line, then what stdout shows.
+  const std::string report = WithoutDate(TempTree::Read(file));
+  const std::string expected = title + "\nDate: -\n" + shown.err + "\n" + shown.out;
+  return report == expected ? report : "not as shown: " + report + "\nbut " + expected;
 }
 
 }  // namespace
@@ -136,15 +179,25 @@ class AuditPageTest : public QObject {
     QCOMPARE(Rows(w), expected);
     QVERIFY(TempTree::Read(list).find("moved/") == std::string::npos);  // never written
 
-    const CommandResult text = RunCommand(CHECKER_CLI_PATH, {"verify", "--quiet", list});
-    QCOMPARE(text.exit_code, 3);
-    QCOMPARE(SaveReport(&env, w, out.Path("report.txt")), text.out);
+    // Against the path the list's scan was given.
+    const std::string title =
+        "Verify of " + list + " against " + tree.root().substr(0, tree.root().size() - 1);
+    QCOMPARE(QString::fromStdString(TextOf(w, "liAudLists")), QString::fromStdString(title));
+    QCOMPARE(WithoutDate(SaveReport(&env, w, out.Path("report.txt"))),
+             CliReport({"verify", "--quiet", list}, out.Path("cli.txt"), title, 3));
     Find<QCheckBox>(w, "cbAudUnchanged")->setChecked(true);
     Find<QCheckBox>(w, "cbAudJson")->setChecked(true);
     const CommandResult json =
         RunCommand(CHECKER_CLI_PATH, {"verify", "--quiet", "--format", "jsonl", "--all", list});
     QCOMPARE(json.exit_code, 3);
-    QCOMPARE(SaveReport(&env, w, out.Path("report.jsonl")), json.out);
+    // JSON lines: one object of the report's facts, then the lines the command line shows.
+    const std::string saved = SaveReport(&env, w, out.Path("report.jsonl"));
+    const std::string head = "{\"report\":\"verify\",\"list\":\"" + list + "\",\"path\":\"" +
+                             title.substr(title.rfind(' ') + 1) + "\",\"date\":\"";
+    QVERIFY2(saved.starts_with(head), saved.c_str());
+    QVERIFY2(saved.find("\"totals\":{\"unchanged\":{\"files\":4,") != std::string::npos,
+             saved.c_str());
+    QCOMPARE(saved.substr(saved.find('\n') + 1), json.out);
     QVERIFY(env.msg.messages().empty());
   }
 
@@ -187,10 +240,9 @@ class AuditPageTest : public QObject {
     Enter(w, "eAudFilter", "moved/");
     QCOMPARE(Rows(w), std::vector<std::string>{"moved " + tree.Path("sub/c.dat")});
 
-    const CommandResult cli =
-        RunCommand(CHECKER_CLI_PATH, {"compare", "--all", old_list, new_list});
-    QCOMPARE(cli.exit_code, 3);
-    QCOMPARE(SaveReport(&env, w, out.Path("report.txt")), cli.out);
+    const std::string title = "Compare " + old_list + " with " + new_list;
+    QCOMPARE(WithoutDate(SaveReport(&env, w, out.Path("report.txt"))),
+             CliReport({"compare", "--all", old_list, new_list}, out.Path("cli.txt"), title, 3));
   }
 
   void CompareWithAListThatIsNoneSaysWhyAndShowsNothing() {
@@ -206,6 +258,125 @@ class AuditPageTest : public QObject {
                 TextOf(w, "lInfo").find("line 1") != std::string::npos);
     QVERIFY(!AuditShown(w));
     QCOMPARE(Table(w)->rowCount(), 0);
+  }
+
+  // A direction mark names itself in the table, its tooltips and the title; a row that is
+  // not comparable says why.
+  void NamesShowTheirMarksAndRowsTheirReasons() {
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    const std::string rlo = "\xE2\x80\xAE";
+    const std::string list = out.Path("old" + rlo + ".v00");
+    tree.File("keep.txt", "kept");
+    tree.File("a\nb.txt", "a name with a line break");
+    const std::string root = tree.root().substr(0, tree.root().size() - 1);
+    // The line break is an error of the run.
+    QVERIFY(RunCommand(CHECKER_CLI_PATH,
+                       {"scan", "--quiet", "--list", list, "--tree", out.Path("old.t00"), root})
+                .exit_code <= 1);
+    tree.File("zzz" + rlo + "FDP.exe", "came later");
+    SyncTree(tree);
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    SelectList(w, out, "old" + rlo + ".v00");
+    Find<QAction>(w, "miFilVerify")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+
+    QCOMPARE(QString::fromStdString(TextOf(w, "liAudLists")),
+             QString::fromStdString("Verify of " + out.Path("old[RLO].v00") + " against " + root));
+    QCOMPARE(Find<QLabel>(w, "liAudLists")->toolTip(), Find<QLabel>(w, "liAudLists")->text());
+    QAbstractItemModel* table = Table(w);
+    std::vector<std::string> rows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+      const auto cell = [&](int c, int role = Qt::DisplayRole) {
+        return table->index(r, c).data(role).toString().toStdString();
+      };
+      QCOMPARE(cell(1, Qt::ToolTipRole), cell(1));
+      rows.push_back(cell(0) + "|" + cell(1) + "|" + cell(ReasonColumn(table)));
+    }
+    std::sort(rows.begin(), rows.end());
+    QCOMPARE(rows, (std::vector<std::string>{
+                       "new|" + tree.Path("zzz[RLO]FDP.exe") + "|",
+                       "not comparable|" + tree.Path("a?b.txt") +
+                           "|the name holds a line break; the list shows it as \"?\""}));
+  }
+
+  // A file the verify cannot open says the system's reason, not the list's code.
+  void UnreadableFileSaysWhy() {
+    if (geteuid() == 0) QSKIP("root reads every file");
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    const std::string list = out.Path("old.v00");
+    tree.File("open.txt", "anyone reads this");
+    const std::string locked = tree.File("locked.txt", "nobody reads this");
+    const std::string root = tree.root().substr(0, tree.root().size() - 1);
+    QCOMPARE(RunCommand(CHECKER_CLI_PATH,
+                        {"scan", "--quiet", "--list", list, "--tree", out.Path("old.t00"), root})
+                 .exit_code,
+             0);
+    QCOMPARE(chmod(locked.c_str(), 0), 0);
+    SyncTree(tree);
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    SelectList(w, out, "old.v00");
+    Find<QAction>(w, "miFilVerify")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+    QAbstractItemModel* table = Table(w);
+    QCOMPARE(table->rowCount(), 1);
+    const auto cell = [&](int c) { return table->index(0, c).data().toString().toStdString(); };
+    QCOMPARE(cell(0) + "|" + cell(1) + "|" + cell(ReasonColumn(table)),
+             "unreadable|" + locked + "|" + std::strerror(EACCES));
+    chmod(locked.c_str(), 0600);
+  }
+
+  // The same tree listed at two places (a source and its backup copy) compares as
+  // unchanged when paths are matched below each list's search path.
+  void CompareBelowEachSearchPathFindsTheBackupUnchanged() {
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    const std::vector<std::string> names = {"a.txt", "sub/b.bin", "sub/deeper/c.dat"};
+    for (const std::string root : {"source/", "backup/"}) {
+      for (size_t i = 0; i < names.size(); ++i) {
+        const std::string file = tree.File(root + names[i], std::string(10 + i, char('a' + i)));
+        const struct timespec times[2] = {{kBaseTime, 0}, {kBaseTime, 0}};
+        QCOMPARE(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+      }
+      const std::string name = std::string(root).substr(0, root.size() - 1);
+      QCOMPARE(RunCommand(CHECKER_CLI_PATH, {"scan", "--quiet", "--list", out.Path(name + ".v00"),
+                                             "--tree", out.Path(name + ".t00"), tree.Path(name)})
+                   .exit_code,
+               0);
+    }
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    SelectList(w, out, "source.v00");
+    env.files.Answer(out.Path("backup.v00"));
+    QTest::mouseClick(Find<QPushButton>(w, "bcRunCompare"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+    const std::string count = std::to_string(names.size()) + " files";
+    // Matched whole, every path of the source is gone and its bytes are at another path.
+    QCOMPARE(TextOf(w, "liAudFilesMoved"), count);
+
+    // Ticked, the comparison is made again below each list's search path.
+    auto* relative = Find<QCheckBox>(w, "cbAudRelative");
+    QVERIFY(relative != nullptr && relative->isEnabled());
+    relative->click();
+    QTRY_VERIFY_WITH_TIMEOUT(TextOf(w, "liAudFilesUnchanged") == count, kAuditTimeout);
+    for (const char* other : {"Missing", "New", "Moved", "Changed"}) {
+      QCOMPARE(TextOf(w, (std::string("liAudFiles") + other).c_str()), std::string("0 files"));
+    }
+    QCOMPARE(Table(w)->rowCount(), 0);
+
+    // A list without a search path (an empty one holds no run) says so, in the window's words.
+    const std::string empty = out.File("empty.v00", "");
+    env.files.Answer(empty);
+    Find<QPushButton>(w, "bcRunCompare")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        TextOf(w, "lInfo"), " " + empty + " names no search path: paths cannot be matched below it",
+        kAuditTimeout);
   }
 };
 

@@ -297,6 +297,51 @@ class FindPageTest : public QObject {
     }
     QCOMPARE(shown, expected);
   }
+
+  // A direction mark turns "zzz<RLO>FDP.exe" into "zzzexe.PDF" where it acts: every
+  // table of the page names it instead, in its cells and their tooltips.
+  void NamesShowTheirDirectionMarks() {
+    AppEnv env;
+    Catalogue catalogue;
+    const std::string rlo = "\xE2\x80\xAE";
+    const std::string rli = "\xE2\x81\xA7";
+    QVERIFY(
+        catalogue.MakeVolume("Odd" + rlo, "ODD", 3333, {{"zzz" + rlo + "FDP.exe", "the same"}}));
+    QVERIFY(catalogue.MakeVolume("Other", "OTHER", 4444, {{"c" + rli + "opy.exe", "the same"}}));
+    const auto shown = [&](std::string text) {
+      for (const auto& [mark, name] : {std::pair(rlo, "[RLO]"), std::pair(rli, "[RLI]")}) {
+        for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark)) {
+          text.replace(at, mark.size(), name);
+        }
+      }
+      return text;
+    };
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    QVERIFY(OpenFind(&env, w, &catalogue));
+    Search(w, "FDP");
+    QTRY_COMPARE_WITH_TIMEOUT(Results(w), std::vector<std::string>{shown(RowOf(catalogue.made[0]))},
+                              kTimeout);
+    const QAbstractItemModel* results = PageOf(w)->results();
+    QCOMPARE(results->index(0, 1).data(Qt::ToolTipRole).toString().toStdString(),
+             shown(catalogue.made[0].path));
+    QSignalSpy copies(PageOf(w), &FindPage::copiesShown);
+    Find<QTableView>(w, "tvFndResults")->setCurrentIndex(results->index(0, 0));
+    QVERIFY(copies.wait(kTimeout));
+    QCOMPARE(Rows(PageOf(w)->copies()), std::vector<std::string>{shown(RowOf(catalogue.made[1]))});
+    const QAbstractItemModel* volumes = PageOf(w)->volumes();
+    std::vector<std::string> lists;
+    for (int r = 0; r < volumes->rowCount(); ++r) {
+      lists.push_back(volumes->index(r, 0).data().toString().toStdString() + "|" +
+                      volumes->index(r, 3).data(Qt::ToolTipRole).toString().toStdString());
+    }
+    std::sort(lists.begin(), lists.end());
+    // The search path as the scan was given it: the volume's folder.
+    const auto root = [&](const Made& f) { return f.path.substr(0, f.path.rfind('/')); };
+    const std::vector<std::string> expected = {shown("Odd" + rlo + "|" + root(catalogue.made[0])),
+                                               "Other|" + root(catalogue.made[1])};
+    QCOMPARE(lists, expected);
+  }
 };
 
 static RegisterSuite<FindPageTest> register_find_page_test;

@@ -239,6 +239,12 @@ class WindowPiecesTest : public QObject {
         {QString::fromUtf8("\u2067x\u2069"), "[RLI]x[PDI]"},
         {"old\nphotos/", "old[LF]photos/"}};
     for (const auto& [name, shown] : names) QCOMPARE(VisibleMarks(name), shown);
+    // A message keeps its own line breaks; the names in it show their marks.
+    std::unique_ptr<QMessageBox> box(
+        BuildMessageBox("cannot read zzz\u202EFDP.exe\r\nsee \u2067x\u2069\x1b[2J",
+                        "Compare zzz\u202EFDP.v00 with", support::kMbOk));
+    QCOMPARE(box->text(), QString("cannot read zzz[RLO]FDP.exe\nsee [RLI]x[PDI][ESC][2J"));
+    QCOMPARE(box->windowTitle(), QString("Compare zzz[RLO]FDP.v00 with"));
   }
 };
 

@@ -400,6 +400,7 @@ TEST_F(AuditTest, ForeignOrDamagedListsGiveStatusTwoAndTheLine) {
   const std::string said = " is a symbolic link; give the list itself";
   const std::string held = tree_.File("out/held.v00", text);
   const HeldLock scan_running(held);
+  const std::string empty = tree_.File("out/empty.v00", "");
 
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"compare", foreign, list}, foreign + ": line 1: not an id list (no run header)"},
@@ -421,6 +422,9 @@ TEST_F(AuditTest, ForeignOrDamagedListsGiveStatusTwoAndTheLine) {
       {{"verify", "--tree", Out("x.t00"), list}, "verify: --tree goes with --write"},
       {{"verify", "--write", list, list}, "--write " + list + " would replace the list to verify"},
       {{"compare", list, held}, held + " is in use by another run"},
+      // An empty file is a list of no run: it names no search path.
+      {{"compare", "--relative", list, empty},
+       empty + " names no search path: paths cannot be matched below it"},
       {{"verify", "--quiet", held}, held + " is in use by another run"},
       {{"compare", link, list}, link + said},
       {{"compare", list, dangling}, dangling + said},
@@ -460,11 +464,14 @@ TEST_F(AuditTest, JsonLinesEscapeAnyByte) {
 }
 
 // A name that would erase the line above it reaches a terminal without its escapes, from
-// every command that shows names; a pipe gets its bytes. Invalid UTF-8 stays in both.
+// every command that shows names, nor its direction mark and lone C1 byte; a pipe gets
+// its bytes. Other invalid UTF-8 stays in both.
 TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
   const std::string list = Out("old.v00");
   ASSERT_EQ(Scan(list).exit_code, 0);
-  const std::string name = "e\x1b[1A\x1b[2Kx\xff\x9b";
+  const std::string name =
+      "e\x1b[1A\x1b[2Kx\xff\x9b\xe2\x80\xae"
+      "fdp.exe";
   const std::string file = Data(name, "12");
   const std::string new_list = Out("new.v00");
   ASSERT_EQ(Scan(new_list).exit_code, 0);
@@ -473,6 +480,7 @@ TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
     std::string piped;
   } commands[] = {
       {{"compare", list, new_list}, Row("new", file)},
+      {{"verify", "--quiet", list}, Row("new", file)},
       {{"list", data_, "--options", "32"}, name + "\n"},
       {{"id", file}, "F  $3132        " + file + "\n"},
   };
@@ -482,9 +490,48 @@ TEST_F(AuditTest, NamesReachATerminalWithoutTheirControlCharacters) {
         (SyncData(), testing_support::RunOnTerminal(CHECKER_CLI_PATH, command.args, env_, ""));
     EXPECT_EQ(shown.out.find('\x1b'), std::string::npos) << shown.out;
     std::string expected = command.piped;
-    expected.replace(expected.find(name), name.size(), "e?[1A?[2Kx\xff\x9b");
+    expected.replace(expected.find(name), name.size(), "e?[1A?[2Kx\xff??fdp.exe");
     EXPECT_NE(shown.out.find(expected), std::string::npos) << shown.out;
   }
+}
+
+// --output saves what stdout would show behind a header: what was compared, when, and
+// the counts stderr shows; a file that cannot be written is an error of its own.
+TEST_F(AuditTest, OutputSavesTheReportBehindAHeader) {
+  Data("a.txt", "first");
+  const std::string list = Out("old.v00");
+  ASSERT_EQ(Scan(list).exit_code, 0);
+  const std::string added = Data("b.txt", "second");
+  const std::string new_list = Out("new.v00");
+  ASSERT_EQ(Scan(new_list).exit_code, 0);
+  const struct {
+    std::vector<std::string> args;
+    std::string title;
+  } cases[] = {
+      {{"compare", list, new_list}, "Compare " + list + " with " + new_list},
+      {{"compare", "--relative", list, new_list},
+       "Compare " + list + " with " + new_list + " (paths below each list's search path)"},
+      {{"verify", "--quiet", list}, "Verify of " + list + " against " + data_},
+  };
+  for (const auto& c : cases) {
+    const CommandResult shown = Cli(c.args);
+    EXPECT_EQ(shown.out, Row("new", added)) << c.title;
+    std::vector<std::string> args = c.args;
+    args.insert(args.end() - (args[0] == "verify" ? 1 : 2), {"--output", Out("report.txt")});
+    const CommandResult saved = Cli(args);
+    EXPECT_EQ(saved.exit_code, 1) << saved.err;
+    EXPECT_EQ(saved.out, "");
+    EXPECT_EQ(saved.err, shown.err);
+    const std::string report = TempTree::Read(Out("report.txt"));
+    const std::string date = report.substr(report.find('\n') + 1, 25);
+    EXPECT_TRUE(date.starts_with("Date: 20")) << report;
+    EXPECT_EQ(report, c.title + "\n" + date + "\n" + shown.err + "\n" + shown.out);
+  }
+  const std::string nowhere = Out("no such folder/report.txt");
+  const CommandResult refused = Cli({"compare", "--output", nowhere, list, new_list});
+  EXPECT_EQ(refused.exit_code, 2);
+  EXPECT_EQ(refused.err, "checker-cli: cannot write " + nowhere + ": No such file or directory\n");
+  EXPECT_EQ(refused.out, "");
 }
 
 // Ctrl-C during verify: what it covered is compared, the rest is "not listed".

@@ -234,6 +234,39 @@ TEST_F(CatalogueCommandTest, KeepsTheBytesOfNamesWithLineBreaksAndInvalidUtf8) {
                           "\",\"id\":\"$7468726565\"}\n");
 }
 
+// A direction mark or a lone C1 byte in a name reaches a terminal as "?", a pipe as it is.
+TEST_F(CatalogueCommandTest, NamesReachATerminalWithoutDirectionMarksOrC1Bytes) {
+  MakeVolume("Odd", "ODD", 3333,
+             {{"zzz\xE2\x80\xAE"
+               "FDP.exe",
+               "the same bytes"}});
+  MakeVolume("Other", "OTHER", 4444,
+             {{"c\x9B"
+               "2Jopy.exe",
+               "the same bytes"}});
+  const std::string marked = made_[0].path;
+  const std::string c1 = made_[1].path;
+  const std::string shown_marked = tree_.Path("volumes/Odd/zzz?FDP.exe");
+  const std::string shown_c1 = tree_.Path("volumes/Other/c?2Jopy.exe");
+  const struct {
+    std::vector<std::string> args;
+    std::string piped, shown;
+  } commands[] = {
+      {{"find", "--catalogue", catalogue_, "FDP"},
+       FindLine(made_[0]) + "\n",
+       "Odd  14  " + TimeText(made_[0].time) + "  " + shown_marked + "\n"},
+      {{"copies", "--catalogue", catalogue_, "Odd"},
+       "2  " + marked + "\n   probable copy  Other  " + c1 + "\n",
+       "2  " + shown_marked + "\n   probable copy  Other  " + shown_c1 + "\n"},
+  };
+  for (const auto& command : commands) {
+    EXPECT_EQ(Cli(command.args).out, command.piped) << command.args[0];
+    const CommandResult shown =
+        testing_support::RunOnTerminal(CHECKER_CLI_PATH, command.args, env_, "");
+    EXPECT_EQ(shown.out, command.shown) << command.args[0];
+  }
+}
+
 TEST_F(CatalogueCommandTest, VolumesShowsEveryListAndWhetherItIsMounted) {
   MakeTwoVolumes();
   const CommandResult r = Query({"volumes"});
@@ -429,10 +462,10 @@ TEST_F(CatalogueCommandTest, SkipsDamagedForeignAndReadsLockedLists) {
   MakeTwoVolumes();
   // A line cut in the middle of the list, and a text that is no list at all.
   std::string damaged = TempTree::Read(catalogue_ + "Photos.v00");
-  const size_t third_line = damaged.find("\r\nF", damaged.find("\r\nF") + 2) + 2;
-  damaged.insert(third_line, "F  garbage\r\n");
+  const size_t third_line = damaged.find("\nF", damaged.find("\nF") + 2) + 2;
+  damaged.insert(third_line, "F  garbage\n");
   tree_.File("catalogue/Damaged.v00", damaged);
-  tree_.File("catalogue/Foreign.v00", "just some notes\r\n");
+  tree_.File("catalogue/Foreign.v00", "just some notes\n");
   const size_t line = static_cast<size_t>(
       std::count(damaged.begin(), damaged.begin() + static_cast<long>(third_line), '\n') + 1);
   const int fd = open((catalogue_ + "Backup.v00").c_str(), O_RDWR | O_CLOEXEC);
