@@ -1,0 +1,300 @@
+#include "catalogue/name_segment.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+#include "support/case_fold.h"
+#include "support/text.h"
+
+namespace catalogue {
+
+namespace {
+
+constexpr char kMagic[8] = {'C', 'H', 'K', 'N', 'A', 'M', 'E', 'S'};
+
+enum Section {
+  kSizes,
+  kTimes,
+  kKeys,
+  kFileDirs,
+  kNameAt,
+  kNameFolded,
+  kNameBytes,
+  kDirAt,
+  kDirFolded,
+  kDirBytes,
+  kBlockDirs,
+  kByKey,
+  kSignature,
+  kSections
+};
+
+struct Header {
+  char magic[8];
+  uint32_t version, files, dirs, blocks, keyed, row_bits;
+  uint64_t names_size, dirs_size;
+  uint64_t offset[kSections];
+  uint64_t total;
+  uint64_t check;  // over the header with this field 0
+};
+
+uint64_t Fnv1a(const void* data, size_t size) {
+  uint64_t hash = 1469598103934665603ull;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  for (size_t i = 0; i < size; ++i) {
+    hash ^= bytes[i];
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+uint64_t HeaderCheck(Header header) {
+  header.check = 0;
+  return Fnv1a(&header, sizeof(header));
+}
+
+// Bytes each section takes for the counts of the header.
+void SectionSizes(const Header& h, uint64_t row_words, uint64_t* sizes) {
+  const uint64_t files = h.files;
+  const uint64_t dirs = h.dirs;
+  sizes[kSizes] = sizes[kTimes] = sizes[kKeys] = 8 * files;
+  sizes[kFileDirs] = sizes[kNameFolded] = 4 * files;
+  sizes[kNameAt] = 4 * (files + 1);
+  sizes[kNameBytes] = h.names_size;
+  sizes[kDirAt] = 4 * (dirs + 1);
+  sizes[kDirFolded] = 4 * dirs;
+  sizes[kDirBytes] = h.dirs_size;
+  sizes[kBlockDirs] = 8 * uint64_t{h.blocks};
+  sizes[kByKey] = 4 * uint64_t{h.keyed};
+  sizes[kSignature] = 8 * (uint64_t{1} << h.row_bits) * row_words;
+}
+
+uint32_t BlocksOf(uint32_t files) { return (files + kBlockFiles - 1) / kBlockFiles; }
+uint32_t WordsOf(uint32_t blocks) { return (blocks + 63) / 64; }
+
+// Enough rows that a full block of names sets about a fifth of them; fewer for a small
+// list, whose few blocks are read whole anyway.
+uint32_t RowBitsFor(uint32_t files) {
+  uint32_t bits = 8;
+  while (bits < 12 && (uint64_t{1} << bits) < uint64_t{files} * 64) ++bits;
+  return bits;
+}
+
+template <typename T>
+void Append(std::string* out, const std::vector<T>& values) {
+  out->append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
+}
+
+}  // namespace
+
+void SegmentWriter::Texts::Add(std::string_view text, std::string* fold_buffer) {
+  fold_buffer->clear();
+  for (size_t pos = 0; pos < text.size();) {
+    support::AppendChar(fold_buffer, support::FoldCase(support::NextChar(text, &pos)));
+  }
+  bytes.append(*fold_buffer);
+  folded.push_back(static_cast<uint32_t>(fold_buffer->size()));
+  if (*fold_buffer != text) bytes.append(text);
+  if (bytes.size() > UINT32_MAX) too_large = true;
+  at.push_back(static_cast<uint32_t>(bytes.size()));
+}
+
+uint32_t SegmentWriter::AddDirectory(std::string_view path) {
+  dirs_.Add(path, &fold_buffer_);
+  return static_cast<uint32_t>(dirs_.folded.size() - 1);
+}
+
+void SegmentWriter::AddFile(uint32_t dir, std::string_view name, uint64_t size,
+                            uint64_t write_time, int64_t key) {
+  names_.Add(name, &fold_buffer_);
+  sizes_.push_back(size);
+  times_.push_back(write_time);
+  keys_.push_back(key);
+  file_dirs_.push_back(dir);
+}
+
+std::string SegmentWriter::Finish() {
+  if (names_.too_large || dirs_.too_large) return {};
+  Header h{};
+  std::memcpy(h.magic, kMagic, sizeof(kMagic));
+  h.version = kSegmentVersion;
+  h.files = static_cast<uint32_t>(sizes_.size());
+  h.dirs = static_cast<uint32_t>(dirs_.folded.size());
+  h.blocks = BlocksOf(h.files);
+  h.row_bits = RowBitsFor(h.files);
+  h.names_size = names_.bytes.size();
+  h.dirs_size = dirs_.bytes.size();
+
+  const uint32_t words = WordsOf(h.blocks);
+  std::vector<uint64_t> signature((size_t{1} << h.row_bits) * words);
+  std::vector<uint32_t> block_dirs(2 * size_t{h.blocks});
+  for (uint32_t file = 0; file < h.files; ++file) {
+    const uint32_t block = file / kBlockFiles;
+    const uint64_t bit = uint64_t{1} << (block % 64);
+    const char* name = names_.bytes.data() + names_.at[file];
+    const uint32_t length = names_.folded[file];
+    for (uint32_t i = 2; i < length; ++i) {
+      const uint32_t run = static_cast<uint32_t>(static_cast<unsigned char>(name[i - 2])) << 16 |
+                           static_cast<uint32_t>(static_cast<unsigned char>(name[i - 1])) << 8 |
+                           static_cast<unsigned char>(name[i]);
+      signature[size_t{SignatureRow(run, h.row_bits)} * words + block / 64] |= bit;
+    }
+    uint32_t* range = &block_dirs[2 * size_t{block}];
+    if (file % kBlockFiles == 0) range[0] = range[1] = file_dirs_[file];
+    range[0] = std::min(range[0], file_dirs_[file]);
+    range[1] = std::max(range[1], file_dirs_[file]);
+  }
+  std::vector<uint32_t> by_key;
+  for (uint32_t file = 0; file < h.files; ++file) {
+    if (keys_[file] >= 0 && sizes_[file] > 0) by_key.push_back(file);
+  }
+  std::sort(by_key.begin(), by_key.end(), [&](uint32_t a, uint32_t b) {
+    if (keys_[a] != keys_[b]) return keys_[a] < keys_[b];
+    if (sizes_[a] != sizes_[b]) return sizes_[a] < sizes_[b];
+    return a < b;
+  });
+  h.keyed = static_cast<uint32_t>(by_key.size());
+
+  uint64_t sizes[kSections];
+  SectionSizes(h, words, sizes);
+  uint64_t at = sizeof(Header);
+  for (int s = 0; s < kSections; ++s) {
+    h.offset[s] = at;
+    at = (at + sizes[s] + 7) / 8 * 8;
+  }
+  h.total = at;
+  h.check = HeaderCheck(h);
+
+  std::string out;
+  out.reserve(h.total);
+  out.append(reinterpret_cast<const char*>(&h), sizeof(h));
+  const auto section = [&](int s, auto&& write) {
+    out.resize(h.offset[s], '\0');
+    write();
+  };
+  section(kSizes, [&] { Append(&out, sizes_); });
+  section(kTimes, [&] { Append(&out, times_); });
+  section(kKeys, [&] { Append(&out, keys_); });
+  section(kFileDirs, [&] { Append(&out, file_dirs_); });
+  section(kNameAt, [&] { Append(&out, names_.at); });
+  section(kNameFolded, [&] { Append(&out, names_.folded); });
+  section(kNameBytes, [&] { out += names_.bytes; });
+  section(kDirAt, [&] { Append(&out, dirs_.at); });
+  section(kDirFolded, [&] { Append(&out, dirs_.folded); });
+  section(kDirBytes, [&] { out += dirs_.bytes; });
+  section(kBlockDirs, [&] { Append(&out, block_dirs); });
+  section(kByKey, [&] { Append(&out, by_key); });
+  section(kSignature, [&] { Append(&out, signature); });
+  out.resize(h.total, '\0');
+  return out;
+}
+
+bool Segment::Open(const char* data, uint64_t size) {
+  Header h;
+  if (data == nullptr || size < sizeof(h) || reinterpret_cast<uintptr_t>(data) % 8 != 0) {
+    return false;
+  }
+  std::memcpy(&h, data, sizeof(h));
+  if (std::memcmp(h.magic, kMagic, sizeof(kMagic)) != 0 || h.version != kSegmentVersion ||
+      h.check != HeaderCheck(h) || h.total != size || h.blocks != BlocksOf(h.files) ||
+      h.row_bits < 8 || h.row_bits > 16 || h.keyed > h.files || (h.files > 0 && h.dirs == 0)) {
+    return false;
+  }
+  uint64_t sizes[kSections];
+  SectionSizes(h, WordsOf(h.blocks), sizes);
+  for (int s = 0; s < kSections; ++s) {
+    if (h.offset[s] % 8 != 0 || h.offset[s] < sizeof(h) || h.offset[s] > size ||
+        sizes[s] > size - h.offset[s]) {
+      return false;
+    }
+  }
+  const auto at = [&](int s) { return data + h.offset[s]; };
+  files_ = h.files;
+  dirs_ = h.dirs;
+  blocks_ = h.blocks;
+  keyed_ = h.keyed;
+  row_bits_ = h.row_bits;
+  row_words_ = WordsOf(h.blocks);
+  sizes_ = reinterpret_cast<const uint64_t*>(at(kSizes));
+  times_ = reinterpret_cast<const uint64_t*>(at(kTimes));
+  keys_ = reinterpret_cast<const int64_t*>(at(kKeys));
+  file_dirs_ = reinterpret_cast<const uint32_t*>(at(kFileDirs));
+  block_dirs_ = reinterpret_cast<const uint32_t*>(at(kBlockDirs));
+  by_key_ = reinterpret_cast<const uint32_t*>(at(kByKey));
+  signature_ = reinterpret_cast<const uint64_t*>(at(kSignature));
+  names_ = {reinterpret_cast<const uint32_t*>(at(kNameAt)),
+            reinterpret_cast<const uint32_t*>(at(kNameFolded)), at(kNameBytes), h.names_size,
+            h.files};
+  dir_texts_ = {reinterpret_cast<const uint32_t*>(at(kDirAt)),
+                reinterpret_cast<const uint32_t*>(at(kDirFolded)), at(kDirBytes), h.dirs_size,
+                h.dirs};
+  return true;
+}
+
+uint64_t Segment::Start(const Texts& texts, uint32_t record) {
+  return std::min<uint64_t>(texts.at[record], texts.size);
+}
+
+std::string_view Segment::Folded(const Texts& texts, uint32_t record) {
+  const uint64_t start = Start(texts, record);
+  const uint64_t end = std::min<uint64_t>(start + texts.folded[record], texts.size);
+  return {texts.bytes + start, end - start};
+}
+
+std::string_view Segment::Original(const Texts& texts, uint32_t record) {
+  const std::string_view folded = Folded(texts, record);
+  const uint64_t start = static_cast<uint64_t>(folded.data() - texts.bytes) + folded.size();
+  const uint64_t next = Start(texts, record + 1);
+  if (next <= start) return folded;
+  return {texts.bytes + start, next - start};
+}
+
+bool Segment::RecordAt(const Texts& texts, uint32_t first, uint32_t last, uint64_t offset,
+                       uint64_t length, uint32_t* record) {
+  const uint32_t* found =
+      std::upper_bound(texts.at + first, texts.at + last, static_cast<uint32_t>(offset));
+  if (found == texts.at + first) return false;
+  *record = static_cast<uint32_t>(found - texts.at - 1);
+  const std::string_view folded = Folded(texts, *record);
+  const uint64_t start = static_cast<uint64_t>(folded.data() - texts.bytes);
+  return offset >= start && offset + length <= start + folded.size();
+}
+
+uint32_t Segment::DirOf(uint32_t file) const {
+  return file_dirs_[file] < dirs_ ? file_dirs_[file] : 0;
+}
+
+uint32_t Segment::KeyedFile(uint32_t at) const {
+  return by_key_[at] < files_ ? by_key_[at] : 0;
+}
+
+std::string_view Segment::NameRecords(uint32_t first, uint32_t last) const {
+  const uint64_t start = Start(names_, first);
+  const uint64_t end = std::max(start, Start(names_, last));
+  return {names_.bytes + start, end - start};
+}
+
+bool Segment::FileAt(uint32_t first, uint32_t last, const char* hit, uint64_t length,
+                     uint32_t* file) const {
+  return RecordAt(names_, first, last, static_cast<uint64_t>(hit - names_.bytes), length, file);
+}
+
+std::string_view Segment::DirRecords() const {
+  return {dir_texts_.bytes, Start(dir_texts_, dirs_)};
+}
+
+bool Segment::DirAt(const char* hit, uint64_t length, uint32_t* dir) const {
+  return RecordAt(dir_texts_, 0, dirs_, static_cast<uint64_t>(hit - dir_texts_.bytes), length,
+                  dir);
+}
+
+uint32_t Segment::BlockFirstDir(uint32_t block) const {
+  return std::min(block_dirs_[2 * size_t{block}], dirs_ - 1);
+}
+
+uint32_t Segment::BlockLastDir(uint32_t block) const {
+  return std::min(block_dirs_[2 * size_t{block} + 1], dirs_ - 1);
+}
+
+}  // namespace catalogue
