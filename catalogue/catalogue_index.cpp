@@ -132,20 +132,20 @@ bool CatalogueIndex::LoadParts() {
     }
     bool gone = false;
     while (rows.Step()) {
-      Part part;
+      // In place: the segment reads through its file.
+      Part& part = parts_.emplace_back();
       part.list = rows.Int(0);
       const std::string path = PartsFolder() + std::string(rows.Bytes(1));
       if (!part.file.Open(path)) {
         gone = gone || part.file.NotFound();
+        parts_.pop_back();
         continue;
       }
       // One that is not as written is left out; the next refresh reads its list again.
       if (static_cast<int64_t>(part.file.size()) != rows.Int(2) ||
-          part.file.write_ns() != rows.Int(3) ||
-          !part.segment.Open(part.file.data(), part.file.size())) {
-        continue;
+          part.file.write_ns() != rows.Int(3) || !part.segment.Open(&part.file)) {
+        parts_.pop_back();
       }
-      parts_.push_back(std::move(part));
     }
     if (rows.Failed()) {
       error_ = db_.ErrorText();
@@ -165,14 +165,15 @@ const CatalogueIndex::Part* CatalogueIndex::PartOf(int64_t list) const {
 }
 
 CatalogueFile CatalogueIndex::FileOf(const Part& part, uint32_t file) const {
-  const Segment& s = part.segment;
+  Segment::Facts facts;
+  part.segment.ReadFacts(file, &facts);
   CatalogueFile found;
   found.row = (part.list << 32) | file;
   found.list = part.list;
-  found.path.assign(s.Dir(s.DirOf(file))).append(s.Name(file));
-  found.size = s.Size(file);
-  found.write_time = s.WriteTime(file);
-  if (s.Key(file) >= 0) found.id = s.Key(file);
+  found.path = std::move(facts.path);
+  found.size = facts.size;
+  found.write_time = facts.write_time;
+  if (facts.key >= 0) found.id = facts.key;
   return found;
 }
 

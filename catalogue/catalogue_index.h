@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -196,7 +197,7 @@ class CatalogueIndex {
   bool writer_ = false;     // db_ is open for writing (not to read another's work)
   bool fresh_ = false;      // the index is being built from nothing
   bool loaded_ = false;     // parts_ are mapped
-  std::vector<Part> parts_;
+  std::deque<Part> parts_;  // never moved: each segment reads through its file
 };
 
 // The index file for a set of catalogue folders: "catalogue-<hash>.db" in

@@ -77,7 +77,7 @@ uint32_t WordsOf(uint32_t blocks) { return (blocks + 63) / 64; }
 // list, whose few blocks are read whole anyway.
 uint32_t RowBitsFor(uint32_t files) {
   uint32_t bits = 8;
-  while (bits < 12 && (uint64_t{1} << bits) < uint64_t{files} * 64) ++bits;
+  while (bits < 12 && (uint64_t{1} << bits) < uint64_t{files} * 256) ++bits;
   return bits;
 }
 
@@ -134,11 +134,15 @@ std::string SegmentWriter::Finish() {
     const uint64_t bit = uint64_t{1} << (block % 64);
     const char* name = names_.bytes.data() + names_.at[file];
     const uint32_t length = names_.folded[file];
-    for (uint32_t i = 2; i < length; ++i) {
-      const uint32_t run = static_cast<uint32_t>(static_cast<unsigned char>(name[i - 2])) << 16 |
-                           static_cast<uint32_t>(static_cast<unsigned char>(name[i - 1])) << 8 |
-                           static_cast<unsigned char>(name[i]);
-      signature[size_t{SignatureRow(run, h.row_bits)} * words + block / 64] |= bit;
+    const std::string_view text(name, length);
+    for (uint32_t i = 1; i < length; ++i) {
+      for (int which = 0; which < kRowsPerRun; ++which) {
+        signature[size_t{SignatureRow(PairRun(text, i), which, h.row_bits)} * words + block / 64] |=
+            bit;
+        if (i < 2) continue;
+        signature[size_t{SignatureRow(TripleRun(text, i), which, h.row_bits)} * words +
+                  block / 64] |= bit;
+      }
     }
     uint32_t* range = &block_dirs[2 * size_t{block}];
     if (file % kBlockFiles == 0) range[0] = range[1] = file_dirs_[file];
@@ -232,6 +236,92 @@ bool Segment::Open(const char* data, uint64_t size) {
   return true;
 }
 
+bool Segment::Open(const platform::MappedFile* file) {
+  file_ = nullptr;
+  if (!Open(file->data(), file->size())) return false;
+  file_ = file;
+  return true;
+}
+
+void Segment::Copy(const void* at, uint64_t length, void* out) const {
+  if (length == 0) return;
+  if (file_ != nullptr &&
+      file_->ReadAt(static_cast<uint64_t>(static_cast<const char*>(at) - file_->data()), out,
+                    length)) {
+    return;
+  }
+  std::memcpy(out, at, length);
+}
+
+void Segment::ReadRow(uint32_t row, uint64_t* out) const {
+  Copy(Row(row), 8 * uint64_t{row_words_}, out);
+}
+
+void Segment::ReadBlocks(uint32_t block, uint32_t count, bool mapped, Block* out) const {
+  out->first = std::min(block * kBlockFiles, files_);
+  out->last = static_cast<uint32_t>(
+      std::min<uint64_t>(uint64_t{block + count} * kBlockFiles, files_));
+  count = out->last - out->first;
+  out->at.resize(count + 1);
+  out->folded.resize(count);
+  Copy(names_.at + out->first, 4 * (uint64_t{count} + 1), out->at.data());
+  Copy(names_.folded + out->first, 4 * uint64_t{count}, out->folded.data());
+  // Kept inside the names whatever the offsets say.
+  for (uint32_t& at : out->at) at = static_cast<uint32_t>(std::min<uint64_t>(at, names_.size));
+  out->base = out->at.front();
+  const uint64_t end = std::max<uint64_t>(out->base, out->at.back());
+  if (mapped) {
+    out->bytes = std::string_view(names_.bytes + out->base, end - out->base);
+    return;
+  }
+  out->copy.resize(end - out->base);
+  Copy(names_.bytes + out->base, end - out->base, out->copy.data());
+  out->bytes = out->copy;
+}
+
+bool Segment::Block::FileAt(const char* hit, uint64_t length, uint32_t* file) const {
+  const uint64_t offset = base + static_cast<uint64_t>(hit - bytes.data());
+  const auto found = std::upper_bound(at.begin(), at.end() - 1, offset);
+  if (found == at.begin()) return false;
+  const size_t i = static_cast<size_t>(found - at.begin() - 1);
+  *file = first + static_cast<uint32_t>(i);
+  return offset >= at[i] && offset + length <= uint64_t{at[i]} + folded[i] &&
+         offset + length <= base + bytes.size();
+}
+
+const char* Segment::Block::After(uint32_t file) const {
+  const uint64_t next = at[file - first + 1];
+  return bytes.data() + (next >= base ? std::min<uint64_t>(next - base, bytes.size()) : 0);
+}
+
+void Segment::ReadRecord(const Texts& texts, uint32_t record, std::string* out) const {
+  uint32_t at[2];
+  uint32_t folded = 0;
+  Copy(texts.at + record, sizeof(at), at);
+  Copy(texts.folded + record, sizeof(folded), &folded);
+  const uint64_t start = std::min<uint64_t>(at[0], texts.size);
+  const uint64_t end = std::max(start, std::min<uint64_t>(at[1], texts.size));
+  std::string both(end - start, '\0');
+  Copy(texts.bytes + start, end - start, both.data());
+  // The record's original follows its folded form when the two differ.
+  if (folded < both.size()) {
+    out->append(both, folded, std::string::npos);
+  } else {
+    out->append(both);
+  }
+}
+
+void Segment::ReadFacts(uint32_t file, Facts* out) const {
+  Copy(sizes_ + file, 8, &out->size);
+  Copy(times_ + file, 8, &out->write_time);
+  Copy(keys_ + file, 8, &out->key);
+  uint32_t dir = 0;
+  Copy(file_dirs_ + file, 4, &dir);
+  out->path.clear();
+  ReadRecord(dir_texts_, dir < dirs_ ? dir : 0, &out->path);
+  ReadRecord(names_, file, &out->path);
+}
+
 uint64_t Segment::Start(const Texts& texts, uint32_t record) {
   return std::min<uint64_t>(texts.at[record], texts.size);
 }
@@ -267,17 +357,6 @@ uint32_t Segment::DirOf(uint32_t file) const {
 
 uint32_t Segment::KeyedFile(uint32_t at) const {
   return by_key_[at] < files_ ? by_key_[at] : 0;
-}
-
-std::string_view Segment::NameRecords(uint32_t first, uint32_t last) const {
-  const uint64_t start = Start(names_, first);
-  const uint64_t end = std::max(start, Start(names_, last));
-  return {names_.bytes + start, end - start};
-}
-
-bool Segment::FileAt(uint32_t first, uint32_t last, const char* hit, uint64_t length,
-                     uint32_t* file) const {
-  return RecordAt(names_, first, last, static_cast<uint64_t>(hit - names_.bytes), length, file);
 }
 
 std::string_view Segment::DirRecords() const {

@@ -4,9 +4,9 @@
 // blocks of names that can match and never parses anything.
 //
 // Each name is kept folded (support::FoldedName) for the search, and as listed when it
-// differs. Every 64 files make a block; a signature of bit rows, one bit per block in
-// each row, says which blocks may hold a folded three-byte run: a query reads only the
-// rows of its runs and scans only the blocks all of them allow. The files' content keys
+// differs. Every 16 files make a block; a signature of bit rows, one bit per block in
+// each row, says which blocks may hold a folded run of three bytes (or of two): a query
+// reads only the rows of its runs and scans only the blocks all of them allow. The files' content keys
 // are also kept sorted, so that the copies of a file are found by a search, not a scan.
 //
 // A segment read from disk is checked whole in its frame (size, version, section table)
@@ -18,15 +18,31 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/memory.h"
+
 namespace catalogue {
 
-constexpr uint32_t kSegmentVersion = 1;
-constexpr uint32_t kBlockFiles = 64;
+constexpr uint32_t kSegmentVersion = 5;
+constexpr uint32_t kBlockFiles = 16;
 
-// The row of the signature a three-byte run (b0 << 16 | b1 << 8 | b2) sets, for a
-// signature of 2^row_bits rows.
-inline uint32_t SignatureRow(uint32_t run, uint32_t row_bits) {
-  return (run * 2654435761u) >> (32 - row_bits);
+// The runs of bytes a signature holds: the three bytes ending at `end` of a folded text,
+// and the two, told apart.
+inline uint32_t TripleRun(std::string_view text, size_t end) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(text[end - 2])) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(text[end - 1])) << 8 |
+         static_cast<unsigned char>(text[end]);
+}
+inline uint32_t PairRun(std::string_view text, size_t end) {
+  return 1u << 24 | static_cast<uint32_t>(static_cast<unsigned char>(text[end - 1])) << 8 |
+         static_cast<unsigned char>(text[end]);
+}
+
+// The two rows of the signature a run sets (so that a run met in a row another common run
+// also sets still narrows through the other), for a signature of 2^row_bits rows.
+constexpr int kRowsPerRun = 2;
+inline uint32_t SignatureRow(uint32_t run, int which, uint32_t row_bits) {
+  const uint32_t hash = run * (which == 0 ? 2654435761u : 2246822519u) + static_cast<uint32_t>(which);
+  return hash >> (32 - row_bits);
 }
 
 class SegmentWriter {
@@ -59,6 +75,34 @@ class Segment {
   // False when the bytes are no whole segment of this version. The bytes must outlive
   // the object.
   bool Open(const char* data, uint64_t size);
+  // The segment of a mapped file: the few scattered bytes a selective query reads are
+  // copied from the file (Read...), where a first touch of each mapped page would fault.
+  bool Open(const platform::MappedFile* file);
+
+  // The names of one block as read in one go.
+  struct Block {
+    uint32_t first = 0, last = 0;  // its files
+    std::vector<uint32_t> at, folded;
+    std::string_view bytes;  // in `copy`, or in the mapping
+    std::string copy;
+    uint64_t base = 0;  // where bytes start in the segment's names
+    // The block's file whose folded name holds `length` bytes at `hit` of `bytes`.
+    bool FileAt(const char* hit, uint64_t length, uint32_t* file) const;
+    // The start of the record after `file`'s in `bytes`.
+    const char* After(uint32_t file) const;
+  };
+  // The names of `count` blocks from `block` on, as one Block: copied from the file
+  // (a few scattered blocks), or seen in the mapping (most blocks, read in order).
+  void ReadBlocks(uint32_t block, uint32_t count, bool mapped, Block* out) const;
+  // One row of the signature (row_words() words).
+  void ReadRow(uint32_t row, uint64_t* out) const;
+  // A file's facts and path, read in a few calls.
+  struct Facts {
+    uint64_t size = 0, write_time = 0;
+    int64_t key = -1;
+    std::string path;
+  };
+  void ReadFacts(uint32_t file, Facts* out) const;
 
   uint32_t files() const { return files_; }
   uint32_t dirs() const { return dirs_; }
@@ -77,12 +121,8 @@ class Segment {
   // The keyed files ordered by (key, size, file).
   uint32_t KeyedFile(uint32_t at) const;
 
-  // The name records of files [first, last), and the file among them whose folded name
-  // holds the `length` bytes at `hit` of those records (false when none does).
-  std::string_view NameRecords(uint32_t first, uint32_t last) const;
-  bool FileAt(uint32_t first, uint32_t last, const char* hit, uint64_t length,
-              uint32_t* file) const;
-  // The same for directories.
+  // The directories' records, and the directory whose folded path holds the `length`
+  // bytes at `hit` of them (false when none does).
   std::string_view DirRecords() const;
   bool DirAt(const char* hit, uint64_t length, uint32_t* dir) const;
   // The lowest and highest directory of the block's files.
@@ -105,11 +145,15 @@ class Segment {
   static std::string_view Folded(const Texts& texts, uint32_t record);
   static std::string_view Original(const Texts& texts, uint32_t record);
   static uint64_t Start(const Texts& texts, uint32_t record);
+  void Copy(const void* at, uint64_t length, void* out) const;
+  // The original text of one record, read in a few calls.
+  void ReadRecord(const Texts& texts, uint32_t record, std::string* out) const;
   static bool RecordAt(const Texts& texts, uint32_t first, uint32_t last, uint64_t offset,
                        uint64_t length, uint32_t* record);
 
   uint32_t files_ = 0, dirs_ = 0, blocks_ = 0, keyed_ = 0;
   uint32_t row_bits_ = 0, row_words_ = 0;
+  const platform::MappedFile* file_ = nullptr;
   const uint64_t* sizes_ = nullptr;
   const uint64_t* times_ = nullptr;
   const int64_t* keys_ = nullptr;

@@ -7,6 +7,12 @@ namespace catalogue {
 
 namespace {
 
+// A few runs from across the text narrow the blocks about as well as all of them, and
+// each is a row of every segment to read.
+constexpr size_t kMaxRuns = 8;
+// Blocks read in one go at most.
+constexpr uint32_t kScanBlocks = 256;
+
 const char* Find(const char* from, const char* end, std::string_view text) {
   if (from >= end) return nullptr;
   return static_cast<const char*>(
@@ -17,11 +23,6 @@ bool Contains(std::string_view hay, std::string_view text) {
   return Find(hay.data(), hay.data() + hay.size(), text) != nullptr;
 }
 
-uint32_t RunAt(std::string_view text, size_t end) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(text[end - 2])) << 16 |
-         static_cast<uint32_t>(static_cast<unsigned char>(text[end - 1])) << 8 |
-         static_cast<unsigned char>(text[end]);
-}
 
 }  // namespace
 
@@ -31,9 +32,20 @@ SegmentSearch::SegmentSearch(std::string_view query, bool whole_path)
     Piece piece;
     piece.text = text;
     piece.slash = text.find('/') != std::string::npos;
-    for (size_t i = 2; i < text.size(); ++i) piece.runs.push_back(RunAt(text, i));
-    std::sort(piece.runs.begin(), piece.runs.end());
-    piece.runs.erase(std::unique(piece.runs.begin(), piece.runs.end()), piece.runs.end());
+    // Three-byte runs, or the two-byte one of a text of two bytes.
+    for (size_t i = text.size() == 2 ? 1 : 2; i < text.size(); ++i) {
+      const uint32_t run = text.size() == 2 ? PairRun(text, i) : TripleRun(text, i);
+      if (std::find(piece.runs.begin(), piece.runs.end(), run) == piece.runs.end()) {
+        piece.runs.push_back(run);
+      }
+    }
+    if (piece.runs.size() > kMaxRuns) {
+      std::vector<uint32_t> spread;
+      for (size_t i = 0; i < kMaxRuns; ++i) {
+        spread.push_back(piece.runs[i * (piece.runs.size() - 1) / (kMaxRuns - 1)]);
+      }
+      piece.runs = std::move(spread);
+    }
     pieces_.push_back(std::move(piece));
   }
 }
@@ -60,6 +72,7 @@ void SegmentSearch::CandidateBlocks(const Segment& segment, const DirState& dirs
   blocks->assign(words, ~uint64_t{0});
   if (segment.blocks() % 64 != 0) blocks->back() = (uint64_t{1} << (segment.blocks() % 64)) - 1;
   std::vector<uint64_t> allowed;
+  std::vector<uint64_t> row(words);
   std::vector<uint32_t> before;  // directories holding the piece before each one
   for (size_t p = 0; p < pieces_.size(); ++p) {
     const Piece& piece = pieces_[p];
@@ -67,8 +80,10 @@ void SegmentSearch::CandidateBlocks(const Segment& segment, const DirState& dirs
     if (piece.runs.empty() || (whole_path_ && piece.slash)) continue;
     allowed.assign(words, ~uint64_t{0});
     for (const uint32_t run : piece.runs) {
-      const uint64_t* row = segment.Row(SignatureRow(run, segment.row_bits()));
-      for (uint32_t w = 0; w < words; ++w) allowed[w] &= row[w];
+      for (int which = 0; which < kRowsPerRun; ++which) {
+        segment.ReadRow(SignatureRow(run, which, segment.row_bits()), row.data());
+        for (uint32_t w = 0; w < words; ++w) allowed[w] &= row[w];
+      }
     }
     if (whole_path_) {
       before.assign(1, 0);
@@ -107,20 +122,18 @@ bool SegmentSearch::Check(const Segment& segment, const DirState* dirs, uint32_t
   return matcher_.Matches(path_);
 }
 
-bool SegmentSearch::ScanBlock(const Segment& segment, uint32_t block,
-                              const std::function<bool(uint32_t file)>& each) const {
-  const uint32_t first = block * kBlockFiles;
-  const uint32_t last = std::min(first + kBlockFiles, segment.files());
-  const std::string_view records = segment.NameRecords(first, last);
+bool SegmentSearch::ScanBlocks(const Segment& segment, uint32_t block, uint32_t count,
+                               bool mapped, const std::function<bool(uint32_t file)>& each) const {
+  segment.ReadBlocks(block, count, mapped, &block_);
   const std::string& text = pieces_.front().text;
-  const char* end = records.data() + records.size();
-  for (const char* at = records.data(); const char* hit = Find(at, end, text);) {
+  const char* end = block_.bytes.data() + block_.bytes.size();
+  for (const char* at = block_.bytes.data(); const char* hit = Find(at, end, text);) {
     uint32_t file = 0;
     at = hit + 1;
-    if (!segment.FileAt(first, last, hit, text.size(), &file)) continue;
+    if (!block_.FileAt(hit, text.size(), &file)) continue;
     if (!each(file)) return false;
     // On to the next file's record: one match a file.
-    at = std::max(at, segment.NameRecords(file + 1, file + 1).data());
+    at = std::max(at, block_.After(file));
   }
   return true;
 }
@@ -133,12 +146,36 @@ bool SegmentSearch::Run(const Segment& segment, const std::function<bool(uint32_
   std::vector<uint64_t> blocks;
   CandidateBlocks(segment, dirs, &blocks);
   const bool scan = !whole_path_ && plain_ && !pieces_.empty();
+  size_t candidates = 0;
+  for (const uint64_t word : blocks) candidates += static_cast<size_t>(__builtin_popcountll(word));
+  // Many blocks: their names are seen in the mapping, where copying each would cost more.
+  const bool mapped = candidates * 8 > segment.blocks();
+  if (scan && candidates * 2 > segment.blocks()) {
+    // Most blocks may hold the text: all are read, many at a time, and each hit is the
+    // answer itself.
+    for (uint32_t block = 0; block < segment.blocks(); block += kScanBlocks) {
+      if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+      if (!ScanBlocks(segment, block, kScanBlocks, true, each)) return false;
+    }
+    return true;
+  }
+  const auto candidate = [&](uint32_t block) {
+    return block < segment.blocks() && ((blocks[block / 64] >> (block % 64)) & 1) != 0;
+  };
   for (uint32_t w = 0; w < blocks.size(); ++w) {
     for (uint64_t bits = blocks[w]; bits != 0; bits &= bits - 1) {
       if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
       const uint32_t block = w * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
       if (scan) {
-        if (!ScanBlock(segment, block, each)) return false;
+        // Neighbouring blocks in one read.
+        uint32_t count = 1;
+        while (count < kScanBlocks && candidate(block + count)) ++count;
+        if (!ScanBlocks(segment, block, count, mapped, each)) return false;
+        for (uint32_t skip = 1; skip < count; ++skip) {
+          const uint32_t next = block + skip;
+          if (next / 64 == w) bits &= ~(uint64_t{1} << (next % 64));
+          if (next / 64 > w) blocks[next / 64] &= ~(uint64_t{1} << (next % 64));
+        }
         continue;
       }
       const uint32_t last = std::min((block + 1) * kBlockFiles, segment.files());

@@ -44,15 +44,16 @@ class SegmentSearch {
                        std::vector<uint64_t>* blocks) const;
   void FindInDirs(const Segment& segment, DirState* dirs) const;
   bool Check(const Segment& segment, const DirState* dirs, uint32_t file) const;
-  // The plain-name fast path: one scan of the block's names for the text.
-  bool ScanBlock(const Segment& segment, uint32_t block,
-                 const std::function<bool(uint32_t file)>& each) const;
+  // The plain-name fast path: one scan of the blocks' names for the text.
+  bool ScanBlocks(const Segment& segment, uint32_t block, uint32_t count, bool mapped,
+                  const std::function<bool(uint32_t file)>& each) const;
 
   NameMatcher matcher_;
   bool whole_path_;
   bool plain_;  // no mask: holding the text is matching
   std::vector<Piece> pieces_;
   mutable std::string path_;
+  mutable Segment::Block block_;
 };
 
 }  // namespace catalogue

@@ -39,11 +39,16 @@ class MappedFile {
   int64_t write_ns() const { return write_ns_; }
   bool NotFound() const { return not_found_; }
   const std::string& ErrorText() const { return error_; }
+  // Copies [offset, offset + length) of the file to `out`: for a few scattered bytes,
+  // where the first touch of each mapped page would cost a fault (dear in a virtual
+  // machine). False past the end or when the system refuses.
+  bool ReadAt(uint64_t offset, void* out, uint64_t length) const;
 
  private:
   const char* data_ = nullptr;
   uint64_t size_ = 0;
   int64_t write_ns_ = 0;
+  int fd_ = -1;
   bool not_found_ = false;
   std::string error_;
 };

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -97,10 +98,12 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
   data_ = other.data_;
   size_ = other.size_;
   write_ns_ = other.write_ns_;
+  fd_ = other.fd_;
   not_found_ = other.not_found_;
   error_ = std::move(other.error_);
   other.data_ = nullptr;
   other.size_ = 0;
+  other.fd_ = -1;
   return *this;
 }
 
@@ -132,12 +135,32 @@ bool MappedFile::Open(const std::string& path) {
     }
   }
   if (ok) write_ns_ = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-  close(fd);
+  if (ok) {
+    fd_ = fd;
+  } else {
+    close(fd);
+  }
   return ok;
+}
+
+bool MappedFile::ReadAt(uint64_t offset, void* out, uint64_t length) const {
+  if (fd_ < 0 || offset > size_ || length > size_ - offset) return false;
+  auto* to = static_cast<char*>(out);
+  while (length > 0) {
+    const ssize_t got = pread(fd_, to, static_cast<size_t>(length), static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    to += got;
+    offset += static_cast<uint64_t>(got);
+    length -= static_cast<uint64_t>(got);
+  }
+  return true;
 }
 
 void MappedFile::Close() {
   if (data_ != nullptr) munmap(const_cast<char*>(data_), static_cast<size_t>(size_));
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
   data_ = nullptr;
   size_ = 0;
   write_ns_ = 0;
