@@ -278,30 +278,36 @@ bool CatalogueIndex::Copies(
   if (own_part == nullptr || own == nullptr) return true;
   const Segment& mine = own_part->segment;
   // Each own file's copies as (part, file), found by walking the sorted keys of the list
-  // and of each other list side by side.
+  // and of each other list side by side, each read whole.
+  std::vector<Segment::Keyed> own_keys, other_keys;
+  mine.ReadKeyed(&own_keys);
   std::vector<std::vector<std::pair<uint32_t, uint32_t>>> found(mine.files());
+  Segment::Facts facts;
   for (uint32_t p = 0; p < parts_.size(); ++p) {
     const Part& other = parts_[p];
     const CatalogueList* holder = ListById(lists, other.list);
     if (other.list == list || holder == nullptr) continue;
-    const Segment& s = other.segment;
+    other.segment.ReadKeyed(&other_keys);
+    // A list of the same volume may hold the file itself, which is no copy of it.
     const bool same_volume = SameVolume(*own, *holder);
-    std::string path;
     size_t j = 0;
-    for (uint32_t i = 0; i < mine.keyed(); ++i) {
-      const uint32_t file = mine.KeyedFile(i);
-      const int64_t key = mine.Key(file);
-      const uint64_t size = mine.Size(file);
-      if (size == 0) continue;
-      while (j < s.keyed()) {
-        const uint32_t at = s.KeyedFile(static_cast<uint32_t>(j));
-        if (s.Key(at) > key || (s.Key(at) == key && s.Size(at) >= size)) break;
+    for (const Segment::Keyed& file : own_keys) {
+      if (file.size == 0) continue;
+      while (j < other_keys.size() && (other_keys[j].key < file.key ||
+                                        (other_keys[j].key == file.key && other_keys[j].size < file.size))) {
         ++j;
       }
-      uint32_t copy = 0;
-      if (same_volume) path.assign(mine.Dir(mine.DirOf(file))).append(mine.Name(file));
-      if (CopyIn(other, *own, *holder, path, j, key, size, &copy)) {
-        found[file].push_back({p, copy});
+      for (size_t k = j; k < other_keys.size() && other_keys[k].key == file.key &&
+                         other_keys[k].size == file.size;
+           ++k) {
+        if (same_volume) {
+          mine.ReadFacts(file.file, &facts);
+          const std::string path = facts.path;
+          other.segment.ReadFacts(other_keys[k].file, &facts);
+          if (SameFile(*own, path, *holder, facts.path)) continue;
+        }
+        found[file.file].push_back({p, other_keys[k].file});
+        break;
       }
     }
   }
@@ -310,7 +316,15 @@ bool CatalogueIndex::Copies(
     if (mine.Key(file) < 0 || mine.Size(file) == 0) continue;
     copies.clear();
     for (const auto& [p, copy] : found[file]) copies.push_back(FileOf(parts_[p], copy));
-    each(FileOf(*own_part, file), copies);
+    // The list's own files in order: read in the mapping, where they lie in a row.
+    CatalogueFile own_file;
+    own_file.row = (own_part->list << 32) | file;
+    own_file.list = own_part->list;
+    own_file.path.assign(mine.Dir(mine.DirOf(file))).append(mine.Name(file));
+    own_file.size = mine.Size(file);
+    own_file.write_time = mine.WriteTime(file);
+    own_file.id = mine.Key(file);
+    each(own_file, copies);
   }
   return true;
 }

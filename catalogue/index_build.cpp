@@ -489,6 +489,21 @@ bool CatalogueIndex::Refresh(const IndexProgress& progress) {
   return ok;
 }
 
+namespace {
+
+// Whether the segment file is as it was written: its size, write time and header.
+bool PartHolds(const std::string& path, int64_t size, int64_t mtime) {
+  platform::File file;
+  platform::FileInfo info;
+  std::string header(Segment::HeaderBytes(), '\0');
+  return file.Open(path, platform::OpenMode::kRead) && file.Stat(&info) &&
+         static_cast<int64_t>(info.size) == size && info.write_ns == mtime &&
+         file.ReadAt(header.data(), header.size(), 0) == static_cast<int64_t>(header.size()) &&
+         Segment::HeaderFits(header, info.size);
+}
+
+}  // namespace
+
 struct CatalogueIndex::Known {
   int64_t id = 0, size = 0, mtime = 0;
   std::string error;
@@ -511,11 +526,7 @@ std::vector<std::string> CatalogueIndex::ListsToRead(const Present& present,
       notes_.push_back(path + ": " + was.error + "; left out of the catalogue");
       continue;
     }
-    platform::MappedFile part;
-    Segment segment;
-    if (!part.Open(PartsFolder() + was.part) ||
-        static_cast<int64_t>(part.size()) != was.part_size ||
-        part.write_ns() != was.part_mtime || !segment.Open(part.data(), part.size())) {
+    if (!PartHolds(PartsFolder() + was.part, was.part_size, was.part_mtime)) {
       notes_.push_back(path + ": its part of the catalogue index is damaged or gone;"
                               " reading the list again");
       to_read.push_back(path);

@@ -194,25 +194,50 @@ std::string SegmentWriter::Finish() {
   return out;
 }
 
-bool Segment::Open(const char* data, uint64_t size) {
-  Header h;
-  if (data == nullptr || size < sizeof(h) || reinterpret_cast<uintptr_t>(data) % 8 != 0) {
-    return false;
-  }
-  std::memcpy(&h, data, sizeof(h));
-  if (std::memcmp(h.magic, kMagic, sizeof(kMagic)) != 0 || h.version != kSegmentVersion ||
-      h.check != HeaderCheck(h) || h.total != size || h.blocks != BlocksOf(h.files) ||
-      h.row_bits < 8 || h.row_bits > 16 || h.keyed > h.files || (h.files > 0 && h.dirs == 0)) {
+namespace {
+
+// The header, if `bytes` begin with one of a whole segment of `size` bytes of this version.
+bool ReadHeader(std::string_view bytes, uint64_t size, Header* h) {
+  if (bytes.size() < sizeof(Header)) return false;
+  std::memcpy(h, bytes.data(), sizeof(Header));
+  if (std::memcmp(h->magic, kMagic, sizeof(kMagic)) != 0 || h->version != kSegmentVersion ||
+      h->check != HeaderCheck(*h) || h->total != size || h->blocks != BlocksOf(h->files) ||
+      h->row_bits < 8 || h->row_bits > 16 || h->keyed > h->files ||
+      (h->files > 0 && h->dirs == 0)) {
     return false;
   }
   uint64_t sizes[kSections];
-  SectionSizes(h, WordsOf(h.blocks), sizes);
+  SectionSizes(*h, WordsOf(h->blocks), sizes);
   for (int s = 0; s < kSections; ++s) {
-    if (h.offset[s] % 8 != 0 || h.offset[s] < sizeof(h) || h.offset[s] > size ||
-        sizes[s] > size - h.offset[s]) {
+    if (h->offset[s] % 8 != 0 || h->offset[s] < sizeof(Header) || h->offset[s] > size ||
+        sizes[s] > size - h->offset[s]) {
       return false;
     }
   }
+  return true;
+}
+
+}  // namespace
+
+size_t Segment::HeaderBytes() { return sizeof(Header); }
+
+bool Segment::HeaderFits(std::string_view header, uint64_t size) {
+  Header h;
+  return ReadHeader(header, size, &h);
+}
+
+bool Segment::Open(const char* data, uint64_t size) {
+  Header h;
+  if (data == nullptr || reinterpret_cast<uintptr_t>(data) % 8 != 0 ||
+      !ReadHeader(std::string_view(data, std::min<uint64_t>(size, sizeof(h))), size, &h)) {
+    return false;
+  }
+  Attach(data, &h);
+  return true;
+}
+
+void Segment::Attach(const char* data, const void* header) {
+  const Header& h = *static_cast<const Header*>(header);
   const auto at = [&](int s) { return data + h.offset[s]; };
   files_ = h.files;
   dirs_ = h.dirs;
@@ -233,12 +258,18 @@ bool Segment::Open(const char* data, uint64_t size) {
   dir_texts_ = {reinterpret_cast<const uint32_t*>(at(kDirAt)),
                 reinterpret_cast<const uint32_t*>(at(kDirFolded)), at(kDirBytes), h.dirs_size,
                 h.dirs};
-  return true;
 }
 
 bool Segment::Open(const platform::MappedFile* file) {
+  // The header read, not touched in the mapping: a first touch costs a fault.
   file_ = nullptr;
-  if (!Open(file->data(), file->size())) return false;
+  Header h;
+  char bytes[sizeof(Header)];
+  if (file->data() == nullptr || !file->ReadAt(0, bytes, sizeof(bytes)) ||
+      !ReadHeader(std::string_view(bytes, sizeof(bytes)), file->size(), &h)) {
+    return false;
+  }
+  Attach(file->data(), &h);
   file_ = file;
   return true;
 }
@@ -308,6 +339,20 @@ void Segment::ReadRecord(const Texts& texts, uint32_t record, std::string* out) 
     out->append(both, folded, std::string::npos);
   } else {
     out->append(both);
+  }
+}
+
+void Segment::ReadKeyed(std::vector<Keyed>* out) const {
+  std::vector<int64_t> keys(files_);
+  std::vector<uint64_t> sizes(files_);
+  std::vector<uint32_t> order(keyed_);
+  Copy(keys_, 8 * uint64_t{files_}, keys.data());
+  Copy(sizes_, 8 * uint64_t{files_}, sizes.data());
+  Copy(by_key_, 4 * uint64_t{keyed_}, order.data());
+  out->clear();
+  out->reserve(keyed_);
+  for (const uint32_t file : order) {
+    if (file < files_) out->push_back({keys[file], sizes[file], file});
   }
 }
 

@@ -75,6 +75,10 @@ class Segment {
   // False when the bytes are no whole segment of this version. The bytes must outlive
   // the object.
   bool Open(const char* data, uint64_t size);
+  // Whether a file of `size` bytes that begins with `header` (its first HeaderBytes())
+  // is a whole segment of this version, as far as its header tells.
+  static size_t HeaderBytes();
+  static bool HeaderFits(std::string_view header, uint64_t size);
   // The segment of a mapped file: the few scattered bytes a selective query reads are
   // copied from the file (Read...), where a first touch of each mapped page would fault.
   bool Open(const platform::MappedFile* file);
@@ -96,6 +100,13 @@ class Segment {
   void ReadBlocks(uint32_t block, uint32_t count, bool mapped, Block* out) const;
   // One row of the signature (row_words() words).
   void ReadRow(uint32_t row, uint64_t* out) const;
+  // The keyed files with their keys and sizes, ordered by (key, size, file), read whole.
+  struct Keyed {
+    int64_t key;
+    uint64_t size;
+    uint32_t file;
+  };
+  void ReadKeyed(std::vector<Keyed>* out) const;
   // A file's facts and path, read in a few calls.
   struct Facts {
     uint64_t size = 0, write_time = 0;
@@ -145,6 +156,7 @@ class Segment {
   static std::string_view Folded(const Texts& texts, uint32_t record);
   static std::string_view Original(const Texts& texts, uint32_t record);
   static uint64_t Start(const Texts& texts, uint32_t record);
+  void Attach(const char* data, const void* header);
   void Copy(const void* at, uint64_t length, void* out) const;
   // The original text of one record, read in a few calls.
   void ReadRecord(const Texts& texts, uint32_t record, std::string* out) const;
