@@ -382,10 +382,20 @@ void FindPage::Search() {
       if (!volume.empty() && query.lists.empty()) {
         error = "No volume of the catalogue is named '" + volume + "'";
       } else {
-        count = w.index->Find(query, limit, [&](const catalogue::CatalogueFile& file) {
+        const auto found = [&](const catalogue::CatalogueFile& file) {
           const catalogue::CatalogueList* list = catalogue::ListById(lists, file.list);
           rows.push_back({list != nullptr ? list->name : std::string(), file});
-        });
+        };
+        // The first results show while the rest are counted.
+        const auto shown = [&] {
+          QMetaObject::invokeMethod(
+              this,
+              [this, latest, search, rows]() mutable {
+                if (latest->load() == search) ShowResults(std::move(rows), -1, "");
+              },
+              Qt::QueuedConnection);
+        };
+        count = w.index->Find(query, limit, found, shown);
         if (count < 0) error = "Cannot search the catalogue index: " + w.index->error();
       }
     }
@@ -403,7 +413,9 @@ void FindPage::ShowResults(std::vector<FoundFile> rows, int64_t count, const std
   results_->SetRows(std::move(rows));
   ShowCopies({}, {}, {});
   std::string line = error;
-  if (error.empty() && count > shown) {
+  if (error.empty() && count < 0) {
+    line = std::to_string(shown) + " found; counting the rest";
+  } else if (error.empty() && count > shown) {
     line = std::to_string(count - shown) + " more matched (" + std::to_string(count) +
            " in all; raise the limit to see more)";
   } else if (error.empty()) {
@@ -411,7 +423,8 @@ void FindPage::ShowResults(std::vector<FoundFile> rows, int64_t count, const std
   }
   liFndMore_->setText(VisibleLines(line));
   SetColours(liFndMore_, error.empty() ? QColor(Qt::black) : QColor(kAlertText));
-  emit searched();
+  // A search is done once its count is in.
+  if (count >= 0 || !error.empty()) emit searched();
 }
 
 void FindPage::ChooseResult() {

@@ -8,9 +8,11 @@
 #   - a check of the unchanged catalogue (best of 5);
 #   - the refresh after one line of a list changed, and after one list was replaced whole
 #     (the disk wiped and filled anew);
-#   - 100 mixed name queries as whole commands, one fresh process each: the first 100
-#     results (checker-cli find --limit 100 against plocate -b -i -l 100), then the count
+#   - 100 mixed name queries as whole commands, one fresh process each: the time until
+#     the first 100 results are out, and until the command ends (checker-cli find
+#     --limit 100 against plocate -b -i -l 100; bench/first_results.py), then the count
 #     of all (against plocate -b -i -c and grep -F -c over the lists);
+#   - the same queries matched against whole paths: find --path against plocate -i;
 #   - every count checked against an independent count over the paths (CHECK=1);
 #   - copies --under 2 of one list;
 #   - the index's size beside the lists'.
@@ -96,14 +98,22 @@ for seed in $SEEDS; do
   "$TOOL" "$lists" --lists "$LISTS" --files "$FILES" --seed "$seed" --only "$pick" >/dev/null
   "$CLI" volumes --catalogue "$lists" >/dev/null
 
-  ours_first=() theirs_first=() ours_all=() theirs_all=() grep_all=()
+  ours_first=() ours_whole=() theirs_first=() ours_all=() theirs_all=() grep_all=()
+  ours_path=() theirs_path=()
   mismatches=0
   truths=()
   [ "$CHECK" = 1 ] && mapfile -t truths < <(python3 "$here/catalogue_count.py" "$dir/paths.txt" "$dir/queries.txt")
+  first_ms() { python3 "$here/first_results.py" 100 "$dir/queries.txt" "$@"; }
+  while read -r first whole; do ours_first+=("$first") ours_whole+=("$whole"); done < <(
+    first_ms "$CLI" find --catalogue "$lists" --limit 100 --)
+  while read -r first _; do theirs_first+=("$first"); done < <(
+    first_ms plocate -d "$dir/plocate.db" -b -i -l 100 --)
+  while read -r first _; do ours_path+=("$first"); done < <(
+    first_ms "$CLI" find --catalogue "$lists" --path --limit 100 --)
+  while read -r first _; do theirs_path+=("$first"); done < <(
+    first_ms plocate -d "$dir/plocate.db" -i -l 100 --)
   n=0
   while IFS= read -r q; do
-    ours_first+=("$(ms "$CLI" find --catalogue "$lists" --limit 100 -- "$q")")
-    theirs_first+=("$(ms plocate -d "$dir/plocate.db" -b -i -l 100 -- "$q")")
     start=$(date +%s%N)
     shown=$("$CLI" find --catalogue "$lists" --limit 1 -- "$q" 2>"$dir/find.err" | grep -c . || true)
     ours_all+=($((($(date +%s%N) - start) / 1000000)))
@@ -124,9 +134,15 @@ for seed in $SEEDS; do
   done <"$dir/queries.txt"
   read -r o50 o95 < <(printf '%s\n' "${ours_first[@]}" | percentiles)
   read -r p50 p95 < <(printf '%s\n' "${theirs_first[@]}" | percentiles)
+  read -r w50 w95 < <(printf '%s\n' "${ours_whole[@]}" | percentiles)
   within=$(printf '%s\n' "${ours_first[@]}" | awk '$1 <= 50' | wc -l)
   echo "first 100 results: p50 $o50 ms, p95 $o95 ms ($within of ${#ours_first[@]} within 50 ms);" \
-    "plocate p50 $p50 ms, p95 $p95 ms; ratio p50 $(ratio "$o50" "$p50"), p95 $(ratio "$o95" "$p95")"
+    "plocate p50 $p50 ms, p95 $p95 ms; ratio p50 $(ratio "$o50" "$p50"), p95 $(ratio "$o95" "$p95");" \
+    "whole find command (with its count) p50 $w50 ms, p95 $w95 ms"
+  read -r o50 o95 < <(printf '%s\n' "${ours_path[@]}" | percentiles)
+  read -r p50 p95 < <(printf '%s\n' "${theirs_path[@]}" | percentiles)
+  echo "first 100 results, whole paths: p50 $o50 ms, p95 $o95 ms; plocate p50 $p50 ms, p95 $p95 ms;" \
+    "ratio p50 $(ratio "$o50" "$p50"), p95 $(ratio "$o95" "$p95")"
   read -r o50 o95 < <(printf '%s\n' "${ours_all[@]}" | percentiles)
   read -r p50 p95 < <(printf '%s\n' "${theirs_all[@]}" | percentiles)
   read -r g50 g95 < <(printf '%s\n' "${grep_all[@]}" | percentiles)

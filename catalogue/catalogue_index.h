@@ -1,29 +1,33 @@
 #pragma once
-// The catalogue: every id list of some folders, indexed in one SQLite file in the
-// user's cache folder so that a name, an id or a volume is found without reading the
-// lists. The index is derived and disposable: Refresh brings it up to date with the
-// lists before a query, and a deleted index is built again. The lists stay the truth.
-// Not thread-safe; one object per process and query.
+// The catalogue: every id list of some folders, indexed in the user's cache folder so
+// that a name, an id or a volume is found without reading the lists. An SQLite file keeps
+// the lists' facts; each list's files lie in a mapped file of their own beside it (a
+// name segment), written whole when the list is read. The index is derived and
+// disposable: Refresh brings it up to date with the lists before a query, and a deleted
+// index is built again. The lists stay the truth. Not thread-safe; one object per
+// process and query.
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "catalogue/list_header.h"
+#include "catalogue/name_segment.h"
 #include "catalogue/sqlite_db.h"
 #include "lists/list_reader.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 
 namespace catalogue {
 
 // Bumped whenever the tables change; an index of another version is built again.
-constexpr int kIndexVersion = 2;
-// The highest list id an index gives (each list's rows lie in a range of its own).
-constexpr int64_t kMaxListId = int64_t{1} << 30;
+constexpr int kIndexVersion = 3;
 
 // One id list as the index holds it.
 struct CatalogueList {
@@ -60,6 +64,7 @@ struct FileQuery {
   std::optional<uint64_t> from_time, to_time;  // yyyymmddhhnnss, both ends included
   std::optional<int64_t> id;                   // ContentKey
   std::vector<int64_t> lists;                  // empty: every list
+  bool whole_path = false;  // the name matches the whole path, folders included
 };
 
 // A number for an id field that keeps ids and short files' bytes apart: the two
@@ -104,10 +109,13 @@ class CatalogueIndex {
   // Every list, in the order of their paths.
   std::vector<CatalogueList> Lists();
 
-  // Calls `found` for the first `limit` matches (in index order) and returns how many
-  // matched in all; -1 on an error.
+  // Calls `found` for the first `limit` matches (in the order of the lists' paths, then
+  // the files' paths) and returns how many matched in all; -1 on an error. `shown` is
+  // called once the first `limit` were found, before the rest are counted. A stop flag
+  // (SetStop) ends the count early (-1, error "stopped").
   int64_t Find(const FileQuery& query, size_t limit,
-               const std::function<void(const CatalogueFile&)>& found);
+               const std::function<void(const CatalogueFile&)>& found,
+               const std::function<void()>& shown = nullptr);
 
   // For each file of the list with a size above 0 and an id, in path order: the files of
   // other lists with the same size and id (at most one per list), never the file itself
@@ -126,17 +134,38 @@ class CatalogueIndex {
   int64_t FilesWithoutCopyKey(int64_t list);
 
  private:
+  // One list's name segment, mapped.
+  struct Part {
+    int64_t list = 0;
+    platform::MappedFile file;
+    Segment segment;
+  };
+  // A list read and made into a segment, ready to store.
+  struct ReadList;
   // The lists in the folders now, and the folders that could not be read.
   struct Present;
+  // What the index holds of a list.
+  struct Known;
   void ReadFolders(Present* present);
   // Brings the index up to date as its only writer.
   bool Update(const Present& present, const IndexProgress& progress);
+  // Which lists must be read: new, changed, or their segment damaged or gone.
+  std::vector<std::string> ListsToRead(const Present& present,
+                                       const std::map<std::string, Known>& known);
+  // Reads the lists (two at a time) and stores each in order; false on the first failure.
+  bool ReadLists(const std::vector<std::string>& paths, const Present& present,
+                 const IndexProgress& progress);
+  static ReadList ReadAndBuild(const std::string& path, int64_t size, int64_t mtime);
+  bool StoreList(ReadList* read);
+  bool StoreFacts(int64_t id, const ReadList& read, const std::string& part, int64_t part_size,
+                  int64_t part_mtime);
+  bool WritePart(const std::string& name, const std::string& bytes, int64_t* size, int64_t* mtime);
+  bool DropList(int64_t id, const std::string& part);
+  // Removes segment files no list names (left by a writer that was stopped).
+  void RemoveStrayParts();
   // Opens the index for writing, building it when it is missing, damaged or old.
   bool OpenIndex();
-  // Opens the file and readies the connection (the search form of names).
-  bool OpenDatabase(const std::string& path);
   bool CreateTables();
-  bool MakeSearchable();
   bool Rebuild(const std::string& why);
   // Answers from what another writer has committed, without writing; notes how many of
   // the present lists that leaves out.
@@ -146,27 +175,16 @@ class CatalogueIndex {
   // The index's folder and files kept to their owner (a new file made so before SQLite
   // writes to it); a note when the files were open to others.
   void KeepPrivate();
-  bool IndexList(const std::string& path, int64_t size, int64_t mtime);
-  bool DropList(int64_t id);
-  // Replaces the rows of the list at `path` with `list`, or with the error that kept it
-  // out (list null), in one transaction.
-  bool StoreList(const std::string& path, int64_t size, int64_t mtime, const scan::IdList* list,
-                 const RunHeader& header, const std::string& error);
-  // Makes the list's rows those of `list`: new paths added, changed ones updated, those
-  // gone dropped. `bytes` receives the sum of the sizes.
-  bool StoreRows(int64_t list_id, const scan::IdList& list, uint64_t* bytes);
-  // The list's name, its run header's facts and its totals.
-  bool StoreFacts(int64_t list_id, const std::string& path, const scan::IdList& list,
-                  const RunHeader& header, uint64_t bytes);
-  // The steps of StoreRows: what the index holds of the list, its directories and files
-  // written, and what the list no longer holds dropped.
-  struct OldRows;
-  bool LoadOldRows(int64_t list_id, OldRows* old);
-  bool StoreDirs(const scan::IdList& list, OldRows* old, std::vector<int64_t>* dir_ids);
-  bool StoreFiles(int64_t list_id, const scan::IdList& list, const std::vector<int64_t>& dir_ids,
-                  OldRows* old, uint64_t* bytes);
-  bool ForgetRows(const OldRows& old);
-  std::string FilePath(int64_t dir, std::string_view name);
+  std::string PartsFolder() const { return index_path_ + "-names/"; }
+  // Maps the segments of the lists the index holds, in the order of the lists' paths.
+  bool LoadParts();
+  const Part* PartOf(int64_t list) const;
+  CatalogueFile FileOf(const Part& part, uint32_t file) const;
+  // The first file of `part` from its keyed file `first` on with that key and size that
+  // is not `own`'s file at `path` (SameFile; an empty path: never), or false.
+  bool CopyIn(const Part& part, const CatalogueList& own, const CatalogueList& holder,
+              const std::string& path, size_t first, int64_t key, uint64_t size,
+              uint32_t* copy) const;
 
   std::vector<std::string> folders_;
   std::string index_path_;
@@ -175,13 +193,11 @@ class CatalogueIndex {
   std::vector<std::string> notes_;
   std::string error_;
   const std::atomic<bool>* stop_ = nullptr;
-  platform::File builder_;   // the lock of the index's only writer, held during Refresh
-  bool writer_ = false;      // db_ is open for writing (not to read another's work)
-  bool fresh_ = false;       // the index is being built from nothing
-  bool searchable_ = false;  // the name and copy indexes are there
-  Statement dir_path_;
-  int64_t last_dir_ = -1;
-  std::string last_dir_path_;
+  platform::File builder_;  // the lock of the index's only writer, held during Refresh
+  bool writer_ = false;     // db_ is open for writing (not to read another's work)
+  bool fresh_ = false;      // the index is being built from nothing
+  bool loaded_ = false;     // parts_ are mapped
+  std::deque<Part> parts_;  // never moved: each segment reads through its file
 };
 
 // The index file for a set of catalogue folders: "catalogue-<hash>.db" in

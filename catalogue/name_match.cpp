@@ -10,25 +10,6 @@ namespace catalogue {
 
 namespace {
 
-constexpr size_t kTrigram = 3;
-// Enough to make a query selective; more only lengthen the intersection.
-constexpr size_t kMaxTrigrams = 6;
-
-// Adds the trigrams of a run of literal characters, folded as the index holds names.
-void AddTrigrams(std::string_view piece, std::set<std::string>* trigrams) {
-  const std::string folded = support::FoldedName(piece);
-  std::vector<size_t> starts;  // start of each character, and the end
-  size_t pos = 0;
-  while (pos < folded.size()) {
-    starts.push_back(pos);
-    support::NextChar(folded, &pos);
-  }
-  starts.push_back(folded.size());
-  for (size_t i = kTrigram; i < starts.size(); ++i) {
-    trigrams->insert(folded.substr(starts[i - kTrigram], starts[i] - starts[i - kTrigram]));
-  }
-}
-
 void Fold(std::string_view text, std::vector<uint32_t>* out) {
   out->clear();
   size_t pos = 0;
@@ -39,13 +20,16 @@ void Fold(std::string_view text, std::vector<uint32_t>* out) {
 
 NameMatcher::NameMatcher(std::string_view query) {
   mask_ = query.find_first_of("*?") != std::string_view::npos;
-  std::set<std::string> trigrams;
+  std::set<std::string> pieces;
+  const auto add = [&](std::string_view piece) {
+    if (!piece.empty()) pieces.insert(support::FoldedName(piece));
+  };
   if (mask_) {
     walk_.set_case_folding(CaseFolding::kUnicode);
     walk_.AddMasks(MaskListKind::kIncludeFiles, query);
-    // Groups and alternatives make what follows uncertain: no trigrams from a mask with
-    // them. Characters are read as the pattern engine reads them, "§" (or its byte alone)
-    // included.
+    // Groups and alternatives make what follows uncertain: nothing is certain of a mask
+    // with them. Characters are read as the pattern engine reads them, "§" (or its byte
+    // alone) included.
     const std::string_view mask = support::TrimView(query);
     if (mask.find_first_of("{|") == std::string_view::npos) {
       size_t begin = 0;
@@ -53,33 +37,19 @@ NameMatcher::NameMatcher(std::string_view query) {
         const size_t at = pos;
         const uint32_t code = support::NextChar(mask, &pos);
         if (code != '*' && code != '?' && code != 0xA7) continue;
-        AddTrigrams(mask.substr(begin, at - begin), &trigrams);
+        add(mask.substr(begin, at - begin));
         begin = pos;
       }
-      AddTrigrams(mask.substr(begin), &trigrams);
+      add(mask.substr(begin));
     }
   } else {
     Fold(query, &text_);
-    AddTrigrams(query, &trigrams);
+    add(query);
   }
-  // A few trigrams from across the set narrow the candidates as well as all of them.
-  std::vector<std::string> chosen(trigrams.begin(), trigrams.end());
-  if (chosen.size() > kMaxTrigrams) {
-    std::vector<std::string> spread;
-    for (size_t i = 0; i < kMaxTrigrams; ++i) {
-      spread.push_back(chosen[i * (chosen.size() - 1) / (kMaxTrigrams - 1)]);
-    }
-    chosen = std::move(spread);
-  }
-  for (const std::string& trigram : chosen) {
-    if (!trigram_query_.empty()) trigram_query_ += " AND ";
-    trigram_query_ += '"';
-    for (const char c : trigram) {
-      if (c == '"') trigram_query_ += '"';
-      trigram_query_ += c;
-    }
-    trigram_query_ += '"';
-  }
+  // Longest first: the rarest, and the one a scan looks for.
+  pieces_.assign(pieces.begin(), pieces.end());
+  std::stable_sort(pieces_.begin(), pieces_.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
 }
 
 bool NameMatcher::Matches(std::string_view name) const {

@@ -1,9 +1,9 @@
 #pragma once
 // How `find` matches a name: a mask in the walk's own syntax when the query holds "*"
 // or "?", else a text found anywhere in the name, both without regard to case (Unicode
-// simple case folding, for every script). Also names the trigrams every matching name
-// must hold, so the index is asked for those first; the index holds each name as
-// support::FoldedName writes it.
+// simple case folding, for every script). Also names the runs of text every matching
+// name must hold, folded as support::FoldedName folds names, so that the index is asked
+// for those first.
 
 #include <cstdint>
 #include <string>
@@ -20,9 +20,10 @@ class NameMatcher {
   NameMatcher(const NameMatcher&) = delete;
   NameMatcher& operator=(const NameMatcher&) = delete;
 
-  // A full-text query ANDing the folded trigrams, each quoted; empty when no three
-  // characters in a row are certain to appear (then every name must be tried).
-  const std::string& trigram_query() const { return trigram_query_; }
+  // Folded texts each matching name holds; none when nothing is certain (then every name
+  // must be tried). For a plain text, the text itself: holding it is matching.
+  const std::vector<std::string>& pieces() const { return pieces_; }
+  bool mask() const { return mask_; }
   bool Matches(std::string_view name) const;
 
  private:
@@ -30,7 +31,7 @@ class NameMatcher {
   THddRun walk_;
   std::vector<uint32_t> text_;  // folded characters of a plain text
   mutable std::vector<uint32_t> name_;
-  std::string trigram_query_;
+  std::vector<std::string> pieces_;
 };
 
 }  // namespace catalogue

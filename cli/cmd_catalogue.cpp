@@ -1,5 +1,7 @@
 // checker-cli volumes, find and copies: the catalogue of every id list.
 
+#include <cstdio>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -190,6 +192,7 @@ int RunFindCommand(const Args& args) {
   fields.to = options.to;
   fields.id = options.id;
   catalogue::FileQuery query;
+  query.whole_path = options.whole_path;
   catalogue::BadField bad = catalogue::BadField::kNone;
   std::string error;
   if (!catalogue::BuildFileQuery(fields, &query, &bad, &error)) {
@@ -238,6 +241,12 @@ int RunFindCommand(const Args& args) {
           WriteOut(out);
           out.clear();
         }
+      },
+      [&] {
+        // The first ones out before the rest are counted.
+        WriteOut(out);
+        out.clear();
+        std::fflush(stdout);
       });
   WriteOut(out);
   if (count < 0) {

@@ -113,6 +113,8 @@ constexpr OptionSpec kFindOptions[] = {
          [](Line* l, const Given& g) { l->catalogue.id = g.text; }, true),
     Text("--volume", "NAME", "only files of this volume: a list name, label or serial",
          [](Line* l, const Given& g) { l->catalogue.volume = g.text; }, true),
+    Flag("--path", "match NAME against the whole path, so that folders are found too",
+         [](Line* l, const Given&) { l->catalogue.whole_path = true; }),
 };
 
 constexpr OptionSpec kCopiesOptions[] = {
@@ -278,8 +280,10 @@ std::span<const CommandSpec> Commands() {
        "Usage: checker-cli find [OPTIONS] [NAME]\n"
        "Find files in every id list of the catalogue. NAME is a mask in the walk's\n"
        "syntax when it holds \"*\" or \"?\" (\"*.jpg\", \"IMG_????.*\"), else a text\n"
-       "found anywhere in the name; both without regard to case. One line per file:\n"
-       "the volume (its list's name), size, write time and full path.\n",
+       "found anywhere in the name; both without regard to case. With --path, NAME is\n"
+       "matched against the whole path instead. One line per file: the volume (its\n"
+       "list's name), size, write time and full path. The first N are shown as soon as\n"
+       "they are found; how many more matched follows on stderr.\n",
        kCatalogueAbout, kCatalogueExit, ""},
       {"copies", kCopies, {}, {"LIST", 1, 1, false, ""},
        "Usage: checker-cli copies [OPTIONS] LIST\n"

@@ -33,6 +33,7 @@ struct CatalogueOptions {
   std::string volume;
   int64_t under = 0;  // 0: every file
   bool confirm = false;
+  bool whole_path = false;  // find --path
 };
 
 // What a command line sets. Each command's table fills its own part; the rest keeps its

@@ -1,11 +1,16 @@
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "platform/memory.h"
 
@@ -83,6 +88,82 @@ uint64_t AvailableMemory() {
   }
   std::fclose(f);
   return result;
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept { *this = std::move(other); }
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this == &other) return *this;
+  Close();
+  data_ = other.data_;
+  size_ = other.size_;
+  write_ns_ = other.write_ns_;
+  fd_ = other.fd_;
+  not_found_ = other.not_found_;
+  error_ = std::move(other.error_);
+  other.data_ = nullptr;
+  other.size_ = 0;
+  other.fd_ = -1;
+  return *this;
+}
+
+bool MappedFile::Open(const std::string& path) {
+  Close();
+  not_found_ = false;
+  error_.clear();
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) {
+    not_found_ = errno == ENOENT;
+    error_ = std::strerror(errno);
+    return false;
+  }
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0;
+  if (!ok) error_ = std::strerror(errno);
+  if (ok && !S_ISREG(st.st_mode)) {
+    ok = false;
+    error_ = "not a file";
+  }
+  if (ok && st.st_size > 0) {
+    void* mapped = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_SHARED, fd, 0);
+    ok = mapped != MAP_FAILED;
+    if (ok) {
+      data_ = static_cast<const char*>(mapped);
+      size_ = static_cast<uint64_t>(st.st_size);
+    } else {
+      error_ = std::strerror(errno);
+    }
+  }
+  if (ok) write_ns_ = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  if (ok) {
+    fd_ = fd;
+  } else {
+    close(fd);
+  }
+  return ok;
+}
+
+bool MappedFile::ReadAt(uint64_t offset, void* out, uint64_t length) const {
+  if (fd_ < 0 || offset > size_ || length > size_ - offset) return false;
+  auto* to = static_cast<char*>(out);
+  while (length > 0) {
+    const ssize_t got = pread(fd_, to, static_cast<size_t>(length), static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    to += got;
+    offset += static_cast<uint64_t>(got);
+    length -= static_cast<uint64_t>(got);
+  }
+  return true;
+}
+
+void MappedFile::Close() {
+  if (data_ != nullptr) munmap(const_cast<char*>(data_), static_cast<size_t>(size_));
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  data_ = nullptr;
+  size_ = 0;
+  write_ns_ = 0;
 }
 
 }  // namespace platform

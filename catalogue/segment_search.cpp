@@ -1,0 +1,196 @@
+#include "catalogue/segment_search.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace catalogue {
+
+namespace {
+
+// A few runs from across the text narrow the blocks about as well as all of them, and
+// each is a row of every segment to read.
+constexpr size_t kMaxRuns = 8;
+// Blocks read in one go at most.
+constexpr uint32_t kScanBlocks = 256;
+
+const char* Find(const char* from, const char* end, std::string_view text) {
+  if (from >= end) return nullptr;
+  return static_cast<const char*>(
+      memmem(from, static_cast<size_t>(end - from), text.data(), text.size()));
+}
+
+bool Contains(std::string_view hay, std::string_view text) {
+  return Find(hay.data(), hay.data() + hay.size(), text) != nullptr;
+}
+
+
+}  // namespace
+
+SegmentSearch::SegmentSearch(std::string_view query, bool whole_path)
+    : matcher_(query), whole_path_(whole_path), plain_(!matcher_.mask()) {
+  for (const std::string& text : matcher_.pieces()) {
+    Piece piece;
+    piece.text = text;
+    piece.slash = text.find('/') != std::string::npos;
+    // Three-byte runs, or the two-byte one of a text of two bytes.
+    for (size_t i = text.size() == 2 ? 1 : 2; i < text.size(); ++i) {
+      const uint32_t run = text.size() == 2 ? PairRun(text, i) : TripleRun(text, i);
+      if (std::find(piece.runs.begin(), piece.runs.end(), run) == piece.runs.end()) {
+        piece.runs.push_back(run);
+      }
+    }
+    if (piece.runs.size() > kMaxRuns) {
+      std::vector<uint32_t> spread;
+      for (size_t i = 0; i < kMaxRuns; ++i) {
+        spread.push_back(piece.runs[i * (piece.runs.size() - 1) / (kMaxRuns - 1)]);
+      }
+      piece.runs = std::move(spread);
+    }
+    pieces_.push_back(std::move(piece));
+  }
+}
+
+void SegmentSearch::FindInDirs(const Segment& segment, DirState* dirs) const {
+  const std::string_view records = segment.DirRecords();
+  const char* end = records.data() + records.size();
+  dirs->holds.assign(pieces_.size(), std::vector<bool>(segment.dirs(), false));
+  for (size_t p = 0; p < pieces_.size(); ++p) {
+    const std::string& text = pieces_[p].text;
+    for (const char* at = records.data(); const char* hit = Find(at, end, text);) {
+      uint32_t dir = 0;
+      at = hit + 1;
+      if (!segment.DirAt(hit, text.size(), &dir)) continue;
+      dirs->holds[p][dir] = true;
+      if (dir + 1 < segment.dirs()) at = std::max(at, segment.FoldedDir(dir + 1).data());
+    }
+  }
+}
+
+void SegmentSearch::CandidateBlocks(const Segment& segment, const DirState& dirs,
+                                    std::vector<uint64_t>* blocks) const {
+  const uint32_t words = segment.row_words();
+  blocks->assign(words, ~uint64_t{0});
+  if (segment.blocks() % 64 != 0) blocks->back() = (uint64_t{1} << (segment.blocks() % 64)) - 1;
+  std::vector<uint64_t> allowed;
+  std::vector<uint64_t> row(words);
+  std::vector<uint32_t> before;  // directories holding the piece before each one
+  for (size_t p = 0; p < pieces_.size(); ++p) {
+    const Piece& piece = pieces_[p];
+    // A text with "/" may span a directory and a name; a short one sets no row.
+    if (piece.runs.empty() || (whole_path_ && piece.slash)) continue;
+    allowed.assign(words, ~uint64_t{0});
+    for (const uint32_t run : piece.runs) {
+      for (int which = 0; which < kRowsPerRun; ++which) {
+        segment.ReadRow(SignatureRow(run, which, segment.row_bits()), row.data());
+        for (uint32_t w = 0; w < words; ++w) allowed[w] &= row[w];
+      }
+    }
+    if (whole_path_) {
+      before.assign(1, 0);
+      for (uint32_t d = 0; d < segment.dirs(); ++d) {
+        before.push_back(before.back() + (dirs.holds[p][d] ? 1 : 0));
+      }
+      for (uint32_t b = 0; b < segment.blocks() && before.back() > 0; ++b) {
+        if (before[segment.BlockLastDir(b) + 1] > before[segment.BlockFirstDir(b)]) {
+          allowed[b / 64] |= uint64_t{1} << (b % 64);
+        }
+      }
+    }
+    for (uint32_t w = 0; w < words; ++w) (*blocks)[w] &= allowed[w];
+  }
+}
+
+bool SegmentSearch::Check(const Segment& segment, const DirState* dirs, uint32_t file) const {
+  const std::string_view name = segment.FoldedName(file);
+  if (!whole_path_) {
+    for (const Piece& piece : pieces_) {
+      if (!Contains(name, piece.text)) return false;
+    }
+    return plain_ || matcher_.Matches(segment.Name(file));
+  }
+  const uint32_t dir = segment.DirOf(file);
+  bool built = false;
+  for (size_t p = 0; p < pieces_.size(); ++p) {
+    if (dirs->holds[p][dir] || Contains(name, pieces_[p].text)) continue;
+    if (!pieces_[p].slash) return false;
+    if (!built) path_.assign(segment.FoldedDir(dir)).append(name);
+    built = true;
+    if (!Contains(path_, pieces_[p].text)) return false;
+  }
+  if (plain_) return true;
+  path_.assign(segment.Dir(dir)).append(segment.Name(file));
+  return matcher_.Matches(path_);
+}
+
+bool SegmentSearch::ScanBlocks(const Segment& segment, uint32_t block, uint32_t count,
+                               bool mapped, const std::function<bool(uint32_t file)>& each) const {
+  segment.ReadBlocks(block, count, mapped, &block_);
+  const std::string& text = pieces_.front().text;
+  const char* end = block_.bytes.data() + block_.bytes.size();
+  for (const char* at = block_.bytes.data(); const char* hit = Find(at, end, text);) {
+    uint32_t file = 0;
+    at = hit + 1;
+    if (!block_.FileAt(hit, text.size(), &file)) continue;
+    if (!each(file)) return false;
+    // On to the next file's record: one match a file.
+    at = std::max(at, block_.After(file));
+  }
+  return true;
+}
+
+bool SegmentSearch::Run(const Segment& segment, const std::function<bool(uint32_t file)>& each,
+                        const std::atomic<bool>* stop) const {
+  if (segment.files() == 0) return true;
+  DirState dirs;
+  if (whole_path_) FindInDirs(segment, &dirs);
+  std::vector<uint64_t> blocks;
+  CandidateBlocks(segment, dirs, &blocks);
+  const bool scan = !whole_path_ && plain_ && !pieces_.empty();
+  size_t candidates = 0;
+  for (const uint64_t word : blocks) candidates += static_cast<size_t>(__builtin_popcountll(word));
+  // Many blocks: their names are seen in the mapping, where copying each would cost more.
+  const bool mapped = candidates * 8 > segment.blocks();
+  if (scan && candidates * 2 > segment.blocks()) {
+    // Most blocks may hold the text: all are read, many at a time, and each hit is the
+    // answer itself.
+    for (uint32_t block = 0; block < segment.blocks(); block += kScanBlocks) {
+      if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+      if (!ScanBlocks(segment, block, kScanBlocks, true, each)) return false;
+    }
+    return true;
+  }
+  const auto candidate = [&](uint32_t block) {
+    return block < segment.blocks() && ((blocks[block / 64] >> (block % 64)) & 1) != 0;
+  };
+  for (uint32_t w = 0; w < blocks.size(); ++w) {
+    for (uint64_t bits = blocks[w]; bits != 0; bits &= bits - 1) {
+      if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+      const uint32_t block = w * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
+      if (scan) {
+        // Neighbouring blocks in one read.
+        uint32_t count = 1;
+        while (count < kScanBlocks && candidate(block + count)) ++count;
+        if (!ScanBlocks(segment, block, count, mapped, each)) return false;
+        for (uint32_t skip = 1; skip < count; ++skip) {
+          const uint32_t next = block + skip;
+          if (next / 64 == w) bits &= ~(uint64_t{1} << (next % 64));
+          if (next / 64 > w) blocks[next / 64] &= ~(uint64_t{1} << (next % 64));
+        }
+        continue;
+      }
+      const uint32_t last = std::min((block + 1) * kBlockFiles, segment.files());
+      for (uint32_t file = block * kBlockFiles; file < last; ++file) {
+        if (Check(segment, &dirs, file) && !each(file)) return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool SegmentSearch::Matches(const Segment& segment, uint32_t file) const {
+  if (!whole_path_) return matcher_.Matches(segment.Name(file));
+  path_.assign(segment.Dir(segment.DirOf(file))).append(segment.Name(file));
+  return matcher_.Matches(path_);
+}
+
+}  // namespace catalogue
