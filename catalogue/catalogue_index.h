@@ -28,6 +28,9 @@ namespace catalogue {
 
 // Bumped whenever the tables change; an index of another version is built again.
 constexpr int kIndexVersion = 3;
+// What the index records: its tables' version and its name segments' together, so that
+// a change of either builds it again in one go.
+constexpr int kIndexFormat = kIndexVersion * 1000 + static_cast<int>(kSegmentVersion);
 
 // One id list as the index holds it.
 struct CatalogueList {

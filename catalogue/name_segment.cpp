@@ -288,41 +288,69 @@ void Segment::ReadRow(uint32_t row, uint64_t* out) const {
   Copy(Row(row), 8 * uint64_t{row_words_}, out);
 }
 
-void Segment::ReadBlocks(uint32_t block, uint32_t count, bool mapped, Block* out) const {
-  out->first = std::min(block * kBlockFiles, files_);
-  out->last = static_cast<uint32_t>(
-      std::min<uint64_t>(uint64_t{block + count} * kBlockFiles, files_));
-  count = out->last - out->first;
+void Segment::ReadRecords(const Texts& texts, uint32_t first, uint32_t last, bool mapped,
+                          Records* out) const {
+  out->first = first;
+  out->last = last;
+  const uint32_t count = last - first;
   out->at.resize(count + 1);
   out->folded.resize(count);
-  Copy(names_.at + out->first, 4 * (uint64_t{count} + 1), out->at.data());
-  Copy(names_.folded + out->first, 4 * uint64_t{count}, out->folded.data());
-  // Kept inside the names whatever the offsets say.
-  for (uint32_t& at : out->at) at = static_cast<uint32_t>(std::min<uint64_t>(at, names_.size));
+  Copy(texts.at + first, 4 * (uint64_t{count} + 1), out->at.data());
+  Copy(texts.folded + first, 4 * uint64_t{count}, out->folded.data());
+  // Kept inside the texts whatever the offsets say.
+  for (uint32_t& at : out->at) at = static_cast<uint32_t>(std::min<uint64_t>(at, texts.size));
   out->base = out->at.front();
   const uint64_t end = std::max<uint64_t>(out->base, out->at.back());
   if (mapped) {
-    out->bytes = std::string_view(names_.bytes + out->base, end - out->base);
+    out->bytes = std::string_view(texts.bytes + out->base, end - out->base);
     return;
   }
   out->copy.resize(end - out->base);
-  Copy(names_.bytes + out->base, end - out->base, out->copy.data());
+  Copy(texts.bytes + out->base, end - out->base, out->copy.data());
   out->bytes = out->copy;
 }
 
-bool Segment::Block::FileAt(const char* hit, uint64_t length, uint32_t* file) const {
+void Segment::ReadBlocks(uint32_t block, uint32_t count, bool mapped, bool with_dirs,
+                         Block* out) const {
+  const uint32_t first = std::min(block * kBlockFiles, files_);
+  const auto last =
+      static_cast<uint32_t>(std::min<uint64_t>(uint64_t{block + count} * kBlockFiles, files_));
+  ReadRecords(names_, first, last, mapped, out);
+  out->dirs.clear();
+  if (!with_dirs) return;
+  out->dirs.resize(last - first);
+  Copy(file_dirs_ + first, 4 * uint64_t{last - first}, out->dirs.data());
+  for (uint32_t& dir : out->dirs) dir = dir < dirs_ ? dir : 0;
+}
+
+void Segment::ReadDirs(Records* out) const { ReadRecords(dir_texts_, 0, dirs_, false, out); }
+
+bool Segment::Records::At(const char* hit, uint64_t length, uint32_t* record) const {
   const uint64_t offset = base + static_cast<uint64_t>(hit - bytes.data());
   const auto found = std::upper_bound(at.begin(), at.end() - 1, offset);
   if (found == at.begin()) return false;
   const size_t i = static_cast<size_t>(found - at.begin() - 1);
-  *file = first + static_cast<uint32_t>(i);
+  *record = first + static_cast<uint32_t>(i);
   return offset >= at[i] && offset + length <= uint64_t{at[i]} + folded[i] &&
          offset + length <= base + bytes.size();
 }
 
-const char* Segment::Block::After(uint32_t file) const {
-  const uint64_t next = at[file - first + 1];
+const char* Segment::Records::After(uint32_t record) const {
+  const uint64_t next = at[record - first + 1];
   return bytes.data() + (next >= base ? std::min<uint64_t>(next - base, bytes.size()) : 0);
+}
+
+std::string_view Segment::Records::Folded(uint32_t record) const {
+  const uint64_t start = std::min<uint64_t>(at[record - first] - base, bytes.size());
+  return bytes.substr(start, std::min<uint64_t>(folded[record - first], bytes.size() - start));
+}
+
+std::string_view Segment::Records::Original(uint32_t record) const {
+  const std::string_view text = Folded(record);
+  const uint64_t start = static_cast<uint64_t>(text.data() - bytes.data()) + text.size();
+  const uint64_t next = static_cast<uint64_t>(After(record) - bytes.data());
+  if (next <= start) return text;
+  return bytes.substr(start, next - start);
 }
 
 void Segment::ReadRecord(const Texts& texts, uint32_t record, std::string* out) const {
@@ -402,15 +430,6 @@ uint32_t Segment::DirOf(uint32_t file) const {
 
 uint32_t Segment::KeyedFile(uint32_t at) const {
   return by_key_[at] < files_ ? by_key_[at] : 0;
-}
-
-std::string_view Segment::DirRecords() const {
-  return {dir_texts_.bytes, Start(dir_texts_, dirs_)};
-}
-
-bool Segment::DirAt(const char* hit, uint64_t length, uint32_t* dir) const {
-  return RecordAt(dir_texts_, 0, dirs_, static_cast<uint64_t>(hit - dir_texts_.bytes), length,
-                  dir);
 }
 
 uint32_t Segment::BlockFirstDir(uint32_t block) const {
