@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 
 #include "support/case_fold.h"
-#include "support/text.h"
 
 namespace catalogue {
 
@@ -89,10 +87,7 @@ void Append(std::string* out, const std::vector<T>& values) {
 }  // namespace
 
 void SegmentWriter::Texts::Add(std::string_view text, std::string* fold_buffer) {
-  fold_buffer->clear();
-  for (size_t pos = 0; pos < text.size();) {
-    support::AppendChar(fold_buffer, support::FoldCase(support::NextChar(text, &pos)));
-  }
+  support::FoldNameInto(text, fold_buffer);
   bytes.append(*fold_buffer);
   folded.push_back(static_cast<uint32_t>(fold_buffer->size()));
   if (*fold_buffer != text) bytes.append(text);

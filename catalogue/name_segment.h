@@ -131,9 +131,7 @@ class Segment {
   uint32_t keyed() const { return keyed_; }
 
   std::string_view Name(uint32_t file) const { return Original(names_, file); }
-  std::string_view FoldedName(uint32_t file) const { return Folded(names_, file); }
   std::string_view Dir(uint32_t dir) const { return Original(dir_texts_, dir); }
-  std::string_view FoldedDir(uint32_t dir) const { return Folded(dir_texts_, dir); }
   uint32_t DirOf(uint32_t file) const;
   uint64_t Size(uint32_t file) const { return sizes_[file]; }
   uint64_t WriteTime(uint32_t file) const { return times_[file]; }
