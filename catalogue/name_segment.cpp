@@ -130,14 +130,14 @@ std::string SegmentWriter::Finish() {
     const char* name = names_.bytes.data() + names_.at[file];
     const uint32_t length = names_.folded[file];
     const std::string_view text(name, length);
-    for (uint32_t i = 1; i < length; ++i) {
-      for (int which = 0; which < kRowsPerRun; ++which) {
-        signature[size_t{SignatureRow(PairRun(text, i), which, h.row_bits)} * words + block / 64] |=
-            bit;
-        if (i < 2) continue;
-        signature[size_t{SignatureRow(TripleRun(text, i), which, h.row_bits)} * words +
-                  block / 64] |= bit;
+    const auto set = [&](uint32_t run) {
+      for (int which = 0; which < RowsOf(run); ++which) {
+        signature[size_t{SignatureRow(run, which, h.row_bits)} * words + block / 64] |= bit;
       }
+    };
+    for (uint32_t i = 1; i < length; ++i) {
+      set(PairRun(text, i));
+      if (i >= 2) set(TripleRun(text, i));
     }
     uint32_t* range = &block_dirs[2 * size_t{block}];
     if (file % kBlockFiles == 0) range[0] = range[1] = file_dirs_[file];
@@ -318,7 +318,11 @@ void Segment::ReadBlocks(uint32_t block, uint32_t count, bool mapped, bool with_
   for (uint32_t& dir : out->dirs) dir = dir < dirs_ ? dir : 0;
 }
 
-void Segment::ReadDirs(Records* out) const { ReadRecords(dir_texts_, 0, dirs_, false, out); }
+void Segment::ReadDirs(Records* out, std::vector<uint32_t>* block_dirs) const {
+  ReadRecords(dir_texts_, 0, dirs_, false, out);
+  block_dirs->resize(2 * size_t{blocks_});
+  Copy(block_dirs_, 8 * uint64_t{blocks_}, block_dirs->data());
+}
 
 bool Segment::Records::At(const char* hit, uint64_t length, uint32_t* record) const {
   const uint64_t offset = base + static_cast<uint64_t>(hit - bytes.data());
@@ -427,12 +431,5 @@ uint32_t Segment::KeyedFile(uint32_t at) const {
   return by_key_[at] < files_ ? by_key_[at] : 0;
 }
 
-uint32_t Segment::BlockFirstDir(uint32_t block) const {
-  return std::min(block_dirs_[2 * size_t{block}], dirs_ - 1);
-}
-
-uint32_t Segment::BlockLastDir(uint32_t block) const {
-  return std::min(block_dirs_[2 * size_t{block} + 1], dirs_ - 1);
-}
 
 }  // namespace catalogue

@@ -22,7 +22,7 @@
 
 namespace catalogue {
 
-constexpr uint32_t kSegmentVersion = 5;
+constexpr uint32_t kSegmentVersion = 6;
 constexpr uint32_t kBlockFiles = 16;
 
 // The runs of bytes a signature holds: the three bytes ending at `end` of a folded text,
@@ -37,11 +37,13 @@ inline uint32_t PairRun(std::string_view text, size_t end) {
          static_cast<unsigned char>(text[end]);
 }
 
-// The two rows of the signature a run sets (so that a run met in a row another common run
-// also sets still narrows through the other), for a signature of 2^row_bits rows.
-constexpr int kRowsPerRun = 2;
+// The rows of the signature a run sets, so that a run met in a row another common run
+// also sets still narrows through the others: two for three bytes, three for two (a
+// query of two bytes has that one run alone). For a signature of 2^row_bits rows.
+inline int RowsOf(uint32_t run) { return run >> 24 != 0 ? 3 : 2; }
 inline uint32_t SignatureRow(uint32_t run, int which, uint32_t row_bits) {
-  const uint32_t hash = run * (which == 0 ? 2654435761u : 2246822519u) + static_cast<uint32_t>(which);
+  static constexpr uint32_t kMultipliers[] = {2654435761u, 2246822519u, 3266489917u};
+  const uint32_t hash = run * kMultipliers[which] + static_cast<uint32_t>(which);
   return hash >> (32 - row_bits);
 }
 
@@ -105,8 +107,8 @@ class Segment {
   // The names of `count` blocks from `block` on: copied from the file (a few scattered
   // blocks), or seen in the mapping (most blocks, read in order).
   void ReadBlocks(uint32_t block, uint32_t count, bool mapped, bool with_dirs, Block* out) const;
-  // Every directory, copied.
-  void ReadDirs(Records* out) const;
+  // Every directory, and each block's lowest and highest directory, copied.
+  void ReadDirs(Records* out, std::vector<uint32_t>* block_dirs) const;
   // One row of the signature (row_words() words).
   void ReadRow(uint32_t row, uint64_t* out) const;
   // The keyed files with their keys and sizes, ordered by (key, size, file), read whole.
@@ -139,9 +141,6 @@ class Segment {
   // The keyed files ordered by (key, size, file).
   uint32_t KeyedFile(uint32_t at) const;
 
-  // The lowest and highest directory of the block's files.
-  uint32_t BlockFirstDir(uint32_t block) const;
-  uint32_t BlockLastDir(uint32_t block) const;
 
   uint32_t row_bits() const { return row_bits_; }
   // Words of one signature row (a bit per block).

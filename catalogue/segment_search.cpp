@@ -51,8 +51,14 @@ SegmentSearch::SegmentSearch(std::string_view query, bool whole_path)
 }
 
 void SegmentSearch::FindInDirs(const Segment& segment, DirState* dirs) const {
-  segment.ReadDirs(&dirs->texts);
+  segment.ReadDirs(&dirs->texts, &dirs->block_dirs);
   const Segment::Records& texts = dirs->texts;
+  const std::string& prefix = matcher_.prefix();
+  dirs->fits.assign(segment.dirs(), false);
+  for (uint32_t dir = 0; dir < segment.dirs(); ++dir) {
+    const std::string_view text = texts.Folded(dir);
+    dirs->fits[dir] = text.starts_with(prefix) || prefix.starts_with(text);
+  }
   const char* end = texts.bytes.data() + texts.bytes.size();
   dirs->holds.assign(pieces_.size(), std::vector<bool>(segment.dirs(), false));
   for (size_t p = 0; p < pieces_.size(); ++p) {
@@ -67,6 +73,20 @@ void SegmentSearch::FindInDirs(const Segment& segment, DirState* dirs) const {
   }
 }
 
+void SegmentSearch::AllowDirs(const DirState& dirs, const std::vector<bool>& chosen,
+                              std::vector<uint64_t>* allowed) const {
+  // Directories chosen before each one, so that a block's range of them is asked at once.
+  std::vector<uint32_t> before(1, 0);
+  for (const bool one : chosen) before.push_back(before.back() + (one ? 1 : 0));
+  if (before.back() == 0) return;
+  const uint32_t last = static_cast<uint32_t>(chosen.size()) - 1;
+  for (size_t b = 0; 2 * b + 1 < dirs.block_dirs.size(); ++b) {
+    const uint32_t low = std::min(dirs.block_dirs[2 * b], last);
+    const uint32_t high = std::min(dirs.block_dirs[2 * b + 1], last);
+    if (before[high + 1] > before[low]) (*allowed)[b / 64] |= uint64_t{1} << (b % 64);
+  }
+}
+
 void SegmentSearch::CandidateBlocks(const Segment& segment, const DirState& dirs,
                                     std::vector<uint64_t>* blocks) const {
   const uint32_t words = segment.row_words();
@@ -74,47 +94,50 @@ void SegmentSearch::CandidateBlocks(const Segment& segment, const DirState& dirs
   if (segment.blocks() % 64 != 0) blocks->back() = (uint64_t{1} << (segment.blocks() % 64)) - 1;
   std::vector<uint64_t> allowed;
   std::vector<uint64_t> row(words);
-  std::vector<uint32_t> before;  // directories holding the piece before each one
+  if (whole_path_ && !matcher_.prefix().empty()) {
+    // A mask that begins with a text: only the blocks of directories that can begin so.
+    allowed.assign(words, 0);
+    AllowDirs(dirs, dirs.fits, &allowed);
+    for (uint32_t w = 0; w < words; ++w) (*blocks)[w] &= allowed[w];
+  }
   for (size_t p = 0; p < pieces_.size(); ++p) {
     const Piece& piece = pieces_[p];
     // A text with "/" may span a directory and a name; a short one sets no row.
     if (piece.runs.empty() || (whole_path_ && piece.slash)) continue;
     allowed.assign(words, ~uint64_t{0});
     for (const uint32_t run : piece.runs) {
-      for (int which = 0; which < kRowsPerRun; ++which) {
+      for (int which = 0; which < RowsOf(run); ++which) {
         segment.ReadRow(SignatureRow(run, which, segment.row_bits()), row.data());
         for (uint32_t w = 0; w < words; ++w) allowed[w] &= row[w];
       }
     }
-    if (whole_path_) {
-      before.assign(1, 0);
-      for (uint32_t d = 0; d < segment.dirs(); ++d) {
-        before.push_back(before.back() + (dirs.holds[p][d] ? 1 : 0));
-      }
-      for (uint32_t b = 0; b < segment.blocks() && before.back() > 0; ++b) {
-        if (before[segment.BlockLastDir(b) + 1] > before[segment.BlockFirstDir(b)]) {
-          allowed[b / 64] |= uint64_t{1} << (b % 64);
-        }
-      }
-    }
+    if (whole_path_) AllowDirs(dirs, dirs.holds[p], &allowed);
     for (uint32_t w = 0; w < words; ++w) (*blocks)[w] &= allowed[w];
   }
 }
 
 bool SegmentSearch::Check(const DirState& dirs, uint32_t file) const {
   const std::string_view name = block_.Folded(file);
+  const std::string& prefix = matcher_.prefix();
   if (!whole_path_) {
+    if (!name.starts_with(prefix)) return false;
     for (const Piece& piece : pieces_) {
       if (!Contains(name, piece.text)) return false;
     }
     return plain_ || matcher_.Matches(block_.Original(file));
   }
   const uint32_t dir = block_.DirOf(file);
+  const std::string_view dir_text = dirs.texts.Folded(dir);
+  if (!(prefix.size() <= dir_text.size()
+            ? dir_text.starts_with(prefix)
+            : prefix.starts_with(dir_text) && name.starts_with(prefix.substr(dir_text.size())))) {
+    return false;
+  }
   bool built = false;
   for (size_t p = 0; p < pieces_.size(); ++p) {
     if (dirs.holds[p][dir] || Contains(name, pieces_[p].text)) continue;
     if (!pieces_[p].slash) return false;
-    if (!built) path_.assign(dirs.texts.Folded(dir)).append(name);
+    if (!built) path_.assign(dir_text).append(name);
     built = true;
     if (!Contains(path_, pieces_[p].text)) return false;
   }

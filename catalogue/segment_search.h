@@ -39,8 +39,13 @@ class SegmentSearch {
   // Per segment: its directories and which hold each piece, for a path search.
   struct DirState {
     Segment::Records texts;
+    std::vector<uint32_t> block_dirs;      // each block's lowest and highest directory
     std::vector<std::vector<bool>> holds;  // [piece][dir]
+    std::vector<bool> fits;                // may begin a path the mask's prefix begins
   };
+  // Adds to `allowed` the blocks with a file in a chosen directory.
+  void AllowDirs(const DirState& dirs, const std::vector<bool>& chosen,
+                 std::vector<uint64_t>* allowed) const;
   void CandidateBlocks(const Segment& segment, const DirState& dirs,
                        std::vector<uint64_t>* blocks) const;
   void FindInDirs(const Segment& segment, DirState* dirs) const;
