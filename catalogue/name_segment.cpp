@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "support/case_fold.h"
 
@@ -370,15 +371,17 @@ void Segment::ReadRecord(const Texts& texts, uint32_t record, std::string* out) 
 }
 
 void Segment::ReadKeyed(std::vector<Keyed>* out) const {
-  std::vector<int64_t> keys(files_);
-  std::vector<uint64_t> sizes(files_);
-  std::vector<uint32_t> order(keyed_);
-  Copy(keys_, 8 * uint64_t{files_}, keys.data());
-  Copy(sizes_, 8 * uint64_t{files_}, sizes.data());
-  Copy(by_key_, 4 * uint64_t{keyed_}, order.data());
+  // Read over whole: no need to clear first.
+  const auto keys = std::make_unique_for_overwrite<int64_t[]>(files_);
+  const auto sizes = std::make_unique_for_overwrite<uint64_t[]>(files_);
+  const auto order = std::make_unique_for_overwrite<uint32_t[]>(keyed_);
+  Copy(keys_, 8 * uint64_t{files_}, keys.get());
+  Copy(sizes_, 8 * uint64_t{files_}, sizes.get());
+  Copy(by_key_, 4 * uint64_t{keyed_}, order.get());
   out->clear();
   out->reserve(keyed_);
-  for (const uint32_t file : order) {
+  for (uint32_t i = 0; i < keyed_; ++i) {
+    const uint32_t file = order[i];
     if (file < files_) out->push_back({keys[file], sizes[file], file});
   }
 }
