@@ -149,6 +149,15 @@ for seed in $SEEDS; do
   echo "count of all: p50 $o50 ms, p95 $o95 ms; plocate p50 $p50 ms, p95 $p95 ms" \
     "(ratio p95 $(ratio "$o95" "$p95")); grep -F -c p50 $g50 ms, p95 $g95 ms"
   [ "$CHECK" = 1 ] && echo "counts checked against the paths: $mismatches mismatches"
+  # The first query after the page cache was dropped (as root only), each program apart.
+  if [ -w /proc/sys/vm/drop_caches ]; then
+    q=$(sed -n 2p "$dir/queries.txt")
+    sync && echo 3 >/proc/sys/vm/drop_caches
+    cold=$(printf '%s\n' "$q" >"$dir/cold.txt" && python3 "$here/first_results.py" 100 "$dir/cold.txt" "$CLI" find --catalogue "$lists" --limit 100 --)
+    sync && echo 3 >/proc/sys/vm/drop_caches
+    cold_p=$(python3 "$here/first_results.py" 100 "$dir/cold.txt" plocate -d "$dir/plocate.db" -b -i -l 100 --)
+    echo "first query after the cache was dropped ('$q'): first results and end ${cold% *} ms, ${cold#* } ms; plocate ${cold_p% *} ms, ${cold_p#* } ms"
+  fi
   echo "copies --under 2 of ${name}: $(timed "$CLI" copies --catalogue "$lists" --under 2 "$lists/$name")"
   echo "copies --under 2 lines: $("$CLI" copies --catalogue "$lists" --under 2 "$lists/$name" 2>/dev/null | wc -l)"
   "$CLI" volumes --catalogue "$lists" >/dev/null

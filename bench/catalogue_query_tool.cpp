@@ -2,13 +2,13 @@
 // `checker-cli find --catalogue FOLDER` opens it (run that first, with the same
 // XDG_CACHE_HOME, so the index is built and warm).
 //
-// Usage: catalogue_query_tool FOLDER [QUERIES_FILE]
+// Usage: catalogue_query_tool FOLDER [QUERIES_FILE [--path]]
 //
 // 100 different queries (words, parts of words, masks; or one a line of QUERIES_FILE):
 // for each, the time until its first 100 results are in hand, the first time in the
 // process (pages not yet mapped) and again, and the time to count all its matches.
 // Prints the 50th and 95th percentile and the slowest of each, then the time of a
-// refresh that finds nothing changed.
+// refresh that finds nothing changed. --path matches whole paths.
 
 #include <algorithm>
 #include <chrono>
@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     fresh.Refresh();
     catalogue::FileQuery query;
     query.name = query_text;
+    query.whole_path = argc > 3 && std::string(argv[3]) == "--path";
     // Once in a fresh object, as a new process would, then timed again: the first 100
     // results (as a window shows them) and the count of all, which Find goes on to make.
     size_t cold_seen = 0;

@@ -270,7 +270,8 @@ bool CatalogueIndex::CopyIn(const Part& part, const CatalogueList& own,
 
 bool CatalogueIndex::Copies(
     int64_t list,
-    const std::function<void(const CatalogueFile&, const std::vector<CatalogueFile>&)>& each) {
+    const std::function<void(const CatalogueFile&, const std::vector<CatalogueFile>&)>& each,
+    const std::function<bool(const std::vector<int64_t>& lists)>& wanted) {
   if (!LoadParts()) return false;
   const std::vector<CatalogueList> lists = Lists();
   const Part* own_part = PartOf(list);
@@ -312,8 +313,14 @@ bool CatalogueIndex::Copies(
     }
   }
   std::vector<CatalogueFile> copies;
+  std::vector<int64_t> holders;
   for (uint32_t file = 0; file < mine.files(); ++file) {
     if (mine.Key(file) < 0 || mine.Size(file) == 0) continue;
+    if (wanted) {
+      holders.clear();
+      for (const auto& [p, copy] : found[file]) holders.push_back(parts_[p].list);
+      if (!wanted(holders)) continue;
+    }
     copies.clear();
     for (const auto& [p, copy] : found[file]) copies.push_back(FileOf(parts_[p], copy));
     // The list's own files in order: read in the mapping, where they lie in a row.

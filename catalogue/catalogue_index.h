@@ -28,6 +28,9 @@ namespace catalogue {
 
 // Bumped whenever the tables change; an index of another version is built again.
 constexpr int kIndexVersion = 3;
+// What the index records: its tables' version and its name segments' together, so that
+// a change of either builds it again in one go.
+constexpr int kIndexFormat = kIndexVersion * 1000 + static_cast<int>(kSegmentVersion);
 
 // One id list as the index holds it.
 struct CatalogueList {
@@ -120,10 +123,12 @@ class CatalogueIndex {
   // For each file of the list with a size above 0 and an id, in path order: the files of
   // other lists with the same size and id (at most one per list), never the file itself
   // as another list of its volume holds it (SameFile). `each` gets the file and its
-  // copies. False on an error.
+  // copies. `wanted`, when given, is asked first with the lists of the copies: false
+  // passes the file over before anything more of it is read. False on an error.
   bool Copies(
       int64_t list,
-      const std::function<void(const CatalogueFile&, const std::vector<CatalogueFile>&)>& each);
+      const std::function<void(const CatalogueFile&, const std::vector<CatalogueFile>&)>& each,
+      const std::function<bool(const std::vector<int64_t>& lists)>& wanted = nullptr);
 
   // The files of lists other than `own` with that size and id, one per list in the order
   // of the lists' paths, never the file at `path` of `own` itself.

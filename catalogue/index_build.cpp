@@ -152,7 +152,7 @@ bool CatalogueIndex::CreateTables() {
   const bool ok = db_.Exec("BEGIN IMMEDIATE") && db_.Exec(kSchema) &&
                   db_.Prepare("INSERT OR IGNORE INTO meta(key, value) VALUES('version', ?)", &put);
   if (ok) {
-    put.BindInt(1, kIndexVersion);
+    put.BindInt(1, kIndexFormat);
     put.Step();
   }
   if (!ok || put.Failed() || !db_.Exec("COMMIT")) {
@@ -208,7 +208,7 @@ bool CatalogueIndex::OpenIndex() {
   if (!db_.Prepare("SELECT value FROM meta WHERE key = 'version'", &version) || !version.Step()) {
     return Rebuild("is damaged");
   }
-  if (version.Int(0) != kIndexVersion) return Rebuild("is of another version");
+  if (version.Int(0) != kIndexFormat) return Rebuild("is of another version");
   return true;
 }
 
@@ -246,7 +246,7 @@ void CatalogueIndex::OpenCommitted(const Present& present) {
   if (db_.Open(index_path_)) {
     Statement version;
     current = db_.Prepare("SELECT value FROM meta WHERE key = 'version'", &version) &&
-              version.Step() && version.Int(0) == kIndexVersion;
+              version.Step() && version.Int(0) == kIndexFormat;
   }
   if (!current) {
     // Nothing committed yet, or an index being built again: empty tables answer.

@@ -37,6 +37,8 @@ NameMatcher::NameMatcher(std::string_view query) {
         const size_t at = pos;
         const uint32_t code = support::NextChar(mask, &pos);
         if (code != '*' && code != '?' && code != 0xA7) continue;
+        // A mask matches the whole name: what comes before its first wildcard begins it.
+        if (begin == 0) prefix_ = support::FoldedName(mask.substr(0, at));
         add(mask.substr(begin, at - begin));
         begin = pos;
       }

@@ -24,6 +24,8 @@ class NameMatcher {
   // must be tried). For a plain text, the text itself: holding it is matching.
   const std::vector<std::string>& pieces() const { return pieces_; }
   bool mask() const { return mask_; }
+  // For a mask: the folded text every match begins with (empty when none is certain).
+  const std::string& prefix() const { return prefix_; }
   bool Matches(std::string_view name) const;
 
  private:
@@ -32,6 +34,7 @@ class NameMatcher {
   std::vector<uint32_t> text_;  // folded characters of a plain text
   mutable std::vector<uint32_t> name_;
   std::vector<std::string> pieces_;
+  std::string prefix_;
 };
 
 }  // namespace catalogue

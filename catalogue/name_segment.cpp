@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
+#include <memory>
 
 #include "support/case_fold.h"
-#include "support/text.h"
 
 namespace catalogue {
 
@@ -89,10 +88,7 @@ void Append(std::string* out, const std::vector<T>& values) {
 }  // namespace
 
 void SegmentWriter::Texts::Add(std::string_view text, std::string* fold_buffer) {
-  fold_buffer->clear();
-  for (size_t pos = 0; pos < text.size();) {
-    support::AppendChar(fold_buffer, support::FoldCase(support::NextChar(text, &pos)));
-  }
+  support::FoldNameInto(text, fold_buffer);
   bytes.append(*fold_buffer);
   folded.push_back(static_cast<uint32_t>(fold_buffer->size()));
   if (*fold_buffer != text) bytes.append(text);
@@ -135,14 +131,14 @@ std::string SegmentWriter::Finish() {
     const char* name = names_.bytes.data() + names_.at[file];
     const uint32_t length = names_.folded[file];
     const std::string_view text(name, length);
-    for (uint32_t i = 1; i < length; ++i) {
-      for (int which = 0; which < kRowsPerRun; ++which) {
-        signature[size_t{SignatureRow(PairRun(text, i), which, h.row_bits)} * words + block / 64] |=
-            bit;
-        if (i < 2) continue;
-        signature[size_t{SignatureRow(TripleRun(text, i), which, h.row_bits)} * words +
-                  block / 64] |= bit;
+    const auto set = [&](uint32_t run) {
+      for (int which = 0; which < RowsOf(run); ++which) {
+        signature[size_t{SignatureRow(run, which, h.row_bits)} * words + block / 64] |= bit;
       }
+    };
+    for (uint32_t i = 1; i < length; ++i) {
+      set(PairRun(text, i));
+      if (i >= 2) set(TripleRun(text, i));
     }
     uint32_t* range = &block_dirs[2 * size_t{block}];
     if (file % kBlockFiles == 0) range[0] = range[1] = file_dirs_[file];
@@ -288,41 +284,73 @@ void Segment::ReadRow(uint32_t row, uint64_t* out) const {
   Copy(Row(row), 8 * uint64_t{row_words_}, out);
 }
 
-void Segment::ReadBlocks(uint32_t block, uint32_t count, bool mapped, Block* out) const {
-  out->first = std::min(block * kBlockFiles, files_);
-  out->last = static_cast<uint32_t>(
-      std::min<uint64_t>(uint64_t{block + count} * kBlockFiles, files_));
-  count = out->last - out->first;
+void Segment::ReadRecords(const Texts& texts, uint32_t first, uint32_t last, bool mapped,
+                          Records* out) const {
+  out->first = first;
+  out->last = last;
+  const uint32_t count = last - first;
   out->at.resize(count + 1);
   out->folded.resize(count);
-  Copy(names_.at + out->first, 4 * (uint64_t{count} + 1), out->at.data());
-  Copy(names_.folded + out->first, 4 * uint64_t{count}, out->folded.data());
-  // Kept inside the names whatever the offsets say.
-  for (uint32_t& at : out->at) at = static_cast<uint32_t>(std::min<uint64_t>(at, names_.size));
+  Copy(texts.at + first, 4 * (uint64_t{count} + 1), out->at.data());
+  Copy(texts.folded + first, 4 * uint64_t{count}, out->folded.data());
+  // Kept inside the texts whatever the offsets say.
+  for (uint32_t& at : out->at) at = static_cast<uint32_t>(std::min<uint64_t>(at, texts.size));
   out->base = out->at.front();
   const uint64_t end = std::max<uint64_t>(out->base, out->at.back());
   if (mapped) {
-    out->bytes = std::string_view(names_.bytes + out->base, end - out->base);
+    out->bytes = std::string_view(texts.bytes + out->base, end - out->base);
     return;
   }
   out->copy.resize(end - out->base);
-  Copy(names_.bytes + out->base, end - out->base, out->copy.data());
+  Copy(texts.bytes + out->base, end - out->base, out->copy.data());
   out->bytes = out->copy;
 }
 
-bool Segment::Block::FileAt(const char* hit, uint64_t length, uint32_t* file) const {
+void Segment::ReadBlocks(uint32_t block, uint32_t count, bool mapped, bool with_dirs,
+                         Block* out) const {
+  const uint32_t first = std::min(block * kBlockFiles, files_);
+  const auto last =
+      static_cast<uint32_t>(std::min<uint64_t>(uint64_t{block + count} * kBlockFiles, files_));
+  ReadRecords(names_, first, last, mapped, out);
+  out->dirs.clear();
+  if (!with_dirs) return;
+  out->dirs.resize(last - first);
+  Copy(file_dirs_ + first, 4 * uint64_t{last - first}, out->dirs.data());
+  for (uint32_t& dir : out->dirs) dir = dir < dirs_ ? dir : 0;
+}
+
+void Segment::ReadDirs(Records* out, std::vector<uint32_t>* block_dirs) const {
+  ReadRecords(dir_texts_, 0, dirs_, false, out);
+  block_dirs->resize(2 * size_t{blocks_});
+  Copy(block_dirs_, 8 * uint64_t{blocks_}, block_dirs->data());
+}
+
+bool Segment::Records::At(const char* hit, uint64_t length, uint32_t* record) const {
   const uint64_t offset = base + static_cast<uint64_t>(hit - bytes.data());
   const auto found = std::upper_bound(at.begin(), at.end() - 1, offset);
   if (found == at.begin()) return false;
   const size_t i = static_cast<size_t>(found - at.begin() - 1);
-  *file = first + static_cast<uint32_t>(i);
+  *record = first + static_cast<uint32_t>(i);
   return offset >= at[i] && offset + length <= uint64_t{at[i]} + folded[i] &&
          offset + length <= base + bytes.size();
 }
 
-const char* Segment::Block::After(uint32_t file) const {
-  const uint64_t next = at[file - first + 1];
+const char* Segment::Records::After(uint32_t record) const {
+  const uint64_t next = at[record - first + 1];
   return bytes.data() + (next >= base ? std::min<uint64_t>(next - base, bytes.size()) : 0);
+}
+
+std::string_view Segment::Records::Folded(uint32_t record) const {
+  const uint64_t start = std::min<uint64_t>(at[record - first] - base, bytes.size());
+  return bytes.substr(start, std::min<uint64_t>(folded[record - first], bytes.size() - start));
+}
+
+std::string_view Segment::Records::Original(uint32_t record) const {
+  const std::string_view text = Folded(record);
+  const uint64_t start = static_cast<uint64_t>(text.data() - bytes.data()) + text.size();
+  const uint64_t next = static_cast<uint64_t>(After(record) - bytes.data());
+  if (next <= start) return text;
+  return bytes.substr(start, next - start);
 }
 
 void Segment::ReadRecord(const Texts& texts, uint32_t record, std::string* out) const {
@@ -343,15 +371,17 @@ void Segment::ReadRecord(const Texts& texts, uint32_t record, std::string* out) 
 }
 
 void Segment::ReadKeyed(std::vector<Keyed>* out) const {
-  std::vector<int64_t> keys(files_);
-  std::vector<uint64_t> sizes(files_);
-  std::vector<uint32_t> order(keyed_);
-  Copy(keys_, 8 * uint64_t{files_}, keys.data());
-  Copy(sizes_, 8 * uint64_t{files_}, sizes.data());
-  Copy(by_key_, 4 * uint64_t{keyed_}, order.data());
+  // Read over whole: no need to clear first.
+  const auto keys = std::make_unique_for_overwrite<int64_t[]>(files_);
+  const auto sizes = std::make_unique_for_overwrite<uint64_t[]>(files_);
+  const auto order = std::make_unique_for_overwrite<uint32_t[]>(keyed_);
+  Copy(keys_, 8 * uint64_t{files_}, keys.get());
+  Copy(sizes_, 8 * uint64_t{files_}, sizes.get());
+  Copy(by_key_, 4 * uint64_t{keyed_}, order.get());
   out->clear();
   out->reserve(keyed_);
-  for (const uint32_t file : order) {
+  for (uint32_t i = 0; i < keyed_; ++i) {
+    const uint32_t file = order[i];
     if (file < files_) out->push_back({keys[file], sizes[file], file});
   }
 }
@@ -404,21 +434,5 @@ uint32_t Segment::KeyedFile(uint32_t at) const {
   return by_key_[at] < files_ ? by_key_[at] : 0;
 }
 
-std::string_view Segment::DirRecords() const {
-  return {dir_texts_.bytes, Start(dir_texts_, dirs_)};
-}
-
-bool Segment::DirAt(const char* hit, uint64_t length, uint32_t* dir) const {
-  return RecordAt(dir_texts_, 0, dirs_, static_cast<uint64_t>(hit - dir_texts_.bytes), length,
-                  dir);
-}
-
-uint32_t Segment::BlockFirstDir(uint32_t block) const {
-  return std::min(block_dirs_[2 * size_t{block}], dirs_ - 1);
-}
-
-uint32_t Segment::BlockLastDir(uint32_t block) const {
-  return std::min(block_dirs_[2 * size_t{block} + 1], dirs_ - 1);
-}
 
 }  // namespace catalogue

@@ -22,7 +22,7 @@
 
 namespace catalogue {
 
-constexpr uint32_t kSegmentVersion = 5;
+constexpr uint32_t kSegmentVersion = 6;
 constexpr uint32_t kBlockFiles = 16;
 
 // The runs of bytes a signature holds: the three bytes ending at `end` of a folded text,
@@ -37,11 +37,13 @@ inline uint32_t PairRun(std::string_view text, size_t end) {
          static_cast<unsigned char>(text[end]);
 }
 
-// The two rows of the signature a run sets (so that a run met in a row another common run
-// also sets still narrows through the other), for a signature of 2^row_bits rows.
-constexpr int kRowsPerRun = 2;
+// The rows of the signature a run sets, so that a run met in a row another common run
+// also sets still narrows through the others: two for three bytes, three for two (a
+// query of two bytes has that one run alone). For a signature of 2^row_bits rows.
+inline int RowsOf(uint32_t run) { return run >> 24 != 0 ? 3 : 2; }
 inline uint32_t SignatureRow(uint32_t run, int which, uint32_t row_bits) {
-  const uint32_t hash = run * (which == 0 ? 2654435761u : 2246822519u) + static_cast<uint32_t>(which);
+  static constexpr uint32_t kMultipliers[] = {2654435761u, 2246822519u, 3266489917u};
+  const uint32_t hash = run * kMultipliers[which] + static_cast<uint32_t>(which);
   return hash >> (32 - row_bits);
 }
 
@@ -83,21 +85,30 @@ class Segment {
   // copied from the file (Read...), where a first touch of each mapped page would fault.
   bool Open(const platform::MappedFile* file);
 
-  // The names of one block as read in one go.
-  struct Block {
-    uint32_t first = 0, last = 0;  // its files
+  // Text records (names or directories) [first, last), read in one go.
+  struct Records {
+    uint32_t first = 0, last = 0;
     std::vector<uint32_t> at, folded;
     std::string_view bytes;  // in `copy`, or in the mapping
     std::string copy;
-    uint64_t base = 0;  // where bytes start in the segment's names
-    // The block's file whose folded name holds `length` bytes at `hit` of `bytes`.
-    bool FileAt(const char* hit, uint64_t length, uint32_t* file) const;
-    // The start of the record after `file`'s in `bytes`.
-    const char* After(uint32_t file) const;
+    uint64_t base = 0;  // where bytes start in the segment's texts
+    // The record whose folded text holds `length` bytes at `hit` of `bytes`.
+    bool At(const char* hit, uint64_t length, uint32_t* record) const;
+    // The start of the record after `record` in `bytes`.
+    const char* After(uint32_t record) const;
+    std::string_view Folded(uint32_t record) const;
+    std::string_view Original(uint32_t record) const;
   };
-  // The names of `count` blocks from `block` on, as one Block: copied from the file
-  // (a few scattered blocks), or seen in the mapping (most blocks, read in order).
-  void ReadBlocks(uint32_t block, uint32_t count, bool mapped, Block* out) const;
+  // The names of blocks, with their files' directories when asked.
+  struct Block : Records {
+    std::vector<uint32_t> dirs;
+    uint32_t DirOf(uint32_t file) const { return dirs[file - first]; }
+  };
+  // The names of `count` blocks from `block` on: copied from the file (a few scattered
+  // blocks), or seen in the mapping (most blocks, read in order).
+  void ReadBlocks(uint32_t block, uint32_t count, bool mapped, bool with_dirs, Block* out) const;
+  // Every directory, and each block's lowest and highest directory, copied.
+  void ReadDirs(Records* out, std::vector<uint32_t>* block_dirs) const;
   // One row of the signature (row_words() words).
   void ReadRow(uint32_t row, uint64_t* out) const;
   // The keyed files with their keys and sizes, ordered by (key, size, file), read whole.
@@ -122,9 +133,7 @@ class Segment {
   uint32_t keyed() const { return keyed_; }
 
   std::string_view Name(uint32_t file) const { return Original(names_, file); }
-  std::string_view FoldedName(uint32_t file) const { return Folded(names_, file); }
   std::string_view Dir(uint32_t dir) const { return Original(dir_texts_, dir); }
-  std::string_view FoldedDir(uint32_t dir) const { return Folded(dir_texts_, dir); }
   uint32_t DirOf(uint32_t file) const;
   uint64_t Size(uint32_t file) const { return sizes_[file]; }
   uint64_t WriteTime(uint32_t file) const { return times_[file]; }
@@ -132,13 +141,6 @@ class Segment {
   // The keyed files ordered by (key, size, file).
   uint32_t KeyedFile(uint32_t at) const;
 
-  // The directories' records, and the directory whose folded path holds the `length`
-  // bytes at `hit` of them (false when none does).
-  std::string_view DirRecords() const;
-  bool DirAt(const char* hit, uint64_t length, uint32_t* dir) const;
-  // The lowest and highest directory of the block's files.
-  uint32_t BlockFirstDir(uint32_t block) const;
-  uint32_t BlockLastDir(uint32_t block) const;
 
   uint32_t row_bits() const { return row_bits_; }
   // Words of one signature row (a bit per block).
@@ -157,6 +159,8 @@ class Segment {
   static std::string_view Original(const Texts& texts, uint32_t record);
   static uint64_t Start(const Texts& texts, uint32_t record);
   void Attach(const char* data, const void* header);
+  void ReadRecords(const Texts& texts, uint32_t first, uint32_t last, bool mapped,
+                   Records* out) const;
   void Copy(const void* at, uint64_t length, void* out) const;
   // The original text of one record, read in a few calls.
   void ReadRecord(const Texts& texts, uint32_t record, std::string* out) const;

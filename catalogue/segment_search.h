@@ -36,17 +36,24 @@ class SegmentSearch {
     std::vector<uint32_t> runs;  // its distinct three-byte runs
     bool slash = false;          // may span a directory and the name
   };
-  // Per segment: which directories hold each piece, for a path search.
+  // Per segment: its directories and which hold each piece, for a path search.
   struct DirState {
+    Segment::Records texts;
+    std::vector<uint32_t> block_dirs;      // each block's lowest and highest directory
     std::vector<std::vector<bool>> holds;  // [piece][dir]
+    std::vector<bool> fits;                // may begin a path the mask's prefix begins
   };
+  // Adds to `allowed` the blocks with a file in a chosen directory.
+  void AllowDirs(const DirState& dirs, const std::vector<bool>& chosen,
+                 std::vector<uint64_t>* allowed) const;
   void CandidateBlocks(const Segment& segment, const DirState& dirs,
                        std::vector<uint64_t>* blocks) const;
   void FindInDirs(const Segment& segment, DirState* dirs) const;
-  bool Check(const Segment& segment, const DirState* dirs, uint32_t file) const;
-  // The plain-name fast path: one scan of the blocks' names for the text.
-  bool ScanBlocks(const Segment& segment, uint32_t block, uint32_t count, bool mapped,
-                  const std::function<bool(uint32_t file)>& each) const;
+  // Whether a file of block_ matches.
+  bool Check(const DirState& dirs, uint32_t file) const;
+  // Reads `count` blocks into block_ and calls `each` for their matching files.
+  bool Blocks(const Segment& segment, const DirState& dirs, uint32_t block, uint32_t count,
+              bool mapped, const std::function<bool(uint32_t file)>& each) const;
 
   NameMatcher matcher_;
   bool whole_path_;

@@ -293,6 +293,14 @@ int RunCopiesCommand(const Args& args) {
           WriteOut(out);
           out.clear();
         }
+      },
+      [&](const std::vector<int64_t>& copy_lists) {
+        // Without --confirm every probable copy counts: a file held widely enough is
+        // passed over before its copies are read.
+        if (options.under == 0 || options.confirm) return true;
+        std::vector<const CatalogueList*> holders = {own};
+        for (const int64_t id : copy_lists) holders.push_back(catalogue::ListById(lists, id));
+        return catalogue::VolumeCount(holders) < static_cast<size_t>(options.under);
       });
   WriteOut(out);
   if (!ok) {

@@ -34,8 +34,13 @@ uint32_t FoldCase(uint32_t code) {
 std::string FoldedName(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t pos = 0; pos < text.size();) AppendChar(&out, FoldCase(NextChar(text, &pos)));
+  FoldNameInto(text, &out);
   return out;
+}
+
+void FoldNameInto(std::string_view text, std::string* out) {
+  out->clear();
+  for (size_t pos = 0; pos < text.size();) AppendChar(out, FoldCase(NextChar(text, &pos)));
 }
 
 }  // namespace support

@@ -14,5 +14,7 @@ uint32_t FoldCase(uint32_t code);
 // The text as a name search compares it: each character folded by FoldCase and written as
 // UTF-8, a byte outside valid UTF-8 taken as the character of its value. Always valid UTF-8.
 std::string FoldedName(std::string_view text);
+// The same into `out` (cleared first), reusing its room.
+void FoldNameInto(std::string_view text, std::string* out);
 
 }  // namespace support

@@ -1,6 +1,7 @@
 // The catalogue's index as the commands meet it: names in every script and byte, folders
 // that cannot be read or are links, dates that do not exist, several commands at once, a
-// full disk, and who may read the index.
+// full disk, who may read the index, its files damaged, cut or of another version, whole
+// paths searched, a first page of results taken from several lists, a list replaced whole.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -65,6 +66,15 @@ class CatalogueIndexTest : public ::testing::Test {
 
   std::string IndexFile() const {
     return TempTree::FileEndingWith(tree_.Path("cache/checker"), ".db");
+  }
+
+  // The index's files of one list each.
+  std::vector<std::string> Parts() const {
+    std::vector<std::string> parts;
+    for (const auto& entry : std::filesystem::directory_iterator(IndexFile() + "-names"))
+      parts.push_back(entry.path());
+    std::sort(parts.begin(), parts.end());
+    return parts;
   }
 
   TempTree tree_;
@@ -309,6 +319,125 @@ TEST_F(CatalogueIndexTest, FullDiskNamesTheFirstErrorAndLeavesNoPartialIndex) {
         << each.err;
   }
   EXPECT_EQ(left, std::vector<std::string>{});
+}
+
+TEST_F(CatalogueIndexTest, DamagedCutOrForeignPartsAreReadAgainFromTheList) {
+  std::vector<std::string> files;
+  for (int i = 0; i < 40; ++i) files.push_back("photo " + std::to_string(i) + ".jpg");
+  const std::vector<std::string> paths = Volume("Cam", files, catalogue_);
+  ASSERT_EQ(FoundPaths(Find({"photo"}).out), paths);
+  struct Case {
+    const char* what;
+    void (*harm)(const std::string& part);
+  };
+  const Case cases[] = {
+      {"cut", [](const std::string& part) { std::filesystem::resize_file(part, 100); }},
+      {"emptied", [](const std::string& part) { std::filesystem::resize_file(part, 0); }},
+      {"overwritten",
+       [](const std::string& part) {
+         std::fstream file(part, std::ios::in | std::ios::out | std::ios::binary);
+         file.seekp(8);
+         file.write("\x7f\x7f\x7f\x7f", 4);  // the version
+       }},
+      {"removed", [](const std::string& part) { std::filesystem::remove(part); }},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> parts = Parts();
+    ASSERT_EQ(parts.size(), 1u) << c.what;
+    c.harm(parts[0]);
+    const CommandResult r = Find({"photo"});
+    EXPECT_EQ(r.exit_code, 0) << c.what << r.err;
+    EXPECT_EQ(FoundPaths(r.out), paths) << c.what;
+    EXPECT_EQ(r.err, "checker-cli: " + catalogue_ +
+                         "Cam.v00: its part of the catalogue index is damaged or gone; reading "
+                         "the list again\n")
+        << c.what;
+    EXPECT_EQ(Find({"photo"}).err, "") << c.what;
+  }
+}
+
+TEST_F(CatalogueIndexTest, PathSearchFindsFoldersAndTextAcrossTheLastSlash) {
+  Volume("Disk",
+         {"Holiday 2019/beach.jpg", "Holiday 2019/sub/deep.txt", "work/holiday.txt",
+          "work/report.pdf", "odd\xE9/x.bin"},
+         catalogue_);
+  const std::string root = tree_.Path("volumes/Disk/");
+  struct Case {
+    std::string query;
+    std::vector<std::string> found;  // below the root
+  };
+  const Case cases[] = {
+      {"holiday", {"Holiday 2019/beach.jpg", "Holiday 2019/sub/deep.txt", "work/holiday.txt"}},
+      {"2019/sub", {"Holiday 2019/sub/deep.txt"}},
+      {"work/rep", {"work/report.pdf"}},
+      {"/disk/work/", {"work/holiday.txt", "work/report.pdf"}},
+      {"*/work/*.pdf", {"work/report.pdf"}},
+      {"ODD\xC3\x89/", {"odd\xE9/x.bin"}},
+      {"9/b", {"Holiday 2019/beach.jpg"}},
+      {"nowhere/", {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> expected;
+    for (const std::string& below : c.found) expected.push_back(root + below);
+    std::sort(expected.begin(), expected.end());
+    const CommandResult r = Find({"--path", c.query});
+    EXPECT_EQ(FoundPaths(r.out), expected) << c.query << r.err;
+  }
+  // Without --path a folder's name finds nothing of it.
+  EXPECT_EQ(FoundPaths(Find({"2019"}).out), std::vector<std::string>{});
+}
+
+TEST_F(CatalogueIndexTest, FirstResultsStraddleListsAndTheCountFollows) {
+  std::vector<std::string> all;
+  for (const char* disk : {"A", "B"}) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 70; ++i) files.push_back("clip " + std::to_string(i) + ".mov");
+    files.push_back("other.txt");
+    for (const std::string& path : Volume(disk, files, catalogue_)) {
+      if (path.ends_with(".mov")) all.push_back(path);
+    }
+  }
+  const CommandResult r = Find({"--limit", "100", "CLIP"});
+  const std::vector<std::string> shown = FoundPaths(r.out);
+  ASSERT_EQ(shown.size(), 100u);
+  EXPECT_TRUE(std::includes(all.begin(), all.end(), shown.begin(), shown.end()));
+  EXPECT_EQ(r.err, "checker-cli: 40 more matched (140 in all; --limit N shows more)\n");
+}
+
+TEST_F(CatalogueIndexTest, AListReplacedWholeKeepsNothingOfItsOldFiles) {
+  Volume("Usb", {"old one.txt", "old two.txt"}, catalogue_);
+  ASSERT_EQ(FoundPaths(Find({"old"}).out).size(), 2u);
+  std::filesystem::remove_all(tree_.Path("volumes/Usb"));
+  const std::vector<std::string> fresh = Volume("Usb", {"new one.txt"}, catalogue_);
+  EXPECT_EQ(FoundPaths(Find({"old"}).out), std::vector<std::string>{});
+  EXPECT_EQ(FoundPaths(Find({"one"}).out), fresh);
+  EXPECT_EQ(Parts().size(), 1u);
+}
+
+TEST_F(CatalogueIndexTest, TwoCommandsBuildingAtOnceBothAnswer) {
+  std::vector<std::string> expected;
+  for (const char* disk : {"P", "Q", "R", "S"}) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 30; ++i) files.push_back("song " + std::to_string(i) + ".mp3");
+    const std::vector<std::string> paths = Volume(disk, files, catalogue_);
+    expected.insert(expected.end(), paths.begin(), paths.end());
+  }
+  std::sort(expected.begin(), expected.end());
+  CommandResult first, second;
+  std::thread other([&] { first = Find({"song"}); });
+  second = Find({"song"});
+  other.join();
+  for (const CommandResult& r : {first, second}) {
+    // One builds; the other answers from what is committed, saying what it leaves out.
+    const std::vector<std::string> found = FoundPaths(r.out);
+    EXPECT_EQ(r.exit_code, found.empty() ? 1 : 0) << r.err;
+    EXPECT_TRUE(std::includes(expected.begin(), expected.end(), found.begin(), found.end()));
+    if (found.size() < expected.size()) {
+      EXPECT_NE(r.err.find("not in the catalogue index yet"), std::string::npos) << r.err;
+    }
+  }
+  EXPECT_EQ(FoundPaths(Find({"song"}).out), expected);
+  EXPECT_EQ(Parts().size(), 4u);
 }
 
 }  // namespace
