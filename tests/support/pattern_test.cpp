@@ -78,7 +78,7 @@ const SearchCase kSearches[] = {
     {"\u00C9T\u00C9", "\u00E9t\u00E9", "1-3"}, {"{abc,a}", "xa", "0"}, {"\u00A7a", "  a", "0"},
     {"\u00A7a", "a", "0"}, {"a*", "a", "0"}, {"a*", "ab", "1-2"}, {"a*b", "ab", "0"},
     {"a*b", "abXX", "1-2"},
-    // Empty patterns give zero.
+    // Empty groups: alone they make an empty pattern, which finds nothing.
     {"{}", "abc", "0"}, {"{}{}", "{}", "0"}, {"{}*", "abc", "1-3"},
     // Quick rejection counts every element once.
     {"*?*?", "abc", "0"}, {"*?*?", "abcd", "1-4"}, {"***c", "abc", "0"}, {"***c", "abcd", "1-3"},
