@@ -56,13 +56,6 @@ std::string IdSum(uint64_t value) {
   return out;
 }
 
-// "00000 00000".
-std::string IdText(uint32_t id) {
-  std::string digits = std::to_string(id);
-  digits.insert(0, 10 - digits.size(), '0');
-  return digits.substr(0, 5) + " " + digits.substr(5);
-}
-
 std::string NameSection(const std::string& name, unsigned min_blocks = 4) {
   unsigned blocks = static_cast<unsigned>((name.size() + 3) / 15 + 1);
   if (blocks < min_blocks) blocks = min_blocks;
@@ -114,23 +107,31 @@ std::string FLine(const std::string& id_field, const std::string& dir, const std
          FileAttributes(dir, name) + NameSection(name) + PathSection(dir, root_column);
 }
 
-std::string RLine(const std::string& dir, uint64_t id_sum, uint64_t bytes, uint64_t files,
-                  int root_column) {
+// A directory's trailer ("R", attributes 16) or the totals of the search path ("T", 8).
+std::string SumLine(char kind, const std::string& path, uint64_t id_sum, uint64_t bytes,
+                    uint64_t files, int root_column) {
   std::string parent, name;
-  SplitPath(dir, &parent, &name);
-  return "R  " + IdSum(id_sum) + Pad(Grouped(bytes), 20) + Pad(Grouped(files), 11) +
-         "          16" + NameSection(name) + PathSection(parent, root_column);
-}
-
-std::string TLine(const std::string& search_path, uint64_t id_sum, uint64_t bytes, uint64_t files,
-                  int root_column) {
-  std::string parent, name;
-  SplitPath(search_path, &parent, &name);
-  return "T  " + IdSum(id_sum) + Pad(Grouped(bytes), 20) + Pad(Grouped(files), 11) +
-         "           8" + NameSection(name) + PathSection(parent, root_column);
+  SplitPath(path, &parent, &name);
+  return std::string(1, kind) + "  " + IdSum(id_sum) + Pad(Grouped(bytes), 20) +
+         Pad(Grouped(files), 11) + (kind == 'R' ? "          16" : "           8") +
+         NameSection(name) + PathSection(parent, root_column);
 }
 
 std::vector<std::string> Lines(const std::string& text) { return testing_support::ListLines(text); }
+
+// lines[first] onwards are `expected`, each compared whole.
+void ExpectLinesFrom(const std::vector<std::string>& lines, size_t first,
+                     const std::vector<std::string>& expected) {
+  ASSERT_GE(lines.size(), first + expected.size());
+  for (size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(lines[first + i], expected[i]) << first + i;
+}
+
+// The ids of "abcdef" and "abcdefg", worked by hand, and their values in a trailer's sum.
+constexpr char kId6[] = "07012 18845";
+constexpr char kId7[] = "35060 64315";
+constexpr uint64_t kSum6 = 701218845;
+constexpr uint64_t kSum7 = 3506064315u;
 
 // ---------------------------------------------------------------------------------------
 // A window that records every notification and can stop the job or change it.
@@ -209,6 +210,39 @@ class ScanJobTest : public ::testing::Test {
 
   std::string IdList() const { return TempTree::Read(id_list_); }
 
+  // Lines of this run's id list: a file, a directory's trailer, the totals, the header's
+  // name and path sections.
+  std::string FileLine(const std::string& id, const std::string& dir, const std::string& name,
+                       uint64_t size) const {
+    return FLine("F  " + id, dir, name, size, root_column_);
+  }
+  std::string DirLine(const std::string& dir, uint64_t id_sum, uint64_t bytes,
+                      uint64_t files) const {
+    return SumLine('R', dir, id_sum, bytes, files, root_column_);
+  }
+  std::string TotalLine(uint64_t id_sum, uint64_t bytes, uint64_t files) const {
+    return SumLine('T', search_path_, id_sum, bytes, files, root_column_);
+  }
+  std::string HeaderSections() const {
+    std::string parent, name;
+    SplitPath(search_path_, &parent, &name);
+    return NameSection(name) + PathSection(parent, root_column_);
+  }
+
+  // What a Create of BuildSmallTree writes after its header.
+  std::vector<std::string> SmallTreeLines() const {
+    return {"",
+            FileLine(kId6, dir_, "a.txt", 6),
+            FileLine("$616263", dir_, "c", 3),
+            FileLine("00000 00000", dir_, "empty", 0),
+            DirLine(dir_, kSum6, 13, 3),
+            "",
+            FileLine(kId7, dir_ + "sub/", "b.txt", 7),
+            DirLine(dir_ + "sub/", kSum7, 7, 1),
+            "",
+            TotalLine(kSum6 + kSum7, 20, 4)};
+  }
+
   TempTree tree_;
   std::string search_path_;
   std::string dir_;
@@ -255,22 +289,8 @@ TEST_F(ScanJobTest, CreateWritesBothListsLineForLine) {
 
   const std::vector<std::string> lines = Lines(IdList());
   ASSERT_EQ(lines.size(), 11u) << IdList();
-  std::string parent, name;
-  SplitPath(search_path_, &parent, &name);
-  ExpectHeader(lines[0], '1', 'F', ' ', NameSection(name) + PathSection(parent, root_column_));
-  const std::vector<std::string> expected = {
-      "",
-      FLine("F  07012 18845", dir_, "a.txt", 6, root_column_),
-      FLine("F  $616263", dir_, "c", 3, root_column_),
-      FLine("F  00000 00000", dir_, "empty", 0, root_column_),
-      RLine(dir_, 701218845, 13, 3, root_column_),
-      "",
-      FLine("F  35060 64315", dir_ + "sub/", "b.txt", 7, root_column_),
-      RLine(dir_ + "sub/", 3506064315u, 7, 1, root_column_),
-      "",
-      TLine(search_path_, 701218845ull + 3506064315ull, 20, 4, root_column_),
-  };
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i + 1], expected[i]) << i;
+  ExpectHeader(lines[0], '1', 'F', ' ', HeaderSections());
+  ExpectLinesFrom(lines, 1, SmallTreeLines());
   EXPECT_EQ(IdList().substr(IdList().size() - 2), "\r\n");
   EXPECT_TRUE(messages_.empty());
 }
@@ -377,13 +397,8 @@ TEST_F(ScanJobTest, StopAtProgressThenContinueFinishesTheList) {
 
   std::vector<std::string> lines = Lines(IdList());
   ASSERT_EQ(lines.size(), 4u) << IdList();
-  std::string parent, name;
-  SplitPath(search_path_, &parent, &name);
-  const std::string header_sections = NameSection(name) + PathSection(parent, root_column_);
-  ExpectHeader(lines[0], '1', 'C', ' ', header_sections);
-  EXPECT_EQ(lines[1], "");
-  EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, "a1", 6, root_column_));
-  EXPECT_EQ(lines[3], FLine("F  35060 64315", dir_, "a2", 7, root_column_));
+  ExpectHeader(lines[0], '1', 'C', ' ', HeaderSections());
+  ExpectLinesFrom(lines, 1, {"", FileLine(kId6, dir_, "a1", 6), FileLine(kId7, dir_, "a2", 7)});
 
   RecordingWindow second;
   outcome = Run(MakeJob(kModeContinue, &second));
@@ -392,21 +407,14 @@ TEST_F(ScanJobTest, StopAtProgressThenContinueFinishesTheList) {
   EXPECT_EQ(second.counts[kNotifySort], 0);
   lines = Lines(IdList());
   ASSERT_EQ(lines.size(), 14u) << IdList();
-  ExpectHeader(lines[0], '1', 'C', ' ', header_sections);
+  ExpectHeader(lines[0], '1', 'C', ' ', HeaderSections());
   EXPECT_EQ(lines[4], "");
-  ExpectHeader(lines[5], '2', 'F', ' ', header_sections);
-  const std::vector<std::string> expected = {
-      "",
-      FLine("F  07012 18845", dir_, "a3", 6, root_column_),
-      // The trailer counts what this run processed, the bytes and files of the listing.
-      RLine(dir_, 701218845, 19, 3, root_column_),
-      "",
-      FLine("F  35060 64315", dir_ + "d/", "b1", 7, root_column_),
-      RLine(dir_ + "d/", 3506064315u, 7, 1, root_column_),
-      "",
-      TLine(search_path_, 701218845ull + 3506064315ull, 26, 2, root_column_),
-  };
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i + 6], expected[i]) << i;
+  ExpectHeader(lines[5], '2', 'F', ' ', HeaderSections());
+  // The trailer counts what this run processed, the bytes and files of the listing.
+  ExpectLinesFrom(lines, 6,
+                  {"", FileLine(kId6, dir_, "a3", 6), DirLine(dir_, kSum6, 19, 3), "",
+                   FileLine(kId7, dir_ + "d/", "b1", 7), DirLine(dir_ + "d/", kSum7, 7, 1), "",
+                   TotalLine(kSum6 + kSum7, 26, 2)});
 }
 
 TEST_F(ScanJobTest, ContinueOverAFullyListedDirectoryWritesOnlyAnEmptyLine) {
@@ -426,12 +434,12 @@ TEST_F(ScanJobTest, ContinueOverAFullyListedDirectoryWritesOnlyAnEmptyLine) {
   ASSERT_EQ(lines.size(), 8u) << IdList();
   EXPECT_EQ(lines[0], "");
   EXPECT_EQ(lines[1].substr(0, 2), "A2");
-  EXPECT_EQ(lines[2], "");  // after the header
-  EXPECT_EQ(lines[3], FLine("F  07012 18845", dir_, "a0", 6, root_column_));
-  EXPECT_EQ(lines[4], RLine(dir_, 701218845, 6, 1, root_column_));
-  EXPECT_EQ(lines[5], "");  // d/, whose only file was listed before
-  EXPECT_EQ(lines[6], "");  // before the totals
-  EXPECT_EQ(lines[7], TLine(search_path_, 701218845, 13, 1, root_column_));
+  ExpectLinesFrom(lines, 2,
+                  {"",  // after the header
+                   FileLine(kId6, dir_, "a0", 6), DirLine(dir_, kSum6, 6, 1),
+                   "",  // d/, whose only file was listed before
+                   "",  // before the totals
+                   TotalLine(kSum6, 13, 1)});
 }
 
 TEST_F(ScanJobTest, ContinueWithoutAListCreatesItAndScansEverything) {
@@ -445,7 +453,7 @@ TEST_F(ScanJobTest, ContinueWithoutAListCreatesItAndScansEverything) {
   const std::vector<std::string> lines = Lines(IdList());
   ASSERT_EQ(lines.size(), 11u);
   EXPECT_EQ(lines[0].substr(0, 2), "A1");
-  EXPECT_EQ(lines[10], TLine(search_path_, 701218845ull + 3506064315ull, 20, 4, root_column_));
+  ExpectLinesFrom(lines, 1, SmallTreeLines());
 }
 
 TEST_F(ScanJobTest, BufferSettings) {
@@ -475,7 +483,7 @@ TEST_F(ScanJobTest, BufferSettings) {
     }
     const std::vector<std::string> lines = Lines(IdList());
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, "a.txt", 6, root_column_));
+    EXPECT_EQ(lines[2], FileLine(kId6, dir_, "a.txt", 6));
     // The same id whatever the buffer.
     if (big_line.empty()) big_line = lines[3];
     EXPECT_EQ(lines[3], big_line);
@@ -532,7 +540,7 @@ TEST_F(ScanJobTest, ExpandGrowsTheListInStepsAndTheEndCutsIt) {
     EXPECT_EQ(text.find('\0'), std::string::npos);
     const std::vector<std::string> lines = Lines(text);
     ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[7], TLine(search_path_, 3 * 701218845ull, 18, 3, root_column_));
+    EXPECT_EQ(lines[7], TotalLine(3 * kSum6, 18, 3));
   }
 }
 
@@ -555,8 +563,8 @@ TEST_F(ScanJobTest, FileVanishingBeforeItIsReadIsReportedInItsLine) {
   EXPECT_EQ(lines[3], "F  !CannotFind" + std::string(58, ' ') + NameSection("a2") +
                           PathSection(dir_, root_column_));
   // The vanished file adds nothing to the bytes done; the listing still counted it.
-  EXPECT_EQ(lines[4], RLine(dir_, 701218845, 13, 2, root_column_));
-  EXPECT_EQ(lines[6], TLine(search_path_, 701218845, 13, 2, root_column_));
+  EXPECT_EQ(lines[4], DirLine(dir_, kSum6, 13, 2));
+  EXPECT_EQ(lines[6], TotalLine(kSum6, 13, 2));
 }
 
 TEST_F(ScanJobTest, SmallFilesAroundTheSixByteBoundary) {
@@ -571,13 +579,11 @@ TEST_F(ScanJobTest, SmallFilesAroundTheSixByteBoundary) {
   EXPECT_EQ(outcome.error_count, 0);
   const std::vector<std::string> lines = Lines(IdList());
   ASSERT_EQ(lines.size(), 11u);
-  EXPECT_EQ(lines[2], FLine("F  00000 00000", dir_, "s0", 0, root_column_));
-  EXPECT_EQ(lines[3], FLine("F  $61", dir_, "s1", 1, root_column_));
-  EXPECT_EQ(lines[4], FLine("F  $6162636465", dir_, "s5", 5, root_column_));
-  EXPECT_EQ(lines[5], FLine("F  " + IdText(701218845), dir_, "s6", 6, root_column_));
-  EXPECT_EQ(lines[6], FLine("F  " + IdText(3506064315u), dir_, "s7", 7, root_column_));
-  EXPECT_EQ(lines[7], FLine("F  00000 00120", dir_, "z10", 10, root_column_));
-  EXPECT_EQ(lines[8], RLine(dir_, 701218845ull + 3506064315ull + 120, 29, 6, root_column_));
+  ExpectLinesFrom(lines, 2,
+                  {FileLine("00000 00000", dir_, "s0", 0), FileLine("$61", dir_, "s1", 1),
+                   FileLine("$6162636465", dir_, "s5", 5), FileLine(kId6, dir_, "s6", 6),
+                   FileLine(kId7, dir_, "s7", 7), FileLine("00000 00120", dir_, "z10", 10),
+                   DirLine(dir_, kSum6 + kSum7 + 120, 29, 6)});
 }
 
 TEST_F(ScanJobTest, HexOptionsAndMinimumBlocksReachTheLines) {
@@ -592,7 +598,7 @@ TEST_F(ScanJobTest, HexOptionsAndMinimumBlocksReachTheLines) {
   std::snprintf(dir_length, sizeof dir_length, "%3zX", dir_.size());
   const std::vector<std::string> lines = Lines(IdList());
   ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[2].substr(0, 69), FLine("F  07012 18845", dir_, name, 6, 0).substr(0, 69));
+  EXPECT_EQ(lines[2].substr(0, 69), FileLine(kId6, dir_, name, 6).substr(0, 69));
   EXPECT_EQ(lines[2].substr(69), " 32 1F$3 | " + name + std::string(11, ' ') + "/p" + dir_length +
                                      "$0 |" + Pad(std::to_string(root_column_), 2) + " " + dir_);
 }
@@ -772,7 +778,7 @@ TEST_F(ScanJobTest, FileWithoutAnyBufferIsAnAllocationError) {
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[2].substr(0, 29), "F  !Allocation              6");
   EXPECT_EQ(lines[3].substr(0, 29), "F  $616263                  3");
-  EXPECT_EQ(lines[4], RLine(dir_, 0, 9, 2, root_column_));
+  EXPECT_EQ(lines[4], DirLine(dir_, 0, 9, 2));
 }
 
 TEST_F(ScanJobTest, EmptySearchPathWritesNothing) {
@@ -846,10 +852,10 @@ TEST_F(ScanJobTest, DotFilesCarryTheHiddenBitLikeTheirLookup) {
   ASSERT_TRUE(outcome.finished);
   const std::vector<std::string> lines = Lines(IdList());
   ASSERT_EQ(lines.size(), 11u) << IdList();
-  EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, ".hidden", 6, root_column_));
-  EXPECT_EQ(lines[3], FLine("F  07012 18845", dir_, ".hidden_ro", 6, root_column_));
-  EXPECT_EQ(lines[4], FLine("F  07012 18845", dir_, "plain", 6, root_column_));
-  EXPECT_EQ(lines[7], FLine("F  35060 64315", dir_ + ".dir/", "inside", 7, root_column_));
+  ExpectLinesFrom(lines, 2,
+                  {FileLine(kId6, dir_, ".hidden", 6), FileLine(kId6, dir_, ".hidden_ro", 6),
+                   FileLine(kId6, dir_, "plain", 6)});
+  EXPECT_EQ(lines[7], FileLine(kId7, dir_ + ".dir/", "inside", 7));
   EXPECT_EQ(lines[2].substr(69, 3), " 34");
   EXPECT_EQ(lines[3].substr(69, 3), " 35");
   EXPECT_EQ(lines[7].substr(69, 3), " 32");
@@ -920,7 +926,7 @@ TEST_F(ScanJobTest, StopWhileOneLargeFileIsReadLeavesItUnlisted) {
   const std::vector<std::string> lines = Lines(IdList());
   ASSERT_EQ(lines.size(), 3u) << IdList();
   EXPECT_EQ(lines[0][70], 'C');
-  EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, "a", 6, root_column_));
+  EXPECT_EQ(lines[2], FileLine(kId6, dir_, "a", 6));
 }
 
 // The stop is asked for from another thread while a large tree is scanned without any
@@ -976,7 +982,7 @@ TEST_F(ScanJobTest, FileThatShrinksWhileReadIsAnErrorOfTheRun) {
   ASSERT_EQ(lines.size(), 6u) << IdList();
   EXPECT_EQ(lines[0][71], 'E');
   // The line is the one the format gives: id 0 and the size of the record.
-  EXPECT_EQ(lines[2], FLine("F  00000 00000", dir_, "big", 20001, root_column_));
+  EXPECT_EQ(lines[2], FileLine("00000 00000", dir_, "big", 20001));
 }
 
 TEST_F(ScanJobTest, DirectoriesThatCannotBeReadAreErrorsOfTheRun) {
@@ -1219,8 +1225,8 @@ TEST_F(ScanJobTest, ListsInsideTheTreeDoNotListThemselves) {
   ASSERT_TRUE(Run(std::move(job)).finished);
   const std::vector<std::string> lines = Lines(TempTree::Read(dir_ + "run.v00"));
   ASSERT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines[2], FLine("F  07012 18845", dir_, "a", 6, root_column_));
-  EXPECT_EQ(lines[3], RLine(dir_, 701218845, 6, 1, root_column_));
+  EXPECT_EQ(lines[2], FileLine(kId6, dir_, "a", 6));
+  EXPECT_EQ(lines[3], DirLine(dir_, kSum6, 6, 1));
 }
 
 // The write time names backups and dates a list, so it is part of "as it was".
