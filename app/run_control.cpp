@@ -287,8 +287,8 @@ bool RunControl::StartVerify(const std::string& list) {
     return false;
   }
   // The list's volume may sit at another mount point now, or not be mounted at all.
-  const catalogue::VerifyPlace place =
-      catalogue::FindVolumeOfList(list, verify->given_search_path());
+  const catalogue::VerifyPlace place = catalogue::FindVolumeOfList(
+      list, verify->result()->old_list.last_header(), verify->given_search_path());
   if (place.place == catalogue::VolumePlace::kNotMounted) {
     emit info(kInfoAlert, place.message + "; mount it and verify again");
     return false;

@@ -17,7 +17,6 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/list_header.h"
 #include "catalogue/name_segment.h"
 #include "catalogue/sqlite_db.h"
 #include "lists/list_reader.h"

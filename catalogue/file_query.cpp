@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "catalogue/list_header.h"
 #include "lists/list_names.h"
+#include "lists/list_reader.h"
 #include "support/text.h"
 
 namespace catalogue {
@@ -107,7 +107,7 @@ std::string RunStateText(const CatalogueList& list) {
 
 std::string MountedFilePath(const std::vector<MountedVolume>& mounted, const CatalogueList& list,
                             const std::string& path) {
-  const std::string below = PathBelowRoot(path, list.root_column);
+  const std::string below = scan::PathBelowRoot(path, list.root_column);
   if (below.empty()) return {};
   return MountedPath(mounted, list.serial, below);
 }

@@ -13,10 +13,9 @@
 #include <thread>
 
 #include "catalogue/catalogue_index.h"
-#include "catalogue/list_header.h"
+#include "lists/list_reader.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "lists/list_reader.h"
 
 namespace catalogue {
 
@@ -274,7 +273,7 @@ void CatalogueIndex::OpenCommitted(const Present& present) {
 struct CatalogueIndex::ReadList {
   std::string path;
   int64_t size = 0, mtime = 0;
-  RunHeader header;
+  scan::RunHeader header;
   std::string search_path;
   scan::ListState state = scan::ListState::kNoRun;
   uint64_t files = 0, bytes = 0;
@@ -300,7 +299,6 @@ CatalogueIndex::ReadList CatalogueIndex::ReadAndBuild(const std::string& path, i
       read.size = -1;
       return read;
     }
-    ReadLastRunHeader(std::string_view(text.get(), text_size), &read.header);
     if (!scan::ParseIdList(std::move(text), text_size, &list, &parse_error)) {
       read.error = "line " + std::to_string(parse_error.line) + ": " + parse_error.message;
       return read;
@@ -315,6 +313,7 @@ CatalogueIndex::ReadList CatalogueIndex::ReadAndBuild(const std::string& path, i
     }
     read.part = writer.Finish();
     if (read.part.empty()) read.error = "its names are too many for the catalogue index";
+    read.header = list.last_header();
     read.search_path = list.search_path();
     read.state = list.state();
     read.files = list.files().size();

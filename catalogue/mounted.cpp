@@ -102,14 +102,11 @@ VolumeMount MountShowing(const std::vector<MountedVolume>& mounted, uint64_t dev
   return found;
 }
 
-ListVolume LocateListVolume(const std::string& list_path, const std::string& search_path) {
+ListVolume LocateListVolume(const scan::RunHeader& list_header, const std::string& search_path) {
   ListVolume result;
-  std::string text;
-  if (!platform::ReadWholeFile(list_path, &text) || !ReadLastRunHeader(text, &result.header) ||
-      result.header.serial == 0) {
-    return result;
-  }
-  const RunHeader& header = result.header;
+  result.header = list_header;
+  if (result.header.serial == 0) return result;
+  const scan::RunHeader& header = result.header;
   TVolumeInfo info;
   const bool here = platform::PathKindOf(search_path) == platform::PathKind::kDirectory &&
                     GetVolumeInfoSx(search_path, &info) && info.serial_number == header.serial;
@@ -136,7 +133,7 @@ ListVolume LocateListVolume(const std::string& list_path, const std::string& sea
   result.clone_at_search_path = here;
   result.label_at_search_path = info.label;
   const VolumeMount mount =
-      MountShowing(mounted, choice.device, PathBelowRoot(search_path, header.root_column));
+      MountShowing(mounted, choice.device, scan::PathBelowRoot(search_path, header.root_column));
   if (mount.mount == nullptr) {
     result.place = VolumePlace::kNotMounted;
     return result;
@@ -177,9 +174,10 @@ std::string WhatIsThere(const std::string& path, const std::string& given,
 
 }  // namespace
 
-VerifyPlace FindVolumeOfList(const std::string& list_path, const std::string& search_path) {
+VerifyPlace FindVolumeOfList(const std::string& list_path, const scan::RunHeader& list_header,
+                             const std::string& search_path) {
   const std::string path = platform::AbsolutePath(search_path);
-  const ListVolume volume = LocateListVolume(list_path, path);
+  const ListVolume volume = LocateListVolume(list_header, path);
   VerifyPlace result;
   result.place = volume.place;
   const uint32_t serial = volume.header.serial;

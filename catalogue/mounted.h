@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/list_header.h"
+#include "lists/list_reader.h"
 
 namespace catalogue {
 
@@ -73,7 +73,7 @@ struct ListVolume {
   VolumePlace place = VolumePlace::kUnknown;
   // kMountedElsewhere and kGone: the search path where the volume is mounted now.
   std::string path;
-  RunHeader header;
+  scan::RunHeader header;
   MountedVolume found;                    // kMountedElsewhere and kGone: the mount the path is on
   std::vector<MountedVolume> candidates;  // kAmbiguous
   // The volume at the search path has the list's serial, but is not the list's.
@@ -81,13 +81,14 @@ struct ListVolume {
   std::string label_at_search_path;
 };
 
-// Compares the serial number of the volume at `search_path` with that of the list at
-// `list_path` and, when they differ, the path is gone, or the volume there may be a
+// Compares the serial number of the volume at `search_path` with that of a list's last
+// header and, when they differ, the path is gone, or the volume there may be a
 // clone of the list's, looks for the list's volume among the mounted ones (the same
 // path below its root; ChooseVolume).
-ListVolume LocateListVolume(const std::string& list_path, const std::string& search_path);
+ListVolume LocateListVolume(const scan::RunHeader& list_header, const std::string& search_path);
 
-// Where a verify of the list at `list_path` reads its volume, and the one line that
+// Where a verify of the list at `list_path`, whose last header is `list_header` (as the
+// verify read it), reads its volume, and the one line that
 // says so, naming what is at the search path and the label of the volume found: empty
 // at the search path or for a list naming no volume; "... verifying ... at" when found
 // mounted elsewhere (`path` then holds the place); "cannot verify ..." when it is not
@@ -100,7 +101,8 @@ struct VerifyPlace {
   std::string path;
   std::string message;
 };
-VerifyPlace FindVolumeOfList(const std::string& list_path, const std::string& search_path);
+VerifyPlace FindVolumeOfList(const std::string& list_path, const scan::RunHeader& list_header,
+                             const std::string& search_path);
 
 // How two files compare byte for byte.
 enum class SameBytes { kSame, kDifferent, kCannotRead };

@@ -1,7 +1,6 @@
 #include "catalogue/volumes.h"
 
-#include "catalogue/list_header.h"
-#include "platform/files.h"
+#include "lists/list_reader.h"
 
 namespace catalogue {
 
@@ -11,7 +10,7 @@ bool SameVolume(const CatalogueList& a, const CatalogueList& b) {
 }
 
 std::string PathOnVolume(const CatalogueList& list, std::string_view path) {
-  std::string below = PathBelowRoot(path, list.root_column);
+  std::string below = scan::PathBelowRoot(path, list.root_column);
   return below.empty() ? std::string(path) : below;
 }
 
@@ -66,18 +65,15 @@ size_t VolumeCount(const std::vector<const CatalogueList*>& lists) {
   return count;
 }
 
-CatalogueList ListOutsideCatalogue(const std::string& list_path, const std::string& search_path) {
+CatalogueList ListOutsideCatalogue(const std::string& list_path, const scan::IdList& read) {
   CatalogueList list;
   list.id = -1;
   list.path = list_path;
-  list.search_path = search_path;
-  std::string text;
-  RunHeader header;
-  if (platform::ReadWholeFile(list_path, &text) && ReadLastRunHeader(text, &header)) {
-    list.label = header.label;
-    list.serial = header.serial;
-    list.root_column = header.root_column;
-  }
+  list.search_path = read.search_path();
+  const scan::RunHeader& header = read.last_header();
+  list.label = header.label;
+  list.serial = header.serial;
+  list.root_column = header.root_column;
   return list;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_index.h"
+#include "lists/list_reader.h"
 
 namespace catalogue {
 
@@ -42,8 +43,8 @@ std::vector<SharedSerial> SharedSerials(
 size_t VolumeCount(const std::vector<const CatalogueList*>& lists);
 
 // The volume facts of an id list that is not in the catalogue, from its last run
-// header and the search path it names (id -1). The label and serial stay empty when
-// the list cannot be read.
-CatalogueList ListOutsideCatalogue(const std::string& list_path, const std::string& search_path);
+// header and the search path it names, as `read` from `list_path` (id -1). The label
+// and serial stay empty when no header holds them.
+CatalogueList ListOutsideCatalogue(const std::string& list_path, const scan::IdList& read);
 
 }  // namespace catalogue

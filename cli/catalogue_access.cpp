@@ -90,8 +90,10 @@ const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueL
   return nullptr;
 }
 
-std::optional<int> FindVolumeOfList(const std::string& list_path, std::string* search_path) {
-  const catalogue::VerifyPlace place = catalogue::FindVolumeOfList(list_path, *search_path);
+std::optional<int> FindVolumeOfList(const std::string& list_path,
+                                    const scan::RunHeader& list_header, std::string* search_path) {
+  const catalogue::VerifyPlace place =
+      catalogue::FindVolumeOfList(list_path, list_header, *search_path);
   switch (place.place) {
     case catalogue::VolumePlace::kAtSearchPath:
     case catalogue::VolumePlace::kUnknown:
@@ -138,9 +140,7 @@ ProbableCopyFinder(const CatalogueOptions& options, const std::string& own_list)
         if (known.path == state->own_path) own = &known;
       }
       // A list outside the catalogue may still be of a volume some list of it holds.
-      state->own = own != nullptr
-                       ? *own
-                       : catalogue::ListOutsideCatalogue(state->own_path, list.search_path());
+      state->own = own != nullptr ? *own : catalogue::ListOutsideCatalogue(state->own_path, list);
     }
     if (!state->index) return std::nullopt;
     const std::string path = std::string(list.directory(file)).append(file.name());

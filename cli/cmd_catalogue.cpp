@@ -8,7 +8,6 @@
 
 #include "catalogue/catalogue_index.h"
 #include "catalogue/file_query.h"
-#include "catalogue/list_header.h"
 #include "catalogue/mounted.h"
 #include "catalogue/volumes.h"
 #include "cli/catalogue_access.h"
@@ -17,6 +16,7 @@
 #include "cli/compare_report.h"
 #include "cli/terminal_text.h"
 #include "lists/list_names.h"
+#include "lists/list_reader.h"
 #include "support/text.h"
 
 namespace cli {
@@ -57,7 +57,7 @@ const catalogue::MountedVolume* ListMount(const std::vector<catalogue::MountedVo
     return nullptr;
   }
   const catalogue::VolumeMount mount = catalogue::MountShowing(
-      mounted, choice.device, catalogue::PathBelowRoot(list.search_path, list.root_column));
+      mounted, choice.device, scan::PathBelowRoot(list.search_path, list.root_column));
   if (mount.mount == nullptr) {
     *text = "not mounted";
   } else if (mount.mount->root == "/") {

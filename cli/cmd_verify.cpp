@@ -49,7 +49,9 @@ int Verify(const Args& args) {
   if (!verify.Open(list_name, search_path, &error)) return Fail(error);
   if (search_path.empty()) {
     std::string found = verify.given_search_path();
-    if (const std::optional<int> status = FindVolumeOfList(list_name, &found)) return *status;
+    if (const std::optional<int> status =
+            FindVolumeOfList(list_name, verify.result()->old_list.last_header(), &found))
+      return *status;
     if (found != verify.given_search_path()) verify.MoveSearchPath(found);
   }
   const std::string& path = verify.search_path();

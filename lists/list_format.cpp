@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "content/content_id.h"
+#include "lists/list_names.h"
 #include "lists/number_mask.h"
 #include "support/text.h"
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr size_t kLabelFieldWidth = 15;
 constexpr size_t kLengthFieldWidth = 3;    // name and directory lengths
-constexpr size_t kRootFieldWidth = 2;      // root column of a path section
 constexpr size_t kSumAttributeWidth = 12;  // attribute field of trailer and totals lines
 constexpr std::string_view kReadErrorPrefix = "F  %IO";
 
@@ -506,6 +506,61 @@ bool ReadListLine(std::string_view line, char record, FileLineFields* fields) {
   fields->name = name;
   fields->directory = line.substr(path_start);
   return true;
+}
+
+namespace {
+
+// The root column of the path section that stands right before `directory`; 0 when the
+// field holds no number.
+int RootColumnBefore(std::string_view line, std::string_view directory) {
+  const size_t section = static_cast<size_t>(directory.data() - line.data());
+  if (section < kPathSectionHead) return 0;
+  const std::string_view field = support::TrimView(
+      line.substr(section - kPathSectionHead + kPathSectionRootStart, kRootFieldWidth));
+  int value = 0;
+  for (const char c : field) {
+    if (!IsDigit(c)) return 0;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
+bool IsRunMode(char c) {
+  return c >= '0' + static_cast<int>(RunMode::kCreate) &&
+         c <= '0' + static_cast<int>(RunMode::kUpdate);
+}
+
+bool ReadRunHeader(std::string_view line, RunHeader* header) {
+  if (line.size() <= kHeaderModeOffset || line[0] != kRecordHeader ||
+      !IsRunMode(line[kHeaderModeOffset])) {
+    return false;
+  }
+  FileLineFields fields;
+  if (ReadListLine(line, kRecordHeader, &fields)) {
+    header->search_path.assign(fields.directory);
+    header->search_path.append(fields.name);
+    if (!fields.directory.empty()) header->root_column = RootColumnBefore(line, fields.directory);
+  }
+  // The label may hold multi-byte characters: the columns after it count characters.
+  const size_t label_at = support::CharOffset(line, kHeaderLabelStart);
+  const size_t time_at = support::CharOffset(line, kHeaderStartTimeStart);
+  const size_t flag_at = support::CharOffset(line, kErrorFlagOffset);
+  if (line.size() < kHeaderSerialStart + kHeaderSerialWidth || time_at + kTimeWidth > line.size() ||
+      !SerialFromDigits(line.substr(kHeaderSerialStart, kHeaderSerialWidth), &header->serial)) {
+    return true;
+  }
+  header->label = support::TrimRight(line.substr(label_at, time_at - label_at));
+  header->start_time = std::string(line.substr(time_at, kTimeWidth));
+  header->errors = flag_at < line.size() && line[flag_at] == 'E';
+  header->volume_read = true;
+  return true;
+}
+
+std::string PathBelowRoot(std::string_view search_path, int root_column) {
+  if (root_column < 2 || static_cast<size_t>(root_column - 1) > search_path.size()) return {};
+  return std::string(search_path.substr(static_cast<size_t>(root_column - 1)));
 }
 
 bool FileLinePath(std::string_view line, std::string* path) {

@@ -48,13 +48,25 @@ constexpr size_t kTimeWidth = 19;
 inline constexpr std::string_view kUnsetEndTime = "0000-00-00 00:00:00";
 // The id field of a file that was gone when it was read, after "F  ".
 inline constexpr std::string_view kCannotFindId = "!CannotFind";
-// "/pLLL+0 |RR " before the directory of a path section.
+// "/pLLL+0 |RR " before the directory of a path section: the bar, then the root column.
 constexpr size_t kPathSectionHead = 12;
+constexpr size_t kPathSectionBar = 8;
+constexpr size_t kPathSectionRootStart = 9;
+constexpr size_t kRootFieldWidth = 2;
 
-// The end stamp of the header: columns 51-72, the run's state in column 71.
+// Character offsets in a run header, "A1 ddddd ddddd LABEL START END S": the run mode
+// after the record id, the serial's 11 characters, the label field, the start time.
+constexpr size_t kHeaderModeOffset = 1;
+constexpr size_t kHeaderSerialStart = 3;
+constexpr size_t kHeaderSerialWidth = 11;
+constexpr size_t kHeaderLabelStart = 15;
+constexpr size_t kHeaderStartTimeStart = 30;
+// The end stamp of the header: columns 51-72, the run's state in column 71 and the error
+// flag right after it (so kStateColumn is also the flag's 0-based offset).
 constexpr size_t kEndStampColumn = 51;
 constexpr size_t kEndStampWidth = 22;
 constexpr size_t kStateColumn = 71;
+constexpr size_t kErrorFlagOffset = kStateColumn;
 constexpr size_t kHeaderLabelLength = 11;  // characters of the volume label kept
 
 // Attributes above this are cut with LowBitsSumSx before they are written.
@@ -179,6 +191,32 @@ bool ReadFileLine(std::string_view line, FileLineFields* fields);
 bool ReadListLine(std::string_view line, char record, FileLineFields* fields);
 // The file's full path (directory + name); false when ReadFileLine fails.
 bool FileLinePath(std::string_view line, std::string* path);
+
+// The facts of a run header ("A" line) beyond its end stamp.
+struct RunHeader {
+  std::string label;  // trailing blanks removed
+  uint32_t serial = 0;
+  std::string start_time;  // "yyyy-mm-dd hh:nn:ss" as written
+  bool errors = false;     // the end stamp's "E": the run counted errors
+  // Column of the search path's volume root in the path section (fs::RootColumn); 0
+  // when the header has no path section.
+  int root_column = 0;
+  std::string search_path;  // from the name and path sections; empty without them
+  // The serial and the start time stand in their columns; without them only the search
+  // path may have been read.
+  bool volume_read = false;
+};
+
+// Whether `c`, the character after a header's "A", names a run mode ("1" to "3").
+bool IsRunMode(char c);
+
+// Reads one header line (no line end). False when it is no "A1".."A3" line; fields it
+// does not hold in their columns keep their defaults.
+bool ReadRunHeader(std::string_view line, RunHeader* header);
+
+// The search path below its volume's root, from the root column: "/media/u/USB/Photos/"
+// with 14 gives "Photos/". Empty when the column is unknown or past the path.
+std::string PathBelowRoot(std::string_view search_path, int root_column);
 
 // Adds the full path of every readable "F" line to `done` (unsorted); unreadable lines
 // are skipped. Returns the number of paths added.

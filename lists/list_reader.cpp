@@ -233,9 +233,9 @@ bool ReadUsualFileLine(std::string_view line, size_t bar, std::string_view* name
                                : name_end + (blocks * kBlockLength - 3 - length);
     if (section != std::string_view::npos && section + kPathSectionHead < line.size() &&
         AllBlanks(line.substr(name_end, section - name_end)) && line[section] == '/' &&
-        (line[section + 1] == 'p' || line[section + 1] == 'P') && line[section + 8] == '|' &&
-        line[section + 11] == ' ' && line.back() == '/' &&
-        Ascii(line.substr(section, kPathSectionHead))) {
+        (line[section + 1] == 'p' || line[section + 1] == 'P') &&
+        line[section + kPathSectionBar] == '|' && line[section + kPathSectionHead - 1] == ' ' &&
+        line.back() == '/' && Ascii(line.substr(section, kPathSectionHead))) {
       // Anything after the directory's closing "/" is the general reader's to judge.
       *name = line.substr(name_start, name_end - name_start);
       *directory = line.substr(section + kPathSectionHead);
@@ -295,7 +295,8 @@ bool IdListParser::FileLine(std::string_view line, uint32_t number) {
 }
 
 bool IdListParser::HeaderLine(std::string_view line) {
-  if (line.size() < 2 || line[1] < '1' || line[1] > '3') return false;
+  RunHeader header;
+  if (!ReadRunHeader(line, &header)) return false;
   // The label may hold multi-byte characters: the stamp's columns are characters.
   const size_t stamp = AdvanceChars(line, 0, kEndStampColumn - 1);
   const size_t state_at = stamp + (kStateColumn - kEndStampColumn);
@@ -318,11 +319,8 @@ bool IdListParser::HeaderLine(std::string_view line) {
       return false;
   }
   ++list_->runs_;
-  FileLineFields fields;
-  if (list_->search_path_.empty() && ReadListLine(line, kRecordHeader, &fields)) {
-    list_->search_path_.assign(fields.directory);
-    list_->search_path_.append(fields.name);
-  }
+  if (list_->search_path_.empty()) list_->search_path_ = header.search_path;
+  if (header.volume_read) list_->last_header_ = std::move(header);
   return true;
 }
 

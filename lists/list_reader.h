@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lists/list_format.h"
 #include "platform/files.h"
 
 namespace scan {
@@ -78,6 +79,9 @@ class IdList {
   // The search path named by the first header (or totals line) that names one; empty
   // when none does.
   const std::string& search_path() const { return search_path_; }
+  // The last header whose serial and start time could be read (the volume the list was
+  // last scanned on); a default RunHeader when none could.
+  const RunHeader& last_header() const { return last_header_; }
   // Distinct directory paths (each ends with "/"), sorted by bytes.
   const std::vector<std::string_view>& directories() const { return directories_; }
   // One record per path, sorted by directory, then name (bytes); a path listed more
@@ -109,6 +113,7 @@ class IdList {
   ListState state_ = ListState::kNoRun;
   int runs_ = 0;
   std::string search_path_;
+  RunHeader last_header_;
   std::vector<std::string_view> directories_;
   std::vector<ListedFile> files_;
   size_t repeated_ = 0;

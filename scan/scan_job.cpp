@@ -667,20 +667,16 @@ bool TDskFil::Scanner::CheckIdListHeader() {
   if (line_end == std::string::npos) {
     const size_t text_end = first.find_first_of('\0');
     const std::string_view cut = std::string_view(first).substr(0, text_end);
-    if (cut.empty() || (cut[0] == scan::kRecordHeader &&
-                        (cut.size() < 2 || (cut[1] >= '1' && cut[1] <= '3')))) {
+    if (cut.empty() ||
+        (cut[0] == scan::kRecordHeader && (cut.size() <= scan::kHeaderModeOffset ||
+                                           scan::IsRunMode(cut[scan::kHeaderModeOffset])))) {
       return true;
     }
   }
   first.resize(std::min(first.size(), line_end));
-  scan::FileLineFields fields;
-  bool ours = first.size() > 1 && first[1] >= '1' && first[1] <= '3' &&
-              scan::ReadListLine(first, scan::kRecordHeader, &fields);
-  if (ours) {
-    std::string named(fields.directory);
-    named.append(fields.name);
-    ours = support::WithTrailingSlash(named) == root_listed_;
-  }
+  scan::RunHeader header;
+  const bool ours = scan::ReadRunHeader(first, &header) && !header.search_path.empty() &&
+                    support::WithTrailingSlash(header.search_path) == root_listed_;
   if (!ours) {
     Refuse("the id list " + job_.settings_.id_list + " does not begin with a header of " +
            job_.settings_.search_path);

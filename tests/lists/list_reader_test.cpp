@@ -206,4 +206,86 @@ TEST_F(ListReaderTest, AnyOtherLineFailsWithItsNumber) {
   }
 }
 
+// A header line as written: "A", the mode, the serial's two groups of five digits, the
+// label in 15 columns, the start and end times, the state and the error flag.
+std::string HeaderLine(char mode, const std::string& serial, const std::string& label,
+                       size_t label_columns, const std::string& tail) {
+  return std::string("A") + mode + " " + serial + " " + label +
+         std::string(15 - label_columns, ' ') + "2020-05-01 12:00:00 2020-05-01 13:00:00 " + tail;
+}
+
+TEST(RunHeaderTest, FieldsAtTheirColumns) {
+  scan::ListOptions options;
+  options.root_column = 14;
+  scan::IdListWriter writer(options);
+  writer.FormatHeader(scan::RunMode::kCreate, 42, "USB",
+                      platform::DateTime{2020, 5, 1, 12, 0, 0, 0}, "/media/u/USB/Photos/");
+  std::string written = writer.line();
+  written.replace(
+      writer.end_stamp_offset(), scan::kEndStampWidth,
+      scan::EndStamp(platform::DateTime{2020, 5, 1, 13, 0, 0, 0}, scan::RunState::kFinished, true));
+  written.resize(written.find("\r\n"));
+  const struct {
+    std::string line;
+    bool header;
+    bool volume_read;
+    uint32_t serial;
+    std::string label;
+    bool errors;
+    int root_column;
+    std::string search_path;
+  } cases[] = {
+      {written, true, true, 42, "USB", true, 14, "/media/u/USB/Photos/"},
+      // The label's multi-byte characters move the columns after it in bytes only.
+      {HeaderLine('3', "00001 00002", "LÄBEL Ü", 7, "C "), true, true, 100002, "LÄBEL Ü", false, 0,
+       ""},
+      {HeaderLine('2', "00000 00007", "USB", 3, "F"), true, true, 7, "USB", false, 0, ""},
+      // Cut inside the start time: the volume is unknown.
+      {HeaderLine('1', "00000 00042", "USB", 3, "F").substr(0, 40), true, false, 0, "", false, 0,
+       ""},
+      {"A1 00000", true, false, 0, "", false, 0, ""},
+      {HeaderLine('1', "xxxxx xxxxx", "USB", 3, "F"), true, false, 0, "", false, 0, ""},
+      {HeaderLine('4', "00000 00042", "USB", 3, "F"), false, false, 0, "", false, 0, ""},
+      {"A", false, false, 0, "", false, 0, ""},
+      {"T  " + HeaderLine('1', "00000 00042", "USB", 3, "F"), false, false, 0, "", false, 0, ""},
+  };
+  for (const auto& one : cases) {
+    scan::RunHeader header;
+    EXPECT_EQ(scan::ReadRunHeader(one.line, &header), one.header) << one.line;
+    EXPECT_EQ(header.volume_read, one.volume_read) << one.line;
+    EXPECT_EQ(header.serial, one.serial) << one.line;
+    EXPECT_EQ(header.label, one.label) << one.line;
+    EXPECT_EQ(header.start_time, one.volume_read ? "2020-05-01 12:00:00" : "") << one.line;
+    EXPECT_EQ(header.errors, one.errors) << one.line;
+    EXPECT_EQ(header.root_column, one.root_column) << one.line;
+    EXPECT_EQ(header.search_path, one.search_path) << one.line;
+  }
+}
+
+TEST_F(ListReaderTest, TheLastReadableHeaderNamesTheVolume) {
+  const std::string first =
+      Run({{"/d/", "a", 10}}, Options(false, 4), scan::RunMode::kCreate, scan::RunState::kStopped);
+  const std::string second = "\r\n" + HeaderLine('2', "00000 00009", "OTHER", 5, "F") + "\r\n";
+  const struct {
+    std::string text;
+    uint32_t serial;
+    std::string label;
+  } cases[] = {
+      {first, 1, "LÄBEL"},
+      {first + second, 9, "OTHER"},
+      // A header cut by a crash names no volume: the one before it still does.
+      {first + "\r\n" + HeaderLine('2', "00000 00009", "OTHER", 5, "_") + "\r\n\r\nA2 00000 0", 9,
+       "OTHER"},
+      {first + "\r\n" + HeaderLine('2', "xxxxx xxxxx", "OTHER", 5, "F") + "\r\n", 1, "LÄBEL"},
+  };
+  for (const auto& one : cases) {
+    scan::IdList list;
+    scan::ListReadError error;
+    ASSERT_TRUE(Read(one.text, &list, &error)) << error.line << ": " << error.message;
+    EXPECT_EQ(list.last_header().serial, one.serial) << one.text;
+    EXPECT_EQ(list.last_header().label, one.label) << one.text;
+    EXPECT_EQ(list.search_path(), "/media/u/USB/Photos") << one.text;
+  }
+}
+
 }  // namespace
