@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "editor/visible_marks.h"
+#include "fs/dir_iter.h"
 #include "platform/volume.h"
 #include "support/toolkit.h"
 
@@ -25,12 +26,11 @@ FolderHandler SetFolderHandler(FolderHandler handler) {
 }
 
 bool IsPseudoFileSystem(const std::string& fs_type, const std::string& mount_point) {
-  static const std::set<std::string> pseudo = {
-      "proc",       "sysfs",   "cgroup",  "cgroup2", "devpts",    "devtmpfs",   "mqueue",
-      "debugfs",    "tracefs", "securityfs", "pstore", "bpf",     "configfs",   "fusectl",
-      "hugetlbfs",  "autofs",  "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs", "overlay",
-      "squashfs",   "ramfs"};
-  if (pseudo.count(fs_type) != 0) return true;
+  // Kernel interfaces as the walk knows them, and images and layers no one picks as a volume.
+  static const std::set<std::string> not_volumes = {"overlay", "squashfs", "ramfs"};
+  if (::IsPseudoFileSystem(std::string_view(fs_type)) || not_volumes.count(fs_type) != 0) {
+    return true;
+  }
   if (fs_type == "tmpfs") {
     return mount_point == "/run" || mount_point.rfind("/run/", 0) == 0 ||
            mount_point == "/dev/shm" || mount_point.rfind("/sys/", 0) == 0;

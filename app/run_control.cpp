@@ -1,6 +1,8 @@
 #include "app/run_control.h"
 
 #include <QCoreApplication>
+#include <cstdint>
+#include <iterator>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -97,25 +99,40 @@ void CompareFiles(const std::string& old_list, const std::string& new_list, bool
 RunControl::RunControl() : link_(new JobLink(qApp)) {}
 
 bool RunControl::ParseNumbers(const RunFields& fields, scan::RunSettings* settings) {
+  // Each field with its range from the one table checker-cli uses, named by its caption.
+  const struct {
+    const std::string& text;
+    scan::SettingRange range;
+    const char* name;
+  } kNumbers[] = {
+      {fields.interval, scan::kIntervalRange, "Interval"},
+      {fields.expand, scan::kExpandRange, "Expand"},
+      {fields.buffer_percent, scan::kBufferPercentRange, "Max buffer %"},
+      {fields.buffer_max, scan::kBufferMaxRange, "Max buffer bytes"},
+      {fields.min_blocks, scan::kMinBlocksRange, "Min block count"},
+      {fields.threads, scan::kThreadsRange, ""},
+  };
+  int64_t values[std::size(kNumbers)];
   try {
-    const auto number = [](const std::string& text) {
-      return support::ParseIntegerText(text, INT32_MIN, INT32_MAX);
-    };
-    settings->interval = static_cast<int16_t>(number(fields.interval));
-    settings->expand = static_cast<int32_t>(number(fields.expand));
-    settings->buffer_percent = static_cast<int32_t>(number(fields.buffer_percent));
-    settings->buffer_max = static_cast<int32_t>(number(fields.buffer_max));
-    settings->min_blocks = static_cast<uint16_t>(number(fields.min_blocks));
-    const int64_t threads = number(fields.threads);
-    if (!scan::kThreadsRange.Holds(threads)) {
-      emit info(kInfoAlert, scan::ReadersRangeMessage(fields.threads));
+    for (size_t i = 0; i < std::size(kNumbers); ++i) {
+      const auto& number = kNumbers[i];
+      values[i] = support::ParseIntegerText(number.text, INT32_MIN, INT32_MAX);
+      if (number.range.Holds(values[i])) continue;
+      emit info(kInfoAlert, *number.name == 0  // the reader count keeps its own words
+                                ? scan::ReadersRangeMessage(number.text)
+                                : scan::RangeMessage(number.name, number.range, number.text));
       return false;
     }
-    settings->threads = static_cast<int32_t>(threads);
   } catch (const support::ConversionError& error) {
     MsgSx(error.what(), QCoreApplication::applicationName().toStdString());
     return false;
   }
+  settings->interval = static_cast<int16_t>(values[0]);
+  settings->expand = static_cast<int32_t>(values[1]);
+  settings->buffer_percent = static_cast<int32_t>(values[2]);
+  settings->buffer_max = static_cast<int32_t>(values[3]);
+  settings->min_blocks = static_cast<uint16_t>(values[4]);
+  settings->threads = static_cast<int32_t>(values[5]);
   return true;
 }
 
@@ -229,6 +246,11 @@ bool RunControl::ToggleCancel() {
 }
 
 void RunControl::SetPendingInterval(int32_t interval) {
+  if (!scan::kIntervalRange.Holds(interval)) {
+    emit info(kInfoAlert,
+              scan::RangeMessage("Interval", scan::kIntervalRange, std::to_string(interval)));
+    return;
+  }
   pending_interval_ = static_cast<int16_t>(interval);
 }
 

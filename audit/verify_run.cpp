@@ -32,7 +32,7 @@ std::string TreeListBeside(const std::string& id_list) {
   return id_list.substr(0, dot) + kTreeExtension;
 }
 
-// A file --write may create: nothing there yet, or an empty file.
+// A file a verify may write: nothing there yet, or an empty file.
 bool FreeForWriting(const std::string& path, std::string* error) {
   if (platform::PathKindOf(path) == platform::PathKind::kMissing) return true;
   platform::FileInfo info;
@@ -40,7 +40,7 @@ bool FreeForWriting(const std::string& path, std::string* error) {
       info.size == 0) {
     return true;
   }
-  *error = path + " exists; --write takes a name that is free";
+  *error = path + " exists";
   return false;
 }
 
@@ -142,14 +142,13 @@ bool ChooseSearchPath(const std::string& list_name, const IdList& old_list,
   }
   if (!search_path->empty()) return true;
   if (old_list.search_path().empty()) {
-    *error = list_name + " names no search path; give --path";
+    *error = list_name + " names no search path";
     return false;
   }
   *search_path = old_list.search_path();
   if (MayHideLineBreak(platform::AbsolutePath(*search_path))) {
     *error = "cannot verify " + list_name + ": its search path " + *search_path +
-             " may stand for a name with a line break (a list writes CR and LF as \"?\"); "
-             "give --path";
+             " may stand for a name with a line break (a list writes CR and LF as \"?\")";
     return false;
   }
   return true;
@@ -202,7 +201,11 @@ bool VerifyRun::Open(const std::string& list, const std::string& search_path, st
     return false;
   }
   given_path_ = search_path;
-  if (!ChooseSearchPath(list, result_->old_list, &given_path_, error)) return false;
+  if (!ChooseSearchPath(list, result_->old_list, &given_path_, error)) {
+    // A path given with a line break is refused for itself; only the list's own lacks.
+    if (search_path.empty()) lack_ = VerifyLack::kSearchPath;
+    return false;
+  }
   absolute_path_ = platform::AbsolutePath(given_path_);
   return true;
 }
@@ -231,10 +234,14 @@ bool VerifyRun::Prepare(const std::string& write, const std::string& tree, std::
     *error = LinkProblem(path);
     if (!error->empty()) return false;
     if (path == platform::AbsolutePath(list) || SameFile(path, list)) {
-      *error = "--write " + path + " would replace the list to verify";
+      *error = path + " would replace the list to verify";
+      lack_ = VerifyLack::kOtherName;
       return false;
     }
-    if (!FreeForWriting(path, error)) return false;
+    if (!FreeForWriting(path, error)) {
+      lack_ = VerifyLack::kFreeName;
+      return false;
+    }
   }
   return true;
 }

@@ -21,6 +21,11 @@ namespace scan {
 
 // What a verify or a comparison found. Not movable: the comparison points into the
 // lists. The old list stays open (and locked against a run) while the result lives.
+// What a refused Open or Prepare lacks, for each front end to word with its own flag or
+// field: a search path the list does not give (or gives unsafely), a free name for a new
+// list, a name other than the list's own.
+enum class VerifyLack { kNone, kSearchPath, kFreeName, kOtherName };
+
 struct AuditResult {
   AuditResult() = default;
   AuditResult(const AuditResult&) = delete;
@@ -56,6 +61,8 @@ class VerifyRun {
   // The path to scan as given or as the list names it, and made absolute.
   const std::string& given_search_path() const { return given_path_; }
   const std::string& search_path() const { return absolute_path_; }
+  // After a refused Open or Prepare: what it lacks (kNone for any other refusal).
+  VerifyLack lack() const { return lack_; }
   // Scans `path` instead: the list's volume found mounted elsewhere.
   void MoveSearchPath(const std::string& path);
 
@@ -88,6 +95,7 @@ class VerifyRun {
   std::string absolute_path_;
   std::string id_list_;
   std::string tree_list_;
+  VerifyLack lack_ = VerifyLack::kNone;
 };
 
 // What a verify says when its job wrote no list, and when it stopped after `files` files.

@@ -28,6 +28,21 @@ int Fail(const std::string& message) {
   return kExitListError;
 }
 
+// The engine says what a refusal lacks; the command line names the option that gives it.
+std::string WithFlag(scan::VerifyLack lack, const std::string& error) {
+  switch (lack) {
+    case scan::VerifyLack::kSearchPath:
+      return error + "; give --path";
+    case scan::VerifyLack::kFreeName:
+      return error + "; --write takes a name that is free";
+    case scan::VerifyLack::kOtherName:
+      return "--write " + error;
+    case scan::VerifyLack::kNone:
+      break;
+  }
+  return error;
+}
+
 int Verify(const Args& args) {
   CommandLine line;
   if (const std::optional<int> status = TakeCommandLine("verify", args, &line)) return *status;
@@ -46,7 +61,7 @@ int Verify(const Args& args) {
   // Reads the list and holds it to the end: no run may rewrite it meanwhile.
   const std::string list_name = options.path;
   scan::VerifyRun verify;
-  if (!verify.Open(list_name, search_path, &error)) return Fail(error);
+  if (!verify.Open(list_name, search_path, &error)) return Fail(WithFlag(verify.lack(), error));
   if (search_path.empty()) {
     std::string found = verify.given_search_path();
     if (const std::optional<int> status =
@@ -59,7 +74,9 @@ int Verify(const Args& args) {
     return Fail("cannot verify " + verify.given_search_path() + ": " + NotADirectoryReason(path));
   }
 
-  if (!verify.Prepare(write, options.tree_file, &error)) return Fail(error);
+  if (!verify.Prepare(write, options.tree_file, &error)) {
+    return Fail(WithFlag(verify.lack(), error));
+  }
   // Before the scan: a report that cannot be saved is told before hours of reading.
   scan::ReportFile output;
   if (!line.output.empty() && !output.Open(line.output, &error)) return Fail(error);

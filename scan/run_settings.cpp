@@ -7,4 +7,9 @@ std::string ReadersRangeMessage(const std::string& given) {
          given;
 }
 
+std::string RangeMessage(const std::string& name, SettingRange range, const std::string& given) {
+  return name + " must be " + std::to_string(range.low) + " to " + std::to_string(range.high) +
+         ": " + given;
+}
+
 }  // namespace scan

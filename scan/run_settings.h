@@ -80,4 +80,8 @@ struct RunSettings {
 // it: "Readers must be 0 (chosen by the disk) to 64: 65".
 std::string ReadersRangeMessage(const std::string& given);
 
+// The message for any other number setting outside its range, named as the front end
+// names it: "Interval must be -32768 to 32767: 40000".
+std::string RangeMessage(const std::string& name, SettingRange range, const std::string& given);
+
 }  // namespace scan

@@ -260,6 +260,20 @@ class AuditPageTest : public QObject {
     QCOMPARE(Table(w)->rowCount(), 0);
   }
 
+  // A list of no run names no search path: the window says so without the command line's
+  // options.
+  void VerifyOfAListWithoutSearchPathNamesNoOption() {
+    AppEnv env;
+    TempTree out;
+    out.File("empty.v00", "");
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    SelectList(w, out, "empty.v00");
+    Find<QAction>(w, "miFilVerify")->trigger();
+    QTRY_COMPARE(TextOf(w, "lInfo"), " " + out.Path("empty.v00") + " names no search path");
+    QVERIFY(!AuditShown(w));
+  }
+
   // A direction mark names itself in the table, its tooltips and the title; a row that is
   // not comparable says why.
   void NamesShowTheirMarksAndRowsTheirReasons() {

@@ -163,14 +163,29 @@ class CommandsTest : public QObject {
     QVERIFY(!w->JobRunning());
     Enter(w, "eTimer", "1");
 
-    for (const char* readers : {"-1", "65"}) {
-      Enter(w, "eThreads", readers);
+    // Every number outside its range is refused on the info line, as checker-cli does.
+    const struct {
+      const char* field;
+      const char* given;
+      const char* info;
+    } kOutOfRange[] = {
+        {"eThreads", "-1", " Readers must be 0 (chosen by the disk) to 64: -1"},
+        {"eThreads", "65", " Readers must be 0 (chosen by the disk) to 64: 65"},
+        {"eTimer", "40000", " Interval must be -32768 to 32767: 40000"},
+        {"eBufPrc", "150", " Max buffer % must be 0 to 100: 150"},
+        {"eBufMax", "-2", " Max buffer bytes must be -1 to 2147483647: -2"},
+        {"eExpand", "-1", " Expand must be 0 to 2147483647: -1"},
+        {"eMinBlk", "100", " Min block count must be 0 to 99: 100"},
+    };
+    for (const auto& row : kOutOfRange) {
+      const std::string valid = TextOf(w, row.field);
+      Enter(w, row.field, row.given);
       Click(w, "bcRun01");
       QVERIFY(!w->JobRunning());
-      QCOMPARE(TextOf(w, "lInfo"),
-               std::string(" Readers must be 0 (chosen by the disk) to 64: ") + readers);
+      QCOMPARE(TextOf(w, "lInfo"), std::string(row.info));
+      QCOMPARE(Find<QLabel>(w, "lInfo")->property("tag").toInt(), kInfoAlert);
+      Enter(w, row.field, QString::fromStdString(valid));
     }
-    Enter(w, "eThreads", "0");
 
     for (const std::string& path : {p.tree.root() + "missing", std::string("relative/dir")}) {
       Find<QComboBox>(w, "cPath")->setEditText(QString::fromStdString(path));

@@ -65,6 +65,7 @@ class FolderPickerTest : public QObject {
     QVERIFY(IsPseudoFileSystem("proc", "/proc"));
     QVERIFY(IsPseudoFileSystem("cgroup2", "/sys/fs/cgroup"));
     QVERIFY(IsPseudoFileSystem("tmpfs", "/run/user/1000"));
+    QVERIFY(IsPseudoFileSystem("selinuxfs", "/selinux"));  // known to the walk
     QVERIFY(!IsPseudoFileSystem("tmpfs", "/tmp"));
     QVERIFY(!IsPseudoFileSystem("ext4", "/media/usb"));
     QVERIFY(!IsPseudoFileSystem("vfat", "/boot/efi"));
