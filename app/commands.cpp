@@ -73,6 +73,8 @@ void TViv050::ShowUtilities() {
 
 void TViv050::closeEvent(QCloseEvent* event) {
   if (!editors_->MayClose() || !run_->CloseCheck()) {
+    // "No" stops the run at its next notification; the page says so until its end.
+    if (JobRunning() && run_->StopRequested()) run_page_->ShowCancelling(true);
     event->ignore();
     return;
   }

@@ -1,6 +1,7 @@
 #include "app/run_control.h"
 
 #include <QCoreApplication>
+#include <chrono>
 #include <cstdint>
 #include <iterator>
 #include <new>
@@ -28,6 +29,8 @@ constexpr char kCloseCaption[] = "Viv050- Terminate thread";
 // The stop request a "No" to the close question leaves.
 constexpr uint8_t kStopFromClose = 3;
 constexpr uint8_t kStopFromCancel = 1;
+// How often the window, going, looks whether the job has ended.
+constexpr auto kWaitStep = std::chrono::milliseconds(20);
 
 bool IsAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
@@ -230,7 +233,7 @@ bool RunControl::Start(uint8_t mode, const RunFields& fields) {
   // At once, not at the first notification: a second click must not start a second job.
   emit starting();
   try {
-    job_done_ = TDskFil::Start(std::move(job));
+    job_thread_ = TDskFil::Start(std::move(job));
   } catch (const std::system_error& error) {
     running_job_ = nullptr;
     emit info(kInfoAlert, std::string("cannot start the scan: ") + error.what());
@@ -263,6 +266,11 @@ void RunControl::HandOver(TDskFil& job) {
 }
 
 bool RunControl::CloseCheck() {
+  // A comparison cannot be told to stop; the program waits for it after the window goes.
+  if (audit_running_ && running_job_ == nullptr) {
+    return MsgSx(kCloseQuestion, kCloseCaption,
+                 support::kMbYesNoCancel | support::kMbIconQuestion) == support::kIdYes;
+  }
   if (running_job_ == nullptr || running_job_->Terminated()) return true;
   const int answer =
       MsgSx(kCloseQuestion, kCloseCaption, support::kMbYesNoCancel | support::kMbIconQuestion);
@@ -281,20 +289,34 @@ void RunControl::Close() {
   running_job_ = nullptr;
 }
 
+RunControl::~RunControl() { Shutdown(); }
+
 void RunControl::Shutdown() {
+  shut_down_ = true;
   // Until the link is closed a job that has not ended is still alive; from then on it
   // answers "stop" by itself and never reaches a widget.
   if (!link_->closed() && running_job_ != nullptr) running_job_->Terminate();
   link_->MarkClosed();
+  running_job_ = nullptr;
+  job_thread_.Stop();
+  // A notification queued before the link closed still waits for this thread's answer.
+  const std::shared_future<ScanOutcome>& done = job_thread_.done();
+  while (done.valid() && done.wait_for(kWaitStep) != std::future_status::ready) {
+    QCoreApplication::processEvents();
+  }
+  job_thread_.StopAndJoin();
+  if (audit_thread_.joinable()) audit_thread_.join();
 }
 
-void RunControl::PostEnd(QPointer<RunControl> control, AuditEnd end) {
+void RunControl::PostEnd(RunControl* control, AuditEnd end) {
   auto shared = std::make_shared<AuditEnd>(std::move(end));
+  // The control outlives the thread (its owner joins it); a call still queued when the
+  // control goes is dropped with it.
   QMetaObject::invokeMethod(
-      qApp,
+      control,
       [control, shared] {
-        if (control == nullptr) return;
         control->audit_running_ = false;
+        if (control->shut_down_) return;
         emit control->auditEnded(*shared);
       },
       Qt::QueuedConnection);
@@ -339,7 +361,7 @@ bool RunControl::StartVerify(const std::string& list) {
   audit_running_ = true;
   emit starting();
   try {
-    job_done_ = TDskFil::Start(std::move(job));
+    job_thread_ = TDskFil::Start(std::move(job));
   } catch (const std::system_error& error) {
     running_job_ = nullptr;
     audit_running_ = false;
@@ -348,10 +370,11 @@ bool RunControl::StartVerify(const std::string& list) {
     return false;
   }
   // The comparison waits for the job on a thread of its own; the window stays free.
-  const std::shared_future<ScanOutcome> done = job_done_;
-  const QPointer<RunControl> self(this);
+  const std::shared_future<ScanOutcome> done = job_thread_.done();
+  RunControl* self = this;
+  if (audit_thread_.joinable()) audit_thread_.join();
   try {
-    std::thread([verify, done, self, moved = place.message]() mutable {
+    audit_thread_ = std::thread([verify, done, self, moved = place.message]() mutable {
       AuditEnd end;
       end.verify = true;
       try {
@@ -364,7 +387,7 @@ bool RunControl::StartVerify(const std::string& list) {
       }
       verify.reset();  // its temp folder goes here, off the GUI thread
       PostEnd(self, std::move(end));
-    }).detach();
+    });
   } catch (const std::system_error& error) {
     AuditEnd end;
     end.verify = true;
@@ -378,9 +401,10 @@ bool RunControl::StartCompare(const std::string& old_list, const std::string& ne
                               bool relative) {
   if (JobRunning() || audit_running_) return false;
   audit_running_ = true;
-  const QPointer<RunControl> self(this);
+  RunControl* self = this;
+  if (audit_thread_.joinable()) audit_thread_.join();
   try {
-    std::thread([old_list, new_list, relative, self] {
+    audit_thread_ = std::thread([old_list, new_list, relative, self] {
       AuditEnd end;
       try {
         CompareFiles(old_list, new_list, relative, &end);
@@ -389,7 +413,7 @@ bool RunControl::StartCompare(const std::string& old_list, const std::string& ne
         end.error = "not enough memory to compare " + old_list + " and " + new_list;
       }
       PostEnd(self, std::move(end));
-    }).detach();
+    });
   } catch (const std::system_error& error) {
     audit_running_ = false;
     emit info(kInfoAlert, std::string("cannot compare: ") + error.what());

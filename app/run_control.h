@@ -4,11 +4,11 @@
 // the job at its next notification. Shows nothing itself: alerts go out as `info`.
 
 #include <QObject>
-#include <QPointer>
 #include <cstdint>
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audit/verify_run.h"
@@ -54,13 +54,15 @@ class RunControl : public QObject {
  public:
   // Creates the link the jobs notify; it belongs to the application and outlives us.
   RunControl();
+  // Stops and waits for what still runs (see Shutdown).
+  ~RunControl() override;
 
   JobLink* link() const { return link_; }
   // The job of the current run, from its start until its end notification; null else.
   TDskFil* running_job() const { return running_job_; }
   bool JobRunning() const { return running_job_ != nullptr; }
   // Ready when the last job started here has ended (invalid before the first start).
-  const std::shared_future<ScanOutcome>& job_done() const { return job_done_; }
+  const std::shared_future<ScanOutcome>& job_done() const { return job_thread_.done(); }
 
   // Starts a run in `mode` (kModeCreate, kModeContinue); false when none started.
   bool Start(uint8_t mode, const RunFields& fields);
@@ -77,6 +79,7 @@ class RunControl : public QObject {
 
   // Sets or withdraws the stop request; true when one is now pending.
   bool ToggleCancel();
+  bool StopRequested() const { return stop_request_ != 0; }
   // The interval the next notification hands over; kept in 16 bits, negative is none.
   void SetPendingInterval(int32_t interval);
 
@@ -90,7 +93,9 @@ class RunControl : public QObject {
   bool CloseCheck();
   // The window has closed: a job still running answers "stop" from now on.
   void Close();
-  // The window goes: a job that has not ended is told to stop and no longer reaches it.
+  // The window goes: a job that has not ended is told to stop and no longer reaches it;
+  // waits for the job's thread and the audit's (events run meanwhile), and no auditEnded
+  // follows.
   void Shutdown();
 
  signals:
@@ -115,12 +120,16 @@ class RunControl : public QObject {
   bool MakeFolders(uint8_t mode, const RunFields& fields);
 
   // From any thread: hands `end` to `control` on the GUI thread, unless it is gone.
-  static void PostEnd(QPointer<RunControl> control, AuditEnd end);
+  static void PostEnd(RunControl* control, AuditEnd end);
 
   JobLink* link_ = nullptr;
   bool audit_running_ = false;
   TDskFil* running_job_ = nullptr;
-  std::shared_future<ScanOutcome> job_done_;
+  // The threads of the last job and the last verify or comparison, joined before the
+  // next starts and when the window goes.
+  JobThread job_thread_;
+  std::thread audit_thread_;
+  bool shut_down_ = false;
   uint8_t stop_request_ = 0;
   int16_t pending_interval_ = -1;
 };

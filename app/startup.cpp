@@ -1,22 +1,12 @@
 #include "app/startup.h"
 
 #include <QApplication>
-#include <chrono>
-#include <cstdlib>
 #include <string>
 
 #include "app/main_window.h"
 #include "app/qt_msg.h"
 #include "support/msg.h"
 #include "support/sys_init.h"
-
-namespace {
-
-// How long a stopped job may take to finish its current file and close its lists.
-constexpr auto kJobGraceTime = std::chrono::seconds(10);
-constexpr auto kWaitStep = std::chrono::milliseconds(20);
-
-}  // namespace
 
 std::unique_ptr<TViv050> StartDesktop() {
   InstallQtMsgHandler();
@@ -39,19 +29,8 @@ int RunDesktop(std::unique_ptr<TViv050> window) {
   QObject::connect(window.get(), &TViv050::closed, qApp, &QCoreApplication::quit,
                    Qt::QueuedConnection);
   QApplication::exec();
-  const std::shared_future<ScanOutcome> done = window->job_done();
+  // The window's run control stops what still runs and waits for its threads.
   window.reset();
   SetMessageBoxesClosed(true);
-  if (!done.valid()) return 0;
-  // The job answers its notifications by itself now; events still run so that one
-  // already queued for the window is answered too.
-  const auto until = std::chrono::steady_clock::now() + kJobGraceTime;
-  while (done.wait_for(kWaitStep) != std::future_status::ready) {
-    QCoreApplication::processEvents();
-    if (std::chrono::steady_clock::now() >= until) {
-      // A job stuck in one file: end at once, without destructors under a live thread.
-      std::_Exit(0);
-    }
-  }
   return 0;
 }

@@ -92,11 +92,12 @@ ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint
   // none): the flag outlives the job, so it may be set until the run has ended.
   const std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
   if (platform::StopSignalReceived()) stop->store(true);
-  const std::shared_future<ScanOutcome> done = TDskFil::Start(std::move(job));
-  while (done.wait_for(std::chrono::milliseconds(kStopPollMs)) != std::future_status::ready) {
-    if (platform::StopSignalReceived()) stop->store(true);
+  JobThread thread = TDskFil::Start(std::move(job));
+  while (thread.done().wait_for(std::chrono::milliseconds(kStopPollMs)) !=
+         std::future_status::ready) {
+    if (platform::StopSignalReceived()) thread.Stop();
   }
-  return done.get();
+  return thread.get();
 }
 
 int PrintProblems(const ScanOutcome& outcome, bool verbose) {

@@ -1338,9 +1338,10 @@ ScanOutcome TDskFil::Outcome() const {
   return outcome;
 }
 
-std::shared_future<ScanOutcome> TDskFil::Start(std::unique_ptr<TDskFil> job) {
+JobThread TDskFil::Start(std::unique_ptr<TDskFil> job) {
   std::promise<ScanOutcome> promise;
   std::shared_future<ScanOutcome> done = promise.get_future().share();
+  std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
   std::thread thread([job = std::move(job), promise = std::move(promise)]() mutable {
     job->RunGuarded();
     ScanOutcome outcome;
@@ -1353,6 +1354,32 @@ std::shared_future<ScanOutcome> TDskFil::Start(std::unique_ptr<TDskFil> job) {
     job.reset();
     promise.set_value(std::move(outcome));
   });
-  thread.detach();
-  return done;
+  return JobThread(std::move(thread), std::move(stop), std::move(done));
+}
+
+JobThread::JobThread(std::thread thread, std::shared_ptr<std::atomic<bool>> stop,
+                     std::shared_future<ScanOutcome> done)
+    : thread_(std::move(thread)), stop_(std::move(stop)), done_(std::move(done)) {}
+
+JobThread& JobThread::operator=(JobThread&& other) noexcept {
+  StopAndJoin();
+  thread_ = std::move(other.thread_);
+  stop_ = std::move(other.stop_);
+  done_ = std::move(other.done_);
+  return *this;
+}
+
+void JobThread::Stop() {
+  if (stop_ != nullptr) stop_->store(true, std::memory_order_relaxed);
+}
+
+ScanOutcome JobThread::get() {
+  if (thread_.joinable()) thread_.join();
+  return done_.get();
+}
+
+void JobThread::StopAndJoin() {
+  if (!thread_.joinable()) return;
+  Stop();
+  thread_.join();
 }

@@ -15,6 +15,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fs/dir_iter.h"
@@ -202,6 +203,33 @@ struct ScanOutcome {
   std::vector<LeftOutDir> left_out;
 };
 
+// The owner of a started job's thread. Destroying it (or assigning another) stops the
+// job and waits for its thread; the job sees the stop at its next buffer. Never let it
+// go on the thread that answers the job's notifications while one may be waiting for an
+// answer there. Stop is safe from any thread; the rest belongs to the owner's thread.
+class JobThread {
+ public:
+  JobThread() = default;
+  JobThread(std::thread thread, std::shared_ptr<std::atomic<bool>> stop,
+            std::shared_future<ScanOutcome> done);
+  JobThread(JobThread&& other) noexcept = default;
+  JobThread& operator=(JobThread&& other) noexcept;
+  ~JobThread() { StopAndJoin(); }
+
+  // Tells the job to stop; it ends its run as at a stop notification.
+  void Stop();
+  // Waits for the job's end and its thread; the run's outcome.
+  ScanOutcome get();
+  // Ready once the job has ended (invalid when no job was started).
+  const std::shared_future<ScanOutcome>& done() const { return done_; }
+  void StopAndJoin();
+
+ private:
+  std::thread thread_;
+  std::shared_ptr<std::atomic<bool>> stop_;
+  std::shared_future<ScanOutcome> done_;
+};
+
 // The file scan job.
 class TDskFil : public cmdDisk {
  public:
@@ -212,11 +240,11 @@ class TDskFil : public cmdDisk {
   TDskFil(ScanWindow* window, scan::RunSettings settings);
   ~TDskFil() override;
 
-  // Moves the job onto its own thread and starts it. The job frees itself when its thread
-  // ends; the future becomes ready after that. A job that was told to stop (and given no
-  // window) before Start runs straight to its end without scanning. Throws
-  // std::system_error when no thread can be created; the job is freed then.
-  static std::shared_future<ScanOutcome> Start(std::unique_ptr<TDskFil> job);
+  // Moves the job onto its own thread, owned by the JobThread returned, and starts it.
+  // The job frees itself when its run ends; done() becomes ready after that. A job that
+  // was told to stop (and given no window) before Start runs straight to its end without
+  // scanning. Throws std::system_error when no thread can be created; the job is freed then.
+  static JobThread Start(std::unique_ptr<TDskFil> job);
 
   // Configuration: before Start only. The settings as given; the mode, interval and
   // buffer limits live on in cmdDisk, where the window may change the interval.

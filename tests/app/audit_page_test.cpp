@@ -24,6 +24,7 @@
 #include "common/run_command.h"
 #include "common/temp_tree.h"
 #include "suites.h"
+#include "support/msg.h"
 
 namespace testing_support {
 
@@ -243,6 +244,37 @@ class AuditPageTest : public QObject {
     const std::string title = "Compare " + old_list + " with " + new_list;
     QCOMPARE(WithoutDate(SaveReport(&env, w, out.Path("report.txt"))),
              CliReport({"compare", "--all", old_list, new_list}, out.Path("cli.txt"), title, 3));
+  }
+
+  // A comparison that runs holds the window as a run does: it asks, goes only when told
+  // to, and the window's end waits for the comparison's thread.
+  void CloseDuringACompareAsksAndWaitsForIt() {
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    tree.File("a.txt", "some bytes");
+    const std::string list = out.Path("old.v00");
+    const std::string root = tree.root().substr(0, tree.root().size() - 1);
+    QCOMPARE(RunCommand(CHECKER_CLI_PATH,
+                        {"scan", "--quiet", "--list", list, "--tree", list + ".t", root})
+                 .exit_code,
+             0);
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    SelectList(w, out, "old.v00");
+    for (const int answer : {support::kIdCancel, support::kIdYes}) {
+      env.files.Answer(list);
+      env.msg.Answer(answer);
+      QTest::mouseClick(Find<QPushButton>(w, "bcRunCompare"), Qt::LeftButton);
+      // No event has run since the click: the comparison's end is not known yet.
+      const bool closed = w->close();
+      QCOMPARE(closed, answer == support::kIdYes);
+      if (!closed) QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+    }
+    QCOMPARE(env.msg.messages().size(), size_t{2});
+    QCOMPARE(env.msg.messages()[1].text,
+             std::string("Thread is still active, terminate it ( as soon as possible )"));
+    window.reset();
   }
 
   void CompareWithAListThatIsNoneSaysWhyAndShowsNothing() {

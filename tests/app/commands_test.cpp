@@ -78,8 +78,8 @@ char State(const std::string& id_list) {
 
 // Starts a Create and asks to close the window at the first progress notification, the
 // question answered with `answer`. Returns whether the window closed; when it stayed,
-// the run has ended too.
-bool CloseAtFirstProgress(Prepared* p, int answer) {
+// the run has ended too. *cancelling (may be null): " CANCELLING " showed after the close.
+bool CloseAtFirstProgress(Prepared* p, int answer, bool* cancelling = nullptr) {
   QSignalSpy spy(p->w()->link(), &JobLink::notified);
   bool closed = false;
   bool asked = false;
@@ -89,6 +89,7 @@ bool CloseAtFirstProgress(Prepared* p, int answer) {
         if (code != kNotifyProgress || asked) return;
         asked = true;
         closed = p->w()->close();
+        if (cancelling != nullptr) *cancelling = Find<QLabel>(p->w(), "liCancel")->isVisible();
       });
   Click(p->w(), "bcRun01");
   if (!QTest::qWaitFor([&] { return closed || Ended(spy); }, kRunTimeout)) return false;
@@ -341,7 +342,10 @@ class CommandsTest : public QObject {
     {
       // No: the window stays and the run stops at its next notification.
       Prepared p;
-      QVERIFY(!CloseAtFirstProgress(&p, support::kIdNo));
+      bool cancelling = false;
+      QVERIFY(!CloseAtFirstProgress(&p, support::kIdNo, &cancelling));
+      QVERIFY(cancelling);
+      QVERIFY(!Find<QLabel>(p.w(), "liCancel")->isVisible());
       QVERIFY(p.w()->isVisible());
       QCOMPARE(p.env.msg.messages().size(), size_t{1});
       QCOMPARE(p.env.msg.messages()[0].text,
@@ -353,7 +357,9 @@ class CommandsTest : public QObject {
     {
       // Cancel: nothing changes.
       Prepared p;
-      QVERIFY(!CloseAtFirstProgress(&p, support::kIdCancel));
+      bool cancelling = true;
+      QVERIFY(!CloseAtFirstProgress(&p, support::kIdCancel, &cancelling));
+      QVERIFY(!cancelling);
       QCOMPARE(State(p.id_list()), 'F');
     }
     {

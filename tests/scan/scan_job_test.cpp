@@ -945,7 +945,7 @@ TEST_F(ScanJobTest, StopFromAnotherThreadReachesARunWithoutNotifications) {
   auto job = MakeJob(kModeCreate, nullptr);
   job->set_interval(0);
   const std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
-  std::shared_future<ScanOutcome> done = TDskFil::Start(std::move(job));
+  JobThread done = TDskFil::Start(std::move(job));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   stop->store(true);
   const ScanOutcome outcome = done.get();
