@@ -47,6 +47,14 @@ void SyncTree(const TempTree& tree) {
 
 // Eight files, then one of each kind of change a verify can see on a healthy disk:
 // same size and time with other bytes, another size, a move, a removal, a new file.
+// Scans the tree into `list` (its tree list beside it) with the command line; its exit code.
+int ScanTree(const TempTree& tree, const std::string& list) {
+  const std::string root = tree.root().substr(0, tree.root().size() - 1);
+  return RunCommand(CHECKER_CLI_PATH,
+                    {"scan", "--quiet", "--list", list, "--tree", list + ".t", root})
+      .exit_code;
+}
+
 // Returns the classes the changes must give, by path below the root.
 std::map<std::string, std::string> BuildAndChange(TempTree* tree, const std::string& list) {
   const std::vector<std::string> names = {"a.txt",   "b.bin",     "sub/c.dat", "sub/d.txt",
@@ -54,10 +62,7 @@ std::map<std::string, std::string> BuildAndChange(TempTree* tree, const std::str
   for (size_t i = 0; i < names.size(); ++i) {
     tree->File(names[i], names[i] == "empty" ? "" : std::string(100 + 7 * i, char('a' + i)));
   }
-  const std::string root = tree->root().substr(0, tree->root().size() - 1);
-  const CommandResult scan = RunCommand(
-      CHECKER_CLI_PATH, {"scan", "--quiet", "--list", list, "--tree", list + ".t", root});
-  if (scan.exit_code != 0) return {{"scan failed", scan.err}};
+  if (ScanTree(*tree, list) != 0) return {{"scan failed", ""}};
 
   namespace fs = std::filesystem;
   const fs::file_time_type time = fs::last_write_time(tree->Path("a.txt"));
@@ -210,11 +215,7 @@ class AuditPageTest : public QObject {
     const std::map<std::string, std::string> changes = BuildAndChange(&tree, old_list);
     QCOMPARE(changes.count("scan failed"), size_t{0});
     const std::string new_list = out.Path("new.v00");
-    const std::string root = tree.root().substr(0, tree.root().size() - 1);
-    QCOMPARE(RunCommand(CHECKER_CLI_PATH,
-                        {"scan", "--quiet", "--list", new_list, "--tree", new_list + ".t", root})
-                 .exit_code,
-             0);
+    QCOMPARE(ScanTree(tree, new_list), 0);
     auto window = OpenWindow();
     TViv050* w = window.get();
     SelectList(w, out, "old.v00");
@@ -254,11 +255,7 @@ class AuditPageTest : public QObject {
     TempTree out;
     tree.File("a.txt", "some bytes");
     const std::string list = out.Path("old.v00");
-    const std::string root = tree.root().substr(0, tree.root().size() - 1);
-    QCOMPARE(RunCommand(CHECKER_CLI_PATH,
-                        {"scan", "--quiet", "--list", list, "--tree", list + ".t", root})
-                 .exit_code,
-             0);
+    QCOMPARE(ScanTree(tree, list), 0);
     auto window = OpenWindow();
     TViv050* w = window.get();
     SelectList(w, out, "old.v00");
