@@ -1,0 +1,569 @@
+#include "app/editors/editor_pages.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QSplitter>
+#include <QTabWidget>
+
+#include "app/editors/double_edit.h"
+#include "app/kit/folder_picker.h"
+#include "app/kit/ini_fields.h"
+#include "app/kit/widget_kit.h"
+#include "editor/find_bar.h"
+#include "editor/text_editor.h"
+#include "editor/visible_marks.h"
+#include "fs/dir_iter.h"
+#include "platform/files.h"
+#include "support/msg.h"
+#include "support/toolkit.h"
+
+namespace {
+
+constexpr int kAddedPagePercent = 30;
+constexpr char kFolderCaption[] = "Get files to editor";
+constexpr char kKeySecondEditor[] = "Edit1Second";
+constexpr char kKeyVertical[] = "Edit1Vertical";
+constexpr char kKeySplit1[] = "Edit1Split";
+constexpr char kKeySplit2[] = "Edit2Split";
+constexpr char kStatusName[] = "lEdStatus";
+
+// Splitter sizes as "400,104"; an empty list when the text holds none.
+std::string SizesText(const QList<int>& sizes) {
+  std::string text;
+  for (int size : sizes) text += (text.empty() ? "" : ",") + std::to_string(size);
+  return text;
+}
+
+QList<int> SizesOf(const std::string& text) {
+  QList<int> sizes;
+  for (const QString& piece : QString::fromStdString(text).split(',', Qt::SkipEmptyParts)) {
+    bool ok = false;
+    const int size = piece.toInt(&ok);
+    if (!ok || size < 0) return {};
+    sizes.append(size);
+  }
+  return sizes;
+}
+
+TTbsDoubleEdit* PageOf(const QWidget* widget) {
+  for (QWidget* w = widget->parentWidget(); w != nullptr; w = w->parentWidget()) {
+    if (auto* page = qobject_cast<TTbsDoubleEdit*>(w)) return page;
+  }
+  return nullptr;
+}
+
+std::string NameOf(const TextEditor* editor) { return editor->objectName().toStdString(); }
+
+QAction* MenuItem(QMenu* menu, const char* caption, Command command) {
+  const int tag = static_cast<int>(command);
+  QAction* action = menu->addAction(caption);
+  action->setData(tag);
+  action->setObjectName(QString("mi%1").arg(tag));
+  return action;
+}
+
+// The file as it is on disk now; an empty path when it cannot be looked up.
+TextEditor::DiskStamp StampOf(const std::string& path) {
+  TextEditor::DiskStamp stamp;
+  platform::FileInfo info;
+  if (!platform::StatPath(path, &info)) return stamp;
+  stamp.path = path;
+  stamp.size = info.size;
+  stamp.write_ns = info.write_ns;
+  return stamp;
+}
+
+// The editor's file as it is now, when it differs from what the editor loaded or last
+// saved; an empty path otherwise. A file that is gone loses nothing when written again.
+TextEditor::DiskStamp ChangedOnDisk(const TextEditor* editor, const std::string& path) {
+  const TextEditor::DiskStamp& loaded = editor->loaded_stamp();
+  if (loaded.path.empty() || loaded.path != path) return {};
+  TextEditor::DiskStamp now = StampOf(path);
+  if (now.path.empty() || now == loaded) return {};
+  return now;
+}
+
+// Takes the lock a run holds on its list while it writes it, so the list cannot be
+// written while a run has it, nor a run start on it while it is written. False only
+// when a run holds it; a missing or unlockable file is left to the write to report.
+bool LockAgainstRuns(const std::string& path, platform::File* lock) {
+  if (lock->Open(path, platform::OpenMode::kReadWriteLocked)) return true;
+  return lock->ErrorText() != platform::kInUseText;
+}
+
+}  // namespace
+
+EditorPages::EditorPages(QWidget* window, QTabWidget* pages) : window_(window), pages_(pages) {}
+
+void EditorPages::Build() {
+  const struct {
+    TTbsDoubleEdit** page;
+    const char* page_name;
+    TextEditor** first;
+    const char* first_name;
+    TextEditor** second;
+    const char* second_name;
+    const char* splitter_name;
+    bool edge_line;
+  } pages[] = {
+      {&tsEdit1_, "tsEdit1", &sEdt11_, "sEdt11", &sEdt12_, "sEdt12", "SplitterSx1", true},
+      {&tsEdit2_, "tsEdit2", &sEdt21_, "sEdt21", &sEdt22_, "sEdt22", "Splitter1", false},
+  };
+  for (const auto& p : pages) {
+    auto* page = new TTbsDoubleEdit;
+    page->setObjectName(p.page_name);
+    page->BuildParts();
+    page->Edt1->setObjectName(p.first_name);
+    page->Edt2->setObjectName(p.second_name);
+    page->Splitter->setObjectName(p.splitter_name);
+    page->Edt1->Configure({p.edge_line, true});
+    page->Edt2->Configure({p.edge_line, false});
+    ConnectEditor(page->Edt1);
+    ConnectEditor(page->Edt2);
+    *p.page = page;
+    *p.first = page->Edt1;
+    *p.second = page->Edt2;
+  }
+  current_editor_ = sEdt11_;
+  BuildMenus();
+}
+
+void EditorPages::BuildMenus() {
+  mE_ = new QMenu(window_);
+  mE_->setObjectName("mE");
+  MenuItem(mE_, "Strip Blanks", Command::kStripBlanks);
+  MenuItem(mE_, "Sort", Command::kSort);
+  mE_->addSeparator();
+  MenuItem(mE_, "Clear lines", Command::kClearLines);
+  MenuItem(mE_, "File list from directory ...", Command::kListFiles);
+  MenuItem(mE_, "Directory list  ...", Command::kListDirectories);
+  mE_->addSeparator();
+  MenuItem(mE_, "Open ...", Command::kMenuOpen);
+  MenuItem(mE_, "Load", Command::kMenuLoad);
+  MenuItem(mE_, "Save", Command::kMenuSave);
+  MenuItem(mE_, "Save as ...", Command::kMenuSaveAs);
+  connect(mE_, &QMenu::triggered, this,
+          [this](QAction* a) { Execute(static_cast<Command>(a->data().toInt())); });
+
+  mTE_ = new QMenu(window_);
+  mTE_->setObjectName("mTE");
+  second_editor_ = MenuItem(mTE_, "2nd editor", Command::kSecondEditor);
+  vertical_ = MenuItem(mTE_, "Vertical", Command::kVertical);
+  // The marks tell how the page shows: both editors, one above the other.
+  second_editor_->setCheckable(true);
+  second_editor_->setChecked(true);
+  vertical_->setCheckable(true);
+  vertical_->setChecked(false);
+  MenuItem(mTE_, "Save", Command::kPageSave);
+  MenuItem(mTE_, "Save as ...", Command::kPageSaveAs);
+  mTE_->addSeparator();
+  MenuItem(mTE_, "Append SRT ...", Command::kPositions);
+  connect(mTE_, &QMenu::triggered, this,
+          [this](QAction* a) { Execute(static_cast<Command>(a->data().toInt())); });
+  tsEdit1_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(tsEdit1_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { mTE_->exec(tsEdit1_->mapToGlobal(at)); });
+}
+
+void EditorPages::ConnectEditor(TextEditor* editor) {
+  connect(editor, &TextEditor::focusEntered, this, [this, editor] { EditorFocused(editor); });
+  connect(editor, &TextEditor::mouseReleased, this, [this, editor] {
+    if (editor == sEdt11_ || editor == sEdt12_) EditorFocused(editor);
+  });
+  connect(editor, &TextEditor::mouseEntered, this, [this, editor] { command_editor_ = editor; });
+  connect(editor, &TextEditor::mouseLeft, this, [this] { command_editor_ = nullptr; });
+  // The focused editor is saved, whichever editor the pointer is over.
+  connect(editor, &TextEditor::saveRequested, this,
+          [this, editor] { ExecuteEditorCommand(Command::kMenuSave, editor); });
+  connect(editor, &TextEditor::menuRequested, this,
+          [this, editor](const QPoint& at) { ShowEditorMenu(editor, at); });
+  connect(editor, &TextEditor::findRequested, this, [editor] {
+    if (TTbsDoubleEdit* page = PageOf(editor)) page->find_bar()->Open(editor);
+  });
+}
+
+void EditorPages::ShowEditorMenu(TextEditor* editor, const QPoint& global_pos) {
+  // The popup takes the pointer away from the editor; its commands still belong to it.
+  menu_editor_ = editor;
+  mE_->exec(global_pos);
+  menu_editor_ = nullptr;
+}
+
+void EditorPages::EditorFocused(TextEditor* editor) {
+  current_editor_ = editor;
+  if (editor == sEdt11_ || editor == sEdt12_) edit1_editor_ = editor;
+  ShowPositions();
+  // Asked after the focus change is done: a box shown inside it would take the focus
+  // away again.
+  if (!ChangedOnDisk(editor, editor->file_name()).path.empty()) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, editor = QPointer<TextEditor>(editor)] {
+          if (editor != nullptr) OfferReload(editor);
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+void EditorPages::OfferReload(TextEditor* editor) {
+  const std::string file = editor->file_name();
+  const TextEditor::DiskStamp now = ChangedOnDisk(editor, file);
+  if (now.path.empty() || now == editor->offered_stamp()) return;
+  editor->set_offered_stamp(now);
+  const std::string lost = editor->isModified() ? " The changes made here are lost." : "";
+  const int answer = MsgSx(file + " changed on disk since it was loaded. Load it again?" + lost,
+                           kProgramCaption, support::kMbYesNo | support::kMbIconQuestion);
+  if (answer != support::kIdYes || !LoadInto(editor, file)) return;
+  ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
+}
+
+TextEditor* EditorPages::CommandEditor() const {
+  if (menu_editor_ != nullptr) return menu_editor_;
+  if (command_editor_ != nullptr) return command_editor_;
+  return current_editor_;
+}
+
+bool EditorPages::Execute(Command command) {
+  switch (command) {
+    case Command::kPositions:
+      ShowPositions();
+      return true;
+    case Command::kAddEditorPage:
+      AddEditorPage();
+      return true;
+    case Command::kRemoveEditorPage:
+      RemoveEditorPage();
+      return true;
+    case Command::kSecondEditor:
+      ShowSecondEditor(second_editor_->isChecked());
+      return true;
+    case Command::kVertical:
+      SetSideBySide(vertical_->isChecked());
+      return true;
+    case Command::kPageSave:
+      SaveEditor(Edit1Editor());
+      return true;
+    case Command::kPageSaveAs:
+      SaveEditorAs(Edit1Editor());
+      return true;
+    case Command::kStripBlanks:
+    case Command::kSort:
+    case Command::kFixOldData:
+    case Command::kClearLines:
+    case Command::kListFiles:
+    case Command::kListDirectories:
+    case Command::kMenuOpen:
+    case Command::kMenuLoad:
+    case Command::kMenuSave:
+    case Command::kMenuSaveAs:
+    case Command::kOpen:
+    case Command::kLoad:
+    case Command::kSave:
+    case Command::kSaveAs:
+      if (TextEditor* editor = CommandEditor()) ExecuteEditorCommand(command, editor);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void EditorPages::ExecuteEditorCommand(Command command, TextEditor* editor) {
+  switch (command) {
+    case Command::kStripBlanks:
+      StripBlanks(editor);
+      break;
+    case Command::kSort:
+      SortEditor(editor);
+      break;
+    case Command::kFixOldData:
+      FixOldData(editor);
+      break;
+    case Command::kClearLines:
+      ClearEditor(editor);
+      break;
+    case Command::kListFiles:
+    case Command::kListDirectories:
+      ListFolderInto(editor, command == Command::kListDirectories);
+      break;
+    case Command::kMenuOpen:
+    case Command::kOpen:
+      OpenInto(editor);
+      break;
+    case Command::kMenuLoad:
+    case Command::kLoad:
+      ReloadInto(editor);
+      break;
+    case Command::kMenuSave:
+    case Command::kSave:
+      SaveEditor(editor);
+      break;
+    case Command::kMenuSaveAs:
+    case Command::kSaveAs:
+      SaveEditorAs(editor);
+      break;
+    default:
+      break;
+  }
+}
+
+void EditorPages::StripBlanks(TextEditor* editor) {
+  if (editor->StripBlankLines() > 0) ShowStatus(editor, "Removed blanks from " + NameOf(editor));
+}
+
+void EditorPages::SortEditor(TextEditor* editor) {
+  editor->SortLines();
+  ShowStatus(editor, "Stripped sorted " + NameOf(editor));
+}
+
+void EditorPages::FixOldData(TextEditor* editor) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  editor->FixOldData();
+  QApplication::restoreOverrideCursor();
+  ShowStatus(editor, "Fixed old data " + NameOf(editor));
+}
+
+void EditorPages::ClearEditor(TextEditor* editor) {
+  bool given_up = false;
+  if (!MayLoseText(editor, &given_up)) return;
+  editor->ClearLines();
+  // The user gave the text up once; an empty editor is not asked about again.
+  if (given_up) editor->setModified(false);
+  ShowStatus(editor, "Cleared editor " + NameOf(editor));
+}
+
+void EditorPages::ListFolderInto(TextEditor* editor, bool directories) {
+  std::string folder;
+  if (!BrowseFolderSx(kFolderCaption, "", &folder)) return;
+  if (!MayLoseText(editor)) return;
+  support::StringList list;
+  const uint32_t options =
+      directories ? walk_option::NoFiles | walk_option::Recurse : walk_option::NoDirs;
+  FilesToStringsSx(&list, folder, options, nullptr, "", "");
+  list.Sort();
+  editor->AppendLines(list);
+  editor->set_file_name("");
+  emit captionChanged();
+  ShowStatus(editor, (directories ? "Loaded driectory tree from directory "
+                                  : "Loaded files from directory ") +
+                         folder + " to " + NameOf(editor));
+}
+
+bool EditorPages::OpenInto(TextEditor* editor) {
+  std::string file;
+  if (!ChooseFileSx(false, "Open file for editor " + NameOf(editor), editor->file_name(), &file)) {
+    return false;
+  }
+  if (!MayLoseText(editor) || !LoadInto(editor, file)) return false;
+  ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
+  editor->set_file_name(file);
+  emit captionChanged();
+  return true;
+}
+
+bool EditorPages::ReloadInto(TextEditor* editor) {
+  const std::string file = editor->file_name();
+  if (file.empty() || !FileExistsSx(file, 1)) return OpenInto(editor);
+  if (!MayLoseText(editor) || !LoadInto(editor, file)) return false;
+  ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
+  return true;
+}
+
+bool EditorPages::SaveEditor(TextEditor* editor) {
+  const std::string file = editor->file_name();
+  if (file.empty()) return SaveEditorAs(editor);
+  if (!WriteFrom(editor, file)) return false;
+  ShowStatus(editor, "Saved file " + file + " from " + NameOf(editor));
+  return true;
+}
+
+bool EditorPages::SaveEditorAs(TextEditor* editor) {
+  const std::string old_name = editor->file_name();
+  std::string file;
+  if (!ChooseFileSx(true, "Save file from editor " + NameOf(editor), old_name, &file)) {
+    return false;
+  }
+  if (!WriteFrom(editor, file)) return false;
+  ShowStatus(editor, (old_name.empty() ? "Saved new file as " + file
+                                       : "Saved file " + old_name + " as " + file) +
+                         " from " + NameOf(editor));
+  editor->set_file_name(file);
+  emit fileSaved();
+  emit captionChanged();
+  return true;
+}
+
+bool EditorPages::LoadInto(TextEditor* editor, const std::string& file) {
+  // Looked at before the read: a change while it reads shows as a change later.
+  TextEditor::DiskStamp stamp = StampOf(file);
+  if (!editor->LoadFile(file)) return false;
+  editor->set_loaded_stamp(std::move(stamp));
+  return true;
+}
+
+bool EditorPages::WriteFrom(TextEditor* editor, const std::string& file) {
+  platform::File lock;
+  const auto locked = [&] {
+    if (LockAgainstRuns(file, &lock)) return true;
+    ShowStatus(editor, file + " is in use by a running scan; not saved");
+    return false;
+  };
+  if (!locked()) return false;
+  if (!ChangedOnDisk(editor, file).path.empty()) {
+    // No lock while the box waits for the user: a run may start meanwhile.
+    lock.Close();
+    const int answer = MsgSx(file +
+                                 " changed on disk since it was loaded. Yes: save over it; "
+                                 "No: load it again; Cancel: keep both as they are",
+                             kProgramCaption, support::kMbYesNoCancel | support::kMbIconWarning);
+    if (answer == support::kIdNo && LoadInto(editor, file)) {
+      ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
+    }
+    if (answer != support::kIdYes || !locked()) return false;
+  }
+  if (!editor->SaveFile(file)) return false;
+  editor->set_loaded_stamp(StampOf(file));
+  return true;
+}
+
+bool EditorPages::MayLoseText(TextEditor* editor, bool* given_up) {
+  if (!editor->isModified()) return true;
+  const int answer = MsgSx("Save changes to " + Title(editor) + "?", kProgramCaption,
+                           support::kMbYesNoCancel | support::kMbIconQuestion);
+  if (answer == support::kIdYes) return SaveEditor(editor);
+  if (given_up != nullptr) *given_up = answer == support::kIdNo;
+  return answer == support::kIdNo;
+}
+
+std::string EditorPages::Title(const TextEditor* editor) const {
+  if (!editor->file_name().empty()) return editor->file_name();
+  const TTbsDoubleEdit* page = PageOf(editor);
+  std::string page_name = "an added page";
+  if (page == tsEdit1_) page_name = "Edit1";
+  if (page == tsEdit2_) page_name = "Edit2";
+  const bool side_by_side = page != nullptr && page->Splitter != nullptr &&
+                            page->Splitter->orientation() == Qt::Horizontal;
+  const bool first = page != nullptr && page->Edt1 == editor;
+  const char* place = side_by_side ? (first ? "left" : "right") : (first ? "upper" : "lower");
+  return std::string("the ") + place + " editor of " + page_name;
+}
+
+void EditorPages::ShowStatus(const TextEditor* editor, const std::string& text) {
+  TTbsDoubleEdit* page = PageOf(editor);
+  if (page == nullptr) {
+    emit info(kInfoStatus, text);
+    return;
+  }
+  auto* status = page->findChild<ElidedLabel*>(kStatusName, Qt::FindDirectChildrenOnly);
+  if (status == nullptr) {
+    status = Named(new ElidedLabel, kStatusName);
+    if (auto* column = qobject_cast<QBoxLayout*>(page->layout())) column->addWidget(status);
+  }
+  status->setText(VisibleMarks(QString::fromStdString(" " + text)));
+  status->setToolTip(status->text());
+}
+
+void EditorPages::ShowSecondEditor(bool shown) {
+  second_editor_->setChecked(shown);
+  tsEdit1_->Edt2->setVisible(shown);
+  // A hidden editor gives the focus and Edit1's commands back to the first.
+  if (!shown && edit1_editor_ == sEdt12_) edit1_editor_ = sEdt11_;
+}
+
+void EditorPages::SetSideBySide(bool side_by_side) {
+  vertical_->setChecked(side_by_side);
+  QSplitter* splitter = tsEdit1_->Splitter;
+  const Qt::Orientation wanted = side_by_side ? Qt::Horizontal : Qt::Vertical;
+  if (splitter->orientation() == wanted) return;
+  splitter->setOrientation(wanted);
+  // Half each: the heights kept for one above the other mean nothing across.
+  const int room = side_by_side ? splitter->width() : splitter->height();
+  splitter->setSizes({room / 2, room - room / 2});
+}
+
+TextEditor* EditorPages::Edit1Editor() const {
+  if (edit1_editor_ != nullptr && edit1_editor_->isVisible()) return edit1_editor_;
+  return sEdt11_;
+}
+
+void EditorPages::Load() {
+  ShowSecondEditor(ReadInt(kKeySecondEditor, 1) != 0);
+  SetSideBySide(ReadInt(kKeyVertical, 0) != 0);
+  const std::pair<QSplitter*, const char*> splitters[] = {{tsEdit1_->Splitter, kKeySplit1},
+                                                          {tsEdit2_->Splitter, kKeySplit2}};
+  for (const auto& [splitter, key] : splitters) {
+    const QList<int> sizes = SizesOf(ReadString(key, ""));
+    if (sizes.size() == splitter->count()) splitter->setSizes(sizes);
+  }
+}
+
+void EditorPages::Save() const {
+  WriteValue(kKeySecondEditor, SxValue(second_editor_->isChecked() ? 1 : 0));
+  WriteValue(kKeyVertical, SxValue(vertical_->isChecked() ? 1 : 0));
+  WriteValue(kKeySplit1, SxValue(SizesText(tsEdit1_->Splitter->sizes())));
+  WriteValue(kKeySplit2, SxValue(SizesText(tsEdit2_->Splitter->sizes())));
+}
+
+bool EditorPages::MayClose() {
+  for (TextEditor* editor : window_->findChildren<TextEditor*>()) {
+    if (!MayLoseText(editor)) return false;
+  }
+  return true;
+}
+
+void EditorPages::LoadChosenFile(const std::string& chosen) {
+  TextEditor* editor = current_editor_;
+  if (editor == nullptr) return;
+  std::string file = chosen;
+  if (file.empty()) file = editor->file_name();
+  if (!FileExistsSx(file, 1) || !MayLoseText(editor)) return;
+  if (!LoadInto(editor, file)) return;
+  editor->set_file_name(file);
+  emit captionChanged();
+}
+
+void EditorPages::ShowPositions() {
+  TextEditor* editor = current_editor_;
+  if (editor == nullptr) return;
+  QString selection;
+  if (editor->LineCount() != 0) {
+    selection = QString("%1-%2").arg(editor->SelectionStart()).arg(editor->SelectionLength());
+  }
+  emit positionsChanged(QString::number(editor->CaretColumn()), selection);
+}
+
+std::string EditorPages::Caption(const QWidget* page) const {
+  std::string caption = kProgramCaption;
+  const TTbsDoubleEdit* shown = page == tsEdit1_ ? tsEdit1_ : page == tsEdit2_ ? tsEdit2_ : nullptr;
+  if (shown != nullptr) {
+    if (!shown->Edt1->file_name().empty()) caption += " Edit1 : " + shown->Edt1->file_name();
+    if (!shown->Edt2->file_name().empty()) caption += " Edit2 : " + shown->Edt2->file_name();
+  }
+  return caption;
+}
+
+void EditorPages::PageChanged() { current_editor_ = nullptr; }
+
+TTbsDoubleEdit* EditorPages::added_page() const { return added_page_; }
+
+void EditorPages::AddEditorPage() {
+  DoubleEditParts parts;
+  parts.pages = pages_;
+  parts.first = new TextEditor;
+  parts.second = new TextEditor;
+  parts.first->Configure(sEdt11_->kind());
+  parts.second->Configure(sEdt12_->kind());
+  parts.splitter = new QSplitter(Qt::Vertical);
+  ConnectEditor(parts.first);
+  ConnectEditor(parts.second);
+  added_page_ = new TTbsDoubleEdit;
+  added_page_->AssignParts(parts, kAddedPagePercent);
+}
+
+void EditorPages::RemoveEditorPage() {
+  if (added_page_ == nullptr) return;
+  added_page_->FreeParts();
+  delete added_page_;
+  added_page_ = nullptr;
+}
