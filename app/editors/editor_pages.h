@@ -71,6 +71,7 @@ class EditorPages : public QObject {
   void FixOldData(TextEditor* editor);
   void ClearEditor(TextEditor* editor);
   void ListFolderInto(TextEditor* editor, bool directories);
+  // The editors' files (editor_files.cpp).
   bool OpenInto(TextEditor* editor);
   bool ReloadInto(TextEditor* editor);
   bool SaveEditor(TextEditor* editor);

@@ -68,6 +68,7 @@ class FindPage : public QObject {
  private:
   class Worker;
 
+  // The widgets (find_page_widgets.cpp).
   QWidget* BuildFilters();
   QWidget* BuildResults();
   QWidget* BuildVolumes();
