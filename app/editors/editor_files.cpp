@@ -1,14 +1,13 @@
+#include "app/editors/editor_files.h"
+
 #include <string>
 
-#include "app/editors/editor_pages.h"
 #include "app/kit/folder_picker.h"
 #include "app/kit/widget_kit.h"
 #include "editor/text_editor.h"
 #include "platform/files.h"
 #include "support/msg.h"
 #include "support/toolkit.h"
-
-// The editor pages' files: opened, saved, and offered again when they change on disk.
 
 namespace {
 
@@ -45,23 +44,14 @@ bool LockAgainstRuns(const std::string& path, platform::File* lock) {
 
 }  // namespace
 
-void EditorPages::EditorFocused(TextEditor* editor) {
-  current_editor_ = editor;
-  if (editor == sEdt11_ || editor == sEdt12_) edit1_editor_ = editor;
-  ShowPositions();
-  // Asked after the focus change is done: a box shown inside it would take the focus
-  // away again.
-  if (!ChangedOnDisk(editor, editor->file_name()).path.empty()) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, editor = QPointer<TextEditor>(editor)] {
-          if (editor != nullptr) OfferReload(editor);
-        },
-        Qt::QueuedConnection);
-  }
+EditorFiles::EditorFiles(std::function<std::string(const TextEditor*)> title, QObject* parent)
+    : QObject(parent), title_(std::move(title)) {}
+
+bool EditorFiles::FileChanged(const TextEditor* editor) {
+  return !ChangedOnDisk(editor, editor->file_name()).path.empty();
 }
 
-void EditorPages::OfferReload(TextEditor* editor) {
+void EditorFiles::OfferReload(TextEditor* editor) {
   const std::string file = editor->file_name();
   const TextEditor::DiskStamp now = ChangedOnDisk(editor, file);
   if (now.path.empty() || now == editor->offered_stamp()) return;
@@ -70,54 +60,54 @@ void EditorPages::OfferReload(TextEditor* editor) {
   const int answer = MsgSx(file + " changed on disk since it was loaded. Load it again?" + lost,
                            kProgramCaption, support::kMbYesNo | support::kMbIconQuestion);
   if (answer != support::kIdYes || !LoadInto(editor, file)) return;
-  ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
+  emit status(editor, "Loaded file " + file + " to " + NameOf(editor));
 }
 
-bool EditorPages::OpenInto(TextEditor* editor) {
+bool EditorFiles::OpenInto(TextEditor* editor) {
   std::string file;
   if (!ChooseFileSx(false, "Open file for editor " + NameOf(editor), editor->file_name(), &file)) {
     return false;
   }
   if (!MayLoseText(editor) || !LoadInto(editor, file)) return false;
-  ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
+  emit status(editor, "Loaded file " + file + " to " + NameOf(editor));
   editor->set_file_name(file);
   emit captionChanged();
   return true;
 }
 
-bool EditorPages::ReloadInto(TextEditor* editor) {
+bool EditorFiles::ReloadInto(TextEditor* editor) {
   const std::string file = editor->file_name();
   if (file.empty() || !FileExistsSx(file, 1)) return OpenInto(editor);
   if (!MayLoseText(editor) || !LoadInto(editor, file)) return false;
-  ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
+  emit status(editor, "Loaded file " + file + " to " + NameOf(editor));
   return true;
 }
 
-bool EditorPages::SaveEditor(TextEditor* editor) {
+bool EditorFiles::SaveEditor(TextEditor* editor) {
   const std::string file = editor->file_name();
   if (file.empty()) return SaveEditorAs(editor);
   if (!WriteFrom(editor, file)) return false;
-  ShowStatus(editor, "Saved file " + file + " from " + NameOf(editor));
+  emit status(editor, "Saved file " + file + " from " + NameOf(editor));
   return true;
 }
 
-bool EditorPages::SaveEditorAs(TextEditor* editor) {
+bool EditorFiles::SaveEditorAs(TextEditor* editor) {
   const std::string old_name = editor->file_name();
   std::string file;
   if (!ChooseFileSx(true, "Save file from editor " + NameOf(editor), old_name, &file)) {
     return false;
   }
   if (!WriteFrom(editor, file)) return false;
-  ShowStatus(editor, (old_name.empty() ? "Saved new file as " + file
-                                       : "Saved file " + old_name + " as " + file) +
-                         " from " + NameOf(editor));
+  emit status(editor, (old_name.empty() ? "Saved new file as " + file
+                                        : "Saved file " + old_name + " as " + file) +
+                          " from " + NameOf(editor));
   editor->set_file_name(file);
   emit fileSaved();
   emit captionChanged();
   return true;
 }
 
-bool EditorPages::LoadInto(TextEditor* editor, const std::string& file) {
+bool EditorFiles::LoadInto(TextEditor* editor, const std::string& file) {
   // Looked at before the read: a change while it reads shows as a change later.
   TextEditor::DiskStamp stamp = StampOf(file);
   if (!editor->LoadFile(file)) return false;
@@ -125,11 +115,11 @@ bool EditorPages::LoadInto(TextEditor* editor, const std::string& file) {
   return true;
 }
 
-bool EditorPages::WriteFrom(TextEditor* editor, const std::string& file) {
+bool EditorFiles::WriteFrom(TextEditor* editor, const std::string& file) {
   platform::File lock;
   const auto locked = [&] {
     if (LockAgainstRuns(file, &lock)) return true;
-    ShowStatus(editor, file + " is in use by a running scan; not saved");
+    emit status(editor, file + " is in use by a running scan; not saved");
     return false;
   };
   if (!locked()) return false;
@@ -141,7 +131,7 @@ bool EditorPages::WriteFrom(TextEditor* editor, const std::string& file) {
                                  "No: load it again; Cancel: keep both as they are",
                              kProgramCaption, support::kMbYesNoCancel | support::kMbIconWarning);
     if (answer == support::kIdNo && LoadInto(editor, file)) {
-      ShowStatus(editor, "Loaded file " + file + " to " + NameOf(editor));
+      emit status(editor, "Loaded file " + file + " to " + NameOf(editor));
     }
     if (answer != support::kIdYes || !locked()) return false;
   }
@@ -150,9 +140,9 @@ bool EditorPages::WriteFrom(TextEditor* editor, const std::string& file) {
   return true;
 }
 
-bool EditorPages::MayLoseText(TextEditor* editor, bool* given_up) {
+bool EditorFiles::MayLoseText(TextEditor* editor, bool* given_up) {
   if (!editor->isModified()) return true;
-  const int answer = MsgSx("Save changes to " + Title(editor) + "?", kProgramCaption,
+  const int answer = MsgSx("Save changes to " + title_(editor) + "?", kProgramCaption,
                            support::kMbYesNoCancel | support::kMbIconQuestion);
   if (answer == support::kIdYes) return SaveEditor(editor);
   if (given_up != nullptr) *given_up = answer == support::kIdNo;

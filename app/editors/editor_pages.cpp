@@ -8,6 +8,7 @@
 #include <QTabWidget>
 
 #include "app/editors/double_edit.h"
+#include "app/editors/editor_files.h"
 #include "app/kit/folder_picker.h"
 #include "app/kit/ini_fields.h"
 #include "app/kit/widget_kit.h"
@@ -64,7 +65,14 @@ QAction* MenuItem(QMenu* menu, const char* caption, Command command) {
 
 }  // namespace
 
-EditorPages::EditorPages(QWidget* window, QTabWidget* pages) : window_(window), pages_(pages) {}
+EditorPages::EditorPages(QWidget* window, QTabWidget* pages)
+    : window_(window),
+      pages_(pages),
+      files_(new EditorFiles([this](const TextEditor* editor) { return Title(editor); }, this)) {
+  connect(files_, &EditorFiles::status, this, &EditorPages::ShowStatus);
+  connect(files_, &EditorFiles::captionChanged, this, &EditorPages::captionChanged);
+  connect(files_, &EditorFiles::fileSaved, this, &EditorPages::fileSaved);
+}
 
 void EditorPages::Build() {
   const struct {
@@ -160,6 +168,22 @@ void EditorPages::ShowEditorMenu(TextEditor* editor, const QPoint& global_pos) {
   menu_editor_ = nullptr;
 }
 
+void EditorPages::EditorFocused(TextEditor* editor) {
+  current_editor_ = editor;
+  if (editor == sEdt11_ || editor == sEdt12_) edit1_editor_ = editor;
+  ShowPositions();
+  // Asked after the focus change is done: a box shown inside it would take the focus
+  // away again.
+  if (EditorFiles::FileChanged(editor)) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, editor = QPointer<TextEditor>(editor)] {
+          if (editor != nullptr) files_->OfferReload(editor);
+        },
+        Qt::QueuedConnection);
+  }
+}
+
 TextEditor* EditorPages::CommandEditor() const {
   if (menu_editor_ != nullptr) return menu_editor_;
   if (command_editor_ != nullptr) return command_editor_;
@@ -184,10 +208,10 @@ bool EditorPages::Execute(Command command) {
       SetSideBySide(vertical_->isChecked());
       return true;
     case Command::kPageSave:
-      SaveEditor(Edit1Editor());
+      files_->SaveEditor(Edit1Editor());
       return true;
     case Command::kPageSaveAs:
-      SaveEditorAs(Edit1Editor());
+      files_->SaveEditorAs(Edit1Editor());
       return true;
     case Command::kStripBlanks:
     case Command::kSort:
@@ -230,19 +254,19 @@ void EditorPages::ExecuteEditorCommand(Command command, TextEditor* editor) {
       break;
     case Command::kMenuOpen:
     case Command::kOpen:
-      OpenInto(editor);
+      files_->OpenInto(editor);
       break;
     case Command::kMenuLoad:
     case Command::kLoad:
-      ReloadInto(editor);
+      files_->ReloadInto(editor);
       break;
     case Command::kMenuSave:
     case Command::kSave:
-      SaveEditor(editor);
+      files_->SaveEditor(editor);
       break;
     case Command::kMenuSaveAs:
     case Command::kSaveAs:
-      SaveEditorAs(editor);
+      files_->SaveEditorAs(editor);
       break;
     default:
       break;
@@ -267,7 +291,7 @@ void EditorPages::FixOldData(TextEditor* editor) {
 
 void EditorPages::ClearEditor(TextEditor* editor) {
   bool given_up = false;
-  if (!MayLoseText(editor, &given_up)) return;
+  if (!files_->MayLoseText(editor, &given_up)) return;
   editor->ClearLines();
   // The user gave the text up once; an empty editor is not asked about again.
   if (given_up) editor->setModified(false);
@@ -277,7 +301,7 @@ void EditorPages::ClearEditor(TextEditor* editor) {
 void EditorPages::ListFolderInto(TextEditor* editor, bool directories) {
   std::string folder;
   if (!BrowseFolderSx(kFolderCaption, "", &folder)) return;
-  if (!MayLoseText(editor)) return;
+  if (!files_->MayLoseText(editor)) return;
   support::StringList list;
   const uint32_t options =
       directories ? walk_option::NoFiles | walk_option::Recurse : walk_option::NoDirs;
@@ -362,7 +386,7 @@ void EditorPages::Save() const {
 
 bool EditorPages::MayClose() {
   for (TextEditor* editor : window_->findChildren<TextEditor*>()) {
-    if (!MayLoseText(editor)) return false;
+    if (!files_->MayLoseText(editor)) return false;
   }
   return true;
 }
@@ -372,8 +396,8 @@ void EditorPages::LoadChosenFile(const std::string& chosen) {
   if (editor == nullptr) return;
   std::string file = chosen;
   if (file.empty()) file = editor->file_name();
-  if (!FileExistsSx(file, 1) || !MayLoseText(editor)) return;
-  if (!LoadInto(editor, file)) return;
+  if (!FileExistsSx(file, 1) || !files_->MayLoseText(editor)) return;
+  if (!files_->LoadInto(editor, file)) return;
   editor->set_file_name(file);
   emit captionChanged();
 }

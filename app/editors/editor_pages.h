@@ -9,6 +9,7 @@
 
 #include "app/kit/command_tags.h"
 
+class EditorFiles;
 class QAction;
 class QMenu;
 class QPoint;
@@ -71,20 +72,6 @@ class EditorPages : public QObject {
   void FixOldData(TextEditor* editor);
   void ClearEditor(TextEditor* editor);
   void ListFolderInto(TextEditor* editor, bool directories);
-  // The editors' files (editor_files.cpp).
-  bool OpenInto(TextEditor* editor);
-  bool ReloadInto(TextEditor* editor);
-  bool SaveEditor(TextEditor* editor);
-  bool SaveEditorAs(TextEditor* editor);
-  // LoadFile and SaveFile, remembering the file as it is on disk afterwards.
-  bool LoadInto(TextEditor* editor, const std::string& file);
-  bool WriteFrom(TextEditor* editor, const std::string& file);
-  // Offers to load the editor's file again when it changed on disk since it was loaded
-  // or offered; each change is offered once.
-  void OfferReload(TextEditor* editor);
-  // True when the editor's text may go: unchanged, saved, or given up by the user.
-  // `given_up` (may be null) is set when the user chose to lose the changes.
-  bool MayLoseText(TextEditor* editor, bool* given_up = nullptr);
   // How the save question names an editor: its file, else where it sits.
   std::string Title(const TextEditor* editor) const;
   // A status text on the page of `editor`, at the foot of its editors.
@@ -99,6 +86,7 @@ class EditorPages : public QObject {
 
   QWidget* window_;
   QTabWidget* pages_;
+  EditorFiles* files_;
   TTbsDoubleEdit* tsEdit1_ = nullptr;
   TTbsDoubleEdit* tsEdit2_ = nullptr;
   TextEditor* sEdt11_ = nullptr;
