@@ -5,12 +5,12 @@
 #include <QCloseEvent>
 #include <QTabWidget>
 
-#include "app/editor_pages.h"
-#include "app/file_box.h"
+#include "app/editors/editor_pages.h"
+#include "app/kit/file_box.h"
 #include "app/main_window.h"
-#include "app/run_control.h"
-#include "app/run_page.h"
-#include "app/settings_page.h"
+#include "app/run/run_control.h"
+#include "app/run/run_page.h"
+#include "app/settings/settings_page.h"
 #include "app/utilities_dialog.h"
 
 void TViv050::ExecuteCommand(int tag) {

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/widget_kit.h"
+#include "app/kit/widget_kit.h"
 
 HiddenBars::HiddenBars(QWidget* window) {
   BuildTop();

@@ -14,20 +14,20 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/audit_model.h"
-#include "app/audit_page.h"
-#include "app/controls.h"
-#include "app/double_edit.h"
-#include "app/editor_pages.h"
-#include "app/file_box.h"
-#include "app/find_page.h"
-#include "app/folder_picker.h"
+#include "app/audit/audit_model.h"
+#include "app/audit/audit_page.h"
+#include "app/editors/double_edit.h"
+#include "app/editors/editor_pages.h"
+#include "app/find/find_page.h"
 #include "app/hidden_bars.h"
-#include "app/ini_fields.h"
-#include "app/job_link.h"
-#include "app/run_control.h"
-#include "app/run_page.h"
-#include "app/settings_page.h"
+#include "app/kit/controls.h"
+#include "app/kit/file_box.h"
+#include "app/kit/folder_picker.h"
+#include "app/kit/ini_fields.h"
+#include "app/run/job_link.h"
+#include "app/run/run_control.h"
+#include "app/run/run_page.h"
+#include "app/settings/settings_page.h"
 #include "audit/audit_report.h"
 #include "editor/visible_marks.h"
 #include "support/form_place.h"
@@ -155,6 +155,7 @@ void TViv050::ConnectParts() {
   connect(bFil_, &FileBox::fileChosen, this,
           [this] { editors_->LoadChosenFile(bFil_->selectedPath()); });
   connect(pcCln_, &QTabWidget::currentChanged, this, &TViv050::OnPageChanged);
+  connect(find_page_.get(), &FindPage::folderOpenRequested, this, &AuditPage::OpenFolderOf);
   ConnectAudit();
 }
 

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/form_window.h"
-#include "app/widget_kit.h"
+#include "app/kit/form_window.h"
+#include "app/kit/widget_kit.h"
 #include "scan/scan_job.h"
 
 struct AuditEnd;

@@ -1,6 +1,5 @@
 #include "app/utilities_dialog.h"
 
-
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
@@ -12,11 +11,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/file_box.h"
-#include "platform/files.h"
+#include "app/kit/controls.h"
+#include "app/kit/file_box.h"
 #include "lists/list_format.h"
 #include "lists/old_layout.h"
+#include "platform/files.h"
 #include "support/form_place.h"
 #include "support/string_list.h"
 #include "support/text.h"

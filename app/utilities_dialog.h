@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/form_window.h"
+#include "app/kit/form_window.h"
 
 class FileBox;
 class QLabel;

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "app/audit_model.h"
-#include "app/audit_page.h"
+#include "app/audit/audit_model.h"
+#include "app/audit/audit_page.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Small source lint: trailing blanks, final newlines, CR LF, and which folder may
 # include which (lowest layer first: platform, support, fs, content, lists, scan, catalogue,
-# audit, then app, editor and cli).
+# audit, then app, editor and cli), and inside app/ which floor may include which.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -50,6 +50,33 @@ for layer in platform support fs content lists scan catalogue audit editor app c
       fail "$f: platform headers expose our own types only"
     fi
   done
+done
+# Inside app/: the widget kit (app/kit/) lowest, then one folder per page, then the window
+# and its command table at the top of app/. Pages meet only through the window.
+app_pages="settings run editors audit find"
+for f in $(git ls-files -co --exclude-standard -- 'app/*/*.h' 'app/*/*.cpp'); do
+  [ -f "$f" ] || continue
+  room=${f#app/}
+  room=${room%%/*}
+  case " kit $app_pages " in
+    *" $room "*) ;;
+    *) fail "$f: app/$room/ is neither the kit nor a page of lint.sh's order" ;;
+  esac
+  while IFS= read -r inc; do
+    case $inc in
+      app/kit/*) ;;
+      app/*/*)
+        to=${inc#app/}
+        to=${to%%/*}
+        if [ "$room" = kit ]; then
+          fail "$f includes \"$inc\": the widget kit includes no page"
+        elif [ "$to" != "$room" ]; then
+          fail "$f includes \"$inc\" from another page: pages meet through the window"
+        fi
+        ;;
+      app/*) fail "$f includes \"$inc\" from the window's level above the pages" ;;
+    esac
+  done < <(sed -nE 's/^#include "([^"]+)".*/\1/p' "$f")
 done
 grep -rlE '#include <Q' platform support fs content lists scan catalogue audit 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
   status=1

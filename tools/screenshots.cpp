@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "app/file_box.h"
-#include "app/find_page.h"
-#include "app/folder_picker.h"
-#include "app/job_link.h"
+#include "app/find/find_page.h"
+#include "app/kit/file_box.h"
+#include "app/kit/folder_picker.h"
 #include "app/main_window.h"
+#include "app/run/job_link.h"
 #include "app/startup.h"
 #include "platform/files.h"
 #include "platform/paths.h"

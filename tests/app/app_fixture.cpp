@@ -6,7 +6,7 @@
 #include <QTest>
 #include <cstdlib>
 
-#include "app/folder_picker.h"
+#include "app/kit/folder_picker.h"
 #include "platform/files.h"
 #include "support/string_list.h"
 #include "support/sys_init.h"

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/file_box.h"
+#include "app/kit/file_box.h"
 #include "app_fixture.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"

@@ -13,8 +13,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/file_box.h"
-#include "app/job_link.h"
+#include "app/kit/file_box.h"
+#include "app/run/job_link.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"
 #include "platform/files.h"

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/controls.h"
+#include "app/kit/controls.h"
 #include "suites.h"
 
 namespace testing_support {

@@ -10,9 +10,9 @@
 #include <QTest>
 #include <optional>
 
-#include "app/commands.h"
-#include "app/double_edit.h"
-#include "app/file_box.h"
+#include "app/editors/double_edit.h"
+#include "app/kit/command_tags.h"
+#include "app/kit/file_box.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"
 #include "editor/text_editor.h"

@@ -1,8 +1,8 @@
 // The Find page over lists that real scans wrote: several volumes faked with --label and
 // --serial and one on the disk the test runs on, the answers worked out from the trees.
 
-#include "app/find_model.h"
-#include "app/find_page.h"
+#include "app/find/find_model.h"
+#include "app/find/find_page.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "app/audit_page.h"
+#include "app/audit/audit_page.h"
 #include "app_fixture.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"

@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/folder_picker.h"
+#include "app/kit/folder_picker.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"
 #include "suites.h"

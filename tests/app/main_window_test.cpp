@@ -11,9 +11,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/controls.h"
-#include "app/job_link.h"
+#include "app/kit/controls.h"
 #include "app/main_window.h"
+#include "app/run/job_link.h"
 #include "app/startup.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"

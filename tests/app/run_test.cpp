@@ -23,10 +23,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/file_box.h"
-#include "app/job_link.h"
-#include "app/problems_list.h"
+#include "app/kit/controls.h"
+#include "app/kit/file_box.h"
+#include "app/run/job_link.h"
+#include "app/run/problems_list.h"
 #include "app_fixture.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"

@@ -8,8 +8,8 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "app/controls.h"
-#include "app/file_box.h"
+#include "app/kit/controls.h"
+#include "app/kit/file_box.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"
 #include "platform/files.h"

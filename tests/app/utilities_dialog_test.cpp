@@ -14,7 +14,7 @@
 #include <QTest>
 #include <string>
 
-#include "app/file_box.h"
+#include "app/kit/file_box.h"
 #include "app/main_window.h"
 #include "app_fixture.h"
 #include "common/temp_tree.h"

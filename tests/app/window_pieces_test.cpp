@@ -15,7 +15,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/form_window.h"
+#include "app/kit/form_window.h"
 #include "app/qt_msg.h"
 #include "app_fixture.h"
 #include "editor/visible_marks.h"

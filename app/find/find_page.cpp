@@ -1,0 +1,397 @@
+#include "app/find/find_page.h"
+
+#include <QClipboard>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTableView>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
+
+#include "app/find/find_model.h"
+#include "app/kit/folder_picker.h"
+#include "app/kit/ini_fields.h"
+#include "app/kit/widget_kit.h"
+#include "catalogue/catalogue_setup.h"
+#include "catalogue/file_query.h"
+#include "catalogue/mounted.h"
+#include "editor/visible_marks.h"
+#include "support/toolkit.h"
+
+namespace {
+
+constexpr char kKeyFolder[] = "FindFolder";
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A size field: empty asks for nothing; else digits only.
+bool ParseSize(const std::string& text, std::optional<uint64_t>* size) {
+  size->reset();
+  if (text.empty()) return true;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || value > (UINT64_MAX - 9) / 10) return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  *size = value;
+  return true;
+}
+
+}  // namespace
+
+// The page's thread and what only its jobs touch: the index, opened for one set of folders.
+class FindPage::Worker {
+ public:
+  Worker() {
+    context_ = new QObject;
+    context_->moveToThread(&thread_);
+    thread_.start();
+  }
+  ~Worker() {
+    // Jobs still queued are dropped; the one that runs ends first, a first index of a
+    // large catalogue after the list it reads.
+    stop.store(true);
+    thread_.quit();
+    thread_.wait();
+    delete context_;
+  }
+  void Post(std::function<void(Worker&)> job) {
+    QMetaObject::invokeMethod(
+        context_, [this, job = std::move(job)] { job(*this); }, Qt::QueuedConnection);
+  }
+
+  std::unique_ptr<catalogue::CatalogueIndex> index;
+  std::string index_key;  // the index file and extension `index` was opened with
+  std::atomic<bool> stop{false};
+
+ private:
+  QThread thread_;
+  QObject* context_ = nullptr;
+};
+
+FindPage::FindPage()
+    : latest_search_(std::make_shared<std::atomic<uint64_t>>(0)),
+      worker_(std::make_unique<Worker>()) {}
+
+FindPage::~FindPage() { worker_.reset(); }
+
+QWidget* FindPage::Build() {
+  auto* page = Named(new QWidget, "tsFind");
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(BuildFilters());
+  liFndState_ = Named(new QLabel, "liFndState");
+  liFndState_->setWordWrap(true);
+  liFndState_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(liFndState_);
+  auto* split = Named(new QSplitter(Qt::Vertical), "spFnd");
+  split->addWidget(BuildResults());
+  split->addWidget(BuildVolumes());
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 1);
+  layout->addWidget(split, 1);
+
+  typing_ = new QTimer(this);
+  typing_->setSingleShot(true);
+  typing_->setInterval(kTypingPauseMs);
+  connect(typing_, &QTimer::timeout, this, &FindPage::Search);
+  for (QLineEdit* edit : {eFndName_, eFndMinSize_, eFndMaxSize_, eFndFrom_, eFndTo_, eFndVolume_}) {
+    connect(edit, &QLineEdit::textChanged, typing_, qOverload<>(&QTimer::start));
+  }
+  connect(sFndLimit_, &QSpinBox::valueChanged, typing_, qOverload<>(&QTimer::start));
+  ShowFolders();
+  return page;
+}
+
+void FindPage::Activated() { Refresh(); }
+
+void FindPage::Refresh() {
+  std::vector<std::string> folders;
+  std::vector<std::string> notes;
+  for (const std::string& given : added_folders_) {
+    const std::string folder = catalogue::CatalogueFolder(given);
+    if (folder.empty()) {
+      notes.push_back(given + ": no such folder");
+    } else {
+      folders.push_back(folder);
+    }
+  }
+  const catalogue::CatalogueSetup setup = catalogue::SetUpCatalogue(std::move(folders));
+  ShowFolders();
+  if (setup.state != catalogue::SetupState::kReady) {
+    const std::string why =
+        setup.state == catalogue::SetupState::kNoFolder
+            ? "No catalogue: the list folder " + setup.own_folder + " " + setup.own_problem +
+                  " and no folder was added"
+            : "No cache folder for the index: neither XDG_CACHE_HOME nor HOME is set";
+    worker_->Post([](Worker& w) { w.index.reset(); });
+    ShowVolumes({}, notes, why);
+    return;
+  }
+  SetState("Bringing the index of the catalogue up to date", false);
+  worker_->Post([this, setup, notes](Worker& w) mutable {
+    const std::string key = setup.index_path + "\n" + setup.list_ext;
+    if (w.index == nullptr || w.index_key != key) {
+      w.index = std::make_unique<catalogue::CatalogueIndex>(setup.folders, setup.index_path,
+                                                            setup.list_ext);
+      w.index->SetStop(&w.stop);
+      w.index_key = key;
+    }
+    const bool ok = w.index->Refresh([this](size_t done, size_t total, const std::string& list) {
+      QMetaObject::invokeMethod(
+          this, [this, done, total, list] { ShowProgress(done, total, list); },
+          Qt::QueuedConnection);
+    });
+    notes.insert(notes.end(), w.index->notes().begin(), w.index->notes().end());
+    std::string error;
+    std::vector<VolumeRow> rows;
+    if (ok) {
+      const std::vector<catalogue::MountedVolume> mounted = catalogue::MountedVolumes();
+      for (catalogue::CatalogueList& list : w.index->Lists()) {
+        const std::string at = catalogue::MountPointOf(mounted, list.serial);
+        rows.push_back({std::move(list), at});
+      }
+    } else {
+      error = w.index->error();
+      w.index.reset();
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, rows = std::move(rows), notes, error]() mutable {
+          ShowVolumes(std::move(rows), notes, error);
+        },
+        Qt::QueuedConnection);
+  });
+  Search();
+}
+
+void FindPage::ShowProgress(size_t done, size_t total, const std::string& list) {
+  if (list.empty()) {
+    SetState("Indexed " + std::to_string(total) + " lists; indexing names and ids", false);
+  } else {
+    SetState(
+        "Indexing list " + std::to_string(done + 1) + " of " + std::to_string(total) + ": " + list,
+        false);
+  }
+}
+
+void FindPage::ShowVolumes(std::vector<VolumeRow> rows, const std::vector<std::string>& notes,
+                           const std::string& error) {
+  volumes_->SetRows(std::move(rows));
+  std::string text;
+  for (const std::string& note : notes) text += (text.empty() ? "" : "\n") + note;
+  if (!error.empty()) text += (text.empty() ? "" : "\n") + error;
+  if (text.empty()) {
+    uint64_t files = 0;
+    for (const VolumeRow& row : volumes_->rows()) files += row.list.files;
+    text = std::to_string(volumes_->rows().size()) + " volumes, " + std::to_string(files) +
+           " files in the catalogue";
+  }
+  SetState(text, !notes.empty() || !error.empty());
+  emit refreshed();
+}
+
+void FindPage::SetState(const std::string& text, bool alert) {
+  liFndState_->setText(VisibleLines(text));
+  SetColours(liFndState_, alert ? QColor(kAlertText) : QColor(Qt::black));
+}
+
+void FindPage::Search() {
+  typing_->stop();
+  catalogue::FindFields fields;
+  fields.name = Text(eFndName_);
+  fields.from = Text(eFndFrom_);
+  fields.to = Text(eFndTo_);
+  catalogue::FileQuery query;
+  catalogue::BadField bad = catalogue::BadField::kNone;
+  std::string error;
+  if (!ParseSize(Text(eFndMinSize_), &fields.min_size)) {
+    error = "Size takes a number of bytes, not '" + Text(eFndMinSize_) + "'";
+  } else if (!ParseSize(Text(eFndMaxSize_), &fields.max_size)) {
+    error = "Size to takes a number of bytes, not '" + Text(eFndMaxSize_) + "'";
+  } else if (!catalogue::BuildFileQuery(fields, &query, &bad, &error)) {
+    error = (bad == catalogue::BadField::kFrom ? "Written " : "Written to ") + error;
+  }
+  const uint64_t search = ++*latest_search_;
+  if (!error.empty()) {
+    ShowResults({}, -1, error);
+    return;
+  }
+  const std::string volume = Text(eFndVolume_);
+  const auto limit = static_cast<size_t>(sFndLimit_->value());
+  const std::shared_ptr<std::atomic<uint64_t>> latest = latest_search_;
+  worker_->Post([this, latest, search, query, volume, limit](Worker& w) mutable {
+    // Typing on has made this search stale.
+    if (latest->load() != search) return;
+    std::vector<FoundFile> rows;
+    int64_t count = -1;
+    std::string error;
+    if (w.index == nullptr) {
+      error = "The catalogue has no index";
+    } else {
+      const std::vector<catalogue::CatalogueList> lists = w.index->Lists();
+      if (!volume.empty()) query.lists = catalogue::ListsOfVolume(lists, volume);
+      if (!volume.empty() && query.lists.empty()) {
+        error = "No volume of the catalogue is named '" + volume + "'";
+      } else {
+        const auto found = [&](const catalogue::CatalogueFile& file) {
+          const catalogue::CatalogueList* list = catalogue::ListById(lists, file.list);
+          rows.push_back({list != nullptr ? list->name : std::string(), file});
+        };
+        // The first results show while the rest are counted.
+        const auto shown = [&] {
+          QMetaObject::invokeMethod(
+              this,
+              [this, latest, search, rows]() mutable {
+                if (latest->load() == search) ShowResults(std::move(rows), -1, "");
+              },
+              Qt::QueuedConnection);
+        };
+        count = w.index->Find(query, limit, found, shown);
+        if (count < 0) error = "Cannot search the catalogue index: " + w.index->error();
+      }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, latest, search, rows = std::move(rows), count, error]() mutable {
+          if (latest->load() == search) ShowResults(std::move(rows), count, error);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void FindPage::ShowResults(std::vector<FoundFile> rows, int64_t count, const std::string& error) {
+  const auto shown = static_cast<int64_t>(rows.size());
+  results_->SetRows(std::move(rows));
+  ShowCopies({}, {}, {});
+  std::string line = error;
+  if (error.empty() && count < 0) {
+    line = std::to_string(shown) + " found; counting the rest";
+  } else if (error.empty() && count > shown) {
+    line = std::to_string(count - shown) + " more matched (" + std::to_string(count) +
+           " in all; raise the limit to see more)";
+  } else if (error.empty()) {
+    line = count == 0 ? "Nothing found" : std::to_string(count) + " found";
+  }
+  liFndMore_->setText(VisibleLines(line));
+  SetColours(liFndMore_, error.empty() ? QColor(Qt::black) : QColor(kAlertText));
+  // A search is done once its count is in.
+  if (count >= 0 || !error.empty()) emit searched();
+}
+
+void FindPage::ChooseResult() {
+  const FoundFile* chosen = results_->RowAt(tvFndResults_->currentIndex().row());
+  if (chosen == nullptr) return;
+  const catalogue::CatalogueFile file = chosen->file;
+  liFndCopies_->setText("Looking for copies");
+  worker_->Post([this, file](Worker& w) {
+    if (w.index == nullptr) return;
+    const std::vector<catalogue::CatalogueList> lists = w.index->Lists();
+    std::vector<FoundFile> copies;
+    const catalogue::CatalogueList* own = catalogue::ListById(lists, file.list);
+    // Empty files and files without an id are never copies of anything.
+    if (file.id && file.size > 0 && own != nullptr) {
+      for (const catalogue::CatalogueFile& copy :
+           w.index->CopiesOf(*own, file.path, file.size, *file.id)) {
+        const catalogue::CatalogueList* list = catalogue::ListById(lists, copy.list);
+        copies.push_back({list != nullptr ? list->name : std::string(), copy});
+      }
+    }
+    std::string now;
+    if (own != nullptr)
+      now = catalogue::MountedFilePath(catalogue::MountedVolumes(), *own, file.path);
+    QMetaObject::invokeMethod(
+        this,
+        [this, copies = std::move(copies), now, file]() mutable {
+          ShowCopies(std::move(copies), now, file.path);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void FindPage::ShowCopies(std::vector<FoundFile> copies, const std::string& mounted_path,
+                          const std::string& listed_path) {
+  const size_t count = copies.size();
+  copies_->SetRows(std::move(copies));
+  mounted_folder_ = FolderOf(mounted_path);
+  if (!mounted_folder_.empty() && !DirExistsSx(mounted_folder_)) mounted_folder_.clear();
+  chosen_path_ = mounted_path.empty() ? listed_path : mounted_path;
+  bcFndOpen_->setEnabled(!mounted_folder_.empty());
+  bcFndCopy_->setEnabled(!chosen_path_.empty());
+  if (listed_path.empty()) {
+    liFndCopies_->setText("Choose a file to see its copies");
+    return;
+  }
+  const std::string where = mounted_folder_.empty() ? "; its volume is not mounted" : "";
+  liFndCopies_->setText(
+      Q(count == 0 ? "No probable copy on another volume" + where
+                   : std::to_string(count) + " probable copies (same size and id)" + where));
+  emit copiesShown();
+}
+
+void FindPage::OpenFolder() {
+  if (!mounted_folder_.empty()) emit folderOpenRequested(mounted_folder_);
+}
+
+void FindPage::CopyPath() {
+  if (!chosen_path_.empty()) QGuiApplication::clipboard()->setText(Q(chosen_path_));
+}
+
+void FindPage::AddFolder() {
+  std::string folder;
+  if (!BrowseFolderSx("Add a catalogue folder", "", &folder) || folder.empty()) return;
+  if (folder.back() != '/') folder += '/';
+  if (std::find(added_folders_.begin(), added_folders_.end(), folder) != added_folders_.end()) {
+    return;
+  }
+  added_folders_.push_back(folder);
+  Refresh();
+}
+
+void FindPage::RemoveFolder() {
+  // The first row is the list folder of the settings, which stays.
+  const int row = lbFndFolders_->currentRow();
+  if (row < 1 || static_cast<size_t>(row) > added_folders_.size()) return;
+  added_folders_.erase(added_folders_.begin() + (row - 1));
+  Refresh();
+}
+
+void FindPage::ShowFolders() {
+  lbFndFolders_->clear();
+  const catalogue::CatalogueSetup setup = catalogue::SetUpCatalogue({});
+  lbFndFolders_->addItem(VisibleName("List folder: " + setup.own_folder));
+  for (const std::string& folder : added_folders_) lbFndFolders_->addItem(VisibleName(folder));
+}
+
+void FindPage::Load() {
+  added_folders_.clear();
+  for (int i = 1;; ++i) {
+    const std::string key = kKeyFolder + std::to_string(i);
+    const std::string folder = ReadString(key.c_str(), "");
+    if (folder.empty()) break;
+    added_folders_.push_back(folder);
+  }
+  if (lbFndFolders_ != nullptr) ShowFolders();
+}
+
+void FindPage::Save() const {
+  for (size_t i = 0; i < added_folders_.size(); ++i) {
+    const std::string key = kKeyFolder + std::to_string(i + 1);
+    WriteValue(key.c_str(), SxValue(added_folders_[i]));
+  }
+}

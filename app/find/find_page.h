@@ -1,0 +1,118 @@
+#pragma once
+// The Find page: every file of the catalogue (the id lists of the list folder and of the
+// folders added here) found by name as one types, with the size, write-time and volume
+// filters of `checker-cli find`; the copies of a chosen file on other volumes, its folder
+// opened where its volume is mounted now, its path copied; the volumes and where each is
+// mounted. The index is brought up to date and queried on a thread of the page's own, one
+// job after the other, so that a first index of a large catalogue never holds the window.
+
+#include <QObject>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue_index.h"
+
+class FindModel;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+class QTimer;
+class QWidget;
+class VolumesModel;
+struct FoundFile;
+struct VolumeRow;
+
+class FindPage : public QObject {
+  Q_OBJECT
+ public:
+  // How long typing must pause before a search runs.
+  static constexpr int kTypingPauseMs = 150;
+  static constexpr int kDefaultLimit = 1000;
+
+  FindPage();
+  // Waits for the job the page's thread runs.
+  ~FindPage() override;
+
+  // The page, unparented until the window's page control takes it.
+  QWidget* Build();
+
+  // The page was brought to the front: the index is brought up to date, then searched.
+  void Activated();
+  // Brings the index up to date with the lists (on the page's thread), then searches.
+  void Refresh();
+
+  // The added folders, kept with the window's settings.
+  void Load();
+  void Save() const;
+
+  FindModel* results() const { return results_; }
+  FindModel* copies() const { return copies_; }
+  VolumesModel* volumes() const { return volumes_; }
+
+ signals:
+  // A refresh has ended and the volumes table shows its lists.
+  void refreshed();
+  // A search has ended and the results table shows it.
+  void searched();
+  // The copies of the chosen file are shown.
+  void copiesShown();
+  // "Open folder": the chosen file's folder where its volume is mounted now.
+  void folderOpenRequested(const std::string& folder);
+
+ private:
+  class Worker;
+
+  // The widgets (find_page_widgets.cpp).
+  QWidget* BuildFilters();
+  QWidget* BuildResults();
+  QWidget* BuildVolumes();
+  void Search();
+  void ShowResults(std::vector<FoundFile> rows, int64_t count, const std::string& error);
+  void ShowVolumes(std::vector<VolumeRow> rows, const std::vector<std::string>& notes,
+                   const std::string& error);
+  void ShowProgress(size_t done, size_t total, const std::string& list);
+  void ChooseResult();
+  // `mounted_path`: where the file is now (empty: its volume is not mounted).
+  void ShowCopies(std::vector<FoundFile> copies, const std::string& mounted_path,
+                  const std::string& listed_path);
+  void OpenFolder();
+  void CopyPath();
+  void AddFolder();
+  void RemoveFolder();
+  void ShowFolders();
+  void SetState(const std::string& text, bool alert);
+
+  std::vector<std::string> added_folders_;
+  std::string mounted_folder_;  // of the chosen result, when its volume is mounted
+  std::string chosen_path_;
+  std::shared_ptr<std::atomic<uint64_t>> latest_search_;
+
+  QTimer* typing_ = nullptr;
+  QLineEdit* eFndName_ = nullptr;
+  QLineEdit* eFndMinSize_ = nullptr;
+  QLineEdit* eFndMaxSize_ = nullptr;
+  QLineEdit* eFndFrom_ = nullptr;
+  QLineEdit* eFndTo_ = nullptr;
+  QLineEdit* eFndVolume_ = nullptr;
+  QSpinBox* sFndLimit_ = nullptr;
+  QLabel* liFndState_ = nullptr;
+  QLabel* liFndMore_ = nullptr;
+  QLabel* liFndCopies_ = nullptr;
+  QTableView* tvFndResults_ = nullptr;
+  QTableView* tvFndCopies_ = nullptr;
+  QTableView* tvFndVolumes_ = nullptr;
+  QPushButton* bcFndOpen_ = nullptr;
+  QPushButton* bcFndCopy_ = nullptr;
+  QListWidget* lbFndFolders_ = nullptr;
+  FindModel* results_ = nullptr;
+  FindModel* copies_ = nullptr;
+  VolumesModel* volumes_ = nullptr;
+  // Last: it goes first, so no job of its thread outlives what it reports to.
+  std::unique_ptr<Worker> worker_;
+};

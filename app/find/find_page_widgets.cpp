@@ -1,0 +1,156 @@
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "app/find/find_model.h"
+#include "app/find/find_page.h"
+#include "app/kit/widget_kit.h"
+
+// The Find page's widgets: the filters, the results with the copies of the chosen file,
+// the volumes and the catalogue folders.
+
+namespace {
+
+constexpr int kPathColumnWidth = 360;
+constexpr int kLimitMax = 1000000;
+constexpr int kLeastTableHeight = 24;
+
+QTableView* Table(const char* name, QAbstractItemModel* model) {
+  auto* view = Named(new QTableView, name);
+  view->setModel(model);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setWordWrap(false);
+  view->setTextElideMode(Qt::ElideMiddle);
+  // Fixed row heights: the view never measures every row.
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+  view->verticalHeader()->hide();
+  view->horizontalHeader()->setStretchLastSection(true);
+  // The page never makes the window taller than the other pages do.
+  view->setMinimumHeight(kLeastTableHeight);
+  return view;
+}
+
+}  // namespace
+
+QWidget* FindPage::BuildFilters() {
+  auto* filters = Named(new QWidget, "pnFndFilters");
+  auto* grid = new QGridLayout(filters);
+  grid->setContentsMargins(0, 0, 0, 0);
+  const auto field = [](const char* name, const char* hint) {
+    auto* edit = Named(new QLineEdit, name);
+    edit->setPlaceholderText(hint);
+    edit->setClearButtonEnabled(true);
+    return edit;
+  };
+  eFndName_ = field("eFndName", "Name: a mask (*.jpg, IMG_4?01*) or part of a name");
+  eFndMinSize_ = field("eFndMinSize", "at least, bytes");
+  eFndMaxSize_ = field("eFndMaxSize", "at most, bytes");
+  eFndFrom_ = field("eFndFrom", "yyyy-mm-dd [hh:nn:ss]");
+  eFndTo_ = field("eFndTo", "yyyy-mm-dd [hh:nn:ss]");
+  eFndVolume_ = field("eFndVolume", "list, label or serial");
+  sFndLimit_ = Named(new QSpinBox, "sFndLimit");
+  sFndLimit_->setRange(1, kLimitMax);
+  sFndLimit_->setValue(kDefaultLimit);
+  sFndLimit_->setToolTip("The most files shown");
+  grid->addWidget(new QLabel("Find"), 0, 0);
+  grid->addWidget(eFndName_, 0, 1, 1, 5);
+  grid->addWidget(new QLabel("Limit"), 0, 6);
+  grid->addWidget(sFndLimit_, 0, 7);
+  const std::pair<const char*, QLineEdit*> rest[] = {{"Size", eFndMinSize_},
+                                                     {"to", eFndMaxSize_},
+                                                     {"Written", eFndFrom_},
+                                                     {"to", eFndTo_},
+                                                     {"Volume", eFndVolume_}};
+  auto* row = new QHBoxLayout;
+  for (const auto& [caption, edit] : rest) {
+    row->addWidget(new QLabel(caption));
+    row->addWidget(edit, 1);
+  }
+  grid->addLayout(row, 1, 0, 1, 8);
+  grid->setColumnStretch(1, 1);
+  return filters;
+}
+
+QWidget* FindPage::BuildResults() {
+  auto* part = Named(new QWidget, "pnFndResults");
+  auto* layout = new QVBoxLayout(part);
+  layout->setContentsMargins(0, 0, 0, 0);
+  results_ = new FindModel(this);
+  tvFndResults_ = Table("tvFndResults", results_);
+  tvFndResults_->setColumnWidth(FindModel::kPath, kPathColumnWidth);
+  // Times whole: the elided middle of a time says nothing.
+  const int time_width =
+      tvFndResults_->fontMetrics().horizontalAdvance("0000-00-00 00:00:00  ") + 8;
+  tvFndResults_->setColumnWidth(FindModel::kWriteTime, time_width);
+  connect(tvFndResults_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          &FindPage::ChooseResult);
+  liFndMore_ = Named(new QLabel, "liFndMore");
+  layout->addWidget(tvFndResults_, 3);
+  layout->addWidget(liFndMore_);
+
+  auto* tools = new QHBoxLayout;
+  liFndCopies_ = Named(new QLabel("Choose a file to see its copies"), "liFndCopies");
+  bcFndOpen_ = Named(new QPushButton("Open folder"), "bcFndOpen");
+  bcFndOpen_->setToolTip("Opens the file's folder where its volume is mounted now");
+  bcFndCopy_ = Named(new QPushButton("Copy path"), "bcFndCopy");
+  bcFndCopy_->setToolTip(
+      "Copies the file's path (where its volume is mounted now) to the clipboard");
+  for (QPushButton* button : {bcFndOpen_, bcFndCopy_}) {
+    button->setAutoDefault(false);
+    button->setEnabled(false);
+  }
+  connect(bcFndOpen_, &QPushButton::clicked, this, &FindPage::OpenFolder);
+  connect(bcFndCopy_, &QPushButton::clicked, this, &FindPage::CopyPath);
+  tools->addWidget(liFndCopies_, 1);
+  tools->addWidget(bcFndOpen_);
+  tools->addWidget(bcFndCopy_);
+  layout->addLayout(tools);
+  copies_ = new FindModel(this);
+  tvFndCopies_ = Table("tvFndCopies", copies_);
+  tvFndCopies_->setColumnWidth(FindModel::kPath, kPathColumnWidth);
+  tvFndCopies_->setColumnWidth(FindModel::kWriteTime, time_width);
+  layout->addWidget(tvFndCopies_, 1);
+  return part;
+}
+
+QWidget* FindPage::BuildVolumes() {
+  auto* part = Named(new QWidget, "pnFndVolumes");
+  auto* layout = new QHBoxLayout(part);
+  layout->setContentsMargins(0, 0, 0, 0);
+  volumes_ = new VolumesModel(this);
+  tvFndVolumes_ = Table("tvFndVolumes", volumes_);
+  layout->addWidget(tvFndVolumes_, 3);
+
+  auto* folders = new QVBoxLayout;
+  folders->addWidget(new QLabel("Catalogue folders"));
+  lbFndFolders_ = Named(new QListWidget, "lbFndFolders");
+  lbFndFolders_->setMinimumHeight(kLeastTableHeight);
+  folders->addWidget(lbFndFolders_, 1);
+  auto* buttons = new QHBoxLayout;
+  auto* add = Named(new QPushButton("Add..."), "bcFndAddFolder");
+  auto* remove = Named(new QPushButton("Remove"), "bcFndRemoveFolder");
+  auto* refresh = Named(new QPushButton("Refresh"), "bcFndRefresh");
+  refresh->setToolTip("Reads the lists that changed since the index last saw them");
+  for (QPushButton* button : {add, remove, refresh}) {
+    button->setAutoDefault(false);
+    buttons->addWidget(button);
+  }
+  connect(add, &QPushButton::clicked, this, &FindPage::AddFolder);
+  connect(remove, &QPushButton::clicked, this, &FindPage::RemoveFolder);
+  connect(refresh, &QPushButton::clicked, this, &FindPage::Refresh);
+  folders->addLayout(buttons);
+  layout->addLayout(folders, 1);
+  return part;
+}

@@ -1,0 +1,27 @@
+#include "app/run/job_link.h"
+
+#include <QMetaObject>
+#include <QThread>
+
+JobLink::JobLink(QObject* parent) : QObject(parent) {}
+
+bool JobLink::Handle(TDskFil& job, int16_t code) {
+  if (closed_.load()) return true;
+  emit jobNotified(job, code);
+  emit notified(code);
+  return false;
+}
+
+int32_t JobLink::OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) {
+  if (closed_.load()) return kStopReply;
+  const int16_t code = NotifyCode(wparam, lparam);
+  bool stop = false;
+  if (QThread::currentThread() == thread()) {
+    // Queuing to our own thread and blocking would wait forever.
+    stop = Handle(job, code);
+  } else {
+    QMetaObject::invokeMethod(
+        this, [&] { stop = Handle(job, code); }, Qt::BlockingQueuedConnection);
+  }
+  return stop ? kStopReply : 0;
+}

@@ -1,0 +1,423 @@
+#include "app/run/run_control.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <cstdint>
+#include <iterator>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/kit/widget_kit.h"
+#include "app/run/job_link.h"
+#include "audit/audit_report.h"
+#include "catalogue/mounted.h"
+#include "lists/list_names.h"
+#include "lists/list_paths.h"
+#include "lists/preflight.h"
+#include "platform/files.h"
+#include "support/msg.h"
+#include "support/text.h"
+#include "support/toolkit.h"
+
+namespace {
+
+constexpr char kCloseQuestion[] = "Thread is still active, terminate it ( as soon as possible )";
+constexpr char kCloseCaption[] = "Viv050- Terminate thread";
+// The stop request a "No" to the close question leaves.
+constexpr uint8_t kStopFromClose = 3;
+constexpr uint8_t kStopFromCancel = 1;
+// How often the window, going, looks whether the job has ended.
+constexpr auto kWaitStep = std::chrono::milliseconds(20);
+
+bool IsAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
+
+// The directory a walk of this start path reads: the path itself when it is a directory,
+// else the part before its parameters (the first "/" after a blank), less a final mask;
+// empty when the path names no directory.
+std::string StartDirectory(const std::string& path) {
+  if (DirExistsSx(path)) return path;
+  std::string start = support::Trim(path);
+  if (DirExistsSx(start)) return start;
+  for (size_t i = 1; i < start.size(); ++i) {
+    if (start[i] == '/' && static_cast<unsigned char>(start[i - 1]) <= ' ') {
+      start = support::Trim(std::string_view(start).substr(0, i));
+      break;
+    }
+  }
+  if (DirExistsSx(start)) return start;
+  // "/data/*.jpg|*.png": masks follow the last "/". A plain name there is a mistyped
+  // directory, which would be walked as a mask and give an empty list.
+  const size_t slash = start.rfind('/');
+  if (slash == std::string::npos || start.find_first_of("*?|", slash + 1) == std::string::npos) {
+    return {};
+  }
+  return start.substr(0, slash + 1);
+}
+
+// What a verify found once its job has ended; unchanged files are kept for the window.
+void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome, AuditEnd* end) {
+  std::string error;
+  if (!outcome.failure.empty()) {
+    end->error = outcome.failure;
+  } else if (!outcome.id_list_written) {
+    end->error = scan::kNothingVerified;
+  } else if (!verify.Compare(outcome, true, &error)) {
+    end->error = error;
+  } else {
+    const std::shared_ptr<scan::AuditResult>& result = verify.result();
+    end->notes = scan::ListWarnings(result->old_name, result->old_list);
+    if (!outcome.finished) end->notes.push_back(scan::PartialVerifyText(outcome.files_done));
+    // The page keeps what it shows, not the lists: a run may take them again.
+    result->old_list.ReleaseFile();
+    result->new_list.ReleaseFile();
+    end->result = result;
+  }
+}
+
+void CompareFiles(const std::string& old_list, const std::string& new_list, bool relative,
+                  AuditEnd* end) {
+  auto result = std::make_shared<scan::AuditResult>();
+  scan::CompareOptions options;
+  options.keep_unchanged = true;
+  options.relative = relative;
+  std::vector<std::string> errors;
+  if (!scan::CompareListFiles(old_list, new_list, options, result.get(), &errors)) {
+    for (const std::string& error : errors) end->error += (end->error.empty() ? "" : "; ") + error;
+    return;
+  }
+  end->notes = scan::ListWarnings(old_list, result->old_list);
+  for (std::string& note : scan::ListWarnings(new_list, result->new_list)) {
+    end->notes.push_back(std::move(note));
+  }
+  result->old_list.ReleaseFile();
+  result->new_list.ReleaseFile();
+  end->result = std::move(result);
+}
+
+}  // namespace
+
+RunControl::RunControl() : link_(new JobLink(qApp)) {}
+
+bool RunControl::ParseNumbers(const RunFields& fields, scan::RunSettings* settings) {
+  // Each field with its range from the one table checker-cli uses, named by its caption.
+  const struct {
+    const std::string& text;
+    scan::SettingRange range;
+    const char* name;
+  } kNumbers[] = {
+      {fields.interval, scan::kIntervalRange, "Interval"},
+      {fields.expand, scan::kExpandRange, "Expand"},
+      {fields.buffer_percent, scan::kBufferPercentRange, "Max buffer %"},
+      {fields.buffer_max, scan::kBufferMaxRange, "Max buffer bytes"},
+      {fields.min_blocks, scan::kMinBlocksRange, "Min block count"},
+      {fields.threads, scan::kThreadsRange, ""},
+  };
+  int64_t values[std::size(kNumbers)];
+  try {
+    for (size_t i = 0; i < std::size(kNumbers); ++i) {
+      const auto& number = kNumbers[i];
+      values[i] = support::ParseIntegerText(number.text, INT32_MIN, INT32_MAX);
+      if (number.range.Holds(values[i])) continue;
+      emit info(kInfoAlert, *number.name == 0  // the reader count keeps its own words
+                                ? scan::ReadersRangeMessage(number.text)
+                                : scan::RangeMessage(number.name, number.range, number.text));
+      return false;
+    }
+  } catch (const support::ConversionError& error) {
+    MsgSx(error.what(), QCoreApplication::applicationName().toStdString());
+    return false;
+  }
+  settings->interval = static_cast<int16_t>(values[0]);
+  settings->expand = static_cast<int32_t>(values[1]);
+  settings->buffer_percent = static_cast<int32_t>(values[2]);
+  settings->buffer_max = static_cast<int32_t>(values[3]);
+  settings->min_blocks = static_cast<uint16_t>(values[4]);
+  settings->threads = static_cast<int32_t>(values[5]);
+  return true;
+}
+
+bool RunControl::CheckListsAndPath(const RunFields& fields) {
+  if (fields.id_list.empty() || fields.tree_list.empty()) {
+    emit info(kInfoAlert, "No list names: fill in the search path or a name");
+    return false;
+  }
+  if (fields.id_list == fields.tree_list) {
+    emit info(kInfoAlert, scan::kSameNamesMessage);
+    return false;
+  }
+  const std::string& path = fields.search_path;
+  if (!IsAbsolute(support::Trim(path))) {
+    emit info(kInfoAlert, "The search path must begin with \"/\": " + path);
+    return false;
+  }
+  const std::string start = StartDirectory(path);
+  if (start.empty() || !DirExistsSx(start)) {
+    emit info(kInfoAlert, "cannot scan " + path + ": no such directory");
+    return false;
+  }
+  return true;
+}
+
+bool RunControl::MakeFolders(uint8_t mode, const RunFields& fields) {
+  std::vector<std::pair<std::string, const char*>> folders;
+  for (const std::string* list : {&fields.id_list, &fields.tree_list}) {
+    const size_t slash = list->rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+      folders.emplace_back(list->substr(0, slash + 1), "list folder");
+    }
+  }
+  const bool backs_up = mode == kModeCreate && (fields.options & kOptNoBackUp) == 0;
+  if (backs_up && !fields.backup_target.empty()) {
+    folders.emplace_back(fields.backup_target, "backup folder");
+  }
+  for (const auto& [folder, what] : folders) {
+    bool missing = false;
+    const std::string problem = scan::FolderProblem(folder, &missing);
+    if (problem.empty()) continue;
+    if (!missing) {
+      emit info(kInfoAlert, std::string("the ") + what + " " + folder + " " + problem +
+                                "; nothing was written");
+      return false;
+    }
+    if (!platform::MakeDirs(folder)) {
+      emit info(kInfoAlert,
+                std::string("cannot create the ") + what + " " + folder + "; nothing was written");
+      return false;
+    }
+    emit info(kInfoStatus, std::string("created the ") + what + " " + folder);
+  }
+  return true;
+}
+
+std::unique_ptr<TDskFil> RunControl::SetUpJob(uint8_t mode, const RunFields& fields) {
+  // Every number first, so that a bad one starts nothing.
+  scan::RunSettings settings;
+  if (!ParseNumbers(fields, &settings) || !CheckListsAndPath(fields)) return nullptr;
+  const std::string held = scan::HeldListProblem(fields.id_list);
+  if (!held.empty()) {
+    emit info(kInfoAlert, held);
+    return nullptr;
+  }
+  if (!MakeFolders(mode, fields)) return nullptr;
+  std::string error;
+  if (mode == kModeCreate && (fields.options & kOptNoBackUp) == 0 &&
+      !scan::BackUpLists(fields.tree_list, fields.id_list, fields.backup_target, &error)) {
+    emit info(kInfoAlert, error + "; nothing was written");
+    return nullptr;
+  }
+  settings.mode = mode;
+  settings.search_path = fields.search_path;
+  settings.job_name = fields.job_name;
+  settings.tree_list = fields.tree_list;
+  settings.id_list = fields.id_list;
+  settings.options = fields.options;
+  settings.dir_params = fields.dir_params;
+  settings.file_params = fields.file_params;
+  settings.volume_list_folder = fields.volume_list_folder;
+  settings.backup_folder = fields.backup_folder;
+  scan::SerialFromDigits(fields.serial, &settings.volume_serial);
+  settings.volume_label = fields.label;
+  return std::make_unique<TDskFil>(link_, std::move(settings));
+}
+
+bool RunControl::Start(uint8_t mode, const RunFields& fields) {
+  if (JobRunning()) return false;
+  std::unique_ptr<TDskFil> job = SetUpJob(mode, fields);
+  if (job == nullptr) return false;
+  stop_request_ = 0;
+  pending_interval_ = -1;
+  running_job_ = job.get();
+  // At once, not at the first notification: a second click must not start a second job.
+  emit starting();
+  try {
+    job_thread_ = TDskFil::Start(std::move(job));
+  } catch (const std::system_error& error) {
+    running_job_ = nullptr;
+    emit info(kInfoAlert, std::string("cannot start the scan: ") + error.what());
+    emit startFailed();
+    return false;
+  }
+  return true;
+}
+
+bool RunControl::ToggleCancel() {
+  stop_request_ = stop_request_ != 0 ? 0 : kStopFromCancel;
+  return stop_request_ != 0;
+}
+
+void RunControl::SetPendingInterval(int32_t interval) {
+  if (!scan::kIntervalRange.Holds(interval)) {
+    emit info(kInfoAlert,
+              scan::RangeMessage("Interval", scan::kIntervalRange, std::to_string(interval)));
+    return;
+  }
+  pending_interval_ = static_cast<int16_t>(interval);
+}
+
+void RunControl::HandOver(TDskFil& job) {
+  if (stop_request_ != 0) job.Terminate();
+  if (pending_interval_ >= 0) {
+    job.set_interval(pending_interval_);
+    pending_interval_ = -1;
+  }
+}
+
+bool RunControl::CloseCheck() {
+  // A comparison cannot be told to stop; the program waits for it after the window goes.
+  if (audit_running_ && running_job_ == nullptr) {
+    return MsgSx(kCloseQuestion, kCloseCaption,
+                 support::kMbYesNoCancel | support::kMbIconQuestion) == support::kIdYes;
+  }
+  if (running_job_ == nullptr || running_job_->Terminated()) return true;
+  const int answer =
+      MsgSx(kCloseQuestion, kCloseCaption, support::kMbYesNoCancel | support::kMbIconQuestion);
+  // The run may have ended while the question was open.
+  if (running_job_ == nullptr) return true;
+  if (answer == support::kIdYes) {
+    running_job_->Terminate();
+    return true;
+  }
+  if (answer == support::kIdNo) stop_request_ = kStopFromClose;
+  return false;
+}
+
+void RunControl::Close() {
+  link_->MarkClosed();
+  running_job_ = nullptr;
+}
+
+RunControl::~RunControl() { Shutdown(); }
+
+void RunControl::Shutdown() {
+  shut_down_ = true;
+  // Until the link is closed a job that has not ended is still alive; from then on it
+  // answers "stop" by itself and never reaches a widget.
+  if (!link_->closed() && running_job_ != nullptr) running_job_->Terminate();
+  link_->MarkClosed();
+  running_job_ = nullptr;
+  job_thread_.Stop();
+  // A notification queued before the link closed still waits for this thread's answer.
+  const std::shared_future<ScanOutcome>& done = job_thread_.done();
+  while (done.valid() && done.wait_for(kWaitStep) != std::future_status::ready) {
+    QCoreApplication::processEvents();
+  }
+  job_thread_.StopAndJoin();
+  if (audit_thread_.joinable()) audit_thread_.join();
+}
+
+void RunControl::PostEnd(RunControl* control, AuditEnd end) {
+  auto shared = std::make_shared<AuditEnd>(std::move(end));
+  // The control outlives the thread (its owner joins it); a call still queued when the
+  // control goes is dropped with it.
+  QMetaObject::invokeMethod(
+      control,
+      [control, shared] {
+        control->audit_running_ = false;
+        if (control->shut_down_) return;
+        emit control->auditEnded(*shared);
+      },
+      Qt::QueuedConnection);
+}
+
+bool RunControl::StartVerify(const std::string& list) {
+  if (JobRunning() || audit_running_) return false;
+  auto verify = std::make_shared<scan::VerifyRun>();
+  std::string error;
+  if (!verify->Open(list, "", &error)) {
+    emit info(kInfoAlert, error);
+    return false;
+  }
+  // The list's volume may sit at another mount point now, or not be mounted at all.
+  const catalogue::VerifyPlace place = catalogue::FindVolumeOfList(
+      list, verify->result()->old_list.last_header(), verify->given_search_path());
+  if (place.place == catalogue::VolumePlace::kNotMounted) {
+    emit info(kInfoAlert, place.message + "; mount it and verify again");
+    return false;
+  }
+  if (place.place == catalogue::VolumePlace::kAmbiguous ||
+      place.place == catalogue::VolumePlace::kGone) {
+    emit info(kInfoAlert, place.message);
+    return false;
+  }
+  if (place.place == catalogue::VolumePlace::kMountedElsewhere) {
+    verify->MoveSearchPath(place.path);
+  }
+  if (!DirExistsSx(verify->search_path())) {
+    emit info(kInfoAlert, "cannot verify " + verify->given_search_path() + ": no such directory");
+    return false;
+  }
+  if (!verify->Prepare("", "", &error)) {
+    emit info(kInfoAlert, error);
+    return false;
+  }
+  auto job = std::make_unique<TDskFil>(link_, verify->JobSettings(scan::RunSettings(), false));
+  if (!place.message.empty()) emit info(kInfoStatus, place.message);
+  stop_request_ = 0;
+  pending_interval_ = -1;
+  running_job_ = job.get();
+  audit_running_ = true;
+  emit starting();
+  try {
+    job_thread_ = TDskFil::Start(std::move(job));
+  } catch (const std::system_error& error) {
+    running_job_ = nullptr;
+    audit_running_ = false;
+    emit info(kInfoAlert, std::string("cannot start the scan: ") + error.what());
+    emit startFailed();
+    return false;
+  }
+  // The comparison waits for the job on a thread of its own; the window stays free.
+  const std::shared_future<ScanOutcome> done = job_thread_.done();
+  RunControl* self = this;
+  if (audit_thread_.joinable()) audit_thread_.join();
+  try {
+    audit_thread_ = std::thread([verify, done, self, moved = place.message]() mutable {
+      AuditEnd end;
+      end.verify = true;
+      try {
+        FinishVerify(*verify, done.get(), &end);
+        if (!moved.empty()) end.notes.insert(end.notes.begin(), moved);
+      } catch (const std::bad_alloc&) {
+        end = AuditEnd();
+        end.verify = true;
+        end.error = "not enough memory to verify";
+      }
+      verify.reset();  // its temp folder goes here, off the GUI thread
+      PostEnd(self, std::move(end));
+    });
+  } catch (const std::system_error& error) {
+    AuditEnd end;
+    end.verify = true;
+    end.error = std::string("cannot compare: ") + error.what();
+    PostEnd(self, std::move(end));
+  }
+  return true;
+}
+
+bool RunControl::StartCompare(const std::string& old_list, const std::string& new_list,
+                              bool relative) {
+  if (JobRunning() || audit_running_) return false;
+  audit_running_ = true;
+  RunControl* self = this;
+  if (audit_thread_.joinable()) audit_thread_.join();
+  try {
+    audit_thread_ = std::thread([old_list, new_list, relative, self] {
+      AuditEnd end;
+      try {
+        CompareFiles(old_list, new_list, relative, &end);
+      } catch (const std::bad_alloc&) {
+        end = AuditEnd();
+        end.error = "not enough memory to compare " + old_list + " and " + new_list;
+      }
+      PostEnd(self, std::move(end));
+    });
+  } catch (const std::system_error& error) {
+    audit_running_ = false;
+    emit info(kInfoAlert, std::string("cannot compare: ") + error.what());
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,113 @@
+#pragma once
+// Run control: sets up and starts the scan job from the Settings page's texts, keeps
+// the job of the current run, and the stop request and new interval the window hands
+// the job at its next notification. Shows nothing itself: alerts go out as `info`.
+
+#include <QObject>
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/kit/run_fields.h"
+#include "audit/verify_run.h"
+#include "scan/scan_job.h"
+
+class JobLink;
+
+// How a verify or a comparison of two lists ended.
+struct AuditEnd {
+  bool verify = false;
+  // Null when nothing was compared (`error` says why).
+  std::shared_ptr<const scan::AuditResult> result;
+  std::string error;
+  // Warnings about the lists, and a stopped verify's note.
+  std::vector<std::string> notes;
+};
+
+class RunControl : public QObject {
+  Q_OBJECT
+ public:
+  // Creates the link the jobs notify; it belongs to the application and outlives us.
+  RunControl();
+  // Stops and waits for what still runs (see Shutdown).
+  ~RunControl() override;
+
+  JobLink* link() const { return link_; }
+  // The job of the current run, from its start until its end notification; null else.
+  TDskFil* running_job() const { return running_job_; }
+  bool JobRunning() const { return running_job_ != nullptr; }
+  // Ready when the last job started here has ended (invalid before the first start).
+  const std::shared_future<ScanOutcome>& job_done() const { return job_thread_.done(); }
+
+  // Starts a run in `mode` (kModeCreate, kModeContinue); false when none started.
+  bool Start(uint8_t mode, const RunFields& fields);
+  // Starts a verify of the id list `list`: its job runs as a Create does, notifying the
+  // window, into new lists of its own (the list is never written); the comparison follows
+  // on a thread of its own and ends in auditEnded. False when none started.
+  bool StartVerify(const std::string& list);
+  // Compares two id lists on a thread of their own, their paths matched below each list's
+  // search path when `relative`; ends in auditEnded. False when a run or another audit
+  // is going on.
+  bool StartCompare(const std::string& old_list, const std::string& new_list, bool relative);
+  // A verify or comparison runs, from its start until auditEnded.
+  bool AuditRunning() const { return audit_running_; }
+
+  // Sets or withdraws the stop request; true when one is now pending.
+  bool ToggleCancel();
+  bool StopRequested() const { return stop_request_ != 0; }
+  // The interval the next notification hands over; kept in 16 bits, negative is none.
+  void SetPendingInterval(int32_t interval);
+
+  // Inside a notification (GUI thread, the job waiting): the stop request and the
+  // pending interval go to the job.
+  void HandOver(TDskFil& job);
+  // After the end notification: the job frees itself.
+  void Forget() { running_job_ = nullptr; }
+
+  // Whether the window may close now; asks when a job runs.
+  bool CloseCheck();
+  // The window has closed: a job still running answers "stop" from now on.
+  void Close();
+  // The window goes: a job that has not ended is told to stop and no longer reaches it;
+  // waits for the job's thread and the audit's (events run meanwhile), and no auditEnded
+  // follows.
+  void Shutdown();
+
+ signals:
+  void info(int kind, const std::string& text);
+  // The job is about to start; a second start must be refused from here on.
+  void starting();
+  // The job could not be started after `starting`.
+  void startFailed();
+  // A verify or comparison has ended (GUI thread).
+  void auditEnded(const AuditEnd& end);
+
+ private:
+  // Checks the fields and the lists and returns the job set up from them, or null
+  // after telling why.
+  std::unique_ptr<TDskFil> SetUpJob(uint8_t mode, const RunFields& fields);
+  // The number fields into `settings`; false after telling which is wrong.
+  bool ParseNumbers(const RunFields& fields, scan::RunSettings* settings);
+  // The list names and the search path; false after telling what is wrong.
+  bool CheckListsAndPath(const RunFields& fields);
+  // The folders the run writes into, made when missing; false after telling which
+  // could not be.
+  bool MakeFolders(uint8_t mode, const RunFields& fields);
+
+  // From any thread: hands `end` to `control` on the GUI thread, unless it is gone.
+  static void PostEnd(RunControl* control, AuditEnd end);
+
+  JobLink* link_ = nullptr;
+  bool audit_running_ = false;
+  TDskFil* running_job_ = nullptr;
+  // The threads of the last job and the last verify or comparison, joined before the
+  // next starts and when the window goes.
+  JobThread job_thread_;
+  std::thread audit_thread_;
+  bool shut_down_ = false;
+  uint8_t stop_request_ = 0;
+  int16_t pending_interval_ = -1;
+};
