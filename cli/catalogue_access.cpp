@@ -90,29 +90,6 @@ const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueL
   return nullptr;
 }
 
-std::optional<int> FindVolumeOfList(const std::string& list_path,
-                                    const scan::RunHeader& list_header, std::string* search_path) {
-  const catalogue::VerifyPlace place =
-      catalogue::FindVolumeOfList(list_path, list_header, *search_path);
-  switch (place.place) {
-    case catalogue::VolumePlace::kAtSearchPath:
-    case catalogue::VolumePlace::kUnknown:
-      return std::nullopt;
-    case catalogue::VolumePlace::kMountedElsewhere:
-      PrintMessage(place.message);
-      *search_path = place.path;
-      return std::nullopt;
-    case catalogue::VolumePlace::kNotMounted:
-      PrintMessage(place.message + "; mount it, or give --path");
-      return 2;
-    case catalogue::VolumePlace::kAmbiguous:
-    case catalogue::VolumePlace::kGone:
-      break;
-  }
-  PrintMessage(place.message + "; give --path");
-  return 2;
-}
-
 std::function<std::optional<ProbableCopy>(const scan::IdList&, const scan::ListedFile&)>
 ProbableCopyFinder(const CatalogueOptions& options, const std::string& own_list) {
   struct State {

@@ -29,13 +29,6 @@ std::optional<int> OpenCatalogue(const CatalogueOptions& options,
 const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueList>& lists,
                                          const std::string& name, std::string* error);
 
-// For verify without --path: where the volume of the list at `list_path`, whose last
-// header is `list_header`, is now. Says
-// in one line when it verifies elsewhere (`search_path` then becomes that place); the
-// exit status 2, with a message naming the volume, when the volume is not mounted.
-std::optional<int> FindVolumeOfList(const std::string& list_path,
-                                    const scan::RunHeader& list_header, std::string* search_path);
-
 // A probable copy from the catalogue for a file of the list `own_list` that verify or
 // compare finds corrupted, unreadable or missing: a file of another list with its size
 // and id, on another volume where there is one, never the file itself as another list

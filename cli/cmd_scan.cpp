@@ -14,11 +14,11 @@
 #include "cli/start_up.h"
 #include "cli/terminal_msg.h"
 #include "cli/terminal_text.h"
-#include "platform/files.h"
-#include "platform/paths.h"
 #include "lists/list_names.h"
 #include "lists/list_paths.h"
-#include "lists/preflight.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "scan/run_preflight.h"
 #include "scan/scan_job.h"
 #include "support/sys_init.h"
 #include "support/toolkit.h"
@@ -37,41 +37,68 @@ int Fail(const std::string& message) {
   return kExitNotWritten;
 }
 
-// A list file given or derived must be a file that this run may lock. A link is never
-// followed: say so before the job meets it as "Too many levels of symbolic links".
-bool CheckListFile(const std::string& path, const char* what, std::string* error) {
-  const platform::PathKind kind = platform::PathKindOf(path);
-  if (kind == platform::PathKind::kLink || kind == platform::PathKind::kLinkToDirectory) {
-    *error = std::string(what) + " " + path + " is a symbolic link; give the list itself";
-    return false;
+// The refusals of the pre-flight, worded as the command line has always worded them.
+int Refuse(const scan::RunProblem& problem, const std::string& given_path) {
+  const std::string& path = problem.path;
+  const bool backup = problem.file == scan::RunFile::kBackupFolder;
+  const std::string what = problem.file == scan::RunFile::kIdList     ? "the id list"
+                           : problem.file == scan::RunFile::kTreeList ? "the tree list"
+                           : backup                                   ? "the backup folder"
+                                                                      : "the list folder";
+  // A backup refused: nothing was replaced, and the option that skips it is named.
+  const std::string not_written =
+      backup ? "; nothing was written (--no-backup skips the copy)" : "";
+  switch (problem.refusal) {
+    case scan::RunRefusal::kNoListName:
+      return Fail("cannot name the lists of " + given_path + "; give --name");
+    case scan::RunRefusal::kSameNames:
+      return Fail(std::string(scan::kSameNamesMessage) + ": " + path);
+    case scan::RunRefusal::kRelativePath:
+    case scan::RunRefusal::kNoDirectory:
+      return Fail("cannot scan " + given_path + ": " + NotADirectoryReason(path));
+    case scan::RunRefusal::kUnreadableDirectory:
+      return Fail("cannot read the directory " + given_path);
+    case scan::RunRefusal::kListIsLink:
+      return Fail(what + " " + path + " is a symbolic link; give the list itself");
+    case scan::RunRefusal::kListNotAFile:
+      return Fail(what + " " + path + " is not a regular file");
+    case scan::RunRefusal::kFolderUnusable:
+      return Fail(what + " " + path + " " + problem.reason + not_written);
+    case scan::RunRefusal::kFolderNotMade:
+      return Fail("cannot create " + what + " " + path + not_written);
+    case scan::RunRefusal::kListHeld:
+      return Fail("cannot open the id list " + path + ": " + problem.reason);
+    case scan::RunRefusal::kBackUpFailed:
+      return Fail(problem.reason + "; nothing was written (--no-backup skips the copy)");
   }
-  platform::FileInfo info;
-  if (!platform::StatPath(path, &info)) return true;
-  if (info.kind != platform::EntryKind::kFile) {
-    *error = std::string(what) + " " + path + " is not a regular file";
-    return false;
-  }
-  return true;
+  return kExitNotWritten;
 }
 
 // The two lists of the run: as given, else named after the volume in the list folder of
 // the base settings (created when missing). A status to end with, or nothing.
-std::optional<int> NameLists(const ScanOptions& options, const std::string& path,
-                             const std::string& label, const std::string& serial_text,
-                             std::string* tree_list, std::string* id_list) {
-  *id_list = options.list_file.empty() ? "" : platform::AbsolutePath(options.list_file);
-  *tree_list = options.tree_file.empty() ? "" : platform::AbsolutePath(options.tree_file);
-  if (!id_list->empty() && !tree_list->empty()) return std::nullopt;
+std::optional<int> NameLists(const ScanOptions& options, const scan::PathVolume& volume,
+                             scan::RunSettings* settings) {
+  const std::string& path = settings->search_path;
+  std::string& id_list = settings->id_list;
+  std::string& tree_list = settings->tree_list;
+  id_list = options.list_file.empty() ? "" : platform::AbsolutePath(options.list_file);
+  tree_list = options.tree_file.empty() ? "" : platform::AbsolutePath(options.tree_file);
+  if (!id_list.empty() && !tree_list.empty()) return std::nullopt;
   if (!StartUp(options.quiet)) return kExitDone;
   const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
   const std::string folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
   if (folder.empty()) return Fail("no folder for the lists is set (VolPath)");
-  bool missing = false;
-  const std::string problem = scan::FolderProblem(folder, &missing);
-  if (!problem.empty() && !missing) return Fail("the list folder " + folder + " " + problem);
-  if (missing) {
-    if (!platform::MakeDirs(folder)) return Fail("cannot create the list folder " + folder);
-    if (!options.quiet) PrintMessage("created the list folder " + folder);
+  std::string reason;
+  switch (scan::EnsureFolder(folder, &reason)) {
+    case scan::FolderState::kThere:
+      break;
+    case scan::FolderState::kMade:
+      if (!options.quiet) PrintMessage("created the list folder " + folder);
+      break;
+    case scan::FolderState::kUnusable:
+      return Fail("the list folder " + folder + " " + reason);
+    case scan::FolderState::kNotMade:
+      return Fail("cannot create the list folder " + folder);
   }
   std::string name = options.name;
   if (name.empty()) {
@@ -79,37 +106,33 @@ std::optional<int> NameLists(const ScanOptions& options, const std::string& path
     std::string dirs;
     NamePartsSx(path, &net, scan::kNameNetwork, "");
     NamePartsSx(path, &dirs, scan::kNameDirectories, "");
-    name = scan::ComposeListName(net, label, dirs, serial_text);
+    name = scan::ComposeListName(net, volume.label, dirs, volume.serial_text);
   }
   if (name.empty()) return Fail("cannot name the lists of " + path + "; give --name");
   const scan::ListFileNames names = scan::NameListFiles(folder, name, base.lst_ext, base.dir_ext);
-  if (id_list->empty()) *id_list = names.id_list;
-  if (tree_list->empty()) *tree_list = names.tree_list;
+  if (id_list.empty()) id_list = names.id_list;
+  if (tree_list.empty()) tree_list = names.tree_list;
   return std::nullopt;
 }
 
-// Refuses lists this run may not write, and backs up those a scan replaces. A status to
-// end with, or nothing.
-std::optional<int> PrepareLists(const ScanOptions& options, bool continue_run,
-                                const std::string& tree_list, const std::string& id_list) {
-  std::string error;
-  if (id_list == tree_list) return Fail(std::string(scan::kSameNamesMessage) + ": " + id_list);
-  if (!CheckListFile(id_list, "the id list", &error) ||
-      !CheckListFile(tree_list, "the tree list", &error)) {
-    return Fail(error);
+// Refuses lists this run may not write, makes their folders and backs up those a scan
+// replaces. A status to end with, or nothing.
+std::optional<int> PrepareLists(const ScanOptions& options, const scan::RunSettings& settings) {
+  scan::RunPlan plan = scan::CheckRun(settings, scan::CheckRules{});
+  std::string backup_folder;
+  if (!plan.problem && plan.backs_up) {
+    // The backup folder is a shared setting: the base file is needed for it.
+    if (!StartUp(options.quiet)) return kExitDone;
+    const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
+    backup_folder = scan::ResolveBaseFolder(base.app_path, base.back_ups, SxAppDir);
   }
-  const std::string held = scan::HeldListProblem(id_list);
-  if (!held.empty()) return Fail(held);
-  if (continue_run || options.no_backup() || !scan::ListsHoldSomething(tree_list, id_list)) {
-    return std::nullopt;
+  if (!plan.problem) scan::PrepareRun(settings, backup_folder, &plan);
+  for (const auto& [file, folder] : plan.made) {
+    if (file == scan::RunFile::kListFolder && !options.quiet) {
+      PrintMessage("created the list folder " + folder);
+    }
   }
-  // The backup folder is a shared setting: the base file is needed for it.
-  if (!StartUp(options.quiet)) return kExitDone;
-  const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
-  const std::string folder = scan::ResolveBaseFolder(base.app_path, base.back_ups, SxAppDir);
-  if (!scan::BackUpLists(tree_list, id_list, folder, &error)) {
-    return Fail(error + "; nothing was written (--no-backup skips the copy)");
-  }
+  if (plan.problem) return Refuse(*plan.problem, options.path);
   return std::nullopt;
 }
 
@@ -162,32 +185,27 @@ int RunScanCommand(const Args& args, bool continue_run) {
   if (const std::optional<int> status = TakeCommandLine(command, args, &line)) return *status;
   const ScanOptions& options = line.scan;
 
-  const std::string path = platform::AbsolutePath(options.path);
-  if (!DirExistsSx(path))
-    return Fail("cannot scan " + options.path + ": " + NotADirectoryReason(path));
-  {
-    platform::DirReader reader;
-    if (!reader.Open(path)) return Fail("cannot read the directory " + options.path);
+  scan::RunSettings settings = options.run;
+  settings.mode = continue_run ? kModeContinue : kModeCreate;
+  settings.search_path = platform::AbsolutePath(options.path);
+  settings.job_name = options.name;
+  scan::RunPlan plan;
+  // The path before the names: a path that is no directory creates nothing.
+  if (const auto problem =
+          scan::CheckSearchPath(settings.search_path, scan::PathForm::kDirectoryOnly, &plan)) {
+    return Refuse(*problem, options.path);
   }
-
-  std::string label;
-  uint32_t serial = 0;
-  std::string serial_text;
-  VolumeFields(options, path, &label, &serial, &serial_text);
-  std::string tree_list;
-  std::string id_list;
-  if (const auto status = NameLists(options, path, label, serial_text, &tree_list, &id_list)) {
-    return *status;
-  }
-  if (const auto status = PrepareLists(options, continue_run, tree_list, id_list)) return *status;
+  const scan::PathVolume volume = VolumeFields(options, settings.search_path);
+  settings.volume_label = volume.label;
+  settings.volume_serial = volume.serial;
+  if (const auto status = NameLists(options, volume, &settings)) return *status;
+  if (const auto status = PrepareLists(options, settings)) return *status;
   if (!options.quiet) {
-    std::cout << "tree list: " << TerminalText(tree_list) << "\n"
-              << "id list: " << TerminalText(id_list) << "\n";
+    std::cout << "tree list: " << TerminalText(settings.tree_list) << "\n"
+              << "id list: " << TerminalText(settings.id_list) << "\n";
     std::cout.flush();
   }
-  const ScanOutcome outcome =
-      RunScanJob(options, path, continue_run ? kModeContinue : kModeCreate, label, serial,
-                 tree_list, id_list);
+  const ScanOutcome outcome = RunScanJob(options, std::move(settings));
   return ReportOutcome(outcome, options);
 }
 

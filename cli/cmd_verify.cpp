@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "audit/verify_plan.h"
 #include "cli/catalogue_access.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
@@ -14,7 +15,6 @@
 #include "cli/search_path.h"
 #include "cli/terminal_msg.h"
 #include "cli/terminal_text.h"
-#include "audit/verify_run.h"
 #include "support/toolkit.h"
 
 namespace cli {
@@ -43,6 +43,23 @@ std::string WithFlag(scan::VerifyLack lack, const std::string& error) {
   return error;
 }
 
+int Refuse(const scan::VerifyPlan& plan, const scan::VerifyRun& verify) {
+  switch (plan.refusal) {
+    case scan::VerifyRefusal::kNotMounted:
+      return Fail(plan.reason + "; mount it, or give --path");
+    case scan::VerifyRefusal::kUndecided:
+      return Fail(plan.reason + "; give --path");
+    case scan::VerifyRefusal::kNoDirectory:
+      return Fail("cannot verify " + verify.given_search_path() + ": " +
+                  NotADirectoryReason(verify.search_path()));
+    case scan::VerifyRefusal::kList:
+    case scan::VerifyRefusal::kNewLists:
+    case scan::VerifyRefusal::kNone:
+      break;
+  }
+  return Fail(WithFlag(plan.lack, plan.reason));
+}
+
 int Verify(const Args& args) {
   CommandLine line;
   if (const std::optional<int> status = TakeCommandLine("verify", args, &line)) return *status;
@@ -55,39 +72,26 @@ int Verify(const Args& args) {
   if (!options.tree_file.empty() && write.empty()) {
     return UsageError("verify: --tree goes with --write");
   }
-  const std::string& search_path = line.search_path;
-  std::string error;
-
   // Reads the list and holds it to the end: no run may rewrite it meanwhile.
   const std::string list_name = options.path;
+  scan::VerifyRequest request;
+  request.list = list_name;
+  request.search_path = line.search_path;
+  request.write = write;
+  request.tree = options.tree_file;
+  request.base = options.run;
+  request.cached = line.cached;
+  request.label = options.label;
+  request.serial = options.serial;
   scan::VerifyRun verify;
-  if (!verify.Open(list_name, search_path, &error)) return Fail(WithFlag(verify.lack(), error));
-  if (search_path.empty()) {
-    std::string found = verify.given_search_path();
-    if (const std::optional<int> status =
-            FindVolumeOfList(list_name, verify.result()->old_list.last_header(), &found))
-      return *status;
-    if (found != verify.given_search_path()) verify.MoveSearchPath(found);
-  }
-  const std::string& path = verify.search_path();
-  if (!DirExistsSx(path)) {
-    return Fail("cannot verify " + verify.given_search_path() + ": " + NotADirectoryReason(path));
-  }
-
-  if (!verify.Prepare(write, options.tree_file, &error)) {
-    return Fail(WithFlag(verify.lack(), error));
-  }
+  const scan::VerifyPlan plan = scan::PlanVerify(request, &verify);
+  if (!plan.moved.empty()) PrintMessage(plan.moved);
+  if (plan.refusal != scan::VerifyRefusal::kNone) return Refuse(plan, verify);
   // Before the scan: a report that cannot be saved is told before hours of reading.
+  std::string error;
   scan::ReportFile output;
   if (!line.output.empty() && !output.Open(line.output, &error)) return Fail(error);
-  std::string label;
-  uint32_t serial = 0;
-  std::string serial_text;
-  VolumeFields(options, path, &label, &serial, &serial_text);
-  ScanOptions scan_options = options;
-  scan_options.run = verify.JobSettings(options.run, line.cached);
-  const ScanOutcome outcome = RunScanJob(scan_options, path, kModeCreate, label, serial,
-                                         verify.new_tree_list(), verify.new_id_list());
+  const ScanOutcome outcome = RunScanJob(options, plan.settings);
   PrintProblems(outcome, false);  // the report names the folders left out
   if (!outcome.failure.empty()) return Fail(outcome.failure);
   if (!outcome.id_list_written) {

@@ -47,35 +47,17 @@ class TerminalWindow : public ScanWindow {
 
 }  // namespace
 
-void VolumeFields(const ScanOptions& options, const std::string& path, std::string* label,
-                  uint32_t* serial, std::string* serial_text) {
-  label->clear();
-  serial_text->clear();
-  *serial = 0;
-  if (options.label) {
-    *label = *options.label;
-  } else {
-    NamePartsSx(path, label, scan::kNameLabel, "");
-  }
+scan::PathVolume VolumeFields(const ScanOptions& options, const std::string& path) {
+  scan::PathVolume volume = scan::VolumeOfPath(path);
+  if (options.label) volume.label = *options.label;
   if (options.serial) {
-    *serial = *options.serial;
-    *serial_text = scan::SerialNumberText(*serial);
-  } else if (NamePartsSx(path, serial_text, scan::kNameSerial, "")) {
-    scan::SerialFromDigits(*serial_text, serial);
+    volume.serial = *options.serial;
+    volume.serial_text = scan::SerialNumberText(volume.serial);
   }
+  return volume;
 }
 
-ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint8_t mode,
-                       const std::string& label, uint32_t serial, const std::string& tree_list,
-                       const std::string& id_list) {
-  scan::RunSettings settings = options.run;
-  settings.mode = mode;
-  settings.search_path = path;
-  settings.job_name = options.name;
-  settings.tree_list = tree_list;
-  settings.id_list = id_list;
-  settings.volume_label = label;
-  settings.volume_serial = serial;
+ScanOutcome RunScanJob(const ScanOptions& options, scan::RunSettings settings) {
   auto job = std::make_unique<TDskFil>(nullptr, std::move(settings));
 
   const bool terminal = platform::IsTerminal(kStderr);

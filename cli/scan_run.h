@@ -7,21 +7,19 @@
 #include <string>
 
 #include "cli/scan_options.h"
+#include "scan/run_preflight.h"
 #include "scan/scan_job.h"
 
 namespace cli {
 
 // The volume label and serial number for the header: the options' when given, else the
-// volume's. `serial_text` is the serial as the list name shows it ("03054_41741").
-void VolumeFields(const ScanOptions& options, const std::string& path, std::string* label,
-                  uint32_t* serial, std::string* serial_text);
+// volume's (see scan::VolumeOfPath).
+scan::PathVolume VolumeFields(const ScanOptions& options, const std::string& path);
 
-// Configures a job from the options, runs it over `path` (absolute) in `mode` and waits
-// for its end, drawing progress unless quiet. Afterwards the stop signals stay caught:
-// StopSignalReceived tells whether Ctrl-C came.
-ScanOutcome RunScanJob(const ScanOptions& options, const std::string& path, uint8_t mode,
-                       const std::string& label, uint32_t serial, const std::string& tree_list,
-                       const std::string& id_list);
+// Runs a job set up in `settings` and waits for its end, drawing progress unless the
+// options say quiet. Afterwards the stop signals stay caught: StopSignalReceived tells
+// whether Ctrl-C came.
+ScanOutcome RunScanJob(const ScanOptions& options, scan::RunSettings settings);
 
 // Names on stderr each directory not entered for lying on another file system (not
 // counted), with `verbose` each folder the parameters left out (not counted), then every

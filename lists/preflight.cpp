@@ -5,14 +5,15 @@
 
 namespace scan {
 
-std::string HeldListProblem(const std::string& id_list) {
+bool ListHeld(const std::string& id_list, std::string* reason) {
   platform::FileInfo info;
   platform::File probe;
   if (!platform::StatPath(id_list, &info) ||
       probe.Open(id_list, platform::OpenMode::kReadWriteLocked)) {
-    return {};
+    return false;
   }
-  return "cannot open the id list " + id_list + ": " + probe.ErrorText();
+  *reason = probe.ErrorText();
+  return true;
 }
 
 bool ListsHoldSomething(const std::string& tree_list, const std::string& id_list) {

@@ -6,10 +6,10 @@
 
 namespace scan {
 
-// Empty when no other run holds the id list (or it does not exist yet), else the
-// message: "cannot open the id list LIST: in use by another run". Another run holding it
-// would have its tree list replaced before the job found out.
-std::string HeldListProblem(const std::string& id_list);
+// Whether another run holds the id list (false when it does not exist yet), with the
+// system's words in `reason` ("in use by another run"). Another run holding it would
+// have its tree list replaced before the job found out.
+bool ListHeld(const std::string& id_list, std::string* reason);
 
 // Whether either list exists and holds something a Create would replace.
 bool ListsHoldSomething(const std::string& tree_list, const std::string& id_list);

@@ -13,11 +13,11 @@
 #include "app/kit/widget_kit.h"
 #include "app/run/job_link.h"
 #include "audit/audit_report.h"
-#include "catalogue/mounted.h"
+#include "audit/verify_plan.h"
 #include "lists/list_names.h"
 #include "lists/list_paths.h"
-#include "lists/preflight.h"
 #include "platform/files.h"
+#include "scan/run_preflight.h"
 #include "support/msg.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -32,29 +32,49 @@ constexpr uint8_t kStopFromCancel = 1;
 // How often the window, going, looks whether the job has ended.
 constexpr auto kWaitStep = std::chrono::milliseconds(20);
 
-bool IsAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
-
-// The directory a walk of this start path reads: the path itself when it is a directory,
-// else the part before its parameters (the first "/" after a blank), less a final mask;
-// empty when the path names no directory.
-std::string StartDirectory(const std::string& path) {
-  if (DirExistsSx(path)) return path;
-  std::string start = support::Trim(path);
-  if (DirExistsSx(start)) return start;
-  for (size_t i = 1; i < start.size(); ++i) {
-    if (start[i] == '/' && static_cast<unsigned char>(start[i - 1]) <= ' ') {
-      start = support::Trim(std::string_view(start).substr(0, i));
+// The refusals of a run's pre-flight, as the window has always worded them.
+std::string RefusalText(const scan::RunProblem& problem) {
+  const std::string& path = problem.path;
+  const std::string what = problem.file == scan::RunFile::kIdList         ? "id list"
+                           : problem.file == scan::RunFile::kTreeList     ? "tree list"
+                           : problem.file == scan::RunFile::kBackupFolder ? "backup folder"
+                                                                          : "list folder";
+  switch (problem.refusal) {
+    case scan::RunRefusal::kNoListName:
+      return "No list names: fill in the search path or a name";
+    case scan::RunRefusal::kSameNames:
+      return scan::kSameNamesMessage;
+    case scan::RunRefusal::kRelativePath:
+      return "The search path must begin with \"/\": " + path;
+    case scan::RunRefusal::kNoDirectory:
+      return "cannot scan " + path + ": no such directory";
+    case scan::RunRefusal::kUnreadableDirectory:
+      return "cannot read the directory " + path;
+    case scan::RunRefusal::kListIsLink:
+      return "the " + what + " " + path + " is a symbolic link; give the list itself";
+    case scan::RunRefusal::kListNotAFile:
+      return "the " + what + " " + path + " is not a regular file";
+    case scan::RunRefusal::kFolderUnusable:
+      return "the " + what + " " + path + " " + problem.reason + "; nothing was written";
+    case scan::RunRefusal::kFolderNotMade:
+      return "cannot create the " + what + " " + path + "; nothing was written";
+    case scan::RunRefusal::kListHeld:
+      return "cannot open the id list " + path + ": " + problem.reason;
+    case scan::RunRefusal::kBackUpFailed:
       break;
-    }
   }
-  if (DirExistsSx(start)) return start;
-  // "/data/*.jpg|*.png": masks follow the last "/". A plain name there is a mistyped
-  // directory, which would be walked as a mask and give an empty list.
-  const size_t slash = start.rfind('/');
-  if (slash == std::string::npos || start.find_first_of("*?|", slash + 1) == std::string::npos) {
-    return {};
+  return problem.reason + "; nothing was written";
+}
+
+std::string VerifyRefusalText(const scan::VerifyPlan& plan, const scan::VerifyRun& verify) {
+  switch (plan.refusal) {
+    case scan::VerifyRefusal::kNotMounted:
+      return plan.reason + "; mount it and verify again";
+    case scan::VerifyRefusal::kNoDirectory:
+      return "cannot verify " + verify.given_search_path() + ": no such directory";
+    default:
+      return plan.reason;
   }
-  return start.substr(0, slash + 1);
 }
 
 // What a verify found once its job has ended; unchanged files are kept for the window.
@@ -139,75 +159,22 @@ bool RunControl::ParseNumbers(const RunFields& fields, scan::RunSettings* settin
   return true;
 }
 
-bool RunControl::CheckListsAndPath(const RunFields& fields) {
-  if (fields.id_list.empty() || fields.tree_list.empty()) {
-    emit info(kInfoAlert, "No list names: fill in the search path or a name");
-    return false;
-  }
-  if (fields.id_list == fields.tree_list) {
-    emit info(kInfoAlert, scan::kSameNamesMessage);
-    return false;
-  }
-  const std::string& path = fields.search_path;
-  if (!IsAbsolute(support::Trim(path))) {
-    emit info(kInfoAlert, "The search path must begin with \"/\": " + path);
-    return false;
-  }
-  const std::string start = StartDirectory(path);
-  if (start.empty() || !DirExistsSx(start)) {
-    emit info(kInfoAlert, "cannot scan " + path + ": no such directory");
-    return false;
-  }
-  return true;
-}
-
-bool RunControl::MakeFolders(uint8_t mode, const RunFields& fields) {
-  std::vector<std::pair<std::string, const char*>> folders;
-  for (const std::string* list : {&fields.id_list, &fields.tree_list}) {
-    const size_t slash = list->rfind('/');
-    if (slash != std::string::npos && slash > 0) {
-      folders.emplace_back(list->substr(0, slash + 1), "list folder");
-    }
-  }
-  const bool backs_up = mode == kModeCreate && (fields.options & kOptNoBackUp) == 0;
-  if (backs_up && !fields.backup_target.empty()) {
-    folders.emplace_back(fields.backup_target, "backup folder");
-  }
-  for (const auto& [folder, what] : folders) {
-    bool missing = false;
-    const std::string problem = scan::FolderProblem(folder, &missing);
-    if (problem.empty()) continue;
-    if (!missing) {
-      emit info(kInfoAlert, std::string("the ") + what + " " + folder + " " + problem +
-                                "; nothing was written");
-      return false;
-    }
-    if (!platform::MakeDirs(folder)) {
-      emit info(kInfoAlert,
-                std::string("cannot create the ") + what + " " + folder + "; nothing was written");
-      return false;
-    }
+bool RunControl::Prepare(const scan::RunSettings& settings, const std::string& backup_target) {
+  scan::RunPlan plan = scan::CheckRun(settings, {scan::PathForm::kWithParameters, false});
+  if (!plan.problem) scan::PrepareRun(settings, backup_target, &plan);
+  for (const auto& [file, folder] : plan.made) {
+    const char* what = file == scan::RunFile::kBackupFolder ? "backup folder" : "list folder";
     emit info(kInfoStatus, std::string("created the ") + what + " " + folder);
   }
-  return true;
+  if (!plan.problem) return true;
+  emit info(kInfoAlert, RefusalText(*plan.problem));
+  return false;
 }
 
 std::unique_ptr<TDskFil> RunControl::SetUpJob(uint8_t mode, const RunFields& fields) {
   // Every number first, so that a bad one starts nothing.
   scan::RunSettings settings;
-  if (!ParseNumbers(fields, &settings) || !CheckListsAndPath(fields)) return nullptr;
-  const std::string held = scan::HeldListProblem(fields.id_list);
-  if (!held.empty()) {
-    emit info(kInfoAlert, held);
-    return nullptr;
-  }
-  if (!MakeFolders(mode, fields)) return nullptr;
-  std::string error;
-  if (mode == kModeCreate && (fields.options & kOptNoBackUp) == 0 &&
-      !scan::BackUpLists(fields.tree_list, fields.id_list, fields.backup_target, &error)) {
-    emit info(kInfoAlert, error + "; nothing was written");
-    return nullptr;
-  }
+  if (!ParseNumbers(fields, &settings)) return nullptr;
   settings.mode = mode;
   settings.search_path = fields.search_path;
   settings.job_name = fields.job_name;
@@ -220,6 +187,7 @@ std::unique_ptr<TDskFil> RunControl::SetUpJob(uint8_t mode, const RunFields& fie
   settings.backup_folder = fields.backup_folder;
   scan::SerialFromDigits(fields.serial, &settings.volume_serial);
   settings.volume_label = fields.label;
+  if (!Prepare(settings, fields.backup_target)) return nullptr;
   return std::make_unique<TDskFil>(link_, std::move(settings));
 }
 
@@ -325,36 +293,15 @@ void RunControl::PostEnd(RunControl* control, AuditEnd end) {
 bool RunControl::StartVerify(const std::string& list) {
   if (JobRunning() || audit_running_) return false;
   auto verify = std::make_shared<scan::VerifyRun>();
-  std::string error;
-  if (!verify->Open(list, "", &error)) {
-    emit info(kInfoAlert, error);
+  scan::VerifyRequest request;
+  request.list = list;
+  const scan::VerifyPlan plan = scan::PlanVerify(request, verify.get());
+  if (plan.refusal != scan::VerifyRefusal::kNone) {
+    emit info(kInfoAlert, VerifyRefusalText(plan, *verify));
     return false;
   }
-  // The list's volume may sit at another mount point now, or not be mounted at all.
-  const catalogue::VerifyPlace place = catalogue::FindVolumeOfList(
-      list, verify->result()->old_list.last_header(), verify->given_search_path());
-  if (place.place == catalogue::VolumePlace::kNotMounted) {
-    emit info(kInfoAlert, place.message + "; mount it and verify again");
-    return false;
-  }
-  if (place.place == catalogue::VolumePlace::kAmbiguous ||
-      place.place == catalogue::VolumePlace::kGone) {
-    emit info(kInfoAlert, place.message);
-    return false;
-  }
-  if (place.place == catalogue::VolumePlace::kMountedElsewhere) {
-    verify->MoveSearchPath(place.path);
-  }
-  if (!DirExistsSx(verify->search_path())) {
-    emit info(kInfoAlert, "cannot verify " + verify->given_search_path() + ": no such directory");
-    return false;
-  }
-  if (!verify->Prepare("", "", &error)) {
-    emit info(kInfoAlert, error);
-    return false;
-  }
-  auto job = std::make_unique<TDskFil>(link_, verify->JobSettings(scan::RunSettings(), false));
-  if (!place.message.empty()) emit info(kInfoStatus, place.message);
+  auto job = std::make_unique<TDskFil>(link_, plan.settings);
+  if (!plan.moved.empty()) emit info(kInfoStatus, plan.moved);
   stop_request_ = 0;
   pending_interval_ = -1;
   running_job_ = job.get();
@@ -374,7 +321,7 @@ bool RunControl::StartVerify(const std::string& list) {
   RunControl* self = this;
   if (audit_thread_.joinable()) audit_thread_.join();
   try {
-    audit_thread_ = std::thread([verify, done, self, moved = place.message]() mutable {
+    audit_thread_ = std::thread([verify, done, self, moved = plan.moved]() mutable {
       AuditEnd end;
       end.verify = true;
       try {

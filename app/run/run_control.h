@@ -91,11 +91,9 @@ class RunControl : public QObject {
   std::unique_ptr<TDskFil> SetUpJob(uint8_t mode, const RunFields& fields);
   // The number fields into `settings`; false after telling which is wrong.
   bool ParseNumbers(const RunFields& fields, scan::RunSettings* settings);
-  // The list names and the search path; false after telling what is wrong.
-  bool CheckListsAndPath(const RunFields& fields);
-  // The folders the run writes into, made when missing; false after telling which
-  // could not be.
-  bool MakeFolders(uint8_t mode, const RunFields& fields);
+  // Checks the run and makes its folders and backups (scan::CheckRun, PrepareRun);
+  // false after telling what is wrong.
+  bool Prepare(const scan::RunSettings& settings, const std::string& backup_target);
 
   // From any thread: hands `end` to `control` on the GUI thread, unless it is gone.
   static void PostEnd(RunControl* control, AuditEnd end);

@@ -19,10 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "app/audit/audit_model.h"
 #include "app/kit/file_box.h"
 #include "app_fixture.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "fs/volume_info.h"
+#include "lists/list_format.h"
 #include "suites.h"
 #include "support/msg.h"
 
@@ -291,6 +294,41 @@ class AuditPageTest : public QObject {
 
   // A list of no run names no search path: the window says so without the command line's
   // options.
+  // The new lists of a verify name the volume it scans, from the window as from the
+  // command line: its label and serial, as its record gives them.
+  void VerifyNamesTheVolumeItScans() {
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    tree.File("a.txt", "a");
+    TVolumeInfo volume;
+    if (!GetVolumeInfoSx(tree.root(), &volume) || volume.serial_number == 0) {
+      QSKIP("the temp folder is on a volume without a serial number");
+    }
+    const std::string list = out.Path("old.v00");
+    QCOMPARE(ScanTree(tree, list), 0);
+    SyncTree(tree);
+    const std::string cli_list = out.Path("cli.v00");
+    QCOMPARE(
+        RunCommand(CHECKER_CLI_PATH, {"verify", "--quiet", "--write", cli_list, list}).exit_code,
+        0);
+    scan::RunHeader cli_header;
+    const std::string cli_text = TempTree::Read(cli_list);
+    QVERIFY(scan::ReadRunHeader(cli_text.substr(0, cli_text.find('\r')), &cli_header));
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    SelectList(w, out, "old.v00");
+    Find<QAction>(w, "miFilVerify")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+    const auto* model = dynamic_cast<AuditModel*>(Table(w));
+    QVERIFY(model != nullptr && model->result() != nullptr);
+    const scan::RunHeader& header = model->result()->new_list.last_header();
+    QCOMPARE(cli_header.serial, volume.serial_number);
+    QCOMPARE(cli_header.label, volume.label);
+    QCOMPARE(header.serial, volume.serial_number);
+    QCOMPARE(header.label, volume.label);
+  }
+
   void VerifyOfAListWithoutSearchPathNamesNoOption() {
     AppEnv env;
     TempTree out;
