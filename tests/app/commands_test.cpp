@@ -109,6 +109,14 @@ class CommandsTest : public QObject {
     auto window = OpenWindow();
     TViv050* w = window.get();
     const std::string folder = env.dir() + "xBase/";
+    // Passing through an empty name box leaves " Name" as it was: there is no name to use.
+    auto* name_box = Find<QComboBox>(w, "cName");
+    name_box->lineEdit()->setFocus();
+    QTest::keyClick(name_box->lineEdit(), Qt::Key_Tab);
+    Enter(w, "cName", "");
+    QVERIFY(!Find<QCheckBox>(w, "cbName")->isChecked());
+    Enter(w, "cName", "Vol7");
+    QVERIFY(Find<QCheckBox>(w, "cbName")->isChecked());
     Find<QCheckBox>(w, "cbName")->setChecked(true);
     Find<QComboBox>(w, "cName")->setEditText("Vol7");
     Click(w, "bcRun041");
