@@ -243,6 +243,11 @@ class RunTest : public QObject {
     QVERIFY(label_shown);
     QVERIFY(!Find<QLabel>(window.get(), "liCancel")->isVisible());
     QCOMPARE(TextOf(window.get(), "liFil"), std::string(" Cancelled"));
+    // A stopped run still has its rest to do, and the directory it stopped in its speed.
+    QVERIFY(TextOf(window.get(), "liTotPrc") != "100.00 %");
+    QVERIFY(TextOf(window.get(), "liLeft") != "0");
+    QVERIFY(!TextOf(window.get(), "liLeft").empty());
+    QVERIFY(TextOf(window.get(), "liDirSpeed").ends_with(" kB/s"));
     const std::vector<std::string> stopped = FileLines(id_list);
     QCOMPARE(stopped.front()[kStateColumn - 1], 'C');
     QVERIFY(FileRecords(stopped).size() < static_cast<size_t>(file_count));
