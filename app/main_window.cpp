@@ -222,6 +222,8 @@ void TViv050::ConnectCommands() {
   for (QPushButton* button : findChildren<QPushButton*>()) {
     if (TagOf(button) == 0) continue;
     connect(button, &QPushButton::clicked, this, [this, button] { ExecuteCommand(TagOf(button)); });
+    // Its hint shows while the pointer is over it.
+    if (!button->toolTip().isEmpty()) button->installEventFilter(this);
   }
   for (QCheckBox* box : findChildren<QCheckBox*>()) {
     if (TagOf(box) == 0) continue;
@@ -279,6 +281,11 @@ void TViv050::FieldLeft(QWidget* field) {
 }
 
 bool TViv050::eventFilter(QObject* watched, QEvent* event) {
+  if (auto* button = qobject_cast<QPushButton*>(watched)) {
+    if (event->type() == QEvent::Enter) settings_->ShowInfo(kInfoButton, button->toolTip().toStdString());
+    if (event->type() == QEvent::Leave) settings_->RestoreInfo();
+    return QMainWindow::eventFilter(watched, event);
+  }
   if (event->type() == QEvent::MouseButtonDblClick) {
     const int tag = TagOf(watched);
     if (qobject_cast<QLabel*>(watched) != nullptr && tag != 0) {

@@ -171,6 +171,8 @@ int SettingsPage::NeededWidth() const {
 
 void SettingsPage::ShowInfo(int kind, const std::string& text) { info_.Show(kind, text); }
 
+void SettingsPage::RestoreInfo() { info_.Restore(); }
+
 void SettingsPage::DeriveNames(bool set_name) {
   const std::string folder = paths_.ShowFolders();
   if (!folder.empty() && DirExistsSx(folder)) file_box_.ShowListFolder(folder);
