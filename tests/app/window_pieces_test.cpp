@@ -229,6 +229,20 @@ class WindowPiecesTest : public QObject {
       QApplication::processEvents();
       QVERIFY2(window->minimumSizeHint().width() == least, name);
     }
+    // Every other label of every page too: a long title or note after a compare or a find
+    // must not widen the window either.
+    for (int page = 0; page < pages->count(); ++page) {
+      pages->setCurrentIndex(page);
+      for (QLabel* label : pages->widget(page)->findChildren<QLabel*>()) {
+        if (label->objectName().isEmpty()) continue;
+        const QString was = label->text();
+        label->setText(QString(2000, 'n'));
+        QApplication::processEvents();
+        QVERIFY2(window->minimumSizeHint().width() == least, qPrintable(label->objectName()));
+        label->setText(was);
+        QApplication::processEvents();
+      }
+    }
     window->resize(800, 683);
     QTRY_VERIFY(!Find<QScrollArea>(window.get(), "sbSet")->horizontalScrollBar()->isVisible());
   }
