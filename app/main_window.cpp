@@ -42,6 +42,9 @@ constexpr int kDesignHeight = 683;
 constexpr int kFileBoxWidth = 260;
 constexpr int kRightSplitterHandle = 3;
 constexpr int kFileBoxLeastWidth = 120;
+// The file box is never kept narrower than a list name of a few parts needs.
+constexpr char kListNameSample[] = "nas%Music^Pop~123.v00";
+constexpr int kFileBoxFrame = 24;  // the list's frame and its scroll bar
 
 constexpr char kKeyLastPage[] = "LastPage";
 constexpr char kKeyFileBoxWidth[] = "FileBoxWidth";
@@ -350,10 +353,16 @@ void TViv050::FitPages() {
   if (sizes.size() != 2) return;
   const int tabs = pcCln_->width() - pcCln_->currentWidget()->width();
   const int needed = settings_->NeededWidth() + std::max(0, tabs);
-  if (sizes[0] >= needed || sizes[1] <= kFileBoxLeastWidth) return;
+  const int least = FileBoxLeastWidth();
+  if (sizes[0] >= needed || sizes[1] <= least) return;
   const int total = sizes[0] + sizes[1];
-  const int box = std::max(kFileBoxLeastWidth, total - needed);
+  const int box = std::max(least, total - needed);
   spRgt_->setSizes({total - box, box});
+}
+
+int TViv050::FileBoxLeastWidth() const {
+  return std::max(kFileBoxLeastWidth,
+                  fontMetrics().horizontalAdvance(kListNameSample) + kFileBoxFrame);
 }
 
 // A stored page of Edit2 or beyond reopens on Edit1, a negative one on Settings.
@@ -374,8 +383,11 @@ void TViv050::LoadSettings() {
   settings_->LoadBase();
   editors_->Load();
   find_page_->Load();
-  const int box_width = ReadInt(kKeyFileBoxWidth, kFileBoxWidth);
-  if (box_width >= 0) spRgt_->setSizes({std::max(0, width() - box_width), box_width});
+  int box_width = ReadInt(kKeyFileBoxWidth, kFileBoxWidth);
+  if (box_width >= 0) {
+    box_width = std::max(box_width, FileBoxLeastWidth());
+    spRgt_->setSizes({std::max(0, width() - box_width), box_width});
+  }
 }
 
 void TViv050::SaveSettings() {
@@ -386,7 +398,8 @@ void TViv050::SaveSettings() {
   editors_->Save();
   find_page_->Save();
   // The file box keeps its width; the pages take what the window has left.
-  WriteValue(kKeyFileBoxWidth, SxValue(spRgt_->sizes().value(1, kFileBoxWidth)));
+  WriteValue(kKeyFileBoxWidth,
+             SxValue(std::max(spRgt_->sizes().value(1, kFileBoxWidth), FileBoxLeastWidth())));
   AppIniSaveSx();
   settings_->SaveBase();
 }

@@ -8,6 +8,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QSplitter>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -188,6 +189,27 @@ class WindowPiecesTest : public QObject {
     QCOMPARE(IniGetSx(ini, "Viv050", "Right", SxValue(0)).AsInt(), 630);
     auto again = OpenWindow();
     QCOMPARE(again->geometry(), first);
+  }
+
+  // A file box squeezed narrow is stored, and shown again, no narrower than a list name
+  // of a few parts needs.
+  void FileBoxIsNeverKeptTooNarrowForAListName() {
+    AppEnv env;
+    int name_width = 0;
+    {
+      auto window = OpenWindow();
+      QVERIFY(window);
+      name_width = window->fontMetrics().horizontalAdvance("nas%Music^Pop~123.v00");
+      auto* split = Find<QSplitter>(window.get(), "spRgt");
+      split->setSizes({split->width() - 70, 70});
+      QVERIFY(window->close());
+    }
+    support::StringList ini;
+    ini.LoadFromFile(env.ini_file());
+    QVERIFY(IniGetSx(ini, "Viv050", "FileBoxWidth", SxValue(0)).AsInt() >= name_width);
+    WriteIni(env, "[Viv050]\nFileBoxWidth=70\n");
+    auto again = OpenWindow();
+    QVERIFY(Find<QSplitter>(again.get(), "spRgt")->sizes().value(1) >= name_width);
   }
 
   void TwoWindowsKeepTheirOwnSections() {
