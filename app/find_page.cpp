@@ -480,7 +480,9 @@ void FindPage::ShowCopies(std::vector<FoundFile> copies, const std::string& moun
 }
 
 void FindPage::OpenFolder() {
-  if (!mounted_folder_.empty()) AuditPage::OpenFolderOf(mounted_folder_);
+  if (!mounted_folder_.empty() && !AuditPage::OpenFolderOf(mounted_folder_)) {
+    SetState(NoFolderProgramText(mounted_folder_), true);
+  }
 }
 
 void FindPage::CopyPath() {

@@ -372,7 +372,10 @@ class RunTest : public QObject {
 
     // A double-click opens the directory itself, or the folder of a file.
     std::vector<std::string> opened;
-    list->SetFolderOpener([&](const QString& folder) { opened.push_back(folder.toStdString()); });
+    list->SetFolderOpener([&](const QString& folder) {
+      opened.push_back(folder.toStdString());
+      return true;
+    });
     auto* rows = list->findChild<QTreeWidget*>("tvProblems");
     for (int row = 0; row < list->count(); ++row) {
       const QPoint at = rows->visualItemRect(rows->topLevelItem(row)).center();
