@@ -58,9 +58,11 @@ void TViv050::zmDskThread(TDskFil& job, int16_t code) {
   // New list files become visible.
   if (code == kNotifyScan) bFil_->Refresh();
   if (code != kNotifyEnd) return;
-  run_->Forget();
+  const bool close_now = run_->Forget();
   ShowRunButtons(false);
   if (!job.failure().empty()) settings_->ShowInfo(kInfoAlert, job.failure());
+  // Closed during the run with Yes: the window goes now that the run has ended.
+  if (close_now) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void TViv050::ShowUtilities() {
@@ -73,7 +75,7 @@ void TViv050::ShowUtilities() {
 
 void TViv050::closeEvent(QCloseEvent* event) {
   if (!editors_->MayClose() || !run_->CloseCheck()) {
-    // "No" stops the run at its next notification; the page says so until its end.
+    // Yes and No stop the run at its next notification; the page says so until its end.
     if (JobRunning() && run_->StopRequested()) run_page_->ShowCancelling(true);
     event->ignore();
     return;

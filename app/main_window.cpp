@@ -42,6 +42,9 @@ constexpr int kDesignHeight = 683;
 constexpr int kFileBoxWidth = 260;
 constexpr int kRightSplitterHandle = 3;
 constexpr int kFileBoxLeastWidth = 120;
+// The file box is never kept narrower than a list name of a few parts needs.
+constexpr char kListNameSample[] = "nas%Music^Pop~123.v00";
+constexpr int kFileBoxFrame = 24;  // the list's frame and its scroll bar
 
 constexpr char kKeyLastPage[] = "LastPage";
 constexpr char kKeyFileBoxWidth[] = "FileBoxWidth";
@@ -155,7 +158,9 @@ void TViv050::ConnectParts() {
   connect(bFil_, &FileBox::fileChosen, this,
           [this] { editors_->LoadChosenFile(bFil_->selectedPath()); });
   connect(pcCln_, &QTabWidget::currentChanged, this, &TViv050::OnPageChanged);
-  connect(find_page_.get(), &FindPage::folderOpenRequested, this, &AuditPage::OpenFolderOf);
+  connect(find_page_.get(), &FindPage::folderOpenRequested, this, [this](const std::string& folder) {
+    if (!AuditPage::OpenFolderOf(folder)) find_page_->FolderNotOpened(folder);
+  });
   ConnectAudit();
 }
 
@@ -223,6 +228,8 @@ void TViv050::ConnectCommands() {
   for (QPushButton* button : findChildren<QPushButton*>()) {
     if (TagOf(button) == 0) continue;
     connect(button, &QPushButton::clicked, this, [this, button] { ExecuteCommand(TagOf(button)); });
+    // Its hint shows while the pointer is over it.
+    if (!button->toolTip().isEmpty()) button->installEventFilter(this);
   }
   for (QCheckBox* box : findChildren<QCheckBox*>()) {
     if (TagOf(box) == 0) continue;
@@ -280,6 +287,11 @@ void TViv050::FieldLeft(QWidget* field) {
 }
 
 bool TViv050::eventFilter(QObject* watched, QEvent* event) {
+  if (auto* button = qobject_cast<QPushButton*>(watched)) {
+    if (event->type() == QEvent::Enter) settings_->ShowInfo(kInfoButton, button->toolTip().toStdString());
+    if (event->type() == QEvent::Leave) settings_->RestoreInfo();
+    return QMainWindow::eventFilter(watched, event);
+  }
   if (event->type() == QEvent::MouseButtonDblClick) {
     const int tag = TagOf(watched);
     if (qobject_cast<QLabel*>(watched) != nullptr && tag != 0) {
@@ -344,10 +356,16 @@ void TViv050::FitPages() {
   if (sizes.size() != 2) return;
   const int tabs = pcCln_->width() - pcCln_->currentWidget()->width();
   const int needed = settings_->NeededWidth() + std::max(0, tabs);
-  if (sizes[0] >= needed || sizes[1] <= kFileBoxLeastWidth) return;
+  const int least = FileBoxLeastWidth();
+  if (sizes[0] >= needed || sizes[1] <= least) return;
   const int total = sizes[0] + sizes[1];
-  const int box = std::max(kFileBoxLeastWidth, total - needed);
+  const int box = std::max(least, total - needed);
   spRgt_->setSizes({total - box, box});
+}
+
+int TViv050::FileBoxLeastWidth() const {
+  return std::max(kFileBoxLeastWidth,
+                  fontMetrics().horizontalAdvance(kListNameSample) + kFileBoxFrame);
 }
 
 // A stored page of Edit2 or beyond reopens on Edit1, a negative one on Settings.
@@ -368,8 +386,11 @@ void TViv050::LoadSettings() {
   settings_->LoadBase();
   editors_->Load();
   find_page_->Load();
-  const int box_width = ReadInt(kKeyFileBoxWidth, kFileBoxWidth);
-  if (box_width >= 0) spRgt_->setSizes({std::max(0, width() - box_width), box_width});
+  int box_width = ReadInt(kKeyFileBoxWidth, kFileBoxWidth);
+  if (box_width >= 0) {
+    box_width = std::max(box_width, FileBoxLeastWidth());
+    spRgt_->setSizes({std::max(0, width() - box_width), box_width});
+  }
 }
 
 void TViv050::SaveSettings() {
@@ -380,7 +401,8 @@ void TViv050::SaveSettings() {
   editors_->Save();
   find_page_->Save();
   // The file box keeps its width; the pages take what the window has left.
-  WriteValue(kKeyFileBoxWidth, SxValue(spRgt_->sizes().value(1, kFileBoxWidth)));
+  WriteValue(kKeyFileBoxWidth,
+             SxValue(std::max(spRgt_->sizes().value(1, kFileBoxWidth), FileBoxLeastWidth())));
   AppIniSaveSx();
   settings_->SaveBase();
 }

@@ -97,6 +97,7 @@ class TViv050 : public QMainWindow {
   // The file box narrows (down to a least width) before the Settings page would hide a
   // control behind its scroll bar.
   void FitPages();
+  int FileBoxLeastWidth() const;
 
   // Commands the window keeps (commands.cpp).
   void StartRun(uint8_t mode);

@@ -70,7 +70,7 @@ ProgressInputs ProgressInputsOf(const TDskFil& job, int16_t code) {
   in.total_bytes = job.total_bytes();
   in.bytes_done = job.bytes_done();
   in.dir_bytes_done = job.dir_bytes_done();
-  if (code == kNotifyProgress) {
+  if (code == kNotifyProgress || code == kNotifyEnd) {
     in.dir_elapsed_ms = platform::TickCount() - static_cast<uint32_t>(job.GetSlot(kSlotDirectory));
   }
   return in;

@@ -19,7 +19,7 @@ struct ProgressInputs {
 };
 
 // The inputs a notification of `code` shows, read from the job inside the notification
-// (the directory's time only at progress).
+// (the directory's time at progress and at the end).
 ProgressInputs ProgressInputsOf(const TDskFil& job, int16_t code);
 
 struct ProgressFigures {

@@ -38,8 +38,8 @@ AuditPage::FolderOpener& CurrentOpener() {
   return opener;
 }
 
-void OpenInFileManager(const std::string& folder) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+bool OpenInFileManager(const std::string& folder) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
 }
 
 // "not listed" -> "NotListed", for the names of a class's widgets.
@@ -73,13 +73,9 @@ AuditPage::FolderOpener AuditPage::SetFolderOpener(FolderOpener opener) {
   return previous;
 }
 
-void AuditPage::OpenFolderOf(const std::string& folder) {
+bool AuditPage::OpenFolderOf(const std::string& folder) {
   const FolderOpener& opener = CurrentOpener();
-  if (opener) {
-    opener(folder);
-  } else {
-    OpenInFileManager(folder);
-  }
+  return opener ? opener(folder) : OpenInFileManager(folder);
 }
 
 AuditPage::AuditPage() = default;
@@ -268,5 +264,8 @@ void AuditPage::OpenFolder(const QModelIndex& index) {
     liAudNotes_->show();
     return;
   }
-  OpenFolderOf(folder);
+  if (!OpenFolderOf(folder)) {
+    liAudNotes_->setText(VisibleName(NoFolderProgramText(folder)));
+    liAudNotes_->show();
+  }
 }

@@ -26,10 +26,11 @@ class AuditPage : public QObject {
  public:
   // Opens a folder for the user; tests replace it. Returns the previous one; an empty
   // opener restores the desktop's file manager.
-  using FolderOpener = std::function<void(const std::string& folder)>;
+  using FolderOpener = std::function<bool(const std::string& folder)>;
   static FolderOpener SetFolderOpener(FolderOpener opener);
   // Opens the folder with the opener set, else in the desktop's file manager.
-  static void OpenFolderOf(const std::string& folder);
+  // False when the desktop could not open it.
+  static bool OpenFolderOf(const std::string& folder);
 
   AuditPage();
   ~AuditPage() override;

@@ -289,6 +289,7 @@ void FindPage::ShowResults(std::vector<FoundFile> rows, int64_t count, const std
     line = count == 0 ? "Nothing found" : std::to_string(count) + " found";
   }
   liFndMore_->setText(VisibleLines(line));
+  liFndMore_->setToolTip(VisibleLines(line));
   SetColours(liFndMore_, error.empty() ? QColor(Qt::black) : QColor(kAlertText));
   // A search is done once its count is in.
   if (count >= 0 || !error.empty()) emit searched();
@@ -346,6 +347,10 @@ void FindPage::ShowCopies(std::vector<FoundFile> copies, const std::string& moun
 
 void FindPage::OpenFolder() {
   if (!mounted_folder_.empty()) emit folderOpenRequested(mounted_folder_);
+}
+
+void FindPage::FolderNotOpened(const std::string& folder) {
+  SetState(NoFolderProgramText(folder), true);
 }
 
 void FindPage::CopyPath() {

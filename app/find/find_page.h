@@ -49,6 +49,8 @@ class FindPage : public QObject {
 
   // The added folders, kept with the window's settings.
   void Load();
+  // The desktop could not open the chosen file's folder.
+  void FolderNotOpened(const std::string& folder);
   void Save() const;
 
   FindModel* results() const { return results_; }

@@ -96,12 +96,13 @@ QWidget* FindPage::BuildResults() {
   tvFndResults_->setColumnWidth(FindModel::kWriteTime, time_width);
   connect(tvFndResults_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           &FindPage::ChooseResult);
-  liFndMore_ = Named(new QLabel, "liFndMore");
+  // A long error must not widen the window: it is cut to fit and shown whole as a hint.
+  liFndMore_ = Named(new ElidedLabel, "liFndMore");
   layout->addWidget(tvFndResults_, 3);
   layout->addWidget(liFndMore_);
 
   auto* tools = new QHBoxLayout;
-  liFndCopies_ = Named(new QLabel("Choose a file to see its copies"), "liFndCopies");
+  liFndCopies_ = Named(new ElidedLabel("Choose a file to see its copies"), "liFndCopies");
   bcFndOpen_ = Named(new QPushButton("Open folder"), "bcFndOpen");
   bcFndOpen_->setToolTip("Opens the file's folder where its volume is mounted now");
   bcFndCopy_ = Named(new QPushButton("Copy path"), "bcFndCopy");

@@ -95,3 +95,7 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
   style()->drawItemText(&painter, room, static_cast<int>(alignment()), palette(), isEnabled(),
                         shown, foregroundRole());
 }
+
+std::string NoFolderProgramText(const std::string& folder) {
+  return "Cannot open " + folder + ": no program to open folders is set up on this desktop";
+}

@@ -69,6 +69,9 @@ class ElidedLabel : public QLabel {
   void paintEvent(QPaintEvent* event) override;
 };
 
+// Opening a folder failed: the desktop has no program set up for folders.
+std::string NoFolderProgramText(const std::string& folder);
+
 std::string Text(const QLineEdit* edit);
 std::string Text(const QComboBox* box);
 std::string Text(const QLabel* label);

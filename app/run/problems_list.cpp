@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/kit/widget_kit.h"
 #include "editor/visible_marks.h"
 
 namespace {
@@ -34,10 +35,14 @@ ProblemsList::ProblemsList(QWidget* parent) : QWidget(parent) {
   rows_->setToolTip("Double-click opens the folder");
   column->addWidget(count_label_);
   column->addWidget(rows_, 1);
-  opener_ = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+  opener_ = [](const QString& folder) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  };
   connect(rows_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
     const QString folder = FolderOf(rows_->indexOfTopLevelItem(item));
-    if (!folder.isEmpty() && opener_) opener_(folder);
+    if (folder.isEmpty() || !opener_ || opener_(folder)) return;
+    count_label_->setText(count_label_->text() + "; " +
+                          VisibleMarks(QString::fromStdString(NoFolderProgramText(folder.toStdString()))));
   });
   ShowCount();
 }

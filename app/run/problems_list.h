@@ -14,7 +14,7 @@ class ProblemsList : public QWidget {
   Q_OBJECT
  public:
   // Shows a folder to the user; the default hands it to the desktop's file manager.
-  using FolderOpener = std::function<void(const QString& folder)>;
+  using FolderOpener = std::function<bool(const QString& folder)>;
 
   explicit ProblemsList(QWidget* parent = nullptr);
 

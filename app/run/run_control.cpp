@@ -213,6 +213,8 @@ bool RunControl::Start(uint8_t mode, const RunFields& fields) {
 
 bool RunControl::ToggleCancel() {
   stop_request_ = stop_request_ != 0 ? 0 : kStopFromCancel;
+  // Withdrawing the stop withdraws a close that waited for it.
+  if (stop_request_ == 0) close_at_end_ = false;
   return stop_request_ != 0;
 }
 
@@ -244,9 +246,11 @@ bool RunControl::CloseCheck() {
       MsgSx(kCloseQuestion, kCloseCaption, support::kMbYesNoCancel | support::kMbIconQuestion);
   // The run may have ended while the question was open.
   if (running_job_ == nullptr) return true;
+  // Yes: the run stops at its next notification and the window closes at its end; it
+  // never hides while its run goes on.
   if (answer == support::kIdYes) {
-    running_job_->Terminate();
-    return true;
+    stop_request_ = kStopFromCancel;
+    close_at_end_ = true;
   }
   if (answer == support::kIdNo) stop_request_ = kStopFromClose;
   return false;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/kit/run_fields.h"
@@ -64,8 +65,11 @@ class RunControl : public QObject {
   // Inside a notification (GUI thread, the job waiting): the stop request and the
   // pending interval go to the job.
   void HandOver(TDskFil& job);
-  // After the end notification: the job frees itself.
-  void Forget() { running_job_ = nullptr; }
+  // After the end notification: the job frees itself. True when a close waits for it.
+  bool Forget() {
+    running_job_ = nullptr;
+    return std::exchange(close_at_end_, false);
+  }
 
   // Whether the window may close now; asks when a job runs.
   bool CloseCheck();
@@ -107,5 +111,6 @@ class RunControl : public QObject {
   std::thread audit_thread_;
   bool shut_down_ = false;
   uint8_t stop_request_ = 0;
+  bool close_at_end_ = false;  // the close was answered Yes during the run
   int16_t pending_interval_ = -1;
 };

@@ -214,7 +214,11 @@ void RunPage::ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInput
   liLeft_->setText(Q(figures.left_text));
   ShowDirectory(job);
   const bool readable = unreadable_dirs_.count(job.current_dir()) == 0;
-  if (code == kNotifyProgress && readable) liDirSpeed_->setText(Q(figures.dir_speed_text));
+  // A stopped run shows the speed of the directory it stopped in, even one just begun.
+  const bool stopped = code == kNotifyEnd && !job.finished();
+  if ((code == kNotifyProgress || stopped) && readable) {
+    liDirSpeed_->setText(Q(figures.dir_speed_text));
+  }
 }
 
 void RunPage::ShowDirectory(const TDskFil& job) {
@@ -284,7 +288,8 @@ void RunPage::ShowReaders(const TDskFil& job) {
 }
 
 void RunPage::ShowEnd(const TDskFil& job) {
-  liLeft_->setText("0");
+  // Only a finished run has nothing left; a stopped one keeps its estimate.
+  if (job.finished()) liLeft_->setText("0");
   // A run stopped before its scan has no end time.
   liTime2_->setText(job.end_time() != 0 ? DayText(job.end_time()) : NowText());
   SetColours(liTime2_, Qt::black);

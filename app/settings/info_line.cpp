@@ -20,6 +20,10 @@ void InfoLine::Show(int kind, const std::string& text) {
   const bool hint = kind == kInfoField || kind == kInfoButton;
   if (hint && alert_held_) return;
   alert_held_ = kind == kInfoAlert;
+  if (!hint) {
+    standing_kind_ = kind;
+    standing_ = text;
+  }
   std::string shown = text;
   if (hint && shown.empty()) {
     if (QWidget* focused = QApplication::focusWidget()) {
@@ -36,5 +40,12 @@ void InfoLine::Show(int kind, const std::string& text) {
   } else {
     lInfo_->setPalette(normal_);
     lInfo_->setAutoFillBackground(false);
+  }
+}
+
+void InfoLine::Restore() {
+  const int shown = lInfo_->property(kTagProperty).toInt();
+  if ((shown == kInfoField || shown == kInfoButton) && !standing_.empty()) {
+    Show(standing_kind_, standing_);
   }
 }

@@ -20,9 +20,15 @@ class InfoLine {
   const QLabel* label() const { return lInfo_; }
   // A command runs: what it shows next replaces the alert.
   void ReleaseAlert() { alert_held_ = false; }
+  // A hint has had its time (the pointer left its control): the status or alert it
+  // covered, such as why a button is off, shows again.
+  void Restore();
 
  private:
   QLabel* lInfo_ = nullptr;
   QPalette normal_;
   bool alert_held_ = false;
+  // The last status or alert, which a hint covers only for a while.
+  int standing_kind_ = 0;
+  std::string standing_;
 };

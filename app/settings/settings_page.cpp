@@ -171,12 +171,15 @@ int SettingsPage::NeededWidth() const {
 
 void SettingsPage::ShowInfo(int kind, const std::string& text) { info_.Show(kind, text); }
 
+void SettingsPage::RestoreInfo() { info_.Restore(); }
+
 void SettingsPage::DeriveNames(bool set_name) {
   const std::string folder = paths_.ShowFolders();
   if (!folder.empty() && DirExistsSx(folder)) file_box_.ShowListFolder(folder);
-  if (set_name) cbName_->setChecked(true);
-
   std::string name = support::Trim(Text(cName_));
+  // Passing through an empty box must not switch to a name that is not there.
+  if (set_name && !name.empty()) cbName_->setChecked(true);
+
   if (!cbName_->isChecked() || name.empty()) name = names_.ComposedName();
   if (name.empty()) {
     // Stale names would let a Create write under the names of another volume.

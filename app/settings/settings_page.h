@@ -37,6 +37,8 @@ class SettingsPage {
   // 40 to 48, 550 to 554 and 971 to 977; false for any other command.
   bool Execute(Command command);
   void ShowInfo(int kind, const std::string& text);
+  // The pointer left a control whose hint shows: what the hint covered returns.
+  void RestoreInfo();
   // A command runs: the alert shown may give way.
   void ReleaseAlert() { info_.ReleaseAlert(); }
   // A field was left; `changed` when its text differs from the text on entering it.

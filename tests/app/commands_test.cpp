@@ -109,6 +109,14 @@ class CommandsTest : public QObject {
     auto window = OpenWindow();
     TViv050* w = window.get();
     const std::string folder = env.dir() + "xBase/";
+    // Passing through an empty name box leaves " Name" as it was: there is no name to use.
+    auto* name_box = Find<QComboBox>(w, "cName");
+    name_box->lineEdit()->setFocus();
+    QTest::keyClick(name_box->lineEdit(), Qt::Key_Tab);
+    Enter(w, "cName", "");
+    QVERIFY(!Find<QCheckBox>(w, "cbName")->isChecked());
+    Enter(w, "cName", "Vol7");
+    QVERIFY(Find<QCheckBox>(w, "cbName")->isChecked());
     Find<QCheckBox>(w, "cbName")->setChecked(true);
     Find<QComboBox>(w, "cName")->setEditText("Vol7");
     Click(w, "bcRun041");
@@ -363,10 +371,18 @@ class CommandsTest : public QObject {
       QCOMPARE(State(p.id_list()), 'F');
     }
     {
-      // Yes: the window goes, the job stops within its grace time and stamps its list.
+      // Yes: the run stops at its next notification and stamps its list; the window shows
+      // " CANCELLING " until then and goes at the run's end, never before.
       Prepared p;
-      QVERIFY(CloseAtFirstProgress(&p, support::kIdYes));
-      QVERIFY(!p.w()->isVisible());
+      bool cancelling = false;
+      bool hidden_during_run = false;
+      QObject::connect(p.w()->link(), &JobLink::notified, p.w(), [&](int code) {
+        if (code != kNotifyEnd && !p.w()->isVisible()) hidden_during_run = true;
+      });
+      QVERIFY(!CloseAtFirstProgress(&p, support::kIdYes, &cancelling));
+      QVERIFY(cancelling);
+      QVERIFY(!hidden_during_run);
+      QTRY_VERIFY_WITH_TIMEOUT(!p.w()->isVisible(), kRunTimeout);
       const std::shared_future<ScanOutcome> done = p.w()->job_done();
       QTRY_VERIFY_WITH_TIMEOUT(done.wait_for(std::chrono::seconds(0)) == std::future_status::ready,
                                kRunTimeout);

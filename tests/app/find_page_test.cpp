@@ -228,7 +228,10 @@ class FindPageTest : public QObject {
     TViv050* w = set_up.window.get();
     std::vector<std::string> opened;
     const AuditPage::FolderOpener previous = AuditPage::SetFolderOpener(
-        [&opened](const std::string& folder) { opened.push_back(folder); });
+        [&opened](const std::string& folder) {
+          opened.push_back(folder);
+          return true;
+        });
     auto* view = Find<QTableView>(w, "tvFndResults");
     auto* open = Find<QPushButton>(w, "bcFndOpen");
     // Each result and its copies: a file of another volume with the same bytes, never an
@@ -251,7 +254,15 @@ class FindPageTest : public QObject {
       QCOMPARE(open->isEnabled(), own->serial == 0);
       if (own->serial != 0) continue;
       QTest::mouseClick(open, Qt::LeftButton);
-      QCOMPARE(opened, std::vector<std::string>{own->path.substr(0, own->path.rfind('/') + 1)});
+      const std::string folder = own->path.substr(0, own->path.rfind('/') + 1);
+      QCOMPARE(opened, std::vector<std::string>{folder});
+      // A desktop with no program for folders: the page says so instead of nothing.
+      const AuditPage::FolderOpener recording =
+          AuditPage::SetFolderOpener([](const std::string&) { return false; });
+      QTest::mouseClick(open, Qt::LeftButton);
+      QCOMPARE(Text(Find<QLabel>(w, "liFndState")),
+               "Cannot open " + folder + ": no program to open folders is set up on this desktop");
+      AuditPage::SetFolderOpener(recording);
       QTest::mouseClick(Find<QPushButton>(w, "bcFndCopy"), Qt::LeftButton);
       QCOMPARE(QGuiApplication::clipboard()->text().toStdString(), own->path);
     }

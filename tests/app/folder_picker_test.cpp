@@ -85,6 +85,16 @@ class FolderPickerTest : public QObject {
     // The directory part joins the directories below the mount point.
     QVERIFY(TextOf(window.get(), "eDirNam").find("Photos 2020") != std::string::npos);
     QVERIFY(!TextOf(window.get(), "lHdList").empty());
+    // The button's hint shows while the pointer is over it; then why Continue is off
+    // comes back.
+    auto* button = Find<QPushButton>(window.get(), "bcRun971");
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(button, &enter);
+    QCOMPARE(TextOf(window.get(), "lInfo"), " " + button->toolTip().toStdString());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(button, &leave);
+    QCOMPARE(TextOf(window.get(), "lInfo"), " Continue is off: no tree list of an earlier run: " +
+                                                TextOf(window.get(), "lHdDirs"));
   }
 
   void ListFolderDialogStoresPathsBelowTheBaseRelative() {

@@ -243,6 +243,11 @@ class RunTest : public QObject {
     QVERIFY(label_shown);
     QVERIFY(!Find<QLabel>(window.get(), "liCancel")->isVisible());
     QCOMPARE(TextOf(window.get(), "liFil"), std::string(" Cancelled"));
+    // A stopped run still has its rest to do, and the directory it stopped in its speed.
+    QVERIFY(TextOf(window.get(), "liTotPrc") != "100.00 %");
+    QVERIFY(TextOf(window.get(), "liLeft") != "0");
+    QVERIFY(!TextOf(window.get(), "liLeft").empty());
+    QVERIFY(TextOf(window.get(), "liDirSpeed").ends_with(" kB/s"));
     const std::vector<std::string> stopped = FileLines(id_list);
     QCOMPARE(stopped.front()[kStateColumn - 1], 'C');
     QVERIFY(FileRecords(stopped).size() < static_cast<size_t>(file_count));
@@ -367,7 +372,10 @@ class RunTest : public QObject {
 
     // A double-click opens the directory itself, or the folder of a file.
     std::vector<std::string> opened;
-    list->SetFolderOpener([&](const QString& folder) { opened.push_back(folder.toStdString()); });
+    list->SetFolderOpener([&](const QString& folder) {
+      opened.push_back(folder.toStdString());
+      return true;
+    });
     auto* rows = list->findChild<QTreeWidget*>("tvProblems");
     for (int row = 0; row < list->count(); ++row) {
       const QPoint at = rows->visualItemRect(rows->topLevelItem(row)).center();

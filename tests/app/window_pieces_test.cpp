@@ -8,6 +8,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QSplitter>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -190,6 +191,27 @@ class WindowPiecesTest : public QObject {
     QCOMPARE(again->geometry(), first);
   }
 
+  // A file box squeezed narrow is stored, and shown again, no narrower than a list name
+  // of a few parts needs.
+  void FileBoxIsNeverKeptTooNarrowForAListName() {
+    AppEnv env;
+    int name_width = 0;
+    {
+      auto window = OpenWindow();
+      QVERIFY(window);
+      name_width = window->fontMetrics().horizontalAdvance("nas%Music^Pop~123.v00");
+      auto* split = Find<QSplitter>(window.get(), "spRgt");
+      split->setSizes({split->width() - 70, 70});
+      QVERIFY(window->close());
+    }
+    support::StringList ini;
+    ini.LoadFromFile(env.ini_file());
+    QVERIFY(IniGetSx(ini, "Viv050", "FileBoxWidth", SxValue(0)).AsInt() >= name_width);
+    WriteIni(env, "[Viv050]\nFileBoxWidth=70\n");
+    auto again = OpenWindow();
+    QVERIFY(Find<QSplitter>(again.get(), "spRgt")->sizes().value(1) >= name_width);
+  }
+
   void TwoWindowsKeepTheirOwnSections() {
     AppEnv env;
     QWidget tools;
@@ -228,6 +250,20 @@ class WindowPiecesTest : public QObject {
       Find<QLabel>(window.get(), name)->setText(QString(2000, 'n'));
       QApplication::processEvents();
       QVERIFY2(window->minimumSizeHint().width() == least, name);
+    }
+    // Every other label of every page too: a long title or note after a compare or a find
+    // must not widen the window either.
+    for (int page = 0; page < pages->count(); ++page) {
+      pages->setCurrentIndex(page);
+      for (QLabel* label : pages->widget(page)->findChildren<QLabel*>()) {
+        if (label->objectName().isEmpty()) continue;
+        const QString was = label->text();
+        label->setText(QString(2000, 'n'));
+        QApplication::processEvents();
+        QVERIFY2(window->minimumSizeHint().width() == least, qPrintable(label->objectName()));
+        label->setText(was);
+        QApplication::processEvents();
+      }
     }
     window->resize(800, 683);
     QTRY_VERIFY(!Find<QScrollArea>(window.get(), "sbSet")->horizontalScrollBar()->isVisible());
