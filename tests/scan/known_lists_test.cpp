@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "job_builder.h"
 #include "fs/volume_info.h"
+#include "job_builder.h"
 #include "scan/scan_job.h"
 #include "support/msg.h"
 

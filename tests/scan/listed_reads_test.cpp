@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "fs/dir_iter.h"
-#include "content/literal_fold.h"
-#include "platform/files.h"
 #include "content/content_id.h"
 #include "content/fold.h"
-#include "scan/listings.h"
+#include "content/literal_fold.h"
+#include "fs/dir_iter.h"
 #include "job_builder.h"
+#include "platform/files.h"
+#include "scan/listings.h"
 #include "scan/scan_job.h"
 
 namespace {

@@ -20,8 +20,8 @@
 
 #include "common/temp_tree.h"
 #include "content/literal_fold.h"
-#include "job_builder.h"
 #include "content/reader_control.h"
+#include "job_builder.h"
 #include "scan/scan_job.h"
 #include "support/msg.h"
 
@@ -152,7 +152,7 @@ class ParallelListsTest : public ::testing::Test {
   }
 
   testing_support::JobBuilder MakeJob(uint8_t mode, ScanWindow* window, int threads,
-                                   const RunOptions& options) {
+                                      const RunOptions& options) {
     auto job = testing_support::DesktopJob(mode, window, search_path_, tree_.Path("lists/"));
     job.interval(1);
     job.buffer_percent(options.buffer_percent);

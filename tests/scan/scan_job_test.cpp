@@ -25,11 +25,11 @@
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "job_builder.h"
+#include "content/content_id.h"
 #include "fs/volume_info.h"
+#include "job_builder.h"
 #include "platform/files.h"
 #include "platform/memory.h"
-#include "content/content_id.h"
 #include "support/find_data.h"
 #include "support/msg.h"
 #include "support/toolkit.h"
