@@ -66,8 +66,7 @@ void TDskFil::Run() {
                                            &outcome_.other_volumes);
   // Both lists are held before either is touched, so a second run is refused before
   // it changes anything.
-  if (ListFailed(ids_.Hold(), "id list", ids_.error()) ||
-      ListFailed(tree_.Hold(), "tree list", tree_.error())) {
+  if (IdListFailed(ids_.Hold()) || TreeListFailed(tree_.Hold())) {
     return;
   }
   const bool continued = settings_.mode == kModeContinue;
@@ -75,7 +74,7 @@ void TDskFil::Run() {
   plan_->ChooseReaders();
   CountReaders();
   if (continued && tree_.size() > 0 ? !LoadTreeList() : !GatherTree()) return;
-  if (ListFailed(ids_.Prepare(continued, plan_->done()), "id list", ids_.error())) return;
+  if (IdListFailed(ids_.Prepare(continued, plan_->done()))) return;
   counters_.buffer_size = plan_->AllocateBuffer(settings_.buffer_percent, settings_.buffer_max);
   if (counters_.buffer_size < 0) {
     MsgSx(kNoBufferMessage, kScanMessageCaption);
@@ -89,7 +88,7 @@ void TDskFil::Run() {
 
 bool TDskFil::CheckIdList() {
   const lists::ListFault fault = ids_.CheckHeader(dirs_->root_listed());
-  if (fault != lists::ListFault::kForeign) return !ListFailed(fault, "id list", ids_.error());
+  if (fault != lists::ListFault::kForeign) return !IdListFailed(fault);
   Fail("the id list " + ids_.path() + " does not begin with a header of " + settings_.search_path,
        true);
   return false;
@@ -111,7 +110,7 @@ bool TDskFil::LoadTreeList() {
     Fail("the tree list " + name + " is empty", true);
     return false;
   }
-  if (ListFailed(fault, "tree list", tree_.error())) return false;
+  if (TreeListFailed(fault)) return false;
   counters_.total_bytes = 0;
   run_.set_recorder(&plan_->keeper());
   plan_->StartLookups();
@@ -214,7 +213,7 @@ bool TDskFil::GatherTree() {
   // A stop during the walk ends the run here, as one at this notification does.
   if (Notify(kNotifySort)) return false;
   dir_list_.Sort();
-  return !ListFailed(tree_.Replace(scan::TreeListText(dir_list_)), "tree list", tree_.error());
+  return !TreeListFailed(tree_.Replace(scan::TreeListText(dir_list_)));
 }
 
 void TDskFil::WriteHeader() {
@@ -427,8 +426,8 @@ void TDskFil::EndLists() {
       // Lines still pending are written here; when they cannot be, the run did not finish.
       fault = ids_.Finish(platform::NowLocal(), &outcome_.finished, counters_.error_count > 0);
     }
-    ListFailed(fault, "id list", ids_.error());
-    ListFailed(ids_.Release(), "id list", ids_.error());
+    IdListFailed(fault);
+    IdListFailed(ids_.Release());
   }
   tree_.Release();
   SetSlot(kSlotScanEnd, Ticks());
@@ -439,14 +438,23 @@ void TDskFil::Fail(const std::string& text, bool refuse) {
   if (outcome_.failure.empty()) outcome_.failure = text;
 }
 
-bool TDskFil::ListFailed(lists::ListFault fault, const char* list, const std::string& error) {
+bool TDskFil::ListFailed(lists::ListFault fault, const char* list, const std::string& path,
+                         const std::string& error) {
+  // In the order of ListFault; the faults past these are worded where they are met.
   static constexpr const char* kVerbs[] = {"",      "open", "read",  "empty", "position in",
                                            "write", "cut",  "stamp", "close"};
   const auto at = static_cast<size_t>(fault);
   if (fault == lists::ListFault::kNone || at >= std::size(kVerbs)) return false;
-  const std::string& path = list[0] == 'i' ? ids_.path() : tree_.path();
   Fail(std::string("cannot ") + kVerbs[at] + " the " + list + " " + path + ": " + error);
   return true;
+}
+
+bool TDskFil::IdListFailed(lists::ListFault fault) {
+  return ListFailed(fault, "id list", ids_.path(), ids_.error());
+}
+
+bool TDskFil::TreeListFailed(lists::ListFault fault) {
+  return ListFailed(fault, "tree list", tree_.path(), tree_.error());
 }
 
 // ---------------------------------------------------------------------------------------

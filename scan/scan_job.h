@@ -194,8 +194,11 @@ class TDskFil : public cmdDisk {
   void EndLists();
   // Keeps the first failure of the run; a refusal also marks the run refused.
   void Fail(const std::string& text, bool refuse = false);
-  // Words a fault of the "id list" or the "tree list"; false when there is none.
-  bool ListFailed(lists::ListFault fault, const char* list, const std::string& error);
+  // Words a fault of a list; false when there is none.
+  bool ListFailed(lists::ListFault fault, const char* list, const std::string& path,
+                  const std::string& error);
+  bool IdListFailed(lists::ListFault fault);
+  bool TreeListFailed(lists::ListFault fault);
   // Runs Execute and turns anything that escapes it into a failed run.
   void RunGuarded() noexcept;
   // Inside a catch block: keeps the text of what escaped as the failure.
