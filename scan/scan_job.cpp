@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <exception>
+#include <future>
 #include <new>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "fs/volume_info.h"
@@ -549,6 +551,7 @@ ScanOutcome TDskFil::Outcome() const {
   outcome.readers_most = counters_.readers_most;
   return outcome;
 }
+
 JobThread TDskFil::Start(std::unique_ptr<TDskFil> job) {
   std::promise<ScanOutcome> promise;
   std::shared_future<ScanOutcome> done = promise.get_future().share();
@@ -566,31 +569,4 @@ JobThread TDskFil::Start(std::unique_ptr<TDskFil> job) {
     promise.set_value(std::move(outcome));
   });
   return JobThread(std::move(thread), std::move(stop), std::move(done));
-}
-
-JobThread::JobThread(std::thread thread, std::shared_ptr<std::atomic<bool>> stop,
-                     std::shared_future<ScanOutcome> done)
-    : thread_(std::move(thread)), stop_(std::move(stop)), done_(std::move(done)) {}
-
-JobThread& JobThread::operator=(JobThread&& other) noexcept {
-  StopAndJoin();
-  thread_ = std::move(other.thread_);
-  stop_ = std::move(other.stop_);
-  done_ = std::move(other.done_);
-  return *this;
-}
-
-void JobThread::Stop() {
-  if (stop_ != nullptr) stop_->store(true, std::memory_order_relaxed);
-}
-
-ScanOutcome JobThread::get() {
-  if (thread_.joinable()) thread_.join();
-  return done_.get();
-}
-
-void JobThread::StopAndJoin() {
-  if (!thread_.joinable()) return;
-  Stop();
-  thread_.join();
 }
