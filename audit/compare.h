@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "lists/list_reader.h"
-#include "scan/scan_job.h"
+#include "scan/scan_problem.h"
 
 namespace scan {
 

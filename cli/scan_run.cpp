@@ -26,8 +26,8 @@ class TerminalWindow : public ScanWindow {
  public:
   explicit TerminalWindow(ProgressLine* progress) : progress_(progress) {}
 
-  int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) override {
-    const int16_t code = NotifyCode(wparam, lparam);
+  int32_t OnJobNotify(TDskFil& job, const JobEvent& event) override {
+    const int16_t code = event.code;
     if (progress_ != nullptr) {
       ProgressShown shown;
       shown.code = code;

@@ -18,7 +18,7 @@
 #include "content/content_id.h"
 #include "fs/dir_iter.h"
 #include "platform/files.h"
-#include "scan/reader_control.h"
+#include "content/reader_control.h"
 #include "support/find_data.h"
 
 namespace scan {

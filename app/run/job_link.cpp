@@ -12,9 +12,9 @@ bool JobLink::Handle(TDskFil& job, int16_t code) {
   return false;
 }
 
-int32_t JobLink::OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) {
+int32_t JobLink::OnJobNotify(TDskFil& job, const JobEvent& event) {
   if (closed_.load()) return kStopReply;
-  const int16_t code = NotifyCode(wparam, lparam);
+  const int16_t code = event.code;
   bool stop = false;
   if (QThread::currentThread() == thread()) {
     // Queuing to our own thread and blocking would wait forever.

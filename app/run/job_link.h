@@ -21,7 +21,7 @@ class JobLink : public QObject, public ScanWindow {
   bool closed() const { return closed_.load(); }
 
   // Worker thread (or the GUI thread itself when a job runs in place).
-  int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) override;
+  int32_t OnJobNotify(TDskFil& job, const JobEvent& event) override;
   std::string WindowName() const override { return "Viv050"; }
 
  signals:

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "desktop_job.h"
 #include "fs/volume_info.h"
+#include "job_builder.h"
 #include "scan/scan_job.h"
 #include "support/msg.h"
 
@@ -152,9 +152,9 @@ class KnownListsTest : public ::testing::Test {
     mkfifo((dir + "fifo").c_str(), 0644);
   }
 
-  std::unique_ptr<TDskFil> MakeJob(uint8_t mode, ScanWindow* window) {
+  testing_support::JobBuilder MakeJob(uint8_t mode, ScanWindow* window) {
     auto job = testing_support::DesktopJob(mode, window, search_path_, tree_.Path("lists/"));
-    job->set_interval(0);
+    job.interval(0);
     return job;
   }
 
@@ -239,8 +239,8 @@ class KnownListsTest : public ::testing::Test {
 class StoppingWindow : public ScanWindow {
  public:
   explicit StoppingWindow(int stop_at) : stop_at_(stop_at) {}
-  int32_t OnJobNotify(TDskFil&, uint32_t wparam, uint32_t lparam) override {
-    if (NotifyCode(wparam, lparam) == kNotifyProgress && ++seen_ == stop_at_) return kStopReply;
+  int32_t OnJobNotify(TDskFil&, const JobEvent& event) override {
+    if (event.code == kNotifyProgress && ++seen_ == stop_at_) return kStopReply;
     return 0;
   }
 
@@ -262,17 +262,17 @@ TEST_F(KnownListsTest, ListsOfAFixedTreeAreThoseScansHaveAlwaysWritten) {
   }
   {
     auto job = MakeJob(kModeCreate, nullptr);
-    job->set_options(kOptHexFile | kOptHexPath | kOptNoLocks);
-    job->set_min_blocks(0);
-    job->set_buffer_max(8192);
+    job.options(kOptHexFile | kOptHexPath | kOptNoLocks);
+    job.min_blocks(0);
+    job.buffer_max(8192);
     ASSERT_TRUE(TDskFil::Start(std::move(job)).get().finished);
     actual += Lists("create, hex, no minimum blocks, 8 KiB buffer", true);
   }
   {
     StoppingWindow window(9);
     auto job = MakeJob(kModeCreate, &window);
-    job->set_interval(1);
-    job->set_buffer_percent(0);
+    job.interval(1);
+    job.buffer_percent(0);
     ASSERT_TRUE(TDskFil::Start(std::move(job)).get().stopped);
     actual += Lists("create stopped at the 9th progress, own buffers", false);
     ASSERT_TRUE(TDskFil::Start(MakeJob(kModeContinue, nullptr)).get().finished);

@@ -18,11 +18,12 @@
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "fs/dir_iter.h"
-#include "content/literal_fold.h"
-#include "platform/files.h"
 #include "content/content_id.h"
 #include "content/fold.h"
+#include "content/literal_fold.h"
+#include "fs/dir_iter.h"
+#include "job_builder.h"
+#include "platform/files.h"
 #include "scan/listings.h"
 #include "scan/scan_job.h"
 
@@ -299,8 +300,8 @@ std::string IdField(uint32_t id) {
 class ChangingWindow : public ScanWindow {
  public:
   explicit ChangingWindow(std::function<void()> change) : change_(std::move(change)) {}
-  int32_t OnJobNotify(TDskFil&, uint32_t wparam, uint32_t lparam) override {
-    if (NotifyCode(wparam, lparam) == kNotifyScan) change_();
+  int32_t OnJobNotify(TDskFil&, const JobEvent& event) override {
+    if (event.code == kNotifyScan) change_();
     return 0;
   }
 
@@ -362,13 +363,15 @@ TEST(ListedScanTest, FilesChangedAfterTheWalkOrWhileReadHaveNoId) {
       std::filesystem::create_directory(dir + "swapped");
       std::filesystem::remove(dir + "vanished");
     });
-    auto job = std::make_unique<TDskFil>(&window, "", dir);
-    job->set_mode(kModeCreate);
-    job->set_id_list_file(tree.Path("run.v00"));
-    job->set_tree_list_file(tree.Path("run.t00"));
-    job->set_buffer_percent(30);
-    job->set_buffer_max(1000);
-    job->set_threads(readers);
+    scan::RunSettings settings;
+    settings.search_path = dir;
+    testing_support::JobBuilder job(&window, settings);
+    job.mode(kModeCreate);
+    job.id_list(tree.Path("run.v00"));
+    job.tree_list(tree.Path("run.t00"));
+    job.buffer_percent(30);
+    job.buffer_max(1000);
+    job.threads(readers);
     g_append_path = dir + "appended";
     g_appended = false;
     platform::SetReadHookForTesting(&AppendWhileRead);

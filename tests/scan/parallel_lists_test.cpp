@@ -20,8 +20,8 @@
 
 #include "common/temp_tree.h"
 #include "content/literal_fold.h"
-#include "desktop_job.h"
-#include "scan/reader_control.h"
+#include "content/reader_control.h"
+#include "job_builder.h"
 #include "scan/scan_job.h"
 #include "support/msg.h"
 
@@ -64,8 +64,8 @@ class DifferentialWindow : public ScanWindow {
                      std::vector<std::string>* notes)
       : scenario_(scenario), on_scan_start_(std::move(on_scan_start)), notes_(notes) {}
 
-  int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) override {
-    const int16_t code = NotifyCode(wparam, lparam);
+  int32_t OnJobNotify(TDskFil& job, const JobEvent& event) override {
+    const int16_t code = event.code;
     if (code == kNotifyScan) on_scan_start_();
     const int count = ++counts_[code];
     notes_->push_back(std::to_string(code) + " files " + std::to_string(job.files_done()) +
@@ -151,15 +151,15 @@ class ParallelListsTest : public ::testing::Test {
     }
   }
 
-  std::unique_ptr<TDskFil> MakeJob(uint8_t mode, ScanWindow* window, int threads,
-                                   const RunOptions& options) {
+  testing_support::JobBuilder MakeJob(uint8_t mode, ScanWindow* window, int threads,
+                                      const RunOptions& options) {
     auto job = testing_support::DesktopJob(mode, window, search_path_, tree_.Path("lists/"));
-    job->set_interval(1);
-    job->set_buffer_percent(options.buffer_percent);
-    job->set_buffer_max(options.buffer_max);
-    job->set_options(options.option_bits);
-    job->set_min_blocks(options.min_blocks);
-    job->set_threads(threads);
+    job.interval(1);
+    job.buffer_percent(options.buffer_percent);
+    job.buffer_max(options.buffer_max);
+    job.options(options.option_bits);
+    job.min_blocks(options.min_blocks);
+    job.threads(threads);
     return job;
   }
 
@@ -274,7 +274,7 @@ TEST_F(ParallelListsTest, ReaderCountIsTheSettingOrChosenWithinItsLimits) {
     class Window : public ScanWindow {
      public:
       explicit Window(int32_t* readers) : readers_(readers) {}
-      int32_t OnJobNotify(TDskFil& job, uint32_t, uint32_t) override {
+      int32_t OnJobNotify(TDskFil& job, const JobEvent&) override {
         if (job.readers() != 0) *readers_ = job.readers();
         return 0;
       }

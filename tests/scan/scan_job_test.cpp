@@ -25,11 +25,11 @@
 #include <vector>
 
 #include "common/temp_tree.h"
-#include "desktop_job.h"
+#include "content/content_id.h"
 #include "fs/volume_info.h"
+#include "job_builder.h"
 #include "platform/files.h"
 #include "platform/memory.h"
-#include "content/content_id.h"
 #include "support/find_data.h"
 #include "support/msg.h"
 #include "support/toolkit.h"
@@ -140,6 +140,7 @@ struct Seen {
   int16_t code;
   uint32_t wparam;
   uint32_t lparam;
+  uint16_t sender_kind;
   int32_t files_done;
   int32_t buffer_size;
   std::string current_file;
@@ -147,9 +148,10 @@ struct Seen {
 
 class RecordingWindow : public ScanWindow {
  public:
-  int32_t OnJobNotify(TDskFil& job, uint32_t wparam, uint32_t lparam) override {
-    const int16_t code = NotifyCode(wparam, lparam);
-    seen.push_back({code, wparam, lparam, job.files_done(), job.buffer_size(), job.current_file()});
+  int32_t OnJobNotify(TDskFil& job, const JobEvent& event) override {
+    const int16_t code = event.code;
+    seen.push_back({code, event.wparam, event.lparam, event.sender_kind, job.files_done(),
+                    job.buffer_size(), job.current_file()});
     const int count = ++counts[code];
     if (on_notify) on_notify(job, code, count);
     if (code == kNotifyEnd) {
@@ -193,7 +195,7 @@ class ScanJobTest : public ::testing::Test {
   void TearDown() override { support::SetMsgHandler(previous_handler_); }
 
   // The job as the desktop program configures it.
-  std::unique_ptr<TDskFil> MakeJob(uint8_t mode, ScanWindow* window) {
+  testing_support::JobBuilder MakeJob(uint8_t mode, ScanWindow* window) {
     return testing_support::DesktopJob(mode, window, search_path_, tree_.Path("lists/"));
   }
 
@@ -204,7 +206,7 @@ class ScanJobTest : public ::testing::Test {
     RecordingWindow window;
     window.stop_code = kNotifyProgress;
     auto job = MakeJob(kModeCreate, &window);
-    job->set_interval(1);
+    job.interval(1);
     Run(std::move(job));
   }
 
@@ -299,7 +301,7 @@ TEST_F(ScanJobTest, NotificationsCarryCodeAndSenderKind) {
   BuildSmallTree(tree_);
   RecordingWindow window;
   auto job = MakeJob(kModeCreate, &window);
-  job->set_interval(1);
+  job.interval(1);
   Run(std::move(job));
   const std::vector<int16_t> expected = {kNotifyStart,    kNotifyGather,   kNotifySort,
                                          kNotifyScan,     kNotifyProgress, kNotifyProgress,
@@ -312,6 +314,8 @@ TEST_F(ScanJobTest, NotificationsCarryCodeAndSenderKind) {
   EXPECT_EQ(window.seen[3].lparam, 0u);
   EXPECT_EQ(window.seen[4].wparam, 0x78000200u);
   EXPECT_EQ(window.seen[4].lparam, 0x23u);
+  EXPECT_EQ(window.seen[0].sender_kind, 0u);
+  EXPECT_EQ(window.seen[3].sender_kind, kSenderScan);
   EXPECT_EQ(window.seen[4].current_file, "a.txt");
   EXPECT_EQ(window.seen[4].files_done, 1);
   // Slots 4 and 7 to 9 are never set; 10 is set at the end of the scan.
@@ -390,7 +394,7 @@ TEST_F(ScanJobTest, StopAtProgressThenContinueFinishesTheList) {
   window.stop_code = kNotifyProgress;
   window.stop_count = 2;
   auto job = MakeJob(kModeCreate, &window);
-  job->set_interval(1);
+  job.interval(1);
   ScanOutcome outcome = Run(std::move(job));
   EXPECT_TRUE(outcome.stopped);
   EXPECT_FALSE(outcome.finished);
@@ -422,7 +426,7 @@ TEST_F(ScanJobTest, ContinueOverAFullyListedDirectoryWritesOnlyAnEmptyLine) {
   RecordingWindow window;
   window.stop_code = kNotifyProgress;
   auto job = MakeJob(kModeCreate, &window);
-  job->set_interval(1);
+  job.interval(1);
   Run(std::move(job));  // stops after d/b1, before the trailer of d/
   const std::string first = IdList();
   ASSERT_EQ(Lines(first).size(), 3u) << first;
@@ -468,8 +472,8 @@ TEST_F(ScanJobTest, BufferSettings) {
   for (const Case& c : {Case{0, 512000}, Case{30, 20}, Case{30, 512000}, Case{30, 8192}}) {
     RecordingWindow window;
     auto job = MakeJob(kModeCreate, &window);
-    job->set_buffer_percent(c.percent);
-    job->set_buffer_max(c.max);
+    job.buffer_percent(c.percent);
+    job.buffer_max(c.max);
     const ScanOutcome outcome = Run(std::move(job));
     EXPECT_TRUE(outcome.finished);
     ASSERT_GE(window.seen.size(), 4u);
@@ -495,7 +499,7 @@ TEST_F(ScanJobTest, IntervalZeroSendsNoProgress) {
   BuildSmallTree(tree_);
   RecordingWindow window;
   auto job = MakeJob(kModeCreate, &window);
-  job->set_interval(0);
+  job.interval(0);
   Run(std::move(job));
   const std::vector<int16_t> expected = {kNotifyStart, kNotifyGather, kNotifySort, kNotifyScan,
                                          kNotifyEnd};
@@ -509,7 +513,7 @@ TEST_F(ScanJobTest, WindowMayChangeTheIntervalDuringTheRun) {
     if (code == kNotifyProgress && count == 2) job.set_interval(0);
   };
   auto job = MakeJob(kModeCreate, &window);
-  job->set_interval(-5);  // negative: after every file
+  job.interval(-5);  // negative: after every file
   Run(std::move(job));
   EXPECT_EQ(window.counts[kNotifyProgress], 2);
   EXPECT_EQ(window.counts[kNotifyEnd], 1);
@@ -528,8 +532,8 @@ TEST_F(ScanJobTest, ExpandGrowsTheListInStepsAndTheEndCutsIt) {
       size_during_run = static_cast<int64_t>(info.size);
     };
     auto job = MakeJob(kModeCreate, &window);
-    job->set_interval(1);
-    job->set_expand(expand);
+    job.interval(1);
+    job.expand(expand);
     Run(std::move(job));
     if (expand == 512) {
       EXPECT_LT(size_during_run, 512);
@@ -552,8 +556,8 @@ TEST_F(ScanJobTest, FileVanishingBeforeItIsReadIsReportedInItsLine) {
     if (code == kNotifyProgress && count == 1) std::filesystem::remove(dir_ + "a2");
   };
   auto job = MakeJob(kModeCreate, &window);
-  job->set_threads(1);  // reads on the job's thread, between its notifications
-  job->set_interval(1);
+  job.threads(1);  // reads on the job's thread, between its notifications
+  job.interval(1);
   const ScanOutcome outcome = Run(std::move(job));
   EXPECT_TRUE(outcome.finished);
   EXPECT_EQ(outcome.error_count, 1);
@@ -591,8 +595,8 @@ TEST_F(ScanJobTest, HexOptionsAndMinimumBlocksReachTheLines) {
   tree_.File("scan/" + name, "abcdef");
   RecordingWindow window;
   auto job = MakeJob(kModeCreate, &window);
-  job->set_options(kOptHexFile | kOptHexPath | kOptNoLocks);
-  job->set_min_blocks(0);
+  job.options(kOptHexFile | kOptHexPath | kOptNoLocks);
+  job.min_blocks(0);
   Run(std::move(job));
   char dir_length[8];
   std::snprintf(dir_length, sizeof dir_length, "%3zX", dir_.size());
@@ -644,7 +648,7 @@ TEST_F(ScanJobTest, IdListThatIsADirectoryFailsWithoutWriting) {
 
 TEST_F(ScanJobTest, JobWithoutWindowRunsOnTheCallingThread) {
   BuildSmallTree(tree_);
-  auto job = MakeJob(kModeCreate, nullptr);
+  auto job = MakeJob(kModeCreate, nullptr).Build();
   job->Execute();
   EXPECT_EQ(job->files_done(), 4);
   EXPECT_NE(job->end_time(), 0);
@@ -654,7 +658,7 @@ TEST_F(ScanJobTest, JobWithoutWindowRunsOnTheCallingThread) {
 TEST_F(ScanJobTest, JobToldToStopBeforeStartEndsWithoutScanning) {
   BuildSmallTree(tree_);
   RecordingWindow window;
-  auto job = MakeJob(kModeCreate, &window);
+  auto job = MakeJob(kModeCreate, &window).Build();
   job->Terminate();
   job->set_window(nullptr);
   const ScanOutcome outcome = Run(std::move(job));
@@ -691,7 +695,7 @@ TEST_F(ScanJobTest, WriteFailureEndsTheRunAndStillNotifies) {
     setrlimit(RLIMIT_FSIZE, &limit);
     RecordingWindow window;
     auto job = MakeJob(kModeCreate, &window);
-    job->set_expand(0);
+    job.expand(0);
     const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
     const bool ok = !outcome.finished &&
                     outcome.failure.find("cannot write the id list") != std::string::npos &&
@@ -744,8 +748,8 @@ TEST_F(ScanJobTest, RefusedSharedBufferShrinksUntilASizeIsGranted) {
   tree_.File("scan/a", "abcdef");
   RecordingWindow window;
   auto job = MakeJob(kModeCreate, &window);
-  job->set_buffer_percent(80);
-  job->set_buffer_max(-1);
+  job.buffer_percent(80);
+  job.buffer_max(-1);
   ScanOutcome outcome;
   {
     MapRefusal refuse(&RefuseAboveTwoMiB);
@@ -765,7 +769,7 @@ TEST_F(ScanJobTest, FileWithoutAnyBufferIsAnAllocationError) {
   tree_.File("scan/tiny", "abc");  // short files need no buffer
   RecordingWindow window;
   auto job = MakeJob(kModeCreate, &window);
-  job->set_buffer_percent(0);
+  job.buffer_percent(0);
   ScanOutcome outcome;
   {
     MapRefusal refuse(&RefuseEverything);
@@ -785,7 +789,7 @@ TEST_F(ScanJobTest, EmptySearchPathWritesNothing) {
   tree_.File("lists/run.t00", "old tree\r\n");
   RecordingWindow window;
   auto job = MakeJob(kModeCreate, &window);
-  job->set_search_path("");
+  job.search_path("");
   const ScanOutcome outcome = Run(std::move(job));
   EXPECT_FALSE(outcome.finished);
   EXPECT_EQ(outcome.failure, "no search path");
@@ -878,10 +882,8 @@ TEST_F(ScanJobTest, DotFilesCarryTheHiddenBitLikeTheirLookup) {
 
 TEST_F(ScanJobTest, StopBetweenFilesWithoutNotificationsEndsTheRunAtOnce) {
   for (int i = 0; i < 40; ++i) tree_.File("scan/f" + std::to_string(100 + i), "abcdefgh");
-  auto job = MakeJob(kModeCreate, nullptr);
-  job->set_threads(1);  // reads on the job's thread, between its notifications
-  job->set_interval(0);
-  g_job_to_stop = job.get();
+  auto job = MakeJob(kModeCreate, nullptr).threads(1).interval(0).Build();
+  g_job_to_stop = job.get();  // it reads on its own thread, between its notifications
   g_reads_before_stop = 5;
   ScanOutcome outcome;
   {
@@ -910,10 +912,8 @@ TEST_F(ScanJobTest, StopWhileOneLargeFileIsReadLeavesItUnlisted) {
   tree_.File("scan/a", "abcdef");
   tree_.File("scan/big", std::string(64 * 8192 + 1, 'x'));
   tree_.File("scan/c", "abcdef");
-  auto job = MakeJob(kModeCreate, nullptr);
-  job->set_threads(1);  // reads on the job's thread, between its notifications
-  job->set_buffer_max(8192);
-  g_job_to_stop = job.get();
+  auto job = MakeJob(kModeCreate, nullptr).threads(1).buffer_max(8192).Build();
+  g_job_to_stop = job.get();  // it reads on its own thread, between its notifications
   g_reads_before_stop = 4;  // a: 1 read, then three buffers into big
   ScanOutcome outcome;
   {
@@ -942,8 +942,7 @@ TEST_F(ScanJobTest, StopFromAnotherThreadReachesARunWithoutNotifications) {
       std::fclose(file);
     }
   }
-  auto job = MakeJob(kModeCreate, nullptr);
-  job->set_interval(0);
+  auto job = MakeJob(kModeCreate, nullptr).interval(0).Build();
   const std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
   JobThread done = TDskFil::Start(std::move(job));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -966,7 +965,7 @@ TEST_F(ScanJobTest, FinishedAndStoppedAreNeverBothReported) {
 TEST_F(ScanJobTest, FileThatShrinksWhileReadIsAnErrorOfTheRun) {
   tree_.File("scan/big", std::string(20001, 'x'));
   auto job = MakeJob(kModeCreate, nullptr);
-  job->set_buffer_max(8192);
+  job.buffer_max(8192);
   g_reads_left = 1;  // the second read finds the file ended
   ScanOutcome outcome;
   {
@@ -1129,7 +1128,7 @@ TEST_F(ScanJobTest, ContinueRefusesAnIdListThatIsNotThisRuns) {
 
   // The lists of another search path.
   auto job = MakeJob(kModeCreate, nullptr);
-  job->set_search_path(tree_.root() + "other");
+  job.search_path(tree_.root() + "other");
   ASSERT_TRUE(Run(std::move(job)).finished);
   const std::string lists_of_other = IdList();
   std::filesystem::remove(tree_list_);
@@ -1155,8 +1154,8 @@ TEST_F(ScanJobTest, CreateEmptiesTheOldListBeforeWriting) {
       if (code == kNotifyProgress) _exit(0);
     };
     auto job = MakeJob(kModeCreate, &window);
-    job->set_interval(1);
-    job->set_expand(0);
+    job.interval(1);
+    job.expand(0);
     TDskFil::Start(std::move(job)).get();
     _exit(1);
   }
@@ -1183,7 +1182,7 @@ TEST_F(ScanJobTest, SecondRunIsRefusedBeforeItTouchesEitherList) {
     platform::File held;
     ASSERT_TRUE(held.Open(tree_list_, platform::OpenMode::kReadWriteLocked));
     auto job = MakeJob(kModeCreate, nullptr);
-    job->set_id_list_file(tree_.Path("lists/other.v00"));
+    job.id_list(tree_.Path("lists/other.v00"));
     const ScanOutcome outcome = Run(std::move(job));
     EXPECT_FALSE(outcome.finished);
     EXPECT_NE(outcome.failure.find("the tree list"), std::string::npos) << outcome.failure;
@@ -1204,8 +1203,8 @@ TEST_F(ScanJobTest, DirectorySwappedForALinkDuringTheRunIsNotFollowed) {
     std::filesystem::create_directory_symlink(tree_.root() + "outside", dir_ + "b");
   };
   auto job = MakeJob(kModeCreate, &window);
-  job->set_threads(1);  // reads on the job's thread, between its notifications
-  job->set_interval(1);
+  job.threads(1);  // reads on the job's thread, between its notifications
+  job.interval(1);
   const ScanOutcome outcome = Run(std::move(job));
   EXPECT_TRUE(outcome.finished);
   const std::string text = IdList();
@@ -1220,8 +1219,8 @@ TEST_F(ScanJobTest, DirectorySwappedForALinkDuringTheRunIsNotFollowed) {
 TEST_F(ScanJobTest, ListsInsideTheTreeDoNotListThemselves) {
   tree_.File("scan/a", "abcdef");
   auto job = MakeJob(kModeCreate, nullptr);
-  job->set_id_list_file(dir_ + "run.v00");
-  job->set_tree_list_file(dir_ + "run.t00");
+  job.id_list(dir_ + "run.v00");
+  job.tree_list(dir_ + "run.t00");
   ASSERT_TRUE(Run(std::move(job)).finished);
   const std::vector<std::string> lines = Lines(TempTree::Read(dir_ + "run.v00"));
   ASSERT_EQ(lines.size(), 6u);
@@ -1295,8 +1294,7 @@ TEST_F(ScanJobTest, ContinueWhoseWritesFailLeavesTheListAsItWas) {
       const struct rlimit limit = {stopped.size() + 10, stopped.size() + 10};
       setrlimit(RLIMIT_FSIZE, &limit);
       // On this thread alone: a forked child may start no threads under ThreadSanitizer.
-      const std::unique_ptr<TDskFil> job = MakeJob(kModeContinue, nullptr);
-      job->set_threads(1);
+      const std::unique_ptr<TDskFil> job = MakeJob(kModeContinue, nullptr).threads(1).Build();
       job->Execute();
       _exit(job->failure().find("cannot write the id list") == 0 ? 0 : 1);
     }

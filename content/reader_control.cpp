@@ -1,4 +1,4 @@
-#include "scan/reader_control.h"
+#include "content/reader_control.h"
 
 #include <algorithm>
 

@@ -16,7 +16,7 @@
 
 #include "content/content_id.h"
 #include "content/fold.h"
-#include "scan/reader_control.h"
+#include "content/reader_control.h"
 
 namespace platform {
 class DirHandle;

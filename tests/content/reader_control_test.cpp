@@ -1,7 +1,7 @@
 // The reader count against simulated devices: a fake millisecond clock, and bytes that
 // each device model reads in a tick at the count the control gives.
 
-#include "scan/reader_control.h"
+#include "content/reader_control.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "scan/read_pool.h"
+#include "content/read_pool.h"
 
 #include <algorithm>
 #include <chrono>
