@@ -1,5 +1,7 @@
 #include "lists/list_reader.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -140,6 +142,15 @@ std::string_view ListStateText(ListState state) {
       break;
   }
   return "holds no run";
+}
+
+std::string WriteTimeText(uint64_t write_time) {
+  constexpr uint64_t kLastTime = 99999999999999;  // 14 digits
+  if (write_time == 0 || write_time > kLastTime) return std::string(kTimeWidth, ' ');
+  const std::string digits = fmt::format("{:014}", write_time);
+  return fmt::format("{}-{}-{} {}:{}:{}", digits.substr(0, 4), digits.substr(4, 2),
+                     digits.substr(6, 2), digits.substr(8, 2), digits.substr(10, 2),
+                     digits.substr(12, 2));
 }
 
 std::string IdList::FullPath(const ListedFile& file) const {

@@ -30,6 +30,10 @@ enum class ListState : uint8_t {
 // "complete", "stopped", "ended abnormally", "unfinished", "holds no run".
 std::string_view ListStateText(ListState state);
 
+// A time as ListedFile holds it (yyyymmddhhnnss) in the list's own picture,
+// "yyyy-mm-dd hh:nn:ss"; 0, a time the line shows none of, as the list shows it: blanks.
+std::string WriteTimeText(uint64_t write_time);
+
 constexpr size_t kIdTextWidth = 11;  // id field without its leading "F  "
 
 // One "F" line. The views it leads to point into the IdList that holds it.
