@@ -206,6 +206,7 @@ void TViv050::CompareAgain() {
 }
 
 void TViv050::ShowAudit(const AuditEnd& end) {
+  run_page_->ShowCancelling(false);
   RefreshAuditButtons();
   if (end.result == nullptr) {
     settings_->ShowInfo(kInfoAlert, end.error);

@@ -26,6 +26,7 @@ namespace {
 
 constexpr char kCloseQuestion[] = "Thread is still active, terminate it ( as soon as possible )";
 constexpr char kCloseCaption[] = "Viv050- Terminate thread";
+constexpr char kCompareStopped[] = "the comparison was stopped";
 // The stop request a "No" to the close question leaves.
 constexpr uint8_t kStopFromClose = 3;
 constexpr uint8_t kStopFromCancel = 1;
@@ -78,14 +79,19 @@ void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome, AuditEnd*
 }
 
 void CompareFiles(const std::string& old_list, const std::string& new_list, bool relative,
-                  AuditEnd* end) {
+                  const std::atomic<bool>* stop, AuditEnd* end) {
   auto result = std::make_shared<scan::AuditResult>();
   scan::CompareOptions options;
   options.keep_unchanged = true;
   options.relative = relative;
+  options.stop = stop;
   std::vector<std::string> errors;
   if (!scan::CompareListFiles(old_list, new_list, options, result.get(), &errors)) {
     for (const std::string& error : errors) end->error += (end->error.empty() ? "" : "; ") + error;
+    return;
+  }
+  if (result->comparison.stopped) {
+    end->error = kCompareStopped;
     return;
   }
   end->notes = scan::ListWarnings(old_list, result->old_list);
@@ -266,10 +272,13 @@ void RunControl::HandOver(TDskFil& job) {
 }
 
 bool RunControl::CloseCheck() {
-  // A comparison cannot be told to stop; the program waits for it after the window goes.
+  // A comparison is stopped by "Yes" (the window goes, and the program waits for its
+  // thread) as by "No" (the window stays until its end).
   if (audit_running_ && running_job_ == nullptr) {
-    return MsgSx(kCloseQuestion, kCloseCaption,
-                 support::kMbYesNoCancel | support::kMbIconQuestion) == support::kIdYes;
+    const int answer =
+        MsgSx(kCloseQuestion, kCloseCaption, support::kMbYesNoCancel | support::kMbIconQuestion);
+    if (answer == support::kIdYes || answer == support::kIdNo) audit_stop_ = true;
+    return answer == support::kIdYes;
   }
   if (running_job_ == nullptr || running_job_->Terminated()) return true;
   const int answer =
@@ -403,11 +412,12 @@ bool RunControl::StartCompare(const std::string& old_list, const std::string& ne
   audit_running_ = true;
   RunControl* self = this;
   if (audit_thread_.joinable()) audit_thread_.join();
+  audit_stop_ = false;
   try {
     audit_thread_ = std::thread([old_list, new_list, relative, self] {
       AuditEnd end;
       try {
-        CompareFiles(old_list, new_list, relative, &end);
+        CompareFiles(old_list, new_list, relative, &self->audit_stop_, &end);
       } catch (const std::bad_alloc&) {
         end = AuditEnd();
         end.error = "not enough memory to compare " + old_list + " and " + new_list;

@@ -4,6 +4,7 @@
 // the job at its next notification. Shows nothing itself: alerts go out as `info`.
 
 #include <QObject>
+#include <atomic>
 #include <cstdint>
 #include <future>
 #include <memory>
@@ -76,6 +77,8 @@ class RunControl : public QObject {
   bool StartCompare(const std::string& old_list, const std::string& new_list, bool relative);
   // A verify or comparison runs, from its start until auditEnded.
   bool AuditRunning() const { return audit_running_; }
+  // The close question asked the comparison to stop; it has not ended yet.
+  bool AuditStopping() const { return audit_running_ && audit_stop_.load(); }
 
   // Sets or withdraws the stop request; true when one is now pending.
   bool ToggleCancel();
@@ -129,6 +132,8 @@ class RunControl : public QObject {
   // next starts and when the window goes.
   JobThread job_thread_;
   std::thread audit_thread_;
+  // Set by the GUI thread, read by the comparison's thread between its files.
+  std::atomic<bool> audit_stop_{false};
   bool shut_down_ = false;
   uint8_t stop_request_ = 0;
   int16_t pending_interval_ = -1;

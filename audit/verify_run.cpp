@@ -290,11 +290,15 @@ bool CompareListFiles(const std::string& old_name, const std::string& new_name,
   // The two lists are read and sorted side by side.
   ListReadError new_error;
   std::future<bool> new_read = std::async(std::launch::async | std::launch::deferred, [&] {
-    return ReadIdList(new_name, &result->new_list, &new_error);
+    return ReadIdList(new_name, &result->new_list, &new_error, options.stop);
   });
   ListReadError old_error;
-  const bool old_ok = ReadIdList(old_name, &result->old_list, &old_error);
+  const bool old_ok = ReadIdList(old_name, &result->old_list, &old_error, options.stop);
   const bool new_ok = new_read.get();
+  if (old_error.stopped || new_error.stopped) {
+    result->comparison.stopped = true;
+    return true;
+  }
   if (!old_ok) errors->push_back(ListErrorText(old_name, old_error));
   if (!new_ok) errors->push_back(ListErrorText(new_name, new_error));
   if (!old_ok || !new_ok) return false;

@@ -105,7 +105,8 @@ std::string PartialVerifyText(int32_t files);
 // Reads both lists side by side and classes every file, unchanged ones kept when asked
 // for; matched below each list's search path when `options.relative`. False with one
 // message per list that cannot be read (or, relative, names no search path) in `errors`.
-// std::bad_alloc when the memory runs out.
+// std::bad_alloc when the memory runs out. Asked to stop (`options.stop`): true, with
+// `result->comparison.stopped`, whether the lists were read or not.
 bool CompareListFiles(const std::string& old_name, const std::string& new_name,
                       const CompareOptions& options, AuditResult* result,
                       std::vector<std::string>* errors);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -143,6 +144,36 @@ TEST_F(CompareTest, ForeignOrBrokenListsAreRefusedWithTheirLine) {
     ASSERT_EQ(errors.size(), 1u) << c.name;
     EXPECT_EQ(errors[0].substr(0, path.size() + c.error.size()), path + c.error) << errors[0];
   }
+}
+
+// A comparison asked to stop ends with that alone: while it reads the lists, or once they
+// are read.
+TEST_F(CompareTest, AStopAskedEndsWithTheStopAlone) {
+  for (int i = 0; i < 50; ++i) Put("f" + std::to_string(i), Seen{std::to_string(i)});
+  const std::string old_list = Scan("old.v00");
+  const std::string new_list = Scan("new.v00");
+  std::atomic<bool> stop{true};
+  scan::CompareOptions options;
+  options.keep_unchanged = true;
+  options.stop = &stop;
+
+  scan::AuditResult read;
+  std::vector<std::string> errors;
+  EXPECT_TRUE(scan::CompareListFiles(old_list, new_list, options, &read, &errors));
+  EXPECT_EQ(errors, std::vector<std::string>{});
+
+  stop = false;
+  scan::AuditResult whole;
+  ASSERT_TRUE(scan::CompareListFiles(old_list, new_list, options, &whole, &errors));
+  stop = true;
+  for (const scan::ListComparison& stopped :
+       {read.comparison, scan::CompareIdLists(whole.old_list, whole.new_list, options)}) {
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_TRUE(stopped.files.empty());
+    EXPECT_EQ(stopped.totals.files, decltype(stopped.totals.files){});
+  }
+  EXPECT_FALSE(whole.comparison.stopped);
+  EXPECT_EQ(whole.comparison.files.size(), 50u);
 }
 
 }  // namespace
