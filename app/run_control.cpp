@@ -59,14 +59,17 @@ std::string StartDirectory(const std::string& path) {
 }
 
 // What a verify found once its job has ended; unchanged files are kept for the window.
-void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome, AuditEnd* end) {
+void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome,
+                  const std::atomic<bool>* stop, AuditEnd* end) {
   std::string error;
   if (!outcome.failure.empty()) {
     end->error = outcome.failure;
   } else if (!outcome.id_list_written) {
     end->error = scan::kNothingVerified;
-  } else if (!verify.Compare(outcome, true, &error)) {
+  } else if (!verify.Compare(outcome, true, &error, stop)) {
     end->error = error;
+  } else if (verify.result()->comparison.stopped) {
+    end->error = kCompareStopped;
   } else {
     const std::shared_ptr<scan::AuditResult>& result = verify.result();
     end->notes = scan::ListWarnings(result->old_name, result->old_list);
@@ -287,6 +290,8 @@ bool RunControl::CloseCheck() {
   if (running_job_ == nullptr) return true;
   if (answer == support::kIdYes) {
     running_job_->Terminate();
+    // A verify's comparison would follow the job; the window is going.
+    audit_stop_ = true;
     return true;
   }
   if (answer == support::kIdNo) stop_request_ = kStopFromClose;
@@ -382,12 +387,13 @@ bool RunControl::StartVerify(const std::string& list) {
   const std::shared_future<ScanOutcome> done = job_thread_.done();
   RunControl* self = this;
   if (audit_thread_.joinable()) audit_thread_.join();
+  audit_stop_ = false;
   try {
     audit_thread_ = std::thread([verify, done, self, moved = place.message]() mutable {
       AuditEnd end;
       end.verify = true;
       try {
-        FinishVerify(*verify, done.get(), &end);
+        FinishVerify(*verify, done.get(), &self->audit_stop_, &end);
         if (!moved.empty()) end.notes.insert(end.notes.begin(), moved);
       } catch (const std::bad_alloc&) {
         end = AuditEnd();

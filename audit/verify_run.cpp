@@ -256,13 +256,16 @@ RunSettings VerifyRun::JobSettings(RunSettings base, bool cached) const {
   return base;
 }
 
-bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error) {
+bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error,
+                        const std::atomic<bool>* stop) {
   AuditResult& result = *result_;
   result.new_name = id_list_;
   result.problems = outcome.problems;
   result.left_out = outcome.left_out;
   ListReadError read_error;
-  if (!ReadIdList(id_list_, &result.new_list, &read_error)) {
+  if (!ReadIdList(id_list_, &result.new_list, &read_error, stop)) {
+    result.comparison.stopped = read_error.stopped;
+    if (read_error.stopped) return true;
     *error = ListErrorText(id_list_, read_error);
     return false;
   }
@@ -272,6 +275,7 @@ bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::st
   compare.keep_unchanged = keep_unchanged;
   compare.relative = true;
   compare.new_problems = &result.problems;
+  compare.stop = stop;
   result.comparison = CompareIdLists(result.old_list, result.new_list, compare);
   result.date = NowText();
   return true;

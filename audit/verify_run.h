@@ -8,6 +8,7 @@
 // (the new lists' place), then, once the job has ended, Compare. Any thread may run the
 // steps, one at a time.
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,8 +81,10 @@ class VerifyRun {
 
   // After the job has ended with its list written: reads the new list and classes every
   // file, unchanged ones kept when asked for. False with the message in `error` when the
-  // new list cannot be read.
-  bool Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error);
+  // new list cannot be read. A `stop` set from another thread ends the read and the
+  // comparison early: true, with the result's comparison `stopped`.
+  bool Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error,
+               const std::atomic<bool>* stop = nullptr);
 
   // The result, valid from Open on; its comparison from Compare on. Shared, so that it
   // may outlive this run (and its temp folder).

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -174,6 +175,27 @@ TEST_F(CompareTest, AStopAskedEndsWithTheStopAlone) {
   }
   EXPECT_FALSE(whole.comparison.stopped);
   EXPECT_EQ(whole.comparison.files.size(), 50u);
+}
+
+// A verify's comparison, after its job, stops as a comparison of two files does.
+TEST_F(CompareTest, AVerifyAskedToStopEndsWithTheStopAlone) {
+  Put("a.txt", Seen{"a"});
+  const std::string old_list = Scan("old.v00");
+  for (const bool stop_asked : {false, true}) {
+    scan::VerifyRun verify;
+    std::string error;
+    ASSERT_TRUE(verify.Open(old_list, "", &error)) << error;
+    ASSERT_TRUE(verify.Prepare(tree_.Path("new" + std::to_string(stop_asked) + ".v00"), "", &error))
+        << error;
+    // The job's list: the same tree scanned again.
+    std::filesystem::copy_file(old_list, verify.new_id_list());
+    ScanOutcome outcome;
+    outcome.scanned = outcome.finished = outcome.id_list_written = true;
+    const std::atomic<bool> stop{stop_asked};
+    ASSERT_TRUE(verify.Compare(outcome, true, &error, &stop)) << error;
+    EXPECT_EQ(verify.result()->comparison.stopped, stop_asked);
+    EXPECT_EQ(verify.result()->comparison.files.size(), stop_asked ? 0u : 1u);
+  }
 }
 
 }  // namespace
