@@ -74,7 +74,10 @@ void TViv050::ShowUtilities() {
 }
 
 void TViv050::closeEvent(QCloseEvent* event) {
-  if (!editors_->MayClose() || !run_->CloseCheck()) {
+  const bool may_close = editors_->MayClose() && run_->CloseCheck();
+  // A comparison told to stop says so until its end.
+  if (run_->AuditStopping()) run_page_->ShowCancelling(true);
+  if (!may_close) {
     // Yes and No stop the run at its next notification; the page says so until its end.
     if (JobRunning() && run_->StopRequested()) run_page_->ShowCancelling(true);
     event->ignore();

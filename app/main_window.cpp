@@ -212,6 +212,9 @@ void TViv050::CompareAgain() {
 }
 
 void TViv050::ShowAudit(const AuditEnd& end) {
+  // Closed with Yes while it ran: the window goes now that it has ended.
+  if (run_->TakeCloseAtEnd()) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+  run_page_->ShowCancelling(false);
   RefreshAuditButtons();
   if (end.result == nullptr) {
     settings_->ShowInfo(kInfoAlert, end.error);

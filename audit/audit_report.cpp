@@ -45,13 +45,6 @@ std::string_view TrimmedIdText(const ListedFile& file) {
   return id;
 }
 
-std::string WriteTimeText(uint64_t time) {
-  const std::string digits = fmt::format("{:014}", time);
-  return fmt::format("{}-{}-{} {}:{}:{}", digits.substr(0, 4), digits.substr(4, 2),
-                     digits.substr(6, 2), digits.substr(8, 2), digits.substr(10, 2),
-                     digits.substr(12, 2));
-}
-
 void AppendJsonString(std::string* out, std::string_view text) {
   out->push_back('"');
   size_t pos = 0;

@@ -46,8 +46,6 @@ std::string ChangeLine(const ListComparison& comparison, const IdList& old_list,
 // from memory, not the disk.
 std::string ChangeJson(const ListComparison& comparison, const IdList& old_list,
                        const IdList& new_list, const FileComparison& entry);
-// A write time of a list (yyyymmddhhnnss) as "yyyy-mm-dd hh:nn:ss".
-std::string WriteTimeText(uint64_t time);
 // The id field of a file's line without its trailing blanks.
 std::string_view TrimmedIdText(const ListedFile& file);
 // A JSON string: quotes, escapes, and each byte that is not part of valid UTF-8 as the

@@ -210,6 +210,7 @@ class Merger {
         ambiguous_(old_list.ambiguous() > 0 || new_list.ambiguous() > 0),
         old_only_(new_list.complete() ? FileChange::kMissing : FileChange::kNotListed),
         new_only_(old_list.complete() ? FileChange::kNew : FileChange::kNotListed),
+        stop_(options.stop),
         result_(result) {}
 
   void Run();
@@ -219,6 +220,7 @@ class Merger {
  private:
   void MergeDirectory(uint32_t old_dir, uint32_t new_dir);
   void Add(FileComparison entry);
+  bool StopAsked() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
 
   Side old_;
   Side new_;
@@ -227,6 +229,7 @@ class Merger {
   bool ambiguous_;  // some record of either list is ambiguous
   FileChange old_only_;
   FileChange new_only_;
+  const std::atomic<bool>* stop_;
   ListComparison* result_;
 };
 
@@ -236,6 +239,7 @@ void Merger::Run() {
   size_t x = 0;
   size_t y = 0;
   while (x < old_.order.size() || y < new_.order.size()) {
+    if (StopAsked()) return;
     int order;
     if (y == new_.order.size()) {
       order = -1;
@@ -266,6 +270,7 @@ void Merger::MergeDirectory(uint32_t old_dir, uint32_t new_dir) {
   const size_t i_end = old_.first[old_dir + 1];
   const size_t j_end = new_.first[new_dir + 1];
   while (i < i_end || j < j_end) {
+    if (StopAsked()) return;
     const int order = j == j_end ? -1 : (i == i_end ? 1 : a[i].name().compare(b[j].name()));
     if (order < 0) {
       Add({old_only_, &a[i++], nullptr});
@@ -317,6 +322,11 @@ ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
   }
   Merger merger(old_list, new_list, options, &result);
   merger.Run();
+  if (options.stop != nullptr && options.stop->load()) {
+    ListComparison stopped;
+    stopped.stopped = true;
+    return stopped;
+  }
   PairMoves(&result.files);
 
   for (const FileComparison& entry : result.files) {

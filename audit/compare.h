@@ -3,6 +3,7 @@
 // its path, its size, its last write time and its id.
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -63,6 +64,9 @@ struct CompareOptions {
   // directory that could not be read is "unreadable" (not missing), and one read from
   // memory is marked so (and kept, unchanged or not). Null for none.
   const std::vector<ScanProblem>* new_problems = nullptr;
+  // Set from another thread to stop: the comparison ends at its next file, and a read
+  // of a list at its next buffer, with `stopped` set and nothing else. Null for none.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 struct ListComparison {
@@ -75,6 +79,8 @@ struct ListComparison {
   // when they were matched whole.
   std::string old_root;
   std::string new_root;
+  // Asked to stop before the end: no files and no totals, for nothing was compared whole.
+  bool stopped = false;
 };
 
 // Classifies every file of two lists. A file without an id in the old list (it could

@@ -256,13 +256,16 @@ RunSettings VerifyRun::JobSettings(RunSettings base, bool cached) const {
   return base;
 }
 
-bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error) {
+bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error,
+                        const std::atomic<bool>* stop) {
   AuditResult& result = *result_;
   result.new_name = id_list_;
   result.problems = outcome.problems;
   result.left_out = outcome.left_out;
   ListReadError read_error;
-  if (!ReadIdList(id_list_, &result.new_list, &read_error)) {
+  if (!ReadIdList(id_list_, &result.new_list, &read_error, stop)) {
+    result.comparison.stopped = read_error.stopped;
+    if (read_error.stopped) return true;
     *error = ListErrorText(id_list_, read_error);
     return false;
   }
@@ -272,6 +275,7 @@ bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::st
   compare.keep_unchanged = keep_unchanged;
   compare.relative = true;
   compare.new_problems = &result.problems;
+  compare.stop = stop;
   result.comparison = CompareIdLists(result.old_list, result.new_list, compare);
   result.date = NowText();
   return true;
@@ -290,11 +294,15 @@ bool CompareListFiles(const std::string& old_name, const std::string& new_name,
   // The two lists are read and sorted side by side.
   ListReadError new_error;
   std::future<bool> new_read = std::async(std::launch::async | std::launch::deferred, [&] {
-    return ReadIdList(new_name, &result->new_list, &new_error);
+    return ReadIdList(new_name, &result->new_list, &new_error, options.stop);
   });
   ListReadError old_error;
-  const bool old_ok = ReadIdList(old_name, &result->old_list, &old_error);
+  const bool old_ok = ReadIdList(old_name, &result->old_list, &old_error, options.stop);
   const bool new_ok = new_read.get();
+  if (old_error.stopped || new_error.stopped) {
+    result->comparison.stopped = true;
+    return true;
+  }
   if (!old_ok) errors->push_back(ListErrorText(old_name, old_error));
   if (!new_ok) errors->push_back(ListErrorText(new_name, new_error));
   if (!old_ok || !new_ok) return false;

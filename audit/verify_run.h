@@ -8,6 +8,7 @@
 // (the new lists' place), then, once the job has ended, Compare. Any thread may run the
 // steps, one at a time.
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,8 +81,10 @@ class VerifyRun {
 
   // After the job has ended with its list written: reads the new list and classes every
   // file, unchanged ones kept when asked for. False with the message in `error` when the
-  // new list cannot be read.
-  bool Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error);
+  // new list cannot be read. A `stop` set from another thread ends the read and the
+  // comparison early: true, with the result's comparison `stopped`.
+  bool Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error,
+               const std::atomic<bool>* stop = nullptr);
 
   // The result, valid from Open on; its comparison from Compare on. Shared, so that it
   // may outlive this run (and its temp folder).
@@ -105,7 +108,8 @@ std::string PartialVerifyText(int32_t files);
 // Reads both lists side by side and classes every file, unchanged ones kept when asked
 // for; matched below each list's search path when `options.relative`. False with one
 // message per list that cannot be read (or, relative, names no search path) in `errors`.
-// std::bad_alloc when the memory runs out.
+// std::bad_alloc when the memory runs out. Asked to stop (`options.stop`): true, with
+// `result->comparison.stopped`, whether the lists were read or not.
 bool CompareListFiles(const std::string& old_name, const std::string& new_name,
                       const CompareOptions& options, AuditResult* result,
                       std::vector<std::string>* errors);

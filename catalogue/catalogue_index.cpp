@@ -76,14 +76,6 @@ std::string ContentKeyText(int64_t key) {
   return text;
 }
 
-std::string WriteTimeText(uint64_t write_time) {
-  if (write_time == 0) return std::string(scan::kTimeWidth, ' ');
-  const std::string digits = std::to_string(write_time);
-  if (digits.size() != 14) return std::string(scan::kTimeWidth, ' ');
-  return digits.substr(0, 4) + "-" + digits.substr(4, 2) + "-" + digits.substr(6, 2) + " " +
-         digits.substr(8, 2) + ":" + digits.substr(10, 2) + ":" + digits.substr(12, 2);
-}
-
 CatalogueIndex::CatalogueIndex(std::vector<std::string> folders, std::string index_path,
                                std::string list_ext)
     : folders_(std::move(folders)),

@@ -76,9 +76,6 @@ std::optional<int64_t> ContentKey(std::string_view id_text);
 // The id field again, as the lists write it after "F  " (11 characters).
 std::string ContentKeyText(int64_t key);
 
-// "yyyy-mm-dd hh:nn:ss" from yyyymmddhhnnss.
-std::string WriteTimeText(uint64_t write_time);
-
 // Told how the first index, or a refresh, goes: lists read so far of all that need
 // reading, and the list being read.
 using IndexProgress = std::function<void(size_t done, size_t total, const std::string& list)>;

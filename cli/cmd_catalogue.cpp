@@ -216,7 +216,7 @@ int RunFindCommand(const Args& args) {
       index->Find(query, static_cast<size_t>(options.limit), [&](const CatalogueFile& file) {
         const CatalogueList* list = catalogue::ListById(lists, file.list);
         const std::string volume = list != nullptr ? list->name : "";
-        const std::string time = catalogue::WriteTimeText(file.write_time);
+        const std::string time = scan::WriteTimeText(file.write_time);
         if (options.jsonl) {
           std::string json;
           AppendJsonField(&json, "volume", volume);

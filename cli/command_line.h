@@ -71,4 +71,14 @@ bool ParseCommandLine(const CommandSpec& command, const Args& args, CommandLine*
 // command's help and gives 0. Nothing when the command goes on.
 std::optional<int> TakeCommandLine(std::string_view command, const Args& args, CommandLine* line);
 
+// The scan's options in the order its help lists them, each number with the engine's
+// range for its run setting. Shared by scan, continue and verify.
+std::span<const OptionSpec> ScanOptionTable();
+
+// Fills `options` from the arguments after "scan": the scan command's table. False with
+// a one-line `error` for an unknown option, a missing or non-numeric value, a number out
+// of range, no PATH or more than one. A help option ends the parse with `help` set (no
+// PATH needed).
+bool ParseScanOptions(const Args& args, ScanOptions* options, std::string* error);
+
 }  // namespace cli

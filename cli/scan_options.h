@@ -1,13 +1,12 @@
 #pragma once
-// The options of "scan" and "continue": what the desktop program's settings page holds,
-// given on the command line. Both "--opt VALUE" and "--opt=VALUE" are accepted.
+// The values of the options of "scan" and "continue": what the desktop program's settings
+// page holds, given on the command line. The table that fills them is the scan's in
+// cli/command_line.h, beside every other command's.
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 
-#include "cli/commands.h"
 #include "cli/options.h"
 #include "scan/run_settings.h"
 
@@ -29,15 +28,5 @@ struct ScanOptions {
   bool verbose = false;  // name each folder the parameters leave out
   bool help = false;  // "--help" or "-h": print the usage and do nothing else
 };
-
-// The scan's options in the order its help lists them, each number with the engine's
-// range for its run setting. Shared by scan, continue and verify.
-std::span<const OptionSpec> ScanOptionTable();
-
-// Fills `options` from the arguments after "scan": the scan command's table. False with
-// a one-line `error` for an unknown option, a missing or non-numeric value, a number out
-// of range, no PATH or more than one. A help option ends the parse with `help` set (no
-// PATH needed).
-bool ParseScanOptions(const Args& args, ScanOptions* options, std::string* error);
 
 }  // namespace cli

@@ -1,5 +1,7 @@
 #include "lists/list_reader.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -15,6 +17,8 @@ namespace {
 constexpr size_t kBar = kFileBarColumn - 1;
 constexpr size_t kMaxSizeWidening = 9;
 constexpr size_t kTypicalLineBytes = 100;
+// The parse looks at its stop on every 4096th line.
+constexpr uint32_t kStopLookMask = (1 << 12) - 1;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -142,6 +146,15 @@ std::string_view ListStateText(ListState state) {
   return "holds no run";
 }
 
+std::string WriteTimeText(uint64_t write_time) {
+  constexpr uint64_t kLastTime = 99999999999999;  // 14 digits
+  if (write_time == 0 || write_time > kLastTime) return std::string(kTimeWidth, ' ');
+  const std::string digits = fmt::format("{:014}", write_time);
+  return fmt::format("{}-{}-{} {}:{}:{}", digits.substr(0, 4), digits.substr(4, 2),
+                     digits.substr(6, 2), digits.substr(8, 2), digits.substr(10, 2),
+                     digits.substr(12, 2));
+}
+
 std::string IdList::FullPath(const ListedFile& file) const {
   std::string path(directory(file));
   path.append(file.name());
@@ -178,7 +191,7 @@ int CompareSplitPaths(std::string_view dir_a, std::string_view name_a, std::stri
 // Reads the lines of one list into an IdList.
 class IdListParser {
  public:
-  explicit IdListParser(IdList* list) : list_(list) {}
+  IdListParser(IdList* list, const std::atomic<bool>* stop) : list_(list), stop_(stop) {}
 
   bool Parse(std::string_view text, ListReadError* error);
 
@@ -195,6 +208,7 @@ class IdListParser {
   bool SameRun(uint32_t a, uint32_t b) const;
 
   IdList* list_;
+  const std::atomic<bool>* stop_;
   // Directories in the order met; several entries may hold the same text.
   std::vector<std::string_view> met_dirs_;
   std::vector<uint32_t> header_lines_;  // ascending
@@ -349,6 +363,13 @@ bool IdListParser::Parse(std::string_view text, ListReadError* error) {
   list_->files_.reserve(text.size() / kTypicalLineBytes);
   while (pos < text.size()) {
     ++number;
+    // A look at the stop costs little beside a line, but not nothing.
+    if ((number & kStopLookMask) == 0 && stop_ != nullptr &&
+        stop_->load(std::memory_order_relaxed)) {
+      error->stopped = true;
+      error->message = platform::kStoppedText;
+      return false;
+    }
     const char* newline =
         static_cast<const char*>(std::memchr(text.data() + pos, '\n', text.size() - pos));
     const size_t end = newline == nullptr ? text.size() : static_cast<size_t>(newline - text.data());
@@ -472,15 +493,16 @@ void IdListParser::SortFiles() {
   met_dirs_.clear();
 }
 
-bool IdList::Parse(std::string_view text, ListReadError* error) {
-  IdListParser parser(this);
+bool IdList::Parse(std::string_view text, ListReadError* error,
+                   const std::atomic<bool>* stop) {
+  IdListParser parser(this, stop);
   return parser.Parse(text, error);
 }
 
 bool ParseIdList(std::unique_ptr<char[]> text, size_t size, IdList* list, ListReadError* error) {
   IdList result;
   result.text_ = std::move(text);
-  if (!result.Parse(std::string_view(result.text_.get(), size), error)) {
+  if (!result.Parse(std::string_view(result.text_.get(), size), error, nullptr)) {
     *list = IdList();
     return false;
   }
@@ -488,7 +510,8 @@ bool ParseIdList(std::unique_ptr<char[]> text, size_t size, IdList* list, ListRe
   return true;
 }
 
-bool ReadIdList(const std::string& path, IdList* list, ListReadError* error) {
+bool ReadIdList(const std::string& path, IdList* list, ListReadError* error,
+                const std::atomic<bool>* stop) {
   IdList result;
   *error = ListReadError();
   // Read, not mapped: a list cut by someone who ignores the lock must not take the
@@ -505,11 +528,12 @@ bool ReadIdList(const std::string& path, IdList* list, ListReadError* error) {
     return false;
   }
   size_t size = 0;
-  if (!result.file_.ReadToEnd(&result.text_, &size)) {
+  if (!result.file_.ReadToEnd(&result.text_, &size, stop)) {
     error->message = result.file_.ErrorText();
+    error->stopped = error->message == platform::kStoppedText;
     return false;
   }
-  if (!result.Parse(std::string_view(result.text_.get(), size), error)) {
+  if (!result.Parse(std::string_view(result.text_.get(), size), error, stop)) {
     *list = IdList();
     return false;
   }

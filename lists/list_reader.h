@@ -6,6 +6,7 @@
 // list fails with the number of the first line that cannot be one: a line with a CR or
 // a NUL inside is none (a list converted to CR line ends is one such line).
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -29,6 +30,10 @@ enum class ListState : uint8_t {
 
 // "complete", "stopped", "ended abnormally", "unfinished", "holds no run".
 std::string_view ListStateText(ListState state);
+
+// A time as ListedFile holds it (yyyymmddhhnnss) in the list's own picture,
+// "yyyy-mm-dd hh:nn:ss"; 0, a time the line shows none of, as the list shows it: blanks.
+std::string WriteTimeText(uint64_t write_time);
 
 constexpr size_t kIdTextWidth = 11;  // id field without its leading "F  "
 
@@ -63,6 +68,7 @@ struct ListReadError {
   std::string message;
   bool in_use = false;         // a run holds the list exclusively (it is being written)
   bool symbolic_link = false;  // the name is a symbolic link, which is never followed
+  bool stopped = false;        // the read was asked to stop
 };
 
 // A list read into memory: its text, its directories and its files. Move-only; the
@@ -104,8 +110,9 @@ class IdList {
   friend class IdListParser;
   friend bool ParseIdList(std::unique_ptr<char[]> text, size_t size, IdList* list,
                           ListReadError* error);
-  friend bool ReadIdList(const std::string& path, IdList* list, ListReadError* error);
-  bool Parse(std::string_view text, ListReadError* error);
+  friend bool ReadIdList(const std::string& path, IdList* list, ListReadError* error,
+                         const std::atomic<bool>* stop);
+  bool Parse(std::string_view text, ListReadError* error, const std::atomic<bool>* stop);
   std::unique_ptr<char[]> text_;
   // The list file read, open while the list lives: its shared lock keeps a run from
   // rewriting it meanwhile.
@@ -126,8 +133,10 @@ bool ParseIdList(std::unique_ptr<char[]> text, size_t size, IdList* list, ListRe
 // Reads the file at `path` to its end (whatever size it records) and parses it. The
 // list keeps a shared lock on the file while it lives: a list a run holds is refused
 // (`in_use`), and no run can take it meanwhile. A symbolic link is refused
-// (`symbolic_link`). Safe to call from several threads at once.
-bool ReadIdList(const std::string& path, IdList* list, ListReadError* error);
+// (`symbolic_link`). Safe to call from several threads at once. A `stop` set from another
+// thread ends the read between buffers and the parse between lines: false, `stopped`.
+bool ReadIdList(const std::string& path, IdList* list, ListReadError* error,
+                const std::atomic<bool>* stop = nullptr);
 
 // The usual file line read directly, for speed: the name section at its bar (0-based,
 // moved right by a widened size field) holding exactly its length in characters, then the

@@ -3,6 +3,7 @@
 // system headers for files. Symbolic links are never followed, and FIFOs, sockets and
 // devices are never opened.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -161,6 +162,8 @@ class DirReader {
 
 // ErrorText of a file whose lock another process holds.
 constexpr char kInUseText[] = "in use by another run";
+// ErrorText of a read ended by its stop request.
+constexpr char kStoppedText[] = "stopped";
 
 enum class OpenMode {
   kRead,  // existing file, read only
@@ -214,8 +217,11 @@ class File {
   int64_t ReadCached(void* buffer, size_t size);
   // Reads from the current position to the end into one new buffer of `*size` bytes,
   // however the file's recorded size compares (a file of /proc records 0 and holds
-  // more). False on a read error; std::bad_alloc when the memory runs out.
-  bool ReadToEnd(std::unique_ptr<char[]>* data, size_t* size);
+  // more). False on a read error; std::bad_alloc when the memory runs out. A `stop` set
+  // from another thread ends the read between two requests of a few megabytes: false,
+  // with kStoppedText.
+  bool ReadToEnd(std::unique_ptr<char[]>* data, size_t* size,
+                 const std::atomic<bool>* stop = nullptr);
   // The same at `offset`, leaving the file position alone; safe from many threads on
   // one file. Its errors leave ErrorText as it was.
   int64_t ReadAt(void* buffer, size_t size, int64_t offset);

@@ -1,9 +1,8 @@
-#include <dirent.h>
+// files.h on POSIX: a file opened, read, written, and what the page cache holds of it.
+
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <sys/file.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -14,15 +13,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "platform/files.h"
+#include "platform/files_posix_parts.h"
 #include "platform/memory.h"
 
 namespace platform {
+
+using posix_parts::BaseName;
+using posix_parts::CName;
 
 namespace {
 
@@ -32,13 +34,6 @@ constexpr int64_t kEpochDelta = 11644473600LL;
 FileTime ToFileTime(int64_t sec, int64_t nsec) {
   const int64_t units = (sec + kEpochDelta) * 10000000LL + nsec / 100;
   return units < 0 ? 0 : static_cast<FileTime>(units);
-}
-
-// The last component, for the hidden bit.
-std::string_view BaseName(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  const size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 bool IsHiddenName(std::string_view name) {
@@ -78,59 +73,7 @@ bool FillInfo(const struct statx& st, std::string_view name, FileInfo* info) {
 constexpr unsigned kStatxMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME |
                                 STATX_BTIME | STATX_CTIME | STATX_INO;
 
-// A name as a C string without allocating for ordinary lengths.
-class CName {
- public:
-  explicit CName(std::string_view name) {
-    if (name.size() < sizeof small_) {
-      std::memcpy(small_, name.data(), name.size());
-      small_[name.size()] = 0;
-      text_ = small_;
-    } else {
-      large_.assign(name);
-      text_ = large_.c_str();
-    }
-  }
-  const char* c_str() const { return text_; }
-
- private:
-  char small_[256];
-  std::string large_;
-  const char* text_;
-};
-
-// What an entry that could not be opened as a directory is instead, for messages.
-std::string NotADirectoryText(int dirfd, const char* name, int error) {
-  struct stat st;
-  if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISLNK(st.st_mode)) return "is a symbolic link";
-    if (!S_ISDIR(st.st_mode)) return "is not a directory";
-  }
-  return std::strerror(error);
-}
-
-int OpenDirAt(int dirfd, const char* name, std::string* error) {
-  int fd;
-  do {
-    fd = openat(dirfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) *error = NotADirectoryText(dirfd, name, errno);
-  return fd;
-}
-
-bool StatxAt(int dirfd, const char* path, int flags, std::string_view name, FileInfo* info) {
-  struct statx st;
-  if (statx(dirfd, path, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &st) != 0)
-    return false;
-  return FillInfo(st, name, info);
-}
-
-bool HasWildcard(std::string_view text) {
-  return text.find_first_of("*?") != std::string_view::npos;
-}
-
 std::atomic<ReadHook> g_read_hook{nullptr};
-std::atomic<DirEntryHook> g_dir_entry_hook{nullptr};
 // Set once cachestat said ENOSYS (an older kernel) or EPERM (a filter that refuses it).
 std::atomic<bool> g_no_cachestat{false};
 std::atomic<bool> g_no_read_past_cache{false};
@@ -197,256 +140,23 @@ constexpr uint64_t kSequentialHintSize = 1 << 20;
 
 }  // namespace
 
-bool StatPath(const std::string& path, FileInfo* info) {
-  if (path.empty()) return false;
-  // A trailing "/" would make the system follow a link to a directory.
-  size_t end = path.size();
-  while (end > 1 && path[end - 1] == '/') --end;
-  if (end == path.size()) return StatxAt(AT_FDCWD, path.c_str(), 0, BaseName(path), info);
-  const std::string bare = path.substr(0, end);
-  // ...but it still names a directory only.
-  FileInfo found;
-  if (!StatxAt(AT_FDCWD, bare.c_str(), 0, BaseName(bare), &found) ||
-      found.kind != EntryKind::kDirectory)
-    return false;
-  *info = found;
-  return true;
-}
+namespace posix_parts {
 
-PathKind PathKindOf(const std::string& path, std::string* error) {
-  // Without the trailing "/" the last component is looked at itself, not its target.
-  size_t end = path.size();
-  while (end > 1 && path[end - 1] == '/') --end;
-  const std::string bare = path.substr(0, end);
-  struct stat st;
-  if (bare.empty() || lstat(bare.c_str(), &st) != 0) {
-    if (bare.empty() || errno == ENOENT || errno == ENOTDIR) return PathKind::kMissing;
-    if (error != nullptr) *error = std::strerror(errno);
-    return PathKind::kUnknown;
-  }
-  if (S_ISLNK(st.st_mode)) {
-    struct stat target;
-    const bool to_dir = stat(bare.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
-    return to_dir ? PathKind::kLinkToDirectory : PathKind::kLink;
-  }
-  if (S_ISREG(st.st_mode)) return PathKind::kFile;
-  if (S_ISDIR(st.st_mode)) return PathKind::kDirectory;
-  if (S_ISFIFO(st.st_mode)) return PathKind::kFifo;
-  if (S_ISSOCK(st.st_mode)) return PathKind::kSocket;
-  return PathKind::kDevice;
-}
-
-bool FindFirst(const std::string& path, FileInfo* info, std::string* name) {
+// The last component, for the hidden bit.
+std::string_view BaseName(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
   const size_t slash = path.rfind('/');
-  const std::string_view last =
-      slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
-  if (!HasWildcard(last)) {
-    if (!StatPath(path, info)) return false;
-    if (name) *name = std::string(BaseName(path));
-    return true;
-  }
-  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  const std::string pattern(last);
-  DirReader reader;
-  if (!reader.Open(dir)) return false;
-  std::string_view entry;
-  EntryKind kind;
-  while (reader.Next(&entry, &kind)) {
-    if (kind == EntryKind::kOther) continue;
-    const std::string candidate(entry);
-    if (fnmatch(pattern.c_str(), candidate.c_str(), 0) != 0) continue;
-    if (!reader.Stat(candidate, info)) continue;
-    if (name) *name = candidate;
-    return true;
-  }
-  return false;
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-DirReader::~DirReader() { Close(); }
-
-DirHandle::~DirHandle() { Close(); }
-
-DirHandle::DirHandle(DirHandle&& other) noexcept
-    : fd_(other.fd_), error_(std::move(other.error_)) {
-  other.fd_ = -1;
-}
-
-DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = other.fd_;
-    error_ = std::move(other.error_);
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
-bool DirHandle::Open(const std::string& path) {
-  Close();
-  error_.clear();
-  if (path.empty()) {
-    error_ = std::strerror(ENOENT);
+bool StatxAt(int dirfd, const char* path, int flags, std::string_view name, FileInfo* info) {
+  struct statx st;
+  if (statx(dirfd, path, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kStatxMask, &st) != 0)
     return false;
-  }
-  fd_ = OpenDirAt(AT_FDCWD, path.c_str(), &error_);
-  return fd_ >= 0;
+  return FillInfo(st, name, info);
 }
 
-bool DirHandle::OpenAt(const DirHandle& parent, std::string_view name) {
-  // The parent may be this very handle: open first, then let the old one go.
-  error_.clear();
-  if (parent.fd_ < 0) {
-    error_ = std::strerror(EBADF);
-    Close();
-    return false;
-  }
-  const CName c_name(name);
-  const int fd = OpenDirAt(parent.fd_, c_name.c_str(), &error_);
-  Close();
-  fd_ = fd;
-  return fd_ >= 0;
-}
-
-bool DirHandle::Duplicate(const DirReader& reader) {
-  Close();
-  error_.clear();
-  fd_ = reader.fd_ < 0 ? -1 : fcntl(reader.fd_, F_DUPFD_CLOEXEC, 0);
-  if (fd_ < 0) error_ = std::strerror(reader.fd_ < 0 ? EBADF : errno);
-  return fd_ >= 0;
-}
-
-void DirHandle::Close() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
-}
-
-bool DirHandle::Stat(std::string_view name, FileInfo* info) const {
-  if (fd_ < 0) return false;
-  const CName c_name(name);
-  return StatxAt(fd_, c_name.c_str(), 0, name, info);
-}
-
-bool DirHandle::StatSelf(FileInfo* info) const {
-  if (fd_ < 0) return false;
-  return StatxAt(fd_, "", AT_EMPTY_PATH, {}, info);
-}
-
-bool DirReader::Adopt(int fd) {
-  DIR* dir = fdopendir(fd);
-  if (dir == nullptr) {
-    error_ = std::strerror(errno);
-    close(fd);
-    return false;
-  }
-  dir_ = dir;
-  fd_ = fd;
-  return true;
-}
-
-bool DirReader::Open(const std::string& path) {
-  Close();
-  if (path.empty()) {
-    error_ = std::strerror(ENOENT);
-    return false;
-  }
-  const int fd = OpenDirAt(AT_FDCWD, path.c_str(), &error_);
-  return fd >= 0 && Adopt(fd);
-}
-
-bool DirReader::Open(const DirHandle& dir) {
-  Close();
-  if (dir.fd_ < 0) {
-    error_ = std::strerror(EBADF);
-    return false;
-  }
-  // A descriptor of its own, read from the start: the handle keeps its position.
-  const int fd = openat(dir.fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    error_ = std::strerror(errno);
-    return false;
-  }
-  return Adopt(fd);
-}
-
-bool DirReader::OpenChild(std::string_view name, DirReader* other) const {
-  other->Close();
-  if (fd_ < 0) {
-    other->error_ = std::strerror(EBADF);
-    return false;
-  }
-  const CName c_name(name);
-  const int fd = OpenDirAt(fd_, c_name.c_str(), &other->error_);
-  return fd >= 0 && other->Adopt(fd);
-}
-
-void DirReader::Close() {
-  if (dir_ != nullptr) closedir(static_cast<DIR*>(dir_));  // closes fd_ too
-  dir_ = nullptr;
-  fd_ = -1;
-  failed_ = false;
-  error_.clear();
-}
-
-bool DirReader::Next(std::string_view* name, EntryKind* kind) {
-  if (dir_ == nullptr) return false;
-  for (;;) {
-    errno = 0;
-    const struct dirent* entry = readdir(static_cast<DIR*>(dir_));
-    if (entry == nullptr) {
-      // The end and a failure look alike but for errno.
-      if (errno != 0) {
-        failed_ = true;
-        error_ = std::strerror(errno);
-      }
-      return false;
-    }
-    const char* n = entry->d_name;
-    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-    if (const DirEntryHook hook = g_dir_entry_hook.load(std::memory_order_relaxed)) {
-      if (const int error = hook(n); error != 0) {
-        failed_ = true;
-        error_ = std::strerror(error);
-        return false;
-      }
-    }
-    *name = std::string_view(n);
-    switch (entry->d_type) {
-      case DT_REG:
-        *kind = EntryKind::kFile;
-        break;
-      case DT_DIR:
-        *kind = EntryKind::kDirectory;
-        break;
-      case DT_UNKNOWN: {
-        // Some file systems do not fill the type in.
-        struct stat st;
-        if (fstatat(fd_, n, &st, AT_SYMLINK_NOFOLLOW) != 0)
-          *kind = EntryKind::kOther;
-        else if (S_ISREG(st.st_mode))
-          *kind = EntryKind::kFile;
-        else if (S_ISDIR(st.st_mode))
-          *kind = EntryKind::kDirectory;
-        else
-          *kind = EntryKind::kOther;
-        break;
-      }
-      default:
-        *kind = EntryKind::kOther;
-    }
-    return true;
-  }
-}
-
-bool DirReader::Stat(std::string_view name, FileInfo* info) const {
-  if (fd_ < 0) return false;
-  const CName c_name(name);
-  return StatxAt(fd_, c_name.c_str(), 0, name, info);
-}
-
-bool DirReader::StatSelf(FileInfo* info) const {
-  if (fd_ < 0) return false;
-  return StatxAt(fd_, "", AT_EMPTY_PATH, {}, info);
-}
+}  // namespace posix_parts
 
 File::~File() { Close(); }
 
@@ -629,19 +339,28 @@ int64_t File::ReadCached(void* buffer, size_t size) {
   return static_cast<int64_t>(done);
 }
 
-bool File::ReadToEnd(std::unique_ptr<char[]>* data, size_t* size) {
+bool File::ReadToEnd(std::unique_ptr<char[]>* data, size_t* size,
+                     const std::atomic<bool>* stop) {
   // Room for the recorded size and one byte more, so that a file that keeps its size is
-  // read in one request that finds its end.
+  // found at its end by a short request.
   constexpr size_t kFirstRoom = 1 << 16;
+  // Requests of this size keep a stop waiting a few milliseconds at most.
+  constexpr size_t kRequest = 8 << 20;
   const int64_t recorded = Size();
   size_t room = recorded > 0 ? static_cast<size_t>(recorded) + 1 : kFirstRoom;
   auto buffer = std::make_unique_for_overwrite<char[]>(room);
   size_t done = 0;
   for (;;) {
-    const int64_t got = Read(buffer.get() + done, room - done);
+    if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+      error_ = kStoppedText;
+      return false;
+    }
+    const size_t asked = std::min(kRequest, room - done);
+    const int64_t got = Read(buffer.get() + done, asked);
     if (got < 0) return false;
     done += static_cast<size_t>(got);
-    if (done < room) break;
+    if (static_cast<size_t>(got) < asked) break;
+    if (done < room) continue;
     // Grown since its size was taken, or a file whose size says nothing.
     auto bigger = std::make_unique_for_overwrite<char[]>(room * 2);
     std::memcpy(bigger.get(), buffer.get(), done);
@@ -808,219 +527,7 @@ bool File::DropCache(uint64_t offset, uint64_t length) const {
                        POSIX_FADV_DONTNEED) == 0;
 }
 
-bool KeepToOwner(const std::string& path, bool* changed) {
-  *changed = false;
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return errno == ENOENT;
-  if ((st.st_mode & 077) == 0) return true;
-  if (chmod(path.c_str(), st.st_mode & 07700) != 0) return false;
-  *changed = true;
-  return true;
-}
-
-size_t DescriptorLimit() {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
-  return static_cast<size_t>(limit.rlim_cur);
-}
-
-bool MakeDirs(const std::string& path) {
-  if (path.empty()) return false;
-  std::string partial;
-  partial.reserve(path.size());
-  size_t pos = 0;
-  while (pos <= path.size()) {
-    size_t next = path.find('/', pos);
-    if (next == std::string::npos) next = path.size();
-    partial.assign(path, 0, next);
-    if (!partial.empty() && mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    pos = next + 1;
-  }
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
-
-bool CreateLockedFile(const std::string& path, File* file) {
-  // Made and locked under a name of its own, then linked to `path`, which link(2) never
-  // replaces: whoever finds `path` unlocked knows its holder is gone.
-  std::string temporary = path + ".XXXXXX";
-  const int made = mkostemp(temporary.data(), O_CLOEXEC);
-  if (made < 0) {
-    file->Close();
-    file->error_ = std::strerror(errno);
-    return false;
-  }
-  close(made);
-  bool ok = file->Open(temporary, OpenMode::kReadWriteLocked);
-  if (ok && link(temporary.c_str(), path.c_str()) != 0) {
-    file->error_ = std::strerror(errno);
-    ok = false;
-  }
-  unlink(temporary.c_str());
-  if (!ok) {
-    const std::string error = file->error_;
-    file->Close();
-    file->error_ = error;
-  }
-  return ok;
-}
-
-bool RemoveDir(const std::string& path) { return rmdir(path.c_str()) == 0; }
-
-bool WriteWholeFile(const std::string& path, std::string_view data) {
-  File file;
-  if (!file.Open(path, OpenMode::kCreateTruncate)) return false;
-  const bool ok = file.Write(data);
-  return file.Close() && ok;
-}
-
-namespace {
-
-void SyncFolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  const int dir_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd >= 0) {
-    fsync(dir_fd);
-    close(dir_fd);
-  }
-}
-
-// Gives the file `from` the name `to` unless `to` exists: EEXIST then. File systems
-// without the atomic form (EINVAL) get a hard link, and those without links a look
-// before the rename.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  if (link(from.c_str(), to.c_str()) == 0) {
-    unlink(from.c_str());
-    return 0;
-  }
-  if (errno != EPERM && errno != ENOTSUP) return errno;
-  struct stat st;
-  if (lstat(to.c_str(), &st) == 0) return EEXIST;
-  return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-}
-
-}  // namespace
-
-bool ReplaceFileLocked(const std::string& path, std::string_view data, File* lock,
-                       std::string* error) {
-  // One fixed name beside the file: whoever holds the lock owns it, and a copy left by
-  // a crash is simply written over. A name at the length limit leaves room by its end.
-  constexpr size_t kMaxName = 255;
-  constexpr std::string_view kSuffix = ".new";
-  const size_t slash_at = path.rfind('/');
-  const size_t base = slash_at == std::string::npos ? 0 : slash_at + 1;
-  const size_t keep = std::min(path.size() - base, kMaxName - kSuffix.size());
-  const std::string temporary = path.substr(0, base + keep) + std::string(kSuffix);
-  File fresh;
-  if (!fresh.Open(temporary, OpenMode::kOpenOrCreateLocked)) {
-    *error = fresh.ErrorText();
-    return false;
-  }
-  if (!fresh.SetSize(0) || !fresh.Write(data) || !fresh.Sync()) {
-    *error = fresh.ErrorText();
-    fresh.Close();
-    unlink(temporary.c_str());
-    return false;
-  }
-  if (rename(temporary.c_str(), path.c_str()) != 0) {
-    *error = std::strerror(errno);
-    fresh.Close();
-    unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself must reach the disk before the old name's data is trusted gone.
-  SyncFolderOf(path);
-  *lock = std::move(fresh);
-  return true;
-}
-
-CopyResult CopyToNewFile(const std::string& from, const std::string& to, std::string* error) {
-  struct stat st;
-  if (lstat(to.c_str(), &st) == 0) return CopyResult::kExists;
-  File in;
-  if (!in.Open(from, OpenMode::kRead)) {
-    *error = in.ErrorText();
-    return CopyResult::kFailed;
-  }
-  const size_t slash = to.rfind('/');
-  std::string temporary = to.substr(0, slash == std::string::npos ? 0 : slash + 1);
-  temporary += ".checker-copy-XXXXXX";
-  // A name of our own in that folder; File then writes it as any other.
-  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return CopyResult::kFailed;
-  }
-  close(fd);
-  File out;
-  if (!out.Open(temporary, OpenMode::kCreateTruncate)) {
-    *error = out.ErrorText();
-    unlink(temporary.c_str());
-    return CopyResult::kFailed;
-  }
-  std::string buffer(1 << 20, '\0');
-  bool copied = false;
-  for (;;) {
-    const int64_t got = in.Read(buffer.data(), buffer.size());
-    if (got < 0) {
-      *error = in.ErrorText();
-      break;
-    }
-    if (got == 0) {
-      copied = out.Sync() && out.Close();
-      if (!copied) *error = out.ErrorText();
-      break;
-    }
-    if (!out.Write(buffer.data(), static_cast<size_t>(got))) {
-      *error = out.ErrorText();
-      break;
-    }
-  }
-  out.Close();
-  if (copied) {
-    const int failed = RenameNoReplace(temporary, to);
-    if (failed == 0) {
-      SyncFolderOf(to);
-      return CopyResult::kCopied;
-    }
-    unlink(temporary.c_str());
-    if (failed == EEXIST) return CopyResult::kExists;
-    *error = std::strerror(failed);
-    return CopyResult::kFailed;
-  }
-  unlink(temporary.c_str());
-  return CopyResult::kFailed;
-}
-
-bool ReadWholeFile(const std::string& path, std::string* data) {
-  File file;
-  if (!file.Open(path, OpenMode::kRead)) return false;
-  const int64_t size = file.Size();
-  if (size < 0) return false;
-  std::string result;
-  result.resize(static_cast<size_t>(size));
-  const int64_t n = file.Read(result.data(), result.size());
-  if (n < 0) return false;
-  result.resize(static_cast<size_t>(n));
-  // The file may have grown since the size was taken.
-  char extra[65536];
-  for (;;) {
-    const int64_t more = file.Read(extra, sizeof extra);
-    if (more < 0) return false;
-    if (more == 0) break;
-    result.append(extra, static_cast<size_t>(more));
-  }
-  *data = std::move(result);
-  return true;
-}
-
 void SetReadHookForTesting(ReadHook hook) { g_read_hook.store(hook); }
-void SetDirEntryHookForTesting(DirEntryHook hook) { g_dir_entry_hook.store(hook); }
 void SetNoCachestatForTesting(bool no_cachestat) { g_no_cachestat.store(no_cachestat); }
 
 void SetNoReadPastCacheForTesting(bool refuse) { g_no_read_past_cache.store(refuse); }

@@ -49,7 +49,7 @@ QVariant FindModel::data(const QModelIndex& index, int role) const {
     case kSize:
       return Q(scan::CountText(static_cast<int64_t>(row->file.size)));
     case kWriteTime:
-      return Q(catalogue::WriteTimeText(row->file.write_time));
+      return Q(scan::WriteTimeText(row->file.write_time));
     default:
       return {};
   }

@@ -26,6 +26,7 @@ namespace {
 
 constexpr char kCloseQuestion[] = "Thread is still active, terminate it ( as soon as possible )";
 constexpr char kCloseCaption[] = "Viv050- Terminate thread";
+constexpr char kCompareStopped[] = "the comparison was stopped";
 // The stop request a "No" to the close question leaves.
 constexpr uint8_t kStopFromClose = 3;
 constexpr uint8_t kStopFromCancel = 1;
@@ -78,14 +79,17 @@ std::string VerifyRefusalText(const scan::VerifyPlan& plan, const scan::VerifyRu
 }
 
 // What a verify found once its job has ended; unchanged files are kept for the window.
-void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome, AuditEnd* end) {
+void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome,
+                  const std::atomic<bool>* stop, AuditEnd* end) {
   std::string error;
   if (!outcome.failure.empty()) {
     end->error = outcome.failure;
   } else if (!outcome.id_list_written) {
     end->error = scan::kNothingVerified;
-  } else if (!verify.Compare(outcome, true, &error)) {
+  } else if (!verify.Compare(outcome, true, &error, stop)) {
     end->error = error;
+  } else if (verify.result()->comparison.stopped) {
+    end->error = kCompareStopped;
   } else {
     const std::shared_ptr<scan::AuditResult>& result = verify.result();
     end->notes = scan::ListWarnings(result->old_name, result->old_list);
@@ -98,14 +102,19 @@ void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome, AuditEnd*
 }
 
 void CompareFiles(const std::string& old_list, const std::string& new_list, bool relative,
-                  AuditEnd* end) {
+                  const std::atomic<bool>* stop, AuditEnd* end) {
   auto result = std::make_shared<scan::AuditResult>();
   scan::CompareOptions options;
   options.keep_unchanged = true;
   options.relative = relative;
+  options.stop = stop;
   std::vector<std::string> errors;
   if (!scan::CompareListFiles(old_list, new_list, options, result.get(), &errors)) {
     for (const std::string& error : errors) end->error += (end->error.empty() ? "" : "; ") + error;
+    return;
+  }
+  if (result->comparison.stopped) {
+    end->error = kCompareStopped;
     return;
   }
   end->notes = scan::ListWarnings(old_list, result->old_list);
@@ -236,10 +245,15 @@ void RunControl::HandOver(TDskFil& job) {
 }
 
 bool RunControl::CloseCheck() {
-  // A comparison cannot be told to stop; the program waits for it after the window goes.
+  // A comparison is stopped by "Yes" (the window goes at its end) as by "No" (the window
+  // stays).
+  if (close_at_end_) return false;  // asked already: the window goes at the end
   if (audit_running_ && running_job_ == nullptr) {
-    return MsgSx(kCloseQuestion, kCloseCaption,
-                 support::kMbYesNoCancel | support::kMbIconQuestion) == support::kIdYes;
+    const int answer =
+        MsgSx(kCloseQuestion, kCloseCaption, support::kMbYesNoCancel | support::kMbIconQuestion);
+    if (answer == support::kIdYes || answer == support::kIdNo) audit_stop_ = true;
+    close_at_end_ = answer == support::kIdYes;
+    return false;
   }
   if (running_job_ == nullptr || running_job_->Terminated()) return true;
   const int answer =
@@ -251,6 +265,8 @@ bool RunControl::CloseCheck() {
   if (answer == support::kIdYes) {
     stop_request_ = kStopFromCancel;
     close_at_end_ = true;
+    // A verify's comparison would follow the job; it is stopped too.
+    audit_stop_ = true;
   }
   if (answer == support::kIdNo) stop_request_ = kStopFromClose;
   return false;
@@ -324,12 +340,13 @@ bool RunControl::StartVerify(const std::string& list) {
   const std::shared_future<ScanOutcome> done = job_thread_.done();
   RunControl* self = this;
   if (audit_thread_.joinable()) audit_thread_.join();
+  audit_stop_ = false;
   try {
     audit_thread_ = std::thread([verify, done, self, moved = plan.moved]() mutable {
       AuditEnd end;
       end.verify = true;
       try {
-        FinishVerify(*verify, done.get(), &end);
+        FinishVerify(*verify, done.get(), &self->audit_stop_, &end);
         if (!moved.empty()) end.notes.insert(end.notes.begin(), moved);
       } catch (const std::bad_alloc&) {
         end = AuditEnd();
@@ -354,11 +371,12 @@ bool RunControl::StartCompare(const std::string& old_list, const std::string& ne
   audit_running_ = true;
   RunControl* self = this;
   if (audit_thread_.joinable()) audit_thread_.join();
+  audit_stop_ = false;
   try {
     audit_thread_ = std::thread([old_list, new_list, relative, self] {
       AuditEnd end;
       try {
-        CompareFiles(old_list, new_list, relative, &end);
+        CompareFiles(old_list, new_list, relative, &self->audit_stop_, &end);
       } catch (const std::bad_alloc&) {
         end = AuditEnd();
         end.error = "not enough memory to compare " + old_list + " and " + new_list;

@@ -4,6 +4,7 @@
 // the job at its next notification. Shows nothing itself: alerts go out as `info`.
 
 #include <QObject>
+#include <atomic>
 #include <cstdint>
 #include <future>
 #include <memory>
@@ -55,6 +56,8 @@ class RunControl : public QObject {
   bool StartCompare(const std::string& old_list, const std::string& new_list, bool relative);
   // A verify or comparison runs, from its start until auditEnded.
   bool AuditRunning() const { return audit_running_; }
+  // The close question asked the comparison to stop; it has not ended yet.
+  bool AuditStopping() const { return audit_running_ && audit_stop_.load(); }
 
   // Sets or withdraws the stop request; true when one is now pending.
   bool ToggleCancel();
@@ -65,11 +68,14 @@ class RunControl : public QObject {
   // Inside a notification (GUI thread, the job waiting): the stop request and the
   // pending interval go to the job.
   void HandOver(TDskFil& job);
-  // After the end notification: the job frees itself. True when a close waits for it.
+  // After the end notification: the job frees itself. True when a close waits for it
+  // (for a verify, the close waits for its comparison).
   bool Forget() {
     running_job_ = nullptr;
-    return std::exchange(close_at_end_, false);
+    return !audit_running_ && std::exchange(close_at_end_, false);
   }
+  // At a verify's or comparison's end: true when a close waits for it.
+  bool TakeCloseAtEnd() { return std::exchange(close_at_end_, false); }
 
   // Whether the window may close now; asks when a job runs.
   bool CloseCheck();
@@ -109,6 +115,8 @@ class RunControl : public QObject {
   // next starts and when the window goes.
   JobThread job_thread_;
   std::thread audit_thread_;
+  // Set by the GUI thread, read by the comparison's thread between its files.
+  std::atomic<bool> audit_stop_{false};
   bool shut_down_ = false;
   uint8_t stop_request_ = 0;
   bool close_at_end_ = false;  // the close was answered Yes during the run

@@ -251,7 +251,8 @@ class AuditPageTest : public QObject {
   }
 
   // A comparison that runs holds the window as a run does: it asks, goes only when told
-  // to, and the window's end waits for the comparison's thread.
+  // to, and the window's end waits for the comparison's thread. "Yes" and "No" stop it,
+  // and the page says so until it has ended.
   void CloseDuringACompareAsksAndWaitsForIt() {
     AppEnv env;
     TempTree tree;
@@ -262,16 +263,24 @@ class AuditPageTest : public QObject {
     auto window = OpenWindow();
     TViv050* w = window.get();
     SelectList(w, out, "old.v00");
-    for (const int answer : {support::kIdCancel, support::kIdYes}) {
+    const auto* cancelling = Find<QLabel>(w, "liCancel");
+    for (const int answer : {support::kIdCancel, support::kIdNo, support::kIdYes}) {
       env.files.Answer(list);
       env.msg.Answer(answer);
       QTest::mouseClick(Find<QPushButton>(w, "bcRunCompare"), Qt::LeftButton);
       // No event has run since the click: the comparison's end is not known yet.
-      const bool closed = w->close();
-      QCOMPARE(closed, answer == support::kIdYes);
-      if (!closed) QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+      // The window never goes while its comparison runs: Yes closes it at the end.
+      QVERIFY(!w->close());
+      QCOMPARE(!cancelling->isHidden(), answer != support::kIdCancel);
+      if (answer == support::kIdYes) QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), kAuditTimeout);
+      if (answer == support::kIdCancel) QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+      if (answer == support::kIdNo) {
+        QTRY_VERIFY_WITH_TIMEOUT(Find<QPushButton>(w, "bcRunCompare")->isEnabled(),
+                                 kAuditTimeout);
+        QVERIFY(cancelling->isHidden());
+      }
     }
-    QCOMPARE(env.msg.messages().size(), size_t{2});
+    QCOMPARE(env.msg.messages().size(), size_t{3});
     QCOMPARE(env.msg.messages()[1].text,
              std::string("Thread is still active, terminate it ( as soon as possible )"));
     window.reset();

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "cli/scan_options.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"

@@ -288,4 +288,17 @@ TEST_F(ListReaderTest, TheLastReadableHeaderNamesTheVolume) {
   }
 }
 
+// The text of a read time is the list's own picture; a line without a time shows blanks.
+TEST(WriteTimeTextTest, AsTheListShowsIt) {
+  const struct {
+    uint64_t time;
+    std::string text;
+  } cases[] = {
+      {0, std::string(19, ' ')},
+      {kWrittenTime, "2020-05-01 12:34:56"},
+      {9991231235959, "0999-12-31 23:59:59"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(scan::WriteTimeText(c.time), c.text) << c.time;
+}
+
 }  // namespace

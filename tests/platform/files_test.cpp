@@ -5,6 +5,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <set>
@@ -156,6 +157,29 @@ TEST_F(FilesTest, ReadHookInjectsErrors) {
   EXPECT_EQ(f.Read(buffer, sizeof buffer), -1);
   platform::SetReadHookForTesting(nullptr);
   EXPECT_EQ(f.Read(buffer, sizeof buffer), 6);
+}
+
+// A read to the end looks at its stop between requests: the first one asks to stop.
+std::atomic<bool> g_stop_read{false};
+int64_t ReadThenAskToStop(int fd, void* buffer, size_t size) {
+  g_stop_read = true;
+  return read(fd, buffer, size);
+}
+
+TEST_F(FilesTest, ReadToEndStopsBetweenBuffers) {
+  const std::string path = tree_.File("big", std::string(24 << 20, 'x'));
+  for (const bool stop_asked : {false, true}) {
+    platform::File f;
+    ASSERT_TRUE(f.Open(path, platform::OpenMode::kRead));
+    g_stop_read = false;
+    platform::SetReadHookForTesting(stop_asked ? &ReadThenAskToStop : nullptr);
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    EXPECT_EQ(f.ReadToEnd(&data, &size, &g_stop_read), !stop_asked);
+    platform::SetReadHookForTesting(nullptr);
+    EXPECT_EQ(f.ErrorText(), stop_asked ? platform::kStoppedText : "");
+    EXPECT_EQ(size, stop_asked ? 0 : size_t{24 << 20});
+  }
 }
 
 TEST_F(FilesTest, WholeFilesAndDirectories) {
