@@ -26,10 +26,13 @@ using testing_support::CommandResult;
 using testing_support::TempTree;
 
 // The paths find prints (its last column), sorted.
+// The paths of find's lines, sorted by path: the lines lead with sizes and times, whose
+// order is no path order.
 std::vector<std::string> FoundPaths(const std::string& out) {
   std::vector<std::string> paths;
   for (const std::string& line : testing_support::SortedLines(out))
     paths.push_back(line.substr(line.rfind("  ") + 2));
+  std::sort(paths.begin(), paths.end());
   return paths;
 }
 
@@ -397,6 +400,7 @@ TEST_F(CatalogueIndexTest, FirstResultsStraddleListsAndTheCountFollows) {
       if (path.ends_with(".mov")) all.push_back(path);
     }
   }
+  std::sort(all.begin(), all.end());
   const CommandResult r = Find({"--limit", "100", "CLIP"});
   const std::vector<std::string> shown = FoundPaths(r.out);
   ASSERT_EQ(shown.size(), 100u);
