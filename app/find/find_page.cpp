@@ -241,6 +241,7 @@ void FindPage::Search() {
     std::vector<FoundFile> rows;
     int64_t count = -1;
     std::string error;
+    bool flushed = false;
     if (w.index == nullptr) {
       error = "The catalogue has no index";
     } else {
@@ -255,6 +256,7 @@ void FindPage::Search() {
         };
         // The first results show while the rest are counted.
         const auto shown = [&] {
+          flushed = true;
           QMetaObject::invokeMethod(
               this,
               [this, latest, search, rows]() mutable {
@@ -268,8 +270,15 @@ void FindPage::Search() {
     }
     QMetaObject::invokeMethod(
         this,
-        [this, latest, search, rows = std::move(rows), count, error]() mutable {
-          if (latest->load() == search) ShowResults(std::move(rows), count, error);
+        [this, latest, search, rows = std::move(rows), count, error, flushed]() mutable {
+          if (latest->load() != search) return;
+          // The rows shown first are all there are: the count alone follows, and a row
+          // the user chose meanwhile stays chosen.
+          if (flushed && error.empty()) {
+            ShowCount(static_cast<int64_t>(rows.size()), count, error);
+          } else {
+            ShowResults(std::move(rows), count, error);
+          }
         },
         Qt::QueuedConnection);
   });
@@ -279,6 +288,10 @@ void FindPage::ShowResults(std::vector<FoundFile> rows, int64_t count, const std
   const auto shown = static_cast<int64_t>(rows.size());
   results_->SetRows(std::move(rows));
   ShowCopies({}, {}, {});
+  ShowCount(shown, count, error);
+}
+
+void FindPage::ShowCount(int64_t shown, int64_t count, const std::string& error) {
   std::string line = error;
   if (error.empty() && count < 0) {
     line = std::to_string(shown) + " found; counting the rest";

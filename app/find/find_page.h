@@ -76,6 +76,8 @@ class FindPage : public QObject {
   QWidget* BuildVolumes();
   void Search();
   void ShowResults(std::vector<FoundFile> rows, int64_t count, const std::string& error);
+  // The line under the results: how many show, how many matched, or the error.
+  void ShowCount(int64_t shown, int64_t count, const std::string& error);
   void ShowVolumes(std::vector<VolumeRow> rows, const std::vector<std::string>& notes,
                    const std::string& error);
   void ShowProgress(size_t done, size_t total, const std::string& list);
