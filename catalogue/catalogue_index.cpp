@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "catalogue/file_query.h"
-#include "catalogue/segment_search.h"
 #include "catalogue/volumes.h"
 #include "lists/list_format.h"
+#include "names/segment_search.h"
 
 namespace catalogue {
 

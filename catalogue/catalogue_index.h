@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/name_segment.h"
 #include "catalogue/sqlite_db.h"
 #include "lists/list_reader.h"
+#include "names/name_segment.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/name_match.h"
-#include "catalogue/name_segment.h"
-#include "catalogue/segment_search.h"
 #include "fuzz/fuzz_util.h"
+#include "names/name_match.h"
+#include "names/name_segment.h"
+#include "names/segment_search.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string_view> fields = fuzz::Fields(fuzz::AsText(data, size), 400);

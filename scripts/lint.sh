@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Small source lint: trailing blanks, final newlines, CR LF, and which folder may
-# include which (lowest layer first: platform, support, fs, content, lists, scan, catalogue,
-# audit, then app, editor and cli), and inside app/ which floor may include which.
+# include which (lowest layer first: platform, support, fs, content, lists, scan, names,
+# catalogue, audit, then app, editor and cli), and inside app/ which floor may include which.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -26,16 +26,17 @@ allowed() {
     content) echo "platform support fs content" ;;
     lists) echo "platform support fs content lists" ;;
     scan) echo "platform support fs content lists scan" ;;
-    catalogue) echo "platform support fs content lists scan catalogue" ;;
-    audit) echo "platform support fs content lists scan catalogue audit" ;;
-    cli) echo "platform support fs content lists scan catalogue audit cli" ;;
+    names) echo "platform support fs names" ;;
+    catalogue) echo "platform support fs content lists scan names catalogue" ;;
+    audit) echo "platform support fs content lists scan names catalogue audit" ;;
+    cli) echo "platform support fs content lists scan names catalogue audit cli" ;;
     editor) echo "support editor" ;;
-    app) echo "platform support fs content lists scan catalogue audit editor app" ;;
+    app) echo "platform support fs content lists scan names catalogue audit editor app" ;;
   esac
 }
 # System headers for files, directories, volumes, memory and time live in platform/.
 system_headers='^#include <(sys/[^>]*|unistd\.h|fcntl\.h|dirent\.h|blkid/[^>]*|mntent\.h|pwd\.h|time\.h|ctime|fnmatch\.h|glob\.h|limits\.h)>'
-for layer in platform support fs content lists scan catalogue audit editor app cli; do
+for layer in platform support fs content lists scan names catalogue audit editor app cli; do
   ok=" $(allowed $layer) "
   for f in $(git ls-files -co --exclude-standard -- "$layer/*.h" "$layer/*.cpp"); do
     [ -f "$f" ] || continue
@@ -78,6 +79,6 @@ for f in $(git ls-files -co --exclude-standard -- 'app/*/*.h' 'app/*/*.cpp'); do
     esac
   done < <(sed -nE 's/^#include "([^"]+)".*/\1/p' "$f")
 done
-grep -rlE '#include <Q' platform support fs content lists scan catalogue audit 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
+grep -rlE '#include <Q' platform support fs content lists scan names catalogue audit 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
   status=1
 exit $status

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/name_match.h"
-#include "catalogue/name_segment.h"
+#include "names/name_match.h"
+#include "names/name_segment.h"
 
 namespace catalogue {
 

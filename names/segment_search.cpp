@@ -1,4 +1,4 @@
-#include "catalogue/segment_search.h"
+#include "names/segment_search.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "catalogue/name_segment.h"
+#include "names/name_segment.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "catalogue/name_match.h"
+#include "names/name_match.h"
 
 #include <algorithm>
 #include <set>
