@@ -248,25 +248,13 @@ constexpr std::string_view kCompareExit =
     "(with the number of the first line that is not one of an id list; a symbolic\n"
     "link; a list a running scan holds), 3 corrupted or unreadable files found.\n";
 
-}  // namespace
+using Group = std::span<const OptionSpec>;
 
-std::span<const CommandSpec> Commands() {
-  using Group = std::span<const OptionSpec>;
+constexpr OperandSpec kPath{"PATH", 1, 1, false, ""};
+
+// The runs that write lists: a scan afresh, and the finish of a stopped one.
+std::span<const CommandSpec> RunCommands() {
   static const Group kScan[] = {ScanOptionTable()};
-  static const Group kNames[] = {kNamesOptions};
-  static const Group kList[] = {kListOptions};
-  static const Group kVerify[] = {kReportOptions, kVerifyOptions, kCatalogueFolderOptions,
-                                  ScanOptionTable()};
-  static const Group kCompareWithCatalogue[] = {kReportOptions, kCompareOptions,
-                                                kCatalogueFolderOptions};
-  static const Group kVolumes[] = {kCatalogueFolderOptions, kCatalogueOptions};
-  static const Group kFind[] = {kFindOptions, kCatalogueFolderOptions, kCatalogueOptions};
-  static const Group kCopies[] = {kCopiesOptions, kCatalogueFolderOptions, kCatalogueOptions};
-  // Verify refuses --list and --name (--write names its lists), replaces no lists
-  // that --no-backup could spare, and reports the folders --verbose would name.
-  static constexpr std::string_view kVerifyRefuses[] = {"--list", "--name", "--no-backup",
-                                                        "--verbose"};
-  static const OperandSpec kPath{"PATH", 1, 1, false, ""};
   // clang-format off
   static const CommandSpec kCommands[] = {
       {"scan", kScan, {}, kPath,
@@ -279,6 +267,17 @@ std::span<const CommandSpec> Commands() {
        "Usage: checker-cli continue [OPTIONS] PATH\n"
        "Finish a stopped run of PATH: files the id list already holds are skipped and\n"
        "the new lines are appended. Give the options of the stopped run.\n", "", kScanExit, ""},
+  };
+  // clang-format on
+  return kCommands;
+}
+
+// What one file, one volume or one walk shows, without a list.
+std::span<const CommandSpec> LookCommands() {
+  static const Group kNames[] = {kNamesOptions};
+  static const Group kList[] = {kListOptions};
+  // clang-format off
+  static const CommandSpec kCommands[] = {
       {"id", {}, {}, {"FILE", 1, kAnyCount, true, ""},
        "Usage: checker-cli id FILE...\n"
        "Print each file's id field (the first 14 columns of its id-list line) and the\n"
@@ -299,6 +298,23 @@ std::span<const CommandSpec> Commands() {
        "Print what a directory walk from PATH finds, one entry a line, and the total on\n"
        "stderr. PATH may carry masks and parameter items: \"/data/*.jpg /S /EF *.bak\".\n", "",
        "Exit status: 0 done, 1 PATH cannot be read, 2 usage error.\n", ""},
+  };
+  // clang-format on
+  return kCommands;
+}
+
+// Two lists compared, or a list with a new scan of its tree.
+std::span<const CommandSpec> CompareCommands() {
+  static const Group kVerify[] = {kReportOptions, kVerifyOptions, kCatalogueFolderOptions,
+                                  ScanOptionTable()};
+  static const Group kCompareWithCatalogue[] = {kReportOptions, kCompareOptions,
+                                                kCatalogueFolderOptions};
+  // Verify refuses --list and --name (--write names its lists), replaces no lists
+  // that --no-backup could spare, and reports the folders --verbose would name.
+  static constexpr std::string_view kVerifyRefuses[] = {"--list", "--name", "--no-backup",
+                                                        "--verbose"};
+  // clang-format off
+  static const CommandSpec kCommands[] = {
       {"compare", kCompareWithCatalogue, {}, {"OLD NEW", 2, 2, true, "give two lists, OLD and NEW"},
        "Usage: checker-cli compare [--all] [--format text|jsonl] [--output FILE] [--relative]\n"
        "                           OLD NEW\n"
@@ -326,6 +342,18 @@ std::span<const CommandSpec> Commands() {
        "read from memory, named so, and the exit status is at least 1.\n",
        kCompareAbout, kCompareExit,
        "130 stopped (after the partial report).\n"},
+  };
+  // clang-format on
+  return kCommands;
+}
+
+// The questions put to the catalogue of every list.
+std::span<const CommandSpec> CatalogueCommands() {
+  static const Group kVolumes[] = {kCatalogueFolderOptions, kCatalogueOptions};
+  static const Group kFind[] = {kFindOptions, kCatalogueFolderOptions, kCatalogueOptions};
+  static const Group kCopies[] = {kCopiesOptions, kCatalogueFolderOptions, kCatalogueOptions};
+  // clang-format off
+  static const CommandSpec kCommands[] = {
       {"volumes", kVolumes, {}, {"", 0, 0, false, "takes no operands"},
        "Usage: checker-cli volumes [OPTIONS]\n"
        "One line per id list of the catalogue: the list's name, the volume's label and\n"
@@ -365,6 +393,20 @@ std::span<const CommandSpec> Commands() {
        ""},
   };
   // clang-format on
+  return kCommands;
+}
+
+}  // namespace
+
+std::span<const CommandSpec> Commands() {
+  static const std::vector<CommandSpec> kCommands = [] {
+    std::vector<CommandSpec> all;
+    for (std::span<const CommandSpec> group :
+         {RunCommands(), LookCommands(), CompareCommands(), CatalogueCommands()}) {
+      all.insert(all.end(), group.begin(), group.end());
+    }
+    return all;
+  }();
   return kCommands;
 }
 

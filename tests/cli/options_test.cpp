@@ -52,6 +52,26 @@ TEST(OptionTableTest, HelpListsEveryOptionOfTheTable) {
   EXPECT_EQ(cli::Commands().size(), 11u);
 }
 
+// The table holds the commands the program's help names, in its order, each found by
+// its name.
+TEST(OptionTableTest, CommandsAreThoseOfTheProgramHelpInItsOrder) {
+  const std::string help = cli::ProgramUsage();
+  std::vector<std::string> listed;
+  size_t pos = help.find("\nCommands:\n") + 1;
+  while ((pos = help.find('\n', pos) + 1) < help.size() && help[pos] != '\n') {
+    if (help.compare(pos, 2, "  ") == 0 && help[pos + 2] != ' ') {
+      listed.push_back(help.substr(pos + 2, help.find_first_of(" \n", pos + 2) - pos - 2));
+    }
+  }
+  std::vector<std::string> names;
+  for (const cli::CommandSpec& command : cli::Commands()) {
+    names.emplace_back(command.name);
+    EXPECT_EQ(cli::FindCommand(command.name), &command) << command.name;
+  }
+  EXPECT_EQ(names, listed);
+  EXPECT_EQ(cli::FindCommand("help"), nullptr);
+}
+
 TEST(OptionTableTest, HelpSaysWhatTheHexOptionsWrite) {
   const std::string hex =
       "  --hex-file            the length and block count of name sections in hex\n"
