@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "cli/usage.h"
+#include "support/byte_size.h"
 
 namespace cli {
 
@@ -50,6 +51,17 @@ bool TakeValue(GivenOption* given, std::string* error) {
       *error = option + " needs a number from " + std::to_string(spec.range.low) + " to " +
                std::to_string(spec.range.high) + ", not " + Quoted(given->text);
       return false;
+    case OptionKind::kSize: {
+      uint64_t bytes = 0;
+      if (support::ParseByteSize(given->text, &bytes) &&
+          bytes <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+        given->number = static_cast<int64_t>(bytes);
+        return true;
+      }
+      *error = option + " needs bytes or a size such as 390k or 1.5G (powers of 1024), not " +
+               Quoted(given->text);
+      return false;
+    }
     case OptionKind::kChoice:
       for (size_t i = 0; i < spec.choices.size(); ++i) {
         if (spec.choices[i].word != given->text) continue;

@@ -28,6 +28,7 @@ enum class OptionKind {
   kText,    // any text, the empty one too unless `needs_text`
   kNumber,  // a whole decimal number within `range`
   kChoice,  // one of the words of `choices`
+  kSize,    // bytes, or a size with a unit of powers of 1024 ("390k", "1.5G")
 };
 
 struct OptionChoice {
@@ -39,7 +40,7 @@ struct OptionChoice {
 struct GivenOption {
   const OptionSpec* spec = nullptr;
   std::string text;    // the value as given; empty for a flag
-  int64_t number = 0;  // kNumber: the value; kChoice: the index of the word
+  int64_t number = 0;  // kNumber, kSize: the value; kChoice: the index of the word
 };
 
 struct OptionSpec {
@@ -55,7 +56,7 @@ struct OptionSpec {
 
 using OptionStore = void (*)(CommandLine* line, const GivenOption& given);
 
-// The four kinds of entry of a table.
+// The kinds of entry of a table.
 constexpr OptionSpec Flag(std::string_view name, std::string_view help, OptionStore store) {
   OptionSpec spec;
   spec.name = name;
@@ -77,6 +78,13 @@ constexpr OptionSpec Number(std::string_view name, std::string_view value_name,
   spec.kind = OptionKind::kNumber;
   spec.value_name = value_name;
   spec.range = range;
+  return spec;
+}
+constexpr OptionSpec Size(std::string_view name, std::string_view value_name,
+                          std::string_view help, OptionStore store) {
+  OptionSpec spec = Flag(name, help, store);
+  spec.kind = OptionKind::kSize;
+  spec.value_name = value_name;
   return spec;
 }
 // Its help is the choices'.

@@ -21,6 +21,7 @@ bool SameGiven(const cli::GivenOption& a, const cli::GivenOption& b) {
     case cli::OptionKind::kText:
       return a.text == b.text;
     case cli::OptionKind::kNumber:
+    case cli::OptionKind::kSize:
     case cli::OptionKind::kChoice:
       return a.number == b.number;
   }
@@ -58,6 +59,7 @@ cli::Args Written(const cli::ParsedArgs& parsed, uint32_t mix) {
       case cli::OptionKind::kText:
         break;
       case cli::OptionKind::kNumber:
+      case cli::OptionKind::kSize:
         value = std::to_string(given.number);
         break;
       case cli::OptionKind::kChoice:
@@ -113,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (given.spec->kind == cli::OptionKind::kNumber) {
       FUZZ_CHECK(given.spec->range.Holds(given.number));
     }
+    if (given.spec->kind == cli::OptionKind::kSize) FUZZ_CHECK(given.number >= 0);
   }
 
   const cli::Args written = Written(parsed, fuzz::Mix(input));

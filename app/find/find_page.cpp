@@ -27,6 +27,8 @@
 #include "catalogue/file_query.h"
 #include "catalogue/mounted.h"
 #include "editor/visible_marks.h"
+#include "support/byte_size.h"
+#include "support/text.h"
 #include "support/toolkit.h"
 
 namespace {
@@ -40,15 +42,12 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// A size field: empty asks for nothing; else digits only.
+// A size field: empty asks for nothing; else bytes, or with a unit ("390k", "1.5G").
 bool ParseSize(const std::string& text, std::optional<uint64_t>* size) {
   size->reset();
-  if (text.empty()) return true;
+  if (support::TrimView(text).empty()) return true;
   uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9' || value > (UINT64_MAX - 9) / 10) return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
+  if (!support::ParseByteSize(text, &value)) return false;
   *size = value;
   return true;
 }
@@ -221,9 +220,10 @@ void FindPage::Search() {
   catalogue::BadField bad = catalogue::BadField::kNone;
   std::string error;
   if (!ParseSize(Text(eFndMinSize_), &fields.min_size)) {
-    error = "Size takes a number of bytes, not '" + Text(eFndMinSize_) + "'";
+    error = "Size takes bytes or a size such as 390k or 1.5G, not '" + Text(eFndMinSize_) + "'";
   } else if (!ParseSize(Text(eFndMaxSize_), &fields.max_size)) {
-    error = "Size to takes a number of bytes, not '" + Text(eFndMaxSize_) + "'";
+    error = "Size to takes bytes or a size such as 390k or 1.5G, not '" + Text(eFndMaxSize_) +
+            "'";
   } else if (!catalogue::BuildFileQuery(fields, &query, &bad, &error)) {
     error = (bad == catalogue::BadField::kFrom ? "Written " : "Written to ") + error;
   }

@@ -55,8 +55,8 @@ QWidget* FindPage::BuildFilters() {
     return edit;
   };
   eFndName_ = field("eFndName", "Name: a mask (*.jpg, IMG_4?01*) or part of a name");
-  eFndMinSize_ = field("eFndMinSize", "at least, bytes");
-  eFndMaxSize_ = field("eFndMaxSize", "at most, bytes");
+  eFndMinSize_ = field("eFndMinSize", "at least: bytes, 390k, 1.5G");
+  eFndMaxSize_ = field("eFndMaxSize", "at most: bytes, 390k, 1.5G");
   eFndFrom_ = field("eFndFrom", "yyyy-mm-dd [hh:nn:ss]");
   eFndTo_ = field("eFndTo", "yyyy-mm-dd [hh:nn:ss]");
   eFndVolume_ = field("eFndVolume", "list, label or serial");

@@ -192,6 +192,8 @@ class FindPageTest : public QObject {
          [](const Made& f) {
            return Lower(NameOf(f.path)).ends_with(".jpg") && f.content.size() >= 20;
          }},
+        // A size with a unit: a hundredth of 1024 bytes is 10 whole bytes.
+        {"*", "0.01k", "", [](const Made& f) { return f.content.size() >= 10; }},
         {"holiday", "", "backup",
          [](const Made& f) {
            return f.label == "BACKUP" && Lower(NameOf(f.path)).find("holiday") != std::string::npos;
@@ -205,6 +207,9 @@ class FindPageTest : public QObject {
       QTRY_COMPARE_WITH_TIMEOUT(Results(w), catalogue.Expected(c.rule), kTimeout);
     }
     QTRY_COMPARE(Text(Find<QLabel>(w, "liFndMore")), std::string("Nothing found"));
+    Search(w, "*", "1.5x");
+    QTRY_COMPARE(Text(Find<QLabel>(w, "liFndMore")),
+                 std::string("Size takes bytes or a size such as 390k or 1.5G, not '1.5x'"));
   }
 
   void LimitSaysHowManyMoreMatched() {

@@ -174,6 +174,8 @@ TEST_F(CatalogueCommandTest, FiltersBySizeTimeIdAndVolume) {
   const std::vector<Case> cases = {
       {{"--min-size", "20"}, [](const Made& f) { return f.content.size() >= 20; }},
       {{"--max-size", "0"}, [](const Made& f) { return f.content.empty(); }},
+      // A hundredth of 1024 bytes is 10 whole bytes.
+      {{"--min-size", "0.01k"}, [](const Made& f) { return f.content.size() >= 10; }},
       {{"--from", TimeText(third), "--to", TimeText(third + 3600)},
        [&](const Made& f) { return f.time >= third && f.time <= third + 3600; }},
       {{"--to", "2020-05-01"}, [](const Made& f) { return f.time < kBaseTime + 41104; }},

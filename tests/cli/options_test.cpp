@@ -116,6 +116,10 @@ TEST(OptionTableTest, EveryCommandReadsTheArgumentsAlike) {
       {"scan", {"--threads", "64", "--serial=4294967295", "--interval", "-32768", "p"}, ""},
       {"list", {"--options=4294967296", "/"}, number("--options", "0 to 4294967295", "4294967296")},
       {"list", {"--options=", "/"}, number("--options", "0 to 4294967295", "")},
+      {"find", {"--min-size", "1.5G", "x"}, ""},
+      {"find", {"--max-size=8E", "x"},
+       "option '--max-size' needs bytes or a size such as 390k or 1.5G (powers of 1024), not "
+       "'8E'"},
       {"scan", {}, "missing PATH"},
       {"volume", {""}, "missing PATH"},
       {"id", {"--"}, "missing FILE"},
