@@ -11,9 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/kit/controls.h"
+#include "app/convert_tab.h"
 #include "app/kit/file_box.h"
-#include "lists/list_format.h"
 #include "lists/old_layout.h"
 #include "platform/files.h"
 #include "support/form_place.h"
@@ -27,7 +26,6 @@ constexpr char kTag[] = "tag";
 constexpr char kSubtitleHint[] = "Subtitle texts";
 // Keeps the information line off the window's edges.
 constexpr int kInfoMargin = 3;
-
 
 template <typename T>
 T* Named(T* widget, const char* name, int tag = 0) {
@@ -62,7 +60,7 @@ TDsk201::TDsk201(QWidget* parent, FileBox* file_box)
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
   pgCtl_ = Named(new QTabWidget, "pgCtl");
-  tsCnv_ = BuildConvertPage();
+  tsCnv_ = new ConvertTab;
   tsChrRpl_ = BuildRepCharsPage();
   tsSet_ = Named(new QWidget, "tsSet");
   pgCtl_->addTab(tsCnv_, "Convert");
@@ -83,27 +81,6 @@ TDsk201::TDsk201(QWidget* parent, FileBox* file_box)
   if (parent != nullptr) designed.moveCenter(parent->geometry().center());
   setGeometry(designed);
   FormPlaceGetSx(&placement_);
-}
-
-QWidget* TDsk201::BuildConvertPage() {
-  auto* page = Named(new QWidget, "tsCnv");
-  page->setToolTip("Convert old disk id files into new format.");
-  auto* grid = new QGridLayout(page);
-  lcVal01_ = Named(new QLabel(" Input value"), "lcVal01");
-  eVal01_ = Named(new QLineEdit, "eVal01");
-  lcVal02_ = Named(new QLabel(" Output value"), "lcVal02");
-  eVal02_ = Named(new QLineEdit, "eVal02");
-  lcPar01_ = Named(new QLabel(" Parameter 1"), "lcPar01");
-  ePar01_ = Named(new QLineEdit("999"), "ePar01");
-  bcFnc01_ = Button("bcFnc01", "CutAtts", kCommandCutAtts, "Cut attrubutes ");
-  AddFieldRow(grid, 0, lcVal01_, eVal01_);
-  AddFieldRow(grid, 1, lcVal02_, eVal02_);
-  AddFieldRow(grid, 2, lcPar01_, ePar01_);
-  grid->addWidget(bcFnc01_, 0, 2);
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 2);
-  grid->setRowStretch(3, 1);
-  return page;
 }
 
 QWidget* TDsk201::BuildRepCharsPage() {
@@ -136,8 +113,8 @@ void TDsk201::xBtn_click() {
 
 void TDsk201::ExecuteCommand(int tag) {
   switch (tag) {
-    case kCommandCutAtts:
-      CutAtts();
+    case ConvertTab::kCommandCutAtts:
+      tsCnv_->CutAtts();
       break;
     case kCommandConvert:
       ConvertListFiles();
@@ -146,12 +123,6 @@ void TDsk201::ExecuteCommand(int tag) {
       // kCommandToMax and every other number do nothing.
       break;
   }
-}
-
-void TDsk201::CutAtts() {
-  const uint32_t value = static_cast<uint32_t>(TextToIntSx(eVal01_));
-  const uint32_t limit = static_cast<uint32_t>(TextToIntSx(ePar01_));
-  eVal02_->setText(QString::number(LowBitsSumSx(value, limit)));
 }
 
 void TDsk201::ConvertListFiles() {

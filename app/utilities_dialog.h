@@ -8,6 +8,7 @@
 
 #include "app/kit/form_window.h"
 
+class ConvertTab;
 class FileBox;
 class QLabel;
 class QLineEdit;
@@ -21,8 +22,8 @@ class TDsk201 : public QWidget {
   static constexpr int kDesignHeight = 393;
   static constexpr char kCaption[] = "Norvel utilities";
 
-  // Command numbers, as the buttons' "tag" property carries them.
-  static constexpr int kCommandCutAtts = 1;
+  // Command numbers, as the buttons' "tag" property carries them; CutAtts is the
+  // Convert tab's.
   static constexpr int kCommandToMax = 2;
   static constexpr int kCommandConvert = 101;
 
@@ -45,9 +46,7 @@ class TDsk201 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QWidget* BuildConvertPage();
   QWidget* BuildRepCharsPage();
-  void CutAtts();
   // Rewrites every file the file box lists, in place; no backup, no message.
   void ConvertListFiles();
 
@@ -55,14 +54,7 @@ class TDsk201 : public QWidget {
   FormWindowAdapter placement_{this};
 
   QTabWidget* pgCtl_ = nullptr;
-  QWidget* tsCnv_ = nullptr;
-  QLabel* lcVal01_ = nullptr;
-  QLineEdit* eVal01_ = nullptr;
-  QLabel* lcVal02_ = nullptr;
-  QLineEdit* eVal02_ = nullptr;
-  QLabel* lcPar01_ = nullptr;
-  QLineEdit* ePar01_ = nullptr;
-  QPushButton* bcFnc01_ = nullptr;
+  ConvertTab* tsCnv_ = nullptr;
   QWidget* tsChrRpl_ = nullptr;
   QLabel* Label4_ = nullptr;
   QLineEdit* eSer_ = nullptr;

@@ -12,8 +12,6 @@ namespace scan {
 
 namespace {
 
-// Slices of a shared buffer start on cache lines.
-constexpr uint64_t kSliceAlign = 64;
 // How often a waiting writer looks at the stop flag, which is set without the lock.
 constexpr auto kStopPoll = std::chrono::milliseconds(10);
 
@@ -60,21 +58,16 @@ struct ReadPool::Split {
 
 ReadPool::ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop,
                    std::unique_ptr<ReaderControl> control)
-    : stop_(stop), slots_(kReadAheadFiles), control_(std::move(control)) {
-  const auto count = static_cast<size_t>(std::clamp(readers, 2, 64));
+    : stop_(stop),
+      slices_(buffer, static_cast<size_t>(std::clamp(readers, 2, 64))),
+      slots_(kReadAheadFiles),
+      control_(std::move(control)) {
+  const size_t count = slices_.readers();
   active_ = control_ != nullptr ? std::min(control_->readers(), static_cast<int32_t>(count))
                                 : static_cast<int32_t>(count);
   most_ = seen_most_ = seen_active_ = active_;
-  leased_.resize(count);
   // A reader begins a file only when no part of another is left to begin.
   splits_.reserve(count);
-  if (buffer.data != nullptr) {
-    shared_ = buffer;
-    slice_ = buffer.size / count;
-    if (slice_ >= 2 * kSliceAlign) slice_ -= slice_ % kSliceAlign;
-    slice_ &= ~uint64_t{1};
-    free_slices_ = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
-  }
   try {
     for (size_t i = 0; i < count; ++i) threads_.emplace_back([this, i] { Run(i); });
   } catch (...) {
@@ -84,7 +77,7 @@ ReadPool::ReadPool(int readers, LentBuffer buffer, const std::atomic<bool>* stop
     }
     work_.notify_all();
     idle_.notify_all();
-    slices_.notify_all();
+    slices_.WakeAll();
     for (std::thread& thread : threads_) thread.join();
     throw;
   }
@@ -98,7 +91,7 @@ ReadPool::~ReadPool() {
   }
   work_.notify_all();
   idle_.notify_all();
-  slices_.notify_all();
+  slices_.WakeAll();
   for (std::thread& thread : threads_) thread.join();
 }
 
@@ -170,7 +163,7 @@ void ReadPool::Run(size_t reader) {
     LentBuffer buffer;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      Release(reader);
+      slices_.Release(reader);
       const auto idle = [&] { return static_cast<int32_t>(reader) >= active_; };
       for (;;) {
         if (quit_) return;
@@ -181,8 +174,8 @@ void ReadPool::Run(size_t reader) {
         }
         // Just after the count rose, the others may still hold the larger shares of
         // the lower count; each gives its share back after its piece of work.
-        if (!SliceFree()) {
-          slices_.wait(lock);
+        if (!slices_.Free()) {
+          slices_.WaitForSlice(lock);
           continue;
         }
         if (FindWork(&split, &part, &seq)) break;
@@ -190,7 +183,7 @@ void ReadPool::Run(size_t reader) {
         // Woken for work after the count fell below it: the wake-up is another's.
         if (idle()) work_.notify_one();
       }
-      buffer = Lease(reader);
+      buffer = slices_.Lease(reader, active_);
     }
     if (split != nullptr) {
       FoldPart(split, part, buffer);
@@ -293,43 +286,13 @@ void ReadPool::Finish(size_t seq, const ReadResult& result) {
   if (wake) done_.notify_one();
 }
 
-void ReadPool::Release(size_t reader) {
-  Leased& leased = leased_[reader];
-  if (leased.count == 0) return;
-  free_slices_ |= ((leased.count == 64 ? ~uint64_t{0} : (uint64_t{1} << leased.count) - 1))
-                  << leased.first;
-  leased.count = 0;
-  slices_.notify_all();
-}
-
-bool ReadPool::SliceFree() const { return shared_.data == nullptr || free_slices_ != 0; }
-
-LentBuffer ReadPool::Lease(size_t reader) {
-  if (shared_.data == nullptr) return {};
-  const auto slices = static_cast<uint32_t>(leased_.size());
-  // The share: the largest power of two that lets every reader in use have as much.
-  uint32_t want = 1;
-  while (want * 2 * static_cast<uint32_t>(std::max(active_, 1)) <= slices) want *= 2;
-  // Shares of one size start at multiples of it, so those given back join up again.
-  for (; want >= 1; want /= 2) {
-    const uint64_t run = want == 64 ? ~uint64_t{0} : (uint64_t{1} << want) - 1;
-    for (uint32_t first = 0; first + want <= slices; first += want) {
-      if ((free_slices_ >> first & run) != run) continue;
-      free_slices_ &= ~(run << first);
-      leased_[reader] = Leased{first, want};
-      return LentBuffer{shared_.data + first * slice_, want * slice_};
-    }
-  }
-  return {};  // not reached: the caller saw a free slice
-}
-
 void ReadPool::Count(uint64_t bytes, bool from_cache) {
   if (control_ == nullptr) return;
   bytes_read_ += bytes;
   if (from_cache) cached_read_ += bytes;
   const int32_t wanted =
       std::clamp(control_->Step(platform::TickCount(), bytes_read_, cached_read_), 1,
-                 static_cast<int32_t>(leased_.size()));
+                 static_cast<int32_t>(slices_.readers()));
   const bool more = wanted > active_;
   active_ = wanted;
   most_ = std::max(most_, active_);

@@ -17,6 +17,7 @@
 #include "content/content_id.h"
 #include "content/fold.h"
 #include "content/reader_control.h"
+#include "content/slice_lender.h"
 
 namespace platform {
 class DirHandle;
@@ -106,29 +107,16 @@ class ReadPool {
   // With the lock held: `bytes` more were read, from the page cache or not; the control
   // may change the count.
   void Count(uint64_t bytes, bool from_cache);
-  // With the lock held: gives back `reader`'s slices; whether a slice is free; takes up
-  // to the share of the count in use, in one run, for `reader`.
-  void Release(size_t reader);
-  bool SliceFree() const;
-  LentBuffer Lease(size_t reader);
 
   const std::atomic<bool>* stop_;
   std::atomic<bool> cancel_{false};
-  LentBuffer shared_;   // empty: each reader uses its thread's own buffer
-  uint64_t slice_ = 0;  // the shared buffer is cut into one slice per reader
-  struct Leased {
-    uint32_t first = 0;
-    uint32_t count = 0;
-  };
-  std::vector<Leased> leased_;  // under the lock
-  uint64_t free_slices_ = 0;    // a bit per slice (under the lock)
+  SliceLender slices_;  // under the lock
   std::vector<std::thread> threads_;
 
   mutable std::mutex mutex_;
   std::condition_variable work_;
   std::condition_variable idle_;  // readers beyond the count in use
   std::condition_variable done_;
-  std::condition_variable slices_;  // readers waiting for a slice
   std::vector<Slot> slots_;  // a ring of kReadAheadFiles
   size_t pushed_ = 0;        // files handed over (the writer's)
   size_t taken_ = 0;         // results taken back (the writer's)
@@ -137,7 +125,7 @@ class ReadPool {
   size_t wanted_ = 0;        // the writer sleeps until ready_ reaches this (under the lock)
   std::vector<std::shared_ptr<Split>> splits_;  // split files with parts not begun
   bool quit_ = false;
-  uint64_t bytes_ahead_ = 0;  // the writer's
+  uint64_t bytes_ahead_ = 0;                // the writer's
   std::unique_ptr<ReaderControl> control_;  // under the lock
   uint64_t bytes_read_ = 0;                 // under the lock
   uint64_t cached_read_ = 0;                // under the lock

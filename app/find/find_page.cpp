@@ -8,7 +8,6 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
@@ -16,12 +15,9 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <functional>
 
 #include "app/find/find_model.h"
-#include "app/kit/folder_picker.h"
-#include "app/kit/ini_fields.h"
 #include "app/kit/widget_kit.h"
 #include "catalogue/catalogue_setup.h"
 #include "catalogue/file_query.h"
@@ -32,8 +28,6 @@
 #include "support/toolkit.h"
 
 namespace {
-
-constexpr char kKeyFolder[] = "FindFolder";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
@@ -86,7 +80,10 @@ class FindPage::Worker {
 
 FindPage::FindPage()
     : latest_search_(std::make_shared<std::atomic<uint64_t>>(0)),
-      worker_(std::make_unique<Worker>()) {}
+      volumes_(new FindVolumes(this)),
+      worker_(std::make_unique<Worker>()) {
+  connect(volumes_, &FindVolumes::refreshRequested, this, &FindPage::Refresh);
+}
 
 FindPage::~FindPage() { worker_.reset(); }
 
@@ -100,7 +97,7 @@ QWidget* FindPage::Build() {
   layout->addWidget(liFndState_);
   auto* split = Named(new QSplitter(Qt::Vertical), "spFnd");
   split->addWidget(BuildResults());
-  split->addWidget(BuildVolumes());
+  split->addWidget(volumes_->Build());
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 1);
   layout->addWidget(split, 1);
@@ -113,7 +110,7 @@ QWidget* FindPage::Build() {
     connect(edit, &QLineEdit::textChanged, typing_, qOverload<>(&QTimer::start));
   }
   connect(sFndLimit_, &QSpinBox::valueChanged, typing_, qOverload<>(&QTimer::start));
-  ShowFolders();
+  volumes_->ShowFolders();
   return page;
 }
 
@@ -122,7 +119,7 @@ void FindPage::Activated() { Refresh(); }
 void FindPage::Refresh() {
   std::vector<std::string> folders;
   std::vector<std::string> notes;
-  for (const std::string& given : added_folders_) {
+  for (const std::string& given : volumes_->added_folders()) {
     const std::string folder = catalogue::CatalogueFolder(given);
     if (folder.empty()) {
       notes.push_back(given + ": no such folder");
@@ -131,7 +128,7 @@ void FindPage::Refresh() {
     }
   }
   const catalogue::CatalogueSetup setup = catalogue::SetUpCatalogue(std::move(folders));
-  ShowFolders();
+  volumes_->ShowFolders();
   if (setup.state != catalogue::SetupState::kReady) {
     const std::string why =
         setup.state == catalogue::SetupState::kNoFolder
@@ -191,16 +188,11 @@ void FindPage::ShowProgress(size_t done, size_t total, const std::string& list) 
 
 void FindPage::ShowVolumes(std::vector<VolumeRow> rows, const std::vector<std::string>& notes,
                            const std::string& error) {
-  volumes_->SetRows(std::move(rows));
+  volumes_->ShowRows(std::move(rows));
   std::string text;
   for (const std::string& note : notes) text += (text.empty() ? "" : "\n") + note;
   if (!error.empty()) text += (text.empty() ? "" : "\n") + error;
-  if (text.empty()) {
-    uint64_t files = 0;
-    for (const VolumeRow& row : volumes_->rows()) files += row.list.files;
-    text = std::to_string(volumes_->rows().size()) + " volumes, " + std::to_string(files) +
-           " files in the catalogue";
-  }
+  if (text.empty()) text = volumes_->Summary();
   SetState(text, !notes.empty() || !error.empty());
   emit refreshed();
 }
@@ -370,46 +362,6 @@ void FindPage::CopyPath() {
   if (!chosen_path_.empty()) QGuiApplication::clipboard()->setText(Q(chosen_path_));
 }
 
-void FindPage::AddFolder() {
-  std::string folder;
-  if (!BrowseFolderSx("Add a catalogue folder", "", &folder) || folder.empty()) return;
-  if (folder.back() != '/') folder += '/';
-  if (std::find(added_folders_.begin(), added_folders_.end(), folder) != added_folders_.end()) {
-    return;
-  }
-  added_folders_.push_back(folder);
-  Refresh();
-}
+void FindPage::Load() { volumes_->Load(); }
 
-void FindPage::RemoveFolder() {
-  // The first row is the list folder of the settings, which stays.
-  const int row = lbFndFolders_->currentRow();
-  if (row < 1 || static_cast<size_t>(row) > added_folders_.size()) return;
-  added_folders_.erase(added_folders_.begin() + (row - 1));
-  Refresh();
-}
-
-void FindPage::ShowFolders() {
-  lbFndFolders_->clear();
-  const catalogue::CatalogueSetup setup = catalogue::SetUpCatalogue({});
-  lbFndFolders_->addItem(VisibleName("List folder: " + setup.own_folder));
-  for (const std::string& folder : added_folders_) lbFndFolders_->addItem(VisibleName(folder));
-}
-
-void FindPage::Load() {
-  added_folders_.clear();
-  for (int i = 1;; ++i) {
-    const std::string key = kKeyFolder + std::to_string(i);
-    const std::string folder = ReadString(key.c_str(), "");
-    if (folder.empty()) break;
-    added_folders_.push_back(folder);
-  }
-  if (lbFndFolders_ != nullptr) ShowFolders();
-}
-
-void FindPage::Save() const {
-  for (size_t i = 0; i < added_folders_.size(); ++i) {
-    const std::string key = kKeyFolder + std::to_string(i + 1);
-    WriteValue(key.c_str(), SxValue(added_folders_[i]));
-  }
-}
+void FindPage::Save() const { volumes_->Save(); }

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "app/find/find_volumes.h"
 #include "catalogue/catalogue_index.h"
 
 class FindModel;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QTableView;
@@ -55,7 +55,7 @@ class FindPage : public QObject {
 
   FindModel* results() const { return results_; }
   FindModel* copies() const { return copies_; }
-  VolumesModel* volumes() const { return volumes_; }
+  VolumesModel* volumes() const { return volumes_->model(); }
 
  signals:
   // A refresh has ended and the volumes table shows its lists.
@@ -73,7 +73,6 @@ class FindPage : public QObject {
   // The widgets (find_page_widgets.cpp).
   QWidget* BuildFilters();
   QWidget* BuildResults();
-  QWidget* BuildVolumes();
   void Search();
   void ShowResults(std::vector<FoundFile> rows, int64_t count, const std::string& error);
   // The line under the results: how many show, how many matched, or the error.
@@ -87,12 +86,8 @@ class FindPage : public QObject {
                   const std::string& listed_path);
   void OpenFolder();
   void CopyPath();
-  void AddFolder();
-  void RemoveFolder();
-  void ShowFolders();
   void SetState(const std::string& text, bool alert);
 
-  std::vector<std::string> added_folders_;
   std::string mounted_folder_;  // of the chosen result, when its volume is mounted
   std::string chosen_path_;
   std::shared_ptr<std::atomic<uint64_t>> latest_search_;
@@ -110,13 +105,11 @@ class FindPage : public QObject {
   QLabel* liFndCopies_ = nullptr;
   QTableView* tvFndResults_ = nullptr;
   QTableView* tvFndCopies_ = nullptr;
-  QTableView* tvFndVolumes_ = nullptr;
   QPushButton* bcFndOpen_ = nullptr;
   QPushButton* bcFndCopy_ = nullptr;
-  QListWidget* lbFndFolders_ = nullptr;
   FindModel* results_ = nullptr;
   FindModel* copies_ = nullptr;
-  VolumesModel* volumes_ = nullptr;
+  FindVolumes* volumes_ = nullptr;
   // Last: it goes first, so no job of its thread outlives what it reports to.
   std::unique_ptr<Worker> worker_;
 };

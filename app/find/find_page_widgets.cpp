@@ -13,6 +13,7 @@
 
 #include "app/find/find_model.h"
 #include "app/find/find_page.h"
+#include "app/find/find_volumes.h"
 #include "app/kit/widget_kit.h"
 
 // The Find page's widgets: the filters, the results with the copies of the chosen file,
@@ -126,11 +127,10 @@ QWidget* FindPage::BuildResults() {
   return part;
 }
 
-QWidget* FindPage::BuildVolumes() {
+QWidget* FindVolumes::Build() {
   auto* part = Named(new QWidget, "pnFndVolumes");
   auto* layout = new QHBoxLayout(part);
   layout->setContentsMargins(0, 0, 0, 0);
-  volumes_ = new VolumesModel(this);
   tvFndVolumes_ = Table("tvFndVolumes", volumes_);
   layout->addWidget(tvFndVolumes_, 3);
 
@@ -148,9 +148,9 @@ QWidget* FindPage::BuildVolumes() {
     button->setAutoDefault(false);
     buttons->addWidget(button);
   }
-  connect(add, &QPushButton::clicked, this, &FindPage::AddFolder);
-  connect(remove, &QPushButton::clicked, this, &FindPage::RemoveFolder);
-  connect(refresh, &QPushButton::clicked, this, &FindPage::Refresh);
+  connect(add, &QPushButton::clicked, this, &FindVolumes::AddFolder);
+  connect(remove, &QPushButton::clicked, this, &FindVolumes::RemoveFolder);
+  connect(refresh, &QPushButton::clicked, this, &FindVolumes::refreshRequested);
   folders->addLayout(buttons);
   layout->addLayout(folders, 1);
   return part;

@@ -1,18 +1,17 @@
 #pragma once
 // The Run page (tsRun) and its presenter: turns each notification of the scan job into
-// the page's texts. Reads the job only; the stop request and interval belong to run
-// control.
+// the page's texts; the times, the directory's and the run's figures are its figures
+// block's. Reads the job only; the stop request and interval belong to run control.
 
 #include <cstdint>
 #include <string>
-#include <unordered_set>
 
+#include "app/run/run_figures.h"
 #include "scan/progress_figures.h"
 #include "scan/scan_job.h"
 
 class ProblemsList;
 class QLabel;
-class QLayout;
 class QProgressBar;
 class QPushButton;
 class QString;
@@ -38,14 +37,10 @@ class RunPage {
 
  private:
   QWidget* BuildTop();
-  QLayout* BuildTimes();
-  QWidget* BuildDirectory();
-  QWidget* BuildTotals();
   void ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed);
-  void ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInputs& in);
+  void ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInputs& in,
+                    const QString& elapsed);
   void ShowEnd(const TDskFil& job);
-  void ShowReaders(const TDskFil& job);
-  void ShowDirectory(const TDskFil& job);
   // The figures of the last run go before a new one shows its own.
   void ClearFigures();
   // The bar and the percent label from one figure; an empty text empties the bar.
@@ -62,24 +57,11 @@ class RunPage {
   QPushButton* bcRunVerify_ = nullptr;
   QPushButton* bcRunCompare_ = nullptr;
   QProgressBar* pbRun_ = nullptr;
-  QLabel* liTme_ = nullptr;
-  QLabel* liLeft_ = nullptr;
-  QLabel* liTime1_ = nullptr;
-  QLabel* liTime2_ = nullptr;
-  QLabel* liDirSize_ = nullptr;
-  QLabel* liDirDone_ = nullptr;
-  QLabel* liDirSpeed_ = nullptr;
-  QLabel* liTotSize_ = nullptr;
-  QLabel* liTotDone_ = nullptr;
-  QLabel* liTotSpeed_ = nullptr;
-  QLabel* liTotFil_ = nullptr;
-  QLabel* liReaders_ = nullptr;
+  RunFigures figures_;
   ProblemsList* problems_ = nullptr;
   // Labels that rarely change are set only when their value did.
   std::string last_shown_dir_;
   int32_t last_shown_errors_ = -1;
   size_t problems_shown_ = 0;
   size_t left_out_shown_ = 0;
-  // Directories of this run that could not be read: they have no figures to show.
-  std::unordered_set<std::string> unreadable_dirs_;
 };

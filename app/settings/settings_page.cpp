@@ -2,10 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -47,7 +45,7 @@ QWidget* SettingsPage::Build() {
   rows->addLayout(BuildPathRow());
   rows->addLayout(BuildPartsRow());
   rows->addLayout(BuildNameRow());
-  rows->addLayout(BuildListRows());
+  rows->addLayout(lists_.Build());
   rows->addWidget(params_.BuildWalkParameters());
   rows->addLayout(params_.BuildNumbers());
   paths_.AddTo(rows);
@@ -93,27 +91,6 @@ QLayout* SettingsPage::BuildNameRow() {
   name_row->addWidget(bcRun045_);
   name_row->addWidget(bcRun041_);
   return name_row;
-}
-
-QLayout* SettingsPage::BuildListRows() {
-  auto* lists = new QGridLayout;
-  lIdList_ = Named(new QLabel(" Id list"), "lIdList");
-  eLstExt_ = Field("eLstExt", scan::kDefaultLstExt, Command::kDeriveNames);
-  eLstExt_->setFixedWidth(60);
-  lHdList_ = Named(new ElidedLabel, "lHdList");
-  lTreeFile_ = Named(new QLabel(" Tree-file"), "lTreeFile");
-  eDirExt_ = Field("eDirExt", scan::kDefaultDirExt, Command::kDeriveNames);
-  eDirExt_->setFixedWidth(60);
-  lHdDirs_ = Named(new ElidedLabel, "lHdDirs");
-  for (QLabel* l : {lHdList_, lHdDirs_}) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  lists->addWidget(lIdList_, 0, 0);
-  lists->addWidget(eLstExt_, 0, 1);
-  lists->addWidget(lHdList_, 0, 2);
-  lists->addWidget(lTreeFile_, 1, 0);
-  lists->addWidget(eDirExt_, 1, 1);
-  lists->addWidget(lHdDirs_, 1, 2);
-  lists->setColumnStretch(2, 1);
-  return lists;
 }
 
 QWidget* SettingsPage::BuildBottom() {
@@ -183,8 +160,7 @@ void SettingsPage::DeriveNames(bool set_name) {
   if (!cbName_->isChecked() || name.empty()) name = names_.ComposedName();
   if (name.empty()) {
     // Stale names would let a Create write under the names of another volume.
-    lHdList_->clear();
-    lHdDirs_->clear();
+    lists_.Clear();
     UpdateNameStates();
     if (!refresh_guard_) FillNameParts(false);
     return;
@@ -193,28 +169,14 @@ void SettingsPage::DeriveNames(bool set_name) {
 }
 
 void SettingsPage::ShowListNames(const std::string& folder, const std::string& name) {
-  const scan::ListFileNames names =
-      scan::NameListFiles(folder, name, Text(eLstExt_), Text(eDirExt_));
-  lHdList_->setText(QString::fromStdString(names.id_list));
-  lHdDirs_->setText(QString::fromStdString(names.tree_list));
-  if (names.same) {
-    ShowInfo(kInfoAlert, scan::kSameNamesMessage);
-    SetColours(lIdList_, QColor(kWrongColour));
-    SetColours(lTreeFile_, QColor(kWrongColour));
-  } else {
-    SetColours(lIdList_, Qt::black);
-    SetColours(lTreeFile_, Qt::black);
-  }
+  if (!lists_.Show(folder, name)) ShowInfo(kInfoAlert, scan::kSameNamesMessage);
   UpdateNameStates();
 }
 
 void SettingsPage::UpdateNameStates() {
-  const std::string id_list = Text(lHdList_);
-  const std::string tree_list = Text(lHdDirs_);
-  const bool id_exists = !id_list.empty() && FileExistsSx(id_list, 1);
-  const bool tree_exists = !tree_list.empty() && FileExistsSx(tree_list, 1);
-  SetColours(lHdList_, id_exists ? QColor(kExistsColour) : Qt::black);
-  SetColours(lHdDirs_, tree_exists ? QColor(kExistsColour) : Qt::black);
+  const std::string id_list = lists_.id_list();
+  const std::string tree_list = lists_.tree_list();
+  lists_.ColourByFiles();
   // A missing list folder is made by the run; one that is not set cannot be.
   const bool folder_set = !paths_.list_folder().empty();
   const bool named = !id_list.empty() && !tree_list.empty();
@@ -274,8 +236,8 @@ RunFields SettingsPage::Fields() const {
   RunFields fields;
   fields.search_path = Text(cPath_);
   fields.job_name = Text(cName_);
-  fields.tree_list = Text(lHdDirs_);
-  fields.id_list = Text(lHdList_);
+  fields.tree_list = lists_.tree_list();
+  fields.id_list = lists_.id_list();
   params_.Fill(&fields);
   fields.volume_list_folder = paths_.vol_path();
   fields.backup_folder = paths_.back_ups();
@@ -331,8 +293,7 @@ void SettingsPage::Save() const {
 
 void SettingsPage::LoadBase() {
   const scan::BaseSettings base = paths_.LoadBase();
-  eLstExt_->setText(QString::fromStdString(base.lst_ext));
-  eDirExt_->setText(QString::fromStdString(base.dir_ext));
+  lists_.SetExtensions(base.lst_ext, base.dir_ext);
   DeriveNames(false);
   // Only an absolute folder means something to a program without a working directory.
   const std::string vol_path = paths_.vol_path();
@@ -341,4 +302,4 @@ void SettingsPage::LoadBase() {
   }
 }
 
-void SettingsPage::SaveBase() const { paths_.SaveBase(Text(eLstExt_), Text(eDirExt_)); }
+void SettingsPage::SaveBase() const { paths_.SaveBase(lists_.lst_ext(), lists_.dir_ext()); }

@@ -13,15 +13,14 @@
 #include "app/settings/base_paths.h"
 #include "app/settings/file_box_settings.h"
 #include "app/settings/info_line.h"
+#include "app/settings/list_names.h"
 #include "app/settings/name_parts.h"
 #include "app/settings/run_parameters.h"
 
 class FileBox;
 class QCheckBox;
 class QComboBox;
-class QLabel;
 class QLayout;
-class QLineEdit;
 class QPushButton;
 class QScrollArea;
 class QWidget;
@@ -68,7 +67,6 @@ class SettingsPage {
   QLayout* BuildPathRow();
   QLayout* BuildPartsRow();
   QLayout* BuildNameRow();
-  QLayout* BuildListRows();
   QWidget* BuildBottom();
 
   void DeriveNames(bool set_name);
@@ -85,6 +83,7 @@ class SettingsPage {
   BasePaths paths_;
   FileBoxSettings file_box_;
   InfoLine info_;
+  ListNames lists_;
   // Set when a field was left changed or the search path dialog changed the path.
   bool path_changed_ = false;
   // While 44 derives the names, so that an empty name does not come back to it.
@@ -100,12 +99,6 @@ class SettingsPage {
   QComboBox* cName_ = nullptr;
   QPushButton* bcRun045_ = nullptr;
   QPushButton* bcRun041_ = nullptr;
-  QLabel* lIdList_ = nullptr;
-  QLineEdit* eLstExt_ = nullptr;
-  QLabel* lHdList_ = nullptr;
-  QLabel* lTreeFile_ = nullptr;
-  QLineEdit* eDirExt_ = nullptr;
-  QLabel* lHdDirs_ = nullptr;
   QPushButton* bcRun01_ = nullptr;
   QPushButton* bcRun02_ = nullptr;
   QPushButton* bcRun03_ = nullptr;

@@ -1,0 +1,71 @@
+#include "app/find/find_volumes.h"
+
+#include <QListWidget>
+#include <algorithm>
+
+#include "app/find/find_model.h"
+#include "app/kit/folder_picker.h"
+#include "app/kit/ini_fields.h"
+#include "catalogue/catalogue_setup.h"
+#include "editor/visible_marks.h"
+
+namespace {
+
+constexpr char kKeyFolder[] = "FindFolder";
+
+}  // namespace
+
+FindVolumes::FindVolumes(QObject* parent) : QObject(parent), volumes_(new VolumesModel(this)) {}
+
+void FindVolumes::ShowFolders() {
+  lbFndFolders_->clear();
+  const catalogue::CatalogueSetup setup = catalogue::SetUpCatalogue({});
+  lbFndFolders_->addItem(VisibleName("List folder: " + setup.own_folder));
+  for (const std::string& folder : added_folders_) lbFndFolders_->addItem(VisibleName(folder));
+}
+
+void FindVolumes::ShowRows(std::vector<VolumeRow> rows) { volumes_->SetRows(std::move(rows)); }
+
+std::string FindVolumes::Summary() const {
+  uint64_t files = 0;
+  for (const VolumeRow& row : volumes_->rows()) files += row.list.files;
+  return std::to_string(volumes_->rows().size()) + " volumes, " + std::to_string(files) +
+         " files in the catalogue";
+}
+
+void FindVolumes::AddFolder() {
+  std::string folder;
+  if (!BrowseFolderSx("Add a catalogue folder", "", &folder) || folder.empty()) return;
+  if (folder.back() != '/') folder += '/';
+  if (std::find(added_folders_.begin(), added_folders_.end(), folder) != added_folders_.end()) {
+    return;
+  }
+  added_folders_.push_back(folder);
+  emit refreshRequested();
+}
+
+void FindVolumes::RemoveFolder() {
+  // The first row is the list folder of the settings, which stays.
+  const int row = lbFndFolders_->currentRow();
+  if (row < 1 || static_cast<size_t>(row) > added_folders_.size()) return;
+  added_folders_.erase(added_folders_.begin() + (row - 1));
+  emit refreshRequested();
+}
+
+void FindVolumes::Load() {
+  added_folders_.clear();
+  for (int i = 1;; ++i) {
+    const std::string key = kKeyFolder + std::to_string(i);
+    const std::string folder = ReadString(key.c_str(), "");
+    if (folder.empty()) break;
+    added_folders_.push_back(folder);
+  }
+  if (lbFndFolders_ != nullptr) ShowFolders();
+}
+
+void FindVolumes::Save() const {
+  for (size_t i = 0; i < added_folders_.size(); ++i) {
+    const std::string key = kKeyFolder + std::to_string(i + 1);
+    WriteValue(key.c_str(), SxValue(added_folders_[i]));
+  }
+}
