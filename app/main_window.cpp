@@ -319,6 +319,15 @@ bool TViv050::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
+void TViv050::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F && event->modifiers() == Qt::ControlModifier) {
+    pcCln_->setCurrentIndex(kPageFind);
+    find_page_->FocusName();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
 void TViv050::OnPageChanged(int index) {
   editors_->PageChanged();
   if (index == kPageFind) find_page_->Activated();

@@ -223,7 +223,8 @@ void AuditPage::ShowCounts() {
   for (size_t k = 0; k < scan::kFileChangeCount; ++k) {
     const uint64_t files = result != nullptr ? result->comparison.totals.files[k] : 0;
     const uint64_t bytes = result != nullptr ? result->comparison.totals.bytes[k] : 0;
-    file_counts_[k]->setText(Q(scan::CountText(static_cast<int64_t>(files)) + " files"));
+    file_counts_[k]->setText(
+        Q(scan::CountText(static_cast<int64_t>(files)) + (files == 1 ? " file" : " files")));
     byte_counts_[k]->setText(Q(scan::BytesText(static_cast<int64_t>(bytes))));
   }
 }

@@ -114,7 +114,15 @@ QWidget* FindPage::Build() {
   return page;
 }
 
-void FindPage::Activated() { Refresh(); }
+void FindPage::Activated() {
+  Refresh();
+  FocusName();
+}
+
+void FindPage::FocusName() {
+  eFndName_->setFocus();
+  eFndName_->selectAll();
+}
 
 void FindPage::Refresh() {
   std::vector<std::string> folders;
@@ -346,7 +354,8 @@ void FindPage::ShowCopies(std::vector<FoundFile> copies, const std::string& moun
   const std::string where = mounted_folder_.empty() ? "; its volume is not mounted" : "";
   liFndCopies_->setText(
       Q(count == 0 ? "No probable copy on another volume" + where
-                   : std::to_string(count) + " probable copies (same size and id)" + where));
+                   : std::to_string(count) + (count == 1 ? " probable copy" : " probable copies") +
+                         " (same size and id)" + where));
   emit copiesShown();
 }
 

@@ -44,6 +44,8 @@ class FindPage : public QObject {
 
   // The page was brought to the front: the index is brought up to date, then searched.
   void Activated();
+  // The name field takes the focus, its text selected to be typed over.
+  void FocusName();
   // Brings the index up to date with the lists (on the page's thread), then searches.
   void Refresh();
 

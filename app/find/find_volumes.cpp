@@ -29,8 +29,9 @@ void FindVolumes::ShowRows(std::vector<VolumeRow> rows) { volumes_->SetRows(std:
 std::string FindVolumes::Summary() const {
   uint64_t files = 0;
   for (const VolumeRow& row : volumes_->rows()) files += row.list.files;
-  return std::to_string(volumes_->rows().size()) + " volumes, " + std::to_string(files) +
-         " files in the catalogue";
+  const size_t volumes = volumes_->rows().size();
+  return std::to_string(volumes) + (volumes == 1 ? " volume, " : " volumes, ") +
+         std::to_string(files) + (files == 1 ? " file" : " files") + " in the catalogue";
 }
 
 void FindVolumes::AddFolder() {

@@ -175,8 +175,8 @@ class AuditPageTest : public QObject {
 
     // Eight files: four changed as the tree was, the other four unchanged; one new.
     const std::map<std::string, std::string> counts = {
-        {"Unchanged", "4 files"}, {"Corrupted", "1 files"}, {"Changed", "1 files"},
-        {"Moved", "1 files"},     {"Missing", "1 files"},   {"New", "1 files"},
+        {"Unchanged", "4 files"}, {"Corrupted", "1 file"}, {"Changed", "1 file"},
+        {"Moved", "1 file"},      {"Missing", "1 file"},   {"New", "1 file"},
         {"Touched", "0 files"},   {"Unreadable", "0 files"}};
     for (const auto& [name, text] : counts) {
       const std::string shown = TextOf(w, ("liAudFiles" + name).c_str());

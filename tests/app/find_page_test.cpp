@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -210,6 +212,27 @@ class FindPageTest : public QObject {
     Search(w, "*", "1.5x");
     QTRY_COMPARE(Text(Find<QLabel>(w, "liFndMore")),
                  std::string("Size takes bytes or a size such as 390k or 1.5G, not '1.5x'"));
+  }
+
+  // Ctrl+F outside an editor opens the Find page, ready to type; opening the page by its
+  // tab does the same.
+  void CtrlFOpensThePageWithItsNameFieldReady() {
+    AppEnv env;
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    auto* pages = Find<QTabWidget>(w, "pcCln");
+    auto* name = Find<QLineEdit>(w, "eFndName");
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    auto* path = Find<QComboBox>(w, "cPath");
+    path->lineEdit()->setFocus();
+    QTRY_VERIFY(path->lineEdit()->hasFocus());
+    QTest::keyClick(path->lineEdit(), Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(pages->currentIndex(), int{TViv050::kPageFind});
+    QTRY_VERIFY(name->hasFocus());
+    pages->setCurrentIndex(TViv050::kPageSettings);
+    pages->setCurrentIndex(TViv050::kPageFind);
+    QTRY_VERIFY(name->hasFocus());
   }
 
   void LimitSaysHowManyMoreMatched() {
