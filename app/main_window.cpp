@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -90,6 +91,7 @@ TViv050::TViv050(QWidget* parent) : QMainWindow(parent), run_(std::make_unique<R
   ConnectParts();
   ConnectCommands();
   LoadSettings();
+  settings_->MirrorInfo(findChild<QLabel*>("sbInfo"));
   settings_loaded_ = true;
 }
 
@@ -139,6 +141,10 @@ void TViv050::BuildWidgets() {
   column->addWidget(spRgt_, 1);
   column->addWidget(bars_->bottom());
   setCentralWidget(central);
+  // The info line's reasons and alerts, seen on every page.
+  auto* status = Named(new ElidedLabel, "sbInfo");
+  status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  statusBar()->addWidget(status, 1);
 }
 
 void TViv050::ConnectParts() {

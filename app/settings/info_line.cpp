@@ -32,15 +32,27 @@ void InfoLine::Show(int kind, const std::string& text) {
       shown = control->toolTip().toStdString();
     }
   }
-  lInfo_->setText(QString::fromStdString(" " + shown));
-  lInfo_->setToolTip(VisibleLines(shown));
   lInfo_->setProperty(kTagProperty, kind);
+  Paint(lInfo_, normal_, kind, shown);
+  if (mirror_ != nullptr) Paint(mirror_, mirror_normal_, kind, shown);
+}
+
+void InfoLine::Paint(QLabel* label, const QPalette& normal, int kind, const std::string& shown) {
+  label->setText(QString::fromStdString(" " + shown));
+  label->setToolTip(VisibleLines(shown));
   if (kind == kInfoAlert) {
-    SetColours(lInfo_, QColor(kAlertText), QColor(kAlertBackground));
+    SetColours(label, QColor(kAlertText), QColor(kAlertBackground));
   } else {
-    lInfo_->setPalette(normal_);
-    lInfo_->setAutoFillBackground(false);
+    label->setPalette(normal);
+    label->setAutoFillBackground(false);
   }
+}
+
+void InfoLine::Mirror(QLabel* label) {
+  mirror_ = label;
+  mirror_normal_ = label->palette();
+  Paint(mirror_, mirror_normal_, lInfo_->property(kTagProperty).toInt(),
+        lInfo_->toolTip().toStdString());
 }
 
 void InfoLine::Restore() {

@@ -23,10 +23,17 @@ class InfoLine {
   // A hint has had its time (the pointer left its control): the status or alert it
   // covered, such as why a button is off, shows again.
   void Restore();
+  // A second label that shows whatever the line shows: the window's status bar, seen on
+  // every page.
+  void Mirror(QLabel* label);
 
  private:
+  static void Paint(QLabel* label, const QPalette& normal, int kind, const std::string& shown);
+
   QLabel* lInfo_ = nullptr;
   QPalette normal_;
+  QLabel* mirror_ = nullptr;
+  QPalette mirror_normal_;
   bool alert_held_ = false;
   // The last status or alert, which a hint covers only for a while.
   int standing_kind_ = 0;

@@ -38,6 +38,8 @@ class SettingsPage {
   void ShowInfo(int kind, const std::string& text);
   // The pointer left a control whose hint shows: what the hint covered returns.
   void RestoreInfo();
+  // The window's status bar shows what the info line shows.
+  void MirrorInfo(QLabel* label) { info_.Mirror(label); }
   // A command runs: the alert shown may give way.
   void ReleaseAlert() { info_.ReleaseAlert(); }
   // A field was left; `changed` when its text differs from the text on entering it.

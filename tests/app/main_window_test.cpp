@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -70,6 +71,21 @@ class MainWindowTest : public QObject {
     QTest::mouseDClick(Find<QLabel>(window.get(), "lLblNam"), Qt::LeftButton);
     QCOMPARE(Find<QLineEdit>(window.get(), "eLblNam")->width(), 99);
     QVERIFY(HeadersAligned(window.get()));
+  }
+
+  // The first Verify with no list chosen, pressed on the Run page, says why on that page:
+  // the status bar shows what the info line shows, alert and all.
+  void StatusBarShowsTheInfoLineOnEveryPage() {
+    AppEnv env;
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    Find<QTabWidget>(w, "pcCln")->setCurrentIndex(TViv050::kPageRun);
+    QTest::mouseClick(Find<QPushButton>(w, "bcRunVerify"), Qt::LeftButton);
+    const auto* status = Find<QLabel>(w, "sbInfo");
+    QVERIFY(status->isVisible());
+    QCOMPARE(status->text(), QString(" Select the id list to verify in the file box"));
+    QCOMPARE(status->text(), Find<QLabel>(w, "lInfo")->text());
+    QVERIFY(status->autoFillBackground());
   }
 
   void ToolsOpenOneChildWindow() {
