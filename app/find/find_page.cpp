@@ -286,6 +286,7 @@ void FindPage::Search() {
 
 void FindPage::ShowResults(std::vector<FoundFile> rows, int64_t count, const std::string& error) {
   const auto shown = static_cast<int64_t>(rows.size());
+  ++latest_choice_;  // copies still looked for belong to rows that go now
   results_->SetRows(std::move(rows));
   ShowCopies({}, {}, {});
   ShowCount(shown, count, error);
@@ -313,7 +314,8 @@ void FindPage::ChooseResult() {
   if (chosen == nullptr) return;
   const catalogue::CatalogueFile file = chosen->file;
   liFndCopies_->setText("Looking for copies");
-  worker_->Post([this, file](Worker& w) {
+  const uint64_t choice = ++latest_choice_;
+  worker_->Post([this, file, choice](Worker& w) {
     if (w.index == nullptr) return;
     const std::vector<catalogue::CatalogueList> lists = w.index->Lists();
     std::vector<FoundFile> copies;
@@ -331,7 +333,9 @@ void FindPage::ChooseResult() {
       now = catalogue::MountedFilePath(catalogue::MountedVolumes(), *own, file.path);
     QMetaObject::invokeMethod(
         this,
-        [this, copies = std::move(copies), now, file]() mutable {
+        [this, copies = std::move(copies), now, file, choice]() mutable {
+          // Another file was chosen meanwhile, or the results were replaced.
+          if (choice != latest_choice_) return;
           ShowCopies(std::move(copies), now, file.path);
         },
         Qt::QueuedConnection);

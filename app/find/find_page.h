@@ -93,6 +93,7 @@ class FindPage : public QObject {
   std::string mounted_folder_;  // of the chosen result, when its volume is mounted
   std::string chosen_path_;
   std::shared_ptr<std::atomic<uint64_t>> latest_search_;
+  uint64_t latest_choice_ = 0;  // the file chosen last, whose copies may show
 
   QTimer* typing_ = nullptr;
   QLineEdit* eFndName_ = nullptr;

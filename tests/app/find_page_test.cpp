@@ -298,6 +298,27 @@ class FindPageTest : public QObject {
     AuditPage::SetFolderOpener(previous);
   }
 
+  // A file chosen while the copies of the one before are still looked for: only its own
+  // copies and path show, never the other's on the way.
+  void AChoiceMadeMeanwhileShowsOnlyItsOwn() {
+    FindSetUp set_up;
+    QVERIFY(set_up.Open());
+    TViv050* w = set_up.window.get();
+    auto* view = Find<QTableView>(w, "tvFndResults");
+    Search(w, "*");
+    QTRY_COMPARE_WITH_TIMEOUT(Results(w).size(), set_up.catalogue.made.size(), kTimeout);
+    std::vector<std::string> shown_paths;
+    QObject::connect(PageOf(w), &FindPage::copiesShown, w, [&] {
+      QTest::mouseClick(Find<QPushButton>(w, "bcFndCopy"), Qt::LeftButton);
+      shown_paths.push_back(QGuiApplication::clipboard()->text().toStdString());
+    });
+    view->setCurrentIndex(view->model()->index(0, 0));
+    view->setCurrentIndex(view->model()->index(1, 0));
+    const std::string second = view->model()->index(1, 1).data().toString().toStdString();
+    QTRY_VERIFY_WITH_TIMEOUT(!shown_paths.empty(), kTimeout);
+    QCOMPARE(shown_paths.front(), second);
+  }
+
   void VolumesShowEachListAndWhetherItIsMounted() {
     FindSetUp set_up;
     QVERIFY(set_up.Open());
