@@ -108,6 +108,8 @@ QWidget* FindPage::Build() {
   connect(typing_, &QTimer::timeout, this, &FindPage::Search);
   for (QLineEdit* edit : {eFndName_, eFndMinSize_, eFndMaxSize_, eFndFrom_, eFndTo_, eFndVolume_}) {
     connect(edit, &QLineEdit::textChanged, typing_, qOverload<>(&QTimer::start));
+    // Return searches at once, without the pause.
+    connect(edit, &QLineEdit::returnPressed, this, &FindPage::Search);
   }
   connect(sFndLimit_, &QSpinBox::valueChanged, typing_, qOverload<>(&QTimer::start));
   volumes_->ShowFolders();

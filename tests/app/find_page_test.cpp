@@ -160,13 +160,18 @@ struct FindSetUp {
   }
 };
 
-// Sets the fields as a person types them; the page answers after the pause.
+// Sets the fields as a person types them and presses Return, then waits for that search
+// to end: a search still running from before (the one a refresh starts) is dropped, so
+// the next end is this one's.
 void Search(TViv050* w, const std::string& name, const std::string& min_size = "",
             const std::string& volume = "") {
   Find<QLineEdit>(w, "eFndMinSize")->setText(QString::fromStdString(min_size));
   Find<QLineEdit>(w, "eFndVolume")->setText(QString::fromStdString(volume));
   Find<QLineEdit>(w, "eFndName")->clear();
   QTest::keyClicks(Find<QLineEdit>(w, "eFndName"), QString::fromStdString(name));
+  QSignalSpy searched(PageOf(w), &FindPage::searched);
+  QTest::keyClick(Find<QLineEdit>(w, "eFndName"), Qt::Key_Return);
+  QTRY_VERIFY_WITH_TIMEOUT(searched.count() > 0, kTimeout);
 }
 
 std::vector<std::string> Results(TViv050* w) { return Rows(PageOf(w)->results()); }
