@@ -210,7 +210,7 @@ void TViv050::CompareSelected() {
 }
 
 void TViv050::CompareAgain() {
-  const scan::AuditResult* shown = audit_page_->model()->result();
+  const audit::AuditResult* shown = audit_page_->model()->result();
   if (shown == nullptr || shown->verify) return;
   if (run_->StartCompare(shown->old_name, shown->new_name, audit_page_->relative())) {
     RefreshAuditButtons();
@@ -226,8 +226,8 @@ void TViv050::ShowAudit(const AuditEnd& end) {
     settings_->ShowInfo(kInfoAlert, end.error);
     return;
   }
-  const scan::AuditResult& result = *end.result;
-  audit_page_->Show(end.result, scan::ReportTitle(result), end.notes);
+  const audit::AuditResult& result = *end.result;
+  audit_page_->Show(end.result, audit::ReportTitle(result), end.notes);
   pcCln_->setCurrentIndex(kPageAudit);
   if (end.verify) emit verifyProblems(result.problems);
 }

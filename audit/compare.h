@@ -13,7 +13,7 @@
 #include "lists/list_reader.h"
 #include "scan/scan_problem.h"
 
-namespace scan {
+namespace audit {
 
 enum class FileChange : uint8_t {
   kUnchanged,      // same size, write time and id
@@ -36,8 +36,8 @@ std::string_view FileChangeName(FileChange change);
 // One file's class. The records belong to the lists compared.
 struct FileComparison {
   FileChange change = FileChange::kUnchanged;
-  const ListedFile* old_file = nullptr;  // null for new files
-  const ListedFile* new_file = nullptr;  // null for missing files
+  const scan::ListedFile* old_file = nullptr;  // null for new files
+  const scan::ListedFile* new_file = nullptr;  // null for missing files
   // A verify read the file from memory, not the disk (the device could not be read
   // past pages another process holds): its class is that of those bytes, unverified.
   bool from_memory = false;
@@ -90,14 +90,14 @@ struct ListComparison {
 // "not listed" instead of missing or new when the other list is incomplete, and is then
 // not paired. A path either list names more than once within one run (two names that
 // differ only in CR, LF or "?") is "not comparable", never unchanged.
-ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
+ListComparison CompareIdLists(const scan::IdList& old_list, const scan::IdList& new_list,
                               const CompareOptions& options);
 
 // The path a report names for `file` of `list`, the old list when `old_side`: its full
 // path; in a relative comparison, the new list's search path joined with the file's
 // path below its own list's search path (a file outside that search path keeps its
 // full path).
-std::string ReportedPath(const ListComparison& comparison, const IdList& list,
-                         const ListedFile& file, bool old_side);
+std::string ReportedPath(const ListComparison& comparison, const scan::IdList& list,
+                         const scan::ListedFile& file, bool old_side);
 
-}  // namespace scan
+}  // namespace audit

@@ -18,7 +18,7 @@
 #include "scan/run_settings.h"
 #include "scan/scan_job.h"
 
-namespace scan {
+namespace audit {
 
 // What a verify or a comparison found. Not movable: the comparison points into the
 // lists. The old list stays open (and locked against a run) while the result lives.
@@ -36,8 +36,8 @@ struct AuditResult {
   std::string new_name;
   bool verify = false;  // the new list is a verify's scan of the old one's tree
   std::string date;     // when the lists were compared, "yyyy-mm-dd hh:nn:ss" local time
-  IdList old_list;
-  IdList new_list;
+  scan::IdList old_list;
+  scan::IdList new_list;
   ListComparison comparison;
   // The scan's problems (a verify only), in the order they came.
   std::vector<ScanProblem> problems;
@@ -77,7 +77,7 @@ class VerifyRun {
 
   // `base` made into the settings of the verify's job: a Create of the search path into
   // the new lists, reading the disk rather than the page cache unless `cached`.
-  RunSettings JobSettings(RunSettings base, bool cached) const;
+  scan::RunSettings JobSettings(scan::RunSettings base, bool cached) const;
 
   // After the job has ended with its list written: reads the new list and classes every
   // file, unchanged ones kept when asked for. False with the message in `error` when the
@@ -114,4 +114,4 @@ bool CompareListFiles(const std::string& old_name, const std::string& new_name,
                       const CompareOptions& options, AuditResult* result,
                       std::vector<std::string>* errors);
 
-}  // namespace scan
+}  // namespace audit

@@ -46,17 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(list.directories()[d - 1] < list.directories()[d]);
   }
 
-  scan::CompareOptions options;
+  audit::CompareOptions options;
   options.keep_unchanged = true;
-  const scan::ListComparison same = scan::CompareIdLists(list, list, options);
+  const audit::ListComparison same = audit::CompareIdLists(list, list, options);
   FUZZ_CHECK(same.files.size() == files.size());
   uint64_t counted = 0;
   for (uint64_t n : same.totals.files) counted += n;
   FUZZ_CHECK(counted == files.size());
-  for (const scan::FileComparison& file : same.files) {
-    FUZZ_CHECK(file.change == scan::FileChange::kUnchanged ||
-               file.change == scan::FileChange::kUnreadable ||
-               (file.change == scan::FileChange::kNotComparable && file.old_file->ambiguous));
+  for (const audit::FileComparison& file : same.files) {
+    FUZZ_CHECK(file.change == audit::FileChange::kUnchanged ||
+               file.change == audit::FileChange::kUnreadable ||
+               (file.change == audit::FileChange::kNotComparable && file.old_file->ambiguous));
     FUZZ_CHECK(file.old_file != nullptr && file.new_file != nullptr);
   }
   return 0;

@@ -12,8 +12,8 @@
 
 namespace {
 
-using scan::FileChange;
-using scan::FileComparison;
+using audit::FileChange;
+using audit::FileComparison;
 
 constexpr const char* kHeaders[AuditModel::kColumnCount] = {
     "Class", "Path", "Reason", "Size", "Old time", "New time", "Old id", "New id", "Moved to"};
@@ -39,7 +39,7 @@ uint64_t TimeOf(const scan::ListedFile* file) {
 }
 
 std::string_view IdOf(const scan::ListedFile* file) {
-  return file != nullptr ? scan::TrimmedIdText(*file) : std::string_view();
+  return file != nullptr ? audit::TrimmedIdText(*file) : std::string_view();
 }
 
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), text.size()); }
@@ -77,7 +77,7 @@ AuditModel::AuditModel(QObject* parent) : QAbstractTableModel(parent) {
   shown_[static_cast<size_t>(FileChange::kUnchanged)] = false;
 }
 
-void AuditModel::SetResult(std::shared_ptr<const scan::AuditResult> result) {
+void AuditModel::SetResult(std::shared_ptr<const audit::AuditResult> result) {
   beginResetModel();
   result_ = std::move(result);
   IndexProblems();
@@ -138,7 +138,7 @@ void IdKey(const scan::ListedFile* file, RowKey* key) {
 void AuditModel::SortRows() {
   if (result_ == nullptr) return;
   const std::vector<FileComparison>& files = result_->comparison.files;
-  const scan::AuditResult& r = *result_;
+  const audit::AuditResult& r = *result_;
   const bool down = order_ == Qt::DescendingOrder;
   if (sort_column_ == kReason) {
     SortByReason(down);
@@ -221,16 +221,16 @@ std::string AuditModel::OtherPathAt(int row) const {
 
 std::string AuditModel::PathOf(size_t file) const {
   const FileComparison& entry = result_->comparison.files[file];
-  const scan::AuditResult& r = *result_;
+  const audit::AuditResult& r = *result_;
   return entry.old_file != nullptr
-             ? scan::ReportedPath(r.comparison, r.old_list, *entry.old_file, true)
-             : scan::ReportedPath(r.comparison, r.new_list, *entry.new_file, false);
+             ? audit::ReportedPath(r.comparison, r.old_list, *entry.old_file, true)
+             : audit::ReportedPath(r.comparison, r.new_list, *entry.new_file, false);
 }
 
 std::string AuditModel::OtherPathOf(size_t file) const {
   const FileComparison& entry = result_->comparison.files[file];
   if (entry.change != FileChange::kMoved || entry.new_file == nullptr) return {};
-  return scan::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false);
+  return audit::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false);
 }
 
 std::string AuditModel::ReasonAt(int row) const {
@@ -261,7 +261,7 @@ std::string AuditModel::ReasonOf(size_t file) const {
     // A file the new scan saw has its path there; one it did not, its old path moved there.
     const std::string path =
         entry.new_file != nullptr
-            ? scan::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false)
+            ? audit::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false)
             : PathOf(file);
     const auto found = file_problems_.find(path);
     if (found != file_problems_.end()) {
@@ -321,7 +321,7 @@ QString AuditModel::Cell(const FileComparison& entry, int column) const {
   const size_t index = static_cast<size_t>(&entry - result_->comparison.files.data());
   switch (column) {
     case kClass:
-      return Q(scan::FileChangeName(entry.change));
+      return Q(audit::FileChangeName(entry.change));
     case kPath:
       return VisibleName(PathOf(index));
     case kSize: {

@@ -23,7 +23,7 @@ class JobLink;
 struct AuditEnd {
   bool verify = false;
   // Null when nothing was compared (`error` says why).
-  std::shared_ptr<const scan::AuditResult> result;
+  std::shared_ptr<const audit::AuditResult> result;
   std::string error;
   // Warnings about the lists, and a stopped verify's note.
   std::vector<std::string> notes;
