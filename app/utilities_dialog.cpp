@@ -138,7 +138,7 @@ void TDsk201::ConvertListFiles() {
     if (!platform::ReadWholeFile(path, &text)) continue;
     support::StringList lines;
     lines.SetText(text);
-    for (std::string& line : lines.items()) line = scan::ConvertOldListLine(line);
+    for (std::string& line : lines.items()) line = lists::ConvertOldListLine(line);
     // Lists use CR LF: a text without a line end gets that.
     const std::string_view line_end = support::FirstLineEnd(text);
     lines.SaveToFile(path, line_end.empty() ? support::kCrLf : line_end);

@@ -14,13 +14,13 @@ constexpr size_t kClassWidth = 15;  // "not comparable" and a blank
 constexpr size_t kOutputChunk = 1 << 16;
 constexpr char kFromMemoryRow[] = "from memory";
 
-void AppendFileFields(std::string* out, std::string_view side, const scan::ListedFile* file) {
+void AppendFileFields(std::string* out, std::string_view side, const lists::ListedFile* file) {
   const bool sized = file != nullptr && file->has_size;
   *out += fmt::format(",\"{}_size\":", side);
   *out += sized ? std::to_string(file->size) : "null";
   *out += fmt::format(",\"{}_time\":", side);
   if (sized && file->write_time != 0) {
-    AppendJsonString(out, scan::WriteTimeText(file->write_time));
+    AppendJsonString(out, lists::WriteTimeText(file->write_time));
   } else {
     *out += "null";
   }
@@ -39,7 +39,7 @@ std::string Grouped(uint64_t value) {
 
 }  // namespace
 
-std::string_view TrimmedIdText(const scan::ListedFile& file) {
+std::string_view TrimmedIdText(const lists::ListedFile& file) {
   std::string_view id = file.id_text();
   while (!id.empty() && id.back() == ' ') id.remove_suffix(1);
   return id;
@@ -72,8 +72,8 @@ void AppendJsonString(std::string* out, std::string_view text) {
   out->push_back('"');
 }
 
-std::string ChangeLine(const ListComparison& comparison, const scan::IdList& old_list,
-                       const scan::IdList& new_list, const FileComparison& entry) {
+std::string ChangeLine(const ListComparison& comparison, const lists::IdList& old_list,
+                       const lists::IdList& new_list, const FileComparison& entry) {
   std::string line(FileChangeName(entry.change));
   line.append(kClassWidth - line.size(), ' ');
   if (entry.old_file != nullptr) {
@@ -85,8 +85,8 @@ std::string ChangeLine(const ListComparison& comparison, const scan::IdList& old
   return line;
 }
 
-std::string ChangeJson(const ListComparison& comparison, const scan::IdList& old_list,
-                       const scan::IdList& new_list, const FileComparison& entry) {
+std::string ChangeJson(const ListComparison& comparison, const lists::IdList& old_list,
+                       const lists::IdList& new_list, const FileComparison& entry) {
   std::string out = "{\"class\":";
   AppendJsonString(&out, FileChangeName(entry.change));
   out += ",\"path\":";
@@ -144,8 +144,8 @@ std::string NoteLine(const LeftOutDir& dir, bool jsonl) {
 
 }  // namespace
 
-void WriteReportLines(const ListComparison& comparison, const scan::IdList& old_list,
-                      const scan::IdList& new_list, const ReportOptions& options,
+void WriteReportLines(const ListComparison& comparison, const lists::IdList& old_list,
+                      const lists::IdList& new_list, const ReportOptions& options,
                       const std::function<void(std::string_view)>& sink) {
   std::string out;
   out.reserve(kOutputChunk * 2);
@@ -275,11 +275,11 @@ AuditVerdict VerdictOf(const ChangeTotals& totals) {
   return totals.from_memory_files > 0 ? AuditVerdict::kDifferent : AuditVerdict::kSame;
 }
 
-std::vector<std::string> ListWarnings(std::string_view name, const scan::IdList& list) {
+std::vector<std::string> ListWarnings(std::string_view name, const lists::IdList& list) {
   std::vector<std::string> warnings;
   if (!list.complete()) {
     warnings.push_back(std::string(name) + " is incomplete (" +
-                       std::string(scan::ListStateText(list.state())) +
+                       std::string(lists::ListStateText(list.state())) +
                        "): files it does not hold are \"not listed\"");
   }
   if (list.repeated() > 0) {
@@ -294,7 +294,7 @@ std::vector<std::string> ListWarnings(std::string_view name, const scan::IdList&
   return warnings;
 }
 
-std::string ListErrorText(std::string_view name, const scan::ListReadError& error) {
+std::string ListErrorText(std::string_view name, const lists::ListReadError& error) {
   if (error.in_use) return std::string(name) + " is in use by another run";
   if (error.symbolic_link) return std::string(name) + " " + error.message;
   if (error.line == 0) return "cannot read " + std::string(name) + ": " + error.message;

@@ -36,8 +36,8 @@ std::string_view FileChangeName(FileChange change);
 // One file's class. The records belong to the lists compared.
 struct FileComparison {
   FileChange change = FileChange::kUnchanged;
-  const scan::ListedFile* old_file = nullptr;  // null for new files
-  const scan::ListedFile* new_file = nullptr;  // null for missing files
+  const lists::ListedFile* old_file = nullptr;  // null for new files
+  const lists::ListedFile* new_file = nullptr;  // null for missing files
   // A verify read the file from memory, not the disk (the device could not be read
   // past pages another process holds): its class is that of those bytes, unverified.
   bool from_memory = false;
@@ -90,14 +90,14 @@ struct ListComparison {
 // "not listed" instead of missing or new when the other list is incomplete, and is then
 // not paired. A path either list names more than once within one run (two names that
 // differ only in CR, LF or "?") is "not comparable", never unchanged.
-ListComparison CompareIdLists(const scan::IdList& old_list, const scan::IdList& new_list,
+ListComparison CompareIdLists(const lists::IdList& old_list, const lists::IdList& new_list,
                               const CompareOptions& options);
 
 // The path a report names for `file` of `list`, the old list when `old_side`: its full
 // path; in a relative comparison, the new list's search path joined with the file's
 // path below its own list's search path (a file outside that search path keeps its
 // full path).
-std::string ReportedPath(const ListComparison& comparison, const scan::IdList& list,
-                         const scan::ListedFile& file, bool old_side);
+std::string ReportedPath(const ListComparison& comparison, const lists::IdList& list,
+                         const lists::ListedFile& file, bool old_side);
 
 }  // namespace audit

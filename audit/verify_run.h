@@ -36,8 +36,8 @@ struct AuditResult {
   std::string new_name;
   bool verify = false;  // the new list is a verify's scan of the old one's tree
   std::string date;     // when the lists were compared, "yyyy-mm-dd hh:nn:ss" local time
-  scan::IdList old_list;
-  scan::IdList new_list;
+  lists::IdList old_list;
+  lists::IdList new_list;
   ListComparison comparison;
   // The scan's problems (a verify only), in the order they came.
   std::vector<ScanProblem> problems;

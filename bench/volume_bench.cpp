@@ -36,7 +36,7 @@ void BM_NameParts(benchmark::State& state) {
   const std::string path = BenchPath();
   std::string name;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(NamePartsSx(path, &name, scan::kNameAll, scan::kDefaultSeparators));
+    benchmark::DoNotOptimize(NamePartsSx(path, &name, lists::kNameAll, lists::kDefaultSeparators));
   }
 }
 BENCHMARK(BM_NameParts);

@@ -31,7 +31,7 @@ int HexValue(char c) {
 }  // namespace
 
 std::optional<int64_t> ContentKey(std::string_view id_text) {
-  if (id_text.size() != scan::kIdTextWidth) return std::nullopt;
+  if (id_text.size() != lists::kIdTextWidth) return std::nullopt;
   if (id_text[0] == '$') {
     int64_t bytes = 0;
     int64_t count = 0;
@@ -68,7 +68,7 @@ std::string ContentKeyText(int64_t key) {
       std::snprintf(text, sizeof(text), "%02X", static_cast<unsigned>((key >> (8 * i)) & 0xff));
       out += text;
     }
-    out.resize(scan::kIdTextWidth, ' ');
+    out.resize(lists::kIdTextWidth, ' ');
     return out;
   }
   std::snprintf(text, sizeof(text), "%05lld %05lld", static_cast<long long>(key / kGroupBase),
@@ -102,7 +102,7 @@ std::vector<CatalogueList> CatalogueIndex::Lists() {
     list.files = static_cast<uint64_t>(rows.Int(7));
     list.bytes = static_cast<uint64_t>(rows.Int(8));
     list.run_start = rows.Bytes(9);
-    list.state = static_cast<scan::ListState>(rows.Int(10));
+    list.state = static_cast<lists::ListState>(rows.Int(10));
     list.errors = rows.Int(11) != 0;
     lists.push_back(std::move(list));
   }

@@ -43,7 +43,7 @@ struct CatalogueList {
   uint64_t files = 0;
   uint64_t bytes = 0;
   std::string run_start;  // "yyyy-mm-dd hh:nn:ss" of the last run
-  scan::ListState state = scan::ListState::kNoRun;
+  lists::ListState state = lists::ListState::kNoRun;
   bool errors = false;  // the last run counted errors
 };
 

@@ -273,9 +273,9 @@ void CatalogueIndex::OpenCommitted(const Present& present) {
 struct CatalogueIndex::ReadList {
   std::string path;
   int64_t size = 0, mtime = 0;
-  scan::RunHeader header;
+  lists::RunHeader header;
   std::string search_path;
-  scan::ListState state = scan::ListState::kNoRun;
+  lists::ListState state = lists::ListState::kNoRun;
   uint64_t files = 0, bytes = 0;
   std::string part;   // the name segment
   std::string error;  // why the list is left out
@@ -291,21 +291,21 @@ CatalogueIndex::ReadList CatalogueIndex::ReadAndBuild(const std::string& path, i
   try {
     std::unique_ptr<char[]> text;
     size_t text_size = 0;
-    scan::IdList list;
-    scan::ListReadError parse_error;
+    lists::IdList list;
+    lists::ListReadError parse_error;
     if (!ReadListText(path, &text, &text_size, &read_error)) {
       read.error = "cannot read it: " + read_error;
       // Tried again next time (a size it never has).
       read.size = -1;
       return read;
     }
-    if (!scan::ParseIdList(std::move(text), text_size, &list, &parse_error)) {
+    if (!lists::ParseIdList(std::move(text), text_size, &list, &parse_error)) {
       read.error = "line " + std::to_string(parse_error.line) + ": " + parse_error.message;
       return read;
     }
     SegmentWriter writer;
     for (const std::string_view directory : list.directories()) writer.AddDirectory(directory);
-    for (const scan::ListedFile& listed : list.files()) {
+    for (const lists::ListedFile& listed : list.files()) {
       read.bytes += listed.size;
       // -1: no id (keys are never negative).
       const int64_t key = listed.has_id ? ContentKey(listed.id_text()).value_or(-1) : -1;

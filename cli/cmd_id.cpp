@@ -37,7 +37,7 @@ int RunIdCommand(const Args& args) {
   void* buffer = nullptr;
   // Without the shared buffer each file gets its own of the same size.
   VirtAllocSx(&buffer, -1, kIdBufferBytes);
-  scan::IdListWriter writer{scan::ListOptions{}};
+  lists::IdListWriter writer{lists::ListOptions{}};
   bool every_file_has_id = true;
   std::string out;
   for (const std::string& file : files) {
@@ -52,7 +52,7 @@ int RunIdCommand(const Args& args) {
     writer.SetDirectory(dir);
     writer.FormatFileLine(code, id, find_data, name);
     const std::string_view id_field =
-        std::string_view(writer.line()).substr(0, scan::kIdFieldWidth);
+        std::string_view(writer.line()).substr(0, lists::kIdFieldWidth);
     if (!HasId(code, id_field)) every_file_has_id = false;
     out.assign(id_field);
     out.append("  ");

@@ -48,7 +48,7 @@ struct CommandLine {
   bool cached = false;      // verify --cached
   uint32_t walk_options = kDefaultListOptions;        // list --options
   std::string params;                                 // list --params
-  std::string separators = scan::kDefaultSeparators;  // names --separators
+  std::string separators = lists::kDefaultSeparators;  // names --separators
   CatalogueOptions catalogue;                         // volumes, find, copies
   Args operands;
   bool help = false;

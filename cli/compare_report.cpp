@@ -7,7 +7,7 @@
 
 namespace cli {
 
-void WarnAboutList(std::string_view name, const scan::IdList& list) {
+void WarnAboutList(std::string_view name, const lists::IdList& list) {
   for (const std::string& warning : audit::ListWarnings(name, list)) {
     PrintMessage("warning: " + warning);
   }

@@ -22,7 +22,7 @@ using audit::ListErrorText;
 using audit::ProbableCopy;
 
 // "checker-cli: warning: ..." for each of audit::ListWarnings.
-void WarnAboutList(std::string_view name, const scan::IdList& list);
+void WarnAboutList(std::string_view name, const lists::IdList& list);
 
 // Writes the files on stdout, or the saved report into `file` when given, and the summary
 // on stderr; returns the exit status.

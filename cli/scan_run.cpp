@@ -52,7 +52,7 @@ scan::PathVolume VolumeFields(const ScanOptions& options, const std::string& pat
   if (options.label) volume.label = *options.label;
   if (options.serial) {
     volume.serial = *options.serial;
-    volume.serial_text = scan::SerialNumberText(volume.serial);
+    volume.serial_text = lists::SerialNumberText(volume.serial);
   }
   return volume;
 }

@@ -8,7 +8,7 @@
 #include "lists/number_mask.h"
 #include "support/text.h"
 
-namespace scan {
+namespace lists {
 
 namespace {
 
@@ -602,7 +602,7 @@ int ReadDoneList(std::string_view text, support::StringList* done) {
   return added;
 }
 
-}  // namespace scan
+}  // namespace lists
 
 uint32_t LowBitsSumSx(uint32_t value, uint32_t limit) {
   uint64_t result = 0;

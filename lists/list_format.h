@@ -16,7 +16,7 @@
 #include "support/find_data.h"
 #include "support/string_list.h"
 
-namespace scan {
+namespace lists {
 
 inline constexpr std::string_view kListLineEnd = "\r\n";
 
@@ -225,7 +225,7 @@ int ReadDoneList(const support::StringList& lines, support::StringList* done);
 // the file was grown) are ignored.
 int ReadDoneList(std::string_view text, support::StringList* done);
 
-}  // namespace scan
+}  // namespace lists
 
 // Adds the set bits of `value` from the lowest upward and stops before the first whose
 // addition would exceed `limit`; `value` itself when every set bit fits.

@@ -9,7 +9,7 @@
 
 #include "support/text.h"
 
-namespace scan {
+namespace lists {
 
 namespace {
 
@@ -80,7 +80,7 @@ std::string JoinNameParts(const TVolumeInfo& volume, std::string_view dirs_below
   return result;
 }
 
-}  // namespace scan
+}  // namespace lists
 
 bool NamePartsSx(const std::string& path, std::string* result, uint8_t selector,
                  std::string_view separators) {
@@ -94,6 +94,6 @@ bool NamePartsSx(const std::string& path, std::string* result, uint8_t selector,
   // to the mount point still loses exactly its root.
   const size_t root_length = static_cast<size_t>(fs::RootColumnFor(path, volume.root_path) - 1);
   below.erase(0, std::min(root_length, below.size()));
-  *result = scan::JoinNameParts(volume, below, selector, separators);
+  *result = lists::JoinNameParts(volume, below, selector, separators);
   return true;
 }

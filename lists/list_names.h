@@ -8,7 +8,7 @@
 
 #include "fs/volume_info.h"
 
-namespace scan {
+namespace lists {
 
 // Selector bits; 0 counts as all four.
 constexpr uint8_t kNameNetwork = 1;
@@ -31,7 +31,7 @@ bool SerialFromDigits(std::string_view text, uint32_t* serial);
 std::string JoinNameParts(const TVolumeInfo& volume, std::string_view dirs_below_root,
                           uint8_t selector, std::string_view separators);
 
-}  // namespace scan
+}  // namespace lists
 
 // Fills `result` with the parts chosen by `selector`. `separators` holds up to three
 // characters: the first precedes the serial, the second every directory, the third

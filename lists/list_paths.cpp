@@ -14,7 +14,7 @@
 #include "support/text.h"
 #include "support/toolkit.h"
 
-namespace scan {
+namespace lists {
 
 namespace {
 
@@ -201,4 +201,4 @@ ListFileNames NameListFiles(const std::string& folder, std::string_view base_nam
   return names;
 }
 
-}  // namespace scan
+}  // namespace lists

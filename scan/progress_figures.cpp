@@ -21,7 +21,7 @@ constexpr double kMsPerSecond = 1000.0;
 
 std::string Masked(int64_t value, std::string_view mask) {
   if (value < 0) return "-" + Masked(-value, mask);
-  return support::TrimLeft(FormatMasked(static_cast<uint64_t>(value), mask));
+  return support::TrimLeft(lists::FormatMasked(static_cast<uint64_t>(value), mask));
 }
 
 double Speed(int64_t bytes, uint32_t ms) {

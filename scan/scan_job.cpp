@@ -215,7 +215,7 @@ bool TDskFil::GatherTree() {
   // A stop during the walk ends the run here, as one at this notification does.
   if (Notify(kNotifySort)) return false;
   dir_list_.Sort();
-  return !TreeListFailed(tree_.Replace(scan::TreeListText(dir_list_)));
+  return !TreeListFailed(tree_.Replace(lists::TreeListText(dir_list_)));
 }
 
 void TDskFil::WriteHeader() {
@@ -227,15 +227,15 @@ void TDskFil::WriteHeader() {
   counters_.dir_id_sum = 0;
   blank_line_ = true;
 
-  scan::ListOptions options;
+  lists::ListOptions options;
   options.hex_file = (settings_.options & kOptHexFile) != 0;
   options.hex_path = (settings_.options & kOptHexPath) != 0;
   options.min_blocks = settings_.min_blocks;
   options.root_column = fs::RootColumn(settings_.search_path);
-  writer_ = std::make_unique<scan::IdListWriter>(options);
-  const auto mode = settings_.mode == kModeContinue && !ids_.fresh() ? scan::RunMode::kContinue
-                    : settings_.mode == kModeUpdate                  ? scan::RunMode::kUpdate
-                                                                     : scan::RunMode::kCreate;
+  writer_ = std::make_unique<lists::IdListWriter>(options);
+  const auto mode = settings_.mode == kModeContinue && !ids_.fresh() ? lists::RunMode::kContinue
+                    : settings_.mode == kModeUpdate                  ? lists::RunMode::kUpdate
+                                                                     : lists::RunMode::kCreate;
   writer_->FormatHeader(mode, settings_.volume_serial, settings_.volume_label, platform::NowLocal(),
                         settings_.search_path);
   ids_.AppendHeader(writer_->line(), writer_->end_stamp_offset());
@@ -284,7 +284,7 @@ bool TDskFil::ScanDirectory(scan::PlannedDirectory& dir) {
   counters_.dir_bytes = std::max<int64_t>(dir.bytes, 0);
   if (dir.order.empty()) return true;
   if (!blank_line_) {
-    ids_.Append(scan::kListLineEnd);
+    ids_.Append(lists::kListLineEnd);
     blank_line_ = true;
   }
   counters_.file_index = -1;

@@ -25,8 +25,11 @@
 #include "scan/scan_problem.h"
 #include "support/string_list.h"
 
-namespace scan {
+namespace lists {
 class IdListWriter;
+}  // namespace lists
+
+namespace scan {
 class ListedDirs;
 class ReadPlan;
 struct PlannedDirectory;
@@ -162,7 +165,7 @@ class TDskFil : public cmdDisk {
   lists::TreeListFile tree_;
   std::unique_ptr<scan::ListedDirs> dirs_;
   std::unique_ptr<scan::ReadPlan> plan_;
-  std::unique_ptr<scan::IdListWriter> writer_;
+  std::unique_ptr<lists::IdListWriter> writer_;
   bool blank_line_ = true;  // the id list's last line is blank
   bool progress_sent_ = false;
   uint32_t progress_tick_ = 0;

@@ -25,20 +25,20 @@ void LowerAscii(std::string* text) {
 }
 
 // The side a file's size and time are shown from: the new one when it has the file.
-const scan::ListedFile* ShownFile(const FileComparison& entry) {
+const lists::ListedFile* ShownFile(const FileComparison& entry) {
   return entry.new_file != nullptr ? entry.new_file : entry.old_file;
 }
 
 uint64_t SizeOf(const FileComparison& entry) {
-  const scan::ListedFile* file = ShownFile(entry);
+  const lists::ListedFile* file = ShownFile(entry);
   return file != nullptr && file->has_size ? file->size : 0;
 }
 
-uint64_t TimeOf(const scan::ListedFile* file) {
+uint64_t TimeOf(const lists::ListedFile* file) {
   return file != nullptr && file->has_size ? file->write_time : 0;
 }
 
-std::string_view IdOf(const scan::ListedFile* file) {
+std::string_view IdOf(const lists::ListedFile* file) {
   return file != nullptr ? audit::TrimmedIdText(*file) : std::string_view();
 }
 
@@ -126,7 +126,7 @@ struct RowKey {
 };
 
 // The id field's 11 bytes in their order as two numbers.
-void IdKey(const scan::ListedFile* file, RowKey* key) {
+void IdKey(const lists::ListedFile* file, RowKey* key) {
   if (file == nullptr) return;
   const std::string_view id = file->id_text();
   for (size_t i = 0; i < id.size(); ++i) {
@@ -152,7 +152,7 @@ void AuditModel::SortRows() {
       const bool x_moved = x.change == FileChange::kMoved;
       const bool y_moved = y.change == FileChange::kMoved;
       if (!x_moved || !y_moved) return !x_moved && y_moved;
-      return scan::CompareSplitPaths(r.new_list.directory(*x.new_file), x.new_file->name(),
+      return lists::CompareSplitPaths(r.new_list.directory(*x.new_file), x.new_file->name(),
                                      r.new_list.directory(*y.new_file), y.new_file->name()) < 0;
     };
     std::stable_sort(rows_.begin(), rows_.end(),
@@ -290,7 +290,7 @@ std::string AuditModel::ReasonOf(size_t file) const {
   }
   if (entry.change == FileChange::kUnreadable && entry.new_file != nullptr) {
     const std::string_view id = entry.new_file->id_text();
-    if (id.starts_with(scan::kCannotFindId)) return "gone when it was to be read";
+    if (id.starts_with(lists::kCannotFindId)) return "gone when it was to be read";
     if (id.starts_with("!")) return "could not be opened when the new list was made";
     if (id.starts_with("%")) return "a read error when the new list was made";
   }
@@ -325,14 +325,14 @@ QString AuditModel::Cell(const FileComparison& entry, int column) const {
     case kPath:
       return VisibleName(PathOf(index));
     case kSize: {
-      const scan::ListedFile* file = ShownFile(entry);
+      const lists::ListedFile* file = ShownFile(entry);
       if (file == nullptr || !file->has_size) return {};
       return QString::fromStdString(scan::CountText(static_cast<int64_t>(file->size)));
     }
     case kOldTime:
     case kNewTime: {
       const uint64_t time = TimeOf(column == kOldTime ? entry.old_file : entry.new_file);
-      return time != 0 ? QString::fromStdString(scan::WriteTimeText(time)) : QString();
+      return time != 0 ? QString::fromStdString(lists::WriteTimeText(time)) : QString();
     }
     case kOldId:
       return Q(IdOf(entry.old_file));

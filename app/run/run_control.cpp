@@ -44,7 +44,7 @@ std::string RefusalText(const scan::RunProblem& problem) {
     case scan::RunRefusal::kNoListName:
       return "No list names: fill in the search path or a name";
     case scan::RunRefusal::kSameNames:
-      return scan::kSameNamesMessage;
+      return lists::kSameNamesMessage;
     case scan::RunRefusal::kRelativePath:
       return "The search path must begin with \"/\": " + path;
     case scan::RunRefusal::kNoDirectory:
@@ -194,7 +194,7 @@ std::unique_ptr<TDskFil> RunControl::SetUpJob(uint8_t mode, const RunFields& fie
   settings.file_params = fields.file_params;
   settings.volume_list_folder = fields.volume_list_folder;
   settings.backup_folder = fields.backup_folder;
-  scan::SerialFromDigits(fields.serial, &settings.volume_serial);
+  lists::SerialFromDigits(fields.serial, &settings.volume_serial);
   settings.volume_label = fields.label;
   if (!Prepare(settings, fields.backup_target)) return nullptr;
   return std::make_unique<TDskFil>(link_, std::move(settings));

@@ -38,13 +38,13 @@ void BasePaths::AddTo(QVBoxLayout* rows) {
       ")");
   bcRun973_ = DialogButton("bcRun973", Command::kBrowseAppPath, "Browse for path");
   lVolPath_ = Named(new QLabel("Vol Files"), "lVolPath");
-  eVolPath_ = Field("eVolPath", scan::kDefaultVolPath, Command::kDeriveNames);
+  eVolPath_ = Field("eVolPath", lists::kDefaultVolPath, Command::kDeriveNames);
   bcRun974_ = DialogButton("bcRun974", Command::kBrowseVolPath, nullptr);
   lDirPath_ = Named(new QLabel("Dir Files"), "lDirPath");
-  eDirPath_ = Field("eDirPath", scan::kDefaultDirPath, Command::kDeriveNames);
+  eDirPath_ = Field("eDirPath", lists::kDefaultDirPath, Command::kDeriveNames);
   bcRun975_ = DialogButton("bcRun975", Command::kBrowseDirPath, nullptr);
   lBackUps_ = Named(new QLabel("Backups"), "lBackUps");
-  eBackUps_ = Field("eBackUps", scan::kDefaultBackUps, Command::kDeriveNames);
+  eBackUps_ = Field("eBackUps", lists::kDefaultBackUps, Command::kDeriveNames);
   bcRun976_ = DialogButton("bcRun976", Command::kBrowseBackUps, nullptr);
   cbDirs_ = Named(new QCheckBox(" Dir files"), "cbDirs");
   SetTag(cbDirs_, Command::kDeriveNames);
@@ -76,15 +76,15 @@ std::string BasePaths::ShowFolders() {
       {lVolPath_, eVolPath_}, {lDirPath_, eDirPath_}, {lBackUps_, eBackUps_}};
   std::string resolved[3];
   for (int i = 0; i < 3; ++i) {
-    resolved[i] = scan::ResolveBaseFolder(app_path, Text(folders[i].second), SxAppDir);
+    resolved[i] = lists::ResolveBaseFolder(app_path, Text(folders[i].second), SxAppDir);
     QLabel* label = folders[i].first;
     label->setToolTip(VisibleName(resolved[i]));
-    const bool exists = !resolved[i].empty() && scan::FolderProblem(resolved[i]).empty();
+    const bool exists = !resolved[i].empty() && lists::FolderProblem(resolved[i]).empty();
     SetColours(label, QColor(), exists ? QColor() : QColor(kMissingFolderFill));
   }
   const std::string folder = cbDirs_->isChecked() ? resolved[1] : resolved[0];
   ldPath_->setText(QString::fromStdString(folder));
-  const bool exists = !folder.empty() && scan::FolderProblem(folder).empty();
+  const bool exists = !folder.empty() && lists::FolderProblem(folder).empty();
   SetColours(ldPath_, exists ? QColor(Qt::black) : QColor(kWrongColour));
   return folder;
 }
@@ -112,7 +112,7 @@ bool BasePaths::Browse(Command command) {
   const std::string app_path = support::Trim(Text(eAppPath_));
   const std::string start = command == Command::kBrowseAppPath
                                 ? app_path
-                                : scan::ResolveBaseFolder(app_path, Text(field), SxAppDir);
+                                : lists::ResolveBaseFolder(app_path, Text(field), SxAppDir);
   std::string folder;
   if (!BrowseFolderSx(caption, start, &folder)) return false;
   if (folder == Text(field)) return false;
@@ -139,18 +139,18 @@ std::string BasePaths::back_ups() const { return Text(eBackUps_); }
 std::string BasePaths::list_folder() const { return Text(ldPath_); }
 
 std::string BasePaths::BackUpFolder() const {
-  return scan::ResolveBaseFolder(support::Trim(Text(eAppPath_)), Text(eBackUps_), SxAppDir);
+  return lists::ResolveBaseFolder(support::Trim(Text(eAppPath_)), Text(eBackUps_), SxAppDir);
 }
 
 void BasePaths::LoadDirsChoice() { ReadBool(cbDirs_, kKeyDirs); }
 
 void BasePaths::SaveDirsChoice() const { WriteValue(kKeyDirs, SxValue(cbDirs_->isChecked())); }
 
-scan::BaseSettings BasePaths::LoadBase() {
-  eVolPath_->setText(scan::kDefaultVolPath);
-  eDirPath_->setText(scan::kDefaultDirPath);
-  eBackUps_->setText(scan::kDefaultBackUps);
-  const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
+lists::BaseSettings BasePaths::LoadBase() {
+  eVolPath_->setText(lists::kDefaultVolPath);
+  eDirPath_->setText(lists::kDefaultDirPath);
+  eBackUps_->setText(lists::kDefaultBackUps);
+  const lists::BaseSettings base = lists::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
   eAppPath_->setText(QString::fromStdString(base.app_path));
   eVolPath_->setText(QString::fromStdString(base.vol_path));
   eDirPath_->setText(QString::fromStdString(base.dir_path));
@@ -163,11 +163,11 @@ void BasePaths::SaveBase(const std::string& lst_ext, const std::string& dir_ext)
   if (SxBaseIniFile.empty()) return;
   support::StringList base;
   if (FileExistsSx(SxBaseIniFile, 1)) base.LoadFromFile(SxBaseIniFile);
-  IniSetSx(base, scan::kBaseSection, scan::kKeyAppPath, SxValue(Text(eAppPath_)));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyVolPath, SxValue(Text(eVolPath_)));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyDirPath, SxValue(Text(eDirPath_)));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyBackUps, SxValue(Text(eBackUps_)));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyLstExt, SxValue(lst_ext));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyDirExt, SxValue(dir_ext));
+  IniSetSx(base, lists::kBaseSection, lists::kKeyAppPath, SxValue(Text(eAppPath_)));
+  IniSetSx(base, lists::kBaseSection, lists::kKeyVolPath, SxValue(Text(eVolPath_)));
+  IniSetSx(base, lists::kBaseSection, lists::kKeyDirPath, SxValue(Text(eDirPath_)));
+  IniSetSx(base, lists::kBaseSection, lists::kKeyBackUps, SxValue(Text(eBackUps_)));
+  IniSetSx(base, lists::kBaseSection, lists::kKeyLstExt, SxValue(lst_ext));
+  IniSetSx(base, lists::kBaseSection, lists::kKeyDirExt, SxValue(dir_ext));
   IniSaveSx(base, SxBaseIniFile);
 }

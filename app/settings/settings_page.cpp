@@ -169,7 +169,7 @@ void SettingsPage::DeriveNames(bool set_name) {
 }
 
 void SettingsPage::ShowListNames(const std::string& folder, const std::string& name) {
-  if (!lists_.Show(folder, name)) ShowInfo(kInfoAlert, scan::kSameNamesMessage);
+  if (!lists_.Show(folder, name)) ShowInfo(kInfoAlert, lists::kSameNamesMessage);
   UpdateNameStates();
 }
 
@@ -191,7 +191,7 @@ void SettingsPage::UpdateNameStates() {
   if (!named) {
     reason = kNoNamesReason;
   } else if (!distinct) {
-    reason = scan::kSameNamesMessage;
+    reason = lists::kSameNamesMessage;
   } else if (!folder_set) {
     reason = kNoFolderReason;
   } else if (!can_continue) {
@@ -292,7 +292,7 @@ void SettingsPage::Save() const {
 }
 
 void SettingsPage::LoadBase() {
-  const scan::BaseSettings base = paths_.LoadBase();
+  const lists::BaseSettings base = paths_.LoadBase();
   lists_.SetExtensions(base.lst_ext, base.dir_ext);
   DeriveNames(false);
   // Only an absolute folder means something to a program without a working directory.

@@ -280,8 +280,8 @@ class RunTest : public QObject {
     QVERIFY(window);
     TViv050* w = window.get();
     Prepare(&env, w, tree);
-    const std::string list_folder = env.dir() + scan::kDefaultVolPath;
-    const std::string backups = env.dir() + scan::kDefaultBackUps;
+    const std::string list_folder = env.dir() + lists::kDefaultVolPath;
+    const std::string backups = env.dir() + lists::kDefaultBackUps;
     QCOMPARE(FolderOf(TextOf(w, "lHdList")), list_folder);
     QVERIFY(!DirExistsSx(list_folder));
     QVERIFY(Find<QLabel>(w, "lBackUps")->autoFillBackground());  // shown missing

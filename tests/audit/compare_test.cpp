@@ -79,8 +79,8 @@ class CompareTest : public ::testing::Test {
     EXPECT_TRUE(audit::CompareListFiles(old_list, new_list, options, &result, &errors));
     std::map<std::string, std::string> classes;
     for (const audit::FileComparison& file : result.comparison.files) {
-      const scan::ListedFile& listed = file.old_file ? *file.old_file : *file.new_file;
-      const scan::IdList& list = file.old_file ? result.old_list : result.new_list;
+      const lists::ListedFile& listed = file.old_file ? *file.old_file : *file.new_file;
+      const lists::IdList& list = file.old_file ? result.old_list : result.new_list;
       classes[list.FullPath(listed)] = std::string(audit::FileChangeName(file.change));
     }
     return classes;

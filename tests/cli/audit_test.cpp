@@ -791,11 +791,11 @@ TEST_F(AuditTest, FilesReadFromMemoryAreNamedAndCounted) {
   RewriteBehindTheFileSystem(rotten, "as it WAS, too");
   const std::string after = Out("after.v00");
   ASSERT_EQ(Scan(after).exit_code, 0);
-  scan::IdList old_list;
-  scan::IdList new_list;
-  scan::ListReadError error;
-  ASSERT_TRUE(scan::ReadIdList(before, &old_list, &error));
-  ASSERT_TRUE(scan::ReadIdList(after, &new_list, &error));
+  lists::IdList old_list;
+  lists::IdList new_list;
+  lists::ListReadError error;
+  ASSERT_TRUE(lists::ReadIdList(before, &old_list, &error));
+  ASSERT_TRUE(lists::ReadIdList(after, &new_list, &error));
   const std::string note = "read from memory, not the disk";
   for (const bool both : {false, true}) {
     SCOPED_TRACE(both ? "both" : "the unchanged one");

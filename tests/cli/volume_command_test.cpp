@@ -74,7 +74,7 @@ TEST_F(VolumeCommandTest, PrintsTheRecordOneFieldALine) {
   EXPECT_EQ(lines[3], Field("File system", volume.file_system_name));
   EXPECT_EQ(lines[4], Field("Label", volume.label));
   EXPECT_EQ(lines[5], "Serial number: " + std::to_string(volume.serial_number) + " (" +
-                          scan::SerialNumberText(volume.serial_number) + ")");
+                          lists::SerialNumberText(volume.serial_number) + ")");
   EXPECT_EQ(lines[6], Field("File-system flags", std::to_string(volume.file_system_flags)));
   EXPECT_EQ(lines[7], Field("Maximum name length", std::to_string(volume.max_name_length)));
   // Free space moves while other programs write; only the names are fixed.
@@ -129,7 +129,7 @@ class NamesCommandTest : public ::testing::Test {
   std::string Expected(const std::string& name) const {
     return Field("Net name", host_) + "\n" + Field("Label", volume_.label) + "\n" +
            Field("Directory", DirsBelowRoot(dir_, volume_, "")) + "\n" +
-           Field("Serial", scan::SerialNumberText(volume_.serial_number)) + "\n" +
+           Field("Serial", lists::SerialNumberText(volume_.serial_number)) + "\n" +
            Field("Name", name) + "\n";
   }
   TempTree tree_;
@@ -139,7 +139,7 @@ class NamesCommandTest : public ::testing::Test {
 };
 
 TEST_F(NamesCommandTest, FourPartsAndTheJoinedName) {
-  const std::string serial = scan::SerialNumberText(volume_.serial_number);
+  const std::string serial = lists::SerialNumberText(volume_.serial_number);
   const std::string net = host_.empty() ? "" : host_ + "%";
   auto r = RunCommand(CHECKER_CLI_PATH, {"names", dir_});
   ASSERT_EQ(r.exit_code, 0) << r.err;

@@ -11,7 +11,7 @@
 #include "content/content_id.h"
 #include "support/toolkit.h"
 
-namespace scan {
+namespace lists {
 namespace {
 
 using testing_support::TempTree;
@@ -603,4 +603,4 @@ TEST(DoneListTest, LinesEndingInLfOrCrAloneAreReadToo) {
 }
 
 }  // namespace
-}  // namespace scan
+}  // namespace lists

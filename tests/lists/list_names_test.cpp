@@ -10,7 +10,7 @@
 
 namespace {
 
-using scan::JoinNameParts;
+using lists::JoinNameParts;
 using testing_support::TempTree;
 
 TVolumeInfo LocalVolume() {
@@ -35,12 +35,12 @@ TVolumeInfo ShareVolume(const std::string& label) {
 }
 
 TEST(ListNamesTest, SerialNumberTextHasTenDigitsAndAnUnderscore) {
-  EXPECT_EQ(scan::SerialNumberText(305441741), "03054_41741");
-  EXPECT_EQ(scan::SerialNumberText(7), "00000_00007");
-  EXPECT_EQ(scan::SerialNumberText(0), "00000_00000");
-  EXPECT_EQ(scan::SerialNumberText(99999), "00000_99999");
-  EXPECT_EQ(scan::SerialNumberText(100000), "00001_00000");
-  EXPECT_EQ(scan::SerialNumberText(4294967295u), "42949_67295");
+  EXPECT_EQ(lists::SerialNumberText(305441741), "03054_41741");
+  EXPECT_EQ(lists::SerialNumberText(7), "00000_00007");
+  EXPECT_EQ(lists::SerialNumberText(0), "00000_00000");
+  EXPECT_EQ(lists::SerialNumberText(99999), "00000_99999");
+  EXPECT_EQ(lists::SerialNumberText(100000), "00001_00000");
+  EXPECT_EQ(lists::SerialNumberText(4294967295u), "42949_67295");
 }
 
 TEST(ListNamesTest, LocalVolumeParts) {
@@ -112,7 +112,7 @@ TEST_F(NamePartsTest, TheTempDirsOwnVolume) {
   }
   if (!dirs.empty() && dirs.back() == '^') dirs.pop_back();
   if (!dirs.empty()) dirs.insert(0, "^");
-  const std::string serial = scan::SerialNumberText(volume.serial_number);
+  const std::string serial = lists::SerialNumberText(volume.serial_number);
 
   std::string result;
   ASSERT_TRUE(NamePartsSx(dir, &result, 8, ""));
