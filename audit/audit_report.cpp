@@ -129,14 +129,14 @@ void AppendProbableCopy(const std::optional<ProbableCopy>& copy, bool jsonl, std
 }
 
 // A folder left out by the parameters, as a line of the report.
-std::string NoteLine(const LeftOutDir& dir, bool jsonl) {
+std::string NoteLine(const fs::LeftOutDir& dir, bool jsonl) {
   if (!jsonl) {
     std::string line = "note";
     line.append(kClassWidth - line.size(), ' ');
-    return line + dir.path + ": " + LeftOutReason(dir) + "\n";
+    return line + dir.path + ": " + scan::LeftOutReason(dir) + "\n";
   }
   std::string out = "{\"note\":";
-  AppendJsonString(&out, LeftOutReason(dir));
+  AppendJsonString(&out, scan::LeftOutReason(dir));
   out += ",\"path\":";
   AppendJsonString(&out, dir.path);
   return out + "}\n";
@@ -154,7 +154,7 @@ void WriteReportLines(const ListComparison& comparison, const lists::IdList& old
     out += options.jsonl ? ChangeJson(comparison, old_list, new_list, entry)
                          : ChangeLine(comparison, old_list, new_list, entry);
     if (entry.from_memory && !options.jsonl) {
-      out += "\n" + std::string(kClassWidth, ' ') + kReadFromMemory;
+      out += "\n" + std::string(kClassWidth, ' ') + scan::kReadFromMemory;
     }
     if (options.probable_copy && NamesCopy(entry)) {
       AppendProbableCopy(options.probable_copy(old_list, *entry.old_file), options.jsonl, &out);
@@ -166,7 +166,7 @@ void WriteReportLines(const ListComparison& comparison, const lists::IdList& old
     }
   }
   if (options.left_out != nullptr) {
-    for (const LeftOutDir& dir : *options.left_out) out += NoteLine(dir, options.jsonl);
+    for (const fs::LeftOutDir& dir : *options.left_out) out += NoteLine(dir, options.jsonl);
   }
   sink(out);
 }

@@ -31,7 +31,7 @@ struct ReportOptions {
   // and the file's line in it; unset or nothing: none is named.
   std::function<std::optional<ProbableCopy>(const lists::IdList&, const lists::ListedFile&)> probable_copy;
   // A verify's folders left out by its parameters, a line each after the files; not owned.
-  const std::vector<LeftOutDir>* left_out = nullptr;
+  const std::vector<fs::LeftOutDir>* left_out = nullptr;
 };
 
 // What a comparison found, worst first: the exit status of the command line follows it.

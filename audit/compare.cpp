@@ -84,27 +84,27 @@ void KeepTopmost(std::vector<std::string>* dirs) {
 // The problems of the new list's scan, by the keys the merge matches paths with.
 class ProblemIndex {
  public:
-  ProblemIndex(const std::vector<ScanProblem>* problems, std::string_view root) {
+  ProblemIndex(const std::vector<scan::ScanProblem>* problems, std::string_view root) {
     if (problems == nullptr) return;
-    for (const ScanProblem& problem : *problems) {
+    for (const scan::ScanProblem& problem : *problems) {
       // The path is the name on disk; the lists write its CR and LF as "?".
       std::string key = problem.path;
       support::ReplaceLineBreaks(&key);
       if (!root.empty() && key.starts_with(root)) key.erase(0, root.size());
       const bool dir = !key.empty() && key.back() == '/';
       switch (problem.kind) {
-        case ProblemKind::kDirectory:
+        case scan::ProblemKind::kDirectory:
           unreadable_dirs_.push_back(dir ? key : key + "/");
           break;
-        case ProblemKind::kChanged:
+        case scan::ProblemKind::kChanged:
           if (!dir) changed_.push_back(std::move(key));
           break;
-        case ProblemKind::kUnlistable:
+        case scan::ProblemKind::kUnlistable:
           (dir ? unlistable_dirs_ : unlistable_).push_back(std::move(key));
           break;
-        case ProblemKind::kUnreadable:
+        case scan::ProblemKind::kUnreadable:
           break;  // its line says so already
-        case ProblemKind::kFromMemory:
+        case scan::ProblemKind::kFromMemory:
           if (!dir) from_memory_.push_back(std::move(key));
           break;
       }

@@ -63,7 +63,7 @@ struct CompareOptions {
   // name a list cannot hold is "not comparable", a file of the old list below a
   // directory that could not be read is "unreadable" (not missing), and one read from
   // memory is marked so (and kept, unchanged or not). Null for none.
-  const std::vector<ScanProblem>* new_problems = nullptr;
+  const std::vector<scan::ScanProblem>* new_problems = nullptr;
   // Set from another thread to stop: the comparison ends at its next file, and a read
   // of a list at its next buffer, with `stopped` set and nothing else. Null for none.
   const std::atomic<bool>* stop = nullptr;

@@ -49,7 +49,7 @@ VerifyPlan PlanVerify(const VerifyRequest& request, VerifyRun* verify) {
   }
   if (request.search_path.empty() && !LocateVolume(request, verify, &plan)) return plan;
   const std::string& path = verify->search_path();
-  if (!DirExistsSx(path)) return Refused(VerifyRefusal::kNoDirectory, plan, *verify);
+  if (!support::DirExistsSx(path)) return Refused(VerifyRefusal::kNoDirectory, plan, *verify);
   if (!verify->Prepare(request.write, request.tree, &error)) {
     return Refused(VerifyRefusal::kNewLists, plan, *verify, error);
   }

@@ -247,16 +247,16 @@ bool VerifyRun::Prepare(const std::string& write, const std::string& tree, std::
 }
 
 scan::RunSettings VerifyRun::JobSettings(scan::RunSettings base, bool cached) const {
-  base.mode = kModeCreate;
+  base.mode = scan::kModeCreate;
   base.search_path = absolute_path_;
   base.tree_list = tree_list_;
   base.id_list = id_list_;
   // What the disk holds is verified, not what the cache remembers of it.
-  base.cache = cached ? CacheUse::kKeep : CacheUse::kDevice;
+  base.cache = cached ? content::CacheUse::kKeep : content::CacheUse::kDevice;
   return base;
 }
 
-bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error,
+bool VerifyRun::Compare(const scan::ScanOutcome& outcome, bool keep_unchanged, std::string* error,
                         const std::atomic<bool>* stop) {
   AuditResult& result = *result_;
   result.new_name = id_list_;

@@ -40,9 +40,9 @@ struct AuditResult {
   lists::IdList new_list;
   ListComparison comparison;
   // The scan's problems (a verify only), in the order they came.
-  std::vector<ScanProblem> problems;
+  std::vector<scan::ScanProblem> problems;
   // The folders its parameters left out (a verify only), by path.
-  std::vector<LeftOutDir> left_out;
+  std::vector<fs::LeftOutDir> left_out;
 };
 
 class VerifyRun {
@@ -83,7 +83,7 @@ class VerifyRun {
   // file, unchanged ones kept when asked for. False with the message in `error` when the
   // new list cannot be read. A `stop` set from another thread ends the read and the
   // comparison early: true, with the result's comparison `stopped`.
-  bool Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error,
+  bool Compare(const scan::ScanOutcome& outcome, bool keep_unchanged, std::string* error,
                const std::atomic<bool>* stop = nullptr);
 
   // The result, valid from Open on; its comparison from Compare on. Shared, so that it

@@ -235,7 +235,7 @@ void WriteList(const std::string& path, int volume, const std::vector<Entry>& fi
     data.size = file.size;
     data.last_write_time = file.time;
     data.creation_time = file.time;
-    writer.FormatFileLine(kChkOk, file.id, data, file.name);
+    writer.FormatFileLine(content::kChkOk, file.id, data, file.name);
     text += writer.line();
     if (out->paths != nullptr) std::fprintf(out->paths, "%s%s\n", dir.c_str(), file.name.c_str());
     dir_bytes += file.size;

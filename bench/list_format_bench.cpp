@@ -39,7 +39,7 @@ void BM_FormatFileLine(benchmark::State& state) {
   uint32_t id = 701218845;
   size_t bytes = 0;
   for (auto _ : state) {
-    writer.FormatFileLine(kChkOk, id++, record, name);
+    writer.FormatFileLine(content::kChkOk, id++, record, name);
     bytes += writer.line().size();
     benchmark::DoNotOptimize(writer.line().data());
   }
@@ -55,7 +55,7 @@ void BM_ReadDoneList(benchmark::State& state) {
   for (int dir = 0; dir < 100; ++dir) {
     writer.SetDirectory("/media/u/USB/Photos/" + std::to_string(dir) + "/");
     for (int file = 0; file < 1000; ++file) {
-      writer.FormatFileLine(kChkOk, 1, record, "IMG_" + std::to_string(file) + ".JPG");
+      writer.FormatFileLine(content::kChkOk, 1, record, "IMG_" + std::to_string(file) + ".JPG");
       text += writer.line();
     }
   }

@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     file.data.last_write_time = kSomeFileTime + (random() % 100000) * 10000000ULL;
     file.data.creation_time = file.data.last_write_time;
     file.id = static_cast<uint32_t>(random());
-    file.code = kChkOk;
+    file.code = content::kChkOk;
     old_files.push_back(file);
     const Kind kind = KindOf(i);
     ++meant[kind];
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
         file.id ^= 0x10000;
         break;
       case kUnreadable:
-        file.code = kChkReadError;
+        file.code = content::kChkReadError;
         break;
       case kMoved:
         file.dir = std::string(kRoot) + "moved/" + std::to_string(i % 10) + "/";
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
       file.name = "NEW_" + std::to_string(1000000 + i) + ".JPG";
       file.id = static_cast<uint32_t>(random());
       file.data.size = 1000 + random() % 10000000;
-      file.code = kChkOk;
+      file.code = content::kChkOk;
       new_files.push_back(file);
       ++meant[kKinds];
     }

@@ -26,8 +26,9 @@ std::string CatalogueFolder(const std::string& given) {
 
 CatalogueSetup SetUpCatalogue(std::vector<std::string> folders) {
   CatalogueSetup setup;
-  const lists::BaseSettings base = lists::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
-  setup.own_folder = lists::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
+  const lists::BaseSettings base =
+      lists::LoadBaseSettingsFrom(support::SxBaseIniFile, support::SxAppDir);
+  setup.own_folder = lists::ResolveBaseFolder(base.app_path, base.vol_path, support::SxAppDir);
   setup.own_problem =
       setup.own_folder.empty() ? "does not exist" : lists::FolderProblem(setup.own_folder);
   if (setup.own_problem.empty()) {

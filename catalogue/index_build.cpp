@@ -303,7 +303,7 @@ CatalogueIndex::ReadList CatalogueIndex::ReadAndBuild(const std::string& path, i
       read.error = "line " + std::to_string(parse_error.line) + ": " + parse_error.message;
       return read;
     }
-    SegmentWriter writer;
+    names::SegmentWriter writer;
     for (const std::string_view directory : list.directories()) writer.AddDirectory(directory);
     for (const lists::ListedFile& listed : list.files()) {
       read.bytes += listed.size;
@@ -494,11 +494,11 @@ namespace {
 bool PartHolds(const std::string& path, int64_t size, int64_t mtime) {
   platform::File file;
   platform::FileInfo info;
-  std::string header(Segment::HeaderBytes(), '\0');
+  std::string header(names::Segment::HeaderBytes(), '\0');
   return file.Open(path, platform::OpenMode::kRead) && file.Stat(&info) &&
          static_cast<int64_t>(info.size) == size && info.write_ns == mtime &&
          file.ReadAt(header.data(), header.size(), 0) == static_cast<int64_t>(header.size()) &&
-         Segment::HeaderFits(header, info.size);
+         names::Segment::HeaderFits(header, info.size);
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ std::vector<MountedVolume> MountedVolumes() {
   platform::MountTable table;
   if (!platform::ReadMountTable(&table)) return result;
   for (const platform::MountEntry& entry : table) {
-    TVolumeInfo info;
-    if (!GetVolumeInfoSx(support::WithTrailingSlash(entry.mount_point), &info)) continue;
+    fs::TVolumeInfo info;
+    if (!fs::GetVolumeInfoSx(support::WithTrailingSlash(entry.mount_point), &info)) continue;
     // A mount hidden by a later one over the same place answers for that one.
     if (support::WithTrailingSlash(info.root_path) != support::WithTrailingSlash(entry.mount_point))
       continue;
@@ -107,9 +107,9 @@ ListVolume LocateListVolume(const lists::RunHeader& list_header, const std::stri
   result.header = list_header;
   if (result.header.serial == 0) return result;
   const lists::RunHeader& header = result.header;
-  TVolumeInfo info;
+  fs::TVolumeInfo info;
   const bool here = platform::PathKindOf(search_path) == platform::PathKind::kDirectory &&
-                    GetVolumeInfoSx(search_path, &info) && info.serial_number == header.serial;
+                    fs::GetVolumeInfoSx(search_path, &info) && info.serial_number == header.serial;
   // A volume of another label may be a clone: only the mount table tells.
   if (here && info.label == header.label) {
     result.place = VolumePlace::kAtSearchPath;

@@ -91,7 +91,7 @@ int Verify(const Args& args) {
   std::string error;
   audit::ReportFile output;
   if (!line.output.empty() && !output.Open(line.output, &error)) return Fail(error);
-  const ScanOutcome outcome = RunScanJob(options, plan.settings);
+  const scan::ScanOutcome outcome = RunScanJob(options, plan.settings);
   PrintProblems(outcome, false);  // the report names the folders left out
   if (!outcome.failure.empty()) return Fail(outcome.failure);
   if (!outcome.id_list_written) {

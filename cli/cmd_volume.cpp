@@ -85,8 +85,8 @@ int RunVolumeCommand(const Args& args) {
     return *status;
   }
 
-  TVolumeInfo info;
-  if (!GetVolumeInfoSx(path, &info)) return UsageError(CannotQuery(path));
+  fs::TVolumeInfo info;
+  if (!fs::GetVolumeInfoSx(path, &info)) return UsageError(CannotQuery(path));
   PrintField("Root path", info.root_path);
   PrintField("Root kind", info.root_kind);
   PrintField("Drive type",
@@ -137,10 +137,10 @@ int RunNamesCommand(const Args& args) {
   std::string lines;
   std::string part;
   for (const Part& p : kParts) {
-    if (!NamePartsSx(path, &part, p.selector, "")) return UsageError(CannotQuery(path));
+    if (!lists::NamePartsSx(path, &part, p.selector, "")) return UsageError(CannotQuery(path));
     lines += FieldLine(p.field, part);
   }
-  if (!NamePartsSx(path, &part, lists::kNameAll, separators)) {
+  if (!lists::NamePartsSx(path, &part, lists::kNameAll, separators)) {
     return UsageError(CannotQuery(path));
   }
   lines += FieldLine("Name", part);

@@ -19,7 +19,7 @@
 namespace cli {
 
 // The walk's options of "list" without --options: directories only, into subdirectories.
-inline constexpr uint32_t kDefaultListOptions = walk_option::NoFiles | walk_option::Recurse;
+inline constexpr uint32_t kDefaultListOptions = fs::walk_option::NoFiles | fs::walk_option::Recurse;
 
 // The options of volumes, find and copies, and --catalogue of verify and compare.
 struct CatalogueOptions {

@@ -110,9 +110,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
                       files.empty() ? "/" : files[0].directory);
   list += writer.line();
 
-  constexpr uint8_t kCodes[] = {
-      kChkOk,       kChkOk,      kChkEmpty, kChkReadError, 17, kChkOpenFailed, kChkBufferSizeFailed,
-      kChkNoBuffer, kChkNotFound};
+  constexpr uint8_t kCodes[] = {content::kChkOk,
+                                content::kChkOk,
+                                content::kChkEmpty,
+                                content::kChkReadError,
+                                17,
+                                content::kChkOpenFailed,
+                                content::kChkBufferSizeFailed,
+                                content::kChkNoBuffer,
+                                content::kChkNotFound};
   // A name or directory may hold CR or LF, which the list shows as "?" and counts as an
   // error of the line.
   auto with_break = [&draw](const std::string& text, size_t keep_end) {
@@ -143,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const uint8_t code = kCodes[draw(sizeof kCodes)];
     const int errors = writer.FormatFileLine(code, draw(4000000000u), find_data, name_written);
     const int breaks = name_written != file.name || directory_written != file.directory ? 1 : 0;
-    FUZZ_CHECK(errors == (code == kChkOk || code == kChkEmpty ? 0 : 1) + breaks);
+    FUZZ_CHECK(errors == (code == content::kChkOk || code == content::kChkEmpty ? 0 : 1) + breaks);
     lists::FileLineFields fields;
     const std::string_view line = Bare(writer.line());
     FUZZ_CHECK(lists::ReadFileLine(line, &fields));

@@ -92,7 +92,7 @@ ProgressFigures ProgressFigures::Compute(const ProgressInputs& in) {
     f.left_ms = std::llround(static_cast<double>(in.total_bytes - in.bytes_done) * kMsPerSecond /
                              (f.speed * kBytesPerKilobyte));
   }
-  f.left_text = MsecTextSx(f.left_ms);
+  f.left_text = support::MsecTextSx(f.left_ms);
   return f;
 }
 

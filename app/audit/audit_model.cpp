@@ -241,7 +241,7 @@ void AuditModel::IndexProblems() {
   file_problems_.clear();
   dir_problems_.clear();
   if (result_ == nullptr) return;
-  for (const ScanProblem& problem : result_->problems) {
+  for (const scan::ScanProblem& problem : result_->problems) {
     // Lists write a CR or LF of a name as "?", and rows show the lists' paths.
     std::string path = problem.path;
     support::ReplaceLineBreaks(&path);
@@ -266,10 +266,11 @@ std::string AuditModel::ReasonOf(size_t file) const {
     const auto found = file_problems_.find(path);
     if (found != file_problems_.end()) {
       // A file may have several: the one its class comes from tells why.
-      const ProblemKind kind = entry.change == FileChange::kNotComparable ? ProblemKind::kUnlistable
-                               : entry.change == FileChange::kUnreadable  ? ProblemKind::kUnreadable
-                                                                          : ProblemKind::kChanged;
-      for (const ScanProblem* problem : found->second) {
+      const scan::ProblemKind kind =
+          entry.change == FileChange::kNotComparable ? scan::ProblemKind::kUnlistable
+          : entry.change == FileChange::kUnreadable  ? scan::ProblemKind::kUnreadable
+                                                     : scan::ProblemKind::kChanged;
+      for (const scan::ScanProblem* problem : found->second) {
         if (problem->kind == kind) return problem->reason;
       }
       return found->second.front()->reason;

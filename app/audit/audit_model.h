@@ -79,7 +79,7 @@ class AuditModel : public QAbstractTableModel {
 
   std::shared_ptr<const audit::AuditResult> result_;
   // Path -> the problems of that file, in the order the scan had them.
-  std::unordered_map<std::string, std::vector<const ScanProblem*>> file_problems_;
+  std::unordered_map<std::string, std::vector<const scan::ScanProblem*>> file_problems_;
   std::vector<std::pair<std::string, std::string>> dir_problems_;  // "dir/" -> reason
   ClassSet shown_{};
   std::string text_;  // lower-case

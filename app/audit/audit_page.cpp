@@ -250,7 +250,7 @@ void AuditPage::SaveReport() {
   options.left_out = &result->left_out;
   std::string error;
   if (!audit::SaveReport(file, *result, options, &error)) {
-    MsgSx(error, kSaveCaption);
+    support::MsgSx(error, kSaveCaption);
   }
 }
 
@@ -260,7 +260,7 @@ void AuditPage::OpenFolder(const QModelIndex& index) {
   std::string path = model_->OtherPathAt(row);
   if (path.empty()) path = model_->PathAt(row);
   const std::string folder = FolderOf(path);
-  if (folder.empty() || !DirExistsSx(folder)) {
+  if (folder.empty() || !support::DirExistsSx(folder)) {
     liAudNotes_->setText(VisibleName(folder + " is not mounted here"));
     liAudNotes_->show();
     return;

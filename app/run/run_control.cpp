@@ -79,7 +79,7 @@ std::string VerifyRefusalText(const audit::VerifyPlan& plan, const audit::Verify
 }
 
 // What a verify found once its job has ended; unchanged files are kept for the window.
-void FinishVerify(audit::VerifyRun& verify, const ScanOutcome& outcome,
+void FinishVerify(audit::VerifyRun& verify, const scan::ScanOutcome& outcome,
                   const std::atomic<bool>* stop, AuditEnd* end) {
   std::string error;
   if (!outcome.failure.empty()) {
@@ -156,7 +156,7 @@ bool RunControl::ParseNumbers(const RunFields& fields, scan::RunSettings* settin
       return false;
     }
   } catch (const support::ConversionError& error) {
-    MsgSx(error.what(), QCoreApplication::applicationName().toStdString());
+    support::MsgSx(error.what(), QCoreApplication::applicationName().toStdString());
     return false;
   }
   settings->interval = static_cast<int16_t>(values[0]);
@@ -249,15 +249,15 @@ bool RunControl::CloseCheck() {
   // stays).
   if (close_at_end_) return false;  // asked already: the window goes at the end
   if (audit_running_ && running_job_ == nullptr) {
-    const int answer =
-        MsgSx(kCloseQuestion, kCloseCaption, support::kMbYesNoCancel | support::kMbIconQuestion);
+    const int answer = support::MsgSx(kCloseQuestion, kCloseCaption,
+                                      support::kMbYesNoCancel | support::kMbIconQuestion);
     if (answer == support::kIdYes || answer == support::kIdNo) audit_stop_ = true;
     close_at_end_ = answer == support::kIdYes;
     return false;
   }
   if (running_job_ == nullptr || running_job_->Terminated()) return true;
-  const int answer =
-      MsgSx(kCloseQuestion, kCloseCaption, support::kMbYesNoCancel | support::kMbIconQuestion);
+  const int answer = support::MsgSx(kCloseQuestion, kCloseCaption,
+                                    support::kMbYesNoCancel | support::kMbIconQuestion);
   // The run may have ended while the question was open.
   if (running_job_ == nullptr) return true;
   // Yes: the run stops at its next notification and the window closes at its end; it
@@ -288,7 +288,7 @@ void RunControl::Shutdown() {
   running_job_ = nullptr;
   job_thread_.Stop();
   // A notification queued before the link closed still waits for this thread's answer.
-  const std::shared_future<ScanOutcome>& done = job_thread_.done();
+  const std::shared_future<scan::ScanOutcome>& done = job_thread_.done();
   while (done.valid() && done.wait_for(kWaitStep) != std::future_status::ready) {
     QCoreApplication::processEvents();
   }
@@ -337,7 +337,7 @@ bool RunControl::StartVerify(const std::string& list) {
     return false;
   }
   // The comparison waits for the job on a thread of its own; the window stays free.
-  const std::shared_future<ScanOutcome> done = job_thread_.done();
+  const std::shared_future<scan::ScanOutcome> done = job_thread_.done();
   RunControl* self = this;
   if (audit_thread_.joinable()) audit_thread_.join();
   audit_stop_ = false;

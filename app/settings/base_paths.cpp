@@ -70,13 +70,14 @@ void BasePaths::AddTo(QVBoxLayout* rows) {
 
 std::string BasePaths::ShowFolders() {
   const std::string app_path = support::Trim(Text(eAppPath_));
-  SetColours(lPathsFor_,
-             IsAbsolute(app_path) && DirExistsSx(app_path) ? Qt::black : QColor(kWrongColour));
+  SetColours(lPathsFor_, IsAbsolute(app_path) && support::DirExistsSx(app_path)
+                             ? Qt::black
+                             : QColor(kWrongColour));
   const std::pair<QLabel*, QLineEdit*> folders[] = {
       {lVolPath_, eVolPath_}, {lDirPath_, eDirPath_}, {lBackUps_, eBackUps_}};
   std::string resolved[3];
   for (int i = 0; i < 3; ++i) {
-    resolved[i] = lists::ResolveBaseFolder(app_path, Text(folders[i].second), SxAppDir);
+    resolved[i] = lists::ResolveBaseFolder(app_path, Text(folders[i].second), support::SxAppDir);
     QLabel* label = folders[i].first;
     label->setToolTip(VisibleName(resolved[i]));
     const bool exists = !resolved[i].empty() && lists::FolderProblem(resolved[i]).empty();
@@ -110,9 +111,10 @@ bool BasePaths::Browse(Command command) {
   QLineEdit* field = FieldOf(command);
   // The folder the field names, resolved as the label beside it shows it.
   const std::string app_path = support::Trim(Text(eAppPath_));
-  const std::string start = command == Command::kBrowseAppPath
-                                ? app_path
-                                : lists::ResolveBaseFolder(app_path, Text(field), SxAppDir);
+  const std::string start =
+      command == Command::kBrowseAppPath
+          ? app_path
+          : lists::ResolveBaseFolder(app_path, Text(field), support::SxAppDir);
   std::string folder;
   if (!BrowseFolderSx(caption, start, &folder)) return false;
   if (folder == Text(field)) return false;
@@ -139,7 +141,8 @@ std::string BasePaths::back_ups() const { return Text(eBackUps_); }
 std::string BasePaths::list_folder() const { return Text(ldPath_); }
 
 std::string BasePaths::BackUpFolder() const {
-  return lists::ResolveBaseFolder(support::Trim(Text(eAppPath_)), Text(eBackUps_), SxAppDir);
+  return lists::ResolveBaseFolder(support::Trim(Text(eAppPath_)), Text(eBackUps_),
+                                  support::SxAppDir);
 }
 
 void BasePaths::LoadDirsChoice() { ReadBool(cbDirs_, kKeyDirs); }
@@ -150,7 +153,8 @@ lists::BaseSettings BasePaths::LoadBase() {
   eVolPath_->setText(lists::kDefaultVolPath);
   eDirPath_->setText(lists::kDefaultDirPath);
   eBackUps_->setText(lists::kDefaultBackUps);
-  const lists::BaseSettings base = lists::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
+  const lists::BaseSettings base =
+      lists::LoadBaseSettingsFrom(support::SxBaseIniFile, support::SxAppDir);
   eAppPath_->setText(QString::fromStdString(base.app_path));
   eVolPath_->setText(QString::fromStdString(base.vol_path));
   eDirPath_->setText(QString::fromStdString(base.dir_path));
@@ -160,14 +164,14 @@ lists::BaseSettings BasePaths::LoadBase() {
 
 void BasePaths::SaveBase(const std::string& lst_ext, const std::string& dir_ext) const {
   // Without a base file (it could not be created) there is nothing to keep in step.
-  if (SxBaseIniFile.empty()) return;
+  if (support::SxBaseIniFile.empty()) return;
   support::StringList base;
-  if (FileExistsSx(SxBaseIniFile, 1)) base.LoadFromFile(SxBaseIniFile);
-  IniSetSx(base, lists::kBaseSection, lists::kKeyAppPath, SxValue(Text(eAppPath_)));
-  IniSetSx(base, lists::kBaseSection, lists::kKeyVolPath, SxValue(Text(eVolPath_)));
-  IniSetSx(base, lists::kBaseSection, lists::kKeyDirPath, SxValue(Text(eDirPath_)));
-  IniSetSx(base, lists::kBaseSection, lists::kKeyBackUps, SxValue(Text(eBackUps_)));
-  IniSetSx(base, lists::kBaseSection, lists::kKeyLstExt, SxValue(lst_ext));
-  IniSetSx(base, lists::kBaseSection, lists::kKeyDirExt, SxValue(dir_ext));
-  IniSaveSx(base, SxBaseIniFile);
+  if (support::FileExistsSx(support::SxBaseIniFile, 1)) base.LoadFromFile(support::SxBaseIniFile);
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyAppPath, SxValue(Text(eAppPath_)));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyVolPath, SxValue(Text(eVolPath_)));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyDirPath, SxValue(Text(eDirPath_)));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyBackUps, SxValue(Text(eBackUps_)));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyLstExt, SxValue(lst_ext));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyDirExt, SxValue(dir_ext));
+  support::IniSaveSx(base, support::SxBaseIniFile);
 }

@@ -54,7 +54,7 @@ void ListNames::Clear() {
 void ListNames::ColourByFiles() {
   for (QLabel* label : {lHdList_, lHdDirs_}) {
     const std::string path = Text(label);
-    const bool exists = !path.empty() && FileExistsSx(path, 1);
+    const bool exists = !path.empty() && support::FileExistsSx(path, 1);
     SetColours(label, exists ? QColor(kExistsColour) : Qt::black);
   }
 }

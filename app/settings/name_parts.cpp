@@ -145,7 +145,7 @@ void NameParts::FillFrom(const std::string& path) {
                                                   {eSerNam_, lists::kNameSerial}};
   for (const auto& [field, selector] : parts) {
     std::string part;
-    if (IsAbsolute(path)) NamePartsSx(path, &part, selector, "");
+    if (IsAbsolute(path)) lists::NamePartsSx(path, &part, selector, "");
     field->setText(QString::fromStdString(part));
   }
 }
@@ -164,7 +164,7 @@ std::string NameParts::NameFrom(const std::string& path) const {
     separators += caption.empty() ? ' ' : caption.front();
   }
   std::string name;
-  if (IsAbsolute(path)) NamePartsSx(path, &name, lists::kNameAll, separators);
+  if (IsAbsolute(path)) lists::NamePartsSx(path, &name, lists::kNameAll, separators);
   return name;
 }
 

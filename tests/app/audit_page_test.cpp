@@ -310,8 +310,8 @@ class AuditPageTest : public QObject {
     TempTree tree;
     TempTree out;
     tree.File("a.txt", "a");
-    TVolumeInfo volume;
-    if (!GetVolumeInfoSx(tree.root(), &volume) || volume.serial_number == 0) {
+    fs::TVolumeInfo volume;
+    if (!fs::GetVolumeInfoSx(tree.root(), &volume) || volume.serial_number == 0) {
       QSKIP("the temp folder is on a volume without a serial number");
     }
     const std::string list = out.Path("old.v00");

@@ -189,7 +189,7 @@ TEST_F(CompareTest, AVerifyAskedToStopEndsWithTheStopAlone) {
         << error;
     // The job's list: the same tree scanned again.
     std::filesystem::copy_file(old_list, verify.new_id_list());
-    ScanOutcome outcome;
+    scan::ScanOutcome outcome;
     outcome.scanned = outcome.finished = outcome.id_list_written = true;
     const std::atomic<bool> stop{stop_asked};
     ASSERT_TRUE(verify.Compare(outcome, true, &error, &stop)) << error;

@@ -799,8 +799,8 @@ TEST_F(AuditTest, FilesReadFromMemoryAreNamedAndCounted) {
   const std::string note = "read from memory, not the disk";
   for (const bool both : {false, true}) {
     SCOPED_TRACE(both ? "both" : "the unchanged one");
-    std::vector<ScanProblem> problems = {{same, note, ProblemKind::kFromMemory}};
-    if (both) problems.push_back({rotten, note, ProblemKind::kFromMemory});
+    std::vector<scan::ScanProblem> problems = {{same, note, scan::ProblemKind::kFromMemory}};
+    if (both) problems.push_back({rotten, note, scan::ProblemKind::kFromMemory});
     audit::CompareOptions options;
     options.new_problems = &problems;
     const audit::ListComparison c = audit::CompareIdLists(old_list, new_list, options);

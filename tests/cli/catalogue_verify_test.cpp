@@ -208,8 +208,8 @@ TEST_F(CatalogueVerifyTest, TellsADiskFromItsClone) {
   ASSERT_TRUE(clone.Mount(tree_.Path("first/"), &why)) << why;
   Rot(tree_.Path("first/photos/b.jpg"), "a picture of a LAKE");
   ASSERT_TRUE(disk.Mount(tree_.Path("b_disk/"), &why)) << why;
-  TVolumeInfo info;
-  ASSERT_TRUE(GetVolumeInfoSx(tree_.Path("b_disk/"), &info));
+  fs::TVolumeInfo info;
+  ASSERT_TRUE(fs::GetVolumeInfoSx(tree_.Path("b_disk/"), &info));
   const std::string serial = lists::SerialNumberText(info.serial_number);
   CommandResult volumes = Cli({"volumes", "--catalogue", catalogue_});
   CommandResult r = Cli({"verify", list});
@@ -280,8 +280,8 @@ TEST_F(CatalogueVerifyTest, AFolderMountedAloneIsNoMountOfTheVolume) {
 TEST_F(CatalogueVerifyTest, PlaceMessagesSayWhatWasFound) {
   const std::string data = tree_.Dir("data");
   tree_.File("data/a.txt", "some words");
-  TVolumeInfo info;
-  if (!GetVolumeInfoSx(data, &info) || info.serial_number == 0) {
+  fs::TVolumeInfo info;
+  if (!fs::GetVolumeInfoSx(data, &info) || info.serial_number == 0) {
     GTEST_SKIP() << data << " is on a volume without a serial number";
   }
   const std::string volume =

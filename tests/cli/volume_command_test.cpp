@@ -35,7 +35,7 @@ std::string Field(const std::string& name, const std::string& value) {
 }
 
 // The directories of `dir` below the volume root, each after `separator`.
-std::string DirsBelowRoot(const std::string& dir, const TVolumeInfo& volume,
+std::string DirsBelowRoot(const std::string& dir, const fs::TVolumeInfo& volume,
                           const std::string& separator) {
   std::string dirs;
   std::string piece;
@@ -57,8 +57,8 @@ class VolumeCommandTest : public ::testing::Test {
 
 TEST_F(VolumeCommandTest, PrintsTheRecordOneFieldALine) {
   const std::string dir = platform::ResolveExisting(tree_.Dir("Photos"));
-  TVolumeInfo volume;
-  ASSERT_TRUE(GetVolumeInfoSx(dir, &volume));
+  fs::TVolumeInfo volume;
+  ASSERT_TRUE(fs::GetVolumeInfoSx(dir, &volume));
 
   const auto r = RunCommand(CHECKER_CLI_PATH, {"volume", dir});
   ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -92,8 +92,8 @@ TEST_F(VolumeCommandTest, PrintsTheRecordOneFieldALine) {
 }
 
 TEST_F(VolumeCommandTest, ARelativePathIsTakenFromTheCurrentDirectory) {
-  TVolumeInfo volume;
-  ASSERT_TRUE(GetVolumeInfoSx(platform::CurrentDir(), &volume));
+  fs::TVolumeInfo volume;
+  ASSERT_TRUE(fs::GetVolumeInfoSx(platform::CurrentDir(), &volume));
   const auto r = RunCommand(CHECKER_CLI_PATH, {"volume", "."});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(Lines(r.out).at(0), Field("Root path", volume.root_path));
@@ -122,7 +122,7 @@ class NamesCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = platform::ResolveExisting(tree_.Dir("My Photos/2020"));
-    ASSERT_TRUE(GetVolumeInfoSx(dir_, &volume_));
+    ASSERT_TRUE(fs::GetVolumeInfoSx(dir_, &volume_));
     ASSERT_EQ(dir_.rfind(volume_.root_path, 0), 0u);
     host_ = volume_.root_kind == fs::kRootKindNetwork ? volume_.network_host : "";
   }
@@ -135,7 +135,7 @@ class NamesCommandTest : public ::testing::Test {
   TempTree tree_;
   std::string dir_;
   std::string host_;
-  TVolumeInfo volume_;
+  fs::TVolumeInfo volume_;
 };
 
 TEST_F(NamesCommandTest, FourPartsAndTheJoinedName) {

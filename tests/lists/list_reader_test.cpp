@@ -23,7 +23,7 @@ struct Entry {
   std::string dir;
   std::string name;
   uint64_t size;
-  uint8_t code = kChkOk;
+  uint8_t code = content::kChkOk;
   uint32_t id = 701218845;
 };
 
@@ -74,12 +74,12 @@ TEST_F(ListReaderTest, EveryNameAndSizeShapeReadsBack) {
   const std::vector<Entry> entries = {
       {"/media/u/USB/Photos/", "ends in blanks  ", 5},
       {"/media/u/USB/Photos/", "Äpfel und Birnen, Sommer 2020 in den Bergen.jpeg", 1234567},
-      {"/media/u/USB/Photos/", std::string(11, 'e'), 0, kChkEmpty},
+      {"/media/u/USB/Photos/", std::string(11, 'e'), 0, content::kChkEmpty},
       {"/media/u/USB/Photos/", std::string(12, 't'), 12},
       {"/media/u/USB/Photos/", "bad\xC9name", 10},
       {"/media/u/USB/Photos/big/", "huge", 12345678901234ULL},
-      {"/media/u/USB/Photos/big/", "vanished", 0, kChkNotFound},
-      {"/media/u/USB/Photos/big/", "unreadable", 77, kChkReadError},
+      {"/media/u/USB/Photos/big/", "vanished", 0, content::kChkNotFound},
+      {"/media/u/USB/Photos/big/", "unreadable", 77, content::kChkReadError},
   };
   for (const bool hex : {false, true}) {
     for (const uint16_t min_blocks : {uint16_t{0}, uint16_t{4}}) {
