@@ -148,7 +148,8 @@ int RepairList(const scan::IdList& list, Setting* setting, catalogue::CatalogueI
   const std::string& search_path = list.search_path();
   bool left_damaged = false;
   for (const scan::ListedFile& file : list.files()) {
-    if (!file.has_id || !file.has_size || file.size == 0) continue;
+    // A line that may stand for two files (names that differ in a CR or LF) proves nothing.
+    if (!file.has_id || !file.has_size || file.size == 0 || file.ambiguous) continue;
     const std::string listed = list.FullPath(file);
     const std::string now = listed.rfind(search_path, 0) == 0
                                 ? setting->base + listed.substr(search_path.size())

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/loop_volume.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
 
@@ -85,10 +86,14 @@ class RepairCommandTest : public ::testing::Test {
     return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
   }
 
-  std::string Scan(const std::string& name, const std::string& root) {
+  // The list `name` of `root`; its volume's own label unless `label`.
+  std::string Scan(const std::string& name, const std::string& root, bool label = true) {
     const std::string list = catalogue_ + name + ".v00";
-    const CommandResult r = Cli({"scan", "--quiet", "--no-backup", "--list", list, "--tree",
-                                 tree_.Path(name + ".t00"), "--label", name, root});
+    std::vector<std::string> args = {
+        "scan", "--quiet", "--no-backup", "--list", list, "--tree", tree_.Path(name + ".t00")};
+    if (label) args.insert(args.end(), {"--label", name});
+    args.push_back(root);
+    const CommandResult r = Cli(args);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     return list;
   }
@@ -213,6 +218,36 @@ TEST_F(RepairCommandTest, LeavesAFileOnAReadOnlyVolume) {
   EXPECT_EQ(r.exit_code, 3) << r.err;
   EXPECT_EQ(r.out, Row("not mended", tree_.Path("Disk/beach.jpg") +
                                          " (corrupted): its volume is mounted read-only"));
+}
+
+// A disk and its clone relabelled share a serial number: the clone is another volume,
+// and its file serves a file of the disk damaged below the file system.
+TEST_F(RepairCommandTest, ARelabelledCloneMendsItsDisk) {
+  testing_support::LoopVolume disk(tree_.Path("disk.img"), "DISK");
+  testing_support::LoopVolume clone(tree_.Path("clone.img"), "CLONE");
+  std::string why;
+  if (!disk.Mount(tree_.Path("disk/"), &why)) GTEST_SKIP() << why;
+  const std::string photo = tree_.File("disk/photos/lake.jpg", "lake " + std::string(9000, 'l'));
+  disk.Unmount();
+  ASSERT_TRUE(disk.CloneTo(tree_.Path("clone.img"), "CLONE", &why)) << why;
+  ASSERT_TRUE(disk.Mount(tree_.Path("disk/"), &why)) << why;
+  ASSERT_TRUE(clone.Mount(tree_.Path("clone/"), &why)) << why;
+  const std::string list = Scan("Disk", tree_.Path("disk/"), false);
+  const std::string clone_list = Scan("Clone", tree_.Path("clone/"), false);
+  ASSERT_TRUE(disk.Damage("lake lll", "lake LLL"));
+
+  const CommandResult r = Cli({"repair", "--all", list});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string kept = KeptFile(tree_.Path("disk/photos/"), "lake.jpg");
+  EXPECT_EQ(r.out,
+            Row("mended", photo + " (corrupted) from " + tree_.Path("clone/photos/lake.jpg") +
+                              "; the damaged file kept as " + kept));
+  EXPECT_TRUE(TempTree::Read(kept).starts_with("lake LLL"));
+  std::filesystem::remove(kept);
+  for (const std::string& each : {list, clone_list}) {
+    const CommandResult verify = Cli({"verify", each});
+    EXPECT_EQ(verify.exit_code, 0) << each << verify.out << verify.err;
+  }
 }
 
 TEST_F(RepairCommandTest, UsageErrors) {
