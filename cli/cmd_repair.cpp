@@ -122,15 +122,20 @@ std::string OutcomeLine(const std::string& path, const repair::FileRepair& done)
 }
 
 // Whether the file is one of the PATHs (or below one): where it is now or as listed.
-bool Named(const std::vector<std::string>& paths, const std::string& now,
-           const std::string& listed) {
-  for (const std::string& path : paths) {
-    const std::string folder = support::WithTrailingSlash(path);
+// Each PATH that names it is marked in `matched`.
+bool Named(const std::vector<std::string>& paths, const std::string& now, const std::string& listed,
+           std::vector<bool>* matched) {
+  bool named = false;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::string folder = support::WithTrailingSlash(paths[i]);
     for (const std::string* file : {&now, &listed}) {
-      if (*file == path || file->rfind(folder, 0) == 0) return true;
+      if (*file == paths[i] || file->rfind(folder, 0) == 0) {
+        named = true;
+        (*matched)[i] = true;
+      }
     }
   }
-  return false;
+  return named;
 }
 
 struct Setting {
@@ -147,6 +152,7 @@ int RepairList(const scan::IdList& list, Setting* setting, catalogue::CatalogueI
   repair::NoMendHistory history;
   const std::string& search_path = list.search_path();
   bool left_damaged = false;
+  std::vector<bool> matched(setting->paths.size(), false);
   for (const scan::ListedFile& file : list.files()) {
     // A line that may stand for two files (names that differ in a CR or LF) proves nothing.
     if (!file.has_id || !file.has_size || file.size == 0 || file.ambiguous) continue;
@@ -155,7 +161,7 @@ int RepairList(const scan::IdList& list, Setting* setting, catalogue::CatalogueI
                                 ? setting->base + listed.substr(search_path.size())
                                 : listed;
     const bool named = !setting->paths.empty();
-    if (named && !Named(setting->paths, now, listed)) continue;
+    if (named && !Named(setting->paths, now, listed, &matched)) continue;
     const repair::FileKey key{repair::VolumeKey(setting->own), listed, file.size, file.write_time,
                               std::string(file.id_text())};
     repair::FileNow found;
@@ -180,7 +186,14 @@ int RepairList(const scan::IdList& list, Setting* setting, catalogue::CatalogueI
                          (damage == repair::Damage::kMissing && setting->options.missing);
     if (damaged && done.outcome != Outcome::kMended) left_damaged = true;
   }
-  return left_damaged ? kExitDamaged : kExitSame;
+  bool unknown = false;
+  for (size_t i = 0; i < matched.size(); ++i) {
+    if (matched[i]) continue;
+    PrintMessage(setting->paths[i] + ": no file of the list is there");
+    unknown = true;
+  }
+  if (left_damaged) return kExitDamaged;
+  return unknown ? kExitListError : kExitSame;
 }
 
 int Repair(const Args& args) {

@@ -436,9 +436,10 @@ std::span<const CommandSpec> RepairCommands() {
        "(--dry-run) or \"not mended\", blanks to column 16, the path, then the copy or\n"
        "why not.\n",
        "Exit status: 0 no damaged file left (every one mended, or none found), 2 usage\n"
-       "error, a list that cannot be read or its volume not found, 3 damaged files left\n"
-       "as they were (no proven copy, copies that differ, a read-only volume, a mend\n"
-       "that failed; --dry-run: damaged files found).\n",
+       "error, a list that cannot be read or its volume not found, a PATH that holds no\n"
+       "file of LIST, 3 damaged files left as they were (no proven copy, copies that\n"
+       "differ, a read-only volume, a mend that failed; --dry-run: damaged files\n"
+       "found).\n",
        ""},
   };
   // clang-format on

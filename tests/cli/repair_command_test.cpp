@@ -204,6 +204,11 @@ TEST_F(RepairCommandTest, MendsAMissingFileOnlyWhenAskedTo) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, Row("mended", gone + " (missing) from " + tree_.Path("Backup/town-copy.jpg")));
   EXPECT_EQ(Cli({"verify", disk}).exit_code, 0);
+  const CommandResult none = Cli({"repair", disk, gone, tree_.Path("Disk/town")});
+  EXPECT_EQ(none.exit_code, 2);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err,
+            "checker-cli: " + tree_.Path("Disk/town") + ": no file of the list is there\n");
 }
 
 TEST_F(RepairCommandTest, LeavesAFileOnAReadOnlyVolume) {
