@@ -62,6 +62,14 @@ class Mounts {
     points_.push_back(dir);
     return {};
   }
+  // Moves the file system mounted at `from` to `to`, as a disk plugged in elsewhere.
+  std::string Move(const std::string& from, const std::string& to) {
+    if (mount(from.c_str(), to.c_str(), nullptr, MS_BIND, nullptr) != 0)
+      return std::string("cannot bind a mount here: ") + std::strerror(errno);
+    points_.push_back(to);
+    umount2(from.c_str(), MNT_DETACH);
+    return {};
+  }
 
  private:
   std::vector<std::string> points_;
@@ -253,6 +261,27 @@ TEST_F(RepairCommandTest, ARelabelledCloneMendsItsDisk) {
     const CommandResult verify = Cli({"verify", each});
     EXPECT_EQ(verify.exit_code, 0) << each << verify.out << verify.err;
   }
+}
+
+TEST_F(RepairCommandTest, MendsTheVolumeWhereItIsMountedNow) {
+  const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}});
+  if (disk.empty()) GTEST_SKIP() << why_;
+  Volume("Backup", {{"beach.jpg", kBeach}});
+  Rot(tree_.Path("Disk/beach.jpg"), "waves on the sand, ALL day long");
+  if (std::string why = mounts_.Move(tree_.Path("Disk/"), tree_.Dir("Moved")); !why.empty())
+    GTEST_SKIP() << why;
+
+  const CommandResult r = Cli({"repair", "--all", disk});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string kept = KeptFile(tree_.Path("Moved/"), "beach.jpg");
+  EXPECT_EQ(r.out, Row("mended", tree_.Path("Moved/beach.jpg") + " (corrupted) from " +
+                                     tree_.Path("Backup/beach.jpg") +
+                                     "; the damaged file kept as " + kept));
+  EXPECT_TRUE(r.err.starts_with("checker-cli: " + tree_.Path("Disk/") +
+                                " is on another volume; repairing " + disk +
+                                " on its volume \"\" (serial "))
+      << r.err;
+  EXPECT_EQ(TempTree::Read(tree_.Path("Moved/beach.jpg")), kBeach);
 }
 
 TEST_F(RepairCommandTest, UsageErrors) {
