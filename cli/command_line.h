@@ -36,6 +36,15 @@ struct CatalogueOptions {
   bool whole_path = false;  // find --path
 };
 
+// The options of repair.
+struct RepairLine {
+  bool all = false;
+  bool missing = false;
+  bool any_time = false;
+  bool dry_run = false;
+  std::string keep;
+};
+
 // What a command line sets. Each command's table fills its own part; the rest keeps its
 // default.
 struct CommandLine {
@@ -50,6 +59,7 @@ struct CommandLine {
   std::string params;                                 // list --params
   std::string separators = lists::kDefaultSeparators;  // names --separators
   CatalogueOptions catalogue;                         // volumes, find, copies
+  RepairLine repair;                                  // repair
   Args operands;
   bool help = false;
 };

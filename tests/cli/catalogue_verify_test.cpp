@@ -27,11 +27,7 @@ using testing_support::TempTree;
 
 // Replaces a file's bytes and gives it back its times, as a disk that rots.
 void Rot(const std::string& path, const std::string& content) {
-  struct stat before;
-  ASSERT_EQ(stat(path.c_str(), &before), 0);
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-  const struct timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  ASSERT_TRUE(testing_support::RewriteKeepingTimes(path, content)) << path;
 }
 
 std::string Row(const std::string& change, const std::string& text) {
