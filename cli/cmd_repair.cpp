@@ -148,12 +148,12 @@ struct Setting {
 };
 
 // Mends what needs it among the files of `list`; the exit status.
-int RepairList(const scan::IdList& list, Setting* setting, catalogue::CatalogueIndex* index) {
+int RepairList(const lists::IdList& list, Setting* setting, catalogue::CatalogueIndex* index) {
   repair::NoMendHistory history;
   const std::string& search_path = list.search_path();
   bool left_damaged = false;
   std::vector<bool> matched(setting->paths.size(), false);
-  for (const scan::ListedFile& file : list.files()) {
+  for (const lists::ListedFile& file : list.files()) {
     // A line that may stand for two files (names that differ in a CR or LF) proves nothing.
     if (!file.has_id || !file.has_size || file.size == 0 || file.ambiguous) continue;
     const std::string listed = list.FullPath(file);
@@ -215,9 +215,9 @@ int Repair(const Args& args) {
       return UsageError("repair: --keep " + given.keep + ": no such folder");
   }
   const std::string list_path = platform::ResolveExisting(platform::AbsolutePath(line.scan.path));
-  scan::IdList list;
-  scan::ListReadError error;
-  if (!scan::ReadIdList(list_path, &list, &error)) {
+  lists::IdList list;
+  lists::ListReadError error;
+  if (!lists::ReadIdList(list_path, &list, &error)) {
     PrintMessage(ListErrorText(line.scan.path, error));
     return kExitListError;
   }

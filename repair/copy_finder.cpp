@@ -16,7 +16,7 @@ namespace {
 void MountedPlaces(const std::vector<catalogue::MountedVolume>& mounted,
                    const catalogue::CatalogueList& list, const std::string& path,
                    std::vector<std::pair<std::string, uint64_t>>* places) {
-  const std::string below = scan::PathBelowRoot(path, list.root_column);
+  const std::string below = lists::PathBelowRoot(path, list.root_column);
   if (below.empty()) return;
   const std::string wanted = "/" + below;
   for (const catalogue::MountedVolume& volume : mounted) {
@@ -28,7 +28,7 @@ void MountedPlaces(const std::vector<catalogue::MountedVolume>& mounted,
 }  // namespace
 
 std::string VolumeKey(const catalogue::CatalogueList& list) {
-  return scan::SerialNumberText(list.serial) + " " + list.label;
+  return lists::SerialNumberText(list.serial) + " " + list.label;
 }
 
 std::vector<Candidate> FindCandidates(catalogue::CatalogueIndex* index,

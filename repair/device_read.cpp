@@ -12,14 +12,14 @@ namespace {
 // What the file is by the code of its read, as a list's line tells it.
 FileState StateOfCode(uint8_t code) {
   switch (code) {
-    case kChkOk:
-    case kChkTooShort:
-    case kChkEmpty:
+    case content::kChkOk:
+    case content::kChkTooShort:
+    case content::kChkEmpty:
       return FileState::kRead;
-    case kChkNotFound:
-    case kChkGone:
+    case content::kChkNotFound:
+    case content::kChkGone:
       return FileState::kMissing;
-    case kChkChanged:
+    case content::kChkChanged:
       return FileState::kChanging;
     default:
       return FileState::kUnreadable;
@@ -30,7 +30,7 @@ FileState StateOfCode(uint8_t code) {
 
 uint64_t ListWriteTime(platform::FileTime time) {
   std::string text;
-  scan::AppendFileTime(&text, time);
+  lists::AppendFileTime(&text, time);
   uint64_t number = 0;
   for (const char c : text) {
     if (c == ' ' && number == 0) return 0;
@@ -64,18 +64,18 @@ FileNow ReadFromDevice(const std::string& path, bool look_only) {
   now.state = FileState::kRead;
   if (look_only) return now;
   uint32_t id = 0;
-  FirstBytes first;
-  const uint8_t code = FileChkListed(dir, name, ListedFileOf(now.info), LentBuffer{}, StopTest{},
-                                     &id, &first, &now.error, CacheUse::kDevice);
+  content::FirstBytes first;
+  const uint8_t code = content::FileChkListed(dir, name, content::ListedFileOf(now.info), content::LentBuffer{}, content::StopTest{},
+                                     &id, &first, &now.error, content::CacheUse::kDevice);
   now.state = StateOfCode(code);
   if (now.state != FileState::kRead) return now;
   // The list's own writer words the id field, so that both sides compare as text.
-  scan::IdListWriter writer(scan::ListOptions{});
+  lists::IdListWriter writer(lists::ListOptions{});
   writer.SetDirectory(folder);
   support::FindData record;
   support::AssignFileInfo(now.info, &record);
   writer.FormatFileLine(code, id, record, name, &first);
-  now.id = writer.line().substr(3, scan::kIdTextWidth);
+  now.id = writer.line().substr(3, lists::kIdTextWidth);
   return now;
 }
 
