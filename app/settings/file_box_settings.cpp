@@ -26,10 +26,10 @@ QLayout* FileBoxSettings::Build() {
       DialogButton("bcRun977", Command::kBrowseFileBoxPath, "Dialog for setting path entry");
   cbMask_ = HistoryBox("cbMask", Command::kFileBoxMask);
   cbMask_->setEditText(FileBox::kDesignMask);
-  box_row->addWidget(new QLabel(" File list path"), 0, 0);
+  box_row->addWidget(FieldLabel(" File list pa&th", cbPath_), 0, 0);
   box_row->addWidget(cbPath_, 0, 1);
   box_row->addWidget(bcRun977_, 0, 2);
-  box_row->addWidget(new QLabel(" File list filter"), 1, 0);
+  box_row->addWidget(FieldLabel(" File list filt&er", cbMask_), 1, 0);
   box_row->addWidget(cbMask_, 1, 1);
   box_row->setColumnStretch(1, 1);
   return box_row;
@@ -58,6 +58,19 @@ void FileBoxSettings::ShowListFolder(const std::string& folder) {
 }
 
 void FileBoxSettings::ShowFolder(const std::string& folder) { box_->SetFolder(folder); }
+
+std::string FileBoxSettings::folder() const { return box_->folder(); }
+
+void FileBoxSettings::ShowComingFolder(const std::string& folder) {
+  if (!box_->folder().empty() && box_->folder() != folder) return;
+  box_->SetFolder(folder, "Lists will be written to " + folder);
+}
+
+void FileBoxSettings::ShowWrittenList(const std::string& id_list) {
+  if (!FileExistsSx(id_list, 0)) return;
+  ShowListFolder(id_list.substr(0, id_list.rfind('/') + 1));
+  box_->SelectFile(id_list);
+}
 
 void FileBoxSettings::ApplyFolder() {
   const std::string folder = Text(cbPath_);

@@ -24,6 +24,14 @@ class FileBoxSettings {
   void ShowListFolder(const std::string& folder);
   // The box shows `folder`; the path box keeps its text.
   void ShowFolder(const std::string& folder);
+  // The list folder does not exist yet: a box that shows no other folder says where the
+  // lists will be written.
+  void ShowComingFolder(const std::string& folder);
+  // A run has written `id_list`: the box shows its folder with it selected.
+  void ShowWrittenList(const std::string& id_list);
+
+  // The folder the box shows, ending with "/"; empty when none.
+  std::string folder() const;
 
   void Load();
   void Save() const;
