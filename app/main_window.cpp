@@ -211,6 +211,8 @@ void TViv050::CompareSelected() {
   if (run_->StartCompare(list, other, audit_page_->relative())) RefreshAuditButtons();
 }
 
+void TViv050::OpenList() { settings_->OpenList(); }
+
 void TViv050::CompareAgain() {
   const scan::AuditResult* shown = audit_page_->model()->result();
   if (shown == nullptr || shown->verify) return;

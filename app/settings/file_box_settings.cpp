@@ -61,15 +61,17 @@ void FileBoxSettings::ShowFolder(const std::string& folder) { box_->SetFolder(fo
 
 std::string FileBoxSettings::folder() const { return box_->folder(); }
 
+std::string FileBoxSettings::mask() const { return box_->mask(); }
+
 void FileBoxSettings::ShowComingFolder(const std::string& folder) {
   if (!box_->folder().empty() && box_->folder() != folder) return;
   box_->SetFolder(folder, "Lists will be written to " + folder);
 }
 
-void FileBoxSettings::ShowWrittenList(const std::string& id_list) {
-  if (!FileExistsSx(id_list, 0)) return;
-  ShowListFolder(id_list.substr(0, id_list.rfind('/') + 1));
-  box_->SelectFile(id_list);
+bool FileBoxSettings::ShowWrittenList(const std::string& list) {
+  if (!FileExistsSx(list, 0)) return false;
+  ShowListFolder(list.substr(0, list.rfind('/') + 1));
+  return box_->SelectFile(list);
 }
 
 void FileBoxSettings::ApplyFolder() {

@@ -27,11 +27,14 @@ class FileBoxSettings {
   // The list folder does not exist yet: a box that shows no other folder says where the
   // lists will be written.
   void ShowComingFolder(const std::string& folder);
-  // A run has written `id_list`: the box shows its folder with it selected.
-  void ShowWrittenList(const std::string& id_list);
+  // A run has written `list` (or it was opened): the box shows its folder with it selected.
+  // False when the box's filter leaves it out.
+  bool ShowWrittenList(const std::string& list);
 
   // The folder the box shows, ending with "/"; empty when none.
   std::string folder() const;
+  // The filter the box lists by.
+  std::string mask() const;
 
   void Load();
   void Save() const;

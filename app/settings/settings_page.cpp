@@ -320,4 +320,10 @@ FileChoice SettingsPage::ListChoice(const std::string& caption) const {
                         ext(lists_.dir_ext(), scan::kDefaultDirExt));
 }
 
+void SettingsPage::OpenList() {
+  std::string list;
+  if (!ChooseFileSx(ListChoice("Open list"), &list) || file_box_.ShowWrittenList(list)) return;
+  ShowInfo(kInfoAlert, list + " is not in the file box: its filter is " + file_box_.mask());
+}
+
 void SettingsPage::SaveBase() const { paths_.SaveBase(lists_.lst_ext(), lists_.dir_ext()); }

@@ -63,6 +63,8 @@ class SettingsPage {
   // The dialog that opens a list: id lists by this page's extensions first, in the list
   // folder (the file box's folder while that does not exist).
   FileChoice ListChoice(const std::string& caption) const;
+  // "Open list...": the list chosen shows selected in the file box, its folder there.
+  void OpenList();
 
   // The window's section, in the order of its keys.
   void Load();

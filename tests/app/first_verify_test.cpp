@@ -144,6 +144,33 @@ class FirstVerifyTest : public QObject {
     }
   }
 
+  // A list opened shows selected in the file box; one its filter leaves out says so.
+  void OpenListSelectsTheListInTheFileBox() {
+    AppEnv env;
+    TempTree tree;
+    tree.File("a.txt", "apples");
+    TempTree out;
+    const std::string list = ScanList(tree, out, "old.v00");
+    QVERIFY(!list.empty());
+    const std::string list_folder = env.dir() + scan::kDefaultVolPath;
+    QVERIFY(platform::MakeDirs(list_folder));
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    env.files.Answer(list);
+    w->OpenList();
+    QCOMPARE(env.files.choices().back().start, list_folder);
+    QCOMPARE(env.files.choices().back().filters.front(), std::string("Id lists (*.v00)"));
+    auto* box = Find<FileBox>(w, "bFil");
+    QCOMPARE(box->selectedPath(), list);
+    QCOMPARE(TextOf(w, "cbPath"), out.root());
+
+    const std::string other = out.File("notes.txt", "notes");
+    env.files.Answer(other);
+    w->OpenList();
+    QCOMPARE(box->selectedPath(), list);  // the choice before stands
+    QCOMPARE(TextOf(w, "sbInfo"), " " + other + " is not in the file box: its filter is *.v*");
+  }
+
   void SaveReportSuggestsANameWithItsExtension() {
     AppEnv env;
     TempTree tree;
