@@ -204,24 +204,6 @@ class FirstVerifyTest : public QObject {
       QCOMPARE(asked.filters, (std::vector<std::string>{c.filter, kAllFiles}));
     }
   }
-
-  // The editors keep the documents' filter.
-  void EditorDialogsOfferTextFiles() {
-    AppEnv env;
-    auto window = OpenWindow();
-    TViv050* w = window.get();
-    Find<QTabWidget>(w, "pcCln")->setCurrentIndex(TViv050::kPageEdit1);
-    QApplication::setActiveWindow(w);
-    QVERIFY(QTest::qWaitForWindowActive(w));
-    auto* editor = Find<QWidget>(w, "sEdt11");
-    editor->setFocus();
-    QTRY_VERIFY(editor->hasFocus());
-    w->ExecuteCommand(static_cast<int>(Command::kMenuOpen));
-    QCOMPARE(env.files.choices().size(), size_t{1});
-    QCOMPARE(env.files.choices().back().filters,
-             (std::vector<std::string>{"Text files[lst, log, ini] (*.lst *.log *.ini *.txt)",
-                                       kAllFiles}));
-  }
 };
 
 namespace {
