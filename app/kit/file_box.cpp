@@ -21,7 +21,7 @@ bool TakesEveryFile(const std::string& mask) {
   std::string pieces = mask;
   std::replace(pieces.begin(), pieces.end(), ';', '|');
   support::StringList items;
-  SplitTextItems(pieces, '|', &items);
+  fs::SplitTextItems(pieces, '|', &items);
   if (items.empty()) return true;
   return std::any_of(items.items().begin(), items.items().end(),
                      [](const std::string& item) { return item == "*" || item == "*.*"; });
@@ -93,16 +93,16 @@ void FileBox::Refresh() {
   folder_missing_ = false;
   setAccessibleDescription(QString());
   if (folder_.empty()) return;
-  THddRun masks;
+  fs::THddRun masks;
   if (!TakesEveryFile(mask_)) {
     std::string pieces = mask_;
     std::replace(pieces.begin(), pieces.end(), ';', '|');
-    masks.AddMasks(MaskListKind::kIncludeFiles, pieces);
+    masks.AddMasks(fs::MaskListKind::kIncludeFiles, pieces);
   }
   platform::DirReader dir;
   if (!dir.Open(folder_)) {
     // Shown until the folder comes (a run makes it); the watcher cannot see it coming.
-    folder_missing_ = !DirExistsSx(folder_);
+    folder_missing_ = !support::DirExistsSx(folder_);
     if (folder_missing_) setAccessibleDescription(VisibleName(missing_note_));
     viewport()->update();
     return;

@@ -69,14 +69,14 @@ void FileBoxSettings::ShowComingFolder(const std::string& folder) {
 }
 
 bool FileBoxSettings::ShowWrittenList(const std::string& list) {
-  if (!FileExistsSx(list, 0)) return false;
+  if (!support::FileExistsSx(list, 0)) return false;
   ShowListFolder(list.substr(0, list.rfind('/') + 1));
   return box_->SelectFile(list);
 }
 
 void FileBoxSettings::ApplyFolder() {
   const std::string folder = Text(cbPath_);
-  if (folder.empty() || folder.front() != '/' || !DirExistsSx(folder)) return;
+  if (folder.empty() || folder.front() != '/' || !support::DirExistsSx(folder)) return;
   box_->SetFolder(folder);
   ComboHistorySx(cbPath_, kHistoryMax);
 }

@@ -154,7 +154,7 @@ void SettingsPage::RestoreInfo() { info_.Restore(); }
 
 void SettingsPage::DeriveNames(bool set_name) {
   const std::string folder = paths_.ShowFolders();
-  if (!folder.empty() && DirExistsSx(folder)) {
+  if (!folder.empty() && support::DirExistsSx(folder)) {
     file_box_.ShowListFolder(folder);
   } else if (!folder.empty() && folder.front() == '/') {
     file_box_.ShowComingFolder(folder);
@@ -175,7 +175,7 @@ void SettingsPage::DeriveNames(bool set_name) {
 }
 
 void SettingsPage::ShowListNames(const std::string& folder, const std::string& name) {
-  if (!lists_.Show(folder, name)) ShowInfo(kInfoAlert, scan::kSameNamesMessage);
+  if (!lists_.Show(folder, name)) ShowInfo(kInfoAlert, lists::kSameNamesMessage);
   UpdateNameStates();
 }
 
@@ -188,16 +188,16 @@ void SettingsPage::UpdateNameStates() {
   const bool named = !id_list.empty() && !tree_list.empty();
   const bool distinct = id_list != tree_list;
   const bool idle = !job_running_();
-  const bool can_continue = named && distinct && FileExistsSx(tree_list, 0);
+  const bool can_continue = named && distinct && support::FileExistsSx(tree_list, 0);
   bcRun01_->setEnabled(idle && named && distinct && folder_set);
   bcRun02_->setEnabled(idle && can_continue);
-  bcRun03_->setEnabled(idle && can_continue && FileExistsSx(id_list, 0));
+  bcRun03_->setEnabled(idle && can_continue && support::FileExistsSx(id_list, 0));
   if (!idle) return;
   std::string reason;
   if (!named) {
     reason = kNoNamesReason;
   } else if (!distinct) {
-    reason = scan::kSameNamesMessage;
+    reason = lists::kSameNamesMessage;
   } else if (!folder_set) {
     reason = kNoFolderReason;
   } else if (!can_continue) {
@@ -298,12 +298,12 @@ void SettingsPage::Save() const {
 }
 
 void SettingsPage::LoadBase() {
-  const scan::BaseSettings base = paths_.LoadBase();
+  const lists::BaseSettings base = paths_.LoadBase();
   lists_.SetExtensions(base.lst_ext, base.dir_ext);
   DeriveNames(false);
   // Only an absolute folder means something to a program without a working directory.
   const std::string vol_path = paths_.vol_path();
-  if (!vol_path.empty() && vol_path.front() == '/' && DirExistsSx(vol_path)) {
+  if (!vol_path.empty() && vol_path.front() == '/' && support::DirExistsSx(vol_path)) {
     file_box_.ShowFolder(vol_path);
   }
 }
@@ -311,13 +311,13 @@ void SettingsPage::LoadBase() {
 FileChoice SettingsPage::ListChoice(const std::string& caption) const {
   // As the lists are named: an empty extension is the default one.
   const auto ext = [](const std::string& entered, const char* fallback) {
-    const std::string part = scan::FileNamePart(support::Trim(entered));
+    const std::string part = lists::FileNamePart(support::Trim(entered));
     return part.empty() ? std::string(fallback) : part;
   };
   const std::string folder = paths_.list_folder();
-  return ListFileChoice(caption, DirExistsSx(folder) ? folder : file_box_.folder(),
-                        ext(lists_.lst_ext(), scan::kDefaultLstExt),
-                        ext(lists_.dir_ext(), scan::kDefaultDirExt));
+  return ListFileChoice(caption, support::DirExistsSx(folder) ? folder : file_box_.folder(),
+                        ext(lists_.lst_ext(), lists::kDefaultLstExt),
+                        ext(lists_.dir_ext(), lists::kDefaultDirExt));
 }
 
 void SettingsPage::OpenList() {

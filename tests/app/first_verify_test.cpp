@@ -69,14 +69,15 @@ class FirstVerifyTest : public QObject {
     QVERIFY(window);
     TViv050* w = window.get();
     ChooseSearchPath(&env, w, tree);
-    const std::string list_folder = env.dir() + scan::kDefaultVolPath;
+    const std::string list_folder = env.dir() + lists::kDefaultVolPath;
     auto* box = Find<FileBox>(w, "bFil");
-    QVERIFY(!DirExistsSx(list_folder));
+    QVERIFY(!support::DirExistsSx(list_folder));
     QCOMPARE(box->note(), "Lists will be written to " + list_folder);
 
     QSignalSpy spy(w->link(), &JobLink::notified);
     QVERIFY(Click(w, "bcRun01"));
-    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd, kTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == scan::kNotifyEnd,
+                             kTimeout);
     const std::string id_list = TextOf(w, "lHdList");
     QCOMPARE(id_list.substr(0, list_folder.size()), list_folder);
     QCOMPARE(box->note(), std::string());
@@ -118,7 +119,7 @@ class FirstVerifyTest : public QObject {
       AppEnv env;
       TempTree tree;
       tree.File("a.txt", "apples");
-      const std::string list_folder = env.dir() + scan::kDefaultVolPath;
+      const std::string list_folder = env.dir() + lists::kDefaultVolPath;
       QVERIFY(platform::MakeDirs(list_folder));
       TempTree out;
       auto window = OpenWindow();
@@ -152,7 +153,7 @@ class FirstVerifyTest : public QObject {
     TempTree out;
     const std::string list = ScanList(tree, out, "old.v00");
     QVERIFY(!list.empty());
-    const std::string list_folder = env.dir() + scan::kDefaultVolPath;
+    const std::string list_folder = env.dir() + lists::kDefaultVolPath;
     QVERIFY(platform::MakeDirs(list_folder));
     auto window = OpenWindow();
     TViv050* w = window.get();
