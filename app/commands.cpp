@@ -58,8 +58,10 @@ void TViv050::zmDskThread(TDskFil& job, int16_t code) {
   // New list files become visible.
   if (code == scan::kNotifyScan) bFil_->Refresh();
   if (code != scan::kNotifyEnd) return;
+  const bool own_run = !run_->AuditRunning();  // a verify's lists are not the page's
   const bool close_now = run_->Forget();
   ShowRunButtons(false);
+  if (own_run) settings_->ShowWrittenList(job.settings().id_list);
   if (!job.failure().empty()) settings_->ShowInfo(kInfoAlert, job.failure());
   // Closed during the run with Yes: the window goes now that the run has ended.
   if (close_now) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);

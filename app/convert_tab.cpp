@@ -14,6 +14,7 @@
 namespace {
 
 void AddFieldRow(QGridLayout* grid, int row, QLabel* label, QLineEdit* edit) {
+  SetBuddy(label, edit);
   grid->addWidget(label, row, 0);
   grid->addWidget(edit, row, 1);
 }
@@ -30,7 +31,7 @@ ConvertTab::ConvertTab() {
   eVal02_ = Field("eVal02");
   lcPar01_ = Named(new QLabel(" Parameter 1"), "lcPar01");
   ePar01_ = Field("ePar01", "999");
-  bcFnc01_ = Named(new QPushButton("CutAtts"), "bcFnc01");
+  bcFnc01_ = Named(new QPushButton("&CutAtts"), "bcFnc01");
   bcFnc01_->setProperty(kTagProperty, kCommandCutAtts);
   bcFnc01_->setToolTip("Cut attrubutes ");
   bcFnc01_->setAutoDefault(false);

@@ -11,6 +11,7 @@
 #include <QResizeEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -130,6 +131,7 @@ void TViv050::BuildWidgets() {
   pcCln_->addTab(editors_->edit2(), "Edit2");
   pcCln_->addTab(audit_page_->Build(), "Audit");
   pcCln_->addTab(find_page_->Build(), "Find");
+  pcCln_->tabBar()->setAccessibleName("Pages");
 
   spRgt_ = Named(new QSplitter(Qt::Horizontal), "spRgt");
   spRgt_->setHandleWidth(kRightSplitterHandle);
@@ -205,9 +207,11 @@ void TViv050::CompareSelected() {
     return;
   }
   std::string other;
-  if (!ChooseFileSx(false, "Compare " + list + " with", bFil_->folder(), &other)) return;
+  if (!ChooseFileSx(settings_->ListChoice("Compare " + list + " with"), &other)) return;
   if (run_->StartCompare(list, other, audit_page_->relative())) RefreshAuditButtons();
 }
+
+void TViv050::OpenList() { settings_->OpenList(); }
 
 void TViv050::CompareAgain() {
   const audit::AuditResult* shown = audit_page_->model()->result();

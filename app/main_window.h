@@ -67,6 +67,9 @@ class TViv050 : public QMainWindow {
   // The editor pages, for tests of the pages 801 adds.
   TTbsDoubleEdit* added_page() const;
 
+  // Chooses a list in its dialog and selects it in the file box.
+  void OpenList();
+
   // Runs the command with this number; an unknown number does nothing.
   void ExecuteCommand(int tag);
 

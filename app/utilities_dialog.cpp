@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -42,6 +43,8 @@ QPushButton* Button(const char* name, const char* caption, int tag, const char* 
 }
 
 void AddFieldRow(QGridLayout* grid, int row, QLabel* label, QLineEdit* edit) {
+  label->setBuddy(edit);
+  edit->setAccessibleName(label->text().trimmed());
   grid->addWidget(label, row, 0);
   grid->addWidget(edit, row, 1);
 }
@@ -67,6 +70,7 @@ TDsk201::TDsk201(QWidget* parent, FileBox* file_box)
   pgCtl_->setTabToolTip(kPageConvert, tsCnv_->toolTip());
   pgCtl_->addTab(tsChrRpl_, "RepChars");
   pgCtl_->addTab(tsSet_, "Disks");
+  pgCtl_->tabBar()->setAccessibleName("Pages");
   pgCtl_->setCurrentIndex(kPageDisks);
   column->addWidget(pgCtl_, 1);
   lInfo_ = Named(new QLabel("."), "lInfo");
@@ -96,8 +100,8 @@ QWidget* TDsk201::BuildRepCharsPage() {
   AddFieldRow(grid, 1, Label1_, eLbl_);
   AddFieldRow(grid, 2, Label6_, Edit1_);
   for (QLineEdit* edit : {eSer_, eLbl_, Edit1_}) edit->setToolTip(kSubtitleHint);
-  Button1_ = Button("Button1", "To max", kCommandToMax, "Set file block to max length");
-  bcCmd01_ = Button("bcCmd01", "Stretch", kCommandConvert,
+  Button1_ = Button("Button1", "&To max", kCommandToMax, "Set file block to max length");
+  bcCmd01_ = Button("bcCmd01", "&Stretch", kCommandConvert,
                     "Stretch of shirnk SRT display times with given cap");
   grid->addWidget(Button1_, 3, 0);
   grid->addWidget(bcCmd01_, 3, 1);

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
   const char* lists[][2] = {{"sEdt11", "lHdList"}, {"sEdt12", "lHdDirs"}};
   for (const auto& [editor_name, label] : lists) {
     const std::string list = window->findChild<QLabel*>(label)->text().toStdString();
-    SetFileHandler([list](bool, const std::string&, const std::string&, std::string* file) {
+    SetFileHandler([list](const FileChoice&, std::string* file) {
       *file = list;
       return true;
     });

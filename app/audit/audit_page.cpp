@@ -92,7 +92,7 @@ QWidget* AuditPage::Build() {
   liAudNotes_->setWordWrap(true);
   liAudNotes_->hide();
   // Beside the title: the page's tools row has no room left.
-  cbAudRelative_ = Named(new QCheckBox("Paths below each search path"), "cbAudRelative");
+  cbAudRelative_ = Named(new QCheckBox("&Paths below each search path"), "cbAudRelative");
   cbAudRelative_->setToolTip(
       "Compare with... matches paths below each list's search path: a tree and its copy "
       "elsewhere compare as the same tree");
@@ -104,6 +104,7 @@ QWidget* AuditPage::Build() {
   layout->addWidget(liAudNotes_);
   // In a scroll area: the counts never make the window wider than the other pages do.
   auto* counts = Named(new QScrollArea, "sbAudCounts");
+  counts->setAccessibleName("Counts by class");
   counts->setFrameShape(QFrame::NoFrame);
   counts->setWidgetResizable(true);
   counts->setWidget(BuildCounts());
@@ -114,6 +115,7 @@ QWidget* AuditPage::Build() {
 
   model_ = new AuditModel(page);
   tvAudit_ = Named(new QTableView, "tvAudit");
+  tvAudit_->setAccessibleName("Files compared");
   tvAudit_->setModel(model_);
   tvAudit_->setSortingEnabled(true);
   tvAudit_->sortByColumn(AuditModel::kPath, Qt::AscendingOrder);
@@ -147,10 +149,11 @@ QWidget* AuditPage::BuildCounts() {
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setVerticalSpacing(0);
   const int half = static_cast<int>((audit::kFileChangeCount + 1) / 2);
+  QString taken = "pjs";  // the page's other controls
   for (size_t k = 0; k < audit::kFileChangeCount; ++k) {
     const auto change = static_cast<audit::FileChange>(k);
     const std::string name = CamelName(audit::FileChangeName(change));
-    auto* box = new QCheckBox(Q(std::string(audit::FileChangeName(change))));
+    auto* box = new QCheckBox(WithMnemonic(Q(std::string(audit::FileChangeName(change))), &taken));
     box->setObjectName(Q("cbAud" + name));
     box->setChecked(change != audit::FileChange::kUnchanged);
     const ClassColours colours = ColoursOf(change);
@@ -185,12 +188,13 @@ QWidget* AuditPage::BuildTools() {
   eAudFilter_ = Named(new QLineEdit, "eAudFilter");
   eAudFilter_->setPlaceholderText("Filter: part of a path");
   eAudFilter_->setClearButtonEnabled(true);
+  eAudFilter_->setAccessibleName("Filter");
   connect(eAudFilter_, &QLineEdit::textChanged, this, &AuditPage::ApplyFilter);
   liAudShown_ = Named(new QLabel, "liAudShown");
   // A box, not a combo: the window treats every combo box as a history field.
-  cbAudJson_ = Named(new QCheckBox("JSON lines"), "cbAudJson");
+  cbAudJson_ = Named(new QCheckBox("&JSON lines"), "cbAudJson");
   cbAudJson_->setToolTip("Save one JSON object a line instead of text");
-  bcAudSave_ = Named(new QPushButton(kSaveCaption), "bcAudSave");
+  bcAudSave_ = Named(new QPushButton("&Save report"), "bcAudSave");
   bcAudSave_->setAutoDefault(false);
   bcAudSave_->setToolTip("Writes what checker-cli writes; unchanged files too when ticked");
   bcAudSave_->setEnabled(false);
@@ -243,7 +247,10 @@ void AuditPage::SaveReport() {
   const audit::AuditResult* result = model_->result();
   if (result == nullptr) return;
   std::string file;
-  if (!ChooseFileSx(true, kSaveCaption, "", &file)) return;
+  if (!ChooseFileSx(ReportFileChoice(kSaveCaption, result->old_name, cbAudJson_->isChecked()),
+                    &file)) {
+    return;
+  }
   audit::ReportOptions options;
   options.all = class_boxes_[static_cast<size_t>(audit::FileChange::kUnchanged)]->isChecked();
   options.jsonl = cbAudJson_->isChecked();

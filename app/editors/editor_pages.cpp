@@ -94,6 +94,10 @@ void EditorPages::Build() {
     page->BuildParts();
     page->Edt1->setObjectName(p.first_name);
     page->Edt2->setObjectName(p.second_name);
+    // A screen reader calls each editor by its page ("tsEdit1" shows as "Edit1").
+    const QString shown = QString(p.page_name).mid(2);
+    page->Edt1->setAccessibleName(shown + " upper text");
+    page->Edt2->setAccessibleName(shown + " lower text");
     page->Splitter->setObjectName(p.splitter_name);
     page->Edt1->Configure({p.edge_line, true});
     page->Edt2->Configure({p.edge_line, false});
@@ -433,6 +437,8 @@ void EditorPages::AddEditorPage() {
   parts.second = new TextEditor;
   parts.first->Configure(sEdt11_->kind());
   parts.second->Configure(sEdt12_->kind());
+  parts.first->setAccessibleName("Added page upper text");
+  parts.second->setAccessibleName("Added page lower text");
   parts.splitter = new QSplitter(Qt::Vertical);
   ConnectEditor(parts.first);
   ConnectEditor(parts.second);

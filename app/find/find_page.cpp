@@ -92,6 +92,7 @@ QWidget* FindPage::Build() {
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(BuildFilters());
   liFndState_ = Named(new QLabel, "liFndState");
+  liFndState_->setAccessibleName("Search state");
   liFndState_->setWordWrap(true);
   liFndState_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(liFndState_);

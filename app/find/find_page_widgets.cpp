@@ -65,18 +65,20 @@ QWidget* FindPage::BuildFilters() {
   sFndLimit_->setRange(1, kLimitMax);
   sFndLimit_->setValue(kDefaultLimit);
   sFndLimit_->setToolTip("The most files shown");
-  grid->addWidget(new QLabel("Find"), 0, 0);
+  grid->addWidget(FieldLabel("&Find", eFndName_), 0, 0);
   grid->addWidget(eFndName_, 0, 1, 1, 5);
-  grid->addWidget(new QLabel("Limit"), 0, 6);
+  grid->addWidget(FieldLabel("&Limit", sFndLimit_), 0, 6);
   grid->addWidget(sFndLimit_, 0, 7);
-  const std::pair<const char*, QLineEdit*> rest[] = {{"Size", eFndMinSize_},
+  eFndMaxSize_->setAccessibleName("Size to");
+  eFndTo_->setAccessibleName("Written to");
+  const std::pair<const char*, QLineEdit*> rest[] = {{"Si&ze", eFndMinSize_},
                                                      {"to", eFndMaxSize_},
-                                                     {"Written", eFndFrom_},
+                                                     {"&Written", eFndFrom_},
                                                      {"to", eFndTo_},
-                                                     {"Volume", eFndVolume_}};
+                                                     {"&Volume", eFndVolume_}};
   auto* row = new QHBoxLayout;
   for (const auto& [caption, edit] : rest) {
-    row->addWidget(new QLabel(caption));
+    row->addWidget(FieldLabel(caption, edit));
     row->addWidget(edit, 1);
   }
   grid->addLayout(row, 1, 0, 1, 8);
@@ -90,6 +92,7 @@ QWidget* FindPage::BuildResults() {
   layout->setContentsMargins(0, 0, 0, 0);
   results_ = new FindModel(this);
   tvFndResults_ = Table("tvFndResults", results_);
+  tvFndResults_->setAccessibleName("Files found");
   tvFndResults_->setColumnWidth(FindModel::kPath, kPathColumnWidth);
   // Times whole: the elided middle of a time says nothing.
   const int time_width =
@@ -104,9 +107,9 @@ QWidget* FindPage::BuildResults() {
 
   auto* tools = new QHBoxLayout;
   liFndCopies_ = Named(new ElidedLabel("Choose a file to see its copies"), "liFndCopies");
-  bcFndOpen_ = Named(new QPushButton("Open folder"), "bcFndOpen");
+  bcFndOpen_ = Named(new QPushButton("&Open folder"), "bcFndOpen");
   bcFndOpen_->setToolTip("Opens the file's folder where its volume is mounted now");
-  bcFndCopy_ = Named(new QPushButton("Copy path"), "bcFndCopy");
+  bcFndCopy_ = Named(new QPushButton("&Copy path"), "bcFndCopy");
   bcFndCopy_->setToolTip(
       "Copies the file's path (where its volume is mounted now) to the clipboard");
   for (QPushButton* button : {bcFndOpen_, bcFndCopy_}) {
@@ -121,6 +124,7 @@ QWidget* FindPage::BuildResults() {
   layout->addLayout(tools);
   copies_ = new FindModel(this);
   tvFndCopies_ = Table("tvFndCopies", copies_);
+  tvFndCopies_->setAccessibleName("Probable copies");
   tvFndCopies_->setColumnWidth(FindModel::kPath, kPathColumnWidth);
   tvFndCopies_->setColumnWidth(FindModel::kWriteTime, time_width);
   layout->addWidget(tvFndCopies_, 1);
@@ -132,17 +136,18 @@ QWidget* FindVolumes::Build() {
   auto* layout = new QHBoxLayout(part);
   layout->setContentsMargins(0, 0, 0, 0);
   tvFndVolumes_ = Table("tvFndVolumes", volumes_);
+  tvFndVolumes_->setAccessibleName("Volumes");
   layout->addWidget(tvFndVolumes_, 3);
 
   auto* folders = new QVBoxLayout;
-  folders->addWidget(new QLabel("Catalogue folders"));
   lbFndFolders_ = Named(new QListWidget, "lbFndFolders");
+  folders->addWidget(FieldLabel("Catalo&gue folders", lbFndFolders_));
   lbFndFolders_->setMinimumHeight(kLeastTableHeight);
   folders->addWidget(lbFndFolders_, 1);
   auto* buttons = new QHBoxLayout;
-  auto* add = Named(new QPushButton("Add..."), "bcFndAddFolder");
-  auto* remove = Named(new QPushButton("Remove"), "bcFndRemoveFolder");
-  auto* refresh = Named(new QPushButton("Refresh"), "bcFndRefresh");
+  auto* add = Named(new QPushButton("&Add..."), "bcFndAddFolder");
+  auto* remove = Named(new QPushButton("Re&move"), "bcFndRemoveFolder");
+  auto* refresh = Named(new QPushButton("&Refresh"), "bcFndRefresh");
   refresh->setToolTip("Reads the lists that changed since the index last saw them");
   for (QPushButton* button : {add, remove, refresh}) {
     button->setAutoDefault(false);

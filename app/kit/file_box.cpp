@@ -4,14 +4,18 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <algorithm>
 
 #include "editor/visible_marks.h"
 #include "fs/dir_iter.h"
 #include "platform/files.h"
 #include "support/text.h"
+#include "support/toolkit.h"
 
 namespace {
+
+constexpr int kNoteMargin = 4;
 
 bool TakesEveryFile(const std::string& mask) {
   std::string pieces = mask;
@@ -27,6 +31,7 @@ bool TakesEveryFile(const std::string& mask) {
 
 FileBox::FileBox(QWidget* parent) : QListWidget(parent) {
   setObjectName("bFil");
+  setAccessibleName("File list");
   connect(this, &QListWidget::itemDoubleClicked, this, [this] { emit fileChosen(); });
   mFil_ = new QMenu(this);
   QAction* verify = mFil_->addAction("Verify", this, [this] { emit verifyRequested(); });
@@ -46,14 +51,33 @@ FileBox::FileBox(QWidget* parent) : QListWidget(parent) {
   });
 }
 
-void FileBox::SetFolder(const std::string& folder) {
+void FileBox::SetFolder(const std::string& folder, const std::string& missing_note) {
   const std::string new_folder = support::WithTrailingSlash(folder);
-  if (new_folder != folder_) {
-    if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
-    if (!new_folder.empty()) watcher_.addPath(QFile::decodeName(new_folder.c_str()));
+  if (new_folder != folder_ && !watcher_.directories().isEmpty()) {
+    watcher_.removePaths(watcher_.directories());
   }
   folder_ = new_folder;
+  missing_note_ = missing_note;
   Refresh();
+}
+
+bool FileBox::SelectFile(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos || path.substr(0, slash + 1) != folder_) return false;
+  const auto found = std::find(names_.begin(), names_.end(), path.substr(slash + 1));
+  if (found == names_.end()) return false;
+  setCurrentRow(static_cast<int>(found - names_.begin()));
+  return true;
+}
+
+void FileBox::paintEvent(QPaintEvent* event) {
+  QListWidget::paintEvent(event);
+  const std::string shown = note();
+  if (count() != 0 || shown.empty()) return;
+  QPainter painter(viewport());
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  const QRect room = viewport()->rect().adjusted(kNoteMargin, kNoteMargin, -kNoteMargin, 0);
+  painter.drawText(room, Qt::AlignTop | Qt::AlignLeft | Qt::TextWrapAnywhere, VisibleName(shown));
 }
 
 void FileBox::SetMask(const std::string& mask) {
@@ -66,6 +90,8 @@ void FileBox::Refresh() {
   const std::string current = row >= 0 && row < static_cast<int>(names_.size()) ? names_[row] : "";
   clear();
   names_.clear();
+  folder_missing_ = false;
+  setAccessibleDescription(QString());
   if (folder_.empty()) return;
   fs::THddRun masks;
   if (!TakesEveryFile(mask_)) {
@@ -74,7 +100,15 @@ void FileBox::Refresh() {
     masks.AddMasks(fs::MaskListKind::kIncludeFiles, pieces);
   }
   platform::DirReader dir;
-  if (!dir.Open(folder_)) return;
+  if (!dir.Open(folder_)) {
+    // Shown until the folder comes (a run makes it); the watcher cannot see it coming.
+    folder_missing_ = !support::DirExistsSx(folder_);
+    if (folder_missing_) setAccessibleDescription(VisibleName(missing_note_));
+    viewport()->update();
+    return;
+  }
+  // A folder that has come since it was set is watched from now on.
+  if (watcher_.directories().isEmpty()) watcher_.addPath(QFile::decodeName(folder_.c_str()));
   std::string_view name;
   platform::EntryKind kind;
   while (dir.Next(&name, &kind)) {

@@ -22,7 +22,12 @@ class FileBox : public QListWidget {
 
   // The folder with a trailing "/"; empty until set.
   const std::string& folder() const { return folder_; }
-  void SetFolder(const std::string& folder);
+  // `missing_note` shows in the empty box for as long as the folder does not exist.
+  void SetFolder(const std::string& folder, const std::string& missing_note = "");
+  // What the empty box says in place of files; empty while its folder exists.
+  std::string note() const { return folder_missing_ ? missing_note_ : std::string(); }
+  // Selects the file at `path` when the box lists it; false when it does not.
+  bool SelectFile(const std::string& path);
   // ";"-separated wildcards, without regard to case; "*.*" and "*" take every file.
   const std::string& mask() const { return mask_; }
   void SetMask(const std::string& mask);
@@ -42,6 +47,7 @@ class FileBox : public QListWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   // The menu of a right click: "Verify" (miFilVerify), "Compare with..." (miFilCompare).
@@ -49,5 +55,7 @@ class FileBox : public QListWidget {
   QFileSystemWatcher watcher_;
   std::string folder_;
   std::string mask_ = kDesignMask;
+  std::string missing_note_;
+  bool folder_missing_ = false;
   std::vector<std::string> names_;
 };

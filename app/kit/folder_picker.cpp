@@ -95,22 +95,30 @@ FileHandler& CurrentFileHandler() {
   return handler;
 }
 
-constexpr char kFileFilter[] =
-    "Text files[lst, log, ini] (*.lst *.log *.ini *.txt);;All files (*)";
+constexpr char kTextFilesFilter[] = "Text files[lst, log, ini] (*.lst *.log *.ini *.txt)";
+constexpr char kAllFilesFilter[] = "All files (*)";
 
-bool ShowFileDialog(bool save, const std::string& caption, const std::string& preset,
-                    std::string* file) {
-  QFileDialog dialog(nullptr, VisibleName(caption));
+std::string ExtensionFilter(const std::string& what, const std::string& ext) {
+  return what + " (*." + ext + ")";
+}
+
+bool ShowFileDialog(const FileChoice& choice, std::string* file) {
+  QFileDialog dialog(nullptr, VisibleName(choice.caption));
   dialog.setWindowModality(Qt::ApplicationModal);
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setAcceptMode(choice.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(choice.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  dialog.setObjectName(save ? "SaveFile" : "OpenFile");
-  dialog.setNameFilter(kFileFilter);
-  if (!preset.empty()) {
-    dialog.selectFile(QFile::decodeName(preset.c_str()));
-  } else {
+  dialog.setObjectName(choice.save ? "SaveFile" : "OpenFile");
+  QStringList filters;
+  for (const std::string& filter : choice.filters) filters.append(QString::fromStdString(filter));
+  dialog.setNameFilters(filters);
+  const QString start = QFile::decodeName(choice.start.c_str());
+  if (choice.start.empty()) {
     dialog.setDirectory(QDir::homePath());
+  } else if (support::DirExistsSx(choice.start)) {
+    dialog.setDirectory(start);
+  } else {
+    dialog.selectFile(start);
   }
   if (dialog.exec() != QDialog::Accepted) return false;
   const QStringList chosen = dialog.selectedFiles();
@@ -121,18 +129,46 @@ bool ShowFileDialog(bool save, const std::string& caption, const std::string& pr
 
 }  // namespace
 
+FileChoice EditorFileChoice(bool save, const std::string& caption, const std::string& preset) {
+  return {save, caption, preset, {kTextFilesFilter, kAllFilesFilter}};
+}
+
+FileChoice ListFileChoice(const std::string& caption, const std::string& folder,
+                          const std::string& id_ext, const std::string& tree_ext) {
+  return {false,
+          caption,
+          folder,
+          {ExtensionFilter("Id lists", id_ext), ExtensionFilter("Tree lists", tree_ext),
+           kAllFilesFilter}};
+}
+
+FileChoice ReportFileChoice(const std::string& caption, const std::string& list, bool jsonl) {
+  const size_t slash = list.rfind('/');
+  const size_t dot = list.rfind('.');
+  const size_t stem_end =
+      dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : list.size();
+  const std::string ext = jsonl ? "jsonl" : "txt";
+  return {true,
+          caption,
+          list.substr(0, stem_end) + "-report." + ext,
+          {ExtensionFilter(jsonl ? "JSON lines" : "Reports", ext), kAllFilesFilter}};
+}
+
 FileHandler SetFileHandler(FileHandler handler) {
   return std::exchange(CurrentFileHandler(), std::move(handler));
 }
 
-bool ChooseFileSx(bool save, const std::string& caption, const std::string& preset,
-                  std::string* file) {
+bool ChooseFileSx(const FileChoice& choice, std::string* file) {
   file->clear();
   std::string chosen;
   const FileHandler& handler = CurrentFileHandler();
-  const bool ok = handler ? handler(save, caption, preset, &chosen)
-                          : ShowFileDialog(save, caption, preset, &chosen);
+  const bool ok = handler ? handler(choice, &chosen) : ShowFileDialog(choice, &chosen);
   if (!ok || chosen.empty()) return false;
   *file = std::move(chosen);
   return true;
+}
+
+bool ChooseFileSx(bool save, const std::string& caption, const std::string& preset,
+                  std::string* file) {
+  return ChooseFileSx(EditorFileChoice(save, caption, preset), file);
 }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
 
 #include "editor/visible_marks.h"
@@ -32,9 +33,48 @@ void SetColours(QWidget* widget, QColor text, QColor background) {
 QPushButton* Button(const char* name, const char* caption, Command command, const char* hint) {
   auto* button = Named(new QPushButton(caption), name);
   SetTag(button, command);
-  if (hint != nullptr) button->setToolTip(hint);
+  if (hint != nullptr) {
+    button->setToolTip(hint);
+    if (!QString(caption).contains(QRegularExpression("[A-Za-z]"))) button->setAccessibleName(hint);
+  }
   button->setAutoDefault(false);
   return button;
+}
+
+QLabel* FieldLabel(const char* caption, QWidget* field) {
+  auto* label = new QLabel(caption);
+  SetBuddy(label, field);
+  return label;
+}
+
+void SetBuddy(QLabel* label, QWidget* field) {
+  label->setBuddy(field);
+  if (field->accessibleName().isEmpty()) field->setAccessibleName(ShownCaption(label->text()));
+}
+
+QString WithMnemonic(const QString& caption, QString* taken) {
+  const auto free = [&](qsizetype i) {
+    return caption[i].isLetter() && !taken->contains(caption[i].toLower());
+  };
+  qsizetype at = -1;
+  for (qsizetype i = 0; i < caption.size() && at < 0; ++i) {
+    if (free(i) && (i == 0 || !caption[i - 1].isLetter())) at = i;
+  }
+  for (qsizetype i = 0; i < caption.size() && at < 0; ++i) {
+    if (free(i)) at = i;
+  }
+  if (at < 0) return caption;
+  taken->append(caption[at].toLower());
+  return caption.left(at) + '&' + caption.mid(at);
+}
+
+QString ShownCaption(const QString& caption) {
+  QString shown;
+  for (qsizetype i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    shown += caption[i];
+  }
+  return shown.trimmed();
 }
 
 QPushButton* DialogButton(const char* name, Command command, const char* hint) {

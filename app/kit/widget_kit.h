@@ -43,7 +43,8 @@ T* Named(T* widget, const char* name) {
   return widget;
 }
 
-// A push button that never becomes the default button; `hint` may be null.
+// A push button that never becomes the default button; `hint` may be null. A caption
+// without a letter ("!", ">>") leaves the hint as its name for screen readers.
 QPushButton* Button(const char* name, const char* caption, Command command,
                     const char* hint = nullptr);
 // The narrow ">>" button beside a path field.
@@ -53,6 +54,17 @@ QComboBox* HistoryBox(const char* name, int tag, const char* hint = nullptr);
 QComboBox* HistoryBox(const char* name, Command command, const char* hint = nullptr);
 QLineEdit* Field(const char* name, const char* text = "", int tag = 0);
 QLineEdit* Field(const char* name, const char* text, Command command);
+// The label of a field: the field is its buddy (Alt and the label's mnemonic reach it),
+// and a screen reader reads the caption as the field's name unless it has its own.
+QLabel* FieldLabel(const char* caption, QWidget* field);
+// The same for a label made elsewhere (its caption as it stands).
+void SetBuddy(QLabel* label, QWidget* field);
+// The caption with a mnemonic on its first letter not in `taken`, at the start of a word
+// where one is free, which joins `taken`; unchanged when every letter is taken.
+QString WithMnemonic(const QString& caption, QString* taken);
+// What a caption shows: without its mnemonic marks ("&&" shows one "&") and outer blanks.
+QString ShownCaption(const QString& caption);
+
 // A right-aligned label of the Run page; `hint` may be null.
 QLabel* ValueLabel(const char* name, const char* hint = nullptr, const char* text = "");
 

@@ -26,6 +26,7 @@ ProblemsList::ProblemsList(QWidget* parent) : QWidget(parent) {
   count_label_->setObjectName("lProblems");
   rows_ = new QTreeWidget;
   rows_->setObjectName("tvProblems");
+  rows_->setAccessibleName("Problems");
   rows_->setColumnCount(2);
   rows_->setHeaderLabels({"Path", "Reason"});
   rows_->setRootIsDecorated(false);

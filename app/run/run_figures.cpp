@@ -29,6 +29,7 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QWidget* RunFigures::Build() {
   auto* scroll = Named(new QScrollArea, "sbRun");
+  scroll->setAccessibleName("Run figures");
   scroll->setWidgetResizable(true);
   auto* inner = new QWidget;
   auto* groups = new QVBoxLayout(inner);

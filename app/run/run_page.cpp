@@ -48,7 +48,7 @@ QWidget* RunPage::BuildTop() {
   liFil_->setToolTip("Current file ( when screen was updated )");
   liTotPrc_ = Named(new QLabel, "liTotPrc");
   liError_ = Named(new QLabel("0"), "liError");
-  bcRun09_ = Button("bcRun09", "Cancel", Command::kCancel);
+  bcRun09_ = Button("bcRun09", "&Cancel", Command::kCancel);
   bcRun09_->setEnabled(false);
   liCancel_ = Named(new QLabel(" CANCELLING "), "liCancel");
   QFont bold = liCancel_->font();
@@ -68,10 +68,10 @@ QWidget* RunPage::BuildTop() {
   grid->addWidget(pbRun_, 2, 2);
   grid->addWidget(new QLabel(" Errors "), 2, 3);
   grid->addWidget(liError_, 2, 4);
-  bcRunVerify_ = Named(new QPushButton("Verify"), "bcRunVerify");
+  bcRunVerify_ = Named(new QPushButton("&Verify"), "bcRunVerify");
   bcRunVerify_->setToolTip(
       "Scan again what the id list selected in the file box holds and compare");
-  bcRunCompare_ = Named(new QPushButton("Compare with..."), "bcRunCompare");
+  bcRunCompare_ = Named(new QPushButton("Com&pare with..."), "bcRunCompare");
   bcRunCompare_->setToolTip("Compare the id list selected in the file box with another");
   for (QPushButton* button : {bcRunVerify_, bcRunCompare_}) button->setAutoDefault(false);
   auto* buttons = new QHBoxLayout;

@@ -40,15 +40,19 @@ void BasePaths::AddTo(QVBoxLayout* rows) {
   lVolPath_ = Named(new QLabel("Vol Files"), "lVolPath");
   eVolPath_ = Field("eVolPath", lists::kDefaultVolPath, Command::kDeriveNames);
   bcRun974_ = DialogButton("bcRun974", Command::kBrowseVolPath, nullptr);
+  bcRun974_->setAccessibleName("Browse for Vol Files");
   lDirPath_ = Named(new QLabel("Dir Files"), "lDirPath");
   eDirPath_ = Field("eDirPath", lists::kDefaultDirPath, Command::kDeriveNames);
   bcRun975_ = DialogButton("bcRun975", Command::kBrowseDirPath, nullptr);
+  bcRun975_->setAccessibleName("Browse for Dir Files");
   lBackUps_ = Named(new QLabel("Backups"), "lBackUps");
   eBackUps_ = Field("eBackUps", lists::kDefaultBackUps, Command::kDeriveNames);
   bcRun976_ = DialogButton("bcRun976", Command::kBrowseBackUps, nullptr);
-  cbDirs_ = Named(new QCheckBox(" Dir files"), "cbDirs");
+  bcRun976_->setAccessibleName("Browse for Backups");
+  cbDirs_ = Named(new QCheckBox(" &Dir files"), "cbDirs");
   SetTag(cbDirs_, Command::kDeriveNames);
   ldPath_ = Named(new ElidedLabel, "ldPath");
+  SetBuddy(lPathsFor_, eAppPath_);
   grid->addWidget(eAppPath_, 0, 1);
   grid->addWidget(bcRun973_, 0, 2);
   const std::tuple<QLabel*, QLineEdit*, QPushButton*> folders[] = {
@@ -57,6 +61,7 @@ void BasePaths::AddTo(QVBoxLayout* rows) {
       {lBackUps_, eBackUps_, bcRun976_}};
   int row = 1;
   for (const auto& [label, field, button] : folders) {
+    SetBuddy(label, field);
     grid->addWidget(label, row, 0);
     grid->addWidget(field, row, 1);
     grid->addWidget(button, row, 2);

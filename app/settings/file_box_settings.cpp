@@ -26,10 +26,10 @@ QLayout* FileBoxSettings::Build() {
       DialogButton("bcRun977", Command::kBrowseFileBoxPath, "Dialog for setting path entry");
   cbMask_ = HistoryBox("cbMask", Command::kFileBoxMask);
   cbMask_->setEditText(FileBox::kDesignMask);
-  box_row->addWidget(new QLabel(" File list path"), 0, 0);
+  box_row->addWidget(FieldLabel(" File list pa&th", cbPath_), 0, 0);
   box_row->addWidget(cbPath_, 0, 1);
   box_row->addWidget(bcRun977_, 0, 2);
-  box_row->addWidget(new QLabel(" File list filter"), 1, 0);
+  box_row->addWidget(FieldLabel(" File list filt&er", cbMask_), 1, 0);
   box_row->addWidget(cbMask_, 1, 1);
   box_row->setColumnStretch(1, 1);
   return box_row;
@@ -58,6 +58,21 @@ void FileBoxSettings::ShowListFolder(const std::string& folder) {
 }
 
 void FileBoxSettings::ShowFolder(const std::string& folder) { box_->SetFolder(folder); }
+
+std::string FileBoxSettings::folder() const { return box_->folder(); }
+
+std::string FileBoxSettings::mask() const { return box_->mask(); }
+
+void FileBoxSettings::ShowComingFolder(const std::string& folder) {
+  if (!box_->folder().empty() && box_->folder() != folder) return;
+  box_->SetFolder(folder, "Lists will be written to " + folder);
+}
+
+bool FileBoxSettings::ShowWrittenList(const std::string& list) {
+  if (!support::FileExistsSx(list, 0)) return false;
+  ShowListFolder(list.substr(0, list.rfind('/') + 1));
+  return box_->SelectFile(list);
+}
 
 void FileBoxSettings::ApplyFolder() {
   const std::string folder = Text(cbPath_);

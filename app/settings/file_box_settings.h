@@ -24,6 +24,17 @@ class FileBoxSettings {
   void ShowListFolder(const std::string& folder);
   // The box shows `folder`; the path box keeps its text.
   void ShowFolder(const std::string& folder);
+  // The list folder does not exist yet: a box that shows no other folder says where the
+  // lists will be written.
+  void ShowComingFolder(const std::string& folder);
+  // A run has written `list` (or it was opened): the box shows its folder with it selected.
+  // False when the box's filter leaves it out.
+  bool ShowWrittenList(const std::string& list);
+
+  // The folder the box shows, ending with "/"; empty when none.
+  std::string folder() const;
+  // The filter the box lists by.
+  std::string mask() const;
 
   void Load();
   void Save() const;

@@ -25,6 +25,10 @@ QLayout* ListNames::Build() {
   eDirExt_->setFixedWidth(kExtensionWidth);
   lHdDirs_ = Named(new ElidedLabel, "lHdDirs");
   for (QLabel* l : {lHdList_, lHdDirs_}) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lHdList_->setAccessibleName("Id list file");
+  lHdDirs_->setAccessibleName("Tree list file");
+  SetBuddy(lIdList_, eLstExt_);
+  SetBuddy(lTreeFile_, eDirExt_);
   lists->addWidget(lIdList_, 0, 0);
   lists->addWidget(eLstExt_, 0, 1);
   lists->addWidget(lHdList_, 0, 2);

@@ -69,6 +69,9 @@ void NameParts::BuildFields() {
   eLblNam_ = Field("eLblNam");
   eDirNam_ = Field("eDirNam");
   eSerNam_ = Field("eSerNam");
+  const std::pair<QLineEdit*, QLabel*> named[] = {
+      {eNetNam_, lNetNam_}, {eLblNam_, lLblNam_}, {eDirNam_, lDirNam_}, {eSerNam_, lSerNam_}};
+  for (const auto& [field, header] : named) SetBuddy(header, field);
   for (QLineEdit* e : {eNetNam_, eLblNam_, eDirNam_, eSerNam_}) {
     e->setMinimumWidth(0);
     names_->addWidget(e);

@@ -47,8 +47,8 @@ QWidget* RunParameters::BuildWalkParameters() {
   cDirPar_->setEditText(scan::kDefaultDirParams);
   cLstPar_ = HistoryBox("cLstPar", 0, "String parmeters for file list iteration");
   cLstPar_->setEditText(scan::kDefaultFileParams);
-  params_form->addRow(" Dirs ", cDirPar_);
-  params_form->addRow(" List ", cLstPar_);
+  params_form->addRow(FieldLabel(" Dirs ", cDirPar_), cDirPar_);
+  params_form->addRow(FieldLabel(" List ", cLstPar_), cLstPar_);
   return params;
 }
 
@@ -67,20 +67,22 @@ QLayout* RunParameters::BuildNumbers() {
   eBufMax_ = Field("eBufMax");
   eBufMax_->setText(Shown(defaults.buffer_max));
   for (QLineEdit* e : {eTimer_, eExpand_, eBufPrc_, eBufMax_}) e->setFixedWidth(70);
-  numbers->addWidget(new QLabel(" Interval "));
+  numbers->addWidget(FieldLabel(" &Interval ", eTimer_));
   numbers->addWidget(eTimer_);
   numbers->addWidget(new QLabel("ms"));
   numbers->addWidget(bcRun08_);
   numbers->addSpacing(12);
-  numbers->addWidget(new QLabel("Expand"));
+  numbers->addWidget(FieldLabel("E&xpand", eExpand_));
   numbers->addWidget(eExpand_);
   numbers->addWidget(new QLabel("bytes"));
   numbers->addStretch(1);
   // The buffer limits on a row of their own: one row would keep the page from narrowing.
   auto* buffer = new QHBoxLayout;
-  buffer->addWidget(new QLabel(" Max buffer ="));
+  eBufPrc_->setAccessibleName("Max buffer %");
+  eBufMax_->setAccessibleName("Max buffer bytes");
+  buffer->addWidget(FieldLabel(" &Max buffer =", eBufPrc_));
   buffer->addWidget(eBufPrc_);
-  buffer->addWidget(new QLabel("% and <"));
+  buffer->addWidget(FieldLabel("% and <", eBufMax_));
   buffer->addWidget(eBufMax_);
   buffer->addWidget(new QLabel("bytes"));
   buffer->addStretch(1);
@@ -92,10 +94,10 @@ QLayout* RunParameters::BuildNumbers() {
 
 QLayout* RunParameters::BuildOptions() {
   auto* options = new QHBoxLayout;
-  cOpt4_ = Option("cOpt4", " Hex-Path", "When checked, sets path lengths in hexadecimals ");
-  cOpt2_ = Option("cOpt2", " Hex-File", "When checked, sets file lengths in hexadecimals ");
-  cOpt8_ = Option("cOpt8", " No Locks", "Open files without locks");
-  cOpt1_ = Option("cOpt1", " No BackUp", "Do not create Back Ups");
+  cOpt4_ = Option("cOpt4", " &Hex-Path", "When checked, sets path lengths in hexadecimals ");
+  cOpt2_ = Option("cOpt2", " Hex-&File", "When checked, sets file lengths in hexadecimals ");
+  cOpt8_ = Option("cOpt8", " No &Locks", "Open files without locks");
+  cOpt1_ = Option("cOpt1", " No &BackUp", "Do not create Back Ups");
   options->addWidget(new QLabel(" Options :"));
   for (QCheckBox* c : {cOpt4_, cOpt2_, cOpt8_, cOpt1_}) options->addWidget(c);
   options->addStretch(1);
@@ -113,12 +115,12 @@ QLayout* RunParameters::BuildBlocks() {
   eThreads_->setText(Shown(defaults.threads));
   eThreads_->setFixedWidth(40);
   eThreads_->setToolTip("Threads reading files at once; 0 chooses by the disk and the cores");
-  blocks->addWidget(new QLabel(" Min block count"));
+  blocks->addWidget(FieldLabel(" Min bloc&k count", eMinBlk_));
   blocks->addWidget(eMinBlk_);
   blocks->addWidget(lMinBlk_);
   // The buffer row is full at the window's first width: the reader count goes here.
   blocks->addSpacing(24);
-  blocks->addWidget(new QLabel(" Readers "));
+  blocks->addWidget(FieldLabel(" &Readers ", eThreads_));
   blocks->addWidget(eThreads_);
   blocks->addStretch(1);
   QObject::connect(eMinBlk_, &QLineEdit::textChanged, lMinBlk_, [this] { UpdateMinBlockLabel(); });

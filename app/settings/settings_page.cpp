@@ -40,6 +40,7 @@ QWidget* SettingsPage::Build() {
   auto* scroll = Named(new QScrollArea, "sbSet");
   scroll->setWidgetResizable(true);
   scroll_ = scroll;
+  scroll->setAccessibleName("Settings");
   auto* inner = new QWidget;
   auto* rows = new QVBoxLayout(inner);
   rows->addLayout(BuildPathRow());
@@ -63,7 +64,7 @@ QLayout* SettingsPage::BuildPathRow() {
   auto* path_row = new QHBoxLayout;
   cPath_ = HistoryBox("cPath", Command::kPathCommitted);
   bcRun971_ = DialogButton("bcRun971", Command::kBrowseSearchPath, "Dialog for setting path entry");
-  path_row->addWidget(new QLabel(" Path "));
+  path_row->addWidget(FieldLabel(" &Path ", cPath_));
   path_row->addWidget(cPath_, 1);
   path_row->addWidget(bcRun971_);
   return path_row;
@@ -81,11 +82,12 @@ QLayout* SettingsPage::BuildPartsRow() {
 
 QLayout* SettingsPage::BuildNameRow() {
   auto* name_row = new QHBoxLayout;
-  cbName_ = Named(new QCheckBox(" Name"), "cbName");
+  cbName_ = Named(new QCheckBox(" &Name"), "cbName");
   cName_ = HistoryBox("cName", Command::kSetName);
   bcRun045_ =
-      Button("bcRun045", "Get", Command::kNameFromPath, "Generate file name from given path");
-  bcRun041_ = Button("bcRun041", "Set", Command::kSetName, "Generate file names from the above");
+      Button("bcRun045", "&Get", Command::kNameFromPath, "Generate file name from given path");
+  bcRun041_ = Button("bcRun041", "&Set", Command::kSetName, "Generate file names from the above");
+  cName_->setAccessibleName("Name");
   name_row->addWidget(cbName_);
   name_row->addWidget(cName_, 1);
   name_row->addWidget(bcRun045_);
@@ -96,9 +98,9 @@ QLayout* SettingsPage::BuildNameRow() {
 QWidget* SettingsPage::BuildBottom() {
   auto* bottom = Named(new QWidget, "pnSetBottom");
   auto* bottom_row = new QHBoxLayout(bottom);
-  bcRun01_ = Button("bcRun01", "Create", Command::kCreate, "Create new files, back up existing");
-  bcRun02_ = Button("bcRun02", "Continue", Command::kContinue, "Continue aborted creation");
-  bcRun03_ = Button("bcRun03", "Update", Command::kUpdate);
+  bcRun01_ = Button("bcRun01", "&Create", Command::kCreate, "Create new files, back up existing");
+  bcRun02_ = Button("bcRun02", "C&ontinue", Command::kContinue, "Continue aborted creation");
+  bcRun03_ = Button("bcRun03", "&Update", Command::kUpdate);
   bcRun03_->hide();
   bottom_row->addWidget(bcRun01_);
   bottom_row->addWidget(bcRun02_);
@@ -152,7 +154,11 @@ void SettingsPage::RestoreInfo() { info_.Restore(); }
 
 void SettingsPage::DeriveNames(bool set_name) {
   const std::string folder = paths_.ShowFolders();
-  if (!folder.empty() && support::DirExistsSx(folder)) file_box_.ShowListFolder(folder);
+  if (!folder.empty() && support::DirExistsSx(folder)) {
+    file_box_.ShowListFolder(folder);
+  } else if (!folder.empty() && folder.front() == '/') {
+    file_box_.ShowComingFolder(folder);
+  }
   std::string name = support::Trim(Text(cName_));
   // Passing through an empty box must not switch to a name that is not there.
   if (set_name && !name.empty()) cbName_->setChecked(true);
@@ -300,6 +306,24 @@ void SettingsPage::LoadBase() {
   if (!vol_path.empty() && vol_path.front() == '/' && support::DirExistsSx(vol_path)) {
     file_box_.ShowFolder(vol_path);
   }
+}
+
+FileChoice SettingsPage::ListChoice(const std::string& caption) const {
+  // As the lists are named: an empty extension is the default one.
+  const auto ext = [](const std::string& entered, const char* fallback) {
+    const std::string part = lists::FileNamePart(support::Trim(entered));
+    return part.empty() ? std::string(fallback) : part;
+  };
+  const std::string folder = paths_.list_folder();
+  return ListFileChoice(caption, support::DirExistsSx(folder) ? folder : file_box_.folder(),
+                        ext(lists_.lst_ext(), lists::kDefaultLstExt),
+                        ext(lists_.dir_ext(), lists::kDefaultDirExt));
+}
+
+void SettingsPage::OpenList() {
+  std::string list;
+  if (!ChooseFileSx(ListChoice("Open list"), &list) || file_box_.ShowWrittenList(list)) return;
+  ShowInfo(kInfoAlert, list + " is not in the file box: its filter is " + file_box_.mask());
 }
 
 void SettingsPage::SaveBase() const { paths_.SaveBase(lists_.lst_ext(), lists_.dir_ext()); }

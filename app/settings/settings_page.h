@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/kit/command_tags.h"
+#include "app/kit/folder_picker.h"
 #include "app/kit/run_fields.h"
 #include "app/settings/base_paths.h"
 #include "app/settings/file_box_settings.h"
@@ -57,6 +58,13 @@ class SettingsPage {
   void DisableStartButtons();
   // A run shows (its first notification) or has ended.
   void ShowRunButtons(bool running);
+  // A run of this page has ended: the file box shows the id list it wrote, selected.
+  void ShowWrittenList(const std::string& id_list) { file_box_.ShowWrittenList(id_list); }
+  // The dialog that opens a list: id lists by this page's extensions first, in the list
+  // folder (the file box's folder while that does not exist).
+  FileChoice ListChoice(const std::string& caption) const;
+  // "Open list...": the list chosen shows selected in the file box, its folder there.
+  void OpenList();
 
   // The window's section, in the order of its keys.
   void Load();

@@ -32,8 +32,9 @@ ScriptedFolders::ScriptedFolders() {
 ScriptedFolders::~ScriptedFolders() { SetFolderHandler(nullptr); }
 
 ScriptedFiles::ScriptedFiles() {
-  SetFileHandler([this](bool, const std::string& caption, const std::string&, std::string* file) {
-    return Next(caption, file);
+  SetFileHandler([this](const FileChoice& choice, std::string* file) {
+    choices_.push_back(choice);
+    return Next(choice.caption, file);
   });
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/kit/folder_picker.h"
 #include "app/main_window.h"
 #include "support/recording_msg.h"
 
@@ -41,11 +42,15 @@ class ScriptedFolders : public ScriptedAnswers {
   std::vector<std::string> starts_;
 };
 
-// Answers the editors' open and save dialogs.
+// Answers the open and save dialogs, keeping what each asked.
 class ScriptedFiles : public ScriptedAnswers {
  public:
   ScriptedFiles();
   ~ScriptedFiles();
+  const std::vector<FileChoice>& choices() const { return choices_; }
+
+ private:
+  std::vector<FileChoice> choices_;
 };
 
 // A settings folder of its own (CHECKER_APPDIR and XDG_CONFIG_HOME) with an empty base

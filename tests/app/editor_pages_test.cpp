@@ -117,6 +117,10 @@ class EditorPagesTest : public QObject {
     env_->files.Answer(file);
     Run(Command::kMenuOpen);
     QCOMPARE(env_->files.captions().back(), std::string("Open file for editor sEdt11"));
+    // The documents' filter, then every file.
+    QCOMPARE(env_->files.choices().back().filters,
+             (std::vector<std::string>{"Text files[lst, log, ini] (*.lst *.log *.ini *.txt)",
+                                       "All files (*)"}));
     QCOMPARE(Status(w_), Q(" Loaded file " + file + " to sEdt11"));
     QCOMPARE(edit->file_name(), file);
     QCOMPARE(edit->Line(0), std::string("F 00001 /data/caf\xC9.txt"));
