@@ -25,6 +25,7 @@
 #include "app/kit/file_box.h"
 #include "app/kit/folder_picker.h"
 #include "app/kit/ini_fields.h"
+#include "app/menu_bar.h"
 #include "app/run/job_link.h"
 #include "app/run/run_control.h"
 #include "app/run/run_page.h"
@@ -90,6 +91,7 @@ TViv050::TViv050(QWidget* parent) : QMainWindow(parent), run_(std::make_unique<R
   BuildWidgets();
   ConnectParts();
   ConnectCommands();
+  BuildMenu();
   LoadSettings();
   settings_->MirrorInfo(findChild<QLabel*>("sbInfo"));
   settings_loaded_ = true;
@@ -337,6 +339,7 @@ void TViv050::keyPressEvent(QKeyEvent* event) {
 void TViv050::OnPageChanged(int index) {
   editors_->PageChanged();
   if (index == kPageFind) find_page_->Activated();
+  if (menu_ != nullptr) menu_->Refresh();
   RefreshCaption();
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/kit/form_window.h"
@@ -22,7 +23,9 @@ class EditorPages;
 class FindPage;
 class FileBox;
 class HiddenBars;
+class HelpPage;
 class JobLink;
+class MenuBar;
 class QSplitter;
 class QTabWidget;
 class RunControl;
@@ -102,6 +105,14 @@ class TViv050 : public QMainWindow {
   int FileBoxLeastWidth() const;
 
   // Commands the window keeps (commands.cpp).
+  void BuildMenu();
+  // Why the menu entry with this number is off.
+  std::string ReasonOff(int tag) const;
+  bool EditorInFront() const;
+  // The menu's commands that no control carries; false for any other number.
+  bool ExecuteMenuCommand(Command command);
+  void OpenList();
+  void ShowHelp(int topic);
   void StartRun(uint8_t mode);
   void ShowRunButtons(bool running);
   void ShowUtilities();
@@ -130,6 +141,8 @@ class TViv050 : public QMainWindow {
   std::unique_ptr<AuditPage> audit_page_;
   std::unique_ptr<FindPage> find_page_;
   QPointer<TDsk201> dsk201_;
+  QPointer<HelpPage> help_;
+  std::unique_ptr<MenuBar> menu_;
   FormWindowAdapter placement_{this};
   // The text of the field that last received the focus.
   QString text_on_enter_;

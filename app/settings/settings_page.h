@@ -57,6 +57,8 @@ class SettingsPage {
   void DisableStartButtons();
   // A run shows (its first notification) or has ended.
   void ShowRunButtons(bool running);
+  // Why Create or Continue is off while no run goes on; empty when both are on.
+  const std::string& off_reason() const { return off_reason_; }
 
   // The window's section, in the order of its keys.
   void Load();
