@@ -131,6 +131,8 @@ class MenuBarTest : public QObject {
     TempTree tree;
     tree.File("a/one.txt", "1");
     tree.File("two.txt", "22");
+    // Enough files for a progress notification while the run goes on.
+    for (int i = 0; i < 20; ++i) tree.File("b/f" + std::to_string(i), std::string(i * 7, 'q'));
     platform::MakeDirs(env.dir() + "xBase/");
     auto window = OpenWindow();
     TViv050* w = window.get();
@@ -142,10 +144,24 @@ class MenuBarTest : public QObject {
     QVERIFY(create->isEnabled());
     // An entry that is on shows its button's hint while the pointer rests on it.
     QCOMPARE(PointAt(w, "File", "Create"), std::string(" Create new files, back up existing"));
+    // While the run goes on, the entries of Create and Verify are off and say why.
+    Enter(w, "eTimer", "1");
+    bool off_while_running = false;
+    std::string reason_while_running;
+    QMetaObject::Connection watch =
+        QObject::connect(w->link(), &JobLink::notified, w, [&](int code) {
+          if (code != kNotifyProgress || !reason_while_running.empty()) return;
+          off_while_running = !create->isEnabled() && !Entry(w, "File", "Verify")->isEnabled();
+          reason_while_running = PointAt(w, "File", "Verify");
+        });
     QSignalSpy spy(w->link(), &JobLink::notified);
     create->trigger();
     QVERIFY(QTest::qWaitFor(
         [&] { return !spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd; }, kRunTimeout));
+    QObject::disconnect(watch);
+    QVERIFY(off_while_running);
+    QCOMPARE(reason_while_running,
+             std::string(" Off while a run, a verify or a comparison goes on"));
     QCOMPARE(Pages(w)->currentIndex(), int{TViv050::kPageRun});
     // Finished ("F" in the header's state column), with both files listed.
     const std::vector<std::string> lines = FileLines(env.dir() + "xBase/Vol9.v00");
