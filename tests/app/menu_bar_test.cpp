@@ -1,11 +1,13 @@
 // The menu bar: each entry runs its command, an entry for a button follows that button
 // and says why it is off, and the keys of the menus never clash with one another.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -64,6 +66,27 @@ std::string PointAt(TViv050* w, const QString& title, const QString& caption) {
 
 QTabWidget* Pages(TViv050* w) { return Find<QTabWidget>(w, "pcCln"); }
 
+// The Alt keys taken twice while the current page is in front: by the menu titles, the
+// buttons shown and the labels shown with a buddy.
+QStringList AltKeysTakenTwice(TViv050* w) {
+  QMap<QString, QString> owners;
+  QStringList twice;
+  const auto take = [&](const QString& text) {
+    const QString key = QKeySequence::mnemonic(text).toString();
+    if (key.isEmpty()) return;
+    if (owners.contains(key)) twice << key + ": " + owners[key] + " and " + text;
+    owners[key] = text;
+  };
+  for (QAction* top : w->menuBar()->actions()) take(top->text());
+  for (QAbstractButton* button : w->findChildren<QAbstractButton*>()) {
+    if (button->isVisible()) take(button->text());
+  }
+  for (QLabel* label : w->findChildren<QLabel*>()) {
+    if (label->isVisible() && label->buddy() != nullptr) take(label->text());
+  }
+  return twice;
+}
+
 bool ActiveWindow(TViv050* w) {
   QApplication::setActiveWindow(w);
   return QTest::qWaitForWindowActive(w);
@@ -120,6 +143,12 @@ class MenuBarTest : public QObject {
     keys.sort();
     QCOMPARE(keys,
              QStringList({"Ctrl+1", "Ctrl+2", "Ctrl+3", "Ctrl+4", "Ctrl+5", "Ctrl+6", "Ctrl+Q"}));
+    // No Alt key of the menu titles serves a control of any page as well.
+    for (int page = 0; page < Pages(w)->count(); ++page) {
+      Pages(w)->setCurrentIndex(page);
+      const QStringList twice = AltKeysTakenTwice(w);
+      QVERIFY2(twice.isEmpty(), qPrintable(twice.join("; ")));
+    }
     QSignalSpy closed(w, &TViv050::closed);
     QVERIFY(ActiveWindow(w));
     QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier);
