@@ -19,8 +19,10 @@
 #include <QTextBrowser>
 #include <algorithm>
 
+#include "app/kit/file_box.h"
 #include "app/run/job_link.h"
 #include "app_fixture.h"
+#include "common/run_command.h"
 #include "common/temp_tree.h"
 #include "editor/text_editor.h"
 #include "platform/files.h"
@@ -204,6 +206,55 @@ class MenuBarTest : public QObject {
                            }),
                name);
     }
+  }
+
+  void VerifyCompareAndSaveReportFromTheMenu() {
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    tree.File("a.txt", "aaa");
+    tree.File("b.txt", "bbbb");
+    const std::string root = tree.root().substr(0, tree.root().size() - 1);
+    for (const char* list : {"old.v00", "other.v00"}) {
+      const std::string path = out.Path(list);
+      QCOMPARE(RunCommand(CHECKER_CLI_PATH,
+                          {"scan", "--quiet", "--list", path, "--tree", path + ".t", root})
+                   .exit_code,
+               0);
+    }
+    tree.File("b.txt", "changed");
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    auto* box = Find<FileBox>(w, "bFil");
+    box->SetFolder(out.root());
+    box->setCurrentRow(0);  // old.v00 comes first
+    QCOMPARE(box->selectedPath(), out.Path("old.v00"));
+
+    Entry(w, "File", "Verify")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Pages(w)->currentIndex(), int{TViv050::kPageAudit}, kRunTimeout);
+    QTRY_VERIFY(Entry(w, "File", "Verify")->isEnabled());
+
+    // The menu's report is the button's, but for the second of its date line.
+    const auto report = [&](const std::string& file, bool menu) {
+      env.files.Answer(file);
+      if (menu) {
+        Entry(w, "File", "Save report...")->trigger();
+      } else {
+        QTest::mouseClick(Find<QPushButton>(w, "bcAudSave"), Qt::LeftButton);
+      }
+      std::vector<std::string> lines = SortedLines(TempTree::Read(file));
+      std::erase_if(lines, [](const std::string& line) { return line.starts_with("Date: "); });
+      return lines;
+    };
+    const std::vector<std::string> from_menu = report(out.Path("menu.txt"), true);
+    QVERIFY(from_menu.size() > 2);
+    QCOMPARE(from_menu, report(out.Path("button.txt"), false));
+
+    env.files.Answer(out.Path("other.v00"));
+    Pages(w)->setCurrentIndex(TViv050::kPageRun);
+    Entry(w, "File", "Compare with...")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(Pages(w)->currentIndex(), int{TViv050::kPageAudit}, kRunTimeout);
+    QVERIFY(Find<QLabel>(w, "liAudLists")->toolTip().contains("other.v00"));
   }
 
   void EntriesFollowTheirButtonsAndSayWhyTheyAreOff() {
