@@ -125,7 +125,7 @@ bool TViv050::ExecuteMenuCommand(Command command) {
       ShowHelp(HelpPage::kTopicRun);
       return true;
     case Command::kAbout:
-      MsgSx(AboutText(), "About Checker");
+      support::MsgSx(AboutText(), "About Checker");
       return true;
     default:
       return false;

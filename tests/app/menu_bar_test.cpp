@@ -181,14 +181,15 @@ class MenuBarTest : public QObject {
     std::string reason_while_running;
     QMetaObject::Connection watch =
         QObject::connect(w->link(), &JobLink::notified, w, [&](int code) {
-          if (code != kNotifyProgress || !reason_while_running.empty()) return;
+          if (code != scan::kNotifyProgress || !reason_while_running.empty()) return;
           off_while_running = !create->isEnabled() && !Entry(w, "File", "Verify")->isEnabled();
           reason_while_running = PointAt(w, "File", "Verify");
         });
     QSignalSpy spy(w->link(), &JobLink::notified);
     create->trigger();
     QVERIFY(QTest::qWaitFor(
-        [&] { return !spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd; }, kRunTimeout));
+        [&] { return !spy.isEmpty() && spy.last().at(0).toInt() == scan::kNotifyEnd; },
+        kRunTimeout));
     QObject::disconnect(watch);
     QVERIFY(off_while_running);
     QCOMPARE(reason_while_running,
