@@ -26,6 +26,7 @@
 #include "app/kit/file_box.h"
 #include "app/kit/folder_picker.h"
 #include "app/kit/ini_fields.h"
+#include "app/menu_bar.h"
 #include "app/run/job_link.h"
 #include "app/run/run_control.h"
 #include "app/run/run_page.h"
@@ -91,6 +92,7 @@ TViv050::TViv050(QWidget* parent) : QMainWindow(parent), run_(std::make_unique<R
   BuildWidgets();
   ConnectParts();
   ConnectCommands();
+  BuildMenu();
   LoadSettings();
   settings_->MirrorInfo(findChild<QLabel*>("sbInfo"));
   settings_loaded_ = true;
@@ -210,8 +212,6 @@ void TViv050::CompareSelected() {
   if (!ChooseFileSx(settings_->ListChoice("Compare " + list + " with"), &other)) return;
   if (run_->StartCompare(list, other, audit_page_->relative())) RefreshAuditButtons();
 }
-
-void TViv050::OpenList() { settings_->OpenList(); }
 
 void TViv050::CompareAgain() {
   const audit::AuditResult* shown = audit_page_->model()->result();
@@ -341,6 +341,7 @@ void TViv050::keyPressEvent(QKeyEvent* event) {
 void TViv050::OnPageChanged(int index) {
   editors_->PageChanged();
   if (index == kPageFind) find_page_->Activated();
+  if (menu_ != nullptr) menu_->Refresh();
   RefreshCaption();
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/kit/form_window.h"
@@ -22,7 +23,9 @@ class EditorPages;
 class FindPage;
 class FileBox;
 class HiddenBars;
+class HelpPage;
 class JobLink;
+class MenuBar;
 class QSplitter;
 class QTabWidget;
 class RunControl;
@@ -67,7 +70,8 @@ class TViv050 : public QMainWindow {
   // The editor pages, for tests of the pages 801 adds.
   TTbsDoubleEdit* added_page() const;
 
-  // Chooses a list in its dialog and selects it in the file box.
+  // "Open list...": a list chosen in its dialog, selected in the file box and shown in
+  // Edit1's upper editor.
   void OpenList();
 
   // Runs the command with this number; an unknown number does nothing.
@@ -105,6 +109,13 @@ class TViv050 : public QMainWindow {
   int FileBoxLeastWidth() const;
 
   // Commands the window keeps (commands.cpp).
+  void BuildMenu();
+  // Why the menu entry with this number is off.
+  std::string ReasonOff(int tag) const;
+  bool EditorInFront() const;
+  // The menu's commands that no control carries; false for any other number.
+  bool ExecuteMenuCommand(Command command);
+  void ShowHelp(int topic);
   void StartRun(uint8_t mode);
   void ShowRunButtons(bool running);
   void ShowUtilities();
@@ -133,6 +144,8 @@ class TViv050 : public QMainWindow {
   std::unique_ptr<AuditPage> audit_page_;
   std::unique_ptr<FindPage> find_page_;
   QPointer<TDsk201> dsk201_;
+  QPointer<HelpPage> help_;
+  std::unique_ptr<MenuBar> menu_;
   FormWindowAdapter placement_{this};
   // The text of the field that last received the focus.
   QString text_on_enter_;

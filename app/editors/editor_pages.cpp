@@ -428,6 +428,12 @@ std::string EditorPages::Caption(const QWidget* page) const {
 
 void EditorPages::PageChanged() { current_editor_ = nullptr; }
 
+void EditorPages::AimAt(QWidget* page) {
+  auto* shown = qobject_cast<TTbsDoubleEdit*>(page);
+  if (shown == nullptr || (current_editor_ != nullptr && PageOf(current_editor_) == shown)) return;
+  current_editor_ = shown->Edt1;
+}
+
 TTbsDoubleEdit* EditorPages::added_page() const { return added_page_; }
 
 void EditorPages::AddEditorPage() {

@@ -38,6 +38,9 @@ class EditorPages : public QObject {
   std::string Caption(const QWidget* page) const;
   // Another page shows: no editor is current.
   void PageChanged();
+  // The window's Edit menu works on `page` while it is in front: on the current editor
+  // when that is on the page, else on the page's upper editor. Nothing for other pages.
+  void AimAt(QWidget* page);
   // The file the file box chose (empty: the current editor's own) into the current
   // editor; nothing without a current editor or a non-empty file.
   void LoadChosenFile(const std::string& chosen);

@@ -58,6 +58,17 @@ enum class Command : int {
   kSaveAs = 984,
   kExit = 999,  // no action
   kTools = 1201,
+  // 1300 to 1399: the menu bar's commands that no control of the window carries.
+  kVerifySelected = 1301,   // the Run page's "Verify"
+  kCompareSelected = 1302,  // the Run page's "Compare with..."
+  kOpenList = 1303,
+  kSaveReport = 1304,  // the Audit page's "Save report"
+  kQuit = 1305,
+  kViewRun = 1310,  // 1310 to 1315: the pages in their order, Run to Find
+  kViewFind = 1315,
+  kHelpPages = 1320,
+  kHelpRun = 1321,
+  kAbout = 1322,
 };
 
 inline constexpr char kTagProperty[] = "tag";

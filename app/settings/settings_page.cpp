@@ -320,9 +320,8 @@ FileChoice SettingsPage::ListChoice(const std::string& caption) const {
                         ext(lists_.dir_ext(), lists::kDefaultDirExt));
 }
 
-void SettingsPage::OpenList() {
-  std::string list;
-  if (!ChooseFileSx(ListChoice("Open list"), &list) || file_box_.ShowWrittenList(list)) return;
+void SettingsPage::SelectList(const std::string& list) {
+  if (file_box_.ShowWrittenList(list)) return;
   ShowInfo(kInfoAlert, list + " is not in the file box: its filter is " + file_box_.mask());
 }
 

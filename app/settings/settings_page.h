@@ -63,8 +63,11 @@ class SettingsPage {
   // The dialog that opens a list: id lists by this page's extensions first, in the list
   // folder (the file box's folder while that does not exist).
   FileChoice ListChoice(const std::string& caption) const;
-  // "Open list...": the list chosen shows selected in the file box, its folder there.
-  void OpenList();
+  // A list opened shows selected in the file box, its folder there; one the box's filter
+  // leaves out says so and the earlier choice stands.
+  void SelectList(const std::string& list);
+  // Why Create or Continue is off while no run goes on; empty when both are on.
+  const std::string& off_reason() const { return off_reason_; }
 
   // The window's section, in the order of its keys.
   void Load();
