@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 #include <string_view>
+#include <utility>
 
 #include "catalogue/file_query.h"
 #include "editor/visible_marks.h"
@@ -30,28 +31,31 @@ std::vector<uint64_t> SortKeys(const std::vector<FoundFile>& rows, int column) {
     return keys;
   }
   if (column != FindModel::kVolume && column != FindModel::kPath) return keys;
-  const auto text = [&rows, column](uint32_t row) -> std::string_view {
-    return column == FindModel::kVolume ? rows[row].volume : rows[row].file.path;
-  };
-  std::vector<uint32_t> order(rows.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(),
-            [&text](uint32_t a, uint32_t b) { return text(a) < text(b); });
+  // The texts beside their rows: the sort reads them without going through the rows.
+  std::vector<std::pair<std::string_view, uint32_t>> texts(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    texts[i] = {column == FindModel::kVolume ? std::string_view(rows[i].volume)
+                                             : std::string_view(rows[i].file.path),
+                static_cast<uint32_t>(i)};
+  }
+  std::sort(texts.begin(), texts.end());
   uint64_t rank = 0;
-  for (size_t i = 0; i < order.size(); ++i) {
-    if (i > 0 && text(order[i]) != text(order[i - 1])) ++rank;
-    keys[order[i]] = rank;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0 && texts[i].first != texts[i - 1].first) ++rank;
+    keys[texts[i].second] = rank;
   }
   return keys;
 }
 
 std::vector<uint32_t> OrderOfKeys(const std::vector<uint64_t>& keys, bool descending) {
+  // Keys beside their rows, ties by row: one comparison of two numbers each.
+  std::vector<std::pair<uint64_t, uint32_t>> pairs(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    pairs[i] = {descending ? ~keys[i] : keys[i], static_cast<uint32_t>(i)};
+  }
+  std::sort(pairs.begin(), pairs.end());
   std::vector<uint32_t> order(keys.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&keys, descending](uint32_t a, uint32_t b) {
-    if (keys[a] != keys[b]) return descending ? keys[b] < keys[a] : keys[a] < keys[b];
-    return a < b;
-  });
+  for (size_t i = 0; i < pairs.size(); ++i) order[i] = pairs[i].second;
   return order;
 }
 
