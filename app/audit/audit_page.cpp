@@ -108,10 +108,11 @@ QWidget* AuditPage::Build() {
   tvAudit_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   tvAudit_->verticalHeader()->setDefaultSectionSize(tvAudit_->fontMetrics().height() + 4);
   tvAudit_->verticalHeader()->hide();
-  // Classes, reasons, sizes and times whole: their elided middle says nothing.
-  ShapeColumns(tvAudit_->horizontalHeader(), AuditModel::kPath,
-               {AuditModel::kClass, AuditModel::kReason, AuditModel::kSize, AuditModel::kOldTime,
-                AuditModel::kNewTime});
+  // Classes and reasons whole; times too: the elided middle of a time says nothing.
+  ShapeColumns(tvAudit_, AuditModel::kPath, {AuditModel::kClass, AuditModel::kReason});
+  const int time_width = tvAudit_->fontMetrics().horizontalAdvance("0000-00-00 00:00:00  ") + 8;
+  tvAudit_->setColumnWidth(AuditModel::kOldTime, time_width);
+  tvAudit_->setColumnWidth(AuditModel::kNewTime, time_width);
   connect(tvAudit_, &QTableView::doubleClicked, this, &AuditPage::OpenFolder);
   OfferRowMenu(tvAudit_, [this](int row) { return RowActions(row); });
   layout->addWidget(tvAudit_, 1);

@@ -101,8 +101,7 @@ QWidget* FindPage::BuildResults() {
   results_ = new FindModel(this);
   tvFndResults_ = Table("tvFndResults", results_);
   // Sizes and times whole: their elided middle says nothing.
-  ShapeColumns(tvFndResults_->horizontalHeader(), FindModel::kPath,
-               {FindModel::kSize, FindModel::kWriteTime});
+  ShapeColumns(tvFndResults_, FindModel::kPath, {FindModel::kSize, FindModel::kWriteTime});
   OfferRowMenu(tvFndResults_, [this](int row) { return FileActions(results_, row, true); });
   connect(tvFndResults_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           &FindPage::ChooseResult);
@@ -130,8 +129,7 @@ QWidget* FindPage::BuildResults() {
   layout->addLayout(tools);
   copies_ = new FindModel(this);
   tvFndCopies_ = Table("tvFndCopies", copies_);
-  ShapeColumns(tvFndCopies_->horizontalHeader(), FindModel::kPath,
-               {FindModel::kSize, FindModel::kWriteTime});
+  ShapeColumns(tvFndCopies_, FindModel::kPath, {FindModel::kSize, FindModel::kWriteTime});
   OfferRowMenu(tvFndCopies_, [this](int row) { return FileActions(copies_, row, false); });
   layout->addWidget(tvFndCopies_, 1);
   return part;
@@ -142,9 +140,8 @@ QWidget* FindVolumes::Build() {
   auto* layout = new QHBoxLayout(part);
   layout->setContentsMargins(0, 0, 0, 0);
   tvFndVolumes_ = Table("tvFndVolumes", volumes_);
-  ShapeColumns(
-      tvFndVolumes_->horizontalHeader(), VolumesModel::kSearchPath,
-      {VolumesModel::kSerial, VolumesModel::kFiles, VolumesModel::kBytes, VolumesModel::kLastRun});
+  ShapeColumns(tvFndVolumes_, VolumesModel::kSearchPath,
+               {VolumesModel::kSerial, VolumesModel::kFiles, VolumesModel::kBytes});
   layout->addWidget(tvFndVolumes_, 3);
 
   auto* folders = new QVBoxLayout;

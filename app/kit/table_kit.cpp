@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
@@ -51,11 +52,51 @@ PathOpener& CurrentOpener() {
 
 }  // namespace
 
-void ShapeColumns(QHeaderView* header, int path, std::initializer_list<int> whole) {
+namespace {
+
+// The least a path column shows, in average characters.
+constexpr int kLeastPathChars = 32;
+
+// Gives the path column what the view's width leaves once the other columns have theirs.
+class PathFitter : public QObject {
+ public:
+  PathFitter(QAbstractItemView* view, QHeaderView* header, int path)
+      : QObject(header), view_(view), header_(header), path_(path) {
+    view->viewport()->installEventFilter(this);
+    connect(header, &QHeaderView::sectionResized, this, [this](int logical) {
+      if (logical != path_) Fit();
+    });
+    connect(header, &QHeaderView::sectionCountChanged, this, &PathFitter::Fit);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize) Fit();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  void Fit() {
+    if (path_ >= header_->count()) return;
+    const int others = header_->length() - header_->sectionSize(path_);
+    const int least = view_->fontMetrics().averageCharWidth() * kLeastPathChars;
+    const int width = std::max(least, view_->viewport()->width() - others);
+    if (width != header_->sectionSize(path_)) header_->resizeSection(path_, width);
+  }
+
+  QAbstractItemView* view_;
+  QHeaderView* header_;
+  int path_;
+};
+
+}  // namespace
+
+void ShapeColumns(QAbstractItemView* view, int path, std::initializer_list<int> whole) {
+  QHeaderView* header = HeaderOf(view);
   header->setStretchLastSection(false);
   header->setSectionResizeMode(QHeaderView::Interactive);
-  header->setSectionResizeMode(path, QHeaderView::Stretch);
   for (int column : whole) header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  new PathFitter(view, header, path);
 }
 
 void LoadTableColumns(QWidget* window) {

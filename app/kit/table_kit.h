@@ -16,8 +16,9 @@ class QMenu;
 class QPoint;
 class QWidget;
 
-// `path` stretches, each of `whole` sizes to its contents; the others stay interactive.
-void ShapeColumns(QHeaderView* header, int path, std::initializer_list<int> whole);
+// `path` takes the width the other columns leave, never less than a readable least (the
+// table scrolls then); each of `whole` sizes to its contents; the others stay interactive.
+void ShapeColumns(QAbstractItemView* view, int path, std::initializer_list<int> whole);
 
 // The widths and sort order of every named table below `window`, under "Columns" and the
 // table's name. A state that no longer fits a table is left unread.

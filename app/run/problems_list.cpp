@@ -32,7 +32,7 @@ ProblemsList::ProblemsList(QWidget* parent) : QWidget(parent) {
   rows_->setRootIsDecorated(false);
   rows_->setUniformRowHeights(true);
   rows_->setTextElideMode(Qt::ElideMiddle);
-  ShapeColumns(rows_->header(), 0, {1});
+  ShapeColumns(rows_, 0, {1});
   rows_->header()->setSortIndicator(-1, Qt::AscendingOrder);
   rows_->setSortingEnabled(true);
   rows_->setToolTip("Double-click opens the folder");
