@@ -124,13 +124,13 @@ QWidget* AuditPage::BuildCounts() {
   auto* grid = new QGridLayout(counts);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setVerticalSpacing(0);
-  const int half = static_cast<int>((scan::kFileChangeCount + 1) / 2);
-  for (size_t k = 0; k < scan::kFileChangeCount; ++k) {
-    const auto change = static_cast<scan::FileChange>(k);
-    const std::string name = CamelName(scan::FileChangeName(change));
-    auto* box = new QCheckBox(Q(std::string(scan::FileChangeName(change))));
+  const int half = static_cast<int>((audit::kFileChangeCount + 1) / 2);
+  for (size_t k = 0; k < audit::kFileChangeCount; ++k) {
+    const auto change = static_cast<audit::FileChange>(k);
+    const std::string name = CamelName(audit::FileChangeName(change));
+    auto* box = new QCheckBox(Q(std::string(audit::FileChangeName(change))));
     box->setObjectName(Q("cbAud" + name));
-    box->setChecked(change != scan::FileChange::kUnchanged);
+    box->setChecked(change != audit::FileChange::kUnchanged);
     const ClassColours colours = ColoursOf(change);
     // A box's text is shown on the page's colour: a class that fills its rows shows in that fill.
     SetColours(box, QColor(colours.background != 0 ? colours.background : colours.text));
@@ -180,7 +180,7 @@ QWidget* AuditPage::BuildTools() {
   return tools;
 }
 
-void AuditPage::Show(std::shared_ptr<const scan::AuditResult> result, const std::string& title,
+void AuditPage::Show(std::shared_ptr<const audit::AuditResult> result, const std::string& title,
                      const std::vector<std::string>& notes) {
   liAudLists_->setText(VisibleName(title));
   liAudLists_->setToolTip(liAudLists_->text());
@@ -197,8 +197,8 @@ void AuditPage::Show(std::shared_ptr<const scan::AuditResult> result, const std:
 bool AuditPage::relative() const { return cbAudRelative_->isChecked(); }
 
 void AuditPage::ShowCounts() {
-  const scan::AuditResult* result = model_->result();
-  for (size_t k = 0; k < scan::kFileChangeCount; ++k) {
+  const audit::AuditResult* result = model_->result();
+  for (size_t k = 0; k < audit::kFileChangeCount; ++k) {
     const uint64_t files = result != nullptr ? result->comparison.totals.files[k] : 0;
     const uint64_t bytes = result != nullptr ? result->comparison.totals.bytes[k] : 0;
     file_counts_[k]->setText(
@@ -211,24 +211,24 @@ void AuditPage::ApplyFilter() {
   AuditModel::ClassSet shown{};
   for (size_t k = 0; k < class_boxes_.size(); ++k) shown[k] = class_boxes_[k]->isChecked();
   model_->SetFilter(shown, eAudFilter_->text().toStdString());
-  const scan::AuditResult* result = model_->result();
+  const audit::AuditResult* result = model_->result();
   const size_t kept = result != nullptr ? result->comparison.files.size() : 0;
   liAudShown_->setText(Q(scan::CountText(model_->rowCount()) + " of " +
                          scan::CountText(static_cast<int64_t>(kept)) + " shown"));
 }
 
 void AuditPage::SaveReport() {
-  const scan::AuditResult* result = model_->result();
+  const audit::AuditResult* result = model_->result();
   if (result == nullptr) return;
   std::string file;
   if (!ChooseFileSx(true, kSaveCaption, "", &file)) return;
-  scan::ReportOptions options;
-  options.all = class_boxes_[static_cast<size_t>(scan::FileChange::kUnchanged)]->isChecked();
+  audit::ReportOptions options;
+  options.all = class_boxes_[static_cast<size_t>(audit::FileChange::kUnchanged)]->isChecked();
   options.jsonl = cbAudJson_->isChecked();
   options.left_out = &result->left_out;
   std::string error;
-  if (!scan::SaveReport(file, *result, options, &error)) {
-    MsgSx(error, kSaveCaption);
+  if (!audit::SaveReport(file, *result, options, &error)) {
+    support::MsgSx(error, kSaveCaption);
   }
 }
 
@@ -245,7 +245,7 @@ void AuditPage::ShowNote(const std::string& note) {
 void AuditPage::OpenFolder(const QModelIndex& index) {
   if (!index.isValid() || model_->result() == nullptr) return;
   const std::string folder = FolderOf(PathNow(index.row()));
-  if (folder.empty() || !DirExistsSx(folder)) {
+  if (folder.empty() || !support::DirExistsSx(folder)) {
     ShowNote(folder + " is not mounted here");
     return;
   }
@@ -253,17 +253,17 @@ void AuditPage::OpenFolder(const QModelIndex& index) {
 }
 
 std::vector<RowAction> AuditPage::RowActions(int row) {
-  const scan::AuditResult* result = model_->result();
+  const audit::AuditResult* result = model_->result();
   if (result == nullptr || row < 0 || row >= model_->rowCount()) return {};
   const std::string path = PathNow(row);
-  const bool there = FileExistsSx(path, 0);
+  const bool there = support::FileExistsSx(path, 0);
   const QModelIndex index = model_->index(row, AuditModel::kPath);
   std::vector<RowAction> actions = {
       OpenAction(there ? std::function<void()>([this, path] {
         if (!OpenFolderOf(path)) ShowNote(NoFileProgramText(path));
       })
                        : nullptr),
-      OpenFolderAction(DirExistsSx(FolderOf(path))
+      OpenFolderAction(support::DirExistsSx(FolderOf(path))
                            ? std::function<void()>([this, index] { OpenFolder(index); })
                            : nullptr),
       CopyPathAction(path)};

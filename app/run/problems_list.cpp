@@ -45,7 +45,7 @@ ProblemsList::ProblemsList(QWidget* parent) : QWidget(parent) {
           [this](QTreeWidgetItem* item) { OpenFolder(rows_->indexOfTopLevelItem(item)); });
   OfferRowMenu(rows_, [this](int row) {
     const QString full = path(row);
-    const bool file = !full.endsWith('/') && FileExistsSx(full.toStdString(), 0);
+    const bool file = !full.endsWith('/') && support::FileExistsSx(full.toStdString(), 0);
     return std::vector<RowAction>{
         OpenAction(file ? std::function<void()>([this, full] { Open(full); }) : nullptr),
         OpenFolderAction(FolderOf(row).isEmpty() ? nullptr : std::function<void()>([this, row] {
