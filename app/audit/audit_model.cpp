@@ -153,7 +153,7 @@ void AuditModel::SortRows() {
       const bool y_moved = y.change == FileChange::kMoved;
       if (!x_moved || !y_moved) return !x_moved && y_moved;
       return lists::CompareSplitPaths(r.new_list.directory(*x.new_file), x.new_file->name(),
-                                      r.new_list.directory(*y.new_file), y.new_file->name()) < 0;
+                                     r.new_list.directory(*y.new_file), y.new_file->name()) < 0;
     };
     std::stable_sort(rows_.begin(), rows_.end(),
                      [&](uint32_t a, uint32_t b) { return down ? less(b, a) : less(a, b); });

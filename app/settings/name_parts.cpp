@@ -152,9 +152,9 @@ void NameParts::FillFrom(const std::string& path) {
 
 std::string NameParts::ComposedName() const {
   return lists::ComposeListName(Text(eNetNam_), Text(eLblNam_), Text(eDirNam_), Text(eSerNam_),
-                                spNetSep_->caption().toStdString(),
-                                spDirSep_->caption().toStdString(),
-                                spSerSep_->caption().toStdString());
+                               spNetSep_->caption().toStdString(),
+                               spDirSep_->caption().toStdString(),
+                               spSerSep_->caption().toStdString());
 }
 
 std::string NameParts::NameFrom(const std::string& path) const {

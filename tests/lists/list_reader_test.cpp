@@ -163,8 +163,7 @@ TEST_F(ListReaderTest, TheLastRunGivesTheState) {
   EXPECT_EQ(list.runs(), 2);
 
   // A last file line cut inside its path section names no file: "/d" + "b" is not one.
-  const std::string grown =
-      Run(first, options, lists::RunMode::kCreate, lists::RunState::kRunning, false);
+  const std::string grown = Run(first, options, lists::RunMode::kCreate, lists::RunState::kRunning, false);
   const size_t last_dir = grown.rfind("/d/");
   ASSERT_NE(last_dir, std::string::npos);
   ASSERT_EQ(grown.find('\n', last_dir), grown.size() - 1) << grown;
@@ -175,8 +174,9 @@ TEST_F(ListReaderTest, TheLastRunGivesTheState) {
 }
 
 TEST_F(ListReaderTest, AnyOtherLineFailsWithItsNumber) {
-  const std::string good = Run({{"/d/", "a", 10}, {"/d/", "b", 10}}, Options(false, 4),
-                               lists::RunMode::kCreate, lists::RunState::kFinished);
+  const std::string good =
+      Run({{"/d/", "a", 10}, {"/d/", "b", 10}}, Options(false, 4), lists::RunMode::kCreate,
+          lists::RunState::kFinished);
   const std::vector<std::string> lines = testing_support::ListLines(good);
   ASSERT_EQ(lines.size(), 4u);
   const std::string header = lines[0] + "\r\n\r\n";
@@ -221,9 +221,9 @@ TEST(RunHeaderTest, FieldsAtTheirColumns) {
   writer.FormatHeader(lists::RunMode::kCreate, 42, "USB",
                       platform::DateTime{2020, 5, 1, 12, 0, 0, 0}, "/media/u/USB/Photos/");
   std::string written = writer.line();
-  written.replace(writer.end_stamp_offset(), lists::kEndStampWidth,
-                  lists::EndStamp(platform::DateTime{2020, 5, 1, 13, 0, 0, 0},
-                                  lists::RunState::kFinished, true));
+  written.replace(
+      writer.end_stamp_offset(), lists::kEndStampWidth,
+      lists::EndStamp(platform::DateTime{2020, 5, 1, 13, 0, 0, 0}, lists::RunState::kFinished, true));
   written.resize(written.find("\r\n"));
   const struct {
     std::string line;
@@ -263,8 +263,8 @@ TEST(RunHeaderTest, FieldsAtTheirColumns) {
 }
 
 TEST_F(ListReaderTest, TheLastReadableHeaderNamesTheVolume) {
-  const std::string first = Run({{"/d/", "a", 10}}, Options(false, 4), lists::RunMode::kCreate,
-                                lists::RunState::kStopped);
+  const std::string first =
+      Run({{"/d/", "a", 10}}, Options(false, 4), lists::RunMode::kCreate, lists::RunState::kStopped);
   const std::string second = "\r\n" + HeaderLine('2', "00000 00009", "OTHER", 5, "F") + "\r\n";
   const struct {
     std::string text;
