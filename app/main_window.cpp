@@ -26,6 +26,7 @@
 #include "app/kit/file_box.h"
 #include "app/kit/folder_picker.h"
 #include "app/kit/ini_fields.h"
+#include "app/kit/table_kit.h"
 #include "app/menu_bar.h"
 #include "app/run/job_link.h"
 #include "app/run/run_control.h"
@@ -180,6 +181,12 @@ void TViv050::ConnectAudit() {
   connect(run_page_->verify_button(), &QPushButton::clicked, this, &TViv050::VerifySelected);
   connect(run_page_->compare_button(), &QPushButton::clicked, this, &TViv050::CompareSelected);
   connect(audit_page_.get(), &AuditPage::relativeToggled, this, &TViv050::CompareAgain);
+  // "Verify this volume" on a row of the Audit or Find page.
+  const auto verify = [this](const std::string& list) {
+    if (run_->StartVerify(list)) pcCln_->setCurrentIndex(kPageRun);
+  };
+  connect(audit_page_.get(), &AuditPage::verifyRequested, this, verify);
+  connect(find_page_.get(), &FindPage::verifyRequested, this, verify);
   connect(run_.get(), &RunControl::auditEnded, this, &TViv050::ShowAudit);
   connect(run_.get(), &RunControl::starting, this, &TViv050::RefreshAuditButtons);
   connect(run_.get(), &RunControl::startFailed, this, &TViv050::RefreshAuditButtons);
@@ -409,6 +416,7 @@ void TViv050::LoadSettings() {
   settings_->LoadBase();
   editors_->Load();
   find_page_->Load();
+  LoadTableColumns(this);
   int box_width = ReadInt(kKeyFileBoxWidth, kFileBoxWidth);
   if (box_width >= 0) {
     box_width = std::max(box_width, FileBoxLeastWidth());
@@ -423,6 +431,7 @@ void TViv050::SaveSettings() {
   settings_->Save();
   editors_->Save();
   find_page_->Save();
+  SaveTableColumns(this);
   // The file box keeps its width; the pages take what the window has left.
   WriteValue(kKeyFileBoxWidth,
              SxValue(std::max(spRgt_->sizes().value(1, kFileBoxWidth), FileBoxLeastWidth())));

@@ -1,7 +1,6 @@
 #include "app/audit/audit_page.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,11 +9,11 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTableView>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/audit/audit_model.h"
 #include "app/kit/folder_picker.h"
+#include "app/kit/table_kit.h"
 #include "app/kit/widget_kit.h"
 #include "audit/audit_report.h"
 #include "editor/visible_marks.h"
@@ -25,22 +24,11 @@
 namespace {
 
 constexpr char kSaveCaption[] = "Save report";
-constexpr int kPathColumnWidth = 420;
-constexpr int kReasonColumnWidth = 160;
 // The least room of a class's count of files and of bytes.
 constexpr int kFilesWidth = 80;
 constexpr int kBytesWidth = 120;
 // Room for a horizontal scroll bar below the counts when the window is narrow.
 constexpr int kCountsScrollBar = 18;
-
-AuditPage::FolderOpener& CurrentOpener() {
-  static AuditPage::FolderOpener opener;
-  return opener;
-}
-
-bool OpenInFileManager(const std::string& folder) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
-}
 
 // "not listed" -> "NotListed", for the names of a class's widgets.
 std::string CamelName(std::string_view name) {
@@ -68,15 +56,10 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 }  // namespace
 
 AuditPage::FolderOpener AuditPage::SetFolderOpener(FolderOpener opener) {
-  FolderOpener previous = std::move(CurrentOpener());
-  CurrentOpener() = std::move(opener);
-  return previous;
+  return SetPathOpener(std::move(opener));
 }
 
-bool AuditPage::OpenFolderOf(const std::string& folder) {
-  const FolderOpener& opener = CurrentOpener();
-  return opener ? opener(folder) : OpenInFileManager(folder);
-}
+bool AuditPage::OpenFolderOf(const std::string& folder) { return OpenPath(folder); }
 
 AuditPage::AuditPage() = default;
 AuditPage::~AuditPage() = default;
@@ -127,18 +110,13 @@ QWidget* AuditPage::Build() {
   tvAudit_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   tvAudit_->verticalHeader()->setDefaultSectionSize(tvAudit_->fontMetrics().height() + 4);
   tvAudit_->verticalHeader()->hide();
-  tvAudit_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  tvAudit_->horizontalHeader()->setStretchLastSection(true);
-  tvAudit_->setColumnWidth(AuditModel::kPath, kPathColumnWidth);
-  // Every class whole; a reason in the room of a short one, whole in its tooltip.
-  tvAudit_->setColumnWidth(AuditModel::kClass,
-                           tvAudit_->fontMetrics().horizontalAdvance("not comparable  ") + 8);
-  tvAudit_->setColumnWidth(AuditModel::kReason, kReasonColumnWidth);
-  // Times whole: the elided middle of a time says nothing.
+  // Classes and reasons whole; times too: the elided middle of a time says nothing.
+  ShapeColumns(tvAudit_, AuditModel::kPath, {AuditModel::kClass, AuditModel::kReason});
   const int time_width = tvAudit_->fontMetrics().horizontalAdvance("0000-00-00 00:00:00  ") + 8;
   tvAudit_->setColumnWidth(AuditModel::kOldTime, time_width);
   tvAudit_->setColumnWidth(AuditModel::kNewTime, time_width);
   connect(tvAudit_, &QTableView::doubleClicked, this, &AuditPage::OpenFolder);
+  OfferRowMenu(tvAudit_, [this](int row) { return RowActions(row); });
   layout->addWidget(tvAudit_, 1);
   return page;
 }
@@ -261,19 +239,45 @@ void AuditPage::SaveReport() {
   }
 }
 
+std::string AuditPage::PathNow(int row) const {
+  const std::string moved_to = model_->OtherPathAt(row);
+  return moved_to.empty() ? model_->PathAt(row) : moved_to;
+}
+
+void AuditPage::ShowNote(const std::string& note) {
+  liAudNotes_->setText(VisibleName(note));
+  liAudNotes_->show();
+}
+
 void AuditPage::OpenFolder(const QModelIndex& index) {
   if (!index.isValid() || model_->result() == nullptr) return;
-  const int row = index.row();
-  std::string path = model_->OtherPathAt(row);
-  if (path.empty()) path = model_->PathAt(row);
-  const std::string folder = FolderOf(path);
+  const std::string folder = FolderOf(PathNow(index.row()));
   if (folder.empty() || !support::DirExistsSx(folder)) {
-    liAudNotes_->setText(VisibleName(folder + " is not mounted here"));
-    liAudNotes_->show();
+    ShowNote(folder + " is not mounted here");
     return;
   }
-  if (!OpenFolderOf(folder)) {
-    liAudNotes_->setText(VisibleName(NoFolderProgramText(folder)));
-    liAudNotes_->show();
+  if (!OpenFolderOf(folder)) ShowNote(NoFolderProgramText(folder));
+}
+
+std::vector<RowAction> AuditPage::RowActions(int row) {
+  const audit::AuditResult* result = model_->result();
+  if (result == nullptr || row < 0 || row >= model_->rowCount()) return {};
+  const std::string path = PathNow(row);
+  const bool there = support::FileExistsSx(path, 0);
+  const QModelIndex index = model_->index(row, AuditModel::kPath);
+  std::vector<RowAction> actions = {
+      OpenAction(there ? std::function<void()>([this, path] {
+        if (!OpenFolderOf(path)) ShowNote(NoFileProgramText(path));
+      })
+                       : nullptr),
+      OpenFolderAction(support::DirExistsSx(FolderOf(path))
+                           ? std::function<void()>([this, index] { OpenFolder(index); })
+                           : nullptr),
+      CopyPathAction(path)};
+  // A verify's rows are all of one volume: the one its id list names.
+  if (result->verify) {
+    const std::string list = result->old_name;
+    actions.push_back(VerifyVolumeAction([this, list] { emit verifyRequested(list); }));
   }
+  return actions;
 }

@@ -20,6 +20,7 @@ class QModelIndex;
 class QPushButton;
 class QTableView;
 class QWidget;
+struct RowAction;
 
 class AuditPage : public QObject {
   Q_OBJECT
@@ -49,6 +50,8 @@ class AuditPage : public QObject {
  signals:
   // The box that asks for relative paths was ticked or cleared.
   void relativeToggled();
+  // "Verify this volume" on a row of a verify: the id list it verified.
+  void verifyRequested(const std::string& list);
 
  private:
   QWidget* BuildCounts();
@@ -57,6 +60,11 @@ class AuditPage : public QObject {
   void ApplyFilter();
   void SaveReport();
   void OpenFolder(const QModelIndex& index);
+  // What a right-click on a row offers.
+  std::vector<RowAction> RowActions(int row);
+  // Where the file of a row is now: a moved file's new path, else its path.
+  std::string PathNow(int row) const;
+  void ShowNote(const std::string& note);
 
   AuditModel* model_ = nullptr;
   QLabel* liAudLists_ = nullptr;  // elided

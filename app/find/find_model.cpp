@@ -1,5 +1,10 @@
 #include "app/find/find_model.h"
 
+#include <algorithm>
+#include <numeric>
+#include <string_view>
+#include <utility>
+
 #include "catalogue/file_query.h"
 #include "editor/visible_marks.h"
 #include "lists/list_names.h"
@@ -17,15 +22,84 @@ QVariant RightAligned() { return QVariant(int(Qt::AlignRight | Qt::AlignVCenter)
 
 }  // namespace
 
+std::vector<uint64_t> SortKeys(const std::vector<FoundFile>& rows, int column) {
+  std::vector<uint64_t> keys(rows.size());
+  if (column == FindModel::kSize || column == FindModel::kWriteTime) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+      keys[i] = column == FindModel::kSize ? rows[i].file.size : rows[i].file.write_time;
+    }
+    return keys;
+  }
+  if (column != FindModel::kVolume && column != FindModel::kPath) return keys;
+  // The texts beside their rows: the sort reads them without going through the rows.
+  std::vector<std::pair<std::string_view, uint32_t>> texts(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    texts[i] = {column == FindModel::kVolume ? std::string_view(rows[i].volume)
+                                             : std::string_view(rows[i].file.path),
+                static_cast<uint32_t>(i)};
+  }
+  std::sort(texts.begin(), texts.end());
+  uint64_t rank = 0;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0 && texts[i].first != texts[i - 1].first) ++rank;
+    keys[texts[i].second] = rank;
+  }
+  return keys;
+}
+
+std::vector<uint32_t> OrderOfKeys(const std::vector<uint64_t>& keys, bool descending) {
+  // Keys beside their rows, ties by row: one comparison of two numbers each.
+  std::vector<std::pair<uint64_t, uint32_t>> pairs(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    pairs[i] = {descending ? ~keys[i] : keys[i], static_cast<uint32_t>(i)};
+  }
+  std::sort(pairs.begin(), pairs.end());
+  std::vector<uint32_t> order(keys.size());
+  for (size_t i = 0; i < pairs.size(); ++i) order[i] = pairs[i].second;
+  return order;
+}
+
 void FindModel::SetRows(std::vector<FoundFile> rows) {
   beginResetModel();
   rows_ = std::move(rows);
+  for (std::vector<uint64_t>& keys : keys_) keys.clear();
+  SortRows();
   endResetModel();
 }
 
 const FoundFile* FindModel::RowAt(int row) const {
-  if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return nullptr;
-  return &rows_[static_cast<size_t>(row)];
+  if (row < 0 || static_cast<size_t>(row) >= order_.size()) return nullptr;
+  return &rows_[order_[static_cast<size_t>(row)]];
+}
+
+void FindModel::SortRows() {
+  if (sort_column_ < 0 || sort_column_ >= kColumnCount) {
+    order_.resize(rows_.size());
+    std::iota(order_.begin(), order_.end(), 0u);
+    return;
+  }
+  std::vector<uint64_t>& keys = keys_[static_cast<size_t>(sort_column_)];
+  if (keys.size() != rows_.size()) keys = SortKeys(rows_, sort_column_);
+  order_ = OrderOfKeys(keys, sort_order_ == Qt::DescendingOrder);
+}
+
+void FindModel::sort(int column, Qt::SortOrder order) {
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  // The chosen row stays chosen: persistent indexes follow their files.
+  const QModelIndexList before = persistentIndexList();
+  std::vector<uint32_t> files;
+  for (const QModelIndex& index : before) files.push_back(order_[static_cast<size_t>(index.row())]);
+  sort_column_ = column;
+  sort_order_ = order;
+  SortRows();
+  std::vector<int> view_row(order_.size());
+  for (size_t row = 0; row < order_.size(); ++row) view_row[order_[row]] = static_cast<int>(row);
+  QModelIndexList after;
+  for (int i = 0; i < before.size(); ++i) {
+    after.push_back(index(view_row[files[static_cast<size_t>(i)]], before[i].column()));
+  }
+  changePersistentIndexList(before, after);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int FindModel::rowCount(const QModelIndex& parent) const {
@@ -64,6 +138,39 @@ QVariant FindModel::headerData(int section, Qt::Orientation orientation, int rol
 void VolumesModel::SetRows(std::vector<VolumeRow> rows) {
   beginResetModel();
   rows_ = std::move(rows);
+  SortRows();
+  endResetModel();
+}
+
+// Few volumes: their cells' texts compare, the counts as numbers.
+void VolumesModel::SortRows() {
+  if (sort_column_ < 0 || sort_column_ >= kColumnCount) return;
+  const int column = sort_column_;
+  const bool down = sort_order_ == Qt::DescendingOrder;
+  const auto key = [this, column](const VolumeRow& row) {
+    if (column == kFiles) return QVariant(static_cast<qulonglong>(row.list.files));
+    if (column == kBytes) return QVariant(static_cast<qulonglong>(row.list.bytes));
+    if (column == kSerial) return QVariant(static_cast<qulonglong>(row.list.serial));
+    const int at = static_cast<int>(&row - rows_.data());
+    return data(index(at, column), Qt::DisplayRole);
+  };
+  std::vector<std::pair<QVariant, size_t>> keys;
+  for (size_t i = 0; i < rows_.size(); ++i) keys.emplace_back(key(rows_[i]), i);
+  std::stable_sort(keys.begin(), keys.end(), [down](const auto& a, const auto& b) {
+    const QPartialOrdering order = QVariant::compare(a.first, b.first);
+    return down ? order == QPartialOrdering::Greater : order == QPartialOrdering::Less;
+  });
+  std::vector<VolumeRow> sorted;
+  sorted.reserve(rows_.size());
+  for (const auto& [_, i] : keys) sorted.push_back(std::move(rows_[i]));
+  rows_ = std::move(sorted);
+}
+
+void VolumesModel::sort(int column, Qt::SortOrder order) {
+  beginResetModel();
+  sort_column_ = column;
+  sort_order_ = order;
+  SortRows();
   endResetModel();
 }
 

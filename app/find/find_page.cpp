@@ -1,6 +1,7 @@
 #include "app/find/find_page.h"
 
 #include <QClipboard>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QStringListModel>
 #include <QTableView>
 #include <QThread>
 #include <QTimer>
@@ -18,6 +20,7 @@
 #include <functional>
 
 #include "app/find/find_model.h"
+#include "app/kit/table_kit.h"
 #include "app/kit/widget_kit.h"
 #include "catalogue/catalogue_setup.h"
 #include "catalogue/file_query.h"
@@ -44,6 +47,22 @@ bool ParseSize(const std::string& text, std::optional<uint64_t>* size) {
   if (!support::ParseByteSize(text, &value)) return false;
   *size = value;
   return true;
+}
+
+// A volume named whole (list, label or serial) is that volume; else each volume whose
+// list name or label holds the text, without regard to case.
+std::vector<int64_t> ListsOfVolumeText(const std::vector<catalogue::CatalogueList>& lists,
+                                       const std::string& text) {
+  std::vector<int64_t> ids = catalogue::ListsOfVolume(lists, text);
+  if (!ids.empty()) return ids;
+  const QString part = Q(text);
+  for (const catalogue::CatalogueList& list : lists) {
+    if (Q(list.name).contains(part, Qt::CaseInsensitive) ||
+        Q(list.label).contains(part, Qt::CaseInsensitive)) {
+      ids.push_back(list.id);
+    }
+  }
+  return ids;
 }
 
 }  // namespace
@@ -99,6 +118,7 @@ QWidget* FindPage::Build() {
   auto* split = Named(new QSplitter(Qt::Vertical), "spFnd");
   split->addWidget(BuildResults());
   split->addWidget(volumes_->Build());
+  OfferRowMenu(volumes_->table(), [this](int row) { return VolumeActions(row); });
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 1);
   layout->addWidget(split, 1);
@@ -200,6 +220,15 @@ void FindPage::ShowProgress(size_t done, size_t total, const std::string& list) 
 void FindPage::ShowVolumes(std::vector<VolumeRow> rows, const std::vector<std::string>& notes,
                            const std::string& error) {
   volumes_->ShowRows(std::move(rows));
+  QStringList names;
+  for (const VolumeRow& row : volumes_->model()->rows()) {
+    for (const std::string* name : {&row.list.name, &row.list.label}) {
+      if (!name->empty()) names << Q(*name);
+    }
+  }
+  names.removeDuplicates();
+  names.sort(Qt::CaseInsensitive);
+  static_cast<QStringListModel*>(eFndVolume_->completer()->model())->setStringList(names);
   std::string text;
   for (const std::string& note : notes) text += (text.empty() ? "" : "\n") + note;
   if (!error.empty()) text += (text.empty() ? "" : "\n") + error;
@@ -249,7 +278,7 @@ void FindPage::Search() {
       error = "The catalogue has no index";
     } else {
       const std::vector<catalogue::CatalogueList> lists = w.index->Lists();
-      if (!volume.empty()) query.lists = catalogue::ListsOfVolume(lists, volume);
+      if (!volume.empty()) query.lists = ListsOfVolumeText(lists, volume);
       if (!volume.empty() && query.lists.empty()) {
         error = "No volume of the catalogue is named '" + volume + "'";
       } else {
@@ -376,6 +405,68 @@ void FindPage::FolderNotOpened(const std::string& folder) {
 
 void FindPage::CopyPath() {
   if (!chosen_path_.empty()) QGuiApplication::clipboard()->setText(Q(chosen_path_));
+}
+
+const VolumeRow* FindPage::VolumeOf(int64_t list) const {
+  for (const VolumeRow& row : volumes_->model()->rows()) {
+    if (row.list.id == list) return &row;
+  }
+  return nullptr;
+}
+
+void FindPage::OpenFile(const std::string& path) {
+  if (!OpenPath(path)) {
+    SetState(NoFileProgramText(path), true);
+  }
+}
+
+std::vector<RowAction> FindPage::FileActions(const FindModel* model, int row, bool results) {
+  const FoundFile* found = model->RowAt(row);
+  if (found == nullptr) return {};
+  const VolumeRow* volume = VolumeOf(found->file.list);
+  const std::string now =
+      volume != nullptr && !volume->mounted_at.empty()
+          ? catalogue::MountedFilePath(catalogue::MountedVolumes(), volume->list, found->file.path)
+          : std::string();
+  const bool there = !now.empty() && support::FileExistsSx(now, 0);
+  const std::string folder = FolderOf(now);
+  std::vector<RowAction> actions;
+  actions.push_back(
+      OpenAction(there ? std::function<void()>([this, now] { OpenFile(now); }) : nullptr));
+  actions.push_back(OpenFolderAction(
+      there ? std::function<void()>([this, folder] { emit folderOpenRequested(folder); })
+            : nullptr));
+  actions.push_back(CopyPathAction(now.empty() ? found->file.path : now));
+  if (results) {
+    // Empty files and files without an id are never copies of anything.
+    const bool copies = found->file.id && found->file.size > 0;
+    actions.push_back(ShowCopiesAction(copies ? std::function<void()>([this, row] {
+      tvFndResults_->setCurrentIndex(results_->index(row, FindModel::kPath));
+      tvFndCopies_->setFocus();
+    })
+                                              : nullptr));
+  }
+  const std::string list =
+      volume != nullptr && !volume->mounted_at.empty() ? volume->list.path : "";
+  actions.push_back(VerifyVolumeAction(list.empty() ? nullptr : std::function<void()>([this, list] {
+    emit verifyRequested(list);
+  })));
+  return actions;
+}
+
+std::vector<RowAction> FindPage::VolumeActions(int row) {
+  const std::vector<VolumeRow>& rows = volumes_->model()->rows();
+  if (row < 0 || static_cast<size_t>(row) >= rows.size()) return {};
+  const VolumeRow& volume = rows[static_cast<size_t>(row)];
+  const std::string at = volume.mounted_at;
+  const std::string list = volume.list.path;
+  const bool mounted = !at.empty();
+  return {
+      OpenFolderAction(mounted ? std::function<void()>([this, at] { emit folderOpenRequested(at); })
+                               : nullptr),
+      CopyPathAction(mounted ? at : volume.list.search_path),
+      VerifyVolumeAction(
+          mounted ? std::function<void()>([this, list] { emit verifyRequested(list); }) : nullptr)};
 }
 
 void FindPage::Load() { volumes_->Load(); }

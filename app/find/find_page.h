@@ -26,6 +26,7 @@ class QTimer;
 class QWidget;
 class VolumesModel;
 struct FoundFile;
+struct RowAction;
 struct VolumeRow;
 
 class FindPage : public QObject {
@@ -68,6 +69,8 @@ class FindPage : public QObject {
   void copiesShown();
   // "Open folder": the chosen file's folder where its volume is mounted now.
   void folderOpenRequested(const std::string& folder);
+  // "Verify this volume" on a row: the id list of the row's volume.
+  void verifyRequested(const std::string& list);
 
  private:
   class Worker;
@@ -88,6 +91,12 @@ class FindPage : public QObject {
                   const std::string& listed_path);
   void OpenFolder();
   void CopyPath();
+  // What a right-click on a row of the results or the copies (`results` false) offers.
+  std::vector<RowAction> FileActions(const FindModel* model, int row, bool results);
+  std::vector<RowAction> VolumeActions(int row);
+  // The volume a file was found on; null when the volumes shown no longer hold it.
+  const VolumeRow* VolumeOf(int64_t list) const;
+  void OpenFile(const std::string& path);
   void SetState(const std::string& text, bool alert);
 
   std::string mounted_folder_;  // of the chosen result, when its volume is mounted

@@ -1,3 +1,4 @@
+#include <QCompleter>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -7,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStringListModel>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <utility>
@@ -14,6 +16,7 @@
 #include "app/find/find_model.h"
 #include "app/find/find_page.h"
 #include "app/find/find_volumes.h"
+#include "app/kit/table_kit.h"
 #include "app/kit/widget_kit.h"
 
 // The Find page's widgets: the filters, the results with the copies of the chosen file,
@@ -21,7 +24,6 @@
 
 namespace {
 
-constexpr int kPathColumnWidth = 360;
 constexpr int kLimitMax = 1000000;
 constexpr int kLeastTableHeight = 24;
 
@@ -37,7 +39,9 @@ QTableView* Table(const char* name, QAbstractItemModel* model) {
   view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
   view->verticalHeader()->hide();
-  view->horizontalHeader()->setStretchLastSection(true);
+  view->setSortingEnabled(true);
+  // The order the files came in until a column is clicked.
+  view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   // The page never makes the window taller than the other pages do.
   view->setMinimumHeight(kLeastTableHeight);
   return view;
@@ -60,7 +64,13 @@ QWidget* FindPage::BuildFilters() {
   eFndMaxSize_ = field("eFndMaxSize", "at most: bytes, 390k, 1.5G");
   eFndFrom_ = field("eFndFrom", "yyyy-mm-dd [hh:nn:ss]");
   eFndTo_ = field("eFndTo", "yyyy-mm-dd [hh:nn:ss]");
-  eFndVolume_ = field("eFndVolume", "list, label or serial");
+  eFndVolume_ = field("eFndVolume", "list, label or serial, or part of a name");
+  // The catalogue's volumes by list name and label, offered as one types any part of one.
+  auto* volumes = new QCompleter(new QStringListModel(eFndVolume_), eFndVolume_);
+  volumes->setObjectName("cpFndVolume");
+  volumes->setCaseSensitivity(Qt::CaseInsensitive);
+  volumes->setFilterMode(Qt::MatchContains);
+  eFndVolume_->setCompleter(volumes);
   sFndLimit_ = Named(new QSpinBox, "sFndLimit");
   sFndLimit_->setRange(1, kLimitMax);
   sFndLimit_->setValue(kDefaultLimit);
@@ -93,11 +103,9 @@ QWidget* FindPage::BuildResults() {
   results_ = new FindModel(this);
   tvFndResults_ = Table("tvFndResults", results_);
   tvFndResults_->setAccessibleName("Files found");
-  tvFndResults_->setColumnWidth(FindModel::kPath, kPathColumnWidth);
-  // Times whole: the elided middle of a time says nothing.
-  const int time_width =
-      tvFndResults_->fontMetrics().horizontalAdvance("0000-00-00 00:00:00  ") + 8;
-  tvFndResults_->setColumnWidth(FindModel::kWriteTime, time_width);
+  // Sizes and times whole: their elided middle says nothing.
+  ShapeColumns(tvFndResults_, FindModel::kPath, {FindModel::kSize, FindModel::kWriteTime});
+  OfferRowMenu(tvFndResults_, [this](int row) { return FileActions(results_, row, true); });
   connect(tvFndResults_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           &FindPage::ChooseResult);
   // A long error must not widen the window: it is cut to fit and shown whole as a hint.
@@ -125,8 +133,8 @@ QWidget* FindPage::BuildResults() {
   copies_ = new FindModel(this);
   tvFndCopies_ = Table("tvFndCopies", copies_);
   tvFndCopies_->setAccessibleName("Probable copies");
-  tvFndCopies_->setColumnWidth(FindModel::kPath, kPathColumnWidth);
-  tvFndCopies_->setColumnWidth(FindModel::kWriteTime, time_width);
+  ShapeColumns(tvFndCopies_, FindModel::kPath, {FindModel::kSize, FindModel::kWriteTime});
+  OfferRowMenu(tvFndCopies_, [this](int row) { return FileActions(copies_, row, false); });
   layout->addWidget(tvFndCopies_, 1);
   return part;
 }
@@ -137,6 +145,8 @@ QWidget* FindVolumes::Build() {
   layout->setContentsMargins(0, 0, 0, 0);
   tvFndVolumes_ = Table("tvFndVolumes", volumes_);
   tvFndVolumes_->setAccessibleName("Volumes");
+  ShapeColumns(tvFndVolumes_, VolumesModel::kSearchPath,
+               {VolumesModel::kSerial, VolumesModel::kFiles, VolumesModel::kBytes});
   layout->addWidget(tvFndVolumes_, 3);
 
   auto* folders = new QVBoxLayout;

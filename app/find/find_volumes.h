@@ -30,6 +30,7 @@ class FindVolumes : public QObject {
   // "N volumes, M files in the catalogue" of the rows shown.
   std::string Summary() const;
   VolumesModel* model() const { return volumes_; }
+  QTableView* table() const { return tvFndVolumes_; }
 
   void Load();
   void Save() const;

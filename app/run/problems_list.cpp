@@ -7,14 +7,15 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/kit/table_kit.h"
 #include "app/kit/widget_kit.h"
 #include "editor/visible_marks.h"
+#include "support/toolkit.h"
 
 namespace {
 
 // The texts as given, apart from what is shown.
 constexpr int kGivenRole = Qt::UserRole;
-constexpr int kPathColumnWidth = 420;
 
 }  // namespace
 
@@ -32,20 +33,40 @@ ProblemsList::ProblemsList(QWidget* parent) : QWidget(parent) {
   rows_->setRootIsDecorated(false);
   rows_->setUniformRowHeights(true);
   rows_->setTextElideMode(Qt::ElideMiddle);
-  rows_->header()->resizeSection(0, kPathColumnWidth);
+  ShapeColumns(rows_, 0, {1});
+  rows_->header()->setSortIndicator(-1, Qt::AscendingOrder);
+  rows_->setSortingEnabled(true);
   rows_->setToolTip("Double-click opens the folder");
   column->addWidget(count_label_);
   column->addWidget(rows_, 1);
   opener_ = [](const QString& folder) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
   };
-  connect(rows_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
-    const QString folder = FolderOf(rows_->indexOfTopLevelItem(item));
-    if (folder.isEmpty() || !opener_ || opener_(folder)) return;
-    count_label_->setText(count_label_->text() + "; " +
-                          VisibleMarks(QString::fromStdString(NoFolderProgramText(folder.toStdString()))));
+  connect(rows_, &QTreeWidget::itemDoubleClicked, this,
+          [this](QTreeWidgetItem* item) { OpenFolder(rows_->indexOfTopLevelItem(item)); });
+  OfferRowMenu(rows_, [this](int row) {
+    const QString full = path(row);
+    const bool file = !full.endsWith('/') && support::FileExistsSx(full.toStdString(), 0);
+    return std::vector<RowAction>{
+        OpenAction(file ? std::function<void()>([this, full] { Open(full); }) : nullptr),
+        OpenFolderAction(FolderOf(row).isEmpty() ? nullptr : std::function<void()>([this, row] {
+          OpenFolder(row);
+        })),
+        CopyPathAction(full.toStdString())};
   });
   ShowCount();
+}
+
+void ProblemsList::OpenFolder(int row) {
+  const QString folder = FolderOf(row);
+  if (!folder.isEmpty()) Open(folder);
+}
+
+void ProblemsList::Open(const QString& path) {
+  if (!opener_ || opener_(path)) return;
+  const std::string why = path.endsWith('/') ? NoFolderProgramText(path.toStdString())
+                                             : NoFileProgramText(path.toStdString());
+  count_label_->setText(count_label_->text() + "; " + VisibleMarks(QString::fromStdString(why)));
 }
 
 void ProblemsList::Add(const QString& path, const QString& reason) {

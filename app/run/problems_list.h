@@ -1,7 +1,9 @@
 #pragma once
 // A list of paths that went wrong, each with its reason, under a line with their count.
 // Knows nothing of what produced them. A double-click opens the folder of the row (the
-// row itself when it names a directory, ending with "/") through the folder opener.
+// row itself when it names a directory, ending with "/") through the folder opener; a
+// right-click offers that, the file itself and its path copied. Rows show in the order
+// they came until a column is clicked.
 
 #include <QString>
 #include <QWidget>
@@ -31,6 +33,9 @@ class ProblemsList : public QWidget {
 
  private:
   void ShowCount();
+  void OpenFolder(int row);
+  // Opens a file or folder through the opener; says so beside the count when it cannot.
+  void Open(const QString& path);
 
   QLabel* count_label_ = nullptr;
   QTreeWidget* rows_ = nullptr;

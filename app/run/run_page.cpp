@@ -47,6 +47,10 @@ QWidget* RunPage::BuildTop() {
   liFil_ = Named(new ElidedLabel, "liFil");
   liFil_->setToolTip("Current file ( when screen was updated )");
   liTotPrc_ = Named(new QLabel, "liTotPrc");
+  // As wide as the widest percent: the bar beside it never moves as the figure grows.
+  liTotPrc_->setFixedWidth(
+      liTotPrc_->fontMetrics().horizontalAdvance(Q(scan::PercentText(kFullPercent))) +
+      liTotPrc_->fontMetrics().averageCharWidth());
   liError_ = Named(new QLabel("0"), "liError");
   bcRun09_ = Button("bcRun09", "&Cancel", Command::kCancel);
   bcRun09_->setEnabled(false);
@@ -58,7 +62,7 @@ QWidget* RunPage::BuildTop() {
   liCancel_->hide();
   pbRun_ = Named(new QProgressBar, "pbRun");
   pbRun_->setRange(0, kBarSteps);
-  ShowPercent("", 0);
+  ShowDone(0, 0, 0);
   grid->addWidget(new QLabel(" Path "), 0, 0);
   grid->addWidget(liPth_, 0, 1, 1, 4);
   grid->addWidget(new QLabel(" File "), 1, 0);
@@ -129,7 +133,7 @@ void RunPage::ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInput
   }
   liFil_->setText(VisibleName(job.current_file()));
   const scan::ProgressFigures figures = scan::ProgressFigures::Compute(in);
-  ShowPercent(figures.percent_text, figures.exact_percent);
+  ShowDone(job.files_done(), in.bytes_done, in.total_bytes);
   const bool dir_changed = job.current_dir() != last_shown_dir_;
   if (dir_changed) {
     liPth_->setText(VisibleName(job.current_dir()));
@@ -138,11 +142,25 @@ void RunPage::ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInput
   figures_.ShowProgress(job, code, elapsed, figures, dir_changed);
 }
 
-void RunPage::ShowPercent(const std::string& text, double percent) {
-  liTotPrc_->setText(Q(text));
-  pbRun_->setValue(
-      text.empty() ? 0 : static_cast<int>(std::llround(percent * kBarSteps / kFullPercent)));
-  pbRun_->setFormat(Q(text));
+void RunPage::ShowDone(int64_t files, int64_t bytes_done, int64_t total_bytes) {
+  scan::ProgressInputs in;
+  in.bytes_done = bytes_done;
+  in.total_bytes = total_bytes;
+  const scan::ProgressFigures figures = scan::ProgressFigures::Compute(in);
+  ShowBar(figures.percent_text, figures.exact_percent, files, bytes_done, total_bytes);
+}
+
+void RunPage::ShowBar(const std::string& percent, double exact_percent, int64_t files,
+                      int64_t bytes_done, int64_t total_bytes) {
+  liTotPrc_->setText(Q(percent));
+  pbRun_->setValue(percent.empty()
+                       ? 0
+                       : static_cast<int>(std::llround(exact_percent * kBarSteps / kFullPercent)));
+  // The percent shows once, beside the bar; the bar says what it is of.
+  pbRun_->setFormat(percent.empty()
+                        ? QString()
+                        : Q(scan::CountText(files) + (files == 1 ? " file, " : " files, ") +
+                            scan::CountText(bytes_done) + " of " + scan::BytesText(total_bytes)));
 }
 
 void RunPage::ClearFigures() {
@@ -154,7 +172,7 @@ void RunPage::ClearFigures() {
   problems_->Clear();
   liPth_->clear();
   liError_->setText("0");
-  ShowPercent("", 0);
+  ShowDone(0, 0, 0);
 }
 
 void RunPage::AddNewProblems(const TDskFil& job) {
@@ -183,7 +201,8 @@ void RunPage::ShowEnd(const TDskFil& job) {
   } else if (job.finished()) {
     liFil_->setText(Q(scan::PhaseText(scan::kNotifyEnd)));
     // Files the parameters leave out count in the total: a finished run is whole.
-    ShowPercent(scan::PercentText(kFullPercent), kFullPercent);
+    ShowBar(scan::PercentText(kFullPercent), kFullPercent, job.files_done(), job.total_bytes(),
+            job.total_bytes());
   } else {
     liFil_->setText(kCancelledText);
   }

@@ -34,6 +34,9 @@ class RunPage {
   QPushButton* compare_button() const { return bcRunCompare_; }
   void EnableAudit(bool enabled);
   ProblemsList* problems() const { return problems_; }
+  // The percent of the bytes done beside the bar and, in the bar, the files done and the
+  // bytes done of the total; a total of 0 empties both.
+  void ShowDone(int64_t files, int64_t bytes_done, int64_t total_bytes);
 
  private:
   QWidget* BuildTop();
@@ -41,10 +44,11 @@ class RunPage {
   void ShowProgress(TDskFil& job, int16_t code, const scan::ProgressInputs& in,
                     const QString& elapsed);
   void ShowEnd(const TDskFil& job);
+  // The percent label and the bar; an empty percent empties both.
+  void ShowBar(const std::string& percent, double exact_percent, int64_t files, int64_t bytes_done,
+               int64_t total_bytes);
   // The figures of the last run go before a new one shows its own.
   void ClearFigures();
-  // The bar and the percent label from one figure; an empty text empties the bar.
-  void ShowPercent(const std::string& text, double percent);
   // The job's problems and folders left out that the list does not show yet.
   void AddNewProblems(const TDskFil& job);
 

@@ -1,13 +1,15 @@
 #include "app_fixture.h"
 
-#include "suites.h"
-
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QMenu>
 #include <QTest>
 #include <cstdlib>
 
 #include "app/kit/folder_picker.h"
+#include "app/kit/table_kit.h"
 #include "platform/files.h"
+#include "suites.h"
 #include "support/string_list.h"
 #include "support/sys_init.h"
 
@@ -95,6 +97,40 @@ namespace testing_support {
 std::vector<SuiteMaker>& Suites() {
   static std::vector<SuiteMaker> suites;
   return suites;
+}
+
+RecordedOpens::RecordedOpens()
+    : previous_(SetPathOpener([this](const std::string& path) {
+        paths.push_back(path);
+        return true;
+      })) {}
+
+RecordedOpens::~RecordedOpens() { SetPathOpener(std::move(previous_)); }
+
+QMenu* RowMenu(QAbstractItemView* view, int row) {
+  const QModelIndex index = view->model()->index(row, 0);
+  view->scrollTo(index);
+  for (QMenu* old : view->findChildren<QMenu*>("pmRow")) delete old;
+  emit view->customContextMenuRequested(view->visualRect(index).center());
+  return view->findChild<QMenu*>("pmRow");
+}
+
+std::vector<std::string> Entries(const QMenu* menu) {
+  if (menu == nullptr) return {"no menu"};
+  std::vector<std::string> entries;
+  for (const QAction* action : menu->actions()) {
+    const std::string name = action->objectName().toStdString();
+    entries.push_back(action->isEnabled() ? name : "(" + name + ")");
+  }
+  return entries;
+}
+
+bool Choose(QMenu* menu, const char* name) {
+  QAction* action = menu != nullptr ? menu->findChild<QAction*>(name) : nullptr;
+  if (action == nullptr || !action->isEnabled()) return false;
+  action->trigger();
+  menu->close();
+  return true;
 }
 
 }  // namespace testing_support

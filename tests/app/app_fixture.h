@@ -7,12 +7,16 @@
 #include <QObject>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/kit/folder_picker.h"
 #include "app/main_window.h"
+
+class QAbstractItemView;
+class QMenu;
 #include "support/recording_msg.h"
 
 namespace testing_support {
@@ -84,6 +88,24 @@ T* Find(const QObject* window, const char* name) {
 std::string TextOf(const QObject* window, const char* name);
 // Types into a field or box and leaves it with Return, as a person would.
 void Enter(TViv050* window, const char* name, const QString& text);
+
+// Keeps the files and folders the window would have opened, for as long as it lives.
+class RecordedOpens {
+ public:
+  RecordedOpens();
+  ~RecordedOpens();
+  std::vector<std::string> paths;
+
+ private:
+  std::function<bool(const std::string&)> previous_;
+};
+
+// Right-clicks row `row` of a table as a person would; the menu that came up (null: none).
+QMenu* RowMenu(QAbstractItemView* view, int row);
+// The entries of a row's menu as "name" for each enabled and "(name)" for each disabled.
+std::vector<std::string> Entries(const QMenu* menu);
+// Runs the entry named `name` of a row's menu; false when it is absent or disabled.
+bool Choose(QMenu* menu, const char* name);
 
 // Lines of a file split at CR LF (or LF).
 std::vector<std::string> FileLines(const std::string& path);

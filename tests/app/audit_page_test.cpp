@@ -8,6 +8,10 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -20,6 +24,7 @@
 #include <vector>
 
 #include "app/audit/audit_model.h"
+#include "app/find/find_model.h"
 #include "app/kit/file_box.h"
 #include "app_fixture.h"
 #include "common/run_command.h"
@@ -467,6 +472,92 @@ class AuditPageTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(
         TextOf(w, "lInfo"), " " + empty + " names no search path: paths cannot be matched below it",
         kAuditTimeout);
+  }
+
+  // At 1920 px the class and reason show whole and the path takes what is left; the
+  // widths and sort order a person gives the tables come back after a restart.
+  void ColumnsShowWholeAndComeBackAfterARestart() {
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    const std::string list = out.Path("old.v00");
+    tree.File("keep.txt", "kept");
+    tree.File("a\nb.txt", "a name with a line break");
+    QVERIFY(ScanTree(tree, list) <= 1);
+    constexpr int kOldIdWidth = 137;
+    {
+      auto window = OpenWindow();
+      TViv050* w = window.get();
+      w->resize(1920, 1080);
+      SelectList(w, out, "old.v00");
+      Find<QAction>(w, "miFilVerify")->trigger();
+      QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+      auto* view = Find<QTableView>(w, "tvAudit");
+      QHeaderView* header = view->horizontalHeader();
+      QTRY_COMPARE(header->length(), view->viewport()->width());
+      const int reason = ReasonColumn(view->model());
+      for (const int column : {0, reason}) {
+        for (int r = 0; r < view->model()->rowCount(); ++r) {
+          const QString text = view->model()->index(r, column).data().toString();
+          QVERIFY2(header->sectionSize(column) > view->fontMetrics().horizontalAdvance(text),
+                   text.toUtf8());
+        }
+      }
+      // The spare width is the path's, not the last column's.
+      const int last = header->count() - 1;
+      QVERIFY(header->sectionSize(last) < header->sectionSize(1));
+      header->resizeSection(AuditModel::kOldId, kOldIdWidth);
+      view->sortByColumn(AuditModel::kSize, Qt::DescendingOrder);
+      Find<QTableView>(w, "tvFndResults")->sortByColumn(FindModel::kWriteTime, Qt::DescendingOrder);
+    }
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    QHeaderView* header = Find<QTableView>(w, "tvAudit")->horizontalHeader();
+    QCOMPARE(header->sectionSize(AuditModel::kOldId), kOldIdWidth);
+    QCOMPARE(header->sortIndicatorSection(), int{AuditModel::kSize});
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    QHeaderView* found = Find<QTableView>(w, "tvFndResults")->horizontalHeader();
+    QCOMPARE(found->sortIndicatorSection(), int{FindModel::kWriteTime});
+    QCOMPARE(found->sortIndicatorOrder(), Qt::DescendingOrder);
+  }
+
+  // A right-click on a row opens the file or its folder, copies its path, or verifies the
+  // volume again; what does not apply to the row is disabled.
+  void RowMenuOpensCopiesAndVerifiesAgain() {
+    AppEnv env;
+    TempTree tree;
+    TempTree out;
+    const std::string list = out.Path("old.v00");
+    QCOMPARE(BuildAndChange(&tree, list).count("scan failed"), size_t{0});
+    RecordedOpens opened;
+    auto window = OpenWindow();
+    TViv050* w = window.get();
+    SelectList(w, out, "old.v00");
+    Find<QAction>(w, "miFilVerify")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+    auto* view = Find<QTableView>(w, "tvAudit");
+    const auto row_of = [&](const std::string& path) {
+      for (int r = 0; r < view->model()->rowCount(); ++r) {
+        if (view->model()->index(r, 1).data().toString().toStdString() == path) return r;
+      }
+      return -1;
+    };
+    // Gone from the disk: nothing to open, but its folder is there.
+    QMenu* menu = RowMenu(view, row_of(tree.Path("sub/d.txt")));
+    QVERIFY(menu != nullptr);
+    QCOMPARE(Entries(menu), (std::vector<std::string>{"(miOpen)", "miOpenFolder", "miCopyPath",
+                                                      "miVerifyVolume"}));
+    QVERIFY(Choose(menu, "miCopyPath"));
+    QCOMPARE(QGuiApplication::clipboard()->text().toStdString(), tree.Path("sub/d.txt"));
+    const std::string added = tree.Path("sub/new.txt");
+    QVERIFY(Choose(RowMenu(view, row_of(added)), "miOpen"));
+    QVERIFY(Choose(RowMenu(view, row_of(added)), "miOpenFolder"));
+    QCOMPARE(opened.paths, (std::vector<std::string>{added, tree.Path("sub/")}));
+    // Verified again: the page shows the new verify's rows.
+    Find<QTabWidget>(w, "pcCln")->setCurrentIndex(TViv050::kPageRun);
+    QVERIFY(Choose(RowMenu(view, row_of(added)), "miVerifyVolume"));
+    QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
+    QCOMPARE(TextOf(w, "liAudLists").rfind("Verify of " + list, 0), size_t{0});
   }
 };
 

@@ -1,7 +1,6 @@
 // The Find page over lists that real scans wrote: several volumes faked with --label and
 // --serial and one on the disk the test runs on, the answers worked out from the trees.
 
-#include "app/find/find_model.h"
 #include "app/find/find_page.h"
 
 #include <fcntl.h>
@@ -11,12 +10,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStringListModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -24,10 +27,12 @@
 #include <cctype>
 #include <ctime>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/audit/audit_page.h"
+#include "app/find/find_model.h"
 #include "app_fixture.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
@@ -361,6 +366,146 @@ class FindPageTest : public QObject {
         QVERIFY(cell(3).starts_with(mounted.substr(0, mounted.size() - 1)));
     }
     QCOMPARE(shown, expected);
+  }
+
+  // A volume is named by a part of its list's name or label, as the completer offers them.
+  void VolumeFilterTakesPartOfANameOrLabel() {
+    FindSetUp set_up;
+    QVERIFY(set_up.Open());
+    Catalogue& catalogue = set_up.catalogue;
+    TViv050* w = set_up.window.get();
+    const QStringList offered =
+        static_cast<QStringListModel*>(Find<QLineEdit>(w, "eFndVolume")->completer()->model())
+            ->stringList();
+    QCOMPARE(std::set<QString>(offered.begin(), offered.end()),
+             (std::set<QString>{"Backup", "BACKUP", "Here", "HERE", "Photos", "PHOTOS"}));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"ack", "Backup"}, {"OTO", "Photos"}, {"her", "Here"}};
+    for (const auto& [part, volume] : cases) {
+      Search(w, "*", "", part);
+      QTRY_COMPARE_WITH_TIMEOUT(
+          Results(w), catalogue.Expected([&](const Made& f) { return f.volume == volume; }),
+          kTimeout);
+    }
+    Search(w, "*", "", "zz");
+    QTRY_COMPARE(Text(Find<QLabel>(w, "liFndMore")),
+                 std::string("No volume of the catalogue is named 'zz'"));
+  }
+
+  // Each row offers what applies to it: only the files of the mounted volume open and
+  // verify, only files with bytes have copies.
+  void RowMenusOfferWhatAppliesToEachRow() {
+    FindSetUp set_up;
+    QVERIFY(set_up.Open());
+    Catalogue& catalogue = set_up.catalogue;
+    TViv050* w = set_up.window.get();
+    RecordedOpens opened;
+    auto* view = Find<QTableView>(w, "tvFndResults");
+    Search(w, "*");
+    QTRY_COMPARE_WITH_TIMEOUT(Results(w).size(), catalogue.made.size(), kTimeout);
+    const Made* here = nullptr;
+    for (int r = 0; r < view->model()->rowCount(); ++r) {
+      const std::string path = view->model()->index(r, 1).data().toString().toStdString();
+      const Made& own = *std::find_if(catalogue.made.begin(), catalogue.made.end(),
+                                      [&](const Made& f) { return f.path == path; });
+      const auto on = [](bool enabled, const std::string& name) {
+        return enabled ? name : "(" + name + ")";
+      };
+      const bool mounted = own.serial == 0;
+      QMenu* menu = RowMenu(view, r);
+      QVERIFY(menu != nullptr);
+      QCOMPARE(Entries(menu),
+               (std::vector<std::string>{on(mounted, "miOpen"), on(mounted, "miOpenFolder"),
+                                         "miCopyPath", on(!own.content.empty(), "miShowCopies"),
+                                         on(mounted, "miVerifyVolume")}));
+      QVERIFY(Choose(menu, "miCopyPath"));
+      QCOMPARE(QGuiApplication::clipboard()->text().toStdString(), own.path);
+      if (mounted) here = &own;
+    }
+    QVERIFY(here != nullptr);
+    int shown = -1;
+    for (int r = 0; r < view->model()->rowCount(); ++r) {
+      if (view->model()->index(r, 1).data().toString().toStdString() == here->path) shown = r;
+    }
+    QVERIFY(shown >= 0);
+    QVERIFY(Choose(RowMenu(view, shown), "miOpen"));
+    QVERIFY(Choose(RowMenu(view, shown), "miOpenFolder"));
+    const std::string folder = here->path.substr(0, here->path.rfind('/') + 1);
+    QCOMPARE(opened.paths, (std::vector<std::string>{here->path, folder}));
+    // The copies of a photo that has one on the backup.
+    QSignalSpy copies(PageOf(w), &FindPage::copiesShown);
+    for (int r = 0; r < view->model()->rowCount(); ++r) {
+      if (!view->model()->index(r, 1).data().toString().endsWith("Holiday_Beach.JPG")) continue;
+      QVERIFY(Choose(RowMenu(view, r), "miShowCopies"));
+      QTRY_VERIFY_WITH_TIMEOUT(copies.count() > 0, kTimeout);
+      QCOMPARE(Rows(PageOf(w)->copies()).size(), size_t{1});
+      break;
+    }
+    // The volumes: only the mounted one opens and verifies.
+    auto* volumes = Find<QTableView>(w, "tvFndVolumes");
+    int mounted_row = -1;
+    for (int r = 0; r < volumes->model()->rowCount(); ++r) {
+      const bool mounted = volumes->model()->index(r, 0).data().toString() == "Here";
+      if (mounted) mounted_row = r;
+      const auto on = [mounted](const std::string& name) {
+        return mounted ? name : "(" + name + ")";
+      };
+      QCOMPARE(Entries(RowMenu(volumes, r)),
+               (std::vector<std::string>{on("miOpenFolder"), "miCopyPath", on("miVerifyVolume")}));
+    }
+    // Verify this volume verifies its list: the window shows the verify's audit.
+    QVERIFY(Choose(RowMenu(view, shown), "miVerifyVolume"));
+    QTRY_COMPARE_WITH_TIMEOUT(Find<QTabWidget>(w, "pcCln")->currentIndex(),
+                              int{TViv050::kPageAudit}, kTimeout);
+    QCOMPARE(TextOf(w, "liAudLists").rfind("Verify of " + catalogue.folder() + "Here.v00", 0),
+             size_t{0});
+    QVERIFY(mounted_row >= 0);
+  }
+
+  // Every column sorts both ways; equal keys keep the order the files came in, and the
+  // chosen file stays chosen.
+  void ResultsSortByEveryColumn() {
+    std::vector<FoundFile> rows;
+    const std::vector<std::string> volumes = {"b", "a", "c", "a"};
+    const std::vector<std::string> paths = {"/x/b", "/x/a", "/w/z", "/x/a"};
+    const std::vector<uint64_t> sizes = {30, 10, 20, 10};
+    const std::vector<uint64_t> times = {20200101000000, 20190101000000, 20210101000000,
+                                         20190101000000};
+    for (size_t i = 0; i < volumes.size(); ++i) {
+      catalogue::CatalogueFile file;
+      file.row = static_cast<int64_t>(i);
+      file.path = paths[i];
+      file.size = sizes[i];
+      file.write_time = times[i];
+      rows.push_back({volumes[i], file});
+    }
+    FindModel model;
+    model.SetRows(rows);
+    const QPersistentModelIndex chosen = model.index(2, 0);  // the file of row 2, "/w/z"
+    const std::vector<std::pair<int, std::function<std::string(size_t)>>> columns = {
+        {FindModel::kVolume, [&](size_t i) { return volumes[i]; }},
+        {FindModel::kPath, [&](size_t i) { return paths[i]; }},
+        {FindModel::kSize, [&](size_t i) { return std::to_string(100 + sizes[i]); }},
+        {FindModel::kWriteTime, [&](size_t i) { return std::to_string(times[i]); }}};
+    for (const auto& [column, key] : columns) {
+      for (const bool down : {false, true}) {
+        std::vector<size_t> expected = {0, 1, 2, 3};
+        std::stable_sort(expected.begin(), expected.end(), [&, &key = key](size_t a, size_t b) {
+          return down ? key(b) < key(a) : key(a) < key(b);
+        });
+        model.sort(column, down ? Qt::DescendingOrder : Qt::AscendingOrder);
+        std::vector<size_t> shown;
+        for (int r = 0; r < model.rowCount(); ++r) {
+          shown.push_back(static_cast<size_t>(model.RowAt(r)->file.row));
+        }
+        QCOMPARE(shown, expected);
+        QCOMPARE(model.RowAt(chosen.row())->file.path, std::string("/w/z"));
+      }
+    }
+    // A new set of rows shows in the order last asked for.
+    rows.pop_back();
+    model.SetRows(rows);
+    QCOMPARE(model.RowAt(0)->file.write_time, uint64_t{20210101000000});
   }
 
   // A direction mark turns "zzz<RLO>FDP.exe" into "zzzexe.PDF" where it acts: every

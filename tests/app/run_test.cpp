@@ -7,6 +7,8 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLayout>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -27,6 +29,7 @@
 #include "app/kit/file_box.h"
 #include "app/run/job_link.h"
 #include "app/run/problems_list.h"
+#include "app/run/run_page.h"
 #include "app_fixture.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
@@ -302,8 +305,9 @@ class RunTest : public QObject {
   }
 
   // The default List parameters leave "*.tmp" out, whose bytes still count in the total;
-  // the default directory parameters leave "temp" out, a note of the problems list.
-  void FinishedRunWithFilesLeftOutFillsTheBarAsItsLabel() {
+  // the default directory parameters leave "temp" out, a note of the problems list. The
+  // percent shows once, beside the bar; the bar says what it is of.
+  void FinishedRunWithFilesLeftOutFillsTheBar() {
     AppEnv env;
     TempTree tree;
     tree.File("kept.txt", std::string(1000, 'k'));
@@ -316,21 +320,27 @@ class RunTest : public QObject {
     Prepare(&env, w, tree);
     const auto* bar = Find<QProgressBar>(w, "pbRun");
     QSignalSpy spy(w->link(), &JobLink::notified);
-    bool bar_as_label = true;
+    std::vector<std::string> wrong;
     int progress_seen = 0;
     connect(w->link(), &JobLink::notified, this, [&](int code) {
-      if (code != scan::kNotifyProgress || TextOf(w, "liTotPrc").empty()) return;
+      const scan::TDskFil* job = w->running_job();
+      if (code != scan::kNotifyProgress || TextOf(w, "liTotPrc").empty() || job == nullptr) return;
       ++progress_seen;
-      bar_as_label &= bar->value() == Hundredths(TextOf(w, "liTotPrc")) &&
-                      bar->text().toStdString() == TextOf(w, "liTotPrc");
+      const std::string files = Grouped(static_cast<uint64_t>(job->files_done()));
+      const std::string expected = files + (files == "1" ? " file, " : " files, ") +
+                                   Grouped(static_cast<uint64_t>(job->bytes_done())) + " of " +
+                                   Grouped(static_cast<uint64_t>(job->total_bytes())) + " bytes";
+      if (bar->value() != Hundredths(TextOf(w, "liTotPrc")) ||
+          bar->text().toStdString() != expected)
+        wrong.push_back(TextOf(w, "liTotPrc") + " | " + bar->text().toStdString());
     });
     QTest::mouseClick(Find<QPushButton>(w, "bcRun01"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(Ended(spy), kRunTimeout);
     QVERIFY(progress_seen > 0);
-    QVERIFY(bar_as_label);
+    QCOMPARE(wrong, std::vector<std::string>{});
     QCOMPARE(TextOf(w, "liTotPrc"), std::string("100.00 %"));
     QCOMPARE(bar->value(), bar->maximum());
-    QCOMPARE(bar->text(), QString("100.00 %"));
+    QCOMPARE(bar->text(), QString("2 files, 8 000 of 8 000 bytes"));
     const auto* list = Find<ProblemsList>(w, "lvProblems");
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->path(0).toStdString(), tree.root() + "sub/Temp/");
@@ -385,6 +395,60 @@ class RunTest : public QObject {
     }
     std::sort(opened.begin(), opened.end());
     QCOMPARE(opened, (std::vector<std::string>{tree.root(), closed}));
+  }
+
+  // The percent beside the bar grows from "0.00 %" to "100.00 %" and the bar's own text
+  // with the counts: the bar stays where it is.
+  void BarStaysInPlaceAsTheFiguresGrow() {
+    RunPage page;
+    std::unique_ptr<QWidget> shown(page.Build());
+    shown->resize(800, 600);
+    shown->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
+    auto* bar = Find<QProgressBar>(shown.get(), "pbRun");
+    const int64_t total = 9'876'543'210'987;
+    std::vector<int> xs;
+    std::vector<std::string> texts;
+    for (const int64_t files : {int64_t{0}, int64_t{1}, int64_t{2'000'000'000}}) {
+      const int64_t done = files == 0 ? 0 : files == 1 ? total / 3 : total;
+      page.ShowDone(files, done, total);
+      shown->layout()->activate();
+      Find<QWidget>(shown.get(), "pnRunTop")->layout()->activate();
+      xs.push_back(bar->x());
+      texts.push_back(TextOf(shown.get(), "liTotPrc") + "|" + bar->text().toStdString());
+    }
+    QCOMPARE(xs, std::vector<int>(3, xs.front()));
+    QCOMPARE(texts,
+             (std::vector<std::string>{
+                 "0.00 %|0 files, 0 of 9 876 543 210 987 bytes",
+                 "33.33 %|1 file, 3 292 181 070 329 of 9 876 543 210 987 bytes",
+                 "100.00 %|2 000 000 000 files, 9 876 543 210 987 of 9 876 543 210 987 bytes"}));
+  }
+
+  // A problem's row opens its folder and copies its path.
+  void ProblemRowsOfferTheirFolderAndPath() {
+    TempTree tree;
+    const std::string file = tree.File("sub/changed.txt", "x");
+    ProblemsList list;
+    std::vector<QString> opened;
+    list.SetFolderOpener([&opened](const QString& path) {
+      opened.push_back(path);
+      return true;
+    });
+    list.Add(QString::fromStdString(file), "changed while read");
+    list.Add(QString::fromStdString(tree.Path("gone/")), "cannot read");
+    list.show();
+    auto* rows = Find<QTreeWidget>(&list, "tvProblems");
+    QCOMPARE(Entries(RowMenu(rows, 0)),
+             (std::vector<std::string>{"miOpen", "miOpenFolder", "miCopyPath"}));
+    QCOMPARE(Entries(RowMenu(rows, 1)),
+             (std::vector<std::string>{"(miOpen)", "miOpenFolder", "miCopyPath"}));
+    QVERIFY(Choose(RowMenu(rows, 0), "miOpen"));
+    QVERIFY(Choose(RowMenu(rows, 0), "miOpenFolder"));
+    QVERIFY(Choose(RowMenu(rows, 1), "miOpenFolder"));
+    QCOMPARE(opened, (std::vector<QString>{QString::fromStdString(file),
+                                           QString::fromStdString(tree.Path("sub/")),
+                                           QString::fromStdString(tree.Path("gone/"))}));
   }
 };
 

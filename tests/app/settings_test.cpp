@@ -145,7 +145,9 @@ class SettingsTest : public QObject {
                  "DirNam", "SerSep", "SerNam", "NetNam.Width", "LblNam.Width", "SerNam.Width",
                  "Options", "cbDirs", "DirPar", "LstPar", "Timer", "Expand", "BufPrc", "BufMax",
                  "Threads", "MinBlocks", "FileBoxPath", "FileBoxMask", "Edit1Second",
-                 "Edit1Vertical", "Edit1Split", "Edit2Split", "FileBoxWidth"}));
+                 "Edit1Vertical", "Edit1Split", "Edit2Split", "ColumnstvAudit",
+                 "ColumnstvFndCopies", "ColumnstvFndResults", "ColumnstvFndVolumes",
+                 "ColumnstvProblems", "FileBoxWidth"}));
     QCOMPARE(Keys(env.base_file(), "NorvelBase"),
              (std::vector<std::string>{"AppPath", "VolPath", "DirPath", "BackUps", "LstExt",
                                        "DirExt"}));
