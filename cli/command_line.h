@@ -13,6 +13,7 @@
 #include "cli/compare_report.h"
 #include "cli/options.h"
 #include "cli/scan_options.h"
+#include "cli/scrub_options.h"
 #include "fs/dir_iter.h"
 #include "lists/list_names.h"
 
@@ -50,6 +51,7 @@ struct CommandLine {
   std::string params;                                 // list --params
   std::string separators = scan::kDefaultSeparators;  // names --separators
   CatalogueOptions catalogue;                         // volumes, find, copies
+  ScrubOptions scrub;                                 // scrub
   Args operands;
   bool help = false;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Small source lint: trailing blanks, final newlines, CR LF, and which folder may
 # include which (lowest layer first: platform, support, fs, content, lists, scan, names,
-# catalogue, audit, then app, editor and cli), and inside app/ which floor may include which.
+# catalogue, audit and scrub, then app, editor and cli), and inside app/ which floor may include which.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -29,14 +29,15 @@ allowed() {
     names) echo "platform support fs names" ;;
     catalogue) echo "platform support fs content lists scan names catalogue" ;;
     audit) echo "platform support fs content lists scan names catalogue audit" ;;
-    cli) echo "platform support fs content lists scan names catalogue audit cli" ;;
+    scrub) echo "platform support fs content lists scan names catalogue scrub" ;;
+    cli) echo "platform support fs content lists scan names catalogue audit scrub cli" ;;
     editor) echo "support editor" ;;
     app) echo "platform support fs content lists scan names catalogue audit editor app" ;;
   esac
 }
 # System headers for files, directories, volumes, memory and time live in platform/.
 system_headers='^#include <(sys/[^>]*|unistd\.h|fcntl\.h|dirent\.h|blkid/[^>]*|mntent\.h|pwd\.h|time\.h|ctime|fnmatch\.h|glob\.h|limits\.h)>'
-for layer in platform support fs content lists scan names catalogue audit editor app cli; do
+for layer in platform support fs content lists scan names catalogue audit scrub editor app cli; do
   ok=" $(allowed $layer) "
   for f in $(git ls-files -co --exclude-standard -- "$layer/*.h" "$layer/*.cpp"); do
     [ -f "$f" ] || continue

@@ -1,0 +1,93 @@
+#include "scrub/selection.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace scrub {
+
+namespace {
+
+constexpr uint64_t kCheckedBit = uint64_t{1} << 63;
+constexpr uint32_t kMinute = 60;
+// About this many entries share a bucket.
+constexpr size_t kBucketLoad = 4;
+
+uint64_t Entry(uint64_t stale_key, uint32_t index) {
+  const bool checked = (stale_key >> 32) != 0;
+  const uint64_t minutes = StaleClock(stale_key) / kMinute;
+  return (checked ? kCheckedBit : 0) | (minutes << 32) | index;
+}
+
+uint32_t EntryClock(uint64_t entry) {
+  return static_cast<uint32_t>(((entry & ~kCheckedBit) >> 32) * kMinute);
+}
+
+}  // namespace
+
+StaleIndex::StaleIndex(const StaleTable& table) : table_(table) {
+  const size_t size = table.hashes.size();
+  if (size == 0) return;
+  const int bits = std::max(1, static_cast<int>(std::bit_width(size / kBucketLoad + 1)));
+  shift_ = 64 - bits;
+  starts_.assign((size_t{1} << bits) + 1, 0);
+  // The table is sorted by hash: each bucket's start is where its first hash lies.
+  size_t at = 0;
+  for (size_t bucket = 0; bucket + 1 < starts_.size(); ++bucket) {
+    starts_[bucket] = static_cast<uint32_t>(at);
+    while (at < size && (table.hashes[at] >> shift_) == bucket) ++at;
+  }
+  starts_.back() = static_cast<uint32_t>(size);
+}
+
+int64_t StaleIndex::Find(uint64_t hash) const {
+  if (starts_.empty()) return -1;
+  const size_t bucket = hash >> shift_;
+  const auto first = table_.hashes.begin() + starts_[bucket];
+  const auto last = table_.hashes.begin() + starts_[bucket + 1];
+  const auto found = std::lower_bound(first, last, hash);
+  return found != last && *found == hash ? found - table_.hashes.begin() : -1;
+}
+
+std::vector<uint64_t> OrderStalest(const std::vector<uint64_t>& hashes, const StaleTable& table,
+                                   uint32_t clock_now, std::vector<uint32_t>* unseen) {
+  const StaleIndex index(table);
+  std::vector<uint64_t> order(hashes.size());
+  for (size_t i = 0; i < hashes.size(); ++i) {
+    const int64_t at = index.Find(hashes[i]);
+    const uint32_t candidate = static_cast<uint32_t>(i);
+    if (at >= 0) {
+      order[i] = Entry(table.keys[static_cast<size_t>(at)], candidate);
+    } else {
+      order[i] = Entry(StaleKey(false, clock_now), candidate);
+      if (unseen != nullptr) unseen->push_back(candidate);
+    }
+  }
+  std::sort(order.begin(), order.end());
+  return order;
+}
+
+bool IsDue(uint64_t entry, const Budget& budget, const VolumeClock& clock) {
+  return uint64_t{EntryClock(entry)} + budget.cycle <= uint64_t{clock.now} + clock.step;
+}
+
+Plan PlanRun(std::vector<uint64_t> order, uint64_t total_bytes, const Budget& budget,
+             const VolumeClock& clock) {
+  Plan plan;
+  plan.order = std::move(order);
+  size_t last_due = 0;
+  for (size_t i = 0; i < plan.order.size(); ++i) {
+    if (!IsDue(plan.order[i], budget, clock)) continue;
+    last_due = i + 1;
+    if (EntryClock(plan.order[i]) + uint64_t{budget.cycle} <= clock.now) ++plan.due;
+  }
+  plan.must = std::max<size_t>(1, last_due);
+  if (budget.kind == Budget::Kind::kShare) {
+    plan.byte_limit =
+        static_cast<uint64_t>(static_cast<double>(total_bytes) * budget.percent / 100);
+  } else if (budget.kind == Budget::Kind::kBytes) {
+    plan.byte_limit = budget.bytes;
+  }
+  return plan;
+}
+
+}  // namespace scrub
