@@ -15,15 +15,16 @@ using catalogue::Statement;
 // built again, so a file of another version is refused, never replaced.
 constexpr int kHistoryVersion = 1;
 
-// The lines of a volume are read in hash order by selection: the index holds what it
-// needs, so that scan reads no paths.
+// A line is filed under its hash alone: two lines of one volume share one only by
+// chance (about once in 10^12 pairs of lines), and then the later takes the row. The
+// index holds what selection reads in hash order, so that it reads no paths.
 constexpr char kSchema[] =
     "CREATE TABLE IF NOT EXISTS volumes(id INTEGER PRIMARY KEY, key BLOB UNIQUE NOT NULL,"
     " clock INTEGER NOT NULL DEFAULT 0, last_run INTEGER);"
     "CREATE TABLE IF NOT EXISTS checks(volume INTEGER NOT NULL, hash INTEGER NOT NULL,"
     " path BLOB NOT NULL, size INTEGER NOT NULL, write_time INTEGER NOT NULL,"
     " id INTEGER NOT NULL, stale INTEGER NOT NULL, checked INTEGER, verdict INTEGER,"
-    " id_read INTEGER, PRIMARY KEY(volume, hash, path, size, write_time, id));"
+    " id_read INTEGER, PRIMARY KEY(volume, hash)) WITHOUT ROWID;"
     "CREATE INDEX IF NOT EXISTS checks_stale ON checks(volume, hash, stale, verdict);"
     "CREATE TABLE IF NOT EXISTS runs(id INTEGER PRIMARY KEY, volume INTEGER NOT NULL,"
     " start INTEGER NOT NULL, end INTEGER NOT NULL, files INTEGER NOT NULL,"
@@ -89,7 +90,8 @@ bool History::Fail(std::string_view doing) {
 bool History::Open(const std::string& path) {
   const std::string folder = path.substr(0, path.rfind('/') + 1);
   bool changed = false;
-  if (!platform::MakeDirs(folder) || !platform::KeepToOwner(folder, &changed)) {
+  if (!folder.empty() &&
+      (!platform::MakeDirs(folder) || !platform::KeepToOwner(folder, &changed))) {
     error_ = "cannot make the folder " + folder;
     return false;
   }
@@ -181,15 +183,6 @@ bool History::PeekClock(const std::string& volume_key, VolumeClock* clock) {
 
 bool History::LoadStale(int64_t volume, StaleTable* table) {
   *table = {};
-  Statement count;
-  if (!db_.Prepare("SELECT count(*) FROM checks WHERE volume = ?1", &count)) {
-    return Fail("cannot read the history");
-  }
-  count.BindInt(1, volume);
-  if (count.Step()) {
-    table->hashes.reserve(static_cast<size_t>(count.Int(0)));
-    table->keys.reserve(static_cast<size_t>(count.Int(0)));
-  }
   // Hashes are signed in SQLite: read in their unsigned order, the lower half first.
   for (const char* half : {"hash >= 0", "hash < 0"}) {
     Statement read;
@@ -202,7 +195,7 @@ bool History::LoadStale(int64_t volume, StaleTable* table) {
     read.BindInt(1, volume);
     while (read.Step()) {
       table->hashes.push_back(static_cast<uint64_t>(read.Int(0)));
-      table->keys.push_back(static_cast<uint64_t>(read.Int(1)));
+      table->keys.push_back(PackStale(static_cast<uint64_t>(read.Int(1))));
       const int64_t verdict = read.Int(2);
       table->damaged.push_back(!read.IsNull(2) &&
                                (verdict == static_cast<int64_t>(Verdict::kCorrupted) ||
@@ -239,8 +232,8 @@ bool History::Record(int64_t volume, uint32_t clock, const std::vector<CheckReco
   Statement put;
   if (!db_.Prepare("INSERT INTO checks(volume, hash, path, size, write_time, id, stale,"
                    " checked, verdict, id_read) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
-                   " ON CONFLICT DO UPDATE SET stale = ?7, checked = ?8, verdict = ?9,"
-                   " id_read = ?10",
+                   " ON CONFLICT DO UPDATE SET path = ?3, size = ?4, write_time = ?5, id = ?6,"
+                   " stale = ?7, checked = ?8, verdict = ?9, id_read = ?10",
                    &put)) {
     return Fail("cannot write the history");
   }
@@ -310,8 +303,8 @@ bool History::RecordMend(const FileKey& key, int64_t time, const std::string& fr
   Statement put;
   if (!db_.Prepare("INSERT INTO checks(volume, hash, path, size, write_time, id, stale,"
                    " checked, verdict) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, NULL, ?8)"
-                   " ON CONFLICT DO UPDATE SET stale = ?7, checked = NULL, verdict = ?8,"
-                   " id_read = NULL",
+                   " ON CONFLICT DO UPDATE SET path = ?3, size = ?4, write_time = ?5, id = ?6,"
+                   " stale = ?7, checked = NULL, verdict = ?8, id_read = NULL",
                    &put)) {
     return Fail("cannot write the history");
   }

@@ -77,11 +77,19 @@ inline uint64_t StaleKey(bool checked, uint32_t clock) {
   return (static_cast<uint64_t>(checked) << 32) | clock;
 }
 inline uint32_t StaleClock(uint64_t key) { return static_cast<uint32_t>(key); }
+inline bool StaleChecked(uint64_t key) { return (key >> 32) != 0; }
+// The same in 32 bits, to the minute, as selection holds millions of them.
+inline uint32_t PackStale(uint64_t key) {
+  return (StaleChecked(key) ? uint32_t{1} << 31 : 0) | (StaleClock(key) / 60);
+}
+inline uint64_t UnpackStale(uint32_t packed) {
+  return StaleKey((packed >> 31) != 0, (packed & ~(uint32_t{1} << 31)) * 60);
+}
 
 // Every line of a volume the history holds, sorted by hash.
 struct StaleTable {
   std::vector<uint64_t> hashes;
-  std::vector<uint64_t> keys;  // StaleKey of each
+  std::vector<uint32_t> keys;  // PackStale of each
   std::vector<bool> damaged;   // its last check found it corrupted or unreadable
 };
 

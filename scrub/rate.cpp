@@ -29,16 +29,22 @@ RateCap::RateCap(uint64_t bytes_per_second, std::function<int64_t()> now_ns,
 
 void RateCap::Took(uint64_t bytes) {
   if (rate_ == 0) return;
-  const int64_t now = now_ns_();
-  bytes_ += static_cast<double>(bytes);
-  const int64_t due =
-      start_ns_ + static_cast<int64_t>(bytes_ * kSecondNs / static_cast<double>(rate_));
-  if (due > now) {
-    sleep_ns_(due - now);
-  } else if (now - due > kMostLateNs) {
-    start_ns_ = now;
-    bytes_ = 0;
+  int64_t wait = 0;
+  {
+    const std::lock_guard lock(mutex_);
+    const int64_t now = now_ns_();
+    bytes_ += static_cast<double>(bytes);
+    const int64_t due =
+        start_ns_ + static_cast<int64_t>(bytes_ * kSecondNs / static_cast<double>(rate_));
+    if (due > now) {
+      wait = due - now;
+    } else if (now - due > kMostLateNs) {
+      start_ns_ = now;
+      bytes_ = 0;
+    }
   }
+  // Each reader waits for its own bytes' turn; the others go on meanwhile.
+  if (wait > 0) sleep_ns_(wait);
 }
 
 }  // namespace scrub

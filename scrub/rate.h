@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 namespace scrub {
 
@@ -15,7 +16,8 @@ class RateCap {
   // Both default to the system's. The rate is measured from now on.
   explicit RateCap(uint64_t bytes_per_second, std::function<int64_t()> now_ns = nullptr,
                    std::function<void(int64_t)> sleep_ns = nullptr);
-  // Counts `bytes` read and waits as long as the rate asks.
+  // Counts `bytes` read and waits as long as the rate asks. Any thread: readers that
+  // share the cap share the rate.
   void Took(uint64_t bytes);
   uint64_t rate() const { return rate_; }
 
@@ -23,8 +25,9 @@ class RateCap {
   uint64_t rate_;
   std::function<int64_t()> now_ns_;
   std::function<void(int64_t)> sleep_ns_;
-  int64_t start_ns_;
-  double bytes_ = 0;  // since start_ns_
+  std::mutex mutex_;
+  int64_t start_ns_;  // under mutex_
+  double bytes_ = 0;  // since start_ns_, under mutex_
 };
 
 }  // namespace scrub

@@ -13,9 +13,23 @@ constexpr uint32_t kMinute = 60;
 constexpr size_t kBucketLoad = 4;
 
 uint64_t Entry(uint64_t stale_key, uint32_t index) {
-  const bool checked = (stale_key >> 32) != 0;
+  const bool checked = StaleChecked(stale_key);
   const uint64_t minutes = StaleClock(stale_key) / kMinute;
   return (checked ? kCheckedBit : 0) | (minutes << 32) | index;
+}
+
+// Sorts the entries by their upper half, keeping the list's order among equal ones: two
+// stable passes of 16 bits. The entries start in index order, so this is their whole
+// order, in a fraction of a comparison sort's time for millions.
+void SortEntries(std::vector<uint64_t>* entries) {
+  std::vector<uint64_t> other(entries->size());
+  for (const int shift : {32, 48}) {
+    std::vector<size_t> starts((size_t{1} << 16) + 1, 0);
+    for (const uint64_t entry : *entries) ++starts[((entry >> shift) & 0xffff) + 1];
+    for (size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
+    for (const uint64_t entry : *entries) other[starts[(entry >> shift) & 0xffff]++] = entry;
+    entries->swap(other);
+  }
 }
 
 uint32_t EntryClock(uint64_t entry) {
@@ -48,22 +62,21 @@ int64_t StaleIndex::Find(uint64_t hash) const {
   return found != last && *found == hash ? found - table_.hashes.begin() : -1;
 }
 
-std::vector<uint64_t> OrderStalest(const std::vector<uint64_t>& hashes, const StaleTable& table,
-                                   uint32_t clock_now, std::vector<uint32_t>* unseen) {
+void OrderStalest(std::vector<uint64_t>* hashes, const StaleTable& table, uint32_t clock_now,
+                  std::vector<uint32_t>* unseen) {
   const StaleIndex index(table);
-  std::vector<uint64_t> order(hashes.size());
-  for (size_t i = 0; i < hashes.size(); ++i) {
-    const int64_t at = index.Find(hashes[i]);
+  std::vector<uint64_t>& order = *hashes;
+  for (size_t i = 0; i < order.size(); ++i) {
+    const int64_t at = index.Find(order[i]);
     const uint32_t candidate = static_cast<uint32_t>(i);
     if (at >= 0) {
-      order[i] = Entry(table.keys[static_cast<size_t>(at)], candidate);
+      order[i] = Entry(UnpackStale(table.keys[static_cast<size_t>(at)]), candidate);
     } else {
       order[i] = Entry(StaleKey(false, clock_now), candidate);
       if (unseen != nullptr) unseen->push_back(candidate);
     }
   }
-  std::sort(order.begin(), order.end());
-  return order;
+  SortEntries(&order);
 }
 
 bool IsDue(uint64_t entry, const Budget& budget, const VolumeClock& clock) {

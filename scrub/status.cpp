@@ -32,11 +32,11 @@ bool StatusOf(History* history, const catalogue::CatalogueList& list, const scan
       ++status->never_checked;
       continue;
     }
-    const uint64_t key = table.keys[static_cast<size_t>(at)];
+    const uint64_t key = UnpackStale(table.keys[static_cast<size_t>(at)]);
     const uint64_t since = clock.now - std::min(clock.now, StaleClock(key));
     if (since >= cycle) ++status->overdue;
     if (table.damaged[static_cast<size_t>(at)]) ++status->damaged;
-    if ((key >> 32) == 0) {
+    if (!StaleChecked(key)) {
       ++status->never_checked;
     } else if (since < cycle) {
       ++status->cycle_files;
