@@ -24,7 +24,7 @@
 namespace {
 
 constexpr char kVolume[] = "0000001234 BENCH";
-constexpr size_t kBatch = 200000;
+constexpr size_t kBatch = 500000;
 
 const char* const kWords[] = {"holiday", "beach",   "garden", "birthday", "report", "invoice",
                               "budget",  "letter",  "notes",  "project",  "client", "family",
@@ -80,39 +80,41 @@ int Build(scrub::History* history, size_t files, unsigned seed) {
   scrub::VolumeClock clock;
   constexpr uint32_t kDays = 60;
   if (!history->StartRun(kVolume, 0, scrub::kDaySeconds, &clock)) return 1;
-  std::vector<std::vector<scrub::CheckRecord>> checked(30);
-  std::vector<scrub::FileKey> seen;
-  size_t pending = 0;
-  const auto flush = [&] {
-    for (size_t day = 0; day < checked.size(); ++day) {
-      // In hash order, the history's own: each page of it is written once a batch.
-      std::sort(checked[day].begin(), checked[day].end(), [](const auto& a, const auto& b) {
-        return scrub::LineHash(a.key) < scrub::LineHash(b.key);
-      });
-      if (!history->Record(clock.volume, (kDays - 30 + day) * scrub::kDaySeconds, checked[day])) {
-        return false;
-      }
-      checked[day].clear();
-    }
-    const bool ok = history->AddSeen(clock.volume, seen, kDays * scrub::kDaySeconds);
-    seen.clear();
-    pending = 0;
-    return ok;
+  // Every line in memory, then written in hash order, the history's own: each page of
+  // its tables is then written once, not once a line.
+  struct Line {
+    uint64_t hash;
+    scrub::FileKey key;
+    bool checked;
   };
-  bool ok = true;
+  std::vector<Line> lines;
+  lines.reserve(files);
   ForEachLine(
       files, seed,
       [&](std::string path, uint64_t size, uint64_t time, int64_t id, std::mt19937_64& random) {
         scrub::FileKey key{kVolume, std::move(path), size, time, id};
-        if (random() % 5 != 0) {
-          checked[random() % 30].push_back({std::move(key), 1, scrub::Verdict::kUnchanged, id});
-        } else {
-          seen.push_back(std::move(key));
-        }
-        if (++pending == kBatch) ok = ok && flush();
+        const uint64_t hash = scrub::LineHash(key);
+        lines.push_back({hash, std::move(key), random() % 5 != 0});
       });
-  ok = ok && flush() &&
-       history->StartRun(kVolume, kDays * scrub::kDaySeconds, scrub::kDaySeconds, &clock);
+  std::sort(lines.begin(), lines.end(),
+            [](const Line& a, const Line& b) { return a.hash < b.hash; });
+  bool ok = true;
+  for (size_t first = 0; ok && first < lines.size(); first += kBatch) {
+    std::vector<scrub::CheckRecord> checked;
+    std::vector<scrub::FileKey> seen;
+    for (size_t i = first; i < std::min(lines.size(), first + kBatch); ++i) {
+      if (lines[i].checked) {
+        checked.push_back({std::move(lines[i].key), 1, scrub::Verdict::kUnchanged, 0});
+      } else {
+        seen.push_back(std::move(lines[i].key));
+      }
+    }
+    // Checked over the last 30 days of the volume's clock, a batch a day.
+    const uint32_t day = kDays - 30 + static_cast<uint32_t>(first / kBatch % 30);
+    ok = history->Record(clock.volume, day * scrub::kDaySeconds, checked) &&
+         history->AddSeen(clock.volume, seen, kDays * scrub::kDaySeconds);
+  }
+  ok = ok && history->StartRun(kVolume, kDays * scrub::kDaySeconds, scrub::kDaySeconds, &clock);
   if (!ok) std::fprintf(stderr, "scrub_select_tool: %s\n", history->error().c_str());
   return ok ? 0 : 1;
 }
