@@ -169,6 +169,8 @@ std::string FindingNote(const scrub::Finding& finding) {
   std::string note;
   switch (finding.verdict) {
     case scrub::Verdict::kTouched:
+      note = "its write time changed since its list was written; scan again";
+      break;
     case scrub::Verdict::kChanged:
       note = finding.reason.empty() ? "edited since its list was written" : finding.reason;
       note += "; scan again";
@@ -378,7 +380,8 @@ int Scrub(const Args& args) {
     case scan::AuditVerdict::kSame:
       break;
   }
-  return std::max(status == kExitDamaged ? kExitDamaged : outcome.status, status);
+  // 3 (damage) outranks 2 (a list or the history failed), which outranks 1 (edits).
+  return std::max(outcome.status, status);
 }
 
 }  // namespace
