@@ -433,7 +433,12 @@ std::span<const CommandSpec> ScrubCommands() {
        "Each check is kept in $XDG_DATA_HOME/checker/history.db\n"
        "(~/.local/share/checker/). A volume another scrub reads, or whose list a scan\n"
        "writes, is skipped with one line.\n",
-       "", kCompareExit, "130 stopped (what was checked is kept).\n"},
+       "",
+       "Exit status: 0 all is well, 1 differences (files edited, touched or missing) but\n"
+       "nothing corrupted or unreadable, 2 usage error, a list or the history that cannot\n"
+       "be read, or a LIST whose volume is not mounted, 3 corrupted or unreadable files\n"
+       "found, 130 stopped (what was checked is kept).\n",
+       ""},
   };
   // clang-format on
   return kCommands;
