@@ -135,7 +135,7 @@ int Select(scrub::History* history, size_t files, unsigned seed) {
   const auto start = std::chrono::steady_clock::now();
   scrub::VolumeClock clock;
   scrub::StaleTable table;
-  if (!history->PeekClock(kVolume, &clock) || !history->LoadStale(clock.volume, &table)) {
+  if (!history->PeekClock(kVolume, &clock) || !history->LoadStale(clock.volume, &table, files)) {
     std::fprintf(stderr, "scrub_select_tool: %s\n", history->error().c_str());
     return 1;
   }

@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "scrub/stale_pages.h"
 
 namespace scrub {
 
@@ -16,8 +17,8 @@ using catalogue::Statement;
 constexpr int kHistoryVersion = 1;
 
 // A line is filed under its hash alone: two lines of one volume share one only by
-// chance (about once in 10^12 pairs of lines), and then the later takes the row. The
-// index holds what selection reads in hash order, so that it reads no paths.
+// chance (about once in 10^12 pairs of lines), and then the later takes the row. What
+// selection reads lies in stale pages beside the rows (scrub/stale_pages.h).
 constexpr char kSchema[] =
     "CREATE TABLE IF NOT EXISTS volumes(id INTEGER PRIMARY KEY, key BLOB UNIQUE NOT NULL,"
     " clock INTEGER NOT NULL DEFAULT 0, last_run INTEGER);"
@@ -25,7 +26,6 @@ constexpr char kSchema[] =
     " path BLOB NOT NULL, size INTEGER NOT NULL, write_time INTEGER NOT NULL,"
     " id INTEGER NOT NULL, stale INTEGER NOT NULL, checked INTEGER, verdict INTEGER,"
     " id_read INTEGER, PRIMARY KEY(volume, hash)) WITHOUT ROWID;"
-    "CREATE INDEX IF NOT EXISTS checks_stale ON checks(volume, hash, stale, verdict);"
     "CREATE TABLE IF NOT EXISTS runs(id INTEGER PRIMARY KEY, volume INTEGER NOT NULL,"
     " start INTEGER NOT NULL, end INTEGER NOT NULL, files INTEGER NOT NULL,"
     " bytes INTEGER NOT NULL, findings INTEGER NOT NULL);"
@@ -114,9 +114,10 @@ bool History::Open(const std::string& path) {
     db_.Close();
     return false;
   }
-  if (found == 0 && !(db_.Exec("BEGIN IMMEDIATE") && db_.Exec(kSchema) &&
-                      db_.Exec("PRAGMA user_version = " + std::to_string(kHistoryVersion)) &&
-                      db_.Exec("COMMIT"))) {
+  if (found == 0 &&
+      !(db_.Exec("BEGIN IMMEDIATE") && db_.Exec(kSchema) && db_.Exec(kStalePagesSchema) &&
+        db_.Exec("PRAGMA user_version = " + std::to_string(kHistoryVersion)) &&
+        db_.Exec("COMMIT"))) {
     return Fail("cannot write " + path);
   }
   return true;
@@ -181,34 +182,14 @@ bool History::PeekClock(const std::string& volume_key, VolumeClock* clock) {
   return true;
 }
 
-bool History::LoadStale(int64_t volume, StaleTable* table) {
-  *table = {};
-  // Hashes are signed in SQLite: read in their unsigned order, the lower half first.
-  for (const char* half : {"hash >= 0", "hash < 0"}) {
-    Statement read;
-    if (!db_.Prepare(std::string("SELECT hash, stale, verdict FROM checks INDEXED BY "
-                                 "checks_stale WHERE volume = ?1 AND ") +
-                         half + " ORDER BY hash",
-                     &read)) {
-      return Fail("cannot read the history");
-    }
-    read.BindInt(1, volume);
-    while (read.Step()) {
-      table->hashes.push_back(static_cast<uint64_t>(read.Int(0)));
-      table->keys.push_back(PackStale(static_cast<uint64_t>(read.Int(1))));
-      const int64_t verdict = read.Int(2);
-      table->damaged.push_back(!read.IsNull(2) &&
-                               (verdict == static_cast<int64_t>(Verdict::kCorrupted) ||
-                                verdict == static_cast<int64_t>(Verdict::kUnreadable)));
-    }
-    if (read.Failed()) return Fail("cannot read the history");
-  }
-  return true;
+bool History::LoadStale(int64_t volume, StaleTable* table, size_t expected) {
+  return ReadStale(&db_, volume, expected, table) || Fail("cannot read the history");
 }
 
 bool History::AddSeen(int64_t volume, const std::vector<FileKey>& keys, uint32_t clock) {
   if (keys.empty()) return true;
   if (!db_.Exec("BEGIN IMMEDIATE")) return Fail("cannot write the history");
+  std::vector<StaleEntry> seen;
   Statement add;
   if (!db_.Prepare("INSERT OR IGNORE INTO checks(volume, hash, path, size, write_time, id,"
                    " stale) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)",
@@ -221,14 +202,18 @@ bool History::AddSeen(int64_t volume, const std::vector<FileKey>& keys, uint32_t
     add.Step();
     if (add.Failed()) return Fail("cannot write the history");
     add.Reset();
+    seen.push_back({LineHash(key), PackStale(StaleKey(false, clock)), false});
   }
-  if (!db_.Exec("COMMIT")) return Fail("cannot write the history");
+  if (!PutStale(&db_, volume, std::move(seen), true) || !db_.Exec("COMMIT")) {
+    return Fail("cannot write the history");
+  }
   return true;
 }
 
 bool History::Record(int64_t volume, uint32_t clock, const std::vector<CheckRecord>& checks) {
   if (checks.empty()) return true;
   if (!db_.Exec("BEGIN IMMEDIATE")) return Fail("cannot write the history");
+  std::vector<StaleEntry> stale;
   Statement put;
   if (!db_.Prepare("INSERT INTO checks(volume, hash, path, size, write_time, id, stale,"
                    " checked, verdict, id_read) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
@@ -250,8 +235,13 @@ bool History::Record(int64_t volume, uint32_t clock, const std::vector<CheckReco
     put.Step();
     if (put.Failed()) return Fail("cannot write the history");
     put.Reset();
+    const bool damaged =
+        check.verdict == Verdict::kCorrupted || check.verdict == Verdict::kUnreadable;
+    stale.push_back({LineHash(check.key), PackStale(StaleKey(true, clock)), damaged});
   }
-  if (!db_.Exec("COMMIT")) return Fail("cannot write the history");
+  if (!PutStale(&db_, volume, std::move(stale), false) || !db_.Exec("COMMIT")) {
+    return Fail("cannot write the history");
+  }
   return true;
 }
 
@@ -323,7 +313,11 @@ bool History::RecordMend(const FileKey& key, int64_t time, const std::string& fr
   mend.BindInt(3, time);
   mend.BindBytes(4, from_path);
   mend.Step();
-  if (mend.Failed() || !db_.Exec("COMMIT")) return Fail("cannot write the history");
+  const StaleEntry never{LineHash(key), PackStale(StaleKey(false, static_cast<uint32_t>(now))),
+                         false};
+  if (mend.Failed() || !PutStale(&db_, volume, {never}, false) || !db_.Exec("COMMIT")) {
+    return Fail("cannot write the history");
+  }
   return true;
 }
 

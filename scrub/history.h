@@ -103,7 +103,8 @@ class History {
   // run, at most `max_step` seconds (the first run moves it by nothing but expects
   // max_step). False on a failure.
   bool StartRun(const std::string& volume_key, int64_t now, uint32_t max_step, VolumeClock* clock);
-  bool LoadStale(int64_t volume, StaleTable* table);
+  // Every line of the volume; `expected` of them reserve their room at once.
+  bool LoadStale(int64_t volume, StaleTable* table, size_t expected = 0);
   // Lines of the volume not yet in the history, first seen at `clock`.
   bool AddSeen(int64_t volume, const std::vector<FileKey>& keys, uint32_t clock);
   // Checks of one batch in one transaction: a kill keeps every batch written.

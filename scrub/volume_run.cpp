@@ -298,13 +298,13 @@ RunResult ScrubVolume(History* history, const std::string& history_path, const C
   const int64_t start = options.now();
   VolumeClock clock;
   StaleTable table;
+  Candidates candidates = CandidatesOf(read, list);
   if (!history->StartRun(volume, start, kDaySeconds, &clock) ||
-      !history->LoadStale(clock.volume, &table)) {
+      !history->LoadStale(clock.volume, &table, candidates.files.size())) {
     result.state = RunState::kHistoryError;
     result.error = history->error();
     return result;
   }
-  Candidates candidates = CandidatesOf(read, list);
   std::vector<uint32_t> unseen;
   std::vector<uint64_t> order = std::move(candidates.hashes);
   OrderStalest(&order, table, clock.now, &unseen);
