@@ -62,11 +62,24 @@ int64_t StaleIndex::Find(uint64_t hash) const {
   return found != last && *found == hash ? found - table_.hashes.begin() : -1;
 }
 
+void StaleIndex::PrefetchBucket(uint64_t hash) const {
+  if (!starts_.empty()) __builtin_prefetch(&starts_[hash >> shift_]);
+}
+
+void StaleIndex::PrefetchEntries(uint64_t hash) const {
+  if (!starts_.empty()) __builtin_prefetch(&table_.hashes[starts_[hash >> shift_]]);
+}
+
 void OrderStalest(std::vector<uint64_t>* hashes, const StaleTable& table, uint32_t clock_now,
                   std::vector<uint32_t>* unseen) {
   const StaleIndex index(table);
   std::vector<uint64_t>& order = *hashes;
+  // Millions of look-ups at random places: each one's memory is asked for well before
+  // it is needed, so that the misses overlap instead of following one another.
+  constexpr size_t kAhead = 16;
   for (size_t i = 0; i < order.size(); ++i) {
+    if (i + 2 * kAhead < order.size()) index.PrefetchBucket(order[i + 2 * kAhead]);
+    if (i + kAhead < order.size()) index.PrefetchEntries(order[i + kAhead]);
     const int64_t at = index.Find(order[i]);
     const uint32_t candidate = static_cast<uint32_t>(i);
     if (at >= 0) {

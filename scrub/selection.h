@@ -29,6 +29,10 @@ class StaleIndex {
   explicit StaleIndex(const StaleTable& table);
   // The entry of `hash` in the table, or -1.
   int64_t Find(uint64_t hash) const;
+  // Asks the processor for what a Find of `hash` reads, ahead of it: its bucket first,
+  // then (a while later, once the bucket is in) the entries it points at.
+  void PrefetchBucket(uint64_t hash) const;
+  void PrefetchEntries(uint64_t hash) const;
 
  private:
   const StaleTable& table_;
