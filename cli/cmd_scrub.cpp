@@ -145,23 +145,23 @@ std::optional<int> Targets(const Args& operands, const std::vector<CatalogueList
   return std::nullopt;
 }
 
-scan::FileChange ChangeOf(scrub::Verdict verdict) {
+audit::FileChange ChangeOf(scrub::Verdict verdict) {
   switch (verdict) {
     case scrub::Verdict::kTouched:
-      return scan::FileChange::kTouched;
+      return audit::FileChange::kTouched;
     case scrub::Verdict::kChanged:
-      return scan::FileChange::kChanged;
+      return audit::FileChange::kChanged;
     case scrub::Verdict::kCorrupted:
-      return scan::FileChange::kCorrupted;
+      return audit::FileChange::kCorrupted;
     case scrub::Verdict::kUnreadable:
-      return scan::FileChange::kUnreadable;
+      return audit::FileChange::kUnreadable;
     case scrub::Verdict::kMissing:
-      return scan::FileChange::kMissing;
+      return audit::FileChange::kMissing;
     case scrub::Verdict::kUnchanged:
     case scrub::Verdict::kMended:
       break;
   }
-  return scan::FileChange::kUnchanged;
+  return audit::FileChange::kUnchanged;
 }
 
 // What follows the path: why, and what to do.
@@ -188,7 +188,7 @@ std::string FindingNote(const scrub::Finding& finding) {
 }
 
 std::string FindingText(const scrub::Finding& finding, const CatalogueList& list, bool jsonl) {
-  const std::string_view change = scan::FileChangeName(ChangeOf(finding.verdict));
+  const std::string_view change = audit::FileChangeName(ChangeOf(finding.verdict));
   const std::string note = FindingNote(finding);
   if (jsonl) {
     std::string json = "{\"class\":";
@@ -211,7 +211,7 @@ std::string FindingText(const scrub::Finding& finding, const CatalogueList& list
 }
 
 struct Outcome {
-  scan::ChangeTotals totals;
+  audit::ChangeTotals totals;
   int status = kExitSame;  // a failure's, when worse than the findings'
   bool stopped = false;
 };
@@ -306,10 +306,10 @@ int ShowStatus(scrub::History* history, const std::vector<const CatalogueList*>&
                uint32_t cycle) {
   int status = 0;
   for (const CatalogueList* list : targets) {
-    scan::IdList read;
-    scan::ListReadError error;
+    lists::IdList read;
+    lists::ListReadError error;
     scrub::VolumeStatus volume;
-    if (!scan::ReadIdList(list->path, &read, &error)) {
+    if (!lists::ReadIdList(list->path, &read, &error)) {
       PrintMessage("scrub: " + ListErrorText(list->name, error));
       status = kExitListError;
       continue;
@@ -370,14 +370,14 @@ int Scrub(const Args& args) {
   }
   if (outcome.stopped) return kExitStopped;
   int status = kExitSame;
-  switch (scan::VerdictOf(outcome.totals)) {
-    case scan::AuditVerdict::kDamaged:
+  switch (audit::VerdictOf(outcome.totals)) {
+    case audit::AuditVerdict::kDamaged:
       status = kExitDamaged;
       break;
-    case scan::AuditVerdict::kDifferent:
+    case audit::AuditVerdict::kDifferent:
       status = kExitDifferent;
       break;
-    case scan::AuditVerdict::kSame:
+    case audit::AuditVerdict::kSame:
       break;
   }
   // 3 (damage) outranks 2 (a list or the history failed), which outranks 1 (edits).

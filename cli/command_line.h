@@ -20,7 +20,7 @@
 namespace cli {
 
 // The walk's options of "list" without --options: directories only, into subdirectories.
-inline constexpr uint32_t kDefaultListOptions = walk_option::NoFiles | walk_option::Recurse;
+inline constexpr uint32_t kDefaultListOptions = fs::walk_option::NoFiles | fs::walk_option::Recurse;
 
 // The options of volumes, find and copies, and --catalogue of verify and compare.
 struct CatalogueOptions {
@@ -49,7 +49,7 @@ struct CommandLine {
   bool cached = false;      // verify --cached
   uint32_t walk_options = kDefaultListOptions;        // list --options
   std::string params;                                 // list --params
-  std::string separators = scan::kDefaultSeparators;  // names --separators
+  std::string separators = lists::kDefaultSeparators;  // names --separators
   CatalogueOptions catalogue;                         // volumes, find, copies
   ScrubOptions scrub;                                 // scrub
   Args operands;

@@ -19,38 +19,40 @@ CheckResult Missing(std::string reason) {
 }
 
 // The key a list would give the first bytes of a short file.
-int64_t ShortFileKey(const FirstBytes& first) {
+int64_t ShortFileKey(const content::FirstBytes& first) {
   std::string text = "$";
   char hex[3];
   for (uint8_t i = 0; i < first.count; ++i) {
     std::snprintf(hex, sizeof(hex), "%02X", first.bytes[i]);
     text += hex;
   }
-  text.resize(scan::kIdTextWidth, ' ');
+  text.resize(lists::kIdTextWidth, ' ');
   return catalogue::ContentKey(text).value_or(-1);
 }
 
 // The read of a large file in slices, so that the rate cap holds within one file.
-uint8_t ReadSliced(const platform::DirHandle& dir, std::string_view name, const ListedFile& listed,
-                   RateCap* rate, StopTest stop, uint32_t* id, std::string* error,
-                   bool* from_memory) {
+uint8_t ReadSliced(const platform::DirHandle& dir, std::string_view name,
+                   const content::ListedFile& listed, RateCap* rate, content::StopTest stop,
+                   uint32_t* id, std::string* error, bool* from_memory) {
   platform::File file;
-  uint8_t code = OpenListedFile(dir, name, &file, error);
-  if (code == kChkOk) code = CheckListedFile(file, listed);
+  uint8_t code = content::OpenListedFile(dir, name, &file, error);
+  if (code == content::kChkOk) code = content::CheckListedFile(file, listed);
   bool drop_after = false;
-  if (code == kChkOk) {
-    code = PrepareListedRead(file, listed.size, CacheUse::kDevice, &drop_after, error, from_memory);
+  if (code == content::kChkOk) {
+    code = content::PrepareListedRead(file, listed.size, content::CacheUse::kDevice, &drop_after,
+                                      error, from_memory);
   }
-  scan::FoldState state;
-  for (uint64_t offset = 0; code == kChkOk && offset < listed.size; offset += kSliceBytes) {
+  content::FoldState state;
+  for (uint64_t offset = 0; code == content::kChkOk && offset < listed.size;
+       offset += kSliceBytes) {
     const uint64_t length = std::min(kSliceBytes, listed.size - offset);
-    code = FoldFileRange(file, offset, length, LentBuffer{}, stop, &state);
-    if (code == kChkReadError && error != nullptr) *error = file.ErrorText();
-    if (code == kChkOk && rate != nullptr) rate->Took(length);
+    code = content::FoldFileRange(file, offset, length, content::LentBuffer{}, stop, &state);
+    if (code == content::kChkReadError && error != nullptr) *error = file.ErrorText();
+    if (code == content::kChkOk && rate != nullptr) rate->Took(length);
   }
-  if (file.IsOpen()) EndListedRead(file, drop_after);
-  if (code == kChkOk) code = CheckListedFile(file, listed);
-  if (code == kChkOk) *id = scan::FoldResult(state);
+  if (file.IsOpen()) content::EndListedRead(file, drop_after);
+  if (code == content::kChkOk) code = content::CheckListedFile(file, listed);
+  if (code == content::kChkOk) *id = content::FoldResult(state);
   return code;
 }
 
@@ -58,9 +60,9 @@ CheckResult Judge(uint8_t code, int64_t key, const ListedLine& listed, bool same
                   std::string error) {
   CheckResult result;
   switch (code) {
-    case kChkOk:
-    case kChkTooShort:
-    case kChkEmpty:
+    case content::kChkOk:
+    case content::kChkTooShort:
+    case content::kChkEmpty:
       result.id_read = key;
       if (same_time) {
         result.verdict = key == listed.id ? Verdict::kUnchanged : Verdict::kCorrupted;
@@ -68,14 +70,14 @@ CheckResult Judge(uint8_t code, int64_t key, const ListedLine& listed, bool same
         result.verdict = key == listed.id ? Verdict::kTouched : Verdict::kChanged;
       }
       return result;
-    case kChkChanged:
+    case content::kChkChanged:
       result.verdict = Verdict::kChanged;
       result.reason = error.empty() ? "changed while it was read" : error;
       return result;
-    case kChkGone:
-    case kChkNotFound:
+    case content::kChkGone:
+    case content::kChkNotFound:
       return Missing("gone since it was listed");
-    case kChkStopped:
+    case content::kChkStopped:
       result.stopped = true;
       return result;
     default:
@@ -119,26 +121,26 @@ CheckResult CheckFile(const std::string& path, const ListedLine& listed, RateCap
     result.verdict = Verdict::kChanged;
     return result;
   }
-  const ListedFile now = ListedFileOf(info);
-  const StopTest stop_test{stop, nullptr};
+  const content::ListedFile now = content::ListedFileOf(info);
+  const content::StopTest stop_test{stop, nullptr};
   uint32_t id = 0;
   std::string error;
   bool from_memory = false;
-  uint8_t code = kChkEmpty;
+  uint8_t code = content::kChkEmpty;
   int64_t key = 0;
   if (listed.size >= kSliceBytes) {
     code = ReadSliced(dir, name, now, rate, stop_test, &id, &error, &from_memory);
     key = id;
   } else if (listed.size > 0) {
-    FirstBytes first;
-    code = FileChkListed(dir, name, now, LentBuffer{}, stop_test, &id, &first, &error,
-                         CacheUse::kDevice, nullptr, &from_memory);
-    key = code == kChkTooShort ? ShortFileKey(first) : id;
+    content::FirstBytes first;
+    code = content::FileChkListed(dir, name, now, content::LentBuffer{}, stop_test, &id, &first,
+                                  &error, content::CacheUse::kDevice, nullptr, &from_memory);
+    key = code == content::kChkTooShort ? ShortFileKey(first) : id;
     if (rate != nullptr) rate->Took(listed.size);
   }
   CheckResult result = Judge(code, key, listed, same_time, std::move(error));
   result.from_memory = from_memory;
-  if (code == kChkOk || code == kChkTooShort) result.bytes_read = listed.size;
+  if (code == content::kChkOk || code == content::kChkTooShort) result.bytes_read = listed.size;
   return result;
 }
 

@@ -8,7 +8,7 @@
 
 namespace scrub {
 
-bool StatusOf(History* history, const catalogue::CatalogueList& list, const scan::IdList& read,
+bool StatusOf(History* history, const catalogue::CatalogueList& list, const lists::IdList& read,
               uint32_t cycle, VolumeStatus* status) {
   *status = {};
   const std::string volume = VolumeKey(list);
@@ -20,7 +20,7 @@ bool StatusOf(History* history, const catalogue::CatalogueList& list, const scan
     return false;
   }
   const StaleIndex index(table);
-  for (const scan::ListedFile& file : read.files()) {
+  for (const lists::ListedFile& file : read.files()) {
     if (!file.has_id || !file.has_size || file.ambiguous || file.size == 0) continue;
     const std::optional<int64_t> id = catalogue::ContentKey(file.id_text());
     if (!id) continue;

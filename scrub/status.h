@@ -25,7 +25,7 @@ struct VolumeStatus {
 };
 
 // The status of the volume of `list`, read as `read`, by its newest lines.
-bool StatusOf(History* history, const catalogue::CatalogueList& list, const scan::IdList& read,
+bool StatusOf(History* history, const catalogue::CatalogueList& list, const lists::IdList& read,
               uint32_t cycle, VolumeStatus* status);
 
 }  // namespace scrub

@@ -42,8 +42,8 @@ struct Candidates {
   uint64_t bytes = 0;
 };
 
-FileKey KeyOf(const scan::IdList& read, const CatalogueList& list, const std::string& volume,
-              const scan::ListedFile& file) {
+FileKey KeyOf(const lists::IdList& read, const CatalogueList& list, const std::string& volume,
+              const lists::ListedFile& file) {
   FileKey key;
   key.volume = volume;
   key.path = catalogue::PathOnVolume(list, read.FullPath(file));
@@ -53,11 +53,11 @@ FileKey KeyOf(const scan::IdList& read, const CatalogueList& list, const std::st
   return key;
 }
 
-Candidates CandidatesOf(const scan::IdList& read, const CatalogueList& list) {
+Candidates CandidatesOf(const lists::IdList& read, const CatalogueList& list) {
   Candidates out;
-  const std::vector<scan::ListedFile>& files = read.files();
+  const std::vector<lists::ListedFile>& files = read.files();
   for (size_t i = 0; i < files.size(); ++i) {
-    const scan::ListedFile& file = files[i];
+    const lists::ListedFile& file = files[i];
     if (!file.has_id || !file.has_size || file.ambiguous || file.size == 0) continue;
     const std::optional<int64_t> id = catalogue::ContentKey(file.id_text());
     if (!id) continue;
@@ -70,10 +70,10 @@ Candidates CandidatesOf(const scan::IdList& read, const CatalogueList& list) {
 }
 
 bool ReadHeldList(const std::string& path, bool wait, const std::atomic<bool>* stop,
-                  scan::IdList* read, RunResult* result) {
+                  lists::IdList* read, RunResult* result) {
   for (;;) {
-    scan::ListReadError error;
-    if (scan::ReadIdList(path, read, &error, stop)) return true;
+    lists::ListReadError error;
+    if (lists::ReadIdList(path, read, &error, stop)) return true;
     if (!error.in_use || !wait || Stopped(stop)) {
       result->state = error.stopped || Stopped(stop) ? RunState::kStopped
                       : error.in_use                 ? RunState::kBusy
@@ -107,7 +107,7 @@ class Batch {
   int64_t since_ = SteadyMs();
 };
 
-bool AddUnseen(History* history, const scan::IdList& read, const CatalogueList& list,
+bool AddUnseen(History* history, const lists::IdList& read, const CatalogueList& list,
                const std::string& volume, const Candidates& candidates,
                const std::vector<uint32_t>& unseen, const VolumeClock& clock) {
   std::vector<FileKey> keys;
@@ -133,7 +133,7 @@ bool WithinBudget(const Plan& plan, const Budget& budget, size_t position, uint6
 std::string VolumeKey(const CatalogueList& list) {
   // Lists without a serial are one volume only with their search path.
   if (list.serial == 0) return "path " + list.search_path;
-  return scan::SerialNumberText(list.serial) + " " + list.label;
+  return lists::SerialNumberText(list.serial) + " " + list.label;
 }
 
 VolumeLock::Result VolumeLock::Take(const std::string& history_path, const std::string& volume_key,
@@ -161,7 +161,7 @@ VolumeLock::Result VolumeLock::Take(const std::string& history_path, const std::
 
 std::string MountedFileOf(const std::vector<catalogue::MountedVolume>& mounted,
                           const CatalogueList& list, const std::string& path) {
-  const std::string below = scan::PathBelowRoot(path, list.root_column);
+  const std::string below = lists::PathBelowRoot(path, list.root_column);
   if (below.empty()) return {};
   const catalogue::VolumeChoice choice = catalogue::ChooseVolume(mounted, list.serial, list.label);
   if (choice.device == 0) return {};
@@ -184,7 +184,7 @@ struct Scrubbing {
 // files at once faster than one after the other, as verify's readers find.
 class Readers {
  public:
-  Readers(const Scrubbing& run, const scan::IdList& read, const Candidates& candidates,
+  Readers(const Scrubbing& run, const lists::IdList& read, const Candidates& candidates,
           const Plan& plan, const VolumeClock& clock)
       : run_(run),
         read_(read),
@@ -204,9 +204,10 @@ class Readers {
 
  private:
   // The next file the budget lets start, or null.
-  const scan::ListedFile* Next() {
+  const lists::ListedFile* Next() {
     if (ended_ || next_ >= plan_.order.size() || Stopped(run_.options.stop)) return nullptr;
-    const scan::ListedFile& file = read_.files()[candidates_.files[OrderIndex(plan_.order[next_])]];
+    const lists::ListedFile& file =
+        read_.files()[candidates_.files[OrderIndex(plan_.order[next_])]];
     if (!WithinBudget(plan_, run_.options.budget, next_, started_bytes_, file.size, started_ms_)) {
       ended_ = true;
       return nullptr;
@@ -218,7 +219,7 @@ class Readers {
 
   void Read() {
     std::unique_lock lock(mutex_);
-    while (const scan::ListedFile* file = Next()) {
+    while (const lists::ListedFile* file = Next()) {
       CheckRecord record;
       record.key = KeyOf(read_, run_.list, volume_, *file);
       const std::string where = MountedFileOf(run_.mounted, run_.list, read_.FullPath(*file));
@@ -252,7 +253,7 @@ class Readers {
   }
 
   const Scrubbing& run_;
-  const scan::IdList& read_;
+  const lists::IdList& read_;
   const Candidates& candidates_;
   const Plan& plan_;
   const std::string volume_;
@@ -293,7 +294,7 @@ RunResult ScrubVolume(History* history, const std::string& history_path, const C
       result.error = lock.error();
       return result;
   }
-  scan::IdList read;
+  lists::IdList read;
   if (!ReadHeldList(list.path, options.wait, options.stop, &read, &result)) return result;
   const int64_t start = options.now();
   VolumeClock clock;

@@ -81,11 +81,11 @@ TEST_F(VolumeRunTest, ChecksAreKeptByTheFilesLineAndAMendChecksItAgain) {
   const catalogue::CatalogueList list = List("Disk");
   EXPECT_EQ(Read(list, Bytes(200)), (std::vector<std::string>{"f000", "f001"}));
   // The key as a list shows the file: its path below the volume's root.
-  scan::IdList read;
-  scan::ListReadError error;
-  ASSERT_TRUE(scan::ReadIdList(list.path, &read, &error));
+  lists::IdList read;
+  lists::ListReadError error;
+  ASSERT_TRUE(lists::ReadIdList(list.path, &read, &error));
   std::map<std::string, scrub::FileKey> keys;
-  for (const scan::ListedFile& file : read.files()) {
+  for (const lists::ListedFile& file : read.files()) {
     scrub::FileKey key;
     key.volume = scrub::VolumeKey(list);
     key.path = catalogue::PathOnVolume(list, read.FullPath(file));
