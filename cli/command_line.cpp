@@ -440,6 +440,50 @@ std::span<const CommandSpec> RepairCommands() {
        "file of LIST, 3 damaged files left as they were (no proven copy, copies that\n"
        "differ, a read-only volume, a mend that failed; --dry-run: damaged files\n"
        "found).\n",
+// clang-format off
+constexpr OptionSpec kScrubOptions[] = {
+    Text("--budget", "N%", "read N % of each volume's listed bytes a run (5%)",
+         [](Line* l, const Given& g) { l->scrub.budget = g.text; }, true),
+    Text("--time", "TIME", "start no file once TIME has passed (90s, 30m, 2h)",
+         [](Line* l, const Given& g) { l->scrub.time = g.text; }, true),
+    Size("--bytes", "SIZE", "read at most SIZE a volume (200G: powers of 1024)",
+         [](Line* l, const Given& g) { l->scrub.bytes = g.number; }),
+    Text("--cycle", "TIME", "read every file at least once in TIME of the volume\n"
+         "being mounted at runs (30d)",
+         [](Line* l, const Given& g) { l->scrub.cycle = g.text; }, true),
+    Size("--rate", "SIZE", "read at most SIZE a second (50M)",
+         [](Line* l, const Given& g) { l->scrub.rate = static_cast<uint64_t>(g.number); }),
+    Flag("--idle", "read in the idle I/O class at the lowest CPU priority",
+         [](Line* l, const Given&) { l->scrub.idle = true; }),
+    Flag("--wait", "wait for another scrub or a scan that holds a volume",
+         [](Line* l, const Given&) { l->scrub.wait = true; }),
+    Flag("--status", "show where each volume stands instead of reading",
+         [](Line* l, const Given&) { l->scrub.status = true; }),
+};
+// clang-format on
+
+// Files read a little each run, the stalest first, with a history that lasts.
+std::span<const CommandSpec> ScrubCommands() {
+  static const Group kScrub[] = {kScrubOptions, kCatalogueFolderOptions, kCatalogueOptions};
+  // clang-format off
+  static const CommandSpec kCommands[] = {
+      {"scrub", kScrub, {}, {"LIST", 0, kAnyCount, false, ""},
+       "Usage: checker-cli scrub [OPTIONS] [LIST...]\n"
+       "Read a share of each volume's files from the disk and judge them as verify\n"
+       "does, the files never checked first, then those checked longest ago. With no\n"
+       "LIST, every catalogued volume that is mounted now; a volume's newest list is\n"
+       "its picture. A run reads the stalest file, then files up to the budget, and\n"
+       "more where a file would otherwise pass its cycle. Nothing is printed when all\n"
+       "is well; one line per problem: the class, blanks to column 16, the path and,\n"
+       "for a file changed since its list was written, that it is to be scanned again.\n"
+       "Each check is kept in $XDG_DATA_HOME/checker/history.db\n"
+       "(~/.local/share/checker/). A volume another scrub reads, or whose list a scan\n"
+       "writes, is skipped with one line.\n",
+       "",
+       "Exit status: 0 all is well, 1 differences (files edited, touched or missing) but\n"
+       "nothing corrupted or unreadable, 2 usage error, a list or the history that cannot\n"
+       "be read, or a LIST whose volume is not mounted, 3 corrupted or unreadable files\n"
+       "found, 130 stopped (what was checked is kept).\n",
        ""},
   };
   // clang-format on
@@ -453,7 +497,8 @@ std::span<const CommandSpec> Commands() {
     std::vector<CommandSpec> all;
     for (std::span<const CommandSpec> group :
          {RunCommands(), LookCommands(), CompareCommands(), CatalogueCommands(),
-          RepairCommands()}) {
+          RepairCommands(),
+          ScrubCommands()}) {
       all.insert(all.end(), group.begin(), group.end());
     }
     return all;

@@ -13,6 +13,7 @@
 #include "cli/compare_report.h"
 #include "cli/options.h"
 #include "cli/scan_options.h"
+#include "cli/scrub_options.h"
 #include "fs/dir_iter.h"
 #include "lists/list_names.h"
 
@@ -60,6 +61,7 @@ struct CommandLine {
   std::string separators = lists::kDefaultSeparators;  // names --separators
   CatalogueOptions catalogue;                         // volumes, find, copies
   RepairLine repair;                                  // repair
+  ScrubOptions scrub;                                 // scrub
   Args operands;
   bool help = false;
 };

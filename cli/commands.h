@@ -20,6 +20,7 @@ int RunVolumesCommand(const Args& args);
 int RunFindCommand(const Args& args);
 int RunCopiesCommand(const Args& args);
 int RunRepairCommand(const Args& args);
+int RunScrubCommand(const Args& args);
 
 // Prints "checker-cli: <message>" on stderr and returns 2.
 int UsageError(const std::string& message);

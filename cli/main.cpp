@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   // A stop that comes while the lists are read or backed up still ends the run as one.
-  if (command == "scan" || command == "continue" || command == "verify") {
+  if (command == "scan" || command == "continue" || command == "verify" ||
+      command == "scrub") {
     platform::InstallStopSignals();
   }
   cli::Args args(argv + 2, argv + argc);
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
   if (command == "find") return cli::RunFindCommand(args);
   if (command == "copies") return cli::RunCopiesCommand(args);
   if (command == "repair") return cli::RunRepairCommand(args);
+  if (command == "scrub") return cli::RunScrubCommand(args);
   cli::PrintMessage("unknown command '" + command + "'");
   std::cerr << kTryHelp;
   return 2;

@@ -36,6 +36,7 @@ std::string ProgramUsage() {
       "  find [OPTIONS] [NAME]     find files on every catalogued volume\n"
       "  copies [--under K] LIST   the other volumes that hold each file of LIST\n"
       "  repair LIST [PATH...]     mend damaged files from copies on other volumes\n"
+      "  scrub [OPTIONS] [LIST...] read the stalest files of each volume from the disk\n"
       "\n"
       "Scan options:\n";
   text += OptionLines(ScanOptionTable());

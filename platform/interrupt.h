@@ -2,6 +2,8 @@
 // Signals a command-line run cares about: a stop request from the terminal or the
 // system, and a file-size limit that must fail a write instead of killing the program.
 
+#include <atomic>
+
 namespace platform {
 
 // SIGINT and SIGTERM set a flag instead of ending the program (and are unblocked); a
@@ -9,6 +11,8 @@ namespace platform {
 void InstallStopSignals();
 // True once SIGINT or SIGTERM arrived after InstallStopSignals.
 bool StopSignalReceived();
+// The flag itself, for a read that tests it between buffers.
+const std::atomic<bool>* StopSignalFlag();
 // Clears the flag (tests).
 void ResetStopSignal();
 

@@ -34,6 +34,8 @@ void InstallStopSignals() {
 
 bool StopSignalReceived() { return g_stop.load(std::memory_order_relaxed); }
 
+const std::atomic<bool>* StopSignalFlag() { return &g_stop; }
+
 void ResetStopSignal() { g_stop.store(false, std::memory_order_relaxed); }
 
 void IgnoreFileSizeSignal() { signal(SIGXFSZ, SIG_IGN); }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Small source lint: trailing blanks, final newlines, CR LF, and which folder may
 # include which (lowest layer first: platform, support, fs, content, lists, scan, names,
-# catalogue, audit and repair, then app, editor and cli), inside app/ which floor may include
-# which, and that each engine file opens the namespace of its folder.
+# catalogue, audit, repair and scrub, then app, editor and cli), inside app/ which floor may
+# include which, and that each engine file opens the namespace of its folder.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -31,14 +31,15 @@ allowed() {
     catalogue) echo "platform support fs content lists scan names catalogue" ;;
     audit) echo "platform support fs content lists scan names catalogue audit" ;;
     repair) echo "platform support fs content lists scan names catalogue repair" ;;
-    cli) echo "platform support fs content lists scan names catalogue audit repair cli" ;;
+    scrub) echo "platform support fs content lists scan names catalogue scrub" ;;
+    cli) echo "platform support fs content lists scan names catalogue audit repair scrub cli" ;;
     editor) echo "support editor" ;;
     app) echo "platform support fs content lists scan names catalogue audit editor app" ;;
   esac
 }
 # System headers for files, directories, volumes, memory and time live in platform/.
 system_headers='^#include <(sys/[^>]*|unistd\.h|fcntl\.h|dirent\.h|blkid/[^>]*|mntent\.h|pwd\.h|time\.h|ctime|fnmatch\.h|glob\.h|limits\.h)>'
-for layer in platform support fs content lists scan names catalogue audit repair editor app cli; do
+for layer in platform support fs content lists scan names catalogue audit repair scrub editor app cli; do
   ok=" $(allowed $layer) "
   for f in $(git ls-files -co --exclude-standard -- "$layer/*.h" "$layer/*.cpp"); do
     [ -f "$f" ] || continue
@@ -82,7 +83,7 @@ for f in $(git ls-files -co --exclude-standard -- 'app/*/*.h' 'app/*/*.cpp'); do
   done < <(sed -nE 's/^#include "([^"]+)".*/\1/p' "$f")
 done
 # The engine's code lives in a namespace named after its folder: each file opens it.
-for layer in platform support fs names content lists scan catalogue audit repair; do
+for layer in platform support fs names content lists scan catalogue audit repair scrub; do
   for f in $(git ls-files -co --exclude-standard -- "$layer/*.h" "$layer/*.cpp"); do
     [ -f "$f" ] || continue
     grep -qE "^namespace $layer( \{|::)" "$f" || fail "$f: not in namespace $layer"
@@ -93,6 +94,6 @@ for layer in platform support fs names content lists scan catalogue audit repair
       END { exit tail != "" }' "$f" || fail "$f: declares names outside namespace $layer"
   done
 done
-grep -rlE '#include <Q' platform support fs content lists scan names catalogue audit repair 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
+grep -rlE '#include <Q' platform support fs content lists scan names catalogue audit repair scrub 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
   status=1
 exit $status

@@ -1,0 +1,21 @@
+#pragma once
+// The options of scrub as given; cmd_scrub checks and converts the texts.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace cli {
+
+struct ScrubOptions {
+  std::string budget;             // --budget N%
+  std::string time;               // --time 30m
+  std::optional<uint64_t> bytes;  // --bytes 200G
+  std::string cycle = "30d";      // --cycle
+  uint64_t rate = 0;              // --rate 50M
+  bool idle = false;
+  bool wait = false;
+  bool status = false;
+};
+
+}  // namespace cli

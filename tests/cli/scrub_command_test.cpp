@@ -1,0 +1,267 @@
+// checker-cli scrub over lists real scans wrote: damage made under the file system, the
+// quiet run, the status, two runs at once and a run killed.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "catalogue/sqlite_db.h"
+#include "common/loop_volume.h"
+#include "common/run_command.h"
+#include "common/temp_tree.h"
+
+namespace {
+
+using testing_support::CommandResult;
+using testing_support::SortedLines;
+using testing_support::TempTree;
+
+// A line of scrub: the class padded to column 16, the path, then what to know.
+std::string Row(const std::string& change, const std::string& path, const std::string& note = "") {
+  std::string line = change;
+  line.resize(15, ' ');
+  return line + path + (note.empty() ? "" : ": " + note) + "\n";
+}
+
+// Rewrites a file's bytes and sets its times back, as rot under the file system leaves it.
+void RotKeepingTimes(const std::string& path, const std::string& bytes) {
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// The pages of every file dropped where this user may: the reads below come from disk.
+void DropCaches() { std::ofstream("/proc/sys/vm/drop_caches") << "3\n"; }
+
+class ScrubCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
+            "XDG_CACHE_HOME=" + tree_.Dir("cache"), "XDG_DATA_HOME=" + tree_.Dir("data")};
+    catalogue_ = tree_.Dir("catalogue");
+  }
+
+  CommandResult Scrub(std::vector<std::string> args) {
+    args.insert(args.begin(), {"scrub", "--catalogue", catalogue_});
+    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
+  }
+
+  std::string Data(const std::string& name, const std::string& content) {
+    return tree_.File("volume/" + name, content);
+  }
+
+  void ScanInto(const std::string& name, const std::string& root,
+                const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {"scan",
+                                     "--quiet",
+                                     "--no-backup",
+                                     "--list",
+                                     catalogue_ + name + ".v00",
+                                     "--tree",
+                                     tree_.Path(name + ".t00"),
+                                     "--label",
+                                     name};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(root);
+    const CommandResult r = testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+  }
+
+  // How many files the history holds a check of.
+  int64_t Checked() {
+    catalogue::Database db;
+    EXPECT_TRUE(db.Open(tree_.Path("data/checker/history.db")));
+    catalogue::Statement count;
+    EXPECT_TRUE(db.Prepare("SELECT count(checked) FROM checks", &count));
+    return count.Step() ? count.Int(0) : -1;
+  }
+
+  TempTree tree_;
+  std::vector<std::string> env_;
+  std::string catalogue_;
+};
+
+TEST_F(ScrubCommandTest, QuietWhenAllIsWellAndOneLinePerProblem) {
+  const std::string same = Data("same.txt", "as it was");
+  const std::string rotten = Data("photos/rotten.jpg", "photo bytes, all good");
+  const std::string edited = Data("edited.txt", "a draft");
+  const std::string touched = Data("touched.txt", "the same words");
+  const std::string gone = Data("gone.txt", "soon deleted");
+  ScanInto("Disk", tree_.Path("volume/"));
+  CommandResult r = Scrub({"--budget", "100%"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out + r.err, "");
+
+  RotKeepingTimes(rotten, "photo bytes, ALL good");
+  std::ofstream(edited, std::ios::app) << " and more";
+  const std::string words = TempTree::Read(touched);
+  std::filesystem::last_write_time(
+      touched, std::filesystem::last_write_time(touched) + std::chrono::hours(1));
+  std::filesystem::remove(gone);
+  DropCaches();
+  r = Scrub({"--budget", "100%"});
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string stale = "edited since its list was written; scan again";
+  EXPECT_EQ(SortedLines(r.out),
+            SortedLines(Row("corrupted", rotten) + Row("changed", edited, stale) +
+                        Row("touched", touched,
+                            "its write time changed since its list was written; scan again") +
+                        Row("missing", gone, "gone since it was listed")));
+  r = Scrub({"--budget", "100%", "--format", "jsonl"});
+  EXPECT_NE(
+      r.out.find("{\"class\":\"corrupted\",\"volume\":\"Disk\",\"path\":\"" + rotten + "\"}\n"),
+      std::string::npos)
+      << r.out;
+  // Edits alone are differences, not damage: the exit status of verify.
+  RotKeepingTimes(rotten, "photo bytes, all good");
+  r = Scrub({"--budget", "100%"});
+  EXPECT_EQ(r.exit_code, 1) << r.out;
+}
+
+TEST_F(ScrubCommandTest, UnreadableFileIsNamedWithItsReason) {
+  const std::string secret = Data("secret.txt", "not for everyone");
+  ScanInto("Disk", tree_.Path("volume/"));
+  std::filesystem::permissions(secret, std::filesystem::perms::none);
+  if (std::ifstream(secret).is_open()) GTEST_SKIP() << "this user reads every file";
+  const CommandResult r = Scrub({});
+  EXPECT_EQ(r.exit_code, 3);
+  EXPECT_EQ(r.out, Row("unreadable", secret, "Permission denied"));
+}
+
+TEST_F(ScrubCommandTest, DamageUnderTheFileSystemOfALoopMountedDisk) {
+  testing_support::LoopVolume disk(tree_.Path("disk.img"), "DISK");
+  const std::string root = tree_.Path("disk/");
+  std::string why;
+  if (!disk.Mount(root, &why)) GTEST_SKIP() << why;
+  const std::string photo = tree_.File("disk/photo.jpg", "photo " + std::string(9000, 'p'));
+  tree_.File("disk/note.txt", "a note");
+  ScanInto("Disk", root);
+  ASSERT_TRUE(disk.Damage("photo ppp", "photo PPP"));
+  const CommandResult r = Scrub({"--budget", "100%"});
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_EQ(r.out, Row("corrupted", photo));
+}
+
+TEST_F(ScrubCommandTest, StatusShowsEachVolumeBeforeAndAfter) {
+  Data("a.txt", "0123456789");
+  Data("b.txt", "9876543210");
+  ScanInto("Disk", tree_.Path("volume/"));
+  const auto status = [&] {
+    const CommandResult r = Scrub({"--status", "--format", "jsonl"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return r.out;
+  };
+  EXPECT_NE(status().find("\"files\":2,\"bytes\":20,\"cycle_percent\":0,\"never_checked\":2,"
+                          "\"overdue\":0,\"damaged\":0,\"oldest_check\":\"never\","
+                          "\"last_run\":\"never\",\"mounted_at\":\""),
+            std::string::npos)
+      << status();
+  ASSERT_EQ(Scrub({"--bytes", "1"}).exit_code, 0);
+  EXPECT_NE(status().find("\"cycle_percent\":50,\"never_checked\":1,"), std::string::npos)
+      << status();
+}
+
+TEST_F(ScrubCommandTest, NoVolumeMountedIsNothingToDo) {
+  Data("a.txt", "on a disk that is away");
+  ScanInto("Away", tree_.Path("volume/"), {"--serial", "424242"});
+  CommandResult r = Scrub({});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out + r.err, "");
+  // Named, it is an error the user hears of.
+  r = Scrub({"Away"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.err, "checker-cli: scrub: Away: its volume is not mounted\n");
+  // No catalogue at all: a timer's run on a machine without lists.
+  r = testing_support::RunCommand(CHECKER_CLI_PATH, {"scrub"}, env_);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out + r.err, "");
+}
+
+TEST_F(ScrubCommandTest, AVolumeHeldElsewhereIsSkippedWithOneLineOrWaitedFor) {
+  Data("a.txt", "some bytes");
+  ScanInto("Disk", tree_.Path("volume/"));
+  ASSERT_EQ(Scrub({}).exit_code, 0);
+  const std::string locks = tree_.Path("data/checker/locks/");
+  const std::string lock = TempTree::FileEndingWith(locks, ".lock");
+  ASSERT_FALSE(lock.empty());
+  const std::string skipped =
+      "checker-cli: scrub: Disk: skipped: another scrub reads its volume, or a scan writes "
+      "its list (--wait waits)\n";
+  for (const std::string& held : {lock, catalogue_ + "Disk.v00"}) {
+    SCOPED_TRACE(held);
+    const int fd = open(held.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    CommandResult r = Scrub({});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, skipped);
+    // --wait waits until the other lets go.
+    std::thread release([fd] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      close(fd);
+    });
+    r = Scrub({"--wait", "--budget", "100%"});
+    release.join();
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out + r.err, "");
+  }
+}
+
+TEST_F(ScrubCommandTest, AKilledRunKeepsTheChecksItCompleted) {
+  for (int i = 0; i < 40; ++i) Data("f" + std::to_string(i), std::string(50000, 'a' + i % 26));
+  ScanInto("Disk", tree_.Path("volume/"));
+  // 2 MB at 500 kB a second: four seconds, killed after two.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    for (const std::string& entry : env_) putenv(const_cast<char*>(entry.c_str()));
+    execl(CHECKER_CLI_PATH, CHECKER_CLI_PATH, "scrub", "--catalogue", catalogue_.c_str(),
+          "--budget", "100%", "--rate", "500k", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  const int64_t kept = Checked();
+  EXPECT_GT(kept, 10);
+  EXPECT_LT(kept, 40);
+  // The next run goes on with the files never checked.
+  ASSERT_EQ(Scrub({"--bytes", "1"}).exit_code, 0);
+  EXPECT_EQ(Checked(), kept + 1);
+}
+
+TEST_F(ScrubCommandTest, UsageErrors) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--budget", "five"}, "scrub: --budget takes a share such as 5%, not 'five'"},
+      {{"--budget", "120%"}, "scrub: --budget takes a share such as 5%, not '120%'"},
+      {{"--budget", "5%", "--time", "1h"}, "scrub: give one of --budget, --time and --bytes"},
+      {{"--time", "soon"}, "scrub: --time takes a time such as 90s, 30m or 2h, not 'soon'"},
+      {{"--cycle", "0d"}, "scrub: --cycle takes a time such as 30d or 12h, not '0d'"},
+      {{"--rate", "fast"},
+       "scrub: option '--rate' needs bytes or a size such as 390k or 1.5G (powers of 1024), not "
+       "'fast'"},
+  };
+  for (const auto& [args, error] : cases) {
+    const CommandResult r = Scrub(args);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err, "checker-cli: " + error + "\n");
+  }
+}
+
+}  // namespace

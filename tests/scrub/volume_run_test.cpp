@@ -1,0 +1,164 @@
+// Which files a scrub reads, run after run, on a clock the test sets.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "catalogue/volumes.h"
+#include "scrub/selection.h"
+#include "scrub_fixture.h"
+
+namespace {
+
+using scrub::Budget;
+using scrub_testing::kDay;
+
+class VolumeRunTest : public scrub_testing::ScrubFixture {
+ protected:
+  // The files one run reads, by their names.
+  std::vector<std::string> Read(const catalogue::CatalogueList& list, const Budget& budget) {
+    std::vector<std::string> names;
+    scrub::RunOptions options;
+    options.budget = budget;
+    options.now = [this] { return now_; };
+    scrub::RunSinks sinks;
+    sinks.progress = [&](uint64_t, uint64_t, const std::string& path) {
+      names.push_back(path.substr(path.rfind('/') + 1));
+    };
+    const scrub::RunResult result = scrub::ScrubVolume(&History(), history_path_, list,
+                                                       catalogue::MountedVolumes(), options, sinks);
+    EXPECT_EQ(result.state, scrub::RunState::kDone) << result.error;
+    EXPECT_TRUE(result.findings.empty());
+    // Files are read several at once: which, not in what order.
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+Budget Bytes(uint64_t bytes) {
+  Budget budget;
+  budget.kind = Budget::Kind::kBytes;
+  budget.bytes = bytes;
+  return budget;
+}
+
+Budget Share(double percent) {
+  Budget budget;
+  budget.percent = percent;
+  return budget;
+}
+
+TEST_F(VolumeRunTest, NeverCheckedFirstThenTheOldestCheckAsFarAsTheBudgetGoes) {
+  MakeVolume("Disk", 6, 1000);
+  const catalogue::CatalogueList list = List("Disk");
+  using Names = std::vector<std::string>;
+  struct Night {
+    Budget budget;
+    Names read;
+  };
+  // 1000 bytes a file: a budget stops before the first file that would pass it, and the
+  // stalest file is read even when it alone passes the budget.
+  const Night nights[] = {
+      {Bytes(2500), {"f000", "f001"}},
+      {Share(50), {"f002", "f003", "f004"}},
+      {Bytes(10), {"f005"}},
+      {Bytes(3000), {"f000", "f001", "f002"}},
+      {Bytes(0), {"f003"}},
+  };
+  for (const Night& night : nights) {
+    now_ += kDay;
+    EXPECT_EQ(Read(list, night.budget), night.read);
+  }
+}
+
+TEST_F(VolumeRunTest, ChecksAreKeptByTheFilesLineAndAMendChecksItAgain) {
+  const std::vector<std::string> paths = MakeVolume("Disk", 3, 100);
+  const catalogue::CatalogueList list = List("Disk");
+  EXPECT_EQ(Read(list, Bytes(200)), (std::vector<std::string>{"f000", "f001"}));
+  // The key as a list shows the file: its path below the volume's root.
+  lists::IdList read;
+  lists::ListReadError error;
+  ASSERT_TRUE(lists::ReadIdList(list.path, &read, &error));
+  std::map<std::string, scrub::FileKey> keys;
+  for (const lists::ListedFile& file : read.files()) {
+    scrub::FileKey key;
+    key.volume = scrub::VolumeKey(list);
+    key.path = catalogue::PathOnVolume(list, read.FullPath(file));
+    key.size = file.size;
+    key.write_time = file.write_time;
+    key.id = *catalogue::ContentKey(file.id_text());
+    keys[std::string(file.name())] = key;
+  }
+  read = {};
+  const std::optional<scrub::LastCheck> first = History().Last(keys["f000"]);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->time, now_);
+  EXPECT_EQ(first->verdict, scrub::Verdict::kUnchanged);
+  EXPECT_EQ(first->id_read, keys["f000"].id);
+  EXPECT_FALSE(History().Last(keys["f002"]));
+  // Another size is another line: it has no history.
+  scrub::FileKey other = keys["f000"];
+  ++other.size;
+  EXPECT_FALSE(History().Last(other));
+
+  // Mended: never checked since, so read before the file never checked yet.
+  ASSERT_TRUE(History().RecordMend(keys["f001"], now_, "/elsewhere/f001"));
+  EXPECT_FALSE(History().Last(keys["f001"]));
+  now_ += kDay;
+  EXPECT_EQ(Read(list, Bytes(0)), (std::vector<std::string>{"f001"}));
+}
+
+// Daily runs with the volume mounted on random days and a budget of nothing: every
+// file is still read within 30 days of the volume being mounted.
+TEST_F(VolumeRunTest, EveryFileIsReadWithinItsCycleOfMountedDays) {
+  MakeVolume("Disk", 40, 64);
+  const catalogue::CatalogueList list = List("Disk");
+  constexpr int kCycleDays = 30;
+  Budget budget = Bytes(0);
+  budget.cycle = kCycleDays * kDay;
+  for (const unsigned seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    std::filesystem::remove_all(tree_.Path("data"));
+    history_.reset();
+    std::mt19937 random(seed);
+    std::bernoulli_distribution mounted(seed == 1 ? 1.0 : 0.3);
+    std::map<std::string, int> last;  // mounted days counted at each file's last read
+    int days = 0;                     // days the volume was mounted at a run
+    for (int day = 0; day < 400; ++day) {
+      now_ = scrub_testing::kStart + day * kDay;
+      if (!mounted(random)) continue;
+      ++days;
+      for (const std::string& name : Read(list, budget)) last[name] = days;
+      for (int i = 0; i < 40; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof(name), "f%03d", i);
+        // Never read yet counts from the first mounted day.
+        const int since = days - (last.count(name) != 0 ? last[name] : 1);
+        ASSERT_LT(since, kCycleDays) << name << " on day " << day;
+      }
+    }
+  }
+}
+
+TEST_F(VolumeRunTest, DamageIsFoundAndLeftForTheNextRunToSee) {
+  const std::vector<std::string> paths = MakeVolume("Disk", 2, 100);
+  const catalogue::CatalogueList list = List("Disk");
+  // The same size and write time, other bytes.
+  struct stat before;
+  ASSERT_EQ(stat(paths[1].c_str(), &before), 0);
+  tree_.File("volumes/Disk/f001", std::string(100, 'Z'));
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, paths[1].c_str(), times, 0), 0);
+  const scrub::RunResult result = Run(list, Share(100));
+  ASSERT_EQ(result.findings.size(), 1u);
+  EXPECT_EQ(result.findings[0].verdict, scrub::Verdict::kCorrupted);
+  EXPECT_EQ(result.findings[0].path, paths[1]);
+  EXPECT_EQ(result.files, 2u);
+}
+
+}  // namespace
