@@ -21,6 +21,8 @@
 #include "repair/copy_finder.h"
 #include "repair/mend_history.h"
 #include "repair/repair_file.h"
+#include "scrub/history.h"
+#include "scrub/volume_run.h"
 #include "support/text.h"
 
 namespace cli {
@@ -147,9 +149,60 @@ struct Setting {
   repair::RepairOptions options;
 };
 
+constexpr int64_t kEpochDelta = 11644473600LL;  // seconds from 1601 to 1970
+constexpr int64_t kFileTimeUnits = 10000000LL;
+
+// The scrub history seen as repair asks it: repair names a file by its list's volume
+// and the path as listed, the history by the volume's key and the path on the volume.
+static_assert(static_cast<int>(repair::LastVerdict::kMissing) ==
+              static_cast<int>(scrub::Verdict::kMissing));
+
+class ScrubMendHistory : public repair::MendHistory {
+ public:
+  ScrubMendHistory(scrub::History* history, const std::vector<catalogue::CatalogueList>* lists,
+                   const catalogue::CatalogueList* own)
+      : history_(history), lists_(lists), own_(own) {}
+
+  std::optional<repair::LastVerdict> LastVerdictOf(const repair::FileKey& key) override {
+    std::optional<scrub::FileKey> known = KeyOf(key);
+    if (!known) return std::nullopt;
+    const std::optional<scrub::LastCheck> last = history_->Last(*known);
+    if (!last || last->verdict == scrub::Verdict::kMended) return std::nullopt;
+    return static_cast<repair::LastVerdict>(static_cast<int>(last->verdict));
+  }
+
+  void RecordMend(const repair::FileKey& key, platform::FileTime time,
+                  const std::string& copy_path) override {
+    std::optional<scrub::FileKey> known = KeyOf(key);
+    if (!known) return;
+    const int64_t seconds = static_cast<int64_t>(time / kFileTimeUnits) - kEpochDelta;
+    if (!history_->RecordMend(*known, seconds, copy_path)) {
+      PrintMessage("repair: the history kept no record of the mend: " + history_->error());
+    }
+  }
+
+ private:
+  std::optional<scrub::FileKey> KeyOf(const repair::FileKey& key) const {
+    const std::optional<int64_t> id = catalogue::ContentKey(key.id);
+    if (!id) return std::nullopt;
+    const catalogue::CatalogueList* list = nullptr;
+    if (repair::VolumeKey(*own_) == key.volume) list = own_;
+    for (size_t i = 0; list == nullptr && i < lists_->size(); ++i) {
+      if (repair::VolumeKey((*lists_)[i]) == key.volume) list = &(*lists_)[i];
+    }
+    if (list == nullptr) return std::nullopt;
+    return scrub::FileKey{scrub::VolumeKey(*list), catalogue::PathOnVolume(*list, key.path),
+                          key.size, key.write_time, *id};
+  }
+
+  scrub::History* history_;
+  const std::vector<catalogue::CatalogueList>* lists_;
+  const catalogue::CatalogueList* own_;
+};
+
 // Mends what needs it among the files of `list`; the exit status.
-int RepairList(const lists::IdList& list, Setting* setting, catalogue::CatalogueIndex* index) {
-  repair::NoMendHistory history;
+int RepairList(const lists::IdList& list, Setting* setting, catalogue::CatalogueIndex* index,
+               repair::MendHistory* history) {
   const std::string& search_path = list.search_path();
   bool left_damaged = false;
   std::vector<bool> matched(setting->paths.size(), false);
@@ -178,7 +231,7 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
           FindCandidates(index, setting->lists, setting->own, setting->mounted, key, device);
     }
     const repair::FileRepair done =
-        repair::RepairFile(now, key, damage, found, candidates, setting->options, &history);
+        repair::RepairFile(now, key, damage, found, candidates, setting->options, history);
     WriteOut(OutcomeLine(now, done));
     if (done.outcome == Outcome::kMended && !done.error.empty()) PrintMessage(done.error);
     const bool damaged = damage == repair::Damage::kCorrupted ||
@@ -240,7 +293,19 @@ int Repair(const Args& args) {
     if (known.path == list_path) setting.own = known;
   }
   setting.mounted = catalogue::MountedVolumes();
-  return RepairList(list, &setting, index.get());
+  // Without the history a mend still goes ahead: only the choice among copies and the
+  // next scrub's order lose by it.
+  scrub::History history;
+  const std::string history_path = scrub::HistoryPath();
+  if (!history_path.empty() && history.Open(history_path)) {
+    ScrubMendHistory kept(&history, &setting.lists, &setting.own);
+    return RepairList(list, &setting, index.get(), &kept);
+  }
+  PrintMessage("repair: no history of checks: " +
+               (history_path.empty() ? std::string("neither XDG_DATA_HOME nor HOME is set")
+                                     : history.error()));
+  repair::NoMendHistory none;
+  return RepairList(list, &setting, index.get(), &none);
 }
 
 }  // namespace

@@ -440,6 +440,12 @@ std::span<const CommandSpec> RepairCommands() {
        "file of LIST, 3 damaged files left as they were (no proven copy, copies that\n"
        "differ, a read-only volume, a mend that failed; --dry-run: damaged files\n"
        "found).\n",
+       ""},
+  };
+  // clang-format on
+  return kCommands;
+}
+
 // clang-format off
 constexpr OptionSpec kScrubOptions[] = {
     Text("--budget", "N%", "read N % of each volume's listed bytes a run (5%)",

@@ -82,13 +82,14 @@ class RepairCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
     env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
-            "XDG_CACHE_HOME=" + tree_.Dir("cache"), "TZ=UTC"};
+            "XDG_CACHE_HOME=" + tree_.Dir("cache"), "XDG_DATA_HOME=" + tree_.Dir("data"),
+            "TZ=UTC"};
     catalogue_ = tree_.Dir("catalogue");
   }
 
   CommandResult Cli(std::vector<std::string> args) {
     sync();  // verify and repair read what is on the disk
-    if (args.front() == "repair" || args.front() == "verify") {
+    if (args.front() == "repair" || args.front() == "verify" || args.front() == "scrub") {
       args.insert(args.begin() + 1, {"--catalogue", catalogue_});
     }
     return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
@@ -135,6 +136,16 @@ TEST_F(RepairCommandTest, MendsACorruptedFileFromAProvenCopy) {
   const std::string backup = Volume("Backup", {{"old/beach.jpg", kBeach}});
   const std::string rotten = tree_.Path("Disk/photos/beach.jpg");
   Rot(rotten, "waves on the sand, ALL day long");
+  // A scrub finds the damage and keeps it in the history until it is mended.
+  const auto damaged = [&] {
+    const CommandResult status = Cli({"scrub", "--status", "--format", "jsonl", disk});
+    EXPECT_EQ(status.exit_code, 0) << status.err;
+    const size_t at = status.out.find("\"damaged\":");
+    return at == std::string::npos ? std::string("none") : status.out.substr(at + 10, 1);
+  };
+  const CommandResult scrub = Cli({"scrub", "--budget", "100%", disk});
+  EXPECT_EQ(scrub.exit_code, 3) << scrub.out << scrub.err;
+  EXPECT_EQ(damaged(), "1");
 
   const CommandResult dry = Cli({"repair", "--dry-run", "--all", disk});
   EXPECT_EQ(dry.exit_code, 3) << dry.err;
@@ -150,8 +161,13 @@ TEST_F(RepairCommandTest, MendsACorruptedFileFromAProvenCopy) {
             Row("mended", rotten + " (corrupted) from " + tree_.Path("Backup/old/beach.jpg") +
                               "; the damaged file kept as " + kept));
   EXPECT_EQ(TempTree::Read(kept), "waves on the sand, ALL day long");
-  // Both volumes verify as listed, the kept file the only new one.
+  EXPECT_EQ(damaged(), "0");
+  // Both volumes verify as listed, the kept file the only new one; the mended file is
+  // read again by the next scrub, and found as listed.
   std::filesystem::remove(kept);
+  const CommandResult again = Cli({"scrub", "--budget", "100%", disk});
+  EXPECT_EQ(again.exit_code, 0) << again.out << again.err;
+  EXPECT_EQ(again.out, "");
   for (const std::string& list : {disk, backup}) {
     const CommandResult verify = Cli({"verify", list});
     EXPECT_EQ(verify.exit_code, 0) << list << verify.out << verify.err;
