@@ -1,6 +1,6 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (the posix thread model: GCC 12's
 # win32 model has no std::thread). The libraries come from scripts/windows_deps.sh; give
-# their folder as CHECKER_WIN_DEPS (default: deps beside the build tree's own folder).
+# their folder as CHECKER_WIN_DEPS (default: deps beside the build tree, as in build-win/).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -13,7 +13,7 @@ if(NOT CHECKER_WIN_DEPS)
   set(CHECKER_WIN_DEPS "$ENV{CHECKER_WIN_DEPS}")
 endif()
 if(NOT CHECKER_WIN_DEPS)
-  set(CHECKER_WIN_DEPS "${CMAKE_BINARY_DIR}/../build-win/deps")
+  set(CHECKER_WIN_DEPS "${CMAKE_BINARY_DIR}/../deps")
 endif()
 get_filename_component(CHECKER_WIN_DEPS "${CHECKER_WIN_DEPS}" ABSOLUTE)
 set(CHECKER_WIN_DEPS "${CHECKER_WIN_DEPS}" CACHE PATH "Windows libraries (scripts/windows_deps.sh)")
