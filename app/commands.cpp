@@ -18,10 +18,10 @@ void TViv050::ExecuteCommand(int tag) {
   settings_->ReleaseAlert();
   switch (command) {
     case Command::kCreate:
-      StartRun(kModeCreate);
+      StartRun(scan::kModeCreate);
       return;
     case Command::kContinue:
-      StartRun(kModeContinue);
+      StartRun(scan::kModeContinue);
       return;
     case Command::kSetInterval:
       run_->SetPendingInterval(settings_->IntervalValue());
@@ -54,10 +54,10 @@ void TViv050::ShowRunButtons(bool running) {
 void TViv050::zmDskThread(TDskFil& job, int16_t code) {
   run_->HandOver(job);
   run_page_->Present(job, code);
-  if (code == kNotifyStart) ShowRunButtons(true);
+  if (code == scan::kNotifyStart) ShowRunButtons(true);
   // New list files become visible.
-  if (code == kNotifyScan) bFil_->Refresh();
-  if (code != kNotifyEnd) return;
+  if (code == scan::kNotifyScan) bFil_->Refresh();
+  if (code != scan::kNotifyEnd) return;
   const bool close_now = run_->Forget();
   ShowRunButtons(false);
   if (!job.failure().empty()) settings_->ShowInfo(kInfoAlert, job.failure());

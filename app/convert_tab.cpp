@@ -46,5 +46,5 @@ ConvertTab::ConvertTab() {
 void ConvertTab::CutAtts() {
   const uint32_t value = static_cast<uint32_t>(TextToIntSx(eVal01_));
   const uint32_t limit = static_cast<uint32_t>(TextToIntSx(ePar01_));
-  eVal02_->setText(QString::number(LowBitsSumSx(value, limit)));
+  eVal02_->setText(QString::number(lists::LowBitsSumSx(value, limit)));
 }

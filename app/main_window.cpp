@@ -110,7 +110,7 @@ TViv050::~TViv050() {
 JobLink* TViv050::link() const { return run_->link(); }
 TDskFil* TViv050::running_job() const { return run_->running_job(); }
 bool TViv050::JobRunning() const { return run_->JobRunning(); }
-const std::shared_future<ScanOutcome>& TViv050::job_done() const { return run_->job_done(); }
+const std::shared_future<scan::ScanOutcome>& TViv050::job_done() const { return run_->job_done(); }
 TTbsDoubleEdit* TViv050::added_page() const { return editors_->added_page(); }
 
 void TViv050::BuildWidgets() {
@@ -181,7 +181,7 @@ void TViv050::ConnectAudit() {
   connect(run_.get(), &RunControl::startFailed, this, &TViv050::RefreshAuditButtons);
   // After zmDskThread, which forgets the job at its end.
   connect(link(), &JobLink::notified, this, [this](int code) {
-    if (code == kNotifyEnd) RefreshAuditButtons();
+    if (code == scan::kNotifyEnd) RefreshAuditButtons();
   });
 }
 
@@ -210,7 +210,7 @@ void TViv050::CompareSelected() {
 }
 
 void TViv050::CompareAgain() {
-  const scan::AuditResult* shown = audit_page_->model()->result();
+  const audit::AuditResult* shown = audit_page_->model()->result();
   if (shown == nullptr || shown->verify) return;
   if (run_->StartCompare(shown->old_name, shown->new_name, audit_page_->relative())) {
     RefreshAuditButtons();
@@ -226,8 +226,8 @@ void TViv050::ShowAudit(const AuditEnd& end) {
     settings_->ShowInfo(kInfoAlert, end.error);
     return;
   }
-  const scan::AuditResult& result = *end.result;
-  audit_page_->Show(end.result, scan::ReportTitle(result), end.notes);
+  const audit::AuditResult& result = *end.result;
+  audit_page_->Show(end.result, audit::ReportTitle(result), end.notes);
   pcCln_->setCurrentIndex(kPageAudit);
   if (end.verify) emit verifyProblems(result.problems);
 }
@@ -398,7 +398,7 @@ void TViv050::ShowPage(int page) {
 }
 
 void TViv050::LoadSettings() {
-  FormPlaceGetSx(&placement_);
+  support::FormPlaceGetSx(&placement_);
   settings_->Load();
   ShowPage(ReadInt(kKeyLastPage, kPageSettings));
   settings_->LoadBase();
@@ -412,8 +412,8 @@ void TViv050::LoadSettings() {
 }
 
 void TViv050::SaveSettings() {
-  IniClearSectionSx(SxAppIni, kSettingsSection);
-  FormPlaceSetSx(&placement_, false, false);
+  support::IniClearSectionSx(support::SxAppIni, kSettingsSection);
+  support::FormPlaceSetSx(&placement_, false, false);
   WriteValue(kKeyLastPage, SxValue(pcCln_->currentIndex()));
   settings_->Save();
   editors_->Save();
@@ -421,6 +421,6 @@ void TViv050::SaveSettings() {
   // The file box keeps its width; the pages take what the window has left.
   WriteValue(kKeyFileBoxWidth,
              SxValue(std::max(spRgt_->sizes().value(1, kFileBoxWidth), FileBoxLeastWidth())));
-  AppIniSaveSx();
+  support::AppIniSaveSx();
   settings_->SaveBase();
 }

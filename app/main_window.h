@@ -55,7 +55,7 @@ class TViv050 : public QMainWindow {
   TDskFil* running_job() const;
   bool JobRunning() const;
   // Ready when the last job started here has ended (invalid before the first start).
-  const std::shared_future<ScanOutcome>& job_done() const;
+  const std::shared_future<scan::ScanOutcome>& job_done() const;
 
   // The notification handler: GUI thread, while the job's thread waits.
   void zmDskThread(TDskFil& job, int16_t code);
@@ -75,7 +75,7 @@ class TViv050 : public QMainWindow {
   void closed();
   // A verify has ended: the problems of its scan (directories and files it could not
   // read, files that changed while read), in the order they came.
-  void verifyProblems(const std::vector<ScanProblem>& problems);
+  void verifyProblems(const std::vector<scan::ScanProblem>& problems);
 
  protected:
   void showEvent(QShowEvent* event) override;

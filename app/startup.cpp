@@ -10,15 +10,15 @@
 
 std::unique_ptr<TViv050> StartDesktop() {
   InstallQtMsgHandler();
-  const support::InitStatus status = SysInitSx();
+  const support::InitStatus status = support::SysInitSx();
   if (status == support::InitStatus::kCancelled) return nullptr;
   if (status == support::InitStatus::kBaseFileFailed) {
     // The program goes on; every base key keeps its default.
-    MsgSx(std::string("Base file ") + support::kBaseIniName + " could not be created: " +
-              SxBaseIniFile,
-          "Vantic SysInit");
+    support::MsgSx(std::string("Base file ") + support::kBaseIniName +
+                       " could not be created: " + support::SxBaseIniFile,
+                   "Vantic SysInit");
   }
-  QCoreApplication::setApplicationName(QString::fromStdString(SxAppName));
+  QCoreApplication::setApplicationName(QString::fromStdString(support::SxAppName));
   auto window = std::make_unique<TViv050>();
   window->show();
   return window;

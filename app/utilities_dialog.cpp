@@ -80,7 +80,7 @@ TDsk201::TDsk201(QWidget* parent, FileBox* file_box)
   QRect designed(0, 0, kDesignWidth, kDesignHeight);
   if (parent != nullptr) designed.moveCenter(parent->geometry().center());
   setGeometry(designed);
-  FormPlaceGetSx(&placement_);
+  support::FormPlaceGetSx(&placement_);
 }
 
 QWidget* TDsk201::BuildRepCharsPage() {
@@ -132,13 +132,13 @@ void TDsk201::ConvertListFiles() {
   if (folder.empty()) return;
   for (const std::string& name : file_box_->names()) {
     const std::string path = folder + name;
-    if (!FileExistsSx(path, 1)) continue;
+    if (!support::FileExistsSx(path, 1)) continue;
     std::string text;
     // A file that cannot be read must not be saved back empty.
     if (!platform::ReadWholeFile(path, &text)) continue;
     support::StringList lines;
     lines.SetText(text);
-    for (std::string& line : lines.items()) line = scan::ConvertOldListLine(line);
+    for (std::string& line : lines.items()) line = lists::ConvertOldListLine(line);
     // Lists use CR LF: a text without a line end gets that.
     const std::string_view line_end = support::FirstLineEnd(text);
     lines.SaveToFile(path, line_end.empty() ? support::kCrLf : line_end);
@@ -146,7 +146,7 @@ void TDsk201::ConvertListFiles() {
 }
 
 void TDsk201::closeEvent(QCloseEvent* event) {
-  FormPlaceSetSx(&placement_, true, false);
-  AppIniSaveSx();
+  support::FormPlaceSetSx(&placement_, true, false);
+  support::AppIniSaveSx();
   event->accept();
 }

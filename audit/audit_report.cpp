@@ -6,7 +6,7 @@
 #include "scan/progress_figures.h"
 #include "support/text.h"
 
-namespace scan {
+namespace audit {
 
 namespace {
 
@@ -14,13 +14,13 @@ constexpr size_t kClassWidth = 15;  // "not comparable" and a blank
 constexpr size_t kOutputChunk = 1 << 16;
 constexpr char kFromMemoryRow[] = "from memory";
 
-void AppendFileFields(std::string* out, std::string_view side, const ListedFile* file) {
+void AppendFileFields(std::string* out, std::string_view side, const lists::ListedFile* file) {
   const bool sized = file != nullptr && file->has_size;
   *out += fmt::format(",\"{}_size\":", side);
   *out += sized ? std::to_string(file->size) : "null";
   *out += fmt::format(",\"{}_time\":", side);
   if (sized && file->write_time != 0) {
-    AppendJsonString(out, WriteTimeText(file->write_time));
+    AppendJsonString(out, lists::WriteTimeText(file->write_time));
   } else {
     *out += "null";
   }
@@ -33,13 +33,13 @@ void AppendFileFields(std::string* out, std::string_view side, const ListedFile*
 }
 
 std::string Grouped(uint64_t value) {
-  std::string bytes = BytesText(static_cast<int64_t>(value));
+  std::string bytes = scan::BytesText(static_cast<int64_t>(value));
   return bytes.substr(0, bytes.size() - 6);  // without " bytes"
 }
 
 }  // namespace
 
-std::string_view TrimmedIdText(const ListedFile& file) {
+std::string_view TrimmedIdText(const lists::ListedFile& file) {
   std::string_view id = file.id_text();
   while (!id.empty() && id.back() == ' ') id.remove_suffix(1);
   return id;
@@ -72,8 +72,8 @@ void AppendJsonString(std::string* out, std::string_view text) {
   out->push_back('"');
 }
 
-std::string ChangeLine(const ListComparison& comparison, const IdList& old_list,
-                       const IdList& new_list, const FileComparison& entry) {
+std::string ChangeLine(const ListComparison& comparison, const lists::IdList& old_list,
+                       const lists::IdList& new_list, const FileComparison& entry) {
   std::string line(FileChangeName(entry.change));
   line.append(kClassWidth - line.size(), ' ');
   if (entry.old_file != nullptr) {
@@ -85,8 +85,8 @@ std::string ChangeLine(const ListComparison& comparison, const IdList& old_list,
   return line;
 }
 
-std::string ChangeJson(const ListComparison& comparison, const IdList& old_list,
-                       const IdList& new_list, const FileComparison& entry) {
+std::string ChangeJson(const ListComparison& comparison, const lists::IdList& old_list,
+                       const lists::IdList& new_list, const FileComparison& entry) {
   std::string out = "{\"class\":";
   AppendJsonString(&out, FileChangeName(entry.change));
   out += ",\"path\":";
@@ -129,14 +129,14 @@ void AppendProbableCopy(const std::optional<ProbableCopy>& copy, bool jsonl, std
 }
 
 // A folder left out by the parameters, as a line of the report.
-std::string NoteLine(const LeftOutDir& dir, bool jsonl) {
+std::string NoteLine(const fs::LeftOutDir& dir, bool jsonl) {
   if (!jsonl) {
     std::string line = "note";
     line.append(kClassWidth - line.size(), ' ');
-    return line + dir.path + ": " + LeftOutReason(dir) + "\n";
+    return line + dir.path + ": " + scan::LeftOutReason(dir) + "\n";
   }
   std::string out = "{\"note\":";
-  AppendJsonString(&out, LeftOutReason(dir));
+  AppendJsonString(&out, scan::LeftOutReason(dir));
   out += ",\"path\":";
   AppendJsonString(&out, dir.path);
   return out + "}\n";
@@ -144,8 +144,8 @@ std::string NoteLine(const LeftOutDir& dir, bool jsonl) {
 
 }  // namespace
 
-void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
-                      const IdList& new_list, const ReportOptions& options,
+void WriteReportLines(const ListComparison& comparison, const lists::IdList& old_list,
+                      const lists::IdList& new_list, const ReportOptions& options,
                       const std::function<void(std::string_view)>& sink) {
   std::string out;
   out.reserve(kOutputChunk * 2);
@@ -154,7 +154,7 @@ void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
     out += options.jsonl ? ChangeJson(comparison, old_list, new_list, entry)
                          : ChangeLine(comparison, old_list, new_list, entry);
     if (entry.from_memory && !options.jsonl) {
-      out += "\n" + std::string(kClassWidth, ' ') + kReadFromMemory;
+      out += "\n" + std::string(kClassWidth, ' ') + scan::kReadFromMemory;
     }
     if (options.probable_copy && NamesCopy(entry)) {
       AppendProbableCopy(options.probable_copy(old_list, *entry.old_file), options.jsonl, &out);
@@ -166,7 +166,7 @@ void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
     }
   }
   if (options.left_out != nullptr) {
-    for (const LeftOutDir& dir : *options.left_out) out += NoteLine(dir, options.jsonl);
+    for (const fs::LeftOutDir& dir : *options.left_out) out += NoteLine(dir, options.jsonl);
   }
   sink(out);
 }
@@ -275,11 +275,11 @@ AuditVerdict VerdictOf(const ChangeTotals& totals) {
   return totals.from_memory_files > 0 ? AuditVerdict::kDifferent : AuditVerdict::kSame;
 }
 
-std::vector<std::string> ListWarnings(std::string_view name, const IdList& list) {
+std::vector<std::string> ListWarnings(std::string_view name, const lists::IdList& list) {
   std::vector<std::string> warnings;
   if (!list.complete()) {
     warnings.push_back(std::string(name) + " is incomplete (" +
-                       std::string(ListStateText(list.state())) +
+                       std::string(lists::ListStateText(list.state())) +
                        "): files it does not hold are \"not listed\"");
   }
   if (list.repeated() > 0) {
@@ -294,11 +294,11 @@ std::vector<std::string> ListWarnings(std::string_view name, const IdList& list)
   return warnings;
 }
 
-std::string ListErrorText(std::string_view name, const ListReadError& error) {
+std::string ListErrorText(std::string_view name, const lists::ListReadError& error) {
   if (error.in_use) return std::string(name) + " is in use by another run";
   if (error.symbolic_link) return std::string(name) + " " + error.message;
   if (error.line == 0) return "cannot read " + std::string(name) + ": " + error.message;
   return std::string(name) + ": line " + std::to_string(error.line) + ": " + error.message;
 }
 
-}  // namespace scan
+}  // namespace audit

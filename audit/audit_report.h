@@ -16,7 +16,7 @@
 #include "platform/files.h"
 #include "scan/scan_job.h"
 
-namespace scan {
+namespace audit {
 
 // A file of another volume with the same size and id as a damaged or missing one.
 struct ProbableCopy {
@@ -29,9 +29,9 @@ struct ReportOptions {
   bool jsonl = false;  // one JSON object a line
   // Names a probable copy of a corrupted, unreadable or missing file, given the old list
   // and the file's line in it; unset or nothing: none is named.
-  std::function<std::optional<ProbableCopy>(const IdList&, const ListedFile&)> probable_copy;
+  std::function<std::optional<ProbableCopy>(const lists::IdList&, const lists::ListedFile&)> probable_copy;
   // A verify's folders left out by its parameters, a line each after the files; not owned.
-  const std::vector<LeftOutDir>* left_out = nullptr;
+  const std::vector<fs::LeftOutDir>* left_out = nullptr;
 };
 
 // What a comparison found, worst first: the exit status of the command line follows it.
@@ -40,14 +40,14 @@ enum class AuditVerdict : uint8_t { kDamaged, kDifferent, kSame };
 // The text line of one file, without line end: the class padded to a column, then the
 // path (ReportedPath), for a moved file "OLD -> NEW". A file read from memory gets a
 // line of its own below, "read from memory, not the disk" (WriteReportLines).
-std::string ChangeLine(const ListComparison& comparison, const IdList& old_list,
-                       const IdList& new_list, const FileComparison& entry);
+std::string ChangeLine(const ListComparison& comparison, const lists::IdList& old_list,
+                       const lists::IdList& new_list, const FileComparison& entry);
 // The JSON object of one file, without line end; "from_memory":true for a file read
 // from memory, not the disk.
-std::string ChangeJson(const ListComparison& comparison, const IdList& old_list,
-                       const IdList& new_list, const FileComparison& entry);
+std::string ChangeJson(const ListComparison& comparison, const lists::IdList& old_list,
+                       const lists::IdList& new_list, const FileComparison& entry);
 // The id field of a file's line without its trailing blanks.
-std::string_view TrimmedIdText(const ListedFile& file);
+std::string_view TrimmedIdText(const lists::ListedFile& file);
 // A JSON string: quotes, escapes, and each byte that is not part of valid UTF-8 as the
 // character of that byte's value (\u00XX).
 void AppendJsonString(std::string* out, std::string_view text);
@@ -56,8 +56,8 @@ void AppendJsonString(std::string* out, std::string_view text);
 // 64 KiB (the last one may be empty), then a line for each folder of `left_out`.
 // Unchanged files only with `all`, and only when the comparison kept them; a file read
 // from memory always.
-void WriteReportLines(const ListComparison& comparison, const IdList& old_list,
-                      const IdList& new_list, const ReportOptions& options,
+void WriteReportLines(const ListComparison& comparison, const lists::IdList& old_list,
+                      const lists::IdList& new_list, const ReportOptions& options,
                       const std::function<void(std::string_view)>& sink);
 // What a saved report says first: "Verify of LIST against PATH" or "Compare OLD with NEW"
 // (and " (paths below each list's search path)" when they were matched so).
@@ -92,11 +92,11 @@ AuditVerdict VerdictOf(const ChangeTotals& totals);
 
 // "LIST is incomplete (...)", "LIST lists N paths more than once ..." and the like, one
 // text for each thing a comparison should be warned of; none for a sound list.
-std::vector<std::string> ListWarnings(std::string_view name, const IdList& list);
+std::vector<std::string> ListWarnings(std::string_view name, const lists::IdList& list);
 
 // The message for a list that could not be read: "cannot read LIST: REASON",
 // "LIST: line N: not a line of an id list", "LIST is in use by another run" or "LIST is
 // a symbolic link; give the list itself".
-std::string ListErrorText(std::string_view name, const ListReadError& error);
+std::string ListErrorText(std::string_view name, const lists::ListReadError& error);
 
-}  // namespace scan
+}  // namespace audit

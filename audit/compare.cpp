@@ -5,13 +5,13 @@
 
 #include "support/text.h"
 
-namespace scan {
+namespace audit {
 
 namespace {
 
-bool SameId(const ListedFile& a, const ListedFile& b) { return a.id_text() == b.id_text(); }
+bool SameId(const lists::ListedFile& a, const lists::ListedFile& b) { return a.id_text() == b.id_text(); }
 
-FileChange ClassifyPair(const ListedFile& old_file, const ListedFile& new_file) {
+FileChange ClassifyPair(const lists::ListedFile& old_file, const lists::ListedFile& new_file) {
   if (!new_file.has_id) return FileChange::kUnreadable;
   const bool same_size = old_file.size == new_file.size;
   const bool same_time = old_file.write_time == new_file.write_time;
@@ -25,7 +25,7 @@ FileChange ClassifyPair(const ListedFile& old_file, const ListedFile& new_file) 
 // One list as the merge walks it: its directories by the key they are matched by (the
 // whole path, or the part below the list's root) and where each one's files begin.
 struct Side {
-  Side(const IdList& of, std::string_view root) : list(of) {
+  Side(const lists::IdList& of, std::string_view root) : list(of) {
     const std::vector<std::string_view>& dirs = list.directories();
     keys.reserve(dirs.size());
     for (std::string_view dir : dirs) {
@@ -40,13 +40,13 @@ struct Side {
                 [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
     }
     first.assign(dirs.size() + 1, 0);
-    for (const ListedFile& file : list.files()) ++first[file.dir + 1];
+    for (const lists::ListedFile& file : list.files()) ++first[file.dir + 1];
     for (size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
   }
 
-  std::string_view key(const ListedFile& file) const { return keys[file.dir]; }
+  std::string_view key(const lists::ListedFile& file) const { return keys[file.dir]; }
 
-  const IdList& list;
+  const lists::IdList& list;
   std::vector<std::string_view> keys;  // per directory
   std::vector<uint32_t> order;         // directories by key
   std::vector<size_t> first;           // per directory and one more: its first file
@@ -56,8 +56,8 @@ struct Side {
 bool HoldsPath(const std::vector<std::string>& paths, std::string_view dir, std::string_view name) {
   const auto at = std::lower_bound(
       paths.begin(), paths.end(), 0,
-      [&](const std::string& path, int) { return CompareSplitPaths(path, {}, dir, name) < 0; });
-  return at != paths.end() && CompareSplitPaths(*at, {}, dir, name) == 0;
+      [&](const std::string& path, int) { return lists::CompareSplitPaths(path, {}, dir, name) < 0; });
+  return at != paths.end() && lists::CompareSplitPaths(*at, {}, dir, name) == 0;
 }
 
 // Whether a sorted set of directories, none below another, holds `dir` or one above it:
@@ -84,27 +84,27 @@ void KeepTopmost(std::vector<std::string>* dirs) {
 // The problems of the new list's scan, by the keys the merge matches paths with.
 class ProblemIndex {
  public:
-  ProblemIndex(const std::vector<ScanProblem>* problems, std::string_view root) {
+  ProblemIndex(const std::vector<scan::ScanProblem>* problems, std::string_view root) {
     if (problems == nullptr) return;
-    for (const ScanProblem& problem : *problems) {
+    for (const scan::ScanProblem& problem : *problems) {
       // The path is the name on disk; the lists write its CR and LF as "?".
       std::string key = problem.path;
       support::ReplaceLineBreaks(&key);
       if (!root.empty() && key.starts_with(root)) key.erase(0, root.size());
       const bool dir = !key.empty() && key.back() == '/';
       switch (problem.kind) {
-        case ProblemKind::kDirectory:
+        case scan::ProblemKind::kDirectory:
           unreadable_dirs_.push_back(dir ? key : key + "/");
           break;
-        case ProblemKind::kChanged:
+        case scan::ProblemKind::kChanged:
           if (!dir) changed_.push_back(std::move(key));
           break;
-        case ProblemKind::kUnlistable:
+        case scan::ProblemKind::kUnlistable:
           (dir ? unlistable_dirs_ : unlistable_).push_back(std::move(key));
           break;
-        case ProblemKind::kUnreadable:
+        case scan::ProblemKind::kUnreadable:
           break;  // its line says so already
-        case ProblemKind::kFromMemory:
+        case scan::ProblemKind::kFromMemory:
           if (!dir) from_memory_.push_back(std::move(key));
           break;
       }
@@ -159,11 +159,11 @@ struct MoveCandidate {
 
 bool CandidateBefore(const MoveCandidate& a, const MoveCandidate& b) {
   if (a.size != b.size) return a.size < b.size;
-  return std::memcmp(a.id, b.id, kIdTextWidth) < 0;
+  return std::memcmp(a.id, b.id, lists::kIdTextWidth) < 0;
 }
 
 bool SameCandidate(const MoveCandidate& a, const MoveCandidate& b) {
-  return a.size == b.size && std::memcmp(a.id, b.id, kIdTextWidth) == 0;
+  return a.size == b.size && std::memcmp(a.id, b.id, lists::kIdTextWidth) == 0;
 }
 
 void PairMoves(std::vector<FileComparison>* files) {
@@ -172,7 +172,7 @@ void PairMoves(std::vector<FileComparison>* files) {
     const FileComparison& entry = (*files)[i];
     const bool is_new = entry.change == FileChange::kNew;
     if (!is_new && entry.change != FileChange::kMissing) continue;
-    const ListedFile& file = is_new ? *entry.new_file : *entry.old_file;
+    const lists::ListedFile& file = is_new ? *entry.new_file : *entry.old_file;
     if (!file.has_id || file.size == 0) continue;
     candidates.push_back({file.size, file.id_text().data(), i, is_new});
   }
@@ -201,7 +201,7 @@ void PairMoves(std::vector<FileComparison>* files) {
 // Walks both lists directory by directory in key order and classes every path.
 class Merger {
  public:
-  Merger(const IdList& old_list, const IdList& new_list, const CompareOptions& options,
+  Merger(const lists::IdList& old_list, const lists::IdList& new_list, const CompareOptions& options,
          ListComparison* result)
       : old_(old_list, result->old_root),
         new_(new_list, result->new_root),
@@ -234,8 +234,8 @@ class Merger {
 };
 
 void Merger::Run() {
-  const std::vector<ListedFile>& a = old_.list.files();
-  const std::vector<ListedFile>& b = new_.list.files();
+  const std::vector<lists::ListedFile>& a = old_.list.files();
+  const std::vector<lists::ListedFile>& b = new_.list.files();
   size_t x = 0;
   size_t y = 0;
   while (x < old_.order.size() || y < new_.order.size()) {
@@ -263,8 +263,8 @@ void Merger::Run() {
 }
 
 void Merger::MergeDirectory(uint32_t old_dir, uint32_t new_dir) {
-  const std::vector<ListedFile>& a = old_.list.files();
-  const std::vector<ListedFile>& b = new_.list.files();
+  const std::vector<lists::ListedFile>& a = old_.list.files();
+  const std::vector<lists::ListedFile>& b = new_.list.files();
   size_t i = old_.first[old_dir];
   size_t j = new_.first[new_dir];
   const size_t i_end = old_.first[old_dir + 1];
@@ -277,8 +277,8 @@ void Merger::MergeDirectory(uint32_t old_dir, uint32_t new_dir) {
     } else if (order > 0) {
       Add({new_only_, nullptr, &b[j++]});
     } else {
-      const ListedFile& old_file = a[i++];
-      const ListedFile& new_file = b[j++];
+      const lists::ListedFile& old_file = a[i++];
+      const lists::ListedFile& new_file = b[j++];
       Add({ClassifyPair(old_file, new_file), &old_file, &new_file});
     }
   }
@@ -289,7 +289,7 @@ void Merger::Add(FileComparison entry) {
                      (entry.new_file != nullptr && entry.new_file->ambiguous))) {
     entry.change = FileChange::kNotComparable;
   } else if (!problems_.empty()) {
-    const ListedFile& file = entry.new_file != nullptr ? *entry.new_file : *entry.old_file;
+    const lists::ListedFile& file = entry.new_file != nullptr ? *entry.new_file : *entry.old_file;
     const std::string_view dir = entry.new_file != nullptr ? new_.key(file) : old_.key(file);
     entry.change = problems_.Adjust(entry.change, dir, file.name(), entry.old_file != nullptr,
                                     entry.new_file != nullptr);
@@ -313,7 +313,7 @@ std::string_view FileChangeName(FileChange change) {
   return kNames[static_cast<size_t>(change)];
 }
 
-ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
+ListComparison CompareIdLists(const lists::IdList& old_list, const lists::IdList& new_list,
                               const CompareOptions& options) {
   ListComparison result;
   if (options.relative && !old_list.search_path().empty() && !new_list.search_path().empty()) {
@@ -331,7 +331,7 @@ ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
 
   for (const FileComparison& entry : result.files) {
     const size_t k = static_cast<size_t>(entry.change);
-    const ListedFile* sized = entry.new_file != nullptr && entry.new_file->has_size
+    const lists::ListedFile* sized = entry.new_file != nullptr && entry.new_file->has_size
                                   ? entry.new_file
                                   : (entry.old_file != nullptr ? entry.old_file : entry.new_file);
     ++result.totals.files[k];
@@ -360,13 +360,13 @@ ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
               std::string_view dir_y;
               const std::string_view name_x = path_of(x, &dir_x);
               const std::string_view name_y = path_of(y, &dir_y);
-              return CompareSplitPaths(dir_x, name_x, dir_y, name_y) < 0;
+              return lists::CompareSplitPaths(dir_x, name_x, dir_y, name_y) < 0;
             });
   return result;
 }
 
-std::string ReportedPath(const ListComparison& comparison, const IdList& list,
-                         const ListedFile& file, bool old_side) {
+std::string ReportedPath(const ListComparison& comparison, const lists::IdList& list,
+                         const lists::ListedFile& file, bool old_side) {
   const std::string_view dir = list.directory(file);
   const std::string& root = old_side ? comparison.old_root : comparison.new_root;
   if (root.empty() || !dir.starts_with(root)) return list.FullPath(file);
@@ -376,4 +376,4 @@ std::string ReportedPath(const ListComparison& comparison, const IdList& list,
   return path;
 }
 
-}  // namespace scan
+}  // namespace audit

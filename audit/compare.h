@@ -13,7 +13,7 @@
 #include "lists/list_reader.h"
 #include "scan/scan_problem.h"
 
-namespace scan {
+namespace audit {
 
 enum class FileChange : uint8_t {
   kUnchanged,      // same size, write time and id
@@ -36,8 +36,8 @@ std::string_view FileChangeName(FileChange change);
 // One file's class. The records belong to the lists compared.
 struct FileComparison {
   FileChange change = FileChange::kUnchanged;
-  const ListedFile* old_file = nullptr;  // null for new files
-  const ListedFile* new_file = nullptr;  // null for missing files
+  const lists::ListedFile* old_file = nullptr;  // null for new files
+  const lists::ListedFile* new_file = nullptr;  // null for missing files
   // A verify read the file from memory, not the disk (the device could not be read
   // past pages another process holds): its class is that of those bytes, unverified.
   bool from_memory = false;
@@ -63,7 +63,7 @@ struct CompareOptions {
   // name a list cannot hold is "not comparable", a file of the old list below a
   // directory that could not be read is "unreadable" (not missing), and one read from
   // memory is marked so (and kept, unchanged or not). Null for none.
-  const std::vector<ScanProblem>* new_problems = nullptr;
+  const std::vector<scan::ScanProblem>* new_problems = nullptr;
   // Set from another thread to stop: the comparison ends at its next file, and a read
   // of a list at its next buffer, with `stopped` set and nothing else. Null for none.
   const std::atomic<bool>* stop = nullptr;
@@ -90,14 +90,14 @@ struct ListComparison {
 // "not listed" instead of missing or new when the other list is incomplete, and is then
 // not paired. A path either list names more than once within one run (two names that
 // differ only in CR, LF or "?") is "not comparable", never unchanged.
-ListComparison CompareIdLists(const IdList& old_list, const IdList& new_list,
+ListComparison CompareIdLists(const lists::IdList& old_list, const lists::IdList& new_list,
                               const CompareOptions& options);
 
 // The path a report names for `file` of `list`, the old list when `old_side`: its full
 // path; in a relative comparison, the new list's search path joined with the file's
 // path below its own list's search path (a file outside that search path keeps its
 // full path).
-std::string ReportedPath(const ListComparison& comparison, const IdList& list,
-                         const ListedFile& file, bool old_side);
+std::string ReportedPath(const ListComparison& comparison, const lists::IdList& list,
+                         const lists::ListedFile& file, bool old_side);
 
-}  // namespace scan
+}  // namespace audit

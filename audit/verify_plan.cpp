@@ -4,7 +4,7 @@
 #include "scan/run_preflight.h"
 #include "support/toolkit.h"
 
-namespace scan {
+namespace audit {
 
 namespace {
 
@@ -49,16 +49,16 @@ VerifyPlan PlanVerify(const VerifyRequest& request, VerifyRun* verify) {
   }
   if (request.search_path.empty() && !LocateVolume(request, verify, &plan)) return plan;
   const std::string& path = verify->search_path();
-  if (!DirExistsSx(path)) return Refused(VerifyRefusal::kNoDirectory, plan, *verify);
+  if (!support::DirExistsSx(path)) return Refused(VerifyRefusal::kNoDirectory, plan, *verify);
   if (!verify->Prepare(request.write, request.tree, &error)) {
     return Refused(VerifyRefusal::kNewLists, plan, *verify, error);
   }
   plan.settings = verify->JobSettings(request.base, request.cached);
   // The new lists name the volume as a scan of the path would.
-  const PathVolume volume = VolumeOfPath(path);
+  const scan::PathVolume volume = scan::VolumeOfPath(path);
   plan.settings.volume_label = request.label ? *request.label : volume.label;
   plan.settings.volume_serial = request.serial ? *request.serial : volume.serial;
   return plan;
 }
 
-}  // namespace scan
+}  // namespace audit

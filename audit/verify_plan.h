@@ -11,7 +11,7 @@
 #include "audit/verify_run.h"
 #include "scan/run_settings.h"
 
-namespace scan {
+namespace audit {
 
 enum class VerifyRefusal {
   kNone,
@@ -29,7 +29,7 @@ struct VerifyRequest {
   std::string search_path;
   std::string write;  // the new lists (VerifyRun::Prepare); empty: a temp folder
   std::string tree;
-  RunSettings base;  // the settings the job starts from
+  scan::RunSettings base;  // the settings the job starts from
   bool cached = false;
   // The header's volume fields when given; else the volume's at the path scanned, as a
   // scan of it would name them.
@@ -45,11 +45,11 @@ struct VerifyPlan {
   // is verified (also before a later refusal).
   std::string moved;
   // The job's settings, once nothing was refused.
-  RunSettings settings;
+  scan::RunSettings settings;
 };
 
 // Runs `verify` through Open and Prepare for `request`; the list, its header and the
 // path scanned are the run's from then on (VerifyRun::result, search_path).
 VerifyPlan PlanVerify(const VerifyRequest& request, VerifyRun* verify);
 
-}  // namespace scan
+}  // namespace audit

@@ -12,7 +12,7 @@
 #include "platform/paths.h"
 #include "support/text.h"
 
-namespace scan {
+namespace audit {
 
 namespace {
 
@@ -133,7 +133,7 @@ bool MayHideLineBreak(const std::string& path) {
 
 // The path to scan: `search_path` as given (not empty) or the list's own. False with
 // `error` for a path whose line breaks a list cannot show.
-bool ChooseSearchPath(const std::string& list_name, const IdList& old_list,
+bool ChooseSearchPath(const std::string& list_name, const lists::IdList& old_list,
                       std::string* search_path, std::string* error) {
   if (search_path->find_first_of("\r\n") != std::string::npos) {
     *error = "cannot verify " + *search_path +
@@ -195,8 +195,8 @@ bool VerifyRun::Open(const std::string& list, const std::string& search_path, st
   // Read first and held to the end: no run may rewrite the list meanwhile.
   result_->old_name = list;
   result_->verify = true;
-  ListReadError read_error;
-  if (!ReadIdList(list, &result_->old_list, &read_error)) {
+  lists::ListReadError read_error;
+  if (!lists::ReadIdList(list, &result_->old_list, &read_error)) {
     *error = ListErrorText(list, read_error);
     return false;
   }
@@ -227,7 +227,7 @@ bool VerifyRun::Prepare(const std::string& write, const std::string& tree, std::
   id_list_ = platform::AbsolutePath(write);
   tree_list_ = tree.empty() ? TreeListBeside(id_list_) : platform::AbsolutePath(tree);
   if (id_list_ == tree_list_) {
-    *error = std::string(kSameNamesMessage) + ": " + id_list_;
+    *error = std::string(lists::kSameNamesMessage) + ": " + id_list_;
     return false;
   }
   for (const std::string& path : {id_list_, tree_list_}) {
@@ -246,24 +246,24 @@ bool VerifyRun::Prepare(const std::string& write, const std::string& tree, std::
   return true;
 }
 
-RunSettings VerifyRun::JobSettings(RunSettings base, bool cached) const {
-  base.mode = kModeCreate;
+scan::RunSettings VerifyRun::JobSettings(scan::RunSettings base, bool cached) const {
+  base.mode = scan::kModeCreate;
   base.search_path = absolute_path_;
   base.tree_list = tree_list_;
   base.id_list = id_list_;
   // What the disk holds is verified, not what the cache remembers of it.
-  base.cache = cached ? CacheUse::kKeep : CacheUse::kDevice;
+  base.cache = cached ? content::CacheUse::kKeep : content::CacheUse::kDevice;
   return base;
 }
 
-bool VerifyRun::Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error,
+bool VerifyRun::Compare(const scan::ScanOutcome& outcome, bool keep_unchanged, std::string* error,
                         const std::atomic<bool>* stop) {
   AuditResult& result = *result_;
   result.new_name = id_list_;
   result.problems = outcome.problems;
   result.left_out = outcome.left_out;
-  ListReadError read_error;
-  if (!ReadIdList(id_list_, &result.new_list, &read_error, stop)) {
+  lists::ListReadError read_error;
+  if (!lists::ReadIdList(id_list_, &result.new_list, &read_error, stop)) {
     result.comparison.stopped = read_error.stopped;
     if (read_error.stopped) return true;
     *error = ListErrorText(id_list_, read_error);
@@ -292,12 +292,12 @@ bool CompareListFiles(const std::string& old_name, const std::string& new_name,
   result->old_name = old_name;
   result->new_name = new_name;
   // The two lists are read and sorted side by side.
-  ListReadError new_error;
+  lists::ListReadError new_error;
   std::future<bool> new_read = std::async(std::launch::async | std::launch::deferred, [&] {
-    return ReadIdList(new_name, &result->new_list, &new_error, options.stop);
+    return lists::ReadIdList(new_name, &result->new_list, &new_error, options.stop);
   });
-  ListReadError old_error;
-  const bool old_ok = ReadIdList(old_name, &result->old_list, &old_error, options.stop);
+  lists::ListReadError old_error;
+  const bool old_ok = lists::ReadIdList(old_name, &result->old_list, &old_error, options.stop);
   const bool new_ok = new_read.get();
   if (old_error.stopped || new_error.stopped) {
     result->comparison.stopped = true;
@@ -307,7 +307,7 @@ bool CompareListFiles(const std::string& old_name, const std::string& new_name,
   if (!new_ok) errors->push_back(ListErrorText(new_name, new_error));
   if (!old_ok || !new_ok) return false;
   if (options.relative) {
-    for (const IdList* list : {&result->old_list, &result->new_list}) {
+    for (const lists::IdList* list : {&result->old_list, &result->new_list}) {
       if (list->search_path().empty()) {
         const std::string& name = list == &result->old_list ? old_name : new_name;
         errors->push_back(name + " names no search path: paths cannot be matched below it");
@@ -320,4 +320,4 @@ bool CompareListFiles(const std::string& old_name, const std::string& new_name,
   return true;
 }
 
-}  // namespace scan
+}  // namespace audit

@@ -18,7 +18,7 @@
 #include "scan/run_settings.h"
 #include "scan/scan_job.h"
 
-namespace scan {
+namespace audit {
 
 // What a verify or a comparison found. Not movable: the comparison points into the
 // lists. The old list stays open (and locked against a run) while the result lives.
@@ -36,13 +36,13 @@ struct AuditResult {
   std::string new_name;
   bool verify = false;  // the new list is a verify's scan of the old one's tree
   std::string date;     // when the lists were compared, "yyyy-mm-dd hh:nn:ss" local time
-  IdList old_list;
-  IdList new_list;
+  lists::IdList old_list;
+  lists::IdList new_list;
   ListComparison comparison;
   // The scan's problems (a verify only), in the order they came.
-  std::vector<ScanProblem> problems;
+  std::vector<scan::ScanProblem> problems;
   // The folders its parameters left out (a verify only), by path.
-  std::vector<LeftOutDir> left_out;
+  std::vector<fs::LeftOutDir> left_out;
 };
 
 class VerifyRun {
@@ -77,13 +77,13 @@ class VerifyRun {
 
   // `base` made into the settings of the verify's job: a Create of the search path into
   // the new lists, reading the disk rather than the page cache unless `cached`.
-  RunSettings JobSettings(RunSettings base, bool cached) const;
+  scan::RunSettings JobSettings(scan::RunSettings base, bool cached) const;
 
   // After the job has ended with its list written: reads the new list and classes every
   // file, unchanged ones kept when asked for. False with the message in `error` when the
   // new list cannot be read. A `stop` set from another thread ends the read and the
   // comparison early: true, with the result's comparison `stopped`.
-  bool Compare(const ScanOutcome& outcome, bool keep_unchanged, std::string* error,
+  bool Compare(const scan::ScanOutcome& outcome, bool keep_unchanged, std::string* error,
                const std::atomic<bool>* stop = nullptr);
 
   // The result, valid from Open on; its comparison from Compare on. Shared, so that it
@@ -114,4 +114,4 @@ bool CompareListFiles(const std::string& old_name, const std::string& new_name,
                       const CompareOptions& options, AuditResult* result,
                       std::vector<std::string>* errors);
 
-}  // namespace scan
+}  // namespace audit

@@ -44,13 +44,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: audit_page_bench OLD NEW\n");
     return 2;
   }
-  auto result = std::make_shared<scan::AuditResult>();
+  auto result = std::make_shared<audit::AuditResult>();
   std::vector<std::string> errors;
-  scan::CompareOptions options;
+  audit::CompareOptions options;
   options.keep_unchanged = true;
   QElapsedTimer timer;
   timer.start();
-  if (!scan::CompareListFiles(argv[1], argv[2], options, result.get(), &errors)) {
+  if (!audit::CompareListFiles(argv[1], argv[2], options, result.get(), &errors)) {
     for (const std::string& error : errors) std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }

@@ -213,16 +213,16 @@ struct Writer {
 
 void WriteList(const std::string& path, int volume, const std::vector<Entry>& files, Writer* out) {
   const std::string root = Root(volume);
-  scan::ListOptions options;
-  options.min_blocks = scan::kDefaultMinBlocks;
+  lists::ListOptions options;
+  options.min_blocks = lists::kDefaultMinBlocks;
   options.root_column = fs::RootColumnFor(root, root);
-  scan::IdListWriter writer(options);
+  lists::IdListWriter writer(options);
   const platform::DateTime now = platform::NowLocal();
-  writer.FormatHeader(scan::RunMode::kCreate, 0x10000u + static_cast<uint32_t>(volume),
+  writer.FormatHeader(lists::RunMode::kCreate, 0x10000u + static_cast<uint32_t>(volume),
                       Label(volume), now, root);
   std::string text = writer.line();
-  text.replace(writer.end_stamp_offset(), scan::kEndStampWidth,
-               scan::EndStamp(now, scan::RunState::kFinished, false));
+  text.replace(writer.end_stamp_offset(), lists::kEndStampWidth,
+               lists::EndStamp(now, lists::RunState::kFinished, false));
   uint64_t bytes = 0;
   uint64_t dir_bytes = 0;
   uint64_t dir_files = 0;
@@ -235,7 +235,7 @@ void WriteList(const std::string& path, int volume, const std::vector<Entry>& fi
     data.size = file.size;
     data.last_write_time = file.time;
     data.creation_time = file.time;
-    writer.FormatFileLine(kChkOk, file.id, data, file.name);
+    writer.FormatFileLine(content::kChkOk, file.id, data, file.name);
     text += writer.line();
     if (out->paths != nullptr) std::fprintf(out->paths, "%s%s\n", dir.c_str(), file.name.c_str());
     dir_bytes += file.size;
@@ -244,7 +244,7 @@ void WriteList(const std::string& path, int volume, const std::vector<Entry>& fi
     if (i + 1 == files.size() || files[i + 1].dir != file.dir) {
       writer.FormatDirectoryLine(dir, 0, dir_bytes, dir_files);
       text += writer.line();
-      text += scan::kListLineEnd;
+      text += lists::kListLineEnd;
       dir_bytes = 0;
       dir_files = 0;
     }

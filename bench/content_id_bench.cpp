@@ -57,25 +57,27 @@ void BM_FoldLiteral(benchmark::State& state) {
 }
 BENCHMARK(BM_FoldLiteral)->Arg(kReadBuffer);
 
-void BM_FoldKernel(benchmark::State& state, scan::FoldKernel kernel) {
-  if (!scan::FoldKernelAvailable(kernel)) {
+void BM_FoldKernel(benchmark::State& state, content::FoldKernel kernel) {
+  if (!content::FoldKernelAvailable(kernel)) {
     state.SkipWithError("not supported by this processor");
     return;
   }
   const std::string& bytes = Buffer(static_cast<size_t>(state.range(0)));
   for (auto _ : state) {
-    scan::FoldState fold;
-    scan::FoldWordsWith(kernel, bytes.data(), bytes.size() / 2, &fold);
-    benchmark::DoNotOptimize(scan::FoldResult(fold));
+    content::FoldState fold;
+    content::FoldWordsWith(kernel, bytes.data(), bytes.size() / 2, &fold);
+    benchmark::DoNotOptimize(content::FoldResult(fold));
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(bytes.size()));
 }
-BENCHMARK_CAPTURE(BM_FoldKernel, scalar, scan::FoldKernel::kScalar)
+BENCHMARK_CAPTURE(BM_FoldKernel, scalar, content::FoldKernel::kScalar)
     ->Arg(kReadBuffer)
     ->Arg(256 << 20);
-BENCHMARK_CAPTURE(BM_FoldKernel, avx2, scan::FoldKernel::kAvx2)->Arg(kReadBuffer)->Arg(256 << 20);
-BENCHMARK_CAPTURE(BM_FoldKernel, avx512, scan::FoldKernel::kAvx512)
+BENCHMARK_CAPTURE(BM_FoldKernel, avx2, content::FoldKernel::kAvx2)
+    ->Arg(kReadBuffer)
+    ->Arg(256 << 20);
+BENCHMARK_CAPTURE(BM_FoldKernel, avx512, content::FoldKernel::kAvx512)
     ->Arg(kReadBuffer)
     ->Arg(256 << 20);
 
@@ -132,23 +134,23 @@ void BM_FileChkCached1GiB(benchmark::State& state) {
   }
   // Size 0: no buffer lent, so every call maps its own, as large as the file.
   void* buffer = nullptr;
-  if (state.range(0) > 0 && VirtAllocSx(&buffer, 0, state.range(0)) < 0) {
+  if (state.range(0) > 0 && content::VirtAllocSx(&buffer, 0, state.range(0)) < 0) {
     state.SkipWithError("no buffer");
     return;
   }
   const std::string cat = "cat '" + file.path() + "' > /dev/null";
   support::FindData record;
   uint32_t id = 0;
-  FileChkSx(file.path(), &id, &record, -1, buffer, 1);  // brings it into the cache
+  content::FileChkSx(file.path(), &id, &record, -1, buffer, 1);  // brings it into the cache
   double best = 1e9;
   double best_cat = 1e9;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const uint8_t code = FileChkSx(file.path(), &id, &record, -1, buffer, 1);
+    const uint8_t code = content::FileChkSx(file.path(), &id, &record, -1, buffer, 1);
     const double seconds = Seconds(std::chrono::steady_clock::now() - start);
     state.SetIterationTime(seconds);
     best = std::min(best, seconds);
-    if (code != kChkOk) state.SkipWithError("FileChkSx failed");
+    if (code != content::kChkOk) state.SkipWithError("FileChkSx failed");
     benchmark::DoNotOptimize(id);
     best_cat = std::min(best_cat, CatSeconds(cat));
   }
@@ -156,7 +158,7 @@ void BM_FileChkCached1GiB(benchmark::State& state) {
   state.counters["best_s"] = best;
   state.counters["cat_s"] = best_cat;
   state.counters["vs_cat"] = best_cat > 0 ? best / best_cat : 0;
-  VirtFreeSx(&buffer, -1);
+  content::VirtFreeSx(&buffer, -1);
 }
 BENCHMARK(BM_FileChkCached1GiB)
     ->Arg(kReadBuffer)
@@ -207,7 +209,7 @@ class SmallFiles {
 void BM_FileChkSmallFiles(benchmark::State& state) {
   static SmallFiles files;
   void* buffer = nullptr;
-  if (VirtAllocSx(&buffer, 0, kReadBuffer) < 0) {
+  if (content::VirtAllocSx(&buffer, 0, kReadBuffer) < 0) {
     state.SkipWithError("no buffer");
     return;
   }
@@ -215,13 +217,13 @@ void BM_FileChkSmallFiles(benchmark::State& state) {
   uint32_t id = 0;
   for (auto _ : state) {
     for (const std::string& path : files.paths()) {
-      FileChkSx(path, &id, &record, -1, buffer, 1);
+      content::FileChkSx(path, &id, &record, -1, buffer, 1);
       benchmark::DoNotOptimize(id);
     }
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * files.paths().size()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * files.total()));
-  VirtFreeSx(&buffer, -1);
+  content::VirtFreeSx(&buffer, -1);
 }
 BENCHMARK(BM_FileChkSmallFiles)->Unit(benchmark::kMillisecond);
 

@@ -23,15 +23,15 @@ support::FindData Record() {
   return record;
 }
 
-scan::ListOptions Options() {
-  scan::ListOptions options;
-  options.min_blocks = scan::kDefaultMinBlocks;
+lists::ListOptions Options() {
+  lists::ListOptions options;
+  options.min_blocks = lists::kDefaultMinBlocks;
   options.root_column = 14;
   return options;
 }
 
 void BM_FormatFileLine(benchmark::State& state) {
-  scan::IdListWriter writer(Options());
+  lists::IdListWriter writer(Options());
   writer.SetDirectory("/media/u/USB/Photos/2020/Holidays in the mountains/");
   const support::FindData record = Record();
   const std::string name =
@@ -39,7 +39,7 @@ void BM_FormatFileLine(benchmark::State& state) {
   uint32_t id = 701218845;
   size_t bytes = 0;
   for (auto _ : state) {
-    writer.FormatFileLine(kChkOk, id++, record, name);
+    writer.FormatFileLine(content::kChkOk, id++, record, name);
     bytes += writer.line().size();
     benchmark::DoNotOptimize(writer.line().data());
   }
@@ -49,19 +49,19 @@ void BM_FormatFileLine(benchmark::State& state) {
 BENCHMARK(BM_FormatFileLine)->Arg(0)->Arg(1);
 
 void BM_ReadDoneList(benchmark::State& state) {
-  scan::IdListWriter writer(Options());
+  lists::IdListWriter writer(Options());
   std::string text;
   const support::FindData record = Record();
   for (int dir = 0; dir < 100; ++dir) {
     writer.SetDirectory("/media/u/USB/Photos/" + std::to_string(dir) + "/");
     for (int file = 0; file < 1000; ++file) {
-      writer.FormatFileLine(kChkOk, 1, record, "IMG_" + std::to_string(file) + ".JPG");
+      writer.FormatFileLine(content::kChkOk, 1, record, "IMG_" + std::to_string(file) + ".JPG");
       text += writer.line();
     }
   }
   for (auto _ : state) {
     support::StringList done;
-    benchmark::DoNotOptimize(scan::ReadDoneList(text, &done));
+    benchmark::DoNotOptimize(lists::ReadDoneList(text, &done));
   }
   state.SetItemsProcessed(state.iterations() * 100000);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));

@@ -48,13 +48,13 @@ struct File {
 // One list: header, the files directory by directory with their trailers, totals.
 class ListText {
  public:
-  explicit ListText(const scan::ListOptions& options) : writer_(options) {}
+  explicit ListText(const lists::ListOptions& options) : writer_(options) {}
 
   void Write(const std::vector<File>& files, const std::string& path) {
-    writer_.FormatHeader(scan::RunMode::kCreate, 305441741, "USB", platform::NowLocal(), kRoot);
+    writer_.FormatHeader(lists::RunMode::kCreate, 305441741, "USB", platform::NowLocal(), kRoot);
     std::string header = writer_.line();
-    header.replace(writer_.end_stamp_offset(), scan::kEndStampWidth,
-                   scan::EndStamp(platform::NowLocal(), scan::RunState::kFinished, true));
+    header.replace(writer_.end_stamp_offset(), lists::kEndStampWidth,
+                   lists::EndStamp(platform::NowLocal(), lists::RunState::kFinished, true));
     text_ = header;
     uint64_t bytes = 0;
     uint64_t dir_bytes = 0;
@@ -74,7 +74,7 @@ class ListText {
       if (i + 1 == files.size() || files[i + 1].dir != file.dir) {
         writer_.FormatDirectoryLine(file.dir, 0, dir_bytes, dir_files);
         text_ += writer_.line();
-        text_ += scan::kListLineEnd;
+        text_ += lists::kListLineEnd;
       }
     }
     writer_.FormatTotalsLine(0, bytes, files.size(), kRoot);
@@ -86,7 +86,7 @@ class ListText {
   }
 
  private:
-  scan::IdListWriter writer_;
+  lists::IdListWriter writer_;
   std::string text_;
 };
 
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     file.data.last_write_time = kSomeFileTime + (random() % 100000) * 10000000ULL;
     file.data.creation_time = file.data.last_write_time;
     file.id = static_cast<uint32_t>(random());
-    file.code = kChkOk;
+    file.code = content::kChkOk;
     old_files.push_back(file);
     const Kind kind = KindOf(i);
     ++meant[kind];
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
         file.id ^= 0x10000;
         break;
       case kUnreadable:
-        file.code = kChkReadError;
+        file.code = content::kChkReadError;
         break;
       case kMoved:
         file.dir = std::string(kRoot) + "moved/" + std::to_string(i % 10) + "/";
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
       file.name = "NEW_" + std::to_string(1000000 + i) + ".JPG";
       file.id = static_cast<uint32_t>(random());
       file.data.size = 1000 + random() % 10000000;
-      file.code = kChkOk;
+      file.code = content::kChkOk;
       new_files.push_back(file);
       ++meant[kKinds];
     }
@@ -156,8 +156,8 @@ int main(int argc, char** argv) {
                    [](const File& a, const File& b) { return a.dir < b.dir; });
   new_files.insert(new_files.end(), moved.begin(), moved.end());
 
-  scan::ListOptions options;
-  options.min_blocks = scan::kDefaultMinBlocks;
+  lists::ListOptions options;
+  options.min_blocks = lists::kDefaultMinBlocks;
   options.root_column = 14;
   ListText(options).Write(old_files, argv[1]);
   ListText(options).Write(new_files, argv[2]);

@@ -40,7 +40,7 @@ const std::vector<std::string>& Names() {
 const char* const kMasks[] = {"*.tmp", "thumbs.db", "{recycler,recycled,temp,tmp}"};
 
 void BM_CompiledMatcher(benchmark::State& state) {
-  const PatternMatcher matcher(kMasks[state.range(0)]);
+  const support::PatternMatcher matcher(kMasks[state.range(0)]);
   const auto& names = Names();
   for (auto _ : state) {
     for (const std::string& name : names) {
@@ -59,8 +59,9 @@ void BM_InStrSPerCall(benchmark::State& state) {
   const auto& names = Names();
   for (auto _ : state) {
     for (const std::string& name : names) {
-      InStrSResult result{};
-      benchmark::DoNotOptimize(InStrS(mask, name, 0, &result, kInStrSDefaultLast, 0));
+      support::InStrSResult result{};
+      benchmark::DoNotOptimize(
+          support::InStrS(mask, name, 0, &result, support::kInStrSDefaultLast, 0));
       benchmark::DoNotOptimize(result.match_end);
     }
   }
@@ -71,7 +72,7 @@ BENCHMARK(BM_InStrSPerCall)->DenseRange(0, 2);
 
 // A long name that defeats the quick rejection and the first-character filter.
 void BM_CompiledMatcherLongName(benchmark::State& state) {
-  const PatternMatcher matcher("*a*b*c.tmp");
+  const support::PatternMatcher matcher("*a*b*c.tmp");
   const std::string name = std::string(200, 'a') + std::string(50, 'b') + "c.tm";
   for (auto _ : state) benchmark::DoNotOptimize(matcher.Find(name));
   state.SetItemsProcessed(state.iterations());

@@ -26,7 +26,7 @@ support::StringList BigSettings() {
 void BM_IniGetLastKey(benchmark::State& state) {
   const support::StringList list = BigSettings();
   for (auto _ : state) {
-    benchmark::DoNotOptimize(IniGetSx(list, "section49", "key39", SxValue(0)).AsInt());
+    benchmark::DoNotOptimize(support::IniGetSx(list, "section49", "key39", SxValue(0)).AsInt());
   }
   state.SetItemsProcessed(state.iterations());
 }
@@ -36,7 +36,8 @@ void BM_IniSetKeepingComment(benchmark::State& state) {
   support::StringList list = BigSettings();
   int value = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(IniSetSx(list, "Section25", "Key20", SxValue(++value % 1000)));
+    benchmark::DoNotOptimize(
+        support::IniSetSx(list, "Section25", "Key20", SxValue(++value % 1000)));
   }
   state.SetItemsProcessed(state.iterations());
 }
@@ -46,7 +47,7 @@ void BM_IniSetList100(benchmark::State& state) {
   support::StringList list = BigSettings();
   support::StringList history;
   for (int i = 0; i < 100; ++i) history.Add("/data/path/number/" + std::to_string(i) + "/");
-  for (auto _ : state) IniSetListSx(list, "Section10", "Path", history);
+  for (auto _ : state) support::IniSetListSx(list, "Section10", "Path", history);
   state.SetItemsProcessed(state.iterations() * 100);
 }
 BENCHMARK(BM_IniSetList100);
@@ -56,7 +57,7 @@ void BM_FindDataOfAFile(benchmark::State& state) {
       (std::filesystem::temp_directory_path() / "settings_bench_find.bin").string();
   std::ofstream(path) << "content";
   support::FindData record;
-  for (auto _ : state) benchmark::DoNotOptimize(FindDataSx(path, &record, 1));
+  for (auto _ : state) benchmark::DoNotOptimize(support::FindDataSx(path, &record, 1));
   std::filesystem::remove(path);
   state.SetItemsProcessed(state.iterations());
 }
@@ -65,7 +66,7 @@ BENCHMARK(BM_FindDataOfAFile);
 void BM_FileTimeText(benchmark::State& state) {
   uint64_t time = 127017831010070000ull;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(FileTimeTextSx(time, 0));
+    benchmark::DoNotOptimize(support::FileTimeTextSx(time, 0));
     time += 10000000;
   }
   state.SetItemsProcessed(state.iterations());

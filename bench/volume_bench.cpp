@@ -25,9 +25,9 @@ BENCHMARK(BM_ReadMountTable);
 
 void BM_GetVolumeInfo(benchmark::State& state) {
   const std::string path = BenchPath();
-  TVolumeInfo info;
+  fs::TVolumeInfo info;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(GetVolumeInfoSx(path, &info));
+    benchmark::DoNotOptimize(fs::GetVolumeInfoSx(path, &info));
   }
 }
 BENCHMARK(BM_GetVolumeInfo);
@@ -36,7 +36,8 @@ void BM_NameParts(benchmark::State& state) {
   const std::string path = BenchPath();
   std::string name;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(NamePartsSx(path, &name, scan::kNameAll, scan::kDefaultSeparators));
+    benchmark::DoNotOptimize(
+        lists::NamePartsSx(path, &name, lists::kNameAll, lists::kDefaultSeparators));
   }
 }
 BENCHMARK(BM_NameParts);

@@ -74,7 +74,7 @@ int Walk(const std::string& root, uint32_t options, const std::string& params, i
   for (int i = 0; i < repeat; ++i) {
     support::StringList list;
     const auto start = std::chrono::steady_clock::now();
-    total = FilesToStringsSx(&list, root, options, nullptr, "", params);
+    total = fs::FilesToStringsSx(&list, root, options, nullptr, "", params);
     const auto end = std::chrono::steady_clock::now();
     times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     lines = list.size();
@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
     return Make(root, dirs, entries);
   }
   if (command != "walk") return Usage();
-  uint32_t options = walk_option::NoFiles | walk_option::Recurse | walk_option::SumSizes;
+  uint32_t options =
+      fs::walk_option::NoFiles | fs::walk_option::Recurse | fs::walk_option::SumSizes;
   std::string params;
   int repeat = 5;
   for (int i = 3; i + 1 < argc; i += 2) {

@@ -31,7 +31,7 @@ int HexValue(char c) {
 }  // namespace
 
 std::optional<int64_t> ContentKey(std::string_view id_text) {
-  if (id_text.size() != scan::kIdTextWidth) return std::nullopt;
+  if (id_text.size() != lists::kIdTextWidth) return std::nullopt;
   if (id_text[0] == '$') {
     int64_t bytes = 0;
     int64_t count = 0;
@@ -68,7 +68,7 @@ std::string ContentKeyText(int64_t key) {
       std::snprintf(text, sizeof(text), "%02X", static_cast<unsigned>((key >> (8 * i)) & 0xff));
       out += text;
     }
-    out.resize(scan::kIdTextWidth, ' ');
+    out.resize(lists::kIdTextWidth, ' ');
     return out;
   }
   std::snprintf(text, sizeof(text), "%05lld %05lld", static_cast<long long>(key / kGroupBase),
@@ -102,7 +102,7 @@ std::vector<CatalogueList> CatalogueIndex::Lists() {
     list.files = static_cast<uint64_t>(rows.Int(7));
     list.bytes = static_cast<uint64_t>(rows.Int(8));
     list.run_start = rows.Bytes(9);
-    list.state = static_cast<scan::ListState>(rows.Int(10));
+    list.state = static_cast<lists::ListState>(rows.Int(10));
     list.errors = rows.Int(11) != 0;
     lists.push_back(std::move(list));
   }
@@ -157,7 +157,7 @@ const CatalogueIndex::Part* CatalogueIndex::PartOf(int64_t list) const {
 }
 
 CatalogueFile CatalogueIndex::FileOf(const Part& part, uint32_t file) const {
-  Segment::Facts facts;
+  names::Segment::Facts facts;
   part.segment.ReadFacts(file, &facts);
   CatalogueFile found;
   found.row = (part.list << 32) | file;
@@ -172,7 +172,7 @@ CatalogueFile CatalogueIndex::FileOf(const Part& part, uint32_t file) const {
 namespace {
 
 // The first of the part's keyed files at or after (key, size).
-size_t FirstKeyed(const Segment& s, int64_t key, uint64_t size) {
+size_t FirstKeyed(const names::Segment& s, int64_t key, uint64_t size) {
   size_t low = 0;
   size_t high = s.keyed();
   while (low < high) {
@@ -193,11 +193,11 @@ int64_t CatalogueIndex::Find(const FileQuery& query, size_t limit,
                              const std::function<void(const CatalogueFile&)>& found,
                              const std::function<void()>& shown) {
   if (!LoadParts()) return -1;
-  const SegmentSearch search(query.name, query.whole_path);
+  const names::SegmentSearch search(query.name, query.whole_path);
   int64_t count = 0;
   const Part* part = nullptr;
   const auto take = [&](uint32_t file) {
-    const Segment& s = part->segment;
+    const names::Segment& s = part->segment;
     if ((query.min_size && s.Size(file) < *query.min_size) ||
         (query.max_size && s.Size(file) > *query.max_size) ||
         (query.from_time && s.WriteTime(file) < *query.from_time) ||
@@ -223,7 +223,7 @@ int64_t CatalogueIndex::Find(const FileQuery& query, size_t limit,
       continue;
     }
     // An id picks its few files from the sorted keys.
-    const Segment& s = each.segment;
+    const names::Segment& s = each.segment;
     with_id.clear();
     for (size_t at = FirstKeyed(s, *query.id, 0);
          at < s.keyed() && s.Key(s.KeyedFile(static_cast<uint32_t>(at))) == *query.id; ++at) {
@@ -244,7 +244,7 @@ int64_t CatalogueIndex::Find(const FileQuery& query, size_t limit,
 bool CatalogueIndex::CopyIn(const Part& part, const CatalogueList& own,
                             const CatalogueList& holder, const std::string& path, size_t first,
                             int64_t key, uint64_t size, uint32_t* copy) const {
-  const Segment& s = part.segment;
+  const names::Segment& s = part.segment;
   // A list of the same volume may hold the file itself, which is no copy of it.
   const bool same_volume = !path.empty() && SameVolume(own, holder);
   for (size_t at = first; at < s.keyed(); ++at) {
@@ -269,13 +269,13 @@ bool CatalogueIndex::Copies(
   const Part* own_part = PartOf(list);
   const CatalogueList* own = ListById(lists, list);
   if (own_part == nullptr || own == nullptr) return true;
-  const Segment& mine = own_part->segment;
+  const names::Segment& mine = own_part->segment;
   // Each own file's copies as (part, file), found by walking the sorted keys of the list
   // and of each other list side by side, each read whole.
-  std::vector<Segment::Keyed> own_keys, other_keys;
+  std::vector<names::Segment::Keyed> own_keys, other_keys;
   mine.ReadKeyed(&own_keys);
   std::vector<std::vector<std::pair<uint32_t, uint32_t>>> found(mine.files());
-  Segment::Facts facts;
+  names::Segment::Facts facts;
   for (uint32_t p = 0; p < parts_.size(); ++p) {
     const Part& other = parts_[p];
     const CatalogueList* holder = ListById(lists, other.list);
@@ -284,7 +284,7 @@ bool CatalogueIndex::Copies(
     // A list of the same volume may hold the file itself, which is no copy of it.
     const bool same_volume = SameVolume(*own, *holder);
     size_t j = 0;
-    for (const Segment::Keyed& file : own_keys) {
+    for (const names::Segment::Keyed& file : own_keys) {
       if (file.size == 0) continue;
       while (j < other_keys.size() && (other_keys[j].key < file.key ||
                                         (other_keys[j].key == file.key && other_keys[j].size < file.size))) {

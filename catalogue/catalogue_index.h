@@ -29,7 +29,7 @@ namespace catalogue {
 constexpr int kIndexVersion = 3;
 // What the index records: its tables' version and its name segments' together, so that
 // a change of either builds it again in one go.
-constexpr int kIndexFormat = kIndexVersion * 1000 + static_cast<int>(kSegmentVersion);
+constexpr int kIndexFormat = kIndexVersion * 1000 + static_cast<int>(names::kSegmentVersion);
 
 // One id list as the index holds it.
 struct CatalogueList {
@@ -43,7 +43,7 @@ struct CatalogueList {
   uint64_t files = 0;
   uint64_t bytes = 0;
   std::string run_start;  // "yyyy-mm-dd hh:nn:ss" of the last run
-  scan::ListState state = scan::ListState::kNoRun;
+  lists::ListState state = lists::ListState::kNoRun;
   bool errors = false;  // the last run counted errors
 };
 
@@ -139,7 +139,7 @@ class CatalogueIndex {
   struct Part {
     int64_t list = 0;
     platform::MappedFile file;
-    Segment segment;
+    names::Segment segment;
   };
   // A list read and made into a segment, ready to store.
   struct ReadList;

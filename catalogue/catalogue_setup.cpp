@@ -20,22 +20,23 @@ std::string WithSlash(std::string path) {
 
 std::string CatalogueFolder(const std::string& given) {
   const std::string folder = WithSlash(platform::AbsolutePath(given));
-  if (!scan::FolderProblem(folder).empty()) return {};
+  if (!lists::FolderProblem(folder).empty()) return {};
   return platform::ResolveExisting(folder);
 }
 
 CatalogueSetup SetUpCatalogue(std::vector<std::string> folders) {
   CatalogueSetup setup;
-  const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
-  setup.own_folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
+  const lists::BaseSettings base =
+      lists::LoadBaseSettingsFrom(support::SxBaseIniFile, support::SxAppDir);
+  setup.own_folder = lists::ResolveBaseFolder(base.app_path, base.vol_path, support::SxAppDir);
   setup.own_problem =
-      setup.own_folder.empty() ? "does not exist" : scan::FolderProblem(setup.own_folder);
+      setup.own_folder.empty() ? "does not exist" : lists::FolderProblem(setup.own_folder);
   if (setup.own_problem.empty()) {
     folders.push_back(platform::ResolveExisting(setup.own_folder));
   }
   setup.folders = std::move(folders);
   const std::string ext = support::Trim(base.lst_ext);
-  setup.list_ext = ext.empty() ? scan::kDefaultLstExt : ext;
+  setup.list_ext = ext.empty() ? lists::kDefaultLstExt : ext;
   if (setup.folders.empty()) {
     setup.state = SetupState::kNoFolder;
     return setup;

@@ -29,7 +29,7 @@ bool BuildFileQuery(const FindFields& fields, FileQuery* query, BadField* field,
   }
   if (!fields.id.empty()) {
     std::string id = fields.id;
-    if (id.size() < scan::kIdTextWidth) id.resize(scan::kIdTextWidth, ' ');
+    if (id.size() < lists::kIdTextWidth) id.resize(lists::kIdTextWidth, ' ');
     if (!(query->id = ContentKey(id))) {
       *field = BadField::kId;
       *error = "takes an id as a list writes it (\"07012 18845\"), not '" + fields.id + "'";
@@ -85,7 +85,7 @@ std::vector<int64_t> ListsOfVolume(const std::vector<CatalogueList>& lists,
   std::vector<int64_t> ids;
   for (const CatalogueList& list : lists) {
     if (list.name == volume || support::SameText(list.label, volume) ||
-        scan::SerialNumberText(list.serial) == volume) {
+        lists::SerialNumberText(list.serial) == volume) {
       ids.push_back(list.id);
     }
   }
@@ -100,14 +100,14 @@ const CatalogueList* ListById(const std::vector<CatalogueList>& lists, int64_t i
 }
 
 std::string RunStateText(const CatalogueList& list) {
-  std::string text(scan::ListStateText(list.state));
+  std::string text(lists::ListStateText(list.state));
   if (list.errors) text += ", with errors";
   return text;
 }
 
 std::string MountedFilePath(const std::vector<MountedVolume>& mounted, const CatalogueList& list,
                             const std::string& path) {
-  const std::string below = scan::PathBelowRoot(path, list.root_column);
+  const std::string below = lists::PathBelowRoot(path, list.root_column);
   if (below.empty()) return {};
   return MountedPath(mounted, list.serial, below);
 }

@@ -273,9 +273,9 @@ void CatalogueIndex::OpenCommitted(const Present& present) {
 struct CatalogueIndex::ReadList {
   std::string path;
   int64_t size = 0, mtime = 0;
-  scan::RunHeader header;
+  lists::RunHeader header;
   std::string search_path;
-  scan::ListState state = scan::ListState::kNoRun;
+  lists::ListState state = lists::ListState::kNoRun;
   uint64_t files = 0, bytes = 0;
   std::string part;   // the name segment
   std::string error;  // why the list is left out
@@ -291,21 +291,21 @@ CatalogueIndex::ReadList CatalogueIndex::ReadAndBuild(const std::string& path, i
   try {
     std::unique_ptr<char[]> text;
     size_t text_size = 0;
-    scan::IdList list;
-    scan::ListReadError parse_error;
+    lists::IdList list;
+    lists::ListReadError parse_error;
     if (!ReadListText(path, &text, &text_size, &read_error)) {
       read.error = "cannot read it: " + read_error;
       // Tried again next time (a size it never has).
       read.size = -1;
       return read;
     }
-    if (!scan::ParseIdList(std::move(text), text_size, &list, &parse_error)) {
+    if (!lists::ParseIdList(std::move(text), text_size, &list, &parse_error)) {
       read.error = "line " + std::to_string(parse_error.line) + ": " + parse_error.message;
       return read;
     }
-    SegmentWriter writer;
+    names::SegmentWriter writer;
     for (const std::string_view directory : list.directories()) writer.AddDirectory(directory);
-    for (const scan::ListedFile& listed : list.files()) {
+    for (const lists::ListedFile& listed : list.files()) {
       read.bytes += listed.size;
       // -1: no id (keys are never negative).
       const int64_t key = listed.has_id ? ContentKey(listed.id_text()).value_or(-1) : -1;
@@ -494,11 +494,11 @@ namespace {
 bool PartHolds(const std::string& path, int64_t size, int64_t mtime) {
   platform::File file;
   platform::FileInfo info;
-  std::string header(Segment::HeaderBytes(), '\0');
+  std::string header(names::Segment::HeaderBytes(), '\0');
   return file.Open(path, platform::OpenMode::kRead) && file.Stat(&info) &&
          static_cast<int64_t>(info.size) == size && info.write_ns == mtime &&
          file.ReadAt(header.data(), header.size(), 0) == static_cast<int64_t>(header.size()) &&
-         Segment::HeaderFits(header, info.size);
+         names::Segment::HeaderFits(header, info.size);
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ std::vector<MountedVolume> MountedVolumes() {
   platform::MountTable table;
   if (!platform::ReadMountTable(&table)) return result;
   for (const platform::MountEntry& entry : table) {
-    TVolumeInfo info;
-    if (!GetVolumeInfoSx(support::WithTrailingSlash(entry.mount_point), &info)) continue;
+    fs::TVolumeInfo info;
+    if (!fs::GetVolumeInfoSx(support::WithTrailingSlash(entry.mount_point), &info)) continue;
     // A mount hidden by a later one over the same place answers for that one.
     if (support::WithTrailingSlash(info.root_path) != support::WithTrailingSlash(entry.mount_point))
       continue;
@@ -102,14 +102,14 @@ VolumeMount MountShowing(const std::vector<MountedVolume>& mounted, uint64_t dev
   return found;
 }
 
-ListVolume LocateListVolume(const scan::RunHeader& list_header, const std::string& search_path) {
+ListVolume LocateListVolume(const lists::RunHeader& list_header, const std::string& search_path) {
   ListVolume result;
   result.header = list_header;
   if (result.header.serial == 0) return result;
-  const scan::RunHeader& header = result.header;
-  TVolumeInfo info;
+  const lists::RunHeader& header = result.header;
+  fs::TVolumeInfo info;
   const bool here = platform::PathKindOf(search_path) == platform::PathKind::kDirectory &&
-                    GetVolumeInfoSx(search_path, &info) && info.serial_number == header.serial;
+                    fs::GetVolumeInfoSx(search_path, &info) && info.serial_number == header.serial;
   // A volume of another label may be a clone: only the mount table tells.
   if (here && info.label == header.label) {
     result.place = VolumePlace::kAtSearchPath;
@@ -133,7 +133,7 @@ ListVolume LocateListVolume(const scan::RunHeader& list_header, const std::strin
   result.clone_at_search_path = here;
   result.label_at_search_path = info.label;
   const VolumeMount mount =
-      MountShowing(mounted, choice.device, scan::PathBelowRoot(search_path, header.root_column));
+      MountShowing(mounted, choice.device, lists::PathBelowRoot(search_path, header.root_column));
   if (mount.mount == nullptr) {
     result.place = VolumePlace::kNotMounted;
     return result;
@@ -149,7 +149,7 @@ ListVolume LocateListVolume(const scan::RunHeader& list_header, const std::strin
 namespace {
 
 std::string VolumeName(const std::string& label, uint32_t serial) {
-  return "\"" + label + "\" (serial " + scan::SerialNumberText(serial) + ")";
+  return "\"" + label + "\" (serial " + lists::SerialNumberText(serial) + ")";
 }
 
 // What is at the search path, which is not the list's volume there.
@@ -174,7 +174,7 @@ std::string WhatIsThere(const std::string& path, const std::string& given,
 
 }  // namespace
 
-VerifyPlace FindVolumeOfList(const std::string& list_path, const scan::RunHeader& list_header,
+VerifyPlace FindVolumeOfList(const std::string& list_path, const lists::RunHeader& list_header,
                              const std::string& search_path) {
   const std::string path = platform::AbsolutePath(search_path);
   const ListVolume volume = LocateListVolume(list_header, path);

@@ -73,7 +73,7 @@ struct ListVolume {
   VolumePlace place = VolumePlace::kUnknown;
   // kMountedElsewhere and kGone: the search path where the volume is mounted now.
   std::string path;
-  scan::RunHeader header;
+  lists::RunHeader header;
   MountedVolume found;                    // kMountedElsewhere and kGone: the mount the path is on
   std::vector<MountedVolume> candidates;  // kAmbiguous
   // The volume at the search path has the list's serial, but is not the list's.
@@ -85,7 +85,7 @@ struct ListVolume {
 // header and, when they differ, the path is gone, or the volume there may be a
 // clone of the list's, looks for the list's volume among the mounted ones (the same
 // path below its root; ChooseVolume).
-ListVolume LocateListVolume(const scan::RunHeader& list_header, const std::string& search_path);
+ListVolume LocateListVolume(const lists::RunHeader& list_header, const std::string& search_path);
 
 // Where a verify of the list at `list_path`, whose last header is `list_header` (as the
 // verify read it), reads its volume, and the one line that
@@ -101,7 +101,7 @@ struct VerifyPlace {
   std::string path;
   std::string message;
 };
-VerifyPlace FindVolumeOfList(const std::string& list_path, const scan::RunHeader& list_header,
+VerifyPlace FindVolumeOfList(const std::string& list_path, const lists::RunHeader& list_header,
                              const std::string& search_path);
 
 // How two files compare byte for byte.

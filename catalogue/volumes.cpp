@@ -10,7 +10,7 @@ bool SameVolume(const CatalogueList& a, const CatalogueList& b) {
 }
 
 std::string PathOnVolume(const CatalogueList& list, std::string_view path) {
-  std::string below = scan::PathBelowRoot(path, list.root_column);
+  std::string below = lists::PathBelowRoot(path, list.root_column);
   return below.empty() ? std::string(path) : below;
 }
 
@@ -65,12 +65,12 @@ size_t VolumeCount(const std::vector<const CatalogueList*>& lists) {
   return count;
 }
 
-CatalogueList ListOutsideCatalogue(const std::string& list_path, const scan::IdList& read) {
+CatalogueList ListOutsideCatalogue(const std::string& list_path, const lists::IdList& read) {
   CatalogueList list;
   list.id = -1;
   list.path = list_path;
   list.search_path = read.search_path();
-  const scan::RunHeader& header = read.last_header();
+  const lists::RunHeader& header = read.last_header();
   list.label = header.label;
   list.serial = header.serial;
   list.root_column = header.root_column;

@@ -45,6 +45,6 @@ size_t VolumeCount(const std::vector<const CatalogueList*>& lists);
 // The volume facts of an id list that is not in the catalogue, from its last run
 // header and the search path it names, as `read` from `list_path` (id -1). The label
 // and serial stay empty when no header holds them.
-CatalogueList ListOutsideCatalogue(const std::string& list_path, const scan::IdList& read);
+CatalogueList ListOutsideCatalogue(const std::string& list_path, const lists::IdList& read);
 
 }  // namespace catalogue

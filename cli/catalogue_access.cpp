@@ -80,7 +80,7 @@ const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueL
   }
   if (found.empty()) {
     found = by([&](const catalogue::CatalogueList& l) {
-      return support::SameText(l.label, name) || scan::SerialNumberText(l.serial) == name;
+      return support::SameText(l.label, name) || lists::SerialNumberText(l.serial) == name;
     });
   }
   if (found.size() == 1) return found.front();
@@ -90,7 +90,7 @@ const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueL
   return nullptr;
 }
 
-std::function<std::optional<ProbableCopy>(const scan::IdList&, const scan::ListedFile&)>
+std::function<std::optional<ProbableCopy>(const lists::IdList&, const lists::ListedFile&)>
 ProbableCopyFinder(const CatalogueOptions& options, const std::string& own_list) {
   struct State {
     CatalogueOptions options;
@@ -103,8 +103,8 @@ ProbableCopyFinder(const CatalogueOptions& options, const std::string& own_list)
   auto state = std::make_shared<State>();
   state->options = options;
   state->own_path = platform::ResolveExisting(platform::AbsolutePath(own_list));
-  return [state](const scan::IdList& list,
-                 const scan::ListedFile& file) -> std::optional<ProbableCopy> {
+  return [state](const lists::IdList& list,
+                 const lists::ListedFile& file) -> std::optional<ProbableCopy> {
     if (!file.has_id || file.size == 0) return std::nullopt;
     const std::optional<int64_t> key = catalogue::ContentKey(file.id_text());
     if (!key) return std::nullopt;

@@ -33,7 +33,7 @@ const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueL
 // compare finds corrupted, unreadable or missing: a file of another list with its size
 // and id, on another volume where there is one, never the file itself as another list
 // of its volume holds it. The catalogue is opened when the first file asks.
-std::function<std::optional<ProbableCopy>(const scan::IdList&, const scan::ListedFile&)>
+std::function<std::optional<ProbableCopy>(const lists::IdList&, const lists::ListedFile&)>
 ProbableCopyFinder(const CatalogueOptions& options, const std::string& own_list);
 
 }  // namespace cli

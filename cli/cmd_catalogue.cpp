@@ -57,7 +57,7 @@ const catalogue::MountedVolume* ListMount(const std::vector<catalogue::MountedVo
     return nullptr;
   }
   const catalogue::VolumeMount mount = catalogue::MountShowing(
-      mounted, choice.device, scan::PathBelowRoot(list.search_path, list.root_column));
+      mounted, choice.device, lists::PathBelowRoot(list.search_path, list.root_column));
   if (mount.mount == nullptr) {
     *text = "not mounted";
   } else if (mount.mount->root == "/") {
@@ -71,7 +71,7 @@ const catalogue::MountedVolume* ListMount(const std::vector<catalogue::MountedVo
 // A list's line of volumes (or its JSON object), with where its volume is now.
 std::string VolumeLine(const CatalogueList& list,
                        const std::vector<catalogue::MountedVolume>& mounted, bool jsonl) {
-  const std::string serial = scan::SerialNumberText(list.serial);
+  const std::string serial = lists::SerialNumberText(list.serial);
   std::string mount_text;
   const catalogue::MountedVolume* mount = ListMount(mounted, list, &mount_text);
   if (!jsonl) {
@@ -145,7 +145,7 @@ std::string CopiesText(const CatalogueFile& file, size_t volumes, const std::vec
     AppendJsonField(&entry, "path", held[i].file->path);
     AppendJsonField(&entry, "state", held[i].state);
     AppendJsonField(&entry, "label", list != nullptr ? list->label : "");
-    AppendJsonField(&entry, "serial", list != nullptr ? scan::SerialNumberText(list->serial) : "");
+    AppendJsonField(&entry, "serial", list != nullptr ? lists::SerialNumberText(list->serial) : "");
     out += (i == 0 ? "" : ",") + entry + "}";
   }
   return out + "]}\n";
@@ -168,7 +168,7 @@ int RunVolumesCommand(const Args& args) {
       labels += "\"" + shared.labels[i] + "\"";
     }
     PrintMessage("the volumes " + labels + " share the serial " +
-                 scan::SerialNumberText(shared.serial) + ": a clone or a relabelled disk");
+                 lists::SerialNumberText(shared.serial) + ": a clone or a relabelled disk");
   }
   std::string out;
   for (const std::vector<const CatalogueList*>& volume : volumes) {
@@ -216,7 +216,7 @@ int RunFindCommand(const Args& args) {
       index->Find(query, static_cast<size_t>(options.limit), [&](const CatalogueFile& file) {
         const CatalogueList* list = catalogue::ListById(lists, file.list);
         const std::string volume = list != nullptr ? list->name : "";
-        const std::string time = scan::WriteTimeText(file.write_time);
+        const std::string time = lists::WriteTimeText(file.write_time);
         if (options.jsonl) {
           std::string json;
           AppendJsonField(&json, "volume", volume);

@@ -22,16 +22,16 @@ int RunCompareCommand(const Args& args) {
   const bool relative = line.relative;
 
   try {
-    scan::CompareOptions compare;
+    audit::CompareOptions compare;
     compare.keep_unchanged = options.all;
     compare.relative = relative;
-    scan::AuditResult result;
+    audit::AuditResult result;
     std::vector<std::string> errors;
-    if (!scan::CompareListFiles(lists[0], lists[1], compare, &result, &errors)) {
+    if (!audit::CompareListFiles(lists[0], lists[1], compare, &result, &errors)) {
       for (const std::string& error : errors) PrintMessage(error);
       return kExitListError;
     }
-    scan::ReportFile output;
+    audit::ReportFile output;
     std::string error;
     if (!line.output.empty() && !output.Open(line.output, &error)) {
       PrintMessage(error);

@@ -23,8 +23,8 @@ constexpr int64_t kIdBufferBytes = 512000;
 
 // Codes whose field stands for the file's contents rather than a failure.
 bool HasId(uint8_t code, std::string_view id_field) {
-  if (code == kChkOk || code == kChkEmpty) return true;
-  return code == kChkTooShort && id_field.substr(0, 4) == "F  $";
+  if (code == content::kChkOk || code == content::kChkEmpty) return true;
+  return code == content::kChkTooShort && id_field.substr(0, 4) == "F  $";
 }
 
 }  // namespace
@@ -36,8 +36,8 @@ int RunIdCommand(const Args& args) {
 
   void* buffer = nullptr;
   // Without the shared buffer each file gets its own of the same size.
-  VirtAllocSx(&buffer, -1, kIdBufferBytes);
-  scan::IdListWriter writer{scan::ListOptions{}};
+  content::VirtAllocSx(&buffer, -1, kIdBufferBytes);
+  lists::IdListWriter writer{lists::ListOptions{}};
   bool every_file_has_id = true;
   std::string out;
   for (const std::string& file : files) {
@@ -48,11 +48,11 @@ int RunIdCommand(const Args& args) {
     uint32_t id = 0;
     support::FindData find_data;
     const uint8_t code =
-        FileChkSx(path, &id, &find_data, static_cast<int32_t>(kIdBufferBytes), buffer, 1);
+        content::FileChkSx(path, &id, &find_data, static_cast<int32_t>(kIdBufferBytes), buffer, 1);
     writer.SetDirectory(dir);
     writer.FormatFileLine(code, id, find_data, name);
     const std::string_view id_field =
-        std::string_view(writer.line()).substr(0, scan::kIdFieldWidth);
+        std::string_view(writer.line()).substr(0, lists::kIdFieldWidth);
     if (!HasId(code, id_field)) every_file_has_id = false;
     out.assign(id_field);
     out.append("  ");
@@ -61,7 +61,7 @@ int RunIdCommand(const Args& args) {
     WriteOut(out);
   }
   std::fflush(stdout);
-  VirtFreeSx(&buffer, -1);
+  content::VirtFreeSx(&buffer, -1);
   return every_file_has_id ? 0 : 1;
 }
 

@@ -25,7 +25,7 @@ int RunListCommand(const Args& args) {
   if (!path.empty() && path[0] != '/') path = platform::AbsolutePath(path);
 
   support::StringList list;
-  const int64_t total = FilesToStringsSx(&list, path, options, nullptr, "", params);
+  const int64_t total = fs::FilesToStringsSx(&list, path, options, nullptr, "", params);
   std::string line;
   for (const std::string& entry : list.items()) {
     line = entry;

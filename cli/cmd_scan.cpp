@@ -52,7 +52,7 @@ int Refuse(const scan::RunProblem& problem, const std::string& given_path) {
     case scan::RunRefusal::kNoListName:
       return Fail("cannot name the lists of " + given_path + "; give --name");
     case scan::RunRefusal::kSameNames:
-      return Fail(std::string(scan::kSameNamesMessage) + ": " + path);
+      return Fail(std::string(lists::kSameNamesMessage) + ": " + path);
     case scan::RunRefusal::kRelativePath:
     case scan::RunRefusal::kNoDirectory:
       return Fail("cannot scan " + given_path + ": " + NotADirectoryReason(path));
@@ -85,8 +85,10 @@ std::optional<int> NameLists(const ScanOptions& options, const scan::PathVolume&
   tree_list = options.tree_file.empty() ? "" : platform::AbsolutePath(options.tree_file);
   if (!id_list.empty() && !tree_list.empty()) return std::nullopt;
   if (!StartUp(options.quiet)) return kExitDone;
-  const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
-  const std::string folder = scan::ResolveBaseFolder(base.app_path, base.vol_path, SxAppDir);
+  const lists::BaseSettings base =
+      lists::LoadBaseSettingsFrom(support::SxBaseIniFile, support::SxAppDir);
+  const std::string folder =
+      lists::ResolveBaseFolder(base.app_path, base.vol_path, support::SxAppDir);
   if (folder.empty()) return Fail("no folder for the lists is set (VolPath)");
   std::string reason;
   switch (scan::EnsureFolder(folder, &reason)) {
@@ -104,12 +106,12 @@ std::optional<int> NameLists(const ScanOptions& options, const scan::PathVolume&
   if (name.empty()) {
     std::string net;
     std::string dirs;
-    NamePartsSx(path, &net, scan::kNameNetwork, "");
-    NamePartsSx(path, &dirs, scan::kNameDirectories, "");
-    name = scan::ComposeListName(net, volume.label, dirs, volume.serial_text);
+    lists::NamePartsSx(path, &net, lists::kNameNetwork, "");
+    lists::NamePartsSx(path, &dirs, lists::kNameDirectories, "");
+    name = lists::ComposeListName(net, volume.label, dirs, volume.serial_text);
   }
   if (name.empty()) return Fail("cannot name the lists of " + path + "; give --name");
-  const scan::ListFileNames names = scan::NameListFiles(folder, name, base.lst_ext, base.dir_ext);
+  const lists::ListFileNames names = lists::NameListFiles(folder, name, base.lst_ext, base.dir_ext);
   if (id_list.empty()) id_list = names.id_list;
   if (tree_list.empty()) tree_list = names.tree_list;
   return std::nullopt;
@@ -123,8 +125,9 @@ std::optional<int> PrepareLists(const ScanOptions& options, const scan::RunSetti
   if (!plan.problem && plan.backs_up) {
     // The backup folder is a shared setting: the base file is needed for it.
     if (!StartUp(options.quiet)) return kExitDone;
-    const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
-    backup_folder = scan::ResolveBaseFolder(base.app_path, base.back_ups, SxAppDir);
+    const lists::BaseSettings base =
+        lists::LoadBaseSettingsFrom(support::SxBaseIniFile, support::SxAppDir);
+    backup_folder = lists::ResolveBaseFolder(base.app_path, base.back_ups, support::SxAppDir);
   }
   if (!plan.problem) scan::PrepareRun(settings, backup_folder, &plan);
   for (const auto& [file, folder] : plan.made) {
@@ -137,7 +140,7 @@ std::optional<int> PrepareLists(const ScanOptions& options, const scan::RunSetti
 }
 
 // Names what went wrong, says how the run ended and gives the exit status.
-int ReportOutcome(const ScanOutcome& outcome, const ScanOptions& options) {
+int ReportOutcome(const scan::ScanOutcome& outcome, const ScanOptions& options) {
   const bool quiet = options.quiet;
   const int directories_not_read = PrintProblems(outcome, options.verbose);
   if (outcome.refused) {
@@ -186,7 +189,7 @@ int RunScanCommand(const Args& args, bool continue_run) {
   const ScanOptions& options = line.scan;
 
   scan::RunSettings settings = options.run;
-  settings.mode = continue_run ? kModeContinue : kModeCreate;
+  settings.mode = continue_run ? scan::kModeContinue : scan::kModeCreate;
   settings.search_path = platform::AbsolutePath(options.path);
   settings.job_name = options.name;
   scan::RunPlan plan;
@@ -205,7 +208,7 @@ int RunScanCommand(const Args& args, bool continue_run) {
               << "id list: " << TerminalText(settings.id_list) << "\n";
     std::cout.flush();
   }
-  const ScanOutcome outcome = RunScanJob(options, std::move(settings));
+  const scan::ScanOutcome outcome = RunScanJob(options, std::move(settings));
   return ReportOutcome(outcome, options);
 }
 

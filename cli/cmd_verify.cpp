@@ -29,32 +29,32 @@ int Fail(const std::string& message) {
 }
 
 // The engine says what a refusal lacks; the command line names the option that gives it.
-std::string WithFlag(scan::VerifyLack lack, const std::string& error) {
+std::string WithFlag(audit::VerifyLack lack, const std::string& error) {
   switch (lack) {
-    case scan::VerifyLack::kSearchPath:
+    case audit::VerifyLack::kSearchPath:
       return error + "; give --path";
-    case scan::VerifyLack::kFreeName:
+    case audit::VerifyLack::kFreeName:
       return error + "; --write takes a name that is free";
-    case scan::VerifyLack::kOtherName:
+    case audit::VerifyLack::kOtherName:
       return "--write " + error;
-    case scan::VerifyLack::kNone:
+    case audit::VerifyLack::kNone:
       break;
   }
   return error;
 }
 
-int Refuse(const scan::VerifyPlan& plan, const scan::VerifyRun& verify) {
+int Refuse(const audit::VerifyPlan& plan, const audit::VerifyRun& verify) {
   switch (plan.refusal) {
-    case scan::VerifyRefusal::kNotMounted:
+    case audit::VerifyRefusal::kNotMounted:
       return Fail(plan.reason + "; mount it, or give --path");
-    case scan::VerifyRefusal::kUndecided:
+    case audit::VerifyRefusal::kUndecided:
       return Fail(plan.reason + "; give --path");
-    case scan::VerifyRefusal::kNoDirectory:
+    case audit::VerifyRefusal::kNoDirectory:
       return Fail("cannot verify " + verify.given_search_path() + ": " +
                   NotADirectoryReason(verify.search_path()));
-    case scan::VerifyRefusal::kList:
-    case scan::VerifyRefusal::kNewLists:
-    case scan::VerifyRefusal::kNone:
+    case audit::VerifyRefusal::kList:
+    case audit::VerifyRefusal::kNewLists:
+    case audit::VerifyRefusal::kNone:
       break;
   }
   return Fail(WithFlag(plan.lack, plan.reason));
@@ -74,7 +74,7 @@ int Verify(const Args& args) {
   }
   // Reads the list and holds it to the end: no run may rewrite it meanwhile.
   const std::string list_name = options.path;
-  scan::VerifyRequest request;
+  audit::VerifyRequest request;
   request.list = list_name;
   request.search_path = line.search_path;
   request.write = write;
@@ -83,30 +83,30 @@ int Verify(const Args& args) {
   request.cached = line.cached;
   request.label = options.label;
   request.serial = options.serial;
-  scan::VerifyRun verify;
-  const scan::VerifyPlan plan = scan::PlanVerify(request, &verify);
+  audit::VerifyRun verify;
+  const audit::VerifyPlan plan = audit::PlanVerify(request, &verify);
   if (!plan.moved.empty()) PrintMessage(plan.moved);
-  if (plan.refusal != scan::VerifyRefusal::kNone) return Refuse(plan, verify);
+  if (plan.refusal != audit::VerifyRefusal::kNone) return Refuse(plan, verify);
   // Before the scan: a report that cannot be saved is told before hours of reading.
   std::string error;
-  scan::ReportFile output;
+  audit::ReportFile output;
   if (!line.output.empty() && !output.Open(line.output, &error)) return Fail(error);
-  const ScanOutcome outcome = RunScanJob(options, plan.settings);
+  const scan::ScanOutcome outcome = RunScanJob(options, plan.settings);
   PrintProblems(outcome, false);  // the report names the folders left out
   if (!outcome.failure.empty()) return Fail(outcome.failure);
   if (!outcome.id_list_written) {
-    if (!options.quiet) PrintMessage(scan::kNothingVerified);
+    if (!options.quiet) PrintMessage(audit::kNothingVerified);
     return kExitStopped;
   }
 
   if (!verify.Compare(outcome, line.report.all, &error)) return Fail(error);
-  const scan::AuditResult& result = *verify.result();
+  const audit::AuditResult& result = *verify.result();
   WarnAboutList(list_name, result.old_list);
   line.report.probable_copy = ProbableCopyFinder(line.catalogue, list_name);
   line.report.left_out = &result.left_out;
   const int status = ReportComparison(result, line.report, line.output.empty() ? nullptr : &output);
   if (outcome.finished) return status;
-  PrintMessage(scan::PartialVerifyText(outcome.files_done));
+  PrintMessage(audit::PartialVerifyText(outcome.files_done));
   return kExitStopped;
 }
 

@@ -85,8 +85,8 @@ int RunVolumeCommand(const Args& args) {
     return *status;
   }
 
-  TVolumeInfo info;
-  if (!GetVolumeInfoSx(path, &info)) return UsageError(CannotQuery(path));
+  fs::TVolumeInfo info;
+  if (!fs::GetVolumeInfoSx(path, &info)) return UsageError(CannotQuery(path));
   PrintField("Root path", info.root_path);
   PrintField("Root kind", info.root_kind);
   PrintField("Drive type",
@@ -94,7 +94,7 @@ int RunVolumeCommand(const Args& args) {
   PrintField("File system", info.file_system_name);
   PrintField("Label", info.label);
   PrintField("Serial number", std::to_string(info.serial_number) + " (" +
-                                  scan::SerialNumberText(info.serial_number) + ")");
+                                  lists::SerialNumberText(info.serial_number) + ")");
   PrintField("File-system flags", info.file_system_flags);
   PrintField("Maximum name length", info.max_name_length);
   PrintField("Free bytes for caller", info.free_bytes_for_caller);
@@ -130,17 +130,17 @@ int RunNamesCommand(const Args& args) {
     const char* field;
     uint8_t selector;
   };
-  static constexpr Part kParts[] = {{"Net name", scan::kNameNetwork},
-                                    {"Label", scan::kNameLabel},
-                                    {"Directory", scan::kNameDirectories},
-                                    {"Serial", scan::kNameSerial}};
+  static constexpr Part kParts[] = {{"Net name", lists::kNameNetwork},
+                                    {"Label", lists::kNameLabel},
+                                    {"Directory", lists::kNameDirectories},
+                                    {"Serial", lists::kNameSerial}};
   std::string lines;
   std::string part;
   for (const Part& p : kParts) {
-    if (!NamePartsSx(path, &part, p.selector, "")) return UsageError(CannotQuery(path));
+    if (!lists::NamePartsSx(path, &part, p.selector, "")) return UsageError(CannotQuery(path));
     lines += FieldLine(p.field, part);
   }
-  if (!NamePartsSx(path, &part, scan::kNameAll, separators)) {
+  if (!lists::NamePartsSx(path, &part, lists::kNameAll, separators)) {
     return UsageError(CannotQuery(path));
   }
   lines += FieldLine("Name", part);

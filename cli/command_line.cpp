@@ -38,13 +38,13 @@ constexpr OptionSpec kScanOptions[] = {
              l->scan.run.min_blocks = static_cast<uint16_t>(g.number);
            }),
     Flag("--hex-file", "the length and block count of name sections in hex",
-         [](Line* l, const Given&) { l->scan.run.options |= kOptHexFile; }),
+         [](Line* l, const Given&) { l->scan.run.options |= scan::kOptHexFile; }),
     Flag("--hex-path", "the length of path sections in hex",
-         [](Line* l, const Given&) { l->scan.run.options |= kOptHexPath; }),
+         [](Line* l, const Given&) { l->scan.run.options |= scan::kOptHexPath; }),
     Flag("--no-locks", "let others write the files while they are read",
-         [](Line* l, const Given&) { l->scan.run.options |= kOptNoLocks; }),
+         [](Line* l, const Given&) { l->scan.run.options |= scan::kOptNoLocks; }),
     Flag("--no-backup", "scan: do not copy the lists it replaces to the backup folder",
-         [](Line* l, const Given&) { l->scan.run.options |= kOptNoBackUp; }),
+         [](Line* l, const Given&) { l->scan.run.options |= scan::kOptNoBackUp; }),
     Number("--expand", "BYTES", "growth step of the id list (100000)", scan::kExpandRange,
            [](Line* l, const Given& g) { l->scan.run.expand = static_cast<int32_t>(g.number); }),
     Number("--buffer-percent", "P", "read buffer, percent of available memory (30)",
@@ -188,6 +188,21 @@ constexpr OptionSpec kCopiesOptions[] = {
          "compare each probable copy byte for byte where both files\n"
          "are mounted, and call it a copy only then",
          [](Line* l, const Given&) { l->catalogue.confirm = true; }),
+};
+
+constexpr OptionSpec kRepairOptions[] = {
+    Flag("--all", "every damaged file of LIST (or give PATHs)",
+         [](Line* l, const Given&) { l->repair.all = true; }),
+    Flag("--missing", "mend missing files too (they may have been deleted on purpose)",
+         [](Line* l, const Given&) { l->repair.missing = true; }),
+    Flag("--any-time", "a copy with another write time may serve",
+         [](Line* l, const Given&) { l->repair.any_time = true; }),
+    Flag("--dry-run", "say what would be done, and do nothing",
+         [](Line* l, const Given&) { l->repair.dry_run = true; }),
+    Text("--keep", "DIR",
+         "keep each damaged file as a copy in DIR (a folder on another\n"
+         "file system) instead of a hard link beside it",
+         [](Line* l, const Given& g) { l->repair.keep = g.text; }, true),
 };
 // clang-format on
 
@@ -394,13 +409,51 @@ std::span<const CommandSpec> CatalogueCommands() {
   return kCommands;
 }
 
+// Damaged files mended from copies the catalogue knows of.
+std::span<const CommandSpec> RepairCommands() {
+  static const Group kRepair[] = {kRepairOptions, kCatalogueFolderOptions};
+  // clang-format off
+  static const CommandSpec kCommands[] = {
+      {"repair", kRepair, {}, {"LIST", 1, kAnyCount, false, ""},
+       "Usage: checker-cli repair [OPTIONS] LIST [PATH...]\n"
+       "Mend the damaged files of LIST (all of them with --all, else those at or below\n"
+       "each PATH) from copies on other volumes. Each file is read from its disk, past\n"
+       "the page cache: corrupted (the listed size and write time, another id) and\n"
+       "unreadable (read errors) files are mended; missing ones only with --missing; a\n"
+       "file with another size or write time is the user's edit and never touched.\n"
+       "A copy is a file of another list of the catalogue with the listed size and id,\n"
+       "on another volume (another serial number and label, or another device) that is\n"
+       "mounted now. It is proven when the id read from its disk, its size and its\n"
+       "write time (any with --any-time) are the listed ones. Two proven copies must be\n"
+       "byte for byte the same, or the file is left as it is. The copy is written beside\n"
+       "the file under a temporary name and flushed, the damaged file is kept under the\n"
+       "name NAME.damaged-yyyymmdd-hhmmss (a hard link; with --keep a copy in DIR), then\n"
+       "the copy takes the name and the folder is flushed: a kill at any moment leaves\n"
+       "the damaged or the mended file under the name. Mode, owner and extended\n"
+       "attributes are the damaged file's, the write time the listed one. A file on a\n"
+       "volume mounted read only is left as it is.\n",
+       "stdout: one line per file mended or left damaged: \"mended\", \"would mend\"\n"
+       "(--dry-run) or \"not mended\", blanks to column 16, the path, then the copy or\n"
+       "why not.\n",
+       "Exit status: 0 no damaged file left (every one mended, or none found), 2 usage\n"
+       "error, a list that cannot be read or its volume not found, a PATH that holds no\n"
+       "file of LIST, 3 damaged files left as they were (no proven copy, copies that\n"
+       "differ, a read-only volume, a mend that failed; --dry-run: damaged files\n"
+       "found).\n",
+       ""},
+  };
+  // clang-format on
+  return kCommands;
+}
+
 }  // namespace
 
 std::span<const CommandSpec> Commands() {
   static const std::vector<CommandSpec> kCommands = [] {
     std::vector<CommandSpec> all;
     for (std::span<const CommandSpec> group :
-         {RunCommands(), LookCommands(), CompareCommands(), CatalogueCommands()}) {
+         {RunCommands(), LookCommands(), CompareCommands(), CatalogueCommands(),
+          RepairCommands()}) {
       all.insert(all.end(), group.begin(), group.end());
     }
     return all;

@@ -19,7 +19,7 @@
 namespace cli {
 
 // The walk's options of "list" without --options: directories only, into subdirectories.
-inline constexpr uint32_t kDefaultListOptions = walk_option::NoFiles | walk_option::Recurse;
+inline constexpr uint32_t kDefaultListOptions = fs::walk_option::NoFiles | fs::walk_option::Recurse;
 
 // The options of volumes, find and copies, and --catalogue of verify and compare.
 struct CatalogueOptions {
@@ -36,6 +36,15 @@ struct CatalogueOptions {
   bool whole_path = false;  // find --path
 };
 
+// The options of repair.
+struct RepairLine {
+  bool all = false;
+  bool missing = false;
+  bool any_time = false;
+  bool dry_run = false;
+  std::string keep;
+};
+
 // What a command line sets. Each command's table fills its own part; the rest keeps its
 // default.
 struct CommandLine {
@@ -48,8 +57,9 @@ struct CommandLine {
   bool cached = false;      // verify --cached
   uint32_t walk_options = kDefaultListOptions;        // list --options
   std::string params;                                 // list --params
-  std::string separators = scan::kDefaultSeparators;  // names --separators
+  std::string separators = lists::kDefaultSeparators;  // names --separators
   CatalogueOptions catalogue;                         // volumes, find, copies
+  RepairLine repair;                                  // repair
   Args operands;
   bool help = false;
 };

@@ -19,6 +19,7 @@ int RunVerifyCommand(const Args& args);
 int RunVolumesCommand(const Args& args);
 int RunFindCommand(const Args& args);
 int RunCopiesCommand(const Args& args);
+int RunRepairCommand(const Args& args);
 
 // Prints "checker-cli: <message>" on stderr and returns 2.
 int UsageError(const std::string& message);

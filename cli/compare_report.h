@@ -16,17 +16,17 @@ constexpr int kExitDifferent = 1;   // differences, nothing corrupted or unreada
 constexpr int kExitListError = 2;   // usage error, or a list that cannot be read
 constexpr int kExitDamaged = 3;     // corrupted or unreadable files
 
-using ReportOptions = scan::ReportOptions;
-using scan::AppendJsonString;
-using scan::ListErrorText;
-using scan::ProbableCopy;
+using ReportOptions = audit::ReportOptions;
+using audit::AppendJsonString;
+using audit::ListErrorText;
+using audit::ProbableCopy;
 
-// "checker-cli: warning: ..." for each of scan::ListWarnings.
-void WarnAboutList(std::string_view name, const scan::IdList& list);
+// "checker-cli: warning: ..." for each of audit::ListWarnings.
+void WarnAboutList(std::string_view name, const lists::IdList& list);
 
 // Writes the files on stdout, or the saved report into `file` when given, and the summary
 // on stderr; returns the exit status.
-int ReportComparison(const scan::AuditResult& result, const ReportOptions& options,
-                     scan::ReportFile* file = nullptr);
+int ReportComparison(const audit::AuditResult& result, const ReportOptions& options,
+                     audit::ReportFile* file = nullptr);
 
 }  // namespace cli

@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
   if (command == "volumes") return cli::RunVolumesCommand(args);
   if (command == "find") return cli::RunFindCommand(args);
   if (command == "copies") return cli::RunCopiesCommand(args);
+  if (command == "repair") return cli::RunRepairCommand(args);
   cli::PrintMessage("unknown command '" + command + "'");
   std::cerr << kTryHelp;
   return 2;

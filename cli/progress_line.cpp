@@ -8,21 +8,21 @@
 namespace cli {
 
 std::string FormatProgress(const ProgressShown& shown) {
-  const std::string elapsed = MsecTextSx(shown.in.elapsed_ms);
-  if (shown.code != kNotifyProgress && shown.code != kNotifyEnd) {
+  const std::string elapsed = support::MsecTextSx(shown.in.elapsed_ms);
+  if (shown.code != scan::kNotifyProgress && shown.code != scan::kNotifyEnd) {
     return elapsed + " | " + support::Trim(scan::PhaseText(shown.code));
   }
   const scan::ProgressFigures figures = scan::ProgressFigures::Compute(shown.in);
-  const int64_t left = shown.code == kNotifyEnd ? 0 : figures.left_ms;
+  const int64_t left = shown.code == scan::kNotifyEnd ? 0 : figures.left_ms;
   std::string line;
   if (!figures.percent_text.empty()) line += figures.percent_text + " | ";
   line += scan::BytesText(shown.in.bytes_done) + " of " + scan::BytesText(shown.in.total_bytes);
   line += " | " + figures.speed_text;
-  line += " | " + elapsed + ", left " + MsecTextSx(left);
+  line += " | " + elapsed + ", left " + support::MsecTextSx(left);
   line += " | " + scan::CountText(shown.files_done) + " files";
   line += " | " + scan::CountText(shown.error_count) + " errors";
-  if (shown.code == kNotifyEnd) {
-    line += " |" + scan::PhaseText(kNotifyEnd);
+  if (shown.code == scan::kNotifyEnd) {
+    line += " |" + scan::PhaseText(scan::kNotifyEnd);
   } else if (!shown.current_file.empty()) {
     line += " | " + TerminalText(shown.current_file);
   }

@@ -22,7 +22,7 @@ struct ScanOptions {
   scan::RunSettings run;
   std::optional<std::string> label;  // unset: the volume's own
   std::optional<uint32_t> serial;
-  bool no_backup() const { return (run.options & kOptNoBackUp) != 0; }
+  bool no_backup() const { return (run.options & scan::kOptNoBackUp) != 0; }
   bool progress = false;
   bool quiet = false;
   bool verbose = false;  // name each folder the parameters leave out

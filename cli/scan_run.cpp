@@ -22,11 +22,11 @@ constexpr int kStderr = 2;
 constexpr int kStopPollMs = 20;
 
 // Replies to the job: asks it to stop once a stop signal came, and draws the progress.
-class TerminalWindow : public ScanWindow {
+class TerminalWindow : public scan::ScanWindow {
  public:
   explicit TerminalWindow(ProgressLine* progress) : progress_(progress) {}
 
-  int32_t OnJobNotify(TDskFil& job, const JobEvent& event) override {
+  int32_t OnJobNotify(TDskFil& job, const scan::JobEvent& event) override {
     const int16_t code = event.code;
     if (progress_ != nullptr) {
       ProgressShown shown;
@@ -36,9 +36,9 @@ class TerminalWindow : public ScanWindow {
       shown.error_count = job.error_count();
       shown.current_file = job.current_file();
       progress_->Show(shown);
-      if (code == kNotifyEnd) progress_->Finish();
+      if (code == scan::kNotifyEnd) progress_->Finish();
     }
-    return platform::StopSignalReceived() ? kStopReply : 0;
+    return platform::StopSignalReceived() ? scan::kStopReply : 0;
   }
 
  private:
@@ -52,12 +52,12 @@ scan::PathVolume VolumeFields(const ScanOptions& options, const std::string& pat
   if (options.label) volume.label = *options.label;
   if (options.serial) {
     volume.serial = *options.serial;
-    volume.serial_text = scan::SerialNumberText(volume.serial);
+    volume.serial_text = lists::SerialNumberText(volume.serial);
   }
   return volume;
 }
 
-ScanOutcome RunScanJob(const ScanOptions& options, scan::RunSettings settings) {
+scan::ScanOutcome RunScanJob(const ScanOptions& options, scan::RunSettings settings) {
   auto job = std::make_unique<TDskFil>(nullptr, std::move(settings));
 
   const bool terminal = platform::IsTerminal(kStderr);
@@ -74,7 +74,7 @@ ScanOutcome RunScanJob(const ScanOptions& options, scan::RunSettings settings) {
   // none): the flag outlives the job, so it may be set until the run has ended.
   const std::shared_ptr<std::atomic<bool>> stop = job->StopFlag();
   if (platform::StopSignalReceived()) stop->store(true);
-  JobThread thread = TDskFil::Start(std::move(job));
+  scan::JobThread thread = TDskFil::Start(std::move(job));
   while (thread.done().wait_for(std::chrono::milliseconds(kStopPollMs)) !=
          std::future_status::ready) {
     if (platform::StopSignalReceived()) thread.Stop();
@@ -82,29 +82,29 @@ ScanOutcome RunScanJob(const ScanOptions& options, scan::RunSettings settings) {
   return thread.get();
 }
 
-int PrintProblems(const ScanOutcome& outcome, bool verbose) {
+int PrintProblems(const scan::ScanOutcome& outcome, bool verbose) {
   // Not problems: said once each, and not counted.
   for (const std::string& path : outcome.other_volumes) {
     PrintMessage("another volume, not entered: " + path);
   }
   if (verbose) {
-    for (const LeftOutDir& dir : outcome.left_out) {
-      PrintMessage(dir.path + ": " + LeftOutReason(dir));
+    for (const fs::LeftOutDir& dir : outcome.left_out) {
+      PrintMessage(dir.path + ": " + scan::LeftOutReason(dir));
     }
   }
   int directories_not_read = 0;
-  for (const ScanProblem& problem : outcome.problems) {
+  for (const scan::ScanProblem& problem : outcome.problems) {
     switch (problem.kind) {
-      case ProblemKind::kDirectory:
+      case scan::ProblemKind::kDirectory:
         ++directories_not_read;
         PrintMessage("cannot read directory " + problem.path + ": " + problem.reason);
         break;
-      case ProblemKind::kUnreadable:
+      case scan::ProblemKind::kUnreadable:
         PrintMessage("cannot read " + problem.path + ": " + problem.reason);
         break;
-      case ProblemKind::kChanged:
-      case ProblemKind::kUnlistable:
-      case ProblemKind::kFromMemory:
+      case scan::ProblemKind::kChanged:
+      case scan::ProblemKind::kUnlistable:
+      case scan::ProblemKind::kFromMemory:
         PrintMessage(problem.path + ": " + problem.reason);
         break;
     }

@@ -19,12 +19,12 @@ scan::PathVolume VolumeFields(const ScanOptions& options, const std::string& pat
 // Runs a job set up in `settings` and waits for its end, drawing progress unless the
 // options say quiet. Afterwards the stop signals stay caught: StopSignalReceived tells
 // whether Ctrl-C came.
-ScanOutcome RunScanJob(const ScanOptions& options, scan::RunSettings settings);
+scan::ScanOutcome RunScanJob(const ScanOptions& options, scan::RunSettings settings);
 
 // Names on stderr each directory not entered for lying on another file system (not
 // counted), with `verbose` each folder the parameters left out (not counted), then every
 // problem of the run, one line each with its reason, as many as the run counts errors;
 // returns the number of directories not read.
-int PrintProblems(const ScanOutcome& outcome, bool verbose);
+int PrintProblems(const scan::ScanOutcome& outcome, bool verbose);
 
 }  // namespace cli

@@ -18,7 +18,7 @@ bool StartUp(bool quiet) {
         if (caption == support::kSysInitCaption) asked = true;
         return handler ? handler(text, caption, flags) : support::FirstButton(flags);
       });
-  const support::InitStatus status = SysInitSx();
+  const support::InitStatus status = support::SysInitSx();
   support::SetMsgHandler(std::move(handler));
 
   switch (status) {
@@ -26,11 +26,11 @@ bool StartUp(bool quiet) {
       return false;
     case support::InitStatus::kBaseFileFailed:
       // The lists can still be written; the question comes again at the next start.
-      PrintMessage("cannot create the base settings file " + SxBaseIniFile +
+      PrintMessage("cannot create the base settings file " + support::SxBaseIniFile +
                    "; the default settings are used");
       return true;
     case support::InitStatus::kReady:
-      if (asked && !quiet) PrintMessage("created the base settings file " + SxBaseIniFile);
+      if (asked && !quiet) PrintMessage("created the base settings file " + support::SxBaseIniFile);
       return true;
   }
   return true;

@@ -118,7 +118,7 @@ int AnswerOnTerminal(const std::string& text, const std::string& caption, int fl
   // The box's text explains the choice at length for a dialog; here it is a question.
   if (caption == support::kSysInitCaption &&
       (flags & support::kMbButtonMask) == support::kMbYesNoCancel) {
-    return AskWhereToCreateBaseFile(WinDirSx(), SxAppDir, in, err, interactive);
+    return AskWhereToCreateBaseFile(support::WinDirSx(), support::SxAppDir, in, err, interactive);
   }
   if (!caption.empty()) err << TerminalText(caption) << ":\n";
   err << PlainLines(text);

@@ -35,6 +35,7 @@ std::string ProgramUsage() {
       "  volumes                   every catalogued volume and where it is mounted now\n"
       "  find [OPTIONS] [NAME]     find files on every catalogued volume\n"
       "  copies [--under K] LIST   the other volumes that hold each file of LIST\n"
+      "  repair LIST [PATH...]     mend damaged files from copies on other volumes\n"
       "\n"
       "Scan options:\n";
   text += OptionLines(ScanOptionTable());

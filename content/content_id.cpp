@@ -9,6 +9,8 @@
 #include "content/fold.h"
 #include "support/toolkit.h"
 
+namespace content {
+
 namespace {
 
 // An own buffer never shrinks below this while retrying.
@@ -42,7 +44,7 @@ bool FillRecord(const std::string& file_name, platform::File* file, support::Fin
     return true;
   }
   file->Close();
-  return FindDataSx(file_name, record, 1);
+  return support::FindDataSx(file_name, record, 1);
 }
 
 // A new region of `*chunk` bytes, shrinking stepwise while the system refuses.
@@ -102,7 +104,7 @@ constexpr uint64_t kShortFileLimit = 6;
 // own, sized as FileChkSx sizes one but large enough for a whole file that fits.
 bool ListedBuffer(LentBuffer* buffer, uint64_t size) {
   if (buffer->data != nullptr) return buffer->size >= 2;
-  uint64_t want = MemPercentSx(kOwnBufferPercent);
+  uint64_t want = support::MemPercentSx(kOwnBufferPercent);
   if (want == 0 || want > kOwnBufferLimit) want = kOwnBufferLimit;
   if (want > size) want = size;
   void* region = t_own_buffer.Get(&want);
@@ -116,9 +118,9 @@ bool ListedBuffer(LentBuffer* buffer, uint64_t size) {
 
 // Folds the bytes of one read; only the last read of a file can be odd, and its last
 // byte is the low byte of a word whose high byte is 0.
-void FoldBytes(const uint8_t* data, uint64_t count, scan::FoldState* state) {
-  scan::FoldWords(data, count / 2, state);
-  if (count & 1) scan::FoldWord(data[count - 1], state);
+void FoldBytes(const uint8_t* data, uint64_t count, FoldState* state) {
+  FoldWords(data, count / 2, state);
+  if (count & 1) FoldWord(data[count - 1], state);
 }
 
 // A read that failed or ended early: a file swapped for something else since it was
@@ -145,7 +147,7 @@ uint8_t ReadFailure(const platform::File& file, std::string* error) {
 // recorded byte was folded.
 uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* buffer,
                  uint32_t* id) {
-  scan::FoldState state;
+  FoldState state;
   uint64_t remaining = size;
   for (;;) {
     const int64_t got = file->Read(buffer, chunk);
@@ -154,7 +156,7 @@ uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* b
     // shrank: the id stays 0.
     if (static_cast<uint64_t>(got) < chunk) return kChkChanged;
     remaining -= chunk;
-    scan::FoldWords(buffer, chunk / 2, &state);
+    FoldWords(buffer, chunk / 2, &state);
     if (remaining >= chunk) continue;
     if (remaining > 2) {
       chunk = remaining & ~uint64_t{1};
@@ -171,9 +173,9 @@ uint8_t FoldFile(platform::File* file, uint64_t size, uint64_t chunk, uint8_t* b
     const int64_t got = file->Read(buffer, remaining);
     if (got < 0) return kChkReadError;
     if (static_cast<uint64_t>(got) < remaining) return kChkChanged;
-    scan::FoldWord(static_cast<uint16_t>(buffer[0] | (buffer[1] << 8)), &state);
+    FoldWord(static_cast<uint16_t>(buffer[0] | (buffer[1] << 8)), &state);
   }
-  *id = scan::FoldResult(state);
+  *id = FoldResult(state);
   return kChkOk;
 }
 
@@ -200,7 +202,8 @@ uint8_t CheckFile(platform::File* file, uint32_t* id, support::FindData* find_da
       }
     }
   } else {
-    chunk = buffer_size < 4 ? MemPercentSx(kOwnBufferPercent) : static_cast<uint64_t>(buffer_size);
+    chunk = buffer_size < 4 ? support::MemPercentSx(kOwnBufferPercent)
+                            : static_cast<uint64_t>(buffer_size);
     // Memory that cannot be measured is no reason to refuse every file. Beyond a few
     // MiB a larger buffer only reads slower (it no longer stays in the cache).
     if (chunk == 0 || chunk > kOwnBufferLimit) chunk = kOwnBufferLimit;
@@ -307,7 +310,7 @@ int64_t ReadFirstBytes(platform::File& file, LentBuffer buffer, uint8_t* bytes) 
 // the end of the file in one read when it fits, so a file that fits the buffer takes one
 // read and nothing more.
 uint8_t FoldListed(platform::File& file, uint64_t size, LentBuffer buffer, StopTest stop,
-                   CacheUse cache, bool* drop_after, scan::FoldState* state, std::string* error,
+                   CacheUse cache, bool* drop_after, FoldState* state, std::string* error,
                    bool* from_cache) {
   if (!ListedBuffer(&buffer, size)) return kChkNoBuffer;
   const uint64_t chunk = buffer.size & ~uint64_t{1};
@@ -422,7 +425,7 @@ uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed) {
 }
 
 uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,
-                      StopTest stop, scan::FoldState* state) {
+                      StopTest stop, FoldState* state) {
   // Read past the cache, whole units are asked for; the read stops at the end of the file.
   uint64_t unit = 1;
   if (file.ReadsPastCache()) {
@@ -477,7 +480,7 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
     first->count = static_cast<uint8_t>(std::min<int64_t>(got, kFirstBytesMax));
     return kChkTooShort;
   }
-  scan::FoldState state;
+  FoldState state;
   const uint8_t code = file.ReadsPastCache() ? FoldFileRange(file, 0, size, buffer, stop, &state)
                                              : FoldListed(file, size, buffer, stop, cache,
                                                           &drop_after, &state, error, from_cache);
@@ -485,7 +488,7 @@ uint8_t FileChkListed(const platform::DirHandle& dir, std::string_view name,
   // Written to while it was read: the bytes folded may be of no one state of the file.
   const uint8_t after = CheckListedFile(file, listed);
   if (after != kChkOk) return after;
-  *id = scan::FoldResult(state);
+  *id = FoldResult(state);
   return kChkOk;
 }
 
@@ -516,3 +519,5 @@ bool VirtFreeSx(void** region, int64_t /*size*/) {
   *region = nullptr;
   return released;
 }
+
+}  // namespace content

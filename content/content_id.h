@@ -15,9 +15,9 @@ class File;
 struct FileInfo;
 }  // namespace platform
 
-namespace scan {
+namespace content {
+
 struct FoldState;
-}
 
 // Result codes of FileChkSx.
 constexpr uint8_t kChkOk = 0;
@@ -150,7 +150,7 @@ uint8_t CheckListedFile(const platform::File& file, const ListedFile& listed);
 // kChkReadError, kChkChanged, kChkNotFound, kChkNoBuffer or kChkStopped. Threads may
 // fold different ranges of one file at once, each with its own buffer.
 uint8_t FoldFileRange(platform::File& file, uint64_t offset, uint64_t length, LentBuffer buffer,
-                      StopTest stop, scan::FoldState* state);
+                      StopTest stop, FoldState* state);
 
 // Maps a region of `size` bytes (whole pages), releasing *region first when set.
 // fill >= 0 sets every byte to fill's low byte. Returns the committed size or -1.
@@ -159,3 +159,5 @@ int64_t VirtAllocSx(void** region, int fill, int64_t size);
 int64_t VirtSizeSx(const void* region);
 // Releases the region and clears *region; true when clear already or released.
 bool VirtFreeSx(void** region, int64_t size);
+
+}  // namespace content

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-namespace scan {
+namespace content {
 
 namespace {
 
@@ -167,4 +167,4 @@ uint32_t FoldResult(const FoldState& state) {
   return static_cast<uint32_t>(result);
 }
 
-}  // namespace scan
+}  // namespace content

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace scan {
+namespace content {
 
 constexpr uint64_t kIdModulus = 4294967295;
 
@@ -56,9 +56,9 @@ inline uint64_t MulMod(uint64_t a, uint64_t b) {
   return x == kIdModulus ? 0 : x;
 }
 
-}  // namespace scan
+}  // namespace content
 
-namespace scan::fold_kernels {
+namespace content::fold_kernels {
 
 // The kernels behind FoldWordsWith. Each folds `words` words into its own
 // accumulators and multiplies them into state at the end.
@@ -66,4 +66,4 @@ void Scalar(const uint8_t* data, size_t words, FoldState* state);
 void Avx2(const uint8_t* data, size_t words, FoldState* state);
 void Avx512(const uint8_t* data, size_t words, FoldState* state);
 
-}  // namespace scan::fold_kernels
+}  // namespace content::fold_kernels

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-namespace scan::fold_kernels {
+namespace content::fold_kernels {
 
 namespace {
 
@@ -91,14 +91,14 @@ __attribute__((target("avx2"))) void Avx2(const uint8_t* data, size_t words, Fol
   if (words > 0) Scalar(data, words, state);
 }
 
-}  // namespace scan::fold_kernels
+}  // namespace content::fold_kernels
 
 #else
 
-namespace scan::fold_kernels {
+namespace content::fold_kernels {
 
 void Avx2(const uint8_t* data, size_t words, FoldState* state) { Scalar(data, words, state); }
 
-}  // namespace scan::fold_kernels
+}  // namespace content::fold_kernels
 
 #endif

@@ -15,7 +15,7 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-namespace scan::fold_kernels {
+namespace content::fold_kernels {
 
 namespace {
 
@@ -108,14 +108,14 @@ __attribute__((target("avx512f,avx512bw"))) void Avx512(const uint8_t* data, siz
   if (words > 0) Avx2(data, words, state);
 }
 
-}  // namespace scan::fold_kernels
+}  // namespace content::fold_kernels
 
 #else
 
-namespace scan::fold_kernels {
+namespace content::fold_kernels {
 
 void Avx512(const uint8_t* data, size_t words, FoldState* state) { Scalar(data, words, state); }
 
-}  // namespace scan::fold_kernels
+}  // namespace content::fold_kernels
 
 #endif

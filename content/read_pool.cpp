@@ -8,7 +8,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 
-namespace scan {
+namespace content {
 
 namespace {
 
@@ -299,4 +299,4 @@ void ReadPool::Count(uint64_t bytes, bool from_cache) {
   if (more) idle_.notify_all();
 }
 
-}  // namespace scan
+}  // namespace content

@@ -23,7 +23,7 @@ namespace platform {
 class DirHandle;
 }
 
-namespace scan {
+namespace content {
 
 // Most files and bytes handed over and not yet taken back; the first file is always
 // taken, however large.
@@ -135,4 +135,4 @@ class ReadPool {
   int32_t seen_most_ = 0;                   // the writer's
 };
 
-}  // namespace scan
+}  // namespace content

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace scan {
+namespace content {
 
 namespace {
 
@@ -118,4 +118,4 @@ void ReaderControl::Hold(bool paid) {
   wait_ = gap_;
 }
 
-}  // namespace scan
+}  // namespace content

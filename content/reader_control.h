@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace scan {
+namespace content {
 
 // The most readers an automatic run lets take work.
 constexpr int32_t kMaxAdaptiveReaders = 16;
@@ -70,4 +70,4 @@ class ReaderControl {
   int gap_ = kControlFirstGap;
 };
 
-}  // namespace scan
+}  // namespace content

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace scan {
+namespace content {
 
 namespace {
 
@@ -51,4 +51,4 @@ void SliceLender::Release(size_t reader) {
   given_back_.notify_all();
 }
 
-}  // namespace scan
+}  // namespace content

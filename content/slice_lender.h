@@ -11,7 +11,7 @@
 
 #include "content/content_id.h"
 
-namespace scan {
+namespace content {
 
 class SliceLender {
  public:
@@ -48,4 +48,4 @@ class SliceLender {
   std::condition_variable given_back_;
 };
 
-}  // namespace scan
+}  // namespace content

@@ -8,6 +8,8 @@
 #include "support/pattern.h"
 #include "support/text.h"
 
+namespace fs {
+
 namespace {
 
 constexpr size_t kListCount = 6;
@@ -47,7 +49,7 @@ uint8_t MaskFlags(std::string_view mask) {
 // Each mask is compiled once, when it is added, and matched against many names.
 struct THddRun::CompiledList {
   std::vector<MaskEntry> masks;
-  std::vector<PatternMatcher> matchers;
+  std::vector<support::PatternMatcher> matchers;
 };
 
 THddRun::THddRun() : lists_(new CompiledList[kListCount]) {}
@@ -581,3 +583,5 @@ int64_t FilesToStringsAt(support::StringList* list, const platform::DirHandle& d
   const uint64_t total = walker.WalkOpen(&start, 0);
   return (options & walk_option::SumSizes) ? static_cast<int64_t>(total) : 0;
 }
+
+}  // namespace fs

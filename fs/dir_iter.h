@@ -23,6 +23,8 @@ class DirReader;
 struct FileInfo;
 }  // namespace platform
 
+namespace fs {
+
 // The most directories below its start a walk holds open at once; deeper ones are
 // reopened from the nearest one held, name by name. Trees seldom nest this deep, so the
 // usual walk never reopens anything. A run holds about as many again for the directories
@@ -204,7 +206,7 @@ class THddRun {
   std::vector<std::string>* other_volumes() const { return other_volumes_; }
   void set_other_volumes(std::vector<std::string>* paths) { other_volumes_ = paths; }
   // How masks added from now on fold case; walks keep the default.
-  void set_case_folding(CaseFolding folding) { folding_ = folding; }
+  void set_case_folding(support::CaseFolding folding) { folding_ = folding; }
   // Where walks name the subdirectories their masks leave out; none by default. Not owned.
   std::vector<LeftOutDir>* left_out() const { return left_out_; }
   void set_left_out(std::vector<LeftOutDir>* dirs) { left_out_ = dirs; }
@@ -218,7 +220,7 @@ class THddRun {
   const std::atomic<bool>* stop_flag_ = nullptr;
   WalkRecorder* recorder_ = nullptr;
   bool cross_mounts_ = false;
-  CaseFolding folding_ = CaseFolding::kFixed;
+  support::CaseFolding folding_ = support::CaseFolding::kFixed;
   std::vector<std::string>* other_volumes_ = nullptr;
   std::vector<LeftOutDir>* left_out_ = nullptr;
   // The index of the first mask of the list that matches, or -1.
@@ -251,3 +253,5 @@ int64_t FilesToStringsAt(support::StringList* list, const platform::DirHandle& d
 // Splits `text` at `separator`: each item trimmed, empty items and items already in
 // `items` (compared without regard to case) skipped.
 void SplitTextItems(std::string_view text, char separator, support::StringList* items);
+
+}  // namespace fs

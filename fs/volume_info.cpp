@@ -135,8 +135,6 @@ bool OnRotationalDisk(const std::string& path) {
          platform::IsRotational(mount);
 }
 
-}  // namespace fs
-
 bool GetVolumeInfoSx(const std::string& path, TVolumeInfo* info) {
   *info = TVolumeInfo();
   if (path.empty() || path[0] != '/') return false;
@@ -180,3 +178,5 @@ bool GetVolumeInfoSx(const std::string& path, TVolumeInfo* info) {
   info->total_free_bytes = figures.free_blocks * fragment;
   return true;
 }
+
+}  // namespace fs

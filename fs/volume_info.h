@@ -52,8 +52,6 @@ uint16_t DriveTypeOf(std::string_view fs_type, bool removable, bool optical);
 // File-system name field: first 5 characters of the type, upper case.
 std::string FileSystemNameOf(std::string_view fs_type);
 
-}  // namespace fs
-
 // One volume. All fields are zero or empty until GetVolumeInfoSx fills them.
 struct TVolumeInfo {
   uint16_t root_kind = fs::kRootKindNone;
@@ -83,3 +81,5 @@ struct TVolumeInfo {
 // cannot be read, or when the file system's figures cannot be queried. Shows nothing.
 // Keeps no state; any thread.
 bool GetVolumeInfoSx(const std::string& path, TVolumeInfo* info);
+
+}  // namespace fs

@@ -58,7 +58,7 @@ bool SameSection(std::string_view a, std::string_view b) {
 }
 
 std::string Get(const support::StringList& list, std::string_view section, std::string_view key) {
-  return IniGetSx(list, section, key, SxValue(kMissing), support::kKindText).AsText();
+  return support::IniGetSx(list, section, key, SxValue(kMissing), support::kKindText).AsText();
 }
 
 // What reading gives for a text written: one line, up to the comment, trimmed.
@@ -76,7 +76,7 @@ void ReadAsEveryKind(const support::StringList& list, std::string_view section,
   for (int kind : {kKindSmallInt, kKindInteger, kKindSingle, kKindDouble, kKindCurrency, kKindDate,
                    kKindWideText, kKindBoolean, kKindByte, kKindInt64, kKindText}) {
     try {
-      const SxValue value = IniGetSx(list, section, key, SxValue(0), kind);
+      const SxValue value = support::IniGetSx(list, section, key, SxValue(0), kind);
       (void)value.AsText();
       (void)value.AsBool();
       (void)value.AsDouble();
@@ -90,7 +90,7 @@ void ReadAsEveryKind(const support::StringList& list, std::string_view section,
 // The comment of the key's line (from its ";" on), empty when it has none or is missing.
 std::string CommentOf(const support::StringList& list, std::string_view section,
                       std::string_view key) {
-  const support::IniLocation loc = IniFindSx(&list, section, key);
+  const support::IniLocation loc = support::IniFindSx(&list, section, key);
   if (loc.result < 0) return std::string();
   const std::string& line = list[static_cast<size_t>(loc.result)];
   const size_t semicolon = line.find(';', static_cast<size_t>(loc.equal_pos));
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
 
   const std::string comment = CommentOf(list, section, key);
-  FUZZ_CHECK(IniSetSx(list, section, key, SxValue(value)) >= 0);
+  FUZZ_CHECK(support::IniSetSx(list, section, key, SxValue(value)) >= 0);
   FUZZ_CHECK(Get(list, section, key) == Expected(value));
   ReadAsEveryKind(list, section, key);
   for (const Probe& probe : probes) FUZZ_CHECK(Get(list, probe.section, probe.key) == probe.before);
@@ -156,42 +156,46 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   // "5 ;note".
   if (comment.empty() && !own_comment) {
     const int32_t number = static_cast<int32_t>(mix);
-    IniSetSx(list, section, key, SxValue(number));
-    FUZZ_CHECK(IniGetSx(list, section, key, SxValue(0), support::kKindInteger).AsInt() == number);
+    support::IniSetSx(list, section, key, SxValue(number));
+    FUZZ_CHECK(support::IniGetSx(list, section, key, SxValue(0), support::kKindInteger).AsInt() ==
+               number);
     const int64_t wide = static_cast<int64_t>(uint64_t{mix} * 4294967311u);
-    IniSetSx(list, section, key, SxValue(wide));
-    FUZZ_CHECK(IniGetSx(list, section, key, SxValue(0), support::kKindInt64).AsInt() == wide);
+    support::IniSetSx(list, section, key, SxValue(wide));
+    FUZZ_CHECK(support::IniGetSx(list, section, key, SxValue(0), support::kKindInt64).AsInt() ==
+               wide);
     for (bool flag : {false, true}) {
-      IniSetSx(list, section, key, SxValue(flag));
-      FUZZ_CHECK(IniGetSx(list, section, key, SxValue(!flag), support::kKindBoolean).AsBool() ==
-                 flag);
+      support::IniSetSx(list, section, key, SxValue(flag));
+      FUZZ_CHECK(
+          support::IniGetSx(list, section, key, SxValue(!flag), support::kKindBoolean).AsBool() ==
+          flag);
     }
     // Amounts are exact to 4 decimals.
     const int64_t scaled = wide / 7;
-    IniSetSx(list, section, key, SxValue::Currency(scaled));
-    FUZZ_CHECK(IniGetSx(list, section, key, SxValue(0), support::kKindCurrency).AsCurrency() ==
-               scaled);
+    support::IniSetSx(list, section, key, SxValue::Currency(scaled));
+    FUZZ_CHECK(
+        support::IniGetSx(list, section, key, SxValue(0), support::kKindCurrency).AsCurrency() ==
+        scaled);
     // Floats keep 15 digits: what was read writes the same text again.
     double real = 0;
     const uint64_t bits = uint64_t{mix} * 0x9E3779B97F4A7C15u;
     std::memcpy(&real, &bits, sizeof real);
     if (std::isfinite(real)) {
-      const int line = IniSetSx(list, section, key, SxValue(real));
+      const int line = support::IniSetSx(list, section, key, SxValue(real));
       const std::string written = list[static_cast<size_t>(line)];
       const double read =
-          IniGetSx(list, section, key, SxValue(0.0), support::kKindDouble).AsDouble();
+          support::IniGetSx(list, section, key, SxValue(0.0), support::kKindDouble).AsDouble();
       FUZZ_CHECK(std::fabs(read - real) <= std::fabs(real) * 1e-14);
-      IniSetSx(list, section, key, SxValue(read));
+      support::IniSetSx(list, section, key, SxValue(read));
       FUZZ_CHECK(list[static_cast<size_t>(line)] == written);
     }
-    IniSetSx(list, section, key, SxValue(value));
+    support::IniSetSx(list, section, key, SxValue(value));
   }
 
   // Save and reload. The file costs more than all the rest, and what it holds is the
   // text, so most inputs check the text alone.
   support::StringList reloaded;
   if (mix % 8 == 0) {
-    IniSaveSx(list, ScratchFile());
+    support::IniSaveSx(list, ScratchFile());
     FUZZ_CHECK(reloaded.LoadFromFile(ScratchFile()));
   } else {
     reloaded.SetText(list.Text(support::kLf));
@@ -209,17 +213,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (UsableItem(item)) items.Add(std::string(item));
   }
   for (int round = 0; round < 2; ++round) {
-    IniSetListSx(list, section, key, items);
+    support::IniSetListSx(list, section, key, items);
     support::StringList read;
-    FUZZ_CHECK(IniGetListSx(list, section, key, &read) == static_cast<int>(items.size()));
+    FUZZ_CHECK(support::IniGetListSx(list, section, key, &read) == static_cast<int>(items.size()));
     FUZZ_CHECK(read.items() == items.items());
     if (!items.empty()) items.Delete(items.size() / 2);
   }
 
   // Clearing the section.
   if (!support::TrimView(section).empty()) {
-    FUZZ_CHECK(IniClearSectionSx(list, section));
-    FUZZ_CHECK(IniFindSx(&list, section, "").result == support::kIniKeyMissing);
+    FUZZ_CHECK(support::IniClearSectionSx(list, section));
+    FUZZ_CHECK(support::IniFindSx(&list, section, "").result == support::kIniKeyMissing);
     FUZZ_CHECK(Get(list, section, key) == kMissing);
   }
   return 0;

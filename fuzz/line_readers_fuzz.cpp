@@ -22,7 +22,7 @@ bool Inside(std::string_view part, const std::string& line) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (size == 0) return 0;
   // The bar where a size field widened by up to 9 characters puts it.
-  const size_t bar = scan::kFileBarColumn - 1 + bytes[0] % 10;
+  const size_t bar = lists::kFileBarColumn - 1 + bytes[0] % 10;
   // A copy of the exact size, so that a read past its end is caught by the sanitizer.
   const std::string line(fuzz::AsText(bytes + 1, size - 1));
 
@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   for (size_t i = 0; ascii && i < bar; ++i) ascii = static_cast<unsigned char>(line[i]) < 0x80;
   std::string_view name;
   std::string_view directory;
-  const bool usual = ascii && scan::ReadUsualFileLine(line, bar, &name, &directory);
-  scan::FileLineFields fields;
-  const bool general = scan::ReadFileLine(line, &fields);
+  const bool usual = ascii && lists::ReadUsualFileLine(line, bar, &name, &directory);
+  lists::FileLineFields fields;
+  const bool general = lists::ReadFileLine(line, &fields);
   if (general) {
     FUZZ_CHECK(Inside(fields.name, line) && Inside(fields.directory, line));
   }

@@ -46,7 +46,7 @@ struct Listed {
 // The line as written, without its CR LF.
 std::string_view Bare(const std::string& line) {
   std::string_view view = line;
-  if (view.size() >= 2 && view.substr(view.size() - 2) == scan::kListLineEnd) {
+  if (view.size() >= 2 && view.substr(view.size() - 2) == lists::kListLineEnd) {
     view.remove_suffix(2);
   }
   return view;
@@ -59,23 +59,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
   // The reader on every line.
   support::StringList done;
-  const int added = scan::ReadDoneList(text, &done);
+  const int added = lists::ReadDoneList(text, &done);
   FUZZ_CHECK(added == static_cast<int>(done.size()));
   std::string_view without_tail = text;
   while (!without_tail.empty() && without_tail.back() == '\0') without_tail.remove_suffix(1);
   support::StringList lines;
   lines.SetText(without_tail);
   support::StringList done_from_lines;
-  FUZZ_CHECK(scan::ReadDoneList(lines, &done_from_lines) == added);
+  FUZZ_CHECK(lists::ReadDoneList(lines, &done_from_lines) == added);
   FUZZ_CHECK(done_from_lines.items() == done.items());
 
   std::vector<Listed> files;
   std::string directory = "/data/";
   for (const std::string& line : lines.items()) {
-    scan::FileLineFields fields;
+    lists::FileLineFields fields;
     std::string path;
-    const bool read = scan::ReadFileLine(line, &fields);
-    FUZZ_CHECK(read == scan::FileLinePath(line, &path));
+    const bool read = lists::ReadFileLine(line, &fields);
+    FUZZ_CHECK(read == lists::FileLinePath(line, &path));
     std::string name;
     if (read) {
       FUZZ_CHECK(Inside(fields.id_field, line) && Inside(fields.name, line) &&
@@ -98,21 +98,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     mix = mix * 6364136223846793005u + 1442695040888963407u;
     return static_cast<uint32_t>((mix >> 32) % range);
   };
-  scan::ListOptions options;
+  lists::ListOptions options;
   options.hex_file = draw(2) == 1;
   options.hex_path = draw(2) == 1;
   options.min_blocks = static_cast<uint16_t>(draw(8) == 0 ? draw(100) : draw(6));
   options.root_column = static_cast<int>(draw(3) == 0 ? draw(150) : draw(12));
-  scan::IdListWriter writer(options);
+  lists::IdListWriter writer(options);
   std::string list;
-  writer.FormatHeader(draw(2) == 0 ? scan::RunMode::kCreate : scan::RunMode::kContinue,
+  writer.FormatHeader(draw(2) == 0 ? lists::RunMode::kCreate : lists::RunMode::kContinue,
                       draw(100000), files.empty() ? "" : files[0].name, platform::DateTime{},
                       files.empty() ? "/" : files[0].directory);
   list += writer.line();
 
-  constexpr uint8_t kCodes[] = {
-      kChkOk,       kChkOk,      kChkEmpty, kChkReadError, 17, kChkOpenFailed, kChkBufferSizeFailed,
-      kChkNoBuffer, kChkNotFound};
+  constexpr uint8_t kCodes[] = {content::kChkOk,
+                                content::kChkOk,
+                                content::kChkEmpty,
+                                content::kChkReadError,
+                                17,
+                                content::kChkOpenFailed,
+                                content::kChkBufferSizeFailed,
+                                content::kChkNoBuffer,
+                                content::kChkNotFound};
   // A name or directory may hold CR or LF, which the list shows as "?" and counts as an
   // error of the line.
   auto with_break = [&draw](const std::string& text, size_t keep_end) {
@@ -143,13 +149,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const uint8_t code = kCodes[draw(sizeof kCodes)];
     const int errors = writer.FormatFileLine(code, draw(4000000000u), find_data, name_written);
     const int breaks = name_written != file.name || directory_written != file.directory ? 1 : 0;
-    FUZZ_CHECK(errors == (code == kChkOk || code == kChkEmpty ? 0 : 1) + breaks);
-    scan::FileLineFields fields;
+    FUZZ_CHECK(errors == (code == content::kChkOk || code == content::kChkEmpty ? 0 : 1) + breaks);
+    lists::FileLineFields fields;
     const std::string_view line = Bare(writer.line());
-    FUZZ_CHECK(scan::ReadFileLine(line, &fields));
+    FUZZ_CHECK(lists::ReadFileLine(line, &fields));
     FUZZ_CHECK(fields.name == Shown(name_written));
     FUZZ_CHECK(fields.directory == Shown(directory_written));
-    FUZZ_CHECK(fields.id_field == line.substr(0, scan::kIdFieldWidth));
+    FUZZ_CHECK(fields.id_field == line.substr(0, lists::kIdFieldWidth));
     list += writer.line();
     expected.push_back(Shown(directory_written) + Shown(name_written));
     if (i + 1 == files.size() || files[i + 1].directory != file.directory) {
@@ -165,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   list.append(draw(3), '\0');
 
   support::StringList read_back;
-  FUZZ_CHECK(scan::ReadDoneList(list, &read_back) == static_cast<int>(expected.size()));
+  FUZZ_CHECK(lists::ReadDoneList(list, &read_back) == static_cast<int>(expected.size()));
   FUZZ_CHECK(read_back.items() == expected);
   return 0;
 }

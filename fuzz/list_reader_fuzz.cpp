@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   size_t lines = 1;
   for (size_t i = 0; i < size; ++i) lines += bytes[i] == '\n' || bytes[i] == '\r';
 
-  scan::IdList list;
-  scan::ListReadError error;
-  if (!scan::ParseIdList(std::move(text), size, &list, &error)) {
+  lists::IdList list;
+  lists::ListReadError error;
+  if (!lists::ParseIdList(std::move(text), size, &list, &error)) {
     FUZZ_CHECK(error.line >= 1 && error.line <= lines);
     FUZZ_CHECK(!error.message.empty());
     FUZZ_CHECK(list.files().empty());
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
   const auto& files = list.files();
   for (size_t i = 0; i < files.size(); ++i) {
-    const scan::ListedFile& file = files[i];
+    const lists::ListedFile& file = files[i];
     FUZZ_CHECK(file.line >= begin && file.line + file.name_offset + file.name_size <= begin + size);
     FUZZ_CHECK(file.line_number >= 1 && file.line_number <= lines);
     FUZZ_CHECK(file.dir < list.directories().size());
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(list.FullPath(file) == std::string(dir) + std::string(file.name()));
     if (i > 0) {
       // Directory by directory, then by name, each path once.
-      const scan::ListedFile& before = files[i - 1];
+      const lists::ListedFile& before = files[i - 1];
       FUZZ_CHECK(before.dir < file.dir || (before.dir == file.dir && before.name() < file.name()));
     }
   }
@@ -46,17 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(list.directories()[d - 1] < list.directories()[d]);
   }
 
-  scan::CompareOptions options;
+  audit::CompareOptions options;
   options.keep_unchanged = true;
-  const scan::ListComparison same = scan::CompareIdLists(list, list, options);
+  const audit::ListComparison same = audit::CompareIdLists(list, list, options);
   FUZZ_CHECK(same.files.size() == files.size());
   uint64_t counted = 0;
   for (uint64_t n : same.totals.files) counted += n;
   FUZZ_CHECK(counted == files.size());
-  for (const scan::FileComparison& file : same.files) {
-    FUZZ_CHECK(file.change == scan::FileChange::kUnchanged ||
-               file.change == scan::FileChange::kUnreadable ||
-               (file.change == scan::FileChange::kNotComparable && file.old_file->ambiguous));
+  for (const audit::FileComparison& file : same.files) {
+    FUZZ_CHECK(file.change == audit::FileChange::kUnchanged ||
+               file.change == audit::FileChange::kUnreadable ||
+               (file.change == audit::FileChange::kNotComparable && file.old_file->ambiguous));
     FUZZ_CHECK(file.old_file != nullptr && file.new_file != nullptr);
   }
   return 0;

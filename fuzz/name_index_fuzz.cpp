@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  catalogue::SegmentWriter writer;
+  names::SegmentWriter writer;
   std::vector<std::string> dirs;
   for (const Named& file : files) {
     uint32_t dir = 0;
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::string bytes = writer.Finish();
   FUZZ_CHECK(!bytes.empty());
-  const catalogue::SegmentSearch search(query, whole_path);
+  const names::SegmentSearch search(query, whole_path);
   std::vector<uint32_t> found;
   const auto each = [&](uint32_t file) {
     found.push_back(file);
@@ -61,15 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t at = 0;
     for (const char c : query) at = at * 31 + static_cast<unsigned char>(c);
     bytes[at % bytes.size()] ^= static_cast<char>(flags | 1);
-    catalogue::Segment damaged;
+    names::Segment damaged;
     if (damaged.Open(bytes.data(), bytes.size())) search.Run(damaged, each);
     return 0;
   }
-  catalogue::Segment segment;
+  names::Segment segment;
   FUZZ_CHECK(segment.Open(bytes.data(), bytes.size()));
   FUZZ_CHECK(segment.files() == files.size());
   FUZZ_CHECK(search.Run(segment, each));
-  const catalogue::NameMatcher matcher(query);
+  const names::NameMatcher matcher(query);
   std::vector<uint32_t> expected;
   for (uint32_t i = 0; i < files.size(); ++i) {
     if (matcher.Matches(whole_path ? files[i].dir + files[i].name : files[i].name)) {

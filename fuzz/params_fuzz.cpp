@@ -15,13 +15,14 @@
 
 namespace {
 
-constexpr MaskListKind kKinds[] = {MaskListKind::kIncludeFiles,   MaskListKind::kExcludeFiles,
-                                   MaskListKind::kIncludeDirs,    MaskListKind::kExcludeDirs,
-                                   MaskListKind::kIncludeSubdirs, MaskListKind::kExcludeSubdirs};
+constexpr fs::MaskListKind kKinds[] = {
+    fs::MaskListKind::kIncludeFiles,   fs::MaskListKind::kExcludeFiles,
+    fs::MaskListKind::kIncludeDirs,    fs::MaskListKind::kExcludeDirs,
+    fs::MaskListKind::kIncludeSubdirs, fs::MaskListKind::kExcludeSubdirs};
 
 void CheckSplit(std::string_view text, char separator) {
   support::StringList items;
-  SplitTextItems(text, separator, &items);
+  fs::SplitTextItems(text, separator, &items);
   for (size_t i = 0; i < items.size(); ++i) {
     const std::string& item = items[i];
     FUZZ_CHECK(!item.empty() && support::TrimView(item) == item);
@@ -38,20 +39,20 @@ void CheckSplit(std::string_view text, char separator) {
   std::string joined;
   for (const std::string& item : items.items()) joined += item + separator;
   support::StringList again;
-  SplitTextItems(joined, separator, &again);
+  fs::SplitTextItems(joined, separator, &again);
   FUZZ_CHECK(again.items() == items.items());
-  SplitTextItems(text, separator, &again);
+  fs::SplitTextItems(text, separator, &again);
   FUZZ_CHECK(again.items() == items.items());
 }
 
 // Whether a mask hits the name: a non-zero InStrS start, at 1 unless the mask begins
 // with "*", ending at the name's last character unless it ends with "*".
-bool Hits(const MaskEntry& mask, std::string_view name) {
-  InStrSResult result{};
-  const int start = InStrS(mask.text, name, 0, &result, kInStrSDefaultLast, 0);
+bool Hits(const fs::MaskEntry& mask, std::string_view name) {
+  support::InStrSResult result{};
+  const int start = support::InStrS(mask.text, name, 0, &result, support::kInStrSDefaultLast, 0);
   if (start == 0) return false;
-  if ((mask.flags & kMaskAnchorStart) && start != 1) return false;
-  return !(mask.flags & kMaskAnchorEnd) ||
+  if ((mask.flags & fs::kMaskAnchorStart) && start != 1) return false;
+  return !(mask.flags & fs::kMaskAnchorEnd) ||
          static_cast<size_t>(result.match_end) == support::CharCount(name);
 }
 
@@ -66,31 +67,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   CheckSplit(params, '|');
 
   const uint32_t options = fuzz::Mix(name) & 0x7F;
-  THddRun run;
+  fs::THddRun run;
   const uint32_t applied = run.ApplyParams(params, options);
-  constexpr uint32_t kOwnBits = walk_option::NoDirs | walk_option::NoFiles | walk_option::Recurse;
+  constexpr uint32_t kOwnBits =
+      fs::walk_option::NoDirs | fs::walk_option::NoFiles | fs::walk_option::Recurse;
   FUZZ_CHECK((applied & options) == options);
   FUZZ_CHECK((applied & ~options & ~kOwnBits) == 0);
 
   size_t counts[6];
   for (size_t k = 0; k < 6; ++k) {
-    const std::vector<MaskEntry>& masks = run.masks(kKinds[k]);
+    const std::vector<fs::MaskEntry>& masks = run.masks(kKinds[k]);
     counts[k] = masks.size();
-    FUZZ_CHECK(masks.size() <= kMaxMasks);
+    FUZZ_CHECK(masks.size() <= fs::kMaxMasks);
     for (size_t i = 0; i < masks.size(); ++i) {
       const std::string& text = masks[i].text;
       FUZZ_CHECK(!text.empty() && support::TrimView(text) == text);
       FUZZ_CHECK(text.find('|') == std::string::npos);
-      FUZZ_CHECK(masks[i].flags == MaskFlags(text));
+      FUZZ_CHECK(masks[i].flags == fs::MaskFlags(text));
       for (size_t j = 0; j < i; ++j) FUZZ_CHECK(!support::SameText(masks[j].text, text));
     }
   }
   FUZZ_CHECK(run.ApplyParams(params, options) == applied);
   for (size_t k = 0; k < 6; ++k) FUZZ_CHECK(run.masks(kKinds[k]).size() == counts[k]);
 
-  for (MaskListKind kind : kKinds) {
+  for (fs::MaskListKind kind : kKinds) {
     bool expected = false;
-    for (const MaskEntry& mask : run.masks(kind)) expected = expected || Hits(mask, name);
+    for (const fs::MaskEntry& mask : run.masks(kind)) expected = expected || Hits(mask, name);
     if (run.masks(kind).empty()) expected = true;
     FUZZ_CHECK(run.Matches(kind, name, true) == expected);
   }

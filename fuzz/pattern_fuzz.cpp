@@ -222,7 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string_view pattern = fields[0];
   const std::string_view name = fields.size() > 1 ? fields[1] : std::string_view();
 
-  InStrSResult metas{};
+  support::InStrSResult metas{};
   uint32_t meta[6] = {0xA7, '?', '*', '{', '}', ','};
   if (fields.size() > 2) {
     metas.meta_count = static_cast<uint8_t>(std::min<size_t>(fields[2].size(), 6));
@@ -237,15 +237,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     for (int j = i + 1; j < 6; ++j) distinct = distinct && meta[i] != meta[j];
   }
 
-  const PatternMatcher matcher(pattern, &metas);
+  const support::PatternMatcher matcher(pattern, &metas);
   std::vector<uint32_t> text;
   for (size_t pos = 0; pos < name.size();) {
     text.push_back(support::FoldLower(support::NextChar(name, &pos)));
   }
   const int n = static_cast<int>(text.size());
 
-  InStrSResult result = metas;
-  const int start = InStrS(pattern, name, 0, &result, kInStrSDefaultLast, 0);
+  support::InStrSResult result = metas;
+  const int start = support::InStrS(pattern, name, 0, &result, support::kInStrSDefaultLast, 0);
   const int end = start != 0 ? result.match_end : 0;
   FUZZ_CHECK(start == 0 || (start >= 1 && start <= n && end >= start - 1 && end <= n));
   FUZZ_CHECK(matcher.Find(name) == start);
@@ -282,7 +282,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const uint32_t mix = fuzz::Mix(name);
   const int first = n == 0 ? 0 : static_cast<int>(mix % static_cast<uint32_t>(n + 2)) - 1;
   const int last = n == 0 ? 0 : static_cast<int>((mix >> 16) % static_cast<uint32_t>(n + 2)) - 1;
-  InStrSResult window{};
+  support::InStrSResult window{};
   const int window_start = matcher.Search(name, first, &window, last);
   reference_start = reference.Search(text, name.size(), first, last, false, &reference_end);
   Agree(window_start, window_start != 0 ? window.match_end : 0, reference_start, reference_end,

@@ -8,7 +8,7 @@
 #include "lists/number_mask.h"
 #include "support/text.h"
 
-namespace scan {
+namespace lists {
 
 namespace {
 
@@ -194,9 +194,9 @@ void IdListWriter::SetDirectory(std::string_view directory, const platform::DirH
   directory_section_.append(kListLineEnd);
 }
 
-int IdListWriter::AppendShortFileId(std::string_view name, const FirstBytes* first) {
+int IdListWriter::AppendShortFileId(std::string_view name, const content::FirstBytes* first) {
   platform::File file;
-  unsigned char read_here[kFirstBytesMax];
+  unsigned char read_here[content::kFirstBytesMax];
   const unsigned char* bytes = read_here;
   int64_t count = -1;
   if (first != nullptr) {
@@ -220,7 +220,7 @@ int IdListWriter::AppendShortFileId(std::string_view name, const FirstBytes* fir
   if (count < 0) {
     // Opened but unreadable: report it like a failed read rather than as no bytes.
     line_.append(kReadErrorPrefix);
-    AppendMasked(&line_, kChkReadError, kMaskReadError);
+    AppendMasked(&line_, content::kChkReadError, kMaskReadError);
     line_.push_back(' ');
     return 1;
   }
@@ -235,30 +235,30 @@ int IdListWriter::AppendShortFileId(std::string_view name, const FirstBytes* fir
 }
 
 int IdListWriter::FormatFileLine(uint8_t code, uint32_t id, const support::FindData& find_data,
-                                 std::string_view name, const FirstBytes* first) {
+                                 std::string_view name, const content::FirstBytes* first) {
   line_.clear();
   int errors = 0;
   switch (code) {
-    case kChkOk:
+    case content::kChkOk:
       line_.append("F  ");
       AppendMasked(&line_, id, kMaskId);
       break;
-    case kChkEmpty:
+    case content::kChkEmpty:
       line_.append(kEmptyFileId);
       break;
-    case kChkTooShort:
+    case content::kChkTooShort:
       errors += AppendShortFileId(name, first);
       break;
-    case kChkOpenFailed:
+    case content::kChkOpenFailed:
       line_.append(kCannotOpen);
       errors = 1;
       break;
-    case kChkBufferSizeFailed:
-    case kChkNoBuffer:
+    case content::kChkBufferSizeFailed:
+    case content::kChkNoBuffer:
       line_.append(kAllocation);
       errors = 1;
       break;
-    case kChkNotFound:
+    case content::kChkNotFound:
       line_.append(kCannotFind);
       errors = 1;
       break;
@@ -270,7 +270,7 @@ int IdListWriter::FormatFileLine(uint8_t code, uint32_t id, const support::FindD
       errors = 1;
       break;
   }
-  if (code == kChkNotFound) {
+  if (code == content::kChkNotFound) {
     line_.append(kFixedPartWidth - kIdFieldWidth, ' ');
   } else {
     AppendMasked(&line_, find_data.size, kMaskSize);
@@ -602,8 +602,6 @@ int ReadDoneList(std::string_view text, support::StringList* done) {
   return added;
 }
 
-}  // namespace scan
-
 uint32_t LowBitsSumSx(uint32_t value, uint32_t limit) {
   uint64_t result = 0;
   for (int bit = 0; bit < 32; ++bit) {
@@ -614,3 +612,5 @@ uint32_t LowBitsSumSx(uint32_t value, uint32_t limit) {
   }
   return value;
 }
+
+}  // namespace lists

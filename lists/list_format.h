@@ -16,7 +16,7 @@
 #include "support/find_data.h"
 #include "support/string_list.h"
 
-namespace scan {
+namespace lists {
 
 inline constexpr std::string_view kListLineEnd = "\r\n";
 
@@ -130,7 +130,7 @@ class IdListWriter {
   // line counts: 1 for a failure code, plus 1 when the name or the directory held CR or
   // LF.
   int FormatFileLine(uint8_t code, uint32_t id, const support::FindData& find_data,
-                     std::string_view name, const FirstBytes* first = nullptr);
+                     std::string_view name, const content::FirstBytes* first = nullptr);
 
   // The "R" line of a directory (full path ending with "/"): its id sum, the bytes and
   // files its listing counted.
@@ -148,7 +148,7 @@ class IdListWriter {
   void AppendPathSections(std::string_view path);
   void AppendSumFields(char record, uint64_t id_sum, uint64_t bytes, uint64_t files,
                        uint32_t attribute);
-  int AppendShortFileId(std::string_view name, const FirstBytes* first);
+  int AppendShortFileId(std::string_view name, const content::FirstBytes* first);
 
   ListOptions options_;
   std::string line_;
@@ -225,8 +225,8 @@ int ReadDoneList(const support::StringList& lines, support::StringList* done);
 // the file was grown) are ignored.
 int ReadDoneList(std::string_view text, support::StringList* done);
 
-}  // namespace scan
-
 // Adds the set bits of `value` from the lowest upward and stops before the first whose
 // addition would exceed `limit`; `value` itself when every set bit fits.
 uint32_t LowBitsSumSx(uint32_t value, uint32_t limit);
+
+}  // namespace lists

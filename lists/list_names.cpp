@@ -9,7 +9,7 @@
 
 #include "support/text.h"
 
-namespace scan {
+namespace lists {
 
 namespace {
 
@@ -47,7 +47,7 @@ bool SerialFromDigits(std::string_view text, uint32_t* serial) {
   return any;
 }
 
-std::string JoinNameParts(const TVolumeInfo& volume, std::string_view dirs_below_root,
+std::string JoinNameParts(const fs::TVolumeInfo& volume, std::string_view dirs_below_root,
                           uint8_t selector, std::string_view separators) {
   if (selector == 0) selector = kNameAll;
   const std::array<std::string_view, 3> seps = SplitSeparators(separators);
@@ -80,20 +80,20 @@ std::string JoinNameParts(const TVolumeInfo& volume, std::string_view dirs_below
   return result;
 }
 
-}  // namespace scan
-
 bool NamePartsSx(const std::string& path, std::string* result, uint8_t selector,
                  std::string_view separators) {
   result->clear();
   if (path.empty()) return false;
-  TVolumeInfo volume;
-  if (!GetVolumeInfoSx(path, &volume)) return false;
+  fs::TVolumeInfo volume;
+  if (!fs::GetVolumeInfoSx(path, &volume)) return false;
   std::string below = path;
   if (below.back() != '/') below += '/';
   // The root column counts leading parts as written, so a path reached through a link
   // to the mount point still loses exactly its root.
   const size_t root_length = static_cast<size_t>(fs::RootColumnFor(path, volume.root_path) - 1);
   below.erase(0, std::min(root_length, below.size()));
-  *result = scan::JoinNameParts(volume, below, selector, separators);
+  *result = lists::JoinNameParts(volume, below, selector, separators);
   return true;
 }
+
+}  // namespace lists

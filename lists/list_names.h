@@ -8,7 +8,7 @@
 
 #include "fs/volume_info.h"
 
-namespace scan {
+namespace lists {
 
 // Selector bits; 0 counts as all four.
 constexpr uint8_t kNameNetwork = 1;
@@ -28,10 +28,8 @@ bool SerialFromDigits(std::string_view text, uint32_t* serial);
 
 // The joining alone, over a known volume record and the directories below its root
 // ("Photos/2020/", each directory followed by "/", empty for the root itself).
-std::string JoinNameParts(const TVolumeInfo& volume, std::string_view dirs_below_root,
+std::string JoinNameParts(const fs::TVolumeInfo& volume, std::string_view dirs_below_root,
                           uint8_t selector, std::string_view separators);
-
-}  // namespace scan
 
 // Fills `result` with the parts chosen by `selector`. `separators` holds up to three
 // characters: the first precedes the serial, the second every directory, the third
@@ -39,3 +37,5 @@ std::string JoinNameParts(const TVolumeInfo& volume, std::string_view dirs_below
 // result when the path is empty or its volume cannot be queried. Shows nothing.
 bool NamePartsSx(const std::string& path, std::string* result, uint8_t selector,
                  std::string_view separators);
+
+}  // namespace lists

@@ -80,14 +80,14 @@ ListFault ListOutput::CheckHeader(std::string_view root_listed) {
   if (line_end == std::string::npos) {
     const std::string_view cut = std::string_view(first).substr(0, first.find_first_of('\0'));
     if (cut.empty() ||
-        (cut[0] == scan::kRecordHeader && (cut.size() <= scan::kHeaderModeOffset ||
-                                           scan::IsRunMode(cut[scan::kHeaderModeOffset])))) {
+        (cut[0] == lists::kRecordHeader && (cut.size() <= lists::kHeaderModeOffset ||
+                                           lists::IsRunMode(cut[lists::kHeaderModeOffset])))) {
       return ListFault::kNone;
     }
   }
   first.resize(std::min(first.size(), line_end));
-  scan::RunHeader header;
-  const bool ours = scan::ReadRunHeader(first, &header) && !header.search_path.empty() &&
+  lists::RunHeader header;
+  const bool ours = lists::ReadRunHeader(first, &header) && !header.search_path.empty() &&
                     support::WithTrailingSlash(header.search_path) == root_listed;
   return ours ? ListFault::kNone : ListFault::kForeign;
 }
@@ -108,7 +108,7 @@ ListFault ListOutput::Prepare(bool continued, support::StringList* done) {
     }
     text.resize(EndOfLines(text));
     start = static_cast<int64_t>(text.size());
-    scan::ReadDoneList(text, done);
+    lists::ReadDoneList(text, done);
     done->Sort();
   }
   // A new run empties the list before it writes, so that a run killed midway leaves no
@@ -206,8 +206,8 @@ ListFault ListOutput::Finish(const platform::DateTime& end, bool* finished, bool
   // state says the run stopped early, so that Continue can finish it.
   if (header_at_ >= 0 && written_ >= header_end_) {
     const int64_t at = header_at_ + static_cast<int64_t>(stamp_offset_);
-    const std::string stamp = scan::EndStamp(
-        end, *finished ? scan::RunState::kFinished : scan::RunState::kStopped, had_errors);
+    const std::string stamp = lists::EndStamp(
+        end, *finished ? lists::RunState::kFinished : lists::RunState::kStopped, had_errors);
     if (file_.Seek(at) != at || !file_.Write(stamp)) first = Note(ListFault::kStamp, first);
   }
   return first;

@@ -14,7 +14,7 @@
 #include "support/text.h"
 #include "support/toolkit.h"
 
-namespace scan {
+namespace lists {
 
 namespace {
 
@@ -41,7 +41,7 @@ bool SameBytes(const std::string& a, const std::string& b) {
 }
 
 std::string ReadText(const support::StringList& ini, const char* key, const std::string& fallback) {
-  return support::Trim(IniGetSx(ini, kBaseSection, key, SxValue(fallback)).AsText());
+  return support::Trim(support::IniGetSx(ini, kBaseSection, key, SxValue(fallback)).AsText());
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ BaseSettings LoadBaseSettingsFrom(const std::string& ini_file, const std::string
   settings.app_path = app_dir;
   support::StringList ini;
   // An empty or missing file leaves every default.
-  if (!FileExistsSx(ini_file, 1) || !ini.LoadFromFile(ini_file)) return settings;
+  if (!support::FileExistsSx(ini_file, 1) || !ini.LoadFromFile(ini_file)) return settings;
   settings.app_path = ReadText(ini, kKeyAppPath, settings.app_path);
   settings.vol_path = ReadText(ini, kKeyVolPath, settings.vol_path);
   settings.dir_path = ReadText(ini, kKeyDirPath, settings.dir_path);
@@ -129,7 +129,7 @@ std::string ComposeListName(std::string_view net, std::string_view label, std::s
 
 bool BackUpList(const std::string& list, const std::string& folder, std::string* error) {
   support::FindData record;
-  if (!FindDataSx(list, &record, 1) || record.size == 0) return true;
+  if (!support::FindDataSx(list, &record, 1) || record.size == 0) return true;
   bool missing = false;
   const std::string problem = folder.empty() ? "" : FolderProblem(folder, &missing);
   if (!problem.empty() && !missing) {
@@ -201,4 +201,4 @@ ListFileNames NameListFiles(const std::string& folder, std::string_view base_nam
   return names;
 }
 
-}  // namespace scan
+}  // namespace lists

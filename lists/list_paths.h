@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace scan {
+namespace lists {
 
 // Section and keys of the shared base settings file.
 constexpr char kBaseSection[] = "NorvelBase";
@@ -88,4 +88,4 @@ struct ListFileNames {
 ListFileNames NameListFiles(const std::string& folder, std::string_view base_name,
                             std::string_view lst_ext, std::string_view dir_ext);
 
-}  // namespace scan
+}  // namespace lists

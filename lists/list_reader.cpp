@@ -10,7 +10,7 @@
 #include "lists/list_format.h"
 #include "support/text.h"
 
-namespace scan {
+namespace lists {
 
 namespace {
 
@@ -541,4 +541,4 @@ bool ReadIdList(const std::string& path, IdList* list, ListReadError* error,
   return true;
 }
 
-}  // namespace scan
+}  // namespace lists

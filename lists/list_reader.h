@@ -17,7 +17,7 @@
 #include "lists/list_format.h"
 #include "platform/files.h"
 
-namespace scan {
+namespace lists {
 
 // Whether a list holds every file of its search path.
 enum class ListState : uint8_t {
@@ -150,4 +150,4 @@ bool ReadUsualFileLine(std::string_view line, size_t bar, std::string_view* name
 int CompareSplitPaths(std::string_view dir_a, std::string_view name_a, std::string_view dir_b,
                       std::string_view name_b);
 
-}  // namespace scan
+}  // namespace lists

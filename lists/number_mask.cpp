@@ -1,6 +1,6 @@
 #include "lists/number_mask.h"
 
-namespace scan {
+namespace lists {
 
 namespace {
 
@@ -85,4 +85,4 @@ void AppendDecimal(std::string* out, uint64_t value, size_t width) {
   for (size_t i = n; i-- > 0;) out->push_back(text[i]);
 }
 
-}  // namespace scan
+}  // namespace lists

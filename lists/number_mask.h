@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace scan {
+namespace lists {
 
 inline constexpr std::string_view kMaskId = "00000 00000";
 inline constexpr std::string_view kMaskReadError = "000 000";
@@ -30,4 +30,4 @@ void AppendHex(std::string* out, uint64_t value, size_t width);
 // Appends plain decimal digits, right-aligned to `width`.
 void AppendDecimal(std::string* out, uint64_t value, size_t width);
 
-}  // namespace scan
+}  // namespace lists

@@ -9,7 +9,7 @@
 #include "lists/list_format.h"
 #include "support/text.h"
 
-namespace scan {
+namespace lists {
 
 namespace {
 
@@ -116,4 +116,4 @@ std::string ConvertOldListLine(const std::string& line) {
   return line;
 }
 
-}  // namespace scan
+}  // namespace lists

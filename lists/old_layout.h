@@ -5,10 +5,10 @@
 
 #include <string>
 
-namespace scan {
+namespace lists {
 
 // One list line rewritten from the old layout; lines it does not change (too short to
 // be of the old layout, or of another record) come back as they are.
 std::string ConvertOldListLine(const std::string& line);
 
-}  // namespace scan
+}  // namespace lists

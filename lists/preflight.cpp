@@ -3,7 +3,7 @@
 #include "platform/files.h"
 #include "lists/list_paths.h"
 
-namespace scan {
+namespace lists {
 
 bool ListHeld(const std::string& id_list, std::string* reason) {
   platform::FileInfo info;
@@ -32,4 +32,4 @@ bool BackUpLists(const std::string& tree_list, const std::string& id_list,
   return true;
 }
 
-}  // namespace scan
+}  // namespace lists

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace scan {
+namespace lists {
 
 // Whether another run holds the id list (false when it does not exist yet), with the
 // system's words in `reason` ("in use by another run"). Another run holding it would
@@ -19,4 +19,4 @@ bool ListsHoldSomething(const std::string& tree_list, const std::string& id_list
 bool BackUpLists(const std::string& tree_list, const std::string& id_list,
                  const std::string& folder, std::string* error);
 
-}  // namespace scan
+}  // namespace lists

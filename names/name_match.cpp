@@ -6,7 +6,7 @@
 #include "support/case_fold.h"
 #include "support/text.h"
 
-namespace catalogue {
+namespace names {
 
 namespace {
 
@@ -25,8 +25,8 @@ NameMatcher::NameMatcher(std::string_view query) {
     if (!piece.empty()) pieces.insert(support::FoldedName(piece));
   };
   if (mask_) {
-    walk_.set_case_folding(CaseFolding::kUnicode);
-    walk_.AddMasks(MaskListKind::kIncludeFiles, query);
+    walk_.set_case_folding(support::CaseFolding::kUnicode);
+    walk_.AddMasks(fs::MaskListKind::kIncludeFiles, query);
     // Groups and alternatives make what follows uncertain: nothing is certain of a mask
     // with them. Characters are read as the pattern engine reads them, "§" (or its byte
     // alone) included.
@@ -55,10 +55,10 @@ NameMatcher::NameMatcher(std::string_view query) {
 }
 
 bool NameMatcher::Matches(std::string_view name) const {
-  if (mask_) return walk_.Matches(MaskListKind::kIncludeFiles, name, true);
+  if (mask_) return walk_.Matches(fs::MaskListKind::kIncludeFiles, name, true);
   if (text_.empty()) return true;
   Fold(name, &name_);
   return std::search(name_.begin(), name_.end(), text_.begin(), text_.end()) != name_.end();
 }
 
-}  // namespace catalogue
+}  // namespace names

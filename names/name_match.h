@@ -12,7 +12,7 @@
 
 #include "fs/dir_iter.h"
 
-namespace catalogue {
+namespace names {
 
 class NameMatcher {
  public:
@@ -30,11 +30,11 @@ class NameMatcher {
 
  private:
   bool mask_ = false;
-  THddRun walk_;
+  fs::THddRun walk_;
   std::vector<uint32_t> text_;  // folded characters of a plain text
   mutable std::vector<uint32_t> name_;
   std::vector<std::string> pieces_;
   std::string prefix_;
 };
 
-}  // namespace catalogue
+}  // namespace names

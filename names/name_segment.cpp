@@ -6,7 +6,7 @@
 
 #include "support/case_fold.h"
 
-namespace catalogue {
+namespace names {
 
 namespace {
 
@@ -434,5 +434,4 @@ uint32_t Segment::KeyedFile(uint32_t at) const {
   return by_key_[at] < files_ ? by_key_[at] : 0;
 }
 
-
-}  // namespace catalogue
+}  // namespace names

@@ -20,7 +20,7 @@
 
 #include "platform/memory.h"
 
-namespace catalogue {
+namespace names {
 
 constexpr uint32_t kSegmentVersion = 6;
 constexpr uint32_t kBlockFiles = 16;
@@ -180,4 +180,4 @@ class Segment {
   Texts names_, dir_texts_;
 };
 
-}  // namespace catalogue
+}  // namespace names

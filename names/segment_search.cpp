@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace catalogue {
+namespace names {
 
 namespace {
 
@@ -214,4 +214,4 @@ bool SegmentSearch::Matches(const Segment& segment, uint32_t file) const {
   return matcher_.Matches(path_);
 }
 
-}  // namespace catalogue
+}  // namespace names

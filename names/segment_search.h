@@ -14,7 +14,7 @@
 #include "names/name_match.h"
 #include "names/name_segment.h"
 
-namespace catalogue {
+namespace names {
 
 class SegmentSearch {
  public:
@@ -63,4 +63,4 @@ class SegmentSearch {
   mutable Segment::Block block_;
 };
 
-}  // namespace catalogue
+}  // namespace names

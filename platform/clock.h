@@ -23,5 +23,7 @@ FileTime NowFileTime();
 bool FileTimeToDateTime(FileTime time, DateTime* out);
 // The same in local time.
 bool FileTimeToLocalDateTime(FileTime time, DateTime* out);
+// The file time of UTC calendar fields (the inverse of FileTimeToDateTime).
+FileTime DateTimeToFileTime(const DateTime& utc);
 
 }  // namespace platform

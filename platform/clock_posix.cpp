@@ -105,3 +105,15 @@ bool FileTimeToDateTime(FileTime time, DateTime* out) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+FileTime DateTimeToFileTime(const DateTime& utc) {
+  const int64_t days = DaysFromCivil(utc.year, static_cast<unsigned>(utc.month),
+                                     static_cast<unsigned>(utc.day));
+  const int64_t seconds = days * 86400 + utc.hour * 3600 + utc.minute * 60 + utc.second;
+  return static_cast<FileTime>((seconds + kEpochDelta) * kUnitsPerSecond +
+                               int64_t{utc.millisecond} * 10000);
+}
+
+}  // namespace platform

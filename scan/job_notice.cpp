@@ -2,6 +2,8 @@
 
 #include "platform/clock.h"
 
+namespace scan {
+
 cmdDisk::cmdDisk(ScanWindow* window, int16_t interval) : window_(window), interval_(interval) {}
 
 cmdDisk::~cmdDisk() = default;
@@ -46,3 +48,5 @@ void cmdDisk::set_sender_kind(uint16_t kind) {
   record_[1] = static_cast<uint8_t>(kind & 0xFF);
   record_[2] = static_cast<uint8_t>(kind >> 8);
 }
+
+}  // namespace scan

@@ -10,6 +10,8 @@
 
 #include "scan/run_settings.h"
 
+namespace scan {
+
 // The window message of a notification.
 constexpr uint32_t kJobMessage = 0x1008;
 
@@ -122,3 +124,5 @@ class cmdDisk {
   std::vector<int32_t> slots_;
   std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
 };
+
+}  // namespace scan

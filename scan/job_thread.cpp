@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace scan {
+
 JobThread::JobThread(std::thread thread, std::shared_ptr<std::atomic<bool>> stop,
                      std::shared_future<ScanOutcome> done)
     : thread_(std::move(thread)), stop_(std::move(stop)), done_(std::move(done)) {}
@@ -28,3 +30,5 @@ void JobThread::StopAndJoin() {
   Stop();
   thread_.join();
 }
+
+}  // namespace scan

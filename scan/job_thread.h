@@ -13,6 +13,8 @@
 #include "fs/dir_iter.h"
 #include "scan/scan_problem.h"
 
+namespace scan {
+
 // How a run ended, for the creator; filled when the job has ended.
 struct ScanOutcome {
   bool scanned = false;   // the scan ran (it was not stopped before it began)
@@ -36,7 +38,7 @@ struct ScanOutcome {
   // (ending with "/"). Not errors of the run.
   std::vector<std::string> other_volumes;
   // Folders the directory parameters left out, by path. Notes, not errors.
-  std::vector<LeftOutDir> left_out;
+  std::vector<fs::LeftOutDir> left_out;
 };
 
 // The owner of a started job's thread. Destroying it (or assigning another) stops the
@@ -65,3 +67,5 @@ class JobThread {
   std::shared_ptr<std::atomic<bool>> stop_;
   std::shared_future<ScanOutcome> done_;
 };
+
+}  // namespace scan

@@ -36,8 +36,8 @@ class ListedDirs {
 
   const std::string root_;
   const std::string root_listed_;
-  const size_t held_most_ = HeldDirectories();
-  VolumeBorder border_;
+  const size_t held_most_ = fs::HeldDirectories();
+  fs::VolumeBorder border_;
   std::vector<std::string>* other_volumes_;
   // Root, then each component below it (null when let go), and their devices. A handle
   // stays open while a planned directory holds it.

@@ -66,7 +66,7 @@ ListingKeeper::ListingKeeper(size_t memory_limit)
 ListingKeeper::~ListingKeeper() { FinishLookups(); }
 
 void ListingKeeper::StartLookups(int threads, const std::atomic<bool>* stop,
-                                 std::unique_ptr<ReaderControl> control) {
+                                 std::unique_ptr<content::ReaderControl> control) {
   FinishLookups();
   stop_ = stop;
   quit_ = false;

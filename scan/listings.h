@@ -48,9 +48,9 @@ class DirectoryFiles {
   }
   const Record& record(size_t i) const { return entries_[i].record; }
   // File i as its read is to find it.
-  ListedFile listed(size_t i) const {
+  content::ListedFile listed(size_t i) const {
     const Record& r = entries_[i].record;
-    return ListedFile{r.size, r.device, r.inode, r.write_ns, r.change_ns};
+    return content::ListedFile{r.size, r.device, r.inode, r.write_ns, r.change_ns};
   }
   // Sum of the sizes of the files found.
   uint64_t total_size() const { return total_size_; }
@@ -79,7 +79,7 @@ class DirectoryFiles {
 // directory read only in part, or whose file went between listing and lookup, is not
 // kept either. Used by one walk at a time, on one thread; lookups it starts run on
 // threads of their own.
-class ListingKeeper : public WalkRecorder {
+class ListingKeeper : public fs::WalkRecorder {
  public:
   explicit ListingKeeper(size_t memory_limit);
   // Ends the lookups.
@@ -93,7 +93,7 @@ class ListingKeeper : public WalkRecorder {
   // up. `stop` (may be null) ends the lookups early. With `control`, only as many of
   // them as it chooses look up, and it is told of every directory looked up.
   void StartLookups(int threads, const std::atomic<bool>* stop,
-                    std::unique_ptr<ReaderControl> control = nullptr);
+                    std::unique_ptr<content::ReaderControl> control = nullptr);
   // Waits for the lookups and ends their threads; returns the sizes of the files they
   // found. Directories with a file gone before its lookup are not kept.
   uint64_t FinishLookups();
@@ -145,18 +145,18 @@ class ListingKeeper : public WalkRecorder {
   bool quit_ = false;
   uint64_t found_bytes_ = 0;
   std::vector<std::string> not_kept_;
-  std::unique_ptr<ReaderControl> control_;
+  std::unique_ptr<content::ReaderControl> control_;
   int lookup_threads_ = 0;
   int active_ = 0;          // threads below this look up
   // Directories held for their lookups, waiting and queued: few when descriptors are.
-  const size_t held_most_ = HeldDirectories();
+  const size_t held_most_ = fs::HeldDirectories();
   const size_t queue_most_;
   uint64_t looked_up_ = 0;  // files looked up, as the control counts them
 };
 
 // Gathers every file one walk reports, subdirectories' included, into one list: the
 // files of one directory listed again.
-class FileGatherer : public WalkRecorder {
+class FileGatherer : public fs::WalkRecorder {
  public:
   explicit FileGatherer(DirectoryFiles* files) : files_(files) {}
   bool BeginDirectory(const std::string&, const platform::DirReader&) override { return false; }

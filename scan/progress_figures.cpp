@@ -21,7 +21,7 @@ constexpr double kMsPerSecond = 1000.0;
 
 std::string Masked(int64_t value, std::string_view mask) {
   if (value < 0) return "-" + Masked(-value, mask);
-  return support::TrimLeft(FormatMasked(static_cast<uint64_t>(value), mask));
+  return support::TrimLeft(lists::FormatMasked(static_cast<uint64_t>(value), mask));
 }
 
 double Speed(int64_t bytes, uint32_t ms) {
@@ -92,7 +92,7 @@ ProgressFigures ProgressFigures::Compute(const ProgressInputs& in) {
     f.left_ms = std::llround(static_cast<double>(in.total_bytes - in.bytes_done) * kMsPerSecond /
                              (f.speed * kBytesPerKilobyte));
   }
-  f.left_text = MsecTextSx(f.left_ms);
+  f.left_text = support::MsecTextSx(f.left_ms);
   return f;
 }
 

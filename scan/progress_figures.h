@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-class TDskFil;
-
 namespace scan {
+
+class TDskFil;
 
 struct ProgressInputs {
   uint32_t elapsed_ms = 0;      // since the job started

@@ -30,7 +30,7 @@ constexpr int64_t kSmallStep = 1048576;
 // The buffer size is a 32-bit field; larger reads gain nothing.
 constexpr int64_t kBufferCeiling = 1 << 30;
 constexpr uint32_t kWalkFiles =
-    walk_option::NoDirs | walk_option::BareNames | walk_option::SumSizes;
+    fs::walk_option::NoDirs | fs::walk_option::BareNames | fs::walk_option::SumSizes;
 
 }  // namespace
 
@@ -41,7 +41,7 @@ ReadPlan::ReadPlan(const RunSettings& settings, ListedDirs* dirs,
       dirs_(dirs),
       dir_list_(dir_list),
       stop_(stop),
-      planned_most_(std::min(kPlannedAhead, 2 * HeldDirectories())),
+      planned_most_(std::min(kPlannedAhead, 2 * fs::HeldDirectories())),
       keeper_(kKeptListingBytes) {
   file_run_.set_cross_mounts(settings.cross_mounts);
   file_run_.set_other_volumes(other_volumes);
@@ -59,7 +59,7 @@ void ReadPlan::ChooseReaders() {
     // once reading shows whether they pay.
     if (readers > 1 && fs::OnRotationalDisk(dirs_->root())) readers = 1;
   }
-  readers_ = std::clamp(readers, 1, adaptive_ ? kMaxAdaptiveReaders : kMaxReaders);
+  readers_ = std::clamp(readers, 1, adaptive_ ? content::kMaxAdaptiveReaders : kMaxReaders);
   readers_most_ = readers_;
 }
 
@@ -67,8 +67,8 @@ void ReadPlan::ChooseReaders() {
 // disk as the readers' does: a cold walk waits on the device as a read does.
 void ReadPlan::StartLookups() {
   if (adaptive_) {
-    keeper_.StartLookups(kMaxAdaptiveReaders, stop_,
-                         std::make_unique<ReaderControl>(readers_, cores_));
+    keeper_.StartLookups(content::kMaxAdaptiveReaders, stop_,
+                         std::make_unique<content::ReaderControl>(readers_, cores_));
   } else if (readers_ > 1) {
     keeper_.StartLookups(readers_, stop_);
   }
@@ -77,19 +77,20 @@ void ReadPlan::StartLookups() {
 int32_t ReadPlan::AllocateBuffer(int32_t percent, int32_t max) {
   if (percent < 1) return 0;
   const auto share = static_cast<uint8_t>(std::min(percent, kMaxBufferPercent));
-  int64_t bytes = static_cast<int64_t>(std::min<uint64_t>(MemPercentSx(share), kBufferCeiling));
+  int64_t bytes =
+      static_cast<int64_t>(std::min<uint64_t>(support::MemPercentSx(share), kBufferCeiling));
   if (max > kMinBufferMax && max < bytes) bytes = max;
   bytes &= ~int64_t{1};
-  int64_t size = VirtAllocSx(&buffer_, -1, bytes);
+  int64_t size = content::VirtAllocSx(&buffer_, -1, bytes);
   while (buffer_ == nullptr && bytes > kSmallStep) {
     bytes -= bytes > kBigStep ? kBigStep : kSmallStep;
-    size = VirtAllocSx(&buffer_, -1, bytes);
+    size = content::VirtAllocSx(&buffer_, -1, bytes);
   }
   buffer_size_ = buffer_ == nullptr ? -1 : static_cast<int32_t>(std::min<int64_t>(size, INT32_MAX));
   return buffer_size_;
 }
 
-LentBuffer ReadPlan::SharedBuffer() const {
+content::LentBuffer ReadPlan::SharedBuffer() const {
   if (buffer_ == nullptr) return {};
   return {static_cast<uint8_t*>(buffer_), static_cast<uint64_t>(buffer_size_)};
 }
@@ -112,10 +113,11 @@ void ReadPlan::Start() {
   try {
     if (adaptive_) {
       // Every thread is there from the start; the control lets as many take work as pay.
-      pool_ = std::make_unique<ReadPool>(kMaxAdaptiveReaders, SharedBuffer(), stop_,
-                                         std::make_unique<ReaderControl>(readers_, cores_));
+      pool_ = std::make_unique<content::ReadPool>(
+          content::kMaxAdaptiveReaders, SharedBuffer(), stop_,
+          std::make_unique<content::ReaderControl>(readers_, cores_));
     } else {
-      pool_ = std::make_unique<ReadPool>(readers_, SharedBuffer(), stop_);
+      pool_ = std::make_unique<content::ReadPool>(readers_, SharedBuffer(), stop_);
     }
   } catch (const std::exception&) {
     // No threads to be had: the job's own thread reads.
@@ -140,7 +142,7 @@ void ReadPlan::End() {
   dirs_->Clear();
   keeper_.Clear();
   done_.Clear();
-  VirtFreeSx(&buffer_, -1);
+  content::VirtFreeSx(&buffer_, -1);
 }
 
 void ReadPlan::DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out) {
@@ -179,13 +181,13 @@ void ReadPlan::PlanNext() {
   dir->readable = true;
   // What the walk learned stands for the directory as it is now; a directory it did
   // not read whole, or that lists subdirectories' files too, is listed again.
-  if ((file_options_ & walk_option::Recurse) == 0) dir->files = keeper_.Take(listed);
+  if ((file_options_ & fs::walk_option::Recurse) == 0) dir->files = keeper_.Take(listed);
   if (dir->files == nullptr) {
     dir->files = std::make_unique<DirectoryFiles>();
     FileGatherer gatherer(dir->files.get());
     file_run_.set_recorder(&gatherer);
-    FilesToStringsAt(&scratch_, *dir->handle, listed, file_options_ | walk_option::NoFiles,
-                     &file_run_, {});
+    fs::FilesToStringsAt(&scratch_, *dir->handle, listed, file_options_ | fs::walk_option::NoFiles,
+                         &file_run_, {});
     file_run_.set_recorder(nullptr);
     scratch_.Clear();
     dir->listing_errors.swap(walk_errors_);
@@ -195,7 +197,7 @@ void ReadPlan::PlanNext() {
   dir->bytes = static_cast<int64_t>(files.total_size());
   std::vector<uint8_t> left_out(files.size(), 0);
   DropOwnLists(dir.get(), &left_out);
-  if ((file_options_ & walk_option::NoFiles) == 0) {
+  if ((file_options_ & fs::walk_option::NoFiles) == 0) {
     for (size_t i = 0; i < files.size(); ++i) {
       if (!left_out[i] && file_run_.ListsFile(files.name(i)))
         dir->order.push_back(static_cast<uint32_t>(i));
@@ -243,27 +245,27 @@ void ReadPlan::Feed() {
       continue;
     }
     if (!pool_->HasRoom(record.size)) return;
-    pool_->Push(
-        ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i), settings_.cache});
+    pool_->Push(content::ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i),
+                                     settings_.cache});
     ++feed_entry_;
   }
 }
 
-ReadResult ReadPlan::Result(const PlannedDirectory& dir, size_t k) {
+content::ReadResult ReadPlan::Result(const PlannedDirectory& dir, size_t k) {
   const uint32_t i = dir.order[k];
   if (!dir.files->record(i).found) {
     // Listed, and gone before the walk looked it up.
-    ReadResult result;
-    result.code = kChkGone;
+    content::ReadResult result;
+    result.code = content::kChkGone;
     return result;
   }
   if (pool_ == nullptr) {
-    return ReadListedFile(
-        ReadRequest{dir.handle.get(), dir.files->name(i), dir.files->listed(i), settings_.cache},
-        SharedBuffer(), StopTest{stop_, nullptr});
+    return content::ReadListedFile(content::ReadRequest{dir.handle.get(), dir.files->name(i),
+                                                        dir.files->listed(i), settings_.cache},
+                                   SharedBuffer(), content::StopTest{stop_, nullptr});
   }
   Feed();
-  ReadResult result = pool_->Take();
+  content::ReadResult result = pool_->Take();
   if (adaptive_) {
     readers_ = pool_->active_readers();
     readers_most_ = std::max(readers_most_, pool_->most_readers());

@@ -26,7 +26,7 @@ struct PlannedDirectory {
   const std::string* listed = nullptr;
   bool readable = false;
   std::string problem;  // why it was not read; empty when on another file system
-  std::vector<WalkError> listing_errors;
+  std::vector<fs::WalkError> listing_errors;
   std::shared_ptr<platform::DirHandle> handle;
   std::unique_ptr<DirectoryFiles> files;
   std::vector<uint32_t> order;  // the files its lines show, sorted
@@ -63,7 +63,7 @@ class ReadPlan {
   PlannedDirectory& Front();
   void PopFront();
   // The result for entry k of the directory whose lines are being written.
-  ReadResult Result(const PlannedDirectory& dir, size_t k);
+  content::ReadResult Result(const PlannedDirectory& dir, size_t k);
   // The readers go before anything they read from.
   void End();
 
@@ -73,7 +73,7 @@ class ReadPlan {
   void DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out);
   // Hands files to the readers while the read-ahead limits allow.
   void Feed();
-  LentBuffer SharedBuffer() const;
+  content::LentBuffer SharedBuffer() const;
 
   struct OwnList {
     platform::FileInfo folder;
@@ -86,9 +86,9 @@ class ReadPlan {
   const std::atomic<bool>* stop_;
   // At most this many planned, each holding a descriptor.
   const size_t planned_most_;
-  THddRun file_run_;
+  fs::THddRun file_run_;
   uint32_t file_options_ = 0;
-  std::vector<WalkError> walk_errors_;
+  std::vector<fs::WalkError> walk_errors_;
   std::vector<OwnList> own_lists_;
   ListingKeeper keeper_;
   support::StringList done_;
@@ -101,7 +101,7 @@ class ReadPlan {
   void* buffer_ = nullptr;
   int32_t buffer_size_ = 0;
   // Reads from the buffer and the planned directories: ended before either goes.
-  std::unique_ptr<ReadPool> pool_;
+  std::unique_ptr<content::ReadPool> pool_;
   bool adaptive_ = false;  // the reader count follows the throughput
   int32_t cores_ = 1;      // what reads from the page cache are bound by
   int32_t readers_ = 0;

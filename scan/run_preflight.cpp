@@ -23,9 +23,9 @@ RunProblem Problem(RunRefusal refusal, RunFile file, const std::string& path,
 // else the part before its parameters (the first "/" after a blank), less a final mask;
 // empty when the path names no directory.
 std::string StartDirectory(const std::string& path, std::string* parameters) {
-  if (DirExistsSx(path)) return path;
+  if (support::DirExistsSx(path)) return path;
   std::string start = support::Trim(path);
-  if (DirExistsSx(start)) return start;
+  if (support::DirExistsSx(start)) return start;
   for (size_t i = 1; i < start.size(); ++i) {
     if (start[i] == '/' && static_cast<unsigned char>(start[i - 1]) <= ' ') {
       *parameters = start.substr(i);
@@ -33,7 +33,7 @@ std::string StartDirectory(const std::string& path, std::string* parameters) {
       break;
     }
   }
-  if (DirExistsSx(start)) return start;
+  if (support::DirExistsSx(start)) return start;
   // "/data/*.jpg|*.png": masks follow the last "/". A plain name there is a mistyped
   // directory, which would be walked as a mask and give an empty list.
   const size_t slash = start.rfind('/');
@@ -52,10 +52,10 @@ std::optional<RunProblem> CheckSearchPath(const std::string& path, PathForm form
   }
   if (form == PathForm::kWithParameters) {
     plan->start_directory = StartDirectory(path, &plan->parameters);
-  } else if (DirExistsSx(path)) {
+  } else if (support::DirExistsSx(path)) {
     plan->start_directory = path;
   }
-  if (plan->start_directory.empty() || !DirExistsSx(plan->start_directory)) {
+  if (plan->start_directory.empty() || !support::DirExistsSx(plan->start_directory)) {
     return Problem(RunRefusal::kNoDirectory, RunFile::kSearchPath, path);
   }
   platform::DirReader reader;
@@ -98,7 +98,7 @@ std::optional<RunProblem> CheckListFiles(const RunSettings& settings, bool list_
     if (auto problem = CheckListFile(settings.tree_list, RunFile::kTreeList)) return problem;
   }
   std::string reason;
-  if (ListHeld(settings.id_list, &reason)) {
+  if (lists::ListHeld(settings.id_list, &reason)) {
     return Problem(RunRefusal::kListHeld, RunFile::kIdList, settings.id_list, reason);
   }
   return std::nullopt;
@@ -118,7 +118,7 @@ std::string FolderOf(const std::string& list) {
 
 FolderState EnsureFolder(const std::string& folder, std::string* reason) {
   bool missing = false;
-  const std::string problem = FolderProblem(folder, &missing);
+  const std::string problem = lists::FolderProblem(folder, &missing);
   if (problem.empty()) return FolderState::kThere;
   if (!missing) {
     *reason = problem;
@@ -133,7 +133,7 @@ RunPlan CheckRun(const RunSettings& settings, CheckRules rules) {
   if (!plan.problem) plan.problem = CheckSearchPath(settings.search_path, rules.form, &plan);
   if (!plan.problem) plan.problem = CheckListFiles(settings, rules.list_files);
   plan.backs_up =
-      BackUpsWanted(settings) && ListsHoldSomething(settings.tree_list, settings.id_list);
+      BackUpsWanted(settings) && lists::ListsHoldSomething(settings.tree_list, settings.id_list);
   return plan;
 }
 
@@ -165,7 +165,7 @@ bool PrepareRun(const RunSettings& settings, const std::string& backup_folder, R
     }
   }
   std::string error;
-  if (plan->backs_up && !BackUpLists(settings.tree_list, settings.id_list, backup_folder, &error)) {
+  if (plan->backs_up && !lists::BackUpLists(settings.tree_list, settings.id_list, backup_folder, &error)) {
     plan->problem =
         Problem(RunRefusal::kBackUpFailed, RunFile::kBackupFolder, backup_folder, error);
     return false;
@@ -175,9 +175,9 @@ bool PrepareRun(const RunSettings& settings, const std::string& backup_folder, R
 
 PathVolume VolumeOfPath(const std::string& path) {
   PathVolume volume;
-  NamePartsSx(path, &volume.label, kNameLabel, "");
-  if (NamePartsSx(path, &volume.serial_text, kNameSerial, "")) {
-    SerialFromDigits(volume.serial_text, &volume.serial);
+  lists::NamePartsSx(path, &volume.label, lists::kNameLabel, "");
+  if (lists::NamePartsSx(path, &volume.serial_text, lists::kNameSerial, "")) {
+    lists::SerialFromDigits(volume.serial_text, &volume.serial);
   }
   return volume;
 }

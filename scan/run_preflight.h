@@ -22,10 +22,10 @@ enum class RunRefusal {
   kUnreadableDirectory,  // the directory to scan cannot be opened
   kListIsLink,           // a list is a symbolic link (path: the list; `file` says which)
   kListNotAFile,         // something other than a regular file stands at a list's name
-  kFolderUnusable,       // `reason`: what the folder is instead (FolderProblem)
+  kFolderUnusable,       // `reason`: what the folder is instead (lists::FolderProblem)
   kFolderNotMade,        // a missing folder could not be made
   kListHeld,             // another run holds the id list; `reason`: the system's words
-  kBackUpFailed,         // `reason`: the backup's own message (BackUpList)
+  kBackUpFailed,         // `reason`: the backup's own message (lists::BackUpList)
 };
 
 // Which of the run's files or folders a refusal or a made folder concerns.
@@ -40,7 +40,7 @@ struct RunProblem {
 
 // A folder there or made, or why it is neither.
 enum class FolderState { kThere, kMade, kUnusable, kNotMade };
-// Makes `folder` when nothing is there; `reason` receives FolderProblem's words for
+// Makes `folder` when nothing is there; `reason` receives lists::FolderProblem's words for
 // kUnusable.
 FolderState EnsureFolder(const std::string& folder, std::string* reason);
 

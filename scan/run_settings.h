@@ -9,6 +9,8 @@
 
 #include "content/content_id.h"
 
+namespace scan {
+
 // Modes.
 constexpr uint8_t kModeCreate = 1;
 constexpr uint8_t kModeContinue = 2;
@@ -22,8 +24,6 @@ constexpr uint8_t kOptNoLocks = 8;
 
 // The most reader threads a run takes.
 constexpr int32_t kMaxReaders = 64;
-
-namespace scan {
 
 inline constexpr char kDefaultDirParams[] =
     "/EP recycler|recycled|temp|tmp|system volume information|#recycled";
@@ -71,7 +71,7 @@ struct RunSettings {
   uint16_t min_blocks = 4;
   int32_t threads = 0;
   // Scans leave the page cache as they found it; verify reads the device.
-  CacheUse cache = CacheUse::kDropBehind;
+  content::CacheUse cache = content::CacheUse::kDropBehind;
   std::string volume_label;
   uint32_t volume_serial = 0;
 };

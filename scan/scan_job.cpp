@@ -16,11 +16,14 @@
 #include "support/msg.h"
 #include "support/text.h"
 
+namespace scan {
+
 namespace {
 
 // Options of the directory walks.
-constexpr uint32_t kWalkTree = walk_option::NoFiles | walk_option::Recurse | walk_option::SumSizes;
-constexpr uint32_t kWalkTreeLine = walk_option::NoFiles | walk_option::SumSizes;
+constexpr uint32_t kWalkTree =
+    fs::walk_option::NoFiles | fs::walk_option::Recurse | fs::walk_option::SumSizes;
+constexpr uint32_t kWalkTreeLine = fs::walk_option::NoFiles | fs::walk_option::SumSizes;
 
 // Inside a catch block: what went wrong, as a line for the user.
 std::string CurrentFailureText() {
@@ -51,7 +54,7 @@ scan::RunSettings Named(scan::RunSettings settings, const ScanWindow* window) {
 
 }  // namespace
 
-std::string LeftOutReason(const LeftOutDir& dir) {
+std::string LeftOutReason(const fs::LeftOutDir& dir) {
   return "left out by the parameters (" + dir.parameter + ")";
 }
 
@@ -79,7 +82,7 @@ void TDskFil::Run() {
   if (IdListFailed(ids_.Prepare(continued, plan_->done()))) return;
   counters_.buffer_size = plan_->AllocateBuffer(settings_.buffer_percent, settings_.buffer_max);
   if (counters_.buffer_size < 0) {
-    MsgSx(kNoBufferMessage, kScanMessageCaption);
+    support::MsgSx(kNoBufferMessage, kScanMessageCaption);
     return Fail(kNoBufferMessage);
   }
   if (Notify(kNotifyScan)) return;
@@ -139,7 +142,7 @@ bool TDskFil::LoadTreeList() {
     const std::shared_ptr<platform::DirHandle> dir = dirs_->Open(line, &reason);
     if (dir == nullptr) continue;  // named in the file pass
     const int64_t bytes =
-        FilesToStringsAt(&scratch, *dir, line, kWalkTreeLine, &run_, settings_.dir_params);
+        fs::FilesToStringsAt(&scratch, *dir, line, kWalkTreeLine, &run_, settings_.dir_params);
     if (bytes > 0) counters_.total_bytes += bytes;
     scratch.Clear();
   }
@@ -178,21 +181,21 @@ void TDskFil::GatherAgain(const std::string& line) {
   reader.Close();
   platform::FileInfo self;
   const uint64_t parent_device = parent->StatSelf(&self) ? self.device : 0;
-  VolumeBorder border(settings_.cross_mounts);
+  fs::VolumeBorder border(settings_.cross_mounts);
   for (const std::string& each : names) {
     const std::string path = parent_path + each + "/";
-    if (run_.Matches(MaskListKind::kIncludeDirs, each) &&
-        !run_.Matches(MaskListKind::kExcludeDirs, each)) {
+    if (run_.Matches(fs::MaskListKind::kIncludeDirs, each) &&
+        !run_.Matches(fs::MaskListKind::kExcludeDirs, each)) {
       dir_list_.Add(path);
     }
     platform::FileInfo info;
     platform::DirHandle dir;
-    if (!run_.Matches(MaskListKind::kIncludeSubdirs, each) ||
-        run_.Matches(MaskListKind::kExcludeSubdirs, each) || !parent->Stat(each, &info) ||
+    if (!run_.Matches(fs::MaskListKind::kIncludeSubdirs, each) ||
+        run_.Matches(fs::MaskListKind::kExcludeSubdirs, each) || !parent->Stat(each, &info) ||
         !border.Enters(parent_device, info.device) || !dir.OpenAt(*parent, each)) {
       continue;  // what cannot be entered is named in the file pass
     }
-    const int64_t bytes = FilesToStringsAt(&dir_list_, dir, path, kWalkTree, &run_, params);
+    const int64_t bytes = fs::FilesToStringsAt(&dir_list_, dir, path, kWalkTree, &run_, params);
     if (bytes > 0) counters_.total_bytes += bytes;
   }
 }
@@ -200,22 +203,23 @@ void TDskFil::GatherAgain(const std::string& line) {
 bool TDskFil::GatherTree() {
   dir_list_.Clear();
   dir_list_.Add(dirs_->root());
-  std::vector<WalkError> errors;
+  std::vector<fs::WalkError> errors;
   run_.set_errors(&errors);
   run_.set_recorder(&plan_->keeper());
   // With several readers, as many threads look the files up while the walk goes on.
   plan_->StartLookups();
-  const int64_t bytes = FilesToStringsSx(&dir_list_, settings_.search_path, kWalkTree, &run_, {},
-                                         settings_.dir_params);
+  const int64_t bytes = fs::FilesToStringsSx(&dir_list_, settings_.search_path, kWalkTree, &run_,
+                                             {}, settings_.dir_params);
   const auto looked_up = static_cast<int64_t>(plan_->keeper().FinishLookups());
   run_.set_recorder(nullptr);
   run_.set_errors(nullptr);
   counters_.total_bytes = std::max<int64_t>(bytes, 0) + looked_up;
-  for (const WalkError& error : errors) Problem(error.path, error.reason, ProblemKind::kDirectory);
+  for (const fs::WalkError& error : errors)
+    Problem(error.path, error.reason, ProblemKind::kDirectory);
   // A stop during the walk ends the run here, as one at this notification does.
   if (Notify(kNotifySort)) return false;
   dir_list_.Sort();
-  return !TreeListFailed(tree_.Replace(scan::TreeListText(dir_list_)));
+  return !TreeListFailed(tree_.Replace(lists::TreeListText(dir_list_)));
 }
 
 void TDskFil::WriteHeader() {
@@ -227,15 +231,15 @@ void TDskFil::WriteHeader() {
   counters_.dir_id_sum = 0;
   blank_line_ = true;
 
-  scan::ListOptions options;
+  lists::ListOptions options;
   options.hex_file = (settings_.options & kOptHexFile) != 0;
   options.hex_path = (settings_.options & kOptHexPath) != 0;
   options.min_blocks = settings_.min_blocks;
   options.root_column = fs::RootColumn(settings_.search_path);
-  writer_ = std::make_unique<scan::IdListWriter>(options);
-  const auto mode = settings_.mode == kModeContinue && !ids_.fresh() ? scan::RunMode::kContinue
-                    : settings_.mode == kModeUpdate                  ? scan::RunMode::kUpdate
-                                                                     : scan::RunMode::kCreate;
+  writer_ = std::make_unique<lists::IdListWriter>(options);
+  const auto mode = settings_.mode == kModeContinue && !ids_.fresh() ? lists::RunMode::kContinue
+                    : settings_.mode == kModeUpdate                  ? lists::RunMode::kUpdate
+                                                                     : lists::RunMode::kCreate;
   writer_->FormatHeader(mode, settings_.volume_serial, settings_.volume_label, platform::NowLocal(),
                         settings_.search_path);
   ids_.AppendHeader(writer_->line(), writer_->end_stamp_offset());
@@ -279,12 +283,12 @@ bool TDskFil::ScanDirectory(scan::PlannedDirectory& dir) {
     return true;
   }
   writer_->SetDirectory(counters_.current_dir, dir.handle.get());
-  for (const WalkError& error : dir.listing_errors)
+  for (const fs::WalkError& error : dir.listing_errors)
     Problem(error.path, error.reason, ProblemKind::kDirectory);
   counters_.dir_bytes = std::max<int64_t>(dir.bytes, 0);
   if (dir.order.empty()) return true;
   if (!blank_line_) {
-    ids_.Append(scan::kListLineEnd);
+    ids_.Append(lists::kListLineEnd);
     blank_line_ = true;
   }
   counters_.file_index = -1;
@@ -314,16 +318,16 @@ bool TDskFil::ScanFiles(scan::PlannedDirectory& dir) {
     SetSlot(kSlotFileStart, Ticks());
     counters_.current_file.assign(entry);
     if (dir.done[k]) continue;
-    const scan::ReadResult result = plan_->Result(dir, k);
+    const content::ReadResult result = plan_->Result(dir, k);
     CountReaders();
     // Given up for a stop: the file is not listed, a Continue reads it again.
-    if (result.code == kChkStopped) return false;
+    if (result.code == content::kChkStopped) return false;
     SetSlot(kSlotFileEnd, Ticks());
     // A changed file is written as the list has always shown one (id 0), a gone one as
     // one not found.
-    const uint8_t code = result.code == kChkChanged ? kChkOk
-                         : result.code == kChkGone  ? kChkNotFound
-                                                    : result.code;
+    const uint8_t code = result.code == content::kChkChanged ? content::kChkOk
+                         : result.code == content::kChkGone  ? content::kChkNotFound
+                                                             : result.code;
     counters_.dir_id_sum += result.id;
     ++counters_.files_done;
     // The record is the listing's, taken before the file was read: the line shows what
@@ -332,7 +336,7 @@ bool TDskFil::ScanFiles(scan::PlannedDirectory& dir) {
     const int line_errors =
         writer_->FormatFileLine(code, result.id, find_data, entry, &result.first);
     NameFileErrors(result, line_errors, entry);
-    if (code != kChkNotFound) {
+    if (code != content::kChkNotFound) {
       counters_.dir_bytes_done += static_cast<int64_t>(find_data.size);
       counters_.bytes_done += static_cast<int64_t>(find_data.size);
     }
@@ -352,33 +356,33 @@ bool TDskFil::ScanFiles(scan::PlannedDirectory& dir) {
   return true;
 }
 
-void TDskFil::NameFileErrors(const scan::ReadResult& result, int line_errors,
+void TDskFil::NameFileErrors(const content::ReadResult& result, int line_errors,
                              std::string_view entry) {
   const char* reason = nullptr;
   ProblemKind kind = ProblemKind::kUnreadable;
   switch (result.code) {
-    case kChkOk:
-    case kChkEmpty:
-    case kChkTooShort:
+    case content::kChkOk:
+    case content::kChkEmpty:
+    case content::kChkTooShort:
       break;
-    case kChkChanged:
+    case content::kChkChanged:
       reason = kChangedWhileRead;
       kind = ProblemKind::kChanged;
       ++line_errors;  // its line shows none
       break;
-    case kChkGone:
+    case content::kChkGone:
       reason = kVanishedBeforeRead;
       kind = ProblemKind::kChanged;
       break;
-    case kChkNotFound:
+    case content::kChkNotFound:
       reason = kNoLongerAFile;
       kind = ProblemKind::kChanged;
       break;
-    case kChkNoBuffer:
-    case kChkBufferSizeFailed:
+    case content::kChkNoBuffer:
+    case content::kChkBufferSizeFailed:
       reason = "no read buffer could be allocated";
       break;
-    case kChkOpenFailed:
+    case content::kChkOpenFailed:
       reason = "cannot be opened";
       break;
     default:
@@ -544,7 +548,7 @@ ScanOutcome TDskFil::Outcome() const {
     }
   }
   std::sort(outcome.left_out.begin(), outcome.left_out.end(),
-            [](const LeftOutDir& a, const LeftOutDir& b) { return a.path < b.path; });
+            [](const fs::LeftOutDir& a, const fs::LeftOutDir& b) { return a.path < b.path; });
   outcome.error_count = counters_.error_count;
   outcome.files_done = counters_.files_done;
   outcome.readers_last = counters_.readers;
@@ -570,3 +574,5 @@ JobThread TDskFil::Start(std::unique_ptr<TDskFil> job) {
   });
   return JobThread(std::move(thread), std::move(stop), std::move(done));
 }
+
+}  // namespace scan

@@ -25,19 +25,24 @@
 #include "scan/scan_problem.h"
 #include "support/string_list.h"
 
-namespace scan {
+namespace lists {
 class IdListWriter;
+}  // namespace lists
+
+namespace content {
+struct ReadResult;
+}  // namespace content
+
+namespace scan {
 class ListedDirs;
 class ReadPlan;
 struct PlannedDirectory;
-struct ReadResult;
-}  // namespace scan
 
 constexpr char kScanMessageCaption[] = "Scandisk";
 constexpr char kNoBufferMessage[] = "Failed to allocate memory buffer";
 
 // Why a folder is not in the lists: "left out by the parameters (/EP temp)".
-std::string LeftOutReason(const LeftOutDir& dir);
+std::string LeftOutReason(const fs::LeftOutDir& dir);
 
 // What a window reads of a running job during a notification.
 struct JobCounters {
@@ -105,7 +110,7 @@ class TDskFil : public cmdDisk {
   // Directories not read and files that changed while read, so far.
   const std::vector<ScanProblem>& problems() const { return outcome_.problems; }
   // Folders the directory parameters left out, so far, in the order the walk met them.
-  const std::vector<LeftOutDir>& left_out() const { return outcome_.left_out; }
+  const std::vector<fs::LeftOutDir>& left_out() const { return outcome_.left_out; }
   // Why the scan ended abnormally; empty otherwise.
   const std::string& failure() const { return outcome_.failure; }
   // Every directory was scanned; known at the end notification ("F" in the header).
@@ -132,7 +137,7 @@ class TDskFil : public cmdDisk {
   bool ScanFiles(scan::PlannedDirectory& dir);
   // Names each error of a file's line (and a change the line does not count), so that
   // the problems of a run are as many as its errors.
-  void NameFileErrors(const scan::ReadResult& result, int line_errors, std::string_view entry);
+  void NameFileErrors(const content::ReadResult& result, int line_errors, std::string_view entry);
   void Problem(const std::string& path, const std::string& reason, ProblemKind kind);
   void CountReaders();
   // Cuts and stamps the id list, lets both lists go.
@@ -151,7 +156,7 @@ class TDskFil : public cmdDisk {
   ScanOutcome Outcome() const;
 
   const scan::RunSettings settings_;
-  THddRun run_;  // the walks of the tree
+  fs::THddRun run_;  // the walks of the tree
   JobCounters counters_;
   support::StringList dir_list_;
   // Filled as the run goes: its problems, notes and end.
@@ -162,8 +167,13 @@ class TDskFil : public cmdDisk {
   lists::TreeListFile tree_;
   std::unique_ptr<scan::ListedDirs> dirs_;
   std::unique_ptr<scan::ReadPlan> plan_;
-  std::unique_ptr<scan::IdListWriter> writer_;
+  std::unique_ptr<lists::IdListWriter> writer_;
   bool blank_line_ = true;  // the id list's last line is blank
   bool progress_sent_ = false;
   uint32_t progress_tick_ = 0;
 };
+
+}  // namespace scan
+
+// The job keeps the name it is known by.
+using scan::TDskFil;

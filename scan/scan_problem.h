@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace scan {
+
 // What went wrong with one path of a run.
 enum class ProblemKind : uint8_t {
   kDirectory,   // a directory not read (fully)
@@ -29,3 +31,5 @@ constexpr char kNoLongerAFile[] = "is no longer a regular file";
 constexpr char kNameBreaksLine[] = "the name holds a line break; the list shows it as \"?\"";
 constexpr char kDirectoryBreaksLine[] =
     "its directory's name holds a line break; the list shows it as \"?\"";
+
+}  // namespace scan

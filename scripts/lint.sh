@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Small source lint: trailing blanks, final newlines, CR LF, and which folder may
 # include which (lowest layer first: platform, support, fs, content, lists, scan, names,
-# catalogue, audit, then app, editor and cli), and inside app/ which floor may include which.
+# catalogue, audit and repair, then app, editor and cli), inside app/ which floor may include
+# which, and that each engine file opens the namespace of its folder.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -29,14 +30,15 @@ allowed() {
     names) echo "platform support fs names" ;;
     catalogue) echo "platform support fs content lists scan names catalogue" ;;
     audit) echo "platform support fs content lists scan names catalogue audit" ;;
-    cli) echo "platform support fs content lists scan names catalogue audit cli" ;;
+    repair) echo "platform support fs content lists scan names catalogue repair" ;;
+    cli) echo "platform support fs content lists scan names catalogue audit repair cli" ;;
     editor) echo "support editor" ;;
     app) echo "platform support fs content lists scan names catalogue audit editor app" ;;
   esac
 }
 # System headers for files, directories, volumes, memory and time live in platform/.
 system_headers='^#include <(sys/[^>]*|unistd\.h|fcntl\.h|dirent\.h|blkid/[^>]*|mntent\.h|pwd\.h|time\.h|ctime|fnmatch\.h|glob\.h|limits\.h)>'
-for layer in platform support fs content lists scan names catalogue audit editor app cli; do
+for layer in platform support fs content lists scan names catalogue audit repair editor app cli; do
   ok=" $(allowed $layer) "
   for f in $(git ls-files -co --exclude-standard -- "$layer/*.h" "$layer/*.cpp"); do
     [ -f "$f" ] || continue
@@ -79,6 +81,18 @@ for f in $(git ls-files -co --exclude-standard -- 'app/*/*.h' 'app/*/*.cpp'); do
     esac
   done < <(sed -nE 's/^#include "([^"]+)".*/\1/p' "$f")
 done
-grep -rlE '#include <Q' platform support fs content lists scan names catalogue audit 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
+# The engine's code lives in a namespace named after its folder: each file opens it.
+for layer in platform support fs names content lists scan catalogue audit repair; do
+  for f in $(git ls-files -co --exclude-standard -- "$layer/*.h" "$layer/*.cpp"); do
+    [ -f "$f" ] || continue
+    grep -qE "^namespace $layer( \{|::)" "$f" || fail "$f: not in namespace $layer"
+    # After the namespace closes for the last time only the using-declarations of names
+    # kept at the top may follow.
+    awk -v ns="^}  // namespace $layer" '$0 ~ ns { tail = ""; next }
+      !/^(\/\/.*|using [a-zA-Z_:]+;|#.*|)$/ { tail = tail $0 }
+      END { exit tail != "" }' "$f" || fail "$f: declares names outside namespace $layer"
+  done
+done
+grep -rlE '#include <Q' platform support fs content lists scan names catalogue audit repair 2>/dev/null | sed 's/^/lint: Qt in the engine: /' >&2 &&
   status=1
 exit $status

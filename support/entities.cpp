@@ -5,10 +5,10 @@
 #include "support/sys_init.h"
 #include "support/text.h"
 
+namespace support {
+
 std::array<std::string, 256> SxEntityHtml;
 std::array<std::string, 256> SxEntityAll;
-
-namespace support {
 
 namespace {
 

@@ -6,6 +6,8 @@
 #include "support/sys_init.h"
 #include "support/toolkit.h"
 
+namespace support {
+
 namespace {
 
 // Windows are kept this far inside the desktop edges.
@@ -95,3 +97,5 @@ void FormPlaceSetSx(support::FormWindow* form, bool save, bool keep) {
 }
 
 void AppIniSaveSx() { IniSaveSx(SxAppIni, SxAppIniFile); }
+
+}  // namespace support

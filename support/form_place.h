@@ -39,8 +39,6 @@ class FormWindow {
   virtual void SetState(WindowState state) = 0;
 };
 
-}  // namespace support
-
 // Reloads SxAppIni from SxAppIniFile (running SysInitSx first when it has not run);
 // with a window, restores its placement, kept 10 pixels inside the desktop, and state.
 // A stored value that does not convert falls back to the window's current one.
@@ -51,3 +49,5 @@ void FormPlaceGetSx(support::FormWindow* form);
 void FormPlaceSetSx(support::FormWindow* form, bool save, bool keep);
 // Saves SxAppIni to SxAppIniFile; any failure is ignored.
 void AppIniSaveSx();
+
+}  // namespace support

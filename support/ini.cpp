@@ -5,6 +5,8 @@
 #include "support/msg.h"
 #include "support/text.h"
 
+namespace support {
+
 namespace {
 
 constexpr char kBadKindMessage[] = "Input data type is not correct";
@@ -253,3 +255,5 @@ void IniSaveSx(const support::StringList& list, const std::string& file_name) {
   // Settings are not worth a message: on a read-only medium they are simply not kept.
   (void)list.SaveToFile(file_name, support::kLf);
 }
+
+}  // namespace support

@@ -28,8 +28,6 @@ struct IniLocation {
   int body_end = 0;         // one past the body's last line
 };
 
-}  // namespace support
-
 // Locates a key. An empty section names the text before the first header; an empty
 // key only locates the section.
 support::IniLocation IniFindSx(const support::StringList* list, std::string_view section,
@@ -66,3 +64,5 @@ bool IniClearSectionSx(support::StringList& list, std::string_view section);
 
 // Saves with LF line ends; any failure is ignored.
 void IniSaveSx(const support::StringList& list, const std::string& file_name);
+
+}  // namespace support

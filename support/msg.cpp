@@ -38,8 +38,6 @@ int FirstButton(int flags) {
   }
 }
 
-}  // namespace support
-
 int MsgSx(const SxValue& text, const SxValue& caption, int flags) {
   flags |= support::kMbTaskModal;
   support::MsgHandler handler;
@@ -51,3 +49,5 @@ int MsgSx(const SxValue& text, const SxValue& caption, int flags) {
   if (!handler) return support::FirstButton(flags);
   return handler(text.AsText(), caption.AsText(), flags);
 }
+
+}  // namespace support

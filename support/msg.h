@@ -46,9 +46,9 @@ MsgHandler SetMsgHandler(MsgHandler handler);
 // The id of the first button of the set in `flags` (OK, OK, Abort, Yes, Yes, Retry).
 int FirstButton(int flags);
 
-}  // namespace support
-
 // Shows a message through the installed handler and returns the button id (IDOK 1,
 // IDCANCEL 2, IDYES 6, IDNO 7, ...). Any thread may call it; the handler runs on the
 // caller's thread.
 int MsgSx(const SxValue& text, const SxValue& caption = SxValue(), int flags = 0);
+
+}  // namespace support

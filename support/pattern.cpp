@@ -8,6 +8,8 @@
 #include "support/case_fold.h"
 #include "support/text.h"
 
+namespace support {
+
 namespace {
 
 constexpr uint32_t kDefaultMetas[6] = {0xA7, '?', '*', '{', '}', ','};
@@ -477,3 +479,5 @@ int InStrS(std::string_view pattern, std::string_view data, int first, InStrSRes
   if (options != 0) return 0;
   return PatternMatcher(pattern, result).Search(data, first, result, last);
 }
+
+}  // namespace support

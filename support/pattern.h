@@ -37,6 +37,8 @@
 #include <string_view>
 #include <vector>
 
+namespace support {
+
 // The search-result record; the caller zero-fills it (value-initialises) before a call.
 struct InStrSResult {
   std::bitset<256> word_boundary;
@@ -145,3 +147,5 @@ class PatternMatcher {
   bool never_matches_ = false;
   bool unicode_ = false;  // CaseFolding::kUnicode
 };
+
+}  // namespace support

@@ -7,6 +7,8 @@
 #include "support/text.h"
 #include "support/toolkit.h"
 
+namespace support {
+
 std::string SxAppName;
 std::string SxAppDir;
 std::string SxAppIniFile;
@@ -122,3 +124,5 @@ support::InitStatus SysInitSx() {
   SxBaseIniFile = SxBaseDir + support::kBaseIniName;
   return support::InitStatus::kReady;
 }
+
+}  // namespace support

@@ -7,6 +7,8 @@
 
 #include "support/string_list.h"
 
+namespace support {
+
 // The executable's base name without extension.
 extern std::string SxAppName;
 // The application data directory, with a trailing "/": $CHECKER_APPDIR when set, else
@@ -24,8 +26,6 @@ extern support::StringList SxAppIni;
 extern std::array<std::string, 256> SxEntityHtml;
 extern std::array<std::string, 256> SxEntityAll;
 
-namespace support {
-
 inline constexpr char kBaseIniName[] = "Quorvane.Ini";
 // Caption of the question where to create a missing base file (a handler may present
 // that question its own way).
@@ -37,8 +37,6 @@ enum class InitStatus {
   kBaseFileFailed,  // the empty base file could not be written
 };
 
-}  // namespace support
-
 // Fixes the globals above and makes sure the base file exists, asking through MsgSx
 // where to create it when it is missing. Never exits by itself: on kCancelled the
 // caller halts the program (exit code 0) before any window opens.
@@ -47,3 +45,5 @@ support::InitStatus SysInitSx();
 // The folder shared by all the maker's programs ($XDG_CONFIG_HOME or ~/.config/), with
 // a trailing "/"; empty when it cannot be determined.
 std::string WinDirSx();
+
+}  // namespace support

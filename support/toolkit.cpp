@@ -7,6 +7,8 @@
 #include "platform/memory.h"
 #include "support/text.h"
 
+namespace support {
+
 uint64_t MemPercentSx(uint8_t percent) {
   uint64_t p = percent == 0 ? 10 : (percent > 100 ? 100 : percent);
   uint64_t available = platform::AvailableMemory();
@@ -117,3 +119,5 @@ std::string FileTimeTextSx(uint64_t file_time, uint8_t form) {
   if (form != 0 && form != 2 && form != 3) text += fmt::format(".{:03}", dt.millisecond);
   return text;
 }
+
+}  // namespace support

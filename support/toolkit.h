@@ -8,6 +8,8 @@
 
 #include "support/find_data.h"
 
+namespace support {
+
 // Bytes a buffer may take: `percent` of the available physical memory, rounded to the
 // nearest byte. 0 counts as 10 percent, anything above 100 as 100.
 uint64_t MemPercentSx(uint8_t percent);
@@ -36,3 +38,5 @@ std::string MsecTextSx(int64_t ms);
 // 3 '2003-07-04'; any other form is built like form 1. Empty when the time cannot be
 // converted.
 std::string FileTimeTextSx(uint64_t file_time, uint8_t form);
+
+}  // namespace support

@@ -83,7 +83,7 @@ std::string BuildOddTree(const std::string& root) {
 void RunCreate(TViv050* window) {
   QEventLoop loop;
   auto connection = QObject::connect(window->link(), &JobLink::notified, &loop, [&loop](int code) {
-    if (code == kNotifyEnd) QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    if (code == scan::kNotifyEnd) QTimer::singleShot(0, &loop, &QEventLoop::quit);
   });
   window->findChild<QPushButton*>("bcRun01")->click();
   loop.exec();
@@ -121,8 +121,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<TViv050> window = StartDesktop();
   if (window == nullptr) return 1;
   window->setGeometry(0, 0, kWidth, kHeight);
-  platform::MakeDirs(SxAppDir + "xBase/");
-  const std::string path = BuildTree(SxAppDir);
+  platform::MakeDirs(support::SxAppDir + "xBase/");
+  const std::string path = BuildTree(support::SxAppDir);
 
   auto* pages = window->findChild<QTabWidget*>("pcCln");
   pages->setCurrentIndex(TViv050::kPageSettings);
@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
   if (!Save(window.get(), out + "audit-page.png")) return 1;
   pages->setCurrentIndex(TViv050::kPageSettings);
   window->findChild<QComboBox*>("cPath")->setEditText(
-      QString::fromStdString(BuildOddTree(SxAppDir)));
+      QString::fromStdString(BuildOddTree(support::SxAppDir)));
   window->ExecuteCommand(44);
   RunCreate(window.get());
   if (!Save(window.get(), out + "run-page-problems.png")) return 1;

@@ -12,8 +12,8 @@
 
 namespace {
 
-using scan::FileChange;
-using scan::FileComparison;
+using audit::FileChange;
+using audit::FileComparison;
 
 constexpr const char* kHeaders[AuditModel::kColumnCount] = {
     "Class", "Path", "Reason", "Size", "Old time", "New time", "Old id", "New id", "Moved to"};
@@ -25,21 +25,21 @@ void LowerAscii(std::string* text) {
 }
 
 // The side a file's size and time are shown from: the new one when it has the file.
-const scan::ListedFile* ShownFile(const FileComparison& entry) {
+const lists::ListedFile* ShownFile(const FileComparison& entry) {
   return entry.new_file != nullptr ? entry.new_file : entry.old_file;
 }
 
 uint64_t SizeOf(const FileComparison& entry) {
-  const scan::ListedFile* file = ShownFile(entry);
+  const lists::ListedFile* file = ShownFile(entry);
   return file != nullptr && file->has_size ? file->size : 0;
 }
 
-uint64_t TimeOf(const scan::ListedFile* file) {
+uint64_t TimeOf(const lists::ListedFile* file) {
   return file != nullptr && file->has_size ? file->write_time : 0;
 }
 
-std::string_view IdOf(const scan::ListedFile* file) {
-  return file != nullptr ? scan::TrimmedIdText(*file) : std::string_view();
+std::string_view IdOf(const lists::ListedFile* file) {
+  return file != nullptr ? audit::TrimmedIdText(*file) : std::string_view();
 }
 
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), text.size()); }
@@ -77,7 +77,7 @@ AuditModel::AuditModel(QObject* parent) : QAbstractTableModel(parent) {
   shown_[static_cast<size_t>(FileChange::kUnchanged)] = false;
 }
 
-void AuditModel::SetResult(std::shared_ptr<const scan::AuditResult> result) {
+void AuditModel::SetResult(std::shared_ptr<const audit::AuditResult> result) {
   beginResetModel();
   result_ = std::move(result);
   IndexProblems();
@@ -126,7 +126,7 @@ struct RowKey {
 };
 
 // The id field's 11 bytes in their order as two numbers.
-void IdKey(const scan::ListedFile* file, RowKey* key) {
+void IdKey(const lists::ListedFile* file, RowKey* key) {
   if (file == nullptr) return;
   const std::string_view id = file->id_text();
   for (size_t i = 0; i < id.size(); ++i) {
@@ -138,7 +138,7 @@ void IdKey(const scan::ListedFile* file, RowKey* key) {
 void AuditModel::SortRows() {
   if (result_ == nullptr) return;
   const std::vector<FileComparison>& files = result_->comparison.files;
-  const scan::AuditResult& r = *result_;
+  const audit::AuditResult& r = *result_;
   const bool down = order_ == Qt::DescendingOrder;
   if (sort_column_ == kReason) {
     SortByReason(down);
@@ -152,7 +152,7 @@ void AuditModel::SortRows() {
       const bool x_moved = x.change == FileChange::kMoved;
       const bool y_moved = y.change == FileChange::kMoved;
       if (!x_moved || !y_moved) return !x_moved && y_moved;
-      return scan::CompareSplitPaths(r.new_list.directory(*x.new_file), x.new_file->name(),
+      return lists::CompareSplitPaths(r.new_list.directory(*x.new_file), x.new_file->name(),
                                      r.new_list.directory(*y.new_file), y.new_file->name()) < 0;
     };
     std::stable_sort(rows_.begin(), rows_.end(),
@@ -221,16 +221,16 @@ std::string AuditModel::OtherPathAt(int row) const {
 
 std::string AuditModel::PathOf(size_t file) const {
   const FileComparison& entry = result_->comparison.files[file];
-  const scan::AuditResult& r = *result_;
+  const audit::AuditResult& r = *result_;
   return entry.old_file != nullptr
-             ? scan::ReportedPath(r.comparison, r.old_list, *entry.old_file, true)
-             : scan::ReportedPath(r.comparison, r.new_list, *entry.new_file, false);
+             ? audit::ReportedPath(r.comparison, r.old_list, *entry.old_file, true)
+             : audit::ReportedPath(r.comparison, r.new_list, *entry.new_file, false);
 }
 
 std::string AuditModel::OtherPathOf(size_t file) const {
   const FileComparison& entry = result_->comparison.files[file];
   if (entry.change != FileChange::kMoved || entry.new_file == nullptr) return {};
-  return scan::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false);
+  return audit::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false);
 }
 
 std::string AuditModel::ReasonAt(int row) const {
@@ -241,7 +241,7 @@ void AuditModel::IndexProblems() {
   file_problems_.clear();
   dir_problems_.clear();
   if (result_ == nullptr) return;
-  for (const ScanProblem& problem : result_->problems) {
+  for (const scan::ScanProblem& problem : result_->problems) {
     // Lists write a CR or LF of a name as "?", and rows show the lists' paths.
     std::string path = problem.path;
     support::ReplaceLineBreaks(&path);
@@ -261,15 +261,16 @@ std::string AuditModel::ReasonOf(size_t file) const {
     // A file the new scan saw has its path there; one it did not, its old path moved there.
     const std::string path =
         entry.new_file != nullptr
-            ? scan::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false)
+            ? audit::ReportedPath(result_->comparison, result_->new_list, *entry.new_file, false)
             : PathOf(file);
     const auto found = file_problems_.find(path);
     if (found != file_problems_.end()) {
       // A file may have several: the one its class comes from tells why.
-      const ProblemKind kind = entry.change == FileChange::kNotComparable ? ProblemKind::kUnlistable
-                               : entry.change == FileChange::kUnreadable  ? ProblemKind::kUnreadable
-                                                                          : ProblemKind::kChanged;
-      for (const ScanProblem* problem : found->second) {
+      const scan::ProblemKind kind =
+          entry.change == FileChange::kNotComparable ? scan::ProblemKind::kUnlistable
+          : entry.change == FileChange::kUnreadable  ? scan::ProblemKind::kUnreadable
+                                                     : scan::ProblemKind::kChanged;
+      for (const scan::ScanProblem* problem : found->second) {
         if (problem->kind == kind) return problem->reason;
       }
       return found->second.front()->reason;
@@ -290,7 +291,7 @@ std::string AuditModel::ReasonOf(size_t file) const {
   }
   if (entry.change == FileChange::kUnreadable && entry.new_file != nullptr) {
     const std::string_view id = entry.new_file->id_text();
-    if (id.starts_with(scan::kCannotFindId)) return "gone when it was to be read";
+    if (id.starts_with(lists::kCannotFindId)) return "gone when it was to be read";
     if (id.starts_with("!")) return "could not be opened when the new list was made";
     if (id.starts_with("%")) return "a read error when the new list was made";
   }
@@ -321,18 +322,18 @@ QString AuditModel::Cell(const FileComparison& entry, int column) const {
   const size_t index = static_cast<size_t>(&entry - result_->comparison.files.data());
   switch (column) {
     case kClass:
-      return Q(scan::FileChangeName(entry.change));
+      return Q(audit::FileChangeName(entry.change));
     case kPath:
       return VisibleName(PathOf(index));
     case kSize: {
-      const scan::ListedFile* file = ShownFile(entry);
+      const lists::ListedFile* file = ShownFile(entry);
       if (file == nullptr || !file->has_size) return {};
       return QString::fromStdString(scan::CountText(static_cast<int64_t>(file->size)));
     }
     case kOldTime:
     case kNewTime: {
       const uint64_t time = TimeOf(column == kOldTime ? entry.old_file : entry.new_file);
-      return time != 0 ? QString::fromStdString(scan::WriteTimeText(time)) : QString();
+      return time != 0 ? QString::fromStdString(lists::WriteTimeText(time)) : QString();
     }
     case kOldId:
       return Q(IdOf(entry.old_file));

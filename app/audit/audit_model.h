@@ -22,7 +22,7 @@ struct ClassColours {
   QRgb text = 0;
   QRgb background = 0;
 };
-ClassColours ColoursOf(scan::FileChange change);
+ClassColours ColoursOf(audit::FileChange change);
 
 class AuditModel : public QAbstractTableModel {
   Q_OBJECT
@@ -39,19 +39,19 @@ class AuditModel : public QAbstractTableModel {
     kOtherPath,  // a moved file's new path
     kColumnCount,
   };
-  using ClassSet = std::array<bool, scan::kFileChangeCount>;
+  using ClassSet = std::array<bool, audit::kFileChangeCount>;
 
   explicit AuditModel(QObject* parent = nullptr);
 
   // Shows `result` (null: nothing), filtered and sorted as before. The model shares it.
-  void SetResult(std::shared_ptr<const scan::AuditResult> result);
-  const scan::AuditResult* result() const { return result_.get(); }
+  void SetResult(std::shared_ptr<const audit::AuditResult> result);
+  const audit::AuditResult* result() const { return result_.get(); }
   // Rows for files of the ticked classes whose path (or moved file's new path) holds
   // `text`, without regard to the case of ASCII letters; empty text takes every path.
   void SetFilter(const ClassSet& shown, const std::string& text);
 
   // The file of a row, and the path the report names for it (a moved file's old path).
-  const scan::FileComparison& EntryAt(int row) const;
+  const audit::FileComparison& EntryAt(int row) const;
   std::string PathAt(int row) const;
   // A moved file's new path; empty for other files.
   std::string OtherPathAt(int row) const;
@@ -71,15 +71,15 @@ class AuditModel : public QAbstractTableModel {
   // The paths of the comparison's file `file`, as PathAt and OtherPathAt give them.
   std::string PathOf(size_t file) const;
   std::string OtherPathOf(size_t file) const;
-  QString Cell(const scan::FileComparison& entry, int column) const;
+  QString Cell(const audit::FileComparison& entry, int column) const;
   // The scan's problems by the paths rows show them under (a verify only).
   void IndexProblems();
   std::string ReasonOf(size_t file) const;
   void SortByReason(bool down);
 
-  std::shared_ptr<const scan::AuditResult> result_;
+  std::shared_ptr<const audit::AuditResult> result_;
   // Path -> the problems of that file, in the order the scan had them.
-  std::unordered_map<std::string, std::vector<const ScanProblem*>> file_problems_;
+  std::unordered_map<std::string, std::vector<const scan::ScanProblem*>> file_problems_;
   std::vector<std::pair<std::string, std::string>> dir_problems_;  // "dir/" -> reason
   ClassSet shown_{};
   std::string text_;  // lower-case

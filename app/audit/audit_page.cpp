@@ -146,13 +146,13 @@ QWidget* AuditPage::BuildCounts() {
   auto* grid = new QGridLayout(counts);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setVerticalSpacing(0);
-  const int half = static_cast<int>((scan::kFileChangeCount + 1) / 2);
-  for (size_t k = 0; k < scan::kFileChangeCount; ++k) {
-    const auto change = static_cast<scan::FileChange>(k);
-    const std::string name = CamelName(scan::FileChangeName(change));
-    auto* box = new QCheckBox(Q(std::string(scan::FileChangeName(change))));
+  const int half = static_cast<int>((audit::kFileChangeCount + 1) / 2);
+  for (size_t k = 0; k < audit::kFileChangeCount; ++k) {
+    const auto change = static_cast<audit::FileChange>(k);
+    const std::string name = CamelName(audit::FileChangeName(change));
+    auto* box = new QCheckBox(Q(std::string(audit::FileChangeName(change))));
     box->setObjectName(Q("cbAud" + name));
-    box->setChecked(change != scan::FileChange::kUnchanged);
+    box->setChecked(change != audit::FileChange::kUnchanged);
     const ClassColours colours = ColoursOf(change);
     // A box's text is shown on the page's colour: a class that fills its rows shows in that fill.
     SetColours(box, QColor(colours.background != 0 ? colours.background : colours.text));
@@ -202,7 +202,7 @@ QWidget* AuditPage::BuildTools() {
   return tools;
 }
 
-void AuditPage::Show(std::shared_ptr<const scan::AuditResult> result, const std::string& title,
+void AuditPage::Show(std::shared_ptr<const audit::AuditResult> result, const std::string& title,
                      const std::vector<std::string>& notes) {
   liAudLists_->setText(VisibleName(title));
   liAudLists_->setToolTip(liAudLists_->text());
@@ -219,8 +219,8 @@ void AuditPage::Show(std::shared_ptr<const scan::AuditResult> result, const std:
 bool AuditPage::relative() const { return cbAudRelative_->isChecked(); }
 
 void AuditPage::ShowCounts() {
-  const scan::AuditResult* result = model_->result();
-  for (size_t k = 0; k < scan::kFileChangeCount; ++k) {
+  const audit::AuditResult* result = model_->result();
+  for (size_t k = 0; k < audit::kFileChangeCount; ++k) {
     const uint64_t files = result != nullptr ? result->comparison.totals.files[k] : 0;
     const uint64_t bytes = result != nullptr ? result->comparison.totals.bytes[k] : 0;
     file_counts_[k]->setText(
@@ -233,24 +233,24 @@ void AuditPage::ApplyFilter() {
   AuditModel::ClassSet shown{};
   for (size_t k = 0; k < class_boxes_.size(); ++k) shown[k] = class_boxes_[k]->isChecked();
   model_->SetFilter(shown, eAudFilter_->text().toStdString());
-  const scan::AuditResult* result = model_->result();
+  const audit::AuditResult* result = model_->result();
   const size_t kept = result != nullptr ? result->comparison.files.size() : 0;
   liAudShown_->setText(Q(scan::CountText(model_->rowCount()) + " of " +
                          scan::CountText(static_cast<int64_t>(kept)) + " shown"));
 }
 
 void AuditPage::SaveReport() {
-  const scan::AuditResult* result = model_->result();
+  const audit::AuditResult* result = model_->result();
   if (result == nullptr) return;
   std::string file;
   if (!ChooseFileSx(true, kSaveCaption, "", &file)) return;
-  scan::ReportOptions options;
-  options.all = class_boxes_[static_cast<size_t>(scan::FileChange::kUnchanged)]->isChecked();
+  audit::ReportOptions options;
+  options.all = class_boxes_[static_cast<size_t>(audit::FileChange::kUnchanged)]->isChecked();
   options.jsonl = cbAudJson_->isChecked();
   options.left_out = &result->left_out;
   std::string error;
-  if (!scan::SaveReport(file, *result, options, &error)) {
-    MsgSx(error, kSaveCaption);
+  if (!audit::SaveReport(file, *result, options, &error)) {
+    support::MsgSx(error, kSaveCaption);
   }
 }
 
@@ -260,7 +260,7 @@ void AuditPage::OpenFolder(const QModelIndex& index) {
   std::string path = model_->OtherPathAt(row);
   if (path.empty()) path = model_->PathAt(row);
   const std::string folder = FolderOf(path);
-  if (folder.empty() || !DirExistsSx(folder)) {
+  if (folder.empty() || !support::DirExistsSx(folder)) {
     liAudNotes_->setText(VisibleName(folder + " is not mounted here"));
     liAudNotes_->show();
     return;

@@ -40,7 +40,7 @@ class AuditPage : public QObject {
 
   // Shows a result under `title` with the notes of its run (warnings about the lists, a partial
   // verify), replacing what was shown. The page shares the result.
-  void Show(std::shared_ptr<const scan::AuditResult> result, const std::string& title,
+  void Show(std::shared_ptr<const audit::AuditResult> result, const std::string& title,
             const std::vector<std::string>& notes);
   AuditModel* model() const { return model_; }
   // Whether a comparison of two lists matches paths below each list's search path.

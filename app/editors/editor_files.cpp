@@ -57,8 +57,9 @@ void EditorFiles::OfferReload(TextEditor* editor) {
   if (now.path.empty() || now == editor->offered_stamp()) return;
   editor->set_offered_stamp(now);
   const std::string lost = editor->isModified() ? " The changes made here are lost." : "";
-  const int answer = MsgSx(file + " changed on disk since it was loaded. Load it again?" + lost,
-                           kProgramCaption, support::kMbYesNo | support::kMbIconQuestion);
+  const int answer =
+      support::MsgSx(file + " changed on disk since it was loaded. Load it again?" + lost,
+                     kProgramCaption, support::kMbYesNo | support::kMbIconQuestion);
   if (answer != support::kIdYes || !LoadInto(editor, file)) return;
   emit status(editor, "Loaded file " + file + " to " + NameOf(editor));
 }
@@ -77,7 +78,7 @@ bool EditorFiles::OpenInto(TextEditor* editor) {
 
 bool EditorFiles::ReloadInto(TextEditor* editor) {
   const std::string file = editor->file_name();
-  if (file.empty() || !FileExistsSx(file, 1)) return OpenInto(editor);
+  if (file.empty() || !support::FileExistsSx(file, 1)) return OpenInto(editor);
   if (!MayLoseText(editor) || !LoadInto(editor, file)) return false;
   emit status(editor, "Loaded file " + file + " to " + NameOf(editor));
   return true;
@@ -126,10 +127,11 @@ bool EditorFiles::WriteFrom(TextEditor* editor, const std::string& file) {
   if (!ChangedOnDisk(editor, file).path.empty()) {
     // No lock while the box waits for the user: a run may start meanwhile.
     lock.Close();
-    const int answer = MsgSx(file +
-                                 " changed on disk since it was loaded. Yes: save over it; "
-                                 "No: load it again; Cancel: keep both as they are",
-                             kProgramCaption, support::kMbYesNoCancel | support::kMbIconWarning);
+    const int answer =
+        support::MsgSx(file +
+                           " changed on disk since it was loaded. Yes: save over it; "
+                           "No: load it again; Cancel: keep both as they are",
+                       kProgramCaption, support::kMbYesNoCancel | support::kMbIconWarning);
     if (answer == support::kIdNo && LoadInto(editor, file)) {
       emit status(editor, "Loaded file " + file + " to " + NameOf(editor));
     }
@@ -142,8 +144,8 @@ bool EditorFiles::WriteFrom(TextEditor* editor, const std::string& file) {
 
 bool EditorFiles::MayLoseText(TextEditor* editor, bool* given_up) {
   if (!editor->isModified()) return true;
-  const int answer = MsgSx("Save changes to " + title_(editor) + "?", kProgramCaption,
-                           support::kMbYesNoCancel | support::kMbIconQuestion);
+  const int answer = support::MsgSx("Save changes to " + title_(editor) + "?", kProgramCaption,
+                                    support::kMbYesNoCancel | support::kMbIconQuestion);
   if (answer == support::kIdYes) return SaveEditor(editor);
   if (given_up != nullptr) *given_up = answer == support::kIdNo;
   return answer == support::kIdNo;

@@ -304,8 +304,8 @@ void EditorPages::ListFolderInto(TextEditor* editor, bool directories) {
   if (!files_->MayLoseText(editor)) return;
   support::StringList list;
   const uint32_t options =
-      directories ? walk_option::NoFiles | walk_option::Recurse : walk_option::NoDirs;
-  FilesToStringsSx(&list, folder, options, nullptr, "", "");
+      directories ? fs::walk_option::NoFiles | fs::walk_option::Recurse : fs::walk_option::NoDirs;
+  fs::FilesToStringsSx(&list, folder, options, nullptr, "", "");
   list.Sort();
   editor->AppendLines(list);
   editor->set_file_name("");
@@ -396,7 +396,7 @@ void EditorPages::LoadChosenFile(const std::string& chosen) {
   if (editor == nullptr) return;
   std::string file = chosen;
   if (file.empty()) file = editor->file_name();
-  if (!FileExistsSx(file, 1) || !files_->MayLoseText(editor)) return;
+  if (!support::FileExistsSx(file, 1) || !files_->MayLoseText(editor)) return;
   if (!files_->LoadInto(editor, file)) return;
   editor->set_file_name(file);
   emit captionChanged();

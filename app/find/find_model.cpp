@@ -49,7 +49,7 @@ QVariant FindModel::data(const QModelIndex& index, int role) const {
     case kSize:
       return Q(scan::CountText(static_cast<int64_t>(row->file.size)));
     case kWriteTime:
-      return Q(scan::WriteTimeText(row->file.write_time));
+      return Q(lists::WriteTimeText(row->file.write_time));
     default:
       return {};
   }
@@ -87,7 +87,7 @@ QVariant VolumesModel::data(const QModelIndex& index, int role) const {
     case kLabel:
       return Name(row.list.label);
     case kSerial:
-      return Q(scan::SerialNumberText(row.list.serial));
+      return Q(lists::SerialNumberText(row.list.serial));
     case kSearchPath:
       return Name(row.list.search_path);
     case kFiles:

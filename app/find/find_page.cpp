@@ -349,7 +349,7 @@ void FindPage::ShowCopies(std::vector<FoundFile> copies, const std::string& moun
   const size_t count = copies.size();
   copies_->SetRows(std::move(copies));
   mounted_folder_ = FolderOf(mounted_path);
-  if (!mounted_folder_.empty() && !DirExistsSx(mounted_folder_)) mounted_folder_.clear();
+  if (!mounted_folder_.empty() && !support::DirExistsSx(mounted_folder_)) mounted_folder_.clear();
   chosen_path_ = mounted_path.empty() ? listed_path : mounted_path;
   bcFndOpen_->setEnabled(!mounted_folder_.empty());
   bcFndCopy_->setEnabled(!chosen_path_.empty());

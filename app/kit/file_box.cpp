@@ -17,7 +17,7 @@ bool TakesEveryFile(const std::string& mask) {
   std::string pieces = mask;
   std::replace(pieces.begin(), pieces.end(), ';', '|');
   support::StringList items;
-  SplitTextItems(pieces, '|', &items);
+  fs::SplitTextItems(pieces, '|', &items);
   if (items.empty()) return true;
   return std::any_of(items.items().begin(), items.items().end(),
                      [](const std::string& item) { return item == "*" || item == "*.*"; });
@@ -67,11 +67,11 @@ void FileBox::Refresh() {
   clear();
   names_.clear();
   if (folder_.empty()) return;
-  THddRun masks;
+  fs::THddRun masks;
   if (!TakesEveryFile(mask_)) {
     std::string pieces = mask_;
     std::replace(pieces.begin(), pieces.end(), ';', '|');
-    masks.AddMasks(MaskListKind::kIncludeFiles, pieces);
+    masks.AddMasks(fs::MaskListKind::kIncludeFiles, pieces);
   }
   platform::DirReader dir;
   if (!dir.Open(folder_)) return;

@@ -28,7 +28,7 @@ FolderHandler SetFolderHandler(FolderHandler handler) {
 bool IsPseudoFileSystem(const std::string& fs_type, const std::string& mount_point) {
   // Kernel interfaces as the walk knows them, and images and layers no one picks as a volume.
   static const std::set<std::string> not_volumes = {"overlay", "squashfs", "ramfs"};
-  if (::IsPseudoFileSystem(std::string_view(fs_type)) || not_volumes.count(fs_type) != 0) {
+  if (fs::IsPseudoFileSystem(std::string_view(fs_type)) || not_volumes.count(fs_type) != 0) {
     return true;
   }
   if (fs_type == "tmpfs") {
@@ -67,7 +67,7 @@ std::string NearestFolder(const std::string& path) {
   if (path.empty() || path.front() != '/') return {};
   std::string folder = path;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  while (!DirExistsSx(folder)) {
+  while (!support::DirExistsSx(folder)) {
     const size_t slash = folder.rfind('/');
     if (slash == 0 || slash == std::string::npos) return "/";
     folder.erase(slash);

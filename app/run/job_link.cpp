@@ -12,8 +12,8 @@ bool JobLink::Handle(TDskFil& job, int16_t code) {
   return false;
 }
 
-int32_t JobLink::OnJobNotify(TDskFil& job, const JobEvent& event) {
-  if (closed_.load()) return kStopReply;
+int32_t JobLink::OnJobNotify(TDskFil& job, const scan::JobEvent& event) {
+  if (closed_.load()) return scan::kStopReply;
   const int16_t code = event.code;
   bool stop = false;
   if (QThread::currentThread() == thread()) {
@@ -23,5 +23,5 @@ int32_t JobLink::OnJobNotify(TDskFil& job, const JobEvent& event) {
     QMetaObject::invokeMethod(
         this, [&] { stop = Handle(job, code); }, Qt::BlockingQueuedConnection);
   }
-  return stop ? kStopReply : 0;
+  return stop ? scan::kStopReply : 0;
 }

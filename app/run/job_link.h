@@ -9,7 +9,7 @@
 
 #include "scan/scan_job.h"
 
-class JobLink : public QObject, public ScanWindow {
+class JobLink : public QObject, public scan::ScanWindow {
   Q_OBJECT
  public:
   // Lives on the thread that creates it (the GUI thread), independent of the window, so
@@ -21,7 +21,7 @@ class JobLink : public QObject, public ScanWindow {
   bool closed() const { return closed_.load(); }
 
   // Worker thread (or the GUI thread itself when a job runs in place).
-  int32_t OnJobNotify(TDskFil& job, const JobEvent& event) override;
+  int32_t OnJobNotify(TDskFil& job, const scan::JobEvent& event) override;
   std::string WindowName() const override { return "Viv050"; }
 
  signals:

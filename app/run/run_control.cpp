@@ -44,7 +44,7 @@ std::string RefusalText(const scan::RunProblem& problem) {
     case scan::RunRefusal::kNoListName:
       return "No list names: fill in the search path or a name";
     case scan::RunRefusal::kSameNames:
-      return scan::kSameNamesMessage;
+      return lists::kSameNamesMessage;
     case scan::RunRefusal::kRelativePath:
       return "The search path must begin with \"/\": " + path;
     case scan::RunRefusal::kNoDirectory:
@@ -67,11 +67,11 @@ std::string RefusalText(const scan::RunProblem& problem) {
   return problem.reason + "; nothing was written";
 }
 
-std::string VerifyRefusalText(const scan::VerifyPlan& plan, const scan::VerifyRun& verify) {
+std::string VerifyRefusalText(const audit::VerifyPlan& plan, const audit::VerifyRun& verify) {
   switch (plan.refusal) {
-    case scan::VerifyRefusal::kNotMounted:
+    case audit::VerifyRefusal::kNotMounted:
       return plan.reason + "; mount it and verify again";
-    case scan::VerifyRefusal::kNoDirectory:
+    case audit::VerifyRefusal::kNoDirectory:
       return "cannot verify " + verify.given_search_path() + ": no such directory";
     default:
       return plan.reason;
@@ -79,21 +79,21 @@ std::string VerifyRefusalText(const scan::VerifyPlan& plan, const scan::VerifyRu
 }
 
 // What a verify found once its job has ended; unchanged files are kept for the window.
-void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome,
+void FinishVerify(audit::VerifyRun& verify, const scan::ScanOutcome& outcome,
                   const std::atomic<bool>* stop, AuditEnd* end) {
   std::string error;
   if (!outcome.failure.empty()) {
     end->error = outcome.failure;
   } else if (!outcome.id_list_written) {
-    end->error = scan::kNothingVerified;
+    end->error = audit::kNothingVerified;
   } else if (!verify.Compare(outcome, true, &error, stop)) {
     end->error = error;
   } else if (verify.result()->comparison.stopped) {
     end->error = kCompareStopped;
   } else {
-    const std::shared_ptr<scan::AuditResult>& result = verify.result();
-    end->notes = scan::ListWarnings(result->old_name, result->old_list);
-    if (!outcome.finished) end->notes.push_back(scan::PartialVerifyText(outcome.files_done));
+    const std::shared_ptr<audit::AuditResult>& result = verify.result();
+    end->notes = audit::ListWarnings(result->old_name, result->old_list);
+    if (!outcome.finished) end->notes.push_back(audit::PartialVerifyText(outcome.files_done));
     // The page keeps what it shows, not the lists: a run may take them again.
     result->old_list.ReleaseFile();
     result->new_list.ReleaseFile();
@@ -103,13 +103,13 @@ void FinishVerify(scan::VerifyRun& verify, const ScanOutcome& outcome,
 
 void CompareFiles(const std::string& old_list, const std::string& new_list, bool relative,
                   const std::atomic<bool>* stop, AuditEnd* end) {
-  auto result = std::make_shared<scan::AuditResult>();
-  scan::CompareOptions options;
+  auto result = std::make_shared<audit::AuditResult>();
+  audit::CompareOptions options;
   options.keep_unchanged = true;
   options.relative = relative;
   options.stop = stop;
   std::vector<std::string> errors;
-  if (!scan::CompareListFiles(old_list, new_list, options, result.get(), &errors)) {
+  if (!audit::CompareListFiles(old_list, new_list, options, result.get(), &errors)) {
     for (const std::string& error : errors) end->error += (end->error.empty() ? "" : "; ") + error;
     return;
   }
@@ -117,8 +117,8 @@ void CompareFiles(const std::string& old_list, const std::string& new_list, bool
     end->error = kCompareStopped;
     return;
   }
-  end->notes = scan::ListWarnings(old_list, result->old_list);
-  for (std::string& note : scan::ListWarnings(new_list, result->new_list)) {
+  end->notes = audit::ListWarnings(old_list, result->old_list);
+  for (std::string& note : audit::ListWarnings(new_list, result->new_list)) {
     end->notes.push_back(std::move(note));
   }
   result->old_list.ReleaseFile();
@@ -156,7 +156,7 @@ bool RunControl::ParseNumbers(const RunFields& fields, scan::RunSettings* settin
       return false;
     }
   } catch (const support::ConversionError& error) {
-    MsgSx(error.what(), QCoreApplication::applicationName().toStdString());
+    support::MsgSx(error.what(), QCoreApplication::applicationName().toStdString());
     return false;
   }
   settings->interval = static_cast<int16_t>(values[0]);
@@ -194,7 +194,7 @@ std::unique_ptr<TDskFil> RunControl::SetUpJob(uint8_t mode, const RunFields& fie
   settings.file_params = fields.file_params;
   settings.volume_list_folder = fields.volume_list_folder;
   settings.backup_folder = fields.backup_folder;
-  scan::SerialFromDigits(fields.serial, &settings.volume_serial);
+  lists::SerialFromDigits(fields.serial, &settings.volume_serial);
   settings.volume_label = fields.label;
   if (!Prepare(settings, fields.backup_target)) return nullptr;
   return std::make_unique<TDskFil>(link_, std::move(settings));
@@ -249,15 +249,15 @@ bool RunControl::CloseCheck() {
   // stays).
   if (close_at_end_) return false;  // asked already: the window goes at the end
   if (audit_running_ && running_job_ == nullptr) {
-    const int answer =
-        MsgSx(kCloseQuestion, kCloseCaption, support::kMbYesNoCancel | support::kMbIconQuestion);
+    const int answer = support::MsgSx(kCloseQuestion, kCloseCaption,
+                                      support::kMbYesNoCancel | support::kMbIconQuestion);
     if (answer == support::kIdYes || answer == support::kIdNo) audit_stop_ = true;
     close_at_end_ = answer == support::kIdYes;
     return false;
   }
   if (running_job_ == nullptr || running_job_->Terminated()) return true;
-  const int answer =
-      MsgSx(kCloseQuestion, kCloseCaption, support::kMbYesNoCancel | support::kMbIconQuestion);
+  const int answer = support::MsgSx(kCloseQuestion, kCloseCaption,
+                                    support::kMbYesNoCancel | support::kMbIconQuestion);
   // The run may have ended while the question was open.
   if (running_job_ == nullptr) return true;
   // Yes: the run stops at its next notification and the window closes at its end; it
@@ -288,7 +288,7 @@ void RunControl::Shutdown() {
   running_job_ = nullptr;
   job_thread_.Stop();
   // A notification queued before the link closed still waits for this thread's answer.
-  const std::shared_future<ScanOutcome>& done = job_thread_.done();
+  const std::shared_future<scan::ScanOutcome>& done = job_thread_.done();
   while (done.valid() && done.wait_for(kWaitStep) != std::future_status::ready) {
     QCoreApplication::processEvents();
   }
@@ -312,11 +312,11 @@ void RunControl::PostEnd(RunControl* control, AuditEnd end) {
 
 bool RunControl::StartVerify(const std::string& list) {
   if (JobRunning() || audit_running_) return false;
-  auto verify = std::make_shared<scan::VerifyRun>();
-  scan::VerifyRequest request;
+  auto verify = std::make_shared<audit::VerifyRun>();
+  audit::VerifyRequest request;
   request.list = list;
-  const scan::VerifyPlan plan = scan::PlanVerify(request, verify.get());
-  if (plan.refusal != scan::VerifyRefusal::kNone) {
+  const audit::VerifyPlan plan = audit::PlanVerify(request, verify.get());
+  if (plan.refusal != audit::VerifyRefusal::kNone) {
     emit info(kInfoAlert, VerifyRefusalText(plan, *verify));
     return false;
   }
@@ -337,7 +337,7 @@ bool RunControl::StartVerify(const std::string& list) {
     return false;
   }
   // The comparison waits for the job on a thread of its own; the window stays free.
-  const std::shared_future<ScanOutcome> done = job_thread_.done();
+  const std::shared_future<scan::ScanOutcome> done = job_thread_.done();
   RunControl* self = this;
   if (audit_thread_.joinable()) audit_thread_.join();
   audit_stop_ = false;

@@ -23,7 +23,7 @@ class JobLink;
 struct AuditEnd {
   bool verify = false;
   // Null when nothing was compared (`error` says why).
-  std::shared_ptr<const scan::AuditResult> result;
+  std::shared_ptr<const audit::AuditResult> result;
   std::string error;
   // Warnings about the lists, and a stopped verify's note.
   std::vector<std::string> notes;
@@ -42,7 +42,7 @@ class RunControl : public QObject {
   TDskFil* running_job() const { return running_job_; }
   bool JobRunning() const { return running_job_ != nullptr; }
   // Ready when the last job started here has ended (invalid before the first start).
-  const std::shared_future<ScanOutcome>& job_done() const { return job_thread_.done(); }
+  const std::shared_future<scan::ScanOutcome>& job_done() const { return job_thread_.done(); }
 
   // Starts a run in `mode` (kModeCreate, kModeContinue); false when none started.
   bool Start(uint8_t mode, const RunFields& fields);
@@ -113,7 +113,7 @@ class RunControl : public QObject {
   TDskFil* running_job_ = nullptr;
   // The threads of the last job and the last verify or comparison, joined before the
   // next starts and when the window goes.
-  JobThread job_thread_;
+  scan::JobThread job_thread_;
   std::thread audit_thread_;
   // Set by the GUI thread, read by the comparison's thread between its files.
   std::atomic<bool> audit_stop_{false};

@@ -83,17 +83,17 @@ QWidget* RunFigures::BuildTotals() {
 
 void RunFigures::ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed) {
   switch (code) {
-    case kNotifyStart:
+    case scan::kNotifyStart:
       liTme_->setText(elapsed);
       liTime1_->setText(DayText(job.begin_time()));
       liTime2_->setText("");
       SetColours(liTime2_, QColor(kGreyText));
       break;
-    case kNotifyScan:
+    case scan::kNotifyScan:
       liTotSize_->setText(Q(scan::BytesText(job.total_bytes())));
       [[fallthrough]];
-    case kNotifyGather:
-    case kNotifySort:
+    case scan::kNotifyGather:
+    case scan::kNotifySort:
       liTme_->setText(elapsed);
       liTime2_->setText(NowText());
       break;
@@ -114,8 +114,8 @@ void RunFigures::ShowProgress(const TDskFil& job, int16_t code, const QString& e
   ShowDirectory(job, dir_changed);
   const bool readable = unreadable_dirs_.count(job.current_dir()) == 0;
   // A stopped run shows the speed of the directory it stopped in, even one just begun.
-  const bool stopped = code == kNotifyEnd && !job.finished();
-  if ((code == kNotifyProgress || stopped) && readable) {
+  const bool stopped = code == scan::kNotifyEnd && !job.finished();
+  if ((code == scan::kNotifyProgress || stopped) && readable) {
     liDirSpeed_->setText(Q(figures.dir_speed_text));
   }
 }

@@ -96,23 +96,24 @@ void RunPage::EnableAudit(bool enabled) {
 
 void RunPage::Present(TDskFil& job, int16_t code) {
   const scan::ProgressInputs in = scan::ProgressInputsOf(job, code);
-  const QString elapsed = Q(MsecTextSx(in.elapsed_ms));
+  const QString elapsed = Q(support::MsecTextSx(in.elapsed_ms));
   ShowPhase(job, code, elapsed);
   AddNewProblems(job);
-  if (code == kNotifyProgress || code == kNotifyEnd) ShowProgress(job, code, in, elapsed);
-  if (code == kNotifyEnd) ShowEnd(job);
+  if (code == scan::kNotifyProgress || code == scan::kNotifyEnd)
+    ShowProgress(job, code, in, elapsed);
+  if (code == scan::kNotifyEnd) ShowEnd(job);
 }
 
 void RunPage::ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed) {
   figures_.ShowPhase(job, code, elapsed);
   switch (code) {
-    case kNotifyStart:
+    case scan::kNotifyStart:
       liFil_->setText(Q(scan::PhaseText(code)));
       ClearFigures();
       break;
-    case kNotifyGather:
-    case kNotifySort:
-    case kNotifyScan:
+    case scan::kNotifyGather:
+    case scan::kNotifySort:
+    case scan::kNotifyScan:
       liFil_->setText(Q(scan::PhaseText(code)));
       break;
     default:
@@ -157,20 +158,20 @@ void RunPage::ClearFigures() {
 }
 
 void RunPage::AddNewProblems(const TDskFil& job) {
-  const std::vector<ScanProblem>& problems = job.problems();
+  const std::vector<scan::ScanProblem>& problems = job.problems();
   for (; problems_shown_ < problems.size(); ++problems_shown_) {
-    const ScanProblem& problem = problems[problems_shown_];
+    const scan::ScanProblem& problem = problems[problems_shown_];
     if (problem.directory()) figures_.MarkUnreadable(problem.path);
     problems_->Add(
         QString::fromUtf8(problem.path.data(), static_cast<qsizetype>(problem.path.size())),
         Q(problem.reason));
   }
   // Notes, not errors: the error count leaves them out.
-  const std::vector<LeftOutDir>& left_out = job.left_out();
+  const std::vector<fs::LeftOutDir>& left_out = job.left_out();
   for (; left_out_shown_ < left_out.size(); ++left_out_shown_) {
-    const LeftOutDir& dir = left_out[left_out_shown_];
+    const fs::LeftOutDir& dir = left_out[left_out_shown_];
     problems_->Add(QString::fromUtf8(dir.path.data(), static_cast<qsizetype>(dir.path.size())),
-                   Q(LeftOutReason(dir)));
+                   Q(scan::LeftOutReason(dir)));
   }
 }
 
@@ -180,7 +181,7 @@ void RunPage::ShowEnd(const TDskFil& job) {
   if (!job.failure().empty()) {
     liFil_->setText(Q(" " + job.failure()));
   } else if (job.finished()) {
-    liFil_->setText(Q(scan::PhaseText(kNotifyEnd)));
+    liFil_->setText(Q(scan::PhaseText(scan::kNotifyEnd)));
     // Files the parameters leave out count in the total: a finished run is whole.
     ShowPercent(scan::PercentText(kFullPercent), kFullPercent);
   } else {

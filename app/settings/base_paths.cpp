@@ -38,13 +38,13 @@ void BasePaths::AddTo(QVBoxLayout* rows) {
       ")");
   bcRun973_ = DialogButton("bcRun973", Command::kBrowseAppPath, "Browse for path");
   lVolPath_ = Named(new QLabel("Vol Files"), "lVolPath");
-  eVolPath_ = Field("eVolPath", scan::kDefaultVolPath, Command::kDeriveNames);
+  eVolPath_ = Field("eVolPath", lists::kDefaultVolPath, Command::kDeriveNames);
   bcRun974_ = DialogButton("bcRun974", Command::kBrowseVolPath, nullptr);
   lDirPath_ = Named(new QLabel("Dir Files"), "lDirPath");
-  eDirPath_ = Field("eDirPath", scan::kDefaultDirPath, Command::kDeriveNames);
+  eDirPath_ = Field("eDirPath", lists::kDefaultDirPath, Command::kDeriveNames);
   bcRun975_ = DialogButton("bcRun975", Command::kBrowseDirPath, nullptr);
   lBackUps_ = Named(new QLabel("Backups"), "lBackUps");
-  eBackUps_ = Field("eBackUps", scan::kDefaultBackUps, Command::kDeriveNames);
+  eBackUps_ = Field("eBackUps", lists::kDefaultBackUps, Command::kDeriveNames);
   bcRun976_ = DialogButton("bcRun976", Command::kBrowseBackUps, nullptr);
   cbDirs_ = Named(new QCheckBox(" Dir files"), "cbDirs");
   SetTag(cbDirs_, Command::kDeriveNames);
@@ -70,21 +70,22 @@ void BasePaths::AddTo(QVBoxLayout* rows) {
 
 std::string BasePaths::ShowFolders() {
   const std::string app_path = support::Trim(Text(eAppPath_));
-  SetColours(lPathsFor_,
-             IsAbsolute(app_path) && DirExistsSx(app_path) ? Qt::black : QColor(kWrongColour));
+  SetColours(lPathsFor_, IsAbsolute(app_path) && support::DirExistsSx(app_path)
+                             ? Qt::black
+                             : QColor(kWrongColour));
   const std::pair<QLabel*, QLineEdit*> folders[] = {
       {lVolPath_, eVolPath_}, {lDirPath_, eDirPath_}, {lBackUps_, eBackUps_}};
   std::string resolved[3];
   for (int i = 0; i < 3; ++i) {
-    resolved[i] = scan::ResolveBaseFolder(app_path, Text(folders[i].second), SxAppDir);
+    resolved[i] = lists::ResolveBaseFolder(app_path, Text(folders[i].second), support::SxAppDir);
     QLabel* label = folders[i].first;
     label->setToolTip(VisibleName(resolved[i]));
-    const bool exists = !resolved[i].empty() && scan::FolderProblem(resolved[i]).empty();
+    const bool exists = !resolved[i].empty() && lists::FolderProblem(resolved[i]).empty();
     SetColours(label, QColor(), exists ? QColor() : QColor(kMissingFolderFill));
   }
   const std::string folder = cbDirs_->isChecked() ? resolved[1] : resolved[0];
   ldPath_->setText(QString::fromStdString(folder));
-  const bool exists = !folder.empty() && scan::FolderProblem(folder).empty();
+  const bool exists = !folder.empty() && lists::FolderProblem(folder).empty();
   SetColours(ldPath_, exists ? QColor(Qt::black) : QColor(kWrongColour));
   return folder;
 }
@@ -110,9 +111,10 @@ bool BasePaths::Browse(Command command) {
   QLineEdit* field = FieldOf(command);
   // The folder the field names, resolved as the label beside it shows it.
   const std::string app_path = support::Trim(Text(eAppPath_));
-  const std::string start = command == Command::kBrowseAppPath
-                                ? app_path
-                                : scan::ResolveBaseFolder(app_path, Text(field), SxAppDir);
+  const std::string start =
+      command == Command::kBrowseAppPath
+          ? app_path
+          : lists::ResolveBaseFolder(app_path, Text(field), support::SxAppDir);
   std::string folder;
   if (!BrowseFolderSx(caption, start, &folder)) return false;
   if (folder == Text(field)) return false;
@@ -139,18 +141,20 @@ std::string BasePaths::back_ups() const { return Text(eBackUps_); }
 std::string BasePaths::list_folder() const { return Text(ldPath_); }
 
 std::string BasePaths::BackUpFolder() const {
-  return scan::ResolveBaseFolder(support::Trim(Text(eAppPath_)), Text(eBackUps_), SxAppDir);
+  return lists::ResolveBaseFolder(support::Trim(Text(eAppPath_)), Text(eBackUps_),
+                                  support::SxAppDir);
 }
 
 void BasePaths::LoadDirsChoice() { ReadBool(cbDirs_, kKeyDirs); }
 
 void BasePaths::SaveDirsChoice() const { WriteValue(kKeyDirs, SxValue(cbDirs_->isChecked())); }
 
-scan::BaseSettings BasePaths::LoadBase() {
-  eVolPath_->setText(scan::kDefaultVolPath);
-  eDirPath_->setText(scan::kDefaultDirPath);
-  eBackUps_->setText(scan::kDefaultBackUps);
-  const scan::BaseSettings base = scan::LoadBaseSettingsFrom(SxBaseIniFile, SxAppDir);
+lists::BaseSettings BasePaths::LoadBase() {
+  eVolPath_->setText(lists::kDefaultVolPath);
+  eDirPath_->setText(lists::kDefaultDirPath);
+  eBackUps_->setText(lists::kDefaultBackUps);
+  const lists::BaseSettings base =
+      lists::LoadBaseSettingsFrom(support::SxBaseIniFile, support::SxAppDir);
   eAppPath_->setText(QString::fromStdString(base.app_path));
   eVolPath_->setText(QString::fromStdString(base.vol_path));
   eDirPath_->setText(QString::fromStdString(base.dir_path));
@@ -160,14 +164,14 @@ scan::BaseSettings BasePaths::LoadBase() {
 
 void BasePaths::SaveBase(const std::string& lst_ext, const std::string& dir_ext) const {
   // Without a base file (it could not be created) there is nothing to keep in step.
-  if (SxBaseIniFile.empty()) return;
+  if (support::SxBaseIniFile.empty()) return;
   support::StringList base;
-  if (FileExistsSx(SxBaseIniFile, 1)) base.LoadFromFile(SxBaseIniFile);
-  IniSetSx(base, scan::kBaseSection, scan::kKeyAppPath, SxValue(Text(eAppPath_)));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyVolPath, SxValue(Text(eVolPath_)));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyDirPath, SxValue(Text(eDirPath_)));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyBackUps, SxValue(Text(eBackUps_)));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyLstExt, SxValue(lst_ext));
-  IniSetSx(base, scan::kBaseSection, scan::kKeyDirExt, SxValue(dir_ext));
-  IniSaveSx(base, SxBaseIniFile);
+  if (support::FileExistsSx(support::SxBaseIniFile, 1)) base.LoadFromFile(support::SxBaseIniFile);
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyAppPath, SxValue(Text(eAppPath_)));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyVolPath, SxValue(Text(eVolPath_)));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyDirPath, SxValue(Text(eDirPath_)));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyBackUps, SxValue(Text(eBackUps_)));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyLstExt, SxValue(lst_ext));
+  support::IniSetSx(base, lists::kBaseSection, lists::kKeyDirExt, SxValue(dir_ext));
+  support::IniSaveSx(base, support::SxBaseIniFile);
 }

@@ -39,7 +39,7 @@ class BasePaths {
   void SaveDirsChoice() const;
   // The base settings file: fills the folders and returns what it read (the list
   // extensions belong to the page); saving keeps every other key of the file.
-  scan::BaseSettings LoadBase();
+  lists::BaseSettings LoadBase();
   void SaveBase(const std::string& lst_ext, const std::string& dir_ext) const;
 
  private:

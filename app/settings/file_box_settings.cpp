@@ -61,7 +61,7 @@ void FileBoxSettings::ShowFolder(const std::string& folder) { box_->SetFolder(fo
 
 void FileBoxSettings::ApplyFolder() {
   const std::string folder = Text(cbPath_);
-  if (folder.empty() || folder.front() != '/' || !DirExistsSx(folder)) return;
+  if (folder.empty() || folder.front() != '/' || !support::DirExistsSx(folder)) return;
   box_->SetFolder(folder);
   ComboHistorySx(cbPath_, kHistoryMax);
 }

@@ -17,11 +17,11 @@ constexpr int kExtensionWidth = 60;
 QLayout* ListNames::Build() {
   auto* lists = new QGridLayout;
   lIdList_ = Named(new QLabel(" Id list"), "lIdList");
-  eLstExt_ = Field("eLstExt", scan::kDefaultLstExt, Command::kDeriveNames);
+  eLstExt_ = Field("eLstExt", lists::kDefaultLstExt, Command::kDeriveNames);
   eLstExt_->setFixedWidth(kExtensionWidth);
   lHdList_ = Named(new ElidedLabel, "lHdList");
   lTreeFile_ = Named(new QLabel(" Tree-file"), "lTreeFile");
-  eDirExt_ = Field("eDirExt", scan::kDefaultDirExt, Command::kDeriveNames);
+  eDirExt_ = Field("eDirExt", lists::kDefaultDirExt, Command::kDeriveNames);
   eDirExt_->setFixedWidth(kExtensionWidth);
   lHdDirs_ = Named(new ElidedLabel, "lHdDirs");
   for (QLabel* l : {lHdList_, lHdDirs_}) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -36,8 +36,8 @@ QLayout* ListNames::Build() {
 }
 
 bool ListNames::Show(const std::string& folder, const std::string& name) {
-  const scan::ListFileNames names =
-      scan::NameListFiles(folder, name, Text(eLstExt_), Text(eDirExt_));
+  const lists::ListFileNames names =
+      lists::NameListFiles(folder, name, Text(eLstExt_), Text(eDirExt_));
   lHdList_->setText(QString::fromStdString(names.id_list));
   lHdDirs_->setText(QString::fromStdString(names.tree_list));
   const QColor caption = names.same ? QColor(kWrongColour) : QColor(Qt::black);
@@ -54,7 +54,7 @@ void ListNames::Clear() {
 void ListNames::ColourByFiles() {
   for (QLabel* label : {lHdList_, lHdDirs_}) {
     const std::string path = Text(label);
-    const bool exists = !path.empty() && FileExistsSx(path, 1);
+    const bool exists = !path.empty() && support::FileExistsSx(path, 1);
     SetColours(label, exists ? QColor(kExistsColour) : Qt::black);
   }
 }

@@ -139,19 +139,19 @@ void NameParts::SetPartWidth(int index, int width) {
 }
 
 void NameParts::FillFrom(const std::string& path) {
-  const std::pair<QLineEdit*, uint8_t> parts[] = {{eNetNam_, scan::kNameNetwork},
-                                                  {eLblNam_, scan::kNameLabel},
-                                                  {eDirNam_, scan::kNameDirectories},
-                                                  {eSerNam_, scan::kNameSerial}};
+  const std::pair<QLineEdit*, uint8_t> parts[] = {{eNetNam_, lists::kNameNetwork},
+                                                  {eLblNam_, lists::kNameLabel},
+                                                  {eDirNam_, lists::kNameDirectories},
+                                                  {eSerNam_, lists::kNameSerial}};
   for (const auto& [field, selector] : parts) {
     std::string part;
-    if (IsAbsolute(path)) NamePartsSx(path, &part, selector, "");
+    if (IsAbsolute(path)) lists::NamePartsSx(path, &part, selector, "");
     field->setText(QString::fromStdString(part));
   }
 }
 
 std::string NameParts::ComposedName() const {
-  return scan::ComposeListName(Text(eNetNam_), Text(eLblNam_), Text(eDirNam_), Text(eSerNam_),
+  return lists::ComposeListName(Text(eNetNam_), Text(eLblNam_), Text(eDirNam_), Text(eSerNam_),
                                spNetSep_->caption().toStdString(),
                                spDirSep_->caption().toStdString(),
                                spSerSep_->caption().toStdString());
@@ -164,7 +164,7 @@ std::string NameParts::NameFrom(const std::string& path) const {
     separators += caption.empty() ? ' ' : caption.front();
   }
   std::string name;
-  if (IsAbsolute(path)) NamePartsSx(path, &name, scan::kNameAll, separators);
+  if (IsAbsolute(path)) lists::NamePartsSx(path, &name, lists::kNameAll, separators);
   return name;
 }
 

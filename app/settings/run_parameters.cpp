@@ -131,10 +131,10 @@ void RunParameters::UpdateMinBlockLabel() {
 
 uint8_t RunParameters::OptionBits() const {
   uint8_t bits = 0;
-  if (cOpt1_->isChecked()) bits |= kOptNoBackUp;
-  if (cOpt2_->isChecked()) bits |= kOptHexFile;
-  if (cOpt4_->isChecked()) bits |= kOptHexPath;
-  if (cOpt8_->isChecked()) bits |= kOptNoLocks;
+  if (cOpt1_->isChecked()) bits |= scan::kOptNoBackUp;
+  if (cOpt2_->isChecked()) bits |= scan::kOptHexFile;
+  if (cOpt4_->isChecked()) bits |= scan::kOptHexPath;
+  if (cOpt8_->isChecked()) bits |= scan::kOptNoLocks;
   return bits;
 }
 
@@ -160,10 +160,10 @@ void RunParameters::CommitHistories() {
 
 void RunParameters::LoadOptions() {
   const int32_t options = ReadInt(kKeyOptions, OptionBits());
-  cOpt1_->setChecked(options & kOptNoBackUp);
-  cOpt2_->setChecked(options & kOptHexFile);
-  cOpt4_->setChecked(options & kOptHexPath);
-  cOpt8_->setChecked(options & kOptNoLocks);
+  cOpt1_->setChecked(options & scan::kOptNoBackUp);
+  cOpt2_->setChecked(options & scan::kOptHexFile);
+  cOpt4_->setChecked(options & scan::kOptHexPath);
+  cOpt8_->setChecked(options & scan::kOptNoLocks);
 }
 
 void RunParameters::LoadNumbers() {

@@ -152,7 +152,7 @@ void SettingsPage::RestoreInfo() { info_.Restore(); }
 
 void SettingsPage::DeriveNames(bool set_name) {
   const std::string folder = paths_.ShowFolders();
-  if (!folder.empty() && DirExistsSx(folder)) file_box_.ShowListFolder(folder);
+  if (!folder.empty() && support::DirExistsSx(folder)) file_box_.ShowListFolder(folder);
   std::string name = support::Trim(Text(cName_));
   // Passing through an empty box must not switch to a name that is not there.
   if (set_name && !name.empty()) cbName_->setChecked(true);
@@ -169,7 +169,7 @@ void SettingsPage::DeriveNames(bool set_name) {
 }
 
 void SettingsPage::ShowListNames(const std::string& folder, const std::string& name) {
-  if (!lists_.Show(folder, name)) ShowInfo(kInfoAlert, scan::kSameNamesMessage);
+  if (!lists_.Show(folder, name)) ShowInfo(kInfoAlert, lists::kSameNamesMessage);
   UpdateNameStates();
 }
 
@@ -182,16 +182,16 @@ void SettingsPage::UpdateNameStates() {
   const bool named = !id_list.empty() && !tree_list.empty();
   const bool distinct = id_list != tree_list;
   const bool idle = !job_running_();
-  const bool can_continue = named && distinct && FileExistsSx(tree_list, 0);
+  const bool can_continue = named && distinct && support::FileExistsSx(tree_list, 0);
   bcRun01_->setEnabled(idle && named && distinct && folder_set);
   bcRun02_->setEnabled(idle && can_continue);
-  bcRun03_->setEnabled(idle && can_continue && FileExistsSx(id_list, 0));
+  bcRun03_->setEnabled(idle && can_continue && support::FileExistsSx(id_list, 0));
   if (!idle) return;
   std::string reason;
   if (!named) {
     reason = kNoNamesReason;
   } else if (!distinct) {
-    reason = scan::kSameNamesMessage;
+    reason = lists::kSameNamesMessage;
   } else if (!folder_set) {
     reason = kNoFolderReason;
   } else if (!can_continue) {
@@ -292,12 +292,12 @@ void SettingsPage::Save() const {
 }
 
 void SettingsPage::LoadBase() {
-  const scan::BaseSettings base = paths_.LoadBase();
+  const lists::BaseSettings base = paths_.LoadBase();
   lists_.SetExtensions(base.lst_ext, base.dir_ext);
   DeriveNames(false);
   // Only an absolute folder means something to a program without a working directory.
   const std::string vol_path = paths_.vol_path();
-  if (!vol_path.empty() && vol_path.front() == '/' && DirExistsSx(vol_path)) {
+  if (!vol_path.empty() && vol_path.front() == '/' && support::DirExistsSx(vol_path)) {
     file_box_.ShowFolder(vol_path);
   }
 }

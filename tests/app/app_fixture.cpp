@@ -52,7 +52,7 @@ std::string AppEnv::dir() const { return temp_.path().toStdString() + "/"; }
 std::string AppEnv::ini_file() const { return dir() + "app_tests.Ini"; }
 std::string AppEnv::base_file() const { return dir() + "Quorvane.Ini"; }
 
-void AppEnv::Init() { SysInitSx(); }
+void AppEnv::Init() { support::SysInitSx(); }
 
 std::unique_ptr<TViv050> OpenWindow() {
   auto window = std::make_unique<TViv050>();

@@ -310,8 +310,8 @@ class AuditPageTest : public QObject {
     TempTree tree;
     TempTree out;
     tree.File("a.txt", "a");
-    TVolumeInfo volume;
-    if (!GetVolumeInfoSx(tree.root(), &volume) || volume.serial_number == 0) {
+    fs::TVolumeInfo volume;
+    if (!fs::GetVolumeInfoSx(tree.root(), &volume) || volume.serial_number == 0) {
       QSKIP("the temp folder is on a volume without a serial number");
     }
     const std::string list = out.Path("old.v00");
@@ -321,9 +321,9 @@ class AuditPageTest : public QObject {
     QCOMPARE(
         RunCommand(CHECKER_CLI_PATH, {"verify", "--quiet", "--write", cli_list, list}).exit_code,
         0);
-    scan::RunHeader cli_header;
+    lists::RunHeader cli_header;
     const std::string cli_text = TempTree::Read(cli_list);
-    QVERIFY(scan::ReadRunHeader(cli_text.substr(0, cli_text.find('\r')), &cli_header));
+    QVERIFY(lists::ReadRunHeader(cli_text.substr(0, cli_text.find('\r')), &cli_header));
     auto window = OpenWindow();
     TViv050* w = window.get();
     SelectList(w, out, "old.v00");
@@ -331,7 +331,7 @@ class AuditPageTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(AuditShown(w), kAuditTimeout);
     const auto* model = dynamic_cast<AuditModel*>(Table(w));
     QVERIFY(model != nullptr && model->result() != nullptr);
-    const scan::RunHeader& header = model->result()->new_list.last_header();
+    const lists::RunHeader& header = model->result()->new_list.last_header();
     QCOMPARE(cli_header.serial, volume.serial_number);
     QCOMPARE(cli_header.label, volume.label);
     QCOMPARE(header.serial, volume.serial_number);

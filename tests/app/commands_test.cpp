@@ -68,7 +68,7 @@ struct Prepared {
 };
 
 bool Ended(const QSignalSpy& spy) {
-  return !spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd;
+  return !spy.isEmpty() && spy.last().at(0).toInt() == scan::kNotifyEnd;
 }
 
 char State(const std::string& id_list) {
@@ -86,7 +86,7 @@ bool CloseAtFirstProgress(Prepared* p, int answer, bool* cancelling = nullptr) {
   p->env.msg.Answer(answer);
   QMetaObject::Connection c =
       QObject::connect(p->w()->link(), &JobLink::notified, p->w(), [&](int code) {
-        if (code != kNotifyProgress || asked) return;
+        if (code != scan::kNotifyProgress || asked) return;
         asked = true;
         closed = p->w()->close();
         if (cancelling != nullptr) *cancelling = Find<QLabel>(p->w(), "liCancel")->isVisible();
@@ -145,7 +145,7 @@ class CommandsTest : public QObject {
     Find<QComboBox>(w, "cPath")->setEditText(QString::fromStdString(env.dir()));
     Click(w, "bcRun01");
     QVERIFY(!w->JobRunning());
-    QVERIFY(!FileExistsSx(folder + "nas%Music^Pop~123.v00", 0));
+    QVERIFY(!support::FileExistsSx(folder + "nas%Music^Pop~123.v00", 0));
 
     Enter(w, "eDirExt", "t00");
     QCOMPARE(TextColour(w, "lIdList"), QColor(Qt::black));
@@ -203,8 +203,8 @@ class CommandsTest : public QObject {
       QCOMPARE(Find<QLabel>(w, "lInfo")->property("tag").toInt(), kInfoAlert);
       QVERIFY(TextOf(w, "lInfo").find(path) != std::string::npos);
     }
-    QVERIFY(!FileExistsSx(id_list, 0));
-    QVERIFY(!FileExistsSx(p.tree_list(), 0));
+    QVERIFY(!support::FileExistsSx(id_list, 0));
+    QVERIFY(!support::FileExistsSx(p.tree_list(), 0));
 
     // An id list another run holds: the tree list stays as it was.
     Find<QComboBox>(w, "cPath")->setEditText(QString::fromStdString(p.tree.root()));
@@ -232,7 +232,7 @@ class CommandsTest : public QObject {
     QSignalSpy spy(p.w()->link(), &JobLink::notified);
     bool hidden = false;
     auto c = connect(p.w()->link(), &JobLink::notified, this, [&](int code) {
-      if (code != kNotifyStart) return;
+      if (code != scan::kNotifyStart) return;
       Click(p.w(), "bcRun09");
       Click(p.w(), "bcRun09");
       hidden = !Find<QLabel>(p.w(), "liCancel")->isVisible();
@@ -250,7 +250,7 @@ class CommandsTest : public QObject {
     bool create_enabled = true;
     bool done = false;
     auto c = connect(p.w()->link(), &JobLink::notified, this, [&](int code) {
-      if (code != kNotifyProgress || done) return;
+      if (code != scan::kNotifyProgress || done) return;
       done = true;
       Enter(p.w(), "eVolPath", "xBase/");
       create_enabled = Enabled(p.w(), "bcRun01") || Enabled(p.w(), "bcRun02");
@@ -268,7 +268,7 @@ class CommandsTest : public QObject {
     QSignalSpy spy(p.w()->link(), &JobLink::notified);
     bool set = false;
     auto c = connect(p.w()->link(), &JobLink::notified, this, [&](int code) {
-      if (code != kNotifyProgress || set) return;
+      if (code != scan::kNotifyProgress || set) return;
       set = true;
       Enter(p.w(), "eTimer", "0");
       Click(p.w(), "bcRun08");
@@ -278,10 +278,10 @@ class CommandsTest : public QObject {
     disconnect(c);
     std::vector<int> codes;
     for (const QList<QVariant>& call : spy) codes.push_back(call.at(0).toInt());
-    const auto first = std::find(codes.begin(), codes.end(), int{kNotifyProgress});
+    const auto first = std::find(codes.begin(), codes.end(), int{scan::kNotifyProgress});
     // The first progress, the one that hands the 0 over, then only the end.
     QVERIFY(codes.end() - first <= 3);
-    QCOMPARE(codes.back(), int{kNotifyEnd});
+    QCOMPARE(codes.back(), int{scan::kNotifyEnd});
     QCOMPARE(State(p.id_list()), 'F');
   }
 
@@ -291,7 +291,7 @@ class CommandsTest : public QObject {
     int stage = 0;
     int16_t handed = 0;
     auto c = connect(p.w()->link(), &JobLink::notified, this, [&](int code) {
-      if (code != kNotifyProgress) return;
+      if (code != scan::kNotifyProgress) return;
       if (stage == 0) {
         Enter(p.w(), "eTimer", "500");
         Click(p.w(), "bcRun08");
@@ -327,20 +327,20 @@ class CommandsTest : public QObject {
     Click(q.w(), "bcRun01");
     QVERIFY(!q.w()->JobRunning());
     QVERIFY(TextOf(q.w(), "lInfo").find("cannot open the id list") != std::string::npos);
-    QVERIFY(!FileExistsSx(q.tree_list(), 0));
+    QVERIFY(!support::FileExistsSx(q.tree_list(), 0));
   }
 
   void StopBeforeTheScanWritesNoList() {
     Prepared p;
     QSignalSpy spy(p.w()->link(), &JobLink::notified);
     auto c = connect(p.w()->link(), &JobLink::notified, this, [&](int code) {
-      if (code == kNotifyStart) p.w()->running_job()->Terminate();
+      if (code == scan::kNotifyStart) p.w()->running_job()->Terminate();
     });
     Click(p.w(), "bcRun01");
     QTRY_VERIFY_WITH_TIMEOUT(Ended(spy), kRunTimeout);
     disconnect(c);
-    QVERIFY(!FileExistsSx(p.id_list(), 0));
-    QVERIFY(!FileExistsSx(p.tree_list(), 0));
+    QVERIFY(!support::FileExistsSx(p.id_list(), 0));
+    QVERIFY(!support::FileExistsSx(p.tree_list(), 0));
     QVERIFY(TextOf(p.w(), "liTime2").rfind("1899", 0) != 0);
     // Stopped is not finished.
     QCOMPARE(TextOf(p.w(), "liFil"), std::string(" Cancelled"));
@@ -377,13 +377,13 @@ class CommandsTest : public QObject {
       bool cancelling = false;
       bool hidden_during_run = false;
       QObject::connect(p.w()->link(), &JobLink::notified, p.w(), [&](int code) {
-        if (code != kNotifyEnd && !p.w()->isVisible()) hidden_during_run = true;
+        if (code != scan::kNotifyEnd && !p.w()->isVisible()) hidden_during_run = true;
       });
       QVERIFY(!CloseAtFirstProgress(&p, support::kIdYes, &cancelling));
       QVERIFY(cancelling);
       QVERIFY(!hidden_during_run);
       QTRY_VERIFY_WITH_TIMEOUT(!p.w()->isVisible(), kRunTimeout);
-      const std::shared_future<ScanOutcome> done = p.w()->job_done();
+      const std::shared_future<scan::ScanOutcome> done = p.w()->job_done();
       QTRY_VERIFY_WITH_TIMEOUT(done.wait_for(std::chrono::seconds(0)) == std::future_status::ready,
                                kRunTimeout);
       QVERIFY(done.get().stopped);

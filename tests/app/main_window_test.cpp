@@ -114,12 +114,12 @@ class MainWindowTest : public QObject {
     env.msg.Answer(support::kIdYes);
     bool asked = false;
     connect(w->link(), &JobLink::notified, this, [&](int code) {
-      if (code != kNotifyProgress || asked) return;
+      if (code != scan::kNotifyProgress || asked) return;
       asked = true;
       w->close();
     });
     QTest::mouseClick(Find<QPushButton>(w, "bcRun01"), Qt::LeftButton);
-    const std::shared_future<ScanOutcome> done = w->job_done();
+    const std::shared_future<scan::ScanOutcome> done = w->job_done();
     QCOMPARE(RunDesktop(std::move(window)), 0);
     QVERIFY(asked);
     QCOMPARE(done.wait_for(std::chrono::seconds(0)), std::future_status::ready);
@@ -180,7 +180,7 @@ class MainWindowTest : public QObject {
     support::SetMsgHandler(nullptr);
     QVERIFY(window != nullptr);
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QCOMPARE(QCoreApplication::applicationName(), QString::fromStdString(SxAppName));
+    QCOMPARE(QCoreApplication::applicationName(), QString::fromStdString(support::SxAppName));
     QCOMPARE(window->windowTitle(), QString("Checker"));
   }
 };

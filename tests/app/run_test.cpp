@@ -111,7 +111,7 @@ std::string Prepare(AppEnv* env, TViv050* window, const TempTree& tree) {
 }
 
 bool Ended(const QSignalSpy& spy) {
-  return !spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd;
+  return !spy.isEmpty() && spy.last().at(0).toInt() == scan::kNotifyEnd;
 }
 
 std::string FolderOf(const std::string& file) { return file.substr(0, file.rfind('/') + 1); }
@@ -151,36 +151,37 @@ class RunTest : public QObject {
     bool paths_in_tree = true;
     connect(window->link(), &JobLink::notified, this, [&](int code) {
       TViv050* w = window.get();
-      if (code == kNotifyStart) {
+      if (code == scan::kNotifyStart) {
         running_state = !Find<QPushButton>(w, "bcRun01")->isEnabled() &&
                         !Find<QPushButton>(w, "bcRun02")->isEnabled() &&
                         Find<QPushButton>(w, "bcRun09")->isEnabled() &&
                         Find<QPushButton>(w, "bcRun08")->isEnabled();
-      } else if (code == kNotifyScan) {
+      } else if (code == scan::kNotifyScan) {
         total_at_scan = TextOf(w, "liTotSize");
         const std::string name = id_list.substr(id_list.rfind('/') + 1);
         const std::vector<std::string>& listed = Find<FileBox>(w, "bFil")->names();
         list_in_box = std::find(listed.begin(), listed.end(), name) != listed.end();
-      } else if (code == kNotifyProgress) {
+      } else if (code == scan::kNotifyProgress) {
         std::string text = TextOf(w, "liTotDone");
         std::erase(text, ' ');
         done.push_back(std::stoll(text.substr(0, text.find('b'))));
         const std::string dir = TextOf(w, "liPth");
-        paths_in_tree &= dir.rfind(tree.root(), 0) == 0 && DirExistsSx(dir);
+        paths_in_tree &= dir.rfind(tree.root(), 0) == 0 && support::DirExistsSx(dir);
       }
     });
     QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun01"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd,
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == scan::kNotifyEnd,
                              kRunTimeout);
 
     std::vector<int> codes;
     for (const QList<QVariant>& call : spy) codes.push_back(call.at(0).toInt());
     QVERIFY(codes.size() > 5);
     QCOMPARE(std::vector<int>(codes.begin(), codes.begin() + 4),
-             (std::vector<int>{kNotifyStart, kNotifyGather, kNotifySort, kNotifyScan}));
-    QCOMPARE(codes.back(), int{kNotifyEnd});
+             (std::vector<int>{scan::kNotifyStart, scan::kNotifyGather, scan::kNotifySort,
+                               scan::kNotifyScan}));
+    QCOMPARE(codes.back(), int{scan::kNotifyEnd});
     QVERIFY(std::all_of(codes.begin() + 4, codes.end() - 1,
-                        [](int c) { return c == kNotifyProgress; }));
+                        [](int c) { return c == scan::kNotifyProgress; }));
     QVERIFY(running_state);
     QCOMPARE(total_at_scan, Grouped(total) + " bytes");
     QVERIFY(list_in_box);
@@ -230,13 +231,13 @@ class RunTest : public QObject {
     bool cancelled = false;
     bool label_shown = false;
     auto connection = connect(window->link(), &JobLink::notified, this, [&](int code) {
-      if (code != kNotifyProgress || cancelled) return;
+      if (code != scan::kNotifyProgress || cancelled) return;
       cancelled = true;
       QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun09"), Qt::LeftButton);
       label_shown = Find<QLabel>(window.get(), "liCancel")->isVisible();
     });
     QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun01"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd,
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == scan::kNotifyEnd,
                              kRunTimeout);
     disconnect(connection);
     QVERIFY(cancelled);
@@ -256,13 +257,13 @@ class RunTest : public QObject {
     // The stopped run's figures go when the Continue starts: bar and label agree.
     std::string at_start = "unset";
     connection = connect(window->link(), &JobLink::notified, this, [&](int code) {
-      if (code != kNotifyStart) return;
+      if (code != scan::kNotifyStart) return;
       at_start = TextOf(window.get(), "liTotPrc") + "|" +
                  Find<QProgressBar>(window.get(), "pbRun")->text().toStdString();
     });
     QVERIFY(Find<QPushButton>(window.get(), "bcRun02")->isEnabled());
     QTest::mouseClick(Find<QPushButton>(window.get(), "bcRun02"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == kNotifyEnd,
+    QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toInt() == scan::kNotifyEnd,
                              kRunTimeout);
     disconnect(connection);
     QCOMPARE(at_start, std::string("|"));
@@ -280,10 +281,10 @@ class RunTest : public QObject {
     QVERIFY(window);
     TViv050* w = window.get();
     Prepare(&env, w, tree);
-    const std::string list_folder = env.dir() + scan::kDefaultVolPath;
-    const std::string backups = env.dir() + scan::kDefaultBackUps;
+    const std::string list_folder = env.dir() + lists::kDefaultVolPath;
+    const std::string backups = env.dir() + lists::kDefaultBackUps;
     QCOMPARE(FolderOf(TextOf(w, "lHdList")), list_folder);
-    QVERIFY(!DirExistsSx(list_folder));
+    QVERIFY(!support::DirExistsSx(list_folder));
     QVERIFY(Find<QLabel>(w, "lBackUps")->autoFillBackground());  // shown missing
     // Before any run: no figures, no placeholder date.
     QCOMPARE(Find<QProgressBar>(w, "pbRun")->text(), QString());
@@ -294,8 +295,8 @@ class RunTest : public QObject {
     QTest::mouseClick(Find<QPushButton>(w, "bcRun01"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(Ended(spy), kRunTimeout);
 
-    QVERIFY(DirExistsSx(backups));
-    QVERIFY(FileExistsSx(TextOf(w, "lHdList"), 0));
+    QVERIFY(support::DirExistsSx(backups));
+    QVERIFY(support::FileExistsSx(TextOf(w, "lHdList"), 0));
     QCOMPARE(TextOf(w, "liFil"), std::string(" Finished"));
     QVERIFY(!Find<QLabel>(w, "lBackUps")->autoFillBackground());
   }
@@ -318,7 +319,7 @@ class RunTest : public QObject {
     bool bar_as_label = true;
     int progress_seen = 0;
     connect(w->link(), &JobLink::notified, this, [&](int code) {
-      if (code != kNotifyProgress || TextOf(w, "liTotPrc").empty()) return;
+      if (code != scan::kNotifyProgress || TextOf(w, "liTotPrc").empty()) return;
       ++progress_seen;
       bar_as_label &= bar->value() == Hundredths(TextOf(w, "liTotPrc")) &&
                       bar->text().toStdString() == TextOf(w, "liTotPrc");

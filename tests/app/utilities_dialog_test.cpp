@@ -135,11 +135,11 @@ class UtilitiesDialogTest : public QObject {
 
     support::StringList ini;
     QVERIFY(ini.LoadFromFile(env.ini_file()));
-    QCOMPARE(IniGetSx(ini, "Dsk201", "Left", SxValue(0)).AsInt(), 123);
-    QCOMPARE(IniGetSx(ini, "Dsk201", "Top", SxValue(0)).AsInt(), 87);
-    QCOMPARE(IniGetSx(ini, "Dsk201", "Right", SxValue(0)).AsInt(), 763);
-    QCOMPARE(IniGetSx(ini, "Dsk201", "Bottom", SxValue(0)).AsInt(), 497);
-    QCOMPARE(IniGetSx(ini, "Dsk201", "Show", SxValue(-1)).AsInt(), 0);
+    QCOMPARE(support::IniGetSx(ini, "Dsk201", "Left", SxValue(0)).AsInt(), 123);
+    QCOMPARE(support::IniGetSx(ini, "Dsk201", "Top", SxValue(0)).AsInt(), 87);
+    QCOMPARE(support::IniGetSx(ini, "Dsk201", "Right", SxValue(0)).AsInt(), 763);
+    QCOMPARE(support::IniGetSx(ini, "Dsk201", "Bottom", SxValue(0)).AsInt(), 497);
+    QCOMPARE(support::IniGetSx(ini, "Dsk201", "Show", SxValue(-1)).AsInt(), 0);
 
     QCOMPARE(OpenTools(window.get())->geometry(), place);
 
@@ -148,8 +148,8 @@ class UtilitiesDialogTest : public QObject {
     OpenTools(window.get())->setGeometry(moved);
     QVERIFY(window->close());
     QVERIFY(ini.LoadFromFile(env.ini_file()));
-    QCOMPARE(IniGetSx(ini, "Dsk201", "Left", SxValue(0)).AsInt(), 150);
-    QCOMPARE(IniGetSx(ini, "Dsk201", "Top", SxValue(0)).AsInt(), 99);
+    QCOMPARE(support::IniGetSx(ini, "Dsk201", "Left", SxValue(0)).AsInt(), 150);
+    QCOMPARE(support::IniGetSx(ini, "Dsk201", "Top", SxValue(0)).AsInt(), 99);
   }
 
   void ConverterRewritesTheListedFilesLineByLine() {

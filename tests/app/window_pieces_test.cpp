@@ -79,7 +79,8 @@ class WindowPiecesTest : public QObject {
       box->button(QMessageBox::No)->click();
     });
     std::atomic<int> answer{0};
-    std::thread worker([&] { answer = MsgSx("Failed to allocate memory buffer", "Scandisk", 35); });
+    std::thread worker(
+        [&] { answer = support::MsgSx("Failed to allocate memory buffer", "Scandisk", 35); });
     QTRY_VERIFY(answer.load() != 0);
     worker.join();
     QCOMPARE(answer.load(), support::kIdNo);
@@ -99,7 +100,7 @@ class WindowPiecesTest : public QObject {
       text = box->text();
       QTest::keyClick(box, Qt::Key_Escape);
     });
-    const int answer = MsgSx("a <b>path</b>\r\nsecond line", "", 0);
+    const int answer = support::MsgSx("a <b>path</b>\r\nsecond line", "", 0);
     QCOMPARE(answer, support::kIdOk);
     QCOMPARE(title, QString(""));
     QCOMPARE(text, QString("a <b>path</b>\nsecond line"));
@@ -108,7 +109,8 @@ class WindowPiecesTest : public QObject {
   void AfterTheWindowHasGoneBoxesAnswerTheirFirstButton() {
     SetMessageBoxesClosed(true);
     std::atomic<int> answer{0};
-    std::thread worker([&] { answer = MsgSx("Failed to allocate memory buffer", "Scandisk", 35); });
+    std::thread worker(
+        [&] { answer = support::MsgSx("Failed to allocate memory buffer", "Scandisk", 35); });
     QTRY_VERIFY(answer.load() != 0);
     worker.join();
     SetMessageBoxesClosed(false);
@@ -181,12 +183,12 @@ class WindowPiecesTest : public QObject {
     }
     support::StringList ini;
     ini.LoadFromFile(env.ini_file());
-    QCOMPARE(IniGetSx(ini, "Viv050", "MinX", SxValue(0)).AsInt(), -32000);
-    QCOMPARE(IniGetSx(ini, "Viv050", "MinY", SxValue(0)).AsInt(), 5);
-    QCOMPARE(IniGetSx(ini, "Viv050", "MaxX", SxValue(0)).AsInt(), 7);
-    QCOMPARE(IniGetSx(ini, "Viv050", "MaxY", SxValue(0)).AsInt(), -8);
-    QCOMPARE(IniGetSx(ini, "Viv050", "Left", SxValue(0)).AsInt(), 30);
-    QCOMPARE(IniGetSx(ini, "Viv050", "Right", SxValue(0)).AsInt(), 630);
+    QCOMPARE(support::IniGetSx(ini, "Viv050", "MinX", SxValue(0)).AsInt(), -32000);
+    QCOMPARE(support::IniGetSx(ini, "Viv050", "MinY", SxValue(0)).AsInt(), 5);
+    QCOMPARE(support::IniGetSx(ini, "Viv050", "MaxX", SxValue(0)).AsInt(), 7);
+    QCOMPARE(support::IniGetSx(ini, "Viv050", "MaxY", SxValue(0)).AsInt(), -8);
+    QCOMPARE(support::IniGetSx(ini, "Viv050", "Left", SxValue(0)).AsInt(), 30);
+    QCOMPARE(support::IniGetSx(ini, "Viv050", "Right", SxValue(0)).AsInt(), 630);
     auto again = OpenWindow();
     QCOMPARE(again->geometry(), first);
   }
@@ -206,7 +208,7 @@ class WindowPiecesTest : public QObject {
     }
     support::StringList ini;
     ini.LoadFromFile(env.ini_file());
-    QVERIFY(IniGetSx(ini, "Viv050", "FileBoxWidth", SxValue(0)).AsInt() >= name_width);
+    QVERIFY(support::IniGetSx(ini, "Viv050", "FileBoxWidth", SxValue(0)).AsInt() >= name_width);
     WriteIni(env, "[Viv050]\nFileBoxWidth=70\n");
     auto again = OpenWindow();
     QVERIFY(Find<QSplitter>(again.get(), "spRgt")->sizes().value(1) >= name_width);
@@ -222,12 +224,12 @@ class WindowPiecesTest : public QObject {
     main.setGeometry(40, 60, 500, 400);
     FormWindowAdapter tools_place(&tools);
     FormWindowAdapter main_place(&main);
-    FormPlaceSetSx(&tools_place, true, false);
-    FormPlaceSetSx(&main_place, true, false);
+    support::FormPlaceSetSx(&tools_place, true, false);
+    support::FormPlaceSetSx(&main_place, true, false);
     tools.setGeometry(0, 0, 10, 10);
     main.setGeometry(0, 0, 10, 10);
-    FormPlaceGetSx(&tools_place);
-    FormPlaceGetSx(&main_place);
+    support::FormPlaceGetSx(&tools_place);
+    support::FormPlaceGetSx(&main_place);
     QCOMPARE(tools.geometry(), QRect(100, 120, 300, 200));
     QCOMPARE(main.geometry(), QRect(40, 60, 500, 400));
   }

@@ -72,16 +72,16 @@ class CompareTest : public ::testing::Test {
   // path -> class of every file the comparison names.
   std::map<std::string, std::string> Classes(const std::string& old_list,
                                              const std::string& new_list) {
-    scan::AuditResult result;
-    scan::CompareOptions options;
+    audit::AuditResult result;
+    audit::CompareOptions options;
     options.keep_unchanged = true;
     std::vector<std::string> errors;
-    EXPECT_TRUE(scan::CompareListFiles(old_list, new_list, options, &result, &errors));
+    EXPECT_TRUE(audit::CompareListFiles(old_list, new_list, options, &result, &errors));
     std::map<std::string, std::string> classes;
-    for (const scan::FileComparison& file : result.comparison.files) {
-      const scan::ListedFile& listed = file.old_file ? *file.old_file : *file.new_file;
-      const scan::IdList& list = file.old_file ? result.old_list : result.new_list;
-      classes[list.FullPath(listed)] = std::string(scan::FileChangeName(file.change));
+    for (const audit::FileComparison& file : result.comparison.files) {
+      const lists::ListedFile& listed = file.old_file ? *file.old_file : *file.new_file;
+      const lists::IdList& list = file.old_file ? result.old_list : result.new_list;
+      classes[list.FullPath(listed)] = std::string(audit::FileChangeName(file.change));
     }
     return classes;
   }
@@ -139,9 +139,9 @@ TEST_F(CompareTest, ForeignOrBrokenListsAreRefusedWithTheirLine) {
   };
   for (const auto& c : cases) {
     const std::string path = tree_.File(c.name, c.text);
-    scan::AuditResult result;
+    audit::AuditResult result;
     std::vector<std::string> errors;
-    EXPECT_FALSE(scan::CompareListFiles(good, path, {}, &result, &errors)) << c.name;
+    EXPECT_FALSE(audit::CompareListFiles(good, path, {}, &result, &errors)) << c.name;
     ASSERT_EQ(errors.size(), 1u) << c.name;
     EXPECT_EQ(errors[0].substr(0, path.size() + c.error.size()), path + c.error) << errors[0];
   }
@@ -154,21 +154,21 @@ TEST_F(CompareTest, AStopAskedEndsWithTheStopAlone) {
   const std::string old_list = Scan("old.v00");
   const std::string new_list = Scan("new.v00");
   std::atomic<bool> stop{true};
-  scan::CompareOptions options;
+  audit::CompareOptions options;
   options.keep_unchanged = true;
   options.stop = &stop;
 
-  scan::AuditResult read;
+  audit::AuditResult read;
   std::vector<std::string> errors;
-  EXPECT_TRUE(scan::CompareListFiles(old_list, new_list, options, &read, &errors));
+  EXPECT_TRUE(audit::CompareListFiles(old_list, new_list, options, &read, &errors));
   EXPECT_EQ(errors, std::vector<std::string>{});
 
   stop = false;
-  scan::AuditResult whole;
-  ASSERT_TRUE(scan::CompareListFiles(old_list, new_list, options, &whole, &errors));
+  audit::AuditResult whole;
+  ASSERT_TRUE(audit::CompareListFiles(old_list, new_list, options, &whole, &errors));
   stop = true;
-  for (const scan::ListComparison& stopped :
-       {read.comparison, scan::CompareIdLists(whole.old_list, whole.new_list, options)}) {
+  for (const audit::ListComparison& stopped :
+       {read.comparison, audit::CompareIdLists(whole.old_list, whole.new_list, options)}) {
     EXPECT_TRUE(stopped.stopped);
     EXPECT_TRUE(stopped.files.empty());
     EXPECT_EQ(stopped.totals.files, decltype(stopped.totals.files){});
@@ -182,14 +182,14 @@ TEST_F(CompareTest, AVerifyAskedToStopEndsWithTheStopAlone) {
   Put("a.txt", Seen{"a"});
   const std::string old_list = Scan("old.v00");
   for (const bool stop_asked : {false, true}) {
-    scan::VerifyRun verify;
+    audit::VerifyRun verify;
     std::string error;
     ASSERT_TRUE(verify.Open(old_list, "", &error)) << error;
     ASSERT_TRUE(verify.Prepare(tree_.Path("new" + std::to_string(stop_asked) + ".v00"), "", &error))
         << error;
     // The job's list: the same tree scanned again.
     std::filesystem::copy_file(old_list, verify.new_id_list());
-    ScanOutcome outcome;
+    scan::ScanOutcome outcome;
     outcome.scanned = outcome.finished = outcome.id_list_written = true;
     const std::atomic<bool> stop{stop_asked};
     ASSERT_TRUE(verify.Compare(outcome, true, &error, &stop)) << error;

@@ -791,25 +791,25 @@ TEST_F(AuditTest, FilesReadFromMemoryAreNamedAndCounted) {
   RewriteBehindTheFileSystem(rotten, "as it WAS, too");
   const std::string after = Out("after.v00");
   ASSERT_EQ(Scan(after).exit_code, 0);
-  scan::IdList old_list;
-  scan::IdList new_list;
-  scan::ListReadError error;
-  ASSERT_TRUE(scan::ReadIdList(before, &old_list, &error));
-  ASSERT_TRUE(scan::ReadIdList(after, &new_list, &error));
+  lists::IdList old_list;
+  lists::IdList new_list;
+  lists::ListReadError error;
+  ASSERT_TRUE(lists::ReadIdList(before, &old_list, &error));
+  ASSERT_TRUE(lists::ReadIdList(after, &new_list, &error));
   const std::string note = "read from memory, not the disk";
   for (const bool both : {false, true}) {
     SCOPED_TRACE(both ? "both" : "the unchanged one");
-    std::vector<ScanProblem> problems = {{same, note, ProblemKind::kFromMemory}};
-    if (both) problems.push_back({rotten, note, ProblemKind::kFromMemory});
-    scan::CompareOptions options;
+    std::vector<scan::ScanProblem> problems = {{same, note, scan::ProblemKind::kFromMemory}};
+    if (both) problems.push_back({rotten, note, scan::ProblemKind::kFromMemory});
+    audit::CompareOptions options;
     options.new_problems = &problems;
-    const scan::ListComparison c = scan::CompareIdLists(old_list, new_list, options);
+    const audit::ListComparison c = audit::CompareIdLists(old_list, new_list, options);
     std::string text;
     std::string json;
-    scan::ReportOptions report;
-    scan::WriteReportLines(c, old_list, new_list, report, [&](std::string_view t) { text += t; });
+    audit::ReportOptions report;
+    audit::WriteReportLines(c, old_list, new_list, report, [&](std::string_view t) { text += t; });
     report.jsonl = true;
-    scan::WriteReportLines(c, old_list, new_list, report, [&](std::string_view t) { json += t; });
+    audit::WriteReportLines(c, old_list, new_list, report, [&](std::string_view t) { json += t; });
     const std::string below = std::string(15, ' ') + note + "\n";
     EXPECT_EQ(text,
               Row("corrupted", rotten) + (both ? below : "") + Row("unchanged", same) + below);
@@ -818,18 +818,18 @@ TEST_F(AuditTest, FilesReadFromMemoryAreNamedAndCounted) {
     EXPECT_EQ(json.substr(0, second).ends_with(flag), both) << json;
     EXPECT_TRUE(json.substr(second).starts_with("{\"class\":\"unchanged\"")) << json;
     EXPECT_TRUE(json.ends_with(flag)) << json;
-    const std::string summary = scan::SummaryText(c.totals);
+    const std::string summary = audit::SummaryText(c.totals);
     const std::string files = both ? "2" : "1";
     const std::string bytes = both ? "23" : "9";
     EXPECT_TRUE(summary.ends_with("from memory" + std::string(4 + 11 - files.size(), ' ') + files +
                                   " files " + std::string(25 - bytes.size(), ' ') + bytes +
                                   " bytes\n"))
         << summary;
-    EXPECT_EQ(scan::VerdictOf(c.totals), scan::AuditVerdict::kDamaged);
+    EXPECT_EQ(audit::VerdictOf(c.totals), audit::AuditVerdict::kDamaged);
     // Without the damaged file the verdict is "different", not "same".
-    scan::ChangeTotals totals = c.totals;
-    totals.files[static_cast<size_t>(scan::FileChange::kCorrupted)] = 0;
-    EXPECT_EQ(scan::VerdictOf(totals), scan::AuditVerdict::kDifferent);
+    audit::ChangeTotals totals = c.totals;
+    totals.files[static_cast<size_t>(audit::FileChange::kCorrupted)] = 0;
+    EXPECT_EQ(audit::VerdictOf(totals), audit::AuditVerdict::kDifferent);
   }
 }
 

@@ -180,7 +180,7 @@ TEST_F(CatalogueCommandTest, FiltersBySizeTimeIdAndVolume) {
        [&](const Made& f) { return f.time >= third && f.time <= third + 3600; }},
       {{"--to", "2020-05-01"}, [](const Made& f) { return f.time < kBaseTime + 41104; }},
       {{"--volume", "backup"}, [](const Made& f) { return f.volume == "Backup"; }},
-      {{"--volume", scan::SerialNumberText(1111)},
+      {{"--volume", lists::SerialNumberText(1111)},
        [](const Made& f) { return f.volume == "Photos"; }},
       {{"--volume", "Photos", "--min-size", "20"},
        [](const Made& f) { return f.volume == "Photos" && f.content.size() >= 20; }},
@@ -286,7 +286,7 @@ TEST_F(CatalogueCommandTest, VolumesShowsEveryListAndWhetherItIsMounted) {
     // The run's start as the list's header holds it.
     const std::string list = TempTree::Read(catalogue_ + name + ".v00");
     expected.push_back(std::string(name) + "  label " + label + "  serial " +
-                       scan::SerialNumberText(serial) + "  " +
+                       lists::SerialNumberText(serial) + "  " +
                        tree_.Path("volumes/" + std::string(name) + "/") + "  " +
                        std::to_string(files) + " files  " + std::to_string(bytes) +
                        " bytes  last run " + list.substr(30, 19) + " complete  not mounted");
@@ -297,7 +297,7 @@ TEST_F(CatalogueCommandTest, VolumesShowsEveryListAndWhetherItIsMounted) {
   const std::string list = TempTree::Read(catalogue_ + "Backup.v00");
   EXPECT_EQ(SortedLines(json.out)[0],
             "{\"list\":\"Backup\",\"list_path\":\"" + catalogue_ +
-                "Backup.v00\",\"label\":\"BACKUP\",\"serial\":\"" + scan::SerialNumberText(2222) +
+                "Backup.v00\",\"label\":\"BACKUP\",\"serial\":\"" + lists::SerialNumberText(2222) +
                 "\",\"search_path\":\"" + tree_.Path("volumes/Backup/") +
                 "\",\"files\":4,\"bytes\":83,\"last_run\":\"" + list.substr(30, 19) +
                 "\",\"state\":\"complete\",\"mounted_at\":null}");
@@ -334,7 +334,7 @@ TEST_F(CatalogueCommandTest, CopiesNamesTheOtherVolumesOfEachFile) {
             "{\"path\":\"" + made_[5].path +
                 "\",\"volumes\":2,\"copies\":[{\"volume\":\"Photos\",\"path\":\"" + made_[0].path +
                 "\",\"state\":\"probable copy\",\"label\":\"PHOTOS\",\"serial\":\"" +
-                scan::SerialNumberText(1111) + "\"}]}");
+                lists::SerialNumberText(1111) + "\"}]}");
   const CommandResult under = Query({"copies", "--under", "2", "Photos"});
   std::sort(unique.begin(), unique.end());
   EXPECT_EQ(SortedLines(under.out), unique);
@@ -399,7 +399,7 @@ TEST_F(OneDiskListedAgainTest, CopiesCountsVolumesAndNeverTheFileItself) {
                             "\",\"volumes\":1,\"copies\":[{\"volume\":\"Disk\",\"path\":\"" +
                             Path("Disk", "spare/beach.jpg") +
                             "\",\"state\":\"probable copy\",\"label\":\"DISK\",\"serial\":\"" +
-                            scan::SerialNumberText(3333) + "\"}]}");
+                            lists::SerialNumberText(3333) + "\"}]}");
 }
 
 TEST_F(OneDiskListedAgainTest, VolumesShowsTheListsOfOneVolumeTogether) {
@@ -422,7 +422,7 @@ TEST_F(OneDiskListedAgainTest, VolumesShowsTheListsOfOneVolumeTogether) {
   EXPECT_EQ(json_names, order);
   // The clone shares the disk's serial: said once; lists without a serial share none.
   const std::string warning = "checker-cli: the volumes \"DISK\" and \"CLONE\" share the serial " +
-                              scan::SerialNumberText(3333) + ": a clone or a relabelled disk\n";
+                              lists::SerialNumberText(3333) + ": a clone or a relabelled disk\n";
   EXPECT_EQ(text.err, warning);
   EXPECT_EQ(json.err, warning);
 }

@@ -27,11 +27,7 @@ using testing_support::TempTree;
 
 // Replaces a file's bytes and gives it back its times, as a disk that rots.
 void Rot(const std::string& path, const std::string& content) {
-  struct stat before;
-  ASSERT_EQ(stat(path.c_str(), &before), 0);
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-  const struct timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  ASSERT_TRUE(testing_support::RewriteKeepingTimes(path, content)) << path;
 }
 
 std::string Row(const std::string& change, const std::string& text) {
@@ -148,7 +144,7 @@ TEST_F(CatalogueVerifyTest, StopsNamingTheVolumeWhenItIsNotMounted) {
   tree_.File("data/a.txt", "some words");
   // A volume that is mounted nowhere: its serial is no mounted volume's.
   const std::string list = Scan("Lost", data, {"--label", "LOST", "--serial", "4242"});
-  const std::string volume = "\"LOST\" (serial " + scan::SerialNumberText(4242) + ")";
+  const std::string volume = "\"LOST\" (serial " + lists::SerialNumberText(4242) + ")";
   CommandResult r = Cli({"verify", list});
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "");
@@ -208,9 +204,9 @@ TEST_F(CatalogueVerifyTest, TellsADiskFromItsClone) {
   ASSERT_TRUE(clone.Mount(tree_.Path("first/"), &why)) << why;
   Rot(tree_.Path("first/photos/b.jpg"), "a picture of a LAKE");
   ASSERT_TRUE(disk.Mount(tree_.Path("b_disk/"), &why)) << why;
-  TVolumeInfo info;
-  ASSERT_TRUE(GetVolumeInfoSx(tree_.Path("b_disk/"), &info));
-  const std::string serial = scan::SerialNumberText(info.serial_number);
+  fs::TVolumeInfo info;
+  ASSERT_TRUE(fs::GetVolumeInfoSx(tree_.Path("b_disk/"), &info));
+  const std::string serial = lists::SerialNumberText(info.serial_number);
   CommandResult volumes = Cli({"volumes", "--catalogue", catalogue_});
   CommandResult r = Cli({"verify", list});
   EXPECT_TRUE(volumes.out.ends_with("  mounted at " + tree_.Path("b_disk/") + "\n")) << volumes.out;
@@ -280,12 +276,12 @@ TEST_F(CatalogueVerifyTest, AFolderMountedAloneIsNoMountOfTheVolume) {
 TEST_F(CatalogueVerifyTest, PlaceMessagesSayWhatWasFound) {
   const std::string data = tree_.Dir("data");
   tree_.File("data/a.txt", "some words");
-  TVolumeInfo info;
-  if (!GetVolumeInfoSx(data, &info) || info.serial_number == 0) {
+  fs::TVolumeInfo info;
+  if (!fs::GetVolumeInfoSx(data, &info) || info.serial_number == 0) {
     GTEST_SKIP() << data << " is on a volume without a serial number";
   }
   const std::string volume =
-      "\"" + info.label + "\" (serial " + scan::SerialNumberText(info.serial_number) + ")";
+      "\"" + info.label + "\" (serial " + lists::SerialNumberText(info.serial_number) + ")";
   const std::string list = Scan("Here", data);
   std::filesystem::rename(tree_.Path("data"), tree_.Path("moved"));
   std::filesystem::create_directory_symlink("moved", tree_.Path("data"));

@@ -20,7 +20,7 @@ std::string ReadBack(std::FILE* file) {
 
 TEST(ProgressLineTest, WholeLines) {
   cli::ProgressShown figures;
-  figures.code = kNotifyProgress;
+  figures.code = scan::kNotifyProgress;
   figures.in.elapsed_ms = 2000;
   figures.in.total_bytes = 8192000;
   figures.in.bytes_done = 2048000;
@@ -31,19 +31,19 @@ TEST(ProgressLineTest, WholeLines) {
             "25.00 % | 2 048 000 bytes of 8 192 000 bytes | 1 000 kB/s | 2 s 0 ms, left 6 s 0 ms"
             " | 1 234 files | 2 errors | IMG_0001.JPG");
 
-  figures.code = kNotifyEnd;
+  figures.code = scan::kNotifyEnd;
   figures.in.total_bytes = 0;
   figures.in.elapsed_ms = 0;
   EXPECT_EQ(cli::FormatProgress(figures),
             "2 048 000 bytes of 0 bytes | 0 kB/s | 0 ms, left 0 ms | 1 234 files | 2 errors |"
             " Finished");
 
-  figures.code = kNotifyGather;
+  figures.code = scan::kNotifyGather;
   figures.in.elapsed_ms = 61000;
   EXPECT_EQ(cli::FormatProgress(figures),
             "1 m 1 s 0 ms | Searching directories ( might take long with big volume )");
 
-  figures.code = kNotifyProgress;
+  figures.code = scan::kNotifyProgress;
   // An escape sequence in a name must not reach the terminal, nor a lone C1 byte; other
   // invalid UTF-8 stays.
   figures.current_file = "\x1b[2Jx\xc2\x9by\xff\x9bz";
@@ -57,9 +57,9 @@ std::string TwoPhases(bool terminal, int columns) {
   if (file == nullptr) return "no temp file";
   cli::ProgressLine line(file, terminal, columns);
   cli::ProgressShown figures;
-  figures.code = kNotifyStart;
+  figures.code = scan::kNotifyStart;
   line.Show(figures);
-  figures.code = kNotifyScan;
+  figures.code = scan::kNotifyScan;
   line.Show(figures);
   line.Finish();
   line.Finish();  // nothing left open the second time

@@ -82,8 +82,8 @@ class ScanCommandTest : public ::testing::Test {
   // The network host of the data's volume and the directories below its root, run
   // together, as a derived list name shows them.
   bool VolumeParts(std::string* net, std::string* dirs) const {
-    TVolumeInfo volume;
-    if (!GetVolumeInfoSx(path_, &volume)) return false;
+    fs::TVolumeInfo volume;
+    if (!fs::GetVolumeInfoSx(path_, &volume)) return false;
     const std::string real = platform::ResolveExisting(path_);
     if (real.rfind(volume.root_path, 0) != 0) return false;
     *dirs = real.substr(volume.root_path.size());
@@ -165,7 +165,7 @@ TEST_F(ScanCommandTest, OptionsInBothForms) {
       << error;
   EXPECT_EQ(options.list_file, "a b");
   EXPECT_EQ(options.tree_file, "t");
-  EXPECT_EQ(options.run.options, kOptHexFile);
+  EXPECT_EQ(options.run.options, scan::kOptHexFile);
   EXPECT_EQ(options.run.min_blocks, 0);
   EXPECT_EQ(options.run.buffer_max, -1);
   EXPECT_EQ(options.serial, 305441741u);

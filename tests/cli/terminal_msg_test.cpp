@@ -93,7 +93,7 @@ TEST(TerminalMsgTest, InstalledHandlerAnswersMsgSxWithoutWaiting) {
   if (platform::IsTerminal(0)) GTEST_SKIP() << "stdin is a terminal";
   cli::InstallTerminalMsgHandler();
   testing::internal::CaptureStderr();
-  int id = MsgSx("Failed to allocate memory buffer", "Scandisk", support::kMbYesNo);
+  int id = support::MsgSx("Failed to allocate memory buffer", "Scandisk", support::kMbYesNo);
   std::string printed = testing::internal::GetCapturedStderr();
   support::SetMsgHandler(nullptr);
   EXPECT_EQ(id, support::kIdYes);

@@ -35,7 +35,7 @@ std::string Field(const std::string& name, const std::string& value) {
 }
 
 // The directories of `dir` below the volume root, each after `separator`.
-std::string DirsBelowRoot(const std::string& dir, const TVolumeInfo& volume,
+std::string DirsBelowRoot(const std::string& dir, const fs::TVolumeInfo& volume,
                           const std::string& separator) {
   std::string dirs;
   std::string piece;
@@ -57,8 +57,8 @@ class VolumeCommandTest : public ::testing::Test {
 
 TEST_F(VolumeCommandTest, PrintsTheRecordOneFieldALine) {
   const std::string dir = platform::ResolveExisting(tree_.Dir("Photos"));
-  TVolumeInfo volume;
-  ASSERT_TRUE(GetVolumeInfoSx(dir, &volume));
+  fs::TVolumeInfo volume;
+  ASSERT_TRUE(fs::GetVolumeInfoSx(dir, &volume));
 
   const auto r = RunCommand(CHECKER_CLI_PATH, {"volume", dir});
   ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -74,7 +74,7 @@ TEST_F(VolumeCommandTest, PrintsTheRecordOneFieldALine) {
   EXPECT_EQ(lines[3], Field("File system", volume.file_system_name));
   EXPECT_EQ(lines[4], Field("Label", volume.label));
   EXPECT_EQ(lines[5], "Serial number: " + std::to_string(volume.serial_number) + " (" +
-                          scan::SerialNumberText(volume.serial_number) + ")");
+                          lists::SerialNumberText(volume.serial_number) + ")");
   EXPECT_EQ(lines[6], Field("File-system flags", std::to_string(volume.file_system_flags)));
   EXPECT_EQ(lines[7], Field("Maximum name length", std::to_string(volume.max_name_length)));
   // Free space moves while other programs write; only the names are fixed.
@@ -92,8 +92,8 @@ TEST_F(VolumeCommandTest, PrintsTheRecordOneFieldALine) {
 }
 
 TEST_F(VolumeCommandTest, ARelativePathIsTakenFromTheCurrentDirectory) {
-  TVolumeInfo volume;
-  ASSERT_TRUE(GetVolumeInfoSx(platform::CurrentDir(), &volume));
+  fs::TVolumeInfo volume;
+  ASSERT_TRUE(fs::GetVolumeInfoSx(platform::CurrentDir(), &volume));
   const auto r = RunCommand(CHECKER_CLI_PATH, {"volume", "."});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(Lines(r.out).at(0), Field("Root path", volume.root_path));
@@ -122,24 +122,24 @@ class NamesCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = platform::ResolveExisting(tree_.Dir("My Photos/2020"));
-    ASSERT_TRUE(GetVolumeInfoSx(dir_, &volume_));
+    ASSERT_TRUE(fs::GetVolumeInfoSx(dir_, &volume_));
     ASSERT_EQ(dir_.rfind(volume_.root_path, 0), 0u);
     host_ = volume_.root_kind == fs::kRootKindNetwork ? volume_.network_host : "";
   }
   std::string Expected(const std::string& name) const {
     return Field("Net name", host_) + "\n" + Field("Label", volume_.label) + "\n" +
            Field("Directory", DirsBelowRoot(dir_, volume_, "")) + "\n" +
-           Field("Serial", scan::SerialNumberText(volume_.serial_number)) + "\n" +
+           Field("Serial", lists::SerialNumberText(volume_.serial_number)) + "\n" +
            Field("Name", name) + "\n";
   }
   TempTree tree_;
   std::string dir_;
   std::string host_;
-  TVolumeInfo volume_;
+  fs::TVolumeInfo volume_;
 };
 
 TEST_F(NamesCommandTest, FourPartsAndTheJoinedName) {
-  const std::string serial = scan::SerialNumberText(volume_.serial_number);
+  const std::string serial = lists::SerialNumberText(volume_.serial_number);
   const std::string net = host_.empty() ? "" : host_ + "%";
   auto r = RunCommand(CHECKER_CLI_PATH, {"names", dir_});
   ASSERT_EQ(r.exit_code, 0) << r.err;

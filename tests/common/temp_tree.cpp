@@ -1,5 +1,8 @@
 #include "common/temp_tree.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -48,6 +51,14 @@ std::string TempTree::Dir(std::string_view relative) {
   fs::create_directories(path);
   if (path.back() != '/') path += '/';
   return path;
+}
+
+bool RewriteKeepingTimes(const std::string& path, std::string_view contents) {
+  struct stat before;
+  if (stat(path.c_str(), &before) != 0) return false;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
 std::string TempTree::Read(const std::string& path) {

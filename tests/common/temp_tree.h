@@ -33,6 +33,10 @@ class TempTree {
   std::string root_;
 };
 
+// Writes `contents` over the file at `path` and gives it back its access and write
+// times, as a disk that rots behind its file system. False when it cannot.
+bool RewriteKeepingTimes(const std::string& path, std::string_view contents);
+
 // The lines of a list file, split at CR LF; a last line without one is kept.
 std::vector<std::string> ListLines(const std::string& text);
 // A command's output split at LF, sorted.

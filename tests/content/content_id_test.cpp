@@ -20,6 +20,7 @@
 #include "platform/files.h"
 #include "platform/memory.h"
 
+namespace content {
 namespace {
 
 namespace fs = std::filesystem;
@@ -492,7 +493,7 @@ TEST_F(ContentIdTest, ReadsLeaveThePageCacheAsTheirPolicySays) {
       ASSERT_EQ(OpenListedFile(dir, "big", &listed_file), kChkOk);
       bool drop_after = false;
       ASSERT_EQ(PrepareListedRead(listed_file, kSize, c.cache, &drop_after), kChkOk);
-      scan::FoldState state;
+      FoldState state;
       for (uint64_t at = 0; at < kSize; at += 1048576) {
         ASSERT_EQ(FoldFileRange(listed_file, at, 1048576, {}, {}, &state), kChkOk);
       }
@@ -572,3 +573,5 @@ TEST_F(ContentIdTest, VerifyReadsWhatTheDiskHolds) {
     EXPECT_EQ(usage.dirty, 0u);
   }
 }
+
+}  // namespace content

@@ -9,16 +9,16 @@
 
 #include "content/literal_fold.h"
 
+namespace content {
 namespace {
 
-using scan::FoldKernel;
 using testing_support::LiteralId;
 using testing_support::MixedBytes;
 
 std::vector<FoldKernel> AvailableKernels() {
   std::vector<FoldKernel> kernels;
   for (FoldKernel k : {FoldKernel::kScalar, FoldKernel::kAvx2, FoldKernel::kAvx512}) {
-    if (scan::FoldKernelAvailable(k)) kernels.push_back(k);
+    if (FoldKernelAvailable(k)) kernels.push_back(k);
   }
   return kernels;
 }
@@ -38,22 +38,22 @@ const char* KernelName(FoldKernel kernel) {
 // The id the kernel gives for the bytes, folded in pieces of at most `piece` bytes
 // (even, except that the odd tail goes in as one word).
 uint32_t KernelId(FoldKernel kernel, const std::string& bytes, size_t piece = 0) {
-  scan::FoldState state;
+  FoldState state;
   const size_t even = bytes.size() & ~size_t{1};
   if (piece == 0) piece = even == 0 ? 2 : even;
   for (size_t at = 0; at < even; at += piece) {
     const size_t n = std::min(piece, even - at);
-    scan::FoldWordsWith(kernel, bytes.data() + at, n / 2, &state);
+    FoldWordsWith(kernel, bytes.data() + at, n / 2, &state);
   }
-  if (bytes.size() % 2 != 0) scan::FoldWord(static_cast<uint8_t>(bytes.back()), &state);
-  return scan::FoldResult(state);
+  if (bytes.size() % 2 != 0) FoldWord(static_cast<uint8_t>(bytes.back()), &state);
+  return FoldResult(state);
 }
 
 uint32_t DispatchedId(const std::string& bytes) {
-  scan::FoldState state;
-  scan::FoldWords(bytes.data(), bytes.size() / 2, &state);
-  if (bytes.size() % 2 != 0) scan::FoldWord(static_cast<uint8_t>(bytes.back()), &state);
-  return scan::FoldResult(state);
+  FoldState state;
+  FoldWords(bytes.data(), bytes.size() / 2, &state);
+  if (bytes.size() % 2 != 0) FoldWord(static_cast<uint8_t>(bytes.back()), &state);
+  return FoldResult(state);
 }
 
 TEST(FoldTest, WorkedExamples) {
@@ -83,14 +83,14 @@ TEST(FoldTest, TinyInputsWorkedByHand) {
 TEST(FoldTest, ZeroCounterWrapsFrom255To1) {
   // 600 zero bytes are 300 zero words: 1 x ... x 255, then 1 x ... x 45.
   uint64_t expected = 1;
-  for (uint64_t k = 1; k <= 255; ++k) expected = expected * k % scan::kIdModulus;
-  for (uint64_t k = 1; k <= 45; ++k) expected = expected * k % scan::kIdModulus;
+  for (uint64_t k = 1; k <= 255; ++k) expected = expected * k % kIdModulus;
+  for (uint64_t k = 1; k <= 45; ++k) expected = expected * k % kIdModulus;
   const std::string zeros(600, '\0');
   EXPECT_EQ(LiteralId(zeros), expected);
   for (FoldKernel k : AvailableKernels()) EXPECT_EQ(KernelId(k, zeros), expected) << KernelName(k);
   // The counter runs on across words that are not zero.
   std::string mixed = std::string(300, '\0') + "ab" + std::string(300, '\0');
-  EXPECT_EQ(KernelId(FoldKernel::kScalar, mixed), expected * 0x6261 % scan::kIdModulus);
+  EXPECT_EQ(KernelId(FoldKernel::kScalar, mixed), expected * 0x6261 % kIdModulus);
 }
 
 TEST(FoldTest, EveryKernelMatchesLiteralOnEverySmallSize) {
@@ -152,31 +152,32 @@ TEST(FoldTest, HowTheInputIsCutNeverChangesTheId) {
   // Uneven pieces, each kernel taking a turn.
   std::mt19937 rng(5);
   const auto kernels = AvailableKernels();
-  scan::FoldState state;
+  FoldState state;
   size_t at = 0;
   while (at < bytes.size()) {
     const size_t words = std::min<size_t>((bytes.size() - at) / 2, rng() % 3000);
-    scan::FoldWordsWith(kernels[rng() % kernels.size()], bytes.data() + at, words, &state);
+    FoldWordsWith(kernels[rng() % kernels.size()], bytes.data() + at, words, &state);
     at += words * 2;
   }
-  EXPECT_EQ(scan::FoldResult(state), expected);
+  EXPECT_EQ(FoldResult(state), expected);
 }
 
 TEST(FoldTest, ResultFromZeroCountMatchesCounterSequence) {
   // Whole counter cycles go through the power; check a few against the literal fold.
   for (size_t words : {255, 256, 510, 765 + 17, 255 * 40 + 254}) {
-    scan::FoldState state;
+    FoldState state;
     state.zero_words = words;
-    EXPECT_EQ(scan::FoldResult(state), LiteralId(std::string(words * 2, '\0'))) << words;
+    EXPECT_EQ(FoldResult(state), LiteralId(std::string(words * 2, '\0'))) << words;
   }
 }
 
 TEST(FoldTest, MulModReducesFully) {
-  EXPECT_EQ(scan::MulMod(0xffffffffu, 1), 0u);
-  EXPECT_EQ(scan::MulMod(0xfffffffeu, 0xfffffffeu), 1u);
-  EXPECT_EQ(scan::MulMod(65536, 65536), 1u);
-  EXPECT_EQ(scan::MulMod(65535, 65537), 0u);
-  EXPECT_EQ(scan::MulMod(123456789, 987654321), 123456789ull * 987654321ull % 4294967295ull);
+  EXPECT_EQ(MulMod(0xffffffffu, 1), 0u);
+  EXPECT_EQ(MulMod(0xfffffffeu, 0xfffffffeu), 1u);
+  EXPECT_EQ(MulMod(65536, 65536), 1u);
+  EXPECT_EQ(MulMod(65535, 65537), 0u);
+  EXPECT_EQ(MulMod(123456789, 987654321), 123456789ull * 987654321ull % 4294967295ull);
 }
 
 }  // namespace
+}  // namespace content

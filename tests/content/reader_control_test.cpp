@@ -10,9 +10,8 @@
 #include <functional>
 #include <string>
 
+namespace content {
 namespace {
-
-using scan::ReaderControl;
 
 constexpr double kMiB = 1048576;
 constexpr int kCores = 2;
@@ -107,7 +106,7 @@ TEST(ReaderControlTest, SettlesWhereTheDeviceReadsFastest) {
     EXPECT_GE(trace.lowest, c.low - 1) << c.name;
     EXPECT_LE(trace.highest, c.high + 1) << c.name;
     EXPECT_GE(trace.lowest, 1) << c.name;
-    EXPECT_LE(trace.highest, scan::kMaxAdaptiveReaders) << c.name;
+    EXPECT_LE(trace.highest, kMaxAdaptiveReaders) << c.name;
   }
 }
 
@@ -122,8 +121,8 @@ TEST(ReaderControlTest, SettlesWithinAFewWindows) {
     uint32_t within_ms;
   };
   const Case kCases[] = {
-      {"grows to 8 from 1", 1, GrowsToEight, 6 * scan::kControlWindowMs},
-      {"peaks at 4 from 1", 1, PeaksAtFour, 6 * scan::kControlWindowMs},
+      {"grows to 8 from 1", 1, GrowsToEight, 6 * kControlWindowMs},
+      {"peaks at 4 from 1", 1, PeaksAtFour, 6 * kControlWindowMs},
       {"spinning from 8", 8, Spinning, 700},
   };
   for (const Case& c : kCases) {
@@ -138,7 +137,7 @@ TEST(ReaderControlTest, DoesNotWanderOnAFlatDevice) {
     EXPECT_EQ(trace.settled_low, start) << start;
     EXPECT_EQ(trace.settled_high, start) << start;
     EXPECT_GE(trace.lowest, std::max(start - 1, 1)) << start;
-    EXPECT_LE(trace.highest, std::min(start + 1, scan::kMaxAdaptiveReaders)) << start;
+    EXPECT_LE(trace.highest, std::min(start + 1, kMaxAdaptiveReaders)) << start;
   }
 }
 
@@ -173,8 +172,9 @@ TEST(ReaderControlTest, ReadsFromMemoryTakeAReaderPerCore) {
 TEST(ReaderControlTest, WindowWaitsForItsBytesUpToItsLongest) {
   ReaderControl control(2, kCores);
   control.Step(0, 0);
-  EXPECT_EQ(control.Step(scan::kControlWindowMs, 1000), 2);     // too few bytes: no decision
-  EXPECT_EQ(control.Step(scan::kControlWindowMaxMs, 2000), 4);  // first window closes: a probe
+  EXPECT_EQ(control.Step(kControlWindowMs, 1000), 2);     // too few bytes: no decision
+  EXPECT_EQ(control.Step(kControlWindowMaxMs, 2000), 4);  // first window closes: a probe
 }
 
 }  // namespace
+}  // namespace content

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace content {
 namespace {
-
-using scan::SliceLender;
 
 TEST(SliceLenderTest, SlicesAreEvenAndStartOnCacheLinesOnceTheyHoldTwo) {
   struct Case {
@@ -95,3 +94,4 @@ TEST(SliceLenderTest, EachReaderInUseGetsAnEqualPowerOfTwoOfSlices) {
 }
 
 }  // namespace
+}  // namespace content

@@ -11,6 +11,8 @@
 #include "common/temp_tree.h"
 #include "support/string_list.h"
 
+namespace fs {
+
 namespace {
 
 namespace stdfs = std::filesystem;
@@ -512,3 +514,5 @@ TEST(WalkParamsTest, AnchoringDecidesAHit) {
 }
 
 }  // namespace
+
+}  // namespace fs

@@ -8,6 +8,8 @@
 #include "common/temp_tree.h"
 #include "platform/paths.h"
 
+namespace fs {
+
 namespace {
 
 using testing_support::TempTree;
@@ -169,3 +171,5 @@ TEST_F(VolumeInfoTest, RootColumnCountsTheLeadingPartThatIsTheMountPoint) {
 }
 
 }  // namespace
+
+}  // namespace fs

@@ -11,7 +11,7 @@
 #include "content/content_id.h"
 #include "support/toolkit.h"
 
-namespace scan {
+namespace lists {
 namespace {
 
 using testing_support::TempTree;
@@ -64,7 +64,7 @@ constexpr std::string_view kPhotos = "/x/Data/Photos/";
 TEST(IdListWriterTest, FileLineMatchesTheWorkedExample) {
   IdListWriter writer(DefaultOptions());
   writer.SetDirectory(kPhotos);
-  EXPECT_EQ(writer.FormatFileLine(kChkOk, 701218845, ExampleRecord(), "IMG_0001.JPG"), 0);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkOk, 701218845, ExampleRecord(), "IMG_0001.JPG"), 0);
   const std::string& line = writer.line();
   EXPECT_EQ(line, "F  07012 18845" + kExampleFixed + " 12+4 | IMG_0001.JPG" + Blanks(45) +
                       "/p 15+0 | 4 /x/Data/Photos/\r\n");
@@ -180,7 +180,7 @@ TEST(IdListWriterTest, NameSectionsGrowByBlocksAtTheirBoundaries) {
     options.min_blocks = c.min_blocks;
     IdListWriter writer(options);
     writer.SetDirectory("/a/");
-    writer.FormatFileLine(kChkEmpty, 0, ExampleRecord(), std::string(c.length, 'n'));
+    writer.FormatFileLine(content::kChkEmpty, 0, ExampleRecord(), std::string(c.length, 'n'));
     EXPECT_EQ(writer.line(), "F  00000 00000" + kExampleFixed + c.sections + "/p  3+0 | 4 /a/\r\n")
         << c.length << " characters, minimum " << c.min_blocks;
   }
@@ -193,7 +193,7 @@ TEST(IdListWriterTest, HexOptionsWriteLengthsAndCountsInHex) {
   IdListWriter writer(options);
   writer.SetDirectory("/abcdefghijklmnopqrstuvwx/");
   const std::string name(31, 'h');
-  writer.FormatFileLine(kChkOk, 0, ExampleRecord(), name);
+  writer.FormatFileLine(content::kChkOk, 0, ExampleRecord(), name);
   EXPECT_EQ(writer.line().substr(72),
             " 1F$3 | " + name + Blanks(11) + "/p 26+0 | 4 /abcdefghijklmnopqrstuvwx/\r\n");
 
@@ -201,7 +201,7 @@ TEST(IdListWriterTest, HexOptionsWriteLengthsAndCountsInHex) {
   options.hex_path = true;
   IdListWriter path_writer(options);
   path_writer.SetDirectory("/abcdefghijklmnopqrstuvwx/");
-  path_writer.FormatFileLine(kChkOk, 0, ExampleRecord(), name);
+  path_writer.FormatFileLine(content::kChkOk, 0, ExampleRecord(), name);
   EXPECT_EQ(path_writer.line().substr(72),
             " 31+3 | " + name + Blanks(11) + "/p 1A$0 | 4 /abcdefghijklmnopqrstuvwx/\r\n");
 
@@ -209,7 +209,7 @@ TEST(IdListWriterTest, HexOptionsWriteLengthsAndCountsInHex) {
   options.min_blocks = 0;
   IdListWriter both(options);
   both.SetDirectory("/");
-  both.FormatFileLine(kChkOk, 0, ExampleRecord(), std::string(255, 'h'));
+  both.FormatFileLine(content::kChkOk, 0, ExampleRecord(), std::string(255, 'h'));
   EXPECT_EQ(both.line().substr(72, 8), " FF$12| ");
   EXPECT_EQ(both.line().substr(72 + 6 + 18 * 15 - 1), "/p  1$0 | 4 /\r\n");
 }
@@ -217,7 +217,7 @@ TEST(IdListWriterTest, HexOptionsWriteLengthsAndCountsInHex) {
 TEST(IdListWriterTest, MultiByteNamesCountCharacters) {
   IdListWriter writer(DefaultOptions());
   writer.SetDirectory("/x/Öl/");
-  writer.FormatFileLine(kChkOk, 1, ExampleRecord(), "Äpfel.txt");
+  writer.FormatFileLine(content::kChkOk, 1, ExampleRecord(), "Äpfel.txt");
   EXPECT_EQ(writer.line(), "F  00000 00001" + kExampleFixed + "  9+4 | Äpfel.txt" + Blanks(48) +
                                "/p  6+0 | 4 /x/Öl/\r\n");
   // 12 characters of three bytes each take two blocks like any 12 characters.
@@ -226,23 +226,23 @@ TEST(IdListWriterTest, MultiByteNamesCountCharacters) {
   options.min_blocks = 0;
   IdListWriter small(options);
   small.SetDirectory("/");
-  small.FormatFileLine(kChkOk, 1, ExampleRecord(), wide);
+  small.FormatFileLine(content::kChkOk, 1, ExampleRecord(), wide);
   EXPECT_EQ(small.line().substr(72), " 12+2 | " + wide + Blanks(15) + "/p  1+0 | 4 /\r\n");
   // An invalid byte is one character.
-  small.FormatFileLine(kChkOk, 1, ExampleRecord(), "a\xC9z");
+  small.FormatFileLine(content::kChkOk, 1, ExampleRecord(), "a\xC9z");
   EXPECT_EQ(small.line().substr(72), "  3+1 | a\xC9z" + Blanks(9) + "/p  1+0 | 4 /\r\n");
 }
 
 TEST(IdListWriterTest, LineBreaksInNamesAndDirectoriesBecomeQuestionMarksAndCount) {
   IdListWriter writer(DefaultOptions());
   writer.SetDirectory("/x/");
-  EXPECT_EQ(writer.FormatFileLine(kChkOk, 1, ExampleRecord(), "a\r\nb"), 1);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkOk, 1, ExampleRecord(), "a\r\nb"), 1);
   EXPECT_EQ(writer.line().substr(72), "  4+4 | a??b" + Blanks(53) + "/p  3+0 | 4 /x/\r\n");
-  EXPECT_EQ(writer.FormatFileLine(kChkOpenFailed, 0, ExampleRecord(), "c\n"), 2);
-  EXPECT_EQ(writer.FormatFileLine(kChkOk, 1, ExampleRecord(), "plain"), 0);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkOpenFailed, 0, ExampleRecord(), "c\n"), 2);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkOk, 1, ExampleRecord(), "plain"), 0);
 
   writer.SetDirectory("/x/new\nline/");
-  EXPECT_EQ(writer.FormatFileLine(kChkOk, 1, ExampleRecord(), "plain"), 1);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkOk, 1, ExampleRecord(), "plain"), 1);
   EXPECT_EQ(writer.line().substr(72),
             "  5+4 | plain" + Blanks(52) + "/p 12+0 | 4 /x/new?line/\r\n");
   EXPECT_EQ(writer.directory(), "/x/new\nline/");
@@ -258,12 +258,12 @@ TEST(IdListWriterTest, IdFieldFollowsEveryResultCode) {
     int errors;
   };
   const std::vector<CodeCase> cases = {
-      {kChkOk, "F  35060 64315", 0},
-      {kChkEmpty, "F  00000 00000", 0},
-      {kChkOpenFailed, "F  !CannotOpen", 1},
-      {kChkBufferSizeFailed, "F  !Allocation", 1},
-      {kChkNoBuffer, "F  !Allocation", 1},
-      {kChkReadError, "F  %IO000 001 ", 1},
+      {content::kChkOk, "F  35060 64315", 0},
+      {content::kChkEmpty, "F  00000 00000", 0},
+      {content::kChkOpenFailed, "F  !CannotOpen", 1},
+      {content::kChkBufferSizeFailed, "F  !Allocation", 1},
+      {content::kChkNoBuffer, "F  !Allocation", 1},
+      {content::kChkReadError, "F  %IO000 001 ", 1},
       {77, "F  %IO000 077 ", 1},
   };
   IdListWriter writer(DefaultOptions());
@@ -280,7 +280,7 @@ TEST(IdListWriterTest, VanishedFileLeavesTheFixedPartBlank) {
   IdListWriter writer(DefaultOptions());
   writer.SetDirectory("/x/");
   support::FindData unset;
-  EXPECT_EQ(writer.FormatFileLine(kChkNotFound, 0, unset, "gone.txt"), 1);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkNotFound, 0, unset, "gone.txt"), 1);
   EXPECT_EQ(writer.line(), "F  !CannotFind" + Blanks(58) + "  8+4 | gone.txt" + Blanks(49) +
                                "/p  3+0 | 4 /x/\r\n");
   EXPECT_EQ(writer.line()[78], '|');
@@ -296,19 +296,19 @@ TEST(IdListWriterTest, ShortFilesShowTheirBytesInHex) {
   writer.SetDirectory(dir);
   support::FindData record = ExampleRecord();
   record.size = 3;
-  EXPECT_EQ(writer.FormatFileLine(kChkTooShort, 0, record, "abc"), 0);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkTooShort, 0, record, "abc"), 0);
   EXPECT_EQ(writer.line().substr(0, 29), "F  $616263" + Blanks(18) + "3");
-  EXPECT_EQ(writer.FormatFileLine(kChkTooShort, 0, record, "one"), 0);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkTooShort, 0, record, "one"), 0);
   EXPECT_EQ(writer.line().substr(0, 14), "F  $01        ");
-  EXPECT_EQ(writer.FormatFileLine(kChkTooShort, 0, record, "five"), 0);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkTooShort, 0, record, "five"), 0);
   EXPECT_EQ(writer.line().substr(0, 14), "F  $00FF107F80");
   EXPECT_EQ(writer.line()[78], '|');
   // Gone by the time it is read again.
-  EXPECT_EQ(writer.FormatFileLine(kChkTooShort, 0, record, "missing"), 1);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkTooShort, 0, record, "missing"), 1);
   EXPECT_EQ(writer.line().substr(0, 14), "F  !CannotOpen");
   // A directory by that name is not opened either.
   tree.Dir("sub");
-  EXPECT_EQ(writer.FormatFileLine(kChkTooShort, 0, record, "sub"), 1);
+  EXPECT_EQ(writer.FormatFileLine(content::kChkTooShort, 0, record, "sub"), 1);
   EXPECT_EQ(writer.line().substr(0, 14), "F  !CannotOpen");
 }
 
@@ -317,12 +317,12 @@ TEST(IdListWriterTest, TerabyteSizesWidenTheSizeField) {
   writer.SetDirectory("/x/");
   support::FindData record = ExampleRecord();
   record.size = 1000000000000;
-  writer.FormatFileLine(kChkOk, 5, record, "big");
+  writer.FormatFileLine(content::kChkOk, 5, record, "big");
   EXPECT_EQ(writer.line(),
             "F  00000 000051000 000 000 000 2020-05-01 12:34:56 2020-04-30 08:00:00 32  3+4 | big" +
                 Blanks(54) + "/p  3+0 | 4 /x/\r\n");
   record.size = 999999999999;
-  writer.FormatFileLine(kChkOk, 5, record, "big");
+  writer.FormatFileLine(content::kChkOk, 5, record, "big");
   EXPECT_EQ(writer.line().substr(14, 15), "999 999 999 999");
 }
 
@@ -336,7 +336,7 @@ TEST(IdListWriterTest, AttributesAboveNineHundredNinetyNineKeepTheirLowBits) {
   };
   for (const auto& [attributes, expected] : cases) {
     record.attributes = attributes;
-    writer.FormatFileLine(kChkOk, 1, record, "f");
+    writer.FormatFileLine(content::kChkOk, 1, record, "f");
     EXPECT_EQ(writer.line().substr(61, 16), expected) << attributes;
   }
 }
@@ -347,7 +347,7 @@ TEST(IdListWriterTest, TimesThatCannotBeShownStayBlank) {
   support::FindData record = ExampleRecord();
   record.last_write_time = 0;
   record.creation_time = 0xFFFFFFFFFFFFFFFFULL;
-  writer.FormatFileLine(kChkOk, 1, record, "f");
+  writer.FormatFileLine(content::kChkOk, 1, record, "f");
   EXPECT_EQ(writer.line().substr(29, 50), " 1601-01-01 00:00:00 " + Blanks(19) + " 32  1+4 |");
 }
 
@@ -356,7 +356,7 @@ TEST(IdListWriterTest, FileTimesReadLikeTheToolkitsForm0) {
                         FileTimeOf(4102444799), FileTimeOf(253402300799)}) {
     std::string text;
     AppendFileTime(&text, time);
-    EXPECT_EQ(text, FileTimeTextSx(time, 0));
+    EXPECT_EQ(text, support::FileTimeTextSx(time, 0));
   }
 }
 
@@ -365,12 +365,12 @@ TEST(IdListWriterTest, RootColumnsOfThreeDigitsAndUnknownRoots) {
   options.root_column = 104;
   IdListWriter writer(options);
   writer.SetDirectory("/x/");
-  writer.FormatFileLine(kChkOk, 1, ExampleRecord(), "f");
+  writer.FormatFileLine(content::kChkOk, 1, ExampleRecord(), "f");
   EXPECT_EQ(writer.line().substr(137), "/p  3+0 |104 /x/\r\n");
   options.root_column = 0;
   IdListWriter unknown(options);
   unknown.SetDirectory("/x/");
-  unknown.FormatFileLine(kChkOk, 1, ExampleRecord(), "f");
+  unknown.FormatFileLine(content::kChkOk, 1, ExampleRecord(), "f");
   EXPECT_EQ(unknown.line().substr(137), "/p  3+0 |   /x/\r\n");
 }
 
@@ -433,9 +433,10 @@ TEST(FileLineReaderTest, ReadsTheWorkedExample) {
 TEST(FileLineReaderTest, RoundTripsEveryResultCodeAndOption) {
   TempTree tree;
   tree.File("abc", "abc");
-  const std::vector<uint8_t> codes = {
-      kChkOk,       kChkReadError, kChkOpenFailed, kChkBufferSizeFailed,
-      kChkNoBuffer, kChkTooShort,  kChkEmpty,      kChkNotFound};
+  const std::vector<uint8_t> codes = {content::kChkOk,         content::kChkReadError,
+                                      content::kChkOpenFailed, content::kChkBufferSizeFailed,
+                                      content::kChkNoBuffer,   content::kChkTooShort,
+                                      content::kChkEmpty,      content::kChkNotFound};
   const std::vector<std::string> names = {"abc",
                                           "",
                                           "IMG_0001.JPG",
@@ -475,7 +476,7 @@ TEST(FileLineReaderTest, ReadsLinesWithAWidenedSizeOrPathLength) {
   writer.SetDirectory(dir);
   support::FindData record = ExampleRecord();
   record.size = 18446744073709551615u;
-  writer.FormatFileLine(kChkOk, 5, record, "huge");
+  writer.FormatFileLine(content::kChkOk, 5, record, "huge");
   std::string path;
   ASSERT_TRUE(FileLinePath(writer.line(), &path));
   EXPECT_EQ(path, dir + "huge");
@@ -552,14 +553,14 @@ TEST(DoneListTest, CollectsTheFullPathOfEveryFileLine) {
   writer.FormatHeader(RunMode::kCreate, 1, "L", At(2020, 1, 1, 0, 0, 0), kSearchPath);
   text += writer.line();
   writer.SetDirectory("/x/Data/");
-  writer.FormatFileLine(kChkOk, 1, ExampleRecord(), "a.txt");
+  writer.FormatFileLine(content::kChkOk, 1, ExampleRecord(), "a.txt");
   text += writer.line();
-  writer.FormatFileLine(kChkNotFound, 0, ExampleRecord(), "gone");
+  writer.FormatFileLine(content::kChkNotFound, 0, ExampleRecord(), "gone");
   text += writer.line();
   writer.FormatDirectoryLine("/x/Data/", 1, 2, 2);
   text += writer.line() + "\r\n";
   writer.SetDirectory("/x/Data/Photos/");
-  writer.FormatFileLine(kChkOk, 1, ExampleRecord(), "b.jpg");
+  writer.FormatFileLine(content::kChkOk, 1, ExampleRecord(), "b.jpg");
   text += writer.line();
   writer.FormatDirectoryLine("/x/Data/Photos/", 1, 1, 1);
   text += writer.line();
@@ -592,7 +593,7 @@ TEST(DoneListTest, LinesEndingInLfOrCrAloneAreReadToo) {
   writer.SetDirectory("/x/");
   std::string text;
   for (const char* name : {"one", "two", "three"}) {
-    writer.FormatFileLine(kChkOk, 1, ExampleRecord(), name);
+    writer.FormatFileLine(content::kChkOk, 1, ExampleRecord(), name);
     std::string line = writer.line();
     line.resize(line.size() - 2);
     text += line + (std::string(name) == "two" ? "\r" : "\n");
@@ -603,4 +604,4 @@ TEST(DoneListTest, LinesEndingInLfOrCrAloneAreReadToo) {
 }
 
 }  // namespace
-}  // namespace scan
+}  // namespace lists

@@ -16,72 +16,72 @@ namespace {
 using testing_support::TempTree;
 
 TEST(ResolveBaseFolderTest, RelativeSettingsJoinTheBasePath) {
-  EXPECT_EQ(scan::ResolveBaseFolder("", "xBase/", "/opt/app/"), "/opt/app/xBase/");
-  EXPECT_EQ(scan::ResolveBaseFolder("/data", "lists", "/opt/app/"), "/data/lists/");
-  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "lists/", "/opt/app/"), "/data/lists/");
-  EXPECT_EQ(scan::ResolveBaseFolder("  /data/ ", " a b ", "/opt/app/"), "/data/a b/");
-  EXPECT_EQ(scan::ResolveBaseFolder("", "x", "/opt/app"), "/opt/app/x/");
+  EXPECT_EQ(lists::ResolveBaseFolder("", "xBase/", "/opt/app/"), "/opt/app/xBase/");
+  EXPECT_EQ(lists::ResolveBaseFolder("/data", "lists", "/opt/app/"), "/data/lists/");
+  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "lists/", "/opt/app/"), "/data/lists/");
+  EXPECT_EQ(lists::ResolveBaseFolder("  /data/ ", " a b ", "/opt/app/"), "/data/a b/");
+  EXPECT_EQ(lists::ResolveBaseFolder("", "x", "/opt/app"), "/opt/app/x/");
 }
 
 TEST(ResolveBaseFolderTest, AbsoluteAndEmptySettings) {
-  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "/srv/x", "/opt/app/"), "/srv/x/");
-  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "//nas/share", "/opt/app/"), "//nas/share/");
-  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "", "/opt/app/"), "");
-  EXPECT_EQ(scan::ResolveBaseFolder("/data/", "   ", "/opt/app/"), "");
+  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "/srv/x", "/opt/app/"), "/srv/x/");
+  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "//nas/share", "/opt/app/"), "//nas/share/");
+  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "", "/opt/app/"), "");
+  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "   ", "/opt/app/"), "");
 }
 
 TEST(ComposeListNameTest, PartsAndSeparators) {
-  EXPECT_EQ(scan::ComposeListName("nas", "Music", "Pop", "123"), "nas%Music^Pop~123");
-  EXPECT_EQ(scan::ComposeListName("", "DATA", "", "03054_41741"), "DATA~03054_41741");
-  EXPECT_EQ(scan::ComposeListName("", "", "home", ""), "^home");
-  EXPECT_EQ(scan::ComposeListName("h", "", "", "", "#", "^", "~"), "h#");
-  EXPECT_EQ(scan::ComposeListName("", "", "", ""), "");
+  EXPECT_EQ(lists::ComposeListName("nas", "Music", "Pop", "123"), "nas%Music^Pop~123");
+  EXPECT_EQ(lists::ComposeListName("", "DATA", "", "03054_41741"), "DATA~03054_41741");
+  EXPECT_EQ(lists::ComposeListName("", "", "home", ""), "^home");
+  EXPECT_EQ(lists::ComposeListName("h", "", "", "", "#", "^", "~"), "h#");
+  EXPECT_EQ(lists::ComposeListName("", "", "", ""), "");
 }
 
 TEST(NameListFilesTest, ExtensionsAndDefaults) {
-  scan::ListFileNames names = scan::NameListFiles("/L/", " Vol7 ", "v00", "t00");
+  lists::ListFileNames names = lists::NameListFiles("/L/", " Vol7 ", "v00", "t00");
   EXPECT_EQ(names.id_list, "/L/Vol7.v00");
   EXPECT_EQ(names.tree_list, "/L/Vol7.t00");
   EXPECT_FALSE(names.same);
 
-  names = scan::NameListFiles("/L/", "/Vol7", "", "");
+  names = lists::NameListFiles("/L/", "/Vol7", "", "");
   EXPECT_EQ(names.id_list, "/L/Vol7.v00");
   EXPECT_EQ(names.tree_list, "/L/Vol7.t00");
 
-  names = scan::NameListFiles("/L/", "x", "v00", "v00");
+  names = lists::NameListFiles("/L/", "x", "v00", "v00");
   EXPECT_TRUE(names.same);
   EXPECT_EQ(names.id_list, "/L/x.v00");
 
   // File names differ by case here.
-  EXPECT_FALSE(scan::NameListFiles("/L/", "x", "v00", "V00").same);
+  EXPECT_FALSE(lists::NameListFiles("/L/", "x", "v00", "V00").same);
 }
 
 TEST(NameListFilesTest, PartsNeverLeaveTheFolder) {
   using std::string_literals::operator""s;
-  EXPECT_EQ(scan::ComposeListName("h/x", "../../x", "a/b", "1", "%", "^", "~"),
+  EXPECT_EQ(lists::ComposeListName("h/x", "../../x", "a/b", "1", "%", "^", "~"),
             "h_x%.._.._x^a_b~1");
-  EXPECT_EQ(scan::ComposeListName("", "..", "", "", "%", "^", "~"), "_");
-  EXPECT_EQ(scan::ComposeListName("", "a\0b"s, ".", "", "%", "^", "~"), "a_b^_");
-  const scan::ListFileNames names = scan::NameListFiles("/L/", "sub/../../x", "v00", "t00");
+  EXPECT_EQ(lists::ComposeListName("", "..", "", "", "%", "^", "~"), "_");
+  EXPECT_EQ(lists::ComposeListName("", "a\0b"s, ".", "", "%", "^", "~"), "a_b^_");
+  const lists::ListFileNames names = lists::NameListFiles("/L/", "sub/../../x", "v00", "t00");
   EXPECT_EQ(names.id_list, "/L/sub_.._.._x.v00");
-  EXPECT_EQ(scan::NameListFiles("/L/", "..", "v00", "t00").tree_list, "/L/_.t00");
+  EXPECT_EQ(lists::NameListFiles("/L/", "..", "v00", "t00").tree_list, "/L/_.t00");
 }
 
 TEST(NameListFilesTest, LongNamesAreCutAtACharacterBeforeTheExtension) {
   // 126 two-byte characters: 252 bytes, so with ".v00" one character must go.
   std::string name;
   for (int i = 0; i < 126; ++i) name += "\xC3\xA4";
-  const scan::ListFileNames names = scan::NameListFiles("/L/", name, "v00", "t00");
+  const lists::ListFileNames names = lists::NameListFiles("/L/", name, "v00", "t00");
   EXPECT_EQ(names.id_list, "/L/" + name.substr(0, 250) + ".v00");
   EXPECT_EQ(names.tree_list, "/L/" + name.substr(0, 250) + ".t00");
   // A longer extension takes its room from both names alike.
-  EXPECT_EQ(scan::NameListFiles("/L/", name, "v00", "tree").id_list,
+  EXPECT_EQ(lists::NameListFiles("/L/", name, "v00", "tree").id_list,
             "/L/" + name.substr(0, 250) + ".v00");
 }
 
 TEST(LoadBaseSettingsTest, MissingOrEmptyFileGivesDefaults) {
   TempTree tree;
-  scan::BaseSettings settings = scan::LoadBaseSettingsFrom(tree.Path("none.ini"), "/app/");
+  lists::BaseSettings settings = lists::LoadBaseSettingsFrom(tree.Path("none.ini"), "/app/");
   EXPECT_EQ(settings.app_path, "/app/");
   EXPECT_EQ(settings.vol_path, "xBase/");
   EXPECT_EQ(settings.dir_path, "xData/");
@@ -89,7 +89,7 @@ TEST(LoadBaseSettingsTest, MissingOrEmptyFileGivesDefaults) {
   EXPECT_EQ(settings.lst_ext, "v00");
   EXPECT_EQ(settings.dir_ext, "t00");
 
-  settings = scan::LoadBaseSettingsFrom(tree.File("empty.ini", ""), "/app/");
+  settings = lists::LoadBaseSettingsFrom(tree.File("empty.ini", ""), "/app/");
   EXPECT_EQ(settings.vol_path, "xBase/");
 }
 
@@ -99,13 +99,13 @@ TEST(LoadBaseSettingsTest, ReadsTheSharedSectionOnly) {
                                     "[Other]\nVolPath=wrong/\n"
                                     "[norvelbase]\nAppPath= /srv/base \nvolpath=lists/ ; comment\n"
                                     "LstExt=idl\n");
-  const scan::BaseSettings settings = scan::LoadBaseSettingsFrom(ini, "/app/");
+  const lists::BaseSettings settings = lists::LoadBaseSettingsFrom(ini, "/app/");
   EXPECT_EQ(settings.app_path, "/srv/base");
   EXPECT_EQ(settings.vol_path, "lists/");
   EXPECT_EQ(settings.dir_path, "xData/");
   EXPECT_EQ(settings.lst_ext, "idl");
   EXPECT_EQ(settings.dir_ext, "t00");
-  EXPECT_EQ(scan::ResolveBaseFolder(settings.app_path, settings.vol_path, "/app/"),
+  EXPECT_EQ(lists::ResolveBaseFolder(settings.app_path, settings.vol_path, "/app/"),
             "/srv/base/lists/");
 }
 
@@ -133,7 +133,7 @@ TEST(BackUpListTest, EveryListOfOneSecondKeepsAWholeCopyOfItsOwn) {
     const timespec times[2] = {{written, 0}, {written, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, list.c_str(), times, 0), 0);
     std::string error;
-    ASSERT_TRUE(scan::BackUpList(list, folder, &error)) << error;
+    ASSERT_TRUE(lists::BackUpList(list, folder, &error)) << error;
   }
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {

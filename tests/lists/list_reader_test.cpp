@@ -23,7 +23,7 @@ struct Entry {
   std::string dir;
   std::string name;
   uint64_t size;
-  uint8_t code = kChkOk;
+  uint8_t code = content::kChkOk;
   uint32_t id = 701218845;
 };
 
@@ -31,15 +31,15 @@ class ListReaderTest : public ::testing::Test {
  protected:
   // One run of the given files, stamped with `state`; `stamp` false leaves the header
   // as a run still going (or crashed) leaves it.
-  static std::string Run(const std::vector<Entry>& entries, const scan::ListOptions& options,
-                         scan::RunMode mode, scan::RunState state, bool stamp = true) {
-    scan::IdListWriter writer(options);
+  static std::string Run(const std::vector<Entry>& entries, const lists::ListOptions& options,
+                         lists::RunMode mode, lists::RunState state, bool stamp = true) {
+    lists::IdListWriter writer(options);
     writer.FormatHeader(mode, 1, "LÄBEL", platform::DateTime{2020, 5, 1, 12, 0, 0, 0},
                         "/media/u/USB/Photos");
     std::string text = writer.line();
     if (stamp) {
-      text.replace(writer.end_stamp_offset(), scan::kEndStampWidth,
-                   scan::EndStamp(platform::DateTime{2020, 5, 1, 13, 0, 0, 0}, state, false));
+      text.replace(writer.end_stamp_offset(), lists::kEndStampWidth,
+                   lists::EndStamp(platform::DateTime{2020, 5, 1, 13, 0, 0, 0}, state, false));
     }
     for (const Entry& entry : entries) {
       writer.SetDirectory(entry.dir);
@@ -54,8 +54,8 @@ class ListReaderTest : public ::testing::Test {
     return text;
   }
 
-  static scan::ListOptions Options(bool hex, uint16_t min_blocks, int root_column = 14) {
-    scan::ListOptions options;
+  static lists::ListOptions Options(bool hex, uint16_t min_blocks, int root_column = 14) {
+    lists::ListOptions options;
     options.hex_file = hex;
     options.hex_path = hex;
     options.min_blocks = min_blocks;
@@ -63,8 +63,8 @@ class ListReaderTest : public ::testing::Test {
     return options;
   }
 
-  bool Read(const std::string& text, scan::IdList* list, scan::ListReadError* error) {
-    return scan::ReadIdList(tree_.File("list.v00", text), list, error);
+  bool Read(const std::string& text, lists::IdList* list, lists::ListReadError* error) {
+    return lists::ReadIdList(tree_.File("list.v00", text), list, error);
   }
 
   TempTree tree_;
@@ -74,25 +74,25 @@ TEST_F(ListReaderTest, EveryNameAndSizeShapeReadsBack) {
   const std::vector<Entry> entries = {
       {"/media/u/USB/Photos/", "ends in blanks  ", 5},
       {"/media/u/USB/Photos/", "Äpfel und Birnen, Sommer 2020 in den Bergen.jpeg", 1234567},
-      {"/media/u/USB/Photos/", std::string(11, 'e'), 0, kChkEmpty},
+      {"/media/u/USB/Photos/", std::string(11, 'e'), 0, content::kChkEmpty},
       {"/media/u/USB/Photos/", std::string(12, 't'), 12},
       {"/media/u/USB/Photos/", "bad\xC9name", 10},
       {"/media/u/USB/Photos/big/", "huge", 12345678901234ULL},
-      {"/media/u/USB/Photos/big/", "vanished", 0, kChkNotFound},
-      {"/media/u/USB/Photos/big/", "unreadable", 77, kChkReadError},
+      {"/media/u/USB/Photos/big/", "vanished", 0, content::kChkNotFound},
+      {"/media/u/USB/Photos/big/", "unreadable", 77, content::kChkReadError},
   };
   for (const bool hex : {false, true}) {
     for (const uint16_t min_blocks : {uint16_t{0}, uint16_t{4}}) {
       for (const int root_column : {0, 2, 100}) {
         SCOPED_TRACE(testing::Message() << "hex " << hex << " min " << min_blocks << " root "
                                         << root_column);
-        scan::IdList list;
-        scan::ListReadError error;
+        lists::IdList list;
+        lists::ListReadError error;
         ASSERT_TRUE(Read(Run(entries, Options(hex, min_blocks, root_column),
-                             scan::RunMode::kCreate, scan::RunState::kFinished),
+                             lists::RunMode::kCreate, lists::RunState::kFinished),
                          &list, &error))
             << error.line << ": " << error.message;
-        EXPECT_EQ(list.state(), scan::ListState::kComplete);
+        EXPECT_EQ(list.state(), lists::ListState::kComplete);
         EXPECT_EQ(list.search_path(), root_column > 0 ? "/media/u/USB/Photos" : "");
         // Sorted by directory, then name bytes.
         const std::vector<std::pair<std::string, uint64_t>> expected = {
@@ -107,7 +107,7 @@ TEST_F(ListReaderTest, EveryNameAndSizeShapeReadsBack) {
         };
         ASSERT_EQ(list.files().size(), expected.size());
         for (size_t i = 0; i < expected.size(); ++i) {
-          const scan::ListedFile& file = list.files()[i];
+          const lists::ListedFile& file = list.files()[i];
           EXPECT_EQ(list.FullPath(file), expected[i].first);
           EXPECT_EQ(file.size, expected[i].second) << expected[i].first;
           const bool vanished = expected[i].first.ends_with("vanished");
@@ -125,36 +125,36 @@ TEST_F(ListReaderTest, EveryNameAndSizeShapeReadsBack) {
 TEST_F(ListReaderTest, TheLastRunGivesTheState) {
   const std::vector<Entry> first = {{"/d/", "a", 10}, {"/d/", "b", 10}};
   const std::vector<Entry> second = {{"/d/", "b", 11}, {"/d/", "c", 10}};
-  const scan::ListOptions options = Options(false, 4);
+  const lists::ListOptions options = Options(false, 4);
   const std::string stopped =
-      Run(first, options, scan::RunMode::kCreate, scan::RunState::kStopped);
+      Run(first, options, lists::RunMode::kCreate, lists::RunState::kStopped);
   const struct {
     std::string text;
-    scan::ListState state;
+    lists::ListState state;
   } cases[] = {
-      {stopped, scan::ListState::kStopped},
-      {stopped + Run(second, options, scan::RunMode::kContinue, scan::RunState::kFinished),
-       scan::ListState::kComplete},
-      {stopped + Run(second, options, scan::RunMode::kContinue, scan::RunState::kRunning),
-       scan::ListState::kAbnormal},
-      {stopped + Run(second, options, scan::RunMode::kContinue, scan::RunState::kRunning, false),
-       scan::ListState::kUnfinished},
+      {stopped, lists::ListState::kStopped},
+      {stopped + Run(second, options, lists::RunMode::kContinue, lists::RunState::kFinished),
+       lists::ListState::kComplete},
+      {stopped + Run(second, options, lists::RunMode::kContinue, lists::RunState::kRunning),
+       lists::ListState::kAbnormal},
+      {stopped + Run(second, options, lists::RunMode::kContinue, lists::RunState::kRunning, false),
+       lists::ListState::kUnfinished},
       // A crash while the list grew: a NUL tail and a last line cut short.
-      {Run(first, options, scan::RunMode::kCreate, scan::RunState::kRunning, false)
+      {Run(first, options, lists::RunMode::kCreate, lists::RunState::kRunning, false)
                .substr(0, 300) +
            std::string(100, '\0'),
-       scan::ListState::kUnfinished},
-      {"", scan::ListState::kNoRun},
+       lists::ListState::kUnfinished},
+      {"", lists::ListState::kNoRun},
   };
   for (const auto& one : cases) {
-    scan::IdList list;
-    scan::ListReadError error;
+    lists::IdList list;
+    lists::ListReadError error;
     ASSERT_TRUE(Read(one.text, &list, &error)) << error.line << ": " << error.message;
     EXPECT_EQ(list.state(), one.state) << one.text;
   }
   // b was listed again: its later line counts.
-  scan::IdList list;
-  scan::ListReadError error;
+  lists::IdList list;
+  lists::ListReadError error;
   ASSERT_TRUE(Read(cases[1].text, &list, &error));
   ASSERT_EQ(list.files().size(), 3u);
   EXPECT_EQ(list.FullPath(list.files()[1]), "/d/b");
@@ -163,11 +163,11 @@ TEST_F(ListReaderTest, TheLastRunGivesTheState) {
   EXPECT_EQ(list.runs(), 2);
 
   // A last file line cut inside its path section names no file: "/d" + "b" is not one.
-  const std::string grown = Run(first, options, scan::RunMode::kCreate, scan::RunState::kRunning, false);
+  const std::string grown = Run(first, options, lists::RunMode::kCreate, lists::RunState::kRunning, false);
   const size_t last_dir = grown.rfind("/d/");
   ASSERT_NE(last_dir, std::string::npos);
   ASSERT_EQ(grown.find('\n', last_dir), grown.size() - 1) << grown;
-  scan::IdList cut;
+  lists::IdList cut;
   ASSERT_TRUE(Read(grown.substr(0, last_dir + 2), &cut, &error)) << error.message;
   ASSERT_EQ(cut.files().size(), 1u);
   EXPECT_EQ(cut.FullPath(cut.files()[0]), "/d/a");
@@ -175,8 +175,8 @@ TEST_F(ListReaderTest, TheLastRunGivesTheState) {
 
 TEST_F(ListReaderTest, AnyOtherLineFailsWithItsNumber) {
   const std::string good =
-      Run({{"/d/", "a", 10}, {"/d/", "b", 10}}, Options(false, 4), scan::RunMode::kCreate,
-          scan::RunState::kFinished);
+      Run({{"/d/", "a", 10}, {"/d/", "b", 10}}, Options(false, 4), lists::RunMode::kCreate,
+          lists::RunState::kFinished);
   const std::vector<std::string> lines = testing_support::ListLines(good);
   ASSERT_EQ(lines.size(), 4u);
   const std::string header = lines[0] + "\r\n\r\n";
@@ -199,8 +199,8 @@ TEST_F(ListReaderTest, AnyOtherLineFailsWithItsNumber) {
       {good.substr(0, good.size() - 20), 4},
   };
   for (const auto& one : cases) {
-    scan::IdList list;
-    scan::ListReadError error;
+    lists::IdList list;
+    lists::ListReadError error;
     EXPECT_FALSE(Read(one.text, &list, &error)) << one.text;
     EXPECT_EQ(error.line, one.line) << one.text;
   }
@@ -215,15 +215,15 @@ std::string HeaderLine(char mode, const std::string& serial, const std::string& 
 }
 
 TEST(RunHeaderTest, FieldsAtTheirColumns) {
-  scan::ListOptions options;
+  lists::ListOptions options;
   options.root_column = 14;
-  scan::IdListWriter writer(options);
-  writer.FormatHeader(scan::RunMode::kCreate, 42, "USB",
+  lists::IdListWriter writer(options);
+  writer.FormatHeader(lists::RunMode::kCreate, 42, "USB",
                       platform::DateTime{2020, 5, 1, 12, 0, 0, 0}, "/media/u/USB/Photos/");
   std::string written = writer.line();
   written.replace(
-      writer.end_stamp_offset(), scan::kEndStampWidth,
-      scan::EndStamp(platform::DateTime{2020, 5, 1, 13, 0, 0, 0}, scan::RunState::kFinished, true));
+      writer.end_stamp_offset(), lists::kEndStampWidth,
+      lists::EndStamp(platform::DateTime{2020, 5, 1, 13, 0, 0, 0}, lists::RunState::kFinished, true));
   written.resize(written.find("\r\n"));
   const struct {
     std::string line;
@@ -250,8 +250,8 @@ TEST(RunHeaderTest, FieldsAtTheirColumns) {
       {"T  " + HeaderLine('1', "00000 00042", "USB", 3, "F"), false, false, 0, "", false, 0, ""},
   };
   for (const auto& one : cases) {
-    scan::RunHeader header;
-    EXPECT_EQ(scan::ReadRunHeader(one.line, &header), one.header) << one.line;
+    lists::RunHeader header;
+    EXPECT_EQ(lists::ReadRunHeader(one.line, &header), one.header) << one.line;
     EXPECT_EQ(header.volume_read, one.volume_read) << one.line;
     EXPECT_EQ(header.serial, one.serial) << one.line;
     EXPECT_EQ(header.label, one.label) << one.line;
@@ -264,7 +264,7 @@ TEST(RunHeaderTest, FieldsAtTheirColumns) {
 
 TEST_F(ListReaderTest, TheLastReadableHeaderNamesTheVolume) {
   const std::string first =
-      Run({{"/d/", "a", 10}}, Options(false, 4), scan::RunMode::kCreate, scan::RunState::kStopped);
+      Run({{"/d/", "a", 10}}, Options(false, 4), lists::RunMode::kCreate, lists::RunState::kStopped);
   const std::string second = "\r\n" + HeaderLine('2', "00000 00009", "OTHER", 5, "F") + "\r\n";
   const struct {
     std::string text;
@@ -279,8 +279,8 @@ TEST_F(ListReaderTest, TheLastReadableHeaderNamesTheVolume) {
       {first + "\r\n" + HeaderLine('2', "xxxxx xxxxx", "OTHER", 5, "F") + "\r\n", 1, "LÄBEL"},
   };
   for (const auto& one : cases) {
-    scan::IdList list;
-    scan::ListReadError error;
+    lists::IdList list;
+    lists::ListReadError error;
     ASSERT_TRUE(Read(one.text, &list, &error)) << error.line << ": " << error.message;
     EXPECT_EQ(list.last_header().serial, one.serial) << one.text;
     EXPECT_EQ(list.last_header().label, one.label) << one.text;
@@ -298,7 +298,7 @@ TEST(WriteTimeTextTest, AsTheListShowsIt) {
       {kWrittenTime, "2020-05-01 12:34:56"},
       {9991231235959, "0999-12-31 23:59:59"},
   };
-  for (const auto& c : cases) EXPECT_EQ(scan::WriteTimeText(c.time), c.text) << c.time;
+  for (const auto& c : cases) EXPECT_EQ(lists::WriteTimeText(c.time), c.text) << c.time;
 }
 
 }  // namespace

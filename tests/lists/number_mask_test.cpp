@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-namespace scan {
+namespace lists {
 namespace {
 
 TEST(NumberMaskTest, ZeroPlacesAlwaysShowTheirDigits) {
@@ -71,4 +71,4 @@ TEST(NumberMaskTest, HexAndDecimalRightAlign) {
 }
 
 }  // namespace
-}  // namespace scan
+}  // namespace lists

@@ -9,7 +9,7 @@
 
 #include "names/name_segment.h"
 
-namespace catalogue {
+namespace names {
 namespace {
 
 // The name index of one list: files in a few directories (more than one block of 16),
@@ -110,4 +110,4 @@ TEST(NameIndexTest, FindsWhatEachQueryNames) {
 }
 
 }  // namespace
-}  // namespace catalogue
+}  // namespace names

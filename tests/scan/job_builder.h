@@ -12,7 +12,7 @@ namespace testing_support {
 
 class JobBuilder {
  public:
-  JobBuilder(ScanWindow* window, scan::RunSettings settings)
+  JobBuilder(scan::ScanWindow* window, scan::RunSettings settings)
       : window_(window), settings_(std::move(settings)) {}
 
   JobBuilder& mode(uint8_t mode) { return Set(&scan::RunSettings::mode, mode); }
@@ -44,13 +44,13 @@ class JobBuilder {
     return *this;
   }
 
-  ScanWindow* window_;
+  scan::ScanWindow* window_;
   scan::RunSettings settings_;
 };
 
 // A job configured as the desktop program configures it by default, with its lists in
 // `lists` (ending with "/"): run.t00 and run.v00.
-inline JobBuilder DesktopJob(uint8_t mode, ScanWindow* window, const std::string& search_path,
+inline JobBuilder DesktopJob(uint8_t mode, scan::ScanWindow* window, const std::string& search_path,
                              const std::string& lists) {
   scan::RunSettings settings;  // the defaults both front ends start from
   settings.mode = mode;

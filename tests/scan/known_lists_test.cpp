@@ -24,6 +24,8 @@
 #include "scan/scan_job.h"
 #include "support/msg.h"
 
+namespace scan {
+
 namespace {
 
 using testing_support::TempTree;
@@ -289,3 +291,5 @@ TEST_F(KnownListsTest, ListsOfAFixedTreeAreThoseScansHaveAlwaysWritten) {
 }
 
 }  // namespace
+
+}  // namespace scan

@@ -27,6 +27,8 @@
 #include "scan/listings.h"
 #include "scan/scan_job.h"
 
+namespace scan {
+
 namespace {
 
 using testing_support::LiteralId;
@@ -65,18 +67,18 @@ class ListedReadsTest : public ::testing::Test {
   // Reads `name` as a listing that found it as it is now, but with `size` bytes, through a
   // lent buffer of `buffer_size` bytes (0: the thread's own buffer).
   Outcome Read(const std::string& name, uint64_t size, size_t buffer_size,
-               FirstBytes* first = nullptr) {
+               content::FirstBytes* first = nullptr) {
     std::vector<uint8_t> memory(buffer_size);
-    LentBuffer buffer;
+    content::LentBuffer buffer;
     if (buffer_size > 0) buffer = {memory.data(), buffer_size};
-    FirstBytes unused;
+    content::FirstBytes unused;
     platform::FileInfo info;
     dir_.Stat(name, &info);
-    ListedFile listed = ListedFileOf(info);
+    content::ListedFile listed = content::ListedFileOf(info);
     listed.size = size;
     Outcome outcome{};
-    outcome.code = FileChkListed(dir_, name, listed, buffer, StopTest{}, &outcome.id,
-                                 first != nullptr ? first : &unused);
+    outcome.code = content::FileChkListed(dir_, name, listed, buffer, content::StopTest{},
+                                          &outcome.id, first != nullptr ? first : &unused);
     return outcome;
   }
 
@@ -87,7 +89,7 @@ class ListedReadsTest : public ::testing::Test {
 TEST_F(ListedReadsTest, AFileThatFitsTheBufferTakesOneReadAndNothingMore) {
   const std::string bytes = MixedBytes(20001, 1);
   tree_.File("f", bytes);
-  const Outcome whole{kChkOk, LiteralId(bytes)};
+  const Outcome whole{content::kChkOk, LiteralId(bytes)};
   {
     CountedReads counted;
     EXPECT_EQ(Read("f", bytes.size(), 512000), whole);
@@ -117,20 +119,20 @@ TEST_F(ListedReadsTest, AFileNotAsListedIsChangedAndNotRead) {
   // Grown or shrunk since it was listed with 3001 or 5000 bytes: no id, not a byte read.
   for (const uint64_t listed : {3001, 5000}) {
     CountedReads counted;
-    EXPECT_EQ(Read("f", listed, 512000), (Outcome{kChkChanged, 0})) << listed;
-    EXPECT_EQ(Read("f", listed, 1000), (Outcome{kChkChanged, 0})) << listed;
+    EXPECT_EQ(Read("f", listed, 512000), (Outcome{content::kChkChanged, 0})) << listed;
+    EXPECT_EQ(Read("f", listed, 1000), (Outcome{content::kChkChanged, 0})) << listed;
     EXPECT_TRUE(g_requests.empty()) << listed;
   }
 
   // An empty file is not even opened, so one gone since is still empty.
-  EXPECT_EQ(Read("gone", 0, 512000), (Outcome{kChkEmpty, 0}));
+  EXPECT_EQ(Read("gone", 0, 512000), (Outcome{content::kChkEmpty, 0}));
 
   // 1 to 5 bytes: no id; the line shows what the file holds, unless it changed.
   tree_.File("short", "abc");
-  FirstBytes first;
-  EXPECT_EQ(Read("short", 3, 512000, &first), (Outcome{kChkTooShort, 0}));
+  content::FirstBytes first;
+  EXPECT_EQ(Read("short", 3, 512000, &first), (Outcome{content::kChkTooShort, 0}));
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.bytes), first.count), "abc");
-  EXPECT_EQ(Read("short", 5, 512000, &first), (Outcome{kChkChanged, 0}));
+  EXPECT_EQ(Read("short", 5, 512000, &first), (Outcome{content::kChkChanged, 0}));
 }
 
 TEST_F(ListedReadsTest, WhatIsNoLongerARegularFileIsNotFound) {
@@ -140,18 +142,18 @@ TEST_F(ListedReadsTest, WhatIsNoLongerARegularFileIsNotFound) {
   tree_.File("target", "abcdefgh");
   ASSERT_EQ(symlink("target", (dir + "now_a_link").c_str()), 0);
   for (const char* name : {"now_a_dir", "now_a_fifo", "now_a_link"}) {
-    EXPECT_EQ(Read(name, 8, 512000), (Outcome{kChkNotFound, 0})) << name;
-    EXPECT_EQ(Read(name, 3, 512000), (Outcome{kChkNotFound, 0})) << name;
+    EXPECT_EQ(Read(name, 8, 512000), (Outcome{content::kChkNotFound, 0})) << name;
+    EXPECT_EQ(Read(name, 3, 512000), (Outcome{content::kChkNotFound, 0})) << name;
   }
-  EXPECT_EQ(Read("gone", 8, 512000), (Outcome{kChkGone, 0}));
-  EXPECT_EQ(Read("gone", 3, 512000), (Outcome{kChkGone, 0}));
+  EXPECT_EQ(Read("gone", 8, 512000), (Outcome{content::kChkGone, 0}));
+  EXPECT_EQ(Read("gone", 3, 512000), (Outcome{content::kChkGone, 0}));
 }
 
 TEST_F(ListedReadsTest, UnreadableFileCannotBeOpened) {
   if (geteuid() == 0) GTEST_SKIP() << "root opens every file";
   chmod(tree_.File("closed", "abcdefgh").c_str(), 0);
-  EXPECT_EQ(Read("closed", 8, 512000), (Outcome{kChkOpenFailed, 0}));
-  EXPECT_EQ(Read("closed", 3, 512000), (Outcome{kChkOpenFailed, 0}));
+  EXPECT_EQ(Read("closed", 8, 512000), (Outcome{content::kChkOpenFailed, 0}));
+  EXPECT_EQ(Read("closed", 3, 512000), (Outcome{content::kChkOpenFailed, 0}));
 }
 
 TEST_F(ListedReadsTest, PartsFoldedApartCombineToTheWholeId) {
@@ -161,25 +163,30 @@ TEST_F(ListedReadsTest, PartsFoldedApartCombineToTheWholeId) {
   std::fill(bytes.begin() + 199990, bytes.begin() + 200020, '\0');
   tree_.File("f", bytes);
   platform::File file;
-  ASSERT_EQ(OpenListedFile(dir_, "f", &file), kChkOk);
+  ASSERT_EQ(content::OpenListedFile(dir_, "f", &file), content::kChkOk);
   std::vector<uint8_t> memory(4096);
-  const LentBuffer buffer{memory.data(), memory.size()};
+  const content::LentBuffer buffer{memory.data(), memory.size()};
   struct Part {
     uint64_t offset, length;
   };
   // Folded last part first, into states of their own.
-  scan::FoldState whole;
+  content::FoldState whole;
   for (const Part& part : {Part{200000, 100001}, Part{0, 100000}, Part{100000, 100000}}) {
-    scan::FoldState state;
-    ASSERT_EQ(FoldFileRange(file, part.offset, part.length, buffer, StopTest{}, &state), kChkOk);
-    scan::FoldCombine(state, &whole);
+    content::FoldState state;
+    ASSERT_EQ(
+        content::FoldFileRange(file, part.offset, part.length, buffer, content::StopTest{}, &state),
+        content::kChkOk);
+    content::FoldCombine(state, &whole);
   }
-  EXPECT_EQ(scan::FoldResult(whole), LiteralId(bytes));
+  EXPECT_EQ(content::FoldResult(whole), LiteralId(bytes));
 
-  scan::FoldState state;
-  EXPECT_EQ(FoldFileRange(file, 300000, 2, buffer, StopTest{}, &state), kChkChanged);
+  content::FoldState state;
+  EXPECT_EQ(content::FoldFileRange(file, 300000, 2, buffer, content::StopTest{}, &state),
+            content::kChkChanged);
   std::atomic<bool> stop{true};
-  EXPECT_EQ(FoldFileRange(file, 0, 100000, buffer, StopTest{&stop, nullptr}, &state), kChkStopped);
+  EXPECT_EQ(
+      content::FoldFileRange(file, 0, 100000, buffer, content::StopTest{&stop, nullptr}, &state),
+      content::kChkStopped);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -199,7 +206,8 @@ std::map<std::string, uint64_t> Kept(scan::ListingKeeper& keeper, const std::str
   return files;
 }
 
-constexpr uint32_t kTreeWalk = walk_option::NoFiles | walk_option::Recurse | walk_option::SumSizes;
+constexpr uint32_t kTreeWalk =
+    fs::walk_option::NoFiles | fs::walk_option::Recurse | fs::walk_option::SumSizes;
 
 TEST(ListingKeeperTest, KeepsEachDirectorysFilesAcrossItsSubdirectories) {
   TempTree tree;
@@ -210,10 +218,10 @@ TEST(ListingKeeperTest, KeepsEachDirectorysFilesAcrossItsSubdirectories) {
   tree.Dir("top/empty");
   symlink("a", tree.Path("top/link").c_str());
   scan::ListingKeeper keeper(1 << 20);
-  THddRun run;
+  fs::THddRun run;
   run.set_recorder(&keeper);
   support::StringList dirs;
-  EXPECT_EQ(FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {}), 15);
+  EXPECT_EQ(fs::FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {}), 15);
   const std::string top = tree.Path("top/");
   EXPECT_EQ(Kept(keeper, top), (std::map<std::string, uint64_t>{{"a", 5}, {"z", 3}}));
   EXPECT_EQ(Kept(keeper, top + "sub/"), (std::map<std::string, uint64_t>{{"b", 7}}));
@@ -232,10 +240,10 @@ TEST(ListingKeeperTest, PastItsLimitDirectoriesAreListedAgainAndNoneIsKeptInPart
   }
   // Room for about two and a half directories.
   scan::ListingKeeper keeper(2500);
-  THddRun run;
+  fs::THddRun run;
   run.set_recorder(&keeper);
   support::StringList dirs;
-  FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {});
+  fs::FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {});
   EXPECT_TRUE(keeper.full());
   size_t whole = 0;
   for (int d = 0; d < 6; ++d) {
@@ -261,10 +269,10 @@ TEST(ListingKeeperTest, LookupsOnThreadsOfItsOwnGiveTheSameFilesAndSizes) {
   total += 7;
   scan::ListingKeeper keeper(1 << 20);
   keeper.StartLookups(2, nullptr);
-  THddRun run;
+  fs::THddRun run;
   run.set_recorder(&keeper);
   support::StringList dirs;
-  const int64_t walked = FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {});
+  const int64_t walked = fs::FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {});
   EXPECT_EQ(static_cast<uint64_t>(walked) + keeper.FinishLookups(), total);
   for (int d = 0; d < 30; ++d) {
     std::map<std::string, uint64_t> expected;
@@ -413,3 +421,5 @@ TEST(ListedScanTest, FilesChangedAfterTheWalkOrWhileReadHaveNoId) {
 }
 
 }  // namespace
+
+}  // namespace scan

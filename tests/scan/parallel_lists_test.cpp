@@ -25,6 +25,8 @@
 #include "scan/scan_job.h"
 #include "support/msg.h"
 
+namespace scan {
+
 namespace {
 
 using testing_support::TempTree;
@@ -269,7 +271,7 @@ TEST_F(ParallelListsTest, ReaderCountIsTheSettingOrChosenWithinItsLimits) {
   };
   for (const Case& c :
        {Case{1, 1, 1}, Case{5, 5, 5}, Case{100, kMaxReaders, kMaxReaders},
-        Case{-3, 1, scan::kMaxAdaptiveReaders}, Case{0, 1, scan::kMaxAdaptiveReaders}}) {
+        Case{-3, 1, content::kMaxAdaptiveReaders}, Case{0, 1, content::kMaxAdaptiveReaders}}) {
     int32_t readers = -1;
     class Window : public ScanWindow {
      public:
@@ -293,3 +295,5 @@ TEST_F(ParallelListsTest, ReaderCountIsTheSettingOrChosenWithinItsLimits) {
 }
 
 }  // namespace
+
+}  // namespace scan

@@ -37,14 +37,14 @@ TEST(ProgressFiguresTest, TextsOfFiguresAndPhases) {
   EXPECT_EQ(scan::BytesText(1234567890123), "1 234 567 890 123 bytes");
   EXPECT_EQ(scan::PercentText(42.5), "42.50 %");
   EXPECT_EQ(scan::PercentText(100), "100.00 %");
-  EXPECT_EQ(scan::PhaseText(kNotifyStart), "Initiating new run");
-  EXPECT_EQ(scan::PhaseText(kNotifyGather),
+  EXPECT_EQ(scan::PhaseText(scan::kNotifyStart), "Initiating new run");
+  EXPECT_EQ(scan::PhaseText(scan::kNotifyGather),
             " Searching directories ( might take long with big volume )");
-  EXPECT_EQ(scan::PhaseText(kNotifySort),
+  EXPECT_EQ(scan::PhaseText(scan::kNotifySort),
             " Sorting directories ( might take long with big volume )");
-  EXPECT_EQ(scan::PhaseText(kNotifyScan), " Scanning directories");
-  EXPECT_EQ(scan::PhaseText(kNotifyEnd), " Finished");
-  EXPECT_EQ(scan::PhaseText(kNotifyProgress), "");
+  EXPECT_EQ(scan::PhaseText(scan::kNotifyScan), " Scanning directories");
+  EXPECT_EQ(scan::PhaseText(scan::kNotifyEnd), " Finished");
+  EXPECT_EQ(scan::PhaseText(scan::kNotifyProgress), "");
 }
 
 }  // namespace

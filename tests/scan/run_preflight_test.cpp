@@ -132,7 +132,7 @@ TEST(RunPreflightTest, RefusesOrPreparesEachRun) {
            [](TempTree& t, Settings& s) {
              WriteLists(t, s);
              s.options = 0;
-             s.mode = kModeContinue;
+             s.mode = scan::kModeContinue;
            }},
   };
   for (const Case& c : cases) {
@@ -144,7 +144,7 @@ TEST(RunPreflightTest, RefusesOrPreparesEachRun) {
     settings.search_path = tree.Path("data");
     settings.id_list = tree.Path("out/run.v00");
     settings.tree_list = tree.Path("out/run.t00");
-    settings.options = kOptNoBackUp;
+    settings.options = scan::kOptNoBackUp;
     c.arrange(tree, settings);
     platform::File holder;
     if (c.hold_id_list) {

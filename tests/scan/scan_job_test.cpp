@@ -34,6 +34,8 @@
 #include "support/msg.h"
 #include "support/toolkit.h"
 
+namespace scan {
+
 namespace {
 
 using testing_support::Grouped;
@@ -84,8 +86,9 @@ void SplitPath(const std::string& path, std::string* dir, std::string* name) {
 
 std::string FileTimes(const std::string& path) {
   support::FindData data;
-  EXPECT_TRUE(FindDataSx(path, &data, 1)) << path;
-  return FileTimeTextSx(data.last_write_time, 0) + " " + FileTimeTextSx(data.creation_time, 0);
+  EXPECT_TRUE(support::FindDataSx(path, &data, 1)) << path;
+  return support::FileTimeTextSx(data.last_write_time, 0) + " " +
+         support::FileTimeTextSx(data.creation_time, 0);
 }
 
 // The attribute field of a file: 32, plus 1 when no write bit is set, plus 2 when the
@@ -868,8 +871,8 @@ TEST_F(ScanJobTest, DotFilesCarryTheHiddenBitLikeTheirLookup) {
   for (const std::string& path : {dir_ + ".hidden", read_only, dir_ + ".dir/inside", dir_ + "plain"}) {
     support::FindData opened;
     support::FindData looked_up;
-    FileChkSx(path, nullptr, &opened, -1, nullptr, 1);
-    ASSERT_TRUE(FindDataSx(path, &looked_up, 1)) << path;
+    content::FileChkSx(path, nullptr, &opened, -1, nullptr, 1);
+    ASSERT_TRUE(support::FindDataSx(path, &looked_up, 1)) << path;
     EXPECT_EQ(opened.attributes, looked_up.attributes) << path;
     EXPECT_EQ(opened.creation_time, looked_up.creation_time) << path;
     EXPECT_EQ(opened.last_access_time, looked_up.last_access_time) << path;
@@ -1307,3 +1310,5 @@ TEST_F(ScanJobTest, ContinueWhoseWritesFailLeavesTheListAsItWas) {
   EXPECT_TRUE(Run(MakeJob(kModeContinue, nullptr)).finished);
   EXPECT_EQ(FileLineCount(IdList()), 5u);
 }
+
+}  // namespace scan

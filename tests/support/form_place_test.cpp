@@ -9,6 +9,8 @@
 #include "support/ini.h"
 #include "support/sys_init.h"
 
+namespace support {
+
 namespace {
 
 using support::WindowPlacement;
@@ -182,3 +184,5 @@ TEST_F(FormPlaceTest, SavingToAnUnwritablePlaceIsIgnored) {
 }
 
 }  // namespace
+
+}  // namespace support

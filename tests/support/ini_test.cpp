@@ -9,6 +9,8 @@
 #include "common/temp_tree.h"
 #include "support/recording_msg.h"
 
+namespace support {
+
 namespace {
 
 using support::StringList;
@@ -394,3 +396,5 @@ TEST_F(IniTest, HostileTextNeitherCrashesNorHangs) {
 }
 
 }  // namespace
+
+}  // namespace support

@@ -11,6 +11,8 @@
 
 #include "common/temp_tree.h"
 
+namespace support {
+
 namespace {
 
 // "start-end" of the match, or "0". Also checks that the compiled matcher agrees and that
@@ -790,3 +792,5 @@ TEST(PatternTest, UnicodeFoldingIsAChoiceTheDefaultDoesNotMake) {
 }
 
 }  // namespace
+
+}  // namespace support

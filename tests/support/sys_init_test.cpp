@@ -11,6 +11,8 @@
 #include "support/msg.h"
 #include "support/recording_msg.h"
 
+namespace support {
+
 namespace {
 
 using testing_support::TempTree;
@@ -235,3 +237,5 @@ TEST(EntityTest, TablesHoldHtmlAndOwnEntities) {
 }
 
 }  // namespace
+
+}  // namespace support

@@ -10,6 +10,8 @@
 #include "common/temp_tree.h"
 #include "platform/memory.h"
 
+namespace support {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -196,3 +198,5 @@ TEST(FileTimeTextTest, Boundaries) {
 }
 
 }  // namespace
+
+}  // namespace support

@@ -1,0 +1,253 @@
+// "repair": the damaged files of an id list mended from proven copies on other volumes.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue_index.h"
+#include "catalogue/mounted.h"
+#include "catalogue/volumes.h"
+#include "cli/catalogue_access.h"
+#include "cli/command_line.h"
+#include "cli/commands.h"
+#include "cli/compare_report.h"
+#include "cli/terminal_msg.h"
+#include "cli/terminal_text.h"
+#include "lists/list_reader.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "repair/copy_finder.h"
+#include "repair/mend_history.h"
+#include "repair/repair_file.h"
+#include "support/text.h"
+
+namespace cli {
+
+namespace {
+
+using repair::Outcome;
+
+// The class column of verify's lines: the class, blanks to column 16.
+std::string Row(const std::string& word, const std::string& text) {
+  std::string row = word;
+  row.resize(15, ' ');
+  return row + text + "\n";
+}
+
+// Verify's words for where the list's volume is, said of a repair.
+std::string OfRepair(std::string message) {
+  for (const auto& [from, to] :
+       {std::pair<std::string, std::string>{"cannot verify ", "cannot repair "},
+        {"; verifying ", "; repairing "}}) {
+    const size_t at = message.find(from);
+    if (at != std::string::npos) message.replace(at, from.size(), to);
+  }
+  return message;
+}
+
+std::string DamageText(repair::Damage damage) {
+  switch (damage) {
+    case repair::Damage::kCorrupted:
+      return "corrupted";
+    case repair::Damage::kUnreadable:
+      return "unreadable";
+    case repair::Damage::kMissing:
+      return "missing";
+    case repair::Damage::kChanged:
+      return "changed";
+    case repair::Damage::kChanging:
+      return "being written";
+    case repair::Damage::kNone:
+      break;
+  }
+  return "unchanged";
+}
+
+std::string UnprovenText(const repair::NotProven& copy) {
+  switch (copy.why) {
+    case repair::Unproven::kUnreadable:
+      return copy.path + " cannot be read";
+    case repair::Unproven::kMissing:
+      return copy.path + " is gone";
+    case repair::Unproven::kSize:
+      return copy.path + " has another size";
+    case repair::Unproven::kWriteTime:
+      return copy.path + " has another write time (--any-time lets it serve)";
+    case repair::Unproven::kId:
+      break;
+  }
+  return copy.path + " has another id on its disk";
+}
+
+// Why the file is left as it is.
+std::string Reason(const repair::FileRepair& done) {
+  switch (done.outcome) {
+    case Outcome::kChanged:
+      return "changed since the list was written (another size or write time); scan it again";
+    case Outcome::kChanging:
+      return "it changed while it was read; try again when it is written";
+    case Outcome::kMissingKept:
+      return "it may have been deleted on purpose; --missing mends it";
+    case Outcome::kNoCopy: {
+      if (done.not_proven.empty()) return "no copy on another volume mounted now";
+      std::string text = "no proven copy: ";
+      for (size_t i = 0; i < done.not_proven.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + UnprovenText(done.not_proven[i]);
+      }
+      return text;
+    }
+    case Outcome::kCopiesDiffer:
+      return "the proven copies " + done.copy + " and " + done.other_copy + " differ";
+    case Outcome::kReadOnly:
+      return "its volume is mounted read-only";
+    case Outcome::kFailed:
+      return done.error + "; the damaged file is left as it was";
+    case Outcome::kSound:
+    case Outcome::kMended:
+    case Outcome::kWouldMend:
+      break;
+  }
+  return {};
+}
+
+std::string OutcomeLine(const std::string& path, const repair::FileRepair& done) {
+  const std::string what = path + " (" + DamageText(done.damage) + ")";
+  if (done.outcome == Outcome::kWouldMend) return Row("would mend", what + " from " + done.copy);
+  if (done.outcome != Outcome::kMended) return Row("not mended", what + ": " + Reason(done));
+  std::string text = what + " from " + done.copy;
+  if (!done.kept.empty()) text += "; the damaged file kept as " + done.kept;
+  return Row("mended", text);
+}
+
+// Whether the file is one of the PATHs (or below one): where it is now or as listed.
+// Each PATH that names it is marked in `matched`.
+bool Named(const std::vector<std::string>& paths, const std::string& now, const std::string& listed,
+           std::vector<bool>* matched) {
+  bool named = false;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::string folder = support::WithTrailingSlash(paths[i]);
+    for (const std::string* file : {&now, &listed}) {
+      if (*file == paths[i] || file->rfind(folder, 0) == 0) {
+        named = true;
+        (*matched)[i] = true;
+      }
+    }
+  }
+  return named;
+}
+
+struct Setting {
+  std::vector<std::string> paths;  // absolute; empty with --all
+  std::string base;                // where the list's search path is now
+  catalogue::CatalogueList own;
+  std::vector<catalogue::CatalogueList> lists;
+  std::vector<catalogue::MountedVolume> mounted;
+  repair::RepairOptions options;
+};
+
+// Mends what needs it among the files of `list`; the exit status.
+int RepairList(const lists::IdList& list, Setting* setting, catalogue::CatalogueIndex* index) {
+  repair::NoMendHistory history;
+  const std::string& search_path = list.search_path();
+  bool left_damaged = false;
+  std::vector<bool> matched(setting->paths.size(), false);
+  for (const lists::ListedFile& file : list.files()) {
+    // A line that may stand for two files (names that differ in a CR or LF) proves nothing.
+    if (!file.has_id || !file.has_size || file.size == 0 || file.ambiguous) continue;
+    const std::string listed = list.FullPath(file);
+    const std::string now = listed.rfind(search_path, 0) == 0
+                                ? setting->base + listed.substr(search_path.size())
+                                : listed;
+    const bool named = !setting->paths.empty();
+    if (named && !Named(setting->paths, now, listed, &matched)) continue;
+    const repair::FileKey key{repair::VolumeKey(setting->own), listed, file.size, file.write_time,
+                              std::string(file.id_text())};
+    repair::FileNow found;
+    const repair::Damage damage = repair::FindDamage(now, key, &found);
+    if (damage == repair::Damage::kNone) continue;
+    if (!named && (damage == repair::Damage::kChanged || damage == repair::Damage::kChanging))
+      continue;
+    platform::FileInfo folder;
+    const uint64_t device =
+        platform::StatPath(now.substr(0, now.rfind('/') + 1), &folder) ? folder.device : 0;
+    std::vector<repair::Candidate> candidates;
+    if (damage != repair::Damage::kChanged && damage != repair::Damage::kChanging) {
+      candidates =
+          FindCandidates(index, setting->lists, setting->own, setting->mounted, key, device);
+    }
+    const repair::FileRepair done =
+        repair::RepairFile(now, key, damage, found, candidates, setting->options, &history);
+    WriteOut(OutcomeLine(now, done));
+    if (done.outcome == Outcome::kMended && !done.error.empty()) PrintMessage(done.error);
+    const bool damaged = damage == repair::Damage::kCorrupted ||
+                         damage == repair::Damage::kUnreadable ||
+                         (damage == repair::Damage::kMissing && setting->options.missing);
+    if (damaged && done.outcome != Outcome::kMended) left_damaged = true;
+  }
+  bool unknown = false;
+  for (size_t i = 0; i < matched.size(); ++i) {
+    if (matched[i]) continue;
+    PrintMessage(setting->paths[i] + ": no file of the list is there");
+    unknown = true;
+  }
+  if (left_damaged) return kExitDamaged;
+  return unknown ? kExitListError : kExitSame;
+}
+
+int Repair(const Args& args) {
+  CommandLine line;
+  if (const std::optional<int> status = TakeCommandLine("repair", args, &line)) return *status;
+  const RepairLine& given = line.repair;
+  Setting setting;
+  for (size_t i = 1; i < line.operands.size(); ++i) {
+    setting.paths.push_back(platform::AbsolutePath(line.operands[i]));
+  }
+  if (given.all == !setting.paths.empty()) {
+    return UsageError(given.all ? "repair: give --all or PATHs, not both"
+                                : "repair: give the PATHs to mend, or --all");
+  }
+  setting.options = {given.missing, given.any_time, given.dry_run, {}, platform::NowFileTime()};
+  if (!given.keep.empty()) {
+    setting.options.keep_dir = support::WithTrailingSlash(platform::AbsolutePath(given.keep));
+    if (platform::PathKindOf(setting.options.keep_dir) != platform::PathKind::kDirectory)
+      return UsageError("repair: --keep " + given.keep + ": no such folder");
+  }
+  const std::string list_path = platform::ResolveExisting(platform::AbsolutePath(line.scan.path));
+  lists::IdList list;
+  lists::ListReadError error;
+  if (!lists::ReadIdList(list_path, &list, &error)) {
+    PrintMessage(ListErrorText(line.scan.path, error));
+    return kExitListError;
+  }
+  const catalogue::VerifyPlace place =
+      catalogue::FindVolumeOfList(list_path, list.last_header(), list.search_path());
+  if (!place.message.empty()) PrintMessage(OfRepair(place.message));
+  if (place.place == catalogue::VolumePlace::kMountedElsewhere) {
+    setting.base = place.path;
+  } else if (place.place == catalogue::VolumePlace::kAtSearchPath ||
+             place.place == catalogue::VolumePlace::kUnknown) {
+    setting.base = list.search_path();
+  } else {
+    return kExitListError;
+  }
+  std::unique_ptr<catalogue::CatalogueIndex> index;
+  if (const std::optional<int> status = OpenCatalogue(line.catalogue, &index)) return *status;
+  setting.lists = index->Lists();
+  setting.own = catalogue::ListOutsideCatalogue(list_path, list);
+  for (const catalogue::CatalogueList& known : setting.lists) {
+    if (known.path == list_path) setting.own = known;
+  }
+  setting.mounted = catalogue::MountedVolumes();
+  return RepairList(list, &setting, index.get());
+}
+
+}  // namespace
+
+int RunRepairCommand(const Args& args) {
+  InstallTerminalMsgHandler();
+  return Repair(args);
+}
+
+}  // namespace cli

@@ -1,0 +1,135 @@
+#include "repair/repair_file.h"
+
+#include <algorithm>
+
+#include "catalogue/mounted.h"
+#include "platform/file_moves.h"
+#include "repair/mend.h"
+
+namespace repair {
+
+namespace {
+
+// Whether the copy read is the listed file: its id read from its own device, its size
+// and (unless any time will do) its write time.
+bool Proven(const FileKey& key, const FileNow& copy, bool any_time, Unproven* why) {
+  if (copy.state == FileState::kMissing) {
+    *why = Unproven::kMissing;
+  } else if (copy.state != FileState::kRead) {
+    *why = Unproven::kUnreadable;
+  } else if (copy.info.size != key.size) {
+    *why = Unproven::kSize;
+  } else if (!any_time && copy.write_time != key.write_time) {
+    *why = Unproven::kWriteTime;
+  } else if (copy.id != key.id) {
+    *why = Unproven::kId;
+  } else {
+    return true;
+  }
+  return false;
+}
+
+// The proven candidates, those whose last check found them unchanged first.
+std::vector<const Candidate*> ProvenCopies(const FileKey& key,
+                                           const std::vector<Candidate>& candidates,
+                                           const RepairOptions& options, MendHistory* history,
+                                           FileRepair* repair) {
+  std::vector<const Candidate*> proven;
+  for (const Candidate& candidate : candidates) {
+    Unproven why;
+    if (Proven(key, ReadFromDevice(candidate.path), options.any_time, &why)) {
+      proven.push_back(&candidate);
+    } else {
+      repair->not_proven.push_back({candidate.path, why});
+    }
+  }
+  std::stable_partition(proven.begin(), proven.end(), [&](const Candidate* candidate) {
+    return history->LastVerdictOf(candidate->key) == LastVerdict::kUnchanged;
+  });
+  return proven;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+
+}  // namespace
+
+Damage FindDamage(const std::string& path, const FileKey& key, FileNow* now) {
+  *now = ReadFromDevice(path, true);
+  if (now->state == FileState::kMissing) return Damage::kMissing;
+  if (now->info.size != key.size || now->write_time != key.write_time) return Damage::kChanged;
+  *now = ReadFromDevice(path);
+  switch (now->state) {
+    case FileState::kMissing:
+      return Damage::kMissing;
+    case FileState::kUnreadable:
+      return Damage::kUnreadable;
+    case FileState::kChanging:
+      return Damage::kChanging;
+    case FileState::kRead:
+      break;
+  }
+  if (now->info.size != key.size || now->write_time != key.write_time) return Damage::kChanged;
+  return now->id == key.id ? Damage::kNone : Damage::kCorrupted;
+}
+
+FileRepair RepairFile(const std::string& path, const FileKey& key, Damage damage,
+                      const FileNow& now, const std::vector<Candidate>& candidates,
+                      const RepairOptions& options, MendHistory* history) {
+  FileRepair repair;
+  repair.damage = damage;
+  switch (damage) {
+    case Damage::kNone:
+      return repair;
+    case Damage::kChanged:
+      repair.outcome = Outcome::kChanged;
+      return repair;
+    case Damage::kChanging:
+      repair.outcome = Outcome::kChanging;
+      return repair;
+    case Damage::kMissing:
+      if (options.missing) break;
+      repair.outcome = Outcome::kMissingKept;
+      return repair;
+    case Damage::kCorrupted:
+    case Damage::kUnreadable:
+      break;
+  }
+  if (platform::OnReadOnlyMount(FolderOf(path))) {
+    repair.outcome = Outcome::kReadOnly;
+    return repair;
+  }
+  const std::vector<const Candidate*> proven =
+      ProvenCopies(key, candidates, options, history, &repair);
+  if (proven.empty()) {
+    repair.outcome = Outcome::kNoCopy;
+    return repair;
+  }
+  repair.copy = proven.front()->path;
+  for (size_t i = 1; i < proven.size(); ++i) {
+    if (catalogue::CompareFiles(repair.copy, proven[i]->path) == catalogue::SameBytes::kDifferent) {
+      repair.other_copy = proven[i]->path;
+      repair.outcome = Outcome::kCopiesDiffer;
+      return repair;
+    }
+  }
+  if (options.dry_run) {
+    repair.outcome = Outcome::kWouldMend;
+    return repair;
+  }
+  MendRequest request;
+  request.target = path;
+  request.copy = repair.copy;
+  request.write_time =
+      damage == Damage::kMissing ? FileTimeOfListTime(key.write_time) : now.info.last_write_time;
+  request.keep_dir = options.keep_dir;
+  request.target_exists = damage != Damage::kMissing;
+  request.now = options.now;
+  const MendResult mended = Mend(request);
+  repair.kept = mended.kept;
+  repair.error = mended.error;
+  repair.outcome = mended.mended ? Outcome::kMended : Outcome::kFailed;
+  if (mended.mended) history->RecordMend(key, options.now, repair.copy);
+  return repair;
+}
+
+}  // namespace repair

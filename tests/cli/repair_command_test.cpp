@@ -1,0 +1,304 @@
+// repair: damaged files of a list mended from proven copies on other volumes, each
+// volume a small file system mounted for the test.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/loop_volume.h"
+#include "common/run_command.h"
+#include "common/temp_tree.h"
+
+namespace {
+
+using testing_support::CommandResult;
+using testing_support::TempTree;
+
+// Replaces a file's bytes and gives it back its times, as a disk that rots.
+void Rot(const std::string& path, const std::string& content) {
+  ASSERT_TRUE(testing_support::RewriteKeepingTimes(path, content)) << path;
+}
+
+std::string Row(const std::string& word, const std::string& text) {
+  std::string row = word;
+  row.resize(15, ' ');
+  return row + text + "\n";
+}
+
+// The one file of `folder` named `name`.damaged-yyyymmdd-hhmmss, or empty.
+std::string KeptFile(const std::string& folder, const std::string& name) {
+  const std::string head = name + ".damaged-";
+  std::string found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string file = entry.path().filename();
+    if (!file.starts_with(head) || file.size() != head.size() + 15 || file[head.size() + 8] != '-')
+      continue;
+    if (!found.empty()) return {};
+    found = entry.path();
+  }
+  return found;
+}
+
+// The file systems a test mounts, unmounted before its tree goes.
+class Mounts {
+ public:
+  ~Mounts() {
+    for (auto it = points_.rbegin(); it != points_.rend(); ++it) umount2(it->c_str(), MNT_DETACH);
+  }
+  // Empty when a small tmpfs is mounted at `dir`, else why not.
+  std::string Tmpfs(const std::string& dir) {
+    if (geteuid() != 0) return "needs root to mount a file system";
+    if (mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=4m") != 0)
+      return std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+    points_.push_back(dir);
+    return {};
+  }
+  // Moves the file system mounted at `from` to `to`, as a disk plugged in elsewhere.
+  std::string Move(const std::string& from, const std::string& to) {
+    if (mount(from.c_str(), to.c_str(), nullptr, MS_BIND, nullptr) != 0)
+      return std::string("cannot bind a mount here: ") + std::strerror(errno);
+    points_.push_back(to);
+    umount2(from.c_str(), MNT_DETACH);
+    return {};
+  }
+
+ private:
+  std::vector<std::string> points_;
+};
+
+constexpr char kBeach[] = "waves on the sand, all day long";
+constexpr char kTown[] = "roofs and chimneys under the rain";
+
+class RepairCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
+            "XDG_CACHE_HOME=" + tree_.Dir("cache"), "TZ=UTC"};
+    catalogue_ = tree_.Dir("catalogue");
+  }
+
+  CommandResult Cli(std::vector<std::string> args) {
+    sync();  // verify and repair read what is on the disk
+    if (args.front() == "repair" || args.front() == "verify") {
+      args.insert(args.begin() + 1, {"--catalogue", catalogue_});
+    }
+    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
+  }
+
+  // The list `name` of `root`; its volume's own label unless `label`.
+  std::string Scan(const std::string& name, const std::string& root, bool label = true) {
+    const std::string list = catalogue_ + name + ".v00";
+    std::vector<std::string> args = {
+        "scan", "--quiet", "--no-backup", "--list", list, "--tree", tree_.Path(name + ".t00")};
+    if (label) args.insert(args.end(), {"--label", name});
+    args.push_back(root);
+    const CommandResult r = Cli(args);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return list;
+  }
+
+  // A volume named `name` mounted at tree/name/, holding `files` (path, bytes) all
+  // last written at one time, and its list. Empty when it cannot be mounted.
+  std::string Volume(const std::string& name,
+                     const std::vector<std::pair<std::string, std::string>>& files) {
+    if (std::string why = mounts_.Tmpfs(tree_.Dir(name)); !why.empty()) {
+      why_ = why;
+      return {};
+    }
+    for (const auto& [path, bytes] : files) {
+      const std::string file = tree_.File(name + "/" + path, bytes);
+      const struct timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 0}};
+      EXPECT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    }
+    return Scan(name, tree_.Path(name + "/"));
+  }
+
+  TempTree tree_;
+  Mounts mounts_;
+  std::vector<std::string> env_;
+  std::string catalogue_;
+  std::string why_;
+};
+
+TEST_F(RepairCommandTest, MendsACorruptedFileFromAProvenCopy) {
+  const std::string disk = Volume("Disk", {{"photos/beach.jpg", kBeach}, {"town.jpg", kTown}});
+  if (disk.empty()) GTEST_SKIP() << why_;
+  const std::string backup = Volume("Backup", {{"old/beach.jpg", kBeach}});
+  const std::string rotten = tree_.Path("Disk/photos/beach.jpg");
+  Rot(rotten, "waves on the sand, ALL day long");
+
+  const CommandResult dry = Cli({"repair", "--dry-run", "--all", disk});
+  EXPECT_EQ(dry.exit_code, 3) << dry.err;
+  EXPECT_EQ(dry.out,
+            Row("would mend", rotten + " (corrupted) from " + tree_.Path("Backup/old/beach.jpg")));
+  EXPECT_EQ(TempTree::Read(rotten), "waves on the sand, ALL day long");
+
+  const CommandResult r = Cli({"repair", disk, tree_.Path("Disk/photos")});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string kept = KeptFile(tree_.Path("Disk/photos/"), "beach.jpg");
+  ASSERT_NE(kept, "") << r.out;
+  EXPECT_EQ(r.out,
+            Row("mended", rotten + " (corrupted) from " + tree_.Path("Backup/old/beach.jpg") +
+                              "; the damaged file kept as " + kept));
+  EXPECT_EQ(TempTree::Read(kept), "waves on the sand, ALL day long");
+  // Both volumes verify as listed, the kept file the only new one.
+  std::filesystem::remove(kept);
+  for (const std::string& list : {disk, backup}) {
+    const CommandResult verify = Cli({"verify", list});
+    EXPECT_EQ(verify.exit_code, 0) << list << verify.out << verify.err;
+    EXPECT_EQ(verify.out, "");
+  }
+}
+
+TEST_F(RepairCommandTest, LeavesTheFileWhenNoCopyIsProven) {
+  const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}, {"town.jpg", kTown}});
+  if (disk.empty()) GTEST_SKIP() << why_;
+  Volume("Backup", {{"beach.jpg", kBeach}});
+  const std::string rotten = tree_.Path("Disk/beach.jpg");
+  const std::string copy = tree_.Path("Backup/beach.jpg");
+  Rot(rotten, "waves on the sand, ALL day long");
+  Rot(copy, "waves on the sand, all DAY long");
+  // The user's edit: another size.
+  tree_.File("Disk/town.jpg", "roofs");
+
+  const CommandResult r = Cli({"repair", disk, rotten, tree_.Path("Disk/town.jpg")});
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_EQ(r.out, Row("not mended", rotten + " (corrupted): no proven copy: " + copy +
+                                         " has another id on its disk") +
+                       Row("not mended", tree_.Path("Disk/town.jpg") +
+                                             " (changed): changed since the list was written "
+                                             "(another size or write time); scan it again"));
+  EXPECT_EQ(TempTree::Read(rotten), "waves on the sand, ALL day long");
+  EXPECT_EQ(TempTree::Read(tree_.Path("Disk/town.jpg")), "roofs");
+}
+
+TEST_F(RepairCommandTest, RefusesTwoProvenCopiesThatDiffer) {
+  // The words of the second copy in another order: the same id, other bytes.
+  const std::string list = Volume("Disk", {{"a.bin", "ABCDEFGH"}});
+  if (list.empty()) GTEST_SKIP() << why_;
+  Volume("One", {{"a.bin", "ABCDEFGH"}});
+  Volume("Two", {{"a.bin", "GHEFCDAB"}});
+  Rot(tree_.Path("Disk/a.bin"), "ABCDEFGX");
+
+  const CommandResult r = Cli({"repair", "--all", list});
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_EQ(r.out, Row("not mended", tree_.Path("Disk/a.bin") + " (corrupted): the proven copies " +
+                                         tree_.Path("One/a.bin") + " and " +
+                                         tree_.Path("Two/a.bin") + " differ"));
+  EXPECT_EQ(TempTree::Read(tree_.Path("Disk/a.bin")), "ABCDEFGX");
+}
+
+TEST_F(RepairCommandTest, MendsAMissingFileOnlyWhenAskedTo) {
+  const std::string disk = Volume("Disk", {{"town.jpg", kTown}});
+  if (disk.empty()) GTEST_SKIP() << why_;
+  Volume("Backup", {{"town-copy.jpg", kTown}});
+  const std::string gone = tree_.Path("Disk/town.jpg");
+  std::filesystem::remove(gone);
+
+  const CommandResult left = Cli({"repair", "--all", disk});
+  EXPECT_EQ(left.exit_code, 0) << left.err;
+  EXPECT_EQ(left.out, Row("not mended", gone + " (missing): it may have been deleted on purpose; "
+                                               "--missing mends it"));
+  const CommandResult r = Cli({"repair", "--all", "--missing", disk});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, Row("mended", gone + " (missing) from " + tree_.Path("Backup/town-copy.jpg")));
+  EXPECT_EQ(Cli({"verify", disk}).exit_code, 0);
+  const CommandResult none = Cli({"repair", disk, gone, tree_.Path("Disk/town")});
+  EXPECT_EQ(none.exit_code, 2);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err,
+            "checker-cli: " + tree_.Path("Disk/town") + ": no file of the list is there\n");
+}
+
+TEST_F(RepairCommandTest, LeavesAFileOnAReadOnlyVolume) {
+  const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}});
+  if (disk.empty()) GTEST_SKIP() << why_;
+  Volume("Backup", {{"beach.jpg", kBeach}});
+  Rot(tree_.Path("Disk/beach.jpg"), "waves on the sand, ALL day long");
+  if (mount(nullptr, tree_.Path("Disk").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+    GTEST_SKIP() << "cannot mount the volume read-only: " << std::strerror(errno);
+
+  const CommandResult r = Cli({"repair", "--all", disk});
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_EQ(r.out, Row("not mended", tree_.Path("Disk/beach.jpg") +
+                                         " (corrupted): its volume is mounted read-only"));
+}
+
+// A disk and its clone relabelled share a serial number: the clone is another volume,
+// and its file serves a file of the disk damaged below the file system.
+TEST_F(RepairCommandTest, ARelabelledCloneMendsItsDisk) {
+  testing_support::LoopVolume disk(tree_.Path("disk.img"), "DISK");
+  testing_support::LoopVolume clone(tree_.Path("clone.img"), "CLONE");
+  std::string why;
+  if (!disk.Mount(tree_.Path("disk/"), &why)) GTEST_SKIP() << why;
+  const std::string photo = tree_.File("disk/photos/lake.jpg", "lake " + std::string(9000, 'l'));
+  disk.Unmount();
+  ASSERT_TRUE(disk.CloneTo(tree_.Path("clone.img"), "CLONE", &why)) << why;
+  ASSERT_TRUE(disk.Mount(tree_.Path("disk/"), &why)) << why;
+  ASSERT_TRUE(clone.Mount(tree_.Path("clone/"), &why)) << why;
+  const std::string list = Scan("Disk", tree_.Path("disk/"), false);
+  const std::string clone_list = Scan("Clone", tree_.Path("clone/"), false);
+  ASSERT_TRUE(disk.Damage("lake lll", "lake LLL"));
+
+  const CommandResult r = Cli({"repair", "--all", list});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string kept = KeptFile(tree_.Path("disk/photos/"), "lake.jpg");
+  EXPECT_EQ(r.out,
+            Row("mended", photo + " (corrupted) from " + tree_.Path("clone/photos/lake.jpg") +
+                              "; the damaged file kept as " + kept));
+  EXPECT_TRUE(TempTree::Read(kept).starts_with("lake LLL"));
+  std::filesystem::remove(kept);
+  for (const std::string& each : {list, clone_list}) {
+    const CommandResult verify = Cli({"verify", each});
+    EXPECT_EQ(verify.exit_code, 0) << each << verify.out << verify.err;
+  }
+}
+
+TEST_F(RepairCommandTest, MendsTheVolumeWhereItIsMountedNow) {
+  const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}});
+  if (disk.empty()) GTEST_SKIP() << why_;
+  Volume("Backup", {{"beach.jpg", kBeach}});
+  Rot(tree_.Path("Disk/beach.jpg"), "waves on the sand, ALL day long");
+  if (std::string why = mounts_.Move(tree_.Path("Disk/"), tree_.Dir("Moved")); !why.empty())
+    GTEST_SKIP() << why;
+
+  const CommandResult r = Cli({"repair", "--all", disk});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string kept = KeptFile(tree_.Path("Moved/"), "beach.jpg");
+  EXPECT_EQ(r.out, Row("mended", tree_.Path("Moved/beach.jpg") + " (corrupted) from " +
+                                     tree_.Path("Backup/beach.jpg") +
+                                     "; the damaged file kept as " + kept));
+  EXPECT_TRUE(r.err.starts_with("checker-cli: " + tree_.Path("Disk/") +
+                                " is on another volume; repairing " + disk +
+                                " on its volume \"\" (serial "))
+      << r.err;
+  EXPECT_EQ(TempTree::Read(tree_.Path("Moved/beach.jpg")), kBeach);
+}
+
+TEST_F(RepairCommandTest, UsageErrors) {
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"repair", "x.v00"}, "checker-cli: repair: give the PATHs to mend, or --all\n"},
+      {{"repair", "--all", "x.v00", "/a"}, "checker-cli: repair: give --all or PATHs, not both\n"},
+      {{"repair", "--all", "--keep", "/nowhere/at/all", "x.v00"},
+       "checker-cli: repair: --keep /nowhere/at/all: no such folder\n"},
+  };
+  for (const auto& c : cases) {
+    const CommandResult r = testing_support::RunCommand(CHECKER_CLI_PATH, c.args, env_);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
+}  // namespace

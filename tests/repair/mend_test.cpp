@@ -1,0 +1,142 @@
+// The mend of one file: what it leaves under the name when the process is killed at each
+// step, and what the mended file takes from the damaged one.
+
+#include "repair/mend.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "common/temp_tree.h"
+#include "platform/clock.h"
+#include "repair/device_read.h"
+
+namespace {
+
+using repair::MendStep;
+using testing_support::TempTree;
+
+constexpr char kDamaged[] = "the damaged bytes, as the disk rotted them";
+constexpr char kGood[] = "the good bytes of the copy, longer than the damaged ones";
+// 2024-02-29 23:59:58 UTC, as a file time.
+constexpr platform::FileTime kListedTime = (1709251198ULL + 11644473600ULL) * 10000000ULL;
+
+MendStep g_stop_at = MendStep::kWritten;
+
+void ExitAt(MendStep step) {
+  if (step == g_stop_at) _exit(42);
+}
+
+repair::MendRequest Request(const TempTree& tree) {
+  repair::MendRequest request;
+  request.target = tree.Path("disk/photo.jpg");
+  request.copy = tree.Path("backup/photo.jpg");
+  request.write_time = kListedTime;
+  request.now = kListedTime;
+  return request;
+}
+
+class MendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tree_.File("disk/photo.jpg", kDamaged);
+    tree_.File("backup/photo.jpg", kGood);
+  }
+  TempTree tree_;
+};
+
+TEST_F(MendTest, AKillAtAnyStepLeavesAWholeFileUnderTheName) {
+  struct Case {
+    MendStep step;
+    const char* left;
+  };
+  const Case cases[] = {{MendStep::kWritten, kDamaged},
+                        {MendStep::kFlushed, kDamaged},
+                        {MendStep::kKept, kDamaged},
+                        {MendStep::kRenamed, kGood}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.step));
+    tree_.File("disk/photo.jpg", kDamaged);
+    for (const auto& entry : std::filesystem::directory_iterator(tree_.Path("disk"))) {
+      if (entry.path().filename() != "photo.jpg") std::filesystem::remove(entry.path());
+    }
+    g_stop_at = c.step;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      repair::SetMendHookForTesting(ExitAt);
+      repair::Mend(Request(tree_));
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 42);
+    EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), c.left);
+    // A mend a second later finishes the work and leaves no temporary behind.
+    repair::MendRequest later = Request(tree_);
+    later.now += 10000000;
+    const repair::MendResult again = repair::Mend(later);
+    EXPECT_TRUE(again.mended) << again.error;
+    EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), kGood);
+    EXPECT_EQ(TempTree::FileEndingWith(tree_.Path("disk/"), ".checker-mend"), "");
+  }
+}
+
+TEST_F(MendTest, TheMendedFileHasTheDamagedOnesModeAttributesAndTheListedTime) {
+  const std::string target = tree_.Path("disk/photo.jpg");
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  const bool attributes = setxattr(target.c_str(), "user.origin", "camera", 6, 0) == 0;
+  setenv("TZ", "UTC", 1);
+  tzset();
+  const repair::MendResult result = repair::Mend(Request(tree_));
+  ASSERT_TRUE(result.mended) << result.error;
+  EXPECT_EQ(result.kept, tree_.Path("disk/photo.jpg.damaged-20240229-235958"));
+  EXPECT_EQ(TempTree::Read(result.kept), kDamaged);
+  EXPECT_EQ(TempTree::Read(target), kGood);
+  struct stat st;
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1709251198);
+  if (attributes) {
+    char value[16] = {};
+    EXPECT_EQ(getxattr(target.c_str(), "user.origin", value, sizeof value), 6);
+    EXPECT_STREQ(value, "camera");
+  }
+}
+
+TEST_F(MendTest, KeepCopiesTheDamagedFileIntoTheFolderGiven) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  repair::MendRequest request = Request(tree_);
+  request.keep_dir = tree_.Dir("kept");
+  const repair::MendResult result = repair::Mend(request);
+  ASSERT_TRUE(result.mended) << result.error;
+  EXPECT_EQ(result.kept, tree_.Path("kept/photo.jpg.damaged-20240229-235958"));
+  EXPECT_EQ(TempTree::Read(result.kept), kDamaged);
+  EXPECT_FALSE(std::filesystem::exists(tree_.Path("disk/photo.jpg.damaged-20240229-235958")));
+  // A second mend in the same second finds the name taken and leaves the file as it is.
+  tree_.File("disk/photo.jpg", kDamaged);
+  const repair::MendResult again = repair::Mend(request);
+  EXPECT_FALSE(again.mended);
+  EXPECT_EQ(again.error, "cannot keep the damaged file: " + result.kept + " exists");
+  EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), kDamaged);
+}
+
+TEST(ListTimeTest, ListTimesAndFileTimesConvertBothWays) {
+  const uint64_t times[] = {20240229235958ULL, 19800101000000ULL, 20991231235959ULL};
+  for (const uint64_t time : times) {
+    EXPECT_EQ(repair::ListWriteTime(repair::FileTimeOfListTime(time)), time);
+  }
+  EXPECT_EQ(repair::FileTimeOfListTime(20240229235958ULL), kListedTime);
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// One damaged file decided and mended: an unreadable file, the copy last found unchanged
+// preferred, the mend told to the history.
+
+#include "repair/repair_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/run_command.h"
+#include "common/temp_tree.h"
+#include "platform/files.h"
+
+namespace {
+
+using testing_support::TempTree;
+
+constexpr char kGood[] = "the good bytes, the same in every copy";
+
+// The id field of a file as the id command prints it.
+std::string IdField(const std::string& path) {
+  const testing_support::CommandResult r =
+      testing_support::RunCommand(CHECKER_CLI_PATH, {"id", path});
+  return r.out.size() >= 14 ? r.out.substr(3, 11) : std::string();
+}
+
+// Reads fail for the files whose names end in "disk/photo.jpg", as a disk with bad sectors.
+int64_t FailOnDisk(int fd, void* buffer, size_t size) {
+  char link[64], target[PATH_MAX] = {};
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  const ssize_t n = readlink(link, target, sizeof target - 1);
+  if (n > 0 && std::string(target).ends_with("disk/photo.jpg")) {
+    errno = EIO;
+    return -1;
+  }
+  return read(fd, buffer, size);
+}
+
+class History : public repair::MendHistory {
+ public:
+  std::optional<repair::LastVerdict> LastVerdictOf(const repair::FileKey& key) override {
+    if (key.path == unchanged) return repair::LastVerdict::kUnchanged;
+    return std::nullopt;
+  }
+  void RecordMend(const repair::FileKey& key, platform::FileTime,
+                  const std::string& copy) override {
+    mends.push_back(key.path + " <- " + copy);
+  }
+  std::string unchanged;
+  std::vector<std::string> mends;
+};
+
+class RepairFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    target_ = tree_.File("disk/photo.jpg", kGood);
+    tree_.File("one/photo.jpg", kGood);
+    tree_.File("two/photo.jpg", kGood);
+    struct stat st;
+    ASSERT_EQ(stat(target_.c_str(), &st), 0);
+    key_ = {"DISK", "/listed/photo.jpg", sizeof kGood - 1,
+            repair::ListWriteTime((st.st_mtim.tv_sec + 11644473600ULL) * 10000000ULL),
+            IdField(target_)};
+    ASSERT_EQ(key_.id.size(), 11u);
+    for (const char* copy : {"one/photo.jpg", "two/photo.jpg"}) {
+      const std::string path = tree_.Path(copy);
+      const struct timespec times[2] = {st.st_atim, st.st_mtim};
+      ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+      candidates_.push_back(
+          {path, {"COPY", std::string("/listed/") + copy, key_.size, key_.write_time, key_.id}});
+    }
+  }
+  void TearDown() override { platform::SetReadHookForTesting(nullptr); }
+
+  TempTree tree_;
+  std::string target_;
+  repair::FileKey key_;
+  std::vector<repair::Candidate> candidates_;
+};
+
+TEST_F(RepairFileTest, AnUnreadableFileIsMendedFromTheCopyLastFoundUnchanged) {
+  platform::SetReadHookForTesting(FailOnDisk);
+  repair::FileNow now;
+  const repair::Damage damage = repair::FindDamage(target_, key_, &now);
+  ASSERT_EQ(damage, repair::Damage::kUnreadable);
+  platform::SetReadHookForTesting(nullptr);
+  History history;
+  history.unchanged = "/listed/two/photo.jpg";
+  const repair::FileRepair done =
+      repair::RepairFile(target_, key_, damage, now, candidates_, {}, &history);
+  EXPECT_EQ(done.outcome, repair::Outcome::kMended) << done.error;
+  EXPECT_EQ(done.copy, tree_.Path("two/photo.jpg"));
+  EXPECT_EQ(history.mends,
+            std::vector<std::string>{"/listed/photo.jpg <- " + tree_.Path("two/photo.jpg")});
+  EXPECT_EQ(TempTree::Read(target_), kGood);
+}
+
+TEST_F(RepairFileTest, ACopyWithAnotherWriteTimeServesOnlyWhenAnyTimeWill) {
+  const struct timespec later[2] = {{0, UTIME_OMIT}, {2000000000, 0}};
+  for (const repair::Candidate& candidate : candidates_) {
+    ASSERT_EQ(utimensat(AT_FDCWD, candidate.path.c_str(), later, 0), 0);
+  }
+  // Rotten, and listed with the write time it has now.
+  tree_.File("disk/photo.jpg", "THE good bytes, the same in every copy");
+  repair::FileNow now;
+  repair::FileKey key = key_;
+  key.write_time =
+      repair::ListWriteTime(repair::ReadFromDevice(target_, true).info.last_write_time);
+  const repair::Damage damage = repair::FindDamage(target_, key, &now);
+  ASSERT_EQ(damage, repair::Damage::kCorrupted);
+  repair::NoMendHistory history;
+  repair::RepairOptions options;
+  options.dry_run = true;
+  repair::FileRepair done =
+      repair::RepairFile(target_, key, damage, now, candidates_, options, &history);
+  EXPECT_EQ(done.outcome, repair::Outcome::kNoCopy);
+  ASSERT_EQ(done.not_proven.size(), 2u);
+  EXPECT_EQ(done.not_proven[0].why, repair::Unproven::kWriteTime);
+  options.any_time = true;
+  done = repair::RepairFile(target_, key, damage, now, candidates_, options, &history);
+  EXPECT_EQ(done.outcome, repair::Outcome::kWouldMend);
+  EXPECT_EQ(done.copy, tree_.Path("one/photo.jpg"));
+}
+
+}  // namespace
