@@ -15,8 +15,15 @@ constexpr uint32_t kScanBlocks = 256;
 
 const char* Find(const char* from, const char* end, std::string_view text) {
   if (from >= end) return nullptr;
+#ifdef _WIN32
+  // No memmem there.
+  const std::string_view hay(from, static_cast<size_t>(end - from));
+  const size_t at = hay.find(text);
+  return at == std::string_view::npos ? nullptr : from + at;
+#else
   return static_cast<const char*>(
       memmem(from, static_cast<size_t>(end - from), text.data(), text.size()));
+#endif
 }
 
 bool Contains(std::string_view hay, std::string_view text) {

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <utility>
 
 #include "platform/memory.h"
 
@@ -88,23 +87,6 @@ uint64_t AvailableMemory() {
   }
   std::fclose(f);
   return result;
-}
-
-MappedFile::MappedFile(MappedFile&& other) noexcept { *this = std::move(other); }
-
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this == &other) return *this;
-  Close();
-  data_ = other.data_;
-  size_ = other.size_;
-  write_ns_ = other.write_ns_;
-  fd_ = other.fd_;
-  not_found_ = other.not_found_;
-  error_ = std::move(other.error_);
-  other.data_ = nullptr;
-  other.size_ = 0;
-  other.fd_ = -1;
-  return *this;
 }
 
 bool MappedFile::Open(const std::string& path) {

@@ -1,0 +1,340 @@
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/files_win_parts.h"
+#include "platform/wide_win.h"
+
+namespace platform {
+
+using win_parts::HandleOf;
+using win_parts::kShareAll;
+
+namespace {
+
+std::atomic<DirEntryHook> g_dir_entry_hook{nullptr};
+
+constexpr int64_t kUnitsFrom1601To1970 = 116444736000000000LL;
+// The attribute bits the lists keep: read-only, hidden, system, directory, archive.
+constexpr DWORD kListedAttributes = 0x37;
+
+FileTime Join(DWORD high, DWORD low) { return (FileTime{high} << 32) | low; }
+int64_t NsSince1970(int64_t units) { return (units - kUnitsFrom1601To1970) * 100; }
+
+EntryKind KindOf(DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::kOther;
+  return attributes & FILE_ATTRIBUTE_DIRECTORY ? EntryKind::kDirectory : EntryKind::kFile;
+}
+
+// A directory handle that lists and opens what lies in it, never a link's target.
+HANDLE OpenDirectory(const std::wstring& path, std::string* error) {
+  const HANDLE h = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll,
+                               nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *error = SystemErrorText(GetLastError());
+    return h;
+  }
+  FileInfo info;
+  if (!win_parts::InfoOfHandle(h, &info) || info.kind != EntryKind::kDirectory) {
+    *error = info.kind == EntryKind::kOther ? "a link" : SystemErrorText(ERROR_DIRECTORY);
+    CloseHandle(h);
+    return INVALID_HANDLE_VALUE;
+  }
+  return h;
+}
+
+bool StatIn(int dir, std::string_view name, FileInfo* info) {
+  if (dir < 0) return false;
+  const HANDLE h = win_parts::OpenToLook(win_parts::ChildPath(dir, name));
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool ok = win_parts::InfoOfHandle(h, info) && info->kind != EntryKind::kOther;
+  CloseHandle(h);
+  return ok;
+}
+
+// What a DirReader holds: the directory's handle, a batch of entries and where in it the
+// listing stands.
+struct Listing {
+  // FILE_ID_BOTH_DIR_INFO records are 8-byte aligned.
+  alignas(8) char batch[64 * 1024];
+  DWORD filled = 0;
+  DWORD offset = 0;
+  bool started = false;
+  bool ended = false;
+  std::string name;
+};
+
+bool HasWildcard(std::string_view text) { return text.find_first_of("*?") != text.npos; }
+
+}  // namespace
+
+namespace win_parts {
+
+bool InfoOfHandle(HANDLE h, FileInfo* info) {
+  BY_HANDLE_FILE_INFORMATION record;
+  FILE_BASIC_INFO basic;
+  if (!GetFileInformationByHandle(h, &record) ||
+      !GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) {
+    return false;
+  }
+  *info = FileInfo();
+  info->attributes = record.dwFileAttributes & kListedAttributes;
+  info->kind = KindOf(record.dwFileAttributes);
+  info->creation_time =
+      Join(record.ftCreationTime.dwHighDateTime, record.ftCreationTime.dwLowDateTime);
+  info->last_access_time =
+      Join(record.ftLastAccessTime.dwHighDateTime, record.ftLastAccessTime.dwLowDateTime);
+  info->last_write_time =
+      Join(record.ftLastWriteTime.dwHighDateTime, record.ftLastWriteTime.dwLowDateTime);
+  if (info->kind == EntryKind::kFile) {
+    info->size = Join(record.nFileSizeHigh, record.nFileSizeLow);
+  }
+  info->device = DeviceNumber(0, record.dwVolumeSerialNumber);
+  info->inode = Join(record.nFileIndexHigh, record.nFileIndexLow);
+  info->write_ns = NsSince1970(static_cast<int64_t>(info->last_write_time));
+  info->change_ns = NsSince1970(basic.ChangeTime.QuadPart);
+  return true;
+}
+
+HANDLE OpenToLook(const std::wstring& path) {
+  return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+std::wstring PathOfHandle(HANDLE h) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (int tries = 0; tries < 4; ++tries) {
+    const DWORD n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(n + 1);
+  }
+  return {};
+}
+
+std::wstring ChildPath(int dir, std::string_view name) {
+  std::wstring path = PathOfHandle(HandleOf(dir));
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  return path + Widen(name);
+}
+
+}  // namespace win_parts
+
+void SetDirEntryHookForTesting(DirEntryHook hook) { g_dir_entry_hook.store(hook); }
+
+bool StatPath(const std::string& path, FileInfo* info) {
+  const HANDLE h = win_parts::OpenToLook(LongPath(path));
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool ok = win_parts::InfoOfHandle(h, info) && info->kind != EntryKind::kOther;
+  CloseHandle(h);
+  return ok;
+}
+
+PathKind PathKindOf(const std::string& path, std::string* error) {
+  const std::wstring full = LongPath(path);
+  const DWORD attributes = GetFileAttributesW(full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = GetLastError();
+    if (win_parts::NotFoundCode(code) || code == ERROR_INVALID_NAME) return PathKind::kMissing;
+    if (error != nullptr) *error = SystemErrorText(code);
+    return PathKind::kUnknown;
+  }
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // What the link leads to: its own directory bit says which kind of link it is.
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::kLinkToDirectory : PathKind::kLink;
+  }
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return PathKind::kDevice;
+  return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::kDirectory : PathKind::kFile;
+}
+
+bool FindFirst(const std::string& path, FileInfo* info, std::string* name) {
+  const size_t cut = path.find_last_of("\\/");
+  const std::string base = cut == std::string::npos ? path : path.substr(cut + 1);
+  if (!HasWildcard(base)) {
+    if (!StatPath(path, info)) return false;
+    *name = base;
+    return true;
+  }
+  const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+  WIN32_FIND_DATAW found;
+  const HANDLE find = FindFirstFileExW(LongPath(path).c_str(), FindExInfoBasic, &found,
+                                       FindExSearchNameMatch, nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool ok = false;
+  do {
+    const std::string entry = Narrow(found.cFileName);
+    if (entry == "." || entry == ".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      continue;
+    }
+    ok = StatPath(folder + entry, info);
+    if (ok) *name = entry;
+  } while (!ok && FindNextFileW(find, &found));
+  FindClose(find);
+  return ok;
+}
+
+DirHandle::~DirHandle() { Close(); }
+
+DirHandle::DirHandle(DirHandle&& other) noexcept { *this = std::move(other); }
+
+DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
+  if (this == &other) return *this;
+  Close();
+  fd_ = other.fd_;
+  error_ = std::move(other.error_);
+  other.fd_ = -1;
+  return *this;
+}
+
+bool DirHandle::Open(const std::string& path) {
+  Close();
+  error_.clear();
+  const HANDLE h = OpenDirectory(LongPath(path), &error_);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  fd_ = HandleToLong(h);
+  return true;
+}
+
+bool DirHandle::OpenAt(const DirHandle& parent, std::string_view name) {
+  Close();
+  error_.clear();
+  if (parent.fd_ < 0) {
+    error_ = SystemErrorText(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  const HANDLE h = OpenDirectory(win_parts::ChildPath(parent.fd_, name), &error_);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  fd_ = HandleToLong(h);
+  return true;
+}
+
+bool DirHandle::Duplicate(const DirReader& reader) {
+  Close();
+  HANDLE copy;
+  if (reader.fd_ < 0 ||
+      !DuplicateHandle(GetCurrentProcess(), HandleOf(reader.fd_), GetCurrentProcess(), &copy, 0,
+                       FALSE, DUPLICATE_SAME_ACCESS)) {
+    error_ = SystemErrorText(GetLastError());
+    return false;
+  }
+  fd_ = HandleToLong(copy);
+  return true;
+}
+
+void DirHandle::Close() {
+  if (fd_ >= 0) CloseHandle(HandleOf(fd_));
+  fd_ = -1;
+}
+
+bool DirHandle::Stat(std::string_view name, FileInfo* info) const {
+  return StatIn(fd_, name, info);
+}
+
+bool DirHandle::StatSelf(FileInfo* info) const {
+  return fd_ >= 0 && win_parts::InfoOfHandle(HandleOf(fd_), info);
+}
+
+DirReader::~DirReader() { Close(); }
+
+bool DirReader::Adopt(int fd) {
+  Close();
+  fd_ = fd;
+  dir_ = new Listing();
+  return true;
+}
+
+bool DirReader::Open(const std::string& path) {
+  Close();
+  const HANDLE h = OpenDirectory(LongPath(path), &error_);
+  return h != INVALID_HANDLE_VALUE && Adopt(HandleToLong(h));
+}
+
+bool DirReader::Open(const DirHandle& dir) {
+  Close();
+  HANDLE copy;
+  if (dir.fd_ < 0 || !DuplicateHandle(GetCurrentProcess(), HandleOf(dir.fd_), GetCurrentProcess(),
+                                      &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    error_ = SystemErrorText(GetLastError());
+    return false;
+  }
+  // A duplicate shares the listing's position with the original: start it over.
+  return Adopt(HandleToLong(copy));
+}
+
+bool DirReader::OpenChild(std::string_view name, DirReader* other) const {
+  other->Close();
+  if (fd_ < 0) return false;
+  const HANDLE h = OpenDirectory(win_parts::ChildPath(fd_, name), &other->error_);
+  return h != INVALID_HANDLE_VALUE && other->Adopt(HandleToLong(h));
+}
+
+void DirReader::Close() {
+  delete static_cast<Listing*>(dir_);
+  dir_ = nullptr;
+  if (fd_ >= 0) CloseHandle(HandleOf(fd_));
+  fd_ = -1;
+  failed_ = false;
+  error_.clear();
+}
+
+// One call per batch brings every entry's attributes, times, size, file id and short name.
+bool DirReader::Next(std::string_view* name, EntryKind* kind) {
+  auto* listing = static_cast<Listing*>(dir_);
+  if (listing == nullptr) return false;
+  for (;;) {
+    if (listing->offset >= listing->filled) {
+      if (listing->ended) return false;
+      const auto kind_of_call =
+          listing->started ? FileIdBothDirectoryInfo : FileIdBothDirectoryRestartInfo;
+      listing->started = true;
+      listing->offset = 0;
+      listing->filled = 0;
+      if (!GetFileInformationByHandleEx(HandleOf(fd_), kind_of_call, listing->batch,
+                                        sizeof listing->batch)) {
+        listing->ended = true;
+        if (GetLastError() != ERROR_NO_MORE_FILES) {
+          failed_ = true;
+          error_ = SystemErrorText(GetLastError());
+        }
+        return false;
+      }
+      listing->filled = sizeof listing->batch;
+    }
+    const auto* entry =
+        reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(listing->batch + listing->offset);
+    listing->offset =
+        entry->NextEntryOffset == 0 ? listing->filled : listing->offset + entry->NextEntryOffset;
+    listing->name =
+        Narrow(std::wstring_view(entry->FileName, entry->FileNameLength / sizeof(wchar_t)));
+    if (listing->name == "." || listing->name == "..") continue;
+    if (const DirEntryHook hook = g_dir_entry_hook.load(std::memory_order_relaxed)) {
+      if (const int error = hook(listing->name); error != 0) {
+        failed_ = true;
+        error_ = std::strerror(error);
+        return false;
+      }
+    }
+    *name = listing->name;
+    *kind = KindOf(entry->FileAttributes);
+    return true;
+  }
+}
+
+bool DirReader::Stat(std::string_view name, FileInfo* info) const {
+  return StatIn(fd_, name, info);
+}
+
+bool DirReader::StatSelf(FileInfo* info) const {
+  return fd_ >= 0 && win_parts::InfoOfHandle(HandleOf(fd_), info);
+}
+
+}  // namespace platform
