@@ -127,7 +127,7 @@ QWidget* AuditPage::BuildCounts() {
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setVerticalSpacing(0);
   const int half = static_cast<int>((audit::kFileChangeCount + 1) / 2);
-  QString taken = "pjs";  // the page's other controls
+  QString taken = QString("pjs") + kMenuTitleKeys;  // the page's other controls, the menus
   for (size_t k = 0; k < audit::kFileChangeCount; ++k) {
     const auto change = static_cast<audit::FileChange>(k);
     const std::string name = CamelName(audit::FileChangeName(change));

@@ -75,7 +75,7 @@ QWidget* FindPage::BuildFilters() {
   sFndLimit_->setRange(1, kLimitMax);
   sFndLimit_->setValue(kDefaultLimit);
   sFndLimit_->setToolTip("The most files shown");
-  grid->addWidget(FieldLabel("&Find", eFndName_), 0, 0);
+  grid->addWidget(FieldLabel("Fi&nd", eFndName_), 0, 0);
   grid->addWidget(eFndName_, 0, 1, 1, 5);
   grid->addWidget(FieldLabel("&Limit", sFndLimit_), 0, 6);
   grid->addWidget(sFndLimit_, 0, 7);
@@ -85,7 +85,7 @@ QWidget* FindPage::BuildFilters() {
                                                      {"to", eFndMaxSize_},
                                                      {"&Written", eFndFrom_},
                                                      {"to", eFndTo_},
-                                                     {"&Volume", eFndVolume_}};
+                                                     {"Vol&ume", eFndVolume_}};
   auto* row = new QHBoxLayout;
   for (const auto& [caption, edit] : rest) {
     row->addWidget(FieldLabel(caption, edit));

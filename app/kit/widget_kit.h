@@ -59,6 +59,8 @@ QLineEdit* Field(const char* name, const char* text, Command command);
 QLabel* FieldLabel(const char* caption, QWidget* field);
 // The same for a label made elsewhere (its caption as it stands).
 void SetBuddy(QLabel* label, QWidget* field);
+// The Alt keys of the menu bar's titles (File, Edit, View, Help): no control takes them.
+inline constexpr char kMenuTitleKeys[] = "fevh";
 // The caption with a mnemonic on its first letter not in `taken`, at the start of a word
 // where one is free, which joins `taken`; unchanged when every letter is taken.
 QString WithMnemonic(const QString& caption, QString* taken);

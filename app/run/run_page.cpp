@@ -72,7 +72,7 @@ QWidget* RunPage::BuildTop() {
   grid->addWidget(pbRun_, 2, 2);
   grid->addWidget(new QLabel(" Errors "), 2, 3);
   grid->addWidget(liError_, 2, 4);
-  bcRunVerify_ = Named(new QPushButton("&Verify"), "bcRunVerify");
+  bcRunVerify_ = Named(new QPushButton("Ve&rify"), "bcRunVerify");
   bcRunVerify_->setToolTip(
       "Scan again what the id list selected in the file box holds and compare");
   bcRunCompare_ = Named(new QPushButton("Com&pare with..."), "bcRunCompare");

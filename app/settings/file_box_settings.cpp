@@ -29,7 +29,7 @@ QLayout* FileBoxSettings::Build() {
   box_row->addWidget(FieldLabel(" File list pa&th", cbPath_), 0, 0);
   box_row->addWidget(cbPath_, 0, 1);
   box_row->addWidget(bcRun977_, 0, 2);
-  box_row->addWidget(FieldLabel(" File list filt&er", cbMask_), 1, 0);
+  box_row->addWidget(FieldLabel(" File list filter", cbMask_), 1, 0);
   box_row->addWidget(cbMask_, 1, 1);
   box_row->setColumnStretch(1, 1);
   return box_row;

@@ -94,8 +94,8 @@ QLayout* RunParameters::BuildNumbers() {
 
 QLayout* RunParameters::BuildOptions() {
   auto* options = new QHBoxLayout;
-  cOpt4_ = Option("cOpt4", " &Hex-Path", "When checked, sets path lengths in hexadecimals ");
-  cOpt2_ = Option("cOpt2", " Hex-&File", "When checked, sets file lengths in hexadecimals ");
+  cOpt4_ = Option("cOpt4", " Hex-P&ath", "When checked, sets path lengths in hexadecimals ");
+  cOpt2_ = Option("cOpt2", " Hex-File", "When checked, sets file lengths in hexadecimals ");
   cOpt8_ = Option("cOpt8", " No &Locks", "Open files without locks");
   cOpt1_ = Option("cOpt1", " No &BackUp", "Do not create Back Ups");
   options->addWidget(new QLabel(" Options :"));
