@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the desktop program into docs/: the real window
 # driven through a scan of a small tree, on the offscreen platform (or, with
-# SCREENSHOT_PLATFORM=xcb, on the X display or an Xvfb you started).
+# SCREENSHOT_PLATFORM=xcb, on the X display or an Xvfb you started; SCREENSHOT_SIZE=WxH for
+# another window size).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 install_missing

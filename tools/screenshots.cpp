@@ -120,7 +120,15 @@ int main(int argc, char** argv) {
   setenv("XDG_CACHE_HOME", (platform::GetEnv("CHECKER_APPDIR") + "/cache").c_str(), 1);
   std::unique_ptr<TViv050> window = StartDesktop();
   if (window == nullptr) return 1;
-  window->setGeometry(0, 0, kWidth, kHeight);
+  // SCREENSHOT_SIZE=WxH takes the pictures at another window size (800x600, 1920x1080).
+  int width = kWidth;
+  int height = kHeight;
+  const std::string size = platform::GetEnv("SCREENSHOT_SIZE");
+  if (!size.empty() && std::sscanf(size.c_str(), "%dx%d", &width, &height) != 2) {
+    std::fprintf(stderr, "SCREENSHOT_SIZE: WIDTHxHEIGHT, not %s\n", size.c_str());
+    return 2;
+  }
+  window->setGeometry(0, 0, width, height);
   platform::MakeDirs(support::SxAppDir + "xBase/");
   const std::string path = BuildTree(support::SxAppDir);
 
