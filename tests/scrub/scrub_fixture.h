@@ -35,7 +35,7 @@ class ScrubFixture : public ::testing::Test {
   std::vector<std::string> MakeVolume(const std::string& name, size_t files, size_t size) {
     std::vector<std::string> paths;
     for (size_t i = 0; i < files; ++i) {
-      char file[16];
+      char file[24];
       std::snprintf(file, sizeof(file), "f%03zu", i);
       std::string content(size, static_cast<char>('a' + i % 26));
       content.replace(0, std::min(size, std::string(file).size()), file);
