@@ -135,7 +135,7 @@ TEST_F(VolumeRunTest, EveryFileIsReadWithinItsCycleOfMountedDays) {
       ++days;
       for (const std::string& name : Read(list, budget)) last[name] = days;
       for (int i = 0; i < 40; ++i) {
-        char name[8];
+        char name[16];
         std::snprintf(name, sizeof(name), "f%03d", i);
         // Never read yet counts from the first mounted day.
         const int since = days - (last.count(name) != 0 ? last[name] : 1);
