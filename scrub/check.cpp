@@ -21,7 +21,7 @@ CheckResult Missing(std::string reason) {
 // The key a list would give the first bytes of a short file.
 int64_t ShortFileKey(const content::FirstBytes& first) {
   std::string text = "$";
-  char hex[3];
+  char hex[8];
   for (uint8_t i = 0; i < first.count; ++i) {
     std::snprintf(hex, sizeof(hex), "%02X", first.bytes[i]);
     text += hex;
