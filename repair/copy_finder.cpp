@@ -49,8 +49,9 @@ std::vector<Candidate> FindCandidates(catalogue::CatalogueIndex* index,
       // The device of the file itself: a folder may hold another file system's mount.
       const uint64_t lies_on = platform::StatPath(path, &info) ? info.device : device;
       if (lies_on == own_device) continue;
+      const std::string& at = path;  // a lambda may not take a structured binding
       const bool known = std::any_of(candidates.begin(), candidates.end(),
-                                     [&](const Candidate& c) { return c.path == path; });
+                                     [&](const Candidate& c) { return c.path == at; });
       if (known) continue;
       FileKey copy_key{VolumeKey(*holder), copy.path, copy.size, copy.write_time,
                        catalogue::ContentKeyText(*copy.id)};
