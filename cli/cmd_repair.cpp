@@ -149,9 +149,6 @@ struct Setting {
   repair::RepairOptions options;
 };
 
-constexpr int64_t kEpochDelta = 11644473600LL;  // seconds from 1601 to 1970
-constexpr int64_t kFileTimeUnits = 10000000LL;
-
 // The scrub history seen as repair asks it: repair names a file by its list's volume
 // and the path as listed, the history by the volume's key and the path on the volume.
 static_assert(static_cast<int>(repair::LastVerdict::kMissing) ==
@@ -175,8 +172,7 @@ class ScrubMendHistory : public repair::MendHistory {
                   const std::string& copy_path) override {
     std::optional<scrub::FileKey> known = KeyOf(key);
     if (!known) return;
-    const int64_t seconds = static_cast<int64_t>(time / kFileTimeUnits) - kEpochDelta;
-    if (!history_->RecordMend(*known, seconds, copy_path)) {
+    if (!history_->RecordMend(*known, platform::UnixSecondsOf(time), copy_path)) {
       PrintMessage("repair: the history kept no record of the mend: " + history_->error());
     }
   }

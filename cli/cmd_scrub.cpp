@@ -33,16 +33,14 @@ using catalogue::CatalogueList;
 constexpr int kExitStopped = 130;
 constexpr int kStderr = 2;
 constexpr size_t kClassWidth = 15;              // as verify's lines
-constexpr int64_t kEpochDelta = 11644473600LL;  // seconds from 1601 to 1970
-constexpr int64_t kFileTimeUnits = 10000000LL;
 
 int64_t NowSeconds() {
-  return static_cast<int64_t>(platform::NowFileTime() / kFileTimeUnits) - kEpochDelta;
+  return platform::UnixSecondsOf(platform::NowFileTime());
 }
 
 std::string TimeText(int64_t seconds) {
   platform::DateTime t;
-  const auto file_time = static_cast<platform::FileTime>((seconds + kEpochDelta) * kFileTimeUnits);
+  const platform::FileTime file_time = platform::FileTimeOfUnixSeconds(seconds);
   if (!platform::FileTimeToLocalDateTime(file_time, &t)) return "?";
   char text[32];
   std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,

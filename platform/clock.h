@@ -26,4 +26,14 @@ bool FileTimeToLocalDateTime(FileTime time, DateTime* out);
 // The file time of UTC calendar fields (the inverse of FileTimeToDateTime).
 FileTime DateTimeToFileTime(const DateTime& utc);
 
+// File times count 100 ns units from 1601; Unix seconds count from 1970.
+inline constexpr int64_t kFileTimeUnitsPerSecond = 10000000LL;
+inline constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
+inline constexpr int64_t UnixSecondsOf(FileTime time) {
+  return static_cast<int64_t>(time / kFileTimeUnitsPerSecond) - kSecondsFrom1601To1970;
+}
+inline constexpr FileTime FileTimeOfUnixSeconds(int64_t seconds) {
+  return static_cast<FileTime>((seconds + kSecondsFrom1601To1970) * kFileTimeUnitsPerSecond);
+}
+
 }  // namespace platform

@@ -11,14 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/file_moves.h"
 
 namespace platform {
 
 namespace {
-
-constexpr int64_t kEpochDelta = 11644473600LL;  // seconds from 1601 to 1970
-constexpr uint64_t kTicksPerSecond = 10000000;
 
 bool Failed(const std::string& doing, std::string* error) {
   *error = doing + ": " + std::strerror(errno);
@@ -93,12 +91,12 @@ bool CopyFileRecord(const std::string& from, const std::string& to, std::string*
 }
 
 bool SetWriteTime(const std::string& path, FileTime time, std::string* error) {
-  const int64_t seconds = static_cast<int64_t>(time / kTicksPerSecond) - kEpochDelta;
+  const int64_t seconds = UnixSecondsOf(time);
   struct timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = static_cast<time_t>(seconds);
-  times[1].tv_nsec = static_cast<long>(time % kTicksPerSecond) * 100;
+  times[1].tv_nsec = static_cast<long>(time % kFileTimeUnitsPerSecond) * 100;
   if (utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
     return Failed("cannot set the write time of " + path, error);
   }
