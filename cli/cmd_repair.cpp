@@ -17,6 +17,7 @@
 #include "lists/list_reader.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "repair/copy_finder.h"
 #include "repair/mend_history.h"
@@ -30,6 +31,8 @@ namespace cli {
 namespace {
 
 using repair::Outcome;
+
+constexpr int kExitStopped = 130;
 
 // The class column of verify's lines: the class, blanks to column 16.
 std::string Row(const std::string& word, const std::string& text) {
@@ -109,6 +112,7 @@ std::string Reason(const repair::FileRepair& done) {
     case Outcome::kSound:
     case Outcome::kMended:
     case Outcome::kWouldMend:
+    case Outcome::kStopped:
       break;
   }
   return {};
@@ -203,6 +207,7 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
   bool left_damaged = false;
   std::vector<bool> matched(setting->paths.size(), false);
   for (const lists::ListedFile& file : list.files()) {
+    if (platform::StopSignalReceived()) break;
     // A line that may stand for two files (names that differ in a CR or LF) proves nothing.
     if (!file.has_id || !file.has_size || file.size == 0 || file.ambiguous) continue;
     const std::string listed = list.FullPath(file);
@@ -228,6 +233,7 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
     }
     const repair::FileRepair done =
         repair::RepairFile(now, key, damage, found, candidates, setting->options, history);
+    if (done.outcome == Outcome::kStopped) break;
     WriteOut(OutcomeLine(now, done));
     if (done.outcome == Outcome::kMended && !done.error.empty()) PrintMessage(done.error);
     const bool damaged = damage == repair::Damage::kCorrupted ||
@@ -235,6 +241,8 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
                          (damage == repair::Damage::kMissing && setting->options.missing);
     if (damaged && done.outcome != Outcome::kMended) left_damaged = true;
   }
+  // Every mend done so far is whole and in the history; the rest waits for the next run.
+  if (platform::StopSignalReceived()) return kExitStopped;
   bool unknown = false;
   for (size_t i = 0; i < matched.size(); ++i) {
     if (matched[i]) continue;
@@ -257,7 +265,8 @@ int Repair(const Args& args) {
     return UsageError(given.all ? "repair: give --all or PATHs, not both"
                                 : "repair: give the PATHs to mend, or --all");
   }
-  setting.options = {given.missing, given.any_time, given.dry_run, {}, platform::NowFileTime()};
+  setting.options = {given.missing, given.any_time, given.dry_run, {}, platform::NowFileTime(),
+                     platform::StopSignalFlag()};
   if (!given.keep.empty()) {
     setting.options.keep_dir = support::WithTrailingSlash(platform::AbsolutePath(given.keep));
     if (platform::PathKindOf(setting.options.keep_dir) != platform::PathKind::kDirectory)

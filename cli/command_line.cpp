@@ -439,7 +439,8 @@ std::span<const CommandSpec> RepairCommands() {
        "error, a list that cannot be read or its volume not found, a PATH that holds no\n"
        "file of LIST, 3 damaged files left as they were (no proven copy, copies that\n"
        "differ, a read-only volume, a mend that failed; --dry-run: damaged files\n"
-       "found).\n",
+       "found), 130 stopped (Ctrl-C or SIGTERM: the file being mended is left as it\n"
+       "was; every mend done is kept).\n",
        ""},
   };
   // clang-format on

@@ -18,6 +18,10 @@ void Reached(MendStep step) {
 std::string Folder(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 std::string Name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
+bool Stopped(const MendRequest& request) {
+  return request.stop != nullptr && request.stop->load(std::memory_order_relaxed);
+}
+
 // Writes the copy's bytes into the new file `temporary`, its record and write time, and
 // flushes it.
 bool WriteTemporary(const MendRequest& request, const std::string& temporary, std::string* error) {
@@ -33,6 +37,7 @@ bool WriteTemporary(const MendRequest& request, const std::string& temporary, st
   }
   std::string buffer(1 << 20, '\0');
   for (;;) {
+    if (Stopped(request)) return false;
     const int64_t got = in.Read(buffer.data(), buffer.size());
     if (got < 0) {
       *error = "cannot read " + request.copy + ": " + in.ErrorText();
@@ -99,8 +104,10 @@ MendResult Mend(const MendRequest& request) {
   // Hidden, in the same folder, so the rename stays within one file system.
   const std::string temporary = folder + "." + Name(request.target) + ".checker-mend";
   platform::RemoveFile(temporary);  // left by a mend that was killed
-  if (!WriteTemporary(request, temporary, &result.error)) {
+  // Up to the rename the name holds the damaged file: a stop until then undoes the rest.
+  if (!WriteTemporary(request, temporary, &result.error) || Stopped(request)) {
     platform::RemoveFile(temporary);
+    result.stopped = Stopped(request);
     return result;
   }
   if (request.target_exists && !Keep(request, &result.kept, &result.error)) {
@@ -109,9 +116,11 @@ MendResult Mend(const MendRequest& request) {
     return result;
   }
   Reached(MendStep::kKept);
-  if (!platform::RenameOver(temporary, request.target, &result.error)) {
+  if (Stopped(request) || !platform::RenameOver(temporary, request.target, &result.error)) {
     platform::RemoveFile(temporary);
-    if (request.keep_dir.empty() && !result.kept.empty()) platform::RemoveFile(result.kept);
+    result.stopped = Stopped(request);
+    const bool undo_keep = request.keep_dir.empty() || result.stopped;
+    if (undo_keep && !result.kept.empty()) platform::RemoveFile(result.kept);
     result.kept.clear();
     return result;
   }

@@ -2,6 +2,7 @@
 // A damaged file replaced by a proven copy so that a kill at any moment leaves either
 // the damaged file or the mended one under its name, never a part of either.
 
+#include <atomic>
 #include <string>
 
 #include "platform/files.h"
@@ -27,12 +28,15 @@ struct MendRequest {
   std::string keep_dir;
   bool target_exists = true;   // false: mode, owner and attributes come from the copy
   platform::FileTime now = 0;  // names the kept file
+  // Set when the mend is to stop: tested between buffers and before the rename.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 struct MendResult {
   bool mended = false;
   std::string kept;   // the damaged file's other name, when kept
   std::string error;  // when not mended: what failed (the name holds what it held)
+  bool stopped = false;  // told to stop before the rename: nothing changed
 };
 
 // The copy written to a temporary beside the target and flushed, the damaged file kept,

@@ -51,6 +51,27 @@ std::vector<const Candidate*> ProvenCopies(const FileKey& key,
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 
+// Replaces the file by `repair->copy`, and keeps what came of it in `repair`.
+void MendFromCopy(const std::string& path, const FileKey& key, Damage damage, const FileNow& now,
+                  const RepairOptions& options, MendHistory* history, FileRepair* repair) {
+  MendRequest request;
+  request.target = path;
+  request.copy = repair->copy;
+  request.write_time =
+      damage == Damage::kMissing ? FileTimeOfListTime(key.write_time) : now.info.last_write_time;
+  request.keep_dir = options.keep_dir;
+  request.target_exists = damage != Damage::kMissing;
+  request.now = options.now;
+  request.stop = options.stop;
+  const MendResult mended = Mend(request);
+  repair->kept = mended.kept;
+  repair->error = mended.error;
+  repair->outcome = mended.mended   ? Outcome::kMended
+                   : mended.stopped ? Outcome::kStopped
+                                    : Outcome::kFailed;
+  if (mended.mended) history->RecordMend(key, options.now, repair->copy);
+}
+
 }  // namespace
 
 Damage FindDamage(const std::string& path, const FileKey& key, FileNow* now) {
@@ -112,23 +133,15 @@ FileRepair RepairFile(const std::string& path, const FileKey& key, Damage damage
       return repair;
     }
   }
+  if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) {
+    repair.outcome = Outcome::kStopped;
+    return repair;
+  }
   if (options.dry_run) {
     repair.outcome = Outcome::kWouldMend;
     return repair;
   }
-  MendRequest request;
-  request.target = path;
-  request.copy = repair.copy;
-  request.write_time =
-      damage == Damage::kMissing ? FileTimeOfListTime(key.write_time) : now.info.last_write_time;
-  request.keep_dir = options.keep_dir;
-  request.target_exists = damage != Damage::kMissing;
-  request.now = options.now;
-  const MendResult mended = Mend(request);
-  repair.kept = mended.kept;
-  repair.error = mended.error;
-  repair.outcome = mended.mended ? Outcome::kMended : Outcome::kFailed;
-  if (mended.mended) history->RecordMend(key, options.now, repair.copy);
+  MendFromCopy(path, key, damage, now, options, history, &repair);
   return repair;
 }
 

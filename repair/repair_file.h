@@ -2,6 +2,7 @@
 // One listed file checked on its device and, when damaged, mended from a proven copy on
 // another volume: the facts of what was found and done, which each front end words.
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@ struct RepairOptions {
   bool dry_run = false;
   std::string keep_dir;  // empty: a hard link beside the damaged file
   platform::FileTime now = 0;
+  const std::atomic<bool>* stop = nullptr;  // set: no mend starts, one under way is undone
 };
 
 enum class Outcome {
@@ -47,6 +49,7 @@ enum class Outcome {
   kCopiesDiffer,  // `copy` and `other_copy`, both proven, differ
   kReadOnly,      // its volume is mounted read only
   kFailed,        // the mend failed: `error`
+  kStopped,       // told to stop before the file was mended: it is as it was
 };
 
 // Why a candidate is no proven copy.

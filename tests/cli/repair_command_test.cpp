@@ -4,14 +4,18 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/loop_volume.h"
@@ -54,10 +58,10 @@ class Mounts {
   ~Mounts() {
     for (auto it = points_.rbegin(); it != points_.rend(); ++it) umount2(it->c_str(), MNT_DETACH);
   }
-  // Empty when a small tmpfs is mounted at `dir`, else why not.
-  std::string Tmpfs(const std::string& dir) {
+  // Empty when a tmpfs of `size` is mounted at `dir`, else why not.
+  std::string Tmpfs(const std::string& dir, const std::string& size = "4m") {
     if (geteuid() != 0) return "needs root to mount a file system";
-    if (mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=4m") != 0)
+    if (mount("tmpfs", dir.c_str(), "tmpfs", 0, ("size=" + size).c_str()) != 0)
       return std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
     points_.push_back(dir);
     return {};
@@ -110,8 +114,9 @@ class RepairCommandTest : public ::testing::Test {
   // A volume named `name` mounted at tree/name/, holding `files` (path, bytes) all
   // last written at one time, and its list. Empty when it cannot be mounted.
   std::string Volume(const std::string& name,
-                     const std::vector<std::pair<std::string, std::string>>& files) {
-    if (std::string why = mounts_.Tmpfs(tree_.Dir(name)); !why.empty()) {
+                     const std::vector<std::pair<std::string, std::string>>& files,
+                     const std::string& size = "4m") {
+    if (std::string why = mounts_.Tmpfs(tree_.Dir(name), size); !why.empty()) {
       why_ = why;
       return {};
     }
@@ -298,6 +303,57 @@ TEST_F(RepairCommandTest, MendsTheVolumeWhereItIsMountedNow) {
                                 " on its volume \"\" (serial "))
       << r.err;
   EXPECT_EQ(TempTree::Read(tree_.Path("Moved/beach.jpg")), kBeach);
+}
+
+// Ctrl-C while a large copy is written: the name holds a whole file, no temporary is
+// left, the run ends as stopped, and the next run mends the file.
+TEST_F(RepairCommandTest, AStopDuringACopyLeavesAWholeFile) {
+  const std::string good(32 << 20, 'g');
+  std::string rotten = good;
+  rotten[1000] = 'R';
+  // Room for the file and its temporary.
+  const std::string disk = Volume("Disk", {{"big.bin", good}}, "80m");
+  if (disk.empty()) GTEST_SKIP() << why_;
+  Volume("Backup", {{"big.bin", good}}, "40m");
+  const std::string name = tree_.Path("Disk/big.bin");
+  Rot(name, rotten);
+  sync();
+  const std::vector<std::string> args = {CHECKER_CLI_PATH, "repair", "--catalogue", catalogue_,
+                                         "--all", disk};
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    for (const std::string& entry : env_) putenv(const_cast<char*>(entry.c_str()));
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(CHECKER_CLI_PATH, argv.data());
+    _exit(127);
+  }
+  // The copy is under way once its temporary is there.
+  const std::string temporary = tree_.Path("Disk/.big.bin.checker-mend");
+  int status = 0;
+  bool ended = false;
+  while (!std::filesystem::exists(temporary)) {
+    ended = waitpid(child, &status, WNOHANG) == child;
+    if (ended) break;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  ASSERT_FALSE(ended) << "the repair ended before its copy was seen";
+  kill(child, SIGINT);
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_FALSE(std::filesystem::exists(temporary));
+  const std::string held = TempTree::Read(name);
+  EXPECT_TRUE(held == good || held == rotten) << held.size() << " bytes under the name";
+  // A damaged file kept beside it only when the mend went through.
+  EXPECT_EQ(KeptFile(tree_.Path("Disk/"), "big.bin").empty(), held == rotten);
+
+  const CommandResult again = Cli({"repair", "--all", disk});
+  EXPECT_EQ(again.exit_code, 0) << again.out << again.err;
+  EXPECT_TRUE(TempTree::Read(name) == good);
+  EXPECT_FALSE(std::filesystem::exists(temporary));
 }
 
 TEST_F(RepairCommandTest, UsageErrors) {

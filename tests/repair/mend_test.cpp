@@ -10,6 +10,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -33,6 +34,12 @@ MendStep g_stop_at = MendStep::kWritten;
 
 void ExitAt(MendStep step) {
   if (step == g_stop_at) _exit(42);
+}
+
+std::atomic<bool> g_stop{false};
+
+void StopAt(MendStep step) {
+  if (step == g_stop_at) g_stop.store(true);
 }
 
 repair::MendRequest Request(const TempTree& tree) {
@@ -89,6 +96,47 @@ TEST_F(MendTest, AKillAtAnyStepLeavesAWholeFileUnderTheName) {
     EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), kGood);
     EXPECT_EQ(TempTree::FileEndingWith(tree_.Path("disk/"), ".checker-mend"), "");
   }
+}
+
+// A stop asked for before the rename leaves the name, the folder and the keep folder
+// as they were; after it, the mend is whole.
+TEST_F(MendTest, AStopBeforeTheRenameUndoesTheMend) {
+  const struct {
+    MendStep step;
+    bool keep_dir;
+    const char* left;
+  } cases[] = {{MendStep::kWritten, false, kDamaged},
+               {MendStep::kFlushed, false, kDamaged},
+               {MendStep::kKept, false, kDamaged},
+               {MendStep::kKept, true, kDamaged},
+               {MendStep::kRenamed, false, kGood}};
+  repair::SetMendHookForTesting(StopAt);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.step));
+    std::filesystem::remove_all(tree_.Path("disk"));
+    std::filesystem::remove_all(tree_.Path("kept"));
+    tree_.File("disk/photo.jpg", kDamaged);
+    g_stop_at = c.step;
+    g_stop.store(false);
+    repair::MendRequest request = Request(tree_);
+    request.stop = &g_stop;
+    if (c.keep_dir) request.keep_dir = tree_.Dir("kept");
+    const repair::MendResult result = repair::Mend(request);
+    const bool mended = c.left == kGood;
+    EXPECT_EQ(result.mended, mended);
+    EXPECT_EQ(result.stopped, !mended);
+    EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), c.left);
+    // Nothing beside it but the kept file of a whole mend.
+    size_t beside = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(tree_.Path("disk"))) {
+      beside += entry.path().filename() != "photo.jpg";
+    }
+    EXPECT_EQ(beside, mended ? 1u : 0u);
+    if (c.keep_dir) {
+      EXPECT_TRUE(std::filesystem::is_empty(tree_.Path("kept")));
+    }
+  }
+  repair::SetMendHookForTesting(nullptr);
 }
 
 TEST_F(MendTest, TheMendedFileHasTheDamagedOnesModeAttributesAndTheListedTime) {
