@@ -127,6 +127,55 @@ std::string OutcomeLine(const std::string& path, const repair::FileRepair& done)
   return Row("mended", text);
 }
 
+// The event's word in --format jsonl.
+std::string_view ActionWord(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kMended:
+      return "mended";
+    case Outcome::kWouldMend:
+      return "would mend";
+    case Outcome::kChanged:
+    case Outcome::kChanging:
+    case Outcome::kMissingKept:
+      return "skipped";
+    case Outcome::kFailed:
+      return "failed";
+    case Outcome::kNoCopy:
+    case Outcome::kCopiesDiffer:
+    case Outcome::kReadOnly:
+    case Outcome::kSound:
+    case Outcome::kStopped:
+      break;
+  }
+  return "refused";
+}
+
+// One JSON object a line; "class", "volume", "path" and "note" as scrub's lines have them.
+std::string OutcomeJson(const std::string& volume, const std::string& path,
+                        const repair::FileRepair& done) {
+  std::string json = "{\"class\":";
+  AppendJsonString(&json, DamageText(done.damage));
+  json += ",\"volume\":";
+  AppendJsonString(&json, volume);
+  json += ",\"path\":";
+  AppendJsonString(&json, path);
+  json += ",\"action\":";
+  AppendJsonString(&json, ActionWord(done.outcome));
+  for (const auto& [name, text] : {std::pair<const char*, const std::string&>{"copy", done.copy},
+                                   {"other_copy", done.other_copy},
+                                   {"kept", done.kept}}) {
+    if (text.empty()) continue;
+    json += std::string(",\"") + name + "\":";
+    AppendJsonString(&json, text);
+  }
+  const std::string note = Reason(done);
+  if (!note.empty()) {
+    json += ",\"note\":";
+    AppendJsonString(&json, note);
+  }
+  return json + "}\n";
+}
+
 // Whether the file is one of the PATHs (or below one): where it is now or as listed.
 // Each PATH that names it is marked in `matched`.
 bool Named(const std::vector<std::string>& paths, const std::string& now, const std::string& listed,
@@ -151,6 +200,7 @@ struct Setting {
   std::vector<catalogue::CatalogueList> lists;
   std::vector<catalogue::MountedVolume> mounted;
   repair::RepairOptions options;
+  bool jsonl = false;
 };
 
 // The scrub history seen as repair asks it: repair names a file by its list's volume
@@ -234,7 +284,7 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
     const repair::FileRepair done =
         repair::RepairFile(now, key, damage, found, candidates, setting->options, history);
     if (done.outcome == Outcome::kStopped) break;
-    WriteOut(OutcomeLine(now, done));
+    WriteOut(setting->jsonl ? OutcomeJson(setting->own.name, now, done) : OutcomeLine(now, done));
     if (done.outcome == Outcome::kMended && !done.error.empty()) PrintMessage(done.error);
     const bool damaged = damage == repair::Damage::kCorrupted ||
                          damage == repair::Damage::kUnreadable ||
@@ -258,6 +308,7 @@ int Repair(const Args& args) {
   if (const std::optional<int> status = TakeCommandLine("repair", args, &line)) return *status;
   const RepairLine& given = line.repair;
   Setting setting;
+  setting.jsonl = line.catalogue.jsonl;
   for (size_t i = 1; i < line.operands.size(); ++i) {
     setting.paths.push_back(platform::AbsolutePath(line.operands[i]));
   }

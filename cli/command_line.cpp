@@ -411,7 +411,7 @@ std::span<const CommandSpec> CatalogueCommands() {
 
 // Damaged files mended from copies the catalogue knows of.
 std::span<const CommandSpec> RepairCommands() {
-  static const Group kRepair[] = {kRepairOptions, kCatalogueFolderOptions};
+  static const Group kRepair[] = {kRepairOptions, kCatalogueFolderOptions, kCatalogueOptions};
   // clang-format off
   static const CommandSpec kCommands[] = {
       {"repair", kRepair, {}, {"LIST", 1, kAnyCount, false, ""},
@@ -434,7 +434,10 @@ std::span<const CommandSpec> RepairCommands() {
        "volume mounted read only is left as it is.\n",
        "stdout: one line per file mended or left damaged: \"mended\", \"would mend\"\n"
        "(--dry-run) or \"not mended\", blanks to column 16, the path, then the copy or\n"
-       "why not.\n",
+       "why not. With --format jsonl one JSON object per file: \"class\" (what is\n"
+       "wrong with it), \"volume\", \"path\", \"action\" (mended, would mend, refused,\n"
+       "skipped or failed), \"copy\", \"other_copy\" and \"kept\" where known, \"note\"\n"
+       "(why not).\n",
        "Exit status: 0 no damaged file left (every one mended, or none found), 2 usage\n"
        "error, a list that cannot be read or its volume not found, a PATH that holds no\n"
        "file of LIST, 3 damaged files left as they were (no proven copy, copies that\n"

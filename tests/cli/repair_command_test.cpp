@@ -356,6 +356,40 @@ TEST_F(RepairCommandTest, AStopDuringACopyLeavesAWholeFile) {
   EXPECT_FALSE(std::filesystem::exists(temporary));
 }
 
+// --format jsonl: one object per file, in scrub's field names where they mean the same.
+TEST_F(RepairCommandTest, JsonLinesNameEachEvent) {
+  const std::string disk = Volume(
+      "Disk", {{"say \"cheese\".jpg", kBeach}, {"lone.txt", "only here"}, {"town.jpg", kTown}});
+  if (disk.empty()) GTEST_SKIP() << why_;
+  Volume("Backup", {{"copy.jpg", kBeach}});
+  Rot(tree_.Path("Disk/say \"cheese\".jpg"), "waves on the sand, ALL day long");
+  Rot(tree_.Path("Disk/lone.txt"), "only HERE");
+  tree_.File("Disk/town.jpg", "roofs");
+  const std::string d = tree_.Path("Disk/");
+  const std::string photo = "{\"class\":\"corrupted\",\"volume\":\"Disk\",\"path\":\"" + d +
+                            "say \\\"cheese\\\".jpg\",\"action\":";
+  const std::string copy = ",\"copy\":\"" + tree_.Path("Backup/copy.jpg") + "\"";
+  const std::string others =
+      "{\"class\":\"corrupted\",\"volume\":\"Disk\",\"path\":\"" + d +
+      "lone.txt\",\"action\":\"refused\",\"note\":\"no copy on another volume mounted now\"}\n"
+      "{\"class\":\"changed\",\"volume\":\"Disk\",\"path\":\"" + d +
+      "town.jpg\",\"action\":\"skipped\",\"note\":\"changed since the list was written "
+      "(another size or write time); scan it again\"}\n";
+
+  const CommandResult dry = Cli({"repair", "--format", "jsonl", "--dry-run", disk, d});
+  EXPECT_EQ(dry.exit_code, 3) << dry.err;
+  EXPECT_EQ(testing_support::SortedLines(dry.out),
+            testing_support::SortedLines(photo + "\"would mend\"" + copy + "}\n" + others));
+  const CommandResult r = Cli({"repair", "--format", "jsonl", disk, d});
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  const std::string kept = KeptFile(d, "say \"cheese\".jpg");
+  ASSERT_FALSE(kept.empty()) << r.out;
+  const std::string stamp = kept.substr(kept.rfind(".damaged-"));
+  EXPECT_EQ(testing_support::SortedLines(r.out),
+            testing_support::SortedLines(photo + "\"mended\"" + copy + ",\"kept\":\"" + d +
+                                         "say \\\"cheese\\\".jpg" + stamp + "\"}\n" + others));
+}
+
 TEST_F(RepairCommandTest, UsageErrors) {
   const struct {
     std::vector<std::string> args;
@@ -365,6 +399,8 @@ TEST_F(RepairCommandTest, UsageErrors) {
       {{"repair", "--all", "x.v00", "/a"}, "checker-cli: repair: give --all or PATHs, not both\n"},
       {{"repair", "--all", "--keep", "/nowhere/at/all", "x.v00"},
        "checker-cli: repair: --keep /nowhere/at/all: no such folder\n"},
+      {{"repair", "--format", "xml", "--all", "x.v00"},
+       "checker-cli: repair: option '--format' takes text or jsonl, not 'xml'\n"},
   };
   for (const auto& c : cases) {
     const CommandResult r = testing_support::RunCommand(CHECKER_CLI_PATH, c.args, env_);
