@@ -349,19 +349,17 @@ int Repair(const Args& args) {
     if (known.path == list_path) setting.own = known;
   }
   setting.mounted = catalogue::MountedVolumes();
-  // Without the history a mend still goes ahead: only the choice among copies and the
-  // next scrub's order lose by it.
+  // A mend the history does not hold would be missed by the next scrub: none without it.
   scrub::History history;
   const std::string history_path = scrub::HistoryPath();
-  if (!history_path.empty() && history.Open(history_path)) {
-    ScrubMendHistory kept(&history, &setting.lists, &setting.own);
-    return RepairList(list, &setting, index.get(), &kept);
+  if (history_path.empty() || !history.Open(history_path)) {
+    PrintMessage("repair: no history of checks: " +
+                 (history_path.empty() ? std::string("neither XDG_DATA_HOME nor HOME is set")
+                                       : history.error()));
+    return kExitListError;
   }
-  PrintMessage("repair: no history of checks: " +
-               (history_path.empty() ? std::string("neither XDG_DATA_HOME nor HOME is set")
-                                     : history.error()));
-  repair::NoMendHistory none;
-  return RepairList(list, &setting, index.get(), &none);
+  ScrubMendHistory kept(&history, &setting.lists, &setting.own);
+  return RepairList(list, &setting, index.get(), &kept);
 }
 
 }  // namespace

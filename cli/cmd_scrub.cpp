@@ -114,6 +114,9 @@ std::optional<int> TakeBudget(const ScrubOptions& options, scrub::Budget* budget
     budget->kind = scrub::Budget::Kind::kBytes;
     budget->bytes = *options.bytes;
   }
+  if (options.rate && *options.rate == 0) {
+    return UsageError("scrub: --rate takes a size above 0 such as 50M, not '0'");
+  }
   const std::optional<int64_t> cycle = ParseDuration(options.cycle);
   if (!cycle) {
     return UsageError("scrub: --cycle takes a time such as 30d or 12h, not '" + options.cycle +
@@ -355,7 +358,7 @@ int Scrub(const Args& args) {
   }
   scrub::RunOptions options;
   options.budget = budget;
-  options.rate = line.scrub.rate;
+  options.rate = line.scrub.rate.value_or(0);
   options.wait = line.scrub.wait;
   options.now = NowSeconds;
   options.stop = platform::StopSignalFlag();

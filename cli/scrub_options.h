@@ -12,7 +12,7 @@ struct ScrubOptions {
   std::string time;               // --time 30m
   std::optional<uint64_t> bytes;  // --bytes 200G
   std::string cycle = "30d";      // --cycle
-  uint64_t rate = 0;              // --rate 50M
+  std::optional<uint64_t> rate;   // --rate 50M
   bool idle = false;
   bool wait = false;
   bool status = false;

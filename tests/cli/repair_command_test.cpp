@@ -401,12 +401,36 @@ TEST_F(RepairCommandTest, UsageErrors) {
        "checker-cli: repair: --keep /nowhere/at/all: no such folder\n"},
       {{"repair", "--format", "xml", "--all", "x.v00"},
        "checker-cli: repair: option '--format' takes text or jsonl, not 'xml'\n"},
+      {{"repair", "--all", tree_.File("notes.txt", "not a list\n")},
+       "checker-cli: " + tree_.Path("notes.txt") + ": line 1: not an id list (no run header)\n"},
+      {{"repair", "--all", tree_.File("pic.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16))},
+       "checker-cli: " + tree_.Path("pic.png") + ": line 1: not an id list (no run header)\n"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.err);
     const CommandResult r = testing_support::RunCommand(CHECKER_CLI_PATH, c.args, env_);
     EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);
   }
+}
+
+// Mends that the history cannot hold are not made: the next scrub would not know of them.
+TEST_F(RepairCommandTest, NoMendWithoutAHistory) {
+  const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}});
+  if (disk.empty()) GTEST_SKIP() << why_;
+  Volume("Backup", {{"beach.jpg", kBeach}});
+  const std::string rotten = tree_.Path("Disk/beach.jpg");
+  Rot(rotten, "waves on the sand, ALL day long");
+  env_.push_back("XDG_DATA_HOME=" + tree_.File("plain", "a file, not a folder"));
+
+  const CommandResult r = Cli({"repair", "--all", disk});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "checker-cli: repair: no history of checks: cannot make the folder " +
+                       tree_.Path("plain/checker/") + "\n");
+  EXPECT_EQ(TempTree::Read(rotten), "waves on the sand, ALL day long");
+  EXPECT_EQ(KeptFile(tree_.Path("Disk/"), "beach.jpg"), "");
 }
 
 }  // namespace

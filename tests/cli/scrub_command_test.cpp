@@ -256,12 +256,27 @@ TEST_F(ScrubCommandTest, UsageErrors) {
       {{"--rate", "fast"},
        "scrub: option '--rate' needs bytes or a size such as 390k or 1.5G (powers of 1024), not "
        "'fast'"},
+      {{"--rate", "0"}, "scrub: --rate takes a size above 0 such as 50M, not '0'"},
+      {{"--time", "-1m"}, "scrub: --time takes a time such as 90s, 30m or 2h, not '-1m'"},
+      {{"--budget", "0%"}, "scrub: --budget takes a share such as 5%, not '0%'"},
+      {{tree_.File("notes.txt", "not a list\n")},
+       "scrub: no list of the catalogue is named '" + tree_.Path("notes.txt") + "'"},
   };
   for (const auto& [args, error] : cases) {
+    SCOPED_TRACE(args.front());
     const CommandResult r = Scrub(args);
     EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "checker-cli: " + error + "\n");
   }
+  // Nothing was written: no history.
+  EXPECT_FALSE(std::filesystem::exists(tree_.Path("data/checker")));
+  // A data folder that cannot be made.
+  env_.push_back("XDG_DATA_HOME=" + tree_.File("plain", "a file, not a folder"));
+  const CommandResult r = Scrub({});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "checker-cli: scrub: cannot make the folder " + tree_.Path("plain/checker/") + "\n");
 }
 
 }  // namespace
