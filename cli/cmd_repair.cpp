@@ -12,6 +12,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/compare_report.h"
+#include "cli/now.h"
 #include "cli/terminal_msg.h"
 #include "cli/terminal_text.h"
 #include "lists/list_reader.h"
@@ -316,8 +317,8 @@ int Repair(const Args& args) {
     return UsageError(given.all ? "repair: give --all or PATHs, not both"
                                 : "repair: give the PATHs to mend, or --all");
   }
-  setting.options = {given.missing, given.any_time, given.dry_run, {}, platform::NowFileTime(),
-                     platform::StopSignalFlag()};
+  setting.options = {
+      given.missing, given.any_time, given.dry_run, {}, NowFileTime(), platform::StopSignalFlag()};
   if (!given.keep.empty()) {
     setting.options.keep_dir = support::WithTrailingSlash(platform::AbsolutePath(given.keep));
     if (platform::PathKindOf(setting.options.keep_dir) != platform::PathKind::kDirectory)

@@ -15,6 +15,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/compare_report.h"
+#include "cli/now.h"
 #include "cli/terminal_msg.h"
 #include "cli/terminal_text.h"
 #include "platform/clock.h"
@@ -33,10 +34,6 @@ using catalogue::CatalogueList;
 constexpr int kExitStopped = 130;
 constexpr int kStderr = 2;
 constexpr size_t kClassWidth = 15;              // as verify's lines
-
-int64_t NowSeconds() {
-  return platform::UnixSecondsOf(platform::NowFileTime());
-}
 
 std::string TimeText(int64_t seconds) {
   platform::DateTime t;

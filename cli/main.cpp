@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   // A stop that comes while the lists are read or backed up still ends the run as one.
-  if (command == "scan" || command == "continue" || command == "verify" ||
-      command == "scrub" || command == "repair") {
+  if (command == "scan" || command == "continue" || command == "verify" || command == "scrub" ||
+      command == "repair") {
     platform::InstallStopSignals();
   }
   cli::Args args(argv + 2, argv + argc);

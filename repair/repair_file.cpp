@@ -66,9 +66,9 @@ void MendFromCopy(const std::string& path, const FileKey& key, Damage damage, co
   const MendResult mended = Mend(request);
   repair->kept = mended.kept;
   repair->error = mended.error;
-  repair->outcome = mended.mended   ? Outcome::kMended
-                   : mended.stopped ? Outcome::kStopped
-                                    : Outcome::kFailed;
+  repair->outcome = mended.mended    ? Outcome::kMended
+                    : mended.stopped ? Outcome::kStopped
+                                     : Outcome::kFailed;
   if (mended.mended) history->RecordMend(key, options.now, repair->copy);
 }
 

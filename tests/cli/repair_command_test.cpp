@@ -3,8 +3,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -318,8 +318,8 @@ TEST_F(RepairCommandTest, AStopDuringACopyLeavesAWholeFile) {
   const std::string name = tree_.Path("Disk/big.bin");
   Rot(name, rotten);
   sync();
-  const std::vector<std::string> args = {CHECKER_CLI_PATH, "repair", "--catalogue", catalogue_,
-                                         "--all", disk};
+  const std::vector<std::string> args = {CHECKER_CLI_PATH, "repair", "--catalogue",
+                                         catalogue_,       "--all",  disk};
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -372,7 +372,8 @@ TEST_F(RepairCommandTest, JsonLinesNameEachEvent) {
   const std::string others =
       "{\"class\":\"corrupted\",\"volume\":\"Disk\",\"path\":\"" + d +
       "lone.txt\",\"action\":\"refused\",\"note\":\"no copy on another volume mounted now\"}\n"
-      "{\"class\":\"changed\",\"volume\":\"Disk\",\"path\":\"" + d +
+      "{\"class\":\"changed\",\"volume\":\"Disk\",\"path\":\"" +
+      d +
       "town.jpg\",\"action\":\"skipped\",\"note\":\"changed since the list was written "
       "(another size or write time); scan it again\"}\n";
 

@@ -276,7 +276,8 @@ TEST_F(ScrubCommandTest, UsageErrors) {
   const CommandResult r = Scrub({});
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "checker-cli: scrub: cannot make the folder " + tree_.Path("plain/checker/") + "\n");
+  EXPECT_EQ(r.err,
+            "checker-cli: scrub: cannot make the folder " + tree_.Path("plain/checker/") + "\n");
 }
 
 }  // namespace
