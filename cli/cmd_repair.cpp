@@ -270,7 +270,8 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
     const repair::FileKey key{repair::VolumeKey(setting->own), listed, file.size, file.write_time,
                               std::string(file.id_text())};
     repair::FileNow found;
-    const repair::Damage damage = repair::FindDamage(now, key, &found);
+    const repair::Damage damage = repair::FindDamage(now, key, &found, setting->options.stop);
+    if (platform::StopSignalReceived()) break;
     if (damage == repair::Damage::kNone) continue;
     if (!named && (damage == repair::Damage::kChanged || damage == repair::Damage::kChanging))
       continue;

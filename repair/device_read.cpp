@@ -50,7 +50,7 @@ platform::FileTime FileTimeOfListTime(uint64_t write_time) {
   return platform::DateTimeToFileTime(utc);
 }
 
-FileNow ReadFromDevice(const std::string& path, bool look_only) {
+FileNow ReadFromDevice(const std::string& path, bool look_only, const std::atomic<bool>* stop) {
   FileNow now;
   const size_t slash = path.rfind('/');
   const std::string folder = path.substr(0, slash + 1);
@@ -65,8 +65,9 @@ FileNow ReadFromDevice(const std::string& path, bool look_only) {
   if (look_only) return now;
   uint32_t id = 0;
   content::FirstBytes first;
-  const uint8_t code = content::FileChkListed(dir, name, content::ListedFileOf(now.info), content::LentBuffer{}, content::StopTest{},
-                                     &id, &first, &now.error, content::CacheUse::kDevice);
+  const uint8_t code = content::FileChkListed(
+      dir, name, content::ListedFileOf(now.info), content::LentBuffer{},
+      content::StopTest{stop, nullptr}, &id, &first, &now.error, content::CacheUse::kDevice);
   now.state = StateOfCode(code);
   if (now.state != FileState::kRead) return now;
   // The list's own writer words the id field, so that both sides compare as text.

@@ -2,6 +2,7 @@
 // One file as its device holds it now: looked up and read past the page cache, as
 // verify reads it, and its id field and write time as a list would write them.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -24,8 +25,10 @@ struct FileNow {
   std::string error;        // the system's text, for kUnreadable and kChanging
 };
 
-// Looks `path` up and, unless `look_only`, reads it from its device.
-FileNow ReadFromDevice(const std::string& path, bool look_only = false);
+// Looks `path` up and, unless `look_only`, reads it from its device; a read `stop`ped
+// midway is unreadable.
+FileNow ReadFromDevice(const std::string& path, bool look_only = false,
+                       const std::atomic<bool>* stop = nullptr);
 
 // A file time (UTC) as a list's write time, yyyymmddhhnnss; 0 when it cannot be shown.
 uint64_t ListWriteTime(platform::FileTime time);

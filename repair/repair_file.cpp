@@ -37,7 +37,7 @@ std::vector<const Candidate*> ProvenCopies(const FileKey& key,
   std::vector<const Candidate*> proven;
   for (const Candidate& candidate : candidates) {
     Unproven why;
-    if (Proven(key, ReadFromDevice(candidate.path), options.any_time, &why)) {
+    if (Proven(key, ReadFromDevice(candidate.path, false, options.stop), options.any_time, &why)) {
       proven.push_back(&candidate);
     } else {
       repair->not_proven.push_back({candidate.path, why});
@@ -47,6 +47,10 @@ std::vector<const Candidate*> ProvenCopies(const FileKey& key,
     return history->LastVerdictOf(candidate->key) == LastVerdict::kUnchanged;
   });
   return proven;
+}
+
+bool Stopped(const RepairOptions& options) {
+  return options.stop != nullptr && options.stop->load(std::memory_order_relaxed);
 }
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
@@ -74,11 +78,12 @@ void MendFromCopy(const std::string& path, const FileKey& key, Damage damage, co
 
 }  // namespace
 
-Damage FindDamage(const std::string& path, const FileKey& key, FileNow* now) {
+Damage FindDamage(const std::string& path, const FileKey& key, FileNow* now,
+                  const std::atomic<bool>* stop) {
   *now = ReadFromDevice(path, true);
   if (now->state == FileState::kMissing) return Damage::kMissing;
   if (now->info.size != key.size || now->write_time != key.write_time) return Damage::kChanged;
-  *now = ReadFromDevice(path);
+  *now = ReadFromDevice(path, false, stop);
   switch (now->state) {
     case FileState::kMissing:
       return Damage::kMissing;
@@ -119,6 +124,10 @@ FileRepair RepairFile(const std::string& path, const FileKey& key, Damage damage
     repair.outcome = Outcome::kReadOnly;
     return repair;
   }
+  if (Stopped(options)) {
+    repair.outcome = Outcome::kStopped;
+    return repair;
+  }
   const std::vector<const Candidate*> proven =
       ProvenCopies(key, candidates, options, history, &repair);
   if (proven.empty()) {
@@ -133,7 +142,7 @@ FileRepair RepairFile(const std::string& path, const FileKey& key, Damage damage
       return repair;
     }
   }
-  if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) {
+  if (Stopped(options)) {
     repair.outcome = Outcome::kStopped;
     return repair;
   }

@@ -20,8 +20,10 @@ enum class Damage {
   kChanging,    // changed while it was read
 };
 
-// What the file at `path` (the file of `key`) is now; `now` receives what was read.
-Damage FindDamage(const std::string& path, const FileKey& key, FileNow* now);
+// What the file at `path` (the file of `key`) is now; `now` receives what was read. A
+// read `stop`ped midway finds it unreadable: the caller tests the flag.
+Damage FindDamage(const std::string& path, const FileKey& key, FileNow* now,
+                  const std::atomic<bool>* stop = nullptr);
 
 // A file of another list with the listed size and id, on another volume mounted now.
 struct Candidate {

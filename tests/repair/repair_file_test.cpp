@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <optional>
@@ -40,6 +41,13 @@ int64_t FailOnDisk(int fd, void* buffer, size_t size) {
     errno = EIO;
     return -1;
   }
+  return read(fd, buffer, size);
+}
+
+int g_reads = 0;
+
+int64_t CountReads(int fd, void* buffer, size_t size) {
+  ++g_reads;
   return read(fd, buffer, size);
 }
 
@@ -100,6 +108,23 @@ TEST_F(RepairFileTest, AnUnreadableFileIsMendedFromTheCopyLastFoundUnchanged) {
   EXPECT_EQ(history.mends,
             std::vector<std::string>{"/listed/photo.jpg <- " + tree_.Path("two/photo.jpg")});
   EXPECT_EQ(TempTree::Read(target_), kGood);
+}
+
+TEST_F(RepairFileTest, AStopLeavesTheFileAsItWas) {
+  tree_.File("disk/photo.jpg", "THE good bytes, the same in every copy");
+  const repair::FileNow now = repair::ReadFromDevice(target_);
+  History history;
+  std::atomic<bool> stop{true};
+  repair::RepairOptions options;
+  options.stop = &stop;
+  g_reads = 0;
+  platform::SetReadHookForTesting(CountReads);
+  const repair::FileRepair done = repair::RepairFile(target_, key_, repair::Damage::kCorrupted, now,
+                                                     candidates_, options, &history);
+  EXPECT_EQ(done.outcome, repair::Outcome::kStopped);
+  EXPECT_EQ(g_reads, 0) << "no copy is read once stopped";
+  EXPECT_TRUE(history.mends.empty());
+  EXPECT_EQ(TempTree::Read(target_), "THE good bytes, the same in every copy");
 }
 
 TEST_F(RepairFileTest, ACopyWithAnotherWriteTimeServesOnlyWhenAnyTimeWill) {
