@@ -308,8 +308,7 @@ RunResult ScrubVolume(History* history, const std::string& history_path, const C
   }
   std::vector<uint32_t> unseen;
   std::vector<uint64_t> order = std::move(candidates.hashes);
-  OrderStalest(&order, table, clock.now, &unseen);
-  table = {};
+  OrderStalest(&order, std::move(table), clock.now, &unseen);
   const Plan plan = PlanRun(std::move(order), candidates.bytes, options.budget, clock);
   const Scrubbing run{history, list, mounted, options, sinks, &result};
   if (!AddUnseen(history, read, list, volume, candidates, unseen, clock) ||
