@@ -143,8 +143,7 @@ int Select(scrub::History* history, size_t files, unsigned seed) {
   const double load_cpu = CpuSeconds(&peak_mb) - cpu_start;
   clock.step = scrub::kDaySeconds;
   std::vector<uint32_t> unseen;
-  scrub::OrderStalest(&hashes, table, clock.now, &unseen);
-  table = {};
+  scrub::OrderStalest(&hashes, std::move(table), clock.now, &unseen);
   const scrub::Plan plan = scrub::PlanRun(std::move(hashes), bytes, scrub::Budget{}, clock);
   const double all = Seconds(start);
   const double cpu = CpuSeconds(&peak_mb) - cpu_start;

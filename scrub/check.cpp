@@ -57,7 +57,7 @@ uint8_t ReadSliced(const platform::DirHandle& dir, std::string_view name,
 }
 
 CheckResult Judge(uint8_t code, int64_t key, const ListedLine& listed, bool same_time,
-                  std::string error) {
+                  const std::string& error) {
   CheckResult result;
   switch (code) {
     case content::kChkOk:
@@ -97,51 +97,65 @@ uint64_t WriteTimeNumber(platform::FileTime time) {
          t.second;
 }
 
-CheckResult CheckFile(const std::string& path, const ListedLine& listed, RateCap* rate,
-                      const std::atomic<bool>* stop) {
+PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed) {
+  PreparedCheck prepared;
   const size_t slash = path.rfind('/');
   const std::string folder = path.substr(0, slash + 1);
-  const std::string_view name = std::string_view(path).substr(slash + 1);
-  platform::DirHandle dir;
-  if (!dir.Open(folder)) {
+  prepared.dir = std::make_unique<platform::DirHandle>();
+  if (!prepared.dir->Open(folder)) {
     const platform::PathKind kind = platform::PathKindOf(folder);
-    if (kind == platform::PathKind::kMissing) return Missing("its folder is gone");
-    CheckResult result;
-    result.verdict = Verdict::kUnreadable;
-    result.reason = "its folder cannot be opened: " + dir.ErrorText();
-    return result;
+    if (kind == platform::PathKind::kMissing) {
+      prepared.result = Missing("its folder is gone");
+    } else {
+      prepared.result.verdict = Verdict::kUnreadable;
+      prepared.result.reason = "its folder cannot be opened: " + prepared.dir->ErrorText();
+    }
+    return prepared;
   }
+  prepared.name = path.substr(slash + 1);
   platform::FileInfo info;
-  if (!dir.Stat(name, &info) || info.kind != platform::EntryKind::kFile) {
-    return Missing("gone since it was listed");
+  if (!prepared.dir->Stat(prepared.name, &info) || info.kind != platform::EntryKind::kFile) {
+    prepared.result = Missing("gone since it was listed");
+    return prepared;
   }
-  const bool same_time = WriteTimeNumber(info.last_write_time) == listed.write_time;
+  prepared.same_time = WriteTimeNumber(info.last_write_time) == listed.write_time;
   if (info.size != listed.size) {
-    CheckResult result;
-    result.verdict = Verdict::kChanged;
-    return result;
+    prepared.result.verdict = Verdict::kChanged;
+  } else if (listed.size == 0) {
+    prepared.result = Judge(content::kChkEmpty, 0, listed, prepared.same_time, {});
+  } else {
+    prepared.read = true;
+    prepared.now = content::ListedFileOf(info);
   }
-  const content::ListedFile now = content::ListedFileOf(info);
+  return prepared;
+}
+
+CheckResult JudgeRead(const content::ReadResult& read, const ListedLine& listed, bool same_time) {
+  const int64_t key = read.code == content::kChkTooShort ? ShortFileKey(read.first) : read.id;
+  CheckResult result = Judge(read.code, key, listed, same_time, read.error);
+  result.from_memory = read.from_memory;
+  if (read.code == content::kChkOk || read.code == content::kChkTooShort) {
+    result.bytes_read = listed.size;
+  }
+  return result;
+}
+
+CheckResult CheckFile(const std::string& path, const ListedLine& listed, RateCap* rate,
+                      const std::atomic<bool>* stop) {
+  PreparedCheck prepared = PrepareCheck(path, listed);
+  if (!prepared.read) return std::move(prepared.result);
   const content::StopTest stop_test{stop, nullptr};
-  uint32_t id = 0;
-  std::string error;
-  bool from_memory = false;
-  uint8_t code = content::kChkEmpty;
-  int64_t key = 0;
+  content::ReadResult read;
   if (listed.size >= kSliceBytes) {
-    code = ReadSliced(dir, name, now, rate, stop_test, &id, &error, &from_memory);
-    key = id;
-  } else if (listed.size > 0) {
-    content::FirstBytes first;
-    code = content::FileChkListed(dir, name, now, content::LentBuffer{}, stop_test, &id, &first,
-                                  &error, content::CacheUse::kDevice, nullptr, &from_memory);
-    key = code == content::kChkTooShort ? ShortFileKey(first) : id;
+    read.code = ReadSliced(*prepared.dir, prepared.name, prepared.now, rate, stop_test, &read.id,
+                           &read.error, &read.from_memory);
+  } else {
+    read = content::ReadListedFile(
+        {prepared.dir.get(), prepared.name, prepared.now, content::CacheUse::kDevice},
+        content::LentBuffer{}, stop_test);
     if (rate != nullptr) rate->Took(listed.size);
   }
-  CheckResult result = Judge(code, key, listed, same_time, std::move(error));
-  result.from_memory = from_memory;
-  if (code == content::kChkOk || code == content::kChkTooShort) result.bytes_read = listed.size;
-  return result;
+  return JudgeRead(read, listed, prepared.same_time);
 }
 
 }  // namespace scrub

@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "content/read_pool.h"
 #include "platform/files.h"
 #include "scrub/history.h"
 #include "scrub/rate.h"
@@ -41,5 +43,19 @@ uint64_t WriteTimeNumber(platform::FileTime time);
 // their reasons. Never throws; `stop` (may be null) ends a read between buffers.
 CheckResult CheckFile(const std::string& path, const ListedLine& listed, RateCap* rate,
                       const std::atomic<bool>* stop);
+
+// CheckFile in two steps, for a pool of readers with many files in flight: first what
+// the file's folder and its size tell without reading it (`result`, when `read` is
+// false), else what to read; then the verdict of that read.
+struct PreparedCheck {
+  bool read = false;
+  CheckResult result;
+  std::unique_ptr<platform::DirHandle> dir;
+  std::string name;
+  content::ListedFile now;  // as the file is now
+  bool same_time = false;
+};
+PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed);
+CheckResult JudgeRead(const content::ReadResult& read, const ListedLine& listed, bool same_time);
 
 }  // namespace scrub

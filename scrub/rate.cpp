@@ -1,5 +1,6 @@
 #include "scrub/rate.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -8,7 +9,6 @@ namespace scrub {
 namespace {
 
 constexpr int64_t kSecondNs = 1000000000;
-constexpr int64_t kMostLateNs = kSecondNs;
 
 int64_t SteadyNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -33,15 +33,19 @@ void RateCap::Took(uint64_t bytes) {
   {
     const std::lock_guard lock(mutex_);
     const int64_t now = now_ns_();
+    const double rate = static_cast<double>(rate_);
     bytes_ += static_cast<double>(bytes);
-    const int64_t due =
-        start_ns_ + static_cast<int64_t>(bytes_ * kSecondNs / static_cast<double>(rate_));
-    if (due > now) {
-      wait = due - now;
-    } else if (now - due > kMostLateNs) {
-      start_ns_ = now;
-      bytes_ = 0;
+    int64_t due = start_ns_ + static_cast<int64_t>(bytes_ * kSecondNs / rate);
+    if (now - due > kMostBehindNs) {
+      // What is further behind than this is let go.
+      start_ns_ += now - due - kMostBehindNs;
+      due = now - kMostBehindNs;
     }
+    // Behind or not, the reads never go faster than the catch-up's pace.
+    fast_ns_ =
+        std::max(fast_ns_, now - kCatchUpSlackNs) +
+        static_cast<int64_t>(static_cast<double>(bytes) * kSecondNs / (rate * (1 + kCatchUpShare)));
+    wait = std::max(due, fast_ns_) - now;
   }
   // Each reader waits for its own bytes' turn; the others go on meanwhile.
   if (wait > 0) sleep_ns_(wait);

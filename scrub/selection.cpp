@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <memory>
 
 namespace scrub {
 
@@ -22,13 +23,23 @@ uint64_t Entry(uint64_t stale_key, uint32_t index) {
 // stable passes of 16 bits. The entries start in index order, so this is their whole
 // order, in a fraction of a comparison sort's time for millions.
 void SortEntries(std::vector<uint64_t>* entries) {
-  std::vector<uint64_t> other(entries->size());
-  for (const int shift : {32, 48}) {
-    std::vector<size_t> starts((size_t{1} << 16) + 1, 0);
-    for (const uint64_t entry : *entries) ++starts[((entry >> shift) & 0xffff) + 1];
-    for (size_t i = 1; i < starts.size(); ++i) starts[i] += starts[i - 1];
-    for (const uint64_t entry : *entries) other[starts[(entry >> shift) & 0xffff]++] = entry;
-    entries->swap(other);
+  const size_t size = entries->size();
+  // Left uninitialised: every place is written by the first pass before it is read.
+  const std::unique_ptr<uint64_t[]> other(new uint64_t[size]);
+  uint64_t* const ends[] = {entries->data(), other.get()};
+  std::vector<size_t> starts[2];
+  for (std::vector<size_t>& each : starts) each.assign((size_t{1} << 16) + 1, 0);
+  for (const uint64_t entry : *entries) {
+    ++starts[0][((entry >> 32) & 0xffff) + 1];
+    ++starts[1][(entry >> 48) + 1];
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<size_t>& at = starts[pass];
+    for (size_t i = 1; i < at.size(); ++i) at[i] += at[i - 1];
+    const uint64_t* from = ends[pass];
+    uint64_t* to = ends[1 - pass];
+    const int shift = 32 + 16 * pass;
+    for (size_t i = 0; i < size; ++i) to[at[(from[i] >> shift) & 0xffff]++] = from[i];
   }
 }
 
@@ -70,25 +81,40 @@ void StaleIndex::PrefetchEntries(uint64_t hash) const {
   if (!starts_.empty()) __builtin_prefetch(&table_.hashes[starts_[hash >> shift_]]);
 }
 
-void OrderStalest(std::vector<uint64_t>* hashes, const StaleTable& table, uint32_t clock_now,
+void OrderStalest(std::vector<uint64_t>* hashes, StaleTable table, uint32_t clock_now,
                   std::vector<uint32_t>* unseen) {
-  const StaleIndex index(table);
   std::vector<uint64_t>& order = *hashes;
-  // Millions of look-ups at random places: each one's memory is asked for well before
-  // it is needed, so that the misses overlap instead of following one another.
-  constexpr size_t kAhead = 16;
-  for (size_t i = 0; i < order.size(); ++i) {
-    if (i + 2 * kAhead < order.size()) index.PrefetchBucket(order[i + 2 * kAhead]);
-    if (i + kAhead < order.size()) index.PrefetchEntries(order[i + kAhead]);
-    const int64_t at = index.Find(order[i]);
-    const uint32_t candidate = static_cast<uint32_t>(i);
-    if (at >= 0) {
-      order[i] = Entry(UnpackStale(table.keys[static_cast<size_t>(at)]), candidate);
-    } else {
-      order[i] = Entry(StaleKey(false, clock_now), candidate);
-      if (unseen != nullptr) unseen->push_back(candidate);
+  {
+    const StaleIndex index(table);
+    // Millions of look-ups at random places, each three reads that miss the cache (its
+    // bucket, its hash, its key): each is asked for a stage ahead of the one that reads
+    // it, so that the misses overlap instead of following one another.
+    constexpr size_t kAhead = 16;
+    constexpr size_t kRing = 2 * kAhead;  // found places between their look-up and use
+    int64_t found[kRing];
+    const size_t size = order.size();
+    const auto look_up = [&](size_t i) {
+      const int64_t at = index.Find(order[i]);
+      found[i % kRing] = at;
+      if (at >= 0) __builtin_prefetch(&table.keys[static_cast<size_t>(at)]);
+    };
+    for (size_t i = 0; i < std::min(size, kAhead); ++i) look_up(i);
+    for (size_t i = 0; i < size; ++i) {
+      if (i + 3 * kAhead < size) index.PrefetchBucket(order[i + 3 * kAhead]);
+      if (i + 2 * kAhead < size) index.PrefetchEntries(order[i + 2 * kAhead]);
+      if (i + kAhead < size) look_up(i + kAhead);
+      const int64_t at = found[i % kRing];
+      const uint32_t candidate = static_cast<uint32_t>(i);
+      if (at >= 0) {
+        order[i] = Entry(UnpackStale(table.keys[static_cast<size_t>(at)]), candidate);
+      } else {
+        order[i] = Entry(StaleKey(false, clock_now), candidate);
+        if (unseen != nullptr) unseen->push_back(candidate);
+      }
     }
   }
+  // The table goes before the sort takes its second array: the two never share memory.
+  table = {};
   SortEntries(&order);
 }
 

@@ -45,9 +45,10 @@ class StaleIndex {
 inline uint32_t OrderIndex(uint64_t entry) { return static_cast<uint32_t>(entry); }
 
 // Turns the candidates' hashes (LineHash, in the list's order) into the stalest-first
-// order in place (its sort takes a second array of them for a moment). A line the table does
-// not hold counts as first seen at `clock_now`; its index goes to `unseen` (may be null).
-void OrderStalest(std::vector<uint64_t>* hashes, const StaleTable& table, uint32_t clock_now,
+// order in place (its sort takes a second array of them for a moment, once `table` is let go).
+// A line the table does not hold counts as first seen at `clock_now`; its index goes to
+// `unseen` (may be null).
+void OrderStalest(std::vector<uint64_t>* hashes, StaleTable table, uint32_t clock_now,
                   std::vector<uint32_t>* unseen);
 
 // Whether an entry of the order is due: it would pass its cycle before the next run.

@@ -1,7 +1,10 @@
 #include "scrub/volume_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -24,6 +27,27 @@ constexpr size_t kSeenBatch = 10000;
 constexpr auto kWaitStep = std::chrono::seconds(1);
 // Files read at once by a run without a rate cap.
 constexpr int kReaders = 4;
+// The buffer the pooled readers share, as verify's by default: small pieces keep many
+// reads in flight, where each reader's own large buffer reads a third slower.
+constexpr int64_t kSharedBufferBytes = 512000;
+
+// A region for the readers to share, let go at the end of the run.
+class SharedBuffer {
+ public:
+  SharedBuffer() { size_ = content::VirtAllocSx(&region_, -1, kSharedBufferBytes); }
+  ~SharedBuffer() { content::VirtFreeSx(&region_, -1); }
+  SharedBuffer(const SharedBuffer&) = delete;
+  SharedBuffer& operator=(const SharedBuffer&) = delete;
+  // Empty when none could be had: each reader then uses its own.
+  content::LentBuffer lent() const {
+    if (region_ == nullptr || size_ <= 0) return {};
+    return {static_cast<uint8_t*>(region_), static_cast<uint64_t>(size_)};
+  }
+
+ private:
+  void* region_ = nullptr;
+  int64_t size_ = -1;
+};
 
 bool Stopped(const std::atomic<bool>* stop) {
   return stop != nullptr && stop->load(std::memory_order_relaxed);
@@ -183,6 +207,14 @@ struct Scrubbing {
 // start, reads and judges it, and records it. A virtual or network disk reads several
 // files at once faster than one after the other, as verify's readers find.
 class Readers {
+  // A file begun: its line, where it is mounted, and (pooled) what its read needs.
+  struct Started {
+    CheckRecord record;
+    std::string where;
+    ListedLine listed;
+    PreparedCheck check;
+  };
+
  public:
   Readers(const Scrubbing& run, const lists::IdList& read, const Candidates& candidates,
           const Plan& plan, const VolumeClock& clock)
@@ -195,6 +227,9 @@ class Readers {
         batch_(run.history, clock) {}
 
   bool Run() {
+    if (run_.options.rate == 0 && run_.options.budget.kind != Budget::Kind::kTime) {
+      return RunPooled();
+    }
     std::vector<std::thread> threads;
     for (int i = 1; i < kReaders; ++i) threads.emplace_back([this] { Read(); });
     Read();
@@ -203,8 +238,8 @@ class Readers {
   }
 
  private:
-  // The next file the budget lets start, or null.
-  const lists::ListedFile* Next() {
+  // The next file the budget lets start, or null; Take() starts it.
+  const lists::ListedFile* Peek() {
     if (ended_ || next_ >= plan_.order.size() || Stopped(run_.options.stop)) return nullptr;
     const lists::ListedFile& file =
         read_.files()[candidates_.files[OrderIndex(plan_.order[next_])]];
@@ -212,32 +247,83 @@ class Readers {
       ended_ = true;
       return nullptr;
     }
+    return &file;
+  }
+
+  // Starts the file Peek() gave: its line and where it is mounted.
+  Started Take(const lists::ListedFile& file) {
     ++next_;
     started_bytes_ += file.size;
-    return &file;
+    Started started;
+    started.record.key = KeyOf(read_, run_.list, volume_, file);
+    started.where = MountedFileOf(run_.mounted, run_.list, read_.FullPath(file));
+    started.listed = {file.size, file.write_time, started.record.key.id};
+    return started;
   }
 
   void Read() {
     std::unique_lock lock(mutex_);
-    while (const lists::ListedFile* file = Next()) {
-      CheckRecord record;
-      record.key = KeyOf(read_, run_.list, volume_, *file);
-      const std::string where = MountedFileOf(run_.mounted, run_.list, read_.FullPath(*file));
-      const ListedLine listed{file->size, file->write_time, record.key.id};
+    while (const lists::ListedFile* file = Peek()) {
+      Started started = Take(*file);
       lock.unlock();
       const CheckResult check =
-          CheckFile(where, listed, run_.options.rate > 0 ? &rate_ : nullptr, run_.options.stop);
+          CheckFile(started.where, started.listed, run_.options.rate > 0 ? &rate_ : nullptr,
+                    run_.options.stop);
       lock.lock();
       if (check.stopped) break;
-      record.time = run_.options.now();
-      record.verdict = check.verdict;
-      record.id_read = check.id_read;
-      Judged(std::move(record), check, where);
+      Judged(std::move(started), check);
     }
   }
 
-  void Judged(CheckRecord record, const CheckResult& check, const std::string& where) {
+  // Without a rate or a time, files are read as verify reads them: a pool that splits a
+  // large file among its readers and follows what the disk gives, many reads in flight.
+  // Each file still starts only once the budget lets it.
+  bool RunPooled() {
+    const SharedBuffer buffer;
+    std::unique_ptr<content::ReadPool> pool;
+    try {
+      pool = std::make_unique<content::ReadPool>(
+          content::kMaxAdaptiveReaders, buffer.lent(), run_.options.stop,
+          std::make_unique<content::ReaderControl>(
+              kReaders, static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()))));
+    } catch (const std::exception&) {
+      Read();  // no threads to be had: this one reads
+      return ok_ && batch_.Flush();
+    }
+    std::deque<Started> reading;  // in the order handed over; a deque keeps their places
+    for (;;) {
+      const lists::ListedFile* file = nullptr;
+      while ((file = Peek()) != nullptr && pool->HasRoom(file->size)) {
+        Started& started = reading.emplace_back(Take(*file));
+        started.check = PrepareCheck(started.where, started.listed);
+        if (started.check.read) {
+          pool->Push({started.check.dir.get(), started.check.name, started.check.now,
+                      content::CacheUse::kDevice});
+        } else {
+          // Judged at once; nothing of it waits in the pool.
+          const CheckResult check = std::move(started.check.result);
+          Judged(std::move(started), check);
+          reading.pop_back();
+        }
+      }
+      if (reading.empty()) break;
+      const CheckResult check =
+          JudgeRead(pool->Take(), reading.front().listed, reading.front().check.same_time);
+      if (check.stopped) break;
+      Judged(std::move(reading.front()), check);
+      reading.pop_front();
+    }
+    pool.reset();
+    return ok_ && batch_.Flush();
+  }
+
+  void Judged(Started started, const CheckResult& check) {
     RunResult& result = *run_.result;
+    CheckRecord& record = started.record;
+    const std::string& where = started.where;
+    record.time = run_.options.now();
+    record.verdict = check.verdict;
+    record.id_read = check.id_read;
     // A history that cannot be written ends the run: a check not kept is a check lost.
     if (!batch_.Add(std::move(record))) {
       ok_ = false;
@@ -308,8 +394,7 @@ RunResult ScrubVolume(History* history, const std::string& history_path, const C
   }
   std::vector<uint32_t> unseen;
   std::vector<uint64_t> order = std::move(candidates.hashes);
-  OrderStalest(&order, table, clock.now, &unseen);
-  table = {};
+  OrderStalest(&order, std::move(table), clock.now, &unseen);
   const Plan plan = PlanRun(std::move(order), candidates.bytes, options.budget, clock);
   const Scrubbing run{history, list, mounted, options, sinks, &result};
   if (!AddUnseen(history, read, list, volume, candidates, unseen, clock) ||

@@ -161,4 +161,46 @@ TEST_F(VolumeRunTest, DamageIsFoundAndLeftForTheNextRunToSee) {
   EXPECT_EQ(result.files, 2u);
 }
 
+// Large files are read in parts by several readers at once (no rate) or in slices told to
+// the cap (a rate): either way a byte changed deep inside, times kept, is corruption.
+TEST_F(VolumeRunTest, DamageDeepInLargeFilesIsFoundWithOrWithoutARate) {
+  struct Sized {
+    const char* name;
+    size_t size;
+  };
+  const Sized files[] = {{"small", 100}, {"parts", 5 << 20}, {"slices", (9 << 20) + 3}};
+  for (const Sized& file : files)
+    tree_.File("volumes/Big/" + std::string(file.name), std::string(file.size, 'q'));
+  Scan("Big");
+  const catalogue::CatalogueList list = List("Big");
+  for (const Sized& file : files) {
+    const std::string path = tree_.Path("volumes/Big/" + std::string(file.name));
+    struct stat before;
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    std::string content(file.size, 'q');
+    content[file.size * 2 / 3] = 'r';
+    tree_.File("volumes/Big/" + std::string(file.name), content);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+  for (const uint64_t rate : {uint64_t{0}, uint64_t{1} << 30}) {
+    scrub::RunOptions options;
+    options.budget = Share(100);
+    options.rate = rate;
+    options.now = [this] { return now_ += kDay; };
+    const scrub::RunResult result = scrub::ScrubVolume(&History(), history_path_, list,
+                                                       catalogue::MountedVolumes(), options, {});
+    std::vector<std::string> corrupted;
+    for (const scrub::Finding& finding : result.findings) {
+      if (finding.verdict == scrub::Verdict::kCorrupted) {
+        corrupted.push_back(finding.path.substr(finding.path.rfind('/') + 1));
+      }
+    }
+    std::sort(corrupted.begin(), corrupted.end());
+    EXPECT_EQ(corrupted, (std::vector<std::string>{"parts", "slices", "small"})) << rate;
+    EXPECT_EQ(result.findings.size(), 3u) << rate;
+    EXPECT_EQ(result.bytes, 100u + (5 << 20) + (9 << 20) + 3) << rate;
+  }
+}
+
 }  // namespace
