@@ -232,11 +232,12 @@ class Readers {
       record.time = run_.options.now();
       record.verdict = check.verdict;
       record.id_read = check.id_read;
-      Judged(std::move(record), check, where);
+      Judged(std::move(record), check, where, read_.FullPath(*file));
     }
   }
 
-  void Judged(CheckRecord record, const CheckResult& check, const std::string& where) {
+  void Judged(CheckRecord record, const CheckResult& check, const std::string& where,
+              std::string listed) {
     RunResult& result = *run_.result;
     // A history that cannot be written ends the run: a check not kept is a check lost.
     if (!batch_.Add(std::move(record))) {
@@ -246,7 +247,8 @@ class Readers {
     ++result.files;
     result.bytes += check.bytes_read;
     if (check.verdict != Verdict::kUnchanged || check.from_memory) {
-      result.findings.push_back({check.verdict, where, check.reason, check.from_memory});
+      result.findings.push_back(
+          {check.verdict, where, check.reason, check.from_memory, std::move(listed)});
       if (run_.sinks.found) run_.sinks.found(result.findings.back());
     }
     if (run_.sinks.progress) run_.sinks.progress(result.files, result.bytes, where);
