@@ -1,6 +1,7 @@
 #include "app/find/find_volumes.h"
 
 #include <QListWidget>
+#include <QPushButton>
 #include <algorithm>
 
 #include "app/find/find_model.h"
@@ -8,12 +9,58 @@
 #include "app/kit/ini_fields.h"
 #include "catalogue/catalogue_setup.h"
 #include "editor/visible_marks.h"
+#include "lists/list_reader.h"
+#include "scrub/volume_run.h"
+#include "support/toolkit.h"
 
 namespace {
 
 constexpr char kKeyFolder[] = "FindFolder";
 
 }  // namespace
+
+const VolumeRow& NewestOfVolume(const std::vector<VolumeRow>& rows, const VolumeRow& row) {
+  const VolumeRow* newest = &row;
+  // "yyyy-mm-dd hh:nn:ss" sorts by its text.
+  for (const VolumeRow& other : rows) {
+    if (other.volume_key == row.volume_key && other.list.run_start > newest->list.run_start)
+      newest = &other;
+  }
+  return *newest;
+}
+
+bool ReadScrubStatus(std::vector<VolumeRow>* rows, std::string* error) {
+  for (VolumeRow& row : *rows) {
+    row.volume_key = scrub::VolumeKey(row.list);
+    // Until the history says otherwise, every byte waits for its first check.
+    row.scrub.files = row.list.files;
+    row.scrub.bytes = row.list.bytes;
+    row.scrub.never_checked = row.list.files;
+  }
+  const std::string path = scrub::HistoryPath();
+  if (path.empty() || !support::FileExistsSx(path, 0)) return true;
+  scrub::History history;
+  if (!history.Open(path)) {
+    *error = "Cannot read the scrub history: " + history.error();
+    return false;
+  }
+  for (const VolumeRow& row : *rows) {
+    if (&NewestOfVolume(*rows, row) != &row) continue;
+    lists::IdList read;
+    lists::ListReadError read_error;
+    scrub::VolumeStatus status;
+    // A list that cannot be read shows as never checked; the index says why.
+    if (!lists::ReadIdList(row.list.path, &read, &read_error)) continue;
+    if (!scrub::StatusOf(&history, row.list, read, scrub::Budget().cycle, &status)) {
+      *error = "Cannot read the scrub history: " + history.error();
+      return false;
+    }
+    for (VolumeRow& same : *rows) {
+      if (same.volume_key == row.volume_key) same.scrub = status;
+    }
+  }
+  return true;
+}
 
 FindVolumes::FindVolumes(QObject* parent) : QObject(parent), volumes_(new VolumesModel(this)) {}
 

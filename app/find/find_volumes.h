@@ -8,10 +8,19 @@
 #include <vector>
 
 class QListWidget;
+class QPushButton;
 class QTableView;
 class QWidget;
 class VolumesModel;
 struct VolumeRow;
+
+// Each row's volume key and where the scrub of its volume stands, from the history read
+// once (the volume's newest list judged). No history yet: every volume is never checked,
+// and none is made by looking. False with `error` when the history cannot be read.
+bool ReadScrubStatus(std::vector<VolumeRow>* rows, std::string* error);
+
+// The row of the newest list of the volume of `row`, as a scrub reads that volume.
+const VolumeRow& NewestOfVolume(const std::vector<VolumeRow>& rows, const VolumeRow& row);
 
 class FindVolumes : public QObject {
   Q_OBJECT
@@ -31,6 +40,8 @@ class FindVolumes : public QObject {
   std::string Summary() const;
   VolumesModel* model() const { return volumes_; }
   QTableView* table() const { return tvFndVolumes_; }
+  // "Scrub now" under the table, for the page to connect and switch.
+  QPushButton* scrub_button() const { return bcFndScrub_; }
 
   void Load();
   void Save() const;
@@ -46,5 +57,6 @@ class FindVolumes : public QObject {
   std::vector<std::string> added_folders_;
   VolumesModel* volumes_ = nullptr;
   QTableView* tvFndVolumes_ = nullptr;
+  QPushButton* bcFndScrub_ = nullptr;
   QListWidget* lbFndFolders_ = nullptr;
 };
