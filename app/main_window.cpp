@@ -251,7 +251,7 @@ void TViv050::ShowAudit(const AuditEnd& end) {
   run_page_->ShowCancelling(false);
   RefreshAuditButtons();
   if (end.scrub) {
-    run_page_->ShowScrubEnd(end.scrub_line);
+    run_page_->ShowScrubEnd(end.scrub_line, end.scrub_files, end.scrub_bytes);
     ShowRunButtons(false);
     // The volumes table shows where the volume stands now.
     find_page_->Refresh();

@@ -62,9 +62,8 @@ class FindModel : public QAbstractTableModel {
 struct VolumeRow {
   catalogue::CatalogueList list;
   std::string mounted_at;
-  std::string volume_key;  // the scrub history's name of its volume
-  // Where the scrub of its volume stands, by the volume's newest list; all zero (never
-  // checked) while the history has not seen the volume.
+  // Where the scrub of the list's files stands; never checked while the history has not
+  // seen its volume.
   scrub::VolumeStatus scrub;
 };
 

@@ -198,7 +198,7 @@ void FindPage::Refresh() {
       const std::vector<catalogue::MountedVolume> mounted = catalogue::MountedVolumes();
       for (catalogue::CatalogueList& list : w.index->Lists()) {
         const std::string at = catalogue::MountPointOf(mounted, list.serial);
-        rows.push_back({std::move(list), at, {}, {}});
+        rows.push_back({std::move(list), at, {}});
       }
       std::string history_error;
       if (!ReadScrubStatus(&rows, &history_error)) notes.push_back(history_error);
@@ -504,8 +504,7 @@ void FindPage::Scrub(int row) {
     SetState(off, true);
     return;
   }
-  const std::vector<VolumeRow>& rows = volumes_->model()->rows();
-  emit scrubRequested(NewestOfVolume(rows, rows[static_cast<size_t>(row)]).list);
+  emit scrubRequested(volumes_->model()->rows()[static_cast<size_t>(row)].list);
 }
 
 void FindPage::ScrubChosen() { Scrub(volumes_->table()->currentIndex().row()); }

@@ -80,7 +80,7 @@ class FindPage : public QObject {
   void folderOpenRequested(const std::string& folder);
   // "Verify this volume" on a row: the id list of the row's volume.
   void verifyRequested(const std::string& list);
-  // "Scrub now" on a row: the newest list of the row's volume, which is mounted now.
+  // "Scrub now" on a row: the row's list, whose volume is mounted now.
   void scrubRequested(const catalogue::CatalogueList& list);
 
  private:

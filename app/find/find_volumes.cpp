@@ -10,7 +10,7 @@
 #include "catalogue/catalogue_setup.h"
 #include "editor/visible_marks.h"
 #include "lists/list_reader.h"
-#include "scrub/volume_run.h"
+#include "scrub/selection.h"
 #include "support/toolkit.h"
 
 namespace {
@@ -19,19 +19,8 @@ constexpr char kKeyFolder[] = "FindFolder";
 
 }  // namespace
 
-const VolumeRow& NewestOfVolume(const std::vector<VolumeRow>& rows, const VolumeRow& row) {
-  const VolumeRow* newest = &row;
-  // "yyyy-mm-dd hh:nn:ss" sorts by its text.
-  for (const VolumeRow& other : rows) {
-    if (other.volume_key == row.volume_key && other.list.run_start > newest->list.run_start)
-      newest = &other;
-  }
-  return *newest;
-}
-
 bool ReadScrubStatus(std::vector<VolumeRow>* rows, std::string* error) {
   for (VolumeRow& row : *rows) {
-    row.volume_key = scrub::VolumeKey(row.list);
     // Until the history says otherwise, every byte waits for its first check.
     row.scrub.files = row.list.files;
     row.scrub.bytes = row.list.bytes;
@@ -44,19 +33,15 @@ bool ReadScrubStatus(std::vector<VolumeRow>* rows, std::string* error) {
     *error = "Cannot read the scrub history: " + history.error();
     return false;
   }
-  for (const VolumeRow& row : *rows) {
-    if (&NewestOfVolume(*rows, row) != &row) continue;
+  // Each list by its own lines: two trees of one disk are two lists of one volume.
+  for (VolumeRow& row : *rows) {
     lists::IdList read;
     lists::ListReadError read_error;
-    scrub::VolumeStatus status;
     // A list that cannot be read shows as never checked; the index says why.
     if (!lists::ReadIdList(row.list.path, &read, &read_error)) continue;
-    if (!scrub::StatusOf(&history, row.list, read, scrub::Budget().cycle, &status)) {
+    if (!scrub::StatusOf(&history, row.list, read, scrub::Budget().cycle, &row.scrub)) {
       *error = "Cannot read the scrub history: " + history.error();
       return false;
-    }
-    for (VolumeRow& same : *rows) {
-      if (same.volume_key == row.volume_key) same.scrub = status;
     }
   }
   return true;

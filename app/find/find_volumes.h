@@ -14,13 +14,10 @@ class QWidget;
 class VolumesModel;
 struct VolumeRow;
 
-// Each row's volume key and where the scrub of its volume stands, from the history read
-// once (the volume's newest list judged). No history yet: every volume is never checked,
-// and none is made by looking. False with `error` when the history cannot be read.
+// Where the scrub of each row's list stands, from the history opened once. No history
+// yet: every list is never checked, and none is made by looking. False with `error` when
+// the history cannot be read.
 bool ReadScrubStatus(std::vector<VolumeRow>* rows, std::string* error);
-
-// The row of the newest list of the volume of `row`, as a scrub reads that volume.
-const VolumeRow& NewestOfVolume(const std::vector<VolumeRow>& rows, const VolumeRow& row);
 
 class FindVolumes : public QObject {
   Q_OBJECT

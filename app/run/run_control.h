@@ -24,8 +24,10 @@ class JobLink;
 struct AuditEnd {
   bool verify = false;
   bool scrub = false;
-  std::string scrub_line;  // a scrub's last line for the Run page
-  std::string title;       // empty: the report's own
+  std::string scrub_line;    // a scrub's last line for the Run page
+  uint64_t scrub_files = 0;  // and the files and bytes it read
+  uint64_t scrub_bytes = 0;
+  std::string title;  // empty: the report's own
   // Null when nothing was compared (`error` says why).
   std::shared_ptr<const audit::AuditResult> result;
   std::string error;

@@ -227,7 +227,9 @@ void RunPage::AddScrubProblem(const std::string& path, const std::string& reason
   liError_->setText(Q(scan::ErrorCountText(problems_->count())));
 }
 
-void RunPage::ShowScrubEnd(const std::string& line) {
+void RunPage::ShowScrubEnd(const std::string& line, uint64_t files, uint64_t bytes) {
   liCancel_->hide();
+  // The last progress may not have shown: the scrub reads on while the window draws.
+  ShowDone(static_cast<int64_t>(files), static_cast<int64_t>(bytes), scrub_total_);
   liFil_->setText(VisibleLines(line));
 }

@@ -43,8 +43,8 @@ class RunPage {
   // After each file of the scrub: its figures and the file just read.
   void ShowScrubProgress(uint64_t files, uint64_t bytes, const std::string& path);
   void AddScrubProblem(const std::string& path, const std::string& reason);
-  // The scrub's last line, in place of the current file.
-  void ShowScrubEnd(const std::string& line);
+  // The scrub's last line, in place of the current file, and the figures it ended with.
+  void ShowScrubEnd(const std::string& line, uint64_t files, uint64_t bytes);
 
  private:
   QWidget* BuildTop();

@@ -134,6 +134,8 @@ AuditEnd RunScrub(const catalogue::CatalogueList& list, const std::atomic<bool>*
     return end;
   }
   end.scrub_line = scrub::RunFiguresText(list.name, run.files, run.bytes);
+  end.scrub_files = run.files;
+  end.scrub_bytes = run.bytes;
   if (run.state == scrub::RunState::kStopped) {
     end.scrub_line += "; cancelled: what was checked is kept";
   }
