@@ -295,6 +295,8 @@ void RunControl::Shutdown() {
     QCoreApplication::processEvents();
   }
   job_thread_.StopAndJoin();
+  // A comparison or scrub still going stops at its next file; its end is dropped.
+  audit_stop_ = true;
   if (audit_thread_.joinable()) audit_thread_.join();
 }
 
