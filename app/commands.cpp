@@ -48,6 +48,9 @@ void TViv050::ExecuteCommand(int tag) {
     case Command::kTools:
       ShowUtilities();
       return;
+    case Command::kScrubVolume:
+      find_page_->ScrubChosen();
+      return;
     default:
       if (ExecuteMenuCommand(command)) return;
       // Update (4) and the numbers without an action pass through every part.

@@ -89,7 +89,8 @@ TViv050::TViv050(QWidget* parent) : QMainWindow(parent), run_(std::make_unique<R
   settings_ = std::make_unique<SettingsPage>(bFil_, [this] { return run_->JobRunning(); });
   editors_ = std::make_unique<EditorPages>(this, pcCln_);
   audit_page_ = std::make_unique<AuditPage>();
-  find_page_ = std::make_unique<FindPage>();
+  find_page_ =
+      std::make_unique<FindPage>([this] { return run_->JobRunning() || run_->AuditRunning(); });
   BuildWidgets();
   ConnectParts();
   ConnectCommands();
@@ -188,6 +189,21 @@ void TViv050::ConnectAudit() {
   connect(audit_page_.get(), &AuditPage::verifyRequested, this, verify);
   connect(find_page_.get(), &FindPage::verifyRequested, this, verify);
   connect(run_.get(), &RunControl::auditEnded, this, &TViv050::ShowAudit);
+  connect(find_page_.get(), &FindPage::scrubRequested, this,
+          [this](const catalogue::CatalogueList& list) {
+            if (!run_->StartScrub(list)) return;
+            run_page_->StartScrub(list.name, static_cast<int64_t>(list.bytes));
+            ShowRunButtons(true);
+            pcCln_->setCurrentIndex(kPageRun);
+          });
+  connect(run_.get(), &RunControl::scrubProgress, this,
+          [this](uint64_t files, uint64_t bytes, const std::string& path) {
+            run_page_->ShowScrubProgress(files, bytes, path);
+          });
+  connect(run_.get(), &RunControl::scrubFound, this,
+          [this](const std::string& path, const std::string& reason) {
+            run_page_->AddScrubProblem(path, reason);
+          });
   connect(run_.get(), &RunControl::starting, this, &TViv050::RefreshAuditButtons);
   connect(run_.get(), &RunControl::startFailed, this, &TViv050::RefreshAuditButtons);
   // After zmDskThread, which forgets the job at its end.
@@ -198,6 +214,7 @@ void TViv050::ConnectAudit() {
 
 void TViv050::RefreshAuditButtons() {
   run_page_->EnableAudit(!run_->JobRunning() && !run_->AuditRunning());
+  find_page_->RefreshScrubButton();
 }
 
 void TViv050::VerifySelected() {
@@ -233,12 +250,21 @@ void TViv050::ShowAudit(const AuditEnd& end) {
   if (run_->TakeCloseAtEnd()) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
   run_page_->ShowCancelling(false);
   RefreshAuditButtons();
+  if (end.scrub) {
+    run_page_->ShowScrubEnd(end.scrub_line, end.scrub_files, end.scrub_bytes);
+    ShowRunButtons(false);
+    // The volumes table shows where the volume stands now.
+    find_page_->Refresh();
+  }
   if (end.result == nullptr) {
     settings_->ShowInfo(kInfoAlert, end.error);
     return;
   }
   const audit::AuditResult& result = *end.result;
-  audit_page_->Show(end.result, audit::ReportTitle(result), end.notes);
+  audit_page_->Show(end.result, end.title.empty() ? audit::ReportTitle(result) : end.title,
+                    end.notes);
+  // A scrub's problems show on the Run page first; the Audit page holds their detail.
+  if (end.scrub) return;
   pcCln_->setCurrentIndex(kPageAudit);
   if (end.verify) emit verifyProblems(result.problems);
 }

@@ -22,6 +22,7 @@
 #include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "platform/priority.h"
+#include "scrub/run_text.h"
 #include "scrub/status.h"
 #include "scrub/volume_run.h"
 
@@ -34,16 +35,6 @@ using catalogue::CatalogueList;
 constexpr int kExitStopped = 130;
 constexpr int kStderr = 2;
 constexpr size_t kClassWidth = 15;              // as verify's lines
-
-std::string TimeText(int64_t seconds) {
-  platform::DateTime t;
-  const platform::FileTime file_time = platform::FileTimeOfUnixSeconds(seconds);
-  if (!platform::FileTimeToLocalDateTime(file_time, &t)) return "?";
-  char text[32];
-  std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return text;
-}
 
 // "90s", "30m", "2h", "30d" or plain seconds.
 std::optional<int64_t> ParseDuration(std::string_view text) {
@@ -162,32 +153,9 @@ audit::FileChange ChangeOf(scrub::Verdict verdict) {
   return audit::FileChange::kUnchanged;
 }
 
-// What follows the path: why, and what to do.
-std::string FindingNote(const scrub::Finding& finding) {
-  std::string note;
-  switch (finding.verdict) {
-    case scrub::Verdict::kTouched:
-      note = "its write time changed since its list was written; scan again";
-      break;
-    case scrub::Verdict::kChanged:
-      note = finding.reason.empty() ? "edited since its list was written" : finding.reason;
-      note += "; scan again";
-      break;
-    case scrub::Verdict::kUnreadable:
-    case scrub::Verdict::kMissing:
-      note = finding.reason;
-      break;
-    default:
-      break;
-  }
-  if (finding.from_memory)
-    note += std::string(note.empty() ? "" : "; ") + "read from memory, not the disk";
-  return note;
-}
-
 std::string FindingText(const scrub::Finding& finding, const CatalogueList& list, bool jsonl) {
   const std::string_view change = audit::FileChangeName(ChangeOf(finding.verdict));
-  const std::string note = FindingNote(finding);
+  const std::string note = scrub::FindingNote(finding);
   if (jsonl) {
     std::string json = "{\"class\":";
     AppendJsonString(&json, change);
@@ -225,8 +193,7 @@ void ScrubOne(scrub::History* history, const std::string& history_path, const Ca
   };
   if (progress) {
     sinks.progress = [&](uint64_t files, uint64_t bytes, const std::string&) {
-      const std::string text = "\rscrub " + list.name + ": " + std::to_string(files) + " files, " +
-                               std::to_string(bytes) + " bytes";
+      const std::string text = "\r" + scrub::RunFiguresText(list.name, files, bytes);
       std::fputs(TerminalText(text).c_str(), stderr);
     };
   }
@@ -243,17 +210,15 @@ void ScrubOne(scrub::History* history, const std::string& history_path, const Ca
       break;
     case scrub::RunState::kNotMounted:
       if (!named) break;
-      PrintMessage("scrub: " + list.name + ": its volume is not mounted");
+      PrintMessage("scrub: " + scrub::RunStateText(list.name, result));
       outcome->status = kExitListError;
       break;
     case scrub::RunState::kBusy:
-      PrintMessage("scrub: " + list.name +
-                   ": skipped: another scrub reads its volume, or a scan writes its list "
-                   "(--wait waits)");
+      PrintMessage("scrub: " + scrub::RunStateText(list.name, result) + " (--wait waits)");
       break;
     case scrub::RunState::kListError:
     case scrub::RunState::kHistoryError:
-      PrintMessage("scrub: " + list.name + ": " + result.error);
+      PrintMessage("scrub: " + scrub::RunStateText(list.name, result));
       outcome->status = kExitListError;
       break;
     case scrub::RunState::kStopped:
@@ -266,7 +231,7 @@ std::string StatusText(const CatalogueList& list, const scrub::VolumeStatus& sta
                        const std::string& mounted_at, bool jsonl) {
   const uint64_t share = status.bytes == 0 ? 100 : status.cycle_bytes * 100 / status.bytes;
   const auto when = [](const std::optional<int64_t>& time) {
-    return time ? TimeText(*time) : std::string("never");
+    return time ? scrub::LocalTimeText(*time) : std::string("never");
   };
   if (jsonl) {
     std::string json = "{\"volume\":";

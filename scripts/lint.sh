@@ -34,7 +34,7 @@ allowed() {
     scrub) echo "platform support fs content lists scan names catalogue scrub" ;;
     cli) echo "platform support fs content lists scan names catalogue audit repair scrub cli" ;;
     editor) echo "support editor" ;;
-    app) echo "platform support fs content lists scan names catalogue audit editor app" ;;
+    app) echo "platform support fs content lists scan names catalogue audit scrub editor app" ;;
   esac
 }
 # System headers for files, directories, volumes, memory and time live in platform/.

@@ -211,6 +211,7 @@ class Readers {
   struct Started {
     CheckRecord record;
     std::string where;
+    std::string listed_path;  // as the list has it
     ListedLine listed;
     PreparedCheck check;
   };
@@ -256,7 +257,8 @@ class Readers {
     started_bytes_ += file.size;
     Started started;
     started.record.key = KeyOf(read_, run_.list, volume_, file);
-    started.where = MountedFileOf(run_.mounted, run_.list, read_.FullPath(file));
+    started.listed_path = read_.FullPath(file);
+    started.where = MountedFileOf(run_.mounted, run_.list, started.listed_path);
     started.listed = {file.size, file.write_time, started.record.key.id};
     return started;
   }
@@ -332,7 +334,8 @@ class Readers {
     ++result.files;
     result.bytes += check.bytes_read;
     if (check.verdict != Verdict::kUnchanged || check.from_memory) {
-      result.findings.push_back({check.verdict, where, check.reason, check.from_memory});
+      result.findings.push_back(
+          {check.verdict, where, check.reason, check.from_memory, std::move(started.listed_path)});
       if (run_.sinks.found) run_.sinks.found(result.findings.back());
     }
     if (run_.sinks.progress) run_.sinks.progress(result.files, result.bytes, where);

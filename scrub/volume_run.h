@@ -48,6 +48,7 @@ struct Finding {
   std::string path;    // where it is mounted now
   std::string reason;  // unreadable, missing: why
   bool from_memory = false;
+  std::string listed_path;  // as its list holds it
 };
 
 // How the run of a volume ended.

@@ -11,8 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableView>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/find/find_model.h"
 #include "app/find/find_page.h"
 #include "app/kit/file_box.h"
 #include "app/kit/folder_picker.h"
@@ -101,6 +102,44 @@ void WaitFor(FindPage* page, Signal signal) {
   QObject::disconnect(connection);
 }
 
+// Chooses the row of the list of the tree at `path` in the volumes table and shows its
+// scrub columns.
+void ChooseVolume(TViv050* window, const std::string& path) {
+  auto* volumes = window->findChild<QTableView*>("tvFndVolumes");
+  for (int r = 0; r < volumes->model()->rowCount(); ++r) {
+    const QString search = volumes->model()->index(r, VolumesModel::kSearchPath).data().toString();
+    if (!search.startsWith(QString::fromStdString(path))) continue;
+    volumes->setCurrentIndex(volumes->model()->index(r, VolumesModel::kList));
+    volumes->scrollTo(volumes->model()->index(r, VolumesModel::kCycleShare));
+  }
+}
+
+// "Scrub now" on the volume of the tree at `path`, run after run (each reads the files
+// checked longest ago) until one finds a problem; false when none does.
+bool ScrubUntilFound(TViv050* window, const std::string& path) {
+  constexpr int kMostRuns = 30;
+  auto* scrub = window->findChild<QPushButton*>("bcFndScrub");
+  auto* pages = window->findChild<QTabWidget*>("pcCln");
+  for (int run = 0; run < kMostRuns; ++run) {
+    if (pages->currentIndex() != TViv050::kPageFind) {
+      pages->setCurrentIndex(TViv050::kPageFind);
+      WaitFor(window->find_page(), &FindPage::refreshed);
+    }
+    ChooseVolume(window, path);
+    if (!scrub->isEnabled()) return false;
+    scrub->click();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (window->findChild<QLabel*>("liFil")->text().startsWith("scrub ")) loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
+    if (window->findChild<QLabel*>("liError")->text() != "0") return true;
+  }
+  return false;
+}
+
 bool Save(QWidget* window, const std::string& file) {
   QApplication::processEvents();
   return window->grab().save(QString::fromStdString(file), "PNG");
@@ -118,6 +157,8 @@ int main(int argc, char** argv) {
   platform::WriteWholeFile(platform::GetEnv("CHECKER_APPDIR") + "/Quorvane.Ini", "");
   // The catalogue's index goes beside the settings, not into the user's cache.
   setenv("XDG_CACHE_HOME", (platform::GetEnv("CHECKER_APPDIR") + "/cache").c_str(), 1);
+  // And the scrub history too, not into the user's data.
+  setenv("XDG_DATA_HOME", (platform::GetEnv("CHECKER_APPDIR") + "/data").c_str(), 1);
   std::unique_ptr<TViv050> window = StartDesktop();
   if (window == nullptr) return 1;
   // SCREENSHOT_SIZE=WxH takes the pictures at another window size (800x600, 1920x1080).
@@ -195,6 +236,10 @@ int main(int argc, char** argv) {
   auto* results = window->findChild<QTableView*>("tvFndResults");
   results->setCurrentIndex(results->model()->index(2, 0));
   WaitFor(find, &FindPage::copiesShown);
+  if (!ScrubUntilFound(window.get(), path)) return 1;
+  pages->setCurrentIndex(TViv050::kPageFind);
+  WaitFor(find, &FindPage::refreshed);
+  ChooseVolume(window.get(), path);
   if (!Save(window.get(), out + "find-page.png")) return 1;
 
   window->close();

@@ -1,5 +1,7 @@
 #include "app/find/find_model.h"
 
+#include <QBrush>
+#include <QColor>
 #include <algorithm>
 #include <numeric>
 #include <string_view>
@@ -9,6 +11,7 @@
 #include "editor/visible_marks.h"
 #include "lists/list_names.h"
 #include "scan/progress_figures.h"
+#include "scrub/run_text.h"
 
 namespace {
 
@@ -20,7 +23,33 @@ QString Name(const std::string& bytes) { return VisibleName(bytes); }
 
 QVariant RightAligned() { return QVariant(int(Qt::AlignRight | Qt::AlignVCenter)); }
 
+uint64_t CyclePerMille(const scrub::VolumeStatus& status) {
+  return status.bytes == 0 ? 1000 : status.cycle_bytes * 1000 / status.bytes;
+}
+
+// A path as a shell takes it.
+std::string ShellWord(const std::string& text) {
+  if (text.find_first_of(" \t'\"\\$`!*?[]()&;|<>~#") == std::string::npos) return text;
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 }  // namespace
+
+std::string CycleShareText(const scrub::VolumeStatus& status) {
+  if (status.bytes > 0 && status.cycle_bytes > 0 && status.cycle_bytes * 100 < status.bytes) {
+    return "<1%";
+  }
+  return std::to_string(CyclePerMille(status) / 10) + "%";
+}
+
+std::string DamageText(const VolumeRow& row) {
+  const uint64_t damaged = row.scrub.damaged;
+  if (damaged == 0) return {};
+  return std::to_string(damaged) + (damaged == 1 ? " file waits" : " files wait") +
+         " to be mended: checker-cli repair --all " + ShellWord(row.list.path);
+}
 
 std::vector<uint64_t> SortKeys(const std::vector<FoundFile>& rows, int column) {
   std::vector<uint64_t> keys(rows.size());
@@ -151,6 +180,7 @@ void VolumesModel::SortRows() {
     if (column == kFiles) return QVariant(static_cast<qulonglong>(row.list.files));
     if (column == kBytes) return QVariant(static_cast<qulonglong>(row.list.bytes));
     if (column == kSerial) return QVariant(static_cast<qulonglong>(row.list.serial));
+    if (column == kCycleShare) return QVariant(static_cast<qulonglong>(CyclePerMille(row.scrub)));
     const int at = static_cast<int>(&row - rows_.data());
     return data(index(at, column), Qt::DisplayRole);
   };
@@ -185,10 +215,20 @@ int VolumesModel::columnCount(const QModelIndex& parent) const {
 QVariant VolumesModel::data(const QModelIndex& index, int role) const {
   if (index.row() < 0 || static_cast<size_t>(index.row()) >= rows_.size()) return {};
   const VolumeRow& row = rows_[static_cast<size_t>(index.row())];
-  const bool number = index.column() == kFiles || index.column() == kBytes;
+  const int column = index.column();
+  const bool number = column == kFiles || column == kBytes || column == kCycleShare;
   if (role == Qt::TextAlignmentRole && number) return RightAligned();
+  const std::string damage = DamageText(row);
+  if (role == Qt::BackgroundRole && !damage.empty()) return QBrush(QColor(kDamageBackground));
+  if (role == Qt::ToolTipRole && !damage.empty()) {
+    return Cell(row, column).toString() + "\n" + Q(damage);
+  }
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-  switch (index.column()) {
+  return Cell(row, column);
+}
+
+QVariant VolumesModel::Cell(const VolumeRow& row, int column) const {
+  switch (column) {
     case kList:
       return Name(row.list.name);
     case kLabel:
@@ -205,6 +245,11 @@ QVariant VolumesModel::data(const QModelIndex& index, int role) const {
       return Q(row.list.run_start + " " + catalogue::RunStateText(row.list));
     case kMounted:
       return row.mounted_at.empty() ? QString("not mounted") : Name(row.mounted_at);
+    case kLastCheck:
+      return Q(row.scrub.facts.last_run_end ? scrub::LocalTimeText(*row.scrub.facts.last_run_end)
+                                            : std::string("never"));
+    case kCycleShare:
+      return Q(CycleShareText(row.scrub));
     default:
       return {};
   }
@@ -212,7 +257,8 @@ QVariant VolumesModel::data(const QModelIndex& index, int role) const {
 
 QVariant VolumesModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  static const char* const kHeaders[kColumnCount] = {"List",  "Label", "Serial",   "Search path",
-                                                     "Files", "Bytes", "Last run", "Mounted at"};
+  static const char* const kHeaders[kColumnCount] = {
+      "List",  "Label",    "Serial",     "Search path", "Files",
+      "Bytes", "Last run", "Mounted at", "Last check",  "Checked in cycle"};
   return section >= 0 && section < kColumnCount ? QString(kHeaders[section]) : QVariant();
 }

@@ -6,12 +6,14 @@
 // set of rows: a million rows sort without a string made per comparison.
 
 #include <QAbstractTableModel>
+#include <QRgb>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "catalogue/catalogue_index.h"
+#include "scrub/status.h"
 
 // A file found, with the name of its volume (its list) for the first column.
 struct FoundFile {
@@ -60,7 +62,19 @@ class FindModel : public QAbstractTableModel {
 struct VolumeRow {
   catalogue::CatalogueList list;
   std::string mounted_at;
+  // Where the scrub of the list's files stands; never checked while the history has not
+  // seen its volume.
+  scrub::VolumeStatus scrub;
 };
+
+// The background of a volume whose damage waits to be mended.
+constexpr QRgb kDamageBackground = 0xFFC8C8;
+
+// "N%" of the volume's bytes checked within the cycle, "<1%" for a little, "100%" for a
+// volume with nothing to check.
+std::string CycleShareText(const scrub::VolumeStatus& status);
+// "N files wait to be mended: checker-cli repair --all LIST"; empty with no damage.
+std::string DamageText(const VolumeRow& row);
 
 class VolumesModel : public QAbstractTableModel {
   Q_OBJECT
@@ -74,6 +88,8 @@ class VolumesModel : public QAbstractTableModel {
     kBytes,
     kLastRun,
     kMounted,
+    kLastCheck,   // the end of the last scrub of its volume
+    kCycleShare,  // the share of its bytes checked within the cycle
     kColumnCount,
   };
 
@@ -92,6 +108,7 @@ class VolumesModel : public QAbstractTableModel {
 
  private:
   void SortRows();
+  QVariant Cell(const VolumeRow& row, int column) const;
 
   std::vector<VolumeRow> rows_;
   int sort_column_ = -1;

@@ -97,8 +97,9 @@ class FindPage::Worker {
   QObject* context_ = nullptr;
 };
 
-FindPage::FindPage()
-    : latest_search_(std::make_shared<std::atomic<uint64_t>>(0)),
+FindPage::FindPage(std::function<bool()> busy)
+    : busy_(std::move(busy)),
+      latest_search_(std::make_shared<std::atomic<uint64_t>>(0)),
       volumes_(new FindVolumes(this)),
       worker_(std::make_unique<Worker>()) {
   connect(volumes_, &FindVolumes::refreshRequested, this, &FindPage::Refresh);
@@ -119,6 +120,12 @@ QWidget* FindPage::Build() {
   split->addWidget(BuildResults());
   split->addWidget(volumes_->Build());
   OfferRowMenu(volumes_->table(), [this](int row) { return VolumeActions(row); });
+  connect(volumes_->table()->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this] {
+            RefreshScrubButton();
+            const std::string off = ScrubOffReason(volumes_->table()->currentIndex().row());
+            if (!off.empty()) SetState(off, false);
+          });
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 1);
   layout->addWidget(split, 1);
@@ -191,8 +198,10 @@ void FindPage::Refresh() {
       const std::vector<catalogue::MountedVolume> mounted = catalogue::MountedVolumes();
       for (catalogue::CatalogueList& list : w.index->Lists()) {
         const std::string at = catalogue::MountPointOf(mounted, list.serial);
-        rows.push_back({std::move(list), at});
+        rows.push_back({std::move(list), at, {}});
       }
+      std::string history_error;
+      if (!ReadScrubStatus(&rows, &history_error)) notes.push_back(history_error);
     } else {
       error = w.index->error();
       w.index.reset();
@@ -220,6 +229,7 @@ void FindPage::ShowProgress(size_t done, size_t total, const std::string& list) 
 void FindPage::ShowVolumes(std::vector<VolumeRow> rows, const std::vector<std::string>& notes,
                            const std::string& error) {
   volumes_->ShowRows(std::move(rows));
+  RefreshScrubButton();
   QStringList names;
   for (const VolumeRow& row : volumes_->model()->rows()) {
     for (const std::string* name : {&row.list.name, &row.list.label}) {
@@ -461,12 +471,53 @@ std::vector<RowAction> FindPage::VolumeActions(int row) {
   const std::string at = volume.mounted_at;
   const std::string list = volume.list.path;
   const bool mounted = !at.empty();
+  const std::string scrub_off = ScrubOffReason(row);
+  if (!scrub_off.empty()) SetState(scrub_off, false);
   return {
       OpenFolderAction(mounted ? std::function<void()>([this, at] { emit folderOpenRequested(at); })
                                : nullptr),
       CopyPathAction(mounted ? at : volume.list.search_path),
       VerifyVolumeAction(
-          mounted ? std::function<void()>([this, list] { emit verifyRequested(list); }) : nullptr)};
+          mounted ? std::function<void()>([this, list] { emit verifyRequested(list); }) : nullptr),
+      ScrubNowAction(scrub_off.empty() ? std::function<void()>([this, row] { Scrub(row); })
+                                       : nullptr)};
+}
+
+std::string FindPage::ScrubOffReason(int row) const {
+  const std::vector<VolumeRow>& rows = volumes_->model()->rows();
+  if (row < 0 || static_cast<size_t>(row) >= rows.size()) {
+    return "Scrub now: choose a mounted volume in the table";
+  }
+  const VolumeRow& volume = rows[static_cast<size_t>(row)];
+  if (volume.mounted_at.empty()) {
+    return "Scrub now is off: the volume of " + volume.list.name + " is not mounted";
+  }
+  if (busy_ && busy_()) {
+    return "Scrub now is off while a run, a verify, a comparison or a scrub goes on";
+  }
+  return {};
+}
+
+void FindPage::Scrub(int row) {
+  const std::string off = ScrubOffReason(row);
+  if (!off.empty()) {
+    SetState(off, true);
+    return;
+  }
+  emit scrubRequested(volumes_->model()->rows()[static_cast<size_t>(row)].list);
+}
+
+void FindPage::ScrubChosen() { Scrub(volumes_->table()->currentIndex().row()); }
+
+void FindPage::RefreshScrubButton() {
+  QPushButton* button = volumes_->scrub_button();
+  if (button == nullptr) return;
+  const std::string off = ScrubOffReason(volumes_->table()->currentIndex().row());
+  button->setEnabled(off.empty());
+  button->setToolTip(Q(off.empty()
+                           ? "Reads a share of the chosen volume's files from the disk now, those "
+                             "checked longest ago first, and says what changed"
+                           : off));
 }
 
 void FindPage::Load() { volumes_->Load(); }

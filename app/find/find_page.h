@@ -9,6 +9,7 @@
 #include <QObject>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,7 +37,9 @@ class FindPage : public QObject {
   static constexpr int kTypingPauseMs = 150;
   static constexpr int kDefaultLimit = 1000;
 
-  FindPage();
+  // `busy` tells whether a run, a verify, a comparison or a scrub goes on; "Scrub now" is
+  // off while it does.
+  explicit FindPage(std::function<bool()> busy = {});
   // Waits for the job the page's thread runs.
   ~FindPage() override;
 
@@ -56,6 +59,12 @@ class FindPage : public QObject {
   void FolderNotOpened(const std::string& folder);
   void Save() const;
 
+  // "Scrub now" on the volume chosen in the volumes table; off (and the reason on the
+  // page's state line) for a volume not mounted now or while something runs.
+  void ScrubChosen();
+  // "Scrub now" is on or off as the chosen volume and the window now allow.
+  void RefreshScrubButton();
+
   FindModel* results() const { return results_; }
   FindModel* copies() const { return copies_; }
   VolumesModel* volumes() const { return volumes_->model(); }
@@ -71,6 +80,8 @@ class FindPage : public QObject {
   void folderOpenRequested(const std::string& folder);
   // "Verify this volume" on a row: the id list of the row's volume.
   void verifyRequested(const std::string& list);
+  // "Scrub now" on a row: the row's list, whose volume is mounted now.
+  void scrubRequested(const catalogue::CatalogueList& list);
 
  private:
   class Worker;
@@ -98,7 +109,11 @@ class FindPage : public QObject {
   const VolumeRow* VolumeOf(int64_t list) const;
   void OpenFile(const std::string& path);
   void SetState(const std::string& text, bool alert);
+  // Why "Scrub now" is off for the volume of `row`; empty when it is on.
+  std::string ScrubOffReason(int row) const;
+  void Scrub(int row);
 
+  std::function<bool()> busy_;
   std::string mounted_folder_;  // of the chosen result, when its volume is mounted
   std::string chosen_path_;
   std::shared_ptr<std::atomic<uint64_t>> latest_search_;

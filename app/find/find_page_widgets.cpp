@@ -146,8 +146,19 @@ QWidget* FindVolumes::Build() {
   tvFndVolumes_ = Table("tvFndVolumes", volumes_);
   tvFndVolumes_->setAccessibleName("Volumes");
   ShapeColumns(tvFndVolumes_, VolumesModel::kSearchPath,
-               {VolumesModel::kSerial, VolumesModel::kFiles, VolumesModel::kBytes});
-  layout->addWidget(tvFndVolumes_, 3);
+               {VolumesModel::kSerial, VolumesModel::kFiles, VolumesModel::kBytes,
+                VolumesModel::kLastCheck, VolumesModel::kCycleShare});
+  auto* table = new QVBoxLayout;
+  table->addWidget(tvFndVolumes_, 1);
+  bcFndScrub_ = Named(new QPushButton("&Scrub now"), "bcFndScrub");
+  bcFndScrub_->setAutoDefault(false);
+  bcFndScrub_->setEnabled(false);
+  SetTag(bcFndScrub_, Command::kScrubVolume);
+  auto* scrub = new QHBoxLayout;
+  scrub->addWidget(bcFndScrub_);
+  scrub->addStretch(1);
+  table->addLayout(scrub);
+  layout->addLayout(table, 3);
 
   auto* folders = new QVBoxLayout;
   lbFndFolders_ = Named(new QListWidget, "lbFndFolders");

@@ -8,10 +8,16 @@
 #include <vector>
 
 class QListWidget;
+class QPushButton;
 class QTableView;
 class QWidget;
 class VolumesModel;
 struct VolumeRow;
+
+// Where the scrub of each row's list stands, from the history opened once. No history
+// yet: every list is never checked, and none is made by looking. False with `error` when
+// the history cannot be read.
+bool ReadScrubStatus(std::vector<VolumeRow>* rows, std::string* error);
 
 class FindVolumes : public QObject {
   Q_OBJECT
@@ -31,6 +37,8 @@ class FindVolumes : public QObject {
   std::string Summary() const;
   VolumesModel* model() const { return volumes_; }
   QTableView* table() const { return tvFndVolumes_; }
+  // "Scrub now" under the table, for the page to connect and switch.
+  QPushButton* scrub_button() const { return bcFndScrub_; }
 
   void Load();
   void Save() const;
@@ -46,5 +54,6 @@ class FindVolumes : public QObject {
   std::vector<std::string> added_folders_;
   VolumesModel* volumes_ = nullptr;
   QTableView* tvFndVolumes_ = nullptr;
+  QPushButton* bcFndScrub_ = nullptr;
   QListWidget* lbFndFolders_ = nullptr;
 };

@@ -69,6 +69,8 @@ enum class Command : int {
   kHelpPages = 1320,
   kHelpRun = 1321,
   kAbout = 1322,
+  // 1400 to 1499: the Find page's commands the window routes.
+  kScrubVolume = 1401,  // "Scrub now": the volume chosen in the volumes table
 };
 
 inline constexpr char kTagProperty[] = "tag";

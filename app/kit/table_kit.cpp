@@ -137,6 +137,10 @@ RowAction VerifyVolumeAction(std::function<void()> run) {
   return {"Verify this volume", "miVerifyVolume", std::move(run)};
 }
 
+RowAction ScrubNowAction(std::function<void()> run) {
+  return {"Scrub now", "miScrubNow", std::move(run)};
+}
+
 QMenu* PopRowMenu(QAbstractItemView* view, const QPoint& at,
                   const std::vector<RowAction>& actions) {
   auto* menu = new QMenu(view);

@@ -32,12 +32,14 @@ struct RowAction {
   std::function<void()> run;
 };
 
-// The usual entries, named miOpen, miOpenFolder, miCopyPath, miShowCopies, miVerifyVolume.
+// The usual entries, named miOpen, miOpenFolder, miCopyPath, miShowCopies, miVerifyVolume,
+// miScrubNow.
 RowAction OpenAction(std::function<void()> run);
 RowAction OpenFolderAction(std::function<void()> run);
 RowAction CopyPathAction(const std::string& path);
 RowAction ShowCopiesAction(std::function<void()> run);
 RowAction VerifyVolumeAction(std::function<void()> run);
+RowAction ScrubNowAction(std::function<void()> run);
 
 // Pops the entries up at `at` (in the view's viewport) in a menu named "pmRow" that goes
 // when it closes; returns it.

@@ -12,6 +12,7 @@
 
 #include "app/kit/widget_kit.h"
 #include "app/run/job_link.h"
+#include "app/run/scrub_run.h"
 #include "audit/audit_report.h"
 #include "audit/verify_plan.h"
 #include "lists/list_names.h"
@@ -222,6 +223,7 @@ bool RunControl::Start(uint8_t mode, const RunFields& fields) {
 
 bool RunControl::ToggleCancel() {
   stop_request_ = stop_request_ != 0 ? 0 : kStopFromCancel;
+  if (scrubbing_) audit_stop_ = stop_request_ != 0;
   // Withdrawing the stop withdraws a close that waited for it.
   if (stop_request_ == 0) close_at_end_ = false;
   return stop_request_ != 0;
@@ -293,6 +295,8 @@ void RunControl::Shutdown() {
     QCoreApplication::processEvents();
   }
   job_thread_.StopAndJoin();
+  // A comparison or scrub still going stops at its next file; its end is dropped.
+  audit_stop_ = true;
   if (audit_thread_.joinable()) audit_thread_.join();
 }
 
@@ -304,6 +308,7 @@ void RunControl::PostEnd(RunControl* control, AuditEnd end) {
       control,
       [control, shared] {
         control->audit_running_ = false;
+        control->scrubbing_ = false;
         if (control->shut_down_) return;
         emit control->auditEnded(*shared);
       },
@@ -388,5 +393,57 @@ bool RunControl::StartCompare(const std::string& old_list, const std::string& ne
     emit info(kInfoAlert, std::string("cannot compare: ") + error.what());
     return false;
   }
+  return true;
+}
+
+bool RunControl::StartScrub(const catalogue::CatalogueList& list) {
+  if (JobRunning() || audit_running_) return false;
+  audit_running_ = true;
+  scrubbing_ = true;
+  stop_request_ = 0;
+  RunControl* self = this;
+  if (audit_thread_.joinable()) audit_thread_.join();
+  audit_stop_ = false;
+  progress_posted_ = false;
+  ScrubReports reports;
+  // Queued, never blocking: the scrub reads on while the window shows what it did.
+  reports.progress = [self](uint64_t files, uint64_t bytes, const std::string& path) {
+    if (self->progress_posted_.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        self,
+        [self, files, bytes, path] {
+          self->progress_posted_ = false;
+          if (!self->shut_down_) emit self->scrubProgress(files, bytes, path);
+        },
+        Qt::QueuedConnection);
+  };
+  reports.found = [self](const std::string& path, const std::string& reason) {
+    QMetaObject::invokeMethod(
+        self,
+        [self, path, reason] {
+          if (!self->shut_down_) emit self->scrubFound(path, reason);
+        },
+        Qt::QueuedConnection);
+  };
+  try {
+    audit_thread_ = std::thread([list, reports, self] {
+      AuditEnd end;
+      try {
+        end = RunScrub(list, &self->audit_stop_, reports);
+      } catch (const std::bad_alloc&) {
+        end = AuditEnd();
+        end.scrub = true;
+        end.error = "not enough memory to scrub " + list.name;
+        end.scrub_line = "scrub: " + end.error;
+      }
+      PostEnd(self, std::move(end));
+    });
+  } catch (const std::system_error& error) {
+    audit_running_ = false;
+    scrubbing_ = false;
+    emit info(kInfoAlert, std::string("cannot scrub: ") + error.what());
+    return false;
+  }
+  emit starting();
   return true;
 }

@@ -15,13 +15,19 @@
 
 #include "app/kit/run_fields.h"
 #include "audit/verify_run.h"
+#include "catalogue/catalogue_index.h"
 #include "scan/scan_job.h"
 
 class JobLink;
 
-// How a verify or a comparison of two lists ended.
+// How a verify, a comparison of two lists or a scrub ended.
 struct AuditEnd {
   bool verify = false;
+  bool scrub = false;
+  std::string scrub_line;    // a scrub's last line for the Run page
+  uint64_t scrub_files = 0;  // and the files and bytes it read
+  uint64_t scrub_bytes = 0;
+  std::string title;  // empty: the report's own
   // Null when nothing was compared (`error` says why).
   std::shared_ptr<const audit::AuditResult> result;
   std::string error;
@@ -54,7 +60,10 @@ class RunControl : public QObject {
   // search path when `relative`; ends in auditEnded. False when a run or another audit
   // is going on.
   bool StartCompare(const std::string& old_list, const std::string& new_list, bool relative);
-  // A verify or comparison runs, from its start until auditEnded.
+  // Scrubs the volume of `list` on a thread of its own, reporting in scrubProgress and
+  // scrubFound, and ends in auditEnded. False when a run, an audit or a scrub goes on.
+  bool StartScrub(const catalogue::CatalogueList& list);
+  // A verify, comparison or scrub runs, from its start until auditEnded.
   bool AuditRunning() const { return audit_running_; }
   // The close question asked the comparison to stop; it has not ended yet.
   bool AuditStopping() const { return audit_running_ && audit_stop_.load(); }
@@ -92,8 +101,12 @@ class RunControl : public QObject {
   void starting();
   // The job could not be started after `starting`.
   void startFailed();
-  // A verify or comparison has ended (GUI thread).
+  // A verify, comparison or scrub has ended (GUI thread).
   void auditEnded(const AuditEnd& end);
+  // A scrub has read `files` files of `bytes`, the last at `path`.
+  void scrubProgress(uint64_t files, uint64_t bytes, const std::string& path);
+  // A scrub found a problem with the file at `path`.
+  void scrubFound(const std::string& path, const std::string& reason);
 
  private:
   // Checks the fields and the lists and returns the job set up from them, or null
@@ -115,8 +128,11 @@ class RunControl : public QObject {
   // next starts and when the window goes.
   scan::JobThread job_thread_;
   std::thread audit_thread_;
-  // Set by the GUI thread, read by the comparison's thread between its files.
+  // Set by the GUI thread, read by the comparison's or scrub's thread between its files.
   std::atomic<bool> audit_stop_{false};
+  bool scrubbing_ = false;
+  // A progress report waits on the GUI thread; the next is dropped until it is shown.
+  std::atomic<bool> progress_posted_{false};
   bool shut_down_ = false;
   uint8_t stop_request_ = 0;
   bool close_at_end_ = false;  // the close was answered Yes during the run

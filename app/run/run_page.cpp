@@ -207,3 +207,29 @@ void RunPage::ShowEnd(const TDskFil& job) {
     liFil_->setText(kCancelledText);
   }
 }
+
+void RunPage::StartScrub(const std::string& volume, int64_t total_bytes) {
+  ClearFigures();
+  scrub_total_ = total_bytes;
+  liPth_->setText("Scrub of " + VisibleName(volume));
+  liFil_->setText("Choosing the files checked longest ago");
+  liCancel_->hide();
+  ShowDone(0, 0, total_bytes);
+}
+
+void RunPage::ShowScrubProgress(uint64_t files, uint64_t bytes, const std::string& path) {
+  liFil_->setText(VisibleName(path));
+  ShowDone(static_cast<int64_t>(files), static_cast<int64_t>(bytes), scrub_total_);
+}
+
+void RunPage::AddScrubProblem(const std::string& path, const std::string& reason) {
+  problems_->Add(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())), Q(reason));
+  liError_->setText(Q(scan::ErrorCountText(problems_->count())));
+}
+
+void RunPage::ShowScrubEnd(const std::string& line, uint64_t files, uint64_t bytes) {
+  liCancel_->hide();
+  // The last progress may not have shown: the scrub reads on while the window draws.
+  ShowDone(static_cast<int64_t>(files), static_cast<int64_t>(bytes), scrub_total_);
+  liFil_->setText(VisibleLines(line));
+}

@@ -38,6 +38,14 @@ class RunPage {
   // bytes done of the total; a total of 0 empties both.
   void ShowDone(int64_t files, int64_t bytes_done, int64_t total_bytes);
 
+  // A scrub of `volume` (its list's bytes: `total_bytes`) begins; the last run's figures go.
+  void StartScrub(const std::string& volume, int64_t total_bytes);
+  // After each file of the scrub: its figures and the file just read.
+  void ShowScrubProgress(uint64_t files, uint64_t bytes, const std::string& path);
+  void AddScrubProblem(const std::string& path, const std::string& reason);
+  // The scrub's last line, in place of the current file, and the figures it ended with.
+  void ShowScrubEnd(const std::string& line, uint64_t files, uint64_t bytes);
+
  private:
   QWidget* BuildTop();
   void ShowPhase(const TDskFil& job, int16_t code, const QString& elapsed);
@@ -68,4 +76,5 @@ class RunPage {
   int32_t last_shown_errors_ = -1;
   size_t problems_shown_ = 0;
   size_t left_out_shown_ = 0;
+  int64_t scrub_total_ = 0;
 };

@@ -441,7 +441,7 @@ class FindPageTest : public QObject {
       QCOMPARE(Rows(PageOf(w)->copies()).size(), size_t{1});
       break;
     }
-    // The volumes: only the mounted one opens and verifies.
+    // The volumes: only the mounted one opens, verifies and scrubs.
     auto* volumes = Find<QTableView>(w, "tvFndVolumes");
     int mounted_row = -1;
     for (int r = 0; r < volumes->model()->rowCount(); ++r) {
@@ -451,7 +451,8 @@ class FindPageTest : public QObject {
         return mounted ? name : "(" + name + ")";
       };
       QCOMPARE(Entries(RowMenu(volumes, r)),
-               (std::vector<std::string>{on("miOpenFolder"), "miCopyPath", on("miVerifyVolume")}));
+               (std::vector<std::string>{on("miOpenFolder"), "miCopyPath", on("miVerifyVolume"),
+                                         on("miScrubNow")}));
     }
     // Verify this volume verifies its list: the window shows the verify's audit.
     QVERIFY(Choose(RowMenu(view, shown), "miVerifyVolume"));

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/scoped_env.h"
 #include "common/temp_tree.h"
 #include "support/msg.h"
 #include "support/recording_msg.h"
@@ -15,29 +16,8 @@ namespace support {
 
 namespace {
 
+using testing_support::ScopedEnv;
 using testing_support::TempTree;
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class SysInitEnvTest : public ::testing::Test {
  protected:
