@@ -4,6 +4,7 @@
 
 #include "catalogue/mounted.h"
 #include "platform/file_moves.h"
+#include "platform/paths.h"
 #include "repair/mend.h"
 
 namespace repair {
@@ -49,7 +50,9 @@ std::vector<const Candidate*> ProvenCopies(const FileKey& key,
   return proven;
 }
 
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.find_last_of(platform::kSeparators) + 1);
+}
 
 }  // namespace
 

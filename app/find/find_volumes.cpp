@@ -8,6 +8,7 @@
 #include "app/kit/ini_fields.h"
 #include "catalogue/catalogue_setup.h"
 #include "editor/visible_marks.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ std::string FindVolumes::Summary() const {
 void FindVolumes::AddFolder() {
   std::string folder;
   if (!BrowseFolderSx("Add a catalogue folder", "", &folder) || folder.empty()) return;
-  if (folder.back() != '/') folder += '/';
+  if (!platform::IsSeparator(folder.back())) folder += platform::kSeparator;
   if (std::find(added_folders_.begin(), added_folders_.end(), folder) != added_folders_.end()) {
     return;
   }
