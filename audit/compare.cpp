@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "lists/list_system.h"
+#include "platform/paths.h"
 #include "support/text.h"
 
 namespace audit {
@@ -25,12 +27,19 @@ FileChange ClassifyPair(const lists::ListedFile& old_file, const lists::ListedFi
 // One list as the merge walks it: its directories by the key they are matched by (the
 // whole path, or the part below the list's root) and where each one's files begin.
 struct Side {
-  Side(const lists::IdList& of, std::string_view root) : list(of) {
+  // `unify`: a list from Windows takes part, so either separator matches the other.
+  Side(const lists::IdList& of, std::string_view root, bool unify) : list(of) {
     const std::vector<std::string_view>& dirs = list.directories();
     keys.reserve(dirs.size());
+    // Reserved in full: the keys point into these strings.
+    if (unify) unified.reserve(dirs.size());
     for (std::string_view dir : dirs) {
       // Below the root the keys never begin with "/", so they never meet a whole path.
       keys.push_back(!root.empty() && dir.starts_with(root) ? dir.substr(root.size()) : dir);
+      if (!unify) continue;
+      unified.emplace_back(keys.back());
+      std::replace(unified.back().begin(), unified.back().end(), '\\', '/');
+      keys.back() = unified.back();
     }
     order.resize(dirs.size());
     for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -47,6 +56,7 @@ struct Side {
   std::string_view key(const lists::ListedFile& file) const { return keys[file.dir]; }
 
   const lists::IdList& list;
+  std::vector<std::string> unified;    // the keys with one separator, when unified
   std::vector<std::string_view> keys;  // per directory
   std::vector<uint32_t> order;         // directories by key
   std::vector<size_t> first;           // per directory and one more: its first file
@@ -91,10 +101,10 @@ class ProblemIndex {
       std::string key = problem.path;
       support::ReplaceLineBreaks(&key);
       if (!root.empty() && key.starts_with(root)) key.erase(0, root.size());
-      const bool dir = !key.empty() && key.back() == '/';
+      const bool dir = !key.empty() && platform::IsSeparator(key.back());
       switch (problem.kind) {
         case scan::ProblemKind::kDirectory:
-          unreadable_dirs_.push_back(dir ? key : key + "/");
+          unreadable_dirs_.push_back(dir ? key : key + platform::kSeparator);
           break;
         case scan::ProblemKind::kChanged:
           if (!dir) changed_.push_back(std::move(key));
@@ -198,13 +208,22 @@ void PairMoves(std::vector<FileComparison>* files) {
   });
 }
 
+bool FromWindows(const lists::IdList& list) {
+  return lists::PathStyleOfList(list.search_path()) == platform::PathStyle::kWindows;
+}
+
+// The search path as the root of the keys, ended with its own system's separator.
+std::string RootOf(const lists::IdList& list) {
+  return platform::WithSeparator(list.search_path(), lists::PathStyleOfList(list.search_path()));
+}
+
 // Walks both lists directory by directory in key order and classes every path.
 class Merger {
  public:
-  Merger(const lists::IdList& old_list, const lists::IdList& new_list, const CompareOptions& options,
-         ListComparison* result)
-      : old_(old_list, result->old_root),
-        new_(new_list, result->new_root),
+  Merger(const lists::IdList& old_list, const lists::IdList& new_list,
+         const CompareOptions& options, ListComparison* result)
+      : old_(old_list, result->old_root, FromWindows(old_list) || FromWindows(new_list)),
+        new_(new_list, result->new_root, FromWindows(old_list) || FromWindows(new_list)),
         problems_(options.new_problems, result->new_root),
         keep_unchanged_(options.keep_unchanged),
         ambiguous_(old_list.ambiguous() > 0 || new_list.ambiguous() > 0),
@@ -317,8 +336,8 @@ ListComparison CompareIdLists(const lists::IdList& old_list, const lists::IdList
                               const CompareOptions& options) {
   ListComparison result;
   if (options.relative && !old_list.search_path().empty() && !new_list.search_path().empty()) {
-    result.old_root = support::WithTrailingSlash(old_list.search_path());
-    result.new_root = support::WithTrailingSlash(new_list.search_path());
+    result.old_root = RootOf(old_list);
+    result.new_root = RootOf(new_list);
   }
   Merger merger(old_list, new_list, options, &result);
   merger.Run();

@@ -7,6 +7,7 @@
 
 #include "audit/audit_report.h"
 #include "lists/list_paths.h"
+#include "lists/list_system.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -24,7 +25,7 @@ constexpr char kTempLockName[] = "lock";
 
 // NEW with its extension replaced by the tree list's.
 std::string TreeListBeside(const std::string& id_list) {
-  const size_t slash = id_list.rfind('/');
+  const size_t slash = id_list.find_last_of(platform::kSeparators);
   const size_t dot = id_list.rfind('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
     return id_list + kTreeExtension;
@@ -94,7 +95,7 @@ void RemoveStaleTempDirs() {
   platform::EntryKind kind;
   while (reader.Next(&name, &kind)) {
     if (kind == platform::EntryKind::kDirectory && name.starts_with(kTempPrefix)) {
-      folders.push_back(temp + std::string(name) + "/");
+      folders.push_back(temp + std::string(name) + platform::kSeparator);
     }
   }
   reader.Close();
@@ -110,7 +111,7 @@ void RemoveStaleTempDirs() {
 // a directory on the way holds a name with one that reads as that component with "?".
 bool MayHideLineBreak(const std::string& path) {
   for (size_t start = 1; start < path.size();) {
-    size_t end = path.find('/', start);
+    size_t end = path.find_first_of(platform::kSeparators, start);
     if (end == std::string::npos) end = path.size();
     const std::string_view part(path.data() + start, end - start);
     platform::DirReader reader;
@@ -198,6 +199,14 @@ bool VerifyRun::Open(const std::string& list, const std::string& search_path, st
   lists::ListReadError read_error;
   if (!lists::ReadIdList(list, &result_->old_list, &read_error)) {
     *error = ListErrorText(list, read_error);
+    return false;
+  }
+  // Its paths and volume belong to the system that wrote it; nothing is read here.
+  const platform::PathStyle written_on = lists::PathStyleOfList(result_->old_list.search_path());
+  if (written_on != platform::kNativePathStyle) {
+    const std::string system(lists::SystemName(written_on));
+    *error = "cannot verify " + list + ": the list was written on " + system + "; verify it on " +
+             system;
     return false;
   }
   given_path_ = search_path;

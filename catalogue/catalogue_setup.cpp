@@ -12,7 +12,7 @@ namespace catalogue {
 namespace {
 
 std::string WithSlash(std::string path) {
-  if (path.empty() || path.back() != '/') path += '/';
+  if (path.empty() || !platform::IsSeparator(path.back())) path += platform::kSeparator;
   return path;
 }
 

@@ -100,12 +100,12 @@ struct CatalogueIndex::Present {
 
 std::string IndexPathFor(const std::vector<std::string>& folders) {
   std::string cache = platform::GetEnv("XDG_CACHE_HOME");
-  if (cache.empty() || cache[0] != '/') {
+  if (!platform::IsAbsolute(cache)) {
     const std::string home = platform::GetEnv("HOME");
     if (home.empty()) return {};
     cache = home + "/.cache";
   }
-  if (cache.back() != '/') cache += '/';
+  if (!platform::IsSeparator(cache.back())) cache += platform::kSeparator;
   std::vector<std::string> sorted = folders;
   std::sort(sorted.begin(), sorted.end());
   sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
@@ -118,7 +118,7 @@ std::string IndexPathFor(const std::vector<std::string>& folders) {
 }
 
 void CatalogueIndex::KeepPrivate() {
-  const size_t slash = index_path_.rfind('/');
+  const size_t slash = index_path_.find_last_of(platform::kSeparators);
   bool changed = false;
   if (slash != std::string::npos) {
     const std::string folder = index_path_.substr(0, slash + 1);
@@ -404,7 +404,7 @@ bool CatalogueIndex::StoreList(ReadList* read) {
 
 bool CatalogueIndex::StoreFacts(int64_t id, const ReadList& read, const std::string& part,
                                 int64_t part_size, int64_t part_mtime) {
-  const size_t slash = read.path.rfind('/');
+  const size_t slash = read.path.find_last_of(platform::kSeparators);
   std::string name = read.path.substr(slash + 1);
   if (EndsWith(name, "." + list_ext_)) name.resize(name.size() - list_ext_.size() - 1);
   Statement facts;

@@ -15,9 +15,7 @@ namespace catalogue {
 
 std::vector<MountedVolume> MountedVolumes() {
   std::vector<MountedVolume> result;
-  platform::MountTable table;
-  if (!platform::ReadMountTable(&table)) return result;
-  for (const platform::MountEntry& entry : table) {
+  for (const platform::Mount& entry : platform::MountedFileSystems()) {
     fs::TVolumeInfo info;
     if (!fs::GetVolumeInfoSx(support::WithTrailingSlash(entry.mount_point), &info)) continue;
     // A mount hidden by a later one over the same place answers for that one.
@@ -28,20 +26,24 @@ std::vector<MountedVolume> MountedVolumes() {
     volume.label = info.label;
     volume.mount_point = support::WithTrailingSlash(entry.mount_point);
     volume.root = support::WithTrailingSlash(entry.root);
-    volume.device = platform::DeviceNumber(entry.major, entry.minor);
+    volume.device = entry.device;
     result.push_back(std::move(volume));
   }
   return result;
 }
 
+bool IsWholeVolume(const MountedVolume& volume) {
+  return volume.root.size() == 1 && platform::IsSeparator(volume.root[0]);
+}
+
 std::string MountedPath(const std::vector<MountedVolume>& mounted, uint32_t serial,
                         const std::string& below_root) {
-  // The root seen at a mount begins with "/"; below_root does not.
-  const std::string wanted = "/" + below_root;
+  // The root seen at a mount begins with a separator; below_root does not.
+  const std::string wanted = platform::kSeparator + below_root;
   const MountedVolume* best = nullptr;
   for (const MountedVolume& volume : mounted) {
     if (volume.serial != serial) continue;
-    if (volume.root == "/") return volume.mount_point + below_root;
+    if (IsWholeVolume(volume)) return volume.mount_point + below_root;
     if (best == nullptr && support::WithTrailingSlash(wanted).rfind(volume.root, 0) == 0)
       best = &volume;
   }
@@ -51,7 +53,7 @@ std::string MountedPath(const std::vector<MountedVolume>& mounted, uint32_t seri
 
 std::string MountPointOf(const std::vector<MountedVolume>& mounted, uint32_t serial) {
   for (const MountedVolume& volume : mounted) {
-    if (volume.serial == serial && volume.root == "/") return volume.mount_point;
+    if (volume.serial == serial && IsWholeVolume(volume)) return volume.mount_point;
   }
   for (const MountedVolume& volume : mounted) {
     if (volume.serial == serial) return volume.mount_point;
@@ -83,12 +85,12 @@ VolumeChoice ChooseVolume(const std::vector<MountedVolume>& mounted, uint32_t se
 
 VolumeMount MountShowing(const std::vector<MountedVolume>& mounted, uint64_t device,
                          const std::string& below_root) {
-  // The root seen at a mount begins with "/"; below_root does not.
-  const std::string wanted = "/" + below_root;
+  // The root seen at a mount begins with a separator; below_root does not.
+  const std::string wanted = platform::kSeparator + below_root;
   VolumeMount found;
   for (const MountedVolume& volume : mounted) {
     if (volume.device != device) continue;
-    if (volume.root == "/") {
+    if (IsWholeVolume(volume)) {
       found.mount = &volume;
       break;
     }

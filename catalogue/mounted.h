@@ -22,6 +22,9 @@ struct MountedVolume {
   uint64_t device = 0;
 };
 
+// Whether the mount shows the whole file system, not only a folder of it.
+bool IsWholeVolume(const MountedVolume& volume);
+
 // Every mount whose volume record can be read, in mount-table order. Empty when the
 // mount table cannot be read.
 std::vector<MountedVolume> MountedVolumes();

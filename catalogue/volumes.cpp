@@ -1,6 +1,7 @@
 #include "catalogue/volumes.h"
 
 #include "lists/list_reader.h"
+#include "lists/list_system.h"
 
 namespace catalogue {
 
@@ -16,7 +17,10 @@ std::string PathOnVolume(const CatalogueList& list, std::string_view path) {
 
 bool SameFile(const CatalogueList& list, std::string_view path, const CatalogueList& other,
               std::string_view other_path) {
-  return SameVolume(list, other) && PathOnVolume(list, path) == PathOnVolume(other, other_path);
+  const bool windows = lists::PathStyleOfList(list.search_path) == platform::PathStyle::kWindows ||
+                       lists::PathStyleOfList(other.search_path) == platform::PathStyle::kWindows;
+  return SameVolume(list, other) &&
+         lists::SameListedPath(PathOnVolume(list, path), PathOnVolume(other, other_path), windows);
 }
 
 std::vector<std::vector<const CatalogueList*>> ListsByVolume(

@@ -73,7 +73,8 @@ const catalogue::CatalogueList* PickList(const std::vector<catalogue::CatalogueL
     return found;
   };
   std::vector<const catalogue::CatalogueList*> found = by([&](const catalogue::CatalogueList& l) {
-    return l.path == absolute || l.path.substr(l.path.rfind('/') + 1) == name;
+    return l.path == absolute ||
+           l.path.substr(l.path.find_last_of(platform::kSeparators) + 1) == name;
   });
   if (found.empty()) {
     found = by([&](const catalogue::CatalogueList& l) { return l.name == name; });

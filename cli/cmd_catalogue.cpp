@@ -60,7 +60,7 @@ const catalogue::MountedVolume* ListMount(const std::vector<catalogue::MountedVo
       mounted, choice.device, lists::PathBelowRoot(list.search_path, list.root_column));
   if (mount.mount == nullptr) {
     *text = "not mounted";
-  } else if (mount.mount->root == "/") {
+  } else if (catalogue::IsWholeVolume(*mount.mount)) {
     *text = "mounted at " + mount.mount->mount_point;
   } else {
     *text = "its " + mount.mount->root.substr(1) + " at " + mount.mount->mount_point;
@@ -95,7 +95,8 @@ std::string VolumeLine(const CatalogueList& list,
   } else {
     AppendJsonField(&json, "mounted_at", mount->mount_point);
     // Only a folder of the volume is mounted there.
-    if (mount->root != "/") AppendJsonField(&json, "mounted_folder", mount->root.substr(1));
+    if (!catalogue::IsWholeVolume(*mount))
+      AppendJsonField(&json, "mounted_folder", mount->root.substr(1));
   }
   return json + "}\n";
 }

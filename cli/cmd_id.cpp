@@ -42,7 +42,7 @@ int RunIdCommand(const Args& args) {
   std::string out;
   for (const std::string& file : files) {
     const std::string path = platform::AbsolutePath(file);
-    const size_t slash = path.rfind('/');
+    const size_t slash = path.find_last_of(platform::kSeparators);
     const std::string_view dir = std::string_view(path).substr(0, slash + 1);
     const std::string_view name = std::string_view(path).substr(slash + 1);
     uint32_t id = 0;

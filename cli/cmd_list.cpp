@@ -22,7 +22,7 @@ int RunListCommand(const Args& args) {
   const std::string& params = given.params;
 
   // Parameters written into the path stay with it; only a relative start is completed.
-  if (!path.empty() && path[0] != '/') path = platform::AbsolutePath(path);
+  if (!path.empty() && !platform::IsAbsolute(path)) path = platform::AbsolutePath(path);
 
   support::StringList list;
   const int64_t total = fs::FilesToStringsSx(&list, path, options, nullptr, "", params);

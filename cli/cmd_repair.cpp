@@ -277,7 +277,9 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
       continue;
     platform::FileInfo folder;
     const uint64_t device =
-        platform::StatPath(now.substr(0, now.rfind('/') + 1), &folder) ? folder.device : 0;
+        platform::StatPath(now.substr(0, now.find_last_of(platform::kSeparators) + 1), &folder)
+            ? folder.device
+            : 0;
     std::vector<repair::Candidate> candidates;
     if (damage != repair::Damage::kChanged && damage != repair::Damage::kChanging) {
       candidates =

@@ -4,9 +4,10 @@
 #include <cstring>
 #include <new>
 
+#include "content/fold.h"
 #include "platform/files.h"
 #include "platform/memory.h"
-#include "content/fold.h"
+#include "platform/paths.h"
 #include "support/toolkit.h"
 
 namespace content {
@@ -38,7 +39,7 @@ void AssignOpenRecord(const platform::FileInfo& info, std::string_view name,
 bool FillRecord(const std::string& file_name, platform::File* file, support::FindData* record) {
   platform::FileInfo info;
   if (file->Open(file_name, platform::OpenMode::kRead) && file->Stat(&info)) {
-    const size_t slash = file_name.find_last_of('/');
+    const size_t slash = file_name.find_last_of(platform::kSeparators);
     AssignOpenRecord(info, std::string_view(file_name).substr(slash == std::string::npos ? 0 : slash + 1),
                      record);
     return true;

@@ -29,7 +29,7 @@ bool IsDirectory(const std::string& path) {
 }
 
 void AddSlash(std::string* dir) {
-  if (dir->empty() || dir->back() != '/') dir->push_back('/');
+  if (dir->empty() || !platform::IsSeparator(dir->back())) dir->push_back(platform::kSeparator);
 }
 
 }  // namespace
@@ -234,21 +234,13 @@ bool VolumeBorder::Enters(uint64_t parent_device, uint64_t device) {
 }
 
 std::string VolumeBorder::TypeOf(uint64_t device) {
-  auto find = [this, device]() -> const platform::MountEntry* {
-    for (const platform::MountEntry& mount : table_) {
-      if (platform::DeviceNumber(mount.major, mount.minor) == device) return &mount;
-    }
-    return nullptr;
-  };
-  const platform::MountEntry* mount = table_read_ ? find() : nullptr;
-  if (mount == nullptr) {
+  std::string type = platform::FileSystemTypeOf(mounts_, device);
+  if (type.empty()) {
     // Not read yet, or mounted since it was.
-    table_.clear();
-    platform::ReadMountTable(&table_);
-    table_read_ = true;
-    mount = find();
+    mounts_ = platform::MountedFileSystems();
+    type = platform::FileSystemTypeOf(mounts_, device);
   }
-  return mount == nullptr ? std::string() : mount->fs_type;
+  return type;
 }
 
 namespace {
@@ -331,7 +323,7 @@ void Walker::AddLine(const std::string& dir, std::string_view name, bool is_dir)
   line.reserve(prefix.size() + name.size() + (slash ? 1 : 0));
   line.append(prefix);
   line.append(name);
-  if (slash) line.push_back('/');
+  if (slash) line.push_back(platform::kSeparator);
   list_->Add(std::move(line));
 }
 
@@ -372,7 +364,7 @@ bool Walker::Hold(const std::string& dir, size_t depth) {
   while (!levels_[from - 1]->reader.IsOpen()) --from;
   for (size_t i = from; i <= depth; ++i) {
     Level& each = *levels_[i];
-    const size_t end = dir.find('/', each.name_at);
+    const size_t end = dir.find_first_of(platform::kSeparators, each.name_at);
     const std::string_view name = std::string_view(dir).substr(each.name_at, end - each.name_at);
     platform::FileInfo self;
     bool same = levels_[i - 1]->reader.OpenChild(name, &each.reader);
@@ -464,12 +456,12 @@ uint64_t Walker::WalkOpen(std::string* dir, size_t depth) {
                            !run_.Matches(MaskListKind::kExcludeSubdirs, name);
       if (listed) AddLine(*dir, name, true);
       if (run_.left_out() != nullptr && ((listing && !listed) || (entering && !entered))) {
-        run_.left_out()->push_back(
-            {*dir + std::string(name) + "/", run_.LeftOutBy(name, listing, entering)});
+        run_.left_out()->push_back({*dir + std::string(name) + platform::kSeparator,
+                                    run_.LeftOutBy(name, listing, entering)});
       }
       if (entered) {
         dir->append(name);
-        dir->push_back('/');
+        dir->push_back(platform::kSeparator);
         total += Descend(dir, depth, name, dir_size);
         dir->resize(dir_size);
       }
@@ -529,7 +521,7 @@ int64_t FilesToStringsSx(support::StringList* list, std::string_view path, uint3
   } else if (IsDirectory(start)) {
     AddSlash(&start);
   } else {
-    const size_t slash = start.rfind('/');
+    const size_t slash = start.find_last_of(platform::kSeparators);
     if (slash == std::string::npos) {
       // A bare mask applies to the current directory.
       mask = start;

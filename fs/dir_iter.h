@@ -57,8 +57,7 @@ class VolumeBorder {
   std::string TypeOf(uint64_t device);
 
   bool cross_mounts_;
-  bool table_read_ = false;
-  platform::MountTable table_;
+  std::vector<platform::Mount> mounts_;
 };
 
 // Option bits of FilesToStringsSx. Parameters may add NoDirs, NoFiles and Recurse,

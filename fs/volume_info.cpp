@@ -13,9 +13,8 @@ namespace fs {
 
 namespace {
 
-std::string WithoutTrailingSlash(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
+std::string WithoutTrailingSlash(const std::string& path) {
+  return std::string(platform::WithoutSeparator(path));
 }
 
 int HexValue(char c) {
@@ -27,17 +26,6 @@ int HexValue(char c) {
 
 uint32_t Saturate32(uint64_t value) {
   return value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
-}
-
-// The mount that holds the absolute `path`; false when there is none or no table.
-bool MountOf(const std::string& path, platform::MountEntry* mount) {
-  if (path.empty() || path[0] != '/') return false;
-  platform::MountTable table;
-  if (!platform::ReadMountTable(&table)) return false;
-  const int index = platform::FindMount(table, platform::ResolveExisting(path));
-  if (index < 0) return false;
-  *mount = std::move(table[static_cast<size_t>(index)]);
-  return true;
 }
 
 }  // namespace
@@ -111,11 +99,13 @@ std::string FileSystemNameOf(std::string_view fs_type) {
 
 int RootColumnFor(const std::string& search_path, const std::string& mount_point) {
   const std::string root = WithoutTrailingSlash(mount_point);
-  std::string path = search_path;
-  if (path.empty() || path.back() != '/') path += '/';
+  const std::string path = search_path.empty() ? std::string(1, platform::kSeparator)
+                                               : platform::WithSeparator(search_path);
+  const size_t path_root = platform::RootLength(path);
   for (size_t i = 0; i < path.size(); ++i) {
-    if (path[i] != '/') continue;
-    const std::string part = i == 0 ? std::string("/") : path.substr(0, i);
+    if (!platform::IsSeparator(path[i])) continue;
+    // A separator of the root belongs to it ("/", "C:\").
+    const std::string part = path.substr(0, i < path_root ? i + 1 : i);
     if (WithoutTrailingSlash(platform::ResolveExisting(part)) == root) {
       return static_cast<int>(i) + 2;
     }
@@ -124,30 +114,27 @@ int RootColumnFor(const std::string& search_path, const std::string& mount_point
 }
 
 int RootColumn(const std::string& search_path) {
-  platform::MountEntry mount;
-  if (!MountOf(search_path, &mount)) return 2;
+  platform::Mount mount;
+  if (!platform::MountOfPath(search_path, &mount)) return 2;
   return RootColumnFor(search_path, mount.mount_point);
 }
 
 bool OnRotationalDisk(const std::string& path) {
-  platform::MountEntry mount;
-  return MountOf(path, &mount) && !IsNetworkFileSystem(mount.fs_type) &&
+  platform::Mount mount;
+  return platform::MountOfPath(path, &mount) && !IsNetworkFileSystem(mount.fs_type) &&
          platform::IsRotational(mount);
 }
 
 bool GetVolumeInfoSx(const std::string& path, TVolumeInfo* info) {
   *info = TVolumeInfo();
-  if (path.empty() || path[0] != '/') return false;
-  platform::MountTable table;
-  if (!platform::ReadMountTable(&table)) return false;
-  const int index = platform::FindMount(table, platform::ResolveExisting(path));
-  if (index < 0) {
+  if (!platform::IsAbsolute(path)) return false;
+  platform::Mount mount;
+  if (!platform::MountOfPath(path, &mount)) {
     info->drive_type = fs::kDriveNoRoot;
     return false;
   }
-  const platform::MountEntry& mount = table[static_cast<size_t>(index)];
 
-  info->root_path = mount.mount_point == "/" ? "/" : mount.mount_point + "/";
+  info->root_path = platform::WithSeparator(mount.mount_point);
   info->source = mount.source;
   const bool network = fs::IsNetworkFileSystem(mount.fs_type);
   info->root_kind = network ? fs::kRootKindNetwork : fs::kRootKindDrive;

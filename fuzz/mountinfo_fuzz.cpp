@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_util.h"
-#include "platform/volume.h"
+#include "platform/mountinfo.h"
 
 namespace {
 

@@ -2,10 +2,11 @@
 
 #include <limits>
 
-#include "platform/files.h"
 #include "content/content_id.h"
 #include "lists/list_names.h"
 #include "lists/number_mask.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "support/text.h"
 
 namespace lists {
@@ -60,7 +61,7 @@ uint32_t NameBlocks(size_t chars, uint16_t min_blocks) {
 void SplitListPath(std::string_view path, std::string_view* dir, std::string_view* name) {
   if (path.size() >= 2) {
     for (size_t i = path.size() - 1; i-- > 0;) {
-      if (path[i] == '/') {
+      if (platform::IsSeparator(path[i])) {
         *dir = path.substr(0, i + 1);
         *name = path.substr(i + 1);
         return;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/paths.h"
 #include "support/text.h"
 
 namespace lists {
@@ -64,7 +65,7 @@ std::string JoinNameParts(const fs::TVolumeInfo& volume, std::string_view dirs_b
   if (selector & kNameDirectories) {
     size_t pos = 0;
     while (pos < dirs_below_root.size()) {
-      size_t end = dirs_below_root.find('/', pos);
+      size_t end = dirs_below_root.find_first_of(platform::kSeparators, pos);
       if (end == std::string_view::npos) end = dirs_below_root.size();
       if (end > pos) {
         result += dir_sep;
@@ -87,7 +88,7 @@ bool NamePartsSx(const std::string& path, std::string* result, uint8_t selector,
   fs::TVolumeInfo volume;
   if (!fs::GetVolumeInfoSx(path, &volume)) return false;
   std::string below = path;
-  if (below.back() != '/') below += '/';
+  if (!platform::IsSeparator(below.back())) below += platform::kSeparator;
   // The root column counts leading parts as written, so a path reached through a link
   // to the mount point still loses exactly its root.
   const size_t root_length = static_cast<size_t>(fs::RootColumnFor(path, volume.root_path) - 1);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lists/list_format.h"
+#include "platform/paths.h"
 #include "support/text.h"
 
 namespace lists {
@@ -17,11 +18,12 @@ constexpr int32_t kMinExpand = 512;
 // A directory line below `root`: it ends with "/", and none of its components below the
 // root is empty, "." or "..".
 bool IsDirectoryBelow(std::string_view line, std::string_view root) {
-  if (line.size() <= root.size() || line.compare(0, root.size(), root) != 0 || line.back() != '/')
+  if (line.size() <= root.size() || line.compare(0, root.size(), root) != 0 ||
+      !platform::IsSeparator(line.back()))
     return false;
   size_t pos = root.size();
   while (pos < line.size()) {
-    const size_t slash = line.find('/', pos);
+    const size_t slash = line.find_first_of(platform::kSeparators, pos);
     const std::string_view part = line.substr(pos, slash - pos);
     if (part.empty() || part == "." || part == "..") return false;
     pos = slash + 1;

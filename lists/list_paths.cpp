@@ -7,8 +7,8 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "support/find_data.h"
-
 #include "support/ini.h"
 #include "support/string_list.h"
 #include "support/text.h"
@@ -85,16 +85,16 @@ std::string ResolveBaseFolder(std::string_view app_path, std::string_view settin
   const std::string_view folder = support::TrimView(setting);
   if (folder.empty()) return {};
   std::string result;
-  if (folder.front() == '/') {
+  if (platform::IsAbsolute(folder)) {
     result.assign(folder);
   } else {
     std::string_view base = support::TrimView(app_path);
     if (base.empty()) base = app_dir;
     result.assign(base);
-    if (!result.empty() && result.back() != '/') result += '/';
+    if (!result.empty() && !platform::IsSeparator(result.back())) result += platform::kSeparator;
     result.append(folder);
   }
-  if (result.back() != '/') result += '/';
+  if (!platform::IsSeparator(result.back())) result += platform::kSeparator;
   return result;
 }
 
@@ -102,7 +102,7 @@ std::string FileNamePart(std::string_view part) {
   if (part == "." || part == "..") return "_";
   std::string result(part);
   for (char& c : result) {
-    if (c == '/' || c == '\0') c = '_';
+    if (platform::IsSeparator(c) || c == '\0') c = '_';
   }
   return result;
 }
@@ -145,7 +145,7 @@ bool BackUpList(const std::string& list, const std::string& folder, std::string*
   const std::string stamp = fmt::format("{:04}{:02}{:02}-{:02}{:02}{:02}", written.year,
                                         written.month, written.day, written.hour, written.minute,
                                         written.second);
-  const size_t slash = list.rfind('/');
+  const size_t slash = list.find_last_of(platform::kSeparators);
   const std::string file = list.substr(slash == std::string::npos ? 0 : slash + 1);
   const size_t dot = file.rfind('.');
   const std::string stem = dot == std::string::npos ? file : file.substr(0, dot);
@@ -174,7 +174,7 @@ bool BackUpList(const std::string& list, const std::string& folder, std::string*
 ListFileNames NameListFiles(const std::string& folder, std::string_view base_name,
                             std::string_view lst_ext, std::string_view dir_ext) {
   std::string_view trimmed = support::TrimView(base_name);
-  if (!trimmed.empty() && trimmed.front() == '/') trimmed.remove_prefix(1);
+  if (!trimmed.empty() && platform::IsSeparator(trimmed.front())) trimmed.remove_prefix(1);
   std::string name = FileNamePart(trimmed);
   const std::string lst = lst_ext.empty() ? std::string(kDefaultLstExt) : FileNamePart(lst_ext);
   const std::string dir = dir_ext.empty() ? std::string(kDefaultDirExt) : FileNamePart(dir_ext);

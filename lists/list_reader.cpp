@@ -6,13 +6,20 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/files.h"
 #include "lists/list_format.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "support/text.h"
 
 namespace lists {
 
 namespace {
+
+// Lists of either system are read: a backslash ends a directory written on Windows. A
+// name on Linux may hold one, but a directory written here always ends with "/".
+bool EndsWithSeparator(std::string_view path) {
+  return !path.empty() && platform::IsSeparator(path.back(), platform::PathStyle::kWindows);
+}
 
 constexpr size_t kBar = kFileBarColumn - 1;
 constexpr size_t kMaxSizeWidening = 9;
@@ -249,8 +256,8 @@ bool ReadUsualFileLine(std::string_view line, size_t bar, std::string_view* name
         AllBlanks(line.substr(name_end, section - name_end)) && line[section] == '/' &&
         (line[section + 1] == 'p' || line[section + 1] == 'P') &&
         line[section + kPathSectionBar] == '|' && line[section + kPathSectionHead - 1] == ' ' &&
-        line.back() == '/' && Ascii(line.substr(section, kPathSectionHead))) {
-      // Anything after the directory's closing "/" is the general reader's to judge.
+        EndsWithSeparator(line) && Ascii(line.substr(section, kPathSectionHead))) {
+      // Anything after the directory's closing separator is the general reader's to judge.
       *name = line.substr(name_start, name_end - name_start);
       *directory = line.substr(section + kPathSectionHead);
       return true;
@@ -290,9 +297,8 @@ bool IdListParser::FileLine(std::string_view line, uint32_t number) {
 
   std::string_view name;
   std::string_view directory;
-  // A directory always ends with "/"; one that does not is a damaged line.
-  if (!NameAndDirectory(line, bar, &name, &directory) || directory.empty() ||
-      directory.back() != '/')
+  // A directory always ends with a separator; one that does not is a damaged line.
+  if (!NameAndDirectory(line, bar, &name, &directory) || !EndsWithSeparator(directory))
     return false;
   const size_t name_offset = static_cast<size_t>(name.data() - line.data());
   if (name_offset > std::numeric_limits<uint16_t>::max() ||

@@ -12,9 +12,8 @@ namespace platform {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-std::string WithSeparator(std::string path) {
+// Unlike the shared rule, an empty path becomes the separator itself.
+std::string WithFinalSeparator(std::string path) {
   if (path.empty() || !IsSeparator(path.back())) path += '\\';
   return path;
 }
@@ -33,12 +32,6 @@ std::wstring GrowingCall(Get get) {
   return {};
 }
 
-// "C:\", "C:/", "\\host\share" and the long forms.
-bool IsAbsolute(const std::string& path) {
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return true;
-  return path.size() >= 3 && path[1] == ':' && IsSeparator(path[2]);
-}
-
 }  // namespace
 
 std::string ExecutablePath() {
@@ -53,13 +46,13 @@ std::string ExecutablePath() {
 std::string CurrentDir() {
   const std::wstring path =
       GrowingCall([](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); });
-  return path.empty() ? std::string() : WithSeparator(ShortForm(path));
+  return path.empty() ? std::string() : WithFinalSeparator(ShortForm(path));
 }
 
 std::string TempDir() {
   const std::wstring path =
       GrowingCall([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
-  return WithSeparator(path.empty() ? std::string("C:\\Windows\\Temp") : ShortForm(path));
+  return WithFinalSeparator(path.empty() ? std::string("C:\\Windows\\Temp") : ShortForm(path));
 }
 
 std::string MakeTempDir(const std::string& prefix) {
@@ -92,7 +85,7 @@ std::string GetEnv(const char* name) {
 
 std::string ConfigHome() {
   const std::string app_data = GetEnv("APPDATA");
-  return IsAbsolute(app_data) ? WithSeparator(app_data) : std::string();
+  return IsAbsolute(app_data) ? WithFinalSeparator(app_data) : std::string();
 }
 
 bool IsWritableDir(const std::string& path) {
@@ -128,8 +121,8 @@ std::string ResolveExisting(const std::string& path) {
       });
       CloseHandle(h);
       std::string result = final_path.empty() ? head : ShortForm(final_path);
-      if (!tail.empty()) result = WithSeparator(result) + tail;
-      if (trailing) result = WithSeparator(result);
+      if (!tail.empty()) result = WithFinalSeparator(result) + tail;
+      if (trailing) result = WithFinalSeparator(result);
       return result;
     }
     while (!head.empty() && IsSeparator(head.back())) head.pop_back();

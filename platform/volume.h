@@ -1,6 +1,6 @@
 #pragma once
-// Mounted file systems: the mount table, the figures of one file system, and what can
-// be learnt about the block device behind a mount (label, UUID, removable, optical).
+// Mounted file systems: which there are, which holds a path, the figures of one, and
+// what can be learnt about the block device behind a mount (label, UUID, removable, optical).
 
 #include <cstdint>
 #include <string>
@@ -9,38 +9,25 @@
 
 namespace platform {
 
-// One line of /proc/self/mountinfo. Text fields are unescaped.
-struct MountEntry {
-  int id = 0;
-  int parent_id = 0;
-  uint32_t major = 0;
-  uint32_t minor = 0;
+// A mounted file system as the rest of the program sees it.
+struct Mount {
+  std::string mount_point;  // "/" or "/media/u/USB" (no trailing "/"); "C:\\" on Windows
   std::string root;         // part of the file system seen here; "/" unless bind-mounted
-  std::string mount_point;  // no trailing "/" except for "/" itself
-  std::string options;      // per-mount options ("rw,relatime")
-  std::string fs_type;      // "ext4", "nfs4", "fuse.sshfs"
   std::string source;       // "/dev/sda1", "host:/export", "//host/share", "tmpfs"
+  std::string fs_type;      // "ext4", "nfs4", "fuse.sshfs"; "NTFS" on Windows
+  uint64_t device = 0;      // as FileInfo::device holds it for files on this file system
+  bool read_only = false;
 };
-using MountTable = std::vector<MountEntry>;
 
-// Undoes the kernel's octal escapes ("\040" blank, "\011" tab, "\012" newline, "\134"
-// backslash). A backslash not followed by three octal digits stays as it is.
-std::string UnescapeMountField(std::string_view field);
+// Every mounted file system, in mount order; empty when none can be read.
+std::vector<Mount> MountedFileSystems();
 
-// Parses mountinfo text. Lines without the "-" separator or with too few fields are
-// passed over.
-MountTable ParseMountInfo(std::string_view text);
+// The mounted file system that holds `path` (absolute; its links are resolved first).
+// False for an empty or relative path and when no mount holds it.
+bool MountOfPath(const std::string& path, Mount* mount);
 
-// Index of the entry that holds `path` (absolute, links already resolved). Going down
-// the tree of mounts from the top, each step takes the child with the longest mount point
-// that is the path or a leading run of its components ("/mnt/a" holds "/mnt/a/x" but not
-// "/mnt/ab"), the later one between equal mount points (it is mounted over the other). So
-// a mount hidden by a later mount over its parent directory is never chosen. -1 when no
-// mount holds the path (an empty or relative path).
-int FindMount(const MountTable& table, std::string_view path);
-
-// Reads the running system's table; false when it cannot be read or is empty.
-bool ReadMountTable(MountTable* table);
+// The type of the file system whose files carry `device`; empty when no mount shows it.
+std::string FileSystemTypeOf(const std::vector<Mount>& mounts, uint64_t device);
 
 // statvfs figures of the file system that holds `path`. Counts are in fragments.
 struct FileSystemFigures {
@@ -74,12 +61,12 @@ struct DeviceFacts {
 // Label and UUID come from libblkid, which needs read access to the device; when that
 // fails they come from the disk/by-label and disk/by-uuid links under `dirs.dev`.
 // Never opens anything but a block device or a regular file.
-DeviceFacts QueryDevice(const MountEntry& mount, const DeviceDirs& dirs = DeviceDirs());
+DeviceFacts QueryDevice(const Mount& mount, const DeviceDirs& dirs = DeviceDirs());
 
 // Whether the disk behind the mount spins: its queue/rotational is 1 (a partition
 // answers for its disk). False without a device or when it cannot be read. Opens no
 // device.
-bool IsRotational(const MountEntry& mount, const DeviceDirs& dirs = DeviceDirs());
+bool IsRotational(const Mount& mount, const DeviceDirs& dirs = DeviceDirs());
 
 // Decodes udev's "\x20"-style escapes in a by-label link name.
 std::string DecodeUdevName(std::string_view name);

@@ -11,7 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/volume.h"
+#include "platform/files.h"
+#include "platform/mountinfo.h"
+#include "platform/paths.h"
 
 namespace platform {
 
@@ -117,13 +119,27 @@ bool IsProbeable(const std::string& path) {
   return S_ISBLK(st.st_mode) || S_ISREG(st.st_mode);
 }
 
+MountTable ReadMountTable() {
+  std::string text;
+  if (!ReadSmallFile("/proc/self/mountinfo", &text)) return {};
+  return ParseMountInfo(text);
+}
+
 }  // namespace
 
-bool ReadMountTable(MountTable* table) {
-  std::string text;
-  if (!ReadSmallFile("/proc/self/mountinfo", &text)) return false;
-  *table = ParseMountInfo(text);
-  return !table->empty();
+std::vector<Mount> MountedFileSystems() {
+  std::vector<Mount> mounts;
+  for (const MountEntry& entry : ReadMountTable()) mounts.push_back(MountOfEntry(entry));
+  return mounts;
+}
+
+bool MountOfPath(const std::string& path, Mount* mount) {
+  if (path.empty() || path[0] != '/') return false;
+  const MountTable table = ReadMountTable();
+  const int index = FindMount(table, ResolveExisting(path));
+  if (index < 0) return false;
+  *mount = MountOfEntry(table[static_cast<size_t>(index)]);
+  return true;
 }
 
 bool QueryFileSystem(const std::string& path, FileSystemFigures* figures) {
@@ -153,21 +169,24 @@ struct DeviceNodes {
   std::string disk;
 };
 
-DeviceNodes FindDeviceNodes(const MountEntry& mount, const DeviceDirs& dirs) {
+DeviceNodes FindDeviceNodes(const Mount& mount, const DeviceDirs& dirs) {
   DeviceNodes nodes;
-  const std::string numbers = std::to_string(mount.major) + ":" + std::to_string(mount.minor);
+  // DeviceNumber keeps the major number in the high half.
+  const uint64_t major = mount.device >> 32;
+  const std::string numbers =
+      std::to_string(major) + ":" + std::to_string(mount.device & 0xFFFFFFFFu);
 
   // The device node: the mount source when it is one, else the udev link by number.
   // File systems like btrfs report an anonymous device number, so the source comes first.
   if (!mount.source.empty() && mount.source[0] == '/' && IsProbeable(mount.source)) {
     nodes.device = RealPath(mount.source);
-  } else if (mount.major != 0 && IsProbeable(dirs.dev + "block/" + numbers)) {
+  } else if (major != 0 && IsProbeable(dirs.dev + "block/" + numbers)) {
     nodes.device = RealPath(dirs.dev + "block/" + numbers);
   }
 
   // The sysfs node of the device, and of its whole disk when it is a partition.
   std::string node;
-  if (mount.major != 0) node = RealPath(dirs.sys + "dev/block/" + numbers);
+  if (major != 0) node = RealPath(dirs.sys + "dev/block/" + numbers);
   if (node.empty() && !nodes.device.empty()) {
     node = RealPath(dirs.sys + "class/block/" + BaseName(nodes.device));
   }
@@ -177,7 +196,7 @@ DeviceNodes FindDeviceNodes(const MountEntry& mount, const DeviceDirs& dirs) {
 
 }  // namespace
 
-DeviceFacts QueryDevice(const MountEntry& mount, const DeviceDirs& dirs) {
+DeviceFacts QueryDevice(const Mount& mount, const DeviceDirs& dirs) {
   DeviceFacts facts;
   const DeviceNodes nodes = FindDeviceNodes(mount, dirs);
   facts.device = nodes.device;
@@ -196,7 +215,7 @@ DeviceFacts QueryDevice(const MountEntry& mount, const DeviceDirs& dirs) {
   return facts;
 }
 
-bool IsRotational(const MountEntry& mount, const DeviceDirs& dirs) {
+bool IsRotational(const Mount& mount, const DeviceDirs& dirs) {
   const DeviceNodes nodes = FindDeviceNodes(mount, dirs);
   return !nodes.disk.empty() && FirstLine(nodes.disk + "/queue/rotational") == "1";
 }

@@ -3,7 +3,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/volume.h"
+#include "platform/files.h"
+#include "platform/mountinfo.h"
 
 namespace platform {
 
@@ -164,6 +165,29 @@ std::string DecodeUdevName(std::string_view name) {
     out += name[i];
   }
   return out;
+}
+
+Mount MountOfEntry(const MountEntry& entry) {
+  Mount mount;
+  mount.mount_point = entry.mount_point;
+  mount.root = entry.root;
+  mount.source = entry.source;
+  mount.fs_type = entry.fs_type;
+  mount.device = DeviceNumber(entry.major, entry.minor);
+  std::string_view options = entry.options;
+  while (!options.empty() && !mount.read_only) {
+    const size_t comma = options.find(',');
+    mount.read_only = options.substr(0, comma) == "ro";
+    options = comma == std::string_view::npos ? std::string_view() : options.substr(comma + 1);
+  }
+  return mount;
+}
+
+std::string FileSystemTypeOf(const std::vector<Mount>& mounts, uint64_t device) {
+  for (const Mount& mount : mounts) {
+    if (mount.device == device) return mount.fs_type;
+  }
+  return {};
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/volume.h"
 #include "platform/wide_win.h"
 
@@ -59,31 +60,39 @@ std::vector<std::wstring> DriveRoots() {
   return roots;
 }
 
+// The volume whose root is `root`, as a mount of its own.
+Mount MountAt(const std::wstring& root) {
+  Mount mount;
+  mount.mount_point = ShortForm(root);
+  mount.root = "\\";
+  VolumeInformation volume;
+  if (ReadVolumeInformation(root, &volume)) {
+    mount.device = DeviceNumber(0, volume.serial);
+    mount.fs_type = volume.fs_type;
+    mount.read_only = (volume.flags & FILE_READ_ONLY_VOLUME) != 0;
+  }
+  wchar_t name[MAX_PATH + 1] = {};
+  mount.source = GetVolumeNameForVolumeMountPointW(root.c_str(), name, MAX_PATH + 1)
+                     ? ShortForm(name)
+                     : mount.mount_point;
+  return mount;
+}
+
 }  // namespace
 
-// Each drive letter is a mount of its own, on top (its own parent). The volume serial
-// stands in for the device number: files on the volume carry the same in FileInfo.
-bool ReadMountTable(MountTable* table) {
-  table->clear();
-  for (const std::wstring& root : DriveRoots()) {
-    MountEntry entry;
-    entry.id = static_cast<int>(table->size()) + 1;
-    entry.parent_id = entry.id;
-    entry.root = "\\";
-    entry.mount_point = Narrow(root);
-    VolumeInformation volume;
-    if (ReadVolumeInformation(root, &volume)) {
-      entry.minor = volume.serial;
-      entry.fs_type = volume.fs_type;
-      entry.options = volume.flags & FILE_READ_ONLY_VOLUME ? "ro" : "rw";
-    }
-    wchar_t name[MAX_PATH + 1] = {};
-    entry.source = GetVolumeNameForVolumeMountPointW(root.c_str(), name, MAX_PATH + 1)
-                       ? ShortForm(name)
-                       : entry.mount_point;
-    table->push_back(std::move(entry));
-  }
-  return !table->empty();
+// The volume serial stands in for the device number: files on the volume carry the same
+// in FileInfo.
+std::vector<Mount> MountedFileSystems() {
+  std::vector<Mount> mounts;
+  for (const std::wstring& root : DriveRoots()) mounts.push_back(MountAt(root));
+  return mounts;
+}
+
+bool MountOfPath(const std::string& path, Mount* mount) {
+  const std::wstring root = VolumeRoot(path);
+  if (root.empty()) return false;
+  *mount = MountAt(root);
+  return true;
 }
 
 bool QueryFileSystem(const std::string& path, FileSystemFigures* figures) {
@@ -113,7 +122,7 @@ bool QueryFileSystem(const std::string& path, FileSystemFigures* figures) {
 
 // Label and serial ("1A2B-3C4D", as the system's own tools show it) of the drive; the
 // drive type says removable or optical.
-DeviceFacts QueryDevice(const MountEntry& mount, const DeviceDirs&) {
+DeviceFacts QueryDevice(const Mount& mount, const DeviceDirs&) {
   DeviceFacts facts;
   const std::wstring root = Widen(mount.mount_point);
   VolumeInformation volume;
@@ -131,7 +140,7 @@ DeviceFacts QueryDevice(const MountEntry& mount, const DeviceDirs&) {
 }
 
 // The disk's seek penalty: asked of the volume's device without any access right.
-bool IsRotational(const MountEntry& mount, const DeviceDirs&) {
+bool IsRotational(const Mount& mount, const DeviceDirs&) {
   std::wstring device = Widen(mount.mount_point);
   while (!device.empty() && device.back() == L'\\') device.pop_back();
   if (device.size() != 2 || device[1] != L':') return false;

@@ -6,6 +6,7 @@
 #include "lists/list_format.h"
 #include "lists/list_names.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 
 namespace repair {
 
@@ -18,7 +19,7 @@ void MountedPlaces(const std::vector<catalogue::MountedVolume>& mounted,
                    std::vector<std::pair<std::string, uint64_t>>* places) {
   const std::string below = lists::PathBelowRoot(path, list.root_column);
   if (below.empty()) return;
-  const std::string wanted = "/" + below;
+  const std::string wanted = platform::kSeparator + below;
   for (const catalogue::MountedVolume& volume : mounted) {
     if (volume.serial != list.serial || wanted.rfind(volume.root, 0) != 0) continue;
     places->emplace_back(volume.mount_point + wanted.substr(volume.root.size()), volume.device);

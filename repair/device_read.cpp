@@ -4,6 +4,7 @@
 #include "lists/list_format.h"
 #include "lists/list_reader.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 
 namespace repair {
 
@@ -52,7 +53,7 @@ platform::FileTime FileTimeOfListTime(uint64_t write_time) {
 
 FileNow ReadFromDevice(const std::string& path, bool look_only, const std::atomic<bool>* stop) {
   FileNow now;
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(platform::kSeparators);
   const std::string folder = path.substr(0, slash + 1);
   const std::string name = path.substr(slash + 1);
   platform::DirHandle dir;

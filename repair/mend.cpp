@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_moves.h"
+#include "platform/paths.h"
 
 namespace repair {
 
@@ -15,8 +16,12 @@ void Reached(MendStep step) {
   if (g_hook != nullptr) g_hook(step);
 }
 
-std::string Folder(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
-std::string Name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string Folder(const std::string& path) {
+  return path.substr(0, path.find_last_of(platform::kSeparators) + 1);
+}
+std::string Name(const std::string& path) {
+  return path.substr(path.find_last_of(platform::kSeparators) + 1);
+}
 
 bool Stopped(const MendRequest& request) {
   return request.stop != nullptr && request.stop->load(std::memory_order_relaxed);

@@ -4,6 +4,7 @@
 
 #include "catalogue/mounted.h"
 #include "platform/file_moves.h"
+#include "platform/paths.h"
 #include "repair/mend.h"
 
 namespace repair {
@@ -53,7 +54,9 @@ bool Stopped(const RepairOptions& options) {
   return options.stop != nullptr && options.stop->load(std::memory_order_relaxed);
 }
 
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.find_last_of(platform::kSeparators) + 1);
+}
 
 // Replaces the file by `repair->copy`, and keeps what came of it in `repair`.
 void MendFromCopy(const std::string& path, const FileKey& key, Damage damage, const FileNow& now,

@@ -3,6 +3,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/paths.h"
+
 namespace scan {
 
 ListedDirs::ListedDirs(std::string root, std::string root_listed, bool cross_mounts,
@@ -38,7 +40,7 @@ std::shared_ptr<platform::DirHandle> ListedDirs::Open(const std::string& dir, st
   size_t depth = 0;
   size_t pos = root_.size();
   while (pos < dir.size()) {
-    const size_t slash = dir.find('/', pos);
+    const size_t slash = dir.find_first_of(platform::kSeparators, pos);
     const size_t end = slash == std::string::npos ? dir.size() : slash;
     const std::string_view name = std::string_view(dir).substr(pos, end - pos);
     pos = end + 1;

@@ -4,8 +4,9 @@
 #include <thread>
 #include <utility>
 
-#include "fs/volume_info.h"
 #include "content/reader_control.h"
+#include "fs/volume_info.h"
+#include "platform/paths.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 
@@ -99,7 +100,7 @@ void ReadPlan::Start() {
   file_run_.set_errors(&walk_errors_);
   file_options_ = file_run_.ApplyParams(settings_.file_params, kWalkFiles);
   for (const std::string* list : {&settings_.id_list, &settings_.tree_list}) {
-    const size_t slash = list->rfind('/');
+    const size_t slash = list->find_last_of(platform::kSeparators);
     platform::DirHandle folder;
     OwnList own;
     if (slash == std::string::npos || !folder.Open(list->substr(0, slash + 1)) ||

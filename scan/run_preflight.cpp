@@ -7,6 +7,7 @@
 #include "lists/list_paths.h"
 #include "lists/preflight.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 
@@ -36,7 +37,7 @@ std::string StartDirectory(const std::string& path, std::string* parameters) {
   if (support::DirExistsSx(start)) return start;
   // "/data/*.jpg|*.png": masks follow the last "/". A plain name there is a mistyped
   // directory, which would be walked as a mask and give an empty list.
-  const size_t slash = start.rfind('/');
+  const size_t slash = start.find_last_of(platform::kSeparators);
   if (slash == std::string::npos || start.find_first_of("*?|", slash + 1) == std::string::npos) {
     return {};
   }
@@ -47,7 +48,7 @@ std::string StartDirectory(const std::string& path, std::string* parameters) {
 
 std::optional<RunProblem> CheckSearchPath(const std::string& path, PathForm form, RunPlan* plan) {
   const std::string trimmed = support::Trim(path);
-  if (trimmed.empty() || trimmed.front() != '/') {
+  if (!platform::IsAbsolute(trimmed)) {
     return Problem(RunRefusal::kRelativePath, RunFile::kSearchPath, path);
   }
   if (form == PathForm::kWithParameters) {
@@ -110,7 +111,7 @@ bool BackUpsWanted(const RunSettings& settings) {
 
 // The folder a list is written into, ending with "/"; empty for a name without one.
 std::string FolderOf(const std::string& list) {
-  const size_t slash = list.rfind('/');
+  const size_t slash = list.find_last_of(platform::kSeparators);
   return slash == std::string::npos || slash == 0 ? std::string() : list.substr(0, slash + 1);
 }
 

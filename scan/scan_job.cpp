@@ -11,6 +11,7 @@
 #include "fs/volume_info.h"
 #include "lists/list_format.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "scan/listed_dirs.h"
 #include "scan/read_plan.h"
 #include "support/msg.h"
@@ -133,7 +134,7 @@ bool TDskFil::LoadTreeList() {
     }
     const size_t mark = line.find('?', dirs_->root_listed().size());
     if (mark != std::string::npos) {
-      gathered.push_back(line.substr(0, line.find('/', mark) + 1));
+      gathered.push_back(line.substr(0, line.find_first_of(platform::kSeparators, mark) + 1));
       GatherAgain(gathered.back());
       continue;
     }
@@ -156,7 +157,7 @@ bool TDskFil::LoadTreeList() {
 // "?" itself: the line is no name to open. Each folder of the parent that reads as the
 // line is gathered again, with its subdirectories, as the walk of a Create gathers them.
 void TDskFil::GatherAgain(const std::string& line) {
-  const size_t name_at = line.rfind('/', line.size() - 2) + 1;
+  const size_t name_at = line.find_last_of(platform::kSeparators, line.size() - 2) + 1;
   const std::string parent_path = line.substr(0, name_at);
   const std::string_view listed_name =
       std::string_view(line).substr(name_at, line.size() - 1 - name_at);
@@ -183,7 +184,7 @@ void TDskFil::GatherAgain(const std::string& line) {
   const uint64_t parent_device = parent->StatSelf(&self) ? self.device : 0;
   fs::VolumeBorder border(settings_.cross_mounts);
   for (const std::string& each : names) {
-    const std::string path = parent_path + each + "/";
+    const std::string path = parent_path + each + platform::kSeparator;
     if (run_.Matches(fs::MaskListKind::kIncludeDirs, each) &&
         !run_.Matches(fs::MaskListKind::kExcludeDirs, each)) {
       dir_list_.Add(path);

@@ -6,6 +6,7 @@
 #include "content/content_id.h"
 #include "content/fold.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 
 namespace scrub {
 
@@ -99,7 +100,7 @@ uint64_t WriteTimeNumber(platform::FileTime time) {
 
 PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed) {
   PreparedCheck prepared;
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(platform::kSeparators);
   const std::string folder = path.substr(0, slash + 1);
   prepared.dir = std::make_unique<platform::DirHandle>();
   if (!prepared.dir->Open(folder)) {

@@ -72,12 +72,12 @@ uint64_t LineHash(std::string_view path, uint64_t size, uint64_t write_time, int
 
 std::string HistoryPath() {
   std::string data = platform::GetEnv("XDG_DATA_HOME");
-  if (data.empty() || data[0] != '/') {
+  if (!platform::IsAbsolute(data)) {
     const std::string home = platform::GetEnv("HOME");
     if (home.empty()) return {};
     data = home + "/.local/share";
   }
-  if (data.back() != '/') data += '/';
+  if (!platform::IsSeparator(data.back())) data += platform::kSeparator;
   return data + "checker/history.db";
 }
 
@@ -88,7 +88,7 @@ bool History::Fail(std::string_view doing) {
 }
 
 bool History::Open(const std::string& path) {
-  const std::string folder = path.substr(0, path.rfind('/') + 1);
+  const std::string folder = path.substr(0, path.find_last_of(platform::kSeparators) + 1);
   bool changed = false;
   if (!folder.empty() &&
       (!platform::MakeDirs(folder) || !platform::KeepToOwner(folder, &changed))) {

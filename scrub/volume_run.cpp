@@ -11,6 +11,7 @@
 #include "catalogue/volumes.h"
 #include "lists/list_names.h"
 #include "lists/list_reader.h"
+#include "platform/paths.h"
 #include "scrub/check.h"
 
 namespace scrub {
@@ -162,7 +163,8 @@ std::string VolumeKey(const CatalogueList& list) {
 
 VolumeLock::Result VolumeLock::Take(const std::string& history_path, const std::string& volume_key,
                                     bool wait, const std::atomic<bool>* stop) {
-  const std::string folder = history_path.substr(0, history_path.rfind('/') + 1) + "locks/";
+  const std::string folder =
+      history_path.substr(0, history_path.find_last_of(platform::kSeparators) + 1) + "locks/";
   if (!platform::MakeDirs(folder)) {
     error_ = "cannot make the folder " + folder;
     return Result::kFailed;

@@ -21,13 +21,10 @@ namespace {
 constexpr char kFallbackAppName[] = "checker";
 constexpr char kConfigSubdir[] = "checker/";
 
-// The text between the last "/" and the last "." after it.
+// The text between the last separator and the last "." after it.
 std::string BaseNameWithoutExtension(const std::string& path) {
-  size_t slash = path.rfind('/');
-  size_t start = slash == std::string::npos ? 0 : slash + 1;
-  size_t dot = path.rfind('.');
-  size_t end = dot == std::string::npos || dot < start ? path.size() : dot;
-  return path.substr(start, end - start);
+  const std::string_view name = platform::NameOf(path);
+  return std::string(name.substr(0, name.rfind('.')));
 }
 
 std::string ChooseAppDir(const std::string& program) {
@@ -37,11 +34,8 @@ std::string ChooseAppDir(const std::string& program) {
     platform::MakeDirs(dir);
     return dir;
   }
-  size_t slash = program.rfind('/');
-  if (slash != std::string::npos) {
-    dir = program.substr(0, slash + 1);
-    if (platform::IsWritableDir(dir)) return dir;
-  }
+  dir = platform::FolderOf(program);
+  if (!dir.empty() && platform::IsWritableDir(dir)) return dir;
   // A read-only install keeps its settings in the user's config folder, never nowhere.
   std::string config = platform::ConfigHome();
   if (config.empty()) return platform::TempDir();

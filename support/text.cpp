@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/paths.h"
+
 namespace support {
 
 namespace {
@@ -166,10 +168,7 @@ bool SameText(std::string_view a, std::string_view b) {
   return i == a.size() && j == b.size();
 }
 
-std::string WithTrailingSlash(std::string path) {
-  if (!path.empty() && path.back() != '/') path.push_back('/');
-  return path;
-}
+std::string WithTrailingSlash(std::string path) { return platform::WithSeparator(std::move(path)); }
 
 bool ReplaceLineBreaks(std::string* text) {
   bool changed = false;

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/memory.h"
+#include "platform/paths.h"
 #include "support/text.h"
 
 namespace support {
@@ -28,10 +29,9 @@ bool FileExistsSx(const std::string& path, uint8_t mode) {
 
 namespace {
 
-// A trailing "/" would make the system follow a link to a directory.
+// A trailing separator would make the system follow a link to a directory.
 std::string WithoutTrailingSlashes(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  return std::string(path);
+  return std::string(platform::WithoutSeparator(path));
 }
 
 }  // namespace
@@ -45,15 +45,14 @@ bool DirExistsSx(const std::string& path) {
 
 namespace {
 
-// The last component of a path, without a trailing "/".
+// The last component of a path, without a trailing separator.
 std::string LastName(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  size_t slash = path.rfind('/');
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+  return std::string(platform::NameOf(platform::WithoutSeparator(path)));
 }
 
 bool IsRoot(std::string_view path) {
-  return !path.empty() && path.find_first_not_of('/') == std::string_view::npos;
+  return platform::IsAbsolute(path) &&
+         platform::WithoutSeparator(path).size() == platform::RootLength(path);
 }
 
 bool LookUp(const std::string& path, support::FindData* record) {

@@ -7,6 +7,7 @@
 #include "audit/audit_report.h"
 #include "editor/visible_marks.h"
 #include "lists/list_format.h"
+#include "platform/paths.h"
 #include "scan/progress_figures.h"
 #include "support/text.h"
 
@@ -246,7 +247,7 @@ void AuditModel::IndexProblems() {
     std::string path = problem.path;
     support::ReplaceLineBreaks(&path);
     if (problem.directory()) {
-      if (path.empty() || path.back() != '/') path += '/';
+      if (path.empty() || !platform::IsSeparator(path.back())) path += platform::kSeparator;
       dir_problems_.emplace_back(std::move(path),
                                  "cannot read directory " + problem.path + ": " + problem.reason);
     } else {

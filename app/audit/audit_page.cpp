@@ -17,6 +17,7 @@
 #include "app/kit/widget_kit.h"
 #include "audit/audit_report.h"
 #include "editor/visible_marks.h"
+#include "platform/paths.h"
 #include "scan/progress_figures.h"
 #include "support/msg.h"
 #include "support/toolkit.h"
@@ -47,7 +48,7 @@ std::string CamelName(std::string_view name) {
 
 // The folder of a path ("/a/b/c" -> "/a/b/").
 std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(platform::kSeparators);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 

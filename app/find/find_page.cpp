@@ -26,6 +26,7 @@
 #include "catalogue/file_query.h"
 #include "catalogue/mounted.h"
 #include "editor/visible_marks.h"
+#include "platform/paths.h"
 #include "support/byte_size.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -35,7 +36,7 @@ namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(platform::kSeparators);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 

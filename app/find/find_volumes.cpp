@@ -10,6 +10,7 @@
 #include "catalogue/catalogue_setup.h"
 #include "editor/visible_marks.h"
 #include "lists/list_reader.h"
+#include "platform/paths.h"
 #include "scrub/selection.h"
 #include "support/toolkit.h"
 
@@ -69,7 +70,7 @@ std::string FindVolumes::Summary() const {
 void FindVolumes::AddFolder() {
   std::string folder;
   if (!BrowseFolderSx("Add a catalogue folder", "", &folder) || folder.empty()) return;
-  if (folder.back() != '/') folder += '/';
+  if (!platform::IsSeparator(folder.back())) folder += platform::kSeparator;
   if (std::find(added_folders_.begin(), added_folders_.end(), folder) != added_folders_.end()) {
     return;
   }

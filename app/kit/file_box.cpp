@@ -10,6 +10,7 @@
 #include "editor/visible_marks.h"
 #include "fs/dir_iter.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 
@@ -62,7 +63,7 @@ void FileBox::SetFolder(const std::string& folder, const std::string& missing_no
 }
 
 bool FileBox::SelectFile(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(platform::kSeparators);
   if (slash == std::string::npos || path.substr(0, slash + 1) != folder_) return false;
   const auto found = std::find(names_.begin(), names_.end(), path.substr(slash + 1));
   if (found == names_.end()) return false;

@@ -9,6 +9,7 @@
 
 #include "editor/visible_marks.h"
 #include "fs/dir_iter.h"
+#include "platform/paths.h"
 #include "platform/volume.h"
 #include "support/toolkit.h"
 
@@ -48,12 +49,9 @@ bool ShowFolderDialog(const std::string& caption, const std::string& start, std:
   dialog.setObjectName("BrowseFolder");
   dialog.setDirectory(start.empty() ? QDir::homePath() : QFile::decodeName(start.c_str()));
   QList<QUrl> places = {QUrl::fromLocalFile(QDir::homePath()), QUrl::fromLocalFile("/")};
-  platform::MountTable mounts;
-  if (platform::ReadMountTable(&mounts)) {
-    for (const platform::MountEntry& m : mounts) {
-      if (m.mount_point == "/" || IsPseudoFileSystem(m.fs_type, m.mount_point)) continue;
-      places.append(QUrl::fromLocalFile(QFile::decodeName(m.mount_point.c_str())));
-    }
+  for (const platform::Mount& m : platform::MountedFileSystems()) {
+    if (m.mount_point == "/" || IsPseudoFileSystem(m.fs_type, m.mount_point)) continue;
+    places.append(QUrl::fromLocalFile(QFile::decodeName(m.mount_point.c_str())));
   }
   dialog.setSidebarUrls(places);
   if (dialog.exec() != QDialog::Accepted) return false;
@@ -64,12 +62,12 @@ bool ShowFolderDialog(const std::string& caption, const std::string& start, std:
 }
 
 std::string NearestFolder(const std::string& path) {
-  if (path.empty() || path.front() != '/') return {};
-  std::string folder = path;
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (!platform::IsAbsolute(path)) return {};
+  const size_t root = platform::RootLength(path);
+  std::string folder(platform::WithoutSeparator(path));
   while (!support::DirExistsSx(folder)) {
-    const size_t slash = folder.rfind('/');
-    if (slash == 0 || slash == std::string::npos) return "/";
+    const size_t slash = folder.find_last_of(platform::kSeparators);
+    if (slash == std::string::npos || slash < root) return path.substr(0, root);
     folder.erase(slash);
   }
   return folder;
@@ -83,8 +81,7 @@ bool BrowseFolderSx(const std::string& caption, const std::string& root, std::st
   const bool chosen =
       handler ? handler(caption, start, &folder) : ShowFolderDialog(caption, start, &folder);
   if (!chosen || folder.empty()) return false;
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  *path = std::move(folder);
+  *path = platform::WithoutSeparator(folder);
   return true;
 }
 
@@ -143,7 +140,7 @@ FileChoice ListFileChoice(const std::string& caption, const std::string& folder,
 }
 
 FileChoice ReportFileChoice(const std::string& caption, const std::string& list, bool jsonl) {
-  const size_t slash = list.rfind('/');
+  const size_t slash = list.find_last_of(platform::kSeparators);
   const size_t dot = list.rfind('.');
   const size_t stem_end =
       dot != std::string::npos && (slash == std::string::npos || dot > slash) ? dot : list.size();

@@ -10,6 +10,7 @@
 #include "app/kit/table_kit.h"
 #include "app/kit/widget_kit.h"
 #include "editor/visible_marks.h"
+#include "platform/paths.h"
 #include "support/toolkit.h"
 
 namespace {
@@ -46,7 +47,8 @@ ProblemsList::ProblemsList(QWidget* parent) : QWidget(parent) {
           [this](QTreeWidgetItem* item) { OpenFolder(rows_->indexOfTopLevelItem(item)); });
   OfferRowMenu(rows_, [this](int row) {
     const QString full = path(row);
-    const bool file = !full.endsWith('/') && support::FileExistsSx(full.toStdString(), 0);
+    const bool file =
+        !full.endsWith(QChar(platform::kSeparator)) && support::FileExistsSx(full.toStdString(), 0);
     return std::vector<RowAction>{
         OpenAction(file ? std::function<void()>([this, full] { Open(full); }) : nullptr),
         OpenFolderAction(FolderOf(row).isEmpty() ? nullptr : std::function<void()>([this, row] {
@@ -64,8 +66,9 @@ void ProblemsList::OpenFolder(int row) {
 
 void ProblemsList::Open(const QString& path) {
   if (!opener_ || opener_(path)) return;
-  const std::string why = path.endsWith('/') ? NoFolderProgramText(path.toStdString())
-                                             : NoFileProgramText(path.toStdString());
+  const std::string why = path.endsWith(QChar(platform::kSeparator))
+                              ? NoFolderProgramText(path.toStdString())
+                              : NoFileProgramText(path.toStdString());
   count_label_->setText(count_label_->text() + "; " + VisibleMarks(QString::fromStdString(why)));
 }
 
@@ -98,8 +101,8 @@ QString ProblemsList::reason(int row) const {
 
 QString ProblemsList::FolderOf(int row) const {
   const QString full = path(row);
-  if (full.isEmpty() || full.endsWith('/')) return full;
-  const qsizetype slash = full.lastIndexOf('/');
+  if (full.isEmpty() || full.endsWith(QChar(platform::kSeparator))) return full;
+  const qsizetype slash = full.lastIndexOf(QChar(platform::kSeparator));
   return slash < 0 ? QString() : full.left(slash + 1);
 }
 

@@ -13,6 +13,7 @@
 #include "app/kit/widget_kit.h"
 #include "editor/visible_marks.h"
 #include "lists/list_paths.h"
+#include "platform/paths.h"
 #include "support/sys_init.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -20,8 +21,6 @@
 namespace {
 
 constexpr char kKeyDirs[] = "cbDirs";
-
-bool IsAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
 }  // namespace
 
@@ -75,7 +74,7 @@ void BasePaths::AddTo(QVBoxLayout* rows) {
 
 std::string BasePaths::ShowFolders() {
   const std::string app_path = support::Trim(Text(eAppPath_));
-  SetColours(lPathsFor_, IsAbsolute(app_path) && support::DirExistsSx(app_path)
+  SetColours(lPathsFor_, platform::IsAbsolute(app_path) && support::DirExistsSx(app_path)
                              ? Qt::black
                              : QColor(kWrongColour));
   const std::pair<QLabel*, QLineEdit*> folders[] = {

@@ -10,6 +10,7 @@
 #include "app/kit/folder_picker.h"
 #include "app/kit/ini_fields.h"
 #include "app/kit/widget_kit.h"
+#include "platform/paths.h"
 #include "support/toolkit.h"
 
 namespace {
@@ -70,13 +71,13 @@ void FileBoxSettings::ShowComingFolder(const std::string& folder) {
 
 bool FileBoxSettings::ShowWrittenList(const std::string& list) {
   if (!support::FileExistsSx(list, 0)) return false;
-  ShowListFolder(list.substr(0, list.rfind('/') + 1));
+  ShowListFolder(list.substr(0, list.find_last_of(platform::kSeparators) + 1));
   return box_->SelectFile(list);
 }
 
 void FileBoxSettings::ApplyFolder() {
   const std::string folder = Text(cbPath_);
-  if (folder.empty() || folder.front() != '/' || !support::DirExistsSx(folder)) return;
+  if (!platform::IsAbsolute(folder) || !support::DirExistsSx(folder)) return;
   box_->SetFolder(folder);
   ComboHistorySx(cbPath_, kHistoryMax);
 }

@@ -10,6 +10,7 @@
 #include "app/kit/widget_kit.h"
 #include "lists/list_names.h"
 #include "lists/list_paths.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -26,8 +27,6 @@ constexpr char kKeySerNam[] = "SerNam";
 constexpr char kKeyNetWidth[] = "NetNam.Width";
 constexpr char kKeyLblWidth[] = "LblNam.Width";
 constexpr char kKeySerWidth[] = "SerNam.Width";
-
-bool IsAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
 void ReadCaption(TSplitterSx* handle, const char* key) {
   handle->setCaption(QString::fromStdString(ReadString(key, handle->caption().toStdString())));
@@ -148,7 +147,7 @@ void NameParts::FillFrom(const std::string& path) {
                                                   {eSerNam_, lists::kNameSerial}};
   for (const auto& [field, selector] : parts) {
     std::string part;
-    if (IsAbsolute(path)) lists::NamePartsSx(path, &part, selector, "");
+    if (platform::IsAbsolute(path)) lists::NamePartsSx(path, &part, selector, "");
     field->setText(QString::fromStdString(part));
   }
 }
@@ -167,7 +166,7 @@ std::string NameParts::NameFrom(const std::string& path) const {
     separators += caption.empty() ? ' ' : caption.front();
   }
   std::string name;
-  if (IsAbsolute(path)) lists::NamePartsSx(path, &name, lists::kNameAll, separators);
+  if (platform::IsAbsolute(path)) lists::NamePartsSx(path, &name, lists::kNameAll, separators);
   return name;
 }
 

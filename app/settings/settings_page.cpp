@@ -14,6 +14,7 @@
 #include "app/kit/ini_fields.h"
 #include "app/kit/widget_kit.h"
 #include "lists/list_paths.h"
+#include "platform/paths.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 
@@ -156,7 +157,7 @@ void SettingsPage::DeriveNames(bool set_name) {
   const std::string folder = paths_.ShowFolders();
   if (!folder.empty() && support::DirExistsSx(folder)) {
     file_box_.ShowListFolder(folder);
-  } else if (!folder.empty() && folder.front() == '/') {
+  } else if (platform::IsAbsolute(folder)) {
     file_box_.ShowComingFolder(folder);
   }
   std::string name = support::Trim(Text(cName_));
@@ -303,7 +304,7 @@ void SettingsPage::LoadBase() {
   DeriveNames(false);
   // Only an absolute folder means something to a program without a working directory.
   const std::string vol_path = paths_.vol_path();
-  if (!vol_path.empty() && vol_path.front() == '/' && support::DirExistsSx(vol_path)) {
+  if (platform::IsAbsolute(vol_path) && support::DirExistsSx(vol_path)) {
     file_box_.ShowFolder(vol_path);
   }
 }

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "common/temp_tree.h"
+#include "platform/files.h"
+#include "platform/mountinfo.h"
 #include "platform/paths.h"
-#include "platform/volume.h"
 
 namespace {
 
@@ -83,6 +84,37 @@ TEST(MountTableTest, ParsesEveryKindOfMount) {
   EXPECT_EQ(table[8].source, "none");
 }
 
+TEST(MountTableTest, EntriesAsTheRestOfTheProgramSeesThem) {
+  const MountTable table = ParseMountInfo(
+      "26 1 254:0 / / rw,relatime - ext4 /dev/vda2 rw\n"
+      "41 26 8:17 /photos /media/cd ro,nosuid - iso9660 /dev/sr0 ro\n"
+      "42 26 0:50 / /mnt/a nosuid,ro - nfs4 nas:/x rw\n"
+      "43 26 0:51 / /mnt/b rw,rootcontext=ro - tmpfs tmpfs rw\n");
+  ASSERT_EQ(table.size(), 4u);
+  const struct {
+    std::string mount_point, root, source, fs_type;
+    uint64_t device;
+    bool read_only;
+  } kWanted[] = {{"/", "/", "/dev/vda2", "ext4", (uint64_t{254} << 32), false},
+                 {"/media/cd", "/photos", "/dev/sr0", "iso9660", (uint64_t{8} << 32) | 17, true},
+                 {"/mnt/a", "/", "nas:/x", "nfs4", 50, true},
+                 {"/mnt/b", "/", "tmpfs", "tmpfs", 51, false}};
+  std::vector<platform::Mount> mounts;
+  for (size_t i = 0; i < table.size(); ++i) {
+    const platform::Mount mount = platform::MountOfEntry(table[i]);
+    EXPECT_EQ(mount.mount_point, kWanted[i].mount_point);
+    EXPECT_EQ(mount.root, kWanted[i].root);
+    EXPECT_EQ(mount.source, kWanted[i].source);
+    EXPECT_EQ(mount.fs_type, kWanted[i].fs_type);
+    EXPECT_EQ(mount.device, kWanted[i].device) << mount.mount_point;
+    EXPECT_EQ(mount.read_only, kWanted[i].read_only) << mount.mount_point;
+    mounts.push_back(mount);
+  }
+  EXPECT_EQ(platform::FileSystemTypeOf(mounts, (uint64_t{8} << 32) | 17), "iso9660");
+  EXPECT_EQ(platform::FileSystemTypeOf(mounts, 51), "tmpfs");
+  EXPECT_EQ(platform::FileSystemTypeOf(mounts, 52), "");
+}
+
 TEST(MountTableTest, PassesOverMalformedLines) {
   const MountTable table = ParseMountInfo(
       "\n"
@@ -154,17 +186,16 @@ TEST(MountTableTest, ATableWithoutUsableParentsStillAnswersByPrefix) {
 }
 
 TEST(MountTableTest, TheRunningSystemsTableHoldsTheTempDir) {
-  MountTable table;
-  ASSERT_TRUE(platform::ReadMountTable(&table));
-  const int root = FindMount(table, "/");
-  ASSERT_GE(root, 0);
-  EXPECT_EQ(table[static_cast<size_t>(root)].mount_point, "/");
+  ASSERT_FALSE(platform::MountedFileSystems().empty());
+  platform::Mount root;
+  ASSERT_TRUE(platform::MountOfPath("/", &root));
+  EXPECT_EQ(root.mount_point, "/");
 
   TempTree tree;
   const std::string resolved = platform::ResolveExisting(tree.root());
-  const int index = FindMount(table, resolved);
-  ASSERT_GE(index, 0);
-  const std::string& mount_point = table[static_cast<size_t>(index)].mount_point;
+  platform::Mount mount;
+  ASSERT_TRUE(platform::MountOfPath(tree.root(), &mount));
+  const std::string& mount_point = mount.mount_point;
   EXPECT_EQ(resolved.rfind(mount_point == "/" ? "/" : mount_point + "/", 0), 0u) << mount_point;
 
   platform::FileSystemFigures figures;
@@ -192,11 +223,10 @@ class DeviceTest : public ::testing::Test {
     std::filesystem::create_symlink(target, tree_.Path(relative));
   }
   platform::DeviceDirs Dirs() const { return {tree_.Path("sys/"), tree_.Path("dev/")}; }
-  MountEntry Mount(uint32_t major, uint32_t minor, const std::string& source,
-                   const std::string& type) const {
-    MountEntry mount;
-    mount.major = major;
-    mount.minor = minor;
+  platform::Mount Mount(uint32_t major, uint32_t minor, const std::string& source,
+                        const std::string& type) const {
+    platform::Mount mount;
+    mount.device = platform::DeviceNumber(major, minor);
     mount.source = source;
     mount.fs_type = type;
     mount.mount_point = "/media/x";
@@ -283,7 +313,7 @@ TEST_F(DeviceTest, OpticalDrivesByNameOrScsiType) {
 TEST_F(DeviceTest, MountsWithoutADeviceTellNothing) {
   tree_.Dir("sys/dev/block");
   tree_.Dir("dev/disk/by-label");
-  for (const MountEntry& mount :
+  for (const platform::Mount& mount :
        {Mount(0, 27, "tmpfs", "tmpfs"), Mount(0, 50, "nas:/export", "nfs4"),
         Mount(0, 53, "overlay", "overlay"), Mount(0, 60, tree_.Dir("not-a-device"), "ext4")}) {
     const platform::DeviceFacts facts = platform::QueryDevice(mount, Dirs());
@@ -323,7 +353,8 @@ TEST_F(DeviceTest, SpinningDisksByTheirQueueAPartitionByItsDisk) {
   Link("../../devices/ata2/block/sdb/sdb2", "sys/class/block/sdb2");
   EXPECT_TRUE(platform::IsRotational(Mount(0, 44, tree_.Path("dev/sdb2"), "btrfs"), Dirs()));
 
-  for (const MountEntry& mount : {Mount(0, 27, "tmpfs", "tmpfs"), Mount(0, 50, "nas:/x", "nfs4")})
+  for (const platform::Mount& mount :
+       {Mount(0, 27, "tmpfs", "tmpfs"), Mount(0, 50, "nas:/x", "nfs4")})
     EXPECT_FALSE(platform::IsRotational(mount, Dirs())) << mount.source;
 }
 
