@@ -29,9 +29,14 @@ uint32_t Saturate32(uint64_t value) {
   return value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
 }
 
+// Absolute as the system writes it: "/data", or on Windows "C:\data" and "\\host\share".
+bool IsAbsolute(const std::string& path) {
+  return !path.empty() && platform::AbsolutePath(path) == path;
+}
+
 // The mount that holds the absolute `path`; false when there is none or no table.
 bool MountOf(const std::string& path, platform::MountEntry* mount) {
-  if (path.empty() || path[0] != '/') return false;
+  if (!IsAbsolute(path)) return false;
   platform::MountTable table;
   if (!platform::ReadMountTable(&table)) return false;
   const int index = platform::FindMount(table, platform::ResolveExisting(path));
@@ -137,7 +142,7 @@ bool OnRotationalDisk(const std::string& path) {
 
 bool GetVolumeInfoSx(const std::string& path, TVolumeInfo* info) {
   *info = TVolumeInfo();
-  if (path.empty() || path[0] != '/') return false;
+  if (!IsAbsolute(path)) return false;
   platform::MountTable table;
   if (!platform::ReadMountTable(&table)) return false;
   const int index = platform::FindMount(table, platform::ResolveExisting(path));
@@ -147,7 +152,9 @@ bool GetVolumeInfoSx(const std::string& path, TVolumeInfo* info) {
   }
   const platform::MountEntry& mount = table[static_cast<size_t>(index)];
 
-  info->root_path = mount.mount_point == "/" ? "/" : mount.mount_point + "/";
+  // A drive's root ("C:\") ends with its separator already; no mount point here begins so.
+  const bool ends = mount.mount_point == "/" || mount.mount_point[0] != '/';
+  info->root_path = ends ? mount.mount_point : mount.mount_point + "/";
   info->source = mount.source;
   const bool network = fs::IsNetworkFileSystem(mount.fs_type);
   info->root_kind = network ? fs::kRootKindNetwork : fs::kRootKindDrive;

@@ -62,7 +62,11 @@ std::vector<std::wstring> DriveRoots() {
 }  // namespace
 
 // Each drive letter is a mount of its own, on top (its own parent). The volume serial
-// stands in for the device number: files on the volume carry the same in FileInfo.
+// stands in for the device number: files on the volume carry the same in FileInfo. Only
+// fixed and RAM drives are asked about their volume here: a drive without a disk in it, a
+// CD spinning up or a server that does not answer would hold every caller up for seconds,
+// and GetDriveTypeW never touches the medium. The drive a caller wants is asked by
+// QueryDevice and QueryFileSystem alone.
 bool ReadMountTable(MountTable* table) {
   table->clear();
   for (const std::wstring& root : DriveRoots()) {
@@ -71,16 +75,18 @@ bool ReadMountTable(MountTable* table) {
     entry.parent_id = entry.id;
     entry.root = "\\";
     entry.mount_point = Narrow(root);
+    entry.source = entry.mount_point;
+    const UINT type = GetDriveTypeW(root.c_str());
     VolumeInformation volume;
-    if (ReadVolumeInformation(root, &volume)) {
+    if ((type == DRIVE_FIXED || type == DRIVE_RAMDISK) && ReadVolumeInformation(root, &volume)) {
       entry.minor = volume.serial;
       entry.fs_type = volume.fs_type;
       entry.options = volume.flags & FILE_READ_ONLY_VOLUME ? "ro" : "rw";
+      wchar_t name[MAX_PATH + 1] = {};
+      if (GetVolumeNameForVolumeMountPointW(root.c_str(), name, MAX_PATH + 1)) {
+        entry.source = ShortForm(name);
+      }
     }
-    wchar_t name[MAX_PATH + 1] = {};
-    entry.source = GetVolumeNameForVolumeMountPointW(root.c_str(), name, MAX_PATH + 1)
-                       ? ShortForm(name)
-                       : entry.mount_point;
     table->push_back(std::move(entry));
   }
   return !table->empty();
