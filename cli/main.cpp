@@ -7,15 +7,14 @@
 #include "cli/commands.h"
 #include "cli/terminal_text.h"
 #include "cli/usage.h"
+#include "platform/console.h"
 #include "platform/interrupt.h"
 
 namespace {
 
 constexpr char kTryHelp[] = "Try 'checker-cli --help' for more information.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   if (argc < 2) {
     cli::PrintMessage("missing command");
     std::cerr << kTryHelp;
@@ -53,3 +52,12 @@ int main(int argc, char** argv) {
   std::cerr << kTryHelp;
   return 2;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands the arguments over as UTF-16 here; the program inside works in UTF-8.
+int wmain(int argc, wchar_t** argv) { return platform::RunWithUtf8Arguments(argc, argv, Run); }
+#else
+int main(int argc, char** argv) { return Run(argc, argv); }
+#endif

@@ -75,4 +75,18 @@ bool FileTimeToLocalDateTime(FileTime time, DateTime* out) {
   return true;
 }
 
+FileTime DateTimeToFileTime(const DateTime& utc) {
+  SYSTEMTIME fields = {};
+  fields.wYear = static_cast<WORD>(utc.year);
+  fields.wMonth = static_cast<WORD>(utc.month);
+  fields.wDay = static_cast<WORD>(utc.day);
+  fields.wHour = static_cast<WORD>(utc.hour);
+  fields.wMinute = static_cast<WORD>(utc.minute);
+  fields.wSecond = static_cast<WORD>(utc.second);
+  fields.wMilliseconds = static_cast<WORD>(utc.millisecond);
+  FILETIME out;
+  // Fields no calendar holds give the start of the count, as a time never written.
+  return SystemTimeToFileTime(&fields, &out) ? FromFileTime(out) : 0;
+}
+
 }  // namespace platform

@@ -19,12 +19,19 @@ namespace {
 std::atomic<DirEntryHook> g_dir_entry_hook{nullptr};
 
 constexpr int64_t kUnitsFrom1601To1970 = 116444736000000000LL;
-// The attribute bits the lists keep: read-only, hidden, system, directory, archive.
-constexpr DWORD kListedAttributes = 0x37;
+// The attribute bits of the find-data record: read-only, hidden, system, directory,
+// archive, normal, temporary, compressed, offline; and the two that mark a file whose data
+// is not on this disk (a cloud placeholder), which the lists leave out.
+constexpr DWORD kRecallOnOpen = 0x40000, kRecallOnDataAccess = 0x400000;
+constexpr DWORD kListedAttributes = 0x37 | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                    FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_OFFLINE |
+                                    kRecallOnOpen | kRecallOnDataAccess;
 
 FileTime Join(DWORD high, DWORD low) { return (FileTime{high} << 32) | low; }
 int64_t NsSince1970(int64_t units) { return (units - kUnitsFrom1601To1970) * 100; }
 
+// Any reparse point (a link, a junction, a cloud placeholder whose reading would fetch its
+// data) is passed over, never followed or read.
 EntryKind KindOf(DWORD attributes) {
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::kOther;
   return attributes & FILE_ATTRIBUTE_DIRECTORY ? EntryKind::kDirectory : EntryKind::kFile;
@@ -67,7 +74,26 @@ struct Listing {
   bool started = false;
   bool ended = false;
   std::string name;
+  // The record of the entry Next gave last, from the listing itself: a lookup of that name
+  // needs no open of its own. The volume's serial stands for the device, as InfoOfHandle.
+  FileInfo record;
+  DWORD serial = 0;
 };
+
+FileInfo RecordOf(const FILE_ID_BOTH_DIR_INFO& entry, DWORD serial) {
+  FileInfo info;
+  info.attributes = entry.FileAttributes & kListedAttributes;
+  info.kind = KindOf(entry.FileAttributes);
+  info.creation_time = static_cast<FileTime>(entry.CreationTime.QuadPart);
+  info.last_access_time = static_cast<FileTime>(entry.LastAccessTime.QuadPart);
+  info.last_write_time = static_cast<FileTime>(entry.LastWriteTime.QuadPart);
+  if (info.kind == EntryKind::kFile) info.size = static_cast<uint64_t>(entry.EndOfFile.QuadPart);
+  info.device = DeviceNumber(0, serial);
+  info.inode = static_cast<uint64_t>(entry.FileId.QuadPart);
+  info.write_ns = NsSince1970(entry.LastWriteTime.QuadPart);
+  info.change_ns = NsSince1970(entry.ChangeTime.QuadPart);
+  return info;
+}
 
 bool HasWildcard(std::string_view text) { return text.find_first_of("*?") != text.npos; }
 
@@ -248,7 +274,10 @@ DirReader::~DirReader() { Close(); }
 bool DirReader::Adopt(int fd) {
   Close();
   fd_ = fd;
-  dir_ = new Listing();
+  auto* listing = new Listing();
+  BY_HANDLE_FILE_INFORMATION self;
+  if (GetFileInformationByHandle(HandleOf(fd), &self)) listing->serial = self.dwVolumeSerialNumber;
+  dir_ = listing;
   return true;
 }
 
@@ -323,13 +352,20 @@ bool DirReader::Next(std::string_view* name, EntryKind* kind) {
         return false;
       }
     }
+    listing->record = RecordOf(*entry, listing->serial);
     *name = listing->name;
-    *kind = KindOf(entry->FileAttributes);
+    *kind = listing->record.kind;
     return true;
   }
 }
 
 bool DirReader::Stat(std::string_view name, FileInfo* info) const {
+  const auto* listing = static_cast<const Listing*>(dir_);
+  if (listing != nullptr && listing->started && name == listing->name &&
+      listing->record.kind != EntryKind::kOther) {
+    *info = listing->record;
+    return true;
+  }
   return StatIn(fd_, name, info);
 }
 

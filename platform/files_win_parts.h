@@ -31,4 +31,10 @@ HANDLE OpenToLook(const std::wstring& path);
 std::wstring PathOfHandle(HANDLE h);
 std::wstring ChildPath(int dir, std::string_view name);
 
+// MoveFileExW with write-through, tried again for a while when another program's open
+// file refuses it (scanners and indexers hold files for moments). With
+// MOVEFILE_REPLACE_EXISTING a POSIX rename comes first, which replaces a file others hold
+// open with delete sharing. GetLastError tells.
+bool MoveWithRetries(const std::wstring& from, const std::wstring& to, DWORD flags);
+
 }  // namespace platform::win_parts

@@ -39,6 +39,8 @@ void InstallStopSignals() {
 
 bool StopSignalReceived() { return g_stop.load(std::memory_order_relaxed); }
 
+const std::atomic<bool>* StopSignalFlag() { return &g_stop; }
+
 void ResetStopSignal() { g_stop.store(false, std::memory_order_relaxed); }
 
 // Windows has no file-size signal: a write past a limit fails with an error of its own.

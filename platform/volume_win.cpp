@@ -60,11 +60,19 @@ std::vector<std::wstring> DriveRoots() {
   return roots;
 }
 
-// The volume whose root is `root`, as a mount of its own.
-Mount MountAt(const std::wstring& root) {
+// The volume whose root is `root`, as a mount of its own. Unless `ask`, only fixed and RAM
+// drives are asked about their volume: a drive without a disk in it, a CD spinning up or a
+// server that does not answer would hold every caller up for seconds, and GetDriveTypeW
+// never touches the medium.
+Mount MountAt(const std::wstring& root, bool ask) {
   Mount mount;
   mount.mount_point = ShortForm(root);
   mount.root = "\\";
+  const UINT type = GetDriveTypeW(root.c_str());
+  if (!ask && type != DRIVE_FIXED && type != DRIVE_RAMDISK) {
+    mount.source = mount.mount_point;
+    return mount;
+  }
   VolumeInformation volume;
   if (ReadVolumeInformation(root, &volume)) {
     mount.device = DeviceNumber(0, volume.serial);
@@ -84,14 +92,14 @@ Mount MountAt(const std::wstring& root) {
 // in FileInfo.
 std::vector<Mount> MountedFileSystems() {
   std::vector<Mount> mounts;
-  for (const std::wstring& root : DriveRoots()) mounts.push_back(MountAt(root));
+  for (const std::wstring& root : DriveRoots()) mounts.push_back(MountAt(root, false));
   return mounts;
 }
 
 bool MountOfPath(const std::string& path, Mount* mount) {
   const std::wstring root = VolumeRoot(path);
   if (root.empty()) return false;
-  *mount = MountAt(root);
+  *mount = MountAt(root, true);
   return true;
 }
 

@@ -12,26 +12,9 @@
 namespace platform {
 
 using win_parts::kShareAll;
+using win_parts::MoveWithRetries;
 
 namespace {
-
-// A rename another program's open file refuses is tried again for a while: scanners and
-// indexers hold files for moments.
-constexpr int kRenameTries = 10;
-constexpr DWORD kRenamePauseMs = 100;
-
-bool MoveWithRetries(const std::wstring& from, const std::wstring& to, DWORD flags) {
-  for (int tries = 0;; ++tries) {
-    if (MoveFileExW(from.c_str(), to.c_str(), flags | MOVEFILE_WRITE_THROUGH)) return true;
-    const DWORD code = GetLastError();
-    if (tries + 1 >= kRenameTries ||
-        (code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED)) {
-      SetLastError(code);
-      return false;
-    }
-    Sleep(kRenamePauseMs);
-  }
-}
 
 // A name of our own beside `path`: the stem, the process and a counter.
 std::string NameBeside(const std::string& path, const char* stem) {
