@@ -103,29 +103,6 @@ MountTable ParseMountInfo(std::string_view text) {
   return table;
 }
 
-#ifdef _WIN32
-// Drive roots and folders a volume is mounted on ("C:\", "C:\Mounts\Disk\", each ending
-// with a backslash): the longest one the path begins with, letters without regard to case.
-int FindMount(const MountTable& table, std::string_view path) {
-  std::string wanted(path);
-  for (char& c : wanted) {
-    if (c == '/') c = '\\';
-  }
-  if (wanted.empty() || wanted.back() != '\\') wanted += '\\';
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  int best = -1;
-  for (size_t i = 0; i < table.size(); ++i) {
-    const std::string& point = table[i].mount_point;
-    if (point.empty() || point.size() > wanted.size()) continue;
-    bool holds = true;
-    for (size_t k = 0; k < point.size() && holds; ++k) holds = lower(point[k]) == lower(wanted[k]);
-    if (holds && (best < 0 || point.size() > table[best].mount_point.size())) {
-      best = static_cast<int>(i);
-    }
-  }
-  return best;
-}
-#else
 int FindMount(const MountTable& table, std::string_view path) {
   if (path.empty() || path[0] != '/') return -1;
   // Walk down the mount tree from the top: a mount made over a directory hides every
@@ -168,7 +145,6 @@ int FindMount(const MountTable& table, std::string_view path) {
   }
   return current;
 }
-#endif
 
 std::string DecodeUdevName(std::string_view name) {
   auto hex = [](char c) -> int {
