@@ -8,6 +8,8 @@
 #include <string>
 
 #include "common/temp_tree.h"
+#include "common/test_os.h"
+#include "platform/paths.h"
 #include "support/msg.h"
 #include "support/recording_msg.h"
 
@@ -22,13 +24,13 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const std::string& value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
+    testing_support::SetEnv(name, value);
   }
   ~ScopedEnv() {
     if (old_) {
-      setenv(name_, old_->c_str(), 1);
+      testing_support::SetEnv(name_, *old_);
     } else {
-      unsetenv(name_);
+      testing_support::UnsetEnv(name_);
     }
   }
   ScopedEnv(const ScopedEnv&) = delete;
@@ -85,7 +87,8 @@ class SysInitEnvTest : public ::testing::Test {
 
 TEST_F(SysInitEnvTest, NamesFollowTheProgramAndTheAppDirVariable) {
   EXPECT_EQ(SysInitSx(), support::InitStatus::kReady);
-  const std::string program = std::filesystem::read_symlink("/proc/self/exe").stem().string();
+  const std::string program =
+      testing_support::TextOf(testing_support::PathOf(platform::ExecutablePath()).stem());
   EXPECT_EQ(SxAppName, program);
   EXPECT_EQ(SxAppDir, app_dir_);
   EXPECT_EQ(SxAppIniFile, app_dir_ + program + ".Ini");
