@@ -16,9 +16,9 @@
 #include "common/run_command.h"
 #include "common/temp_tree.h"
 #include "common/test_os.h"
-#include "platform/files.h"
 #include "common/test_text.h"
 #include "lists/list_names.h"
+#include "platform/files.h"
 
 namespace {
 

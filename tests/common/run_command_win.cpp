@@ -66,8 +66,7 @@ HANDLE InheritableTempFile() {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   return CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
-                     CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                     nullptr);
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
 std::string ReadFromStart(HANDLE h) {
@@ -85,8 +84,8 @@ CommandResult RunCommand(const std::string& program, const std::vector<std::stri
                          const std::vector<std::string>& env) {
   CommandResult result;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  const HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                &inherit, OPEN_EXISTING, 0, nullptr);
+  const HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                OPEN_EXISTING, 0, nullptr);
   const HANDLE out = InheritableTempFile();
   const HANDLE err = InheritableTempFile();
   const std::wstring application = platform::Widen(program);
@@ -101,8 +100,7 @@ CommandResult RunCommand(const std::string& program, const std::vector<std::stri
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
   if (CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                     CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
-                     &process)) {
+                     CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);

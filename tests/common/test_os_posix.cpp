@@ -66,8 +66,7 @@ int ExitStatusOfChild(const std::function<int()>& body, uint64_t file_size_limit
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-bool SetUserAttribute(const std::string& path, const std::string& name,
-                      const std::string& value) {
+bool SetUserAttribute(const std::string& path, const std::string& name, const std::string& value) {
   return setxattr(path.c_str(), ("user." + name).c_str(), value.data(), value.size(), 0) == 0;
 }
 

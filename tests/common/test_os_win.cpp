@@ -18,16 +18,15 @@ FILETIME ToFileTime(int64_t ns) {
 }
 
 int64_t Nanoseconds(const FILETIME& t) {
-  const int64_t units = static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) |
-                                             t.dwLowDateTime);
+  const int64_t units =
+      static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
   return (units - kUnitsTo1970) * 100;
 }
 
 HANDLE OpenForTimes(const std::string& path, DWORD access) {
   return CreateFileW(platform::LongPath(path).c_str(), access,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                     nullptr);
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 }  // namespace
@@ -73,9 +72,7 @@ int MakeFifo(const std::string&) { return -1; }
 
 // No fork, no file-size limit, no extended attributes of Linux's kind.
 int ExitStatusOfChild(const std::function<int()>&, uint64_t) { return -1; }
-bool SetUserAttribute(const std::string&, const std::string&, const std::string&) {
-  return false;
-}
+bool SetUserAttribute(const std::string&, const std::string&, const std::string&) { return false; }
 std::string UserAttribute(const std::string&, const std::string&) { return {}; }
 
 bool RunsAsRoot() { return false; }

@@ -24,8 +24,8 @@ using testing_support::TempTree;
 constexpr platform::FileTime kCreated = (1623745800ULL + 11644473600ULL) * 10000000ULL;
 
 HANDLE OpenWide(const std::string& path, DWORD share) {
-  return CreateFileW(platform::LongPath(path).c_str(), GENERIC_READ, share, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  return CreateFileW(platform::LongPath(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 void SetCreationTime(const std::string& path, platform::FileTime time) {

@@ -73,8 +73,7 @@ class RepairFileTest : public ::testing::Test {
     ASSERT_TRUE(testing_support::GetFileTimes(target_, &times));
     const int64_t seconds = times.write_ns / 1000000000;
     key_ = {"DISK", "/listed/photo.jpg", sizeof kGood - 1,
-            repair::ListWriteTime((seconds + 11644473600ULL) * 10000000ULL),
-            IdField(target_)};
+            repair::ListWriteTime((seconds + 11644473600ULL) * 10000000ULL), IdField(target_)};
     ASSERT_EQ(key_.id.size(), 11u);
     for (const char* copy : {"one/photo.jpg", "two/photo.jpg"}) {
       const std::string path = tree_.Path(copy);

@@ -175,7 +175,9 @@ TEST(RunPreflightTest, RefusesOrPreparesEachRun) {
         const std::string name = testing_support::TextOf(entry.path().filename());
         // Each a copy of the list it is named after.
         const std::string list = name.ends_with(".v00") ? "out/run.v00" : "out/run.t00";
-        EXPECT_EQ(TempTree::Read(testing_support::TextOf(entry.path())), TempTree::Read(tree.Path(list))) << name;
+        EXPECT_EQ(TempTree::Read(testing_support::TextOf(entry.path())),
+                  TempTree::Read(tree.Path(list)))
+            << name;
         ++backups;
       }
     }
