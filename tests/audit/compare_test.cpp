@@ -2,9 +2,7 @@
 
 #include "audit/compare.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <atomic>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include "audit/verify_run.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 
 namespace {
 
@@ -53,8 +52,7 @@ class CompareTest : public ::testing::Test {
  protected:
   void Put(const std::string& path, const Seen& seen) {
     const std::string full = tree_.File("data/" + path, seen.bytes);
-    const struct timespec times[2] = {{seen.time, 0}, {seen.time, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, full.c_str(), times, 0), 0) << full;
+    ASSERT_TRUE(testing_support::SetFileTimes(full, testing_support::AtSecond(seen.time))) << full;
   }
 
   // A list of the data tree, written by the command-line program's scan.

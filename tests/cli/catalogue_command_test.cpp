@@ -1,11 +1,7 @@
 // checker-cli volumes, find and copies over lists that real scans wrote: several
 // volumes faked with --label and --serial, the answers worked out from the trees.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,8 +15,10 @@
 #include "catalogue/sqlite_db.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 #include "common/test_text.h"
 #include "lists/list_names.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -68,8 +66,7 @@ class CatalogueCommandTest : public ::testing::Test {
     for (const auto& [relative, content] : files) {
       const std::string path = tree_.File("volumes/" + name + "/" + relative, content);
       const time_t time = kBaseTime + 3600 * static_cast<time_t>(made_.size());
-      const struct timespec times[2] = {{time, 0}, {time, 0}};
-      ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+      ASSERT_TRUE(testing_support::SetFileTimes(path, testing_support::AtSecond(time)));
       made_.push_back({name, path, relative.substr(relative.rfind('/') + 1), content, time});
     }
     ScanInto(name, label, serial, root);
@@ -470,10 +467,10 @@ TEST_F(CatalogueCommandTest, SkipsDamagedForeignAndReadsLockedLists) {
   tree_.File("catalogue/Foreign.v00", "just some notes\n");
   const size_t line = static_cast<size_t>(
       std::count(damaged.begin(), damaged.begin() + static_cast<long>(third_line), '\n') + 1);
-  const int fd = open((catalogue_ + "Backup.v00").c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  platform::File held;
+  ASSERT_TRUE(held.Open(catalogue_ + "Backup.v00", platform::OpenMode::kReadWriteLocked));
   const CommandResult r = Query({"find", "*"});
-  close(fd);
+  held.Close();
   EXPECT_EQ(SortedLines(r.out), Expected([](const Made&) { return true; }));
   EXPECT_EQ(r.err, "checker-cli: " + catalogue_ + "Damaged.v00: line " + std::to_string(line) +
                        ": not a line of an id list; left out of the catalogue\n"
@@ -509,8 +506,7 @@ TEST_F(CatalogueCommandTest, FollowsListsThatChangeAppearAndGo) {
   garden.time = kBaseTime - 7200;
   for (const Made& file : {made_.back(), garden}) {
     tree_.File(file.path.substr(tree_.root().size()), file.content);
-    const struct timespec times[2] = {{file.time, 0}, {file.time, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, file.path.c_str(), times, 0), 0);
+    ASSERT_TRUE(testing_support::SetFileTimes(file.path, testing_support::AtSecond(file.time)));
   }
   std::filesystem::remove(made_[3].path);
   made_.erase(made_.begin() + 3);

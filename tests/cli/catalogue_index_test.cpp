@@ -3,11 +3,8 @@
 // full disk, who may read the index, its files damaged, cut or of another version, whole
 // paths searched, a first page of results taken from several lists, a list replaced whole.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,6 +16,8 @@
 
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "common/test_os.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -75,7 +74,7 @@ class CatalogueIndexTest : public ::testing::Test {
   std::vector<std::string> Parts() const {
     std::vector<std::string> parts;
     for (const auto& entry : std::filesystem::directory_iterator(IndexFile() + "-names"))
-      parts.push_back(entry.path());
+      parts.push_back(testing_support::TextOf(entry.path()));
     std::sort(parts.begin(), parts.end());
     return parts;
   }
@@ -246,10 +245,10 @@ TEST_F(CatalogueIndexTest, CommandWhileAnotherWritesAnswersFromWhatIsCommitted) 
   const std::vector<std::string> one = Volume("One", {"same.txt"}, catalogue_);
   ASSERT_EQ(FoundPaths(Find({"same"}).out), one);
   const std::vector<std::string> two = Volume("Two", {"same.txt"}, catalogue_);
-  const int writer = open((IndexFile() + ".lock").c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_EQ(flock(writer, LOCK_EX | LOCK_NB), 0);
+  platform::File writer;
+  ASSERT_TRUE(writer.Open(IndexFile() + ".lock", platform::OpenMode::kReadWriteLocked));
   const CommandResult r = Find({"same"});
-  close(writer);
+  writer.Close();
   EXPECT_EQ(FoundPaths(r.out), one);
   EXPECT_EQ(r.err,
             "checker-cli: 1 list is not in the catalogue index yet: another command is indexing "
@@ -267,7 +266,7 @@ TEST_F(CatalogueIndexTest, IndexIsReadableByItsOwnerOnly) {
   ASSERT_EQ(first.exit_code, 0) << first.err;
   const auto mode = [](const std::string& path) {
     struct stat st;
-    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    return stat(path.c_str(), &st) == 0 ? static_cast<unsigned>(st.st_mode & 07777) : 0u;
   };
   EXPECT_EQ(mode(tree_.Path("cache/checker")), 0700u);
   const std::string index = IndexFile();
@@ -288,7 +287,7 @@ TEST_F(CatalogueIndexTest, IndexIsReadableByItsOwnerOnly) {
 
 // A small file system of its own stands for a full disk; only root can mount one.
 TEST_F(CatalogueIndexTest, FullDiskNamesTheFirstErrorAndLeavesNoPartialIndex) {
-  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system takes root";
+  if (!testing_support::RunsAsRoot()) GTEST_SKIP() << "mounting a small file system takes root";
   const std::string cache = tree_.Dir("cache");
   if (std::system(("mount -t tmpfs -o size=96k tmpfs '" + cache + "' 2>/dev/null").c_str()) != 0) {
     GTEST_SKIP() << "cannot mount a tmpfs here";
@@ -303,7 +302,7 @@ TEST_F(CatalogueIndexTest, FullDiskNamesTheFirstErrorAndLeavesNoPartialIndex) {
   std::vector<std::string> left;
   if (std::filesystem::exists(cache + "checker")) {
     for (const auto& entry : std::filesystem::directory_iterator(cache + "checker")) {
-      const std::string name = entry.path().filename();
+      const std::string name = testing_support::TextOf(entry.path().filename());
       if (name.ends_with(".db") || name.ends_with("-wal") || name.ends_with("-shm") ||
           (name.ends_with("-names") && !std::filesystem::is_empty(entry.path()))) {
         left.push_back(name);

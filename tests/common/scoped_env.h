@@ -5,19 +5,21 @@
 #include <optional>
 #include <string>
 
+#include "common/test_os.h"
+
 namespace testing_support {
 
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const std::string& value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
+    SetEnv(name, value);
   }
   ~ScopedEnv() {
     if (old_) {
-      setenv(name_, old_->c_str(), 1);
+      SetEnv(name_, *old_);
     } else {
-      unsetenv(name_);
+      UnsetEnv(name_);
     }
   }
   ScopedEnv(const ScopedEnv&) = delete;

@@ -1,8 +1,5 @@
 #include "common/temp_tree.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -10,28 +7,36 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/test_os.h"
+#include "platform/paths.h"
+
 namespace fs = std::filesystem;
 
 namespace testing_support {
 
+fs::path PathOf(std::string_view utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string TextOf(const fs::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return std::string(utf8.begin(), utf8.end());
+}
+
 TempTree::TempTree() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/checker-test-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern + "/";
+  root_ = platform::MakeTempDir("checker-test-");
+  if (root_.empty()) throw std::runtime_error("cannot make a temporary directory");
 }
 
 TempTree::~TempTree() {
   std::error_code ec;
   // Tests may leave unreadable directories behind.
   for (auto it = fs::recursive_directory_iterator(
-           root_, fs::directory_options::skip_permission_denied, ec);
+           PathOf(root_), fs::directory_options::skip_permission_denied, ec);
        !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (it->is_directory(ec) && !it->is_symlink(ec))
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
   }
-  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::remove_all(root_, ec);
+  fs::permissions(PathOf(root_), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(PathOf(root_), ec);
 }
 
 std::string TempTree::Path(std::string_view relative) const {
@@ -40,29 +45,28 @@ std::string TempTree::Path(std::string_view relative) const {
 
 std::string TempTree::File(std::string_view relative, std::string_view contents) {
   const std::string path = Path(relative);
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  fs::create_directories(PathOf(path).parent_path());
+  std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
   out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
   return path;
 }
 
 std::string TempTree::Dir(std::string_view relative) {
   std::string path = Path(relative);
-  fs::create_directories(path);
-  if (path.back() != '/') path += '/';
+  fs::create_directories(PathOf(path));
+  if (path.back() != '/' && path.back() != fs::path::preferred_separator) path += '/';
   return path;
 }
 
 bool RewriteKeepingTimes(const std::string& path, std::string_view contents) {
-  struct stat before;
-  if (stat(path.c_str(), &before) != 0) return false;
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
-  const struct timespec times[2] = {before.st_atim, before.st_mtim};
-  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+  FileTimes before;
+  if (!GetFileTimes(path, &before)) return false;
+  std::ofstream(PathOf(path), std::ios::binary | std::ios::trunc) << contents;
+  return SetFileTimes(path, before);
 }
 
 std::string TempTree::Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
@@ -70,8 +74,9 @@ std::string TempTree::Read(const std::string& path) {
 
 std::string TempTree::FileEndingWith(const std::string& folder, std::string_view tail) {
   std::error_code missing;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, missing)) {
-    if (entry.path().filename().string().ends_with(tail)) return entry.path();
+  for (const auto& entry : fs::directory_iterator(PathOf(folder), missing)) {
+    const std::string path = TextOf(entry.path());
+    if (TextOf(entry.path().filename()).ends_with(tail)) return path;
   }
   return {};
 }

@@ -3,6 +3,7 @@
 // real trees in it.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,7 @@ class TempTree {
   TempTree(const TempTree&) = delete;
   TempTree& operator=(const TempTree&) = delete;
 
-  // Absolute path of the root, with a trailing "/".
+  // Absolute path of the root, with a trailing separator ("/", or "\\" on Windows).
   const std::string& root() const { return root_; }
   // root() + relative.
   std::string Path(std::string_view relative) const;
@@ -32,6 +33,11 @@ class TempTree {
  private:
   std::string root_;
 };
+
+// The path of UTF-8 text, and the UTF-8 text of a path, on every system (a narrow text
+// alone means the ANSI code page to Windows' C++ library).
+std::filesystem::path PathOf(std::string_view utf8);
+std::string TextOf(const std::filesystem::path& path);
 
 // Writes `contents` over the file at `path` and gives it back its access and write
 // times, as a disk that rots behind its file system. False when it cannot.

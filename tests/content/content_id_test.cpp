@@ -1,8 +1,6 @@
 #include "content/content_id.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -412,25 +410,15 @@ class MappedFile {
  public:
   MappedFile(const std::string& path, bool map) {
     if (!map) return;
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    size_ = static_cast<size_t>(fs::file_size(path));
-    data_ = mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd_, 0);
-    EXPECT_NE(data_, MAP_FAILED) << path;
-    if (data_ == MAP_FAILED) return;
+    EXPECT_TRUE(file_.Open(path)) << path << ": " << file_.ErrorText();
     volatile uint32_t sum = 0;
-    for (size_t at = 0; at < size_; at += 4096) sum = sum + static_cast<const uint8_t*>(data_)[at];
+    for (uint64_t at = 0; at < file_.size(); at += 4096) {
+      sum = sum + static_cast<uint8_t>(file_.data()[at]);
+    }
   }
-  ~MappedFile() {
-    if (data_ != nullptr && data_ != MAP_FAILED) munmap(data_, size_);
-    if (fd_ >= 0) close(fd_);
-  }
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
 
  private:
-  int fd_ = -1;
-  size_t size_ = 0;
-  void* data_ = nullptr;
+  platform::MappedFile file_;
 };
 
 // How a case reads the file: in one read, in several through a smaller buffer, or in

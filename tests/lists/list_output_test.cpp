@@ -1,16 +1,13 @@
 #include "lists/list_output.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 
 namespace {
 
@@ -107,27 +104,23 @@ TEST(ListOutputTest, FullDiskKeepsWholeLinesAndStampsTheRunStopped) {
   std::string lines;
   for (int i = 0; i < 40; ++i) lines += kFileLine;
   const size_t limit = kHeader.size() + 2 + 3 * kFileLine.size() + 20;
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    const struct rlimit rl = {limit, limit};
-    setrlimit(RLIMIT_FSIZE, &rl);
-    ListOutput list(path);
-    support::StringList done;
-    if (list.Hold() != ListFault::kNone || list.Prepare(false, &done) != ListFault::kNone) _exit(2);
-    list.AppendHeader(kHeader, kStampAt);
-    list.Append("\r\n" + lines);
-    bool finished = true;
-    const platform::DateTime end{2027, 1, 2, 3, 4, 5, 0};
-    const ListFault fault = list.Finish(end, &finished, false);
-    list.Release();
-    _exit(fault == ListFault::kWrite && !finished ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const int status = testing_support::ExitStatusOfChild(
+      [&] {
+        ListOutput list(path);
+        support::StringList done;
+        if (list.Hold() != ListFault::kNone || list.Prepare(false, &done) != ListFault::kNone) {
+          return 2;
+        }
+        list.AppendHeader(kHeader, kStampAt);
+        list.Append("\r\n" + lines);
+        bool finished = true;
+        const platform::DateTime end{2027, 1, 2, 3, 4, 5, 0};
+        const ListFault fault = list.Finish(end, &finished, false);
+        list.Release();
+        return fault == ListFault::kWrite && !finished ? 0 : 1;
+      },
+      limit);
+  EXPECT_EQ(status, 0);
   std::string expected = kHeader + "\r\n" + kFileLine + kFileLine + kFileLine;
   expected.replace(kStampAt, 22, "2027-01-02 03:04:05 C ");
   EXPECT_EQ(TempTree::Read(path), expected);

@@ -1,8 +1,6 @@
 #include "lists/list_paths.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <ctime>
 #include <filesystem>
@@ -10,6 +8,7 @@
 #include <string>
 
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 
 namespace {
 
@@ -130,8 +129,7 @@ TEST(BackUpListTest, EveryListOfOneSecondKeepsAWholeCopyOfItsOwn) {
   // The second whole list was saved before: no new copy.
   for (const std::string& bytes : {whole, std::string("two\r\n"), whole, std::string("3\r\n")}) {
     tree.File("lists/run.v00", bytes);
-    const timespec times[2] = {{written, 0}, {written, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, list.c_str(), times, 0), 0);
+    ASSERT_TRUE(testing_support::SetFileTimes(list, testing_support::AtSecond(written)));
     std::string error;
     ASSERT_TRUE(lists::BackUpList(list, folder, &error)) << error;
   }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/types.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -12,6 +10,7 @@
 #include <string>
 
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 #include "platform/clock.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
@@ -54,10 +53,10 @@ TEST_F(FilesTest, StatPathMapsAttributesSizeAndKind) {
 TEST_F(FilesTest, LinksAndSpecialFilesAreNeverCatalogued) {
   const std::string file = tree_.File("real", "data");
   const std::string dir = tree_.Dir("d");
-  ASSERT_EQ(symlink(file.c_str(), tree_.Path("link").c_str()), 0);
-  ASSERT_EQ(symlink(dir.c_str(), tree_.Path("dlink").c_str()), 0);
-  ASSERT_EQ(symlink("/nowhere/at/all", tree_.Path("dangling").c_str()), 0);
-  ASSERT_EQ(mkfifo(tree_.Path("fifo").c_str(), 0644), 0);
+  ASSERT_EQ(testing_support::MakeSymlink(file, tree_.Path("link")), 0);
+  ASSERT_EQ(testing_support::MakeSymlink(dir, tree_.Path("dlink")), 0);
+  ASSERT_EQ(testing_support::MakeSymlink("/nowhere/at/all", tree_.Path("dangling")), 0);
+  ASSERT_EQ(testing_support::MakeFifo(tree_.Path("fifo")), 0);
   FileInfo info;
   EXPECT_FALSE(platform::StatPath(tree_.Path("link"), &info));
   EXPECT_FALSE(platform::StatPath(tree_.Path("dlink"), &info));
@@ -237,7 +236,7 @@ TEST(PathsTest, AbsoluteAndResolvedPaths) {
 
   TempTree tree;
   tree.Dir("real/inner");
-  ASSERT_EQ(symlink(tree.Path("real").c_str(), tree.Path("alias").c_str()), 0);
+  ASSERT_EQ(testing_support::MakeSymlink(tree.Path("real"), tree.Path("alias")), 0);
   const std::string resolved_root = platform::ResolveExisting(tree.root());
   EXPECT_EQ(platform::ResolveExisting(tree.Path("alias/inner/missing/more/")),
             resolved_root + "real/inner/missing/more/");
@@ -253,8 +252,8 @@ namespace {
 // whatever was swapped in since shows when asked, not before.
 TEST_F(FilesTest, ListedFileOpensWithoutAskingAndReadsAtAnyOffset) {
   const std::string file = tree_.File("data", "0123456789");
-  ASSERT_EQ(symlink(file.c_str(), tree_.Path("link").c_str()), 0);
-  ASSERT_EQ(mkfifo(tree_.Path("fifo").c_str(), 0644), 0);
+  ASSERT_EQ(testing_support::MakeSymlink(file, tree_.Path("link")), 0);
+  ASSERT_EQ(testing_support::MakeFifo(tree_.Path("fifo")), 0);
   const std::string dir = tree_.Dir("sub");
   platform::DirReader reader;
   ASSERT_TRUE(reader.Open(tree_.root()));

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 #include "platform/files.h"
 #include "platform/mountinfo.h"
 #include "platform/paths.h"
@@ -327,7 +328,7 @@ TEST_F(DeviceTest, MountsWithoutADeviceTellNothing) {
 
 TEST_F(DeviceTest, NeverOpensAFifoNamedAsSource) {
   const std::string fifo = tree_.Path("fifo");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(testing_support::MakeFifo(fifo), 0);
   // Opening it for reading would block this test forever.
   const platform::DeviceFacts facts = platform::QueryDevice(Mount(0, 70, fifo, "ext4"), Dirs());
   EXPECT_EQ(facts.device, "");

@@ -6,8 +6,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -17,6 +15,7 @@
 #include <string>
 
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 #include "platform/clock.h"
 #include "repair/device_read.h"
 
@@ -76,17 +75,12 @@ TEST_F(MendTest, AKillAtAnyStepLeavesAWholeFileUnderTheName) {
       if (entry.path().filename() != "photo.jpg") std::filesystem::remove(entry.path());
     }
     g_stop_at = c.step;
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const int status = testing_support::ExitStatusOfChild([&] {
       repair::SetMendHookForTesting(ExitAt);
       repair::Mend(Request(tree_));
-      _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 42);
+      return 0;
+    });
+    EXPECT_EQ(status, 42);
     EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), c.left);
     // A mend a second later finishes the work and leaves no temporary behind.
     repair::MendRequest later = Request(tree_);
@@ -142,8 +136,8 @@ TEST_F(MendTest, AStopBeforeTheRenameUndoesTheMend) {
 TEST_F(MendTest, TheMendedFileHasTheDamagedOnesModeAttributesAndTheListedTime) {
   const std::string target = tree_.Path("disk/photo.jpg");
   ASSERT_EQ(chmod(target.c_str(), 0640), 0);
-  const bool attributes = setxattr(target.c_str(), "user.origin", "camera", 6, 0) == 0;
-  setenv("TZ", "UTC", 1);
+  const bool attributes = testing_support::SetUserAttribute(target, "origin", "camera");
+  testing_support::SetEnv("TZ", "UTC");
   tzset();
   const repair::MendResult result = repair::Mend(Request(tree_));
   ASSERT_TRUE(result.mended) << result.error;
@@ -152,17 +146,17 @@ TEST_F(MendTest, TheMendedFileHasTheDamagedOnesModeAttributesAndTheListedTime) {
   EXPECT_EQ(TempTree::Read(target), kGood);
   struct stat st;
   ASSERT_EQ(stat(target.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_EQ(st.st_mtim.tv_sec, 1709251198);
+  EXPECT_EQ(static_cast<unsigned>(st.st_mode & 07777), 0640u);
+  testing_support::FileTimes times;
+  ASSERT_TRUE(testing_support::GetFileTimes(target, &times));
+  EXPECT_EQ(times.write_ns / 1000000000, 1709251198);
   if (attributes) {
-    char value[16] = {};
-    EXPECT_EQ(getxattr(target.c_str(), "user.origin", value, sizeof value), 6);
-    EXPECT_STREQ(value, "camera");
+    EXPECT_EQ(testing_support::UserAttribute(target, "origin"), "camera");
   }
 }
 
 TEST_F(MendTest, KeepCopiesTheDamagedFileIntoTheFolderGiven) {
-  setenv("TZ", "UTC", 1);
+  testing_support::SetEnv("TZ", "UTC");
   tzset();
   repair::MendRequest request = Request(tree_);
   request.keep_dir = tree_.Dir("kept");

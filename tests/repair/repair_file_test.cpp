@@ -17,6 +17,7 @@
 
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 #include "platform/files.h"
 
 namespace {
@@ -33,6 +34,10 @@ std::string IdField(const std::string& path) {
 }
 
 // Reads fail for the files whose names end in "disk/photo.jpg", as a disk with bad sectors.
+#ifdef _WIN32
+// No /proc names the file behind a descriptor there: the cases that use it are Linux's.
+int64_t FailOnDisk(int fd, void* buffer, size_t size) { return read(fd, buffer, size); }
+#else
 int64_t FailOnDisk(int fd, void* buffer, size_t size) {
   char link[64], target[PATH_MAX] = {};
   snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
@@ -43,6 +48,7 @@ int64_t FailOnDisk(int fd, void* buffer, size_t size) {
   }
   return read(fd, buffer, size);
 }
+#endif
 
 int g_reads = 0;
 
@@ -71,16 +77,15 @@ class RepairFileTest : public ::testing::Test {
     target_ = tree_.File("disk/photo.jpg", kGood);
     tree_.File("one/photo.jpg", kGood);
     tree_.File("two/photo.jpg", kGood);
-    struct stat st;
-    ASSERT_EQ(stat(target_.c_str(), &st), 0);
+    testing_support::FileTimes times;
+    ASSERT_TRUE(testing_support::GetFileTimes(target_, &times));
+    const int64_t seconds = times.write_ns / 1000000000;
     key_ = {"DISK", "/listed/photo.jpg", sizeof kGood - 1,
-            repair::ListWriteTime((st.st_mtim.tv_sec + 11644473600ULL) * 10000000ULL),
-            IdField(target_)};
+            repair::ListWriteTime((seconds + 11644473600ULL) * 10000000ULL), IdField(target_)};
     ASSERT_EQ(key_.id.size(), 11u);
     for (const char* copy : {"one/photo.jpg", "two/photo.jpg"}) {
       const std::string path = tree_.Path(copy);
-      const struct timespec times[2] = {st.st_atim, st.st_mtim};
-      ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+      ASSERT_TRUE(testing_support::SetFileTimes(path, times));
       candidates_.push_back(
           {path, {"COPY", std::string("/listed/") + copy, key_.size, key_.write_time, key_.id}});
     }
@@ -128,9 +133,9 @@ TEST_F(RepairFileTest, AStopLeavesTheFileAsItWas) {
 }
 
 TEST_F(RepairFileTest, ACopyWithAnotherWriteTimeServesOnlyWhenAnyTimeWill) {
-  const struct timespec later[2] = {{0, UTIME_OMIT}, {2000000000, 0}};
+  const testing_support::FileTimes later = {testing_support::kKeepTime, 2000000000LL * 1000000000};
   for (const repair::Candidate& candidate : candidates_) {
-    ASSERT_EQ(utimensat(AT_FDCWD, candidate.path.c_str(), later, 0), 0);
+    ASSERT_TRUE(testing_support::SetFileTimes(candidate.path, later));
   }
   // Rotten, and listed with the write time it has now.
   tree_.File("disk/photo.jpg", "THE good bytes, the same in every copy");

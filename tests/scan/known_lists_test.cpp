@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 #include "fs/volume_info.h"
 #include "job_builder.h"
 #include "scan/scan_job.h"
@@ -107,8 +108,7 @@ class KnownListsTest : public ::testing::Test {
 
   std::string MakeFile(const std::string& relative, const std::string& contents) {
     const std::string path = tree_.File("scan/" + relative, contents);
-    const timespec times[2] = {{kWriteTime, 0}, {kWriteTime, 0}};
-    EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+    EXPECT_TRUE(testing_support::SetFileTimes(path, testing_support::AtSecond(kWriteTime))) << path;
     return path;
   }
 
@@ -148,10 +148,10 @@ class KnownListsTest : public ::testing::Test {
     tree_.Dir("scan/empty_dir");
     tree_.Dir("scan/only_dirs/inner");
     const std::string dir = tree_.root() + "scan/";
-    symlink("a.txt", (dir + "link_file").c_str());
-    symlink("sub", (dir + "link_dir").c_str());
-    symlink("nowhere", (dir + "dangling").c_str());
-    mkfifo((dir + "fifo").c_str(), 0644);
+    testing_support::MakeSymlink("a.txt", dir + "link_file");
+    testing_support::MakeSymlink("sub", dir + "link_dir");
+    testing_support::MakeSymlink("nowhere", dir + "dangling");
+    testing_support::MakeFifo(dir + "fifo");
   }
 
   testing_support::JobBuilder MakeJob(uint8_t mode, ScanWindow* window) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 #include "content/content_id.h"
 #include "content/fold.h"
 #include "content/literal_fold.h"
@@ -138,9 +139,9 @@ TEST_F(ListedReadsTest, AFileNotAsListedIsChangedAndNotRead) {
 TEST_F(ListedReadsTest, WhatIsNoLongerARegularFileIsNotFound) {
   const std::string dir = tree_.root();
   tree_.Dir("now_a_dir");
-  ASSERT_EQ(mkfifo((dir + "now_a_fifo").c_str(), 0644), 0);
+  ASSERT_EQ(testing_support::MakeFifo(dir + "now_a_fifo"), 0);
   tree_.File("target", "abcdefgh");
-  ASSERT_EQ(symlink("target", (dir + "now_a_link").c_str()), 0);
+  ASSERT_EQ(testing_support::MakeSymlink("target", dir + "now_a_link"), 0);
   for (const char* name : {"now_a_dir", "now_a_fifo", "now_a_link"}) {
     EXPECT_EQ(Read(name, 8, 512000), (Outcome{content::kChkNotFound, 0})) << name;
     EXPECT_EQ(Read(name, 3, 512000), (Outcome{content::kChkNotFound, 0})) << name;
@@ -150,7 +151,7 @@ TEST_F(ListedReadsTest, WhatIsNoLongerARegularFileIsNotFound) {
 }
 
 TEST_F(ListedReadsTest, UnreadableFileCannotBeOpened) {
-  if (geteuid() == 0) GTEST_SKIP() << "root opens every file";
+  if (testing_support::RunsAsRoot()) GTEST_SKIP() << "root opens every file";
   chmod(tree_.File("closed", "abcdefgh").c_str(), 0);
   EXPECT_EQ(Read("closed", 8, 512000), (Outcome{content::kChkOpenFailed, 0}));
   EXPECT_EQ(Read("closed", 3, 512000), (Outcome{content::kChkOpenFailed, 0}));
@@ -216,7 +217,7 @@ TEST(ListingKeeperTest, KeepsEachDirectorysFilesAcrossItsSubdirectories) {
   tree.File("top/sub/deeper/c", "");
   tree.File("top/z", "123");
   tree.Dir("top/empty");
-  symlink("a", tree.Path("top/link").c_str());
+  testing_support::MakeSymlink("a", tree.Path("top/link"));
   scan::ListingKeeper keeper(1 << 20);
   fs::THddRun run;
   run.set_recorder(&keeper);
@@ -360,11 +361,10 @@ TEST(ListedScanTest, FilesChangedAfterTheWalkOrWhileReadHaveNoId) {
     ChangingWindow window([&] {
       tree.File("scan/grown", grown + "more bytes");
       // Saved by rename: other bytes of the same size and write time, another file.
-      struct stat old;
-      ASSERT_EQ(stat((dir + "renamed").c_str(), &old), 0);
+      testing_support::FileTimes old;
+      ASSERT_TRUE(testing_support::GetFileTimes(dir + "renamed", &old));
       tree.File("saved", MixedBytes(700, 8));
-      const struct timespec times[2] = {old.st_atim, old.st_mtim};
-      ASSERT_EQ(utimensat(AT_FDCWD, tree.Path("saved").c_str(), times, 0), 0);
+      ASSERT_TRUE(testing_support::SetFileTimes(tree.Path("saved"), old));
       ASSERT_EQ(rename(tree.Path("saved").c_str(), (dir + "renamed").c_str()), 0);
       truncate((dir + "shrunk").c_str(), 100);
       std::filesystem::remove(dir + "swapped");

@@ -172,10 +172,12 @@ TEST(RunPreflightTest, RefusesOrPreparesEachRun) {
     int backups = 0;
     if (std::filesystem::exists(tree.Path("backups"))) {
       for (const auto& entry : std::filesystem::directory_iterator(tree.Path("backups"))) {
-        const std::string name = entry.path().filename();
+        const std::string name = testing_support::TextOf(entry.path().filename());
         // Each a copy of the list it is named after.
         const std::string list = name.ends_with(".v00") ? "out/run.v00" : "out/run.t00";
-        EXPECT_EQ(TempTree::Read(entry.path()), TempTree::Read(tree.Path(list))) << name;
+        EXPECT_EQ(TempTree::Read(testing_support::TextOf(entry.path())),
+                  TempTree::Read(tree.Path(list)))
+            << name;
         ++backups;
       }
     }

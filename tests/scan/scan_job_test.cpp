@@ -5,9 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -25,6 +23,7 @@
 #include <vector>
 
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 #include "content/content_id.h"
 #include "fs/volume_info.h"
 #include "job_builder.h"
@@ -95,7 +94,7 @@ std::string FileTimes(const std::string& path) {
 // name begins with ".".
 std::string FileAttributes(const std::string& dir, const std::string& name) {
   struct stat st;
-  EXPECT_EQ(lstat((dir + name).c_str(), &st), 0) << dir + name;
+  EXPECT_EQ(stat((dir + name).c_str(), &st), 0) << dir + name;
   int attributes = 32;
   if ((st.st_mode & 0222) == 0) attributes += 1;
   if (!name.empty() && name[0] == '.') attributes += 2;
@@ -689,26 +688,20 @@ TEST_F(ScanJobTest, WindowThatThrowsStillGetsTheEnd) {
 // process so that the limit stays there.
 TEST_F(ScanJobTest, WriteFailureEndsTheRunAndStillNotifies) {
   for (int i = 0; i < 60; ++i) tree_.File("scan/file" + std::to_string(i), "abcdef");
-  constexpr rlim_t kLimit = 4000;
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = {kLimit, kLimit};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    RecordingWindow window;
-    auto job = MakeJob(kModeCreate, &window);
-    job.expand(0);
-    const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
-    const bool ok = !outcome.finished &&
-                    outcome.failure.find("cannot write the id list") != std::string::npos &&
-                    !window.seen.empty() && window.seen.back().code == kNotifyEnd;
-    _exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  constexpr uint64_t kLimit = 4000;
+  const int status = testing_support::ExitStatusOfChild(
+      [&] {
+        RecordingWindow window;
+        auto job = MakeJob(kModeCreate, &window);
+        job.expand(0);
+        const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
+        const bool ok = !outcome.finished &&
+                        outcome.failure.find("cannot write the id list") != std::string::npos &&
+                        !window.seen.empty() && window.seen.back().code == kNotifyEnd;
+        return ok ? 0 : 1;
+      },
+      kLimit);
+  EXPECT_EQ(status, 0);
   const std::string text = IdList();
   EXPECT_LE(text.size(), kLimit);
   ASSERT_GE(text.size(), 74u);
@@ -1008,7 +1001,7 @@ TEST_F(ScanJobTest, DirectoriesThatCannotBeReadAreErrorsOfTheRun) {
 }
 
 TEST_F(ScanJobTest, UnreadableSubdirectoryIsAnErrorOfTheRun) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads every directory";
+  if (testing_support::RunsAsRoot()) GTEST_SKIP() << "root reads every directory";
   tree_.File("scan/a", "abcdef");
   const std::string closed = tree_.Dir("scan/closed");
   tree_.File("scan/closed/b", "abcdef");
@@ -1149,9 +1142,7 @@ TEST_F(ScanJobTest, CreateEmptiesTheOldListBeforeWriting) {
   for (int i = 0; i < 2000; ++i) old_list += "F  old line " + std::to_string(i) + "\r\n";
   tree_.File("lists/run.v00", old_list);
   for (int i = 0; i < 3; ++i) tree_.File("scan/f" + std::to_string(i), "abcdef");
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  const int status = testing_support::ExitStatusOfChild([&] {
     RecordingWindow window;
     window.on_notify = [](TDskFil&, int16_t code, int) {
       if (code == kNotifyProgress) _exit(0);
@@ -1160,11 +1151,10 @@ TEST_F(ScanJobTest, CreateEmptiesTheOldListBeforeWriting) {
     job.interval(1);
     job.expand(0);
     TDskFil::Start(std::move(job)).get();
-    _exit(1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
+    return 1;
+  });
+  ASSERT_GE(status, 0);
+  ASSERT_LT(status, 128);
   EXPECT_EQ(IdList().find("old line"), std::string::npos) << IdList().substr(0, 400);
 }
 
@@ -1289,21 +1279,16 @@ TEST_F(ScanJobTest, ContinueWhoseWritesFailLeavesTheListAsItWas) {
   const std::string stopped = IdList();
   ASSERT_EQ(FileLineCount(stopped), 1u) << stopped;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      signal(SIGXFSZ, SIG_IGN);
-      // Room for the line end and a few bytes of the header, not for a whole line.
-      const struct rlimit limit = {stopped.size() + 10, stopped.size() + 10};
-      setrlimit(RLIMIT_FSIZE, &limit);
-      // On this thread alone: a forked child may start no threads under ThreadSanitizer.
-      const std::unique_ptr<TDskFil> job = MakeJob(kModeContinue, nullptr).threads(1).Build();
-      job->Execute();
-      _exit(job->failure().find("cannot write the id list") == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // Room for the line end and a few bytes of the header, not for a whole line.
+    const int status = testing_support::ExitStatusOfChild(
+        [&] {
+          // On this thread alone: a forked child may start no threads under ThreadSanitizer.
+          const std::unique_ptr<TDskFil> job = MakeJob(kModeContinue, nullptr).threads(1).Build();
+          job->Execute();
+          return job->failure().find("cannot write the id list") == 0 ? 0 : 1;
+        },
+        stopped.size() + 10);
+    EXPECT_EQ(status, 0);
     EXPECT_EQ(IdList(), stopped) << attempt;
   }
   // With room again the list is finished as ever.

@@ -149,11 +149,7 @@ TEST_F(VolumeRunTest, DamageIsFoundAndLeftForTheNextRunToSee) {
   const std::vector<std::string> paths = MakeVolume("Disk", 2, 100);
   const catalogue::CatalogueList list = List("Disk");
   // The same size and write time, other bytes.
-  struct stat before;
-  ASSERT_EQ(stat(paths[1].c_str(), &before), 0);
-  tree_.File("volumes/Disk/f001", std::string(100, 'Z'));
-  const struct timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, paths[1].c_str(), times, 0), 0);
+  ASSERT_TRUE(testing_support::RewriteKeepingTimes(paths[1], std::string(100, 'Z')));
   const scrub::RunResult result = Run(list, Share(100));
   ASSERT_EQ(result.findings.size(), 1u);
   EXPECT_EQ(result.findings[0].verdict, scrub::Verdict::kCorrupted);

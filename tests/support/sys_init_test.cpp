@@ -9,6 +9,8 @@
 
 #include "common/scoped_env.h"
 #include "common/temp_tree.h"
+#include "common/test_os.h"
+#include "platform/paths.h"
 #include "support/msg.h"
 #include "support/recording_msg.h"
 
@@ -65,7 +67,8 @@ class SysInitEnvTest : public ::testing::Test {
 
 TEST_F(SysInitEnvTest, NamesFollowTheProgramAndTheAppDirVariable) {
   EXPECT_EQ(SysInitSx(), support::InitStatus::kReady);
-  const std::string program = std::filesystem::read_symlink("/proc/self/exe").stem().string();
+  const std::string program =
+      testing_support::TextOf(testing_support::PathOf(platform::ExecutablePath()).stem());
   EXPECT_EQ(SxAppName, program);
   EXPECT_EQ(SxAppDir, app_dir_);
   EXPECT_EQ(SxAppIniFile, app_dir_ + program + ".Ini");

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The Windows stage of ./test: the cross compiler, wine and the Windows libraries when
+# missing (scripts/windows_deps.sh), the cross build of checker-cli.exe and the engine's
+# and command line's test binaries, then each binary once under wine through ctest.
+# Prints what each step cost and gtest's counts per binary.
+#
+# Usage: scripts/windows_stage.sh   (CHECKER_WIN_DEPS: a folder of the libraries made before)
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+
+build=$checker_root/build-win
+TIMEFORMAT='   took %1R s wall, %1U s user + %1S s system CPU'
+stage_start=$SECONDS
+test_binaries=(platform support fs content lists names scan catalogue audit repair scrub cli)
+
+echo "== Windows build (MinGW-w64) and its tests under wine"
+deps=${CHECKER_WIN_DEPS:-$build/deps}
+bash "$checker_root/scripts/windows_deps.sh" "$deps" >/dev/null
+
+echo "== Windows build: configure" >&2
+time cmake -S "$checker_root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$checker_root/cmake/mingw-w64.cmake" \
+  -DCHECKER_WIN_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release -DCHECKER_BENCH=OFF \
+  -DCHECKER_DESKTOP=OFF >/dev/null
+echo "== Windows build: checker-cli.exe and the test binaries" >&2
+time cmake --build "$build" -j "$(nproc)" --target checker-cli "${test_binaries[@]/%/_tests}" \
+  >"$build/build.log" || { tail -50 "$build/build.log"; exit 1; }
+
+# A prefix of the build's own, so that nothing of the user's ~/.wine changes; one
+# wineserver for the whole stage, so that each binary starts in well under a second.
+export WINEPREFIX=$build/wine WINEDEBUG=-all
+end_wine() {
+  wineserver -k 2>/dev/null || true
+  # A winedevice.exe of this prefix may outlive its server.
+  local pid
+  for pid in $(pgrep -x winedevice.exe 2>/dev/null || true); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      kill "$pid" 2>/dev/null || true
+    fi
+  done
+}
+trap end_wine EXIT
+echo "== Windows tests: wine's prefix and server" >&2
+time { [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1; wineserver -p; }
+
+echo "== Windows tests: one ctest entry per binary under wine" >&2
+rm -rf "$build/gtest"
+status=0
+time ctest --test-dir "$build" --output-on-failure -j "$(nproc)" || status=$?
+
+# gtest's own counts: what ran and what skipped itself (json), and what
+# tests/windows_skips.txt left out (all the binary lists, less what ran).
+printf '%-16s %6s %8s %9s %7s\n' binary ran skipped left-out failed
+for b in "${test_binaries[@]}"; do
+  json=$build/gtest/${b}_tests.json
+  [ -f "$json" ] || { printf '%-16s (no results)\n' "${b}_tests"; continue; }
+  total=$(grep -m1 -o '"tests": [0-9]*' "$json" | grep -o '[0-9]*')
+  failed=$(grep -m1 -o '"failures": [0-9]*' "$json" | grep -o '[0-9]*')
+  skipped=$(grep -c '"result": "SKIPPED"' "$json" || true)
+  listed=$(wine "$build/tests/${b}_tests.exe" --gtest_list_tests 2>/dev/null | grep -c '^  ' || true)
+  printf '%-16s %6s %8s %9s %7s\n' "${b}_tests" "$((total - skipped))" "$skipped" \
+    "$((listed - total))" "$failed"
+done
+echo "== Windows stage: $((SECONDS - stage_start)) s"
+exit "$status"
