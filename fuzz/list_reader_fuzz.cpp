@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(file.line_number >= 1 && file.line_number <= lines);
     FUZZ_CHECK(file.dir < list.directories().size());
     const std::string_view dir = list.directory(file);
-    FUZZ_CHECK(!dir.empty() && dir.back() == '/');
+    // A list written on Windows ends its directories with a backslash.
+    FUZZ_CHECK(!dir.empty() && (dir.back() == '/' || dir.back() == '\\'));
     FUZZ_CHECK(list.FullPath(file) == std::string(dir) + std::string(file.name()));
     if (i > 0) {
       // Directory by directory, then by name, each path once.
