@@ -121,9 +121,7 @@ void CatalogueIndex::KeepPrivate() {
   const size_t slash = index_path_.find_last_of(platform::kSeparators);
   bool changed = false;
   if (slash != std::string::npos) {
-    const std::string folder = index_path_.substr(0, slash + 1);
-    platform::MakeDirs(folder);
-    platform::KeepToOwner(folder, &changed);
+    platform::MakePrivateFolder(index_path_.substr(0, slash + 1), "checker", &changed);
   }
   platform::MakeDirs(PartsFolder());
   platform::KeepToOwner(PartsFolder(), &changed);

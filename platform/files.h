@@ -293,6 +293,11 @@ bool MakeDirs(const std::string& path);
 // Takes the rights of group and others away from a file or directory (links followed).
 // `changed`: it had some. True when it has none now, or is not there.
 bool KeepToOwner(const std::string& path, bool* changed);
+// Makes `folder` and its missing parents for files only their owner may read. The folder
+// is kept to its owner when this made it, or when its name is `own_name` (the program's
+// own folder, which an older version may have left open); a folder others share, such
+// as the temp folder or a home, is left as it was. `changed`: rights were taken away.
+bool MakePrivateFolder(const std::string& folder, std::string_view own_name, bool* changed);
 bool RemoveFile(const std::string& path);
 // Creates `path`, which must not exist, and takes an exclusive advisory lock on it
 // before anyone can find it there: a file under that name is either locked or left by

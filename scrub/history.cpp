@@ -90,8 +90,7 @@ bool History::Fail(std::string_view doing) {
 bool History::Open(const std::string& path) {
   const std::string folder = path.substr(0, path.find_last_of(platform::kSeparators) + 1);
   bool changed = false;
-  if (!folder.empty() &&
-      (!platform::MakeDirs(folder) || !platform::KeepToOwner(folder, &changed))) {
+  if (!folder.empty() && !platform::MakePrivateFolder(folder, "checker", &changed)) {
     error_ = "cannot make the folder " + folder;
     return false;
   }

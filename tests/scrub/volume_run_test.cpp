@@ -200,3 +200,34 @@ TEST_F(VolumeRunTest, DamageDeepInLargeFilesIsFoundWithOrWithoutARate) {
 }
 
 }  // namespace
+
+// A history or an index put in a folder others share (the temp folder, a home) keeps
+// itself to its owner but leaves the folder as it was; a folder made for it is private.
+TEST_F(VolumeRunTest, StoresKeepToTheirOwnerAndLeaveASharedFolderAsItWas) {
+  const auto mode = [](const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<unsigned>(st.st_mode & 07777) : 0u;
+  };
+  const struct {
+    const char* folder;
+    unsigned folder_mode;  // 0: the store makes the folder
+    unsigned expected;
+  } cases[] = {{"sticky/", 01777, 01777}, {"open/", 0755, 0755}, {"made/", 0, 0700}};
+  for (const auto& c : cases) {
+    const std::string folder = tree_.Path(c.folder);
+    if (c.folder_mode != 0) {
+      tree_.Dir(c.folder);
+      ASSERT_EQ(chmod(folder.c_str(), c.folder_mode), 0);
+    }
+    {
+      scrub::History history;
+      ASSERT_TRUE(history.Open(folder + "history.db")) << history.error();
+    }
+    EXPECT_EQ(mode(folder + "history.db"), 0600u) << c.folder;
+    EXPECT_EQ(mode(folder), c.expected) << c.folder << " after the history";
+    catalogue::CatalogueIndex index({catalogue_}, folder + "index.db", "v00");
+    EXPECT_TRUE(index.Refresh()) << index.error();
+    EXPECT_EQ(mode(folder + "index.db"), 0600u) << c.folder;
+    EXPECT_EQ(mode(folder), c.expected) << c.folder << " after the index";
+  }
+}
