@@ -39,9 +39,17 @@ TempTree::~TempTree() {
   fs::remove_all(PathOf(root_), ec);
 }
 
-std::string TempTree::Path(std::string_view relative) const {
-  return root_ + std::string(relative);
+std::string Native(std::string_view path) {
+  std::string native(path);
+  std::replace(native.begin(), native.end(), '/', platform::kSeparator);
+  return native;
 }
+
+std::string SystemRoot() {
+  return platform::kNativePathStyle == platform::PathStyle::kWindows ? "C:\\" : "/";
+}
+
+std::string TempTree::Path(std::string_view relative) const { return root_ + Native(relative); }
 
 std::string TempTree::File(std::string_view relative, std::string_view contents) {
   const std::string path = Path(relative);
@@ -54,7 +62,7 @@ std::string TempTree::File(std::string_view relative, std::string_view contents)
 std::string TempTree::Dir(std::string_view relative) {
   std::string path = Path(relative);
   fs::create_directories(PathOf(path));
-  if (path.back() != '/' && path.back() != fs::path::preferred_separator) path += '/';
+  if (!platform::IsSeparator(path.back())) path += platform::kSeparator;
   return path;
 }
 

@@ -19,11 +19,11 @@ class TempTree {
 
   // Absolute path of the root, with a trailing separator ("/", or "\\" on Windows).
   const std::string& root() const { return root_; }
-  // root() + relative.
+  // root() + relative, each "/" of it written with the system's separator.
   std::string Path(std::string_view relative) const;
   // Writes a file (parents created); returns its absolute path.
   std::string File(std::string_view relative, std::string_view contents);
-  // Creates a directory (parents created); returns its absolute path with "/".
+  // Creates a directory (parents created); returns its absolute path with a final separator.
   std::string Dir(std::string_view relative);
   // Reads a whole file; empty when it cannot.
   static std::string Read(const std::string& path);
@@ -33,6 +33,12 @@ class TempTree {
  private:
   std::string root_;
 };
+
+// The path with each "/" written as the system writes its separator ("\\" on Windows), so
+// expected paths are spelled once for both systems.
+std::string Native(std::string_view path);
+// The root every absolute path can begin with: "/", or the system drive's "C:\\".
+std::string SystemRoot();
 
 // The path of UTF-8 text, and the UTF-8 text of a path, on every system (a narrow text
 // alone means the ANSI code page to Windows' C++ library).

@@ -16,6 +16,7 @@ namespace fs {
 namespace {
 
 namespace stdfs = std::filesystem;
+using testing_support::Native;
 using testing_support::TempTree;
 using Lines = std::vector<std::string>;
 
@@ -61,9 +62,9 @@ TEST_F(DirIterTest, Options6ListsFullDirectoryPathsBeforeTheirContents) {
   tree_.Dir("b/d/f");
   const int64_t total = FilesToStringsSx(&list_, Root(), 6, nullptr, "", "");
   EXPECT_EQ(total, 0);
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "b/", Root() + "b/d/", Root() + "b/d/f/"}));
-  EXPECT_LT(IndexOf(list_, Root() + "b/"), IndexOf(list_, Root() + "b/d/"));
-  EXPECT_LT(IndexOf(list_, Root() + "b/d/"), IndexOf(list_, Root() + "b/d/f/"));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("b/"), tree_.Path("b/d/"), tree_.Path("b/d/f/")}));
+  EXPECT_LT(IndexOf(list_, tree_.Path("b/")), IndexOf(list_, tree_.Path("b/d/")));
+  EXPECT_LT(IndexOf(list_, tree_.Path("b/d/")), IndexOf(list_, tree_.Path("b/d/f/")));
 }
 
 TEST_F(DirIterTest, Options97GiveBareFileNamesAndTheTotalOfOneDirectory) {
@@ -78,47 +79,49 @@ TEST_F(DirIterTest, Options70SumEveryFileAndListOnlyDirectories) {
   BuildSmallTree();
   const int64_t total = FilesToStringsSx(&list_, Root(), 70, nullptr, "", "");
   EXPECT_EQ(total, 15);
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "b/", Root() + "b/d/"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("b/"), tree_.Path("b/d/")}));
 }
 
 TEST_F(DirIterTest, Options66SumOneDirectoryWithoutListingFiles) {
   BuildSmallTree();
-  EXPECT_EQ(FilesToStringsSx(&list_, Root() + "b/", 66, nullptr, "", ""), 5);
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "b/d/"}));
+  EXPECT_EQ(FilesToStringsSx(&list_, tree_.Path("b/"), 66, nullptr, "", ""), 5);
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("b/d/")}));
 }
 
 TEST_F(DirIterTest, FilesAndDirectoriesTogetherWithoutRecursion) {
   BuildSmallTree();
   EXPECT_EQ(FilesToStringsSx(&list_, Root(), 0, nullptr, "", ""), 0);
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "a.txt", Root() + "b/"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("a.txt"), tree_.Path("b/")}));
 }
 
 TEST_F(DirIterTest, NoDirSlashRelativeAndBareNames) {
   BuildSmallTree();
   FilesToStringsSx(&list_, Root(), 4 | 8, nullptr, "", "");
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "a.txt", Root() + "b", Root() + "b/c.txt",
-                                  Root() + "b/d", Root() + "b/d/e.bin"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("a.txt"), tree_.Path("b"), tree_.Path("b/c.txt"),
+                                  tree_.Path("b/d"), tree_.Path("b/d/e.bin")}));
   list_.Clear();
   FilesToStringsSx(&list_, Root(), 4 | 16, nullptr, "", "");
-  EXPECT_EQ(Sorted(list_), (Lines{"a.txt", "b/", "b/c.txt", "b/d/", "b/d/e.bin"}));
+  EXPECT_EQ(Sorted(list_),
+            (Lines{"a.txt", Native("b/"), Native("b/c.txt"), Native("b/d/"), Native("b/d/e.bin")}));
   list_.Clear();
   // Bare names win over relative names.
   FilesToStringsSx(&list_, Root(), 4 | 16 | 32, nullptr, "", "");
-  EXPECT_EQ(Sorted(list_), (Lines{"a.txt", "b/", "c.txt", "d/", "e.bin"}));
+  EXPECT_EQ(Sorted(list_), (Lines{"a.txt", Native("b/"), "c.txt", Native("d/"), "e.bin"}));
 }
 
 TEST_F(DirIterTest, BaseSetsTheNameOffsetOfRelativeNames) {
   BuildSmallTree();
   THddRun run;
   // The base is the parent of the start directory: names keep the start's last part.
-  const std::string base = stdfs::path(Root()).parent_path().parent_path().string() + "/";
+  const std::string base =
+      testing_support::TextOf(stdfs::path(Root()).parent_path().parent_path()) + Native("/");
   const std::string top = stdfs::path(Root()).parent_path().filename().string();
-  FilesToStringsSx(&list_, Root() + "b/", 16 | 2, &run, base, "");
-  EXPECT_EQ(Sorted(list_), (Lines{top + "/b/d/"}));
+  FilesToStringsSx(&list_, tree_.Path("b/"), 16 | 2, &run, base, "");
+  EXPECT_EQ(Sorted(list_), (Lines{Native(top + "/b/d/")}));
   EXPECT_EQ(run.name_offset(), base.size() + 1);
   list_.Clear();
-  FilesToStringsSx(&list_, Root() + "b/", 16 | 2, &run, "", "");
-  EXPECT_EQ(Sorted(list_), (Lines{"d/"}));
+  FilesToStringsSx(&list_, tree_.Path("b/"), 16 | 2, &run, "", "");
+  EXPECT_EQ(Sorted(list_), (Lines{Native("d/")}));
   EXPECT_EQ(run.name_offset(), Root().size() + 3);
 }
 
@@ -128,13 +131,13 @@ TEST_F(DirIterTest, ListIsAppendedToNeverCleared) {
   FilesToStringsSx(&list_, Root(), 1, nullptr, "", "");
   ASSERT_EQ(list_.size(), 2u);
   EXPECT_EQ(list_[0], "first line");
-  EXPECT_EQ(list_[1], Root() + "a.txt");
+  EXPECT_EQ(list_[1], tree_.Path("a.txt"));
 }
 
 TEST_F(DirIterTest, MissingStartDirectoryGivesMinusOneAndLeavesTheList) {
   list_.Add("kept");
-  EXPECT_EQ(FilesToStringsSx(&list_, Root() + "missing/", 70, nullptr, "", ""), -1);
-  EXPECT_EQ(FilesToStringsSx(&list_, Root() + "missing/*.txt", 97, nullptr, "", ""), -1);
+  EXPECT_EQ(FilesToStringsSx(&list_, tree_.Path("missing/"), 70, nullptr, "", ""), -1);
+  EXPECT_EQ(FilesToStringsSx(&list_, tree_.Path("missing/*.txt"), 97, nullptr, "", ""), -1);
   EXPECT_EQ(FilesToStringsSx(&list_, Root() + "missing/ /S", 6, nullptr, "", ""), -1);
   EXPECT_EQ(list_.items(), (Lines{"kept"}));
 }
@@ -150,8 +153,8 @@ TEST_F(DirIterTest, DefaultDirectoryParamsHideTempDirectoriesAtAnyDepth) {
   tree_.File("x/h.bin", "88888888");
   const int64_t total = FilesToStringsSx(&list_, Root(), 70, nullptr, "", kDirParams);
   EXPECT_EQ(total, 6 + 7 + 8);
-  EXPECT_EQ(Sorted(list_),
-            (Lines{Root() + "temp2/", Root() + "x/", Root() + "x/mytemp/", Root() + "x/y/"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("temp2/"), tree_.Path("x/"), tree_.Path("x/mytemp/"),
+                                  tree_.Path("x/y/")}));
 }
 
 TEST_F(DirIterTest, DefaultFileParamsHideNamesButSizesStillCount) {
@@ -172,14 +175,15 @@ TEST_F(DirIterTest, ListingAndDescentAreDecidedSeparately) {
   tree_.File("skip/inner/f.txt", "12");
   tree_.File("other/g.txt", "1");
   FilesToStringsSx(&list_, Root(), 4, nullptr, "", "/ED skip");
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "other/", Root() + "other/g.txt", Root() + "skip/inner/",
-                                  Root() + "skip/inner/f.txt"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("other/"), tree_.Path("other/g.txt"),
+                                  tree_.Path("skip/inner/"), tree_.Path("skip/inner/f.txt")}));
   list_.Clear();
   EXPECT_EQ(FilesToStringsSx(&list_, Root(), 4 | 64, nullptr, "", "/ES skip"), 1);
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "other/", Root() + "other/g.txt", Root() + "skip/"}));
+  EXPECT_EQ(Sorted(list_),
+            (Lines{tree_.Path("other/"), tree_.Path("other/g.txt"), tree_.Path("skip/")}));
   list_.Clear();
   FilesToStringsSx(&list_, Root(), 4, nullptr, "", "/EP skip");
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "other/", Root() + "other/g.txt"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("other/"), tree_.Path("other/g.txt")}));
 }
 
 // Each folder the masks keep out of the list or the descent is named once, with the
@@ -189,7 +193,7 @@ TEST_F(DirIterTest, FoldersLeftOutAreNamedWithTheParameterThatLeftThemOut) {
     tree_.File(file, "1");
   }
   using Notes = std::vector<std::pair<std::string, std::string>>;
-  const auto in = [this](const char* path) { return Root() + path; };
+  const auto in = [this](const char* path) { return tree_.Path(path); };
   const struct {
     const char* params;
     Notes notes;
@@ -228,17 +232,17 @@ TEST_F(DirIterTest, IncludeMasksForFilesDirectoriesAndSubdirectories) {
   tree_.File("b2/z.txt", "");
   tree_.File("w.doc", "");
   FilesToStringsSx(&list_, Root(), 4, nullptr, "", "/IF *.txt /ID a*");
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "a1/", Root() + "a1/b1/y.txt", Root() + "a1/x.txt",
-                                  Root() + "b2/z.txt"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("a1/"), tree_.Path("a1/b1/y.txt"),
+                                  tree_.Path("a1/x.txt"), tree_.Path("b2/z.txt")}));
   list_.Clear();
   FilesToStringsSx(&list_, Root(), 4, nullptr, "", "/IS a*");
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "a1/", Root() + "a1/b1/", Root() + "a1/x.txt",
-                                  Root() + "b2/", Root() + "w.doc"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("a1/"), tree_.Path("a1/b1/"), tree_.Path("a1/x.txt"),
+                                  tree_.Path("b2/"), tree_.Path("w.doc")}));
   list_.Clear();
   FilesToStringsSx(&list_, Root(), 4, nullptr, "", "/IP a*|b*");
-  EXPECT_EQ(Sorted(list_),
-            (Lines{Root() + "a1/", Root() + "a1/b1/", Root() + "a1/b1/y.txt", Root() + "a1/x.txt",
-                   Root() + "b2/", Root() + "b2/z.txt", Root() + "w.doc"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("a1/"), tree_.Path("a1/b1/"),
+                                  tree_.Path("a1/b1/y.txt"), tree_.Path("a1/x.txt"),
+                                  tree_.Path("b2/"), tree_.Path("b2/z.txt"), tree_.Path("w.doc")}));
 }
 
 TEST_F(DirIterTest, PathMasksAreNotAnchored) {
@@ -247,7 +251,7 @@ TEST_F(DirIterTest, PathMasksAreNotAnchored) {
   tree_.File("b.png", "333");
   tree_.File("c.gif", "4444");
   THddRun run;
-  const int64_t total = FilesToStringsSx(&list_, Root() + "*.jpg|*.png|", 97, &run, "", "");
+  const int64_t total = FilesToStringsSx(&list_, tree_.Path("*.jpg|*.png|"), 97, &run, "", "");
   EXPECT_EQ(total, 10);
   EXPECT_EQ(Sorted(list_), (Lines{"a.jpg", "a.jpg.txt", "b.png"}));
   ASSERT_EQ(run.masks(MaskListKind::kIncludeFiles).size(), 2u);
@@ -257,8 +261,8 @@ TEST_F(DirIterTest, PathMasksAreNotAnchored) {
 TEST_F(DirIterTest, PathMasksAreKeptUntrimmedAndRepeatedOnEveryCall) {
   tree_.File("a.txt", "");
   THddRun run;
-  FilesToStringsSx(&list_, Root() + "a|a| b", 97, &run, "", "");
-  FilesToStringsSx(&list_, Root() + "a", 97, &run, "", "");
+  FilesToStringsSx(&list_, tree_.Path("a|a| b"), 97, &run, "", "");
+  FilesToStringsSx(&list_, tree_.Path("a"), 97, &run, "", "");
   EXPECT_EQ(MaskTexts(run, MaskListKind::kIncludeFiles), (Lines{"a", "a", " b", "a"}));
   EXPECT_EQ(list_.items(), (Lines{"a.txt", "a.txt"}));
 }
@@ -266,7 +270,7 @@ TEST_F(DirIterTest, PathMasksAreKeptUntrimmedAndRepeatedOnEveryCall) {
 TEST_F(DirIterTest, ParametersWrittenIntoThePathBeginAfterABlank) {
   BuildSmallTree();
   EXPECT_EQ(FilesToStringsSx(&list_, Root() + " /S", 2 | 64, nullptr, "", ""), 15);
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "b/", Root() + "b/d/"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("b/"), tree_.Path("b/d/")}));
   for (const char* item : {" /s", "  /Sub  ", " /S /S"}) {
     list_.Clear();
     FilesToStringsSx(&list_, Root() + item, 2, nullptr, "", "");
@@ -274,11 +278,11 @@ TEST_F(DirIterTest, ParametersWrittenIntoThePathBeginAfterABlank) {
   }
   list_.Clear();
   FilesToStringsSx(&list_, Root() + "*.txt /S /EF c*", 1, nullptr, "", "");
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "a.txt"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("a.txt")}));
   // Without a blank the "/" is a separator: "b/d" is a subdirectory, not parameters.
   list_.Clear();
-  EXPECT_EQ(FilesToStringsSx(&list_, Root() + "b/d", 1 | 64, nullptr, "", ""), 7);
-  EXPECT_EQ(list_.items(), (Lines{Root() + "b/d/e.bin"}));
+  EXPECT_EQ(FilesToStringsSx(&list_, tree_.Path("b/d"), 1 | 64, nullptr, "", ""), 7);
+  EXPECT_EQ(list_.items(), (Lines{tree_.Path("b/d/e.bin")}));
 }
 
 TEST_F(DirIterTest, ExistingDirectoryIsNeverSplit) {
@@ -297,8 +301,8 @@ TEST_F(DirIterTest, BareMaskAppliesToTheCurrentDirectory) {
 
 TEST_F(DirIterTest, StartPathIsTrimmed) {
   BuildSmallTree();
-  EXPECT_EQ(FilesToStringsSx(&list_, "  " + Root() + "b\t", 64, nullptr, "", ""), 5);
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "b/c.txt", Root() + "b/d/"}));
+  EXPECT_EQ(FilesToStringsSx(&list_, "  " + tree_.Path("b\t"), 64, nullptr, "", ""), 5);
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("b/c.txt"), tree_.Path("b/d/")}));
 }
 
 TEST_F(DirIterTest, ReusedRunKeepsItsMasks) {
@@ -307,50 +311,52 @@ TEST_F(DirIterTest, ReusedRunKeepsItsMasks) {
   tree_.Dir("avocado");
   THddRun run;
   FilesToStringsSx(&list_, Root(), 6, &run, "", "/ID a*");
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "apple/", Root() + "avocado/"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("apple/"), tree_.Path("avocado/")}));
   list_.Clear();
   FilesToStringsSx(&list_, Root(), 6, &run, "", "");
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "apple/", Root() + "avocado/"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("apple/"), tree_.Path("avocado/")}));
   list_.Clear();
   FilesToStringsSx(&list_, Root(), 6, &run, "", "/ID A*|b*");
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "apple/", Root() + "avocado/", Root() + "banana/"}));
+  EXPECT_EQ(Sorted(list_),
+            (Lines{tree_.Path("apple/"), tree_.Path("avocado/"), tree_.Path("banana/")}));
   EXPECT_EQ(MaskTexts(run, MaskListKind::kIncludeDirs), (Lines{"a*", "b*"}));
   EXPECT_EQ(run.output(), &list_);
 }
 
 TEST_F(DirIterTest, SymbolicLinksAreNeitherListedNorFollowed) {
   tree_.File("real/f.txt", "123");
-  stdfs::create_directory_symlink("..", Root() + "real/loop");
-  stdfs::create_directory_symlink(Root() + "real", Root() + "dirlink");
-  stdfs::create_symlink(Root() + "real/f.txt", Root() + "filelink");
-  stdfs::create_symlink(Root() + "nowhere", Root() + "dangling");
+  stdfs::create_directory_symlink("..", tree_.Path("real/loop"));
+  stdfs::create_directory_symlink(tree_.Path("real"), tree_.Path("dirlink"));
+  stdfs::create_symlink(tree_.Path("real/f.txt"), tree_.Path("filelink"));
+  stdfs::create_symlink(tree_.Path("nowhere"), tree_.Path("dangling"));
   const int64_t total = FilesToStringsSx(&list_, Root(), 4 | 64, nullptr, "", "");
   EXPECT_EQ(total, 3);
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "real/", Root() + "real/f.txt"}));
+  EXPECT_EQ(Sorted(list_), (Lines{tree_.Path("real/"), tree_.Path("real/f.txt")}));
 }
 
 TEST_F(DirIterTest, FifoIsNotListedAndDoesNotBlock) {
   tree_.File("f.txt", "12");
-  const std::string fifo = Root() + "pipe";
+  const std::string fifo = tree_.Path("pipe");
   if (std::system(("mkfifo '" + fifo + "' 2>/dev/null").c_str()) != 0 || !stdfs::is_fifo(fifo)) {
     GTEST_SKIP() << "mkfifo is not available";
   }
   EXPECT_EQ(FilesToStringsSx(&list_, Root(), 64 | 4, nullptr, "", ""), 2);
-  EXPECT_EQ(list_.items(), (Lines{Root() + "f.txt"}));
+  EXPECT_EQ(list_.items(), (Lines{tree_.Path("f.txt")}));
 }
 
 TEST_F(DirIterTest, UnreadableSubdirectoryIsSkippedSilently) {
   tree_.File("open/a.txt", "1");
   tree_.File("closed/b.txt", "22");
-  stdfs::permissions(Root() + "closed", stdfs::perms::none);
+  stdfs::permissions(tree_.Path("closed"), stdfs::perms::none);
   std::error_code error;
-  stdfs::directory_iterator probe(Root() + "closed", error);
+  stdfs::directory_iterator probe(tree_.Path("closed"), error);
   if (!error) GTEST_SKIP() << "running with privileges that read any directory";
   const int64_t total = FilesToStringsSx(&list_, Root(), 4 | 64, nullptr, "", "");
   EXPECT_EQ(total, 1);
-  EXPECT_EQ(Sorted(list_), (Lines{Root() + "closed/", Root() + "open/", Root() + "open/a.txt"}));
+  EXPECT_EQ(Sorted(list_),
+            (Lines{tree_.Path("closed/"), tree_.Path("open/"), tree_.Path("open/a.txt")}));
   list_.Clear();
-  EXPECT_EQ(FilesToStringsSx(&list_, Root() + "closed/", 4 | 64, nullptr, "", ""), -1);
+  EXPECT_EQ(FilesToStringsSx(&list_, tree_.Path("closed/"), 4 | 64, nullptr, "", ""), -1);
 }
 
 // A chain deeper than the longest path the system opens: the walk lists what it can
@@ -363,7 +369,7 @@ TEST_F(DirIterTest, DirectoryBeyondTheLongestPathIsStillWalked) {
   tree_.File(level(kLevels - 1) + "/deep.bin", "12345");
   for (int k = kLevels - 2; k >= 0; --k) {
     tree_.Dir(level(k));
-    stdfs::rename(Root() + level(k + 1), Root() + level(k) + "/" + level(k + 1));
+    stdfs::rename(tree_.Path(level(k + 1)), tree_.Path(level(k) + "/" + level(k + 1)));
   }
   tree_.File(level(0) + "/top.bin", "123");
   // Each level is opened from its parent, so the 5 000-byte path is no limit.
@@ -372,16 +378,16 @@ TEST_F(DirIterTest, DirectoryBeyondTheLongestPathIsStillWalked) {
   std::string chain = Root();
   Lines expected;
   for (int k = 0; k < kLevels; ++k) {
-    chain += level(k) + "/";
+    chain += Native(level(k) + "/");
     expected.push_back(chain);
   }
   expected.push_back(chain + "deep.bin");
-  expected.push_back(Root() + level(0) + "/top.bin");
+  expected.push_back(tree_.Path(level(0) + "/top.bin"));
   EXPECT_EQ(Sorted(list_), expected);
   // Shorten the chain again so that the temp tree can be removed.
   std::string middle = Root();
-  for (int k = 0; k < kLevels / 2; ++k) middle += level(k) + "/";
-  stdfs::rename(middle, Root() + "rest");
+  for (int k = 0; k < kLevels / 2; ++k) middle += Native(level(k) + "/");
+  stdfs::rename(middle, tree_.Path("rest"));
 }
 
 TEST_F(DirIterTest, NamesAreKeptByteForByte) {
@@ -394,8 +400,8 @@ TEST_F(DirIterTest, NamesAreKeptByteForByte) {
   const int64_t total = FilesToStringsSx(&list_, Root(), 64, nullptr, "", "");
   EXPECT_EQ(total, 10);
   EXPECT_EQ(Sorted(list_),
-            (Lines{Root() + " lead and trail ", Root() + invalid, Root() + "line\nbreak",
-                   Root() + "Äpfel und Birnen.txt", Root() + "Über/"}));
+            (Lines{tree_.Path(" lead and trail "), Root() + invalid, tree_.Path("line\nbreak"),
+                   tree_.Path("Äpfel und Birnen.txt"), tree_.Path("Über/")}));
   // Masks fold Latin-1 letters and treat an invalid byte as one character.
   list_.Clear();
   FilesToStringsSx(&list_, Root(), 1 | 32, nullptr, "", "/IF äPFEL*|bad??.txt");

@@ -21,13 +21,17 @@ namespace {
 using testing_support::ScopedEnv;
 using testing_support::TempTree;
 
+// Where the user's settings live: XDG's variable on Linux, the roaming profile on Windows.
+constexpr const char* kConfigVariable =
+    platform::kNativePathStyle == platform::PathStyle::kWindows ? "APPDATA" : "XDG_CONFIG_HOME";
+
 class SysInitEnvTest : public ::testing::Test {
  protected:
   SysInitEnvTest()
-      : app_dir_(tree_.root() + "app/"),
-        config_dir_(tree_.root() + "config/"),
-        app_env_("CHECKER_APPDIR", tree_.root() + "app"),
-        config_env_("XDG_CONFIG_HOME", tree_.root() + "config") {}
+      : app_dir_(tree_.Path("app/")),
+        config_dir_(tree_.Path("config/")),
+        app_env_("CHECKER_APPDIR", tree_.Path("app")),
+        config_env_(kConfigVariable, tree_.Path("config")) {}
 
   std::string ExpectedQuestion() const {
     return "Base file Quorvane.Ini was not found. Cannot go on without it.\r\n"
@@ -136,11 +140,11 @@ TEST_F(SysInitEnvTest, ABoxThatCannotBeShownKeepsTheFileWithTheProgram) {
 TEST(SysInitFolderTest, SharedFolderIsCreatedWhenMissing) {
   TempTree tree;
   ScopedEnv app("CHECKER_APPDIR", tree.root() + "app/");
-  ScopedEnv config("XDG_CONFIG_HOME", tree.root() + "not/yet");
+  ScopedEnv config(kConfigVariable, tree.Path("not/yet"));
   testing_support::RecordingMsg msgs;
   msgs.Answer(support::kIdYes);
   EXPECT_EQ(SysInitSx(), support::InitStatus::kReady);
-  EXPECT_EQ(SxBaseIniFile, tree.root() + "not/yet/Quorvane.Ini");
+  EXPECT_EQ(SxBaseIniFile, tree.Path("not/yet/Quorvane.Ini"));
   EXPECT_TRUE(std::filesystem::is_regular_file(SxBaseIniFile));
 }
 
@@ -148,7 +152,7 @@ TEST(SysInitFolderTest, UnwritableBaseFileIsReportedToTheCaller) {
   TempTree tree;
   tree.File("blocker", "a file where a folder should be");
   ScopedEnv app("CHECKER_APPDIR", tree.root() + "app/");
-  ScopedEnv config("XDG_CONFIG_HOME", tree.root() + "blocker");
+  ScopedEnv config(kConfigVariable, tree.Path("blocker"));
   testing_support::RecordingMsg msgs;
   msgs.Answer(support::kIdYes);
   EXPECT_EQ(SysInitSx(), support::InitStatus::kBaseFileFailed);

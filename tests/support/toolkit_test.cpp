@@ -127,12 +127,13 @@ TEST_F(FileTestsTest, FindDataOfTheRootIsADriveWithOtherFieldsUntouched) {
   record.size = 77;
   record.name = "kept";
   record.last_write_time = 5;
-  ASSERT_TRUE(FindDataSx("/", &record, 2));
+  const std::string root = testing_support::SystemRoot();
+  ASSERT_TRUE(FindDataSx(root, &record, 2));
   EXPECT_EQ(record.attributes, 0x18u);
   EXPECT_EQ(record.size, 77u);
   EXPECT_EQ(record.name, "kept");
   EXPECT_EQ(record.last_write_time, 5u);
-  EXPECT_FALSE(FindDataSx("/", &record, 1));
+  EXPECT_FALSE(FindDataSx(root, &record, 1));
 }
 
 TEST_F(FileTestsTest, FindDataTriesTheTrimmedPathOnlyWhenTheGivenOneIsMissing) {
