@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/files_win_parts.h"
+#include "platform/paths.h"
 #include "platform/wide_win.h"
 
 namespace platform {
@@ -170,6 +171,11 @@ PathKind PathKindOf(const std::string& path, std::string* error) {
   const DWORD attributes = GetFileAttributesW(full.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = GetLastError();
+    // "file\": a file where a folder is named stands there, as Linux's ENOTDIR says.
+    if (const std::string_view bare = WithoutSeparator(path); bare.size() < path.size()) {
+      const PathKind kind = PathKindOf(std::string(bare), nullptr);
+      if (kind != PathKind::kMissing && kind != PathKind::kUnknown) return kind;
+    }
     if (win_parts::NotFoundCode(code) || code == ERROR_INVALID_NAME) return PathKind::kMissing;
     if (error != nullptr) *error = SystemErrorText(code);
     return PathKind::kUnknown;

@@ -96,11 +96,34 @@ bool PosixRename(const std::wstring& from, const std::wstring& to) {
   return ok;
 }
 
+// Where no rename replaces an open file (Windows before 10, wine): the old file moves
+// aside under a name of its own (its holders share deletion), the new one takes its name,
+// and the old one goes when its last holder closes it.
+bool ReplaceBySettingAside(const std::wstring& from, const std::wstring& to) {
+  static LONG counter = 0;
+  const std::wstring aside = to + L".checker-old-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                             std::to_wstring(InterlockedIncrement(&counter));
+  // A read-only file is not replaced this way: it could not be deleted afterwards.
+  const DWORD attributes = GetFileAttributesW(to.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  if (!MoveFileExW(to.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
+  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    const DWORD code = GetLastError();
+    MoveFileExW(aside.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+    SetLastError(code);
+    return false;
+  }
+  DeleteFileW(aside.c_str());
+  return true;
+}
+
 bool MoveWithRetries(const std::wstring& from, const std::wstring& to, DWORD flags) {
-  if ((flags & MOVEFILE_REPLACE_EXISTING) && PosixRename(from, to)) return true;
+  const bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
+  if (replace && PosixRename(from, to)) return true;
   for (int tries = 0;; ++tries) {
     if (MoveFileExW(from.c_str(), to.c_str(), flags | MOVEFILE_WRITE_THROUGH)) return true;
     const DWORD code = GetLastError();
+    if (replace && code == ERROR_ACCESS_DENIED && ReplaceBySettingAside(from, to)) return true;
     if (tries + 1 >= kRenameTries ||
         (code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED)) {
       SetLastError(code);

@@ -40,7 +40,7 @@ using testing_support::TempTree;
 std::vector<size_t> g_requests;
 int64_t CountingRead(int fd, void* buffer, size_t size) {
   g_requests.push_back(size);
-  return read(fd, buffer, size);
+  return testing_support::ReadOpenFile(fd, buffer, size);
 }
 
 struct CountedReads {
@@ -225,9 +225,12 @@ TEST(ListingKeeperTest, KeepsEachDirectorysFilesAcrossItsSubdirectories) {
   EXPECT_EQ(fs::FilesToStringsSx(&dirs, tree.Path("top"), kTreeWalk, &run, {}, {}), 15);
   const std::string top = tree.Path("top/");
   EXPECT_EQ(Kept(keeper, top), (std::map<std::string, uint64_t>{{"a", 5}, {"z", 3}}));
-  EXPECT_EQ(Kept(keeper, top + "sub/"), (std::map<std::string, uint64_t>{{"b", 7}}));
-  EXPECT_EQ(Kept(keeper, top + "sub/deeper/"), (std::map<std::string, uint64_t>{{"c", 0}}));
-  EXPECT_EQ(keeper.Take(top + "empty/")->size(), 0u);  // kept, and empty
+  EXPECT_EQ(Kept(keeper, tree.Path("top/sub/")), (std::map<std::string, uint64_t>{{"b", 7}}));
+  EXPECT_EQ(Kept(keeper, tree.Path("top/sub/deeper/")),
+            (std::map<std::string, uint64_t>{{"c", 0}}));
+  const std::unique_ptr<scan::DirectoryFiles> empty = keeper.Take(tree.Path("top/empty/"));
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty->size(), 0u);                        // kept, and empty
   EXPECT_EQ(keeper.Take(top), nullptr);                // handed over once
   EXPECT_FALSE(keeper.full());
 }
@@ -337,7 +340,7 @@ int64_t AppendWhileRead(int fd, void* buffer, size_t size) {
     EXPECT_EQ(write(out, "more", 4), 4);
     close(out);
   }
-  return read(fd, buffer, size);
+  return testing_support::ReadOpenFile(fd, buffer, size);
 }
 
 // A file changed between the walk and its read, or while it is read, has no id of bytes
