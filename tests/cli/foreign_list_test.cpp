@@ -1,9 +1,7 @@
 // Lists written on Windows, read on Linux: find, copies and compare use them; verify,
 // which must read the list's own volume, refuses them.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <ctime>
 #include <regex>
@@ -13,6 +11,7 @@
 
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "common/test_os.h"
 
 namespace {
 
@@ -54,9 +53,8 @@ class ForeignListTest : public ::testing::Test {
          std::vector<std::pair<std::string, std::string>>{{"data/a.txt", "first file"},
                                                           {"data/sub/b.txt", "second file"},
                                                           {"data/sub/deep/c.txt", "first file"}}) {
-      const std::string path = tree_.File(name, content);
-      const struct timespec times[2] = {{kBaseTime, 0}, {kBaseTime, 0}};
-      utimensat(AT_FDCWD, path.c_str(), times, 0);
+      testing_support::SetFileTimes(tree_.File(name, content),
+                                    testing_support::AtSecond(kBaseTime));
     }
     tree_.Dir("catalogue");
   }
