@@ -85,15 +85,14 @@ std::string ResolveBaseFolder(std::string_view app_path, std::string_view settin
   const std::string_view folder = support::TrimView(setting);
   if (folder.empty()) return {};
   std::string result;
-  if (platform::IsAbsolute(folder)) {
-    result.assign(folder);
-  } else {
+  if (!platform::IsAbsolute(folder)) {
     std::string_view base = support::TrimView(app_path);
     if (base.empty()) base = app_dir;
     result.assign(base);
     if (!result.empty() && !platform::IsSeparator(result.back())) result += platform::kSeparator;
-    result.append(folder);
   }
+  // A setting's "/" ("xBase/") is written as the system writes its separator.
+  for (const char c : folder) result += platform::IsSeparator(c) ? platform::kSeparator : c;
   if (!platform::IsSeparator(result.back())) result += platform::kSeparator;
   return result;
 }

@@ -20,6 +20,11 @@ TEST(ResolveBaseFolderTest, RelativeSettingsJoinTheBasePath) {
   EXPECT_EQ(lists::ResolveBaseFolder("/data/", "lists/", "/opt/app/"), "/data/lists/");
   EXPECT_EQ(lists::ResolveBaseFolder("  /data/ ", " a b ", "/opt/app/"), "/data/a b/");
   EXPECT_EQ(lists::ResolveBaseFolder("", "x", "/opt/app"), "/opt/app/x/");
+  // The setting's "/" is the system's separator in the folder it names.
+  using testing_support::Native;
+  const std::string app = testing_support::SystemRoot() + Native("app/");
+  EXPECT_EQ(lists::ResolveBaseFolder("", "xBase/", app), app + Native("xBase/"));
+  EXPECT_EQ(lists::ResolveBaseFolder("", "a/b", app), app + Native("a/b/"));
 }
 
 TEST(ResolveBaseFolderTest, AbsoluteAndEmptySettings) {
