@@ -392,6 +392,10 @@ TEST_F(RepairCommandTest, JsonLinesNameEachEvent) {
 }
 
 TEST_F(RepairCommandTest, UsageErrors) {
+  // A keep folder beside the list's files: a link keeps the damaged file there.
+  tree_.File("Disk/photos/beach.jpg", kBeach);
+  const std::string disk = Scan("Disk", tree_.Path("Disk/"));
+  const std::string keep = tree_.Dir("kept");
   const struct {
     std::vector<std::string> args;
     std::string err;
@@ -406,6 +410,10 @@ TEST_F(RepairCommandTest, UsageErrors) {
        "checker-cli: " + tree_.Path("notes.txt") + ": line 1: not an id list (no run header)\n"},
       {{"repair", "--all", tree_.File("pic.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16))},
        "checker-cli: " + tree_.Path("pic.png") + ": line 1: not an id list (no run header)\n"},
+      {{"repair", "--keep", keep, disk, tree_.Path("Disk/photos")},
+       "checker-cli: repair: --keep " + keep + ": on the same file system as " +
+           tree_.Path("Disk/photos/beach.jpg") +
+           ", where the damaged file is kept by a link without --keep\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.err);
@@ -413,6 +421,7 @@ TEST_F(RepairCommandTest, UsageErrors) {
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);
+    EXPECT_FALSE(std::filesystem::exists(tree_.Path("data/checker"))) << "a history was written";
   }
 }
 
