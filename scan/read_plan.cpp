@@ -50,16 +50,20 @@ ReadPlan::ReadPlan(const RunSettings& settings, ListedDirs* dirs,
 
 ReadPlan::~ReadPlan() { End(); }
 
+int32_t Cores() { return static_cast<int32_t>(std::max(std::thread::hardware_concurrency(), 1u)); }
+
+int32_t AutoReaders(const std::string& path) {
+  const int32_t readers = std::min(Cores(), kMaxAutoReaders);
+  // Parallel reads make a spinning disk seek between the files; the control tries more
+  // once reading shows whether they pay.
+  return readers > 1 && fs::OnRotationalDisk(path) ? 1 : readers;
+}
+
 void ReadPlan::ChooseReaders() {
   int32_t readers = settings_.threads;
   adaptive_ = readers <= 0;
-  cores_ = static_cast<int32_t>(std::max(std::thread::hardware_concurrency(), 1u));
-  if (adaptive_) {
-    readers = std::min(cores_, kMaxAutoReaders);
-    // Parallel reads make a spinning disk seek between the files; the control tries more
-    // once reading shows whether they pay.
-    if (readers > 1 && fs::OnRotationalDisk(dirs_->root())) readers = 1;
-  }
+  cores_ = Cores();
+  if (adaptive_) readers = AutoReaders(dirs_->root());
   readers_ = std::clamp(readers, 1, adaptive_ ? content::kMaxAdaptiveReaders : kMaxReaders);
   readers_most_ = readers_;
 }
