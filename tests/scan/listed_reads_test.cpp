@@ -38,9 +38,9 @@ using testing_support::TempTree;
 
 // Counts the reads of the files the code under test opens, and what each asked for.
 std::vector<size_t> g_requests;
-int64_t CountingRead(int fd, void* buffer, size_t size) {
+int64_t CountingRead(platform::NativeHandle fd, void* buffer, size_t size) {
   g_requests.push_back(size);
-  return read(fd, buffer, size);
+  return platform::ReadHandle(fd, buffer, size);
 }
 
 struct CountedReads {
@@ -323,10 +323,14 @@ class ChangingWindow : public ScanWindow {
 std::string g_append_path;
 std::atomic<bool> g_appended{false};
 std::atomic<ino_t> g_failing_inode{0};
-int64_t AppendWhileRead(int fd, void* buffer, size_t size) {
+int64_t AppendWhileRead(platform::NativeHandle fd, void* buffer, size_t size) {
   struct stat open_file;
   struct stat named;
+#ifdef _WIN32
+  const bool known = false;  // no inode behind a handle there
+#else
   const bool known = fstat(fd, &open_file) == 0;
+#endif
   if (known && open_file.st_ino == g_failing_inode.load()) {
     errno = EIO;
     return -1;
