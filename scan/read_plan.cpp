@@ -7,6 +7,7 @@
 #include "content/reader_control.h"
 #include "fs/volume_info.h"
 #include "platform/paths.h"
+#include "scan/scan_problem.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 
@@ -245,7 +246,7 @@ void ReadPlan::Feed() {
     }
     const uint32_t i = dir.order[feed_entry_];
     const DirectoryFiles::Record& record = dir.files->record(i);
-    if (dir.done[feed_entry_] || !record.found) {
+    if (dir.done[feed_entry_] || !record.found || LeftUnread(record)) {
       ++feed_entry_;
       continue;
     }
@@ -256,12 +257,23 @@ void ReadPlan::Feed() {
   }
 }
 
+bool ReadPlan::LeftUnread(const DirectoryFiles::Record& record) const {
+  return !settings_.read_placeholders && platform::IsPlaceholder(record.attributes);
+}
+
 content::ReadResult ReadPlan::Result(const PlannedDirectory& dir, size_t k) {
   const uint32_t i = dir.order[k];
   if (!dir.files->record(i).found) {
     // Listed, and gone before the walk looked it up.
     content::ReadResult result;
     result.code = content::kChkGone;
+    return result;
+  }
+  if (LeftUnread(dir.files->record(i))) {
+    // Not even opened: an open of some placeholders fetches the data already.
+    content::ReadResult result;
+    result.code = content::kChkOpenFailed;
+    result.error = kPlaceholder;
     return result;
   }
   if (pool_ == nullptr) {

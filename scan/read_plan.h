@@ -79,6 +79,8 @@ class ReadPlan {
   void DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out);
   // Hands files to the readers while the read-ahead limits allow.
   void Feed();
+  // A placeholder the settings leave unread.
+  bool LeftUnread(const DirectoryFiles::Record& record) const;
   content::LentBuffer SharedBuffer() const;
 
   struct OwnList {
