@@ -27,6 +27,7 @@
 #include "catalogue/mounted.h"
 #include "editor/visible_marks.h"
 #include "platform/paths.h"
+#include "scrub/status_board.h"
 #include "support/byte_size.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -90,7 +91,8 @@ class FindPage::Worker {
   }
 
   std::unique_ptr<catalogue::CatalogueIndex> index;
-  std::string index_key;  // the index file and extension `index` was opened with
+  std::string index_key;           // the index file and extension `index` was opened with
+  scrub::StatusBoard scrub_board;  // the volumes' scrub figures, kept between refreshes
   std::atomic<bool> stop{false};
 
  private:
@@ -202,7 +204,9 @@ void FindPage::Refresh() {
         rows.push_back({std::move(list), at, {}});
       }
       std::string history_error;
-      if (!ReadScrubStatus(&rows, &history_error)) notes.push_back(history_error);
+      if (!ReadScrubStatus(&w.scrub_board, &rows, &history_error)) {
+        notes.push_back(history_error);
+      }
     } else {
       error = w.index->error();
       w.index.reset();
