@@ -131,6 +131,9 @@ QWidget* FindPage::Build() {
           });
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 1);
+  // The volumes open a third of the height: by their size hints alone a short window
+  // shows one of them.
+  split->setSizes({200, 100});  // in proportion to the height the splitter gets
   layout->addWidget(split, 1);
 
   typing_ = new QTimer(this);
