@@ -138,7 +138,14 @@ TEST_F(StatusBoardTest, FiguresAsReadAfreshReadingOnlyWhatChanged) {
                                       {{KeyOf(List("Bb"), "f000"), now_, {}, {}}}));
        },
        1, 0},
-      {"the run not ended: Bb read again", [] {}, 1, 0},
+      {"another check of the run not ended",
+       [&] {
+         scrub::VolumeClock clock;
+         ASSERT_TRUE(History().PeekClock(scrub::VolumeKey(List("Bb")), &clock));
+         ASSERT_TRUE(History().Record(clock.volume, clock.now,
+                                      {{KeyOf(List("Bb"), "f001"), now_, {}, {}}}));
+       },
+       1, 0},
       {"a run of Bb that ends", [&] { Run(List("Bb"), All()); }, 1, 0},
       {"nothing changed since", [] {}, 0, 0},
   };
