@@ -251,6 +251,44 @@ class ScrubMendHistory : public repair::MendHistory {
   const catalogue::CatalogueList* own_;
 };
 
+// Where the file of `listed` is now: below the list's volume as it is mounted now.
+std::string NowPath(const std::string& listed, const std::string& search_path,
+                    const Setting& setting) {
+  return listed.rfind(search_path, 0) == 0 ? setting.base + listed.substr(search_path.size())
+                                           : listed;
+}
+
+// A line that may stand for two files (names that differ in a CR or LF) proves nothing.
+bool Mendable(const lists::ListedFile& file) {
+  return file.has_id && file.has_size && file.size != 0 && !file.ambiguous;
+}
+
+// The device of the folder that holds `path`, or 0 when it cannot be looked up.
+uint64_t FolderDevice(const std::string& path) {
+  platform::FileInfo folder;
+  return platform::StatPath(path.substr(0, path.find_last_of(platform::kSeparators) + 1), &folder)
+             ? folder.device
+             : 0;
+}
+
+// The first file the run may mend that lies on the file system `device`, or empty. The
+// files of a list may lie on several volumes: each folder is looked up once.
+std::string FileOnDevice(const lists::IdList& list, const Setting& setting, uint64_t device) {
+  std::vector<bool> matched(setting.paths.size(), false);
+  std::string last_folder;
+  for (const lists::ListedFile& file : list.files()) {
+    if (!Mendable(file)) continue;
+    const std::string listed = list.FullPath(file);
+    const std::string now = NowPath(listed, list.search_path(), setting);
+    if (!setting.paths.empty() && !Named(setting.paths, now, listed, &matched)) continue;
+    const std::string folder = now.substr(0, now.find_last_of(platform::kSeparators) + 1);
+    if (folder == last_folder) continue;
+    last_folder = folder;
+    if (FolderDevice(now) == device) return now;
+  }
+  return {};
+}
+
 // Mends what needs it among the files of `list`; the exit status.
 int RepairList(const lists::IdList& list, Setting* setting, catalogue::CatalogueIndex* index,
                repair::MendHistory* history) {
@@ -259,12 +297,9 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
   std::vector<bool> matched(setting->paths.size(), false);
   for (const lists::ListedFile& file : list.files()) {
     if (platform::StopSignalReceived()) break;
-    // A line that may stand for two files (names that differ in a CR or LF) proves nothing.
-    if (!file.has_id || !file.has_size || file.size == 0 || file.ambiguous) continue;
+    if (!Mendable(file)) continue;
     const std::string listed = list.FullPath(file);
-    const std::string now = listed.rfind(search_path, 0) == 0
-                                ? setting->base + listed.substr(search_path.size())
-                                : listed;
+    const std::string now = NowPath(listed, search_path, *setting);
     const bool named = !setting->paths.empty();
     if (named && !Named(setting->paths, now, listed, &matched)) continue;
     const repair::FileKey key{repair::VolumeKey(setting->own), listed, file.size, file.write_time,
@@ -275,11 +310,7 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
     if (damage == repair::Damage::kNone) continue;
     if (!named && (damage == repair::Damage::kChanged || damage == repair::Damage::kChanging))
       continue;
-    platform::FileInfo folder;
-    const uint64_t device =
-        platform::StatPath(now.substr(0, now.find_last_of(platform::kSeparators) + 1), &folder)
-            ? folder.device
-            : 0;
+    const uint64_t device = FolderDevice(now);
     std::vector<repair::Candidate> candidates;
     if (damage != repair::Damage::kChanged && damage != repair::Damage::kChanging) {
       candidates =
@@ -344,6 +375,15 @@ int Repair(const Args& args) {
     setting.base = list.search_path();
   } else {
     return kExitListError;
+  }
+  // There a link keeps the damaged file: a copy into the folder would only double it.
+  platform::FileInfo keep;
+  if (!given.keep.empty() && platform::StatPath(setting.options.keep_dir, &keep)) {
+    const std::string beside = FileOnDevice(list, setting, keep.device);
+    if (!beside.empty()) {
+      return UsageError("repair: --keep " + given.keep + ": on the same file system as " + beside +
+                        ", where the damaged file is kept by a link without --keep");
+    }
   }
   std::unique_ptr<catalogue::CatalogueIndex> index;
   if (const std::optional<int> status = OpenCatalogue(line.catalogue, &index)) return *status;

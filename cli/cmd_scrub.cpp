@@ -134,27 +134,8 @@ std::optional<int> Targets(const Args& operands, const std::vector<CatalogueList
   return std::nullopt;
 }
 
-audit::FileChange ChangeOf(scrub::Verdict verdict) {
-  switch (verdict) {
-    case scrub::Verdict::kTouched:
-      return audit::FileChange::kTouched;
-    case scrub::Verdict::kChanged:
-      return audit::FileChange::kChanged;
-    case scrub::Verdict::kCorrupted:
-      return audit::FileChange::kCorrupted;
-    case scrub::Verdict::kUnreadable:
-      return audit::FileChange::kUnreadable;
-    case scrub::Verdict::kMissing:
-      return audit::FileChange::kMissing;
-    case scrub::Verdict::kUnchanged:
-    case scrub::Verdict::kMended:
-      break;
-  }
-  return audit::FileChange::kUnchanged;
-}
-
 std::string FindingText(const scrub::Finding& finding, const CatalogueList& list, bool jsonl) {
-  const std::string_view change = audit::FileChangeName(ChangeOf(finding.verdict));
+  const std::string_view change = audit::FileChangeName(scrub::ChangeOf(finding.verdict));
   const std::string note = scrub::FindingNote(finding);
   if (jsonl) {
     std::string json = "{\"class\":";
@@ -201,7 +182,7 @@ void ScrubOne(scrub::History* history, const std::string& history_path, const Ca
       scrub::ScrubVolume(history, history_path, list, mounted, options, sinks);
   if (progress && result.files > 0) std::fputs("\n", stderr);
   for (const scrub::Finding& finding : result.findings) {
-    const size_t change = static_cast<size_t>(ChangeOf(finding.verdict));
+    const size_t change = static_cast<size_t>(scrub::ChangeOf(finding.verdict));
     ++outcome->totals.files[change];
     if (finding.from_memory) ++outcome->totals.from_memory_files;
   }

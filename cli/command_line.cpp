@@ -67,6 +67,11 @@ constexpr OptionSpec kScanOptions[] = {
          "enter directories of other mounted file systems (never\n"
          "proc, sysfs, devtmpfs and other kernel file systems)",
          [](Line* l, const Given&) { l->scan.run.cross_mounts = true; }),
+    Flag("--read-placeholders",
+         "read files whose data is not on this disk (cloud\n"
+         "placeholders), which fetches it; without it each is an\n"
+         "error: \"not on this disk: a placeholder\"",
+         [](Line* l, const Given&) { l->scan.run.read_placeholders = true; }),
     Text("--label", "TEXT", "volume label for the header (the volume's own)",
          [](Line* l, const Given& g) { l->scan.label = g.text; }),
     Number("--serial", "N", "volume serial number for the header (the volume's own)",

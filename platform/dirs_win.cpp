@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winternl.h>
 
 #include <atomic>
 #include <cstring>
@@ -8,11 +9,11 @@
 #include "platform/files.h"
 #include "platform/files_win_parts.h"
 #include "platform/paths.h"
+#include "platform/placeholders.h"
 #include "platform/wide_win.h"
 
 namespace platform {
 
-using win_parts::HandleOf;
 using win_parts::kShareAll;
 
 namespace {
@@ -23,26 +24,27 @@ constexpr int64_t kUnitsFrom1601To1970 = 116444736000000000LL;
 // The attribute bits of the find-data record: read-only, hidden, system, directory,
 // archive, normal, temporary, compressed, offline; and the two that mark a file whose data
 // is not on this disk (a cloud placeholder), which the lists leave out.
-constexpr DWORD kRecallOnOpen = 0x40000, kRecallOnDataAccess = 0x400000;
 constexpr DWORD kListedAttributes = 0x37 | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
-                                    FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_OFFLINE |
-                                    kRecallOnOpen | kRecallOnDataAccess;
+                                    FILE_ATTRIBUTE_COMPRESSED | kAttrOffline | kAttrRecallOnOpen |
+                                    kAttrRecallOnDataAccess;
 
 FileTime Join(DWORD high, DWORD low) { return (FileTime{high} << 32) | low; }
 int64_t NsSince1970(int64_t units) { return (units - kUnitsFrom1601To1970) * 100; }
 
-// Any reparse point (a link, a junction, a cloud placeholder whose reading would fetch its
-// data) is passed over, never followed or read.
+// Any reparse point (a link, a junction) is passed over, never followed or read; but a
+// cloud placeholder, which is one too, is a file the run names as not on this disk.
 EntryKind KindOf(DWORD attributes) {
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::kOther;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !IsPlaceholder(attributes)) {
+    return EntryKind::kOther;
+  }
   return attributes & FILE_ATTRIBUTE_DIRECTORY ? EntryKind::kDirectory : EntryKind::kFile;
 }
 
-// A directory handle that lists and opens what lies in it, never a link's target.
-HANDLE OpenDirectory(const std::wstring& path, std::string* error) {
-  const HANDLE h = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll,
-                               nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+constexpr DWORD kDirectoryAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
+
+// A directory handle that lists and opens what lies in it, never a link's target: `h` as
+// opened, closed when it is no directory.
+HANDLE CheckedDirectory(HANDLE h, std::string* error) {
   if (h == INVALID_HANDLE_VALUE) {
     *error = SystemErrorText(GetLastError());
     return h;
@@ -56,9 +58,32 @@ HANDLE OpenDirectory(const std::wstring& path, std::string* error) {
   return h;
 }
 
-bool StatIn(int dir, std::string_view name, FileInfo* info) {
-  if (dir < 0) return false;
-  const HANDLE h = win_parts::OpenToLook(win_parts::ChildPath(dir, name));
+HANDLE OpenDirectory(const std::wstring& path, std::string* error) {
+  return CheckedDirectory(
+      CreateFileW(path.c_str(), kDirectoryAccess, kShareAll, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
+      error);
+}
+
+HANDLE OpenDirectoryIn(NativeHandle parent, std::string_view name, std::string* error) {
+  return CheckedDirectory(win_parts::OpenChild(parent, name, kDirectoryAccess), error);
+}
+
+// The system's own call for opens relative to a handle, which kernel32 does not offer.
+using NtCreateFileCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES,
+                                          PIO_STATUS_BLOCK, PLARGE_INTEGER, ULONG, ULONG, ULONG,
+                                          ULONG, PVOID, ULONG);
+using StatusToErrorCall = ULONG(NTAPI*)(NTSTATUS);
+
+template <typename Call>
+Call NtdllCall(const char* name) {
+  return reinterpret_cast<Call>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+bool StatIn(NativeHandle dir, std::string_view name, FileInfo* info) {
+  if (dir == kNoHandle) return false;
+  const HANDLE h = win_parts::OpenChild(dir, name, FILE_READ_ATTRIBUTES);
   if (h == INVALID_HANDLE_VALUE) return false;
   const bool ok = win_parts::InfoOfHandle(h, info) && info->kind != EntryKind::kOther;
   CloseHandle(h);
@@ -148,10 +173,37 @@ std::wstring PathOfHandle(HANDLE h) {
   return {};
 }
 
-std::wstring ChildPath(int dir, std::string_view name) {
-  std::wstring path = PathOfHandle(HandleOf(dir));
+std::wstring ChildPath(NativeHandle dir, std::string_view name) {
+  std::wstring path = PathOfHandle(dir);
   if (!path.empty() && path.back() != L'\\') path += L'\\';
   return path + Widen(name);
+}
+
+HANDLE OpenChild(NativeHandle dir, std::string_view name, DWORD access) {
+  static const auto nt_create_file = NtdllCall<NtCreateFileCall>("NtCreateFile");
+  static const auto status_to_error = NtdllCall<StatusToErrorCall>("RtlNtStatusToDosError");
+  if (nt_create_file == nullptr || status_to_error == nullptr || name.empty() || name == "." ||
+      name == ".." || name.find_first_of("\\/") != std::string_view::npos) {
+    return CreateFileW(ChildPath(dir, name).c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  }
+  std::wstring wide = Widen(name);
+  UNICODE_STRING text;
+  text.Buffer = wide.data();
+  text.Length = text.MaximumLength = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
+  OBJECT_ATTRIBUTES object;
+  InitializeObjectAttributes(&object, &text, OBJ_CASE_INSENSITIVE, dir, nullptr);
+  IO_STATUS_BLOCK io;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  const NTSTATUS status = nt_create_file(
+      &h, access | SYNCHRONIZE, &object, &io, nullptr, 0, kShareAll, FILE_OPEN,
+      FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_OPEN_REPARSE_POINT, nullptr,
+      0);
+  if (status < 0) {
+    SetLastError(status_to_error(status));
+    return INVALID_HANDLE_VALUE;
+  }
+  return h;
 }
 
 }  // namespace win_parts
@@ -223,7 +275,7 @@ DirHandle& DirHandle::operator=(DirHandle&& other) noexcept {
   Close();
   fd_ = other.fd_;
   error_ = std::move(other.error_);
-  other.fd_ = -1;
+  other.fd_ = kNoHandle;
   return *this;
 }
 
@@ -232,39 +284,39 @@ bool DirHandle::Open(const std::string& path) {
   error_.clear();
   const HANDLE h = OpenDirectory(LongPath(path), &error_);
   if (h == INVALID_HANDLE_VALUE) return false;
-  fd_ = HandleToLong(h);
+  fd_ = h;
   return true;
 }
 
 bool DirHandle::OpenAt(const DirHandle& parent, std::string_view name) {
   Close();
   error_.clear();
-  if (parent.fd_ < 0) {
+  if (parent.fd_ == kNoHandle) {
     error_ = SystemErrorText(ERROR_INVALID_HANDLE);
     return false;
   }
-  const HANDLE h = OpenDirectory(win_parts::ChildPath(parent.fd_, name), &error_);
+  const HANDLE h = OpenDirectoryIn(parent.fd_, name, &error_);
   if (h == INVALID_HANDLE_VALUE) return false;
-  fd_ = HandleToLong(h);
+  fd_ = h;
   return true;
 }
 
 bool DirHandle::Duplicate(const DirReader& reader) {
   Close();
   HANDLE copy;
-  if (reader.fd_ < 0 ||
-      !DuplicateHandle(GetCurrentProcess(), HandleOf(reader.fd_), GetCurrentProcess(), &copy, 0,
-                       FALSE, DUPLICATE_SAME_ACCESS)) {
+  if (reader.fd_ == kNoHandle ||
+      !DuplicateHandle(GetCurrentProcess(), reader.fd_, GetCurrentProcess(), &copy, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
     error_ = SystemErrorText(GetLastError());
     return false;
   }
-  fd_ = HandleToLong(copy);
+  fd_ = copy;
   return true;
 }
 
 void DirHandle::Close() {
-  if (fd_ >= 0) CloseHandle(HandleOf(fd_));
-  fd_ = -1;
+  if (fd_ != kNoHandle) CloseHandle(fd_);
+  fd_ = kNoHandle;
 }
 
 bool DirHandle::Stat(std::string_view name, FileInfo* info) const {
@@ -272,17 +324,17 @@ bool DirHandle::Stat(std::string_view name, FileInfo* info) const {
 }
 
 bool DirHandle::StatSelf(FileInfo* info) const {
-  return fd_ >= 0 && win_parts::InfoOfHandle(HandleOf(fd_), info);
+  return fd_ != kNoHandle && win_parts::InfoOfHandle(fd_, info);
 }
 
 DirReader::~DirReader() { Close(); }
 
-bool DirReader::Adopt(int fd) {
+bool DirReader::Adopt(NativeHandle fd) {
   Close();
   fd_ = fd;
   auto* listing = new Listing();
   BY_HANDLE_FILE_INFORMATION self;
-  if (GetFileInformationByHandle(HandleOf(fd), &self)) listing->serial = self.dwVolumeSerialNumber;
+  if (GetFileInformationByHandle(fd, &self)) listing->serial = self.dwVolumeSerialNumber;
   dir_ = listing;
   return true;
 }
@@ -290,33 +342,33 @@ bool DirReader::Adopt(int fd) {
 bool DirReader::Open(const std::string& path) {
   Close();
   const HANDLE h = OpenDirectory(LongPath(path), &error_);
-  return h != INVALID_HANDLE_VALUE && Adopt(HandleToLong(h));
+  return h != INVALID_HANDLE_VALUE && Adopt(h);
 }
 
 bool DirReader::Open(const DirHandle& dir) {
   Close();
   HANDLE copy;
-  if (dir.fd_ < 0 || !DuplicateHandle(GetCurrentProcess(), HandleOf(dir.fd_), GetCurrentProcess(),
-                                      &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+  if (dir.fd_ == kNoHandle || !DuplicateHandle(GetCurrentProcess(), dir.fd_, GetCurrentProcess(),
+                                               &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
     error_ = SystemErrorText(GetLastError());
     return false;
   }
   // A duplicate shares the listing's position with the original: start it over.
-  return Adopt(HandleToLong(copy));
+  return Adopt(copy);
 }
 
 bool DirReader::OpenChild(std::string_view name, DirReader* other) const {
   other->Close();
-  if (fd_ < 0) return false;
-  const HANDLE h = OpenDirectory(win_parts::ChildPath(fd_, name), &other->error_);
-  return h != INVALID_HANDLE_VALUE && other->Adopt(HandleToLong(h));
+  if (fd_ == kNoHandle) return false;
+  const HANDLE h = OpenDirectoryIn(fd_, name, &other->error_);
+  return h != INVALID_HANDLE_VALUE && other->Adopt(h);
 }
 
 void DirReader::Close() {
   delete static_cast<Listing*>(dir_);
   dir_ = nullptr;
-  if (fd_ >= 0) CloseHandle(HandleOf(fd_));
-  fd_ = -1;
+  if (fd_ != kNoHandle) CloseHandle(fd_);
+  fd_ = kNoHandle;
   failed_ = false;
   error_.clear();
 }
@@ -333,8 +385,7 @@ bool DirReader::Next(std::string_view* name, EntryKind* kind) {
       listing->started = true;
       listing->offset = 0;
       listing->filled = 0;
-      if (!GetFileInformationByHandleEx(HandleOf(fd_), kind_of_call, listing->batch,
-                                        sizeof listing->batch)) {
+      if (!GetFileInformationByHandleEx(fd_, kind_of_call, listing->batch, sizeof listing->batch)) {
         listing->ended = true;
         if (GetLastError() != ERROR_NO_MORE_FILES) {
           failed_ = true;
@@ -359,6 +410,7 @@ bool DirReader::Next(std::string_view* name, EntryKind* kind) {
       }
     }
     listing->record = RecordOf(*entry, listing->serial);
+    listing->record.attributes |= PlaceholderMarkOf(listing->name);
     *name = listing->name;
     *kind = listing->record.kind;
     return true;
@@ -376,7 +428,7 @@ bool DirReader::Stat(std::string_view name, FileInfo* info) const {
 }
 
 bool DirReader::StatSelf(FileInfo* info) const {
-  return fd_ >= 0 && win_parts::InfoOfHandle(HandleOf(fd_), info);
+  return fd_ != kNoHandle && win_parts::InfoOfHandle(fd_, info);
 }
 
 }  // namespace platform

@@ -15,12 +15,32 @@ namespace platform {
 // 100 ns units since 1601-01-01 UTC.
 using FileTime = uint64_t;
 
+// The system's handle of an open file or directory: a descriptor here, a HANDLE on
+// Windows. Only platform/ looks inside.
+#ifdef _WIN32
+using NativeHandle = void*;
+inline constexpr NativeHandle kNoHandle = nullptr;
+#else
+using NativeHandle = int;
+inline constexpr NativeHandle kNoHandle = -1;
+#endif
+
 // Attribute bits as the lists write them.
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrHidden = 0x02;
 constexpr uint32_t kAttrVolumeLabel = 0x08;
 constexpr uint32_t kAttrDirectory = 0x10;
 constexpr uint32_t kAttrArchive = 0x20;
+// A file whose data is not on this disk (a cloud placeholder): reading it, or for the
+// last one opening it, fetches the data. The lists' field shows the low 16 bits alone.
+constexpr uint32_t kAttrOffline = 0x1000;
+constexpr uint32_t kAttrRecallOnOpen = 0x40000;
+constexpr uint32_t kAttrRecallOnDataAccess = 0x400000;
+
+// Whether a file of these attributes is a placeholder, to be left unread unless asked.
+constexpr bool IsPlaceholder(uint32_t attributes) {
+  return (attributes & (kAttrOffline | kAttrRecallOnOpen | kAttrRecallOnDataAccess)) != 0;
+}
 
 enum class EntryKind { kFile, kDirectory, kOther };
 
@@ -98,7 +118,7 @@ class DirHandle {
   // Holds the directory `reader` reads, on a descriptor of its own.
   bool Duplicate(const DirReader& reader);
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_ != kNoHandle; }
 
   // Looks up an entry of this directory without following a link.
   bool Stat(std::string_view name, FileInfo* info) const;
@@ -110,7 +130,7 @@ class DirHandle {
  private:
   friend class DirReader;
   friend class File;
-  int fd_ = -1;
+  NativeHandle fd_ = kNoHandle;
   std::string error_;
 };
 
@@ -153,9 +173,9 @@ class DirReader {
  private:
   friend class DirHandle;
   friend class File;
-  bool Adopt(int fd);
+  bool Adopt(NativeHandle fd);
   void* dir_ = nullptr;  // DIR*
-  int fd_ = -1;
+  NativeHandle fd_ = kNoHandle;
   bool failed_ = false;
   std::string error_;
 };
@@ -207,7 +227,7 @@ class File {
   bool OpenAt(const DirHandle& dir, std::string_view name, OpenMode mode);
   bool OpenAt(const DirReader& dir, std::string_view name, OpenMode mode);
   bool Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_ != kNoHandle; }
 
   // Reads up to `size` bytes; returns the count (0 at end of file) or -1 on error.
   int64_t Read(void* buffer, size_t size);
@@ -271,9 +291,9 @@ class File {
  private:
   friend bool CreateLockedFile(const std::string& path, File* file);
   void SetError();
-  bool OpenInDirectory(int dirfd, std::string_view name, OpenMode mode);
-  bool OpenIn(int dirfd, const char* path, std::string_view name, OpenMode mode);
-  int fd_ = -1;
+  bool OpenInDirectory(NativeHandle dirfd, std::string_view name, OpenMode mode);
+  bool OpenIn(NativeHandle dirfd, const char* path, std::string_view name, OpenMode mode);
+  NativeHandle fd_ = kNoHandle;
   bool writable_ = false;
   bool hidden_ = false;  // the name it was opened by begins with "."
   bool not_found_ = false;
@@ -323,12 +343,19 @@ CopyResult CopyToNewFile(const std::string& from, const std::string& to, std::st
 bool ReadWholeFile(const std::string& path, std::string* data);
 
 // Test seam: when set, File::Read calls it instead of read(2) (to simulate I/O errors).
-using ReadHook = int64_t (*)(int fd, void* buffer, size_t size);
+using ReadHook = int64_t (*)(NativeHandle fd, void* buffer, size_t size);
 void SetReadHookForTesting(ReadHook hook);
+// The system's own read of an open handle: what a read hook passes a read on to. The
+// count, 0 at the end, or -1 with the system's error set.
+int64_t ReadHandle(NativeHandle fd, void* buffer, size_t size);
 // Test seam: when set, DirReader::Next asks it about every entry; a non-zero errno it
 // returns ends the listing as a failing readdir(3) would.
 using DirEntryHook = int (*)(std::string_view name);
 void SetDirEntryHookForTesting(DirEntryHook hook);
+// Test seam: every lookup or listing of an entry called `name` (in any directory) marks it
+// as a placeholder (kAttrRecallOnDataAccess), as no test can make a real one; empty: none.
+// Set while no lookup runs.
+void SetPlaceholderNameForTesting(const std::string& name);
 // Test seam: true makes CacheUsageOf answer by mincore as on a kernel without cachestat.
 void SetNoCachestatForTesting(bool no_cachestat);
 // Test seam: true makes ReadPastCache refuse, as a file system without direct reads does.

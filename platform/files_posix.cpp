@@ -20,6 +20,7 @@
 #include "platform/files.h"
 #include "platform/files_posix_parts.h"
 #include "platform/memory.h"
+#include "platform/placeholders.h"
 
 namespace platform {
 
@@ -58,6 +59,7 @@ bool FillInfo(const struct statx& st, std::string_view name, FileInfo* info) {
   }
   if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) info->attributes |= kAttrReadOnly;
   if (IsHiddenName(name)) info->attributes |= kAttrHidden;
+  info->attributes |= PlaceholderMarkOf(name);
   info->last_write_time = ToFileTime(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
   info->write_ns = st.stx_mtime.tv_sec * int64_t{1000000000} + st.stx_mtime.tv_nsec;
   info->change_ns = (st.stx_mask & STATX_CTIME)
@@ -495,6 +497,7 @@ bool File::DropCache(uint64_t offset, uint64_t length) const {
 }
 
 void SetReadHookForTesting(ReadHook hook) { g_read_hook.store(hook); }
+int64_t ReadHandle(NativeHandle fd, void* buffer, size_t size) { return read(fd, buffer, size); }
 void SetNoCachestatForTesting(bool no_cachestat) { g_no_cachestat.store(no_cachestat); }
 
 void SetNoReadPastCacheForTesting(bool refuse) { g_no_read_past_cache.store(refuse); }

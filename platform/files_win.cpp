@@ -10,7 +10,6 @@
 
 namespace platform {
 
-using win_parts::HandleOf;
 using win_parts::kShareAll;
 using win_parts::NotFoundCode;
 
@@ -36,6 +35,13 @@ bool LockByte(HANDLE h, bool exclusive) {
 }  // namespace
 
 void SetReadHookForTesting(ReadHook hook) { g_read_hook.store(hook); }
+
+int64_t ReadHandle(NativeHandle fd, void* buffer, size_t size) {
+  const DWORD want = size > kTransferLimit ? kTransferLimit : static_cast<DWORD>(size);
+  DWORD got = 0;
+  return ReadFile(fd, buffer, want, &got, nullptr) ? int64_t{got} : -1;
+}
+
 void SetNoCachestatForTesting(bool) {}
 void SetNoReadPastCacheForTesting(bool refuse) { g_no_read_past_cache.store(refuse); }
 
@@ -60,7 +66,7 @@ File& File::operator=(File&& other) noexcept {
   has_info_ = other.has_info_;
   info_ = other.info_;
   error_ = std::move(other.error_);
-  other.fd_ = -1;
+  other.fd_ = kNoHandle;
   other.has_info_ = false;
   other.past_cache_ = false;
   return *this;
@@ -81,16 +87,15 @@ bool File::Stat(FileInfo* info) const {
     *info = info_;
     return true;
   }
-  return fd_ >= 0 && win_parts::InfoOfHandle(HandleOf(fd_), info) &&
-         info->kind != EntryKind::kOther;
+  return fd_ != kNoHandle && win_parts::InfoOfHandle(fd_, info) && info->kind != EntryKind::kOther;
 }
 
 bool File::Open(const std::string& path, OpenMode mode) {
-  return OpenIn(-1, path.c_str(), {}, mode);
+  return OpenIn(kNoHandle, path.c_str(), {}, mode);
 }
 
 // Opens `path`, or the entry `name` of the directory `dirfd` when path is null.
-bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode mode) {
+bool File::OpenIn(NativeHandle dirfd, const char* path, std::string_view name, OpenMode mode) {
   Close();
   error_.clear();
   not_found_ = false;
@@ -114,26 +119,30 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
       break;
   }
   // Delete sharing everywhere: a list open here may still be renamed over by another run.
-  if (path == nullptr && dirfd < 0) {
+  if (path == nullptr && dirfd == kNoHandle) {
     error_ = SystemErrorText(ERROR_INVALID_HANDLE);
     return false;
   }
-  const std::wstring full = path ? LongPath(path) : win_parts::ChildPath(dirfd, name);
-  const HANDLE h = CreateFileW(full.c_str(), access, kShareAll, nullptr, disposition,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // An existing entry of a directory is opened through the directory's handle.
+  const HANDLE h =
+      path == nullptr && disposition == OPEN_EXISTING
+          ? win_parts::OpenChild(dirfd, name, access)
+          : CreateFileW((path ? LongPath(path) : win_parts::ChildPath(dirfd, name)).c_str(), access,
+                        kShareAll, nullptr, disposition,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     not_found_ = NotFoundCode(GetLastError());
     SetError();
     return false;
   }
-  fd_ = HandleToLong(h);
+  fd_ = h;
   if (mode != OpenMode::kReadListed) {
     FileInfo info;
     if (!Stat(&info) || info.kind != EntryKind::kFile) {
       if (error_.empty())
         error_ = info.kind == EntryKind::kDirectory ? "is a directory" : "not a regular file";
       CloseHandle(h);
-      fd_ = -1;
+      fd_ = kNoHandle;
       return false;
     }
     info_ = info;
@@ -144,7 +153,7 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
   if ((exclusive || mode == OpenMode::kReadShared) && !LockByte(h, exclusive)) {
     error_ = GetLastError() == ERROR_LOCK_VIOLATION ? kInUseText : SystemErrorText(GetLastError());
     CloseHandle(h);
-    fd_ = -1;
+    fd_ = kNoHandle;
     return false;
   }
   writable_ = access & GENERIC_WRITE;
@@ -154,28 +163,22 @@ bool File::OpenIn(int dirfd, const char* path, std::string_view name, OpenMode m
 bool File::Close() {
   has_info_ = false;
   past_cache_ = false;
-  if (fd_ < 0) return true;
-  const bool ok = CloseHandle(HandleOf(fd_)) != 0;  // also lets the lock go
+  if (fd_ == kNoHandle) return true;
+  const bool ok = CloseHandle(fd_) != 0;  // also lets the lock go
   if (!ok) SetError();
-  fd_ = -1;
+  fd_ = kNoHandle;
   return ok;
 }
 
 int64_t File::Read(void* buffer, size_t size) {
-  if (fd_ < 0) return -1;
+  if (fd_ == kNoHandle) return -1;
   char* out = static_cast<char*>(buffer);
   size_t done = 0;
   const ReadHook hook = g_read_hook.load(std::memory_order_relaxed);
   // Fill the request unless the file ends: callers count on whole chunks.
   while (done < size) {
-    const DWORD want = size - done > kTransferLimit ? kTransferLimit : DWORD(size - done);
-    int64_t n;
-    if (hook) {
-      n = hook(fd_, out + done, want);
-    } else {
-      DWORD got = 0;
-      n = ReadFile(HandleOf(fd_), out + done, want, &got, nullptr) ? int64_t{got} : -1;
-    }
+    const int64_t n =
+        hook ? hook(fd_, out + done, size - done) : ReadHandle(fd_, out + done, size - done);
     if (n < 0) {
       if (!hook) SetError();
       return -1;
@@ -190,9 +193,9 @@ int64_t File::Read(void* buffer, size_t size) {
 int64_t File::ReadCached(void*, size_t) { return -1; }
 
 int64_t File::ReadAt(void* buffer, size_t size, int64_t offset) {
-  if (fd_ < 0) return -1;
+  if (fd_ == kNoHandle) return -1;
   // A read at an offset moves a handle's position: read through a handle of its own.
-  const HANDLE h = ReOpenFile(HandleOf(fd_), GENERIC_READ, kShareAll, 0);
+  const HANDLE h = ReOpenFile(fd_, GENERIC_READ, kShareAll, 0);
   if (h == INVALID_HANDLE_VALUE) return -1;
   char* out = static_cast<char*>(buffer);
   size_t done = 0;
@@ -216,12 +219,12 @@ int64_t File::ReadAt(void* buffer, size_t size, int64_t offset) {
 }
 
 bool File::Write(const void* data, size_t size) {
-  if (fd_ < 0) return false;
+  if (fd_ == kNoHandle) return false;
   const char* in = static_cast<const char*>(data);
   while (size > 0) {
     const DWORD want = size > kTransferLimit ? kTransferLimit : static_cast<DWORD>(size);
     DWORD put = 0;
-    if (!WriteFile(HandleOf(fd_), in, want, &put, nullptr)) {
+    if (!WriteFile(fd_, in, want, &put, nullptr)) {
       SetError();
       return false;
     }
@@ -237,10 +240,10 @@ bool File::Write(const void* data, size_t size) {
 
 namespace {
 
-int64_t MovePointer(int fd, int64_t distance, DWORD method) {
+int64_t MovePointer(NativeHandle fd, int64_t distance, DWORD method) {
   LARGE_INTEGER to, now;
   to.QuadPart = distance;
-  if (fd < 0 || !SetFilePointerEx(HandleOf(fd), to, &now, method)) return -1;
+  if (fd == kNoHandle || !SetFilePointerEx(fd, to, &now, method)) return -1;
   return now.QuadPart;
 }
 
@@ -262,14 +265,14 @@ int64_t File::Position() const { return MovePointer(fd_, 0, FILE_CURRENT); }
 
 int64_t File::Size() const {
   LARGE_INTEGER size;
-  if (fd_ < 0 || !GetFileSizeEx(HandleOf(fd_), &size)) return -1;
+  if (fd_ == kNoHandle || !GetFileSizeEx(fd_, &size)) return -1;
   return size.QuadPart;
 }
 
 bool File::SetSize(int64_t size) {
   FILE_END_OF_FILE_INFO end;
   end.EndOfFile.QuadPart = size;
-  if (fd_ >= 0 && SetFileInformationByHandle(HandleOf(fd_), FileEndOfFileInfo, &end, sizeof end)) {
+  if (fd_ != kNoHandle && SetFileInformationByHandle(fd_, FileEndOfFileInfo, &end, sizeof end)) {
     return true;
   }
   SetError();
@@ -280,26 +283,31 @@ bool File::Reserve(int64_t size) {
   if (Size() >= size) return true;
   FILE_ALLOCATION_INFO room;
   room.AllocationSize.QuadPart = size;
-  // Space first, so a full disk says so before the size moves.
-  if (fd_ < 0 ||
-      !SetFileInformationByHandle(HandleOf(fd_), FileAllocationInfo, &room, sizeof room)) {
-    SetError();
-    return false;
+  // Space first, so a full disk says so before the size moves. A file system (or wine)
+  // that cannot reserve space apart from the size finds the disk full when the size moves.
+  if (fd_ == kNoHandle) return false;
+  if (!SetFileInformationByHandle(fd_, FileAllocationInfo, &room, sizeof room)) {
+    const DWORD code = GetLastError();
+    if (code != ERROR_INVALID_FUNCTION && code != ERROR_NOT_SUPPORTED &&
+        code != ERROR_INVALID_PARAMETER && code != ERROR_CALL_NOT_IMPLEMENTED) {
+      SetError();
+      return false;
+    }
   }
   return SetSize(size);
 }
 
 bool File::Sync() {
-  if (fd_ >= 0 && FlushFileBuffers(HandleOf(fd_))) return true;
+  if (fd_ != kNoHandle && FlushFileBuffers(fd_)) return true;
   SetError();
   return false;
 }
 
 bool File::FlushData() {
-  if (fd_ < 0) return false;
+  if (fd_ == kNoHandle) return false;
   if (writable_) return Sync();
   // Flushing needs write access; a handle of its own asks for it.
-  const HANDLE h = ReOpenFile(HandleOf(fd_), GENERIC_WRITE, kShareAll, 0);
+  const HANDLE h = ReOpenFile(fd_, GENERIC_WRITE, kShareAll, 0);
   if (h == INVALID_HANDLE_VALUE) {
     SetError();
     return false;
@@ -311,16 +319,16 @@ bool File::FlushData() {
 }
 
 bool File::ReadPastCache() {
-  if (fd_ < 0 || g_no_read_past_cache.load()) return false;
+  if (fd_ == kNoHandle || g_no_read_past_cache.load()) return false;
   if (past_cache_) return true;
   const int64_t position = Position();
-  const HANDLE h = ReOpenFile(HandleOf(fd_), GENERIC_READ, kShareAll, FILE_FLAG_NO_BUFFERING);
+  const HANDLE h = ReOpenFile(fd_, GENERIC_READ, kShareAll, FILE_FLAG_NO_BUFFERING);
   if (h == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER to;
   to.QuadPart = position < 0 ? 0 : position;
   SetFilePointerEx(h, to, nullptr, FILE_BEGIN);
-  CloseHandle(HandleOf(fd_));
-  fd_ = HandleToLong(h);
+  CloseHandle(fd_);
+  fd_ = h;
   past_cache_ = true;
   return true;
 }

@@ -13,9 +13,6 @@ namespace platform::win_parts {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// The classes keep their handles in an int: Windows handles fit in 32 bits.
-inline HANDLE HandleOf(int fd) { return LongToHandle(fd); }
-
 inline bool NotFoundCode(DWORD code) {
   return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
@@ -29,7 +26,13 @@ HANDLE OpenToLook(const std::wstring& path);
 
 // The long-form path of an open directory, for what is reached through it.
 std::wstring PathOfHandle(HANDLE h);
-std::wstring ChildPath(int dir, std::string_view name);
+std::wstring ChildPath(NativeHandle dir, std::string_view name);
+
+// Opens the existing entry `name` of the open directory `dir` through the directory's
+// handle, as CreateFileW with OPEN_EXISTING and `access` would, never following a final
+// link: no path is built, so no length limits how deep it reaches. A name of more than one
+// component goes through ChildPath. Sets the last error as CreateFileW does.
+HANDLE OpenChild(NativeHandle dir, std::string_view name, DWORD access);
 
 // MoveFileExW with write-through, tried again for a while when another program's open
 // file refuses it (scanners and indexers hold files for moments). With

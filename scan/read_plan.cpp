@@ -7,6 +7,7 @@
 #include "content/reader_control.h"
 #include "fs/volume_info.h"
 #include "platform/paths.h"
+#include "scan/scan_problem.h"
 #include "support/text.h"
 #include "support/toolkit.h"
 
@@ -50,16 +51,20 @@ ReadPlan::ReadPlan(const RunSettings& settings, ListedDirs* dirs,
 
 ReadPlan::~ReadPlan() { End(); }
 
+int32_t Cores() { return static_cast<int32_t>(std::max(std::thread::hardware_concurrency(), 1u)); }
+
+int32_t AutoReaders(const std::string& path) {
+  const int32_t readers = std::min(Cores(), kMaxAutoReaders);
+  // Parallel reads make a spinning disk seek between the files; the control tries more
+  // once reading shows whether they pay.
+  return readers > 1 && fs::OnRotationalDisk(path) ? 1 : readers;
+}
+
 void ReadPlan::ChooseReaders() {
   int32_t readers = settings_.threads;
   adaptive_ = readers <= 0;
-  cores_ = static_cast<int32_t>(std::max(std::thread::hardware_concurrency(), 1u));
-  if (adaptive_) {
-    readers = std::min(cores_, kMaxAutoReaders);
-    // Parallel reads make a spinning disk seek between the files; the control tries more
-    // once reading shows whether they pay.
-    if (readers > 1 && fs::OnRotationalDisk(dirs_->root())) readers = 1;
-  }
+  cores_ = Cores();
+  if (adaptive_) readers = AutoReaders(dirs_->root());
   readers_ = std::clamp(readers, 1, adaptive_ ? content::kMaxAdaptiveReaders : kMaxReaders);
   readers_most_ = readers_;
 }
@@ -241,7 +246,7 @@ void ReadPlan::Feed() {
     }
     const uint32_t i = dir.order[feed_entry_];
     const DirectoryFiles::Record& record = dir.files->record(i);
-    if (dir.done[feed_entry_] || !record.found) {
+    if (dir.done[feed_entry_] || !record.found || LeftUnread(record)) {
       ++feed_entry_;
       continue;
     }
@@ -252,12 +257,23 @@ void ReadPlan::Feed() {
   }
 }
 
+bool ReadPlan::LeftUnread(const DirectoryFiles::Record& record) const {
+  return !settings_.read_placeholders && platform::IsPlaceholder(record.attributes);
+}
+
 content::ReadResult ReadPlan::Result(const PlannedDirectory& dir, size_t k) {
   const uint32_t i = dir.order[k];
   if (!dir.files->record(i).found) {
     // Listed, and gone before the walk looked it up.
     content::ReadResult result;
     result.code = content::kChkGone;
+    return result;
+  }
+  if (LeftUnread(dir.files->record(i))) {
+    // Not even opened: an open of some placeholders fetches the data already.
+    content::ReadResult result;
+    result.code = content::kChkOpenFailed;
+    result.error = kPlaceholder;
     return result;
   }
   if (pool_ == nullptr) {

@@ -19,6 +19,12 @@
 
 namespace scan {
 
+// The processors there are, at least 1: what reads from the page cache are bound by.
+int32_t Cores();
+// The readers an automatic choice starts with for files below `path`; the read pool's
+// control then follows what the disk gives.
+int32_t AutoReaders(const std::string& path);
+
 // One directory of the tree list made ready for its lines. What it found wrong is only
 // counted when its lines are written, so that every notification shows what a run with
 // one reader shows.
@@ -73,6 +79,8 @@ class ReadPlan {
   void DropOwnLists(PlannedDirectory* dir, std::vector<uint8_t>* left_out);
   // Hands files to the readers while the read-ahead limits allow.
   void Feed();
+  // A placeholder the settings leave unread.
+  bool LeftUnread(const DirectoryFiles::Record& record) const;
   content::LentBuffer SharedBuffer() const;
 
   struct OwnList {

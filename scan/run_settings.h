@@ -72,6 +72,8 @@ struct RunSettings {
   int32_t threads = 0;
   // Scans leave the page cache as they found it; verify reads the device.
   content::CacheUse cache = content::CacheUse::kDropBehind;
+  // Files whose data is not on the disk are read (fetched) too, not named as errors.
+  bool read_placeholders = false;
   std::string volume_label;
   uint32_t volume_serial = 0;
 };

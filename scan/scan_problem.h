@@ -28,6 +28,7 @@ constexpr char kChangedWhileRead[] = "changed while read";
 constexpr char kReadFromMemory[] = "read from memory, not the disk";
 constexpr char kVanishedBeforeRead[] = "vanished before it was read";
 constexpr char kNoLongerAFile[] = "is no longer a regular file";
+constexpr char kPlaceholder[] = "not on this disk: a placeholder";
 constexpr char kNameBreaksLine[] = "the name holds a line break; the list shows it as \"?\"";
 constexpr char kDirectoryBreaksLine[] =
     "its directory's name holds a line break; the list shows it as \"?\"";

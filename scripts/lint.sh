@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Small source lint: trailing blanks, final newlines, CR LF, and which folder may
 # include which (lowest layer first: platform, support, fs, content, lists, scan, names,
-# catalogue, audit, repair and scrub, then app, editor and cli), inside app/ which floor may
-# include which, and that each engine file opens the namespace of its folder.
+# catalogue, audit and repair, scrub (which words its findings as audit's classes), then
+# app, editor and cli), inside app/ which floor may include which, and that each engine
+# file opens the namespace of its folder.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 status=0
@@ -31,7 +32,7 @@ allowed() {
     catalogue) echo "platform support fs content lists scan names catalogue" ;;
     audit) echo "platform support fs content lists scan names catalogue audit" ;;
     repair) echo "platform support fs content lists scan names catalogue repair" ;;
-    scrub) echo "platform support fs content lists scan names catalogue scrub" ;;
+    scrub) echo "platform support fs content lists scan names catalogue audit scrub" ;;
     cli) echo "platform support fs content lists scan names catalogue audit repair scrub cli" ;;
     editor) echo "support editor" ;;
     app) echo "platform support fs content lists scan names catalogue audit scrub editor app" ;;

@@ -98,20 +98,25 @@ uint64_t WriteTimeNumber(platform::FileTime time) {
          t.second;
 }
 
-PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed) {
+PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed, OpenFolder* folder) {
   PreparedCheck prepared;
   const size_t slash = path.find_last_of(platform::kSeparators);
-  const std::string folder = path.substr(0, slash + 1);
-  prepared.dir = std::make_unique<platform::DirHandle>();
-  if (!prepared.dir->Open(folder)) {
-    const platform::PathKind kind = platform::PathKindOf(folder);
-    if (kind == platform::PathKind::kMissing) {
-      prepared.result = Missing("its folder is gone");
-    } else {
-      prepared.result.verdict = Verdict::kUnreadable;
-      prepared.result.reason = "its folder cannot be opened: " + prepared.dir->ErrorText();
+  const std::string_view folder_path = std::string_view(path).substr(0, slash + 1);
+  if (folder != nullptr && folder->dir != nullptr && folder->path == folder_path) {
+    prepared.dir = folder->dir;
+  } else {
+    prepared.dir = std::make_shared<platform::DirHandle>();
+    const std::string name(folder_path);
+    if (!prepared.dir->Open(name)) {
+      if (platform::PathKindOf(name) == platform::PathKind::kMissing) {
+        prepared.result = Missing("its folder is gone");
+      } else {
+        prepared.result.verdict = Verdict::kUnreadable;
+        prepared.result.reason = "its folder cannot be opened: " + prepared.dir->ErrorText();
+      }
+      return prepared;
     }
-    return prepared;
+    if (folder != nullptr) *folder = {name, prepared.dir};
   }
   prepared.name = path.substr(slash + 1);
   platform::FileInfo info;

@@ -50,12 +50,20 @@ CheckResult CheckFile(const std::string& path, const ListedLine& listed, RateCap
 struct PreparedCheck {
   bool read = false;
   CheckResult result;
-  std::unique_ptr<platform::DirHandle> dir;
+  std::shared_ptr<platform::DirHandle> dir;
   std::string name;
   content::ListedFile now;  // as the file is now
   bool same_time = false;
 };
-PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed);
+// The folder of the file before, kept open for the next of the same folder: a run reads
+// a folder's files one after the other, as its list holds them.
+struct OpenFolder {
+  std::string path;
+  std::shared_ptr<platform::DirHandle> dir;
+};
+// `folder` (may be null) is used when it is the file's, and made the file's.
+PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed,
+                           OpenFolder* folder = nullptr);
 CheckResult JudgeRead(const content::ReadResult& read, const ListedLine& listed, bool same_time);
 
 }  // namespace scrub

@@ -6,6 +6,25 @@
 
 namespace scrub {
 
+audit::FileChange ChangeOf(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kTouched:
+      return audit::FileChange::kTouched;
+    case Verdict::kChanged:
+      return audit::FileChange::kChanged;
+    case Verdict::kCorrupted:
+      return audit::FileChange::kCorrupted;
+    case Verdict::kUnreadable:
+      return audit::FileChange::kUnreadable;
+    case Verdict::kMissing:
+      return audit::FileChange::kMissing;
+    case Verdict::kUnchanged:
+    case Verdict::kMended:
+      break;
+  }
+  return audit::FileChange::kUnchanged;
+}
+
 std::string LocalTimeText(int64_t seconds) {
   platform::DateTime t;
   const platform::FileTime file_time = platform::FileTimeOfUnixSeconds(seconds);

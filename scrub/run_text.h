@@ -1,13 +1,17 @@
 #pragma once
-// The words of a scrub both front ends show: what follows a finding's path, a run's
-// figures, and why a run of a volume ended early.
+// The words of a scrub both front ends show: a finding's class, what follows its path, a
+// run's figures, and why a run of a volume ended early.
 
 #include <cstdint>
 #include <string>
 
+#include "audit/compare.h"
 #include "scrub/volume_run.h"
 
 namespace scrub {
+
+// The class of verify a verdict is shown and counted as; a mended file is unchanged.
+audit::FileChange ChangeOf(Verdict verdict);
 
 // Why, and what to do: "its write time changed since its list was written; scan again",
 // an unreadable or missing file's reason, "read from memory, not the disk". Empty for a

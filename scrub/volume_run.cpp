@@ -12,6 +12,7 @@
 #include "lists/list_names.h"
 #include "lists/list_reader.h"
 #include "platform/paths.h"
+#include "scan/read_plan.h"
 #include "scrub/check.h"
 
 namespace scrub {
@@ -20,13 +21,19 @@ namespace {
 
 using catalogue::CatalogueList;
 
-// Checks written in one transaction: at most this many, or what this many ms read.
-constexpr size_t kBatchChecks = 256;
-constexpr int64_t kBatchMs = 100;
+// Checks written in one transaction: at most this many, or what this many ms read. A run
+// at full speed commits seldom, so that the history costs it next to nothing; a kill then
+// loses at most its last second.
+struct BatchSize {
+  size_t checks;
+  int64_t ms;
+};
+constexpr BatchSize kPacedBatch{256, 100};
+constexpr BatchSize kFullSpeedBatch{4096, 1000};
 // Unseen lines are added to the history this many at a time, to bound the memory.
 constexpr size_t kSeenBatch = 10000;
 constexpr auto kWaitStep = std::chrono::seconds(1);
-// Files read at once by a run without a rate cap.
+// Files read at once by a run paced by a rate or a time.
 constexpr int kReaders = 4;
 // The buffer the pooled readers share, as verify's by default: small pieces keep many
 // reads in flight, where each reader's own large buffer reads a third slower.
@@ -112,10 +119,11 @@ bool ReadHeldList(const std::string& path, bool wait, const std::atomic<bool>* s
 
 class Batch {
  public:
-  Batch(History* history, const VolumeClock& clock) : history_(history), clock_(clock) {}
+  Batch(History* history, const VolumeClock& clock, BatchSize size)
+      : history_(history), clock_(clock), size_(size) {}
   bool Add(CheckRecord record) {
     pending_.push_back(std::move(record));
-    if (pending_.size() < kBatchChecks && SteadyMs() - since_ < kBatchMs) return true;
+    if (pending_.size() < size_.checks && SteadyMs() - since_ < size_.ms) return true;
     return Flush();
   }
   bool Flush() {
@@ -128,6 +136,7 @@ class Batch {
  private:
   History* history_;
   VolumeClock clock_;
+  BatchSize size_;
   std::vector<CheckRecord> pending_;
   int64_t since_ = SteadyMs();
 };
@@ -196,6 +205,11 @@ std::string MountedFileOf(const std::vector<catalogue::MountedVolume>& mounted,
 
 namespace {
 
+// Without a rate or a time, files are read as verify reads them, at full speed.
+bool Pooled(const RunOptions& options) {
+  return options.rate == 0 && options.budget.kind != Budget::Kind::kTime;
+}
+
 struct Scrubbing {
   History* history;
   const CatalogueList& list;
@@ -227,12 +241,10 @@ class Readers {
         plan_(plan),
         volume_(VolumeKey(run.list)),
         rate_(run.options.rate),
-        batch_(run.history, clock) {}
+        batch_(run.history, clock, Pooled(run.options) ? kFullSpeedBatch : kPacedBatch) {}
 
   bool Run() {
-    if (run_.options.rate == 0 && run_.options.budget.kind != Budget::Kind::kTime) {
-      return RunPooled();
-    }
+    if (Pooled(run_.options)) return RunPooled();
     std::vector<std::thread> threads;
     for (int i = 1; i < kReaders; ++i) threads.emplace_back([this] { Read(); });
     Read();
@@ -279,6 +291,14 @@ class Readers {
     }
   }
 
+  // As many as verify starts with for the volume of the first file.
+  int32_t StartingReaders() {
+    const lists::ListedFile* first = Peek();
+    if (first == nullptr) return 1;
+    const std::string where = MountedFileOf(run_.mounted, run_.list, read_.FullPath(*first));
+    return where.empty() ? 1 : scan::AutoReaders(where);
+  }
+
   // Without a rate or a time, files are read as verify reads them: a pool that splits a
   // large file among its readers and follows what the disk gives, many reads in flight.
   // Each file still starts only once the budget lets it.
@@ -288,18 +308,18 @@ class Readers {
     try {
       pool = std::make_unique<content::ReadPool>(
           content::kMaxAdaptiveReaders, buffer.lent(), run_.options.stop,
-          std::make_unique<content::ReaderControl>(
-              kReaders, static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()))));
+          std::make_unique<content::ReaderControl>(StartingReaders(), scan::Cores()));
     } catch (const std::exception&) {
       Read();  // no threads to be had: this one reads
       return ok_ && batch_.Flush();
     }
     std::deque<Started> reading;  // in the order handed over; a deque keeps their places
+    OpenFolder folder;
     for (;;) {
       const lists::ListedFile* file = nullptr;
       while ((file = Peek()) != nullptr && pool->HasRoom(file->size)) {
         Started& started = reading.emplace_back(Take(*file));
-        started.check = PrepareCheck(started.where, started.listed);
+        started.check = PrepareCheck(started.where, started.listed, &folder);
         if (started.check.read) {
           pool->Push({started.check.dir.get(), started.check.name, started.check.now,
                       content::CacheUse::kDevice});

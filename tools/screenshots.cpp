@@ -102,15 +102,14 @@ void WaitFor(FindPage* page, Signal signal) {
   QObject::disconnect(connection);
 }
 
-// Chooses the row of the list of the tree at `path` in the volumes table and shows its
-// scrub columns.
+// Chooses the row of the list of the tree at `path` in the volumes table, scrolled as a
+// user finds it.
 void ChooseVolume(TViv050* window, const std::string& path) {
   auto* volumes = window->findChild<QTableView*>("tvFndVolumes");
   for (int r = 0; r < volumes->model()->rowCount(); ++r) {
     const QString search = volumes->model()->index(r, VolumesModel::kSearchPath).data().toString();
     if (!search.startsWith(QString::fromStdString(path))) continue;
     volumes->setCurrentIndex(volumes->model()->index(r, VolumesModel::kList));
-    volumes->scrollTo(volumes->model()->index(r, VolumesModel::kCycleShare));
   }
 }
 

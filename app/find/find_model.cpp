@@ -27,6 +27,14 @@ uint64_t CyclePerMille(const scrub::VolumeStatus& status) {
   return status.bytes == 0 ? 1000 : status.cycle_bytes * 1000 / status.bytes;
 }
 
+// "yyyy-mm-dd hh:nn" of the end of the volume's last scrub, with the seconds when asked;
+// "never" before the first.
+std::string LastCheckText(const scrub::VolumeStatus& status, bool seconds) {
+  if (!status.facts.last_run_end) return "never";
+  const std::string text = scrub::LocalTimeText(*status.facts.last_run_end);
+  return seconds ? text : text.substr(0, std::string_view("yyyy-mm-dd hh:nn").size());
+}
+
 // A path as a shell takes it.
 std::string ShellWord(const std::string& text) {
   if (text.find_first_of(" \t'\"\\$`!*?[]()&;|<>~#") == std::string::npos) return text;
@@ -220,10 +228,12 @@ QVariant VolumesModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::TextAlignmentRole && number) return RightAligned();
   const std::string damage = DamageText(row);
   if (role == Qt::BackgroundRole && !damage.empty()) return QBrush(QColor(kDamageBackground));
-  if (role == Qt::ToolTipRole && !damage.empty()) {
-    return Cell(row, column).toString() + "\n" + Q(damage);
+  if (role == Qt::ToolTipRole) {
+    const QString text =
+        column == kLastCheck ? Q(LastCheckText(row.scrub, true)) : Cell(row, column).toString();
+    return damage.empty() ? text : text + "\n" + Q(damage);
   }
-  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+  if (role != Qt::DisplayRole) return {};
   return Cell(row, column);
 }
 
@@ -246,8 +256,7 @@ QVariant VolumesModel::Cell(const VolumeRow& row, int column) const {
     case kMounted:
       return row.mounted_at.empty() ? QString("not mounted") : Name(row.mounted_at);
     case kLastCheck:
-      return Q(row.scrub.facts.last_run_end ? scrub::LocalTimeText(*row.scrub.facts.last_run_end)
-                                            : std::string("never"));
+      return Q(LastCheckText(row.scrub, false));
     case kCycleShare:
       return Q(CycleShareText(row.scrub));
     default:
@@ -258,7 +267,7 @@ QVariant VolumesModel::Cell(const VolumeRow& row, int column) const {
 QVariant VolumesModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char* const kHeaders[kColumnCount] = {
-      "List",  "Label",    "Serial",     "Search path", "Files",
-      "Bytes", "Last run", "Mounted at", "Last check",  "Checked in cycle"};
+      "List",  "Label", "Checked in cycle", "Last check", "Mounted at",
+      "Files", "Bytes", "Last run",         "Serial",     "Search path"};
   return section >= 0 && section < kColumnCount ? QString(kHeaders[section]) : QVariant();
 }

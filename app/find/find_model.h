@@ -79,17 +79,19 @@ std::string DamageText(const VolumeRow& row);
 class VolumesModel : public QAbstractTableModel {
   Q_OBJECT
  public:
+  // Where the scrub stands next to the names: at the window's first size the path and
+  // the scan's figures are what a user scrolls to.
   enum Column : int {
     kList,
     kLabel,
-    kSerial,
-    kSearchPath,
+    kCycleShare,  // the share of its bytes checked within the cycle
+    kLastCheck,   // the end of the last scrub of its volume, to the minute
+    kMounted,
     kFiles,
     kBytes,
     kLastRun,
-    kMounted,
-    kLastCheck,   // the end of the last scrub of its volume
-    kCycleShare,  // the share of its bytes checked within the cycle
+    kSerial,
+    kSearchPath,
     kColumnCount,
   };
 

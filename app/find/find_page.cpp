@@ -27,6 +27,7 @@
 #include "catalogue/mounted.h"
 #include "editor/visible_marks.h"
 #include "platform/paths.h"
+#include "scrub/status_board.h"
 #include "support/byte_size.h"
 #include "support/text.h"
 #include "support/toolkit.h"
@@ -90,7 +91,8 @@ class FindPage::Worker {
   }
 
   std::unique_ptr<catalogue::CatalogueIndex> index;
-  std::string index_key;  // the index file and extension `index` was opened with
+  std::string index_key;           // the index file and extension `index` was opened with
+  scrub::StatusBoard scrub_board;  // the volumes' scrub figures, kept between refreshes
   std::atomic<bool> stop{false};
 
  private:
@@ -129,6 +131,9 @@ QWidget* FindPage::Build() {
           });
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 1);
+  // The volumes open a third of the height: by their size hints alone a short window
+  // shows one of them.
+  split->setSizes({200, 100});  // in proportion to the height the splitter gets
   layout->addWidget(split, 1);
 
   typing_ = new QTimer(this);
@@ -202,7 +207,9 @@ void FindPage::Refresh() {
         rows.push_back({std::move(list), at, {}});
       }
       std::string history_error;
-      if (!ReadScrubStatus(&rows, &history_error)) notes.push_back(history_error);
+      if (!ReadScrubStatus(&w.scrub_board, &rows, &history_error)) {
+        notes.push_back(history_error);
+      }
     } else {
       error = w.index->error();
       w.index.reset();

@@ -9,9 +9,9 @@
 #include "app/kit/ini_fields.h"
 #include "catalogue/catalogue_setup.h"
 #include "editor/visible_marks.h"
-#include "lists/list_reader.h"
 #include "platform/paths.h"
 #include "scrub/selection.h"
+#include "scrub/status_board.h"
 #include "support/toolkit.h"
 
 namespace {
@@ -20,32 +20,16 @@ constexpr char kKeyFolder[] = "FindFolder";
 
 }  // namespace
 
-bool ReadScrubStatus(std::vector<VolumeRow>* rows, std::string* error) {
-  for (VolumeRow& row : *rows) {
-    // Until the history says otherwise, every byte waits for its first check.
-    row.scrub.files = row.list.files;
-    row.scrub.bytes = row.list.bytes;
-    row.scrub.never_checked = row.list.files;
-  }
-  const std::string path = scrub::HistoryPath();
-  if (path.empty() || !support::FileExistsSx(path, 0)) return true;
-  scrub::History history;
-  if (!history.Open(path)) {
-    *error = "Cannot read the scrub history: " + history.error();
-    return false;
-  }
-  // Each list by its own lines: two trees of one disk are two lists of one volume.
-  for (VolumeRow& row : *rows) {
-    lists::IdList read;
-    lists::ListReadError read_error;
-    // A list that cannot be read shows as never checked; the index says why.
-    if (!lists::ReadIdList(row.list.path, &read, &read_error)) continue;
-    if (!scrub::StatusOf(&history, row.list, read, scrub::Budget().cycle, &row.scrub)) {
-      *error = "Cannot read the scrub history: " + history.error();
-      return false;
-    }
-  }
-  return true;
+bool ReadScrubStatus(scrub::StatusBoard* board, std::vector<VolumeRow>* rows, std::string* error) {
+  std::vector<catalogue::CatalogueList> lists;
+  for (const VolumeRow& row : *rows) lists.push_back(row.list);
+  std::vector<scrub::VolumeStatus> statuses;
+  const bool read =
+      board->Update(scrub::HistoryPath(), lists, scrub::Budget().cycle, &statuses, error);
+  // What was read before a failure still shows; the rest waits for its first check.
+  for (size_t i = 0; i < rows->size(); ++i) (*rows)[i].scrub = std::move(statuses[i]);
+  if (!read) *error = "Cannot read the scrub history: " + *error;
+  return read;
 }
 
 FindVolumes::FindVolumes(QObject* parent) : QObject(parent), volumes_(new VolumesModel(this)) {}

@@ -13,11 +13,14 @@ class QTableView;
 class QWidget;
 class VolumesModel;
 struct VolumeRow;
+namespace scrub {
+class StatusBoard;
+}
 
-// Where the scrub of each row's list stands, from the history opened once. No history
-// yet: every list is never checked, and none is made by looking. False with `error` when
-// the history cannot be read.
-bool ReadScrubStatus(std::vector<VolumeRow>* rows, std::string* error);
+// Where the scrub of each row's list stands, by the history; `board` keeps what it read
+// for the next refresh. No history yet: every list is never checked, and none is made by
+// looking. False with `error` when the history cannot be read.
+bool ReadScrubStatus(scrub::StatusBoard* board, std::vector<VolumeRow>* rows, std::string* error);
 
 class FindVolumes : public QObject {
   Q_OBJECT

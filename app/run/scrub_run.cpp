@@ -15,31 +15,12 @@ namespace {
 
 using audit::FileChange;
 
-FileChange ChangeOf(scrub::Verdict verdict) {
-  switch (verdict) {
-    case scrub::Verdict::kTouched:
-      return FileChange::kTouched;
-    case scrub::Verdict::kChanged:
-      return FileChange::kChanged;
-    case scrub::Verdict::kCorrupted:
-      return FileChange::kCorrupted;
-    case scrub::Verdict::kUnreadable:
-      return FileChange::kUnreadable;
-    case scrub::Verdict::kMissing:
-      return FileChange::kMissing;
-    case scrub::Verdict::kUnchanged:
-    case scrub::Verdict::kMended:
-      break;
-  }
-  return FileChange::kUnchanged;
-}
-
 int64_t NowSeconds() { return platform::UnixSecondsOf(platform::NowFileTime()); }
 
 // The Run page's reason: verify's class, then why.
 std::string ProblemText(const scrub::Finding& finding) {
   const std::string note = scrub::FindingNote(finding);
-  return std::string(audit::FileChangeName(ChangeOf(finding.verdict))) +
+  return std::string(audit::FileChangeName(scrub::ChangeOf(finding.verdict))) +
          (note.empty() ? "" : ": " + note);
 }
 
@@ -70,7 +51,7 @@ std::shared_ptr<audit::AuditResult> FindingsResult(const catalogue::CatalogueLis
     if (at == wanted.end()) continue;
     const scrub::Finding& finding = *at->second;
     wanted.erase(at);
-    const FileChange change = ChangeOf(finding.verdict);
+    const FileChange change = scrub::ChangeOf(finding.verdict);
     totals.files[static_cast<size_t>(change)] += 1;
     totals.bytes[static_cast<size_t>(change)] += file.size;
     found_bytes += file.size;

@@ -356,14 +356,15 @@ class FindPageTest : public QObject {
     const QAbstractItemModel* model = PageOf(w)->volumes();
     for (int r = 0; r < model->rowCount(); ++r) {
       const auto cell = [&](int c) { return model->index(r, c).data().toString().toStdString(); };
-      const std::string list = cell(0);
-      const std::string mounted = cell(7);
-      shown.push_back(list + "|" + cell(1) + "|" + (list == "Here" ? "*" : cell(2)) + "|" +
-                      cell(4) + "|" + cell(5) + "|" +
+      const std::string list = cell(VolumesModel::kList);
+      const std::string mounted = cell(VolumesModel::kMounted);
+      shown.push_back(list + "|" + cell(VolumesModel::kLabel) + "|" +
+                      (list == "Here" ? "*" : cell(VolumesModel::kSerial)) + "|" +
+                      cell(VolumesModel::kFiles) + "|" + cell(VolumesModel::kBytes) + "|" +
                       (mounted == "not mounted" ? mounted : "mounted"));
       // A mounted volume's mount point holds the tree the list was made of.
       if (mounted != "not mounted")
-        QVERIFY(cell(3).starts_with(mounted.substr(0, mounted.size() - 1)));
+        QVERIFY(cell(VolumesModel::kSearchPath).starts_with(mounted.substr(0, mounted.size() - 1)));
     }
     QCOMPARE(shown, expected);
   }
@@ -544,7 +545,10 @@ class FindPageTest : public QObject {
     std::vector<std::string> lists;
     for (int r = 0; r < volumes->rowCount(); ++r) {
       lists.push_back(volumes->index(r, 0).data().toString().toStdString() + "|" +
-                      volumes->index(r, 3).data(Qt::ToolTipRole).toString().toStdString());
+                      volumes->index(r, VolumesModel::kSearchPath)
+                          .data(Qt::ToolTipRole)
+                          .toString()
+                          .toStdString());
     }
     std::sort(lists.begin(), lists.end());
     // The search path as the scan was given it: the volume's folder.

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QBrush>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -32,8 +34,6 @@ namespace {
 
 constexpr int kTimeout = 60000;
 constexpr int kListColumn = 0;
-constexpr int kLastCheckColumn = 8;
-constexpr int kCycleColumn = 9;
 
 // Rewrites a file's bytes and sets its times back, as rot under the file system leaves it.
 bool RotKeepingTimes(const std::string& path, const std::string& bytes) {
@@ -73,6 +73,16 @@ class ScrubSetUp {
   std::string list() { return tree_.Dir("catalogue") + "Here.v00"; }
 
   QTableView* volumes() const { return Find<QTableView>(window.get(), "tvFndVolumes"); }
+  // The column under that header; -1 when none is.
+  int Column(const QString& header) const {
+    const QAbstractItemModel* model = volumes()->model();
+    for (int c = 0; c < model->columnCount(); ++c) {
+      if (model->headerData(c, Qt::Horizontal) == header) return c;
+    }
+    return -1;
+  }
+  int LastCheckColumn() const { return Column("Last check"); }
+  int CycleColumn() const { return Column("Checked in cycle"); }
   QModelIndex Cell(int column) const { return volumes()->model()->index(0, column); }
   std::string CellText(int column, int role = Qt::DisplayRole) const {
     return Cell(column).data(role).toString().toStdString();
@@ -149,8 +159,8 @@ class ScrubWindowTest : public QObject {
     set_up.Data("b_notes.txt", "some notes, all fine.");
     set_up.Data("c_plans.txt", "some plans, all done.");
     QVERIFY(set_up.Open());
-    QCOMPARE(set_up.CellText(kLastCheckColumn), std::string("never"));
-    QCOMPARE(set_up.CellText(kCycleColumn), std::string("0%"));
+    QCOMPARE(set_up.CellText(set_up.LastCheckColumn()), std::string("never"));
+    QCOMPARE(set_up.CellText(set_up.CycleColumn()), std::string("0%"));
     QVERIFY(RotKeepingTimes(rotten, "photo bytes, ALL good"));
 
     QVERIFY(set_up.ScrubNow());
@@ -167,13 +177,44 @@ class ScrubWindowTest : public QObject {
     QCOMPARE(TextOf(w, "liAudLists"), "Scrub of " + set_up.list());
 
     // The volumes table after the refresh the end brings: a third checked, damage shown.
-    QTRY_COMPARE_WITH_TIMEOUT(set_up.CellText(kCycleColumn), std::string("33%"), kTimeout);
-    QVERIFY(set_up.CellText(kLastCheckColumn) != "never");
+    QTRY_COMPARE_WITH_TIMEOUT(set_up.CellText(set_up.CycleColumn()), std::string("33%"), kTimeout);
+    // The last check to the minute, to the second in its hint.
+    const std::string minute = set_up.CellText(set_up.LastCheckColumn());
+    QCOMPARE(minute.size(), std::string("yyyy-mm-dd hh:nn").size());
+    const std::string second = set_up.CellText(set_up.LastCheckColumn(), Qt::ToolTipRole);
+    QVERIFY2(second.starts_with(minute + ":") && second.find("\n1 file waits") == 19,
+             second.c_str());
     QCOMPARE(set_up.Cell(kListColumn).data(Qt::BackgroundRole).value<QBrush>().color(),
              QColor(0xFFC8C8));
-    QCOMPARE(set_up.CellText(kCycleColumn, Qt::ToolTipRole),
+    QCOMPARE(set_up.CellText(set_up.CycleColumn(), Qt::ToolTipRole),
              "33%\n1 file waits to be mended: checker-cli repair --all " + set_up.list());
     QCOMPARE(set_up.Checked(), int64_t{1});
+  }
+
+  // At the window's first size a new user sees the scrub columns whole, without scrolling,
+  // and a few volumes at once.
+  void ScrubColumnsShowAtTheFirstSize() {
+    ScrubSetUp set_up;
+    set_up.Data("a_photo.jpg", "photo bytes");
+    QVERIFY(set_up.Open());
+    // The size the window opens at on a screen that holds it (the test's screen is smaller).
+    set_up.window->resize(1048, 683);
+    QApplication::processEvents();
+    const QTableView* volumes = set_up.volumes();
+    const int width = volumes->viewport()->width();
+    for (const int column : {set_up.LastCheckColumn(), set_up.CycleColumn()}) {
+      const QRect cell = volumes->visualRect(set_up.Cell(column));
+      QVERIFY2(cell.left() >= 0 && cell.right() < width,
+               qPrintable(QString("column %1 at %2..%3 of %4 in a window %5 wide")
+                              .arg(column)
+                              .arg(cell.left())
+                              .arg(cell.right())
+                              .arg(width)
+                              .arg(set_up.window->width())));
+    }
+    const int rows =
+        volumes->viewport()->height() / volumes->verticalHeader()->defaultSectionSize();
+    QVERIFY2(rows >= 4, qPrintable(QString("%1 rows").arg(rows)));
   }
 
   // Cancel stops between files; every file the run counted is in the history.

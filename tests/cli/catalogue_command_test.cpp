@@ -74,15 +74,9 @@ class CatalogueCommandTest : public ::testing::Test {
 
   void ScanInto(const std::string& name, const std::string& label, uint32_t serial,
                 const std::string& root, const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> args = {"scan",
-                                     "--quiet",
-                                     "--no-backup",
-                                     "--list",
-                                     catalogue_ + name + ".v00",
-                                     "--tree",
-                                     tree_.Path(name + ".t00"),
-                                     "--label",
-                                     label};
+    std::vector<std::string> args = {"scan", "--quiet", "--no-backup", "--list",
+                                     catalogue_ + name + ".v00"};
+    args.insert(args.end(), {"--tree", tree_.Path(name + ".t00"), "--label", label});
     if (serial != 0) args.insert(args.end(), {"--serial", std::to_string(serial)});
     args.insert(args.end(), extra.begin(), extra.end());
     args.push_back(root);
@@ -133,42 +127,29 @@ class CatalogueCommandTest : public ::testing::Test {
   std::vector<Made> made_;
 };
 
-TEST_F(CatalogueCommandTest, FindsNamesByTextAndMaskWithoutRegardToCase) {
-  MakeTwoVolumes();
-  struct Case {
-    std::string query;
-    bool (*rule)(const Made&);
-  };
-  const Case cases[] = {
-      {"holiday", [](const Made& f) { return Lower(f.name).find("holiday") != std::string::npos; }},
-      {"HOLIDAY_B",
-       [](const Made& f) { return Lower(f.name).find("holiday_b") != std::string::npos; }},
-      {"*.jpg", [](const Made& f) { return Lower(f.name).ends_with(".jpg"); }},
-      {"read*", [](const Made& f) { return Lower(f.name).starts_with("read"); }},
-      {"*.t?t", [](const Made& f) { return Lower(f.name).ends_with(".txt"); }},
-      {"e", [](const Made& f) { return f.name.find('e') != std::string::npos; }},
-      {"{g,r}*", [](const Made& f) { return Lower(f.name)[0] == 'g' || Lower(f.name)[0] == 'r'; }},
-      {"", [](const Made&) { return true; }},
-  };
-  for (const Case& c : cases) {
-    const CommandResult r = Query({"find", c.query});
-    const std::vector<std::string> expected = Expected(c.rule);
-    EXPECT_EQ(r.exit_code, expected.empty() ? 1 : 0) << c.query << r.err;
-    EXPECT_EQ(SortedLines(r.out), expected) << c.query;
-  }
-  const CommandResult none = Query({"find", "nowhere"});
-  EXPECT_EQ(none.exit_code, 1);
-  EXPECT_EQ(none.out, "");
-}
-
-TEST_F(CatalogueCommandTest, FiltersBySizeTimeIdAndVolume) {
+// Names by text and mask without regard to case, and filters by size, time, id and volume.
+TEST_F(CatalogueCommandTest, FindsByNameAndFilters) {
   MakeTwoVolumes();
   const time_t third = kBaseTime + 3600 * 2;
-  struct Case {
+  const CommandResult id = Cli({"id", made_[0].path});
+  ASSERT_EQ(id.exit_code, 0);
+  const auto named = [](const std::string& text) {
+    return [text](const Made& f) { return Lower(f.name).find(text) != std::string::npos; };
+  };
+  const struct {
     std::vector<std::string> options;
     std::function<bool(const Made&)> rule;
-  };
-  const std::vector<Case> cases = {
+  } cases[] = {
+      {{"holiday"}, named("holiday")},
+      {{"HOLIDAY_B"}, named("holiday_b")},
+      {{"*.jpg"}, [](const Made& f) { return Lower(f.name).ends_with(".jpg"); }},
+      {{"read*"}, [](const Made& f) { return Lower(f.name).starts_with("read"); }},
+      {{"*.t?t"}, [](const Made& f) { return Lower(f.name).ends_with(".txt"); }},
+      {{"e"}, [](const Made& f) { return f.name.find('e') != std::string::npos; }},
+      {{"{g,r}*"},
+       [](const Made& f) { return Lower(f.name)[0] == 'g' || Lower(f.name)[0] == 'r'; }},
+      {{""}, [](const Made&) { return true; }},
+      {{"nowhere"}, [](const Made&) { return false; }},
       {{"--min-size", "20"}, [](const Made& f) { return f.content.size() >= 20; }},
       {{"--max-size", "0"}, [](const Made& f) { return f.content.empty(); }},
       // A hundredth of 1024 bytes is 10 whole bytes.
@@ -181,21 +162,25 @@ TEST_F(CatalogueCommandTest, FiltersBySizeTimeIdAndVolume) {
        [](const Made& f) { return f.volume == "Photos"; }},
       {{"--volume", "Photos", "--min-size", "20"},
        [](const Made& f) { return f.volume == "Photos" && f.content.size() >= 20; }},
+      // The id of a file as the list writes it finds every file of that content.
+      {{"--id", id.out.substr(3, 11)},
+       [&](const Made& f) { return f.content == made_[0].content; }},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::vector<std::string> args = {"find"};
     args.insert(args.end(), c.options.begin(), c.options.end());
     const CommandResult r = Query(args);
-    EXPECT_EQ(SortedLines(r.out), Expected(c.rule)) << c.options[0] << r.err;
+    const std::vector<std::string> expected = Expected(c.rule);
+    EXPECT_EQ(r.exit_code, expected.empty() ? 1 : 0) << c.options[0] << r.err;
+    EXPECT_EQ(SortedLines(r.out), expected) << c.options[0];
   }
-  // The id of a file as the list writes it finds every file of that content.
-  const CommandResult id = Cli({"id", made_[0].path});
-  ASSERT_EQ(id.exit_code, 0);
-  const CommandResult by_id = Query({"find", "--id", id.out.substr(3, 11)});
-  EXPECT_EQ(SortedLines(by_id.out),
-            Expected([&](const Made& f) { return f.content == made_[0].content; }));
   EXPECT_EQ(Query({"find", "--volume", "Nobody"}).exit_code, 2);
   EXPECT_EQ(Query({"find", "--from", "May 1st"}).exit_code, 2);
+  // A limit says how many more matched.
+  const CommandResult r = Query({"find", "--limit", "2", "*"});
+  EXPECT_EQ(SortedLines(r.out).size(), 2u);
+  EXPECT_EQ(r.err, "checker-cli: " + std::to_string(made_.size() - 2) + " more matched (" +
+                       std::to_string(made_.size()) + " in all; --limit N shows more)\n");
 }
 
 TEST_F(CatalogueCommandTest, SearchesTheListFolderOfTheSettings) {
@@ -208,14 +193,6 @@ TEST_F(CatalogueCommandTest, SearchesTheListFolderOfTheSettings) {
   MakeVolume("Own", "OWN", 7, {{"kept.txt", "in the list folder"}});
   const CommandResult r = Cli({"find", "kept"});
   EXPECT_EQ(r.out, FindLine(made_[0]) + "\n") << r.err;
-}
-
-TEST_F(CatalogueCommandTest, LimitSaysHowManyMoreMatched) {
-  MakeTwoVolumes();
-  const CommandResult r = Query({"find", "--limit", "2", "*"});
-  EXPECT_EQ(SortedLines(r.out).size(), 2u);
-  EXPECT_EQ(r.err, "checker-cli: " + std::to_string(made_.size() - 2) + " more matched (" +
-                       std::to_string(made_.size()) + " in all; --limit N shows more)\n");
 }
 
 TEST_F(CatalogueCommandTest, KeepsTheBytesOfNamesWithLineBreaksAndInvalidUtf8) {

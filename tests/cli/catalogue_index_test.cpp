@@ -24,7 +24,6 @@ namespace {
 using testing_support::CommandResult;
 using testing_support::TempTree;
 
-// The paths find prints (its last column), sorted.
 // The paths of find's lines, sorted by path: the lines lead with sizes and times, whose
 // order is no path order.
 std::vector<std::string> FoundPaths(const std::string& out) {
@@ -84,39 +83,54 @@ class CatalogueIndexTest : public ::testing::Test {
   std::string catalogue_;
 };
 
-TEST_F(CatalogueIndexTest, FoldsCaseInEveryScriptAndReadsStrayBytesAsTheirCharacter) {
-  const std::vector<std::string> names = {
-      "pq\xE9rs.txt",                                          // a lone byte 0xE9: "é"
-      "\xD0\x96\xD1\x83\xD0\xBA.txt",                          // Жук
-      "\u0178es.txt",                                          // Ÿes
-      "\xF0\x90\x90\x80\xF0\x90\x90\x81\xF0\x90\x90\x82.txt",  // Deseret capitals
-      "\xCE\xA3\xCE\x99\xCE\xA3\xCE\xA5\xCE\xA6.txt",          // ΣΙΣΥΦ
-      "plain.txt"};
-  Volume("Odd", names, catalogue_);
-  const std::string dir = tree_.Path("volumes/Odd/");
-  struct Case {
-    std::string query;
-    std::vector<std::string> found;  // names
+// A name folds case in every script and reads a stray byte as its character; with
+// --path, the text is sought in the whole path, across the last slash.
+TEST_F(CatalogueIndexTest, FindsNamesInEveryScriptAndFoldersAcrossTheLastSlash) {
+  Volume("Disk",
+         {"pq\xE9rs.txt",                                          // a lone byte 0xE9: "é"
+          "\xD0\x96\xD1\x83\xD0\xBA.txt",                          // Жук
+          "\u0178es.txt",                                          // Ÿes
+          "\xF0\x90\x90\x80\xF0\x90\x90\x81\xF0\x90\x90\x82.txt",  // Deseret capitals
+          "\xCE\xA3\xCE\x99\xCE\xA3\xCE\xA5\xCE\xA6.txt",          // ΣΙΣΥΦ
+          "plain.txt", "Holiday 2019/beach.jpg", "Holiday 2019/sub/deep.txt", "work/holiday.txt",
+          "work/report.pdf", "odd\xE9/x.bin"},
+         catalogue_);
+  const std::string root = tree_.Path("volumes/Disk/");
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> found;  // below the root
+  } cases[] = {
+      {{"pq\xC3\xA9"}, {"pq\xE9rs.txt"}},
+      {{"q\xC3\xA9"}, {"pq\xE9rs.txt"}},
+      {{"PQ\xC3\x89RS"}, {"pq\xE9rs.txt"}},
+      {{"pq\xE9"}, {"pq\xE9rs.txt"}},
+      {{"*\xC3\xA9rs.*"}, {"pq\xE9rs.txt"}},
+      {{"\xD0\xB6\xD1\x83\xD0\xBA"}, {"\xD0\x96\xD1\x83\xD0\xBA.txt"}},
+      {{"\xD0\xB6\xD1\x83\xD0\xBA*"}, {"\xD0\x96\xD1\x83\xD0\xBA.txt"}},
+      {{"\u00FFes"}, {"\u0178es.txt"}},
+      {{"\xC3\xBF*.txt"}, {"\u0178es.txt"}},
+      {{"\xF0\x90\x90\xA8\xF0\x90\x90\xA9\xF0\x90\x90\xAA"},
+       {"\xF0\x90\x90\x80\xF0\x90\x90\x81\xF0\x90\x90\x82.txt"}},
+      {{"\xCF\x83\xCE\xB9\xCF\x83"}, {"\xCE\xA3\xCE\x99\xCE\xA3\xCE\xA5\xCE\xA6.txt"}},
+      {{"PLAIN"}, {"plain.txt"}},
+      {{"--path", "holiday"},
+       {"Holiday 2019/beach.jpg", "Holiday 2019/sub/deep.txt", "work/holiday.txt"}},
+      {{"--path", "2019/sub"}, {"Holiday 2019/sub/deep.txt"}},
+      {{"--path", "work/rep"}, {"work/report.pdf"}},
+      {{"--path", "/disk/work/"}, {"work/holiday.txt", "work/report.pdf"}},
+      {{"--path", "*/work/*.pdf"}, {"work/report.pdf"}},
+      {{"--path", "ODD\xC3\x89/"}, {"odd\xE9/x.bin"}},
+      {{"--path", "9/b"}, {"Holiday 2019/beach.jpg"}},
+      {{"--path", "nowhere/"}, {}},
+      // Without --path a folder's name finds nothing of it.
+      {{"2019"}, {}},
   };
-  const Case cases[] = {
-      {"pq\xC3\xA9", {names[0]}},
-      {"q\xC3\xA9", {names[0]}},
-      {"PQ\xC3\x89RS", {names[0]}},
-      {"pq\xE9", {names[0]}},
-      {"*\xC3\xA9rs.*", {names[0]}},
-      {"\xD0\xB6\xD1\x83\xD0\xBA", {names[1]}},
-      {"\xD0\xB6\xD1\x83\xD0\xBA*", {names[1]}},
-      {"\u00FFes", {names[2]}},
-      {"\xC3\xBF*.txt", {names[2]}},
-      {"\xF0\x90\x90\xA8\xF0\x90\x90\xA9\xF0\x90\x90\xAA", {names[3]}},
-      {"\xCF\x83\xCE\xB9\xCF\x83", {names[4]}},
-      {"PLAIN", {names[5]}},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::vector<std::string> expected;
-    for (const std::string& name : c.found) expected.push_back(dir + name);
-    const CommandResult r = Find({c.query});
-    EXPECT_EQ(FoundPaths(r.out), expected) << c.query << r.err;
+    for (const std::string& below : c.found) expected.push_back(root + below);
+    std::sort(expected.begin(), expected.end());
+    const CommandResult r = Find(c.args);
+    EXPECT_EQ(FoundPaths(r.out), expected) << c.args.back() << r.err;
   }
 }
 
@@ -356,37 +370,6 @@ TEST_F(CatalogueIndexTest, DamagedCutOrForeignPartsAreReadAgainFromTheList) {
         << c.what;
     EXPECT_EQ(Find({"photo"}).err, "") << c.what;
   }
-}
-
-TEST_F(CatalogueIndexTest, PathSearchFindsFoldersAndTextAcrossTheLastSlash) {
-  Volume("Disk",
-         {"Holiday 2019/beach.jpg", "Holiday 2019/sub/deep.txt", "work/holiday.txt",
-          "work/report.pdf", "odd\xE9/x.bin"},
-         catalogue_);
-  const std::string root = tree_.Path("volumes/Disk/");
-  struct Case {
-    std::string query;
-    std::vector<std::string> found;  // below the root
-  };
-  const Case cases[] = {
-      {"holiday", {"Holiday 2019/beach.jpg", "Holiday 2019/sub/deep.txt", "work/holiday.txt"}},
-      {"2019/sub", {"Holiday 2019/sub/deep.txt"}},
-      {"work/rep", {"work/report.pdf"}},
-      {"/disk/work/", {"work/holiday.txt", "work/report.pdf"}},
-      {"*/work/*.pdf", {"work/report.pdf"}},
-      {"ODD\xC3\x89/", {"odd\xE9/x.bin"}},
-      {"9/b", {"Holiday 2019/beach.jpg"}},
-      {"nowhere/", {}},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::string> expected;
-    for (const std::string& below : c.found) expected.push_back(root + below);
-    std::sort(expected.begin(), expected.end());
-    const CommandResult r = Find({"--path", c.query});
-    EXPECT_EQ(FoundPaths(r.out), expected) << c.query << r.err;
-  }
-  // Without --path a folder's name finds nothing of it.
-  EXPECT_EQ(FoundPaths(Find({"2019"}).out), std::vector<std::string>{});
 }
 
 TEST_F(CatalogueIndexTest, FirstResultsStraddleListsAndTheCountFollows) {

@@ -61,6 +61,14 @@ class CatalogueVerifyTest : public ::testing::Test {
     return list;
   }
 
+  // verify of `list` refused with `err`, nothing on stdout.
+  void ExpectRefused(const std::string& list, const std::string& err) {
+    const CommandResult r = Cli({"verify", list});
+    EXPECT_EQ(r.exit_code, 2) << list;
+    EXPECT_EQ(r.out, "") << list;
+    EXPECT_EQ(r.err, "checker-cli: " + err + "\n") << list;
+  }
+
   // Empty when a small tmpfs is mounted at `dir`, else why it is not.
   static std::string MountTmpfs(const std::string& dir) {
     if (geteuid() != 0) return "needs root to mount a file system";
@@ -145,20 +153,15 @@ TEST_F(CatalogueVerifyTest, StopsNamingTheVolumeWhenItIsNotMounted) {
   // A volume that is mounted nowhere: its serial is no mounted volume's.
   const std::string list = Scan("Lost", data, {"--label", "LOST", "--serial", "4242"});
   const std::string volume = "\"LOST\" (serial " + lists::SerialNumberText(4242) + ")";
-  CommandResult r = Cli({"verify", list});
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "checker-cli: cannot verify " + list + ": " + data +
-                       " is on another volume and its volume " + volume +
-                       " is not mounted; mount it, or give --path\n");
-  r = Cli({"verify", "--path", data, list});
+  ExpectRefused(list, "cannot verify " + list + ": " + data +
+                          " is on another volume and its volume " + volume +
+                          " is not mounted; mount it, or give --path");
+  const CommandResult r = Cli({"verify", "--path", data, list});
   EXPECT_EQ(r.exit_code, 0) << r.err;
 
   std::filesystem::remove_all(data);
-  r = Cli({"verify", list});
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "checker-cli: cannot verify " + list + ": " + data + " is gone and its volume " +
-                       volume + " is not mounted; mount it, or give --path\n");
+  ExpectRefused(list, "cannot verify " + list + ": " + data + " is gone and its volume " + volume +
+                          " is not mounted; mount it, or give --path");
 }
 
 TEST_F(CatalogueVerifyTest, FindsTheVolumeMountedAtAnotherPath) {
@@ -222,14 +225,12 @@ TEST_F(CatalogueVerifyTest, TellsADiskFromItsClone) {
   disk.Unmount();
   ASSERT_TRUE(other.Mount(tree_.Path("c_other/"), &why)) << why;
   volumes = Cli({"volumes", "--catalogue", catalogue_});
-  r = Cli({"verify", list});
   const std::string candidates = "\"CLONE\" (serial " + serial + ") at " + tree_.Path("first/") +
                                  ", \"OTHER\" (serial " + serial + ") at " + tree_.Path("c_other/");
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "checker-cli: cannot verify " + list +
-                       ": 2 volumes have the serial of its volume \"DISK\" (serial " + serial +
-                       "): " + candidates + "; give --path\n");
+  ExpectRefused(list, "cannot verify " + list +
+                          ": 2 volumes have the serial of its volume \"DISK\" "
+                          "(serial " +
+                          serial + "): " + candidates + "; give --path");
   EXPECT_TRUE(volumes.out.ends_with("  2 volumes with its serial: \"CLONE\" at " +
                                     tree_.Path("first/") + ", \"OTHER\" at " +
                                     tree_.Path("c_other/") + "\n"))
@@ -285,16 +286,12 @@ TEST_F(CatalogueVerifyTest, PlaceMessagesSayWhatWasFound) {
   const std::string list = Scan("Here", data);
   std::filesystem::rename(tree_.Path("data"), tree_.Path("moved"));
   std::filesystem::create_directory_symlink("moved", tree_.Path("data"));
-  CommandResult r = Cli({"verify", list});
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "checker-cli: cannot verify " + data +
-                       ": is a symbolic link to a directory; give the directory itself\n");
+  ExpectRefused(list, "cannot verify " + data +
+                          ": is a symbolic link to a directory; give the directory itself");
 
   std::filesystem::remove(tree_.Path("data"));
-  r = Cli({"verify", list});
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.err, "checker-cli: cannot verify " + list + ": " + data +
-                       " is gone from its volume " + volume + "; give --path\n");
+  ExpectRefused(list, "cannot verify " + list + ": " + data + " is gone from its volume " + volume +
+                          "; give --path");
 }
 
 }  // namespace

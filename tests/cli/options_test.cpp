@@ -82,6 +82,27 @@ TEST(OptionTableTest, HelpSaysWhatTheHexOptionsWrite) {
   }
 }
 
+// The runs that read files leave placeholders (data not on this disk) unread unless told;
+// the help says what the option costs and what a run does without it.
+TEST(OptionTableTest, RunsReadPlaceholdersOnlyWhenTold) {
+  const std::string help =
+      "  --read-placeholders   read files whose data is not on this disk (cloud\n"
+      "                        placeholders), which fetches it; without it each is an\n"
+      "                        error: \"not on this disk: a placeholder\"\n";
+  for (const char* command : {"scan", "continue", "verify"}) {
+    SCOPED_TRACE(command);
+    EXPECT_NE(cli::CommandUsage(command).find(help), std::string::npos);
+    for (const bool told : {false, true}) {
+      cli::Args args = {"/x"};
+      if (told) args.insert(args.begin(), "--read-placeholders");
+      cli::CommandLine line;
+      std::string error;
+      ASSERT_TRUE(cli::ParseCommandLine(*cli::FindCommand(command), args, &line, &error)) << error;
+      EXPECT_EQ(line.scan.run.read_placeholders, told);
+    }
+  }
+}
+
 // One grammar and one wording for all commands; the error names no command. A row for
 // each option's range and each command's operands; "--help" wherever it stands before
 // "--" asks for the help and ends the parse.

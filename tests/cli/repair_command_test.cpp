@@ -80,16 +80,18 @@ class Mounts {
 };
 
 constexpr char kBeach[] = "waves on the sand, all day long";
+constexpr char kBeachRotten[] = "waves on the sand, ALL day long";
 constexpr char kTown[] = "roofs and chimneys under the rain";
 
-class RepairCommandTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
-            "XDG_CACHE_HOME=" + tree_.Dir("cache"), "XDG_DATA_HOME=" + tree_.Dir("data"),
-            "TZ=UTC"};
-    catalogue_ = tree_.Dir("catalogue");
-  }
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// A tree of volumes, their lists in a catalogue of their own and the program's folders.
+struct Bench {
+  Bench()
+      : env_{"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
+             "XDG_CACHE_HOME=" + tree_.Dir("cache"), "XDG_DATA_HOME=" + tree_.Dir("data"),
+             "TZ=UTC"},
+        catalogue_(tree_.Dir("catalogue")) {}
 
   CommandResult Cli(std::vector<std::string> args) {
     sync();  // verify and repair read what is on the disk
@@ -113,9 +115,7 @@ class RepairCommandTest : public ::testing::Test {
 
   // A volume named `name` mounted at tree/name/, holding `files` (path, bytes) all
   // last written at one time, and its list. Empty when it cannot be mounted.
-  std::string Volume(const std::string& name,
-                     const std::vector<std::pair<std::string, std::string>>& files,
-                     const std::string& size = "4m") {
+  std::string Volume(const std::string& name, const Files& files, const std::string& size = "4m") {
     if (std::string why = mounts_.Tmpfs(tree_.Dir(name), size); !why.empty()) {
       why_ = why;
       return {};
@@ -128,6 +128,22 @@ class RepairCommandTest : public ::testing::Test {
     return Scan(name, tree_.Path(name + "/"));
   }
 
+  // Each list verifies as it was written.
+  void ExpectVerified(const std::vector<std::string>& lists) {
+    for (const std::string& list : lists) {
+      const CommandResult verify = Cli({"verify", list});
+      EXPECT_EQ(verify.exit_code, 0) << list << verify.out << verify.err;
+      EXPECT_EQ(verify.out, "") << list;
+    }
+  }
+
+  // `text` with each "@" the tree's root.
+  std::string Rooted(const std::string& text) const {
+    std::string rooted;
+    for (const char c : text) rooted += c == '@' ? tree_.root() : std::string(1, c);
+    return rooted;
+  }
+
   TempTree tree_;
   Mounts mounts_;
   std::vector<std::string> env_;
@@ -135,12 +151,14 @@ class RepairCommandTest : public ::testing::Test {
   std::string why_;
 };
 
+class RepairCommandTest : public ::testing::Test, public Bench {};
+
 TEST_F(RepairCommandTest, MendsACorruptedFileFromAProvenCopy) {
   const std::string disk = Volume("Disk", {{"photos/beach.jpg", kBeach}, {"town.jpg", kTown}});
   if (disk.empty()) GTEST_SKIP() << why_;
   const std::string backup = Volume("Backup", {{"old/beach.jpg", kBeach}});
   const std::string rotten = tree_.Path("Disk/photos/beach.jpg");
-  Rot(rotten, "waves on the sand, ALL day long");
+  Rot(rotten, kBeachRotten);
   // A scrub finds the damage and keeps it in the history until it is mended.
   const auto damaged = [&] {
     const CommandResult status = Cli({"scrub", "--status", "--format", "jsonl", disk});
@@ -156,7 +174,7 @@ TEST_F(RepairCommandTest, MendsACorruptedFileFromAProvenCopy) {
   EXPECT_EQ(dry.exit_code, 3) << dry.err;
   EXPECT_EQ(dry.out,
             Row("would mend", rotten + " (corrupted) from " + tree_.Path("Backup/old/beach.jpg")));
-  EXPECT_EQ(TempTree::Read(rotten), "waves on the sand, ALL day long");
+  EXPECT_EQ(TempTree::Read(rotten), kBeachRotten);
 
   const CommandResult r = Cli({"repair", disk, tree_.Path("Disk/photos")});
   EXPECT_EQ(r.exit_code, 0) << r.err;
@@ -165,7 +183,7 @@ TEST_F(RepairCommandTest, MendsACorruptedFileFromAProvenCopy) {
   EXPECT_EQ(r.out,
             Row("mended", rotten + " (corrupted) from " + tree_.Path("Backup/old/beach.jpg") +
                               "; the damaged file kept as " + kept));
-  EXPECT_EQ(TempTree::Read(kept), "waves on the sand, ALL day long");
+  EXPECT_EQ(TempTree::Read(kept), kBeachRotten);
   EXPECT_EQ(damaged(), "0");
   // Both volumes verify as listed, the kept file the only new one; the mended file is
   // read again by the next scrub, and found as listed.
@@ -173,49 +191,7 @@ TEST_F(RepairCommandTest, MendsACorruptedFileFromAProvenCopy) {
   const CommandResult again = Cli({"scrub", "--budget", "100%", disk});
   EXPECT_EQ(again.exit_code, 0) << again.out << again.err;
   EXPECT_EQ(again.out, "");
-  for (const std::string& list : {disk, backup}) {
-    const CommandResult verify = Cli({"verify", list});
-    EXPECT_EQ(verify.exit_code, 0) << list << verify.out << verify.err;
-    EXPECT_EQ(verify.out, "");
-  }
-}
-
-TEST_F(RepairCommandTest, LeavesTheFileWhenNoCopyIsProven) {
-  const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}, {"town.jpg", kTown}});
-  if (disk.empty()) GTEST_SKIP() << why_;
-  Volume("Backup", {{"beach.jpg", kBeach}});
-  const std::string rotten = tree_.Path("Disk/beach.jpg");
-  const std::string copy = tree_.Path("Backup/beach.jpg");
-  Rot(rotten, "waves on the sand, ALL day long");
-  Rot(copy, "waves on the sand, all DAY long");
-  // The user's edit: another size.
-  tree_.File("Disk/town.jpg", "roofs");
-
-  const CommandResult r = Cli({"repair", disk, rotten, tree_.Path("Disk/town.jpg")});
-  EXPECT_EQ(r.exit_code, 3) << r.err;
-  EXPECT_EQ(r.out, Row("not mended", rotten + " (corrupted): no proven copy: " + copy +
-                                         " has another id on its disk") +
-                       Row("not mended", tree_.Path("Disk/town.jpg") +
-                                             " (changed): changed since the list was written "
-                                             "(another size or write time); scan it again"));
-  EXPECT_EQ(TempTree::Read(rotten), "waves on the sand, ALL day long");
-  EXPECT_EQ(TempTree::Read(tree_.Path("Disk/town.jpg")), "roofs");
-}
-
-TEST_F(RepairCommandTest, RefusesTwoProvenCopiesThatDiffer) {
-  // The words of the second copy in another order: the same id, other bytes.
-  const std::string list = Volume("Disk", {{"a.bin", "ABCDEFGH"}});
-  if (list.empty()) GTEST_SKIP() << why_;
-  Volume("One", {{"a.bin", "ABCDEFGH"}});
-  Volume("Two", {{"a.bin", "GHEFCDAB"}});
-  Rot(tree_.Path("Disk/a.bin"), "ABCDEFGX");
-
-  const CommandResult r = Cli({"repair", "--all", list});
-  EXPECT_EQ(r.exit_code, 3) << r.err;
-  EXPECT_EQ(r.out, Row("not mended", tree_.Path("Disk/a.bin") + " (corrupted): the proven copies " +
-                                         tree_.Path("One/a.bin") + " and " +
-                                         tree_.Path("Two/a.bin") + " differ"));
-  EXPECT_EQ(TempTree::Read(tree_.Path("Disk/a.bin")), "ABCDEFGX");
+  ExpectVerified({disk, backup});
 }
 
 TEST_F(RepairCommandTest, MendsAMissingFileOnlyWhenAskedTo) {
@@ -232,7 +208,7 @@ TEST_F(RepairCommandTest, MendsAMissingFileOnlyWhenAskedTo) {
   const CommandResult r = Cli({"repair", "--all", "--missing", disk});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, Row("mended", gone + " (missing) from " + tree_.Path("Backup/town-copy.jpg")));
-  EXPECT_EQ(Cli({"verify", disk}).exit_code, 0);
+  ExpectVerified({disk});
   const CommandResult none = Cli({"repair", disk, gone, tree_.Path("Disk/town")});
   EXPECT_EQ(none.exit_code, 2);
   EXPECT_EQ(none.out, "");
@@ -240,18 +216,96 @@ TEST_F(RepairCommandTest, MendsAMissingFileOnlyWhenAskedTo) {
             "checker-cli: " + tree_.Path("Disk/town") + ": no file of the list is there\n");
 }
 
-TEST_F(RepairCommandTest, LeavesAFileOnAReadOnlyVolume) {
+// Files left as they are, each with the reason, and nothing kept beside them.
+TEST(RepairLeavesTest, FilesItMustNotMendAreLeftWithTheReason) {
+  enum class How { kAsIs, kReadOnly, kNoHistory };
+  const std::vector<std::pair<std::string, Files>> beach_twice = {
+      {"Disk", {{"beach.jpg", kBeach}}}, {"Backup", {{"beach.jpg", kBeach}}}};
+  const Files beach_rotten = {{"Disk/beach.jpg", kBeachRotten}};
+  const struct {
+    std::string name;
+    std::vector<std::pair<std::string, Files>> volumes;  // the first is the list's
+    Files rot;   // changed under the file system, the times kept
+    Files edit;  // the user's edits
+    How how;
+    std::vector<std::string> args;  // after "repair": "LIST" the first volume's list; "@" the tree
+    int exit_code;
+    std::string out, err = "";
+  } cases[] = {
+      // clang-format off
+      {"no proven copy, and a file the user changed",
+       {{"Disk", {{"beach.jpg", kBeach}, {"town.jpg", kTown}}}, beach_twice[1]},
+       {{"Disk/beach.jpg", kBeachRotten}, {"Backup/beach.jpg", "waves on the sand, all DAY long"}},
+       {{"Disk/town.jpg", "roofs"}}, How::kAsIs, {"LIST", "@Disk/beach.jpg", "@Disk/town.jpg"}, 3,
+       Row("not mended", "@Disk/beach.jpg (corrupted): no proven copy: @Backup/beach.jpg has "
+                         "another id on its disk") +
+       Row("not mended", "@Disk/town.jpg (changed): changed since the list was written "
+                         "(another size or write time); scan it again")},
+      // The words of the second copy in another order: the same id, other bytes.
+      {"two proven copies that differ",
+       {{"Disk", {{"a.bin", "ABCDEFGH"}}}, {"One", {{"a.bin", "ABCDEFGH"}}},
+        {"Two", {{"a.bin", "GHEFCDAB"}}}},
+       {{"Disk/a.bin", "ABCDEFGX"}}, {}, How::kAsIs, {"--all", "LIST"}, 3,
+       Row("not mended", "@Disk/a.bin (corrupted): the proven copies @One/a.bin and @Two/a.bin "
+                         "differ")},
+      {"a volume mounted read-only", beach_twice, beach_rotten, {}, How::kReadOnly,
+       {"--all", "LIST"}, 3,
+       Row("not mended", "@Disk/beach.jpg (corrupted): its volume is mounted read-only")},
+      // The next scrub would not know of a mend the history cannot hold.
+      {"no history", beach_twice, beach_rotten, {}, How::kNoHistory, {"--all", "LIST"}, 2, "",
+       "checker-cli: repair: no history of checks: cannot make the folder @plain/checker/\n"},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    Bench bench;
+    std::string list;
+    for (const auto& [name, files] : c.volumes) {
+      const std::string made = bench.Volume(name, files);
+      if (list.empty()) list = made;
+    }
+    if (list.empty()) GTEST_SKIP() << bench.why_;
+    for (const auto& [path, bytes] : c.rot) Rot(bench.Rooted("@" + path), bytes);
+    for (const auto& [path, bytes] : c.edit) bench.tree_.File(path, bytes);
+    if (c.how == How::kReadOnly && mount(nullptr, bench.Rooted("@Disk").c_str(), nullptr,
+                                         MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+      ADD_FAILURE() << c.name << ": cannot mount the volume read-only: " << std::strerror(errno);
+      continue;
+    }
+    // The later of two entries of a name is the one seen.
+    if (c.how == How::kNoHistory)
+      bench.env_.push_back("XDG_DATA_HOME=" + bench.tree_.File("plain", "a file, not a folder"));
+    std::vector<std::string> args = {"repair"};
+    for (const std::string& arg : c.args) args.push_back(arg == "LIST" ? list : bench.Rooted(arg));
+
+    const CommandResult r = bench.Cli(args);
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.name << r.err;
+    EXPECT_EQ(r.out, bench.Rooted(c.out)) << c.name;
+    EXPECT_EQ(r.err, bench.Rooted(c.err)) << c.name;
+    for (const Files& changed : {c.rot, c.edit}) {
+      for (const auto& [path, bytes] : changed) {
+        EXPECT_EQ(TempTree::Read(bench.Rooted("@" + path)), bytes) << c.name << path;
+        EXPECT_EQ(KeptFile(bench.Rooted("@Disk/"), path.substr(path.rfind('/') + 1)), "") << c.name;
+      }
+    }
+  }
+}
+
+// A damaged file kept on another file system: a copy into the folder given.
+TEST_F(RepairCommandTest, KeepsTheDamagedFileInAFolderOnAnotherFileSystem) {
   const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}});
   if (disk.empty()) GTEST_SKIP() << why_;
   Volume("Backup", {{"beach.jpg", kBeach}});
-  Rot(tree_.Path("Disk/beach.jpg"), "waves on the sand, ALL day long");
-  if (mount(nullptr, tree_.Path("Disk").c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
-    GTEST_SKIP() << "cannot mount the volume read-only: " << std::strerror(errno);
+  Rot(tree_.Path("Disk/beach.jpg"), kBeachRotten);
+  const std::string keep = tree_.Dir("kept");
 
-  const CommandResult r = Cli({"repair", "--all", disk});
-  EXPECT_EQ(r.exit_code, 3) << r.err;
-  EXPECT_EQ(r.out, Row("not mended", tree_.Path("Disk/beach.jpg") +
-                                         " (corrupted): its volume is mounted read-only"));
+  const CommandResult r = Cli({"repair", "--keep", keep, "--all", disk});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  const std::string kept = KeptFile(keep, "beach.jpg");
+  EXPECT_EQ(r.out, Row("mended", tree_.Path("Disk/beach.jpg") + " (corrupted) from " +
+                                     tree_.Path("Backup/beach.jpg") +
+                                     "; the damaged file kept as " + kept));
+  EXPECT_EQ(TempTree::Read(kept), kBeachRotten);
+  EXPECT_EQ(KeptFile(tree_.Path("Disk/"), "beach.jpg"), "");
 }
 
 // A disk and its clone relabelled share a serial number: the clone is another volume,
@@ -278,17 +332,14 @@ TEST_F(RepairCommandTest, ARelabelledCloneMendsItsDisk) {
                               "; the damaged file kept as " + kept));
   EXPECT_TRUE(TempTree::Read(kept).starts_with("lake LLL"));
   std::filesystem::remove(kept);
-  for (const std::string& each : {list, clone_list}) {
-    const CommandResult verify = Cli({"verify", each});
-    EXPECT_EQ(verify.exit_code, 0) << each << verify.out << verify.err;
-  }
+  ExpectVerified({list, clone_list});
 }
 
 TEST_F(RepairCommandTest, MendsTheVolumeWhereItIsMountedNow) {
   const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}});
   if (disk.empty()) GTEST_SKIP() << why_;
   Volume("Backup", {{"beach.jpg", kBeach}});
-  Rot(tree_.Path("Disk/beach.jpg"), "waves on the sand, ALL day long");
+  Rot(tree_.Path("Disk/beach.jpg"), kBeachRotten);
   if (std::string why = mounts_.Move(tree_.Path("Disk/"), tree_.Dir("Moved")); !why.empty())
     GTEST_SKIP() << why;
 
@@ -362,7 +413,7 @@ TEST_F(RepairCommandTest, JsonLinesNameEachEvent) {
       "Disk", {{"say \"cheese\".jpg", kBeach}, {"lone.txt", "only here"}, {"town.jpg", kTown}});
   if (disk.empty()) GTEST_SKIP() << why_;
   Volume("Backup", {{"copy.jpg", kBeach}});
-  Rot(tree_.Path("Disk/say \"cheese\".jpg"), "waves on the sand, ALL day long");
+  Rot(tree_.Path("Disk/say \"cheese\".jpg"), kBeachRotten);
   Rot(tree_.Path("Disk/lone.txt"), "only HERE");
   tree_.File("Disk/town.jpg", "roofs");
   const std::string d = tree_.Path("Disk/");
@@ -392,6 +443,10 @@ TEST_F(RepairCommandTest, JsonLinesNameEachEvent) {
 }
 
 TEST_F(RepairCommandTest, UsageErrors) {
+  // A keep folder beside the list's files: a link keeps the damaged file there.
+  tree_.File("Disk/photos/beach.jpg", kBeach);
+  const std::string disk = Scan("Disk", tree_.Path("Disk/"));
+  const std::string keep = tree_.Dir("kept");
   const struct {
     std::vector<std::string> args;
     std::string err;
@@ -406,6 +461,10 @@ TEST_F(RepairCommandTest, UsageErrors) {
        "checker-cli: " + tree_.Path("notes.txt") + ": line 1: not an id list (no run header)\n"},
       {{"repair", "--all", tree_.File("pic.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16))},
        "checker-cli: " + tree_.Path("pic.png") + ": line 1: not an id list (no run header)\n"},
+      {{"repair", "--keep", keep, disk, tree_.Path("Disk/photos")},
+       "checker-cli: repair: --keep " + keep + ": on the same file system as " +
+           tree_.Path("Disk/photos/beach.jpg") +
+           ", where the damaged file is kept by a link without --keep\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.err);
@@ -413,25 +472,8 @@ TEST_F(RepairCommandTest, UsageErrors) {
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, c.err);
+    EXPECT_FALSE(std::filesystem::exists(tree_.Path("data/checker"))) << "a history was written";
   }
-}
-
-// Mends that the history cannot hold are not made: the next scrub would not know of them.
-TEST_F(RepairCommandTest, NoMendWithoutAHistory) {
-  const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}});
-  if (disk.empty()) GTEST_SKIP() << why_;
-  Volume("Backup", {{"beach.jpg", kBeach}});
-  const std::string rotten = tree_.Path("Disk/beach.jpg");
-  Rot(rotten, "waves on the sand, ALL day long");
-  env_.push_back("XDG_DATA_HOME=" + tree_.File("plain", "a file, not a folder"));
-
-  const CommandResult r = Cli({"repair", "--all", disk});
-  EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "checker-cli: repair: no history of checks: cannot make the folder " +
-                       tree_.Path("plain/checker/") + "\n");
-  EXPECT_EQ(TempTree::Read(rotten), "waves on the sand, ALL day long");
-  EXPECT_EQ(KeptFile(tree_.Path("Disk/"), "beach.jpg"), "");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,11 +35,7 @@ std::string Row(const std::string& change, const std::string& path, const std::s
 
 // Rewrites a file's bytes and sets its times back, as rot under the file system leaves it.
 void RotKeepingTimes(const std::string& path, const std::string& bytes) {
-  struct stat before;
-  ASSERT_EQ(stat(path.c_str(), &before), 0);
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  const struct timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  ASSERT_TRUE(testing_support::RewriteKeepingTimes(path, bytes)) << path;
 }
 
 // The pages of every file dropped where this user may: the reads below come from disk.
@@ -65,15 +60,9 @@ class ScrubCommandTest : public ::testing::Test {
 
   void ScanInto(const std::string& name, const std::string& root,
                 const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> args = {"scan",
-                                     "--quiet",
-                                     "--no-backup",
-                                     "--list",
-                                     catalogue_ + name + ".v00",
-                                     "--tree",
-                                     tree_.Path(name + ".t00"),
-                                     "--label",
-                                     name};
+    std::vector<std::string> args = {"scan", "--quiet", "--no-backup", "--list",
+                                     catalogue_ + name + ".v00"};
+    args.insert(args.end(), {"--tree", tree_.Path(name + ".t00"), "--label", name});
     args.insert(args.end(), extra.begin(), extra.end());
     args.push_back(root);
     const CommandResult r = testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);

@@ -2,7 +2,6 @@
 // What the tests need from the system where Linux and Windows differ: one call each,
 // implemented in test_os_posix.cpp and test_os_win.cpp.
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -42,10 +41,6 @@ int ExitStatusOfChild(const std::function<int()>& body, uint64_t file_size_limit
 // system or the system has none.
 bool SetUserAttribute(const std::string& path, const std::string& name, const std::string& value);
 std::string UserAttribute(const std::string& path, const std::string& name);
-
-// Reads from the open file a read hook is handed, as the system's own read does: the
-// bytes read, 0 at the end, -1 on an error.
-int64_t ReadOpenFile(int fd, void* buffer, size_t size);
 
 // True when the tests run with the rights of Linux's root (every file readable).
 bool RunsAsRoot();

@@ -76,8 +76,6 @@ std::string UserAttribute(const std::string& path, const std::string& name) {
   return n > 0 ? std::string(value, static_cast<size_t>(n)) : std::string();
 }
 
-int64_t ReadOpenFile(int fd, void* buffer, size_t size) { return read(fd, buffer, size); }
-
 bool RunsAsRoot() { return geteuid() == 0; }
 
 }  // namespace testing_support

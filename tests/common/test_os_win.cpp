@@ -75,12 +75,6 @@ int ExitStatusOfChild(const std::function<int()>&, uint64_t) { return -1; }
 bool SetUserAttribute(const std::string&, const std::string&, const std::string&) { return false; }
 std::string UserAttribute(const std::string&, const std::string&) { return {}; }
 
-int64_t ReadOpenFile(int fd, void* buffer, size_t size) {
-  DWORD got = 0;
-  if (!ReadFile(LongToHandle(fd), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
-  return got;
-}
-
 bool RunsAsRoot() { return false; }
 
 }  // namespace testing_support

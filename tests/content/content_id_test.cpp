@@ -75,7 +75,7 @@ struct FakeDisk {
   size_t end_at = std::string::npos;  // the file seems to end here
 
   static FakeDisk* current;
-  static int64_t Read(int /*fd*/, void* buffer, size_t size) {
+  static int64_t Read(platform::NativeHandle /*fd*/, void* buffer, size_t size) {
     FakeDisk& disk = *current;
     if (static_cast<int>(disk.requests.size()) == disk.fail_on_call) {
       disk.requests.push_back(size);

@@ -142,7 +142,7 @@ TEST_F(FilesTest, ReadWriteSeekSizeAndReserve) {
   EXPECT_TRUE(other.Open(path, platform::OpenMode::kReadWriteLocked));
 }
 
-int64_t FailingRead(int, void*, size_t) {
+int64_t FailingRead(platform::NativeHandle, void*, size_t) {
   errno = EIO;
   return -1;
 }
@@ -160,9 +160,9 @@ TEST_F(FilesTest, ReadHookInjectsErrors) {
 
 // A read to the end looks at its stop between requests: the first one asks to stop.
 std::atomic<bool> g_stop_read{false};
-int64_t ReadThenAskToStop(int fd, void* buffer, size_t size) {
+int64_t ReadThenAskToStop(platform::NativeHandle fd, void* buffer, size_t size) {
   g_stop_read = true;
-  return read(fd, buffer, size);
+  return platform::ReadHandle(fd, buffer, size);
 }
 
 TEST_F(FilesTest, ReadToEndStopsBetweenBuffers) {

@@ -53,73 +53,71 @@ repair::MendRequest Request(const TempTree& tree) {
 class MendTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    tree_.File("disk/photo.jpg", kDamaged);
+    target_ = tree_.File("disk/photo.jpg", kDamaged);
     tree_.File("backup/photo.jpg", kGood);
+    // The kept file's name holds the time of the mend in local time.
+    testing_support::SetEnv("TZ", "UTC");
+    tzset();
   }
   TempTree tree_;
+  std::string target_;
 };
 
-TEST_F(MendTest, AKillAtAnyStepLeavesAWholeFileUnderTheName) {
-  struct Case {
-    MendStep step;
-    const char* left;
-  };
-  const Case cases[] = {{MendStep::kWritten, kDamaged},
-                        {MendStep::kFlushed, kDamaged},
-                        {MendStep::kKept, kDamaged},
-                        {MendStep::kRenamed, kGood}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.step));
-    tree_.File("disk/photo.jpg", kDamaged);
-    for (const auto& entry : std::filesystem::directory_iterator(tree_.Path("disk"))) {
-      if (entry.path().filename() != "photo.jpg") std::filesystem::remove(entry.path());
-    }
-    g_stop_at = c.step;
-    const int status = testing_support::ExitStatusOfChild([&] {
-      repair::SetMendHookForTesting(ExitAt);
-      repair::Mend(Request(tree_));
-      return 0;
-    });
-    EXPECT_EQ(status, 42);
-    EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), c.left);
-    // A mend a second later finishes the work and leaves no temporary behind.
-    repair::MendRequest later = Request(tree_);
-    later.now += 10000000;
-    const repair::MendResult again = repair::Mend(later);
-    EXPECT_TRUE(again.mended) << again.error;
-    EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), kGood);
-    EXPECT_EQ(TempTree::FileEndingWith(tree_.Path("disk/"), ".checker-mend"), "");
-  }
-}
-
-// A stop asked for before the rename leaves the name, the folder and the keep folder
-// as they were; after it, the mend is whole.
-TEST_F(MendTest, AStopBeforeTheRenameUndoesTheMend) {
+// A kill at any step leaves a whole file under the name, and a mend a second later
+// finishes the work. A stop asked for before the rename leaves the name, the folder and
+// the keep folder as they were; after it, the mend is whole.
+TEST_F(MendTest, AKillOrAStopAtAnyStepLeavesAWholeFileUnderTheName) {
+  enum class How { kKill, kStop };
   const struct {
+    How how;
     MendStep step;
     bool keep_dir;
     const char* left;
-  } cases[] = {{MendStep::kWritten, false, kDamaged},
-               {MendStep::kFlushed, false, kDamaged},
-               {MendStep::kKept, false, kDamaged},
-               {MendStep::kKept, true, kDamaged},
-               {MendStep::kRenamed, false, kGood}};
-  repair::SetMendHookForTesting(StopAt);
+  } cases[] = {{How::kKill, MendStep::kWritten, false, kDamaged},
+               {How::kKill, MendStep::kFlushed, false, kDamaged},
+               {How::kKill, MendStep::kKept, false, kDamaged},
+               {How::kKill, MendStep::kRenamed, false, kGood},
+               {How::kStop, MendStep::kWritten, false, kDamaged},
+               {How::kStop, MendStep::kFlushed, false, kDamaged},
+               {How::kStop, MendStep::kKept, false, kDamaged},
+               {How::kStop, MendStep::kKept, true, kDamaged},
+               {How::kStop, MendStep::kRenamed, false, kGood}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.step));
+    SCOPED_TRACE(::testing::Message() << (c.how == How::kKill ? "kill at " : "stop at ")
+                                      << static_cast<int>(c.step) << (c.keep_dir ? " keep" : ""));
     std::filesystem::remove_all(tree_.Path("disk"));
     std::filesystem::remove_all(tree_.Path("kept"));
     tree_.File("disk/photo.jpg", kDamaged);
     g_stop_at = c.step;
     g_stop.store(false);
     repair::MendRequest request = Request(tree_);
-    request.stop = &g_stop;
     if (c.keep_dir) request.keep_dir = tree_.Dir("kept");
-    const repair::MendResult result = repair::Mend(request);
     const bool mended = c.left == kGood;
-    EXPECT_EQ(result.mended, mended);
-    EXPECT_EQ(result.stopped, !mended);
-    EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), c.left);
+    if (c.how == How::kKill) {
+      EXPECT_EQ(testing_support::ExitStatusOfChild([&] {
+                  repair::SetMendHookForTesting(ExitAt);
+                  repair::Mend(request);
+                  return 0;
+                }),
+                42);
+    } else {
+      request.stop = &g_stop;
+      repair::SetMendHookForTesting(StopAt);
+      const repair::MendResult result = repair::Mend(request);
+      repair::SetMendHookForTesting(nullptr);
+      EXPECT_EQ(result.mended, mended);
+      EXPECT_EQ(result.stopped, !mended);
+    }
+    EXPECT_EQ(TempTree::Read(target_), c.left);
+    if (c.how == How::kKill) {
+      repair::MendRequest later = Request(tree_);
+      later.now += 10000000;
+      const repair::MendResult again = repair::Mend(later);
+      EXPECT_TRUE(again.mended) << again.error;
+      EXPECT_EQ(TempTree::Read(target_), kGood);
+      EXPECT_EQ(TempTree::FileEndingWith(tree_.Path("disk/"), ".checker-mend"), "");
+      continue;
+    }
     // Nothing beside it but the kept file of a whole mend.
     size_t beside = 0;
     for (const auto& entry : std::filesystem::directory_iterator(tree_.Path("disk"))) {
@@ -130,15 +128,12 @@ TEST_F(MendTest, AStopBeforeTheRenameUndoesTheMend) {
       EXPECT_TRUE(std::filesystem::is_empty(tree_.Path("kept")));
     }
   }
-  repair::SetMendHookForTesting(nullptr);
 }
 
 TEST_F(MendTest, TheMendedFileHasTheDamagedOnesModeAttributesAndTheListedTime) {
-  const std::string target = tree_.Path("disk/photo.jpg");
+  const std::string& target = target_;
   ASSERT_EQ(chmod(target.c_str(), 0640), 0);
   const bool attributes = testing_support::SetUserAttribute(target, "origin", "camera");
-  testing_support::SetEnv("TZ", "UTC");
-  tzset();
   const repair::MendResult result = repair::Mend(Request(tree_));
   ASSERT_TRUE(result.mended) << result.error;
   EXPECT_EQ(result.kept, tree_.Path("disk/photo.jpg.damaged-20240229-235958"));
@@ -156,8 +151,6 @@ TEST_F(MendTest, TheMendedFileHasTheDamagedOnesModeAttributesAndTheListedTime) {
 }
 
 TEST_F(MendTest, KeepCopiesTheDamagedFileIntoTheFolderGiven) {
-  testing_support::SetEnv("TZ", "UTC");
-  tzset();
   repair::MendRequest request = Request(tree_);
   request.keep_dir = tree_.Dir("kept");
   const repair::MendResult result = repair::Mend(request);
@@ -170,7 +163,7 @@ TEST_F(MendTest, KeepCopiesTheDamagedFileIntoTheFolderGiven) {
   const repair::MendResult again = repair::Mend(request);
   EXPECT_FALSE(again.mended);
   EXPECT_EQ(again.error, "cannot keep the damaged file: " + result.kept + " exists");
-  EXPECT_EQ(TempTree::Read(tree_.Path("disk/photo.jpg")), kDamaged);
+  EXPECT_EQ(TempTree::Read(target_), kDamaged);
 }
 
 TEST(ListTimeTest, ListTimesAndFileTimesConvertBothWays) {

@@ -36,9 +36,11 @@ std::string IdField(const std::string& path) {
 // Reads fail for the files whose names end in "disk/photo.jpg", as a disk with bad sectors.
 #ifdef _WIN32
 // No /proc names the file behind a descriptor there: the cases that use it are Linux's.
-int64_t FailOnDisk(int fd, void* buffer, size_t size) { return read(fd, buffer, size); }
+int64_t FailOnDisk(platform::NativeHandle fd, void* buffer, size_t size) {
+  return platform::ReadHandle(fd, buffer, size);
+}
 #else
-int64_t FailOnDisk(int fd, void* buffer, size_t size) {
+int64_t FailOnDisk(platform::NativeHandle fd, void* buffer, size_t size) {
   char link[64], target[PATH_MAX] = {};
   snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
   const ssize_t n = readlink(link, target, sizeof target - 1);
@@ -46,15 +48,15 @@ int64_t FailOnDisk(int fd, void* buffer, size_t size) {
     errno = EIO;
     return -1;
   }
-  return read(fd, buffer, size);
+  return platform::ReadHandle(fd, buffer, size);
 }
 #endif
 
 int g_reads = 0;
 
-int64_t CountReads(int fd, void* buffer, size_t size) {
+int64_t CountReads(platform::NativeHandle fd, void* buffer, size_t size) {
   ++g_reads;
-  return read(fd, buffer, size);
+  return platform::ReadHandle(fd, buffer, size);
 }
 
 class History : public repair::MendHistory {

@@ -38,9 +38,9 @@ using testing_support::TempTree;
 
 // Counts the reads of the files the code under test opens, and what each asked for.
 std::vector<size_t> g_requests;
-int64_t CountingRead(int fd, void* buffer, size_t size) {
+int64_t CountingRead(platform::NativeHandle fd, void* buffer, size_t size) {
   g_requests.push_back(size);
-  return testing_support::ReadOpenFile(fd, buffer, size);
+  return platform::ReadHandle(fd, buffer, size);
 }
 
 struct CountedReads {
@@ -326,10 +326,14 @@ class ChangingWindow : public ScanWindow {
 std::string g_append_path;
 std::atomic<bool> g_appended{false};
 std::atomic<ino_t> g_failing_inode{0};
-int64_t AppendWhileRead(int fd, void* buffer, size_t size) {
+int64_t AppendWhileRead(platform::NativeHandle fd, void* buffer, size_t size) {
   struct stat open_file;
   struct stat named;
+#ifdef _WIN32
+  const bool known = false;  // no inode behind a handle there
+#else
   const bool known = fstat(fd, &open_file) == 0;
+#endif
   if (known && open_file.st_ino == g_failing_inode.load()) {
     errno = EIO;
     return -1;
@@ -340,7 +344,7 @@ int64_t AppendWhileRead(int fd, void* buffer, size_t size) {
     EXPECT_EQ(write(out, "more", 4), 4);
     close(out);
   }
-  return testing_support::ReadOpenFile(fd, buffer, size);
+  return platform::ReadHandle(fd, buffer, size);
 }
 
 // A file changed between the walk and its read, or while it is read, has no id of bytes
@@ -419,6 +423,65 @@ TEST(ListedScanTest, FilesChangedAfterTheWalkOrWhileReadHaveNoId) {
                                              IdAndSize(IdField(701218845), 6)};
     for (size_t i = 0; i < fields.size(); ++i) {
       EXPECT_EQ(lines[i + 2].substr(0, fields[i].size()), fields[i]);
+    }
+  }
+}
+
+// Counts the reads of the file of kPlaceholderSize bytes, the one marked as a placeholder.
+constexpr size_t kPlaceholderSize = 5000;
+std::atomic<int> g_placeholder_reads{0};
+int64_t CountPlaceholderReads(platform::NativeHandle fd, void* buffer, size_t size) {
+  if (size == kPlaceholderSize) ++g_placeholder_reads;
+  return platform::ReadHandle(fd, buffer, size);
+}
+
+// A file whose data is not on this disk (a cloud placeholder), as the listing marks it,
+// is an error of the run with its reason and is never read, unless the run is to read
+// placeholders; then it is listed as any file. With one reader and several.
+TEST(ListedScanTest, PlaceholdersAreErrorsUnreadUnlessTheRunReadsThem) {
+  const std::string cloud = MixedBytes(kPlaceholderSize, 9);
+  struct Case {
+    bool read_placeholders;
+    std::string cloud_line;  // columns 1-29 of its line
+    int reads;
+  };
+  const Case cases[] = {{false, IdAndSize("F  !CannotOpen", kPlaceholderSize), 0},
+                        {true, IdAndSize(IdField(LiteralId(cloud)), kPlaceholderSize), 1}};
+  for (const Case& c : cases) {
+    for (int readers : {1, 3}) {
+      TempTree tree;
+      tree.File("scan/cloud", cloud);
+      tree.File("scan/local", "abcdef");
+      const std::string dir = tree.Path("scan/");
+      scan::RunSettings settings;
+      settings.search_path = dir;
+      settings.read_placeholders = c.read_placeholders;
+      ChangingWindow window([] {});
+      testing_support::JobBuilder job(&window, settings);
+      job.mode(kModeCreate).id_list(tree.Path("run.v00")).tree_list(tree.Path("run.t00"));
+      job.threads(readers);
+      g_placeholder_reads = 0;
+      platform::SetPlaceholderNameForTesting("cloud");
+      platform::SetReadHookForTesting(&CountPlaceholderReads);
+      const ScanOutcome outcome = TDskFil::Start(std::move(job)).get();
+      platform::SetReadHookForTesting(nullptr);
+      platform::SetPlaceholderNameForTesting("");
+      ASSERT_TRUE(outcome.finished);
+      std::vector<std::string> named;
+      for (const ScanProblem& p : outcome.problems) {
+        EXPECT_EQ(p.kind, ProblemKind::kUnreadable);
+        named.push_back(p.path + ": " + p.reason);
+      }
+      std::vector<std::string> expected;
+      if (!c.read_placeholders) expected.push_back(dir + "cloud: not on this disk: a placeholder");
+      EXPECT_EQ(named, expected) << readers;
+      EXPECT_EQ(outcome.error_count, c.read_placeholders ? 0 : 1) << readers;
+      EXPECT_EQ(g_placeholder_reads, c.reads) << readers;
+      const std::vector<std::string> lines =
+          testing_support::ListLines(TempTree::Read(tree.Path("run.v00")));
+      ASSERT_GE(lines.size(), 4u) << readers;
+      EXPECT_EQ(lines[2].substr(0, 29), c.cloud_line) << readers;
+      EXPECT_EQ(lines[3].substr(0, 29), IdAndSize(IdField(LiteralId("abcdef")), 6)) << readers;
     }
   }
 }

@@ -630,7 +630,8 @@ TEST_F(ScanJobTest, ContinuedListThatCannotBeReadIsLeftAlone) {
   BuildSmallTree(tree_);
   const std::string old = std::string(80, 'x') + "\r\n";
   tree_.File("lists/run.v00", old);
-  platform::SetReadHookForTesting([](int, void*, size_t) -> int64_t { return -1; });
+  platform::SetReadHookForTesting(
+      [](platform::NativeHandle, void*, size_t) -> int64_t { return -1; });
   RecordingWindow window;
   const ScanOutcome outcome = Run(MakeJob(kModeContinue, &window));
   platform::SetReadHookForTesting(nullptr);
@@ -819,20 +820,20 @@ size_t FileLineCount(const std::string& text) {
 
 // Makes File::Read give up after a number of reads, as a file cut short on disk does.
 std::atomic<int> g_reads_left{0};
-int64_t ShortAfterSomeReads(int fd, void* buffer, size_t size) {
+int64_t ShortAfterSomeReads(platform::NativeHandle fd, void* buffer, size_t size) {
   if (g_reads_left.fetch_sub(1) <= 0) return 0;
-  return testing_support::ReadOpenFile(fd, buffer, size);
+  return platform::ReadHandle(fd, buffer, size);
 }
 
 // Stops a job from inside its own reads, at the n-th one.
 std::atomic<TDskFil*> g_job_to_stop{nullptr};
 std::atomic<int> g_reads_before_stop{0};
-int64_t StopAfterSomeReads(int fd, void* buffer, size_t size) {
+int64_t StopAfterSomeReads(platform::NativeHandle fd, void* buffer, size_t size) {
   if (g_reads_before_stop.fetch_sub(1) == 1) {
     TDskFil* job = g_job_to_stop.load();
     if (job != nullptr) job->Terminate();
   }
-  return testing_support::ReadOpenFile(fd, buffer, size);
+  return platform::ReadHandle(fd, buffer, size);
 }
 
 struct ReadHook {

@@ -38,6 +38,16 @@ class VolumeRunTest : public scrub_testing::ScrubFixture {
     std::sort(names.begin(), names.end());
     return names;
   }
+
+  // A run of every file a day later, with a rate cap or none (0).
+  scrub::RunResult RunAll(const catalogue::CatalogueList& list, uint64_t rate) {
+    scrub::RunOptions options;
+    options.budget.percent = 100;
+    options.rate = rate;
+    options.now = [this] { return now_ += kDay; };
+    return scrub::ScrubVolume(&History(), history_path_, list, catalogue::MountedVolumes(), options,
+                              {});
+  }
 };
 
 Budget Bytes(uint64_t bytes) {
@@ -180,12 +190,7 @@ TEST_F(VolumeRunTest, DamageDeepInLargeFilesIsFoundWithOrWithoutARate) {
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   }
   for (const uint64_t rate : {uint64_t{0}, uint64_t{1} << 30}) {
-    scrub::RunOptions options;
-    options.budget = Share(100);
-    options.rate = rate;
-    options.now = [this] { return now_ += kDay; };
-    const scrub::RunResult result = scrub::ScrubVolume(&History(), history_path_, list,
-                                                       catalogue::MountedVolumes(), options, {});
+    const scrub::RunResult result = RunAll(list, rate);
     std::vector<std::string> corrupted;
     for (const scrub::Finding& finding : result.findings) {
       if (finding.verdict == scrub::Verdict::kCorrupted) {
@@ -196,6 +201,38 @@ TEST_F(VolumeRunTest, DamageDeepInLargeFilesIsFoundWithOrWithoutARate) {
     EXPECT_EQ(corrupted, (std::vector<std::string>{"parts", "slices", "small"})) << rate;
     EXPECT_EQ(result.findings.size(), 3u) << rate;
     EXPECT_EQ(result.bytes, 100u + (5 << 20) + (9 << 20) + 3) << rate;
+  }
+}
+
+// A folder's files are read through one handle of it, kept from file to file: a file is
+// judged in its own folder, never in the folder of the file before, nor a folder gone.
+TEST_F(VolumeRunTest, EachFileIsJudgedInItsOwnFolder) {
+  const char* const names[] = {"a/x", "a/y", "a/b/x", "c/x", "c/y", "d/x", "e/x"};
+  for (const char* name : names) tree_.File("volumes/Nest/" + std::string(name), name);
+  Scan("Nest");
+  const catalogue::CatalogueList list = List("Nest");
+  const std::string root = tree_.Path("volumes/Nest/");
+  ASSERT_TRUE(testing_support::RewriteKeepingTimes(root + "a/b/x", "A/B/X"));
+  std::filesystem::remove_all(root + "c");
+  std::filesystem::remove(root + "d/x");
+  const std::vector<std::string> expected = {
+      "a/b/x corrupted ",
+      "c/x missing its folder is gone",
+      "c/y missing its folder is gone",
+      "d/x missing gone since it was listed",
+  };
+  const char* const verdicts[] = {"unchanged",  "touched", "changed", "corrupted",
+                                  "unreadable", "missing", "mended"};
+  for (const uint64_t rate : {uint64_t{0}, uint64_t{1} << 30}) {
+    const scrub::RunResult result = RunAll(list, rate);
+    std::vector<std::string> lines;
+    for (const scrub::Finding& finding : result.findings) {
+      lines.push_back(finding.path.substr(root.size()) + " " +
+                      verdicts[static_cast<int>(finding.verdict)] + " " + finding.reason);
+    }
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, expected) << rate;
+    EXPECT_EQ(result.files, std::size(names)) << rate;
   }
 }
 
