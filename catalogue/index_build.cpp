@@ -14,6 +14,7 @@
 
 #include "catalogue/catalogue_index.h"
 #include "lists/list_reader.h"
+#include "platform/app_dirs.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -99,13 +100,8 @@ struct CatalogueIndex::Present {
 };
 
 std::string IndexPathFor(const std::vector<std::string>& folders) {
-  std::string cache = platform::GetEnv("XDG_CACHE_HOME");
-  if (!platform::IsAbsolute(cache)) {
-    const std::string home = platform::GetEnv("HOME");
-    if (home.empty()) return {};
-    cache = home + "/.cache";
-  }
-  if (!platform::IsSeparator(cache.back())) cache += platform::kSeparator;
+  const std::string cache = platform::CacheHome();
+  if (cache.empty()) return {};
   std::vector<std::string> sorted = folders;
   std::sort(sorted.begin(), sorted.end());
   sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
@@ -114,7 +110,7 @@ std::string IndexPathFor(const std::vector<std::string>& folders) {
   char name[40];
   std::snprintf(name, sizeof(name), "catalogue-%016llx.db",
                 static_cast<unsigned long long>(Fnv1a(joined)));
-  return cache + "checker/" + name;
+  return cache + "checker" + platform::kSeparator + name;
 }
 
 void CatalogueIndex::KeepPrivate() {

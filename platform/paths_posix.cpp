@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/app_dirs.h"
 #include "platform/paths.h"
 
 namespace platform {
@@ -62,6 +63,22 @@ std::string ConfigHome() {
   if (home.empty()) return {};
   return WithSlash(home) + ".config/";
 }
+
+namespace {
+
+// An absolute `variable`, else `home_tail` below $HOME; relative values break the XDG rules.
+std::string XdgHome(const char* variable, const char* home_tail) {
+  const std::string xdg = GetEnv(variable);
+  if (IsAbsolute(xdg)) return WithSlash(xdg);
+  const std::string home = GetEnv("HOME");
+  return home.empty() ? std::string() : WithSlash(home + home_tail);
+}
+
+}  // namespace
+
+std::string DataHome() { return XdgHome("XDG_DATA_HOME", "/.local/share"); }
+
+std::string CacheHome() { return XdgHome("XDG_CACHE_HOME", "/.cache"); }
 
 bool IsWritableDir(const std::string& path) {
   struct stat st;

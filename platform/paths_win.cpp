@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/app_dirs.h"
 #include "platform/paths.h"
 #include "platform/wide_win.h"
 
@@ -82,6 +83,19 @@ std::string GetEnv(const char* name) {
   });
   return Narrow(value);
 }
+
+namespace {
+
+std::string FolderOfVariable(const char* variable) {
+  const std::string folder = GetEnv(variable);
+  return IsAbsolute(folder) ? WithFinalSeparator(folder) : std::string();
+}
+
+}  // namespace
+
+std::string DataHome() { return FolderOfVariable("APPDATA"); }
+
+std::string CacheHome() { return FolderOfVariable("LOCALAPPDATA"); }
 
 std::string ConfigHome() {
   const std::string app_data = GetEnv("APPDATA");

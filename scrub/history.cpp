@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/app_dirs.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "scrub/stale_pages.h"
@@ -71,14 +72,9 @@ uint64_t LineHash(std::string_view path, uint64_t size, uint64_t write_time, int
 }
 
 std::string HistoryPath() {
-  std::string data = platform::GetEnv("XDG_DATA_HOME");
-  if (!platform::IsAbsolute(data)) {
-    const std::string home = platform::GetEnv("HOME");
-    if (home.empty()) return {};
-    data = home + "/.local/share";
-  }
-  if (!platform::IsSeparator(data.back())) data += platform::kSeparator;
-  return data + "checker/history.db";
+  const std::string data = platform::DataHome();
+  if (data.empty()) return {};
+  return data + "checker" + platform::kSeparator + "history.db";
 }
 
 bool History::Fail(std::string_view doing) {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/scoped_env.h"
+#include "platform/app_dirs.h"
 #include "platform/paths.h"
 
 namespace {
@@ -105,3 +107,37 @@ TEST(PathRulesTest, SeparatorsAddedAndTakenAway) {
 }
 
 }  // namespace
+
+// The program's own folders follow the system's variables; a relative value is no folder.
+TEST(AppDirsTest, DataAndCacheHomesFollowTheSystemsVariables) {
+  struct Row {
+    const char* data_variable;
+    const char* cache_variable;
+    const char* home;
+    const char* data;
+    const char* cache;
+  };
+#ifdef _WIN32
+  const char* home_variable = "USERPROFILE";
+  const Row rows[] = {{"C:\\Users\\u\\AppData\\Roaming", "C:\\Users\\u\\AppData\\Local", "",
+                       "C:\\Users\\u\\AppData\\Roaming\\", "C:\\Users\\u\\AppData\\Local\\"},
+                      {"relative", "", "C:\\Users\\u", "", ""}};
+  const char* data_name = "APPDATA";
+  const char* cache_name = "LOCALAPPDATA";
+#else
+  const char* home_variable = "HOME";
+  const Row rows[] = {{"/x/data", "/x/cache/", "/home/u", "/x/data/", "/x/cache/"},
+                      {"", "", "/home/u", "/home/u/.local/share/", "/home/u/.cache/"},
+                      {"data", "cache", "/home/v", "/home/v/.local/share/", "/home/v/.cache/"},
+                      {"", "", "", "", ""}};
+  const char* data_name = "XDG_DATA_HOME";
+  const char* cache_name = "XDG_CACHE_HOME";
+#endif
+  for (const Row& row : rows) {
+    testing_support::ScopedEnv data(data_name, row.data_variable);
+    testing_support::ScopedEnv cache(cache_name, row.cache_variable);
+    testing_support::ScopedEnv home(home_variable, row.home);
+    EXPECT_EQ(platform::DataHome(), row.data) << row.data_variable << " " << row.home;
+    EXPECT_EQ(platform::CacheHome(), row.cache) << row.cache_variable << " " << row.home;
+  }
+}
