@@ -126,9 +126,9 @@ TEST(AppDirsTest, DataAndCacheHomesFollowTheSystemsVariables) {
   const char* cache_name = "LOCALAPPDATA";
 #else
   const char* home_variable = "HOME";
-  const Row rows[] = {{"/x/data", "/x/cache/", "/home/u", "/x/data/", "/x/cache/"},
-                      {"", "", "/home/u", "/home/u/.local/share/", "/home/u/.cache/"},
-                      {"data", "cache", "/home/v", "/home/v/.local/share/", "/home/v/.cache/"},
+  const Row rows[] = {{"/x/data", "/x/cache/", "/h/u", "/x/data/", "/x/cache/"},
+                      {"", "", "/h/u", "/h/u/.local/share/", "/h/u/.cache/"},
+                      {"data", "cache", "/h/v", "/h/v/.local/share/", "/h/v/.cache/"},
                       {"", "", "", "", ""}};
   const char* data_name = "XDG_DATA_HOME";
   const char* cache_name = "XDG_CACHE_HOME";
