@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lists/list_format.h"
+#include "lists/list_system.h"
 #include "platform/paths.h"
 #include "support/text.h"
 
@@ -83,14 +84,17 @@ ListFault ListOutput::CheckHeader(std::string_view root_listed) {
     const std::string_view cut = std::string_view(first).substr(0, first.find_first_of('\0'));
     if (cut.empty() ||
         (cut[0] == lists::kRecordHeader && (cut.size() <= lists::kHeaderModeOffset ||
-                                           lists::IsRunMode(cut[lists::kHeaderModeOffset])))) {
+                                            lists::IsRunMode(cut[lists::kHeaderModeOffset])))) {
       return ListFault::kNone;
     }
   }
   first.resize(std::min(first.size(), line_end));
   lists::RunHeader header;
-  const bool ours = lists::ReadRunHeader(first, &header) && !header.search_path.empty() &&
-                    support::WithTrailingSlash(header.search_path) == root_listed;
+  // The header's path ends in the separator of the system that wrote the list.
+  const bool ours =
+      lists::ReadRunHeader(first, &header) && !header.search_path.empty() &&
+      platform::WithSeparator(header.search_path, lists::PathStyleOfList(header.search_path)) ==
+          root_listed;
   return ours ? ListFault::kNone : ListFault::kForeign;
 }
 

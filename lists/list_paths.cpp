@@ -88,8 +88,15 @@ std::string ResolveBaseFolder(std::string_view app_path, std::string_view settin
   if (!platform::IsAbsolute(folder)) {
     std::string_view base = support::TrimView(app_path);
     if (base.empty()) base = app_dir;
-    result.assign(base);
-    if (!result.empty() && !platform::IsSeparator(result.back())) result += platform::kSeparator;
+    if (platform::RootLength(folder) == 0) {
+      result.assign(base);
+      if (!result.empty() && !platform::IsSeparator(result.back())) result += platform::kSeparator;
+    } else if (platform::IsSeparator(folder[0])) {
+      // "\srv" on Windows starts at the root of the base's drive or share.
+      std::string_view drive = base.substr(0, platform::RootLength(base));
+      while (!drive.empty() && platform::IsSeparator(drive.back())) drive.remove_suffix(1);
+      result.assign(drive);
+    }
   }
   // A setting's "/" ("xBase/") is written as the system writes its separator.
   for (const char c : folder) result += platform::IsSeparator(c) ? platform::kSeparator : c;

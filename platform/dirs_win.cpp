@@ -87,6 +87,8 @@ bool StatIn(NativeHandle dir, std::string_view name, FileInfo* info) {
   if (h == INVALID_HANDLE_VALUE) return false;
   const bool ok = win_parts::InfoOfHandle(h, info) && info->kind != EntryKind::kOther;
   CloseHandle(h);
+  // A lookup by name marks the test's placeholder as the listing does.
+  if (ok) info->attributes |= PlaceholderMarkOf(name);
   return ok;
 }
 
@@ -215,6 +217,7 @@ bool StatPath(const std::string& path, FileInfo* info) {
   if (h == INVALID_HANDLE_VALUE) return false;
   const bool ok = win_parts::InfoOfHandle(h, info) && info->kind != EntryKind::kOther;
   CloseHandle(h);
+  if (ok) info->attributes |= PlaceholderMarkOf(NameOf(path));
   return ok;
 }
 

@@ -14,24 +14,33 @@ namespace {
 
 using testing_support::TempTree;
 
+// Paths are spelled with "/" below the system's root; Native writes them as the system does.
 TEST(ResolveBaseFolderTest, RelativeSettingsJoinTheBasePath) {
-  EXPECT_EQ(lists::ResolveBaseFolder("", "xBase/", "/opt/app/"), "/opt/app/xBase/");
-  EXPECT_EQ(lists::ResolveBaseFolder("/data", "lists", "/opt/app/"), "/data/lists/");
-  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "lists/", "/opt/app/"), "/data/lists/");
-  EXPECT_EQ(lists::ResolveBaseFolder("  /data/ ", " a b ", "/opt/app/"), "/data/a b/");
-  EXPECT_EQ(lists::ResolveBaseFolder("", "x", "/opt/app"), "/opt/app/x/");
-  // The setting's "/" is the system's separator in the folder it names.
   using testing_support::Native;
-  const std::string app = testing_support::SystemRoot() + Native("app/");
+  const std::string root = testing_support::SystemRoot();
+  const std::string app = root + Native("opt/app/");
+  const std::string data = root + Native("data");
   EXPECT_EQ(lists::ResolveBaseFolder("", "xBase/", app), app + Native("xBase/"));
+  EXPECT_EQ(lists::ResolveBaseFolder(data, "lists", app), data + Native("/lists/"));
+  EXPECT_EQ(lists::ResolveBaseFolder(data + Native("/"), "lists/", app), data + Native("/lists/"));
+  EXPECT_EQ(lists::ResolveBaseFolder("  " + data + Native("/ "), " a b ", app),
+            data + Native("/a b/"));
+  EXPECT_EQ(lists::ResolveBaseFolder("", "x", root + Native("opt/app")), app + Native("x/"));
+  // The setting's "/" is the system's separator in the folder it names.
   EXPECT_EQ(lists::ResolveBaseFolder("", "a/b", app), app + Native("a/b/"));
 }
 
+// A setting from the root stays on the base's drive, as every path of the system does.
 TEST(ResolveBaseFolderTest, AbsoluteAndEmptySettings) {
-  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "/srv/x", "/opt/app/"), "/srv/x/");
-  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "//nas/share", "/opt/app/"), "//nas/share/");
-  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "", "/opt/app/"), "");
-  EXPECT_EQ(lists::ResolveBaseFolder("/data/", "   ", "/opt/app/"), "");
+  using testing_support::Native;
+  const std::string root = testing_support::SystemRoot();
+  const std::string data = root + Native("data/");
+  const std::string app = root + Native("opt/app/");
+  EXPECT_EQ(lists::ResolveBaseFolder(data, root + "srv/x", app), root + Native("srv/x/"));
+  EXPECT_EQ(lists::ResolveBaseFolder(data, "/srv/x", app), root + Native("srv/x/"));
+  EXPECT_EQ(lists::ResolveBaseFolder(data, "//nas/share", app), Native("//nas/share/"));
+  EXPECT_EQ(lists::ResolveBaseFolder(data, "", app), "");
+  EXPECT_EQ(lists::ResolveBaseFolder(data, "   ", app), "");
 }
 
 TEST(ComposeListNameTest, PartsAndSeparators) {
@@ -110,7 +119,7 @@ TEST(LoadBaseSettingsTest, ReadsTheSharedSectionOnly) {
   EXPECT_EQ(settings.lst_ext, "idl");
   EXPECT_EQ(settings.dir_ext, "t00");
   EXPECT_EQ(lists::ResolveBaseFolder(settings.app_path, settings.vol_path, "/app/"),
-            "/srv/base/lists/");
+            "/srv/base" + testing_support::Native("/lists/"));
 }
 
 }  // namespace
