@@ -303,6 +303,7 @@ int Scrub(const Args& args) {
   options.budget = budget;
   options.rate = line.scrub.rate.value_or(0);
   options.wait = line.scrub.wait;
+  options.read_placeholders = line.scrub.read_placeholders;
   options.now = NowSeconds;
   options.stop = platform::StopSignalFlag();
   Outcome outcome;

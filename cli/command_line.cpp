@@ -11,6 +11,11 @@ namespace {
 using Given = GivenOption;
 using Line = CommandLine;
 
+constexpr char kReadPlaceholdersHelp[] =
+    "read files whose data is not on this disk (cloud\n"
+    "placeholders), which fetches it; without it each is an\n"
+    "error: \"not on this disk: a placeholder\"";
+
 constexpr OptionChoice kFormats[] = {
     {"text", "the lines above (the default)"},
     {"jsonl",
@@ -67,10 +72,7 @@ constexpr OptionSpec kScanOptions[] = {
          "enter directories of other mounted file systems (never\n"
          "proc, sysfs, devtmpfs and other kernel file systems)",
          [](Line* l, const Given&) { l->scan.run.cross_mounts = true; }),
-    Flag("--read-placeholders",
-         "read files whose data is not on this disk (cloud\n"
-         "placeholders), which fetches it; without it each is an\n"
-         "error: \"not on this disk: a placeholder\"",
+    Flag("--read-placeholders", kReadPlaceholdersHelp,
          [](Line* l, const Given&) { l->scan.run.read_placeholders = true; }),
     Text("--label", "TEXT", "volume label for the header (the volume's own)",
          [](Line* l, const Given& g) { l->scan.label = g.text; }),
@@ -472,6 +474,8 @@ constexpr OptionSpec kScrubOptions[] = {
          [](Line* l, const Given&) { l->scrub.idle = true; }),
     Flag("--wait", "wait for another scrub or a scan that holds a volume",
          [](Line* l, const Given&) { l->scrub.wait = true; }),
+    Flag("--read-placeholders", kReadPlaceholdersHelp,
+         [](Line* l, const Given&) { l->scrub.read_placeholders = true; }),
     Flag("--status", "show where each volume stands instead of reading",
          [](Line* l, const Given&) { l->scrub.status = true; }),
 };

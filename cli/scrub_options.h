@@ -15,6 +15,7 @@ struct ScrubOptions {
   std::optional<uint64_t> rate;   // --rate 50M
   bool idle = false;
   bool wait = false;
+  bool read_placeholders = false;
   bool status = false;
 };
 

@@ -7,6 +7,7 @@
 #include "content/fold.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "scan/scan_problem.h"
 
 namespace scrub {
 
@@ -98,7 +99,8 @@ uint64_t WriteTimeNumber(platform::FileTime time) {
          t.second;
 }
 
-PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed, OpenFolder* folder) {
+PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed, OpenFolder* folder,
+                           bool read_placeholders) {
   PreparedCheck prepared;
   const size_t slash = path.find_last_of(platform::kSeparators);
   const std::string_view folder_path = std::string_view(path).substr(0, slash + 1);
@@ -127,6 +129,10 @@ PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed, Op
   prepared.same_time = WriteTimeNumber(info.last_write_time) == listed.write_time;
   if (info.size != listed.size) {
     prepared.result.verdict = Verdict::kChanged;
+  } else if (!read_placeholders && platform::IsPlaceholder(info.attributes)) {
+    // Not even opened: an open of some placeholders fetches the data already.
+    prepared.result.verdict = Verdict::kUnreadable;
+    prepared.result.reason = scan::kPlaceholder;
   } else if (listed.size == 0) {
     prepared.result = Judge(content::kChkEmpty, 0, listed, prepared.same_time, {});
   } else {
@@ -147,8 +153,8 @@ CheckResult JudgeRead(const content::ReadResult& read, const ListedLine& listed,
 }
 
 CheckResult CheckFile(const std::string& path, const ListedLine& listed, RateCap* rate,
-                      const std::atomic<bool>* stop) {
-  PreparedCheck prepared = PrepareCheck(path, listed);
+                      const std::atomic<bool>* stop, bool read_placeholders) {
+  PreparedCheck prepared = PrepareCheck(path, listed, nullptr, read_placeholders);
   if (!prepared.read) return std::move(prepared.result);
   const content::StopTest stop_test{stop, nullptr};
   content::ReadResult read;

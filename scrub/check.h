@@ -40,9 +40,10 @@ uint64_t WriteTimeNumber(platform::FileTime time);
 // Reads the file at `path` (`rate` may be null) and judges it: another size is changed
 // without a read; the same size is read, and then another write time is touched (same id)
 // or changed, the same write time unchanged or corrupted. Missing and unreadable with
-// their reasons. Never throws; `stop` (may be null) ends a read between buffers.
+// their reasons; a file whose data is not on this disk is unreadable, left unread, unless
+// `read_placeholders`. Never throws; `stop` (may be null) ends a read between buffers.
 CheckResult CheckFile(const std::string& path, const ListedLine& listed, RateCap* rate,
-                      const std::atomic<bool>* stop);
+                      const std::atomic<bool>* stop, bool read_placeholders);
 
 // CheckFile in two steps, for a pool of readers with many files in flight: first what
 // the file's folder and its size tell without reading it (`result`, when `read` is
@@ -62,8 +63,8 @@ struct OpenFolder {
   std::shared_ptr<platform::DirHandle> dir;
 };
 // `folder` (may be null) is used when it is the file's, and made the file's.
-PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed,
-                           OpenFolder* folder = nullptr);
+PreparedCheck PrepareCheck(const std::string& path, const ListedLine& listed, OpenFolder* folder,
+                           bool read_placeholders);
 CheckResult JudgeRead(const content::ReadResult& read, const ListedLine& listed, bool same_time);
 
 }  // namespace scrub

@@ -284,7 +284,7 @@ class Readers {
       lock.unlock();
       const CheckResult check =
           CheckFile(started.where, started.listed, run_.options.rate > 0 ? &rate_ : nullptr,
-                    run_.options.stop);
+                    run_.options.stop, run_.options.read_placeholders);
       lock.lock();
       if (check.stopped) break;
       Judged(std::move(started), check);
@@ -319,7 +319,8 @@ class Readers {
       const lists::ListedFile* file = nullptr;
       while ((file = Peek()) != nullptr && pool->HasRoom(file->size)) {
         Started& started = reading.emplace_back(Take(*file));
-        started.check = PrepareCheck(started.where, started.listed, &folder);
+        started.check =
+            PrepareCheck(started.where, started.listed, &folder, run_.options.read_placeholders);
         if (started.check.read) {
           pool->Push({started.check.dir.get(), started.check.name, started.check.now,
                       content::CacheUse::kDevice});

@@ -36,9 +36,10 @@ class VolumeLock {
 
 struct RunOptions {
   Budget budget;
-  uint64_t rate = 0;             // bytes a second, 0: no cap
-  bool wait = false;             // for the lock of the volume and its list
-  std::function<int64_t()> now;  // seconds since 1970 (UTC); the settable clock
+  uint64_t rate = 0;               // bytes a second, 0: no cap
+  bool wait = false;               // for the lock of the volume and its list
+  bool read_placeholders = false;  // read files whose data is not on this disk (fetching it)
+  std::function<int64_t()> now;    // seconds since 1970 (UTC); the settable clock
   const std::atomic<bool>* stop = nullptr;
 };
 

@@ -109,8 +109,9 @@ TEST_F(CompareTest, EveryRowGetsTheClassOfWhatChanged) {
       ASSERT_EQ(std::remove(tree_.Path("data/" + row.path).c_str()), 0);
     }
   }
+  tree_.Dir("data/sub");
   ASSERT_EQ(std::rename(tree_.Path("data/old/name.dat").c_str(),
-                        tree_.File("data/sub/renamed.dat", "").c_str()),
+                        tree_.Path("data/sub/renamed.dat").c_str()),
             0);
   const std::string new_list = Scan("new.v00");
 

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/files.h"
+
 namespace testing_support {
 
 // Access and write times in ns since 1970; kKeepTime leaves that time as it is.
@@ -41,6 +43,9 @@ int ExitStatusOfChild(const std::function<int()>& body, uint64_t file_size_limit
 // system or the system has none.
 bool SetUserAttribute(const std::string& path, const std::string& name, const std::string& value);
 std::string UserAttribute(const std::string& path, const std::string& name);
+
+// The path of the file an open handle reads, as the system names it; empty when unknown.
+std::string PathOfHandle(platform::NativeHandle handle);
 
 // True when the tests run with the rights of Linux's root (every file readable).
 bool RunsAsRoot();

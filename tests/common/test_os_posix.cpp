@@ -76,6 +76,13 @@ std::string UserAttribute(const std::string& path, const std::string& name) {
   return n > 0 ? std::string(value, static_cast<size_t>(n)) : std::string();
 }
 
+std::string PathOfHandle(platform::NativeHandle handle) {
+  char target[4096] = {};
+  const std::string link = "/proc/self/fd/" + std::to_string(handle);
+  const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+  return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
+}
+
 bool RunsAsRoot() { return geteuid() == 0; }
 
 }  // namespace testing_support

@@ -75,6 +75,12 @@ int ExitStatusOfChild(const std::function<int()>&, uint64_t) { return -1; }
 bool SetUserAttribute(const std::string&, const std::string&, const std::string&) { return false; }
 std::string UserAttribute(const std::string&, const std::string&) { return {}; }
 
+std::string PathOfHandle(platform::NativeHandle handle) {
+  wchar_t path[32768];
+  const DWORD n = GetFinalPathNameByHandleW(handle, path, 32768, FILE_NAME_NORMALIZED);
+  return n > 0 && n < 32768 ? platform::Narrow(std::wstring_view(path, n)) : std::string();
+}
+
 bool RunsAsRoot() { return false; }
 
 }  // namespace testing_support

@@ -50,6 +50,8 @@ repair::MendRequest Request(const TempTree& tree) {
   return request;
 }
 
+enum class How { kKill, kStop };
+
 class MendTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -59,6 +61,8 @@ class MendTest : public ::testing::Test {
     testing_support::SetEnv("TZ", "UTC");
     tzset();
   }
+  void Steps(How which);
+
   TempTree tree_;
   std::string target_;
 };
@@ -66,8 +70,7 @@ class MendTest : public ::testing::Test {
 // A kill at any step leaves a whole file under the name, and a mend a second later
 // finishes the work. A stop asked for before the rename leaves the name, the folder and
 // the keep folder as they were; after it, the mend is whole.
-TEST_F(MendTest, AKillOrAStopAtAnyStepLeavesAWholeFileUnderTheName) {
-  enum class How { kKill, kStop };
+void MendTest::Steps(How which) {
   const struct {
     How how;
     MendStep step;
@@ -83,6 +86,7 @@ TEST_F(MendTest, AKillOrAStopAtAnyStepLeavesAWholeFileUnderTheName) {
                {How::kStop, MendStep::kKept, true, kDamaged},
                {How::kStop, MendStep::kRenamed, false, kGood}};
   for (const auto& c : cases) {
+    if (c.how != which) continue;
     SCOPED_TRACE(::testing::Message() << (c.how == How::kKill ? "kill at " : "stop at ")
                                       << static_cast<int>(c.step) << (c.keep_dir ? " keep" : ""));
     std::filesystem::remove_all(tree_.Path("disk"));
@@ -130,21 +134,42 @@ TEST_F(MendTest, AKillOrAStopAtAnyStepLeavesAWholeFileUnderTheName) {
   }
 }
 
+// A kill needs a child process, a copy of this one: Linux's fork.
+TEST_F(MendTest, AKillAtAnyStepLeavesAWholeFileUnderTheName) { Steps(How::kKill); }
+
+TEST_F(MendTest, AStopAtAnyStepLeavesTheFileAsItWasOrWhollyMended) { Steps(How::kStop); }
+
+// What both systems carry over: the read-only bit, the listed write time.
 TEST_F(MendTest, TheMendedFileHasTheDamagedOnesModeAttributesAndTheListedTime) {
+  namespace fs = std::filesystem;
+  fs::permissions(target_,
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const repair::MendResult result = repair::Mend(Request(tree_));
+  ASSERT_TRUE(result.mended) << result.error;
+  EXPECT_EQ(result.kept, tree_.Path("disk/photo.jpg.damaged-20240229-235958"));
+  EXPECT_EQ(TempTree::Read(result.kept), kDamaged);
+  EXPECT_EQ(TempTree::Read(target_), kGood);
+  EXPECT_EQ(fs::status(target_).permissions() & fs::perms::owner_write, fs::perms::none);
+  testing_support::FileTimes times;
+  ASSERT_TRUE(testing_support::GetFileTimes(target_, &times));
+  EXPECT_EQ(times.write_ns / 1000000000, 1709251198);
+  // Windows removes no read-only file.
+  for (const std::string& path : {target_, result.kept}) {
+    fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
+  }
+}
+
+// Linux's mode bits and extended attributes.
+TEST_F(MendTest, TheMendedFileHasTheDamagedOnesModeBitsAndUserAttributes) {
   const std::string& target = target_;
   ASSERT_EQ(chmod(target.c_str(), 0640), 0);
   const bool attributes = testing_support::SetUserAttribute(target, "origin", "camera");
   const repair::MendResult result = repair::Mend(Request(tree_));
   ASSERT_TRUE(result.mended) << result.error;
-  EXPECT_EQ(result.kept, tree_.Path("disk/photo.jpg.damaged-20240229-235958"));
-  EXPECT_EQ(TempTree::Read(result.kept), kDamaged);
-  EXPECT_EQ(TempTree::Read(target), kGood);
   struct stat st;
   ASSERT_EQ(stat(target.c_str(), &st), 0);
   EXPECT_EQ(static_cast<unsigned>(st.st_mode & 07777), 0640u);
-  testing_support::FileTimes times;
-  ASSERT_TRUE(testing_support::GetFileTimes(target, &times));
-  EXPECT_EQ(times.write_ns / 1000000000, 1709251198);
   if (attributes) {
     EXPECT_EQ(testing_support::UserAttribute(target, "origin"), "camera");
   }

@@ -5,9 +5,7 @@
 #include "scrub/status_board.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -77,7 +75,7 @@ class StatusBoardTest : public scrub_testing::ScrubFixture {
     EXPECT_TRUE(lists::ReadIdList(list.path, &read, &error));
     for (const lists::ListedFile& file : read.files()) {
       const std::string path = read.FullPath(file);
-      if (!path.ends_with("/" + name)) continue;
+      if (!path.ends_with(testing_support::Native("/") + name)) continue;
       return {scrub::VolumeKey(list), catalogue::PathOnVolume(list, path), file.size,
               file.write_time, catalogue::ContentKey(file.id_text()).value_or(0)};
     }
@@ -90,13 +88,9 @@ class StatusBoardTest : public scrub_testing::ScrubFixture {
 
 // Rewrites a file's bytes and sets its times back, as rot under the file system leaves it.
 void RotKeepingTimes(const std::string& path) {
-  struct stat before;
-  ASSERT_EQ(stat(path.c_str(), &before), 0);
   std::string bytes(100, 'a');
   bytes[50] = 'Z';
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  const struct timespec times[2] = {before.st_atim, before.st_mtim};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  ASSERT_TRUE(testing_support::RewriteKeepingTimes(path, bytes));
 }
 
 TEST_F(StatusBoardTest, FiguresAsReadAfreshReadingOnlyWhatChanged) {
