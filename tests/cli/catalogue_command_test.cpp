@@ -28,17 +28,11 @@ using testing_support::TempTree;
 
 constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
 
+using testing_support::JsonPath;
 using testing_support::Lower;
 using testing_support::TimeText;
 
 using testing_support::SortedLines;
-
-// A path as a JSON string holds it: a backslash doubled.
-std::string Json(const std::string& path) {
-  std::string text;
-  for (const char c : path) text += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  return text;
-}
 
 // A file of a made-up volume.
 struct Made {
@@ -278,9 +272,9 @@ TEST_F(CatalogueCommandTest, VolumesShowsEveryListAndWhetherItIsMounted) {
   const CommandResult json = Query({"volumes", "--format", "jsonl"});
   const std::string list = TempTree::Read(catalogue_ + "Backup.v00");
   EXPECT_EQ(SortedLines(json.out)[0],
-            "{\"list\":\"Backup\",\"list_path\":\"" + Json(catalogue_) +
+            "{\"list\":\"Backup\",\"list_path\":\"" + JsonPath(catalogue_) +
                 "Backup.v00\",\"label\":\"BACKUP\",\"serial\":\"" + lists::SerialNumberText(2222) +
-                "\",\"search_path\":\"" + Json(tree_.Path("volumes/Backup/")) +
+                "\",\"search_path\":\"" + JsonPath(tree_.Path("volumes/Backup/")) +
                 "\",\"files\":4,\"bytes\":83,\"last_run\":\"" + list.substr(30, 19) +
                 "\",\"state\":\"complete\",\"mounted_at\":null}");
 }
@@ -313,9 +307,9 @@ TEST_F(CatalogueCommandTest, CopiesNamesTheOtherVolumesOfEachFile) {
             "as copies\n");
   const CommandResult json = Query({"copies", "--format", "jsonl", "--under", "3", "Backup"});
   EXPECT_EQ(SortedLines(json.out)[0],
-            "{\"path\":\"" + Json(made_[5].path) +
+            "{\"path\":\"" + JsonPath(made_[5].path) +
                 "\",\"volumes\":2,\"copies\":[{\"volume\":\"Photos\",\"path\":\"" +
-                Json(made_[0].path) +
+                JsonPath(made_[0].path) +
                 "\",\"state\":\"probable copy\",\"label\":\"PHOTOS\",\"serial\":\"" +
                 lists::SerialNumberText(1111) + "\"}]}");
   const CommandResult under = Query({"copies", "--under", "2", "Photos"});
@@ -378,9 +372,9 @@ TEST_F(OneDiskListedAgainTest, CopiesCountsVolumesAndNeverTheFileItself) {
   const CommandResult json = Query({"copies", "--format", "jsonl", "--under", "2", "Disk-2024"});
   const std::vector<std::string> objects = SortedLines(json.out);
   ASSERT_EQ(objects.size(), 3u) << json.out;
-  EXPECT_EQ(objects[1], "{\"path\":\"" + Json(Path("Disk", "photos/beach.jpg")) +
+  EXPECT_EQ(objects[1], "{\"path\":\"" + JsonPath(Path("Disk", "photos/beach.jpg")) +
                             "\",\"volumes\":1,\"copies\":[{\"volume\":\"Disk\",\"path\":\"" +
-                            Json(Path("Disk", "spare/beach.jpg")) +
+                            JsonPath(Path("Disk", "spare/beach.jpg")) +
                             "\",\"state\":\"probable copy\",\"label\":\"DISK\",\"serial\":\"" +
                             lists::SerialNumberText(3333) + "\"}]}");
 }
