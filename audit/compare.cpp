@@ -94,17 +94,20 @@ void KeepTopmost(std::vector<std::string>* dirs) {
 // The problems of the new list's scan, by the keys the merge matches paths with.
 class ProblemIndex {
  public:
-  ProblemIndex(const std::vector<scan::ScanProblem>* problems, std::string_view root) {
+  // `unify`: the lists' keys have "/" for either separator (Side), and so must these.
+  ProblemIndex(const std::vector<scan::ScanProblem>* problems, std::string_view root, bool unify) {
     if (problems == nullptr) return;
+    const char separator = unify ? '/' : platform::kSeparator;
     for (const scan::ScanProblem& problem : *problems) {
       // The path is the name on disk; the lists write its CR and LF as "?".
       std::string key = problem.path;
       support::ReplaceLineBreaks(&key);
       if (!root.empty() && key.starts_with(root)) key.erase(0, root.size());
+      if (unify) std::replace(key.begin(), key.end(), '\\', '/');
       const bool dir = !key.empty() && platform::IsSeparator(key.back());
       switch (problem.kind) {
         case scan::ProblemKind::kDirectory:
-          unreadable_dirs_.push_back(dir ? key : key + platform::kSeparator);
+          unreadable_dirs_.push_back(dir ? key : key + separator);
           break;
         case scan::ProblemKind::kChanged:
           if (!dir) changed_.push_back(std::move(key));
@@ -224,7 +227,8 @@ class Merger {
          const CompareOptions& options, ListComparison* result)
       : old_(old_list, result->old_root, FromWindows(old_list) || FromWindows(new_list)),
         new_(new_list, result->new_root, FromWindows(old_list) || FromWindows(new_list)),
-        problems_(options.new_problems, result->new_root),
+        problems_(options.new_problems, result->new_root,
+                  FromWindows(old_list) || FromWindows(new_list)),
         keep_unchanged_(options.keep_unchanged),
         ambiguous_(old_list.ambiguous() > 0 || new_list.ambiguous() > 0),
         old_only_(new_list.complete() ? FileChange::kMissing : FileChange::kNotListed),

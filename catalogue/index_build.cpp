@@ -198,10 +198,14 @@ bool CatalogueIndex::OpenIndex() {
   }
   if (!existed) return CreateTables() || Fail("write");
   Statement version;
-  if (!db_.Prepare("SELECT value FROM meta WHERE key = 'version'", &version) || !version.Step()) {
-    return Rebuild("is damaged");
-  }
-  if (version.Int(0) != kIndexFormat) return Rebuild("is of another version");
+  const bool read =
+      db_.Prepare("SELECT value FROM meta WHERE key = 'version'", &version) && version.Step();
+  const int64_t format = read ? version.Int(0) : 0;
+  // Let go before a rebuild closes the file: a statement keeps it open, and Windows
+  // removes no open file.
+  version.Finalize();
+  if (!read) return Rebuild("is damaged");
+  if (format != kIndexFormat) return Rebuild("is of another version");
   return true;
 }
 

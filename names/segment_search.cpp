@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/paths.h"
+
 namespace names {
 
 namespace {
@@ -38,7 +40,7 @@ SegmentSearch::SegmentSearch(std::string_view query, bool whole_path)
   for (const std::string& text : matcher_.pieces()) {
     Piece piece;
     piece.text = text;
-    piece.slash = text.find('/') != std::string::npos;
+    piece.slash = text.find_first_of(platform::kSeparators) != std::string::npos;
     // Three-byte runs, or the two-byte one of a text of two bytes.
     for (size_t i = text.size() == 2 ? 1 : 2; i < text.size(); ++i) {
       const uint32_t run = text.size() == 2 ? PairRun(text, i) : TripleRun(text, i);

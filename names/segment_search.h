@@ -34,7 +34,7 @@ class SegmentSearch {
   struct Piece {
     std::string text;
     std::vector<uint32_t> runs;  // its distinct three-byte runs
-    bool slash = false;          // may span a directory and the name
+    bool slash = false;          // holds a separator: may span a directory and the name
   };
   // Per segment: its directories and which hold each piece, for a path search.
   struct DirState {

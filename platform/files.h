@@ -311,7 +311,8 @@ size_t DescriptorLimit();
 // Creates the directory and its missing parents; true when it exists afterwards.
 bool MakeDirs(const std::string& path);
 // Takes the rights of group and others away from a file or directory (links followed).
-// `changed`: it had some. True when it has none now, or is not there.
+// `changed`: it had some, and reads back with none now. True when it has none now, is not
+// there, or lies on a file system that keeps no such rights (nothing to take away).
 bool KeepToOwner(const std::string& path, bool* changed);
 // Makes `folder` and its missing parents for files only their owner may read. The folder
 // is kept to its owner when this made it, or when its name is `own_name` (the program's

@@ -52,6 +52,24 @@ bool OnlyFor(PACL dacl, PSID user) {
 
 }  // namespace
 
+namespace {
+
+// Whether the access list of `path` grants nothing to anyone but `user`; false when it
+// cannot be read.
+bool KeptTo(const std::wstring& path, PSID user) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool only = OnlyFor(dacl, user);
+  LocalFree(descriptor);
+  return only;
+}
+
+}  // namespace
+
 bool KeepToOwner(const std::string& path, bool* changed) {
   *changed = false;
   const std::wstring full = LongPath(path);
@@ -61,15 +79,7 @@ bool KeepToOwner(const std::string& path, bool* changed) {
   std::unique_ptr<char[]> user_buffer;
   const PSID user = CurrentUser(&user_buffer);
   if (user == nullptr) return false;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoW(full.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                            nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
-  const bool already = OnlyFor(dacl, user);
-  LocalFree(descriptor);
-  if (already) return true;
+  if (KeptTo(full, user)) return true;
   // One grant, to the owner, inherited by what a folder holds; nothing from above.
   EXPLICIT_ACCESSW grant = {};
   grant.grfAccessPermissions = GENERIC_ALL;
@@ -85,8 +95,11 @@ bool KeepToOwner(const std::string& path, bool* changed) {
                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
                             nullptr, nullptr, owner_only, nullptr);
   LocalFree(owner_only);
-  *changed = rc == ERROR_SUCCESS;
-  return *changed;
+  if (rc != ERROR_SUCCESS) return false;
+  // A file system that keeps no access lists (FAT, wine's host) takes the list and reads
+  // back what it read before: nothing was taken away, and nothing more can be.
+  *changed = KeptTo(full, user);
+  return true;
 }
 
 bool MakeDirs(const std::string& path) {

@@ -17,6 +17,7 @@
 #include "common/temp_tree.h"
 #include "common/test_os.h"
 #include "common/test_text.h"
+#include "common/user_folders.h"
 #include "lists/list_names.h"
 #include "platform/files.h"
 
@@ -27,6 +28,7 @@ using testing_support::TempTree;
 
 constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
 
+using testing_support::JsonPath;
 using testing_support::Lower;
 using testing_support::TimeText;
 
@@ -44,8 +46,8 @@ struct Made {
 class CatalogueCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
-            "XDG_CACHE_HOME=" + tree_.Dir("cache")};
+    env_ = testing_support::FoldersEnv(tree_.Dir("config"), tree_.Dir("cache"));
+    env_.push_back("CHECKER_APPDIR=" + tree_.Dir("app"));
     catalogue_ = tree_.Dir("catalogue");
   }
 
@@ -270,9 +272,9 @@ TEST_F(CatalogueCommandTest, VolumesShowsEveryListAndWhetherItIsMounted) {
   const CommandResult json = Query({"volumes", "--format", "jsonl"});
   const std::string list = TempTree::Read(catalogue_ + "Backup.v00");
   EXPECT_EQ(SortedLines(json.out)[0],
-            "{\"list\":\"Backup\",\"list_path\":\"" + catalogue_ +
+            "{\"list\":\"Backup\",\"list_path\":\"" + JsonPath(catalogue_) +
                 "Backup.v00\",\"label\":\"BACKUP\",\"serial\":\"" + lists::SerialNumberText(2222) +
-                "\",\"search_path\":\"" + tree_.Path("volumes/Backup/") +
+                "\",\"search_path\":\"" + JsonPath(tree_.Path("volumes/Backup/")) +
                 "\",\"files\":4,\"bytes\":83,\"last_run\":\"" + list.substr(30, 19) +
                 "\",\"state\":\"complete\",\"mounted_at\":null}");
 }
@@ -305,8 +307,9 @@ TEST_F(CatalogueCommandTest, CopiesNamesTheOtherVolumesOfEachFile) {
             "as copies\n");
   const CommandResult json = Query({"copies", "--format", "jsonl", "--under", "3", "Backup"});
   EXPECT_EQ(SortedLines(json.out)[0],
-            "{\"path\":\"" + made_[5].path +
-                "\",\"volumes\":2,\"copies\":[{\"volume\":\"Photos\",\"path\":\"" + made_[0].path +
+            "{\"path\":\"" + JsonPath(made_[5].path) +
+                "\",\"volumes\":2,\"copies\":[{\"volume\":\"Photos\",\"path\":\"" +
+                JsonPath(made_[0].path) +
                 "\",\"state\":\"probable copy\",\"label\":\"PHOTOS\",\"serial\":\"" +
                 lists::SerialNumberText(1111) + "\"}]}");
   const CommandResult under = Query({"copies", "--under", "2", "Photos"});
@@ -369,9 +372,9 @@ TEST_F(OneDiskListedAgainTest, CopiesCountsVolumesAndNeverTheFileItself) {
   const CommandResult json = Query({"copies", "--format", "jsonl", "--under", "2", "Disk-2024"});
   const std::vector<std::string> objects = SortedLines(json.out);
   ASSERT_EQ(objects.size(), 3u) << json.out;
-  EXPECT_EQ(objects[1], "{\"path\":\"" + Path("Disk", "photos/beach.jpg") +
+  EXPECT_EQ(objects[1], "{\"path\":\"" + JsonPath(Path("Disk", "photos/beach.jpg")) +
                             "\",\"volumes\":1,\"copies\":[{\"volume\":\"Disk\",\"path\":\"" +
-                            Path("Disk", "spare/beach.jpg") +
+                            JsonPath(Path("Disk", "spare/beach.jpg")) +
                             "\",\"state\":\"probable copy\",\"label\":\"DISK\",\"serial\":\"" +
                             lists::SerialNumberText(3333) + "\"}]}");
 }

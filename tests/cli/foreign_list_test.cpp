@@ -1,5 +1,5 @@
-// Lists written on Windows, read on Linux: find, copies and compare use them; verify,
-// which must read the list's own volume, refuses them.
+// Lists written on the other system: find, copies and compare use them; verify, which
+// must read the list's own volume, refuses them.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@
 #include "common/run_command.h"
 #include "common/temp_tree.h"
 #include "common/test_os.h"
+#include "common/user_folders.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -19,11 +21,26 @@ using testing_support::CommandResult;
 using testing_support::TempTree;
 
 constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
+constexpr bool kOnWindows = platform::kNativePathStyle == platform::PathStyle::kWindows;
+const char* const kOtherSystem = kOnWindows ? "Linux" : "Windows";
 
-// The list as Windows writes the same tree: each path section's path gets a drive
-// ("/data/" as "C:\data\"), two characters more in its count and its root column.
-std::string AsWindowsList(const std::string& list) {
-  static const std::regex kPathSection(R"(/p( *)(\d+)(\+\d+ \| )(\d+) (/[^\r]*))");
+// A path of this system as the other writes it: Windows has a drive ("/data/" as
+// "C:\data\"); Linux has none ("C:\data\" as "/data/").
+std::string OtherSystemsPath(std::string path) {
+  if (kOnWindows) {
+    path.erase(0, 2);
+    for (char& c : path) c = c == '\\' ? '/' : c;
+    return path;
+  }
+  for (char& c : path) c = c == '/' ? '\\' : c;
+  return "C:" + path;
+}
+
+// The list as the other system writes the same tree: each path section's path as it
+// writes it, its count and its root column changed by as many characters.
+std::string AsOtherSystemsList(const std::string& list) {
+  static const std::regex kPathSection(R"(/p( *)(\d+)(\+\d+ \| )(\d+) ([^\r]*))");
+  const int change = kOnWindows ? -2 : 2;
   std::string out;
   std::istringstream lines(list);
   std::string line;
@@ -31,13 +48,12 @@ std::string AsWindowsList(const std::string& list) {
     std::smatch m;
     if (std::regex_search(line, m, kPathSection)) {
       // The count keeps its right-aligned width.
-      const std::string digits = std::to_string(std::stoi(m[2]) + 2);
+      const std::string digits = std::to_string(std::stoi(m[2]) + change);
       const size_t width = static_cast<size_t>(m[1].length() + m[2].length());
       const std::string count(width > digits.size() ? width - digits.size() : 0, ' ');
-      std::string path = "C:" + m[5].str();
-      for (char& c : path) c = c == '/' ? '\\' : c;
       line = m.prefix().str() + "/p" + count + digits + m[3].str() +
-             std::to_string(std::stoi(m[4]) + 2) + " " + path + m.suffix().str();
+             std::to_string(std::stoi(m[4]) + change) + " " + OtherSystemsPath(m[5].str()) +
+             m.suffix().str();
     }
     out += line + "\n";
   }
@@ -47,8 +63,8 @@ std::string AsWindowsList(const std::string& list) {
 class ForeignListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    env_ = {"CHECKER_APPDIR=" + tree_.Dir("app"), "XDG_CONFIG_HOME=" + tree_.Dir("config"),
-            "XDG_CACHE_HOME=" + tree_.Dir("cache")};
+    env_ = testing_support::FoldersEnv(tree_.Dir("config"), tree_.Dir("cache"));
+    env_.push_back("CHECKER_APPDIR=" + tree_.Dir("app"));
     for (const auto& [name, content] :
          std::vector<std::pair<std::string, std::string>>{{"data/a.txt", "first file"},
                                                           {"data/sub/b.txt", "second file"},
@@ -68,38 +84,35 @@ class ForeignListTest : public ::testing::Test {
              "DATA", "--serial", "4242", tree_.Path("data")});
     ASSERT_EQ(r.exit_code, 0) << r.err;
   }
-  // The data tree listed on Windows, in the catalogue beside its list from Linux.
-  std::string WindowsList() {
-    const std::string linux_list = tree_.Path("catalogue/Lin.v00");
-    Scan(linux_list);
-    const std::string windows = AsWindowsList(TempTree::Read(linux_list));
-    EXPECT_NE(windows.find("| 4 C:" + Backslashed(tree_.Path("data/sub/deep/"))),
-              std::string::npos);
-    return tree_.File("catalogue/Win.v00", windows);
-  }
-  static std::string Backslashed(std::string path) {
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    return path;
+  // The data tree listed on the other system, in the catalogue beside its list from this
+  // one ("Own").
+  std::string OtherList() {
+    const std::string own_list = tree_.Path("catalogue/Own.v00");
+    Scan(own_list);
+    const std::string other = AsOtherSystemsList(TempTree::Read(own_list));
+    const std::string deep = OtherSystemsPath(tree_.Path("data/sub/deep/"));
+    EXPECT_NE(other.find("| " + std::to_string(kOnWindows ? 2 : 4) + " " + deep), std::string::npos)
+        << other;
+    return tree_.File("catalogue/Other.v00", other);
   }
   TempTree tree_;
   std::vector<std::string> env_;
 };
 
-TEST_F(ForeignListTest, VerifyRefusesAListWrittenOnWindowsAndReadsNothing) {
-  const std::string list = WindowsList();
+TEST_F(ForeignListTest, VerifyRefusesAListOfTheOtherSystemAndReadsNothing) {
+  const std::string list = OtherList();
   const std::string before = TempTree::Read(list);
   const CommandResult r = Cli({"verify", list});
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "checker-cli: cannot verify " + list +
-                       ": the list was written on Windows; verify it on Windows\n");
+  EXPECT_EQ(r.err, "checker-cli: cannot verify " + list + ": the list was written on " +
+                       kOtherSystem + "; verify it on " + kOtherSystem + "\n");
   EXPECT_EQ(TempTree::Read(list), before);
 }
 
 TEST_F(ForeignListTest, CompareMatchesPathsWithEitherSeparator) {
-  const std::string windows = WindowsList();
   const CommandResult same =
-      Cli({"compare", "--relative", windows, tree_.Path("catalogue/Lin.v00")});
+      Cli({"compare", "--relative", OtherList(), tree_.Path("catalogue/Own.v00")});
   EXPECT_EQ(same.exit_code, 0) << same.err;
   EXPECT_EQ(same.out, "");
   // The totals: every file unchanged.
@@ -110,20 +123,20 @@ TEST_F(ForeignListTest, CompareMatchesPathsWithEitherSeparator) {
   EXPECT_NE(same.err.find("\nnew                      0 files"), std::string::npos);
 }
 
-TEST_F(ForeignListTest, FindAndCopiesReadTheWindowsList) {
-  const std::string windows = WindowsList();
+TEST_F(ForeignListTest, FindAndCopiesReadTheOtherSystemsList) {
+  const std::string other = OtherList();
   const std::string catalogue = tree_.Path("catalogue/");
-  const std::string from_windows = "C:" + Backslashed(tree_.Path("data/sub/b.txt"));
+  const std::string from_other = OtherSystemsPath(tree_.Path("data/sub/b.txt"));
   const CommandResult found = Cli({"find", "--catalogue", catalogue, "b.txt"});
   ASSERT_EQ(found.exit_code, 0) << found.err;
-  EXPECT_NE(found.out.find("  " + from_windows + "\n"), std::string::npos) << found.out;
+  EXPECT_NE(found.out.find("  " + from_other + "\n"), std::string::npos) << found.out;
   EXPECT_NE(found.out.find("  " + tree_.Path("data/sub/b.txt") + "\n"), std::string::npos)
       << found.out;
   // The same volume listed on both systems: a file is never its own copy.
-  const CommandResult copies = Cli({"copies", "--catalogue", catalogue, windows});
+  const CommandResult copies = Cli({"copies", "--catalogue", catalogue, other});
   ASSERT_EQ(copies.exit_code, 0) << copies.err;
-  EXPECT_NE(copies.out.find("1  " + from_windows + "\n"), std::string::npos) << copies.out;
-  EXPECT_EQ(copies.out.find("probable copy  Lin  " + tree_.Path("data/sub/b.txt")),
+  EXPECT_NE(copies.out.find("1  " + from_other + "\n"), std::string::npos) << copies.out;
+  EXPECT_EQ(copies.out.find("probable copy  Own  " + tree_.Path("data/sub/b.txt")),
             std::string::npos)
       << copies.out;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/run_command.h"
+#include "common/scoped_env.h"
 #include "common/temp_tree.h"
 
 namespace {
@@ -55,9 +56,8 @@ TEST(IdCommandTest, RelativeNamesArePrintedAsGiven) {
   TempTree tree;
   tree.File("a/one", "abcdef");
   tree.File("a/two", "xy");
-  const std::string script =
-      "cd '" + tree.root() + "a' && exec '" + CHECKER_CLI_PATH + "' id one ./two ../a/one";
-  const auto r = RunCommand("/bin/sh", {"-c", script});
+  const testing_support::ScopedCurrentDir in_a(tree.Path("a"));
+  const auto r = RunCommand(CHECKER_CLI_PATH, {"id", "one", "./two", "../a/one"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, "F  07012 18845  one\nF  $7879        ./two\nF  07012 18845  ../a/one\n");
 }

@@ -1,16 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/run_command.h"
+#include "common/scoped_env.h"
 #include "common/temp_tree.h"
 
 namespace {
 
+using testing_support::Native;
 using testing_support::RunCommand;
 using testing_support::TempTree;
 using Lines = std::vector<std::string>;
@@ -40,30 +41,28 @@ class ListCommandTest : public ::testing::Test {
 TEST_F(ListCommandTest, DefaultsListEveryDirectoryBelowTheStart) {
   const auto r = List({"list", tree_.root()});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(SortedLines(r.out), (Lines{tree_.root() + "b/", tree_.root() + "b/Temp/"}));
+  EXPECT_EQ(SortedLines(r.out), (Lines{tree_.Path("b/"), tree_.Path("b/Temp/")}));
   EXPECT_EQ(r.err, "total 0\n");
 }
 
 TEST_F(ListCommandTest, OptionsAndParamsReachTheWalk) {
   auto r = List({"list", tree_.root(), "--options", "70", "--params", "/EP temp"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, tree_.root() + "b/\n");
+  EXPECT_EQ(r.out, tree_.Path("b/\n"));
   EXPECT_EQ(r.err, "total 8\n");
   r = List({"list", "--options=97", tree_.root() + "b"});
   EXPECT_EQ(r.out, "c.txt\n");
   EXPECT_EQ(r.err, "total 5\n");
   // Parameters written into the path.
   r = List({"list", tree_.root() + "*.txt /S", "--options", "1"});
-  EXPECT_EQ(SortedLines(r.out), (Lines{tree_.root() + "a.txt", tree_.root() + "b/c.txt"}));
+  EXPECT_EQ(SortedLines(r.out), (Lines{tree_.Path("a.txt"), tree_.Path("b/c.txt")}));
 }
 
 TEST_F(ListCommandTest, RelativePathIsMadeAbsolute) {
-  const std::string relative =
-      std::filesystem::relative(tree_.root() + "b", std::filesystem::current_path()).string();
-  ASSERT_NE(relative.front(), '/');
-  const auto r = List({"list", relative, "--options", "32"});
+  const testing_support::ScopedCurrentDir in_temp(tree_.Path("b/Temp"));
+  const auto r = List({"list", Native("../../b"), "--options", "32"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(SortedLines(r.out), (Lines{"Temp/", "c.txt"}));
+  EXPECT_EQ(SortedLines(r.out), (Lines{Native("Temp/"), "c.txt"}));
 }
 
 TEST_F(ListCommandTest, LineBreakInANameDoesNotSplitItsLine) {

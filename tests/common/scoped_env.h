@@ -1,10 +1,13 @@
 #pragma once
-// An environment variable set for one test, its old value put back at the end.
+// An environment variable, or the current directory, set for one test, the old one put
+// back at the end.
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "common/temp_tree.h"
 #include "common/test_os.h"
 
 namespace testing_support {
@@ -28,6 +31,23 @@ class ScopedEnv {
  private:
   const char* name_;
   std::optional<std::string> old_;
+};
+
+// Children started meanwhile inherit it.
+class ScopedCurrentDir {
+ public:
+  explicit ScopedCurrentDir(const std::string& dir) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(PathOf(dir));
+  }
+  ~ScopedCurrentDir() {
+    std::error_code ec;
+    std::filesystem::current_path(old_, ec);
+  }
+  ScopedCurrentDir(const ScopedCurrentDir&) = delete;
+  ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
+
+ private:
+  std::filesystem::path old_;
 };
 
 }  // namespace testing_support

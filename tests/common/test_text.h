@@ -23,4 +23,11 @@ inline std::string Lower(std::string text) {
   return text;
 }
 
+// A path as a JSON string holds it: each backslash doubled.
+inline std::string JsonPath(const std::string& path) {
+  std::string text;
+  for (const char c : path) text += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return text;
+}
+
 }  // namespace testing_support
