@@ -24,6 +24,9 @@ int HexValue(char c) {
   return -1;
 }
 
+// Times a volume is asked for while its mount keeps changing, before it counts as gone.
+constexpr int kAskings = 100;
+
 uint32_t Saturate32(uint64_t value) {
   return value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
 }
@@ -129,9 +132,18 @@ bool GetVolumeInfoSx(const std::string& path, TVolumeInfo* info) {
   *info = TVolumeInfo();
   if (!platform::IsAbsolute(path)) return false;
   platform::Mount mount;
-  if (!platform::MountOfPath(path, &mount)) {
-    info->drive_type = fs::kDriveNoRoot;
-    return false;
+  platform::FileSystemFigures figures;
+  bool measured = false;
+  // A mount made or undone between the two questions would pair the mount point of one
+  // file system with the figures of another: ask both again until they tell of one.
+  for (int asked = 1;; ++asked) {
+    if (!platform::MountOfPath(path, &mount)) {
+      info->drive_type = fs::kDriveNoRoot;
+      return false;
+    }
+    measured = platform::QueryFileSystem(mount.mount_point, &figures);
+    if (!measured || mount.fsid == 0 || mount.fsid == figures.fsid) break;
+    if (asked == kAskings) return false;
   }
 
   info->root_path = platform::WithSeparator(mount.mount_point);
@@ -147,8 +159,7 @@ bool GetVolumeInfoSx(const std::string& path, TVolumeInfo* info) {
   info->drive_type = fs::DriveTypeOf(mount.fs_type, device.removable, device.optical);
   info->label = device.label;
 
-  platform::FileSystemFigures figures;
-  if (!platform::QueryFileSystem(mount.mount_point, &figures)) return false;
+  if (!measured) return false;
   info->serial_number = fs::SerialFromUuid(device.uuid, figures.fsid);
   info->file_system_flags = static_cast<uint16_t>(figures.flags & 0xFFFF);
   info->max_name_length =

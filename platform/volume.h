@@ -17,6 +17,9 @@ struct Mount {
   std::string fs_type;      // "ext4", "nfs4", "fuse.sshfs"; "NTFS" on Windows
   uint64_t device = 0;      // as FileInfo::device holds it for files on this file system
   bool read_only = false;
+  // What QueryFileSystem gave as fsid for the mount point, taken with the table that named
+  // the mount; 0 when not known. Linux's MountOfPath fills it, MountedFileSystems does not.
+  uint64_t fsid = 0;
 };
 
 // Every mounted file system, in mount order; empty when none can be read.

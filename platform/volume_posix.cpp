@@ -1,6 +1,7 @@
 #include <blkid/blkid.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -19,30 +20,29 @@ namespace platform {
 
 namespace {
 
-// Reads a small text file (sysfs attribute, proc file) in full; false on any error.
-// Reading /proc in one read(2) would cut the table at a page, so read to the end.
+// Reads an open file to its end; false on an error. A proc file gives at most a page of
+// whole lines per read(2), however large the buffer.
+bool ReadToEnd(int fd, std::string* text) {
+  text->clear();
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    text->append(buffer, static_cast<size_t>(n));
+  }
+}
+
+// Reads a small text file (sysfs attribute) in full; false on any error.
 bool ReadSmallFile(const std::string& path, std::string* text) {
   text->clear();
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return false;
-  }
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return false;
-    }
-    if (n == 0) break;
-    text->append(buffer, static_cast<size_t>(n));
-  }
+  const bool read = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadToEnd(fd, text);
   close(fd);
-  return true;
+  return read;
 }
 
 std::string FirstLine(const std::string& path) {
@@ -119,26 +119,60 @@ bool IsProbeable(const std::string& path) {
   return S_ISBLK(st.st_mode) || S_ISREG(st.st_mode);
 }
 
-MountTable ReadMountTable() {
-  std::string text;
-  if (!ReadSmallFile("/proc/self/mountinfo", &text)) return {};
-  return ParseMountInfo(text);
+// The table file flags a mount or unmount since its open as POLLPRI.
+bool ChangedSinceOpen(int fd) {
+  struct pollfd watch = {fd, POLLPRI, 0};
+  return poll(&watch, 1, 0) > 0 && (watch.revents & (POLLPRI | POLLERR)) != 0;
+}
+
+// Reads of a table that keeps changing, before the last read is taken as it is.
+constexpr int kTableReads = 1000;
+
+// The mount table, read while no mount came or went: the kernel keeps it consistent only
+// within one read(2), and a table read across a change can show a state that never was.
+// `measure` runs on each read within the same quiet spell, so that what it finds on the
+// file systems is of the mounts the table names. Empty when the table cannot be read.
+template <typename Measure>
+MountTable ReadMountTable(const Measure& measure) {
+  for (int read = 1;; ++read) {
+    const int fd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string text;
+    const bool ok = ReadToEnd(fd, &text);
+    MountTable table = ok ? ParseMountInfo(text) : MountTable();
+    if (ok) measure(table);
+    const bool changed = ok && ChangedSinceOpen(fd);
+    close(fd);
+    if (!changed || read == kTableReads) return table;
+  }
 }
 
 }  // namespace
 
 std::vector<Mount> MountedFileSystems() {
   std::vector<Mount> mounts;
-  for (const MountEntry& entry : ReadMountTable()) mounts.push_back(MountOfEntry(entry));
+  for (const MountEntry& entry : ReadMountTable([](const MountTable&) {})) {
+    mounts.push_back(MountOfEntry(entry));
+  }
   return mounts;
 }
 
 bool MountOfPath(const std::string& path, Mount* mount) {
   if (path.empty() || path[0] != '/') return false;
-  const MountTable table = ReadMountTable();
-  const int index = FindMount(table, ResolveExisting(path));
+  const std::string resolved = ResolveExisting(path);
+  int index = -1;
+  uint64_t fsid = 0;
+  // A statvfs taken just after the mount went would be of the file system below it.
+  const MountTable table = ReadMountTable([&](const MountTable& read) {
+    index = FindMount(read, resolved);
+    FileSystemFigures figures;
+    fsid = index >= 0 && QueryFileSystem(read[static_cast<size_t>(index)].mount_point, &figures)
+               ? figures.fsid
+               : 0;
+  });
   if (index < 0) return false;
   *mount = MountOfEntry(table[static_cast<size_t>(index)]);
+  mount->fsid = fsid;
   return true;
 }
 
