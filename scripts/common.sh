@@ -11,6 +11,10 @@ checker_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchma
 checker_packages+=(qt6-base-dev libqscintilla2-qt6-dev fonts-dejavu-core)
 # The fuzzing harnesses: clang with libFuzzer.
 checker_packages+=(clang libclang-rt-14-dev)
+# The Windows build (./test and scripts/windows_deps.sh): the cross compiler, wine to run
+# what it builds, and what generating SQLite's single-file source and unpacking a source
+# package need.
+windows_packages=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev tcl gcc make)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

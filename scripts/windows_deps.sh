@@ -18,9 +18,7 @@ toolchain=$checker_root/cmake/mingw-w64.cmake
 cross_cc=x86_64-w64-mingw32-gcc-posix
 TIMEFORMAT='   took %1R s wall, %1U s user + %1S s system CPU'
 
-# Windows toolchain, wine to run what it builds, and what generating SQLite's single-file
-# source and unpacking a source package need.
-checker_packages=(g++-mingw-w64-x86-64-posix wine64 dpkg-dev tcl gcc make)
+checker_packages=("${windows_packages[@]}")
 
 # A deb-src entry for bookworm in a file of our own, when no source list has one already;
 # nothing of the user's is changed.

@@ -4,7 +4,9 @@
 # and command line's test binaries, then each binary once under wine through ctest.
 # Prints what each step cost and gtest's counts per binary.
 #
-# Usage: scripts/windows_stage.sh   (CHECKER_WIN_DEPS: a folder of the libraries made before)
+# Usage: scripts/windows_stage.sh [--prepare]
+#   --prepare: only the libraries and wine's prefix (./test makes them while it builds).
+#   CHECKER_WIN_DEPS: a folder of the libraries made before.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -13,8 +15,18 @@ TIMEFORMAT='   took %1R s wall, %1U s user + %1S s system CPU'
 stage_start=$SECONDS
 test_binaries=(platform support fs content lists names scan catalogue audit repair scrub cli)
 
-echo "== Windows build (MinGW-w64) and its tests under wine"
 deps=${CHECKER_WIN_DEPS:-$build/deps}
+# A prefix of the build's own, so that nothing of the user's ~/.wine changes.
+export WINEPREFIX=$build/wine WINEDEBUG=-all
+
+if [ "${1:-}" = --prepare ]; then
+  bash "$checker_root/scripts/windows_deps.sh" "$deps" >/dev/null
+  echo "== Windows tests: wine's prefix" >&2
+  time { [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1; wineserver -k 2>/dev/null || true; }
+  exit 0
+fi
+
+echo "== Windows build (MinGW-w64) and its tests under wine"
 bash "$checker_root/scripts/windows_deps.sh" "$deps" >/dev/null
 
 echo "== Windows build: configure" >&2
@@ -25,9 +37,7 @@ echo "== Windows build: checker-cli.exe and the test binaries" >&2
 time cmake --build "$build" -j "$(nproc)" --target checker-cli "${test_binaries[@]/%/_tests}" \
   >"$build/build.log" || { tail -50 "$build/build.log"; exit 1; }
 
-# A prefix of the build's own, so that nothing of the user's ~/.wine changes; one
-# wineserver for the whole stage, so that each binary starts in well under a second.
-export WINEPREFIX=$build/wine WINEDEBUG=-all
+# One wineserver for the whole stage, so that each binary starts in well under a second.
 end_wine() {
   wineserver -k 2>/dev/null || true
   # A winedevice.exe of this prefix may outlive its server.
@@ -40,11 +50,14 @@ end_wine() {
 }
 trap end_wine EXIT
 echo "== Windows tests: wine's prefix and server" >&2
-# Wine calls a Unix name with a leading dot hidden in some of its calls and not in others;
-# Windows has no such rule, so the prefix shows them as plain files everywhere.
+# The prefix's services start here, their output going nowhere: started by the first test
+# instead, they would hold ctest's pipe open after that test ended. Wine calls a Unix name
+# with a leading dot hidden in some of its calls and not in others; Windows has no such
+# rule, so the prefix shows them as plain files everywhere.
 time {
   [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
   wineserver -p
+  wineboot >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine' /v ShowDotFiles /d Y /f >/dev/null 2>&1
 }
 
