@@ -233,8 +233,10 @@ TEST_F(CatalogueIndexTest, ListFolderThatIsALinkToAFolderIsTheListFolder) {
 }
 
 TEST_F(CatalogueIndexTest, CommandsAtOnceAllAnswer) {
+  // Wine makes files about a hundred times more slowly; a fifth still outlasts a start.
+  constexpr int kFiles = platform::kNativePathStyle == platform::PathStyle::kWindows ? 2000 : 10000;
   std::vector<std::string> files;
-  for (int i = 0; i < 10000; ++i)
+  for (int i = 0; i < kFiles; ++i)
     files.push_back("d" + std::to_string(i % 50) + "/f" + std::to_string(i) + ".dat");
   const std::vector<std::string> big = Volume("Big", files, catalogue_);
   const std::vector<std::string> small = Volume("Small", {"f1.dat"}, catalogue_);
