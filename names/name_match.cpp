@@ -13,7 +13,7 @@ namespace {
 void Fold(std::string_view text, std::vector<uint32_t>* out) {
   out->clear();
   size_t pos = 0;
-  while (pos < text.size()) out->push_back(support::FoldCase(support::NextChar(text, &pos)));
+  while (pos < text.size()) out->push_back(support::FoldNameChar(support::NextChar(text, &pos)));
 }
 
 }  // namespace
@@ -26,7 +26,10 @@ NameMatcher::NameMatcher(std::string_view query) {
   };
   if (mask_) {
     walk_.set_case_folding(support::CaseFolding::kUnicode);
-    walk_.AddMasks(fs::MaskListKind::kIncludeFiles, query);
+    // Separators alike, as in a plain text: the mask sees paths with "/" only.
+    std::string slashed(query);
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    walk_.AddMasks(fs::MaskListKind::kIncludeFiles, slashed);
     // Groups and alternatives make what follows uncertain: nothing is certain of a mask
     // with them. Characters are read as the pattern engine reads them, "§" (or its byte
     // alone) included.
@@ -55,7 +58,14 @@ NameMatcher::NameMatcher(std::string_view query) {
 }
 
 bool NameMatcher::Matches(std::string_view name) const {
-  if (mask_) return walk_.Matches(fs::MaskListKind::kIncludeFiles, name, true);
+  if (mask_) {
+    if (name.find('\\') == std::string_view::npos) {
+      return walk_.Matches(fs::MaskListKind::kIncludeFiles, name, true);
+    }
+    slashed_.assign(name);
+    std::replace(slashed_.begin(), slashed_.end(), '\\', '/');
+    return walk_.Matches(fs::MaskListKind::kIncludeFiles, slashed_, true);
+  }
   if (text_.empty()) return true;
   Fold(name, &name_);
   return std::search(name_.begin(), name_.end(), text_.begin(), text_.end()) != name_.end();

@@ -1,7 +1,8 @@
 #pragma once
 // How `find` matches a name: a mask in the walk's own syntax when the query holds "*"
 // or "?", else a text found anywhere in the name, both without regard to case (Unicode
-// simple case folding, for every script). Also names the runs of text every matching
+// simple case folding, for every script) and with "\" and "/" alike, so that a path typed
+// either way matches lists written on either system. Also names the runs of text every matching
 // name must hold, folded as support::FoldedName folds names, so that the index is asked
 // for those first.
 
@@ -33,6 +34,7 @@ class NameMatcher {
   fs::THddRun walk_;
   std::vector<uint32_t> text_;  // folded characters of a plain text
   mutable std::vector<uint32_t> name_;
+  mutable std::string slashed_;  // a path with "\" given to the mask as "/"
   std::vector<std::string> pieces_;
   std::string prefix_;
 };

@@ -22,7 +22,7 @@
 
 namespace names {
 
-constexpr uint32_t kSegmentVersion = 6;
+constexpr uint32_t kSegmentVersion = 7;  // 7: "\\" folds to "/"
 constexpr uint32_t kBlockFiles = 16;
 
 // The runs of bytes a signature holds: the three bytes ending at `end` of a folded text,

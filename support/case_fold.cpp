@@ -31,6 +31,8 @@ uint32_t FoldCase(uint32_t code) {
   return static_cast<uint32_t>(static_cast<int32_t>(code) + run->offset);
 }
 
+uint32_t FoldNameChar(uint32_t code) { return code == '\\' ? '/' : FoldCase(code); }
+
 std::string FoldedName(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -40,7 +42,7 @@ std::string FoldedName(std::string_view text) {
 
 void FoldNameInto(std::string_view text, std::string* out) {
   out->clear();
-  for (size_t pos = 0; pos < text.size();) AppendChar(out, FoldCase(NextChar(text, &pos)));
+  for (size_t pos = 0; pos < text.size();) AppendChar(out, FoldNameChar(NextChar(text, &pos)));
 }
 
 }  // namespace support

@@ -132,6 +132,14 @@ TEST_F(ForeignListTest, FindAndCopiesReadTheOtherSystemsList) {
   EXPECT_NE(found.out.find("  " + from_other + "\n"), std::string::npos) << found.out;
   EXPECT_NE(found.out.find("  " + tree_.Path("data/sub/b.txt") + "\n"), std::string::npos)
       << found.out;
+  // A path typed with either separator finds the file in the lists of both systems.
+  for (const char* typed : {"sub/b.txt", "sub\\b.txt"}) {
+    const CommandResult by_path = Cli({"find", "--catalogue", catalogue, "--path", typed});
+    ASSERT_EQ(by_path.exit_code, 0) << typed << by_path.err;
+    EXPECT_NE(by_path.out.find("  " + from_other + "\n"), std::string::npos) << by_path.out;
+    EXPECT_NE(by_path.out.find("  " + tree_.Path("data/sub/b.txt") + "\n"), std::string::npos)
+        << by_path.out;
+  }
   // The same volume listed on both systems: a file is never its own copy.
   const CommandResult copies = Cli({"copies", "--catalogue", catalogue, other});
   ASSERT_EQ(copies.exit_code, 0) << copies.err;

@@ -15,7 +15,7 @@ namespace {
 // The name index of one list: files in a few directories (more than one block of 16),
 // searched by name or whole path; the answers are written by hand from the query rules
 // (a plain text anywhere in the name, without regard to case; a mask with "*" or "?"
-// over the whole name).
+// over the whole name; "\" and "/" alike).
 TEST(NameIndexTest, FindsWhatEachQueryNames) {
   struct Dir {
     std::string path;
@@ -31,6 +31,8 @@ TEST(NameIndexTest, FindsWhatEachQueryNames) {
        {"track01.mp3", "track02.mp3", "track03.mp3", "track04.mp3", "track05.mp3", "track06.mp3",
         "track07.mp3", "track08.mp3", "track09.mp3", "track10.mp3", "track11.mp3", "track12.mp3",
         "track13.mp3", "track14.mp3", "track15.mp3"}},
+      // A list written on Windows.
+      {"C:\\Docs\\Old\\", {"plan.txt"}},
   };
   SegmentWriter writer;
   std::vector<std::string> paths;
@@ -56,11 +58,11 @@ TEST(NameIndexTest, FindsWhatEachQueryNames) {
       {"txt",
        false,
        {"/data/Readme.TXT", "/data/\xC3\x89t\xC3\xA9.txt", "/data/a.txt", "/data/notes.txt.bak",
-        "/data/caf\xE9/menu.txt"}},
+        "/data/caf\xE9/menu.txt", "C:\\Docs\\Old\\plan.txt"}},
       {"*.txt",
        false,
        {"/data/Readme.TXT", "/data/\xC3\x89t\xC3\xA9.txt", "/data/a.txt",
-        "/data/caf\xE9/menu.txt"}},
+        "/data/caf\xE9/menu.txt", "C:\\Docs\\Old\\plan.txt"}},
       {"\xC3\xA9T\xC3\x89", false, {"/data/\xC3\x89t\xC3\xA9.txt"}},
       {"ab", false, {"/data/ab"}},
       {"b",
@@ -92,6 +94,10 @@ TEST(NameIndexTest, FindsWhatEachQueryNames) {
         "/music/track09.mp3"}},
       {"a/r", true, {"/data/Readme.TXT"}},
       {"/data/*.tmp", true, {"/data/b.tmp"}},
+      {"docs/old/p", true, {"C:\\Docs\\Old\\plan.txt"}},
+      {"a\\r", true, {"/data/Readme.TXT"}},
+      {"c:/docs/*.txt", true, {"C:\\Docs\\Old\\plan.txt"}},
+      {"\\data\\*.tmp", true, {"/data/b.tmp"}},
   };
   for (const Query& q : queries) {
     const SegmentSearch search(q.text, q.whole_path);
