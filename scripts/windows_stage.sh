@@ -4,8 +4,9 @@
 # and command line's test binaries, then each binary once under wine through ctest.
 # Prints what each step cost and gtest's counts per binary.
 #
-# Usage: scripts/windows_stage.sh [--prepare]
-#   --prepare: only the libraries and wine's prefix (./test makes them while it builds).
+# Usage: scripts/windows_stage.sh [--prepare | --build | --tests]
+#   --prepare: only the libraries and wine's prefix (./test makes them while it builds);
+#   --build: only the build; --tests: only the tests of a build made before.
 #   CHECKER_WIN_DEPS: a folder of the libraries made before.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
@@ -26,16 +27,23 @@ if [ "${1:-}" = --prepare ]; then
   exit 0
 fi
 
-echo "== Windows build (MinGW-w64) and its tests under wine"
-bash "$checker_root/scripts/windows_deps.sh" "$deps" >/dev/null
+build_windows() {
+  echo "== Windows build (MinGW-w64)"
+  bash "$checker_root/scripts/windows_deps.sh" "$deps" >/dev/null
+  echo "== Windows build: configure" >&2
+  time cmake -S "$checker_root" -B "$build" \
+    -DCMAKE_TOOLCHAIN_FILE="$checker_root/cmake/mingw-w64.cmake" -DCHECKER_WIN_DEPS="$deps" \
+    -DCMAKE_BUILD_TYPE=Release -DCHECKER_BENCH=OFF -DCHECKER_DESKTOP=OFF >/dev/null
+  echo "== Windows build: checker-cli.exe and the test binaries" >&2
+  time cmake --build "$build" -j "$(nproc)" --target checker-cli "${test_binaries[@]/%/_tests}" \
+    >"$build/build.log" || { tail -50 "$build/build.log"; exit 1; }
+}
 
-echo "== Windows build: configure" >&2
-time cmake -S "$checker_root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$checker_root/cmake/mingw-w64.cmake" \
-  -DCHECKER_WIN_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release -DCHECKER_BENCH=OFF \
-  -DCHECKER_DESKTOP=OFF >/dev/null
-echo "== Windows build: checker-cli.exe and the test binaries" >&2
-time cmake --build "$build" -j "$(nproc)" --target checker-cli "${test_binaries[@]/%/_tests}" \
-  >"$build/build.log" || { tail -50 "$build/build.log"; exit 1; }
+mode=${1:-all}
+[ "$mode" = --tests ] || build_windows
+[ "$mode" = --build ] && exit 0
+
+echo "== Windows tests under wine"
 
 # One wineserver for the whole stage, so that each binary starts in well under a second.
 end_wine() {
@@ -43,7 +51,7 @@ end_wine() {
   # A winedevice.exe of this prefix may outlive its server.
   local pid
   for pid in $(pgrep -x winedevice.exe 2>/dev/null || true); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+    if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
       kill "$pid" 2>/dev/null || true
     fi
   done
@@ -54,12 +62,19 @@ echo "== Windows tests: wine's prefix and server" >&2
 # instead, they would hold ctest's pipe open after that test ended. Wine calls a Unix name
 # with a leading dot hidden in some of its calls and not in others; Windows has no such
 # rule, so the prefix shows them as plain files everywhere.
-time {
-  [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
-  wineserver -p
-  wineboot >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine' /v ShowDotFiles /d Y /f >/dev/null 2>&1
+start_wine() {
+  [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 || return 1
+  wineserver -p 2>/dev/null || true  # 2: a server of this prefix runs already
+  wineboot >/dev/null 2>&1 || return 1
+  # Once seen refused while the services were still starting: asked again.
+  local try
+  for try in 1 2 3; do
+    wine reg add 'HKCU\Software\Wine' /v ShowDotFiles /d Y /f >/dev/null 2>&1 && return 0
+    sleep 1
+  done
+  return 1
 }
+time start_wine || { echo "wine could not start in $WINEPREFIX" >&2; exit 1; }
 
 echo "== Windows tests: one ctest entry per binary under wine" >&2
 rm -rf "$build/gtest"
