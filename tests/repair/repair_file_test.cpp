@@ -197,7 +197,7 @@ TEST_F(RepairFileTest, PlaceholdersAreLeftUnreadUnlessTheRunReadsThem) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.marked << (c.read ? " read" : " left"));
-    g_marked = std::string("/") + c.marked;
+    g_marked = testing_support::Native(std::string("/") + c.marked);
     g_marked_reads = 0;
     repair::RepairOptions options;
     options.dry_run = true;
