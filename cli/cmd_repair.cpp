@@ -23,6 +23,7 @@
 #include "repair/copy_finder.h"
 #include "repair/mend_history.h"
 #include "repair/repair_file.h"
+#include "scan/scan_problem.h"
 #include "scrub/history.h"
 #include "scrub/volume_run.h"
 #include "support/text.h"
@@ -58,6 +59,7 @@ std::string DamageText(repair::Damage damage) {
     case repair::Damage::kCorrupted:
       return "corrupted";
     case repair::Damage::kUnreadable:
+    case repair::Damage::kPlaceholder:
       return "unreadable";
     case repair::Damage::kMissing:
       return "missing";
@@ -81,6 +83,8 @@ std::string UnprovenText(const repair::NotProven& copy) {
       return copy.path + " has another size";
     case repair::Unproven::kWriteTime:
       return copy.path + " has another write time (--any-time lets it serve)";
+    case repair::Unproven::kPlaceholder:
+      return copy.path + " is not on this disk: a placeholder (--read-placeholders lets it serve)";
     case repair::Unproven::kId:
       break;
   }
@@ -96,6 +100,8 @@ std::string Reason(const repair::FileRepair& done) {
       return "it changed while it was read; try again when it is written";
     case Outcome::kMissingKept:
       return "it may have been deleted on purpose; --missing mends it";
+    case Outcome::kPlaceholder:
+      return std::string(scan::kPlaceholder) + "; --read-placeholders fetches it to check it";
     case Outcome::kNoCopy: {
       if (done.not_proven.empty()) return "no copy on another volume mounted now";
       std::string text = "no proven copy: ";
@@ -138,6 +144,7 @@ std::string_view ActionWord(Outcome outcome) {
     case Outcome::kChanged:
     case Outcome::kChanging:
     case Outcome::kMissingKept:
+    case Outcome::kPlaceholder:
       return "skipped";
     case Outcome::kFailed:
       return "failed";
@@ -305,14 +312,17 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
     const repair::FileKey key{repair::VolumeKey(setting->own), listed, file.size, file.write_time,
                               std::string(file.id_text())};
     repair::FileNow found;
-    const repair::Damage damage = repair::FindDamage(now, key, &found, setting->options.stop);
+    const repair::Damage damage = repair::FindDamage(now, key, &found, setting->options);
     if (platform::StopSignalReceived()) break;
     if (damage == repair::Damage::kNone) continue;
     if (!named && (damage == repair::Damage::kChanged || damage == repair::Damage::kChanging))
       continue;
     const uint64_t device = FolderDevice(now);
+    const bool damaged = damage == repair::Damage::kCorrupted ||
+                         damage == repair::Damage::kUnreadable ||
+                         damage == repair::Damage::kMissing;
     std::vector<repair::Candidate> candidates;
-    if (damage != repair::Damage::kChanged && damage != repair::Damage::kChanging) {
+    if (damaged) {
       candidates =
           FindCandidates(index, setting->lists, setting->own, setting->mounted, key, device);
     }
@@ -321,10 +331,11 @@ int RepairList(const lists::IdList& list, Setting* setting, catalogue::Catalogue
     if (done.outcome == Outcome::kStopped) break;
     WriteOut(setting->jsonl ? OutcomeJson(setting->own.name, now, done) : OutcomeLine(now, done));
     if (done.outcome == Outcome::kMended && !done.error.empty()) PrintMessage(done.error);
-    const bool damaged = damage == repair::Damage::kCorrupted ||
-                         damage == repair::Damage::kUnreadable ||
-                         (damage == repair::Damage::kMissing && setting->options.missing);
-    if (damaged && done.outcome != Outcome::kMended) left_damaged = true;
+    // A placeholder left unread may be damaged: it is not known to be sound.
+    const bool left =
+        (damaged && (damage != repair::Damage::kMissing || setting->options.missing)) ||
+        damage == repair::Damage::kPlaceholder;
+    if (left && done.outcome != Outcome::kMended) left_damaged = true;
   }
   // Every mend done so far is whole and in the history; the rest waits for the next run.
   if (platform::StopSignalReceived()) return kExitStopped;
@@ -351,8 +362,13 @@ int Repair(const Args& args) {
     return UsageError(given.all ? "repair: give --all or PATHs, not both"
                                 : "repair: give the PATHs to mend, or --all");
   }
-  setting.options = {
-      given.missing, given.any_time, given.dry_run, {}, NowFileTime(), platform::StopSignalFlag()};
+  setting.options = {.missing = given.missing,
+                     .any_time = given.any_time,
+                     .dry_run = given.dry_run,
+                     .keep_dir = {},
+                     .read_placeholders = given.read_placeholders,
+                     .now = NowFileTime(),
+                     .stop = platform::StopSignalFlag()};
   if (!given.keep.empty()) {
     setting.options.keep_dir = support::WithTrailingSlash(platform::AbsolutePath(given.keep));
     if (platform::PathKindOf(setting.options.keep_dir) != platform::PathKind::kDirectory)

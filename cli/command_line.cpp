@@ -210,6 +210,8 @@ constexpr OptionSpec kRepairOptions[] = {
          "keep each damaged file as a copy in DIR (a folder on another\n"
          "file system) instead of a hard link beside it",
          [](Line* l, const Given& g) { l->repair.keep = g.text; }, true),
+    Flag("--read-placeholders", kReadPlaceholdersHelp,
+         [](Line* l, const Given&) { l->repair.read_placeholders = true; }),
 };
 // clang-format on
 
@@ -438,7 +440,10 @@ std::span<const CommandSpec> RepairCommands() {
        "the copy takes the name and the folder is flushed: a kill at any moment leaves\n"
        "the damaged or the mended file under the name. Mode, owner and extended\n"
        "attributes are the damaged file's, the write time the listed one. A file on a\n"
-       "volume mounted read only is left as it is.\n",
+       "volume mounted read only is left as it is. A file whose data is not on this\n"
+       "disk (a cloud placeholder) is read neither to check it nor as a copy unless\n"
+       "--read-placeholders, as reading it fetches it: it is left as it is, \"not on\n"
+       "this disk: a placeholder\", and a copy that is one is passed over.\n",
        "stdout: one line per file mended or left damaged: \"mended\", \"would mend\"\n"
        "(--dry-run) or \"not mended\", blanks to column 16, the path, then the copy or\n"
        "why not. With --format jsonl one JSON object per file: \"class\" (what is\n"
@@ -448,9 +453,9 @@ std::span<const CommandSpec> RepairCommands() {
        "Exit status: 0 no damaged file left (every one mended, or none found), 2 usage\n"
        "error, a list that cannot be read or its volume not found, a PATH that holds no\n"
        "file of LIST, 3 damaged files left as they were (no proven copy, copies that\n"
-       "differ, a read-only volume, a mend that failed; --dry-run: damaged files\n"
-       "found), 130 stopped (Ctrl-C or SIGTERM: the file being mended is left as it\n"
-       "was; every mend done is kept).\n",
+       "differ, a read-only volume, a mend that failed, a placeholder left unread;\n"
+       "--dry-run: damaged files found), 130 stopped (Ctrl-C or SIGTERM: the file\n"
+       "being mended is left as it was; every mend done is kept).\n",
        ""},
   };
   // clang-format on

@@ -43,6 +43,7 @@ struct RepairLine {
   bool missing = false;
   bool any_time = false;
   bool dry_run = false;
+  bool read_placeholders = false;
   std::string keep;
 };
 

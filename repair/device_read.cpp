@@ -51,7 +51,8 @@ platform::FileTime FileTimeOfListTime(uint64_t write_time) {
   return platform::DateTimeToFileTime(utc);
 }
 
-FileNow ReadFromDevice(const std::string& path, bool look_only, const std::atomic<bool>* stop) {
+FileNow ReadFromDevice(const std::string& path, bool look_only, const std::atomic<bool>* stop,
+                       bool read_placeholders) {
   FileNow now;
   const size_t slash = path.find_last_of(platform::kSeparators);
   const std::string folder = path.substr(0, slash + 1);
@@ -64,6 +65,10 @@ FileNow ReadFromDevice(const std::string& path, bool look_only, const std::atomi
   now.write_time = ListWriteTime(now.info.last_write_time);
   now.state = FileState::kRead;
   if (look_only) return now;
+  if (!read_placeholders && platform::IsPlaceholder(now.info.attributes)) {
+    now.state = FileState::kPlaceholder;
+    return now;
+  }
   uint32_t id = 0;
   content::FirstBytes first;
   const uint8_t code = content::FileChkListed(

@@ -11,10 +11,11 @@
 namespace repair {
 
 enum class FileState {
-  kRead,        // read to its end: `id` holds its id field
-  kMissing,     // nothing (or no regular file) under the name
-  kUnreadable,  // there, but it cannot be opened or read to its end
-  kChanging,    // it changed while it was read, or is still being written
+  kRead,         // read to its end: `id` holds its id field
+  kMissing,      // nothing (or no regular file) under the name
+  kUnreadable,   // there, but it cannot be opened or read to its end
+  kChanging,     // it changed while it was read, or is still being written
+  kPlaceholder,  // its data is not on this disk (a cloud placeholder): left unopened
 };
 
 struct FileNow {
@@ -26,9 +27,10 @@ struct FileNow {
 };
 
 // Looks `path` up and, unless `look_only`, reads it from its device; a read `stop`ped
-// midway is unreadable.
+// midway is unreadable. A placeholder is read only when `read_placeholders`: even an open
+// of one may fetch its data.
 FileNow ReadFromDevice(const std::string& path, bool look_only = false,
-                       const std::atomic<bool>* stop = nullptr);
+                       const std::atomic<bool>* stop = nullptr, bool read_placeholders = false);
 
 // A file time (UTC) as a list's write time, yyyymmddhhnnss; 0 when it cannot be shown.
 uint64_t ListWriteTime(platform::FileTime time);

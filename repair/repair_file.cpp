@@ -16,6 +16,8 @@ namespace {
 bool Proven(const FileKey& key, const FileNow& copy, bool any_time, Unproven* why) {
   if (copy.state == FileState::kMissing) {
     *why = Unproven::kMissing;
+  } else if (copy.state == FileState::kPlaceholder) {
+    *why = Unproven::kPlaceholder;
   } else if (copy.state != FileState::kRead) {
     *why = Unproven::kUnreadable;
   } else if (copy.info.size != key.size) {
@@ -38,7 +40,9 @@ std::vector<const Candidate*> ProvenCopies(const FileKey& key,
   std::vector<const Candidate*> proven;
   for (const Candidate& candidate : candidates) {
     Unproven why;
-    if (Proven(key, ReadFromDevice(candidate.path, false, options.stop), options.any_time, &why)) {
+    const FileNow copy =
+        ReadFromDevice(candidate.path, false, options.stop, options.read_placeholders);
+    if (Proven(key, copy, options.any_time, &why)) {
       proven.push_back(&candidate);
     } else {
       repair->not_proven.push_back({candidate.path, why});
@@ -82,12 +86,14 @@ void MendFromCopy(const std::string& path, const FileKey& key, Damage damage, co
 }  // namespace
 
 Damage FindDamage(const std::string& path, const FileKey& key, FileNow* now,
-                  const std::atomic<bool>* stop) {
+                  const RepairOptions& options) {
   *now = ReadFromDevice(path, true);
   if (now->state == FileState::kMissing) return Damage::kMissing;
   if (now->info.size != key.size || now->write_time != key.write_time) return Damage::kChanged;
-  *now = ReadFromDevice(path, false, stop);
+  *now = ReadFromDevice(path, false, options.stop, options.read_placeholders);
   switch (now->state) {
+    case FileState::kPlaceholder:
+      return Damage::kPlaceholder;
     case FileState::kMissing:
       return Damage::kMissing;
     case FileState::kUnreadable:
@@ -114,6 +120,9 @@ FileRepair RepairFile(const std::string& path, const FileKey& key, Damage damage
       return repair;
     case Damage::kChanging:
       repair.outcome = Outcome::kChanging;
+      return repair;
+    case Damage::kPlaceholder:
+      repair.outcome = Outcome::kPlaceholder;
       return repair;
     case Damage::kMissing:
       if (options.missing) break;

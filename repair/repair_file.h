@@ -12,23 +12,13 @@
 namespace repair {
 
 enum class Damage {
-  kNone,        // as listed
-  kCorrupted,   // the same size and write time, another id
-  kUnreadable,  // read errors
-  kMissing,     // nothing under the name
-  kChanged,     // another size or write time: the user's edit, never mended
-  kChanging,    // changed while it was read
-};
-
-// What the file at `path` (the file of `key`) is now; `now` receives what was read. A
-// read `stop`ped midway finds it unreadable: the caller tests the flag.
-Damage FindDamage(const std::string& path, const FileKey& key, FileNow* now,
-                  const std::atomic<bool>* stop = nullptr);
-
-// A file of another list with the listed size and id, on another volume mounted now.
-struct Candidate {
-  std::string path;  // where it is now
-  FileKey key;       // its line in its own list
+  kNone,         // as listed
+  kCorrupted,    // the same size and write time, another id
+  kUnreadable,   // read errors
+  kMissing,      // nothing under the name
+  kChanged,      // another size or write time: the user's edit, never mended
+  kChanging,     // changed while it was read
+  kPlaceholder,  // its data is not on this disk: not read, so not known
 };
 
 struct RepairOptions {
@@ -36,8 +26,20 @@ struct RepairOptions {
   bool any_time = false;  // a copy with another write time may serve
   bool dry_run = false;
   std::string keep_dir;  // empty: a hard link beside the damaged file
+  bool read_placeholders = false;  // read files whose data is not on this disk (fetching it)
   platform::FileTime now = 0;
   const std::atomic<bool>* stop = nullptr;  // set: no mend starts, one under way is undone
+};
+
+// What the file at `path` (the file of `key`) is now; `now` receives what was read. A
+// read stopped midway (`options.stop`) finds it unreadable: the caller tests the flag.
+Damage FindDamage(const std::string& path, const FileKey& key, FileNow* now,
+                  const RepairOptions& options = {});
+
+// A file of another list with the listed size and id, on another volume mounted now.
+struct Candidate {
+  std::string path;  // where it is now
+  FileKey key;       // its line in its own list
 };
 
 enum class Outcome {
@@ -52,10 +54,11 @@ enum class Outcome {
   kReadOnly,      // its volume is mounted read only
   kFailed,        // the mend failed: `error`
   kStopped,       // told to stop before the file was mended: it is as it was
+  kPlaceholder,   // a placeholder, left unread: whether it is damaged is not known
 };
 
 // Why a candidate is no proven copy.
-enum class Unproven { kUnreadable, kMissing, kSize, kWriteTime, kId };
+enum class Unproven { kUnreadable, kMissing, kSize, kWriteTime, kId, kPlaceholder };
 
 struct NotProven {
   std::string path;

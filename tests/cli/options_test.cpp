@@ -89,7 +89,7 @@ TEST(OptionTableTest, RunsReadPlaceholdersOnlyWhenTold) {
       "  --read-placeholders   read files whose data is not on this disk (cloud\n"
       "                        placeholders), which fetches it; without it each is an\n"
       "                        error: \"not on this disk: a placeholder\"\n";
-  for (const char* command : {"scan", "continue", "verify", "scrub"}) {
+  for (const char* command : {"scan", "continue", "verify", "scrub", "repair"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(cli::CommandUsage(command).find(help), std::string::npos);
     for (const bool told : {false, true}) {
@@ -98,8 +98,10 @@ TEST(OptionTableTest, RunsReadPlaceholdersOnlyWhenTold) {
       cli::CommandLine line;
       std::string error;
       ASSERT_TRUE(cli::ParseCommandLine(*cli::FindCommand(command), args, &line, &error)) << error;
-      const bool read = std::string(command) == "scrub" ? line.scrub.read_placeholders
-                                                        : line.scan.run.read_placeholders;
+      const std::string name = command;
+      const bool read = name == "scrub"    ? line.scrub.read_placeholders
+                        : name == "repair" ? line.repair.read_placeholders
+                                           : line.scan.run.read_placeholders;
       EXPECT_EQ(read, told);
     }
   }

@@ -18,9 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "cli/commands.h"
 #include "common/loop_volume.h"
 #include "common/run_command.h"
 #include "common/temp_tree.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -474,6 +476,54 @@ TEST_F(RepairCommandTest, UsageErrors) {
     EXPECT_EQ(r.err, c.err);
     EXPECT_FALSE(std::filesystem::exists(tree_.Path("data/checker"))) << "a history was written";
   }
+}
+
+// A file whose data is not on this disk (a cloud placeholder) is read only with
+// --read-placeholders, as a read fetches it: the damaged file left unread is named with
+// the reason, a copy passed over with its own. The run is in this process, where a name
+// can be marked a placeholder.
+TEST_F(RepairCommandTest, PlaceholdersAreReadOnlyWhenTold) {
+  const std::string disk = Volume("Disk", {{"beach.jpg", kBeach}});
+  if (disk.empty()) GTEST_SKIP() << why_;
+  Volume("Cloud", {{"sand.jpg", kBeach}});
+  Rot(tree_.Path("Disk/beach.jpg"), kBeachRotten);
+  sync();
+  const std::string from = Row("would mend", "@Disk/beach.jpg (corrupted) from @Cloud/sand.jpg");
+  const struct {
+    const char* marked;
+    bool told;
+    int exit_code;
+    std::string out;
+  } cases[] = {
+      {"beach.jpg", false, 3,
+       Row("not mended",
+           "@Disk/beach.jpg (unreadable): not on this disk: a placeholder; "
+           "--read-placeholders fetches it to check it")},
+      {"beach.jpg", true, 3, from},
+      {"sand.jpg", false, 3,
+       Row("not mended",
+           "@Disk/beach.jpg (corrupted): no proven copy: @Cloud/sand.jpg is not on "
+           "this disk: a placeholder (--read-placeholders lets it serve)")},
+      {"sand.jpg", true, 3, from},
+  };
+  for (const std::string& variable : env_) {
+    const size_t equals = variable.find('=');
+    setenv(variable.substr(0, equals).c_str(), variable.c_str() + equals + 1, 1);
+  }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.marked << (c.told ? " told" : ""));
+    std::vector<std::string> args = {"--catalogue", catalogue_, "--dry-run", "--all", disk};
+    if (c.told) args.insert(args.begin(), "--read-placeholders");
+    platform::SetPlaceholderNameForTesting(c.marked);
+    testing::internal::CaptureStdout();
+    const int exit_code = cli::RunRepairCommand(args);
+    const std::string out = testing::internal::GetCapturedStdout();
+    platform::SetPlaceholderNameForTesting("");
+    EXPECT_EQ(exit_code, c.exit_code);
+    EXPECT_EQ(out, Rooted(c.out));
+  }
+  for (const std::string& variable : env_) unsetenv(variable.substr(0, variable.find('=')).c_str());
+  EXPECT_EQ(TempTree::Read(tree_.Path("Disk/beach.jpg")), kBeachRotten);
 }
 
 }  // namespace

@@ -151,4 +151,75 @@ TEST_F(RepairFileTest, ACopyWithAnotherWriteTimeServesOnlyWhenAnyTimeWill) {
   EXPECT_EQ(done.copy, tree_.Path("one/photo.jpg"));
 }
 
+// Counts the reads of the files whose path ends so: those the test marks placeholders.
+std::string g_marked;
+int g_marked_reads = 0;
+int64_t CountMarkedReads(platform::NativeHandle fd, void* buffer, size_t size) {
+  if (testing_support::PathOfHandle(fd).ends_with(g_marked)) ++g_marked_reads;
+  return platform::ReadHandle(fd, buffer, size);
+}
+
+// A file whose data is not on this disk (a cloud placeholder) is opened only when the run
+// reads placeholders, as a read fetches it: the damaged file itself is then left as it
+// is, not known to be damaged; a copy is passed over with its reason.
+TEST_F(RepairFileTest, PlaceholdersAreLeftUnreadUnlessTheRunReadsThem) {
+  const std::string cloud = tree_.File("cloud/beach.jpg", kGood);
+  testing_support::FileTimes times;
+  ASSERT_TRUE(testing_support::GetFileTimes(target_, &times));
+  ASSERT_TRUE(testing_support::SetFileTimes(cloud, times));
+  tree_.File("disk/photo.jpg", "THE good bytes, the same in every copy");
+  ASSERT_TRUE(testing_support::SetFileTimes(target_, times));
+  // The cloud's copy is met first.
+  std::vector<repair::Candidate> candidates = candidates_;
+  candidates.insert(candidates.begin(),
+                    {cloud, {"CLOUD", "/listed/beach.jpg", key_.size, key_.write_time, key_.id}});
+  using repair::Damage;
+  using repair::Outcome;
+  using Passed = std::vector<std::pair<std::string, repair::Unproven>>;
+  struct Case {
+    const char* marked;  // the name the seam marks a placeholder
+    bool read;
+    Damage damage;
+    Outcome outcome;
+    std::string copy;
+    Passed passed_over;
+  };
+  const Case cases[] = {
+      {"photo.jpg", false, Damage::kPlaceholder, Outcome::kPlaceholder, "", {}},
+      {"photo.jpg", true, Damage::kCorrupted, Outcome::kWouldMend, cloud, {}},
+      {"beach.jpg",
+       false,
+       Damage::kCorrupted,
+       Outcome::kWouldMend,
+       tree_.Path("one/photo.jpg"),
+       {{cloud, repair::Unproven::kPlaceholder}}},
+      {"beach.jpg", true, Damage::kCorrupted, Outcome::kWouldMend, cloud, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.marked << (c.read ? " read" : " left"));
+    g_marked = testing_support::Native(std::string("/") + c.marked);
+    g_marked_reads = 0;
+    repair::RepairOptions options;
+    options.dry_run = true;
+    options.read_placeholders = c.read;
+    platform::SetPlaceholderNameForTesting(c.marked);
+    platform::SetReadHookForTesting(CountMarkedReads);
+    repair::FileNow now;
+    const Damage damage = repair::FindDamage(target_, key_, &now, options);
+    repair::NoMendHistory history;
+    const repair::FileRepair done =
+        repair::RepairFile(target_, key_, damage, now, candidates, options, &history);
+    platform::SetReadHookForTesting(nullptr);
+    platform::SetPlaceholderNameForTesting("");
+    EXPECT_EQ(damage, c.damage);
+    EXPECT_EQ(done.outcome, c.outcome);
+    EXPECT_EQ(done.copy, c.copy);
+    Passed passed;
+    for (const repair::NotProven& copy : done.not_proven) passed.emplace_back(copy.path, copy.why);
+    EXPECT_EQ(passed, c.passed_over);
+    EXPECT_EQ(g_marked_reads > 0, c.read);
+    EXPECT_EQ(TempTree::Read(target_), "THE good bytes, the same in every copy");
+  }
+}
+
 }  // namespace
