@@ -33,7 +33,6 @@ void AssignOpenRecord(const platform::FileInfo& info, std::string_view name,
   support::AssignFileInfo(info, record);
   // Assigned in place, so a record reused from file to file keeps its capacity.
   record->name.assign(name);
-  record->short_name.clear();
 }
 
 bool FillRecord(const std::string& file_name, platform::File* file, support::FindData* record) {
@@ -42,6 +41,7 @@ bool FillRecord(const std::string& file_name, platform::File* file, support::Fin
     const size_t slash = file_name.find_last_of(platform::kSeparators);
     AssignOpenRecord(info, std::string_view(file_name).substr(slash == std::string::npos ? 0 : slash + 1),
                      record);
+    record->short_name = platform::ShortNameOf(file_name);
     return true;
   }
   file->Close();

@@ -301,6 +301,11 @@ bool DirReader::StatSelf(FileInfo* info) const {
   return StatxAt(fd_, "", AT_EMPTY_PATH, {}, info);
 }
 
+// Linux file systems keep no alternate names.
+std::string ShortNameOf(const std::string&) { return std::string(); }
+
+std::string DirReader::ShortName() const { return std::string(); }
+
 void SetDirEntryHookForTesting(DirEntryHook hook) { g_dir_entry_hook.store(hook); }
 
 }  // namespace platform

@@ -105,6 +105,8 @@ struct Listing {
   // The record of the entry Next gave last, from the listing itself: a lookup of that name
   // needs no open of its own. The volume's serial stands for the device, as InfoOfHandle.
   FileInfo record;
+  // That entry's alternate name, turned into UTF-8 only when asked for.
+  std::wstring_view short_name;
   DWORD serial = 0;
 };
 
@@ -269,6 +271,29 @@ bool FindFirst(const std::string& path, FileInfo* info, std::string* name) {
   return ok;
 }
 
+std::string ShortNameOf(const std::string& path) {
+  const std::wstring wide = LongPath(path);
+  const DWORD needed = GetShortPathNameW(wide.c_str(), nullptr, 0);
+  if (needed == 0) return std::string();
+  std::wstring shorter(needed, L'\0');
+  const DWORD got = GetShortPathNameW(wide.c_str(), shorter.data(), needed);
+  if (got == 0 || got >= needed) return std::string();
+  shorter.resize(got);
+  // The system gives back the long component where it has no other, as a listing does not.
+  const auto last = [](std::wstring_view text) {
+    while (!text.empty() && (text.back() == L'\\' || text.back() == L'/')) text.remove_suffix(1);
+    const size_t cut = text.find_last_of(L"\\/");
+    return cut == text.npos ? text : text.substr(cut + 1);
+  };
+  const std::wstring_view short_last = last(shorter);
+  return short_last == last(wide) ? std::string() : Narrow(short_last);
+}
+
+std::string DirReader::ShortName() const {
+  const auto* listing = static_cast<const Listing*>(dir_);
+  return listing == nullptr || !listing->started ? std::string() : Narrow(listing->short_name);
+}
+
 DirHandle::~DirHandle() { Close(); }
 
 DirHandle::DirHandle(DirHandle&& other) noexcept { *this = std::move(other); }
@@ -413,6 +438,8 @@ bool DirReader::Next(std::string_view* name, EntryKind* kind) {
       }
     }
     listing->record = RecordOf(*entry, listing->serial);
+    listing->short_name =
+        std::wstring_view(entry->ShortName, entry->ShortNameLength / sizeof(wchar_t));
     listing->record.attributes |= PlaceholderMarkOf(listing->name);
     *name = listing->name;
     *kind = listing->record.kind;

@@ -95,6 +95,10 @@ PathKind PathKindOf(const std::string& path, std::string* error = nullptr);
 // matched entry's name. Entries that are links or special files are passed over.
 bool FindFirst(const std::string& path, FileInfo* info, std::string* name);
 
+// The alternate 8.3 name the file system keeps for the path's last component: empty when
+// that name is already 8.3, when the volume makes none, or where there are none (Linux).
+std::string ShortNameOf(const std::string& path);
+
 class DirReader;
 class File;
 
@@ -169,6 +173,9 @@ class DirReader {
   bool Stat(std::string_view name, FileInfo* info) const;
   // This directory itself.
   bool StatSelf(FileInfo* info) const;
+  // The alternate 8.3 name of the entry Next gave last, from the same listing (empty as
+  // for ShortNameOf).
+  std::string ShortName() const;
 
  private:
   friend class DirHandle;

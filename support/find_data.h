@@ -15,7 +15,7 @@ struct FindData {
   platform::FileTime last_write_time = 0;
   uint64_t size = 0;  // one 64-bit value, low word first in memory
   std::string name;   // the entry's name without directory
-  std::string short_name;  // always empty here
+  std::string short_name;  // the alternate 8.3 name; empty when there is none
 };
 
 // Copies the metadata of a platform lookup into the record (name left as it is).

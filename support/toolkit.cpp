@@ -60,10 +60,13 @@ bool LookUp(const std::string& path, support::FindData* record) {
   platform::FileInfo info;
   std::string name;
   // "Data/" finds the directory "Data"; "file.txt/" finds the file as well.
-  if (!platform::FindFirst(WithoutTrailingSlashes(path), &info, &name)) return false;
+  const std::string bare = WithoutTrailingSlashes(path);
+  if (!platform::FindFirst(bare, &info, &name)) return false;
   support::AssignFileInfo(info, record);
   record->name = name.empty() ? LastName(path) : name;
-  record->short_name.clear();
+  // A wildcard matched an entry of the same folder: its own alternate name is wanted.
+  const size_t folder = bare.size() - platform::NameOf(bare).size();
+  record->short_name = platform::ShortNameOf(bare.substr(0, folder) + record->name);
   return true;
 }
 

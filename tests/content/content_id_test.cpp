@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/dos_names.h"
 #include "common/temp_tree.h"
 #include "content/fold.h"
 #include "content/literal_fold.h"
@@ -132,7 +133,12 @@ TEST_F(ContentIdTest, RecordDescribesTheFile) {
   record.short_name = "left over";
   EXPECT_EQ(Check(path, -1, nullptr, &record), (Outcome{kChkOk, 3506064315u}));
   EXPECT_EQ(record.name, "name with spaces \xc3\xa4.txt");
-  EXPECT_EQ(record.short_name, "");
+  // The name holds blanks, so it is no 8.3 name: only Windows keeps an alternate one.
+  if (testing_support::kAlternateNames) {
+    EXPECT_TRUE(testing_support::IsEightDotThree(record.short_name)) << record.short_name;
+  } else {
+    EXPECT_EQ(record.short_name, "");
+  }
   EXPECT_EQ(record.size, 7u);
   EXPECT_EQ(record.attributes, platform::kAttrArchive);
   EXPECT_NE(record.last_write_time, 0u);

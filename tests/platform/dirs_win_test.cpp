@@ -9,7 +9,9 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
+#include "common/dos_names.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -67,6 +69,56 @@ TEST(DirsWinTest, ListingRecordsCarryTheFileSystemsAttributes) {
   EXPECT_EQ(listed["folder"].kind, platform::EntryKind::kDirectory);
   reader.Close();
   platform::RemoveDir(root + "folder");
+  platform::RemoveDir(root);
+}
+
+TEST(DirsWinTest, ShortNamesOnlyForNamesThatAreNotEightDotThree) {
+  const std::string root = platform::MakeTempDir("short-");
+  ASSERT_FALSE(root.empty());
+  const struct Case {
+    const char* name;
+    bool has_short;  // the name is not 8.3 already
+  } cases[] = {
+      {"PLAIN.TXT", false},
+      {"NOEXT", false},
+      {"lower.txt", false},
+      {"a long file name.text", true},
+      {"abcdefghij.txt", true},
+      {"page.html", true},
+      {"\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac \xe6\x97\xa5\xe6\x9c\xac "
+       "\xd0\xba\xd0\xb8\xd1\x80.txt",
+       true},
+  };
+  for (const Case& c : cases) ASSERT_TRUE(platform::WriteWholeFile(root + c.name, c.name));
+  std::map<std::string, std::string> listed;
+  platform::DirReader reader;
+  ASSERT_TRUE(reader.Open(root));
+  std::string_view name;
+  platform::EntryKind kind;
+  while (reader.Next(&name, &kind)) listed[std::string(name)] = reader.ShortName();
+  reader.Close();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = root + c.name;
+    const std::string short_name = platform::ShortNameOf(path);
+    ASSERT_EQ(listed.count(c.name), 1u);
+    EXPECT_EQ(listed[c.name], short_name);
+    if (!c.has_short) {
+      EXPECT_EQ(short_name, "");
+      continue;
+    }
+    EXPECT_TRUE(testing_support::IsEightDotThree(short_name)) << short_name;
+    // The alternate name opens the same file.
+    platform::FileInfo by_long;
+    platform::FileInfo by_short;
+    ASSERT_TRUE(platform::StatPath(path, &by_long));
+    ASSERT_TRUE(platform::StatPath(root + short_name, &by_short)) << short_name;
+    EXPECT_EQ(by_short.inode, by_long.inode);
+    std::string content;
+    ASSERT_TRUE(platform::ReadWholeFile(root + short_name, &content));
+    EXPECT_EQ(content, c.name);
+  }
+  for (const Case& c : cases) platform::RemoveFile(root + c.name);
   platform::RemoveDir(root);
 }
 

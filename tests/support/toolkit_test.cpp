@@ -7,7 +7,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/dos_names.h"
 #include "common/temp_tree.h"
+#include "platform/files.h"
 #include "platform/memory.h"
 
 namespace support {
@@ -85,6 +87,40 @@ TEST_F(FileTestsTest, DirExistsWithAndWithoutTrailingSlash) {
   EXPECT_FALSE(DirExistsSx(""));
 }
 
+TEST_F(FileTestsTest, FindDataCarriesTheAlternateNameOfANameThatIsNotEightDotThree) {
+  const struct Case {
+    const char* name;
+    const char* looked_up;  // what is given to the lookup, relative to the tree
+    bool has_short;         // the name is not 8.3 already
+  } cases[] = {
+      {"PLAIN.TXT", "PLAIN.TXT", false},
+      {"name with spaces.txt", "name with spaces.txt", true},
+      {"wildcard matched.text", "wildcard m*", true},
+      {"\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1 \xe6\x97\xa5\xe6\x9c\xac "
+       "\xd0\xbc\xd0\xb8\xd1\x80.dat",
+       "\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1 \xe6\x97\xa5\xe6\x9c\xac "
+       "\xd0\xbc\xd0\xb8\xd1\x80.dat",
+       true},
+  };
+  for (const Case& c : cases) tree_.File(c.name, c.name);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    support::FindData record;
+    record.short_name = "left over";
+    ASSERT_TRUE(FindDataSx(tree_.Path(c.looked_up), &record, 1));
+    EXPECT_EQ(record.name, c.name);
+    if (!testing_support::kAlternateNames || !c.has_short) {
+      EXPECT_EQ(record.short_name, "");
+      continue;
+    }
+    EXPECT_TRUE(testing_support::IsEightDotThree(record.short_name)) << record.short_name;
+    // The alternate name opens the same file.
+    std::string contents;
+    ASSERT_TRUE(platform::ReadWholeFile(tree_.Path(record.short_name), &contents));
+    EXPECT_EQ(contents, c.name);
+  }
+}
+
 TEST_F(FileTestsTest, FindDataOfAFile) {
   const std::string path = tree_.File("name with spaces.txt", "12345");
   support::FindData record;
@@ -92,7 +128,6 @@ TEST_F(FileTestsTest, FindDataOfAFile) {
   EXPECT_EQ(record.name, "name with spaces.txt");
   EXPECT_EQ(record.size, 5u);
   EXPECT_EQ(record.attributes, 0x20u);
-  EXPECT_EQ(record.short_name, "");
   EXPECT_NE(record.last_write_time, 0u);
   EXPECT_FALSE(FindDataSx(path, &record, 2));
   EXPECT_TRUE(FindDataSx(path, &record, 0));
