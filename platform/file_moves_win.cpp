@@ -101,7 +101,9 @@ bool PosixRename(const std::wstring& from, const std::wstring& to) {
 // and the old one goes when its last holder closes it.
 bool ReplaceBySettingAside(const std::wstring& from, const std::wstring& to) {
   static LONG counter = 0;
-  const std::wstring aside = to + L".checker-old-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+  // A name of its own in the same folder: the old name may already be as long as a name may be.
+  const std::wstring aside = to.substr(0, to.find_last_of(L'\\') + 1) + L".checker-old-" +
+                             std::to_wstring(GetCurrentProcessId()) + L"-" +
                              std::to_wstring(InterlockedIncrement(&counter));
   // A read-only file is not replaced this way: it could not be deleted afterwards.
   const DWORD attributes = GetFileAttributesW(to.c_str());

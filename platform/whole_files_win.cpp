@@ -2,8 +2,10 @@
 #include <aclapi.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/files.h"
 #include "platform/files_win_parts.h"
@@ -149,7 +151,18 @@ bool WriteWholeFile(const std::string& path, std::string_view data) {
 
 bool ReplaceFileLocked(const std::string& path, std::string_view data, File* lock,
                        std::string* error) {
-  const std::string temporary = path + ".new";
+  // A name at the length limit leaves room for the suffix by its end, cut where a
+  // character begins (a byte of UTF-8 is at most one unit of the 255 a name may hold).
+  constexpr size_t kMaxName = 255;
+  constexpr std::string_view kSuffix = ".new";
+  const size_t cut = path.find_last_of("\\/");
+  const size_t base = cut == std::string::npos ? 0 : cut + 1;
+  size_t end = base + std::min(path.size() - base, kMaxName - kSuffix.size());
+  while (end > base && end < path.size() &&
+         (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  const std::string temporary = path.substr(0, end) + std::string(kSuffix);
   File fresh;
   if (!fresh.Open(temporary, OpenMode::kOpenOrCreateLocked)) {
     *error = fresh.ErrorText();

@@ -10,16 +10,15 @@
 #include <string_view>
 #include <vector>
 
-#include "common/run_command.h"
-#include "common/temp_tree.h"
+#include "cli/cli_fixture.h"
 #include "common/test_os.h"
-#include "common/user_folders.h"
 #include "platform/files.h"
 
 namespace audit_tests {
 
-using testing_support::CommandResult;
-using testing_support::TempTree;
+using cli_tests::CommandResult;
+using cli_tests::Row;
+using cli_tests::TempTree;
 
 // 2020-05-01 12:34:56 UTC and some later times.
 constexpr time_t kBaseTime = 1588336496;
@@ -29,30 +28,17 @@ inline void SetWriteTime(const std::string& path, time_t seconds) {
   ASSERT_TRUE(testing_support::SetFileTimes(path, testing_support::AtSecond(seconds))) << path;
 }
 
-// Replaces a file's content and gives it back its write time, as a disk that rots.
-inline void RewriteBehindTheFileSystem(const std::string& path, const std::string& content) {
-  ASSERT_TRUE(testing_support::RewriteKeepingTimes(path, content)) << path;
-}
-
-// One line of compare's text output: the class in its column, then the path.
-inline std::string Row(std::string_view change, const std::string& path) {
-  std::string row(change);
-  row.resize(15, ' ');
-  return row + path + "\n";
-}
-
-class AuditTest : public ::testing::Test {
+class AuditTest : public cli_tests::CliTest {
  protected:
   void SetUp() override {
-    env_ = testing_support::FoldersEnv(tree_.Dir("config"), tree_.Dir("cache"));
-    env_.push_back("CHECKER_APPDIR=" + tree_.Dir("app"));
+    CliTest::SetUp();
     data_ = tree_.Dir("data");
     tree_.Dir("out");
   }
 
   CommandResult Cli(const std::vector<std::string>& args) {
     if (!args.empty() && args[0] == "verify") SyncData();
-    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
+    return CliTest::Cli(args);
   }
 
   // Verify reads the disk and calls a file whose pages are not all on it yet "still
@@ -76,17 +62,12 @@ class AuditTest : public ::testing::Test {
   }
 
   CommandResult Scan(const std::string& list, std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {"scan",   "--quiet", "--interval", "0",          "--no-backup",
-                                     "--list", list,      "--tree",     list + ".t00"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    args.push_back(data_);
-    return Cli(args);
+    extra.insert(extra.begin(), {"--interval", "0"});
+    return ScanLists(list, list + ".t00", data_, extra);
   }
 
   std::string Out(const std::string& name) const { return tree_.Path("out/" + name); }
 
-  TempTree tree_;
-  std::vector<std::string> env_;
   std::string data_;
 };
 

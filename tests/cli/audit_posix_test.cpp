@@ -327,7 +327,7 @@ TEST_F(AuditTest, NamesListsCannotTellApartAreNotComparable) {
   Data("plain", "stays");
   const std::string old_list = Out("old.v00");
   Scan(old_list);
-  RewriteBehindTheFileSystem(lf, "0123456789abcdeX");
+  cli_tests::Rot(lf, "0123456789abcdeX");
   const std::string new_list = Out("new.v00");
   const CommandResult verified =
       Cli({"verify", "--quiet", "--interval", "0", "--write", new_list, old_list});

@@ -35,7 +35,7 @@ TEST_F(AuditTest, VerifyAndCompareTellEveryChange) {
 
   SetWriteTime(data_ + "touch.txt", kLaterTime);
   Data("edit.txt", "an ordinary edit, longer now", kLaterTime);
-  RewriteBehindTheFileSystem(data_ + "rot.bin", "0123456789abcdeX");
+  cli_tests::Rot(data_ + "rot.bin", "0123456789abcdeX");
   std::filesystem::create_directories(data_ + "new");
   std::filesystem::rename(data_ + "old/photo.jpg", data_ + "new/photo.jpg");
   std::filesystem::remove(data_ + "gone.txt");
@@ -228,7 +228,7 @@ TEST_F(AuditTest, VerifyElsewhereMatchesPathsBelowTheSearchPath) {
   EXPECT_EQ(same.exit_code, 0) << same.out << same.err;
   EXPECT_EQ(same.out, "");
 
-  RewriteBehindTheFileSystem(copy + "sub/rot.bin", "0123456789abcdeX");
+  cli_tests::Rot(copy + "sub/rot.bin", "0123456789abcdeX");
   const std::string copy_list = Out("copy.v00");
   const CommandResult rotted = Cli({"verify", "--quiet", "--interval", "0", "--path", copy,
                                     "--write", copy_list, old_list});
@@ -246,7 +246,7 @@ TEST_F(AuditTest, FilesReadFromMemoryAreNamedAndCounted) {
   const std::string rotten = Data("rotten.txt", "as it was, too");
   const std::string before = Out("before.v00");
   ASSERT_EQ(Scan(before).exit_code, 0);
-  RewriteBehindTheFileSystem(rotten, "as it WAS, too");
+  cli_tests::Rot(rotten, "as it WAS, too");
   const std::string after = Out("after.v00");
   ASSERT_EQ(Scan(after).exit_code, 0);
   lists::IdList old_list;

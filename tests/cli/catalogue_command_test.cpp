@@ -13,18 +13,17 @@
 #include <vector>
 
 #include "catalogue/sqlite_db.h"
-#include "common/run_command.h"
+#include "cli/cli_fixture.h"
 #include "common/temp_tree.h"
 #include "common/test_os.h"
 #include "common/test_text.h"
-#include "common/user_folders.h"
 #include "lists/list_names.h"
 #include "platform/files.h"
 
 namespace {
 
-using testing_support::CommandResult;
-using testing_support::TempTree;
+using cli_tests::CommandResult;
+using cli_tests::TempTree;
 
 constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
 
@@ -43,17 +42,8 @@ struct Made {
   time_t time;
 };
 
-class CatalogueCommandTest : public ::testing::Test {
+class CatalogueCommandTest : public cli_tests::CliTest {
  protected:
-  void SetUp() override {
-    env_ = testing_support::FoldersEnv(tree_.Dir("config"), tree_.Dir("cache"));
-    env_.push_back("CHECKER_APPDIR=" + tree_.Dir("app"));
-    catalogue_ = tree_.Dir("catalogue");
-  }
-
-  CommandResult Cli(std::vector<std::string> args) {
-    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
-  }
   // The command with the test's catalogue folder.
   CommandResult Query(std::vector<std::string> args) {
     args.insert(args.begin() + 1, {"--catalogue", catalogue_});
@@ -76,15 +66,11 @@ class CatalogueCommandTest : public ::testing::Test {
 
   void ScanInto(const std::string& name, const std::string& label, uint32_t serial,
                 const std::string& root, const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> args = {"scan", "--quiet", "--no-backup", "--list",
-                                     catalogue_ + name + ".v00"};
-    args.insert(args.end(), {"--tree", tree_.Path(name + ".t00"), "--label", label});
+    std::vector<std::string> args = {"--label", label};
     if (serial != 0) args.insert(args.end(), {"--serial", std::to_string(serial)});
     args.insert(args.end(), extra.begin(), extra.end());
-    args.push_back(root);
-    const CommandResult r = Cli(args);
     // A name with a line break counts as an error of the run.
-    ASSERT_LE(r.exit_code, 1) << r.err;
+    CliTest::ScanInto(name, root, args, 1);
   }
 
   // find's line for a file.
@@ -123,9 +109,6 @@ class CatalogueCommandTest : public ::testing::Test {
     return TempTree::FileEndingWith(tree_.Path("cache/checker"), ".db");
   }
 
-  TempTree tree_;
-  std::vector<std::string> env_;
-  std::string catalogue_;
   std::vector<Made> made_;
 };
 

@@ -14,17 +14,16 @@
 #include <thread>
 #include <vector>
 
-#include "common/run_command.h"
+#include "cli/cli_fixture.h"
 #include "common/temp_tree.h"
 #include "common/test_os.h"
-#include "common/user_folders.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
 namespace {
 
-using testing_support::CommandResult;
-using testing_support::TempTree;
+using cli_tests::CommandResult;
+using cli_tests::TempTree;
 
 // The paths of find's lines, sorted by path: the lines lead with sizes and times, whose
 // order is no path order.
@@ -36,17 +35,8 @@ std::vector<std::string> FoundPaths(const std::string& out) {
   return paths;
 }
 
-class CatalogueIndexTest : public ::testing::Test {
+class CatalogueIndexTest : public cli_tests::CliTest {
  protected:
-  void SetUp() override {
-    env_ = testing_support::FoldersEnv(tree_.Dir("config"), tree_.Path("cache"));
-    env_.push_back("CHECKER_APPDIR=" + tree_.Dir("app"));
-    catalogue_ = tree_.Dir("catalogue");
-  }
-
-  CommandResult Cli(const std::vector<std::string>& args) {
-    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
-  }
   CommandResult Find(std::vector<std::string> args) {
     args.insert(args.begin(), {"find", "--catalogue", catalogue_});
     return Cli(args);
@@ -59,9 +49,8 @@ class CatalogueIndexTest : public ::testing::Test {
     std::vector<std::string> paths;
     for (const std::string& file : files)
       paths.push_back(tree_.File("volumes/" + name + "/" + file, "x"));
-    const CommandResult r =
-        Cli({"scan", "--quiet", "--no-backup", "--list", folder + name + ".v00", "--tree",
-             tree_.Path(name + ".t00"), "--label", name, tree_.Path("volumes/" + name)});
+    const CommandResult r = ScanLists(folder + name + ".v00", tree_.Path(name + ".t00"),
+                                      tree_.Path("volumes/" + name), {"--label", name});
     EXPECT_EQ(r.exit_code, 0) << r.err;
     std::sort(paths.begin(), paths.end());
     return paths;
@@ -79,10 +68,6 @@ class CatalogueIndexTest : public ::testing::Test {
     std::sort(parts.begin(), parts.end());
     return parts;
   }
-
-  TempTree tree_;
-  std::vector<std::string> env_;
-  std::string catalogue_;
 };
 
 // A name folds case in every script and reads a stray byte as its character; with

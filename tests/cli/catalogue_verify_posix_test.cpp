@@ -32,7 +32,7 @@ TEST_F(CatalogueVerifyTest, FindsTheVolumeMountedAtAnotherPath) {
   if (const std::string why = MountTmpfs(first); !why.empty()) GTEST_SKIP() << why;
   tree_.File("first/photos/a.jpg", "a picture of a tree");
   tree_.File("first/photos/b.jpg", "a picture of a lake");
-  const std::string list = Scan("Moving", first + "photos/", {"--label", "MOVING"});
+  const std::string list = ScanInto("Moving", first + "photos/", {"--label", "MOVING"});
   // The same file system at the second place alone, as a disk plugged in elsewhere.
   ASSERT_EQ(mount(first.c_str(), second.c_str(), nullptr, MS_BIND, nullptr), 0);
   ASSERT_EQ(umount2(first.c_str(), MNT_DETACH), 0);
@@ -59,7 +59,7 @@ TEST_F(CatalogueVerifyTest, TellsADiskFromItsClone) {
   if (!disk.Mount(tree_.Path("first/"), &why)) GTEST_SKIP() << why;
   tree_.File("first/photos/a.jpg", "a picture of a tree");
   tree_.File("first/photos/b.jpg", "a picture of a lake");
-  const std::string list = Scan("Disk", tree_.Path("first/photos/"));
+  const std::string list = ScanInto("Disk", tree_.Path("first/photos/"));
   disk.Unmount();
   testing_support::LoopVolume clone(tree_.Path("clone.img"), "CLONE");
   testing_support::LoopVolume other(tree_.Path("other.img"), "OTHER");
@@ -107,8 +107,8 @@ TEST_F(CatalogueVerifyTest, AFolderMountedAloneIsNoMountOfTheVolume) {
   if (const std::string why = MountTmpfs(first); !why.empty()) GTEST_SKIP() << why;
   tree_.File("first/photos/a.jpg", "a picture of a tree");
   tree_.File("first/notes/b.txt", "a note");
-  Scan("Photos", first + "photos/", {"--label", "PART"});
-  Scan("Whole", first, {"--label", "PART"});
+  ScanInto("Photos", first + "photos/", {"--label", "PART"});
+  ScanInto("Whole", first, {"--label", "PART"});
   ASSERT_EQ(mount((first + "photos").c_str(), second.c_str(), nullptr, MS_BIND, nullptr), 0);
   ASSERT_EQ(umount2(first.c_str(), MNT_DETACH), 0);
   const CommandResult volumes = Cli({"volumes", "--catalogue", catalogue_});
@@ -145,7 +145,7 @@ TEST_F(CatalogueVerifyTest, PlaceMessagesSayWhatWasFound) {
   }
   const std::string volume =
       "\"" + info.label + "\" (serial " + lists::SerialNumberText(info.serial_number) + ")";
-  const std::string list = Scan("Here", data);
+  const std::string list = ScanInto("Here", data);
   std::filesystem::rename(tree_.Path("data"), tree_.Path("moved"));
   std::filesystem::create_directory_symlink("moved", tree_.Path("data"));
   ExpectRefused(list, "cannot verify " + data +

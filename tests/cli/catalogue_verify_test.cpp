@@ -22,8 +22,8 @@ TEST_F(CatalogueVerifyTest, VerifyAndCompareNameAProbableCopyOfDamagedAndMissing
   const std::string backup = tree_.Dir("Backup");
   const std::string beach_copy = tree_.File("Backup/old/beach.jpg", "waves on the sand, all day");
   const std::string town_copy = tree_.File("Backup/town-copy.jpg", "roofs and chimneys");
-  const std::string list = Scan("Photos", photos);
-  Scan("Backup", backup);
+  const std::string list = ScanInto("Photos", photos);
+  ScanInto("Backup", backup);
   Rot(rotten, "waves on the sand, ALL day");
   std::filesystem::remove(gone);
   std::filesystem::remove(tree_.Path("Photos/alone.jpg"));
@@ -58,10 +58,10 @@ TEST_F(CatalogueVerifyTest, NeverNamesTheFileItselfFromAnotherListOfItsDisk) {
   tree_.File("Disk/spare/beach.jpg", "waves on the sand, all day");
   const std::string zip = tree_.File("Zip/beach.jpg", "waves on the sand, all day");
   const std::vector<std::string> of_disk = {"--label", "DISK", "--serial", "5555"};
-  Scan("Zip", tree_.Path("Zip"), {"--label", "ZIP", "--serial", "6666"});
-  Scan("Disk", disk, of_disk);
-  Scan("Album", disk + "photos/", of_disk);
-  const std::string list = Scan("Disk-2024", disk, of_disk);
+  ScanInto("Zip", tree_.Path("Zip"), {"--label", "ZIP", "--serial", "6666"});
+  ScanInto("Disk", disk, of_disk);
+  ScanInto("Album", disk + "photos/", of_disk);
+  const std::string list = ScanInto("Disk-2024", disk, of_disk);
   // The same list outside the catalogue.
   const std::string outside = tree_.File("outside/Disk-copy.v00", TempTree::Read(list));
   Rot(rotten, "waves on the sand, ALL day");
@@ -84,7 +84,7 @@ TEST_F(CatalogueVerifyTest, StopsNamingTheVolumeWhenItIsNotMounted) {
   const std::string data = tree_.Dir("data");
   tree_.File("data/a.txt", "some words");
   // A volume that is mounted nowhere: its serial is no mounted volume's.
-  const std::string list = Scan("Lost", data, {"--label", "LOST", "--serial", "4242"});
+  const std::string list = ScanInto("Lost", data, {"--label", "LOST", "--serial", "4242"});
   const std::string volume = "\"LOST\" (serial " + lists::SerialNumberText(4242) + ")";
   ExpectRefused(list, "cannot verify " + list + ": " + data +
                           " is on another volume and its volume " + volume +

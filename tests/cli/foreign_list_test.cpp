@@ -9,16 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "common/run_command.h"
+#include "cli/cli_fixture.h"
 #include "common/temp_tree.h"
 #include "common/test_os.h"
-#include "common/user_folders.h"
 #include "platform/paths.h"
 
 namespace {
 
-using testing_support::CommandResult;
-using testing_support::TempTree;
+using cli_tests::CommandResult;
+using cli_tests::TempTree;
 
 constexpr time_t kBaseTime = 1588336496;  // 2020-05-01 12:34:56 UTC
 constexpr bool kOnWindows = platform::kNativePathStyle == platform::PathStyle::kWindows;
@@ -60,11 +59,10 @@ std::string AsOtherSystemsList(const std::string& list) {
   return out;
 }
 
-class ForeignListTest : public ::testing::Test {
+class ForeignListTest : public cli_tests::CliTest {
  protected:
   void SetUp() override {
-    env_ = testing_support::FoldersEnv(tree_.Dir("config"), tree_.Dir("cache"));
-    env_.push_back("CHECKER_APPDIR=" + tree_.Dir("app"));
+    CliTest::SetUp();
     for (const auto& [name, content] :
          std::vector<std::pair<std::string, std::string>>{{"data/a.txt", "first file"},
                                                           {"data/sub/b.txt", "second file"},
@@ -72,16 +70,11 @@ class ForeignListTest : public ::testing::Test {
       testing_support::SetFileTimes(tree_.File(name, content),
                                     testing_support::AtSecond(kBaseTime));
     }
-    tree_.Dir("catalogue");
-  }
-  CommandResult Cli(const std::vector<std::string>& args) {
-    return testing_support::RunCommand(CHECKER_CLI_PATH, args, env_);
   }
   // Scans the data tree into `list` as the volume DATA of serial 4242.
   void Scan(const std::string& list) {
-    const CommandResult r =
-        Cli({"scan", "--quiet", "--no-backup", "--list", list, "--tree", list + ".t00", "--label",
-             "DATA", "--serial", "4242", tree_.Path("data")});
+    const CommandResult r = ScanLists(list, list + ".t00", tree_.Path("data"),
+                                      {"--label", "DATA", "--serial", "4242"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
   }
   // The data tree listed on the other system, in the catalogue beside its list from this
@@ -95,8 +88,6 @@ class ForeignListTest : public ::testing::Test {
         << other;
     return tree_.File("catalogue/Other.v00", other);
   }
-  TempTree tree_;
-  std::vector<std::string> env_;
 };
 
 TEST_F(ForeignListTest, VerifyRefusesAListOfTheOtherSystemAndReadsNothing) {

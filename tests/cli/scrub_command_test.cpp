@@ -30,7 +30,7 @@ TEST_F(ScrubCommandTest, QuietWhenAllIsWellAndOneLinePerProblem) {
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
 
-  RotKeepingTimes(rotten, "photo bytes, ALL good");
+  cli_tests::Rot(rotten, "photo bytes, ALL good");
   std::ofstream(edited, std::ios::app) << " and more";
   const std::string words = TempTree::Read(touched);
   std::filesystem::last_write_time(
@@ -52,7 +52,7 @@ TEST_F(ScrubCommandTest, QuietWhenAllIsWellAndOneLinePerProblem) {
             std::string::npos)
       << r.out;
   // Edits alone are differences, not damage: the exit status of verify.
-  RotKeepingTimes(rotten, "photo bytes, all good");
+  cli_tests::Rot(rotten, "photo bytes, all good");
   r = Scrub({"--budget", "100%"});
   EXPECT_EQ(r.exit_code, 1) << r.out;
 }
@@ -111,7 +111,7 @@ TEST_F(ScrubCommandTest, NoVolumeMountedIsNothingToDo) {
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_EQ(r.err, "checker-cli: scrub: Away: its volume is not mounted\n");
   // No catalogue at all: a timer's run on a machine without lists.
-  r = testing_support::RunCommand(CHECKER_CLI_PATH, {"scrub"}, env_);
+  r = Cli({"scrub"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
 }

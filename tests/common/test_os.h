@@ -47,6 +47,9 @@ std::string UserAttribute(const std::string& path, const std::string& name);
 // The path of the file an open handle reads, as the system names it; empty when unknown.
 std::string PathOfHandle(platform::NativeHandle handle);
 
+// The system's words for a file or folder that is not there, as error lines end.
+std::string NotFoundText();
+
 // True when the tests run with the rights of Linux's root (every file readable).
 bool RunsAsRoot();
 

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "common/test_os.h"
 
@@ -84,5 +86,7 @@ std::string PathOfHandle(platform::NativeHandle handle) {
 }
 
 bool RunsAsRoot() { return geteuid() == 0; }
+
+std::string NotFoundText() { return std::strerror(ENOENT); }
 
 }  // namespace testing_support

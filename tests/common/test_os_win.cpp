@@ -83,4 +83,6 @@ std::string PathOfHandle(platform::NativeHandle handle) {
 
 bool RunsAsRoot() { return false; }
 
+std::string NotFoundText() { return platform::SystemErrorText(ERROR_FILE_NOT_FOUND); }
+
 }  // namespace testing_support
