@@ -69,6 +69,37 @@ CommandResult RunCommand(const std::string& program, const std::vector<std::stri
   return result;
 }
 
+RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& args) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null_fd = open("/dev/null", O_RDWR);
+    for (int fd : {0, 1, 2}) dup2(null_fd, fd);
+    Exec(program, args, {});
+  }
+  process_ = pid;
+}
+
+RunningProgram::~RunningProgram() {
+  if (process_ <= 0 || status_ >= 0) return;
+  Kill();
+  Wait();
+}
+
+void RunningProgram::Kill() {
+  if (process_ > 0 && status_ < 0) kill(static_cast<pid_t>(process_), SIGKILL);
+}
+
+int RunningProgram::Wait() {
+  if (status_ >= 0) return status_;
+  int status = 0;
+  if (process_ <= 0 || waitpid(static_cast<pid_t>(process_), &status, 0) != process_) {
+    status_ = 127;
+  } else {
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  return status_;
+}
+
 CommandResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args,
                             const std::vector<std::string>& env, const std::string& input,
                             int columns) {

@@ -119,6 +119,52 @@ CommandResult RunCommand(const std::string& program, const std::vector<std::stri
   return result;
 }
 
+RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& args) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                                  nullptr);
+  const std::wstring application = platform::Widen(program);
+  std::wstring command_line = Quoted(application);
+  for (const std::string& a : args) command_line += L" " + Quoted(platform::Widen(a));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = null;
+  PROCESS_INFORMATION process{};
+  if (CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     nullptr, &startup, &process)) {
+    CloseHandle(process.hThread);
+    process_ = reinterpret_cast<intptr_t>(process.hProcess);
+  }
+  if (null != INVALID_HANDLE_VALUE) CloseHandle(null);
+}
+
+RunningProgram::~RunningProgram() {
+  if (process_ == -1) return;
+  if (status_ < 0) {
+    Kill();
+    Wait();
+  }
+  CloseHandle(reinterpret_cast<HANDLE>(process_));
+}
+
+void RunningProgram::Kill() {
+  if (process_ != -1 && status_ < 0) TerminateProcess(reinterpret_cast<HANDLE>(process_), kKilledStatus);
+}
+
+int RunningProgram::Wait() {
+  if (status_ >= 0) return status_;
+  DWORD code = 127;
+  if (process_ != -1) {
+    const HANDLE h = reinterpret_cast<HANDLE>(process_);
+    WaitForSingleObject(h, INFINITE);
+    GetExitCodeProcess(h, &code);
+  }
+  status_ = static_cast<int>(code);
+  return status_;
+}
+
 CommandResult RunOnTerminal(const std::string& program, const std::vector<std::string>&,
                             const std::vector<std::string>&, const std::string&, int) {
   // Windows has no pseudo-terminal to hand a child; the cases that need one are Linux's.
