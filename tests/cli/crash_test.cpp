@@ -82,10 +82,16 @@ ListCheck ReadList(const std::string& text) {
 }
 
 TEST(CrashTest, KilledRunsContinueToTheListACleanRunGives) {
+  // Under wine every file costs calls to its server and each start of the program most of
+  // a second: a smaller tree and fewer moments keep the case to seconds there.
+  constexpr bool kWindows = platform::kNativePathStyle == platform::PathStyle::kWindows;
+  constexpr int kFolders = kWindows ? 4 : 12;
+  constexpr int kBigFiles = kWindows ? 1 : 3;
+  constexpr int kMoments = kWindows ? 4 : 12;
   TempTree tree;
   std::mt19937 random(12345);
   std::vector<std::string> files;
-  for (int d = 0; d < 12; ++d) {
+  for (int d = 0; d < kFolders; ++d) {
     for (int f = 0; f < 150; ++f) {
       const std::string relative = "data/d" + std::to_string(d) + "/f" + std::to_string(f);
       std::string content(6 + random() % 300, '\0');
@@ -93,7 +99,7 @@ TEST(CrashTest, KilledRunsContinueToTheListACleanRunGives) {
       files.push_back(tree.File(relative, content));
     }
   }
-  for (int b = 0; b < 3; ++b) {
+  for (int b = 0; b < kBigFiles; ++b) {
     std::string content(12 << 20, '\0');
     for (size_t i = 0; i < content.size(); i += 4096) content[i] = static_cast<char>(random());
     files.push_back(tree.File("data/big" + std::to_string(b), content));
@@ -135,8 +141,6 @@ TEST(CrashTest, KilledRunsContinueToTheListACleanRunGives) {
     }
     old_list += line + "\r\n";
   }
-  // Each moment costs three starts of the program, which take most of a second under wine.
-  constexpr int kMoments = platform::kNativePathStyle == platform::PathStyle::kWindows ? 4 : 12;
   int killed = 0;
   int untouched = 0;
   for (int moment = 0; moment <= kMoments; ++moment) {
