@@ -40,6 +40,11 @@ std::string Slurp(const std::string& path) {
   _exit(127);
 }
 
+// A waitpid status as a shell reports it: the exit code, or 128 + the signal.
+int ExitStatus(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 }  // namespace
 
 CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args,
@@ -59,7 +64,7 @@ CommandResult RunCommand(const std::string& program, const std::vector<std::stri
   }
   int status = 0;
   waitpid(pid, &status, 0);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.exit_code = ExitStatus(status);
   close(out_fd);
   close(err_fd);
   result.out = Slurp(out_name);
@@ -95,7 +100,7 @@ int RunningProgram::Wait() {
   if (process_ <= 0 || waitpid(static_cast<pid_t>(process_), &status, 0) != process_) {
     status_ = 127;
   } else {
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    status_ = ExitStatus(status);
   }
   return status_;
 }
@@ -138,7 +143,7 @@ CommandResult RunOnTerminal(const std::string& program, const std::vector<std::s
   close(master);
   int status = 0;
   waitpid(pid, &status, 0);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.exit_code = ExitStatus(status);
   return result;
 }
 

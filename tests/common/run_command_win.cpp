@@ -78,6 +78,24 @@ std::string ReadFromStart(HANDLE h) {
   return text;
 }
 
+// Starts `program` with `args` and the three standard handles; `environment` null keeps
+// this process's own.
+bool Start(const std::string& program, const std::vector<std::string>& args, wchar_t* environment,
+           HANDLE in, HANDLE out, HANDLE err, PROCESS_INFORMATION* process) {
+  const std::wstring application = platform::Widen(program);
+  std::wstring command_line = Quoted(application);
+  for (const std::string& a : args) command_line += L" " + Quoted(platform::Widen(a));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  return CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                        environment ? CREATE_UNICODE_ENVIRONMENT : 0, environment, nullptr,
+                        &startup, process) != 0;
+}
+
 }  // namespace
 
 CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args,
@@ -88,19 +106,9 @@ CommandResult RunCommand(const std::string& program, const std::vector<std::stri
                                 OPEN_EXISTING, 0, nullptr);
   const HANDLE out = InheritableTempFile();
   const HANDLE err = InheritableTempFile();
-  const std::wstring application = platform::Widen(program);
-  std::wstring command_line = Quoted(application);
-  for (const std::string& a : args) command_line += L" " + Quoted(platform::Widen(a));
   std::wstring environment = EnvironmentBlock(env);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = in;
-  startup.hStdOutput = out;
-  startup.hStdError = err;
   PROCESS_INFORMATION process{};
-  if (CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                     CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &process)) {
+  if (Start(program, args, environment.data(), in, out, err, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
@@ -124,16 +132,8 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
   const HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
                                   nullptr);
-  const std::wstring application = platform::Widen(program);
-  std::wstring command_line = Quoted(application);
-  for (const std::string& a : args) command_line += L" " + Quoted(platform::Widen(a));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = null;
   PROCESS_INFORMATION process{};
-  if (CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                     nullptr, &startup, &process)) {
+  if (Start(program, args, nullptr, null, null, null, &process)) {
     CloseHandle(process.hThread);
     process_ = reinterpret_cast<intptr_t>(process.hProcess);
   }
